@@ -1,0 +1,114 @@
+#pragma once
+// DatabaseImpl: one SQLite connection on an archive file and what the engine knows of its
+// definitions. Internal to the engine: the object model, Execute and the record sets build on it.
+// Callers may rely on: tableInfo() always describes the file as it is now (it reloads when this or
+// another connection changed the schema or the metadata tables); every failure is a DbError.
+#include "dberror.h"
+#include "dialect/dialect.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace dbe::detail {
+
+struct FieldInfo {
+    QString name;  // as stored
+    short type = 0;
+    qint32 size = 0;
+    qint32 attributes = 0;
+    bool allowZeroLength = false;
+    bool required = false;
+};
+
+struct IndexInfo {
+    QString name;        // the engine's name, per table ("PrimaryKey")
+    QString sqliteName;  // the SQLite index's name in the file
+    bool primary = false;
+    bool unique = false;
+    bool required = false;
+    bool ignoreNulls = false;
+    QStringList fields;  // in index order
+};
+
+struct PropertyInfo {
+    QString name;
+    short type = 0;
+    QVariant value;
+};
+
+struct TableInfo {
+    QString name;  // as stored
+    qint32 attributes = 0;
+    QVector<FieldInfo> fields;        // column order
+    QVector<IndexInfo> indexes;       // by name
+    QVector<PropertyInfo> properties; // the table's own, in append order
+    int fieldIndex(const QString& name) const;  // case-insensitive; -1 when absent
+    int indexIndex(const QString& name) const;
+};
+
+// A prepared statement that resets itself when it goes out of scope.
+class Stmt {
+public:
+    Stmt() = default;
+    Stmt(sqlite3_stmt* s, bool owned) : s_(s), owned_(owned) {}
+    Stmt(Stmt&& o) noexcept : s_(o.s_), owned_(o.owned_) { o.s_ = nullptr; }
+    Stmt& operator=(Stmt&& o) noexcept;
+    ~Stmt();
+    sqlite3_stmt* get() const { return s_; }
+    operator sqlite3_stmt*() const { return s_; }
+
+private:
+    sqlite3_stmt* s_ = nullptr;
+    bool owned_ = false;
+};
+
+class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
+public:
+    ~DatabaseImpl();
+
+    sqlite3* db() const;              // raises 3420 once closed
+    const QString& path() const;
+    bool isOpen() const;
+    void close();
+
+    // The table of that name as the file holds it now; nullptr when absent (case-insensitive).
+    const TableInfo* tableInfo(const QString& name);
+    QStringList tableNames();  // every table, the MSys ones included, by name
+    // The schema as the dialect translator sees it (always current).
+    const dialect::SchemaProvider& schemaProvider();
+    // Marks the cached definitions stale (after this connection changed them).
+    void invalidateSchema();
+
+    // A cached prepared statement (reset on return to the cache); errors raise DbError.
+    Stmt prepare(const QString& sql);
+    // Runs SQL without results (several statements allowed), raising DbError on failure.
+    void exec(const QString& sql);
+    // Raises the DbError for an SQLite result code on this connection: busy → 3218/3211,
+    // UNIQUE → 3022, NOT NULL → 3314, a dbe_fit failure → its own number, others → 3000.
+    [[noreturn]] void raise(int rc, const QString& context = QString()) const;
+
+    // Write scope: each outermost write runs in its own transaction (a savepoint inside a workspace
+    // transaction), committed when the scope ends without an exception, rolled back otherwise.
+    class WriteScope {
+    public:
+        explicit WriteScope(DatabaseImpl& d);
+        ~WriteScope();
+        void commit();
+    private:
+        DatabaseImpl& d_;
+        bool done_ = false;
+        QString name_;
+    };
+
+    // Internal state, set by the opening code.
+    struct State;
+    std::unique_ptr<State> s;
+};
+
+}  // namespace dbe::detail

@@ -1,0 +1,70 @@
+#pragma once
+// Database: an open archive or master file, the engine's OpenDatabase, and the default workspace's
+// transactions. A Database is a handle: copies share the same connection; Close() ends it for all of
+// them, after which every use raises error 3420. Every change made through a Database is on disk
+// when the call returns (each statement, record write or definition append is its own transaction
+// unless a workspace transaction is open).
+#include "dberror.h"
+#include "dbtypes.h"
+#include "tabledef.h"
+
+#include <QString>
+#include <memory>
+
+namespace dbe {
+
+class Recordset;
+namespace detail { class DatabaseImpl; }
+
+class Database {
+public:
+    Database() = default;
+    bool isNull() const { return !d_; }
+    bool IsOpen() const;
+
+    // The full path the database was opened by (absolute, as given otherwise).
+    QString Name() const;
+    void Close();
+
+    TableDefCollection TableDefs() const;
+    TableDef CreateTableDef(const QString& name = QString(), qint32 attributes = 0) const;
+
+    // source: a table name or a SELECT text. type: dbOpenDefault (a table-type set for a table
+    // name, a dynaset for a query), dbOpenTable, dbOpenDynaset or dbOpenSnapshot.
+    // options: 0 or dbInconsistent (edits of a join write each field into its own table).
+    Recordset OpenRecordset(const QString& source, int type = dbOpenDefault, int options = 0) const;
+
+    // Runs one statement of the dialect (UPDATE, DELETE, INSERT, CREATE/DROP TABLE/INDEX,
+    // ALTER TABLE). A statement is applied whole or not at all.
+    void Execute(const QString& statement, int options = 0) const;
+    // Records changed by the last Execute.
+    qint64 RecordsAffected() const;
+
+    std::shared_ptr<detail::DatabaseImpl> impl() const { return d_; }
+    explicit Database(std::shared_ptr<detail::DatabaseImpl> d) : d_(std::move(d)) {}
+
+private:
+    std::shared_ptr<detail::DatabaseImpl> d_;
+};
+
+// DBEngine.OpenDatabase with the path only: shared, read-write, no connect text. Never creates a
+// missing file: a missing file raises 3024, a file that is not an archive 3343 or 3049, a locked
+// one 3051.
+Database OpenDatabase(const QString& path);
+
+// Creates a new, empty archive file (for the demo, fixtures and tests): the metadata tables and
+// nothing else. Raises 3010-like errors if the file exists.
+Database CreateDatabase(const QString& path);
+
+// DBEngine.Workspaces(0): its transactions span every database open in the process. Nesting is
+// allowed; Rollback undoes data and definitions changed since the matching BeginTrans.
+class Workspace {
+public:
+    static Workspace& Default();
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
+    int TransactionLevel() const;
+};
+
+}  // namespace dbe

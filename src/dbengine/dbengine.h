@@ -1,0 +1,7 @@
+#pragma once
+// The database engine the rest of the program calls: include this one header.
+#include "database.h"
+#include "dberror.h"
+#include "dbtypes.h"
+#include "recordset.h"
+#include "tabledef.h"

@@ -1,0 +1,76 @@
+#pragma once
+// DbError: every failure of the engine, carried as the original engine carried it: an error
+// number and an Italian description. Callers show description() to the operator and test
+// number() where the program's behaviour depends on it (3167, 3265, ...).
+#include <QString>
+#include <QStringList>
+#include <exception>
+#include <string>
+
+namespace dbe {
+
+// The error numbers the engine raises. Descriptions live in one table (dberror.cpp); make() fills
+// the placeholders %1, %2 ... of a description with the arguments given.
+namespace err {
+constexpr int ReservedError = 3000;            // generic failure, the SQLite message appended
+constexpr int NoCurrentRecord = 3021;
+constexpr int UpdateWithoutEdit = 3020;
+constexpr int DuplicateKey = 3022;
+constexpr int FileNotFound = 3024;              // %1 file name
+constexpr int ReadOnlyDatabase = 3027;
+constexpr int TransactionNotBegun = 3034;
+constexpr int NotValidPath = 3044;              // %1 path
+constexpr int CannotOpenFile = 3049;            // %1 file name (damaged, not a database)
+constexpr int FileInUse = 3051;                 // %1 file name (locked, no permission)
+constexpr int TooFewParameters = 3061;          // %1 count (an unknown name in a query)
+constexpr int SyntaxErrorInExpression = 3075;   // %1 expression
+constexpr int InputTableNotFound = 3078;        // %1 table name
+constexpr int SyntaxErrorInFrom = 3131;
+constexpr int SyntaxErrorInInsert = 3134;
+constexpr int SyntaxErrorInUpdate = 3144;       // also other statements
+constexpr int FieldTooSmall = 3163;
+constexpr int RecordDeleted = 3167;
+constexpr int TableExists = 3010;               // %1 table name
+constexpr int FieldDefinedTwice = 3191;         // %1 field name
+constexpr int TableLocked = 3211;               // %1 table name (busy)
+constexpr int CouldNotUpdateLocked = 3218;      // busy database
+constexpr int InvalidOperation = 3219;
+constexpr int OperationNotSupported = 3251;
+constexpr int InvalidFieldType = 3259;
+constexpr int ItemNotFound = 3265;
+constexpr int IndexExists = 3284;
+constexpr int SyntaxErrorInDdl = 3290;
+constexpr int NullInRequiredField = 3314;       // %1 field name
+constexpr int ZeroLengthNotAllowed = 3315;      // %1 field name
+constexpr int UnrecognizedFormat = 3343;        // %1 file name
+constexpr int ObjectExists = 3367;              // %1 name (append of an existing name)
+constexpr int TableNotFound = 3376;             // %1 table name (DDL on a missing table)
+constexpr int FieldExists = 3380;               // %1 field name, %2 table name
+constexpr int ObjectInvalid = 3420;             // closed database or record set
+constexpr int TypeMismatch = 3464;
+constexpr int InvalidArgument = 3001;
+constexpr int InvalidName = 3125;               // %1 name
+constexpr int FieldNotFoundInTable = 3265;
+}  // namespace err
+
+class DbError : public std::exception {
+public:
+    DbError(int number, QString description);
+
+    // An error of the table, its description's placeholders filled with args.
+    static DbError make(int number, const QStringList& args = {});
+
+    int number() const noexcept { return number_; }
+    const QString& description() const noexcept { return description_; }
+    const char* what() const noexcept override { return what_.c_str(); }
+
+private:
+    int number_;
+    QString description_;
+    std::string what_;
+};
+
+// The Italian description of an error number, placeholders not filled.
+QString errorDescription(int number);
+
+}  // namespace dbe

@@ -1,0 +1,112 @@
+#pragma once
+// The query dialect: parses one statement of the Access-style SQL the catalogue and the corrections
+// build (bracketed names, ISNULL, TRIM, #mm/dd/yyyy# dates, TRUE/FALSE, NOT IN subqueries, LEFT and
+// RIGHT JOIN, and the data-definition and data statements) and turns it into SQLite SQL with the
+// original engine's behaviour: text compared without regard to case, Null three-valued logic, dates
+// compared as dates. Pure: it reads the schema only through SchemaProvider and runs nothing.
+// Every failure is a DbError (3078 missing table, 3061 unknown name, 3075/3131/3134/3144/3290
+// syntax), never a crash.
+#include "../dberror.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace dbe::dialect {
+
+struct Column {
+    QString name;  // as stored
+    short type = 0;
+    qint32 size = 0;
+    qint32 attributes = 0;
+    bool allowZeroLength = false;
+    bool required = false;
+};
+
+struct Table {
+    QString name;  // as stored
+    QVector<Column> columns;  // in field order
+};
+
+class SchemaProvider {
+public:
+    virtual ~SchemaProvider() = default;
+    // Case-insensitive lookup; nullptr when the database has no such table.
+    virtual const Table* table(const QString& name) const = 0;
+};
+
+// A SELECT. For a keyset plan, keySql yields one row per result record, in result order, whose
+// columns are the rowids of the sources (NULL for the missing side of an outer join); the record's
+// values are then read from each source table by rowid. A snapshot plan (DISTINCT, aggregates,
+// expressions in the select list) has valuesSql yielding the values themselves.
+struct SelectPlan {
+    struct Source {
+        QString table;  // stored name
+        QString alias;  // the name used for it in keySql
+    };
+    struct OutColumn {
+        QString name;    // "TABLE.FIELD" when both joined tables have the field, else the bare name
+        int source = -1;  // index into sources; -1 for a computed column of a snapshot
+        int column = -1;  // index into the source table's columns
+        short type = 0;
+        qint32 size = 0;
+    };
+    QVector<Source> sources;
+    QVector<OutColumn> columns;
+    bool keyset = true;
+    QString keySql;
+    QString valuesSql;
+};
+
+// A field in CREATE TABLE or ALTER TABLE ADD COLUMN.
+struct FieldDef {
+    QString name;
+    short type = 0;
+    qint32 size = 0;   // TEXT(n), BINARY(n); 0 when not given
+    bool notNull = false;
+    bool autoIncrement = false;  // COUNTER, AUTOINCREMENT
+};
+
+struct IndexDef {
+    QString name;
+    QString table;
+    QStringList fields;
+    bool unique = false;
+    bool primary = false;      // WITH PRIMARY
+    bool disallowNull = false; // WITH DISALLOW NULL
+    bool ignoreNull = false;   // WITH IGNORE NULL
+};
+
+struct Statement {
+    enum Kind {
+        Select,
+        Update,
+        Delete,
+        Insert,
+        CreateTable,
+        CreateIndex,
+        DropIndex,
+        DropTable,
+        AlterAddColumn,
+        AlterDropColumn,
+    };
+    Kind kind = Select;
+    SelectPlan select;        // Select
+    QString sql;              // Update, Delete, Insert: the SQLite statement, rules checked by dbe_fit()
+    QString table;            // target table (stored name where it exists, else as written)
+    QVector<FieldDef> fields; // CreateTable, AlterAddColumn
+    IndexDef index;           // CreateIndex, DropIndex (name and table)
+    QVector<IndexDef> constraints;  // CreateTable: CONSTRAINT name PRIMARY KEY/UNIQUE (f, ...)
+    QString field;            // AlterDropColumn
+};
+
+// Translates one statement. A trailing semicolon is allowed.
+Statement translate(const QString& text, const SchemaProvider& schema);
+
+// The SQL function that checks and converts a value written into a field, registered on every
+// connection by the engine: dbe_fit(value, type, size, allowZeroLength, required, fieldName). It
+// returns the value in the field's storage form or fails the statement with the error text
+// "DBE<number>:<description>".
+inline constexpr const char* kFitFunction = "dbe_fit";
+
+}  // namespace dbe::dialect

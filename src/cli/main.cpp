@@ -1,5 +1,7 @@
 // corvale-cli: the headless tool. Runs the same engine, catalogue, checks and corrections as the
 // windowed program, without windows.
+#include "comandi.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -8,19 +10,48 @@ const char* kUsage =
     "Uso: corvale-cli COMANDO [ARGOMENTI]\n"
     "\n"
     "Comandi:\n"
-    "  sql FILE ISTRUZIONE   esegue un'istruzione sul database FILE\n"
-    "  --help                mostra questo aiuto\n";
+    "  sql FILE ISTRUZIONE      esegue un'istruzione sul database FILE\n"
+    "  check [OPZIONI]          esegue tutti i controlli sull'archivio\n"
+    "  demo CARTELLA            scrive un archivio dimostrativo completo in CARTELLA\n"
+    "  repair-structure [OPZIONI]  applica tutte le correzioni di struttura\n"
+    "  correct CHIAVE (--elimina | --associa VALORE | --fisso) [OPZIONI]\n"
+    "                           corregge i record di un controllo\n"
+    "  --help                   mostra questo aiuto\n"
+    "\n"
+    "Opzioni di check, repair-structure e correct:\n"
+    "  --home CARTELLA    cartella del programma (LUMERA.INI ed esempio.mdb)\n"
+    "  --archive CARTELLA cartella di lumera.mdb, invece di quella di LUMERA.INI\n"
+    "  --master FILE      database master, invece di esempio.mdb nella cartella del programma\n"
+    "  --json             (check) risultato in JSON\n";
 }
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QCoreApplication::setApplicationName(QStringLiteral("Corvale"));
+    QStringList args = app.arguments();
+    args.removeFirst();
     QTextStream out(stdout);
-    if (args.size() < 2 || args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h")) {
-        out << kUsage;
-        return args.size() < 2 ? 2 : 0;
+    if (args.isEmpty()) {
+        QTextStream(stderr) << kUsage;
+        return 2;
     }
-    QTextStream(stderr) << "Comando sconosciuto: " << args[1] << "\n" << kUsage;
+    const QString cmd = args.takeFirst();
+    using namespace corvale::cli;
+    if (cmd == QLatin1String("--help") || cmd == QLatin1String("-h") || cmd == QLatin1String("help")) {
+        out << kUsage;
+        return 0;
+    }
+    if (cmd == QLatin1String("sql"))
+        return ComandoSql(args);
+    if (cmd == QLatin1String("check"))
+        return ComandoCheck(args);
+    if (cmd == QLatin1String("demo"))
+        return ComandoDemo(args);
+    if (cmd == QLatin1String("repair-structure"))
+        return ComandoRepairStructure(args);
+    if (cmd == QLatin1String("correct"))
+        return ComandoCorrect(args);
+    QTextStream(stderr) << "Comando sconosciuto: " << cmd << "\n" << kUsage;
     return 2;
 }

@@ -1,2 +1,0 @@
-// Keeps the core library non-empty while its folders fill up.
-namespace corvale { void coreLibraryAnchor() {} }

@@ -3,7 +3,9 @@
 #include "dbengine/dbengine.h"
 #include "support/sqlite_file.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace dbe;
@@ -192,4 +194,47 @@ TEST(SchemaTest, DefinitionsFollowChangesMadeByAnotherConnection)
     EXPECT_TRUE(db.TableDefs().Contains(QStringLiteral("b")));
     testsupport::sqliteExec(path, QStringLiteral("UPDATE MSysFields SET AllowZeroLength = 0"));
     EXPECT_FALSE(a.Fields().Item(QStringLiteral("Y")).AllowZeroLength());
+}
+
+TEST(SchemaTest, TheFormatDocumentsExampleReadsAsItSays)
+{
+    // The hand-made master of docs/archive-format.md, section 8, taken from the document itself.
+    const QString doc = QFileInfo(QStringLiteral(__FILE__)).absolutePath()
+                        + QStringLiteral("/../../docs/archive-format.md");
+    const QString text = QString::fromUtf8(testsupport::fileBytes(doc));
+    const int section = text.indexOf(QStringLiteral("## 8."));
+    ASSERT_GE(section, 0) << doc.toStdString();
+    const int from = text.indexOf(QStringLiteral("```sql\n"), section) + 7;
+    const QString sql = text.mid(from, text.indexOf(QStringLiteral("```"), from) - from);
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/esempio.mdb");
+    testsupport::sqliteExec(path, sql);
+
+    Database db = OpenDatabase(path);
+    TableDef t = db.TableDefs().Item(QStringLiteral("CLIENTI"));
+    struct F { const char* name; short type; int size; int attributes; bool azl; bool required; };
+    const F expect[] = {{"CODCLI", 4, 4, 1, false, true}, {"RAGSOC", 10, 50, 2, true, false},
+                        {"SITO", 12, 0, 32770, true, false}, {"CITTA", 10, 30, 2, false, false},
+                        {"DATAINS", 8, 8, 1, false, false}};
+    ASSERT_EQ(t.Fields().Count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        const Field f = t.Fields().Item(i);
+        EXPECT_EQ(f.Name(), QString::fromLatin1(expect[i].name));
+        EXPECT_EQ(f.Type(), expect[i].type) << expect[i].name;
+        EXPECT_EQ(f.Size(), expect[i].size) << expect[i].name;
+        EXPECT_EQ(f.Attributes(), expect[i].attributes) << expect[i].name;
+        EXPECT_EQ(f.AllowZeroLength(), expect[i].azl) << expect[i].name;
+        EXPECT_EQ(f.Required(), expect[i].required) << expect[i].name;
+    }
+    ASSERT_EQ(t.Indexes().Count(), 2);
+    const Index pk = t.Indexes().Item(QStringLiteral("PrimaryKey"));
+    EXPECT_TRUE(pk.Primary() && pk.Unique() && pk.Required());
+    const Index rc = t.Indexes().Item(QStringLiteral("RagCitta"));
+    EXPECT_FALSE(rc.Primary() || rc.Unique());
+    EXPECT_EQ(rc.Fields().Item(0).Name() + rc.Fields().Item(1).Name(), QStringLiteral("RAGSOCCITTA"));
+    EXPECT_EQ(t.Attributes(), 0);
+    ASSERT_EQ(t.Properties().Count(), 14);
+    EXPECT_EQ(t.Properties().Item(12).Name(), QStringLiteral("Description"));
+    EXPECT_EQ(t.Properties().Item(13).Name(), QStringLiteral("OrderByOn"));
+    EXPECT_EQ(t.Properties().Item(13).Value(), QVariant(false));
 }

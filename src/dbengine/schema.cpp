@@ -29,12 +29,6 @@ int TableInfo::indexIndex(const QString& name) const
 
 namespace {
 
-qint64 pragmaValue(DatabaseImpl& d, const QString& sql)
-{
-    Stmt st = d.prepare(sql);
-    return st.step(d) ? sqlite3_column_int64(st, 0) : 0;
-}
-
 QString text(sqlite3_stmt* st, int col)
 {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),

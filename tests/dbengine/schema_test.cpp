@@ -238,3 +238,19 @@ TEST(SchemaTest, TheFormatDocumentsExampleReadsAsItSays)
     EXPECT_EQ(t.Properties().Item(13).Name(), QStringLiteral("OrderByOn"));
     EXPECT_EQ(t.Properties().Item(13).Value(), QVariant(false));
 }
+
+TEST(SchemaTest, TheFormatDocumentListsEveryErrorOfTheEngine)
+{
+    const QString doc = QString::fromUtf8(testsupport::fileBytes(
+        QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../docs/archive-format.md")));
+    ASSERT_FALSE(doc.isEmpty());
+    int listed = 0;
+    for (int n = 3000; n < 4000; ++n) {
+        const QString description = errorDescription(n);
+        if (description == QStringLiteral("Errore del motore di database %1.").arg(n))
+            continue;  // not an error of the engine
+        ++listed;
+        EXPECT_TRUE(doc.contains(QStringLiteral("| %1 | %2 |").arg(n).arg(description))) << n;
+    }
+    EXPECT_GT(listed, 40);
+}

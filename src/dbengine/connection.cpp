@@ -179,6 +179,8 @@ void DatabaseImpl::raise(int rc, const QString& context) const
     case SQLITE_BUSY:
         throw DbError::make(err::CouldNotUpdateLocked);
     case SQLITE_LOCKED:
+        if (context.isEmpty())
+            throw DbError::make(err::CouldNotUpdateLocked);
         throw DbError::make(err::TableLocked, {context});
     case SQLITE_CONSTRAINT:
         if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY)

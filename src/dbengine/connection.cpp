@@ -45,6 +45,8 @@ Stmt::~Stmt()
 
 bool Stmt::step(const DatabaseImpl& db)
 {
+    if (!get() || !db.isOpen())
+        throw DbError::make(err::ObjectInvalid);
     const int rc = sqlite3_step(s_);
     if (rc == SQLITE_ROW)
         return true;

@@ -230,6 +230,7 @@ void DatabaseImpl::State::ensureCurrent(DatabaseImpl& d)
     // Another connection's commit (schema or metadata) changes PRAGMA data_version; this
     // connection's own definition changes mark the cache stale themselves. The pragma has its own
     // statement, kept prepared: a cache hit costs one step (microseconds).
+    d.db();  // raises 3420 once closed
     if (!dataVersionStmt) {
         if (sqlite3_prepare_v3(db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &dataVersionStmt,
                                nullptr) != SQLITE_OK) {

@@ -194,6 +194,13 @@ TEST(SchemaTest, DefinitionsFollowChangesMadeByAnotherConnection)
     EXPECT_TRUE(db.TableDefs().Contains(QStringLiteral("b")));
     testsupport::sqliteExec(path, QStringLiteral("UPDATE MSysFields SET AllowZeroLength = 0"));
     EXPECT_FALSE(a.Fields().Item(QStringLiteral("Y")).AllowZeroLength());
+
+    // A metadata table made by hand without the documented columns is ignored, not fatal.
+    testsupport::sqliteExec(path, QStringLiteral("CREATE TABLE MSysIndexes (Nome TEXT); CREATE INDEX \"A.IX\" ON A (X)"));
+    ASSERT_EQ(a.Indexes().Count(), 1);
+    EXPECT_EQ(a.Indexes().Item(0).Name(), QStringLiteral("IX"));
+    EXPECT_FALSE(a.Indexes().Item(0).Primary());
+    EXPECT_EQ(a.Fields().Item(QStringLiteral("Y")).Size(), 10);
 }
 
 TEST(SchemaTest, TheFormatDocumentsExampleReadsAsItSays)

@@ -113,6 +113,12 @@ FrmPrinc::FrmPrinc(QWidget* padre) : QWidget(padre)
     TxtPath->setFocus(Qt::OtherFocusReason);
 }
 
+FrmPrinc::~FrmPrinc()
+{
+    // No path check while the window goes away.
+    TxtPath->removeEventFilter(this);
+}
+
 void FrmPrinc::ImpostaDbAperto(bool Aperto)
 {
     dbAperto_ = Aperto;

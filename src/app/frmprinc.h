@@ -24,6 +24,7 @@ public:
 
     // Loading the window: centred, closed state, PathArchivi in the path box.
     explicit FrmPrinc(QWidget* padre = nullptr);
+    ~FrmPrinc() override;
 
     // Puts the window into the open (true) or closed (false) state. Entering the open state reads
     // the stamp (which may add a record to an empty AGENZIA); a failing read is reported and leaves

@@ -1,5 +1,6 @@
 // corvale: the windowed program. Main reads the settings and the master's stamp, ignoring any
 // error, then shows the main window; the program ends when its last window is closed.
+#include "app/ambiente.h"
 #include "app/avvio.h"
 #include "app/frmprinc.h"
 
@@ -17,5 +18,9 @@ int main(int argc, char** argv)
     auto* finestra = new corvale::FrmPrinc;
     finestra->setAttribute(Qt::WA_DeleteOnClose);
     finestra->show();
-    return app.exec();
+    const int esito = app.exec();
+    // The open databases are released, not closed, as the program ends.
+    corvale::DbArchivi = dbe::Database();
+    corvale::DbMaster = dbe::Database();
+    return esito;
 }

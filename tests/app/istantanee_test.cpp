@@ -18,12 +18,12 @@ TEST_F(Istantanee, FinestraPrincipale)
     if (cartella.isEmpty())
         GTEST_SKIP() << "CORVALE_SHOTS not set";
     ASSERT_TRUE(QDir().mkpath(cartella));
-    CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
     PathArchivi = archivi.path();
     FrmPrinc f;
     f.show();
     QApplication::processEvents();
     EXPECT_TRUE(f.grab().save(cartella + "/frmprinc-chiuso.png"));
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
     f.PulsApri->click();
     ASSERT_TRUE(f.DbAperto());
     QApplication::processEvents();

@@ -11,6 +11,14 @@
 
 namespace corvale::prova {
 
+// The gate's two warnings.
+inline const QString kPiuNuovo = QStringLiteral(
+    "Attenzione !!! Prima di eseguire qualsiasi modifica è strettamante consigliato di eseguire "
+    "Lumera almeno una volta in modo da allineare la versione del DB.");
+inline const QString kObsoleto = QStringLiteral(
+    "Attenzione !!! La versione del Db Master è obsoleta. Contattare la Ombrisa e richiedere una "
+    "versione aggiornata.");
+
 class AmbienteApp : public ::testing::Test {
 protected:
     void SetUp() override
@@ -40,17 +48,32 @@ protected:
     }
 
     // A small archive: AGENZIA (COD, RAG, VERSDB) with one record per stamp given (a null QString
-    // is a Null VERSDB); without the table when `agenzia` is false.
-    static void CreaArchivio(const QString& file, const QStringList& versioni, bool agenzia = true)
+    // is a Null VERSDB); without the table when `agenzia` is false. `vuotoAmmesso` is VERSDB's
+    // AllowZeroLength.
+    static void CreaArchivio(const QString& file, const QStringList& versioni, bool agenzia = true,
+                             bool vuotoAmmesso = true)
     {
         dbe::Database db = dbe::CreateDatabase(file);
-        if (agenzia)
-            db.Execute(QStringLiteral("CREATE TABLE AGENZIA (COD TEXT(10), RAG TEXT(50), VERSDB TEXT(5))"));
-        int cod = 0;
-        for (const QString& v : versioni)
-            db.Execute(QStringLiteral("INSERT INTO AGENZIA (COD, RAG, VERSDB) VALUES ('%1', 'Agenzia', %2)")
-                           .arg(++cod)
-                           .arg(v.isNull() ? QStringLiteral("NULL") : u'\'' + v + u'\''));
+        if (agenzia) {
+            dbe::TableDef t = db.CreateTableDef(QStringLiteral("AGENZIA"));
+            t.Fields().Append(t.CreateField(QStringLiteral("COD"), dbe::dbText, 10));
+            t.Fields().Append(t.CreateField(QStringLiteral("RAG"), dbe::dbText, 50));
+            dbe::Field versione = t.CreateField(QStringLiteral("VERSDB"), dbe::dbText, 5);
+            versione.SetAllowZeroLength(vuotoAmmesso);
+            t.Fields().Append(versione);
+            db.TableDefs().Append(t);
+            dbe::Recordset rs = db.OpenRecordset(QStringLiteral("AGENZIA"));
+            int cod = 0;
+            for (const QString& v : versioni) {
+                rs.AddNew();
+                rs.SetValue(QStringLiteral("COD"), QString::number(++cod));
+                rs.SetValue(QStringLiteral("RAG"), QStringLiteral("Agenzia"));
+                if (!v.isNull())
+                    rs.SetValue(QStringLiteral("VERSDB"), v);
+                rs.Update();
+            }
+            rs.Close();
+        }
         db.Close();
     }
     QString FileArchivio() const { return archivi.path() + QStringLiteral("/lumera.mdb"); }

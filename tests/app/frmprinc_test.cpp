@@ -16,15 +16,11 @@ using namespace corvale;
 
 namespace {
 
+using prova::kObsoleto;
+using prova::kPiuNuovo;
 const QString kCopia = QStringLiteral(
     "Attenzione !!! Prima di effettuare correzioni sul database e fortemente consigliato di "
     "effettuare una copia dello stesso.");
-const QString kPiuNuovo = QStringLiteral(
-    "Attenzione !!! Prima di eseguire qualsiasi modifica è strettamante consigliato di eseguire "
-    "Lumera almeno una volta in modo da allineare la versione del DB.");
-const QString kObsoleto = QStringLiteral(
-    "Attenzione !!! La versione del Db Master è obsoleta. Contattare la Ombrisa e richiedere una "
-    "versione aggiornata.");
 const QString kPrompt = QStringLiteral("Immettere la versione (formato A.XX oppure O per azzerare) ");
 
 // A press and release of the left button in the middle of the widget. A press from the platform
@@ -51,26 +47,19 @@ protected:
         f.activateWindow();
         QApplication::processEvents();
     }
-    void Chiuso(FrmPrinc& f)
+    // The two states: closed (versione null) or open with that stamp in the label.
+    void Stato(FrmPrinc& f, const QString& versione = QString())
     {
-        EXPECT_FALSE(f.DbAperto());
-        EXPECT_EQ(f.PulsApri->text(), "Apri DB");
-        EXPECT_FALSE(f.Puls[0]->isEnabled());
-        EXPECT_FALSE(f.Puls[1]->isEnabled());
-        EXPECT_TRUE(f.TxtPath->isEnabled());
-        EXPECT_TRUE(f.PulsDir->isEnabled());
-        EXPECT_FALSE(f.LDescr[1]->isVisibleTo(&f));
-    }
-    void Aperto(FrmPrinc& f, const QString& versione)
-    {
-        EXPECT_TRUE(f.DbAperto());
-        EXPECT_EQ(f.PulsApri->text(), "Chiudi DB");
-        EXPECT_TRUE(f.Puls[0]->isEnabled());
-        EXPECT_TRUE(f.Puls[1]->isEnabled());
-        EXPECT_FALSE(f.TxtPath->isEnabled());
-        EXPECT_FALSE(f.PulsDir->isEnabled());
-        EXPECT_TRUE(f.LDescr[1]->isVisibleTo(&f));
-        EXPECT_EQ(f.LDescr[1]->text(), "Versione DB Rilevata --->" + versione);
+        const bool aperto = !versione.isNull();
+        EXPECT_EQ(f.DbAperto(), aperto);
+        EXPECT_EQ(f.PulsApri->text(), aperto ? "Chiudi DB" : "Apri DB");
+        EXPECT_EQ(f.Puls[0]->isEnabled(), aperto);
+        EXPECT_EQ(f.Puls[1]->isEnabled(), aperto);
+        EXPECT_EQ(f.TxtPath->isEnabled(), !aperto);
+        EXPECT_EQ(f.PulsDir->isEnabled(), !aperto);
+        EXPECT_EQ(f.LDescr[1]->isVisibleTo(&f), aperto);
+        if (aperto)
+            EXPECT_EQ(f.LDescr[1]->text(), "Versione DB Rilevata --->" + versione);
     }
     QStringList Mostrati() const { return corvale::Messaggi::Mostrati(); }
 };
@@ -108,7 +97,7 @@ TEST_F(FinestraPrincipale, AspettoAlCaricamento)
     EXPECT_EQ(f.DirSel->property("classe").toString(), "Corvale.DirSelector");
     f.DirSel->resize(200, 90);
     EXPECT_EQ(f.DirSel->size(), QSize(40, 40));
-    Chiuso(f);
+    Stato(f);
 
     // Focus order, starting in the path box.
     EXPECT_EQ(QApplication::focusWidget(), f.TxtPath);
@@ -175,21 +164,10 @@ TEST_F(FinestraPrincipale, AperturaFallita)
     EXPECT_EQ(Mostrati()[0], "PathDb non valido!");
     EXPECT_TRUE(Mostrati()[1].startsWith("Impossibile aprire il database.\r")) << Mostrati()[1].toStdString();
     EXPECT_GT(Mostrati()[1].size(), QString("Impossibile aprire il database.\r").size());
-    Chiuso(f);
+    Stato(f);
     EXPECT_EQ(PathArchivi, "/precedente");
     EXPECT_EQ(f.TxtPath->text(), archivi.path());
     EXPECT_FALSE(ClessidraAttiva());
-
-    // A file that is not an archive.
-    QFile file(FileArchivio());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
-    corvale::Messaggi::Mostrati().clear();
-    Premi(f.PulsApri);
-    ASSERT_EQ(Mostrati().size(), 1);
-    EXPECT_TRUE(Mostrati()[0].startsWith("Impossibile aprire il database.\r"));
-    Chiuso(f);
 }
 
 TEST_F(FinestraPrincipale, ApriChiudiEChiudiProgramma)
@@ -200,12 +178,12 @@ TEST_F(FinestraPrincipale, ApriChiudiEChiudiProgramma)
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
     EXPECT_TRUE(Mostrati().isEmpty());
-    Aperto(f, "A.05 ");
+    Stato(f, "A.05 ");
     EXPECT_EQ(PathArchivi, archivi.path());
     EXPECT_EQ(DbArchivi.Name(), QFileInfo(FileArchivio()).absoluteFilePath());
 
     Premi(f.PulsApri);
-    Chiuso(f);
+    Stato(f);
     EXPECT_FALSE(DbArchivi.IsOpen());
     EXPECT_EQ(f.TxtPath->text(), archivi.path());
 
@@ -213,7 +191,7 @@ TEST_F(FinestraPrincipale, ApriChiudiEChiudiProgramma)
     QFile::remove(FileArchivio());
     CreaArchivio(FileArchivio(), {});
     Premi(f.PulsApri);
-    Aperto(f, "0");
+    Stato(f, "0");
     EXPECT_EQ(RecordAgenzia(FileArchivio()), 1);
     Premi(f.PulsFine);
     EXPECT_FALSE(f.isVisible());
@@ -229,15 +207,8 @@ TEST_F(FinestraPrincipale, ArchivioSenzaAgenzia)
     Premi(f.PulsApri);
     ASSERT_EQ(Mostrati().size(), 1);
     EXPECT_TRUE(Mostrati()[0].startsWith("Impossibile leggere la versione del database.\r"));
-    Aperto(f, "");
+    Stato(f, QString(""));
     EXPECT_TRUE(DbArchivi.IsOpen());
-    // Setting the stamp fails with the engine's description; the label stays as it was.
-    voce = "A.01";
-    Premi(f.Puls[1]);
-    ASSERT_EQ(Mostrati().size(), 3);
-    EXPECT_EQ(Mostrati()[1], kPrompt);
-    EXPECT_TRUE(Mostrati()[2].startsWith("Impossibile scrivere la versione del database.\r"));
-    Aperto(f, "");
     // The gate: the archive's stamp counts as empty, so the first warning.
     CreaArchivio(FileMaster(), {QStringLiteral("A.01 ")});
     VersioneMaster = "A.01 ";
@@ -258,7 +229,6 @@ TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
         {"a.5", "A.5  ", nullptr},
         {"A.123456", "A.123", nullptr},
         {"O", "A.123", "Versione non valida."},
-        {"00", "A.123", "Versione non valida."},
         {"A.", "A.123", "Versione non valida."},
         {"", "A.123", nullptr},  // cancelled
         {"A.-1", "A.-1 ", nullptr},
@@ -275,6 +245,20 @@ TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
         EXPECT_EQ(f.LDescr[1]->text(), QString("Versione DB Rilevata --->") + c.etichetta) << c.voce;
         EXPECT_EQ(LeggiVersioneDb(DbArchivi), c.etichetta) << c.voce;
     }
+    // A VERSDB that refuses the empty text: clearing fails with the engine's description, and
+    // the label and the stamp stay as they were.
+    Premi(f.PulsApri);
+    QFile::remove(FileArchivio());
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")}, true, false);
+    Premi(f.PulsApri);
+    corvale::Messaggi::Mostrati().clear();
+    voce = "0";
+    Premi(f.Puls[1]);
+    ASSERT_EQ(Mostrati().size(), 2);
+    EXPECT_TRUE(Mostrati()[1].startsWith("Impossibile scrivere la versione del database.\r"));
+    EXPECT_GT(Mostrati()[1].size(), 50);
+    Stato(f, "A.05 ");
+    EXPECT_EQ(LeggiVersioneDb(DbArchivi), "A.05 ");
 }
 
 TEST_F(FinestraPrincipale, VarcoDellaVersione)

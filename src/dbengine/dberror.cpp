@@ -43,6 +43,25 @@ const QHash<int, QString>& table()
         {err::InputTableNotFound,
          QStringLiteral("Il motore di database non trova la tabella o la query di input '%1'. "
                         "Verificare che esista e che il nome sia stato digitato correttamente.")},
+        {err::AmbiguousField,
+         QStringLiteral("Il campo '%1' specificato potrebbe fare riferimento a più di una tabella "
+                        "elencata nella clausola FROM dell'istruzione SQL.")},
+        {err::InvalidSqlStatement,
+         QStringLiteral("Istruzione SQL non valida. Prevista 'DELETE', 'INSERT', 'PROCEDURE', "
+                        "'SELECT' o 'UPDATE'.")},
+        {err::InsertUnknownField,
+         QStringLiteral("L'istruzione INSERT INTO contiene il seguente nome di campo sconosciuto: "
+                        "'%1'. Verificare che il nome sia stato digitato correttamente e ripetere "
+                        "l'operazione.")},
+        {err::SyntaxErrorInOrderBy, QStringLiteral("Errore di sintassi nella clausola ORDER BY.")},
+        {err::SyntaxErrorInSelect,
+         QStringLiteral("L'istruzione SELECT include una parola riservata o un nome di argomento "
+                        "errato o mancante, oppure la punteggiatura non è corretta.")},
+        {err::CharactersAfterEnd, QStringLiteral("Caratteri trovati dopo la fine dell'istruzione SQL.")},
+        {err::FieldCannotBeUpdated, QStringLiteral("Impossibile aggiornare il campo.")},
+        {err::ValueCountMismatch,
+         QStringLiteral("Il numero dei valori della query e quello dei campi di destinazione non "
+                        "corrispondono.")},
         {err::InvalidName, QStringLiteral("'%1' non è un nome valido. Verificare che non "
                                           "includa caratteri o punteggiatura non validi e che "
                                           "non sia troppo lungo.")},

@@ -1,15 +1,13 @@
 #pragma once
-// StrutturaTabella: the structure check of one "ST" task, which compares its table P(0) of the
-// archive database with the master database and records the coded problems in P(1)..P(10).
-// For now the comparison is not available: the task is cleared (P(1) "1", no problems) and ends
-// "VER_PRB" with a detail that says so, so that no table is ever reported as verified unchecked.
+// StrutturaTabella: the structure check of one "ST" task of the task list. It compares the task's
+// table P(0) of the archive database with the master database (ConfrontaStruttura), leaving the
+// coded problems in P(1)..P(10), and ends the task "VER_OK", or "VER_PRB" with the report as its
+// detail. Changes neither database.
 #include <QString>
 
 namespace corvale {
 
 class Manutenzione;
-
-extern const QString kStrutturaNonDisponibile;
 
 void StrutturaTabella(Manutenzione& m, int li);
 

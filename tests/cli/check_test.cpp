@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include "support/stampa_qt.h"
 
 using namespace corvale;
 

@@ -62,7 +62,8 @@ struct SelectPlan {
 struct FieldDef {
     QString name;
     short type = 0;
-    qint32 size = 0;   // TEXT(n), BINARY(n); 0 when not given
+    qint32 size = 0;   // TEXT(n), BINARY(n); 255 for TEXT and BINARY when not given, else the
+                       // type's fixed size (LONG 4, DOUBLE 8, ...; 0 for MEMO and LONGBINARY)
     bool notNull = false;
     bool autoIncrement = false;  // COUNTER, AUTOINCREMENT
 };
@@ -71,6 +72,7 @@ struct IndexDef {
     QString name;
     QString table;
     QStringList fields;
+    QList<bool> descending;    // one per field: DESC in CREATE INDEX
     bool unique = false;
     bool primary = false;      // WITH PRIMARY
     bool disallowNull = false; // WITH DISALLOW NULL
@@ -100,7 +102,8 @@ struct Statement {
     QString field;            // AlterDropColumn
 };
 
-// Translates one statement. A trailing semicolon is allowed.
+// Translates one statement. A trailing semicolon is allowed. Statement::table is, for a SELECT,
+// the stored name of its first source.
 Statement translate(const QString& text, const SchemaProvider& schema);
 
 // The SQL function that checks and converts a value written into a field, registered on every

@@ -284,6 +284,74 @@ TEST_F(DemoTest, ArchiveStructureDiffersFromTheMasterAsDocumented)
     EXPECT_EQ(master.TableDefs().Item("CLIENTI").Fields().Item("ZONA").Type(), dbe::dbLong);
 }
 
+// What the corrections do to the archive's data, done by hand on a copy: every field of another
+// type converts into a column of the master's type without losing a value, every index short of a
+// field is rebuilt with the master's fields and flags, every missing table, field and property is
+// added from the master's definition.
+TEST_F(DemoTest, EveryStructureDifferenceCanBeCorrectedFromTheMaster)
+{
+    const QString copia = cartella_->filePath("copia.mdb");
+    ASSERT_TRUE(QFile::copy(file("archivi/lumera.mdb"), copia));
+    dbe::Database master = dbe::OpenDatabase(file("esempio.mdb"));
+    dbe::Database archivio = dbe::OpenDatabase(copia);
+    for (int i = 0; i < master.TableDefs().Count(); ++i) {
+        const dbe::TableDef m = master.TableDefs().Item(i);
+        if (m.Attributes() & dbe::dbSystemObject)
+            continue;
+        const QString t = m.Name();
+        SCOPED_TRACE(t.toStdString());
+        if (!archivio.TableDefs().Contains(t)) {
+            dbe::TableDef nuova = archivio.CreateTableDef(t, m.Attributes());
+            for (int k = 0; k < m.Fields().Count(); ++k) {
+                const dbe::Field f = m.Fields().Item(k);
+                nuova.Fields().Append(nuova.CreateField(f.Name(), f.Type(), f.Type() == dbe::dbText ? f.Size() : 0));
+            }
+            EXPECT_NO_THROW(archivio.TableDefs().Append(nuova));
+            continue;
+        }
+        dbe::TableDef a = archivio.TableDefs().Item(t);
+        for (int k = 0; k < m.Fields().Count(); ++k) {
+            const dbe::Field f = m.Fields().Item(k);
+            if (!a.Fields().Contains(f.Name())) {
+                dbe::Field nuovo = a.CreateField(f.Name(), f.Type(), f.Type() == dbe::dbText ? f.Size() : 0);
+                nuovo.SetAttributes(f.Attributes());
+                EXPECT_NO_THROW(a.Fields().Append(nuovo)) << f.Name().toStdString();
+                continue;
+            }
+            const dbe::Field g = a.Fields().Item(f.Name());
+            if (f.Type() == dbe::dbText && g.Type() == dbe::dbText) {
+                // A longer master field holds every value; a shorter one would not be offered.
+                EXPECT_GE(f.Size(), g.Size()) << f.Name().toStdString();
+            }
+            if (g.Type() == f.Type())
+                continue;
+            const QString nuovo = f.Name() + "_NEW";
+            a.Fields().Append(a.CreateField(nuovo, f.Type(), 0));
+            ASSERT_NO_THROW(archivio.Execute("UPDATE " + t + " SET " + nuovo + "=" + f.Name()));
+            EXPECT_EQ(*conta(archivio, "SELECT * FROM " + t + " WHERE NOT ISNULL(" + f.Name()
+                                           + ") AND ISNULL(" + nuovo + ")"), 0)
+                << f.Name().toStdString();
+            EXPECT_GT(*conta(archivio, "SELECT * FROM " + t + " WHERE NOT ISNULL(" + nuovo + ")"), 0);
+        }
+        for (int k = 0; k < m.Indexes().Count(); ++k) {
+            const dbe::Index x = m.Indexes().Item(k);
+            if (a.Indexes().Contains(x.Name()))
+                a.Indexes().Delete(x.Name());
+            dbe::Index y = a.CreateIndex(x.Name());
+            for (int j = 0; j < x.Fields().Count(); ++j)
+                y.Fields().Append(y.CreateField(x.Fields().Item(j).Name()));
+            y.SetPrimary(x.Primary());
+            y.SetUnique(x.Unique());
+            EXPECT_NO_THROW(a.Indexes().Append(y)) << x.Name().toStdString();
+        }
+        for (int k = 0; k < m.Properties().Count(); ++k) {
+            const dbe::Property p = m.Properties().Item(k);
+            if (!a.Properties().Contains(p.Name()))
+                EXPECT_NO_THROW(a.Properties().Append(a.CreateProperty(p.Name(), p.Type(), p.Value())));
+        }
+    }
+}
+
 TEST(DemoCartella, RefusesAForeignFolderAndReplacesOnlyAnEarlierDemo)
 {
     QTemporaryDir tmp;

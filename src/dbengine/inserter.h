@@ -49,9 +49,10 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// Speeds up a bulk load into a file that is being made from scratch (no journal, no syncing,
-// a large page cache); a crash meanwhile leaves the file unusable. Only for new files such as
-// the demo's.
+// Speeds up a bulk load into a file that is being made from scratch, for this connection only:
+// the rollback journal in memory, no syncing to disk, a large page cache. A failed insert still
+// rolls back; a crash of the process or the machine meanwhile may leave the file unusable. Only
+// for new files such as the demo's; the next OpenDatabase of the file works as usual.
 void PrepareForBulkLoad(const Database& db);
 
 }  // namespace dbe

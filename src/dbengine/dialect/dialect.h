@@ -43,11 +43,13 @@ struct SelectPlan {
     struct Source {
         QString table;  // stored name
         QString alias;  // the name used for it in keySql
+        QString written;  // the name the query calls it by (its alias, else the name as written)
     };
     struct OutColumn {
         QString name;    // "TABLE.FIELD" when both joined tables have the field, else the bare name
         int source = -1;  // index into sources; -1 for a computed column of a snapshot
         int column = -1;  // index into the source table's columns
+        QString field;    // the source column's stored name; empty for a computed column
         short type = 0;
         qint32 size = 0;
     };
@@ -57,6 +59,12 @@ struct SelectPlan {
     QString keySql;
     QString valuesSql;
 };
+
+// The output column a record set's field lookup by name designates: the column's own name, or,
+// for a column of a source, TABLE.FIELD with the source's name as the query writes it (so
+// "DETT_ORD.LIB3" finds LIB3 of DETT_ORD even when only one table has it). Without regard to
+// case; -1 when there is none.
+int findOutColumn(const SelectPlan& plan, const QString& name);
 
 // A field in CREATE TABLE or ALTER TABLE ADD COLUMN.
 struct FieldDef {

@@ -54,7 +54,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
     plan.keyset = isKeysetQuery(q);
     const QVector<Source> sources = em.resolveSources(q.from);
     for (const Source& s : sources)
-        plan.sources.append({s.table->name, s.sqlName});
+        plan.sources.append({s.table->name, s.sqlName, s.written});
     em.pushScope(&sources);
     em.setAggregatesAllowed(false);
     const QString from = em.fromClause(q, sources);
@@ -91,6 +91,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
                     o.column.column = ci;
                     o.column.type = c.type;
                     o.column.size = c.size;
+                    o.column.field = c.name;
                     o.sql = Emitter::quote(s.sqlName) + u'.' + Emitter::quote(c.name);
                     o.bare = c.name;
                     o.qualified = s.written + u'.' + c.name;
@@ -113,6 +114,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
             o.column.column = v.columnIndex;
             o.column.type = c.type;
             o.column.size = c.size;
+            o.column.field = c.name;
             o.bare = c.name;
             o.qualified = s.written + u'.' + c.name;
         } else {
@@ -182,6 +184,30 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
                          + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from + whereSql + tail;
     }
     return plan;
+}
+
+int findOutColumn(const SelectPlan& plan, const QString& name)
+{
+    for (int i = 0; i < plan.columns.size(); ++i) {
+        if (plan.columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    const int dot = name.indexOf(u'.');
+    if (dot <= 0)
+        return -1;
+    const QString table = name.left(dot);
+    const QString field = name.mid(dot + 1);
+    for (int i = 0; i < plan.columns.size(); ++i) {
+        const SelectPlan::OutColumn& c = plan.columns[i];
+        if (c.source < 0 || c.source >= plan.sources.size())
+            continue;
+        const SelectPlan::Source& s = plan.sources[c.source];
+        if (c.field.compare(field, Qt::CaseInsensitive) == 0
+            && (s.written.compare(table, Qt::CaseInsensitive) == 0
+                || s.table.compare(table, Qt::CaseInsensitive) == 0))
+            return i;
+    }
+    return -1;
 }
 
 }  // namespace dbe::dialect

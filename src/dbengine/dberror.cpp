@@ -43,6 +43,25 @@ const QHash<int, QString>& table()
         {err::InputTableNotFound,
          QStringLiteral("Il motore di database non trova la tabella o la query di input '%1'. "
                         "Verificare che esista e che il nome sia stato digitato correttamente.")},
+        {err::AmbiguousField,
+         QStringLiteral("Il campo '%1' specificato potrebbe fare riferimento a più di una tabella "
+                        "elencata nella clausola FROM dell'istruzione SQL.")},
+        {err::InvalidSqlStatement,
+         QStringLiteral("Istruzione SQL non valida. Prevista 'DELETE', 'INSERT', 'PROCEDURE', "
+                        "'SELECT' o 'UPDATE'.")},
+        {err::InsertUnknownField,
+         QStringLiteral("L'istruzione INSERT INTO contiene il seguente nome di campo sconosciuto: "
+                        "'%1'. Verificare che il nome sia stato digitato correttamente e ripetere "
+                        "l'operazione.")},
+        {err::SyntaxErrorInOrderBy, QStringLiteral("Errore di sintassi nella clausola ORDER BY.")},
+        {err::SyntaxErrorInSelect,
+         QStringLiteral("L'istruzione SELECT include una parola riservata o un nome di argomento "
+                        "errato o mancante, oppure la punteggiatura non è corretta.")},
+        {err::CharactersAfterEnd, QStringLiteral("Caratteri trovati dopo la fine dell'istruzione SQL.")},
+        {err::FieldCannotBeUpdated, QStringLiteral("Impossibile aggiornare il campo.")},
+        {err::ValueCountMismatch,
+         QStringLiteral("Il numero dei valori della query e quello dei campi di destinazione non "
+                        "corrispondono.")},
         {err::InvalidName, QStringLiteral("'%1' non è un nome valido. Verificare che non "
                                           "includa caratteri o punteggiatura non validi e che "
                                           "non sia troppo lungo.")},
@@ -81,6 +100,15 @@ const QHash<int, QString>& table()
         {err::TableNotFound, QStringLiteral("La tabella '%1' non esiste.")},
         {err::FieldExists, QStringLiteral("Il campo '%1' esiste già nella tabella '%2'.")},
         {err::ObjectInvalid, QStringLiteral("Oggetto non valido o non più impostato.")},
+        {err::NullInPrimaryKey,
+         QStringLiteral("L'indice o la chiave primaria non può contenere un valore Null.")},
+        {err::DatabaseExists, QStringLiteral("Il database '%1' esiste già.")},
+        {err::NoFieldDefined,
+         QStringLiteral("Nessun campo definito. Impossibile aggiungere l'oggetto TableDef o Index.")},
+        {err::FieldInIndex,
+         QStringLiteral("Impossibile eliminare un campo che fa parte di uno o più indici.")},
+        {err::PrimaryKeyExists, QStringLiteral("Chiave primaria già esistente.")},
+        {err::NumericOverflow, QStringLiteral("Overflow del campo numerico.")},
         {err::TypeMismatch, QStringLiteral("Tipo di dati non corrispondente nell'espressione criterio.")},
     };
     return t;

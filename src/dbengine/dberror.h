@@ -25,6 +25,14 @@ constexpr int FileInUse = 3051;                 // %1 file name (locked, no perm
 constexpr int TooFewParameters = 3061;          // %1 count (an unknown name in a query)
 constexpr int SyntaxErrorInExpression = 3075;   // %1 expression
 constexpr int InputTableNotFound = 3078;        // %1 table name
+constexpr int AmbiguousField = 3079;            // %1 field name (in more than one joined table)
+constexpr int InvalidSqlStatement = 3129;       // not a statement the dialect knows
+constexpr int InsertUnknownField = 3127;        // %1 field name
+constexpr int SyntaxErrorInOrderBy = 3138;
+constexpr int SyntaxErrorInSelect = 3141;       // the select list
+constexpr int CharactersAfterEnd = 3142;
+constexpr int FieldCannotBeUpdated = 3164;      // e.g. an auto-increment field
+constexpr int ValueCountMismatch = 3346;        // INSERT values and fields differ in number
 constexpr int SyntaxErrorInFrom = 3131;
 constexpr int SyntaxErrorInInsert = 3134;
 constexpr int SyntaxErrorInUpdate = 3144;       // also other statements
@@ -51,6 +59,12 @@ constexpr int TypeMismatch = 3464;
 constexpr int InvalidArgument = 3001;
 constexpr int InvalidName = 3125;               // %1 name
 constexpr int FieldNotFoundInTable = 3265;
+constexpr int NullInPrimaryKey = 3058;
+constexpr int DatabaseExists = 3204;            // %1 file name
+constexpr int NoFieldDefined = 3264;            // a table or index without fields
+constexpr int FieldInIndex = 3280;              // dropping an indexed field
+constexpr int PrimaryKeyExists = 3283;
+constexpr int NumericOverflow = 3349;
 }  // namespace err
 
 class DbError : public std::exception {

@@ -43,11 +43,13 @@ struct SelectPlan {
     struct Source {
         QString table;  // stored name
         QString alias;  // the name used for it in keySql
+        QString written;  // the name the query calls it by (its alias, else the name as written)
     };
     struct OutColumn {
         QString name;    // "TABLE.FIELD" when both joined tables have the field, else the bare name
         int source = -1;  // index into sources; -1 for a computed column of a snapshot
         int column = -1;  // index into the source table's columns
+        QString field;    // the source column's stored name; empty for a computed column
         short type = 0;
         qint32 size = 0;
     };
@@ -58,11 +60,18 @@ struct SelectPlan {
     QString valuesSql;
 };
 
+// The output column a record set's field lookup by name designates: the column's own name, or,
+// for a column of a source, TABLE.FIELD with the source's name as the query writes it (so
+// "DETT_ORD.LIB3" finds LIB3 of DETT_ORD even when only one table has it). Without regard to
+// case; -1 when there is none.
+int findOutColumn(const SelectPlan& plan, const QString& name);
+
 // A field in CREATE TABLE or ALTER TABLE ADD COLUMN.
 struct FieldDef {
     QString name;
     short type = 0;
-    qint32 size = 0;   // TEXT(n), BINARY(n); 0 when not given
+    qint32 size = 0;   // TEXT(n), BINARY(n); 255 for TEXT and BINARY when not given, else the
+                       // type's fixed size (LONG 4, DOUBLE 8, ...; 0 for MEMO and LONGBINARY)
     bool notNull = false;
     bool autoIncrement = false;  // COUNTER, AUTOINCREMENT
 };
@@ -71,6 +80,7 @@ struct IndexDef {
     QString name;
     QString table;
     QStringList fields;
+    QList<bool> descending;    // one per field: DESC in CREATE INDEX
     bool unique = false;
     bool primary = false;      // WITH PRIMARY
     bool disallowNull = false; // WITH DISALLOW NULL
@@ -100,7 +110,8 @@ struct Statement {
     QString field;            // AlterDropColumn
 };
 
-// Translates one statement. A trailing semicolon is allowed.
+// Translates one statement. A trailing semicolon is allowed. Statement::table is, for a SELECT,
+// the stored name of its first source.
 Statement translate(const QString& text, const SchemaProvider& schema);
 
 // The SQL function that checks and converts a value written into a field, registered on every

@@ -1,0 +1,112 @@
+#pragma once
+// The syntax tree of one dialect statement, as the parser reads it: names still as written, not
+// yet looked up in the schema. The emitter resolves the names and writes SQLite SQL from it.
+// Data-definition statements need no tree: the parser fills a Statement for them directly.
+#include "dialect.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace dbe::dialect {
+
+struct SelectQuery;
+
+struct Expr {
+    enum Kind {
+        Null,
+        Bool,      // TRUE / FALSE: boolValue
+        Number,    // text: the number as written
+        Text,      // text: the value
+        Date,      // text: the storage text yyyy-MM-dd HH:mm:ss
+        Column,    // table (empty when not qualified) and field as written
+        Star,      // * or table.* (table empty for *): select lists and COUNT(*)
+        Unary,     // op "NOT" or "-"; args[0]
+        Binary,    // op AND OR = <> < > <= >= + - * / \ MOD &; args[0], args[1]
+        Func,      // text: the function name in upper case; args
+        IsNull,    // args[0] IS [NOT] NULL
+        Like,      // args[0] [NOT] LIKE args[1]
+        Between,   // args[0] [NOT] BETWEEN args[1] AND args[2]
+        InList,    // args[0] [NOT] IN (args[1..])
+        InSelect,  // args[0] [NOT] IN (subquery)
+    };
+    Kind kind = Null;
+    QString op;
+    QString text;
+    QString table;
+    QString field;
+    bool boolValue = false;
+    bool negated = false;
+    std::vector<std::unique_ptr<Expr>> args;
+    std::unique_ptr<SelectQuery> subquery;
+    int pos = 0;  // source range, for messages
+    int end = 0;
+};
+using ExprPtr = std::unique_ptr<Expr>;
+
+// A table in a FROM clause or the target of a statement.
+struct TableRef {
+    QString name;   // as written
+    QString alias;  // AS alias; empty when none
+    int pos = 0;
+};
+
+struct SelectItem {
+    ExprPtr expr;   // a Star expression for * and table.*
+    QString alias;  // AS alias; empty when none
+};
+
+struct OrderItem {
+    ExprPtr expr;
+    bool descending = false;
+};
+
+struct SelectQuery {
+    enum JoinKind { First, Comma, Inner, Left, Right };
+    bool distinct = false;
+    qint64 top = -1;  // TOP n; -1 when absent
+    std::vector<SelectItem> items;
+    std::vector<TableRef> from;    // in FROM order
+    std::vector<JoinKind> joins;   // one per table of from; First for the first
+    std::vector<ExprPtr> on;       // one per table of from; null for First and Comma
+    ExprPtr where;
+    std::vector<ExprPtr> groupBy;
+    ExprPtr having;
+    std::vector<OrderItem> orderBy;
+};
+
+struct Assignment {
+    ExprPtr target;  // a Column expression
+    ExprPtr value;
+};
+
+struct UpdateQuery {
+    TableRef table;
+    std::vector<Assignment> sets;
+    ExprPtr where;
+};
+
+struct DeleteQuery {
+    TableRef table;
+    ExprPtr where;
+};
+
+struct InsertQuery {
+    TableRef table;
+    bool hasFieldList = false;
+    std::vector<ExprPtr> fields;  // Column expressions
+    std::vector<ExprPtr> values;
+};
+
+// One parsed statement: the query kinds carry a tree, data definition a filled Statement whose
+// names are as written.
+struct ParsedStatement {
+    Statement::Kind kind = Statement::Select;
+    std::unique_ptr<SelectQuery> select;
+    std::unique_ptr<UpdateQuery> update;
+    std::unique_ptr<DeleteQuery> remove;
+    std::unique_ptr<InsertQuery> insert;
+    Statement ddl;
+};
+
+}  // namespace dbe::dialect

@@ -1,0 +1,537 @@
+#include "emitter.h"
+
+#include "likepattern.h"
+
+namespace dbe::dialect {
+
+namespace {
+
+int fieldIndex(const Table& t, const QString& name)
+{
+    for (int i = 0; i < t.columns.size(); ++i) {
+        if (t.columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+Value::Kind kindOfType(short type)
+{
+    switch (type) {
+    case 10:
+    case 12:
+        return Value::Text;
+    case 8:
+        return Value::Date;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case 20:
+        return Value::Number;
+    default:
+        return Value::Other;
+    }
+}
+
+bool isComparison(const QString& op)
+{
+    return op == u"=" || op == u"<>" || op == u"<" || op == u">" || op == u"<=" || op == u">=";
+}
+
+}  // namespace
+
+Emitter::Emitter(const SchemaProvider& schema, const QString& statementText)
+    : schema_(schema), text_(statementText)
+{
+}
+
+QString Emitter::quote(const QString& identifier)
+{
+    QString s = identifier;
+    s.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + s + u'"';
+}
+
+QString Emitter::textLiteral(const QString& text)
+{
+    QString s = text;
+    s.replace(u'\'', QStringLiteral("''"));
+    if (s.contains(QChar(0)))
+        return QStringLiteral("('") + s.replace(QChar(0), QStringLiteral("' || char(0) || '")) + QStringLiteral("')");
+    return u'\'' + s + u'\'';
+}
+
+QString Emitter::rowidName(const Table& table)
+{
+    for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
+        if (fieldIndex(table, QString::fromLatin1(candidate)) < 0)
+            return QString::fromLatin1(candidate);
+    }
+    return QStringLiteral("rowid");
+}
+
+void Emitter::expressionError(const Expr& e) const
+{
+    throw DbError::make(err::SyntaxErrorInExpression, {text_.mid(e.pos, e.end - e.pos).trimmed()});
+}
+
+void Emitter::noteUnknown(const QString& name)
+{
+    for (const QString& u : unknown_) {
+        if (u.compare(name, Qt::CaseInsensitive) == 0)
+            return;
+    }
+    unknown_.append(name);
+}
+
+void Emitter::finish() const
+{
+    if (!unknown_.isEmpty())
+        throw DbError::make(err::TooFewParameters, {QString::number(unknown_.size())});
+}
+
+Source Emitter::resolveTarget(const TableRef& ref) const
+{
+    const Table* t = schema_.table(ref.name);
+    if (!t)
+        throw DbError::make(err::InputTableNotFound, {ref.name});
+    Source s;
+    s.table = t;
+    s.written = ref.alias.isEmpty() ? ref.name : ref.alias;
+    s.sqlName = ref.alias.isEmpty() ? t->name : ref.alias;
+    return s;
+}
+
+QVector<Source> Emitter::resolveSources(const std::vector<TableRef>& from) const
+{
+    QVector<Source> out;
+    for (const TableRef& ref : from) {
+        Source s = resolveTarget(ref);
+        // Two sources must not share a name in the SQL (a table joined with itself).
+        const QString base = s.sqlName;
+        for (int n = 2;; ++n) {
+            bool taken = false;
+            for (const Source& o : out)
+                taken = taken || o.sqlName.compare(s.sqlName, Qt::CaseInsensitive) == 0;
+            if (!taken)
+                break;
+            s.sqlName = base + u'_' + QString::number(n);
+        }
+        out.append(s);
+    }
+    return out;
+}
+
+bool Emitter::swapsSides(const SelectQuery& q)
+{
+    return q.from.size() == 2 && q.joins.size() == 2 && q.joins[1] == SelectQuery::Right;
+}
+
+QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources)
+{
+    auto tableSql = [&](int i) {
+        const Source& s = sources[i];
+        QString sql = quote(s.table->name);
+        if (s.sqlName != s.table->name)
+            sql += QStringLiteral(" AS ") + quote(s.sqlName);
+        return sql;
+    };
+    if (swapsSides(q)) {
+        return tableSql(1) + QStringLiteral(" LEFT JOIN ") + tableSql(0) + QStringLiteral(" ON ")
+               + condition(*q.on[1]).sql;
+    }
+    QString sql = tableSql(0);
+    for (int i = 1; i < sources.size(); ++i) {
+        switch (q.joins[i]) {
+        case SelectQuery::Comma:
+        case SelectQuery::First:
+            sql += QStringLiteral(", ") + tableSql(i);
+            continue;
+        case SelectQuery::Inner:
+            sql += QStringLiteral(" INNER JOIN ");
+            break;
+        case SelectQuery::Left:
+            sql += QStringLiteral(" LEFT JOIN ");
+            break;
+        case SelectQuery::Right:
+            sql += QStringLiteral(" RIGHT JOIN ");
+            break;
+        }
+        sql += tableSql(i) + QStringLiteral(" ON ") + condition(*q.on[i]).sql;
+    }
+    return sql;
+}
+
+QString Emitter::asValue(const Value& v) const
+{
+    if (v.kind == Value::Bool)
+        return QStringLiteral("(-") + v.sql + u')';
+    return v.sql;
+}
+
+Value Emitter::value(const Expr& e)
+{
+    Value v = emitExpr(e);
+    if (v.kind == Value::Bool) {
+        v.sql = asValue(v);
+        v.kind = Value::Number;
+    }
+    return v;
+}
+
+Value Emitter::condition(const Expr& e)
+{
+    return emitExpr(e);
+}
+
+bool Emitter::needsNocase(const QVector<const Value*>& operands)
+{
+    bool textColumn = false, otherColumn = false, text = false;
+    for (const Value* v : operands) {
+        if (v->column) {
+            if (isTextType(v->type))
+                textColumn = true;
+            else
+                otherColumn = true;
+        }
+        if (v->kind == Value::Text)
+            text = true;
+    }
+    return textColumn || (text && !otherColumn);
+}
+
+Value Emitter::column(const Expr& e)
+{
+    QString table = e.table;
+    QString field = e.field;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        for (int level = scopes_.size() - 1; level >= 0; --level) {
+            const QVector<Source>& sources = *scopes_[level];
+            int found = -1, col = -1;
+            if (!table.isEmpty()) {
+                for (int i = 0; i < sources.size() && found < 0; ++i) {
+                    if (sources[i].written.compare(table, Qt::CaseInsensitive) == 0)
+                        found = i;
+                }
+                if (found < 0)
+                    continue;
+                col = fieldIndex(*sources[found].table, field);
+                if (col < 0)
+                    break;  // the table is known here: the field is not in it
+            } else {
+                for (int i = 0; i < sources.size(); ++i) {
+                    const int c = fieldIndex(*sources[i].table, field);
+                    if (c < 0)
+                        continue;
+                    if (found >= 0)
+                        throw DbError::make(err::AmbiguousField, {e.field});
+                    found = i;
+                    col = c;
+                }
+                if (found < 0)
+                    continue;
+            }
+            const Source& s = sources[found];
+            const Column& c = s.table->columns[col];
+            Value v;
+            v.sql = quote(s.sqlName) + u'.' + quote(c.name);
+            v.kind = kindOfType(c.type);
+            v.column = true;
+            v.type = c.type;
+            v.size = c.size;
+            if (level == scopes_.size() - 1) {
+                v.source = found;
+                v.columnIndex = col;
+            }
+            return v;
+        }
+        // [TABLE.FIELD] written as one bracketed name: try it as TABLE.FIELD.
+        const int dot = field.indexOf(u'.');
+        if (attempt > 0 || !table.isEmpty() || dot <= 0 || dot == field.size() - 1)
+            break;
+        table = field.left(dot);
+        field = field.mid(dot + 1);
+    }
+    noteUnknown(e.table.isEmpty() ? e.field : e.table + u'.' + e.field);
+    Value v;
+    v.sql = QStringLiteral("NULL");
+    v.kind = Value::Null;
+    return v;
+}
+
+Value Emitter::emitExpr(const Expr& e)
+{
+    Value v;
+    switch (e.kind) {
+    case Expr::Null:
+        v.sql = QStringLiteral("NULL");
+        v.kind = Value::Null;
+        return v;
+    case Expr::Bool:
+        v.sql = e.boolValue ? QStringLiteral("-1") : QStringLiteral("0");
+        v.kind = Value::Number;
+        return v;
+    case Expr::Number:
+        v.sql = e.text;
+        v.kind = Value::Number;
+        return v;
+    case Expr::Text:
+        v.sql = textLiteral(e.text);
+        v.kind = Value::Text;
+        return v;
+    case Expr::Date:
+        v.sql = textLiteral(e.text);
+        v.kind = Value::Date;
+        return v;
+    case Expr::Column:
+        return column(e);
+    case Expr::Star:
+        expressionError(e);
+    case Expr::Unary: {
+        if (e.op == u"NOT") {
+            const Value a = condition(*e.args[0]);
+            v.sql = QStringLiteral("(NOT ") + a.sql + u')';
+            v.kind = Value::Bool;
+        } else {
+            const Value a = value(*e.args[0]);
+            v.sql = QStringLiteral("(-") + a.sql + u')';
+            v.kind = Value::Number;
+        }
+        return v;
+    }
+    case Expr::Binary: {
+        if (e.op == u"AND" || e.op == u"OR") {
+            const Value a = condition(*e.args[0]);
+            const Value b = condition(*e.args[1]);
+            v.sql = u'(' + a.sql + u' ' + e.op + u' ' + b.sql + u')';
+            v.kind = Value::Bool;
+            return v;
+        }
+        if (isComparison(e.op))
+            return comparison(e);
+        const Value a = value(*e.args[0]);
+        const Value b = value(*e.args[1]);
+        v.kind = Value::Number;
+        if (e.op == u"&") {
+            v.sql = QStringLiteral("(coalesce(%1, '') || coalesce(%2, ''))").arg(a.sql, b.sql);
+            v.kind = Value::Text;
+        } else if (e.op == u"+" && a.kind == Value::Text && b.kind == Value::Text) {
+            v.sql = u'(' + a.sql + QStringLiteral(" || ") + b.sql + u')';
+            v.kind = Value::Text;
+        } else if (e.op == u"/") {
+            v.sql = QStringLiteral("(CAST(%1 AS REAL) / %2)").arg(a.sql, b.sql);
+        } else if (e.op == u"\\") {
+            v.sql = QStringLiteral("(CAST(%1 AS INTEGER) / CAST(%2 AS INTEGER))").arg(a.sql, b.sql);
+        } else if (e.op == u"MOD") {
+            v.sql = QStringLiteral("(CAST(%1 AS INTEGER) % CAST(%2 AS INTEGER))").arg(a.sql, b.sql);
+        } else {
+            v.sql = u'(' + a.sql + u' ' + e.op + u' ' + b.sql + u')';
+        }
+        return v;
+    }
+    case Expr::Func:
+        return function(e);
+    case Expr::IsNull: {
+        const Value a = value(*e.args[0]);
+        v.sql = u'(' + a.sql + (e.negated ? QStringLiteral(" IS NOT NULL)") : QStringLiteral(" IS NULL)"));
+        v.kind = Value::Bool;
+        return v;
+    }
+    case Expr::Like: {
+        const Value a = value(*e.args[0]);
+        if (e.args[1]->kind == Expr::Text) {
+            v.sql = likeCondition(a.sql, e.args[1]->text, e.negated);
+            if (v.sql.isEmpty())
+                expressionError(e);
+        } else {
+            const Value p = value(*e.args[1]);
+            v.sql = likeConditionDynamic(a.sql, p.sql, e.negated);
+        }
+        v.kind = Value::Bool;
+        return v;
+    }
+    case Expr::Between: {
+        const Value a = value(*e.args[0]);
+        const Value lo = value(*e.args[1]);
+        const Value hi = value(*e.args[2]);
+        v.sql = QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)")
+                    .arg(a.sql, needsNocase({&a, &lo, &hi}) ? QStringLiteral(" COLLATE NOCASE") : QString(),
+                         e.negated ? QStringLiteral("NOT ") : QString(), lo.sql, hi.sql);
+        v.kind = Value::Bool;
+        return v;
+    }
+    case Expr::InList: {
+        const Value a = value(*e.args[0]);
+        QVector<Value> items;
+        QVector<const Value*> operands{&a};
+        items.reserve(int(e.args.size()));
+        for (size_t i = 1; i < e.args.size(); ++i)
+            items.append(value(*e.args[i]));
+        QStringList sqls;
+        for (const Value& item : items) {
+            operands.append(&item);
+            sqls.append(item.sql);
+        }
+        v.sql = QStringLiteral("(%1%2 %3IN (%4))")
+                    .arg(a.sql, needsNocase(operands) ? QStringLiteral(" COLLATE NOCASE") : QString(),
+                         e.negated ? QStringLiteral("NOT ") : QString(), sqls.join(QStringLiteral(", ")));
+        v.kind = Value::Bool;
+        return v;
+    }
+    case Expr::InSelect:
+        return inSelect(e);
+    }
+    expressionError(e);
+}
+
+Value Emitter::comparison(const Expr& e)
+{
+    const Value a = value(*e.args[0]);
+    const Value b = value(*e.args[1]);
+    Value v;
+    v.sql = QStringLiteral("(%1%2 %3 %4)")
+                .arg(a.sql, needsNocase({&a, &b}) ? QStringLiteral(" COLLATE NOCASE") : QString(), e.op,
+                     b.sql);
+    v.kind = Value::Bool;
+    return v;
+}
+
+Value Emitter::inSelect(const Expr& e)
+{
+    const Value a = value(*e.args[0]);
+    const SelectQuery& q = *e.subquery;
+    if (q.items.size() != 1 || q.items[0].expr->kind == Expr::Star)
+        throw DbError::make(err::SyntaxErrorInSelect);
+    const QVector<Source> sources = resolveSources(q.from);
+    pushScope(&sources);
+    QString sql = QStringLiteral("SELECT ");
+    if (q.distinct)
+        sql += QStringLiteral("DISTINCT ");
+    const bool savedAggregates = aggregatesAllowed_;
+    aggregatesAllowed_ = true;
+    const Value key = value(*q.items[0].expr);
+    aggregatesAllowed_ = false;
+    sql += key.sql + QStringLiteral(" FROM ") + fromClause(q, sources);
+    if (q.where)
+        sql += QStringLiteral(" WHERE ") + condition(*q.where).sql;
+    if (!q.groupBy.empty()) {
+        QStringList groups;
+        for (const ExprPtr& g : q.groupBy) {
+            const Value gv = value(*g);
+            groups.append(gv.kind == Value::Text ? gv.sql + QStringLiteral(" COLLATE NOCASE") : gv.sql);
+        }
+        sql += QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
+    }
+    aggregatesAllowed_ = true;
+    if (q.having)
+        sql += QStringLiteral(" HAVING ") + condition(*q.having).sql;
+    if (q.top >= 0) {
+        if (!q.orderBy.empty()) {
+            QStringList order;
+            for (const OrderItem& o : q.orderBy) {
+                const Value ov = value(*o.expr);
+                order.append(ov.sql + (ov.kind == Value::Text ? QStringLiteral(" COLLATE NOCASE") : QString())
+                             + (o.descending ? QStringLiteral(" DESC") : QString()));
+            }
+            sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+        }
+        sql += QStringLiteral(" LIMIT ") + QString::number(q.top);
+    }
+    aggregatesAllowed_ = savedAggregates;
+    popScope();
+    Value v;
+    v.sql = QStringLiteral("(%1%2 %3IN (%4))")
+                .arg(a.sql, needsNocase({&a, &key}) ? QStringLiteral(" COLLATE NOCASE") : QString(),
+                     e.negated ? QStringLiteral("NOT ") : QString(), sql);
+    v.kind = Value::Bool;
+    return v;
+}
+
+Value Emitter::function(const Expr& e)
+{
+    const QString& fn = e.text;
+    Value v;
+    static const QStringList aggregates = {QStringLiteral("COUNT"), QStringLiteral("SUM"),
+                                           QStringLiteral("MIN"), QStringLiteral("MAX"),
+                                           QStringLiteral("AVG")};
+    if (aggregates.contains(fn)) {
+        if (!aggregatesAllowed_)
+            expressionError(e);
+        aggregatesAllowed_ = false;  // no aggregate inside an aggregate
+        ++aggregateCount_;
+        v.kind = Value::Number;
+        v.aggregate = true;
+        if (e.args[0]->kind == Expr::Star) {
+            if (fn != u"COUNT")
+                expressionError(e);
+            v.sql = QStringLiteral("count(*)");
+            v.type = 4;
+            v.size = 4;
+        } else {
+            const Value a = value(*e.args[0]);
+            if (fn == u"COUNT") {
+                v.sql = QStringLiteral("count(") + a.sql + u')';
+                v.type = 4;
+                v.size = 4;
+            } else if (fn == u"MIN" || fn == u"MAX") {
+                v.sql = fn.toLower() + u'(' + a.sql
+                        + (a.kind == Value::Text ? QStringLiteral(" COLLATE NOCASE") : QString()) + u')';
+                v.kind = a.kind;
+                v.type = a.type;
+                v.size = a.size;
+            } else {
+                v.sql = fn.toLower() + u'(' + a.sql + u')';
+                v.type = 7;
+                v.size = 8;
+            }
+        }
+        aggregatesAllowed_ = true;
+        return v;
+    }
+    if (fn == u"ISNULL") {
+        v.sql = u'(' + value(*e.args[0]).sql + QStringLiteral(" IS NULL)");
+        v.kind = Value::Bool;
+        return v;
+    }
+    if (fn == u"IIF") {
+        const Value c = condition(*e.args[0]);
+        const Value a = value(*e.args[1]);
+        const Value b = value(*e.args[2]);
+        v.sql = QStringLiteral("(CASE WHEN %1 THEN %2 ELSE %3 END)").arg(c.sql, a.sql, b.sql);
+        v.kind = a.kind == b.kind || b.kind == Value::Null ? a.kind : (a.kind == Value::Null ? b.kind : Value::Other);
+        return v;
+    }
+    const Value a = value(*e.args[0]);
+    v.kind = Value::Text;
+    if (fn == u"TRIM" || fn == u"LTRIM" || fn == u"RTRIM") {
+        v.sql = fn.toLower() + u'(' + a.sql + u')';  // SQLite trims spaces only, as the dialect does
+    } else if (fn == u"UCASE" || fn == u"UPPER") {
+        v.sql = QStringLiteral("upper(") + a.sql + u')';
+    } else if (fn == u"LCASE" || fn == u"LOWER") {
+        v.sql = QStringLiteral("lower(") + a.sql + u')';
+    } else if (fn == u"LEN") {
+        v.sql = QStringLiteral("length(") + a.sql + u')';
+        v.kind = Value::Number;
+    } else if (fn == u"ABS") {
+        v.sql = QStringLiteral("abs(") + a.sql + u')';
+        v.kind = Value::Number;
+    } else if (fn == u"LEFT") {
+        v.sql = QStringLiteral("substr(%1, 1, %2)").arg(a.sql, value(*e.args[1]).sql);
+    } else if (fn == u"RIGHT") {
+        v.sql = QStringLiteral("substr(%1, max(length(%1) - (%2) + 1, 1))").arg(a.sql, value(*e.args[1]).sql);
+    } else if (fn == u"MID") {
+        v.sql = QStringLiteral("substr(%1, %2").arg(a.sql, value(*e.args[1]).sql);
+        if (e.args.size() > 2)
+            v.sql += QStringLiteral(", ") + value(*e.args[2]).sql;
+        v.sql += u')';
+    } else {
+        expressionError(e);
+    }
+    return v;
+}
+
+}  // namespace dbe::dialect

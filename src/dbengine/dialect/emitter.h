@@ -1,0 +1,97 @@
+#pragma once
+// The emitter: resolves the names of a parsed query against the schema and writes the SQLite SQL
+// of its expressions and FROM clauses. It carries the dialect's rules: text compared without
+// regard to case (an explicit COLLATE NOCASE on every comparison that involves a text column, or
+// a text value compared with anything but a non-text column, which keeps indexes on numeric and
+// date columns usable), TRUE as -1, ISNULL, & as text concatenation, #dates# as storage text.
+// Missing tables raise 3078 at once; unknown names are collected and raise 3061 with their count
+// from finish(); a bare name found in two tables of one FROM clause raises 3079.
+#include "ast.h"
+
+#include <QSet>
+#include <QVector>
+
+namespace dbe::dialect {
+
+// An emitted expression and what is known of its value.
+struct Value {
+    enum Kind { Bool, Text, Number, Date, Null, Other };
+    QString sql;
+    Kind kind = Other;
+    bool column = false;     // a plain column reference
+    bool aggregate = false;  // contains an aggregate function
+    short type = 0;          // the column's type (0 when not a column)
+    qint32 size = 0;
+    int source = -1;         // the column's source in the innermost scope, -1 otherwise
+    int columnIndex = -1;
+};
+
+// A table of a FROM clause (or a statement's target) found in the schema.
+struct Source {
+    const Table* table = nullptr;
+    QString written;  // how the query calls it: the alias, else the name as written
+    QString sqlName;  // how the SQL calls it: the alias, else the stored name
+};
+
+class Emitter {
+public:
+    Emitter(const SchemaProvider& schema, const QString& statementText);
+
+    // The sources of a FROM list, in order; a missing table raises 3078.
+    QVector<Source> resolveSources(const std::vector<TableRef>& from) const;
+    // The target table of a statement; a missing table raises 3078.
+    Source resolveTarget(const TableRef& ref) const;
+
+    // Names are looked up in the innermost scope first, then outwards.
+    void pushScope(const QVector<Source>* sources) { scopes_.append(sources); }
+    void popScope() { scopes_.removeLast(); }
+
+    // An expression used as a value: a condition gives -1 or 0, as the dialect's TRUE and FALSE.
+    Value value(const Expr& e);
+    // An expression used as a condition (WHERE, ON, HAVING).
+    Value condition(const Expr& e);
+
+    // Whether aggregate functions are allowed where the next expressions are emitted.
+    void setAggregatesAllowed(bool allowed) { aggregatesAllowed_ = allowed; }
+    // How many aggregate functions have been emitted so far.
+    int aggregateCount() const { return aggregateCount_; }
+
+    // The FROM clause of a query whose sources are given (right joins of two tables are written as
+    // left joins with the tables swapped, which SQLite plans well), without the word FROM.
+    QString fromClause(const SelectQuery& q, const QVector<Source>& sources);
+    // True when fromClause() writes the two tables of a right join the other way round.
+    static bool swapsSides(const SelectQuery& q);
+
+    // The name of the rowid column of a table that has no column named so.
+    static QString rowidName(const Table& table);
+
+    // Counts a name that designates nothing (reported by finish()).
+    void noteUnknown(const QString& name);
+    // Raises 3061 with the number of unknown names when there were any.
+    void finish() const;
+
+    static QString quote(const QString& identifier);
+    static QString textLiteral(const QString& text);
+    static bool isTextType(short type) { return type == 10 || type == 12; }
+
+    // Raises 3075 for the expression e with its text.
+    [[noreturn]] void expressionError(const Expr& e) const;
+
+private:
+    Value emitExpr(const Expr& e);
+    Value column(const Expr& e);
+    Value function(const Expr& e);
+    Value comparison(const Expr& e);
+    Value inSelect(const Expr& e);
+    QString asValue(const Value& v) const;
+    static bool needsNocase(const QVector<const Value*>& operands);
+
+    const SchemaProvider& schema_;
+    const QString& text_;
+    QVector<const QVector<Source>*> scopes_;
+    QStringList unknown_;
+    bool aggregatesAllowed_ = false;
+    int aggregateCount_ = 0;
+};
+
+}  // namespace dbe::dialect

@@ -1,0 +1,883 @@
+#include "parser.h"
+
+#include "lexer.h"
+#include "literals.h"
+#include "../dbtypes.h"
+
+#include <QSet>
+
+namespace dbe::dialect {
+
+namespace {
+
+// Words that end a clause or belong to the grammar: never a column name or an alias unless
+// bracketed.
+bool isReserved(const Token& t)
+{
+    static const QSet<QString> words = {
+        QStringLiteral("SELECT"), QStringLiteral("FROM"),    QStringLiteral("WHERE"),
+        QStringLiteral("AND"),    QStringLiteral("OR"),      QStringLiteral("NOT"),
+        QStringLiteral("IN"),     QStringLiteral("IS"),      QStringLiteral("LIKE"),
+        QStringLiteral("BETWEEN"), QStringLiteral("NULL"),   QStringLiteral("ORDER"),
+        QStringLiteral("BY"),     QStringLiteral("GROUP"),   QStringLiteral("HAVING"),
+        QStringLiteral("JOIN"),   QStringLiteral("ON"),      QStringLiteral("INNER"),
+        QStringLiteral("LEFT"),   QStringLiteral("RIGHT"),   QStringLiteral("OUTER"),
+        QStringLiteral("AS"),     QStringLiteral("DISTINCT"), QStringLiteral("UNION"),
+        QStringLiteral("INTO"),   QStringLiteral("VALUES"),  QStringLiteral("SET"),
+        QStringLiteral("MOD"),    QStringLiteral("ASC"),     QStringLiteral("DESC"),
+        QStringLiteral("TRUE"),   QStringLiteral("FALSE"),   QStringLiteral("TOP"),
+        QStringLiteral("DISTINCTROW"), QStringLiteral("ALL"), QStringLiteral("WITH"),
+    };
+    return t.kind == Token::Name && words.contains(t.text.toUpper());
+}
+
+class Parser {
+public:
+    explicit Parser(const QString& text) : text_(text), toks_(tokenize(text)) {}
+
+    ParsedStatement statement()
+    {
+        ParsedStatement out;
+        const Token& first = peek();
+        if (first.isKeyword("SELECT")) {
+            out.kind = Statement::Select;
+            out.select = select();
+        } else if (first.isKeyword("UPDATE")) {
+            out.kind = Statement::Update;
+            out.update = update();
+        } else if (first.isKeyword("DELETE")) {
+            out.kind = Statement::Delete;
+            out.remove = remove();
+        } else if (first.isKeyword("INSERT")) {
+            out.kind = Statement::Insert;
+            out.insert = insert();
+        } else if (first.isKeyword("CREATE") || first.isKeyword("DROP") || first.isKeyword("ALTER")) {
+            out.ddl = definition();
+            out.kind = out.ddl.kind;
+        } else {
+            throw DbError::make(err::InvalidSqlStatement);
+        }
+        if (peek().isOp(";"))
+            next();
+        if (peek().kind != Token::End)
+            throw DbError::make(err::CharactersAfterEnd);
+        return out;
+    }
+
+private:
+    // ---- tokens ----
+    const Token& peek(int ahead = 0) const
+    {
+        const int i = qMin(pos_ + ahead, int(toks_.size()) - 1);
+        return toks_[i];
+    }
+    const Token& next()
+    {
+        const Token& t = toks_[pos_];
+        if (pos_ < toks_.size() - 1)
+            ++pos_;
+        return t;
+    }
+    bool acceptKeyword(const char* word)
+    {
+        if (!peek().isKeyword(word))
+            return false;
+        next();
+        return true;
+    }
+    bool acceptOp(const char* op)
+    {
+        if (!peek().isOp(op))
+            return false;
+        next();
+        return true;
+    }
+
+    // ---- errors ----
+    // The error of the clause being read: a malformed expression reports its own text.
+    [[noreturn]] void fail() const
+    {
+        if (exprStart_ >= 0) {
+            QString shown = text_.mid(exprStart_).trimmed();
+            if (shown.endsWith(u';'))
+                shown.chop(1);
+            throw DbError::make(err::SyntaxErrorInExpression, {shown.trimmed()});
+        }
+        throw DbError::make(clauseError_);
+    }
+    void expectKeyword(const char* word)
+    {
+        if (!acceptKeyword(word))
+            fail();
+    }
+    void expectOp(const char* op)
+    {
+        if (!acceptOp(op))
+            fail();
+    }
+
+    struct Nest {
+        explicit Nest(Parser& p) : p_(p)
+        {
+            if (++p_.depth_ > kMaxNesting)
+                p_.fail();
+        }
+        ~Nest() { --p_.depth_; }
+        Parser& p_;
+    };
+
+    // A name: plain (not a reserved word) or bracketed.
+    bool atName() const
+    {
+        const Token& t = peek();
+        return (t.kind == Token::Name && !isReserved(t))
+               || (t.kind == Token::Bracketed && !t.text.trimmed().isEmpty());
+    }
+    QString name()
+    {
+        if (!atName())
+            fail();
+        return next().text;
+    }
+
+    // ---- SELECT ----
+    std::unique_ptr<SelectQuery> select()
+    {
+        auto q = std::make_unique<SelectQuery>();
+        const int savedStart = exprStart_;
+        const int savedError = clauseError_;
+        exprStart_ = -1;
+        clauseError_ = err::SyntaxErrorInSelect;
+        expectKeyword("SELECT");
+        if (acceptKeyword("DISTINCT"))
+            q->distinct = true;
+        else if (!acceptKeyword("DISTINCTROW"))
+            acceptKeyword("ALL");
+        if (acceptKeyword("TOP")) {
+            if (peek().kind != Token::Number)
+                fail();
+            bool ok = false;
+            q->top = next().text.toLongLong(&ok);
+            if (!ok || q->top < 0)
+                fail();
+        }
+        do {
+            q->items.push_back(selectItem());
+        } while (acceptOp(","));
+        clauseError_ = err::SyntaxErrorInFrom;
+        expectKeyword("FROM");
+        fromList(*q);
+        if (acceptKeyword("WHERE"))
+            q->where = clauseExpr();
+        if (peek().isKeyword("GROUP")) {
+            next();
+            clauseError_ = err::SyntaxErrorInSelect;
+            expectKeyword("BY");
+            do {
+                q->groupBy.push_back(clauseExpr());
+            } while (acceptOp(","));
+        }
+        if (acceptKeyword("HAVING"))
+            q->having = clauseExpr();
+        if (peek().isKeyword("ORDER")) {
+            next();
+            clauseError_ = err::SyntaxErrorInOrderBy;
+            expectKeyword("BY");
+            do {
+                OrderItem item;
+                item.expr = clauseExpr();
+                if (acceptKeyword("DESC"))
+                    item.descending = true;
+                else
+                    acceptKeyword("ASC");
+                q->orderBy.push_back(std::move(item));
+            } while (acceptOp(","));
+        }
+        exprStart_ = savedStart;
+        clauseError_ = savedError;
+        return q;
+    }
+
+    SelectItem selectItem()
+    {
+        SelectItem item;
+        const Token& t = peek();
+        if (t.isOp("*")) {
+            next();
+            item.expr = std::make_unique<Expr>();
+            item.expr->kind = Expr::Star;
+            item.expr->pos = t.pos;
+            item.expr->end = t.end;
+            return item;
+        }
+        if (atName() && (peek(1).isOp(".") || peek(1).isOp("!")) && peek(2).isOp("*")) {
+            item.expr = std::make_unique<Expr>();
+            item.expr->kind = Expr::Star;
+            item.expr->pos = t.pos;
+            item.expr->table = name();
+            next();
+            item.expr->end = next().end;
+            return item;
+        }
+        if (t.isKeyword("FROM") || t.kind == Token::End)
+            fail();
+        item.expr = clauseExpr();
+        if (acceptKeyword("AS")) {
+            item.alias = name();
+        } else if (atName()) {
+            fail();
+        }
+        return item;
+    }
+
+    // An expression that makes up a clause: a syntax error in it reports its text.
+    ExprPtr clauseExpr()
+    {
+        const int saved = exprStart_;
+        exprStart_ = peek().pos;
+        ExprPtr e = expr();
+        exprStart_ = saved;
+        return e;
+    }
+
+    void fromList(SelectQuery& q)
+    {
+        const int savedStart = exprStart_;
+        exprStart_ = -1;
+        const int savedError = clauseError_;
+        clauseError_ = err::SyntaxErrorInFrom;
+        fromItem(q, true);
+        for (;;) {
+            if (acceptOp(",")) {
+                q.joins.push_back(SelectQuery::Comma);
+                q.on.push_back(nullptr);
+                fromItem(q, false);
+                continue;
+            }
+            SelectQuery::JoinKind kind;
+            if (acceptKeyword("INNER")) {
+                kind = SelectQuery::Inner;
+            } else if (acceptKeyword("LEFT")) {
+                acceptKeyword("OUTER");
+                kind = SelectQuery::Left;
+            } else if (acceptKeyword("RIGHT")) {
+                acceptKeyword("OUTER");
+                kind = SelectQuery::Right;
+            } else {
+                break;
+            }
+            expectKeyword("JOIN");
+            q.joins.push_back(kind);
+            fromItem(q, false);
+            expectKeyword("ON");
+            q.on.push_back(clauseExpr());
+        }
+        clauseError_ = savedError;
+        exprStart_ = savedStart;
+    }
+
+    // A table of the FROM clause, or a parenthesised join at the start: (A JOIN B ON ...) JOIN C.
+    void fromItem(SelectQuery& q, bool first)
+    {
+        Nest nest(*this);
+        if (peek().isOp("(")) {
+            if (!first)
+                fail();  // only left-deep joins are read
+            next();
+            fromList(q);
+            expectOp(")");
+            return;
+        }
+        TableRef ref;
+        ref.pos = peek().pos;
+        ref.name = name();
+        if (acceptKeyword("AS"))
+            ref.alias = name();
+        else if (atName())
+            ref.alias = name();
+        q.from.push_back(ref);
+        if (first) {
+            q.joins.push_back(SelectQuery::First);
+            q.on.push_back(nullptr);
+        }
+    }
+
+    // ---- expressions ----
+    ExprPtr make(Expr::Kind kind, int pos, int end)
+    {
+        auto e = std::make_unique<Expr>();
+        e->kind = kind;
+        e->pos = pos;
+        e->end = end;
+        return e;
+    }
+    ExprPtr binary(const QString& op, ExprPtr a, ExprPtr b)
+    {
+        auto e = make(Expr::Binary, a->pos, b->end);
+        e->op = op;
+        e->args.push_back(std::move(a));
+        e->args.push_back(std::move(b));
+        return e;
+    }
+
+    ExprPtr expr()
+    {
+        Nest nest(*this);
+        ExprPtr left = andExpr();
+        while (acceptKeyword("OR"))
+            left = binary(QStringLiteral("OR"), std::move(left), andExpr());
+        return left;
+    }
+    ExprPtr andExpr()
+    {
+        ExprPtr left = notExpr();
+        while (acceptKeyword("AND"))
+            left = binary(QStringLiteral("AND"), std::move(left), notExpr());
+        return left;
+    }
+    ExprPtr notExpr()
+    {
+        Nest nest(*this);
+        if (peek().isKeyword("NOT")) {
+            const int pos = next().pos;
+            ExprPtr operand = notExpr();
+            auto e = make(Expr::Unary, pos, operand->end);
+            e->op = QStringLiteral("NOT");
+            e->args.push_back(std::move(operand));
+            return e;
+        }
+        return comparison();
+    }
+    ExprPtr comparison()
+    {
+        ExprPtr left = concat();
+        for (;;) {
+            const Token& t = peek();
+            static const char* const ops[] = {"=", "<>", "<", ">", "<=", ">="};
+            bool isCmp = false;
+            for (const char* op : ops)
+                isCmp = isCmp || t.isOp(op);
+            if (isCmp) {
+                const QString op = next().text;
+                left = binary(op, std::move(left), concat());
+                continue;
+            }
+            if (t.isKeyword("IS")) {
+                next();
+                auto e = make(Expr::IsNull, left->pos, 0);
+                e->negated = acceptKeyword("NOT");
+                e->end = peek().end;
+                expectKeyword("NULL");
+                e->args.push_back(std::move(left));
+                left = std::move(e);
+                continue;
+            }
+            bool negated = false;
+            if (t.isKeyword("NOT")
+                && (peek(1).isKeyword("LIKE") || peek(1).isKeyword("BETWEEN") || peek(1).isKeyword("IN"))) {
+                next();
+                negated = true;
+            }
+            const Token& k = peek();
+            if (k.isKeyword("LIKE")) {
+                next();
+                ExprPtr pattern = concat();
+                auto e = make(Expr::Like, left->pos, pattern->end);
+                e->negated = negated;
+                e->args.push_back(std::move(left));
+                e->args.push_back(std::move(pattern));
+                left = std::move(e);
+            } else if (k.isKeyword("BETWEEN")) {
+                next();
+                ExprPtr low = concat();
+                expectKeyword("AND");
+                ExprPtr high = concat();
+                auto e = make(Expr::Between, left->pos, high->end);
+                e->negated = negated;
+                e->args.push_back(std::move(left));
+                e->args.push_back(std::move(low));
+                e->args.push_back(std::move(high));
+                left = std::move(e);
+            } else if (k.isKeyword("IN")) {
+                next();
+                expectOp("(");
+                auto e = make(Expr::InList, left->pos, 0);
+                e->negated = negated;
+                e->args.push_back(std::move(left));
+                if (peek().isKeyword("SELECT")) {
+                    Nest nest(*this);
+                    e->kind = Expr::InSelect;
+                    e->subquery = select();
+                    if (e->subquery->items.size() != 1)
+                        fail();
+                } else {
+                    do {
+                        e->args.push_back(expr());
+                    } while (acceptOp(","));
+                }
+                e->end = peek().end;
+                expectOp(")");
+                left = std::move(e);
+            } else {
+                if (negated)
+                    fail();
+                break;
+            }
+        }
+        return left;
+    }
+    ExprPtr concat()
+    {
+        ExprPtr left = additive();
+        while (acceptOp("&"))
+            left = binary(QStringLiteral("&"), std::move(left), additive());
+        return left;
+    }
+    ExprPtr additive()
+    {
+        ExprPtr left = modulo();
+        while (peek().isOp("+") || peek().isOp("-")) {
+            const QString op = next().text;
+            left = binary(op, std::move(left), modulo());
+        }
+        return left;
+    }
+    ExprPtr modulo()
+    {
+        ExprPtr left = intDivision();
+        while (acceptKeyword("MOD"))
+            left = binary(QStringLiteral("MOD"), std::move(left), intDivision());
+        return left;
+    }
+    ExprPtr intDivision()
+    {
+        ExprPtr left = multiplicative();
+        while (acceptOp("\\"))
+            left = binary(QStringLiteral("\\"), std::move(left), multiplicative());
+        return left;
+    }
+    ExprPtr multiplicative()
+    {
+        ExprPtr left = unary();
+        while (peek().isOp("*") || peek().isOp("/")) {
+            const QString op = next().text;
+            left = binary(op, std::move(left), unary());
+        }
+        return left;
+    }
+    ExprPtr unary()
+    {
+        Nest nest(*this);
+        if (peek().isOp("-") || peek().isOp("+")) {
+            const Token& t = next();
+            const bool minus = t.text == u"-";
+            const int pos = t.pos;
+            ExprPtr operand = unary();
+            if (!minus)
+                return operand;
+            auto e = make(Expr::Unary, pos, operand->end);
+            e->op = QStringLiteral("-");
+            e->args.push_back(std::move(operand));
+            return e;
+        }
+        return primary();
+    }
+
+    ExprPtr primary()
+    {
+        const Token& t = peek();
+        switch (t.kind) {
+        case Token::Number: {
+            next();
+            auto e = make(Expr::Number, t.pos, t.end);
+            e->text = t.text;
+            return e;
+        }
+        case Token::String: {
+            next();
+            auto e = make(Expr::Text, t.pos, t.end);
+            e->text = t.text;
+            return e;
+        }
+        case Token::Date: {
+            const QString storage = dateLiteralToStorage(t.text);
+            if (storage.isEmpty())
+                fail();
+            next();
+            auto e = make(Expr::Date, t.pos, t.end);
+            e->text = storage;
+            return e;
+        }
+        case Token::Op:
+            if (t.isOp("(")) {
+                next();
+                if (peek().isKeyword("SELECT"))
+                    fail();  // a subquery is read only after IN
+                ExprPtr inner = expr();
+                expectOp(")");
+                return inner;
+            }
+            fail();
+        case Token::Name:
+            if (t.isKeyword("NULL")) {
+                next();
+                return make(Expr::Null, t.pos, t.end);
+            }
+            if (t.isKeyword("TRUE") || t.isKeyword("FALSE")) {
+                next();
+                auto e = make(Expr::Bool, t.pos, t.end);
+                e->boolValue = t.isKeyword("TRUE");
+                return e;
+            }
+            if (peek(1).isOp("(") && (!isReserved(t) || t.isKeyword("LEFT") || t.isKeyword("RIGHT")))
+                return function();
+            [[fallthrough]];
+        case Token::Bracketed:
+            return column();
+        default:
+            fail();
+        }
+    }
+
+    ExprPtr column()
+    {
+        const int pos = peek().pos;
+        QString first = name();
+        int end = toks_[pos_ - 1].end;
+        auto e = make(Expr::Column, pos, end);
+        if (peek().isOp(".") || peek().isOp("!")) {
+            next();
+            e->table = first;
+            e->field = name();
+            e->end = toks_[pos_ - 1].end;
+        } else {
+            e->field = first;
+        }
+        return e;
+    }
+
+    ExprPtr function()
+    {
+        const Token& t = next();
+        const QString fn = t.text.toUpper();
+        auto e = make(Expr::Func, t.pos, t.end);
+        e->text = fn;
+        expectOp("(");
+        int minArgs = 1, maxArgs = 1;
+        if (fn == u"COUNT" && peek().isOp("*")) {
+            const Token& star = next();
+            e->args.push_back(make(Expr::Star, star.pos, star.end));
+        } else if (!peek().isOp(")")) {
+            do {
+                e->args.push_back(expr());
+            } while (acceptOp(","));
+        }
+        e->end = peek().end;
+        expectOp(")");
+        static const QSet<QString> oneArg = {
+            QStringLiteral("ISNULL"), QStringLiteral("TRIM"), QStringLiteral("LTRIM"),
+            QStringLiteral("RTRIM"), QStringLiteral("UCASE"), QStringLiteral("LCASE"),
+            QStringLiteral("LEN"), QStringLiteral("COUNT"), QStringLiteral("SUM"),
+            QStringLiteral("MIN"), QStringLiteral("MAX"), QStringLiteral("AVG"),
+            QStringLiteral("ABS"), QStringLiteral("UPPER"), QStringLiteral("LOWER"),
+        };
+        if (oneArg.contains(fn)) {
+            minArgs = maxArgs = 1;
+        } else if (fn == u"LEFT" || fn == u"RIGHT") {
+            minArgs = maxArgs = 2;
+        } else if (fn == u"MID") {
+            minArgs = 2;
+            maxArgs = 3;
+        } else if (fn == u"IIF") {
+            minArgs = maxArgs = 3;
+        } else {
+            fail();  // no such function in the dialect
+        }
+        if (int(e->args.size()) < minArgs || int(e->args.size()) > maxArgs)
+            fail();
+        return e;
+    }
+
+    // ---- UPDATE, DELETE, INSERT ----
+    TableRef tableRef()
+    {
+        TableRef ref;
+        ref.pos = peek().pos;
+        ref.name = name();
+        return ref;
+    }
+
+    std::unique_ptr<UpdateQuery> update()
+    {
+        clauseError_ = err::SyntaxErrorInUpdate;
+        auto q = std::make_unique<UpdateQuery>();
+        expectKeyword("UPDATE");
+        q->table = tableRef();
+        expectKeyword("SET");
+        do {
+            Assignment a;
+            a.target = column();
+            expectOp("=");
+            a.value = clauseExpr();
+            q->sets.push_back(std::move(a));
+        } while (acceptOp(","));
+        if (acceptKeyword("WHERE"))
+            q->where = clauseExpr();
+        return q;
+    }
+
+    std::unique_ptr<DeleteQuery> remove()
+    {
+        clauseError_ = err::SyntaxErrorInUpdate;
+        auto q = std::make_unique<DeleteQuery>();
+        expectKeyword("DELETE");
+        if (!acceptOp("*") && atName() && (peek(1).isOp(".") || peek(1).isOp("!"))) {
+            name();  // DELETE table.* FROM table
+            next();
+            expectOp("*");
+        }
+        expectKeyword("FROM");
+        q->table = tableRef();
+        if (acceptKeyword("WHERE"))
+            q->where = clauseExpr();
+        return q;
+    }
+
+    std::unique_ptr<InsertQuery> insert()
+    {
+        clauseError_ = err::SyntaxErrorInInsert;
+        auto q = std::make_unique<InsertQuery>();
+        expectKeyword("INSERT");
+        expectKeyword("INTO");
+        q->table = tableRef();
+        if (acceptOp("(")) {
+            q->hasFieldList = true;
+            do {
+                q->fields.push_back(column());
+            } while (acceptOp(","));
+            expectOp(")");
+        }
+        expectKeyword("VALUES");
+        expectOp("(");
+        do {
+            q->values.push_back(clauseExpr());
+        } while (acceptOp(","));
+        expectOp(")");
+        return q;
+    }
+
+    // ---- data definition ----
+    Statement definition()
+    {
+        clauseError_ = err::SyntaxErrorInDdl;
+        Statement s;
+        if (acceptKeyword("CREATE")) {
+            if (acceptKeyword("TABLE")) {
+                s.kind = Statement::CreateTable;
+                s.table = name();
+                expectOp("(");
+                do {
+                    if (peek().isKeyword("CONSTRAINT"))
+                        s.constraints.append(tableConstraint(s.table));
+                    else
+                        fieldDefinition(s, s.table);
+                } while (acceptOp(","));
+                expectOp(")");
+                if (s.fields.isEmpty())
+                    fail();
+                return s;
+            }
+            s.kind = Statement::CreateIndex;
+            s.index.unique = acceptKeyword("UNIQUE");
+            expectKeyword("INDEX");
+            s.index.name = name();
+            expectKeyword("ON");
+            s.index.table = name();
+            s.table = s.index.table;
+            indexFields(s.index, true);
+            if (acceptKeyword("WITH")) {
+                do {
+                    if (acceptKeyword("PRIMARY")) {
+                        s.index.primary = true;
+                    } else if (acceptKeyword("DISALLOW")) {
+                        expectKeyword("NULL");
+                        s.index.disallowNull = true;
+                    } else if (acceptKeyword("IGNORE")) {
+                        expectKeyword("NULL");
+                        s.index.ignoreNull = true;
+                    } else {
+                        fail();
+                    }
+                } while (peek().kind == Token::Name);
+            }
+            return s;
+        }
+        if (acceptKeyword("DROP")) {
+            if (acceptKeyword("TABLE")) {
+                s.kind = Statement::DropTable;
+                s.table = name();
+                return s;
+            }
+            expectKeyword("INDEX");
+            s.kind = Statement::DropIndex;
+            s.index.name = name();
+            expectKeyword("ON");
+            s.index.table = name();
+            s.table = s.index.table;
+            return s;
+        }
+        expectKeyword("ALTER");
+        expectKeyword("TABLE");
+        s.table = name();
+        if (acceptKeyword("ADD")) {
+            if (peek().isKeyword("CONSTRAINT")) {
+                s.kind = Statement::CreateIndex;
+                s.index = tableConstraint(s.table);
+                return s;
+            }
+            acceptKeyword("COLUMN");
+            s.kind = Statement::AlterAddColumn;
+            fieldDefinition(s, s.table);
+            return s;
+        }
+        expectKeyword("DROP");
+        if (acceptKeyword("CONSTRAINT")) {
+            s.kind = Statement::DropIndex;
+            s.index.name = name();
+            s.index.table = s.table;
+            return s;
+        }
+        acceptKeyword("COLUMN");
+        s.kind = Statement::AlterDropColumn;
+        s.field = name();
+        return s;
+    }
+
+    // f TYPE[(n)] [NOT NULL] [CONSTRAINT name PRIMARY KEY | UNIQUE]
+    void fieldDefinition(Statement& s, const QString& table)
+    {
+        FieldDef f;
+        f.name = name();
+        if (peek().kind != Token::Name)
+            fail();
+        TypeName type;
+        if (!lookupTypeName(next().text, &type))
+            fail();
+        f.type = type.type;
+        f.size = type.size;
+        f.autoIncrement = type.autoIncrement;
+        if (acceptOp("(")) {
+            if (peek().kind != Token::Number)
+                fail();
+            bool ok = false;
+            const int n = next().text.toInt(&ok);
+            if (type.sized) {
+                const int limit = type.type == dbText ? 255 : 510;
+                if (!ok || n < 1 || n > limit)
+                    fail();
+                f.size = n;
+            } else if (type.type == dbDecimal) {
+                if (acceptOp(",") && peek().kind != Token::Number)
+                    fail();
+                if (peek().kind == Token::Number)
+                    next();
+            } else if (type.autoIncrement) {
+                // COUNTER(seed, increment): the seed and step are not kept.
+                if (acceptOp(",")) {
+                    if (peek().kind != Token::Number)
+                        fail();
+                    next();
+                }
+            } else {
+                fail();
+            }
+            expectOp(")");
+        }
+        for (;;) {
+            if (acceptKeyword("NOT")) {
+                expectKeyword("NULL");
+                f.notNull = true;
+            } else if (acceptKeyword("NULL")) {
+                f.notNull = false;
+            } else if (peek().isKeyword("WITH") && (peek(1).isKeyword("COMPRESSION") || peek(1).isKeyword("COMP"))) {
+                next();
+                next();
+            } else if (peek().isKeyword("CONSTRAINT") || peek().isKeyword("PRIMARY")
+                       || peek().isKeyword("UNIQUE")) {
+                IndexDef index;
+                index.table = table;
+                if (acceptKeyword("CONSTRAINT"))
+                    index.name = name();
+                constraintKind(index);
+                index.fields.append(f.name);
+                index.descending.append(false);
+                if (index.name.isEmpty())
+                    index.name = index.primary ? QStringLiteral("PrimaryKey") : QStringLiteral("Index_") + f.name;
+                s.constraints.append(index);
+            } else {
+                break;
+            }
+        }
+        s.fields.append(f);
+    }
+
+    void constraintKind(IndexDef& index)
+    {
+        if (acceptKeyword("PRIMARY")) {
+            expectKeyword("KEY");
+            index.primary = true;
+            index.unique = true;
+            index.disallowNull = true;
+        } else if (acceptKeyword("UNIQUE")) {
+            index.unique = true;
+        } else {
+            fail();
+        }
+    }
+
+    // CONSTRAINT name PRIMARY KEY|UNIQUE (f1, f2)
+    IndexDef tableConstraint(const QString& table)
+    {
+        expectKeyword("CONSTRAINT");
+        IndexDef index;
+        index.table = table;
+        index.name = name();
+        constraintKind(index);
+        indexFields(index, false);
+        return index;
+    }
+
+    void indexFields(IndexDef& index, bool allowOrder)
+    {
+        expectOp("(");
+        do {
+            index.fields.append(name());
+            bool descending = false;
+            if (allowOrder) {
+                if (acceptKeyword("DESC"))
+                    descending = true;
+                else
+                    acceptKeyword("ASC");
+            }
+            index.descending.append(descending);
+        } while (acceptOp(","));
+        expectOp(")");
+    }
+
+    const QString& text_;
+    QVector<Token> toks_;
+    int pos_ = 0;
+    int depth_ = 0;
+    int exprStart_ = -1;
+    int clauseError_ = err::SyntaxErrorInUpdate;
+};
+
+}  // namespace
+
+ParsedStatement parse(const QString& text)
+{
+    Parser p(text);
+    return p.statement();
+}
+
+}  // namespace dbe::dialect

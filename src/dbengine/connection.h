@@ -24,6 +24,8 @@ struct FieldInfo {
     qint32 attributes = 0;
     bool allowZeroLength = false;
     bool required = false;
+    bool primaryKey = false;  // part of the table's primary index: Null refused (3058)
+    QString declaredType;     // the column's declared type in the file
 };
 
 struct IndexInfo {
@@ -48,24 +50,41 @@ struct TableInfo {
     QVector<FieldInfo> fields;        // column order
     QVector<IndexInfo> indexes;       // by name
     QVector<PropertyInfo> properties; // the table's own, in append order
+    QVariant dateCreated;             // QDateTime or null (from MSysTables)
+    QVariant lastUpdated;
+    bool isSystem() const { return attributes & qint32(0x80000002u); }
     int fieldIndex(const QString& name) const;  // case-insensitive; -1 when absent
     int indexIndex(const QString& name) const;
 };
 
-// A prepared statement that resets itself when it goes out of scope.
+class DatabaseImpl;
+
+// A statement of the connection's cache: the cache lends it to one Stmt at a time.
+struct StmtSlot {
+    sqlite3_stmt* s = nullptr;  // null once the connection closed
+    bool inUse = false;
+};
+
+// A prepared statement that resets itself when it goes out of scope (a cached one goes back to
+// the cache; an owned one is finalized).
 class Stmt {
 public:
     Stmt() = default;
-    Stmt(sqlite3_stmt* s, bool owned) : s_(s), owned_(owned) {}
-    Stmt(Stmt&& o) noexcept : s_(o.s_), owned_(o.owned_) { o.s_ = nullptr; }
+    Stmt(sqlite3_stmt* s, bool owned, std::shared_ptr<StmtSlot> slot = {})
+        : s_(s), owned_(owned), slot_(std::move(slot)) {}
+    Stmt(Stmt&& o) noexcept : s_(o.s_), owned_(o.owned_), slot_(std::move(o.slot_)) { o.s_ = nullptr; }
     Stmt& operator=(Stmt&& o) noexcept;
     ~Stmt();
     sqlite3_stmt* get() const { return s_; }
     operator sqlite3_stmt*() const { return s_; }
+    // Steps once: true for a row, false when done; an error raises DbError through db.
+    bool step(const DatabaseImpl& db);
 
 private:
+    void release();
     sqlite3_stmt* s_ = nullptr;
     bool owned_ = false;
+    std::shared_ptr<StmtSlot> slot_;
 };
 
 class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
@@ -89,6 +108,10 @@ public:
     Stmt prepare(const QString& sql);
     // Runs SQL without results (several statements allowed), raising DbError on failure.
     void exec(const QString& sql);
+    // Records changed by the last INSERT, UPDATE or DELETE of this connection.
+    qint64 changes() const;
+    // True inside a workspace transaction or a write scope.
+    bool inTransaction() const;
     // Raises the DbError for an SQLite result code on this connection: busy → 3218/3211,
     // UNIQUE → 3022, NOT NULL → 3314, a dbe_fit failure → its own number, others → 3000.
     [[noreturn]] void raise(int rc, const QString& context = QString()) const;

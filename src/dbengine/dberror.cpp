@@ -101,6 +101,15 @@ const QHash<int, QString>& table()
         {err::TableNotFound, QStringLiteral("La tabella '%1' non esiste.")},
         {err::FieldExists, QStringLiteral("Il campo '%1' esiste già nella tabella '%2'.")},
         {err::ObjectInvalid, QStringLiteral("Oggetto non valido o non più impostato.")},
+        {err::NullInPrimaryKey,
+         QStringLiteral("L'indice o la chiave primaria non può contenere un valore Null.")},
+        {err::DatabaseExists, QStringLiteral("Il database '%1' esiste già.")},
+        {err::NoFieldDefined,
+         QStringLiteral("Nessun campo definito. Impossibile aggiungere l'oggetto TableDef o Index.")},
+        {err::FieldInIndex,
+         QStringLiteral("Impossibile eliminare un campo che fa parte di uno o più indici.")},
+        {err::PrimaryKeyExists, QStringLiteral("Chiave primaria già esistente.")},
+        {err::NumericOverflow, QStringLiteral("Overflow del campo numerico.")},
         {err::TypeMismatch, QStringLiteral("Tipo di dati non corrispondente nell'espressione criterio.")},
     };
     return t;

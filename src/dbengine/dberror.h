@@ -60,6 +60,12 @@ constexpr int TypeMismatch = 3464;
 constexpr int InvalidArgument = 3001;
 constexpr int InvalidName = 3125;               // %1 name
 constexpr int FieldNotFoundInTable = 3265;
+constexpr int NullInPrimaryKey = 3058;
+constexpr int DatabaseExists = 3204;            // %1 file name
+constexpr int NoFieldDefined = 3264;            // a table or index without fields
+constexpr int FieldInIndex = 3280;              // dropping an indexed field
+constexpr int PrimaryKeyExists = 3283;
+constexpr int NumericOverflow = 3349;
 }  // namespace err
 
 class DbError : public std::exception {

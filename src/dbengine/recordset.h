@@ -42,6 +42,8 @@ public:
     void SetAbsolutePosition(qint64 position);
     Bookmark GetBookmark() const;        // 3021 without a current record
     void SetBookmark(Bookmark bookmark);  // an unknown bookmark raises 3001
+    // The bookmark of the record last changed or added by Update; 3021 when there is none.
+    Bookmark LastModified() const;
 
     int FieldCount() const;
     QString FieldName(int index) const;

@@ -1,0 +1,234 @@
+// The connection: statement cache, running SQL, mapping SQLite's failures onto the engine's error
+// numbers, and the write scope that makes each change its own transaction.
+#include "connstate.h"
+
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+namespace dbe::detail {
+
+// ---- Stmt -----------------------------------------------------------------------------------
+
+void Stmt::release()
+{
+    if (!s_)
+        return;
+    if (owned_) {
+        sqlite3_finalize(s_);
+    } else if (slot_) {
+        if (slot_->s) {  // the connection is still open
+            sqlite3_reset(s_);
+            sqlite3_clear_bindings(s_);
+        }
+        slot_->inUse = false;
+    }
+    s_ = nullptr;
+    slot_.reset();
+}
+
+Stmt& Stmt::operator=(Stmt&& o) noexcept
+{
+    if (this != &o) {
+        release();
+        s_ = o.s_;
+        owned_ = o.owned_;
+        slot_ = std::move(o.slot_);
+        o.s_ = nullptr;
+    }
+    return *this;
+}
+
+Stmt::~Stmt()
+{
+    release();
+}
+
+bool Stmt::step(const DatabaseImpl& db)
+{
+    const int rc = sqlite3_step(s_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(s_);
+    db.raise(rc);
+}
+
+// ---- DatabaseImpl -------------------------------------------------------------------------------
+
+QString quoteId(const QString& name)
+{
+    QString n = name;
+    n.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+DatabaseImpl::~DatabaseImpl()
+{
+    close();
+}
+
+sqlite3* DatabaseImpl::db() const
+{
+    if (!s || !s->db)
+        throw DbError::make(err::ObjectInvalid);
+    return s->db;
+}
+
+const QString& DatabaseImpl::path() const
+{
+    static const QString none;
+    return s ? s->path : none;
+}
+
+bool DatabaseImpl::isOpen() const
+{
+    return s && s->db;
+}
+
+void DatabaseImpl::close()
+{
+    if (!s || !s->db)
+        return;
+    for (auto& slot : s->cache) {
+        if (slot->s)
+            sqlite3_finalize(slot->s);
+        slot->s = nullptr;
+    }
+    s->cache.clear();
+    // An open workspace transaction of this connection is rolled back by the close.
+    sqlite3_close_v2(s->db);
+    s->db = nullptr;
+}
+
+Stmt DatabaseImpl::prepare(const QString& sql)
+{
+    sqlite3* h = db();
+    auto it = s->cache.find(sql);
+    if (it != s->cache.end() && !(*it)->inUse && (*it)->s) {
+        (*it)->inUse = true;
+        return Stmt((*it)->s, false, *it);
+    }
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    const bool cacheIt = it == s->cache.end();
+    const int rc = sqlite3_prepare_v3(h, text.constData(), int(text.size()),
+                                      cacheIt ? SQLITE_PREPARE_PERSISTENT : 0, &st, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(st);
+        raise(rc);
+    }
+    if (!st)  // nothing but a comment
+        throw DbError::make(err::ReservedError, {QStringLiteral("istruzione vuota")});
+    if (!cacheIt)  // the cached one is lent out: a private copy
+        return Stmt(st, true);
+    auto slot = std::make_shared<StmtSlot>();
+    slot->s = st;
+    slot->inUse = true;
+    s->cache.insert(sql, slot);
+    return Stmt(st, false, slot);
+}
+
+void DatabaseImpl::exec(const QString& sql)
+{
+    sqlite3* h = db();
+    char* msg = nullptr;
+    const int rc = sqlite3_exec(h, sql.toUtf8().constData(), nullptr, nullptr, &msg);
+    sqlite3_free(msg);
+    if (rc != SQLITE_OK)
+        raise(rc);
+}
+
+qint64 DatabaseImpl::changes() const
+{
+    return sqlite3_changes64(db());
+}
+
+bool DatabaseImpl::inTransaction() const
+{
+    return isOpen() && !sqlite3_get_autocommit(s->db);
+}
+
+void DatabaseImpl::raise(int rc, const QString& context) const
+{
+    sqlite3* h = s ? s->db : nullptr;
+    const int ext = h ? sqlite3_extended_errcode(h) : rc;
+    const QString msg = h ? QString::fromUtf8(sqlite3_errmsg(h)) : QString::fromUtf8(sqlite3_errstr(rc));
+
+    // A rule of dbe_fit (or any engine function) failed: "DBE<number>:<description>".
+    static const QRegularExpression fit(QStringLiteral("^DBE(\\d+):(.*)$"),
+                                        QRegularExpression::DotMatchesEverythingOption);
+    const auto m = fit.match(msg);
+    if (m.hasMatch())
+        throw DbError(m.captured(1).toInt(), m.captured(2));
+
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+        throw DbError::make(err::CouldNotUpdateLocked);
+    case SQLITE_LOCKED:
+        throw DbError::make(err::TableLocked, {context});
+    case SQLITE_CONSTRAINT:
+        if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY)
+            throw DbError::make(err::DuplicateKey);
+        if (ext == SQLITE_CONSTRAINT_NOTNULL) {
+            QString field = msg.section(QLatin1Char(':'), 1).trimmed();
+            field = field.section(QLatin1Char('.'), -1);
+            throw DbError::make(err::NullInRequiredField, {field});
+        }
+        break;
+    case SQLITE_READONLY:
+        throw DbError::make(err::ReadOnlyDatabase);
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        throw DbError::make(err::CannotOpenFile, {path()});
+    default:
+        break;
+    }
+    throw DbError::make(err::ReservedError, {context.isEmpty() ? msg : context + QStringLiteral(": ") + msg});
+}
+
+// ---- WriteScope ---------------------------------------------------------------------------------
+
+DatabaseImpl::WriteScope::WriteScope(DatabaseImpl& d) : d_(d)
+{
+    sqlite3* h = d.db();
+    if (d.s->writeDepth > 0 || !sqlite3_get_autocommit(h)) {
+        name_ = QStringLiteral("dbe_w%1").arg(++d.s->savepointSeq);
+        d.exec(QStringLiteral("SAVEPOINT ") + name_);
+    } else {
+        // IMMEDIATE: the write lock is taken (or waited for) before anything is read.
+        d.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    ++d.s->writeDepth;
+}
+
+void DatabaseImpl::WriteScope::commit()
+{
+    if (done_)
+        return;
+    if (name_.isEmpty()) {
+        d_.exec(QStringLiteral("COMMIT"));  // a failed commit is rolled back by the destructor
+    } else {
+        d_.exec(QStringLiteral("RELEASE ") + name_);
+    }
+    done_ = true;
+    --d_.s->writeDepth;
+}
+
+DatabaseImpl::WriteScope::~WriteScope()
+{
+    if (done_ || !d_.isOpen())
+        return;
+    --d_.s->writeDepth;
+    sqlite3* h = d_.s->db;
+    if (name_.isEmpty()) {
+        if (!sqlite3_get_autocommit(h))
+            sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+    } else {
+        const QByteArray n = name_.toUtf8();
+        sqlite3_exec(h, ("ROLLBACK TO " + n + "; RELEASE " + n).constData(), nullptr, nullptr, nullptr);
+    }
+    d_.invalidateSchema();
+}
+
+}  // namespace dbe::detail

@@ -1,0 +1,62 @@
+// Database: the handle's own operations (name, close, table definitions, statements). Opening is
+// in open.cpp, record sets in recordset.cpp.
+#include "database.h"
+
+#include "connstate.h"
+#include "ddl.h"
+#include "objects.h"
+
+namespace dbe {
+
+using namespace detail;
+
+namespace {
+
+DatabaseImpl& open(const std::shared_ptr<DatabaseImpl>& d)
+{
+    if (!d || !d->isOpen())
+        throw DbError::make(err::ObjectInvalid);
+    return *d;
+}
+
+}  // namespace
+
+bool Database::IsOpen() const
+{
+    return d_ && d_->isOpen();
+}
+
+QString Database::Name() const
+{
+    return open(d_).path();
+}
+
+void Database::Close()
+{
+    open(d_).close();
+}
+
+TableDefCollection Database::TableDefs() const
+{
+    open(d_);
+    auto l = std::make_shared<TableList>();
+    l->db = d_;
+    return TableDefCollection(l);
+}
+
+TableDef Database::CreateTableDef(const QString& name, qint32 attributes) const
+{
+    open(d_);
+    auto t = std::make_shared<TableDefImpl>();
+    t->db = d_;
+    t->name = name;
+    t->attributes = attributes;
+    return TableDef(t);
+}
+
+qint64 Database::RecordsAffected() const
+{
+    return open(d_).s->recordsAffected;
+}
+
+}  // namespace dbe

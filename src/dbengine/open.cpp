@@ -1,0 +1,174 @@
+// Opening and creating archive files. An archive is validated before anything in it changes: a
+// file that is not an archive, or a damaged one, is refused and left exactly as it was.
+#include "connstate.h"
+#include "database.h"
+#include "metadata.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace dbe {
+
+namespace detail {
+
+namespace {
+
+quint32 be(const QByteArray& h, int at, int bytes)
+{
+    quint32 v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | quint8(h[at + i]);
+    return v;
+}
+
+// Checks the file itself: present, a file, readable and writable, an SQLite 3 header whose page
+// count fits the file. Raises the error the file deserves.
+void checkFile(const QString& path, const QString& shown)
+{
+    if (path.isEmpty())
+        throw DbError::make(err::NotValidPath, {shown});
+    const QFileInfo fi(path);
+    if (!fi.exists()) {
+        if (!fi.absoluteDir().exists())
+            throw DbError::make(err::NotValidPath, {shown});
+        throw DbError::make(err::FileNotFound, {shown});
+    }
+    if (fi.isDir())
+        throw DbError::make(err::NotValidPath, {shown});
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw DbError::make(err::FileInUse, {shown});
+    if (!fi.isWritable())
+        throw DbError::make(err::FileInUse, {shown});  // read-only on disk: refused
+    const qint64 size = f.size();
+    const QByteArray h = f.read(100);
+    static const QByteArray magic("SQLite format 3\0", 16);
+    if (h.size() < 100 || !h.startsWith(magic))
+        throw DbError::make(err::UnrecognizedFormat, {shown});
+    qint64 pageSize = be(h, 16, 2);
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0)
+        throw DbError::make(err::CannotOpenFile, {shown});
+    if (size < pageSize || size % pageSize != 0)
+        throw DbError::make(err::CannotOpenFile, {shown});
+    const quint32 pageCount = be(h, 28, 4);
+    const quint32 changeCounter = be(h, 24, 4);
+    const quint32 validFor = be(h, 92, 4);
+    if (pageCount > 0 && changeCounter == validFor && qint64(pageCount) * pageSize > size)
+        throw DbError::make(err::CannotOpenFile, {shown});
+}
+
+std::string utf8(const QString& s)
+{
+    return s.toUtf8().toStdString();
+}
+
+}  // namespace
+
+std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
+{
+    const QString full = path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    checkFile(full, path);
+
+    sqlite3* h = nullptr;
+    int rc = sqlite3_open_v2(utf8(full).c_str(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(h);
+        throw DbError::make(rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? err::CannotOpenFile : err::FileInUse,
+                            {path});
+    }
+    auto fail = [&](int number) {
+        sqlite3_close_v2(h);
+        throw DbError::make(number, {path});
+    };
+    sqlite3_extended_result_codes(h, 1);
+    sqlite3_busy_timeout(h, 3000);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    if (sqlite3_db_readonly(h, "main") == 1)
+        fail(err::FileInUse);
+
+    // The schema must be readable before anything is written.
+    {
+        sqlite3_stmt* st = nullptr;
+        rc = sqlite3_prepare_v2(h, "SELECT count(*) FROM sqlite_master", -1, &st, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(st);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_ROW) {
+            const int base = rc & 0xff;
+            fail(base == SQLITE_BUSY || base == SQLITE_LOCKED || base == SQLITE_PERM
+                         || base == SQLITE_CANTOPEN || base == SQLITE_READONLY
+                     ? err::FileInUse
+                     : err::CannotOpenFile);
+        }
+    }
+    // Only now: write-ahead log, so that a second connection can write while this one reads.
+    {
+        sqlite3_stmt* st = nullptr;
+        rc = sqlite3_prepare_v2(h, "PRAGMA journal_mode=WAL", -1, &st, nullptr);
+        QByteArray mode;
+        if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
+            mode = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        sqlite3_finalize(st);
+        if (mode.toLower() != "wal")
+            fail((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB ? err::CannotOpenFile
+                                                                              : err::FileInUse);
+    }
+    if (sqlite3_exec(h, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr)
+        != SQLITE_OK)
+        fail(err::FileInUse);
+    registerFunctions(h);
+
+    auto d = std::make_shared<DatabaseImpl>();
+    d->s = std::make_unique<DatabaseImpl::State>(d.get());
+    d->s->db = h;
+    d->s->path = full;
+    // A connection opened inside a workspace transaction joins it.
+    const int level = workspaceLevel();
+    for (int i = 1; i <= level; ++i)
+        d->exec(QStringLiteral("SAVEPOINT dbe_ws%1").arg(i));
+    d->s->workspaceLevel = level;
+    registerConnection(d);
+    return d;
+}
+
+}  // namespace detail
+
+Database OpenDatabase(const QString& path)
+{
+    return Database(detail::openConnection(path));
+}
+
+Database CreateDatabase(const QString& path)
+{
+    const QFileInfo fi(path);
+    if (path.isEmpty() || !fi.absoluteDir().exists())
+        throw DbError::make(err::NotValidPath, {path});
+    if (fi.exists())
+        throw DbError::make(err::DatabaseExists, {path});
+    sqlite3* h = nullptr;
+    const QByteArray name = fi.absoluteFilePath().toUtf8();
+    int rc = sqlite3_open_v2(name.constData(), &h,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    QString sql = QStringLiteral("PRAGMA journal_mode=WAL;");
+    for (const QString& s : detail::meta::createStatements())
+        sql += s + QLatin1Char(';');
+    char* msg = nullptr;
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(h, sql.toUtf8().constData(), nullptr, nullptr, &msg);
+    const QString text = msg ? QString::fromUtf8(msg) : QString();
+    sqlite3_free(msg);
+    sqlite3_close_v2(h);
+    if (rc != SQLITE_OK) {
+        QFile::remove(fi.absoluteFilePath());
+        throw DbError::make(err::ReservedError, {text});
+    }
+    return OpenDatabase(path);
+}
+
+}  // namespace dbe

@@ -1,0 +1,429 @@
+// The record set's public methods: navigation, bookmarks, field access and edits, all on the
+// RecordsetImpl behind the handle.
+#include "recordset.h"
+
+#include "recordset_impl.h"
+#include "values.h"
+
+#include <sqlite3.h>
+
+namespace dbe {
+
+using detail::Keyset;
+using detail::RecordsetImpl;
+
+namespace detail {
+
+void RecordsetImpl::fill()
+{
+    reader.invalidate();
+    edit.clear();
+    rows.clear();
+    lastModified = -1;
+    if (isSnapshotOfValues()) {
+        keys.reset(1);
+        Stmt st = db->prepare(valuesSql);
+        const int n = layout.count();
+        qint64 row = 0;
+        for (;;) {
+            const int rc = sqlite3_step(st);
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc != SQLITE_ROW)
+                db->raise(rc);
+            for (int c = 0; c < n; ++c) {
+                const short type = layout.field(c).info.type;
+                if (type != 0) {
+                    rows.append(readValue(st, c, type));
+                    continue;
+                }
+                switch (sqlite3_column_type(st, c)) {
+                case SQLITE_INTEGER: rows.append(qint64(sqlite3_column_int64(st, c))); break;
+                case SQLITE_FLOAT: rows.append(sqlite3_column_double(st, c)); break;
+                case SQLITE_TEXT:
+                    rows.append(QString::fromUtf8(
+                        reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                        sqlite3_column_bytes(st, c)));
+                    break;
+                case SQLITE_BLOB:
+                    rows.append(QByteArray(static_cast<const char*>(sqlite3_column_blob(st, c)),
+                                           sqlite3_column_bytes(st, c)));
+                    break;
+                default: rows.append(QVariant()); break;
+                }
+            }
+            keys.append(row++);
+        }
+    } else {
+        const int width = layout.sourceCount();
+        keys.reset(width);
+        Stmt st = db->prepare(keySql);
+        std::vector<qint64> tuple(size_t(width > 0 ? width : 1), Keyset::kNoRow);
+        for (;;) {
+            const int rc = sqlite3_step(st);
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc != SQLITE_ROW)
+                db->raise(rc);
+            for (int s = 0; s < width; ++s)
+                tuple[size_t(s)] = sqlite3_column_type(st, s) == SQLITE_NULL
+                                       ? Keyset::kNoRow
+                                       : qint64(sqlite3_column_int64(st, s));
+            keys.append(tuple.data());
+        }
+    }
+    moveTo(keys.nextLive(0));
+}
+
+void RecordsetImpl::moveTo(qint64 entry)
+{
+    reader.invalidate();
+    edit.clear();
+    if (keys.liveCount() == 0) {
+        cur = -1;
+        bof = eof = true;
+    } else if (entry < 0) {
+        cur = -1;
+        bof = true;
+        eof = false;
+    } else if (entry >= keys.size()) {
+        cur = keys.size();
+        bof = false;
+        eof = true;
+    } else {
+        cur = entry;
+        bof = eof = false;
+    }
+}
+
+void RecordsetImpl::requireCurrent() const
+{
+    if (bof || eof || cur < 0 || cur >= keys.size())
+        throw DbError::make(err::NoCurrentRecord);
+    if (keys.isDeleted(cur))
+        throw DbError::make(err::RecordDeleted);
+}
+
+QVariant RecordsetImpl::currentValue(int index)
+{
+    requireCurrent();
+    if (isSnapshotOfValues())
+        return rows[cur * layout.count() + index];
+    return reader.values(*db, layout, cur, keys.tuple(cur))[index];
+}
+
+QVector<QVariant> RecordsetImpl::currentValues()
+{
+    requireCurrent();
+    if (isSnapshotOfValues())
+        return rows.mid(cur * layout.count(), layout.count());
+    return reader.values(*db, layout, cur, keys.tuple(cur));
+}
+
+}  // namespace detail
+
+namespace {
+
+RecordsetImpl& use(const std::shared_ptr<RecordsetImpl>& d)
+{
+    if (!d || !d->open || !d->db || !d->db->isOpen())
+        throw DbError::make(err::ObjectInvalid);
+    return *d;
+}
+
+int checkedIndex(const RecordsetImpl& r, int index)
+{
+    if (index < 0 || index >= r.layout.count())
+        throw DbError::make(err::ItemNotFound);
+    return index;
+}
+
+int checkedIndex(const RecordsetImpl& r, const QString& name)
+{
+    const int i = r.layout.indexOf(name);
+    if (i < 0)
+        throw DbError::make(err::ItemNotFound);
+    return i;
+}
+
+void requireUpdatable(const RecordsetImpl& r)
+{
+    if (!r.updatable)
+        throw DbError::make(err::ReadOnlyDatabase);
+}
+
+}  // namespace
+
+bool Recordset::IsOpen() const
+{
+    return d_ && d_->open && d_->db && d_->db->isOpen();
+}
+
+qint64 Recordset::RecordCount() const
+{
+    return use(d_).keys.liveCount();
+}
+
+bool Recordset::Eof() const
+{
+    return use(d_).eof;
+}
+
+bool Recordset::Bof() const
+{
+    return use(d_).bof;
+}
+
+void Recordset::MoveFirst()
+{
+    RecordsetImpl& r = use(d_);
+    const qint64 e = r.keys.nextLive(0);
+    r.moveTo(e);
+    if (e >= r.keys.size())
+        throw DbError::make(err::NoCurrentRecord);
+}
+
+void Recordset::MoveLast()
+{
+    RecordsetImpl& r = use(d_);
+    const qint64 e = r.keys.prevLive(r.keys.size() - 1);
+    r.moveTo(e);
+    if (e < 0)
+        throw DbError::make(err::NoCurrentRecord);
+}
+
+void Recordset::MoveNext()
+{
+    RecordsetImpl& r = use(d_);
+    if (r.keys.liveCount() == 0) {
+        r.moveTo(-1);
+        throw DbError::make(err::NoCurrentRecord);
+    }
+    if (r.eof)
+        throw DbError::make(err::NoCurrentRecord);
+    r.moveTo(r.keys.nextLive(r.bof ? 0 : r.cur + 1));
+}
+
+void Recordset::MovePrevious()
+{
+    RecordsetImpl& r = use(d_);
+    if (r.keys.liveCount() == 0) {
+        r.moveTo(-1);
+        throw DbError::make(err::NoCurrentRecord);
+    }
+    if (r.bof)
+        throw DbError::make(err::NoCurrentRecord);
+    r.moveTo(r.keys.prevLive(r.eof ? r.keys.size() - 1 : r.cur - 1));
+}
+
+qint64 Recordset::AbsolutePosition() const
+{
+    RecordsetImpl& r = use(d_);
+    if (r.bof || r.eof || r.keys.isDeleted(r.cur))
+        return -1;
+    return r.keys.rank(r.cur);
+}
+
+void Recordset::SetAbsolutePosition(qint64 position)
+{
+    RecordsetImpl& r = use(d_);
+    const qint64 e = r.keys.select(position);
+    if (e < 0)
+        throw DbError::make(err::InvalidArgument);
+    r.moveTo(e);
+}
+
+Bookmark Recordset::GetBookmark() const
+{
+    RecordsetImpl& r = use(d_);
+    if (r.bof || r.eof)
+        throw DbError::make(err::NoCurrentRecord);
+    return (Bookmark(r.generation) << 32) | Bookmark(r.cur);
+}
+
+void Recordset::SetBookmark(Bookmark bookmark)
+{
+    RecordsetImpl& r = use(d_);
+    const qint64 entry = bookmark & 0xffffffffLL;
+    if (bookmark < 0 || quint32(bookmark >> 32) != r.generation || entry >= r.keys.size())
+        throw DbError::make(err::InvalidArgument);
+    r.moveTo(entry);
+}
+
+Bookmark Recordset::LastModified() const
+{
+    RecordsetImpl& r = use(d_);
+    if (r.lastModified < 0 || r.lastModified >= r.keys.size())
+        throw DbError::make(err::NoCurrentRecord);
+    return (Bookmark(r.generation) << 32) | Bookmark(r.lastModified);
+}
+
+int Recordset::FieldCount() const
+{
+    return use(d_).layout.count();
+}
+
+QString Recordset::FieldName(int index) const
+{
+    const RecordsetImpl& r = use(d_);
+    return r.layout.field(checkedIndex(r, index)).name;
+}
+
+int Recordset::FieldIndex(const QString& name) const
+{
+    return checkedIndex(use(d_), name);
+}
+
+short Recordset::FieldType(int index) const
+{
+    const RecordsetImpl& r = use(d_);
+    return r.layout.field(checkedIndex(r, index)).info.type;
+}
+
+short Recordset::FieldType(const QString& name) const
+{
+    const RecordsetImpl& r = use(d_);
+    return r.layout.field(checkedIndex(r, name)).info.type;
+}
+
+qint32 Recordset::FieldSize(int index) const
+{
+    const RecordsetImpl& r = use(d_);
+    return r.layout.field(checkedIndex(r, index)).info.size;
+}
+
+QVariant Recordset::Value(int index) const
+{
+    RecordsetImpl& r = use(d_);
+    checkedIndex(r, index);
+    if (r.edit.mode() != dbEditNone)
+        return r.edit.value(index);
+    return r.currentValue(index);
+}
+
+QVariant Recordset::Value(const QString& name) const
+{
+    RecordsetImpl& r = use(d_);
+    const int index = checkedIndex(r, name);
+    if (r.edit.mode() != dbEditNone)
+        return r.edit.value(index);
+    return r.currentValue(index);
+}
+
+void Recordset::SetValue(int index, const QVariant& value)
+{
+    RecordsetImpl& r = use(d_);
+    checkedIndex(r, index);
+    if (r.edit.mode() == dbEditNone)
+        throw DbError::make(err::UpdateWithoutEdit);
+    const int source = r.layout.field(index).source;
+    if (source < 0)
+        throw DbError::make(err::ReadOnlyDatabase);
+    // A field of the missing side of an outer join has no row to be written into.
+    if (r.edit.mode() == dbEditInProgress && r.keys.rowid(r.cur, source) == Keyset::kNoRow)
+        throw DbError::make(err::InvalidOperation);
+    r.edit.set(index, value);
+}
+
+void Recordset::SetValue(const QString& name, const QVariant& value)
+{
+    SetValue(checkedIndex(use(d_), name), value);
+}
+
+void Recordset::AddNew()
+{
+    RecordsetImpl& r = use(d_);
+    requireUpdatable(r);
+    if (r.layout.sourceCount() != 1)
+        throw DbError::make(err::InvalidOperation);
+    r.edit.begin(dbEditAdd, QVector<QVariant>(r.layout.count()));
+}
+
+void Recordset::Edit()
+{
+    RecordsetImpl& r = use(d_);
+    requireUpdatable(r);
+    r.edit.clear();
+    r.reader.invalidate();  // the edit starts from the record as it is now
+    r.edit.begin(dbEditInProgress, r.currentValues());
+}
+
+void Recordset::Update()
+{
+    RecordsetImpl& r = use(d_);
+    switch (r.edit.mode()) {
+    case dbEditInProgress:
+        r.requireCurrent();
+        if (r.edit.anyChanged())
+            detail::RecordWriter::update(*r.db, r.layout, r.keys.tuple(r.cur), r.edit);
+        r.lastModified = r.cur;
+        break;
+    case dbEditAdd: {
+        const qint64 rowid = detail::RecordWriter::insert(*r.db, r.layout, r.edit);
+        r.keys.append(rowid);
+        r.lastModified = r.keys.size() - 1;
+        // A set that was empty now has a record, but stays where it was (BOF/EOF).
+        if (r.bof && r.eof && r.keys.liveCount() == 1) {
+            r.cur = -1;
+            r.eof = false;
+        }
+        break;
+    }
+    default:
+        throw DbError::make(err::UpdateWithoutEdit);
+    }
+    r.edit.clear();
+    r.reader.invalidate();
+}
+
+void Recordset::CancelUpdate()
+{
+    RecordsetImpl& r = use(d_);
+    if (r.edit.mode() == dbEditNone)
+        throw DbError::make(err::UpdateWithoutEdit);
+    r.edit.clear();
+}
+
+void Recordset::Delete()
+{
+    RecordsetImpl& r = use(d_);
+    requireUpdatable(r);
+    // Deleting a joined row would need to choose a table: refused, the corrections delete
+    // through a query on the one table instead.
+    if (r.layout.sourceCount() != 1)
+        throw DbError::make(err::InvalidOperation);
+    r.requireCurrent();
+    r.edit.clear();
+    detail::RecordWriter::remove(*r.db, r.layout, r.keys.rowid(r.cur, 0));
+    r.keys.markDeleted(r.cur);
+    r.reader.invalidate();
+}
+
+int Recordset::EditMode() const
+{
+    return use(d_).edit.mode();
+}
+
+bool Recordset::Updatable() const
+{
+    return use(d_).updatable;
+}
+
+void Recordset::Requery()
+{
+    RecordsetImpl& r = use(d_);
+    ++r.generation;
+    r.fill();
+}
+
+void Recordset::Close()
+{
+    RecordsetImpl& r = use(d_);
+    r.open = false;
+    r.edit.clear();
+    r.reader.invalidate();
+    r.keys.reset(1);
+    r.rows.clear();
+}
+
+}  // namespace dbe

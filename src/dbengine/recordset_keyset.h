@@ -1,0 +1,57 @@
+#pragma once
+// Keyset: the records of a record set, fixed when it is opened, as one tuple of rowids per record
+// (one rowid per source table; kNoRow for the missing side of an outer join). Entries are never
+// removed, so an entry's index stays the same until the keyset is refilled: bookmarks are built on
+// it. Records deleted through the set itself are marked and skipped by the live-record queries
+// (nextLive, prevLive, rank, select), which stay logarithmic however many records were deleted.
+#include <QtGlobal>
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace dbe::detail {
+
+class Keyset {
+public:
+    static constexpr qint64 kNoRow = std::numeric_limits<qint64>::min();
+
+    explicit Keyset(int width = 1) : width_(width < 1 ? 1 : width) {}
+    // Empties the keyset for tuples of width rowids.
+    void reset(int width);
+    void reserve(qint64 entries) { rowids_.reserve(size_t(entries) * size_t(width_)); }
+
+    int width() const { return width_; }
+    qint64 size() const { return qint64(rowids_.size() / size_t(width_)); }
+    qint64 liveCount() const { return size() - deletedCount_; }
+
+    void append(const qint64* rowids);
+    void append(qint64 rowid) { append(&rowid); }
+    qint64 rowid(qint64 entry, int source) const { return rowids_[size_t(entry) * width_ + source]; }
+    const qint64* tuple(qint64 entry) const { return rowids_.data() + size_t(entry) * width_; }
+
+    bool isDeleted(qint64 entry) const { return !deleted_.empty() && deleted_[size_t(entry)]; }
+    void markDeleted(qint64 entry);
+
+    // The first live entry at or after from; size() when there is none.
+    qint64 nextLive(qint64 from) const;
+    // The last live entry at or before from; -1 when there is none.
+    qint64 prevLive(qint64 from) const;
+    // The number of live entries before entry.
+    qint64 rank(qint64 entry) const;
+    // The live entry with that rank (0-based); -1 when rank is out of range.
+    qint64 select(qint64 rank) const;
+
+private:
+    void buildTree();
+    qint64 prefix(qint64 count) const;  // live entries among the first count
+
+    int width_;
+    std::vector<qint64> rowids_;
+    // Built at the first deletion: a mark per entry and a Fenwick tree of live counts.
+    std::vector<std::uint8_t> deleted_;
+    std::vector<qint32> tree_;
+    qint64 deletedCount_ = 0;
+};
+
+}  // namespace dbe::detail

@@ -1,0 +1,101 @@
+#include "recordset_layout.h"
+
+namespace dbe::detail {
+
+QString RecordLayout::quote(const QString& name)
+{
+    QString q = name;
+    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+RecordLayout RecordLayout::forTable(const TableInfo& table)
+{
+    RecordLayout l;
+    LayoutSource src;
+    src.table = table.name;
+    for (const FieldInfo& f : table.fields) {
+        LayoutField lf;
+        lf.name = f.name;
+        lf.source = 0;
+        lf.info = f;
+        src.fields.append(int(l.fields_.size()));
+        l.fields_.append(lf);
+    }
+    l.sources_.append(src);
+    l.finish();
+    return l;
+}
+
+RecordLayout RecordLayout::forPlan(const dialect::SelectPlan& plan, DatabaseImpl& db)
+{
+    RecordLayout l;
+    for (const auto& s : plan.sources) {
+        LayoutSource src;
+        src.table = s.table;
+        l.sources_.append(src);
+    }
+    const dialect::SchemaProvider& schema = db.schemaProvider();
+    for (const auto& c : plan.columns) {
+        LayoutField lf;
+        lf.name = c.name;
+        lf.info.name = c.name;
+        lf.info.type = c.type;
+        lf.info.size = c.size;
+        if (c.source >= 0 && c.source < plan.sources.size()) {
+            lf.source = c.source;
+            const QString& tableName = plan.sources[c.source].table;
+            const dialect::Table* t = schema.table(tableName);
+            if (t && c.column >= 0 && c.column < t->columns.size()) {
+                const dialect::Column& col = t->columns[c.column];
+                lf.info.name = col.name;
+                lf.info.type = col.type;
+                lf.info.size = col.size;
+                lf.info.attributes = col.attributes;
+                lf.info.allowZeroLength = col.allowZeroLength;
+                lf.info.required = col.required;
+            }
+            if (const TableInfo* ti = db.tableInfo(tableName)) {
+                const int k = ti->fieldIndex(lf.info.name);
+                if (k >= 0)
+                    lf.info = ti->fields[k];
+            }
+            l.sources_[c.source].fields.append(int(l.fields_.size()));
+        }
+        l.fields_.append(lf);
+    }
+    l.finish();
+    return l;
+}
+
+void RecordLayout::finish()
+{
+    for (int s = 0; s < sources_.size(); ++s) {
+        LayoutSource& src = sources_[s];
+        QStringList cols;
+        for (int k = 0; k < src.fields.size(); ++k) {
+            fields_[src.fields[k]].slot = k;
+            cols << quote(fields_[src.fields[k]].info.name);
+        }
+        const QString t = quote(src.table);
+        src.readSql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
+                          .arg(cols.isEmpty() ? QStringLiteral("1") : cols.join(QLatin1Char(',')), t);
+        src.deleteSql = QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(t);
+    }
+    for (int i = 0; i < fields_.size(); ++i)
+        if (!exact_.contains(fields_[i].name))
+            exact_.insert(fields_[i].name, i);
+}
+
+int RecordLayout::indexOf(const QString& name) const
+{
+    const auto it = exact_.constFind(name);
+    if (it != exact_.constEnd())
+        return it.value();
+    for (int i = 0; i < fields_.size(); ++i)
+        if (fields_[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+}  // namespace dbe::detail

@@ -1,0 +1,70 @@
+// Database::OpenRecordset: a table name opens a table-type set (every record of the table in
+// rowid order), a SELECT text is translated and opened as a keyset over its source tables, or as
+// a read-only snapshot when the query has no keyset plan (DISTINCT, aggregates, expressions).
+#include "database.h"
+#include "recordset.h"
+#include "recordset_impl.h"
+
+#include <QRegularExpression>
+
+namespace dbe {
+
+namespace {
+
+bool isQuery(const QString& text)
+{
+    static const QRegularExpression select(QStringLiteral("^\\(*\\s*SELECT\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return select.match(text).hasMatch();
+}
+
+QString tableName(const QString& text)
+{
+    if (text.size() >= 2 && text.startsWith(QLatin1Char('[')) && text.endsWith(QLatin1Char(']')))
+        return text.mid(1, text.size() - 2);
+    return text;
+}
+
+}  // namespace
+
+Recordset Database::OpenRecordset(const QString& source, int type, int options) const
+{
+    if (!d_)
+        throw DbError::make(err::ObjectInvalid);
+    detail::DatabaseImpl& db = *d_;
+    db.db();  // raises 3420 once the database is closed
+    Q_UNUSED(options);  // edits of a join always write each field into its own table's row
+
+    auto r = std::make_shared<detail::RecordsetImpl>();
+    r->db = d_;
+    const bool readOnly = type == dbOpenSnapshot || type == dbOpenForwardOnly;
+    const QString text = source.trimmed();
+    if (isQuery(text)) {
+        if (type == dbOpenTable)
+            throw DbError::make(err::InvalidOperation);
+        const dialect::Statement st = dialect::translate(text, db.schemaProvider());
+        if (st.kind != dialect::Statement::Select)
+            throw DbError::make(err::InvalidOperation);
+        r->layout = detail::RecordLayout::forPlan(st.select, db);
+        if (st.select.keyset) {
+            r->keySql = st.select.keySql;
+            r->updatable = !readOnly;
+        } else {
+            r->valuesSql = st.select.valuesSql;
+            r->updatable = false;
+        }
+    } else {
+        const QString name = tableName(text);
+        const detail::TableInfo* table = db.tableInfo(name);
+        if (!table)
+            throw DbError::make(err::InputTableNotFound, {name});
+        r->layout = detail::RecordLayout::forTable(*table);
+        r->keySql = QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid")
+                        .arg(detail::RecordLayout::quote(table->name));
+        r->updatable = !readOnly;
+    }
+    r->fill();
+    return Recordset(r);
+}
+
+}  // namespace dbe

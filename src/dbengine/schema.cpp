@@ -1,0 +1,314 @@
+// Reading the definitions of the tables from the file: the SQLite schema for columns and indexes,
+// the MSys tables for what SQLite does not hold. Cached per table, reloaded when this or another
+// connection changed the schema or the metadata.
+#include "columntype.h"
+#include "connstate.h"
+#include "dbtypes.h"
+#include "values.h"
+
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace dbe::detail {
+
+int TableInfo::fieldIndex(const QString& name) const
+{
+    for (int i = 0; i < fields.size(); ++i)
+        if (sameName(fields[i].name, name))
+            return i;
+    return -1;
+}
+
+int TableInfo::indexIndex(const QString& name) const
+{
+    for (int i = 0; i < indexes.size(); ++i)
+        if (sameName(indexes[i].name, name))
+            return i;
+    return -1;
+}
+
+namespace {
+
+qint64 pragmaValue(DatabaseImpl& d, const QString& sql)
+{
+    Stmt st = d.prepare(sql);
+    return st.step(d) ? sqlite3_column_int64(st, 0) : 0;
+}
+
+QString text(sqlite3_stmt* st, int col)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
+                             sqlite3_column_bytes(st, col));
+}
+
+bool isMetaTable(const QString& lower)
+{
+    return lower.startsWith(QLatin1String("msys"));
+}
+
+void loadTable(DatabaseImpl& d, DatabaseImpl::State& s, const QString& stored, TableInfo& t)
+{
+    t = TableInfo();
+    t.name = stored;
+    const bool hasMeta = s.storedName.contains(QStringLiteral("msystables"));
+    const bool hasFieldMeta = s.storedName.contains(QStringLiteral("msysfields"));
+    const bool hasIndexMeta = s.storedName.contains(QStringLiteral("msysindexes"));
+    const bool hasPropMeta = s.storedName.contains(QStringLiteral("msysproperties"));
+
+    // Columns.
+    QVector<bool> autoInc;
+    int rowidPk = -1;
+    {
+        Stmt st = d.prepare(QStringLiteral(
+            "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1) ORDER BY cid"));
+        bind(st, 1, stored);
+        int pkCount = 0;
+        while (st.step(d)) {
+            FieldInfo f;
+            f.name = text(st, 0);
+            f.declaredType = text(st, 1);
+            const ColumnType ct = parseDeclaredType(f.declaredType);
+            f.type = ct.type;
+            f.size = ct.size;
+            f.required = sqlite3_column_int(st, 2) != 0;
+            f.attributes = defaultAttributes(ct.type, ct.autoIncrement);
+            autoInc.append(ct.autoIncrement);
+            if (sqlite3_column_int(st, 3) > 0) {
+                ++pkCount;
+                if (f.declaredType.trimmed().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
+                    rowidPk = t.fields.size();
+            }
+            t.fields.append(f);
+        }
+        if (pkCount != 1)
+            rowidPk = -1;
+    }
+
+    // Table attributes and dates.
+    if (isMetaTable(stored.toLower())) {
+        t.attributes = dbSystemObject;
+    } else if (hasMeta) {
+        Stmt st = d.prepare(QStringLiteral(
+            "SELECT Attributes, DateCreated, LastUpdated FROM MSysTables WHERE Name = ?1 COLLATE NOCASE"));
+        bind(st, 1, stored);
+        if (st.step(d)) {
+            t.attributes = qint32(sqlite3_column_int64(st, 0));
+            t.dateCreated = readValue(st, 1, dbDate);
+            t.lastUpdated = readValue(st, 2, dbDate);
+        }
+    }
+
+    // Field metadata.
+    if (hasFieldMeta) {
+        Stmt st = d.prepare(QStringLiteral(
+            "SELECT FieldName, Attributes, AllowZeroLength, Required FROM MSysFields "
+            "WHERE TableName = ?1 COLLATE NOCASE"));
+        bind(st, 1, stored);
+        while (st.step(d)) {
+            const int i = t.fieldIndex(text(st, 0));
+            if (i < 0)
+                continue;
+            FieldInfo& f = t.fields[i];
+            if (sqlite3_column_type(st, 1) != SQLITE_NULL)
+                f.attributes = qint32(sqlite3_column_int64(st, 1));
+            f.allowZeroLength = sqlite3_column_int64(st, 2) != 0;
+            f.required = f.required || sqlite3_column_int64(st, 3) != 0;
+        }
+    }
+
+    // Indexes.
+    {
+        struct Raw { QString name; bool unique; QString origin; };
+        QVector<Raw> raw;
+        {
+            Stmt st = d.prepare(QStringLiteral(
+                "SELECT name, \"unique\", origin FROM pragma_index_list(?1)"));
+            bind(st, 1, stored);
+            while (st.step(d))
+                raw.append({text(st, 0), sqlite3_column_int(st, 1) != 0, text(st, 2)});
+        }
+        const QString prefix = stored + QLatin1Char('.');
+        bool hasPrimary = false;
+        for (const Raw& r : raw) {
+            IndexInfo ix;
+            ix.sqliteName = r.name;
+            ix.unique = r.unique;
+            bool expression = false;
+            {
+                Stmt st = d.prepare(QStringLiteral(
+                    "SELECT name FROM pragma_index_info(?1) ORDER BY seqno"));
+                bind(st, 1, r.name);
+                while (st.step(d)) {
+                    if (sqlite3_column_type(st, 0) == SQLITE_NULL)
+                        expression = true;
+                    else
+                        ix.fields.append(text(st, 0));
+                }
+            }
+            if (expression || ix.fields.isEmpty())
+                continue;  // an index on expressions is no index of the engine's kind
+            if (r.origin == QLatin1String("pk")) {
+                ix.name = QStringLiteral("PrimaryKey");
+                ix.primary = true;
+            } else if (r.name.startsWith(prefix, Qt::CaseInsensitive) && r.name.size() > prefix.size()) {
+                ix.name = r.name.mid(prefix.size());
+            } else {
+                ix.name = r.name;
+            }
+            if (hasIndexMeta) {
+                Stmt st = d.prepare(QStringLiteral(
+                    "SELECT IsPrimary, IsRequired, IgnoreNulls FROM MSysIndexes "
+                    "WHERE SqliteName = ?1 COLLATE NOCASE"));
+                bind(st, 1, r.name);
+                if (st.step(d)) {
+                    ix.primary = ix.primary || sqlite3_column_int64(st, 0) != 0;
+                    ix.required = sqlite3_column_int64(st, 1) != 0;
+                    ix.ignoreNulls = sqlite3_column_int64(st, 2) != 0;
+                }
+            }
+            if (ix.primary) {
+                if (hasPrimary)
+                    ix.primary = false;  // one primary index per table: the first one found
+                hasPrimary = true;
+                ix.unique = true;
+            }
+            t.indexes.append(ix);
+        }
+        if (rowidPk >= 0 && !hasPrimary) {
+            // An INTEGER PRIMARY KEY column made by hand: SQLite keeps it without an index.
+            IndexInfo ix;
+            ix.name = QStringLiteral("PrimaryKey");
+            ix.primary = ix.unique = true;
+            ix.fields = {t.fields[rowidPk].name};
+            t.indexes.append(ix);
+        }
+        std::sort(t.indexes.begin(), t.indexes.end(), [](const IndexInfo& a, const IndexInfo& b) {
+            return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        });
+        for (const IndexInfo& ix : t.indexes) {
+            if (!ix.primary)
+                continue;
+            for (const QString& f : ix.fields) {
+                const int i = t.fieldIndex(f);
+                if (i >= 0)
+                    t.fields[i].primaryKey = true;
+            }
+        }
+    }
+
+    // The table's own properties.
+    if (hasPropMeta) {
+        Stmt st = d.prepare(QStringLiteral(
+            "SELECT Name, Type, Value FROM MSysProperties WHERE TableName = ?1 COLLATE NOCASE "
+            "ORDER BY Ordinal, rowid"));
+        bind(st, 1, stored);
+        while (st.step(d)) {
+            PropertyInfo p;
+            p.name = text(st, 0);
+            p.type = short(sqlite3_column_int(st, 1));
+            p.value = readValue(st, 2, p.type);
+            t.properties.append(p);
+        }
+    }
+}
+
+void buildDialectTable(const TableInfo& t, dialect::Table& out)
+{
+    out.name = t.name;
+    out.columns.clear();
+    out.columns.reserve(t.fields.size());
+    for (const FieldInfo& f : t.fields) {
+        dialect::Column c;
+        c.name = f.name;
+        c.type = f.type;
+        c.size = f.size;
+        c.attributes = f.attributes;
+        c.allowZeroLength = f.allowZeroLength;
+        c.required = f.required || f.primaryKey;
+        out.columns.append(c);
+    }
+}
+
+}  // namespace
+
+void DatabaseImpl::State::ensureCurrent(DatabaseImpl& d)
+{
+    const qint64 sv = pragmaValue(d, QStringLiteral("PRAGMA schema_version"));
+    const qint64 dv = pragmaValue(d, QStringLiteral("PRAGMA data_version"));
+    if (sv != schemaVersion || dv != dataVersion || stale) {
+        schemaVersion = sv;
+        dataVersion = dv;
+        stale = false;
+        ++gen;
+    }
+    if (namesGen != gen) {
+        names.clear();
+        storedName.clear();
+        Stmt st = d.prepare(QStringLiteral(
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+        while (st.step(d)) {
+            const QString n = text(st, 0);
+            names.append(n);
+            storedName.insert(n.toLower(), n);
+        }
+        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            const int c = a.compare(b, Qt::CaseInsensitive);
+            return c != 0 ? c < 0 : a < b;
+        });
+        namesGen = gen;
+    }
+}
+
+SchemaEntry* DatabaseImpl::State::entry(DatabaseImpl& d, const QString& name)
+{
+    ensureCurrent(d);
+    const QString key = name.toLower();
+    auto it = tables.find(key);
+    if (it == tables.end())
+        it = tables.insert(key, std::make_shared<SchemaEntry>());
+    SchemaEntry* e = it->get();
+    if (e->gen != gen) {
+        const auto sn = storedName.constFind(key);
+        e->exists = sn != storedName.constEnd();
+        if (e->exists) {
+            loadTable(d, *this, *sn, e->info);
+            buildDialectTable(e->info, e->dtable);
+        }
+        e->gen = gen;
+    }
+    return e;
+}
+
+const TableInfo* DatabaseImpl::tableInfo(const QString& name)
+{
+    db();
+    SchemaEntry* e = s->entry(*this, name);
+    return e->exists ? &e->info : nullptr;
+}
+
+QStringList DatabaseImpl::tableNames()
+{
+    db();
+    s->ensureCurrent(*this);
+    return s->names;
+}
+
+const dialect::SchemaProvider& DatabaseImpl::schemaProvider()
+{
+    db();
+    return s->provider;
+}
+
+void DatabaseImpl::invalidateSchema()
+{
+    if (s)
+        s->stale = true;
+}
+
+const dialect::Table* SchemaProviderImpl::table(const QString& name) const
+{
+    SchemaEntry* e = d_->s->entry(*d_, name);
+    return e->exists ? &e->dtable : nullptr;
+}
+
+}  // namespace dbe::detail

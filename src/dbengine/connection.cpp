@@ -197,7 +197,8 @@ DatabaseImpl::WriteScope::WriteScope(DatabaseImpl& d) : d_(d)
         d.exec(QStringLiteral("SAVEPOINT ") + name_);
     } else {
         // IMMEDIATE: the write lock is taken (or waited for) before anything is read.
-        d.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        // Cached statements: record walks open and commit one scope per record.
+        d.prepare(QStringLiteral("BEGIN IMMEDIATE")).step(d);
     }
     ++d.s->writeDepth;
 }
@@ -207,7 +208,7 @@ void DatabaseImpl::WriteScope::commit()
     if (done_)
         return;
     if (name_.isEmpty()) {
-        d_.exec(QStringLiteral("COMMIT"));  // a failed commit is rolled back by the destructor
+        d_.prepare(QStringLiteral("COMMIT")).step(d_);  // a failed commit is rolled back by the destructor
     } else {
         d_.exec(QStringLiteral("RELEASE ") + name_);
     }

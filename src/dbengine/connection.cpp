@@ -96,6 +96,8 @@ void DatabaseImpl::close()
         slot->s = nullptr;
     }
     s->cache.clear();
+    sqlite3_finalize(s->dataVersionStmt);
+    s->dataVersionStmt = nullptr;
     // An open workspace transaction of this connection is rolled back by the close.
     sqlite3_close_v2(s->db);
     s->db = nullptr;
@@ -122,6 +124,17 @@ Stmt DatabaseImpl::prepare(const QString& sql)
         throw DbError::make(err::ReservedError, {QStringLiteral("istruzione vuota")});
     if (!cacheIt)  // the cached one is lent out: a private copy
         return Stmt(st, true);
+    if (s->cache.size() >= 256) {  // many one-off statements: drop the idle ones
+        for (auto c = s->cache.begin(); c != s->cache.end();) {
+            if (!(*c)->inUse) {
+                sqlite3_finalize((*c)->s);
+                (*c)->s = nullptr;
+                c = s->cache.erase(c);
+            } else {
+                ++c;
+            }
+        }
+    }
     auto slot = std::make_shared<StmtSlot>();
     slot->s = st;
     slot->inUse = true;
@@ -197,8 +210,8 @@ DatabaseImpl::WriteScope::WriteScope(DatabaseImpl& d) : d_(d)
         d.exec(QStringLiteral("SAVEPOINT ") + name_);
     } else {
         // IMMEDIATE: the write lock is taken (or waited for) before anything is read.
-        // Cached statements: record walks open and commit one scope per record.
-        d.prepare(QStringLiteral("BEGIN IMMEDIATE")).step(d);
+        Stmt begin = d.prepare(QStringLiteral("BEGIN IMMEDIATE"));
+        begin.step(d);
     }
     ++d.s->writeDepth;
 }
@@ -208,7 +221,8 @@ void DatabaseImpl::WriteScope::commit()
     if (done_)
         return;
     if (name_.isEmpty()) {
-        d_.prepare(QStringLiteral("COMMIT")).step(d_);  // a failed commit is rolled back by the destructor
+        Stmt c = d_.prepare(QStringLiteral("COMMIT"));  // a failed commit: the destructor rolls back
+        c.step(d_);
     } else {
         d_.exec(QStringLiteral("RELEASE ") + name_);
     }

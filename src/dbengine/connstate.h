@@ -36,10 +36,12 @@ struct DatabaseImpl::State {
     QString path;
     QHash<QString, std::shared_ptr<StmtSlot>> cache;
 
-    // Definitions: valid while the file's schema_version and data_version are those seen last and
-    // this connection did not mark them stale. gen counts the reloads.
-    qint64 schemaVersion = -1;
+    // Definitions: valid while the file's data_version is the one seen last (no other connection
+    // committed) and this connection did not mark them stale. gen counts the reloads.
     qint64 dataVersion = -1;
+    sqlite3_stmt* dataVersionStmt = nullptr;
+    QString lastName;                 // the last table looked up, and its entry
+    SchemaEntry* lastEntry = nullptr;
     quint64 gen = 1;
     bool stale = true;
     QHash<QString, std::shared_ptr<SchemaEntry>> tables;  // lower-case name

@@ -233,10 +233,23 @@ void buildDialectTable(const TableInfo& t, dialect::Table& out)
 
 void DatabaseImpl::State::ensureCurrent(DatabaseImpl& d)
 {
-    const qint64 sv = pragmaValue(d, QStringLiteral("PRAGMA schema_version"));
-    const qint64 dv = pragmaValue(d, QStringLiteral("PRAGMA data_version"));
-    if (sv != schemaVersion || dv != dataVersion || stale) {
-        schemaVersion = sv;
+    // Another connection's commit (schema or metadata) changes PRAGMA data_version; this
+    // connection's own definition changes mark the cache stale themselves. The pragma has its own
+    // statement, kept prepared: a cache hit costs one step (microseconds).
+    if (!dataVersionStmt) {
+        if (sqlite3_prepare_v3(db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &dataVersionStmt,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(dataVersionStmt);
+            dataVersionStmt = nullptr;
+            d.raise(sqlite3_errcode(db));
+        }
+    }
+    const int rc = sqlite3_step(dataVersionStmt);
+    const qint64 dv = rc == SQLITE_ROW ? sqlite3_column_int64(dataVersionStmt, 0) : -1;
+    sqlite3_reset(dataVersionStmt);
+    if (rc != SQLITE_ROW)
+        d.raise(rc);
+    if (dv != dataVersion || stale) {
         dataVersion = dv;
         stale = false;
         ++gen;
@@ -262,13 +275,20 @@ void DatabaseImpl::State::ensureCurrent(DatabaseImpl& d)
 SchemaEntry* DatabaseImpl::State::entry(DatabaseImpl& d, const QString& name)
 {
     ensureCurrent(d);
-    const QString key = name.toLower();
-    auto it = tables.find(key);
-    if (it == tables.end())
-        it = tables.insert(key, std::make_shared<SchemaEntry>());
-    SchemaEntry* e = it->get();
+    SchemaEntry* e = nullptr;
+    if (lastEntry && name == lastName) {  // the same table again: no lower-casing, no hashing
+        e = lastEntry;
+    } else {
+        const QString key = name.toLower();
+        auto it = tables.find(key);
+        if (it == tables.end())
+            it = tables.insert(key, std::make_shared<SchemaEntry>());
+        e = it->get();
+        lastName = name;
+        lastEntry = e;
+    }
     if (e->gen != gen) {
-        const auto sn = storedName.constFind(key);
+        const auto sn = storedName.constFind(name.toLower());
         e->exists = sn != storedName.constEnd();
         if (e->exists) {
             loadTable(d, *this, *sn, e->info);

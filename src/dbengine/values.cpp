@@ -144,10 +144,14 @@ QDateTime dateFromStorage(const QString& text)
     // The stored form "yyyy-MM-dd HH:mm:ss", read by hand: record walks read a date per record.
     if (text.size() == 19 && text[4] == u'-' && text[7] == u'-' && text[10] == u' ' &&
         text[13] == u':' && text[16] == u':') {
-        const QDate d(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
-        const QTime t(digits(text, 11, 2), digits(text, 14, 2), digits(text, 17, 2));
-        if (d.isValid() && t.isValid())
-            return QDateTime(d, t);
+        const int y = digits(text, 0, 4), mo = digits(text, 5, 2), da = digits(text, 8, 2);
+        const int h = digits(text, 11, 2), mi = digits(text, 14, 2), se = digits(text, 17, 2);
+        if (y > 0 && mo >= 0 && da >= 0 && h >= 0 && mi >= 0 && se >= 0) {
+            const QDate d(y, mo, da);
+            const QTime t(h, mi, se);
+            if (d.isValid() && t.isValid())
+                return QDateTime(d, t);
+        }
     }
     if (text.size() == 19) {
         const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));

@@ -68,7 +68,7 @@ int ComandoCheck(const QStringList& args)
         err << errore << "\n";
         return apertura;
     }
-    const QString versioneDb = LeggiVersioneDb();
+    const QString versioneDb = LeggiVersioneDbSolaLettura();
     const QString avviso = AvvisoVersione(VersioneMaster, versioneDb);
     if (!avviso.isEmpty())
         (o.json ? err : out) << avviso << "\n";

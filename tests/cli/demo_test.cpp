@@ -342,10 +342,12 @@ TEST_F(DemoTest, TwoRoundsOfTheStructureCorrectionsMakeTheArchiveLikeTheMaster)
     for (const QString& t : tabelle) {
         const QStringList p = problemi(t);
         identiche += p.isEmpty();
-        if (t == "MODPAGAM")
-            EXPECT_EQ(p, QStringList{"NO-TAB>"});
-        if (t == "CLIENTI")
+        if (t == "MODPAGAM") {
+            EXPECT_EQ(p.join(' ').toStdString(), "NO-TAB>");
+        }
+        if (t == "CLIENTI") {
             EXPECT_EQ(p.size(), 9);
+        }
     }
     EXPECT_GE(identiche, 5);
     for (int giro = 1; giro <= 2; ++giro) {
@@ -354,7 +356,7 @@ TEST_F(DemoTest, TwoRoundsOfTheStructureCorrectionsMakeTheArchiveLikeTheMaster)
                 EXPECT_TRUE(correggi(t, c)) << "round " << giro << ": " << t.toStdString() << " " << c.toStdString();
     }
     for (const QString& t : tabelle)
-        EXPECT_EQ(problemi(t), QStringList()) << t.toStdString();
+        EXPECT_EQ(problemi(t).join(' ').toStdString(), "") << t.toStdString();
     // The values survived: digits became numbers, the orders keep their lines.
     EXPECT_EQ(*conta(corvale::DbArchivi, "SELECT * FROM CLIENTI WHERE ISNULL(ZONA)"), 0);
     EXPECT_EQ(*conta(corvale::DbArchivi, "SELECT * FROM DETT_ORD"),

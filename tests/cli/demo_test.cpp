@@ -367,6 +367,30 @@ TEST_F(DemoTest, TwoRoundsOfTheStructureCorrectionsMakeTheArchiveLikeTheMaster)
     corvale::DbMaster = dbe::Database();
 }
 
+// A fixed seed: a second demo holds exactly the same records.
+TEST_F(DemoTest, IsTheSameOnEveryRun)
+{
+    const QString altra = cartella_->filePath("altra");
+    ASSERT_EQ(demo({altra}).codice, 0);
+    auto contenuto = [](const QString& file, const QString& tabella) {
+        dbe::Database db = dbe::OpenDatabase(file);
+        dbe::Recordset rs = db.OpenRecordset("SELECT * FROM " + tabella + " ORDER BY ID");
+        QStringList righe;
+        for (; !rs.Eof(); rs.MoveNext()) {
+            QStringList campi;
+            for (int i = 0; i < rs.FieldCount(); ++i)
+                campi << rs.Value(i).toString();
+            righe << campi.join('|');
+        }
+        return righe;
+    };
+    for (const char* t : {"VENDITE", "DETT_ORD", "FATTURE", "PAGAM", "AGENDA"}) {
+        const QStringList prima = contenuto(file("archivi/lumera.mdb"), t);
+        EXPECT_FALSE(prima.isEmpty());
+        EXPECT_EQ(prima, contenuto(altra + "/archivi/lumera.mdb", t)) << t;
+    }
+}
+
 TEST(DemoCartella, RefusesAForeignFolderAndReplacesOnlyAnEarlierDemo)
 {
     QTemporaryDir tmp;

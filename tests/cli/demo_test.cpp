@@ -29,14 +29,16 @@ struct Esito {
     QString out, err;
 };
 
-Esito demo(const QStringList& argomenti)
+Esito cli(const QStringList& argomenti)
 {
     QProcess p;
-    p.start(QStringLiteral(CORVALE_CLI_PATH), QStringList{QStringLiteral("demo")} + argomenti);
+    p.start(QStringLiteral(CORVALE_CLI_PATH), argomenti);
     p.waitForFinished(600000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
+
+Esito demo(const QStringList& argomenti) { return cli(QStringList{QStringLiteral("demo")} + argomenti); }
 
 // The record count of a query, or nothing when the engine refuses it.
 std::optional<qint64> conta(const dbe::Database& db, const QString& sql)
@@ -247,6 +249,35 @@ TEST_F(DemoTest, DataChecksPassFailOrCannotRunAsSeeded)
             ASSERT_TRUE(n.has_value()) << "No. " << numero;
             EXPECT_GT(*n, 0) << "No. " << numero;
         }
+    }
+    // The joined checks look up the fields that identify a record in the join's result: a field
+    // both tables have is named with its table, the others bare.
+    const std::map<int, QStringList> campiJoin = {
+        {18, {"VENDITE.CODCLI", "VENDITE.NUMORD", "VENDITE.DATA", "VENDITE.DITTA", "TIPODEP"}},
+        {19, {"FATTURE.CODCLI", "FATTURE.NUMFAT", "FATTURE.DATA", "CODDITTA"}},
+        {20, {"DETT_ORD.CODCLI", "DETT_ORD.NUMORD", "DETT_ORD.DATA", "DETT_ORD.LIB3", "DETT_ORD.DITTA", "RIGA"}},
+        {21, {"DETT_FAT.CODCLI", "DETT_FAT.NUMFAT", "DETT_FAT.DATA", "DITTA", "RIGA"}},
+        {29, {"RISOLTI.IDRIS"}}};
+    for (const auto& [numero, campi] : campiJoin) {
+        dbe::Recordset rs = archivio.OpenRecordset("SELECT * FROM " + controlliDati().at(numero));
+        for (const QString& c : campi)
+            EXPECT_NO_THROW(rs.FieldIndex(c)) << "No. " << numero << " " << c.toStdString();
+    }
+    // The program's own check run agrees: the structure rows first, then the 29 in order.
+    const Esito controllo = cli({"check", "--home", file("")});
+    QStringList dati;
+    for (const QString& riga : controllo.out.split('\n'))
+        if (riga.contains('\t') && !riga.contains("Controllo Struttura"))
+            dati << riga;
+    ASSERT_EQ(dati.size(), 29) << controllo.out.toStdString() << controllo.err.toStdString();
+    for (int numero = 1; numero <= 29; ++numero) {
+        const QString& riga = dati[numero - 1];
+        if (numero == 24)
+            EXPECT_TRUE(riga.contains("Impossibile eseguire")) << riga.toStdString();
+        else if (superati.contains(numero))
+            EXPECT_TRUE(riga.contains("Controllo superato con successo")) << riga.toStdString();
+        else
+            EXPECT_TRUE(riga.contains("record nulli o scollegati")) << riga.toStdString();
     }
     // The case rule: orders and payments whose codes differ from their master's only in case are
     // no orphans, so a case-sensitive NOT IN would count more.

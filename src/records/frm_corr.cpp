@@ -93,6 +93,15 @@ FrmCorr::FrmCorr(QWidget* parent)
     });
 }
 
+FrmCorr::~FrmCorr()
+{
+    // The grid paints the selection held here: it goes first.
+    DbCmb->removeEventFilter(this);
+    DbCmb->lineEdit()->removeEventFilter(this);
+    delete DBGrid1;
+    DBGrid1 = nullptr;
+}
+
 bool FrmCorr::eventFilter(QObject* o, QEvent* e)
 {
     // A click anywhere in the combo box (its text or its button) moves the master record to the

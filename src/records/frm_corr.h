@@ -25,6 +25,7 @@ class FrmCorr : public QFrame {
     Q_OBJECT
 public:
     explicit FrmCorr(QWidget* parent = nullptr);
+    ~FrmCorr() override;
 
     // The set-up for a data-check task (EN, ENC, ENP). False, with the engine's message shown and
     // the view unchanged, when a query of the set-up fails.

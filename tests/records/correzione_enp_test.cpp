@@ -146,9 +146,9 @@ TEST_F(CorrezioneENP, CraftedKeysDeleteNothingButWhatWasSelected)
     EXPECT_EQ(v.DtRow.RecordCount(), 6);
 }
 
-TEST_F(CorrezioneENP, RefusedDeletionGivesTheRowUpAndTheWalkGoesOn)
+TEST_F(CorrezioneENP, UnusableKeyFieldsGiveEveryRowUp)
 {
-    // The lookup table is not the join's: the key field is missing, the lookup cannot open.
+    // Key fields named after another table: the join has none of them, no row can be read.
     sql({ordine("'C1'", "'1'", "#03/15/2001#", "'AB'"), ordine("'C2'", "'2'", "#03/15/2001#", "'AB'")});
     TaskCorrezione t = task(18);
     ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
@@ -159,4 +159,43 @@ TEST_F(CorrezioneENP, RefusedDeletionGivesTheRowUpAndTheWalkGoesOn)
     EXPECT_EQ(conta("VENDITE"), 2);
     EXPECT_EQ(v.DtRow.RecordCount(), 2);
     EXPECT_FALSE(barra.visibile);
+}
+
+TEST_F(CorrezioneENP, ALookupThatFindsAnotherRecordDeletesNothing)
+{
+    // Two lines that differ only by the time of day of their date: the lookup drops the time and
+    // finds the midnight one, which was not selected. The row is given up.
+    sql({"ALTER TABLE VENDITE ADD COLUMN LIB3 TEXT(10)",
+         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003 10:30:00#, 'F1', NULL, 7)",
+         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, 7)"});
+    const TaskCorrezione t = task(20);
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    ASSERT_EQ(v.DtRow.RecordCount(), 2);
+    seleziona({0});
+    GestisciCorrezioneENP(v, t);
+    EXPECT_EQ(Messaggi::Mostrati().last(), MessaggioRigheNonCorrette(1));
+    EXPECT_EQ(conta("DETT_ORD"), 2);
+}
+
+TEST_F(CorrezioneENP, FractionalAndYesNoKeysFindTheirRecord)
+{
+    sql({"CREATE TABLE MISURE (VALORE DOUBLE, ATTIVO YESNO, NOTA TEXT(10))",
+         "CREATE TABLE USI (VALORE DOUBLE)",
+         "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (0.1, TRUE, 'a')",
+         "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (0.1, FALSE, 'b')",
+         "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (-2.5, FALSE, 'c')",
+         "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (100000000000000000000, TRUE, 'd')",
+         "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (0.3333333333333333, TRUE, 'e')",
+         "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (7, TRUE, 'f')",
+         "INSERT INTO USI (VALORE) VALUES (7)"});
+    const TaskCorrezione t{"ENP",
+                           {"MISURE LEFT JOIN USI ON MISURE.VALORE=USI.VALORE WHERE ISNULL(USI.VALORE)",
+                            "MISURE", "2", ".VALORE", "ATTIVO"},
+                           "Misure senza uso"};
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    ASSERT_EQ(v.DtRow.RecordCount(), 5);
+    seleziona({0, 2, 3, 4});
+    GestisciCorrezioneENP(v, t);
+    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kDomandaElimina});
+    EXPECT_EQ(colonna("SELECT NOTA FROM MISURE"), (QStringList{"b", "f"}));
 }

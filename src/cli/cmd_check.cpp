@@ -18,8 +18,11 @@ namespace corvale::cli {
 
 namespace {
 
+// A detail on one line: its line breaks become " / ", a final one is dropped.
 QString suUnaRiga(QString testo)
 {
+    while (testo.endsWith(QLatin1Char('\n')) || testo.endsWith(QLatin1Char('\r')))
+        testo.chop(1);
     testo.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
     testo.replace(QLatin1Char('\r'), QLatin1Char(' '));
     testo.replace(QLatin1Char('\n'), QLatin1Char(' '));

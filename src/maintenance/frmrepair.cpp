@@ -36,6 +36,7 @@ QFrame* cornice(QWidget* parent, const char* nome, const QRect& r)
     f->setObjectName(QLatin1String(nome));
     f->setFrameShape(QFrame::Box);
     f->setFrameShadow(QFrame::Sunken);
+    f->setAutoFillBackground(true);  // a frame in front hides what lies behind it
     f->setGeometry(r);
     return f;
 }

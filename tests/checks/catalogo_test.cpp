@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include "support/stampa_qt.h"
 
 using namespace corvale;
 

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include "support/stampa_qt.h"
 
 using namespace corvale;
 
@@ -72,7 +73,7 @@ TEST_F(ComandoCheck, JsonListsEveryTaskAndExitsOneOnProblems)
     {
         dbe::Database a = prova::CreaArchivioCompleto(archivio);
         prova::Esegui(a, {"INSERT INTO AGENZIA (COD, RAG, VERSDB) VALUES ('1', 'Sede', 'A.05 ')",
-                          "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '')"});
+                          "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', ' ')"});
         a.Close();
         dbe::Database m = dbe::CreateDatabase(master);
         prova::Esegui(m, {"CREATE TABLE AGENZIA (COD TEXT(10), RAG TEXT(50), VERSDB TEXT(5))",

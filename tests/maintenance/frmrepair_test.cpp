@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include "support/stampa_qt.h"
 
 using namespace corvale;
 
@@ -30,8 +31,12 @@ protected:
             return p == Pulsanti::SiNo ? risposta : Risposta::Ok;
         });
         DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
-        // An empty customer name and an order whose customer does not exist.
-        prova::Esegui(DbArchivi, {"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
+        // An empty customer name and an order whose customer does not exist (its other references
+        // are empty, which the orphan checks leave alone while their master tables have records).
+        prova::Esegui(DbArchivi, {"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
+                                  "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta')",
+                                  "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
+                                  "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
                                   "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C9')"});
         DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
         prova::Esegui(DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC TEXT(50))",

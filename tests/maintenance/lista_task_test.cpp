@@ -3,6 +3,7 @@
 #include "maintenance/manutenzione.h"
 
 #include <gtest/gtest.h>
+#include "support/stampa_qt.h"
 
 using namespace corvale;
 

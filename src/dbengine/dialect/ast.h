@@ -41,6 +41,7 @@ struct Expr {
     std::unique_ptr<SelectQuery> subquery;
     int pos = 0;  // source range, for messages
     int end = 0;
+    int depth = 1;  // height of the tree below and including this node
 };
 using ExprPtr = std::unique_ptr<Expr>;
 

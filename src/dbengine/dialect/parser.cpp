@@ -236,6 +236,11 @@ private:
         const int saved = exprStart_;
         exprStart_ = peek().pos;
         ExprPtr e = expr();
+        // An operand right after the expression: an operator is missing.
+        const Token& t = peek();
+        if ((t.kind == Token::Name && !isReserved(t)) || t.kind == Token::Bracketed || t.kind == Token::String
+            || t.kind == Token::Number || t.kind == Token::Date || t.kind == Token::Invalid || t.isOp("("))
+            fail();
         exprStart_ = saved;
         return e;
     }
@@ -317,6 +322,33 @@ private:
         e->op = op;
         e->args.push_back(std::move(a));
         e->args.push_back(std::move(b));
+        return grown(std::move(e));
+    }
+    // A node whose children are set: its height computed and bounded.
+    ExprPtr grown(ExprPtr e)
+    {
+        int height = 0;
+        for (const ExprPtr& a : e->args)
+            height = qMax(height, a->depth);
+        if (const SelectQuery* q = e->subquery.get()) {
+            auto take = [&height](const ExprPtr& x) {
+                if (x)
+                    height = qMax(height, x->depth);
+            };
+            for (const SelectItem& i : q->items)
+                take(i.expr);
+            for (const ExprPtr& x : q->on)
+                take(x);
+            take(q->where);
+            for (const ExprPtr& x : q->groupBy)
+                take(x);
+            take(q->having);
+            for (const OrderItem& o : q->orderBy)
+                take(o.expr);
+        }
+        e->depth = height + 1;
+        if (e->depth > kMaxTreeHeight)
+            fail();
         return e;
     }
 
@@ -337,14 +369,14 @@ private:
     }
     ExprPtr notExpr()
     {
-        Nest nest(*this);
         if (peek().isKeyword("NOT")) {
+            Nest nest(*this);
             const int pos = next().pos;
             ExprPtr operand = notExpr();
             auto e = make(Expr::Unary, pos, operand->end);
             e->op = QStringLiteral("NOT");
             e->args.push_back(std::move(operand));
-            return e;
+            return grown(std::move(e));
         }
         return comparison();
     }
@@ -369,7 +401,7 @@ private:
                 e->end = peek().end;
                 expectKeyword("NULL");
                 e->args.push_back(std::move(left));
-                left = std::move(e);
+                left = grown(std::move(e));
                 continue;
             }
             bool negated = false;
@@ -386,7 +418,7 @@ private:
                 e->negated = negated;
                 e->args.push_back(std::move(left));
                 e->args.push_back(std::move(pattern));
-                left = std::move(e);
+                left = grown(std::move(e));
             } else if (k.isKeyword("BETWEEN")) {
                 next();
                 ExprPtr low = concat();
@@ -397,7 +429,7 @@ private:
                 e->args.push_back(std::move(left));
                 e->args.push_back(std::move(low));
                 e->args.push_back(std::move(high));
-                left = std::move(e);
+                left = grown(std::move(e));
             } else if (k.isKeyword("IN")) {
                 next();
                 expectOp("(");
@@ -417,7 +449,7 @@ private:
                 }
                 e->end = peek().end;
                 expectOp(")");
-                left = std::move(e);
+                left = grown(std::move(e));
             } else {
                 if (negated)
                     fail();
@@ -467,8 +499,8 @@ private:
     }
     ExprPtr unary()
     {
-        Nest nest(*this);
         if (peek().isOp("-") || peek().isOp("+")) {
+            Nest nest(*this);
             const Token& t = next();
             const bool minus = t.text == u"-";
             const int pos = t.pos;
@@ -478,7 +510,7 @@ private:
             auto e = make(Expr::Unary, pos, operand->end);
             e->op = QStringLiteral("-");
             e->args.push_back(std::move(operand));
-            return e;
+            return grown(std::move(e));
         }
         return primary();
     }
@@ -595,7 +627,7 @@ private:
         }
         if (int(e->args.size()) < minArgs || int(e->args.size()) > maxArgs)
             fail();
-        return e;
+        return grown(std::move(e));
     }
 
     // ---- UPDATE, DELETE, INSERT ----

@@ -11,7 +11,10 @@ namespace dbe::dialect {
 
 ParsedStatement parse(const QString& text);
 
-// The deepest nesting of parentheses and operators that parse() accepts.
+// The deepest nesting of parentheses, NOT and signs that parse() accepts, and the greatest height
+// of an expression tree (a chain of AND is as high as it is long): whatever walks the tree
+// recursively stays within a small stack.
 inline constexpr int kMaxNesting = 200;
+inline constexpr int kMaxTreeHeight = 400;
 
 }  // namespace dbe::dialect

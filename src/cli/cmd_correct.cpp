@@ -9,6 +9,7 @@
 #include "app/ambiente.h"
 #include "app/messaggi.h"
 #include "maintenance/manutenzione.h"
+#include "records/collega_correzione.h"
 #include "records/correzione_en.h"
 #include "records/correzione_enp.h"
 #include "records/vista_correzione.h"
@@ -154,8 +155,7 @@ int ComandoCorrect(const QStringList& args)
     if (m.Task(li).Stato == kStatoOk)
         return stampa();
 
-    const DatiTask& dati = m.Task(li);
-    TaskCorrezione task{dati.Tipo, QStringList(dati.P.begin(), dati.P.end()), m.LstTask.Riga(li).Testo};
+    const TaskCorrezione task = TaskDaManutenzione(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
     VistaCorrezione v;
     try {
         ApriCorrezioneRecord(v, task);

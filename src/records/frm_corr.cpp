@@ -147,6 +147,15 @@ bool FrmCorr::AttivaCorrezioneRecord(const TaskCorrezione& task)
     return true;
 }
 
+void FrmCorr::ApriCorrezioneRecord(const TaskCorrezione& task)
+{
+    DBGrid1->ScriviModifiche();
+    corvale::ApriCorrezioneRecord(vista_, task);
+    mostraOpzioni();
+    show();
+    raise();
+}
+
 void FrmCorr::GestisciCorrezioneEN(const TaskCorrezione& task)
 {
     DBGrid1->ScriviModifiche();

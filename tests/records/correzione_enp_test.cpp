@@ -98,9 +98,7 @@ TEST_F(CorrezioneENP, NumericDateAndRightJoinKeys)
     EXPECT_EQ(colonna("SELECT IDRIS FROM RISOLTI"), QStringList{"5"});
 
     // Isolated order lines: six key fields, a date with a time of day finds nothing and stays.
-    // (As in the archives, orders too have a LIB3, so the join names the lines' one DETT_ORD.LIB3.)
-    sql({"ALTER TABLE VENDITE ADD COLUMN LIB3 TEXT(10)",
-         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, 1)",
+    sql({"INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, 1)",
          "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, 2)",
          "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003 10:30:00#, 'F1', NULL, 3)",
          "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', 'X', 4)"});
@@ -165,8 +163,7 @@ TEST_F(CorrezioneENP, ALookupThatFindsAnotherRecordDeletesNothing)
 {
     // Two lines that differ only by the time of day of their date: the lookup drops the time and
     // finds the midnight one, which was not selected. The row is given up.
-    sql({"ALTER TABLE VENDITE ADD COLUMN LIB3 TEXT(10)",
-         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003 10:30:00#, 'F1', NULL, 7)",
+    sql({"INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003 10:30:00#, 'F1', NULL, 7)",
          "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, 7)"});
     const TaskCorrezione t = task(20);
     ASSERT_TRUE(AttivaCorrezioneRecord(v, t));

@@ -40,7 +40,7 @@ TEST(RicercaChiave, KeyFieldsAndTheWorkedExample)
               "AND D=#12/01/1999# ");
 
     // A count that is not 1 to 6, or a missing name, gives no list.
-    for (const QString& n : {"0", "7", "x", ""})
+    for (const QString n : {"0", "7", "x", ""})
         EXPECT_TRUE(CampiChiave({"ENP", {"", "T", n, "A", "B", "C", "D", "E", "F", "G"}, ""}).isEmpty()) << n.toStdString();
     EXPECT_TRUE(CampiChiave({"ENP", {"", "T", "2", "A"}, ""}).isEmpty());
     EXPECT_EQ(CampoTabella("VENDITE.CODCLI"), "CODCLI");

@@ -144,21 +144,6 @@ TEST_F(CorrezioneENP, CraftedKeysDeleteNothingButWhatWasSelected)
     EXPECT_EQ(v.DtRow.RecordCount(), 6);
 }
 
-TEST_F(CorrezioneENP, UnusableKeyFieldsGiveEveryRowUp)
-{
-    // Key fields named after another table: the join has none of them, no row can be read.
-    sql({ordine("'C1'", "'1'", "#03/15/2001#", "'AB'"), ordine("'C2'", "'2'", "#03/15/2001#", "'AB'")});
-    TaskCorrezione t = task(18);
-    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
-    t.P[1] = "CLIENTI";
-    seleziona({0, 1});
-    GestisciCorrezioneENP(v, t);
-    EXPECT_EQ(Messaggi::Mostrati().last(), MessaggioRigheNonCorrette(2));
-    EXPECT_EQ(conta("VENDITE"), 2);
-    EXPECT_EQ(v.DtRow.RecordCount(), 2);
-    EXPECT_FALSE(barra.visibile);
-}
-
 TEST_F(CorrezioneENP, ALookupThatFindsAnotherRecordDeletesNothing)
 {
     // Two lines that differ only by the time of day of their date: the lookup drops the time and

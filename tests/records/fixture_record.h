@@ -10,6 +10,7 @@
 #include "records/task_correzione.h"
 #include "records/vista_correzione.h"
 #include "support/archivi_prova.h"
+#include "support/stampa_qt.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -98,14 +99,3 @@ protected:
 
 }  // namespace corvale::prova
 
-// Readable QString values in GoogleTest's failure messages.
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os)
-{
-    *os << '{';
-    for (const QString& s : l)
-        *os << '"' << s.toStdString() << "\" ";
-    *os << '}';
-}
-QT_END_NAMESPACE

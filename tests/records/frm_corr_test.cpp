@@ -178,14 +178,13 @@ TEST_F(FinestraCorr, OptionsAndComboFollowTheTaskType)
     f->GestisciCorrezioneEN(task(9));
     EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), QStringList{"F2"});
 
-    // An empty combo text refuses the reassignment.
+    // The text the operator clears is the text tested; the option clicked is the action.
     sql({"INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('2', 'ZZ')"});
     ASSERT_TRUE(f->AttivaCorrezioneRecord(task(9)));
     f->DbCmb->setEditText("");
     SelezionaTutti(f->Vista());
     f->GestisciCorrezioneEN(task(9));
     EXPECT_EQ(Messaggi::Mostrati().last(), kNessunValore);
-    // The fixed code does not need the combo box.
     f->OptCorr[2]->click();
     f->GestisciCorrezioneEN(task(9));
     EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"F2", "VARIE"}));

@@ -3,6 +3,7 @@
 #include "app/finestre.h"
 #include "app/messaggi.h"
 #include "dbengine/dberror.h"
+#include "structure/correzioni_struttura.h"
 #include "vistalista.h"
 
 #include <QCloseEvent>
@@ -51,6 +52,7 @@ FrmRepair::FrmRepair(QWidget* parent) : QDialog(parent)
             [this](const QString& t) { lblStat_->setText(perSchermo(t)); });
     connect(&m_, &Manutenzione::txtDettCambiato, this,
             [this](const QString& t) { txtDett_->setPlainText(perSchermo(t)); });
+    CollegaCorrezioniStruttura(m_);
     Form_Load();
 }
 

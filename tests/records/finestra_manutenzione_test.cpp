@@ -3,7 +3,6 @@
 #include "fixture_record.h"
 
 #include "maintenance/frmrepair.h"
-#include "records/collega_correzione.h"
 #include "records/frm_corr.h"
 #include "records/griglia_record.h"
 
@@ -51,7 +50,8 @@ protected:
 TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
 {
     FrmRepair f;
-    FrmCorr* vista = CollegaCorrezioneRecord(f);
+    auto* vista = f.FrmCorr()->findChild<FrmCorr*>();
+    ASSERT_NE(vista, nullptr);
     f.show();
     f.Puls(0)->click();  // every check
     ASSERT_EQ(f.Modo(), 2);
@@ -94,7 +94,6 @@ TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
 TEST_F(FinestraConVista, AFailingSetUpKeepsTheWindowOnTheList)
 {
     FrmRepair f;
-    CollegaCorrezioneRecord(f);
     f.show();
     f.Puls(0)->click();
     scegli(f, "Controllo Ordini senza Clienti");

@@ -108,7 +108,7 @@ int ComandoCorrect(const QStringList& args)
         err << errore << "\n";
         return apertura;
     }
-    const QString avviso = AvvisoVersione(VersioneMaster, LeggiVersioneDb());
+    const QString avviso = AvvisoVersione(VersioneMaster, LeggiVersioneDbSolaLettura());
     if (!avviso.isEmpty())
         err << suUnaRiga(avviso) << "\n";
     err.flush();

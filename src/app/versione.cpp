@@ -99,6 +99,12 @@ QString AvvisoVersioni(const QString& master, const std::function<QString()>& ve
     return QString();
 }
 
+QString AvvisoVersioneMasterAssente()
+{
+    return QStringLiteral("Impossibile ricavare la versione di riferimento del nel Db Master.") +
+           QChar(u'\r');
+}
+
 QString AvvisoVersioni(const QString& master, const QString& versioneDb)
 {
     return AvvisoVersioni(master, [&] { return versioneDb; });

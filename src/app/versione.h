@@ -49,5 +49,8 @@ int ConfrontaVersioni(const QString& a, const QString& b);
 // two are equal. `versioneDb` is read once, and a second time when the master is not newer.
 QString AvvisoVersioni(const QString& master, const std::function<QString()>& versioneDb);
 QString AvvisoVersioni(const QString& master, const QString& versioneDb);
+// The gate's message when the master's stamp is unknown (empty VersioneMaster); the gate stops
+// there.
+QString AvvisoVersioneMasterAssente();
 
 }  // namespace corvale

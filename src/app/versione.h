@@ -12,8 +12,9 @@
 namespace corvale {
 
 // The stamp of an open database, read through a second connection to the same file: an empty
-// AGENZIA gains one record at its defaults; a Null VERSDB reads as "0".
-QString LeggiVersioneDb(const dbe::Database& db);
+// AGENZIA gains one record at its defaults (with `aggiungiRecord` false, as a check that changes
+// nothing wants, it reads as "0" and stays empty); a Null VERSDB reads as "0".
+QString LeggiVersioneDb(const dbe::Database& db, bool aggiungiRecord = true);
 // Writes `valore` into VERSDB of the first record of AGENZIA through a second connection.
 void ScriviVersioneDb(const dbe::Database& db, const QString& valore);
 // The same on DbArchivi.

@@ -29,18 +29,20 @@ void fill(dbe::Database& db, qint64 n)
     impl->exec(QStringLiteral("BEGIN"));
     {
         dbe::detail::Stmt st = impl->prepare(QStringLiteral(
-            "INSERT INTO \"T\" (\"CODICE\",\"RAGSOC\",\"GRUPPO\",\"IMPORTO\",\"DATA\") VALUES (?,?,?,?,?)"));
+            "INSERT INTO \"T\" (\"ID\",\"CODICE\",\"RAGSOC\",\"GRUPPO\",\"IMPORTO\",\"DATA\") "
+            "VALUES (?,?,?,?,?,?)"));
         const QDateTime base(QDate(2001, 1, 1), QTime(0, 0));
         for (qint64 i = 0; i < n; ++i) {
             const QByteArray code = "C" + QByteArray::number(i);
             const QByteArray name = "Ragione sociale numero " + QByteArray::number(i * 7919 % n);
             const QByteArray date =
                 dbe::detail::dateToStorage(base.addSecs((i * 3571) % (86400LL * 3650))).toUtf8();
-            sqlite3_bind_text(st, 1, code.constData(), int(code.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(st, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_int64(st, 3, i % 10);
-            sqlite3_bind_double(st, 4, double(i % 1000) / 4.0);
-            sqlite3_bind_text(st, 5, date.constData(), int(date.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_int64(st, 1, i + 1);
+            sqlite3_bind_text(st, 2, code.constData(), int(code.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 3, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_int64(st, 4, i % 10);
+            sqlite3_bind_double(st, 5, double(i % 1000) / 4.0);
+            sqlite3_bind_text(st, 6, date.constData(), int(date.size()), SQLITE_TRANSIENT);
             if (sqlite3_step(st) != SQLITE_DONE)
                 impl->raise(sqlite3_errcode(impl->db()));
             sqlite3_reset(st);

@@ -8,18 +8,18 @@
 
 namespace {
 
-struct Run {
+struct CliRun {
     int status = -1;
     QString out;
     QString err;
 };
 
-Run sql(const QStringList& args)
+CliRun sql(const QStringList& args)
 {
     QProcess p;
     p.start(QStringLiteral(CORVALE_CLI_PATH), QStringList{QStringLiteral("sql")} + args);
     p.waitForFinished(30000);
-    Run r;
+    CliRun r;
     r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
@@ -48,20 +48,20 @@ protected:
 
 TEST_F(SqlCommandTest, ASelectPrintsAHeaderOneLinePerRecordAndTheCount)
 {
-    const Run r = sql({path, QStringLiteral("SELECT * FROM VENDITE ORDER BY NUMORD")});
+    const CliRun r = sql({path, QStringLiteral("SELECT * FROM VENDITE ORDER BY NUMORD")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("NUMORD\tDATA\tIMPORTO\tPEZZI\tEVASO\tNOTE\n"
                                     "7\t2001-03-15 00:00:00\t1234.5\t3\t-1\tprima riga\n"
                                     "8\t\t2\t\t0\t\n"
                                     "2 record\n"));
-    const Run none = sql({path, QStringLiteral("SELECT NUMORD FROM VENDITE WHERE NUMORD='9'")});
+    const CliRun none = sql({path, QStringLiteral("SELECT NUMORD FROM VENDITE WHERE NUMORD='9'")});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, QStringLiteral("NUMORD\n0 record\n"));
 }
 
 TEST_F(SqlCommandTest, OtherStatementsPrintTheRecordsTheyChanged)
 {
-    Run r = sql({path, QStringLiteral("UPDATE VENDITE SET PEZZI=5 WHERE ISNULL(PEZZI)")});
+    CliRun r = sql({path, QStringLiteral("UPDATE VENDITE SET PEZZI=5 WHERE ISNULL(PEZZI)")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("1 record\n"));
     r = sql({path, QStringLiteral("ALTER TABLE VENDITE ADD COLUMN DITTA TEXT(10)")});
@@ -74,7 +74,7 @@ TEST_F(SqlCommandTest, OtherStatementsPrintTheRecordsTheyChanged)
 TEST_F(SqlCommandTest, ErrorsGiveTheEngineNumberAndDescriptionAndStatus2)
 {
     const QString missing = dir.filePath(QStringLiteral("manca.mdb"));
-    Run r = sql({missing, QStringLiteral("SELECT * FROM VENDITE")});
+    CliRun r = sql({missing, QStringLiteral("SELECT * FROM VENDITE")});
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("Errore 3024: "))) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());

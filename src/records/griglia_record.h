@@ -1,0 +1,43 @@
+#pragma once
+// GrigliaRecord: the grid DBGrid1 of the problem-record view, a table view over ModelloRecord. It
+// shows column headers and a record selector at the left of each row, and keeps the selection of
+// whole rows as bookmarks in a SelezioneRecord, in the order the rows were selected: a click on a
+// row (its selector or a cell) selects that row alone, Ctrl with a click adds the row or takes it
+// out. A cell can be edited in place; the edit is written to the record when the current row
+// changes (or when ScriviModifiche is called). Rows are never added or deleted here.
+#include "modello_record.h"
+#include "selezione_record.h"
+
+#include <QTableView>
+
+namespace corvale {
+
+class GrigliaRecord : public QTableView {
+    Q_OBJECT
+public:
+    explicit GrigliaRecord(QWidget* parent = nullptr);
+
+    // Binds a record set and the selection that the grid fills; the selection is emptied.
+    void Imposta(const dbe::Recordset& rs, SelezioneRecord* selezione);
+    ModelloRecord* Modello() const { return modello_; }
+    bool ScriviModifiche() { return modello_->ScriviModifiche(); }
+    // Repaints after the selection was changed from outside.
+    void AggiornaSelezione() { modello_->AggiornaSelezione(); }
+
+    // What a click on row r does to the selection (ctrl: Ctrl held).
+    void ClicRiga(int r, bool ctrl);
+
+signals:
+    void selezioneCambiata();
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    ModelloRecord* modello_;
+    SelezioneRecord* selezione_ = nullptr;
+};
+
+}  // namespace corvale

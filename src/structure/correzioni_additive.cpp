@@ -1,0 +1,117 @@
+#include "correzioni_additive.h"
+
+#include "app/ambiente.h"
+#include "dbengine/dbengine.h"
+#include "transazione_riga.h"
+
+namespace corvale {
+
+namespace {
+bool haDimensione(short tipo) { return tipo == dbe::dbText || tipo == dbe::dbMemo; }
+}  // namespace
+
+bool AggiungiTabella(const QString& Nm)
+{
+    try {
+        const dbe::TableDef tm = DbMaster.TableDefs().Item(Nm);
+        dbe::TableDef nuova = DbArchivi.CreateTableDef(Nm, tm.Attributes());
+        const dbe::FieldCollection campi = tm.Fields();
+        for (int i = 0; i < campi.Count(); ++i) {
+            const dbe::Field fm = campi.Item(i);
+            dbe::Field f = nuova.CreateField(fm.Name(), fm.Type());
+            if (haDimensione(fm.Type()))
+                f.SetSize(fm.Size());
+            f.SetAttributes(fm.Attributes());
+            nuova.Fields().Append(f);
+        }
+        const dbe::IndexCollection indici = tm.Indexes();
+        for (int i = 0; i < indici.Count(); ++i) {
+            const dbe::Index im = indici.Item(i);
+            dbe::Index idx = nuova.CreateIndex(im.Name());
+            const dbe::FieldCollection campiIndice = im.Fields();
+            for (int j = 0; j < campiIndice.Count(); ++j)
+                idx.Fields().Append(idx.CreateField(campiIndice.Item(j).Name()));
+            idx.SetPrimary(im.Primary());
+            idx.SetUnique(im.Unique());
+            nuova.Indexes().Append(idx);
+        }
+        // Nothing reaches the archive before this append, which is all or nothing.
+        DbArchivi.TableDefs().Append(nuova);
+        return true;
+    } catch (const dbe::DbError&) {
+        return false;
+    }
+}
+
+bool AggiungiCampo(const QString& NmTab, const QString& NmCmp)
+{
+    try {
+        const dbe::TableDef tm = DbMaster.TableDefs().Item(NmTab);
+        const dbe::TableDef ta = DbArchivi.TableDefs().Item(NmTab);
+        const dbe::Field fm = tm.Fields().Item(NmCmp);
+        dbe::Field f = ta.CreateField(fm.Name(), fm.Type());
+        if (haDimensione(fm.Type())) {
+            f.SetSize(fm.Size());
+            f.SetAllowZeroLength(true);
+        }
+        f.SetAttributes(fm.Attributes());
+        ta.Fields().Append(f);
+        return true;
+    } catch (const dbe::DbError&) {
+        return false;
+    }
+}
+
+bool AggiungiIndice(const QString& Nm, const QString& NmId)
+{
+    try {
+        const dbe::TableDef tm = DbMaster.TableDefs().Item(Nm);
+        const dbe::TableDef ta = DbArchivi.TableDefs().Item(Nm);
+        // The delete and the append are one step on disk: an interrupted run leaves the old index.
+        TransazioneRiga riga;
+        // An index of that name goes first; a lookup that fails means there is none, and a delete
+        // that fails leaves it in place (the append below then finds the name taken).
+        try {
+            dbe::IndexCollection indici = ta.Indexes();
+            if (indici.Contains(NmId))
+                indici.Delete(NmId);
+        } catch (const dbe::DbError&) {
+        }
+        const dbe::Index im = tm.Indexes().Item(NmId);
+        dbe::Index idx = ta.CreateIndex(im.Name());
+        const dbe::FieldCollection campi = im.Fields();
+        for (int j = 0; j < campi.Count(); ++j)
+            idx.Fields().Append(idx.CreateField(campi.Item(j).Name()));
+        idx.SetPrimary(im.Primary());
+        idx.SetUnique(im.Unique());
+        try {
+            ta.Indexes().Append(idx);
+        } catch (const dbe::DbError&) {
+            riga.conferma();  // the old index stays deleted, as the correction has always done
+            return false;
+        }
+        riga.conferma();
+        return true;
+    } catch (const dbe::DbError&) {
+        return false;
+    }
+}
+
+bool AggiungiProprieta(const QString& NmTab, const QString& NmProp)
+{
+    try {
+        const dbe::TableDef tm = DbMaster.TableDefs().Item(NmTab);
+        const dbe::TableDef ta = DbArchivi.TableDefs().Item(NmTab);
+        const dbe::Property pm = tm.Properties().Item(NmProp);
+        ta.Properties().Append(ta.CreateProperty(NmProp, pm.Type(), pm.Value()));
+    } catch (const dbe::DbError&) {
+        return false;
+    }
+    try {
+        DbArchivi.TableDefs().Refresh();
+    } catch (const dbe::DbError&) {
+    }
+    return true;
+}
+
+}  // namespace corvale

@@ -1,0 +1,17 @@
+#pragma once
+// The field attribute and type changes: a field of the archive is given the master's attribute
+// flags or the master's type by rebuilding it as a new column "<field>_NEW", copying the values
+// with an update statement, dropping the old column and renaming the new one, while the indexes
+// that contain the field are set aside and created again. Each change is one transaction: applied
+// whole or not at all, and values that do not convert to the new type refuse it.
+#include <QString>
+
+namespace corvale {
+
+// Attr: the master's attribute flags as decimal text. True when applied; false, with the archive
+// unchanged, otherwise. No message.
+bool ModificaAttributoCampo(const QString& NmTab, const QString& NmCmp, const QString& Attr);
+// NmTipo: the master's type code.
+bool ModificaTipoCampo(const QString& NmTab, const QString& NmCampo, qint32 NmTipo);
+
+}  // namespace corvale

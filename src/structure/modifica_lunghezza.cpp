@@ -1,0 +1,85 @@
+#include "modifica_lunghezza.h"
+
+#include "app/ambiente.h"
+#include "indici_salvati.h"
+#include "transazione_riga.h"
+
+namespace corvale {
+
+namespace {
+
+// The second connection, closed however the routine is left.
+struct SecondaConnessione {
+    dbe::Database db;
+    explicit SecondaConnessione(const QString& percorso) : db(dbe::OpenDatabase(percorso)) {}
+    ~SecondaConnessione()
+    {
+        try {
+            db.Close();
+        } catch (const dbe::DbError&) {
+        }
+    }
+};
+
+}  // namespace
+
+void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint16 n, bool b)
+{
+    const bool Z = b && C.TableDefs().Item(t).Fields().Item(f).AllowZeroLength();
+    dbe::Workspace::Default().BeginTrans();
+    try {
+        C.Execute(QStringLiteral("ALTER TABLE ") + t + QStringLiteral(" ADD COLUMN [NEW") + f
+                  + QStringLiteral("]TEXT(") + QString::number(n) + QStringLiteral(");"));
+        C.Execute(QStringLiteral("UPDATE ") + t + QStringLiteral(" SET [NEW") + f + QStringLiteral("]=[")
+                  + f + QStringLiteral("];"));
+        C.Execute(QStringLiteral("ALTER TABLE ") + t + QStringLiteral(" DROP [") + f + QLatin1Char(']'));
+    } catch (...) {
+        dbe::Workspace::Default().Rollback();
+        throw;
+    }
+    dbe::Workspace::Default().CommitTrans();
+    C.TableDefs().Refresh();
+    dbe::Field nuovo = C.TableDefs().Item(t).Fields().Item(QStringLiteral("NEW") + f);
+    nuovo.SetName(f);
+    nuovo.SetAllowZeroLength(Z);
+}
+
+void NewDimCampoIndicizzato(const QString& NomeCampo, const QString& Tabella, qint16 NewDim)
+{
+    SecondaConnessione seconda(DbArchivi.Name());
+    dbe::Database& C = seconda.db;
+    dbe::TableDef T = C.TableDefs().Item(Tabella);
+    const dbe::Field F = T.Fields().Item(NomeCampo);
+    if (F.Size() == NewDim)
+        return;
+    // Everything from the first index dropped to the last one recreated is one transaction, ended
+    // before the second connection closes.
+    TransazioneRiga riga;
+    const QVector<IndiceSalvato> salvati = SalvaIndiciDelCampo(T, NomeCampo);
+    EliminaIndici(T, salvati);
+    RicreaCampoTesto(C, Tabella, NomeCampo, NewDim, true);
+    C.TableDefs().Refresh();
+    T = C.TableDefs().Item(Tabella);
+    RicreaIndici(T, salvati);
+    riga.conferma();
+}
+
+bool ModificaLunghezzaCampo(const QString& NmTab, const QString& NmCmp, const QString& Lung)
+{
+    bool ok = false;
+    const int n = Lung.trimmed().toInt(&ok);
+    if (!ok || n < 1 || n > 32767)
+        return false;
+    try {
+        NewDimCampoIndicizzato(NmCmp, NmTab, static_cast<qint16>(n));
+    } catch (const dbe::DbError&) {
+        return false;
+    }
+    try {
+        DbArchivi.TableDefs().Refresh();
+    } catch (const dbe::DbError&) {
+    }
+    return true;
+}
+
+}  // namespace corvale

@@ -3,7 +3,7 @@
 #include "ambiente.h"
 #include "dirselector.h"
 #include "finestre.h"
-#include "manutenzione.h"
+#include "aperturamanutenzione.h"
 #include "messaggi.h"
 #include "pulsantemultiriga.h"
 #include "varco.h"

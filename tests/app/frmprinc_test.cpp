@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 using namespace corvale;
 
@@ -309,4 +310,21 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
         EXPECT_NE(DbMaster.impl(), prima);  // opened anew at every press
     }
     EXPECT_EQ(manutenzioniAperte, 5);
+
+    // The real maintenance window: modal over the main window, which waits for it to close.
+    ImpostaAperturaManutenzione(nullptr);
+    QString titolo;
+    QWidget* padre = nullptr;
+    QTimer::singleShot(0, [&] {
+        QWidget* m = QApplication::activeModalWidget();
+        ASSERT_NE(m, nullptr);
+        titolo = m->windowTitle();
+        padre = m->parentWidget();
+        m->close();
+    });
+    VersioneMaster = "A.05 ";
+    EXPECT_EQ(premi(), QStringList({kCopia}));
+    EXPECT_EQ(titolo, "Manutenzione Archivi");
+    EXPECT_EQ(padre, &f);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

@@ -226,6 +226,26 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
     EXPECT_EQ(f.TxtDett()->toPlainText(), t.Dettaglio);
 }
 
+TEST_F(FinestraManutenzione, DettagliOnAStructureTaskShowsItsCorrections)
+{
+    DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    FrmRepair f;
+    f.Puls(0)->click();
+    ASSERT_EQ(chiavi(f).first(), "0001K");
+    EXPECT_EQ(f.Controllore().ElencoTask[1].P[2], "NO-FLD>NOTE");
+    f.Puls(2)->click();
+    EXPECT_EQ(f.Modo(), 3);
+    EXPECT_TRUE(visibile(f, f.FrmStruct()));
+    EXPECT_FALSE(visibile(f, f.FrmCorr()));
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 1);
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->text(0), "Aggiunta Campo NOTE");
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->text(1), "Da Eseguire");
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->checkState(0), Qt::Checked);
+    f.Puls(0)->click();
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_TRUE(visibile(f, f.LstTask()));
+}
+
 TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
 {
     FrmRepair f;

@@ -18,17 +18,6 @@ namespace corvale::cli {
 
 namespace {
 
-// A detail on one line: its line breaks become " / ", a final one is dropped.
-QString suUnaRiga(QString testo)
-{
-    while (testo.endsWith(QLatin1Char('\n')) || testo.endsWith(QLatin1Char('\r')))
-        testo.chop(1);
-    testo.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
-    testo.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    testo.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return testo;
-}
-
 // The coded structure problems of an "ST" task: P(2) to P(P(1)).
 QStringList problemiStruttura(const DatiTask& t)
 {
@@ -59,10 +48,7 @@ int ComandoCheck(const QStringList& args)
         return 2;
     }
     // No operator here: a notice goes to stderr and a question is answered No.
-    Messaggi::ImpostaRisponditore([](const QString& testo, Pulsanti p) {
-        QTextStream(stderr) << suUnaRiga(testo) << "\n";
-        return p == Pulsanti::SiNo ? Risposta::No : Risposta::Ok;
-    });
+    SenzaOperatore(Risposta::No);
     const int apertura = ApriArchivi(o, errore);
     if (apertura != 0) {
         err << errore << "\n";
@@ -76,13 +62,8 @@ int ComandoCheck(const QStringList& args)
     err.flush();
 
     Manutenzione m;
-    m.CreaLista();
-    try {
-        m.CaricaTask();
-    } catch (const dbe::DbError& e) {
-        err << "Impossibile leggere le tabelle del DB Master.\n" << e.description() << "\n";
+    if (!CaricaCatalogo(m, err))
         return 2;
-    }
     const bool terminale = isatty(fileno(stderr));
     const int n = m.LstTask.Conta();
     for (int li = 0; li < n; ++li)
@@ -90,7 +71,7 @@ int ComandoCheck(const QStringList& args)
     for (int li = 0; li < n; ++li) {
         m.MostraAvanzamento(li);
         if (terminale)
-            QTextStream(stderr) << "[" << (li + 1) << "/" << n << "] " << suUnaRiga(m.LblStat()) << "\n";
+            QTextStream(stderr) << "[" << (li + 1) << "/" << n << "] " << SuUnaRiga(m.LblStat()) << "\n";
         m.ControlloItem(li);
     }
 
@@ -113,7 +94,7 @@ int ComandoCheck(const QStringList& args)
             task.aggiungi("problems", Json::elenco(problemiStruttura(t)));
             tasks << task;
         } else {
-            out << r.Chiave << "\t" << r.Testo << "\t" << r.TestoStato << "\t" << suUnaRiga(t.Dettaglio) << "\n";
+            out << r.Chiave << "\t" << r.Testo << "\t" << r.TestoStato << "\t" << SuUnaRiga(t.Dettaglio) << "\n";
         }
     }
     if (o.json) {

@@ -3,13 +3,15 @@
 // every task passed, 1 when any has problems, 2 when a database cannot be opened.
 #include "ambiente_cli.h"
 #include "comandi.h"
-#include "jsonscrittura.h"
 
 #include "app/ambiente.h"
 #include "app/messaggi.h"
 #include "maintenance/manutenzione.h"
 #include "maintenance/valore.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 #include <cstdio>
 #include <unistd.h>
@@ -76,35 +78,35 @@ int ComandoCheck(const QStringList& args)
     }
 
     bool problemi = false;
-    QList<Json> tasks;
+    QJsonArray tasks;
     for (int li = 0; li < n; ++li) {
         const RigaLista& r = m.LstTask.Riga(li);
         const DatiTask& t = m.Task(li);
         if (t.Stato != kStatoOk)
             problemi = true;
         if (o.json) {
-            Json task = Json::oggetto();
-            task.aggiungi("key", r.Chiave);
-            task.aggiungi("description", r.Testo);
-            task.aggiungi("type", t.Tipo);
-            task.aggiungi("state", t.Stato);
-            task.aggiungi("state_text", r.TestoStato);
-            task.aggiungi("detail", t.Dettaglio);
-            task.aggiungi("correggibile", t.Correggibile);
-            task.aggiungi("problems", Json::elenco(problemiStruttura(t)));
-            tasks << task;
+            QJsonObject task;
+            task[QStringLiteral("key")] = r.Chiave;
+            task[QStringLiteral("description")] = r.Testo;
+            task[QStringLiteral("type")] = t.Tipo;
+            task[QStringLiteral("state")] = t.Stato;
+            task[QStringLiteral("state_text")] = r.TestoStato;
+            task[QStringLiteral("detail")] = t.Dettaglio;
+            task[QStringLiteral("correggibile")] = t.Correggibile;
+            task[QStringLiteral("problems")] = QJsonArray::fromStringList(problemiStruttura(t));
+            tasks.append(task);
         } else {
             out << r.Chiave << "\t" << r.Testo << "\t" << r.TestoStato << "\t" << SuUnaRiga(t.Dettaglio) << "\n";
         }
     }
     if (o.json) {
-        Json radice = Json::oggetto();
-        radice.aggiungi("archive", DbArchivi.Name());
-        radice.aggiungi("master", DbMaster.Name());
-        radice.aggiungi("versione_db", versioneDb);
-        radice.aggiungi("versione_master", VersioneMaster);
-        radice.aggiungi("tasks", Json::elenco(tasks));
-        out << radice.testo() << "\n";
+        QJsonObject radice;
+        radice[QStringLiteral("archive")] = DbArchivi.Name();
+        radice[QStringLiteral("master")] = DbMaster.Name();
+        radice[QStringLiteral("versione_db")] = versioneDb;
+        radice[QStringLiteral("versione_master")] = VersioneMaster;
+        radice[QStringLiteral("tasks")] = tasks;
+        out << QJsonDocument(radice).toJson(QJsonDocument::Compact) << "\n";
     }
     return problemi ? 1 : 0;
 }

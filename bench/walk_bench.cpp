@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -61,11 +62,26 @@ QVector<dbe::Bookmark> selectAll(dbe::Recordset& rs)
     return marks;
 }
 
+// Processor time used by this process so far, in milliseconds: the machine may be shared, so the
+// walks are also reported per processor second.
+qint64 cpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return qint64(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+}
+
+qint64 cpuStart = 0;
+
 void report(const char* what, qint64 records, qint64 ms)
 {
+    const qint64 cpu = cpuMs() - cpuStart;
     const double seconds = ms > 0 ? ms / 1000.0 : 0.001;
-    out << what << ": " << records << " records in " << ms << " ms, records_per_second "
-        << qint64(records / seconds) << "\n";
+    const double cpuSeconds = cpu > 0 ? cpu / 1000.0 : 0.001;
+    out << what << ": " << records << " records in " << ms << " ms (" << cpu
+        << " ms processor), records_per_second " << qint64(records / seconds)
+        << ", per_processor_second " << qint64(records / cpuSeconds) << "\n";
     out.flush();
 }
 
@@ -94,6 +110,7 @@ int main(int argc, char** argv)
     try {
         QElapsedTimer t;
         t.start();
+        cpuStart = cpuMs();
         dbe::Database db = dbe::CreateDatabase(path);
         db.Execute(QStringLiteral("CREATE TABLE T (ID COUNTER, CODICE TEXT(10), RAGSOC TEXT(50), "
                                   "GRUPPO LONG, IMPORTO DOUBLE, DATA DATETIME)"));
@@ -105,14 +122,19 @@ int main(int argc, char** argv)
         report("build", n, t.elapsed());
 
         db = dbe::OpenDatabase(path);
+        if (qEnvironmentVariableIsSet("BENCH_PRAGMAS"))  // for experiments: BENCH_PRAGMAS="PRAGMA ..."
+            db.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
         t.restart();
+        cpuStart = cpuMs();
         dbe::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE GRUPPO=3"));
         report("open", rs.RecordCount(), t.elapsed());
         t.restart();
+        cpuStart = cpuMs();
         QVector<dbe::Bookmark> marks = selectAll(rs);
         report("select all", marks.size(), t.elapsed());
 
         t.restart();
+        cpuStart = cpuMs();
         for (dbe::Bookmark b : marks) {
             rs.SetBookmark(b);
             rs.Delete();
@@ -127,6 +149,7 @@ int main(int argc, char** argv)
         dbe::Recordset ed = db.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE GRUPPO=4"));
         marks = selectAll(ed);
         t.restart();
+        cpuStart = cpuMs();
         for (dbe::Bookmark b : marks) {
             ed.SetBookmark(b);
             ed.Edit();
@@ -136,6 +159,7 @@ int main(int argc, char** argv)
         report("edit walk", marks.size(), t.elapsed());
 
         t.restart();
+        cpuStart = cpuMs();
         dbe::Recordset table = db.OpenRecordset(QStringLiteral("T"));
         report("open table", table.RecordCount(), t.elapsed());
     } catch (const dbe::DbError& e) {

@@ -42,7 +42,10 @@ Risposta Messaggi::Mostra(const QString& testo, Pulsanti pulsanti)
     Mostrati().append(testo);
     if (responder())
         return responder()(testo, pulsanti);
-    QMessageBox box(QMessageBox::Information, kTitolo, testo, QMessageBox::NoButton,
+    // A carriage return inside a text starts a new line of the box.
+    QString righe = testo;
+    righe.replace(QChar(u'\r'), QChar(u'\n'));
+    QMessageBox box(QMessageBox::Information, kTitolo, righe, QMessageBox::NoButton,
                     QApplication::activeWindow());
     if (pulsanti == Pulsanti::Ok) {
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);

@@ -1,13 +1,114 @@
+// corvale-cli demo CARTELLA [--orders N]: writes a complete demo, the settings file, the master
+// database and an archive database whose structure and records carry problems of every kind the
+// checks and corrections handle.
 #include "comandi.h"
+#include "demo_carico.h"
+#include "demo_cartella.h"
+#include "demo_dati.h"
+#include "demo_differenze.h"
+#include "demo_schema.h"
+#include "demo_struttura.h"
 
+#include "dbengine/dbengine.h"
+#include "dbengine/inserter.h"
+
+#include <QElapsedTimer>
 #include <QTextStream>
 
 namespace corvale::cli {
 
-int ComandoDemo(const QStringList&)
+namespace {
+
+const char* kUsoDemo = "Uso: corvale-cli demo CARTELLA [--orders N]\n";
+
+void scriviMaster(const demo::CartellaDemo& c, const demo::DatiDemo& dati)
 {
-    QTextStream(stderr) << "Comando non ancora disponibile.\n";
-    return 2;
+    dbe::Database master = dbe::CreateDatabase(c.master);
+    demo::CreaTabelleMaster(master);
+    for (const QString& t : demo::DatiDemo::TabelleMaster())
+        demo::CaricaTabella(master, t, dati, true, nullptr);
+    master.Close();
+}
+
+qint64 scriviArchivio(const demo::CartellaDemo& c, const demo::DatiDemo& dati, QTextStream& err)
+{
+    dbe::Database master = dbe::OpenDatabase(c.master);
+    dbe::Database archivio = dbe::CreateDatabase(c.archivio);
+    dbe::PrepareForBulkLoad(archivio);
+    for (const demo::TabellaDemo& t : demo::SchemaMaster())
+        demo::CreaTabellaArchivio(master, archivio, t.nome);
+    qint64 totale = 0;
+    for (const QString& t : demo::DatiDemo::TabelleArchivio())
+        totale += demo::CaricaTabella(archivio, t, dati, false, &err);
+    QElapsedTimer orologio;
+    orologio.start();
+    err << "  indici e proprietà..." << Qt::flush;
+    for (const demo::TabellaDemo& t : demo::SchemaMaster())
+        demo::CompletaTabellaArchivio(master, archivio, t.nome);
+    err << " " << QString::number(orologio.elapsed() / 1000.0, 'f', 1) << " s\n" << Qt::flush;
+    archivio.Close();
+    master.Close();
+    return totale;
+}
+
+}  // namespace
+
+int ComandoDemo(const QStringList& args)
+{
+    QTextStream err(stderr);
+    QTextStream out(stdout);
+    QString cartella;
+    qint64 ordini = demo::kOrdiniPredefiniti;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--orders")) {
+            bool ok = false;
+            ordini = i + 1 < args.size() ? args[++i].toLongLong(&ok) : 0;
+            if (!ok || ordini < demo::kOrdiniMinimi || ordini > 100000000) {
+                err << "Il numero di ordini deve essere un intero fra " << demo::kOrdiniMinimi
+                    << " e 100000000.\n" << kUsoDemo;
+                return 2;
+            }
+        } else if (a.startsWith(QLatin1String("--")) || !cartella.isEmpty()) {
+            err << "Argomento non valido: " << a << "\n" << kUsoDemo;
+            return 2;
+        } else {
+            cartella = a;
+        }
+    }
+    if (cartella.isEmpty()) {
+        err << "Indicare la cartella del demo.\n" << kUsoDemo;
+        return 2;
+    }
+
+    const demo::CartellaDemo c(cartella);
+    if (const QString problema = c.Prepara(); !problema.isEmpty()) {
+        err << problema << "\n";
+        return 2;
+    }
+    if (!c.ScriviIni()) {
+        err << "Impossibile scrivere " << c.ini << ".\n";
+        return 2;
+    }
+
+    QElapsedTimer orologio;
+    orologio.start();
+    const demo::DatiDemo dati(ordini);
+    qint64 record = 0;
+    try {
+        err << "Database master " << c.master << "\n" << Qt::flush;
+        scriviMaster(c, dati);
+        err << "Archivio " << c.archivio << " (" << dati.Ordini() << " ordini)\n" << Qt::flush;
+        record = scriviArchivio(c, dati, err);
+    } catch (const dbe::DbError& e) {
+        err << "\nErrore nella scrittura del demo: " << e.description() << "\n";
+        return 2;
+    }
+    out << "Demo scritto in " << c.cartella << ": LUMERA.INI, esempio.mdb (versione "
+        << demo::VersioneDemoMaster() << "), archivi/lumera.mdb (versione "
+        << demo::VersioneDemoArchivio() << ", " << record << " record) in "
+        << QString::number(orologio.elapsed() / 1000.0, 'f', 1) << " s.\n";
+    return 0;
 }
 
 }  // namespace corvale::cli

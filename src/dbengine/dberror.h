@@ -33,6 +33,7 @@ constexpr int SyntaxErrorInSelect = 3141;       // the select list
 constexpr int CharactersAfterEnd = 3142;
 constexpr int FieldCannotBeUpdated = 3164;      // e.g. an auto-increment field
 constexpr int ValueCountMismatch = 3346;        // INSERT values and fields differ in number
+constexpr int QueryTooComplex = 3360;           // nesting deeper than SQLite's parser takes
 constexpr int SyntaxErrorInFrom = 3131;
 constexpr int SyntaxErrorInInsert = 3134;
 constexpr int SyntaxErrorInUpdate = 3144;       // also other statements

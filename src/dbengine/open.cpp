@@ -125,7 +125,10 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
             fail((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB ? err::CannotOpenFile
                                                                               : err::FileInUse);
     }
-    if (sqlite3_exec(h, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr)
+    // Record walks commit once per record: a checkpoint (and its two disk syncs) every 10000 log
+    // pages rather than every 1000 keeps them from waiting on the disk most of the time.
+    if (sqlite3_exec(h, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF; PRAGMA wal_autocheckpoint=10000",
+                     nullptr, nullptr, nullptr)
         != SQLITE_OK)
         fail(err::FileInUse);
     registerFunctions(h);

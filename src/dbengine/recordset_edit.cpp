@@ -66,19 +66,11 @@ void RecordWriter::update(DatabaseImpl& db, const RecordLayout& layout, const qi
         if (!touched[s])
             continue;
         const LayoutSource& src = layout.source(s);
-        QString sql = QStringLiteral("UPDATE ") + RecordLayout::quote(src.table) +
-                      QStringLiteral(" SET ");
         QVector<int> order;
-        for (int f : src.fields) {
-            if (!edit.changed(f))
-                continue;
-            if (!order.isEmpty())
-                sql += QLatin1Char(',');
-            sql += RecordLayout::quote(layout.field(f).info.name) + QStringLiteral("=?");
-            order.append(f);
-        }
-        sql += QStringLiteral(" WHERE rowid=?");
-        Stmt st = db.prepare(sql);
+        for (int f : src.fields)
+            if (edit.changed(f))
+                order.append(f);
+        Stmt st = db.prepare(layout.updateSql(s, order));
         for (int k = 0; k < order.size(); ++k)
             bind(st, k + 1, stored[order[k]]);
         sqlite3_bind_int64(st, order.size() + 1, rowids[s]);

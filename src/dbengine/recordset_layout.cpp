@@ -87,6 +87,25 @@ void RecordLayout::finish()
             exact_.insert(fields_[i].name, i);
 }
 
+const QString& RecordLayout::updateSql(int s, const QVector<int>& fields) const
+{
+    QString key(fields.size() + 1, Qt::Uninitialized);
+    key[0] = QChar(char16_t(s));
+    for (int k = 0; k < fields.size(); ++k)
+        key[k + 1] = QChar(char16_t(fields[k]));
+    auto it = updates_.find(key);
+    if (it != updates_.end())
+        return it.value();
+    QString sql = QStringLiteral("UPDATE ") + quote(sources_[s].table) + QStringLiteral(" SET ");
+    for (int k = 0; k < fields.size(); ++k) {
+        if (k)
+            sql += QLatin1Char(',');
+        sql += quote(fields_[fields[k]].info.name) + QStringLiteral("=?");
+    }
+    sql += QStringLiteral(" WHERE rowid=?");
+    return updates_.insert(key, sql).value();
+}
+
 int RecordLayout::indexOf(const QString& name) const
 {
     const auto it = exact_.constFind(name);

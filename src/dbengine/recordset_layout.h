@@ -42,6 +42,10 @@ public:
     int sourceCount() const { return int(sources_.size()); }
     const LayoutSource& source(int s) const { return sources_[s]; }
 
+    // UPDATE "T" SET "a"=?,"b"=? WHERE rowid=? for these fields of source s (set field indexes,
+    // in the source's order); built once per set of fields.
+    const QString& updateSql(int s, const QVector<int>& fields) const;
+
     // "name" with double quotes doubled: a name as SQLite reads it.
     static QString quote(const QString& name);
 
@@ -51,6 +55,7 @@ private:
     QVector<LayoutField> fields_;
     QVector<LayoutSource> sources_;
     QHash<QString, int> exact_;
+    mutable QHash<QString, QString> updates_;  // key: source and field indexes
 };
 
 }  // namespace dbe::detail

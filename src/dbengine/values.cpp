@@ -122,8 +122,37 @@ QString dateToStorage(const QDateTime& dt)
     return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+namespace {
+
+// The digits of text from..from+n-1 as a number; -1 when one of them is not a digit.
+int digits(const QString& text, int from, int n)
+{
+    int v = 0;
+    for (int i = from; i < from + n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
+}  // namespace
+
 QDateTime dateFromStorage(const QString& text)
 {
+    // The stored form "yyyy-MM-dd HH:mm:ss", read by hand: record walks read a date per record.
+    if (text.size() == 19 && text[4] == u'-' && text[7] == u'-' && text[10] == u' ' &&
+        text[13] == u':' && text[16] == u':') {
+        const int y = digits(text, 0, 4), mo = digits(text, 5, 2), da = digits(text, 8, 2);
+        const int h = digits(text, 11, 2), mi = digits(text, 14, 2), se = digits(text, 17, 2);
+        if (y > 0 && mo >= 0 && da >= 0 && h >= 0 && mi >= 0 && se >= 0) {
+            const QDate d(y, mo, da);
+            const QTime t(h, mi, se);
+            if (d.isValid() && t.isValid())
+                return QDateTime(d, t);
+        }
+    }
     if (text.size() == 19) {
         const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         if (dt.isValid())

@@ -239,3 +239,49 @@ TEST(RecordsetChangesTest, AnEditOfAJoinRecordWritesEachFieldIntoItsOwnTable)
     EXPECT_EQ(a.count("SELECT * FROM VENDITE WHERE NOTE='senza righe'"), 1);
     EXPECT_EQ(a.count("SELECT * FROM DETT_ORD"), 0);
 }
+
+TEST(RecordsetChangesTest, PositionsAndBookmarksStayRightAcrossDeletionsAndAdditions)
+{
+    Archive a;
+    a.exec("CREATE TABLE RIGHE (N LONG)");
+    for (int i = 0; i < 12; ++i)
+        a.db.Execute(QStringLiteral("INSERT INTO RIGHE (N) VALUES (%1)").arg(i));
+    Recordset rs = a.db.OpenRecordset(QStringLiteral("RIGHE"));
+    QVector<dbe::Bookmark> marks;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+        marks << rs.GetBookmark();
+    for (int i : {0, 3, 4, 5, 11}) {
+        rs.SetBookmark(marks[i]);
+        rs.Delete();
+    }
+    for (int n : {12, 13}) {
+        rs.AddNew();
+        rs.SetValue(QStringLiteral("N"), n);
+        rs.Update();
+    }
+    const QList<qint64> expected{1, 2, 6, 7, 8, 9, 10, 12, 13};
+    EXPECT_EQ(rs.RecordCount(), expected.size());
+    QList<qint64> walked;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) {
+        EXPECT_EQ(rs.AbsolutePosition(), walked.size());
+        walked << rs.Value(0).toLongLong();
+    }
+    EXPECT_EQ(walked, expected);
+    QList<qint64> backwards;
+    for (rs.MoveLast(); !rs.Bof(); rs.MovePrevious())
+        backwards.prepend(rs.Value(0).toLongLong());
+    EXPECT_EQ(backwards, expected);
+    for (int p = 0; p < expected.size(); ++p) {
+        rs.SetAbsolutePosition(p);
+        EXPECT_EQ(rs.Value(0).toLongLong(), expected[p]);
+    }
+    rs.SetBookmark(marks[6]);
+    EXPECT_EQ(rs.Value(0).toLongLong(), 6);
+    EXPECT_EQ(a.count("SELECT * FROM RIGHE"), expected.size());
+
+    // Closing the database ends its record sets.
+    a.db.Close();
+    EXPECT_FALSE(rs.IsOpen());
+    EXPECT_DB_ERROR(3420, rs.MoveFirst());
+    EXPECT_DB_ERROR(3420, rs.Value(0));
+}

@@ -305,9 +305,18 @@ Value Emitter::emitExpr(const Expr& e)
     }
     case Expr::Binary: {
         if (e.op == u"AND" || e.op == u"OR") {
-            const Value a = condition(*e.args[0]);
-            const Value b = condition(*e.args[1]);
-            v.sql = u'(' + a.sql + u' ' + e.op + u' ' + b.sql + u')';
+            // A chain a AND b AND c is written flat: SQLite's parser takes little nesting.
+            QVector<const Expr*> operands;
+            const Expr* node = &e;
+            while (node->kind == Expr::Binary && node->op == e.op) {
+                operands.append(node->args[1].get());
+                node = node->args[0].get();
+            }
+            operands.append(node);
+            QStringList parts;
+            for (int i = operands.size() - 1; i >= 0; --i)
+                parts.append(condition(*operands[i]).sql);
+            v.sql = u'(' + parts.join(u' ' + e.op + u' ') + u')';
             v.kind = Value::Bool;
             return v;
         }

@@ -6,7 +6,56 @@
 
 namespace dbe::dialect {
 
-Statement translate(const QString& text, const SchemaProvider& schema)
+namespace {
+
+// How deep SQLite's parser must go for the SQL: parentheses, and each subquery as two more levels
+// (its clauses keep the parser's stack busy). Quoted texts and names do not count.
+int nesting(const QString& sql)
+{
+    int depth = 0, deepest = 0, selects = 0;
+    QVector<int> selectAt;  // the depth at which each open subquery began
+    QChar quote;
+    for (int i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'(') {
+            ++depth;
+            if (sql.mid(i + 1, 7).compare(QLatin1String("SELECT "), Qt::CaseInsensitive) == 0) {
+                selectAt.append(depth);
+                ++selects;
+            }
+        } else if (c == u')') {
+            if (!selectAt.isEmpty() && selectAt.last() == depth) {
+                selectAt.removeLast();
+                --selects;
+            }
+            --depth;
+        }
+        deepest = qMax(deepest, depth + 2 * selects);
+    }
+    return deepest;
+}
+
+// SQLite's parser refuses SQL nested more deeply than about thirty levels; the translation
+// refuses it first, with the engine's own message.
+constexpr int kMaxSqlNesting = 24;
+
+Statement checked(Statement st)
+{
+    for (const QString* sql : {&st.sql, &st.select.keySql, &st.select.valuesSql}) {
+        if (nesting(*sql) > kMaxSqlNesting)
+            throw DbError::make(err::QueryTooComplex);
+    }
+    return st;
+}
+
+Statement plan(const QString& text, const SchemaProvider& schema)
 {
     ParsedStatement parsed = parse(text);
     Emitter emitter(schema, text);
@@ -32,6 +81,13 @@ Statement translate(const QString& text, const SchemaProvider& schema)
     default:
         return planDefinition(std::move(parsed.ddl), schema);
     }
+}
+
+}  // namespace
+
+Statement translate(const QString& text, const SchemaProvider& schema)
+{
+    return checked(plan(text, schema));
 }
 
 }  // namespace dbe::dialect

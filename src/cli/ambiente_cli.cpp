@@ -1,0 +1,89 @@
+#include "ambiente_cli.h"
+
+#include "app/ambiente.h"
+#include "app/avvio.h"
+#include "app/versione.h"
+
+namespace corvale::cli {
+
+bool LeggiOpzioni(const QStringList& args, OpzioniArchivi& o, QString& errore, bool ammessoJson)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto valore = [&](QString& dest) {
+            if (i + 1 >= args.size()) {
+                errore = QStringLiteral("Valore mancante per %1.").arg(a);
+                return false;
+            }
+            dest = args[++i];
+            return true;
+        };
+        if (a == QLatin1String("--home")) {
+            if (!valore(o.home))
+                return false;
+        } else if (a == QLatin1String("--archive")) {
+            if (!valore(o.archive))
+                return false;
+            o.archivioDato = true;
+        } else if (a == QLatin1String("--master")) {
+            if (!valore(o.master))
+                return false;
+        } else if (a == QLatin1String("--json") && ammessoJson) {
+            o.json = true;
+        } else {
+            errore = QStringLiteral("Opzione sconosciuta: %1").arg(a);
+            return false;
+        }
+    }
+    return true;
+}
+
+QString LeggiVersioneDbSolaLettura()
+{
+    try {
+        dbe::Recordset rs = DbArchivi.OpenRecordset(QStringLiteral("AGENZIA"));
+        QString v = QStringLiteral("0");
+        if (rs.RecordCount() != 0) {
+            rs.MoveFirst();
+            const QVariant x = rs.Value(QStringLiteral("VERSDB"));
+            if (!x.isNull())
+                v = x.toString();
+        }
+        rs.Close();
+        return v;
+    } catch (const std::exception&) {
+        return QString();
+    }
+}
+
+QString AvvisoVersione(const QString& versioneMaster, const QString& versioneDb)
+{
+    if (versioneMaster.isEmpty())
+        return QStringLiteral("Impossibile ricavare la versione di riferimento del nel Db Master.");
+    return AvvisoVersioni(versioneMaster, versioneDb);
+}
+
+int ApriArchivi(const OpzioniArchivi& o, QString& errore)
+{
+    if (!o.home.isEmpty())
+        ImpostaCartellaProgramma(o.home);
+    if (!o.master.isEmpty())
+        ImpostaPercorsoMaster(o.master);
+    PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(CartellaProgramma()));
+    VersioneMaster = LeggiVersioneMaster();
+    try {
+        DbArchivi = dbe::OpenDatabase(PercorsoArchivio(PathArchivi));
+    } catch (const dbe::DbError& e) {
+        errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        return 2;
+    }
+    try {
+        DbMaster = dbe::OpenDatabase(PercorsoMaster());
+    } catch (const dbe::DbError& e) {
+        errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.description();
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace corvale::cli

@@ -1,0 +1,33 @@
+#pragma once
+// What the headless commands need to stand where the windowed program stands after "Apri DB" and
+// "Analisi Struttura": the options --home, --archive and --master, the opening of both databases
+// (settings file and master stamp read by the program's own start-up readers), and the version
+// gate's warning, computed without changing the archive.
+#include <QString>
+#include <QStringList>
+
+namespace corvale::cli {
+
+struct OpzioniArchivi {
+    QString home;     // --home: the program folder
+    QString archive;  // --archive: the folder of lumera.mdb
+    QString master;   // --master: the master database file
+    bool json = false;
+    bool archivioDato = false;
+};
+
+// Reads the options; false with a message in errore on an unknown option or a missing value.
+bool LeggiOpzioni(const QStringList& args, OpzioniArchivi& o, QString& errore, bool ammessoJson);
+
+// The archive's stamp, read without changing anything: "0" for Null or an empty AGENZIA (where
+// the main window would first add a record at its defaults); empty text when it cannot be read.
+QString LeggiVersioneDbSolaLettura();
+// The gate's warning for the two stamps (the master's missing stamp included), or empty text.
+QString AvvisoVersione(const QString& versioneMaster, const QString& versioneDb);
+
+// Sets the program folder, the master file, PathArchivi and VersioneMaster, then opens DbArchivi
+// and DbMaster. On failure returns 2 with the program's message (and the engine's description)
+// in errore, having changed nothing; 0 otherwise.
+int ApriArchivi(const OpzioniArchivi& o, QString& errore);
+
+}  // namespace corvale::cli

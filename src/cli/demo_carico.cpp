@@ -1,0 +1,100 @@
+#include "demo_carico.h"
+
+#include "dbengine/inserter.h"
+
+#include <QElapsedTimer>
+#include <vector>
+
+namespace corvale::cli::demo {
+
+namespace {
+
+// The generator's fields mapped onto the inserter's: -1 for a field the table lacks.
+class RigaInserita : public RigaDemo {
+public:
+    RigaInserita(const dbe::Database& db, const QString& tabella, const QStringList& campi,
+                 QTextStream* progresso, qint64 stima)
+        : ins_(db, tabella, presenti(db, tabella, campi)), tabella_(tabella), progresso_(progresso),
+          stima_(stima)
+    {
+        const dbe::FieldCollection f = db.TableDefs().Item(tabella).Fields();
+        int k = 0;
+        for (const QString& c : campi)
+            mappa_.push_back(f.Contains(c) ? k++ : -1);
+        orologio_.start();
+    }
+
+    void Testo(int campo, const QString& valore) override
+    {
+        if (const int i = mappa_[size_t(campo)]; i >= 0)
+            ins_.SetText(i, valore);
+    }
+    void Intero(int campo, qint64 valore) override
+    {
+        if (const int i = mappa_[size_t(campo)]; i >= 0)
+            ins_.SetInteger(i, valore);
+    }
+    void Reale(int campo, double valore) override
+    {
+        if (const int i = mappa_[size_t(campo)]; i >= 0)
+            ins_.SetReal(i, valore);
+    }
+    void Data(int campo, const QDate& valore) override
+    {
+        if (const int i = mappa_[size_t(campo)]; i >= 0)
+            ins_.SetDate(i, valore);
+    }
+    void Scrivi() override
+    {
+        ins_.Insert();
+        if (progresso_ && (ins_.Count() & 0x3FFFF) == 0) {
+            *progresso_ << "\r  " << tabella_ << ": " << ins_.Count() << " record su circa " << stima_
+                        << "  " << Qt::flush;
+        }
+    }
+
+    qint64 Fine()
+    {
+        ins_.Commit();
+        if (progresso_) {
+            *progresso_ << "\r  " << tabella_ << ": " << ins_.Count() << " record ("
+                        << QString::number(orologio_.elapsed() / 1000.0, 'f', 1) << " s)          \n"
+                        << Qt::flush;
+        }
+        return ins_.Count();
+    }
+
+private:
+    static QStringList presenti(const dbe::Database& db, const QString& tabella, const QStringList& campi)
+    {
+        const dbe::FieldCollection f = db.TableDefs().Item(tabella).Fields();
+        QStringList out;
+        for (const QString& c : campi)
+            if (f.Contains(c))
+                out << c;
+        return out;
+    }
+
+    dbe::Inserter ins_;
+    QString tabella_;
+    QTextStream* progresso_;
+    qint64 stima_;
+    std::vector<int> mappa_;
+    QElapsedTimer orologio_;
+};
+
+}  // namespace
+
+qint64 CaricaTabella(const dbe::Database& db, const QString& tabella, const DatiDemo& dati, bool master,
+                     QTextStream* progresso)
+{
+    RigaInserita riga(db, tabella, DatiDemo::Campi(tabella), master ? nullptr : progresso,
+                      dati.Stima(tabella));
+    if (master)
+        dati.GeneraMaster(tabella, riga);
+    else
+        dati.Genera(tabella, riga);
+    return riga.Fine();
+}
+
+}  // namespace corvale::cli::demo

@@ -1,0 +1,26 @@
+#pragma once
+// The demo's folder: what it holds (LUMERA.INI, esempio.mdb, archivi/lumera.mdb), whether a folder
+// may receive a demo, and the removal of an earlier demo's files before a new one is written.
+// Callers may rely on never losing a file the demo did not make: a folder that is not empty and
+// does not look like a demo is refused, and only the demo's own files are ever removed.
+#include <QString>
+
+namespace corvale::cli::demo {
+
+struct CartellaDemo {
+    QString cartella;   // absolute
+    QString ini;        // cartella/LUMERA.INI
+    QString master;     // cartella/esempio.mdb
+    QString archivi;    // cartella/archivi
+    QString archivio;   // cartella/archivi/lumera.mdb
+
+    explicit CartellaDemo(const QString& percorso);
+
+    // Creates the folder (and archivi) if missing and removes an earlier demo's files. Returns an
+    // empty text on success, otherwise the Italian message saying why nothing was done.
+    QString Prepara() const;
+    // Writes LUMERA.INI naming the archive folder by its absolute path.
+    bool ScriviIni() const;
+};
+
+}  // namespace corvale::cli::demo

@@ -1,0 +1,197 @@
+#include "inserter.h"
+
+#include "connection.h"
+#include "values.h"
+
+#include <sqlite3.h>
+
+#include <optional>
+#include <vector>
+
+namespace dbe {
+
+namespace {
+
+QString quoted(const QString& name)
+{
+    QString s = name;
+    s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+bool isText(short type) { return type == dbText || type == dbMemo; }
+
+}  // namespace
+
+struct Inserter::Impl {
+    std::shared_ptr<detail::DatabaseImpl> db;
+    std::vector<detail::FieldInfo> fields;
+    sqlite3_stmt* stmt = nullptr;
+    std::optional<detail::DatabaseImpl::WriteScope> scope;
+    qint64 count = 0;
+
+    ~Impl()
+    {
+        if (stmt)
+            sqlite3_finalize(stmt);
+    }
+
+    const detail::FieldInfo& field(int i) const
+    {
+        if (i < 0 || i >= int(fields.size()))
+            throw DbError::make(err::ItemNotFound);
+        return fields[size_t(i)];
+    }
+
+    void bindText(int i, const QString& text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        const int rc = sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        if (rc != SQLITE_OK)
+            db->raise(rc);
+    }
+};
+
+Inserter::Inserter(const Database& db, const QString& table, const QStringList& fields)
+    : d(std::make_unique<Impl>())
+{
+    if (db.isNull())
+        throw DbError::make(err::ObjectInvalid);
+    d->db = db.impl();
+    const detail::TableInfo* t = d->db->tableInfo(table);
+    if (!t)
+        throw DbError::make(err::InputTableNotFound, {table});
+    QStringList cols, params;
+    for (const QString& name : fields) {
+        const int i = t->fieldIndex(name);
+        if (i < 0)
+            throw DbError::make(err::ItemNotFound);
+        d->fields.push_back(t->fields[i]);
+        cols << quoted(t->fields[i].name);
+        params << QStringLiteral("?");
+    }
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(quoted(t->name), cols.join(QLatin1Char(',')), params.join(QLatin1Char(',')));
+    const QByteArray utf8 = sql.toUtf8();
+    const int rc = sqlite3_prepare_v2(d->db->db(), utf8.constData(), int(utf8.size()), &d->stmt, nullptr);
+    if (rc != SQLITE_OK)
+        d->db->raise(rc, sql);
+    d->scope.emplace(*d->db);
+}
+
+Inserter::~Inserter()
+{
+    if (d->stmt) {
+        sqlite3_finalize(d->stmt);
+        d->stmt = nullptr;
+    }
+    d->scope.reset();  // rolls back unless committed
+}
+
+int Inserter::FieldCount() const { return int(d->fields.size()); }
+short Inserter::FieldType(int field) const { return d->field(field).type; }
+
+void Inserter::SetNull(int field)
+{
+    d->field(field);
+    sqlite3_bind_null(d->stmt, field + 1);
+}
+
+void Inserter::SetText(int field, const QString& value)
+{
+    const detail::FieldInfo& f = d->field(field);
+    if (value.isNull()) {
+        SetNull(field);
+        return;
+    }
+    if (isText(f.type)) {
+        if (value.isEmpty() && !f.allowZeroLength)
+            throw DbError::make(err::ZeroLengthNotAllowed, {f.name});
+        if (f.type == dbText && f.size > 0 && value.size() > f.size)
+            throw DbError::make(err::FieldTooSmall);
+        d->bindText(field, value);
+        return;
+    }
+    // Any other type: the engine's own conversion.
+    const QVariant stored = detail::toStorage(value, f.type);
+    detail::checkRules(f, stored);
+    detail::bind(d->stmt, field + 1, stored);
+}
+
+void Inserter::SetInteger(int field, qint64 value)
+{
+    const detail::FieldInfo& f = d->field(field);
+    if (isText(f.type)) {
+        SetText(field, QString::number(value));
+        return;
+    }
+    if (f.type == dbDate) {
+        SetText(field, QString::number(value));
+        return;
+    }
+    sqlite3_bind_int64(d->stmt, field + 1, value);
+}
+
+void Inserter::SetReal(int field, double value)
+{
+    const detail::FieldInfo& f = d->field(field);
+    switch (f.type) {
+    case dbSingle: case dbDouble: case dbCurrency: case dbDecimal:
+        sqlite3_bind_double(d->stmt, field + 1, value);
+        return;
+    default: {
+        const QVariant stored = detail::toStorage(value, f.type);
+        detail::checkRules(f, stored);
+        detail::bind(d->stmt, field + 1, stored);
+    }
+    }
+}
+
+void Inserter::SetDate(int field, const QDate& value)
+{
+    const detail::FieldInfo& f = d->field(field);
+    if (!value.isValid()) {
+        SetNull(field);
+        return;
+    }
+    if (f.type == dbDate) {
+        d->bindText(field, detail::dateToStorage(value.startOfDay()));
+        return;
+    }
+    const QVariant stored = detail::toStorage(value, f.type);
+    detail::checkRules(f, stored);
+    detail::bind(d->stmt, field + 1, stored);
+}
+
+void Inserter::Insert()
+{
+    if (!d->scope)
+        throw DbError::make(err::InvalidOperation);
+    const int rc = sqlite3_step(d->stmt);
+    sqlite3_reset(d->stmt);
+    sqlite3_clear_bindings(d->stmt);
+    if (rc != SQLITE_DONE)
+        d->db->raise(rc);
+    ++d->count;
+}
+
+qint64 Inserter::Count() const { return d->count; }
+
+void Inserter::Commit()
+{
+    if (!d->scope)
+        return;
+    d->scope->commit();
+    d->scope.reset();
+    d->db->invalidateSchema();  // the table's record count changed
+}
+
+void PrepareForBulkLoad(const Database& db)
+{
+    if (db.isNull())
+        throw DbError::make(err::ObjectInvalid);
+    db.impl()->exec(QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; "
+                                   "PRAGMA temp_store=MEMORY"));
+}
+
+}  // namespace dbe

@@ -1,0 +1,365 @@
+#include "frmrepair.h"
+
+#include "app/finestre.h"
+#include "app/messaggi.h"
+#include "dbengine/dberror.h"
+#include "records/collega_correzione.h"
+#include "structure/correzioni_struttura.h"
+#include "vistalista.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace corvale {
+
+namespace {
+// Window positions are given in twips; 15 twips make one pixel.
+int px(int twip) { return qRound(twip / 15.0); }
+QRect twip(int x, int y, int w, int h) { return QRect(px(x), px(y), px(w), px(h)); }
+
+// The texts carry carriage returns as the program writes them; the widgets want line feeds.
+QString perSchermo(QString testo)
+{
+    testo.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    testo.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return testo;
+}
+
+QFrame* cornice(QWidget* parent, const char* nome, const QRect& r)
+{
+    auto* f = new QFrame(parent);
+    f->setObjectName(QLatin1String(nome));
+    f->setFrameShape(QFrame::Box);
+    f->setFrameShadow(QFrame::Sunken);
+    f->setAutoFillBackground(true);  // a frame in front hides what lies behind it
+    f->setGeometry(r);
+    return f;
+}
+}  // namespace
+
+FrmRepair::FrmRepair(QWidget* parent) : QDialog(parent)
+{
+    creaControlli();
+    m_.Cedi = [] { QCoreApplication::processEvents(); };
+    m_.Ridisegna = [this] { repaint(); };
+    connect(&m_, &Manutenzione::lblStatCambiato, this,
+            [this](const QString& t) { lblStat_->setText(perSchermo(t)); });
+    connect(&m_, &Manutenzione::txtDettCambiato, this,
+            [this](const QString& t) { txtDett_->setPlainText(perSchermo(t)); });
+    CollegaCorrezioniStruttura(m_);
+    CollegaCorrezioneRecord(*this);
+    Form_Load();
+}
+
+void FrmRepair::creaControlli()
+{
+    setObjectName(QStringLiteral("FrmRepair"));
+    setWindowTitle(QStringLiteral("Manutenzione Archivi"));
+    setFixedSize(px(7275), px(6615));
+
+    // Drawn back to front: the correction frames first, the task list over them.
+    frmStruct_ = cornice(this, "FrmStruct", twip(45, -15, 7110, 5040));
+    lDescr1_ = new QLabel(QStringLiteral("Risoluzione Problemi Struttura"), frmStruct_);
+    lDescr1_->setObjectName(QStringLiteral("LDescr1"));
+    lDescr1_->setGeometry(twip(120, 120, 6870, 285));
+    lstStruct_ = new QTreeWidget(frmStruct_);
+    lstStruct_->setObjectName(QStringLiteral("LstStruct"));
+    lstStruct_->setGeometry(twip(120, 450, 6870, 4470));
+
+    frmCorr_ = cornice(this, "FrmCorr", twip(45, -15, 7110, 5025));
+
+    lstTask_ = new QTreeWidget(this);
+    lstTask_->setObjectName(QStringLiteral("LstTask"));
+    lstTask_->setGeometry(twip(60, 60, 7095, 4935));
+    lstTask_->viewport()->installEventFilter(this);
+
+    frmLog_ = cornice(this, "FrmLog", twip(45, 5010, 7110, 1050));
+    lblStat_ = new QLabel(QStringLiteral("S"), frmLog_);
+    lblStat_->setObjectName(QStringLiteral("LblStat"));
+    lblStat_->setGeometry(twip(105, 225, 6825, 660));
+    lblStat_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblStat_->setWordWrap(true);
+
+    txtDett_ = new QPlainTextEdit(this);
+    txtDett_->setObjectName(QStringLiteral("TxtDett"));
+    txtDett_->setGeometry(twip(45, 5010, 7110, 1050));
+    txtDett_->setReadOnly(true);
+
+    const struct {
+        const char* testo;
+        QRect r;
+    } pulsanti[4] = {
+        {"Avvia Controllo", twip(45, 6120, 1575, 450)},
+        {"Controlla", twip(1635, 6120, 1575, 450)},
+        {"Correggi", twip(3240, 6135, 1575, 450)},
+        {"Chiudi", twip(5580, 6120, 1575, 450)},
+    };
+    for (int i = 0; i < 4; ++i) {
+        puls_[i] = new QPushButton(QString::fromUtf8(pulsanti[i].testo), this);
+        puls_[i]->setObjectName(QStringLiteral("Puls%1").arg(i));
+        puls_[i]->setGeometry(pulsanti[i].r);
+        puls_[i]->setAutoDefault(false);
+        connect(puls_[i], &QPushButton::clicked, this, [this, i] { Puls_Click(i); });
+    }
+
+    mnLst_ = new QMenu(this);
+    mnLst_->setObjectName(QStringLiteral("MnLst"));
+    QAction* tutti = mnLst_->addAction(QStringLiteral("Seleziona Tutti"));
+    tutti->setObjectName(QStringLiteral("MnLstSelAll"));
+    connect(tutti, &QAction::triggered, &m_, &Manutenzione::SelezionaTutti);
+    QAction* uno = mnLst_->addAction(QStringLiteral("Seleziona solo questo"));
+    uno->setObjectName(QStringLiteral("MnLstSelOne"));
+    connect(uno, &QAction::triggered, &m_, &Manutenzione::SelezionaSoloQuesto);
+    QAction* inverti = mnLst_->addAction(QStringLiteral("Inverti selezione fino in fondo"));
+    inverti->setObjectName(QStringLiteral("MnLstInvSel"));
+    connect(inverti, &QAction::triggered, &m_, &Manutenzione::InvertiSelezione);
+
+    vistaTask_ = new VistaLista(m_.LstTask, lstTask_, this);
+    vistaStruct_ = new VistaLista(m_.LstStruct, lstStruct_, this);
+}
+
+QPushButton* FrmRepair::Puls(int indice) const
+{
+    return (indice >= 0 && indice < 4) ? puls_[indice] : nullptr;
+}
+
+void FrmRepair::Form_Load()
+{
+    Clessidra(true);
+    CentraForm(this);
+    m_.CreaLista();
+    caricaCatalogo();
+    ImpostaModo(0);
+    Clessidra(false);
+}
+
+void FrmRepair::Form_Unload()
+{
+    if (scaricato_)
+        return;
+    Clessidra(true);
+    scaricato_ = true;
+    emit scaricata();
+    Clessidra(false);
+}
+
+void FrmRepair::caricaCatalogo()
+{
+    try {
+        m_.CaricaTask();
+    } catch (const dbe::DbError& e) {
+        Clessidra(false);
+        Messaggi::Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
+                         + e.description());
+    }
+}
+
+void FrmRepair::ImpostaModo(int modo)
+{
+    modo_ = modo;
+    switch (modo) {
+    case 0:
+        lstTask_->show();
+        lstTask_->raise();
+        frmCorr_->hide();
+        frmStruct_->hide();
+        for (int i = 0; i < m_.LstTask.Conta(); ++i)
+            m_.ImpostaStato(i, kStatoStart);
+        puls_[0]->setEnabled(true);
+        puls_[0]->setText(QStringLiteral("Avvia Controllo"));
+        puls_[1]->hide();
+        puls_[1]->setEnabled(true);
+        puls_[2]->hide();
+        frmLog_->show();
+        m_.ImpostaLblStat(QStringLiteral("Spuntare i controlli da effettuare"));
+        txtDett_->hide();
+        break;
+    case 1:
+        puls_[0]->setEnabled(false);
+        frmLog_->show();
+        m_.ImpostaLblStat(QStringLiteral("Analisi dati in corso ..."));
+        repaint();
+        break;
+    case 2:
+        puls_[0]->setEnabled(true);
+        puls_[0]->setText(QStringLiteral("Ripristina"));
+        puls_[2]->setText(QStringLiteral("Dettagli"));
+        puls_[1]->show();
+        puls_[2]->show();
+        txtDett_->show();
+        frmLog_->hide();
+        frmCorr_->hide();
+        lstTask_->show();
+        lstTask_->raise();
+        break;
+    case 3:
+        puls_[0]->setEnabled(true);
+        puls_[2]->show();
+        puls_[0]->setText(QStringLiteral("Visualizza Lista"));
+        puls_[2]->setText(QStringLiteral("Esegui"));
+        frmLog_->hide();
+        break;
+    default:
+        break;
+    }
+}
+
+void FrmRepair::Puls_Click(int indice)
+{
+    switch (indice) {
+    case 0:
+        if (modo_ == 0) {
+            ImpostaModo(1);
+            Clessidra(true);
+            m_.AvviaControllo();
+            ImpostaModo(2);
+            Clessidra(false);
+        } else if (modo_ == 2) {
+            caricaCatalogo();
+            ImpostaModo(0);
+        } else if (modo_ == 3) {
+            ImpostaModo(2);
+        }
+        break;
+    case 1:
+        controlla();
+        break;
+    case 2:
+        correggi();
+        break;
+    case 3:
+        if (modo_ == 1)
+            m_.Interrompi = true;
+        else
+            reject();
+        break;
+    default:
+        break;
+    }
+}
+
+// An engine error while a correction view is filled or applied is reported, and the step is
+// taken as not done.
+bool FrmRepair::eseguiCorrezione(const std::function<void()>& passo)
+{
+    try {
+        passo();
+        return true;
+    } catch (const dbe::DbError& e) {
+        Clessidra(false);
+        Messaggi::Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13) + e.description());
+        return false;
+    }
+}
+
+void FrmRepair::controlla()
+{
+    const int sel = m_.LstTask.Selezionata();
+    if (sel < 0)
+        return;
+    Clessidra(true);
+    m_.ControlloItem(sel);
+    const DatiTask& t = m_.Task(sel);
+    m_.ImpostaTxtDett(t.Dettaglio);
+    // A structure task that has never run has no problem counter: there is no list to build.
+    if (t.Tipo == QLatin1String("ST") && !t.P[1].isEmpty() && m_.Correzioni.AttivaCorrezioneStruttura)
+        eseguiCorrezione(m_.Correzioni.AttivaCorrezioneStruttura);
+    Clessidra(false);
+}
+
+void FrmRepair::correggi()
+{
+    const int sel = m_.LstTask.Selezionata();
+    if (sel < 0)
+        return;
+    const int i = Manutenzione::Id(m_.LstTask.Riga(sel).Chiave);
+    const DatiTask& t = m_.Task(sel);
+    const HookCorrezioni& c = m_.Correzioni;
+    if (modo_ == 2) {
+        if (t.Stato == kStatoOk || t.Stato == kStatoStart || t.Correggibile == QLatin1String("N"))
+            return;
+        bool aperta = true;
+        if (t.Tipo.left(2) == QLatin1String("EN")) {
+            frmCorr_->show();
+            frmCorr_->raise();
+            if (c.AttivaCorrezioneRecord)
+                aperta = eseguiCorrezione([&] { c.AttivaCorrezioneRecord(i); });
+        } else if (t.Tipo == QLatin1String("ST")) {
+            frmStruct_->show();
+            frmStruct_->raise();
+            if (c.AttivaCorrezioneStruttura)
+                aperta = eseguiCorrezione(c.AttivaCorrezioneStruttura);
+        }
+        if (!aperta) {
+            frmCorr_->hide();
+            lstTask_->raise();
+            return;
+        }
+        ImpostaModo(3);
+    } else if (modo_ == 3) {
+        if (t.Tipo.left(2) == QLatin1String("EN") && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
+            Messaggi::Mostra(QStringLiteral("Nessun record selezionato."));
+            return;
+        }
+        std::function<void(int)> correzione;
+        if (t.Tipo == QLatin1String("EN") || t.Tipo == QLatin1String("ENC"))
+            correzione = c.GestisciCorrezioneEN;
+        else if (t.Tipo == QLatin1String("ENP"))
+            correzione = c.GestisciCorrezioneENP;
+        else if (t.Tipo == QLatin1String("ST"))
+            correzione = c.GestisciCorrezioneStruttura;
+        if (correzione)
+            eseguiCorrezione([&] { correzione(i); });
+        controlla();
+    }
+}
+
+void FrmRepair::reject()
+{
+    // During an analysis the window stays: closing only asks the run loop to stop.
+    if (modo_ == 1) {
+        m_.Interrompi = true;
+        return;
+    }
+    Form_Unload();
+    QDialog::reject();
+}
+
+void FrmRepair::closeEvent(QCloseEvent* e)
+{
+    if (modo_ == 1) {
+        m_.Interrompi = true;
+        e->ignore();
+        return;
+    }
+    Form_Unload();
+    QDialog::closeEvent(e);
+}
+
+bool FrmRepair::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == lstTask_->viewport()) {
+        if (e->type() == QEvent::MouseButtonPress) {
+            auto* me = static_cast<QMouseEvent*>(e);
+            if (me->button() == Qt::RightButton) {
+                mnLst_->popup(me->globalPosition().toPoint());
+                return true;
+            }
+        } else if (e->type() == QEvent::MouseButtonRelease) {
+            // A click on the list shows the selected task's detail (the press has already
+            // moved the selection).
+            if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
+                m_.MostraDettaglio();
+        }
+    }
+    return QDialog::eventFilter(o, e);
+}
+
+}  // namespace corvale

@@ -1,0 +1,80 @@
+#pragma once
+// FrmRepair: the maintenance window "Manutenzione Archivi". It shows the task list and the
+// structure corrections list of its Manutenzione, the status and detail texts, and the four
+// buttons Puls0..Puls3 whose meaning depends on the mode (0 selection, 1 analysis running,
+// 2 results, 3 correction view). Loading builds a fresh catalogue; closing during an analysis only
+// asks the run to stop. The correction views are filled by the hooks in Controllore().Correzioni;
+// the problem-record frame FrmCorr is handed to that later code through FrmCorr().
+#include "manutenzione.h"
+
+#include <QDialog>
+
+class QFrame;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+
+namespace corvale {
+
+class VistaLista;
+
+class FrmRepair : public QDialog {
+    Q_OBJECT
+public:
+    explicit FrmRepair(QWidget* parent = nullptr);
+
+    Manutenzione& Controllore() { return m_; }
+    int Modo() const { return modo_; }
+    void ImpostaModo(int modo);
+    void Puls_Click(int indice);
+
+    QPushButton* Puls(int indice) const;
+    QTreeWidget* LstTask() const { return lstTask_; }
+    QTreeWidget* LstStruct() const { return lstStruct_; }
+    QFrame* FrmStruct() const { return frmStruct_; }
+    QFrame* FrmCorr() const { return frmCorr_; }
+    QFrame* FrmLog() const { return frmLog_; }
+    QLabel* LblStat() const { return lblStat_; }
+    QPlainTextEdit* TxtDett() const { return txtDett_; }
+    QMenu* MnLst() const { return mnLst_; }
+
+public slots:
+    void reject() override;
+
+signals:
+    // The window has been unloaded: whoever holds it drops it; a new one loads a new catalogue.
+    void scaricata();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    void creaControlli();
+    void Form_Load();
+    void Form_Unload();
+    void caricaCatalogo();
+    void controlla();
+    void correggi();
+    bool eseguiCorrezione(const std::function<void()>& passo);
+
+    Manutenzione m_;
+    int modo_ = 0;
+    bool scaricato_ = false;
+    QTreeWidget* lstTask_ = nullptr;
+    QTreeWidget* lstStruct_ = nullptr;
+    QFrame* frmStruct_ = nullptr;
+    QFrame* frmCorr_ = nullptr;
+    QFrame* frmLog_ = nullptr;
+    QLabel* lblStat_ = nullptr;
+    QLabel* lDescr1_ = nullptr;
+    QPlainTextEdit* txtDett_ = nullptr;
+    QPushButton* puls_[4] = {};
+    QMenu* mnLst_ = nullptr;
+    VistaLista* vistaTask_ = nullptr;
+    VistaLista* vistaStruct_ = nullptr;
+};
+
+}  // namespace corvale

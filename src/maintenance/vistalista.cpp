@@ -1,0 +1,128 @@
+#include "vistalista.h"
+
+#include "immaginistato.h"
+#include "modellolista.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+
+namespace corvale {
+
+namespace {
+struct Blocco {
+    bool& flag;
+    bool prima;
+    explicit Blocco(bool& f) : flag(f), prima(f) { flag = true; }
+    ~Blocco() { flag = prima; }
+};
+}  // namespace
+
+VistaLista::VistaLista(ModelloLista& modello, QTreeWidget* lista, QObject* parent)
+    : QObject(parent), modello_(modello), lista_(lista)
+{
+    lista_->setRootIsDecorated(false);
+    lista_->setUniformRowHeights(true);
+    lista_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lista_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lista_->setIconSize(QSize(16, 16));
+    lista_->setAllColumnsShowFocus(true);
+    lista_->header()->setStretchLastSection(false);
+
+    connect(&modello_, &ModelloLista::colonneCambiate, this, &VistaLista::colonne);
+    connect(&modello_, &ModelloLista::righeAzzerate, this, &VistaLista::ricostruisci);
+    connect(&modello_, &ModelloLista::rigaAggiunta, this, &VistaLista::aggiungi);
+    connect(&modello_, &ModelloLista::rigaCambiata, this, &VistaLista::aggiorna);
+    connect(&modello_, &ModelloLista::rigaRimossa, this, &VistaLista::rimuovi);
+    connect(&modello_, &ModelloLista::selezioneCambiata, this, &VistaLista::seleziona);
+    connect(&modello_, &ModelloLista::visibilitaRichiesta, this, &VistaLista::visibile);
+    connect(lista_, &QTreeWidget::itemChanged, this, &VistaLista::spuntaCambiata);
+    connect(lista_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* corrente, QTreeWidgetItem*) { correnteCambiata(corrente); });
+    colonne();
+    ricostruisci();
+}
+
+void VistaLista::colonne()
+{
+    const auto& c = modello_.Colonne();
+    lista_->setColumnCount(qMax(1, int(c.size())));
+    QStringList titoli;
+    for (const ColonnaLista& col : c)
+        titoli << col.Titolo;
+    lista_->setHeaderLabels(titoli);
+    for (int i = 0; i < c.size(); ++i)
+        lista_->setColumnWidth(i, qRound(c[i].LarghezzaTwip / 15.0));
+}
+
+void VistaLista::ricostruisci()
+{
+    Blocco b(inAggiornamento_);
+    lista_->clear();
+    for (int i = 0; i < modello_.Conta(); ++i)
+        aggiungi(i);
+    seleziona(modello_.Selezionata());
+}
+
+void VistaLista::aggiungi(int pos)
+{
+    Blocco b(inAggiornamento_);
+    auto* item = new QTreeWidgetItem;
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    lista_->insertTopLevelItem(pos, item);
+    aggiorna(pos);
+}
+
+void VistaLista::aggiorna(int pos)
+{
+    QTreeWidgetItem* item = lista_->topLevelItem(pos);
+    if (!item)
+        return;
+    Blocco b(inAggiornamento_);
+    const RigaLista& r = modello_.Riga(pos);
+    item->setText(0, r.Testo);
+    item->setText(1, r.TestoStato);
+    item->setIcon(0, ImgList::Immagine(r.Icona));
+    item->setCheckState(0, r.Spuntata ? Qt::Checked : Qt::Unchecked);
+}
+
+void VistaLista::rimuovi(int pos)
+{
+    Blocco b(inAggiornamento_);
+    delete lista_->takeTopLevelItem(pos);
+}
+
+void VistaLista::seleziona(int pos)
+{
+    Blocco b(inAggiornamento_);
+    QTreeWidgetItem* item = pos >= 0 ? lista_->topLevelItem(pos) : nullptr;
+    if (item) {
+        lista_->setCurrentItem(item);
+    } else {
+        lista_->clearSelection();
+        lista_->setCurrentItem(nullptr);
+    }
+}
+
+void VistaLista::visibile(int pos)
+{
+    if (QTreeWidgetItem* item = lista_->topLevelItem(pos))
+        lista_->scrollToItem(item);
+}
+
+void VistaLista::spuntaCambiata(QTreeWidgetItem* item, int colonna)
+{
+    if (inAggiornamento_ || colonna != 0)
+        return;
+    const int pos = lista_->indexOfTopLevelItem(item);
+    if (pos >= 0)
+        modello_.ImpostaSpunta(pos, item->checkState(0) == Qt::Checked);
+}
+
+void VistaLista::correnteCambiata(QTreeWidgetItem* corrente)
+{
+    if (inAggiornamento_)
+        return;
+    modello_.Seleziona(corrente ? lista_->indexOfTopLevelItem(corrente) : -1);
+}
+
+}  // namespace corvale

@@ -1,0 +1,35 @@
+#pragma once
+// VistaLista: shows a ModelloLista in a QTreeWidget laid out as a report list with check boxes and
+// 16 x 16 state images, and carries the operator's ticks and selection back into the model. The
+// model stays the only place where rows live; the widget mirrors it.
+#include <QObject>
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace corvale {
+
+class ModelloLista;
+
+class VistaLista : public QObject {
+    Q_OBJECT
+public:
+    VistaLista(ModelloLista& modello, QTreeWidget* lista, QObject* parent = nullptr);
+
+private:
+    void colonne();
+    void ricostruisci();
+    void aggiungi(int pos);
+    void aggiorna(int pos);
+    void rimuovi(int pos);
+    void seleziona(int pos);
+    void visibile(int pos);
+    void spuntaCambiata(QTreeWidgetItem* item, int colonna);
+    void correnteCambiata(QTreeWidgetItem* corrente);
+
+    ModelloLista& modello_;
+    QTreeWidget* lista_;
+    bool inAggiornamento_ = false;
+};
+
+}  // namespace corvale

@@ -1,0 +1,21 @@
+#pragma once
+// GestisciCorrezioneEN: the correction of the records of an "EN" or "ENC" task that the operator
+// selected in the problem-record view: delete them, write the key of the chosen master record into
+// their reference field P(2), or write the task's fixed code P(5) there. It asks for confirmation,
+// then works through the selection in the order the rows were selected, one record at a time, and
+// re-runs the grid's query. Callers may rely on: No to a question, or a missing master choice,
+// changes nothing; if the engine refuses a change the walk stops there with the engine's message,
+// the records handled before stay changed, and the grid is re-run.
+#include "task_correzione.h"
+#include "vista_correzione.h"
+
+namespace corvale {
+
+inline const QString kDomandaElimina = QStringLiteral("Eliminare definitivamente i record selezionati ?");
+inline const QString kDomandaRiassegna = QStringLiteral("Riassegnare i record selezionati ?");
+inline const QString kNessunValore = QStringLiteral("Nessun valore da associare .");
+inline const QString kNessunRecord = QStringLiteral("Nessun record selezionato.");
+
+void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task);
+
+}  // namespace corvale

@@ -1,0 +1,110 @@
+#include "correzione_enp.h"
+
+#include "correzione_en.h"
+#include "ricerca_chiave.h"
+
+#include "app/ambiente.h"
+#include "app/messaggi.h"
+
+namespace corvale {
+
+QString MessaggioRigheNonCorrette(qint64 n)
+{
+    return QStringLiteral("Impossibile correggere %1 record: chiavi non utilizzabili o "
+                          "eliminazione non consentita.")
+        .arg(n);
+}
+
+namespace {
+
+enum class Esito { Corretta, Saltata, Abbandonata };
+
+// Deletes, in P(1), the records behind the current row of DtRow.
+Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList& campi)
+{
+    QVector<ValoreChiave> chiavi;
+    try {
+        chiavi.append({campi.first(), v.DtRow.FieldType(campi.first()), v.DtRow.Value(campi.first())});
+    } catch (const dbe::DbError& e) {
+        // The row's record went with an earlier row's deletion.
+        return e.number() == dbe::err::RecordDeleted ? Esito::Saltata : Esito::Abbandonata;
+    }
+    dbe::Recordset ricerca;
+    try {
+        for (int i = 1; i < campi.size(); ++i)
+            chiavi.append({campi.at(i), v.DtRow.FieldType(campi.at(i)), v.DtRow.Value(campi.at(i))});
+        const std::optional<QString> sql = CreaSqlRicerca(tabella, chiavi);
+        if (!sql)
+            return Esito::Abbandonata;
+        ricerca = DbArchivi.OpenRecordset(*sql);
+        if (ricerca.RecordCount() > 0) {
+            // Every record found must carry the row's key: otherwise the lookup selected something
+            // the key did not mean, and nothing is deleted for this row.
+            ricerca.MoveFirst();
+            while (!ricerca.Eof()) {
+                for (const ValoreChiave& k : chiavi) {
+                    if (!StessaChiave(ricerca.Value(CampoTabella(k.Nome)), k.Valore)) {
+                        ricerca.Close();
+                        return Esito::Abbandonata;
+                    }
+                }
+                ricerca.MoveNext();
+            }
+            while (ricerca.RecordCount() > 0) {
+                ricerca.MoveLast();
+                ricerca.Delete();
+            }
+        }
+        ricerca.Close();
+        return Esito::Corretta;
+    } catch (const dbe::DbError&) {
+        try {
+            if (!ricerca.isNull() && ricerca.IsOpen())
+                ricerca.Close();
+        } catch (const dbe::DbError&) {
+        }
+        return Esito::Abbandonata;
+    }
+}
+
+}  // namespace
+
+void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
+{
+    if (v.Selezione.Count() == 0 || v.DtRow.isNull()) {
+        Messaggi::Mostra(kNessunRecord);
+        return;
+    }
+    if (Messaggi::Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
+        return;
+    const qint64 n = v.Selezione.Count();
+    qint64 abbandonate = 0;
+    {
+        v.Barra->ImpostaValore(0);
+        v.Barra->ImpostaMassimo(n);
+        v.Barra->Mostra(true);
+        const QStringList campi = CampiChiave(task);
+        ClessidraAttivata clessidra;
+        if (campi.isEmpty()) {
+            abbandonate = n;
+        } else {
+            for (qint64 j = 0; j < n; ++j) {
+                bool posizionata = true;
+                try {
+                    v.DtRow.SetBookmark(v.Selezione.Item(j));
+                } catch (const dbe::DbError&) {
+                    posizionata = false;
+                }
+                v.Barra->Avanza();
+                if (!posizionata || CorreggiRiga(v, task.Param(1), campi) == Esito::Abbandonata)
+                    ++abbandonate;
+            }
+        }
+        RieseguiDtRow(v);
+        v.Barra->Mostra(false);
+    }
+    if (abbandonate > 0)
+        Messaggi::Mostra(MessaggioRigheNonCorrette(abbandonate));
+}
+
+}  // namespace corvale

@@ -1,0 +1,95 @@
+#include "testo_valore.h"
+
+#include "dbengine/dbtypes.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace corvale {
+
+QString TestoValore(const QVariant& valore)
+{
+    if (valore.isNull() || !valore.isValid())
+        return QString();
+    switch (valore.typeId()) {
+    case QMetaType::QDateTime: {
+        const QDateTime dt = valore.toDateTime();
+        if (dt.time() == QTime(0, 0))
+            return dt.toString(QStringLiteral("dd/MM/yyyy"));
+        return dt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    }
+    case QMetaType::QDate:
+        return valore.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+    case QMetaType::Bool:
+        return valore.toBool() ? QStringLiteral("Vero") : QStringLiteral("Falso");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(valore.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case QMetaType::QByteArray:
+        return QStringLiteral("(dati binari)");
+    default:
+        return valore.toString();
+    }
+}
+
+QVariant ValoreDaTesto(const QString& testo, short tipo, bool* ok)
+{
+    *ok = true;
+    const QString t = testo.trimmed();
+    if (testo.isEmpty() || (t.isEmpty() && tipo != dbe::dbText && tipo != dbe::dbMemo))
+        return QVariant();
+    const QLocale c = QLocale::c();
+    switch (tipo) {
+    case dbe::dbText:
+    case dbe::dbMemo:
+    case dbe::dbGUID:
+        return testo;
+    case dbe::dbBoolean: {
+        const QString l = t.toLower();
+        if (l == QLatin1String("vero") || l == QLatin1String("sì") || l == QLatin1String("si")
+            || l == QLatin1String("true") || l == QLatin1String("-1") || l == QLatin1String("1"))
+            return true;
+        if (l == QLatin1String("falso") || l == QLatin1String("no") || l == QLatin1String("false")
+            || l == QLatin1String("0"))
+            return false;
+        break;
+    }
+    case dbe::dbByte:
+    case dbe::dbInteger:
+    case dbe::dbLong: {
+        const qint64 v = c.toLongLong(t, ok);
+        if (*ok)
+            return v;
+        break;
+    }
+    case dbe::dbCurrency:
+    case dbe::dbSingle:
+    case dbe::dbDouble:
+    case dbe::dbDecimal: {
+        const double v = c.toDouble(t, ok);
+        if (*ok)
+            return v;
+        break;
+    }
+    case dbe::dbDate: {
+        for (const char* f : {"dd/MM/yyyy HH:mm:ss", "dd/MM/yyyy HH:mm", "d/M/yyyy H:mm:ss",
+                              "d/M/yyyy H:mm"}) {
+            const QDateTime dt = QDateTime::fromString(t, QLatin1String(f));
+            if (dt.isValid())
+                return dt;
+        }
+        for (const char* f : {"dd/MM/yyyy", "d/M/yyyy"}) {
+            const QDate d = QDate::fromString(t, QLatin1String(f));
+            if (d.isValid())
+                return QDateTime(d, QTime(0, 0));
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    *ok = false;
+    return QVariant();
+}
+
+}  // namespace corvale

@@ -1,0 +1,143 @@
+#include "vista_correzione.h"
+
+#include "testo_valore.h"
+
+#include "app/ambiente.h"
+#include "app/finestre.h"
+#include "app/messaggi.h"
+
+#include "checks/controllorecup.h"
+
+namespace corvale {
+
+VistaCorrezione::VistaCorrezione() : Barra(&barraNulla_) {}
+
+ClessidraAttivata::ClessidraAttivata() { Clessidra(true); }
+ClessidraAttivata::~ClessidraAttivata() { Clessidra(false); }
+
+QString MessaggioErrore(const QString& testo, const dbe::DbError& e)
+{
+    return testo + QChar(13) + e.description();
+}
+
+void ApriCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
+{
+    ClessidraAttivata clessidra;
+    const QString sqlSelect = QStringLiteral("SELECT * FROM ");
+    if (task.Tipo == QLatin1String("EN") || task.Tipo == QLatin1String("ENP")) {
+        dbe::Recordset righe =
+            DbArchivi.OpenRecordset(sqlSelect + task.Param(0), dbe::dbOpenDefault, dbe::dbInconsistent);
+        v.DtRow = righe;
+        v.Selezione.Clear();
+        v.ComboVisibile = false;
+        v.OpzioneVisibile[OptAssocia] = false;
+        v.OpzioneVisibile[OptFisso] = false;
+        v.Opzione = OptElimina;
+    } else if (task.Tipo == QLatin1String("ENC")) {
+        dbe::Recordset righe = DbArchivi.OpenRecordset(
+            CreaSqlNotIn(task.Param(0), task.Param(1), task.Param(2), task.Param(3)),
+            dbe::dbOpenDefault, dbe::dbInconsistent);
+        dbe::Recordset master = DbArchivi.OpenRecordset(sqlSelect + task.Param(1));
+        // The combo box lists field P(4) of every master record, in the record set's order.
+        QVector<VoceCombo> voci;
+        const QString campo = task.Param(4);
+        if (master.RecordCount() > 0) {
+            master.MoveFirst();
+            while (!master.Eof()) {
+                voci.append({TestoValore(master.Value(campo)), master.GetBookmark()});
+                master.MoveNext();
+            }
+            master.MoveFirst();
+        }
+        v.DtRow = righe;
+        v.Selezione.Clear();
+        v.DtColl = master;
+        v.VociCombo = voci;
+        v.ComboVisibile = true;
+        if (!task.Param(5).isEmpty()) {
+            v.CaptionOpzione2 = QStringLiteral("Associa a ---> ") + task.Param(5);
+            v.OpzioneVisibile[OptFisso] = true;
+        } else {
+            v.OpzioneVisibile[OptFisso] = false;
+        }
+        v.TestoCombo = voci.isEmpty() ? QString() : voci.first().Testo;
+        v.OpzioneVisibile[OptAssocia] = true;
+        v.Opzione = OptAssocia;
+        v.NotificaDtColl();
+    } else {
+        return;
+    }
+    v.Titolo = task.Descrizione;
+    v.NotificaDtRow();
+}
+
+bool AttivaCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
+{
+    try {
+        ApriCorrezioneRecord(v, task);
+        return true;
+    } catch (const dbe::DbError& e) {
+        Messaggi::Mostra(MessaggioErrore(
+            QStringLiteral("Impossibile visualizzare i record del controllo."), e));
+        return false;
+    }
+}
+
+void SelezionaTutti(VistaCorrezione& v)
+{
+    if (v.DtRow.isNull() || !v.DtRow.IsOpen())
+        return;
+    try {
+        if (v.DtRow.RecordCount() == 0)
+            return;
+        ClessidraAttivata clessidra;
+        struct BarraNascosta {
+            Avanzamento* b;
+            ~BarraNascosta() { b->Mostra(false); }
+        } nascondi{v.Barra};
+        v.DtRow.MoveLast();
+        v.Barra->ImpostaMassimo(v.DtRow.RecordCount());
+        v.Barra->Mostra(true);
+        v.Barra->ImpostaValore(0);
+        v.DtRow.MoveFirst();
+        while (!v.DtRow.Eof()) {
+            v.Selezione.Add(v.DtRow.GetBookmark());
+            v.Barra->Avanza();
+            v.DtRow.MoveNext();
+        }
+    } catch (const dbe::DbError& e) {
+        v.NotificaSelezione();
+        Messaggi::Mostra(MessaggioErrore(QStringLiteral("Impossibile selezionare i record."), e));
+        return;
+    }
+    v.NotificaSelezione();
+}
+
+void ScegliVoceCombo(VistaCorrezione& v, int i)
+{
+    if (i < 0 || i >= v.VociCombo.size() || v.DtColl.isNull())
+        return;
+    try {
+        v.DtColl.SetBookmark(v.VociCombo.at(i).Segnalibro);
+    } catch (const dbe::DbError& e) {
+        Messaggi::Mostra(MessaggioErrore(QStringLiteral("Impossibile scegliere il record."), e));
+    }
+}
+
+void RieseguiDtRow(VistaCorrezione& v)
+{
+    v.Selezione.Clear();
+    if (!v.DtRow.isNull()) {
+        try {
+            v.DtRow.Requery();
+        } catch (const dbe::DbError& e) {
+            v.NotificaDtRow();
+            Messaggi::Mostra(MessaggioErrore(
+                QStringLiteral("Impossibile aggiornare l'elenco dei record."), e));
+            return;
+        }
+    }
+    v.NotificaDtRow();
+}
+
+}  // namespace corvale

@@ -1,0 +1,18 @@
+#pragma once
+// The structure corrections of one task: the corrections list (one ticked row per coded problem of
+// the selected structure task) and the dispatcher that applies the ticked rows one by one,
+// writing each row's outcome into it and reopening the archive after every row. The maintenance
+// window and corvale-cli repair-structure run this same code.
+namespace corvale {
+
+class Manutenzione;
+
+// Fills LstStruct from the coded problems of the task selected in LstTask (nothing without a
+// selection, an empty list for a task whose counter is "1" or was never set).
+void AttivaCorrezioneStruttura(Manutenzione& m);
+// Applies the ticked rows of LstStruct for task P (its index in ElencoTask).
+void GestisciCorrezioneStruttura(Manutenzione& m, int P);
+// Sets the two hooks of the maintenance logic to the functions above.
+void CollegaCorrezioniStruttura(Manutenzione& m);
+
+}  // namespace corvale

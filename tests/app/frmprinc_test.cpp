@@ -1,0 +1,330 @@
+// The main window, driven as the operator drives it: mouse presses move the focus (and so run the
+// path check) before a button acts; boxes are answered through Messaggi.
+#include "ambiente_prova.h"
+#include "app/finestre.h"
+#include "app/frmprinc.h"
+#include "app/versione.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace corvale;
+
+namespace {
+
+using prova::kObsoleto;
+using prova::kPiuNuovo;
+const QString kCopia = QStringLiteral(
+    "Attenzione !!! Prima di effettuare correzioni sul database e fortemente consigliato di "
+    "effettuare una copia dello stesso.");
+const QString kPrompt = QStringLiteral("Immettere la versione (formato A.XX oppure O per azzerare) ");
+
+// A press and release of the left button in the middle of the widget. A press from the platform
+// first gives the focus to an enabled widget that takes it on a click; sent events do not, so
+// that step is made here.
+void Premi(QWidget* w)
+{
+    if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus))
+        w->setFocus(Qt::MouseFocusReason);
+    const QPointF centro = QRectF(w->rect()).center();
+    QMouseEvent giu(QEvent::MouseButtonPress, centro, w->mapToGlobal(centro), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &giu);
+    QMouseEvent su(QEvent::MouseButtonRelease, centro, w->mapToGlobal(centro), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &su);
+}
+
+class FinestraPrincipale : public prova::AmbienteApp {
+protected:
+    void Apri(FrmPrinc& f)
+    {
+        f.show();
+        f.activateWindow();
+        QApplication::processEvents();
+    }
+    // The two states: closed (versione null) or open with that stamp in the label.
+    void Stato(FrmPrinc& f, const QString& versione = QString())
+    {
+        const bool aperto = !versione.isNull();
+        EXPECT_EQ(f.DbAperto(), aperto);
+        EXPECT_EQ(f.PulsApri->text(), aperto ? "Chiudi DB" : "Apri DB");
+        EXPECT_EQ(f.Puls[0]->isEnabled(), aperto);
+        EXPECT_EQ(f.Puls[1]->isEnabled(), aperto);
+        EXPECT_EQ(f.TxtPath->isEnabled(), !aperto);
+        EXPECT_EQ(f.PulsDir->isEnabled(), !aperto);
+        EXPECT_EQ(f.LDescr[1]->isVisibleTo(&f), aperto);
+        if (aperto)
+            EXPECT_EQ(f.LDescr[1]->text(), "Versione DB Rilevata --->" + versione);
+    }
+    QStringList Mostrati() const { return corvale::Messaggi::Mostrati(); }
+};
+
+}  // namespace
+
+TEST_F(FinestraPrincipale, AspettoAlCaricamento)
+{
+    PathArchivi = "/dati/lumera";
+    FrmPrinc f;
+    Apri(f);
+    EXPECT_EQ(f.windowTitle(), "Lumera Win 2001 - Gestione Archivi");
+    EXPECT_EQ(f.size(), QSize(525, 256));
+    const struct { const char* nome; const char* testo; QRect posizione; } controlli[] = {
+        {"LTit", "Questa utility permette di gestire gli archivi usati da Lumera e correggere "
+                 "eventuali errori di allineamento dei dati recuperando la corretta funzionalità "
+                 "del programma.", {10, 5, 509, 100}},
+        {"LDescr0", "Path Archivi", {5, 120, 77, 21}},
+        {"TxtPath", "/dati/lumera", {83, 117, 315, 22}},
+        {"PulsDir", "Sfoglia", {400, 118, 58, 22}},
+        {"PulsApri", "Apri DB", {459, 118, 58, 22}},
+        {"LDescr1", "Versione Rilevata", {7, 150, 387, 20}},
+        {"Puls0", "Analisi Struttura", {11, 185, 85, 64}},
+        {"Puls1", "Imposta Numero Versione", {96, 185, 85, 64}},
+        {"PulsFine", "Chiudi", {432, 185, 85, 64}},
+        {"DirSel", "", {456, 147, 40, 40}},
+    };
+    for (const auto& c : controlli) {
+        QWidget* w = f.findChild<QWidget*>(c.nome);
+        ASSERT_NE(w, nullptr) << c.nome;
+        EXPECT_EQ(w->geometry(), c.posizione) << c.nome;
+        QString testo = w->property("text").toString();
+        EXPECT_EQ(testo, QString::fromUtf8(c.testo)) << c.nome;
+    }
+    EXPECT_EQ(f.DirSel->property("classe").toString(), "Corvale.DirSelector");
+    f.DirSel->resize(200, 90);
+    EXPECT_EQ(f.DirSel->size(), QSize(40, 40));
+    Stato(f);
+
+    // Focus order, starting in the path box.
+    EXPECT_EQ(QApplication::focusWidget(), f.TxtPath);
+    QStringList ordine;
+    QWidget* w = f.TxtPath;
+    for (int i = 0; i < 50 && ordine.size() < 6; ++i, w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            ordine << w->objectName();
+    EXPECT_EQ(ordine, QStringList({"TxtPath", "PulsDir", "PulsApri", "Puls0", "PulsFine", "Puls1"}));
+    EXPECT_TRUE(Mostrati().isEmpty());
+}
+
+TEST_F(FinestraPrincipale, ControlloDelPercorsoESfoglia)
+{
+    FrmPrinc f;
+    Apri(f);
+    // Leaving an empty path box: a notice.
+    f.PulsDir->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(Mostrati(), QStringList({"PathDb non valido!"}));
+    // A folder without lumera.mdb; a disabled button takes no focus, so nothing happens yet.
+    f.TxtPath->setFocus(Qt::TabFocusReason);
+    f.TxtPath->setText(archivi.path());
+    Premi(f.Puls[0]);
+    EXPECT_EQ(Mostrati().size(), 1);
+    f.PulsFine->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(Mostrati().size(), 2);
+    // A mouse press that ends away from the button: the notice comes once the press is over.
+    f.TxtPath->setFocus(Qt::TabFocusReason);
+    f.PulsDir->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(Mostrati().size(), 2);
+    QMouseEvent su(QEvent::MouseButtonRelease, QPointF(1, 1), f.mapToGlobal(QPointF(1, 1)),
+                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&f, &su);
+    QApplication::processEvents();
+    EXPECT_EQ(Mostrati().size(), 3);
+    EXPECT_TRUE(DirSelector::Titoli().isEmpty());
+    // The text typed counts, not PathArchivi; the file only has to exist, and a doubled
+    // separator resolves.
+    QFile(FileArchivio()).open(QIODevice::WriteOnly);
+    f.TxtPath->setFocus(Qt::TabFocusReason);
+    f.TxtPath->setText(archivi.path() + "/");
+    f.PulsDir->setFocus(Qt::BacktabFocusReason);
+    EXPECT_EQ(Mostrati().size(), 3);
+    // Another window taking the focus is no move inside the program.
+    f.TxtPath->setFocus(Qt::TabFocusReason);
+    f.TxtPath->clear();
+    QFocusEvent fuori(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(f.TxtPath, &fuori);
+    EXPECT_EQ(Mostrati().size(), 3);
+
+    // "Sfoglia" pressed from the (empty) path box: the notice first, then the browser; the
+    // chosen folder fills the path box, a cancel leaves it as it was.
+    sceltaCartella = "/scelta";
+    Premi(f.PulsDir);
+    EXPECT_EQ(Mostrati().size(), 4);
+    EXPECT_EQ(f.TxtPath->text(), "/scelta");
+    sceltaCartella.clear();
+    Premi(f.PulsDir);
+    EXPECT_EQ(f.TxtPath->text(), "/scelta");
+    EXPECT_EQ(DirSelector::Titoli(),
+              QStringList(2, "Scegliere la cartella contenente il DB di Lumera"));
+    QApplication::processEvents();
+    EXPECT_EQ(Mostrati(), QStringList(4, "PathDb non valido!"));
+    EXPECT_TRUE(PathArchivi.isEmpty());
+}
+
+TEST_F(FinestraPrincipale, AperturaFallita)
+{
+    PathArchivi = "/precedente";
+    FrmPrinc f;
+    Apri(f);
+    f.TxtPath->setText(archivi.path());
+    Premi(f.PulsApri);  // the path check runs first, then the open fails
+    ASSERT_EQ(Mostrati().size(), 2);
+    EXPECT_EQ(Mostrati()[0], "PathDb non valido!");
+    EXPECT_TRUE(Mostrati()[1].startsWith("Impossibile aprire il database.\r")) << Mostrati()[1].toStdString();
+    EXPECT_GT(Mostrati()[1].size(), QString("Impossibile aprire il database.\r").size());
+    Stato(f);
+    EXPECT_EQ(PathArchivi, "/precedente");
+    EXPECT_EQ(f.TxtPath->text(), archivi.path());
+    EXPECT_FALSE(ClessidraAttiva());
+}
+
+TEST_F(FinestraPrincipale, ApriChiudiEChiudiProgramma)
+{
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
+    FrmPrinc f;
+    Apri(f);
+    f.TxtPath->setText(archivi.path());
+    Premi(f.PulsApri);
+    EXPECT_TRUE(Mostrati().isEmpty());
+    Stato(f, "A.05 ");
+    EXPECT_EQ(PathArchivi, archivi.path());
+    EXPECT_EQ(DbArchivi.Name(), QFileInfo(FileArchivio()).absoluteFilePath());
+
+    Premi(f.PulsApri);
+    Stato(f);
+    EXPECT_FALSE(DbArchivi.IsOpen());
+    EXPECT_EQ(f.TxtPath->text(), archivi.path());
+
+    // An empty AGENZIA gains a record and shows "0"; "Chiudi" with the database open asks nothing.
+    QFile::remove(FileArchivio());
+    CreaArchivio(FileArchivio(), {});
+    Premi(f.PulsApri);
+    Stato(f, "0");
+    EXPECT_EQ(RecordAgenzia(FileArchivio()), 1);
+    Premi(f.PulsFine);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(Mostrati().isEmpty());
+}
+
+TEST_F(FinestraPrincipale, ArchivioSenzaAgenzia)
+{
+    CreaArchivio(FileArchivio(), {}, false);
+    FrmPrinc f;
+    Apri(f);
+    f.TxtPath->setText(archivi.path());
+    Premi(f.PulsApri);
+    ASSERT_EQ(Mostrati().size(), 1);
+    EXPECT_TRUE(Mostrati()[0].startsWith("Impossibile leggere la versione del database.\r"));
+    Stato(f, QString(""));
+    EXPECT_TRUE(DbArchivi.IsOpen());
+    // The gate: the archive's stamp counts as empty, so the first warning.
+    CreaArchivio(FileMaster(), {QStringLiteral("A.01 ")});
+    VersioneMaster = "A.01 ";
+    corvale::Messaggi::Mostrati().clear();
+    Premi(f.Puls[0]);
+    EXPECT_EQ(Mostrati(), QStringList({kCopia, kPiuNuovo}));
+    EXPECT_EQ(manutenzioniAperte, 1);
+}
+
+TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
+{
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
+    FrmPrinc f;
+    Apri(f);
+    f.TxtPath->setText(archivi.path());
+    Premi(f.PulsApri);
+    const struct { const char* voce; const char* etichetta; const char* messaggio; } casi[] = {
+        {"a.5", "A.5  ", nullptr},
+        {"A.123456", "A.123", nullptr},
+        {"O", "A.123", "Versione non valida."},
+        {"A.", "A.123", "Versione non valida."},
+        {"", "A.123", nullptr},  // cancelled
+        {"A.-1", "A.-1 ", nullptr},
+        {"0", "", nullptr},
+    };
+    for (const auto& c : casi) {
+        corvale::Messaggi::Mostrati().clear();
+        voce = c.voce;
+        Premi(f.Puls[1]);
+        QStringList attesi{kPrompt};
+        if (c.messaggio)
+            attesi << c.messaggio;
+        EXPECT_EQ(Mostrati(), attesi) << c.voce;
+        EXPECT_EQ(f.LDescr[1]->text(), QString("Versione DB Rilevata --->") + c.etichetta) << c.voce;
+        EXPECT_EQ(LeggiVersioneDb(DbArchivi), c.etichetta) << c.voce;
+    }
+    // A VERSDB that refuses the empty text: clearing fails with the engine's description, and
+    // the label and the stamp stay as they were.
+    Premi(f.PulsApri);
+    QFile::remove(FileArchivio());
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")}, true, false);
+    Premi(f.PulsApri);
+    corvale::Messaggi::Mostrati().clear();
+    voce = "0";
+    Premi(f.Puls[1]);
+    ASSERT_EQ(Mostrati().size(), 2);
+    EXPECT_TRUE(Mostrati()[1].startsWith("Impossibile scrivere la versione del database.\r"));
+    EXPECT_GT(Mostrati()[1].size(), 50);
+    Stato(f, "A.05 ");
+    EXPECT_EQ(LeggiVersioneDb(DbArchivi), "A.05 ");
+}
+
+TEST_F(FinestraPrincipale, VarcoDellaVersione)
+{
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
+    FrmPrinc f;
+    Apri(f);
+    f.TxtPath->setText(archivi.path());
+    Premi(f.PulsApri);
+    const auto premi = [&] {
+        corvale::Messaggi::Mostrati().clear();
+        Premi(f.Puls[0]);
+        return Mostrati();
+    };
+    // No master file.
+    QStringList m = premi();
+    ASSERT_EQ(m.size(), 2);
+    EXPECT_EQ(m[0], kCopia);
+    EXPECT_TRUE(m[1].startsWith("Problemi nell'aperture del DB Master.\r"));
+    EXPECT_GT(m[1].size(), QString("Problemi nell'aperture del DB Master.\r").size());
+    EXPECT_EQ(manutenzioniAperte, 0);
+
+    // A master whose stamp could not be read at start-up.
+    CreaArchivio(FileMaster(), {QStringLiteral("A.05 ")});
+    EXPECT_EQ(premi(), QStringList({kCopia, "Impossibile ricavare la versione di riferimento del nel Db Master.\r"}));
+    EXPECT_EQ(manutenzioniAperte, 0);
+
+    // Equal, newer and older master stamps; the window opens every time.
+    const struct { const char* master; QStringList attesi; } casi[] = {
+        {"A.05 ", {kCopia}}, {"A.06 ", {kCopia, kPiuNuovo}}, {"A.05", {kCopia, kObsoleto}},
+        {"A.1", {kCopia, kPiuNuovo}}, {"A.04 ", {kCopia, kObsoleto}}};
+    for (const auto& c : casi) {
+        VersioneMaster = c.master;
+        const auto prima = DbMaster.impl();
+        EXPECT_EQ(premi(), c.attesi) << c.master;
+        EXPECT_TRUE(DbMaster.IsOpen());
+        EXPECT_NE(DbMaster.impl(), prima);  // opened anew at every press
+    }
+    EXPECT_EQ(manutenzioniAperte, 5);
+
+    // The real maintenance window: modal over the main window, which waits for it to close.
+    ImpostaAperturaManutenzione(nullptr);
+    QString titolo;
+    QWidget* padre = nullptr;
+    QTimer::singleShot(0, [&] {
+        QWidget* m = QApplication::activeModalWidget();
+        ASSERT_NE(m, nullptr);
+        titolo = m->windowTitle();
+        padre = m->parentWidget();
+        m->close();
+    });
+    VersioneMaster = "A.05 ";
+    EXPECT_EQ(premi(), QStringList({kCopia}));
+    EXPECT_EQ(titolo, "Manutenzione Archivi");
+    EXPECT_EQ(padre, &f);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}

@@ -1,0 +1,142 @@
+// The settings file LUMERA.INI: the one value [Path] Archivi, read as the Windows profile reader
+// reads it, then cut to 255 characters and trimmed; nothing in any file can make it fail.
+#include "ambiente_prova.h"
+#include "app/avvio.h"
+#include "app/ini.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStringEncoder>
+
+using namespace corvale;
+
+namespace {
+QString Archivi(const QByteArray& ini) { return LeggiValoreIni(ini, u"Path", u"Archivi"); }
+
+void Scrivi(const QString& file, const QByteArray& contenuto)
+{
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(contenuto);
+}
+}  // namespace
+
+TEST(FileIni, SezioneEChiave)
+{
+    EXPECT_EQ(Archivi("[Path]\r\nArchivi=C:\\Lumera\\Dati\r\n"), "C:\\Lumera\\Dati");
+    EXPECT_EQ(Archivi("[ path ]\n  ARCHIVI  =   /srv/dati   \n"), "/srv/dati");
+    EXPECT_EQ(Archivi("[Altro]\nArchivi=no\n[Path]\nAltro=no\nArchivi=si"), "si");
+    EXPECT_EQ(Archivi("[Path]\rArchivi=\"/con spazi/ \"\r"), "/con spazi/ ");  // old Mac line ends, quotes
+    EXPECT_EQ(Archivi("[Path]\nArchivi='/a'\n"), "/a");
+    EXPECT_EQ(Archivi("[Path]\nArchivi=\"/a'\n"), "\"/a'");
+    EXPECT_EQ(Archivi("[Path]\nArchivi=/a=b ; non un commento\n"), "/a=b ; non un commento");
+    // Absent, empty or elsewhere: the empty text.
+    EXPECT_EQ(Archivi(""), "");
+    EXPECT_EQ(Archivi("[Path]\nArchivi=\n"), "");
+    EXPECT_EQ(Archivi("[Path]\nArchivi\n"), "");
+    EXPECT_EQ(Archivi("Archivi=/fuori\n[Path]\n"), "");
+    EXPECT_EQ(Archivi("[Path]\n;Archivi=/commento\n"), "");
+    EXPECT_EQ(Archivi("[Pathx]\nArchivi=/a\n[Altro]\nArchivi=/b\n"), "");
+}
+
+TEST(FileIni, PrimaOccorrenzaVince)
+{
+    EXPECT_EQ(Archivi("[Path]\nArchivi=/primo\nArchivi=/secondo\n"), "/primo");
+    EXPECT_EQ(Archivi("[Path]\nArchivi=/primo\n[Path]\nArchivi=/secondo\n"), "/primo");
+    // Only the first section of that name is looked at.
+    EXPECT_EQ(Archivi("[Path]\nAltro=1\n[Path]\nArchivi=/secondo\n"), "");
+}
+
+TEST(FileIni, Lunghezza)
+{
+    const QString lungo = QString(300, u'x');
+    EXPECT_EQ(Archivi("[Path]\nArchivi=" + lungo.toLatin1()), lungo.left(255));
+    EXPECT_EQ(Archivi("[Path]\nArchivi=" + lungo.left(255).toLatin1()), lungo.left(255));
+    EXPECT_EQ(LeggiValoreIni(QByteArray("[a]\nb=12345"), u"a", u"b", 3), "123");
+}
+
+TEST(FileIni, Codifiche)
+{
+    const QString testo = QStringLiteral("[Path]\r\nArchivi=/dati/caffè\r\n");
+    QStringEncoder le(QStringConverter::Utf16LE), be(QStringConverter::Utf16BE);
+    EXPECT_EQ(Archivi("\xFF\xFE" + QByteArray(le(testo))), "/dati/caffè");
+    EXPECT_EQ(Archivi("\xFE\xFF" + QByteArray(be(testo))), "/dati/caffè");
+    EXPECT_EQ(Archivi("\xEF\xBB\xBF" + testo.toUtf8()), "/dati/caffè");
+    EXPECT_EQ(Archivi(testo.toLatin1()), "/dati/caffè");  // the Western code page
+}
+
+TEST(FileIni, NessunContenutoLoFaFallire)
+{
+    EXPECT_EQ(Archivi(QByteArray("[Path]\nArchivi=/a\0/b\n", 21)), "/a");
+    EXPECT_EQ(Archivi(QByteArray("\xFF\xFE[\0P\0", 6)), "");        // UTF-16, cut short
+    EXPECT_EQ(Archivi(QByteArray("\xFF\xFE[\0P\0a\0t\0h\0]", 13)), "");  // odd length
+    EXPECT_EQ(Archivi("[Path"), "");
+    EXPECT_EQ(Archivi("["), "");
+    EXPECT_EQ(Archivi("="), "");
+    // A line of a megabyte, before and as the value.
+    const QByteArray mega(1 << 20, 'z');
+    EXPECT_EQ(Archivi(mega + "\n[Path]\nArchivi=/a"), "/a");
+    EXPECT_EQ(Archivi("[Path]\nArchivi=" + mega), QString(255, u'z'));
+    EXPECT_EQ(Archivi("[Path]\nArchivi=" + QByteArray(1 << 20, ' ') + "/a"), "/a");
+    // Random bytes, with and without a usable section around them.
+    QRandomGenerator caso(20011);
+    for (int i = 0; i < 300; ++i) {
+        QByteArray b(caso.bounded(2000), '\0');
+        for (char& c : b)
+            c = char(caso.bounded(256));
+        if (i % 3 == 0)
+            b = (i % 2 ? "\xFF\xFE" : "") + b;
+        Archivi(b);
+        EXPECT_EQ(Archivi("[Path]\nArchivi=/a\n" + b), "/a");
+    }
+}
+
+class Avvio : public prova::AmbienteApp {};
+
+TEST_F(Avvio, LeggiPathArchivi)
+{
+    const QString ini = programma.path() + "/LUMERA.INI";
+    // No file: empty folder, empty master stamp, and nothing shown.
+    LeggiPathArchivi();
+    EXPECT_EQ(PathArchivi, "");
+    EXPECT_EQ(VersioneMaster, "");
+
+    Scrivi(ini, "[Path]\r\nArchivi=   /dati/lumera/   \r\n");
+    LeggiPathArchivi();
+    EXPECT_EQ(PathArchivi, "/dati/lumera/");  // used as written: the separator stays
+
+    // 300 characters whose 255th is a space: the first 255, then trimmed.
+    const QByteArray valore = QByteArray(254, 'd') + "  e" + QByteArray(43, 'f');
+    Scrivi(ini, "[Path]\nArchivi=" + valore + "\n");
+    LeggiPathArchivi();
+    EXPECT_EQ(PathArchivi, QString(254, u'd'));
+
+    // The file is never written.
+    EXPECT_EQ(QFile(ini).size(), 15 + valore.size() + 1);
+    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+
+    // A name in other case is found when the exact name is absent.
+    QFile::remove(ini);
+    Scrivi(programma.path() + "/lumera.ini", "[Path]\nArchivi=/minuscolo\n");
+    LeggiPathArchivi();
+    EXPECT_EQ(PathArchivi, "/minuscolo");
+
+    // A folder in place of the file reads as nothing.
+    QFile::remove(programma.path() + "/lumera.ini");
+    ASSERT_TRUE(QDir(programma.path()).mkdir("LUMERA.INI"));
+    LeggiPathArchivi();
+    EXPECT_EQ(PathArchivi, "");
+}
+
+TEST_F(Avvio, CartellaDelProgrammaDaCorvaleHome)
+{
+    ImpostaCartellaProgramma(QString());
+    qputenv("CORVALE_HOME", programma.path().toUtf8());
+    Scrivi(programma.path() + "/LUMERA.INI", "[Path]\nArchivi=/da/home\n");
+    LeggiPathArchivi();
+    qunsetenv("CORVALE_HOME");
+    EXPECT_EQ(PathArchivi, "/da/home");
+    EXPECT_EQ(CartellaProgramma(), QCoreApplication::applicationDirPath());
+}

@@ -1,0 +1,176 @@
+// The data checks on small archives, and the run loop without a window.
+#include "app/ambiente.h"
+#include "app/messaggi.h"
+#include "checks/catalogo.h"
+#include "checks/controllorecup.h"
+#include "maintenance/manutenzione.h"
+#include "support/archivi_prova.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include "support/stampa_qt.h"
+
+using namespace corvale;
+
+namespace {
+
+const QString kFallito = "Impossibile eseguire il controllo... probabile errore di definizione struttura.";
+
+class ControlliDati : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        Messaggi::Azzera();
+        Messaggi::ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
+        DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+    }
+    void TearDown() override
+    {
+        Messaggi::Azzera();
+        prova::AzzeraAmbiente();
+    }
+    // Adds catalogue entry n as a task and runs its check; returns its record.
+    const DatiTask& esegui(int n)
+    {
+        const VoceCatalogo& v = VociCatalogo().at(n - 1);
+        m.AggiungiTask(v.Descrizione, v.Tipo, v.P);
+        const int li = m.LstTask.Conta() - 1;
+        m.Task(li).Correggibile = "?";
+        m.ControlloItem(li);
+        return m.Task(li);
+    }
+    void sql(const QStringList& s) { prova::Esegui(DbArchivi, s); }
+
+    QTemporaryDir dir;
+    Manutenzione m;
+};
+
+}  // namespace
+
+TEST_F(ControlliDati, EmptyRecordCheckPassesCountsAndFails)
+{
+    const DatiTask& vuoto = esegui(1);
+    EXPECT_EQ(vuoto.Stato, "VER_OK");
+    EXPECT_EQ(vuoto.Dettaglio, "Controllo superato con successo");
+    EXPECT_EQ(vuoto.Correggibile, "");
+    EXPECT_FALSE(m.LstTask.Riga(0).Spuntata);
+
+    sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Bianchi')",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C3', NULL)",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C4', '   ')"});
+    const DatiTask& tre = esegui(1);
+    EXPECT_EQ(tre.Stato, "VER_PRB");
+    EXPECT_EQ(tre.Dettaglio, "Rilevati 3 record nulli o scollegati");
+    EXPECT_EQ(tre.Correggibile, "");
+    EXPECT_EQ(m.LstTask.Riga(1).TestoStato, "Rilevati Problemi");
+    EXPECT_TRUE(m.LstTask.Riga(1).Spuntata);
+
+    // A missing table is a failed check, reported only in the task.
+    sql({"DROP TABLE AGENDA"});
+    const DatiTask& agenda = esegui(25);
+    EXPECT_EQ(agenda.Stato, "VER_PRB");
+    EXPECT_EQ(agenda.Correggibile, "N");
+    EXPECT_EQ(agenda.Dettaglio, kFallito);
+    EXPECT_EQ(m.LstTask.Riga(2).Icona, "PROBLEMI");
+    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+}
+
+TEST_F(ControlliDati, OrphanCheckIgnoresNullAndCaseOfTheKeys)
+{
+    EXPECT_EQ(CreaSqlNotIn("VENDITE", "FORNIT", "DITTA", "COD"),
+              "SELECT * FROM VENDITE WHERE DITTA NOT IN (SELECT DISTINCT COD FROM FORNIT)");
+    EXPECT_EQ(CreaSqlNotIn("FATTURE", "AGENTI", "CODAGE", "CODAGE"),
+              "SELECT * FROM FATTURE WHERE CODAGE NOT IN (SELECT DISTINCT CODAGE FROM AGENTI)");
+
+    sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
+         "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C1')",
+         "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('2', NULL)",
+         "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('3', 'c1')"});
+    EXPECT_EQ(esegui(7).Stato, "VER_OK");
+
+    sql({"INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('4', 'GONE')",
+         "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('5', 'GONE')"});
+    const DatiTask& due = esegui(7);
+    EXPECT_EQ(due.Stato, "VER_PRB");
+    EXPECT_EQ(due.Dettaglio, "Rilevati 2 record nulli o scollegati");
+    EXPECT_EQ(due.Correggibile, "");
+
+    // Without the master table the query cannot run.
+    sql({"DROP TABLE MODPAGAM", "INSERT INTO CLIDITT (CODCLI, CODDIT, PAGAM) VALUES ('C1', 'F1', 'P1')"});
+    const DatiTask& pagam = esegui(24);
+    EXPECT_EQ(pagam.Stato, "VER_PRB");
+    EXPECT_EQ(pagam.Correggibile, "N");
+    EXPECT_EQ(pagam.Dettaglio, kFallito);
+}
+
+TEST_F(ControlliDati, JoinedChecksLookUpTheirKeyFieldsOnlyWhenTheyFindRecords)
+{
+    sql({"INSERT INTO RISOLTI (IDRIS) VALUES (1)", "INSERT INTO RISOLTI (IDRIS) VALUES (2)",
+         "INSERT INTO PAGAM_RISOLTI (IDRIS) VALUES (1)"});
+    const DatiTask& distinte = esegui(29);
+    EXPECT_EQ(distinte.Stato, "VER_PRB");
+    EXPECT_EQ(distinte.Dettaglio, "Rilevati 1 record nulli o scollegati");
+
+    // An order without detail lines, and a detail line without its order: the qualified names
+    // (VENDITE.CODCLI, DETT_ORD.LIB3) and the bare ones (TIPODEP, RIGA) must all be found.
+    sql({"INSERT INTO VENDITE (NUMORD, CODCLI, DITTA, DATA, TIPODEP) VALUES ('7', 'C1', 'F1', #03/15/2024#, 'A')",
+         "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA, DATA, TIPODEP) VALUES ('8', 'C1', 'VARIE', #03/15/2024#, 'A')",
+         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C2', '9', #03/16/2024#, 'F1', 'A', 1)"});
+    EXPECT_EQ(esegui(18).Dettaglio, "Rilevati 1 record nulli o scollegati");
+    EXPECT_EQ(esegui(20).Dettaglio, "Rilevati 1 record nulli o scollegati");
+
+    // A key field the result lacks fails the check, but only when the query finds records.
+    const VoceCatalogo& v = VociCatalogo().at(28);
+    QStringList p = v.P;
+    p[3] = ".NONESISTE";
+    m.AggiungiTask(v.Descrizione, v.Tipo, p);
+    const int li = m.LstTask.Conta() - 1;
+    m.ControlloItem(li);
+    EXPECT_EQ(m.Task(li).Stato, "VER_PRB");
+    EXPECT_EQ(m.Task(li).Correggibile, "N");
+    EXPECT_EQ(m.Task(li).Dettaglio, kFallito);
+    sql({"INSERT INTO PAGAM_RISOLTI (IDRIS) VALUES (2)"});
+    m.ControlloItem(li);
+    EXPECT_EQ(m.Task(li).Stato, "VER_OK");
+    EXPECT_FALSE(m.LstTask.Riga(li).Spuntata);
+}
+
+TEST_F(ControlliDati, RunLoopTrimsTheListAndSkipsUntickedRows)
+{
+    const VoceCatalogo& clienti = VociCatalogo().at(0);
+    m.AggiungiTask(clienti.Descrizione, "EN", clienti.P);
+    m.AggiungiTask("tipo sconosciuto", "XX", {});
+    m.AggiungiTask(clienti.Descrizione, "EN", clienti.P);
+    m.LstTask.ImpostaSpunta(2, false);
+    int cessioni = 0;
+    QStringList avanzamento;
+    m.Cedi = [&] {
+        ++cessioni;
+        avanzamento << m.LblStat();
+    };
+    m.AvviaControllo();
+    EXPECT_EQ(cessioni, 3);
+    EXPECT_EQ(avanzamento[1], QString("Analisi dati in corso ...") + QChar(13) + "[tipo sconosciuto]");
+    // The passed task and the unticked one are gone; the unknown type stays in "CTRL".
+    ASSERT_EQ(m.LstTask.Conta(), 1);
+    EXPECT_EQ(m.LstTask.Riga(0).Chiave, "0002K");
+    EXPECT_EQ(m.ElencoTask[2].Stato, "CTRL");
+    EXPECT_EQ(m.LstTask.Selezionata(), 0);
+    EXPECT_TRUE(m.ElencoTask[3].Stato.isEmpty());
+
+    m.LstTask.ImpostaSpunta(0, false);
+    m.AvviaControllo();
+    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Nessuna azione selezionata."}));
+    EXPECT_EQ(m.LstTask.Conta(), 1);
+
+    // Every ticked task passes: the list empties and the detail says so.
+    Manutenzione tutti;
+    tutti.AggiungiTask(clienti.Descrizione, "EN", clienti.P);
+    tutti.AggiungiTask("Distinte", "ENP", VociCatalogo().at(28).P);
+    tutti.AvviaControllo();
+    EXPECT_EQ(tutti.LstTask.Conta(), 0);
+    EXPECT_EQ(tutti.TxtDett(), "Nessun problema riscontrato");
+    EXPECT_FALSE(tutti.Interrompi);
+}

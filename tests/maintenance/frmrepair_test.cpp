@@ -1,0 +1,361 @@
+// The maintenance window itself on the offscreen platform: layout, the four modes and buttons,
+// interruption by "Chiudi" during a run, the popup menu and the detail shown on a click.
+#include "app/ambiente.h"
+#include "app/messaggi.h"
+#include "maintenance/frmrepair.h"
+#include "support/archivi_prova.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include "support/stampa_qt.h"
+
+using namespace corvale;
+
+namespace {
+
+class FinestraManutenzione : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        Messaggi::Azzera();
+        Messaggi::ImpostaRisponditore([this](const QString&, Pulsanti p) {
+            return p == Pulsanti::SiNo ? risposta : Risposta::Ok;
+        });
+        DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+        // An empty customer name and an order whose customer does not exist (its other references
+        // are empty, which the orphan checks leave alone while their master tables have records).
+        prova::Esegui(DbArchivi, {"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
+                                  "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta')",
+                                  "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
+                                  "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
+                                  "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C9')"});
+        DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
+        prova::Esegui(DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC TEXT(50))",
+                                 "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
+    }
+    void TearDown() override
+    {
+        Messaggi::Azzera();
+        prova::AzzeraAmbiente();
+    }
+
+    static QStringList chiavi(const FrmRepair& f)
+    {
+        QStringList k;
+        const ModelloLista& l = const_cast<FrmRepair&>(f).Controllore().LstTask;
+        for (int i = 0; i < l.Conta(); ++i)
+            k << l.Riga(i).Chiave;
+        return k;
+    }
+    static bool visibile(const FrmRepair& f, QWidget* w) { return w->isVisibleTo(const_cast<FrmRepair*>(&f)); }
+    static void clic(QWidget* w, const QPoint& p, Qt::MouseButton b)
+    {
+        const QPointF lp(p);
+        const QPointF gp(w->mapToGlobal(p));
+        QMouseEvent premi(QEvent::MouseButtonPress, lp, gp, b, b, Qt::NoModifier);
+        QApplication::sendEvent(w, &premi);
+        QMouseEvent rilascia(QEvent::MouseButtonRelease, lp, gp, b, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &rilascia);
+    }
+
+    QTemporaryDir dir;
+    Risposta risposta = Risposta::Si;
+};
+
+}  // namespace
+
+TEST_F(FinestraManutenzione, LoadsTheCatalogueInSelectionMode)
+{
+    FrmRepair f;
+    EXPECT_EQ(f.windowTitle(), "Manutenzione Archivi");
+    EXPECT_EQ(f.size(), QSize(485, 441));
+    EXPECT_EQ(f.LstTask()->geometry(), QRect(4, 4, 473, 329));
+    EXPECT_EQ(f.Puls(3)->geometry(), QRect(372, 408, 105, 30));
+    EXPECT_EQ(f.LstTask()->headerItem()->text(0), "Azione");
+    EXPECT_EQ(f.LstTask()->headerItem()->text(1), "Stato");
+    EXPECT_EQ(f.LstTask()->columnWidth(0), 300);
+    EXPECT_EQ(f.LstStruct()->headerItem()->text(1), "Stato");
+    EXPECT_EQ(f.LstStruct()->columnWidth(0), 267);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(f.Puls(i), f.findChild<QPushButton*>(QStringLiteral("Puls%1").arg(i)));
+
+    EXPECT_EQ(f.Modo(), 0);
+    EXPECT_EQ(f.Puls(0)->text(), "Avvia Controllo");
+    EXPECT_TRUE(f.Puls(0)->isEnabled());
+    EXPECT_FALSE(visibile(f, f.Puls(1)));
+    EXPECT_FALSE(visibile(f, f.Puls(2)));
+    EXPECT_EQ(f.Puls(3)->text(), "Chiudi");
+    EXPECT_TRUE(visibile(f, f.FrmLog()));
+    EXPECT_FALSE(visibile(f, f.TxtDett()));
+    EXPECT_FALSE(visibile(f, f.FrmCorr()));
+    EXPECT_FALSE(visibile(f, f.FrmStruct()));
+    EXPECT_EQ(f.LblStat()->text(), "Spuntare i controlli da effettuare");
+
+    // Two structure checks, then the 29 data checks, every row ticked and waiting.
+    QTreeWidget* l = f.LstTask();
+    ASSERT_EQ(l->topLevelItemCount(), 31);
+    EXPECT_EQ(l->topLevelItem(0)->text(0), "Controllo Struttura Tabella <<CLIENTI>>");
+    EXPECT_EQ(l->topLevelItem(2)->text(0), "Controllo Schede Vuote Clienti");
+    for (int i = 0; i < 31; ++i) {
+        EXPECT_EQ(l->topLevelItem(i)->checkState(0), Qt::Checked);
+        EXPECT_EQ(l->topLevelItem(i)->text(1), "Da Eseguire");
+        EXPECT_FALSE(l->topLevelItem(i)->icon(0).isNull());
+    }
+}
+
+TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
+{
+    FrmRepair f;
+    int scaricata = 0;
+    QObject::connect(&f, &FrmRepair::scaricata, [&] { ++scaricata; });
+    Manutenzione& m = f.Controllore();
+    QList<int> aperte, corrette;
+    m.Correzioni.AttivaCorrezioneRecord = [&](int i) { aperte << i; };
+    m.Correzioni.GestisciCorrezioneEN = [&](int i) {
+        corrette << i;
+        DbArchivi.Execute("DELETE FROM CLIENTI WHERE CODICE='C1'");
+    };
+
+    // "Controlla" and "Correggi" without a selected row, in selection mode: nothing.
+    f.Puls(1)->click();
+    f.Puls_Click(2);
+    EXPECT_EQ(f.Modo(), 0);
+    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+
+    f.Puls(0)->click();
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+    EXPECT_EQ(chiavi(f), QStringList({"0003K", "0009K"}));
+    EXPECT_EQ(f.LstTask()->currentItem(), f.LstTask()->topLevelItem(0));
+    EXPECT_EQ(f.Puls(0)->text(), "Ripristina");
+    EXPECT_EQ(f.Puls(2)->text(), "Dettagli");
+    EXPECT_TRUE(visibile(f, f.Puls(1)));
+    EXPECT_TRUE(visibile(f, f.Puls(2)));
+    EXPECT_TRUE(visibile(f, f.TxtDett()));
+    EXPECT_FALSE(visibile(f, f.FrmLog()));
+    EXPECT_EQ(f.LstTask()->topLevelItem(0)->text(1), "Rilevati Problemi");
+    EXPECT_EQ(m.ElencoTask[3].Dettaglio, "Rilevati 1 record nulli o scollegati");
+
+    // "Dettagli" on a data task with problems opens the record view.
+    f.Puls(2)->click();
+    EXPECT_EQ(aperte, QList<int>({3}));
+    EXPECT_EQ(f.Modo(), 3);
+    EXPECT_EQ(f.Puls(0)->text(), "Visualizza Lista");
+    EXPECT_EQ(f.Puls(2)->text(), "Esegui");
+    EXPECT_TRUE(visibile(f, f.FrmCorr()));
+
+    // "Esegui" with no record selected in the grid refuses; with one, corrects and re-checks.
+    f.Puls(2)->click();
+    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Nessun record selezionato."}));
+    EXPECT_TRUE(corrette.isEmpty());
+    m.Correzioni.RecordSelezionati = [] { return 1; };
+    f.Puls(2)->click();
+    EXPECT_EQ(corrette, QList<int>({3}));
+    EXPECT_EQ(f.Modo(), 3);
+    EXPECT_EQ(m.ElencoTask[3].Stato, "VER_OK");
+    EXPECT_EQ(f.LstTask()->topLevelItem(0)->text(1), "Verificato (OK)");
+    EXPECT_EQ(f.LstTask()->topLevelItem(0)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(f.TxtDett()->toPlainText(), "Controllo superato con successo");
+    EXPECT_EQ(chiavi(f).size(), 2);
+
+    // Back to the list; "Dettagli" on the task that now passes does nothing.
+    f.Puls(0)->click();
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_FALSE(visibile(f, f.FrmCorr()));
+    f.Puls(2)->click();
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(aperte.size(), 1);
+
+    // "Ripristina" reloads the whole catalogue, ticked and waiting.
+    f.Puls(0)->click();
+    EXPECT_EQ(f.Modo(), 0);
+    ASSERT_EQ(f.LstTask()->topLevelItemCount(), 31);
+    EXPECT_EQ(f.LstTask()->topLevelItem(2)->text(1), "Da Eseguire");
+    EXPECT_EQ(f.LstTask()->topLevelItem(2)->checkState(0), Qt::Checked);
+    EXPECT_EQ(scaricata, 0);
+
+    f.Puls(3)->click();
+    EXPECT_EQ(scaricata, 1);
+    EXPECT_EQ(f.result(), QDialog::Rejected);
+}
+
+TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNothing)
+{
+    DbArchivi.Execute("DROP TABLE AGENDA");
+    FrmRepair f;
+    QList<int> aperte;
+    f.Controllore().Correzioni.AttivaCorrezioneRecord = [&](int i) { aperte << i; };
+
+    // Nothing ticked: the notice, then results mode with the list as it was.
+    for (int i = 0; i < f.LstTask()->topLevelItemCount(); ++i)
+        f.LstTask()->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+    f.Puls(0)->click();
+    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Nessuna azione selezionata."}));
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.LstTask()->topLevelItemCount(), 31);
+    EXPECT_EQ(f.LstTask()->topLevelItem(5)->text(1), "Da Eseguire");
+
+    // The agenda check (data check 25, key 0027K) alone: its query fails.
+    f.Puls(0)->click();  // Ripristina
+    const int agenda = f.Controllore().LstTask.Trova("0027K");
+    f.Controllore().LstTask.Seleziona(agenda);
+    f.Controllore().SelezionaSoloQuesto();
+    Messaggi::Mostrati().clear();
+    f.Puls(0)->click();
+    ASSERT_EQ(chiavi(f), QStringList({"0027K"}));
+    const DatiTask& t = f.Controllore().ElencoTask[27];
+    EXPECT_EQ(t.Stato, "VER_PRB");
+    EXPECT_EQ(t.Correggibile, "N");
+    EXPECT_EQ(t.Dettaglio, "Impossibile eseguire il controllo... probabile errore di definizione struttura.");
+    f.Puls(2)->click();
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_TRUE(aperte.isEmpty());
+
+    // "Controlla" re-runs the selected task and shows its detail.
+    f.TxtDett()->clear();
+    f.Puls(1)->click();
+    EXPECT_EQ(f.TxtDett()->toPlainText(), t.Dettaglio);
+}
+
+TEST_F(FinestraManutenzione, DettagliOnAStructureTaskShowsItsCorrections)
+{
+    DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    FrmRepair f;
+    f.Puls(0)->click();
+    ASSERT_EQ(chiavi(f).first(), "0001K");
+    EXPECT_EQ(f.Controllore().ElencoTask[1].P[2], "NO-FLD>NOTE");
+    f.Puls(2)->click();
+    EXPECT_EQ(f.Modo(), 3);
+    EXPECT_TRUE(visibile(f, f.FrmStruct()));
+    EXPECT_FALSE(visibile(f, f.FrmCorr()));
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 1);
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->text(0), "Aggiunta Campo NOTE");
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->text(1), "Da Eseguire");
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->checkState(0), Qt::Checked);
+    f.Puls(0)->click();
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_TRUE(visibile(f, f.LstTask()));
+}
+
+TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
+{
+    FrmRepair f;
+    int scaricata = 0;
+    QObject::connect(&f, &FrmRepair::scaricata, [&] { ++scaricata; });
+    int cessioni = 0;
+    f.Controllore().Cedi = [&] {
+        // The operator presses "Chiudi" while the third task is about to run.
+        if (++cessioni == 3)
+            f.Puls(3)->click();
+        QCoreApplication::processEvents();
+    };
+    risposta = Risposta::Si;
+    f.Puls(0)->click();
+    EXPECT_EQ(cessioni, 3);
+    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Interrompere l'analisi ?"}));
+    EXPECT_EQ(scaricata, 0);
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_FALSE(f.Controllore().Interrompi);
+    // The two structure checks passed and are gone; the empty customer stays; the rest never ran.
+    const QStringList k = chiavi(f);
+    ASSERT_EQ(k.size(), 29);
+    EXPECT_EQ(k.first(), "0003K");
+    EXPECT_EQ(k[1], "0004K");
+    EXPECT_EQ(k.last(), "0031K");
+    EXPECT_EQ(f.LstTask()->topLevelItem(1)->text(1), "Da Eseguire");
+    EXPECT_EQ(f.LstTask()->topLevelItem(1)->checkState(0), Qt::Checked);
+
+    f.Puls(3)->click();
+    EXPECT_EQ(scaricata, 1);
+}
+
+TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredNoGoesOn)
+{
+    FrmRepair f;
+    int cessioni = 0;
+    f.Controllore().Cedi = [&] {
+        if (++cessioni == 3)
+            f.Puls(3)->click();
+        QCoreApplication::processEvents();
+    };
+    risposta = Risposta::No;
+    f.Puls(0)->click();
+    EXPECT_EQ(cessioni, 31);
+    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Interrompere l'analisi ?"}));
+    EXPECT_EQ(chiavi(f), QStringList({"0003K", "0009K"}));
+    EXPECT_FALSE(f.Controllore().Interrompi);
+}
+
+TEST_F(FinestraManutenzione, ProgressTextAndClosingTheWindowDuringARun)
+{
+    FrmRepair f;
+    f.show();
+    QStringList avanzamento;
+    int cessioni = 0;
+    f.Controllore().Cedi = [&] {
+        avanzamento << f.LblStat()->text();
+        if (++cessioni == 1)
+            f.close();  // the system's close box during the run is an interruption request
+    };
+    risposta = Risposta::Si;
+    f.Puls(0)->click();
+    ASSERT_EQ(avanzamento.size(), 1);
+    EXPECT_EQ(avanzamento[0], "Analisi dati in corso ...\n[Controllo Struttura Tabella <<CLIENTI>>]");
+    EXPECT_EQ(f.Controllore().LblStat(),
+              QString("Analisi dati in corso ...") + QChar(13) + "[Controllo Struttura Tabella <<LINEE>>]");
+    EXPECT_EQ(f.Modo(), 2);
+}
+
+TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
+{
+    FrmRepair f;
+    f.show();
+    QTreeWidget* l = f.LstTask();
+    f.Controllore().ElencoTask[4].Dettaglio = "dettaglio quattro";
+    const QList<QAction*> voci = f.MnLst()->actions();
+    ASSERT_EQ(voci.size(), 3);
+
+    // Without a selected row only "Seleziona Tutti" would act.
+    l->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    voci[1]->trigger();
+    voci[2]->trigger();
+    EXPECT_EQ(l->topLevelItem(0)->checkState(0), Qt::Checked);
+    EXPECT_EQ(l->topLevelItem(1)->checkState(0), Qt::Unchecked);
+
+    clic(l->viewport(), l->visualItemRect(l->topLevelItem(3)).center(), Qt::LeftButton);
+    EXPECT_EQ(l->currentItem(), l->topLevelItem(3));
+    EXPECT_EQ(f.TxtDett()->toPlainText(), "dettaglio quattro");
+
+    clic(l->viewport(), QPoint(20, 20), Qt::RightButton);
+    EXPECT_TRUE(f.MnLst()->isVisible());
+    EXPECT_EQ(voci[0]->text(), "Seleziona Tutti");
+    EXPECT_EQ(voci[1]->text(), "Seleziona solo questo");
+    EXPECT_EQ(voci[2]->text(), "Inverti selezione fino in fondo");
+    f.MnLst()->hide();
+
+    // Inverting from the fourth row leaves the three above as they were.
+    l->topLevelItem(4)->setCheckState(0, Qt::Unchecked);
+    voci[2]->trigger();
+    EXPECT_EQ(l->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(l->topLevelItem(3)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(l->topLevelItem(4)->checkState(0), Qt::Checked);
+    EXPECT_EQ(l->topLevelItem(30)->checkState(0), Qt::Unchecked);
+    EXPECT_TRUE(f.Controllore().LstTask.Riga(4).Spuntata);
+
+    voci[1]->trigger();
+    for (int i = 0; i < l->topLevelItemCount(); ++i)
+        EXPECT_EQ(l->topLevelItem(i)->checkState(0), i == 3 ? Qt::Checked : Qt::Unchecked) << i;
+    voci[0]->trigger();
+    for (int i = 0; i < l->topLevelItemCount(); ++i)
+        EXPECT_EQ(l->topLevelItem(i)->checkState(0), Qt::Checked) << i;
+    f.Puls(3)->click();
+}

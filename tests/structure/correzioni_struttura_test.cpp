@@ -1,0 +1,114 @@
+#include "archivi_prova.h"
+#include "maintenance/manutenzione.h"
+#include "structure/correzioni_struttura.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvale;
+
+namespace {
+
+// The row of the structure task of a table in the loaded catalogue.
+int rigaStruttura(const Manutenzione& m, const QString& tabella)
+{
+    for (int li = 0; li < m.LstTask.Conta(); ++li)
+        if (m.LstTask.Riga(li).Testo == QStringLiteral("Controllo Struttura Tabella <<%1>>").arg(tabella))
+            return li;
+    return -1;
+}
+
+}  // namespace
+
+TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOnlyTickedRows)
+{
+    prova::Coppia c;
+    c.master({QStringLiteral("CREATE TABLE T (A TEXT(3), B TEXT(20), C LONG)"),
+              QStringLiteral("CREATE INDEX IdxB ON T (B)")});
+    c.archivio({QStringLiteral("CREATE TABLE T (A TEXT(10))"),
+                QStringLiteral("INSERT INTO T (A) VALUES ('ABCDEFG')")});
+    c.apri();
+
+    Manutenzione m;
+    CollegaCorrezioniStruttura(m);
+    m.CreaLista();
+    m.CaricaTask();
+    const int li = rigaStruttura(m, QStringLiteral("T"));
+    ASSERT_GE(li, 0);
+    m.ControlloItem(li);
+    ASSERT_EQ(m.Task(li).Stato, kStatoPrb);
+    m.LstTask.Seleziona(li);
+
+    m.Correzioni.AttivaCorrezioneStruttura();
+    // Twice in a row gives the same rows, not a doubled list.
+    AttivaCorrezioneStruttura(m);
+    ASSERT_EQ(m.LstStruct.Conta(), 4);
+    const QStringList testi = {QStringLiteral("Correzione Lunghezza Campo A a 3"), QStringLiteral("Aggiunta Campo B"),
+                               QStringLiteral("Aggiunta Campo C"), QStringLiteral("Aggiunta Indice IdxB")};
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_EQ(m.LstStruct.Riga(r).Testo, testi[r]);
+        EXPECT_EQ(m.LstStruct.Riga(r).TestoStato, QStringLiteral("Da Eseguire"));
+        EXPECT_EQ(m.LstStruct.Riga(r).Icona, QStringLiteral("DA_ESEGUIRE"));
+        EXPECT_TRUE(m.LstStruct.Riga(r).Spuntata);
+    }
+    EXPECT_EQ(m.LstStruct.Riga(1).Tag, QStringLiteral("NO-FLD>B"));
+
+    m.LstStruct.ImpostaSpunta(2, false);
+    const auto primaImpl = DbArchivi.impl();
+    m.Correzioni.GestisciCorrezioneStruttura(Manutenzione::Id(m.LstTask.Riga(li).Chiave));
+
+    // The value that does not fit three characters refuses the length change.
+    EXPECT_EQ(m.LstStruct.Riga(0).TestoStato, QStringLiteral("Non e' stato possibile correggere"));
+    EXPECT_EQ(m.LstStruct.Riga(0).Icona, QStringLiteral("PROBLEMI"));
+    EXPECT_EQ(m.LstStruct.Riga(1).TestoStato, QStringLiteral("OK"));
+    EXPECT_EQ(m.LstStruct.Riga(1).Icona, QStringLiteral("VERIFICATO_OK"));
+    EXPECT_EQ(m.LstStruct.Riga(2).TestoStato, QStringLiteral("Da Eseguire"));
+    EXPECT_FALSE(m.LstStruct.Riga(2).Spuntata);
+    EXPECT_EQ(m.LstStruct.Riga(3).TestoStato, QStringLiteral("OK"));
+    // The shared handle is a new one on the same file.
+    EXPECT_NE(DbArchivi.impl(), primaImpl);
+    EXPECT_EQ(DbArchivi.Name(), c.percorsoArchivio());
+    EXPECT_EQ(DbArchivi.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE A='ABCDEFG'")).RecordCount(), 1);
+
+    // Checked again, the task keeps only what was not corrected.
+    m.ControlloItem(li);
+    AttivaCorrezioneStruttura(m);
+    ASSERT_EQ(m.LstStruct.Conta(), 2);
+    EXPECT_EQ(m.LstStruct.Riga(0).Tag, QStringLiteral("LEN>A#3"));
+    EXPECT_EQ(m.LstStruct.Riga(1).Tag, QStringLiteral("NO-FLD>C"));
+}
+
+TEST(CorrezioniStrutturaTest, AMissingTableComesFirstThenItsPropertiesOnTheNextRound)
+{
+    prova::Coppia c;
+    c.master({QStringLiteral("CREATE TABLE MODPAGAM (COD TEXT(4), DES TEXT(40))")});
+    {
+        dbe::Database mdb = dbe::OpenDatabase(c.percorsoMaster());
+        dbe::TableDef t = mdb.TableDefs().Item(QStringLiteral("MODPAGAM"));
+        t.Properties().Append(t.CreateProperty(QStringLiteral("Description"), dbe::dbText, QStringLiteral("Pagamenti")));
+        mdb.Close();
+    }
+    c.apri();
+    Manutenzione m;
+    CollegaCorrezioniStruttura(m);
+    m.CreaLista();
+    m.CaricaTask();
+    const int li = rigaStruttura(m, QStringLiteral("MODPAGAM"));
+    const int P = Manutenzione::Id(m.LstTask.Riga(li).Chiave);
+    m.LstTask.Seleziona(li);
+    m.ControlloItem(li);
+    AttivaCorrezioneStruttura(m);
+    ASSERT_EQ(m.LstStruct.Conta(), 1);
+    EXPECT_EQ(m.LstStruct.Riga(0).Testo, QStringLiteral("Aggiunta tabella MODPAGAM"));
+    GestisciCorrezioneStruttura(m, P);
+    EXPECT_EQ(m.LstStruct.Riga(0).TestoStato, QStringLiteral("OK"));
+
+    m.ControlloItem(li);
+    AttivaCorrezioneStruttura(m);
+    ASSERT_EQ(m.LstStruct.Conta(), 1);
+    EXPECT_EQ(m.LstStruct.Riga(0).Tag, QStringLiteral("NO-PROP>Description"));
+    GestisciCorrezioneStruttura(m, P);
+    m.ControlloItem(li);
+    EXPECT_EQ(m.Task(li).Stato, kStatoOk);
+    AttivaCorrezioneStruttura(m);
+    EXPECT_EQ(m.LstStruct.Conta(), 0);
+}

@@ -1,0 +1,217 @@
+#include "archivi_prova.h"
+#include "structure/correzioni_additive.h"
+#include "structure/modifica_campo.h"
+#include "structure/modifica_lunghezza.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvale;
+
+namespace {
+
+QStringList nomiCampi(const QString& tabella)
+{
+    DbArchivi.TableDefs().Refresh();
+    QStringList l;
+    const dbe::FieldCollection f = DbArchivi.TableDefs().Item(tabella).Fields();
+    for (int i = 0; i < f.Count(); ++i)
+        l << f.Item(i).Name();
+    return l;
+}
+
+QStringList campiIndice(const QString& tabella, const QString& indice)
+{
+    QStringList l;
+    const dbe::FieldCollection f = DbArchivi.TableDefs().Item(tabella).Indexes().Item(indice).Fields();
+    for (int i = 0; i < f.Count(); ++i)
+        l << f.Item(i).Name();
+    return l;
+}
+
+QVariant valore(const QString& sql, const QString& campo)
+{
+    dbe::Recordset rs = DbArchivi.OpenRecordset(sql);
+    const QVariant v = rs.Value(campo);
+    rs.Close();
+    return v;
+}
+
+const QStringList kClienti = {
+    QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10) NOT NULL, RAGSOC TEXT(30), CITTA TEXT(20), NOTE MEMO)"),
+    QStringLiteral("CREATE UNIQUE INDEX PrimaryKey ON CLIENTI (CODICE, RAGSOC) WITH PRIMARY"),
+    QStringLiteral("CREATE UNIQUE INDEX IdxRagCitta ON CLIENTI (CITTA, RAGSOC)"),
+    QStringLiteral("CREATE INDEX IdxCitta ON CLIENTI (CITTA)"),
+};
+const QStringList kDatiClienti = {
+    QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA, NOTE) VALUES ('C1', 'Rossi Mario', 'Roma', 'n1')"),
+    QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA, NOTE) VALUES ('C2', 'Bianchi Spa', 'Milano', NULL)"),
+    QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA) VALUES ('C3', 'Verdi & Figli Srl', 'Roma')"),
+};
+
+}  // namespace
+
+TEST(CorrezioniAdditiveTest, ATableComesWithFieldsAndIndexesButNotItsProperties)
+{
+    prova::Coppia c;
+    c.master({QStringLiteral("CREATE TABLE MODPAGAM (COD TEXT(4), DES TEXT(40), GG SHORT, NOTE MEMO)"),
+              QStringLiteral("CREATE UNIQUE INDEX PrimaryKey ON MODPAGAM (COD) WITH PRIMARY"),
+              QStringLiteral("CREATE INDEX IdxDes ON MODPAGAM (DES, GG)")});
+    {
+        dbe::Database m = dbe::OpenDatabase(c.percorsoMaster());
+        dbe::TableDef t = m.TableDefs().Item(QStringLiteral("MODPAGAM"));
+        t.Properties().Append(t.CreateProperty(QStringLiteral("Description"), dbe::dbText, QStringLiteral("Pagamenti")));
+        m.Close();
+    }
+    c.apri();
+    ASSERT_TRUE(AggiungiTabella(QStringLiteral("MODPAGAM")));
+    EXPECT_EQ(nomiCampi(QStringLiteral("MODPAGAM")),
+              (QStringList{QStringLiteral("COD"), QStringLiteral("DES"), QStringLiteral("GG"), QStringLiteral("NOTE")}));
+    const dbe::TableDef t = DbArchivi.TableDefs().Item(QStringLiteral("MODPAGAM"));
+    EXPECT_EQ(t.Fields().Item(QStringLiteral("DES")).Size(), 40);
+    EXPECT_TRUE(t.Indexes().Item(QStringLiteral("PrimaryKey")).Primary());
+    EXPECT_EQ(campiIndice(QStringLiteral("MODPAGAM"), QStringLiteral("IdxDes")),
+              (QStringList{QStringLiteral("DES"), QStringLiteral("GG")}));
+    EXPECT_FALSE(t.Properties().Contains(QStringLiteral("Description")));
+
+    // Once there, a second copy is refused and changes nothing.
+    const QString prima = prova::Dump(c.percorsoArchivio());
+    EXPECT_FALSE(AggiungiTabella(QStringLiteral("MODPAGAM")));
+    EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
+    // The property comes with its own correction; a second time it is refused.
+    EXPECT_TRUE(AggiungiProprieta(QStringLiteral("MODPAGAM"), QStringLiteral("Description")));
+    EXPECT_EQ(DbArchivi.TableDefs().Item(QStringLiteral("MODPAGAM")).Properties().Item(QStringLiteral("Description")).Value(),
+              QVariant(QStringLiteral("Pagamenti")));
+    EXPECT_FALSE(AggiungiProprieta(QStringLiteral("MODPAGAM"), QStringLiteral("Description")));
+}
+
+TEST(CorrezioniAdditiveTest, AFieldIsAppendedWithTheMastersSizeAndAllowsEmptyText)
+{
+    prova::Coppia c;
+    c.master({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), NOTE2 TEXT(50), RAGSOC TEXT(30))")});
+    c.archivio({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(30))"),
+                QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')")});
+    c.apri();
+    ASSERT_TRUE(AggiungiCampo(QStringLiteral("CLIENTI"), QStringLiteral("NOTE2")));
+    EXPECT_EQ(nomiCampi(QStringLiteral("CLIENTI")).last(), QStringLiteral("NOTE2"));
+    const dbe::Field f = DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("NOTE2"));
+    EXPECT_EQ(f.Type(), dbe::dbText);
+    EXPECT_EQ(f.Size(), 50);
+    EXPECT_TRUE(f.AllowZeroLength());
+    EXPECT_FALSE(AggiungiCampo(QStringLiteral("CLIENTI"), QStringLiteral("NOTE2")));
+    EXPECT_FALSE(AggiungiCampo(QStringLiteral("NONCE"), QStringLiteral("NOTE2")));
+}
+
+TEST(CorrezioniAdditiveTest, AnIndexIsRebuiltWholeFromTheMasterOrLostWhenItCannotBe)
+{
+    prova::Coppia c;
+    c.master({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(30), CITTA TEXT(20))"),
+              QStringLiteral("CREATE INDEX IdxRag ON CLIENTI (CITTA, RAGSOC)"),
+              QStringLiteral("CREATE UNIQUE INDEX IdxCitta ON CLIENTI (CITTA)")});
+    c.archivio({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(30), CITTA TEXT(20))"),
+                QStringLiteral("CREATE INDEX IdxRag ON CLIENTI (RAGSOC)"),
+                QStringLiteral("CREATE INDEX IdxCitta ON CLIENTI (CITTA)"),
+                QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA) VALUES ('C1', 'A', 'Roma')"),
+                QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA) VALUES ('C2', 'B', 'ROMA')")});
+    c.apri();
+    ASSERT_TRUE(AggiungiIndice(QStringLiteral("CLIENTI"), QStringLiteral("IdxRag")));
+    EXPECT_EQ(campiIndice(QStringLiteral("CLIENTI"), QStringLiteral("IdxRag")),
+              (QStringList{QStringLiteral("CITTA"), QStringLiteral("RAGSOC")}));
+    // Unique over "Roma" and "ROMA" (the same text to the engine): refused, and the old index is gone.
+    EXPECT_FALSE(AggiungiIndice(QStringLiteral("CLIENTI"), QStringLiteral("IdxCitta")));
+    DbArchivi.TableDefs().Refresh();
+    EXPECT_FALSE(DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Indexes().Contains(QStringLiteral("IdxCitta")));
+    EXPECT_EQ(DbArchivi.OpenRecordset(QStringLiteral("CLIENTI")).RecordCount(), 2);
+}
+
+TEST(ModificaLunghezzaTest, TheFieldIsRebuiltLastWithItsIndexesAndItsValues)
+{
+    prova::Coppia c;
+    c.archivio(kClienti + kDatiClienti);
+    {
+        dbe::Database a = dbe::OpenDatabase(c.percorsoArchivio());
+        a.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("RAGSOC")).SetAllowZeroLength(true);
+        a.Close();
+    }
+    c.apri();
+    ASSERT_TRUE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("60")));
+    EXPECT_EQ(nomiCampi(QStringLiteral("CLIENTI")),
+              (QStringList{QStringLiteral("CODICE"), QStringLiteral("CITTA"), QStringLiteral("NOTE"), QStringLiteral("RAGSOC")}));
+    const dbe::TableDef t = DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI"));
+    EXPECT_EQ(t.Fields().Item(QStringLiteral("RAGSOC")).Size(), 60);
+    EXPECT_TRUE(t.Fields().Item(QStringLiteral("RAGSOC")).AllowZeroLength());
+    EXPECT_TRUE(t.Indexes().Item(QStringLiteral("PrimaryKey")).Primary());
+    EXPECT_EQ(campiIndice(QStringLiteral("CLIENTI"), QStringLiteral("PrimaryKey")),
+              (QStringList{QStringLiteral("CODICE"), QStringLiteral("RAGSOC")}));
+    EXPECT_TRUE(t.Indexes().Item(QStringLiteral("IdxRagCitta")).Unique());
+    EXPECT_EQ(campiIndice(QStringLiteral("CLIENTI"), QStringLiteral("IdxRagCitta")),
+              (QStringList{QStringLiteral("CITTA"), QStringLiteral("RAGSOC")}));
+    EXPECT_EQ(valore(QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE='C3'"), QStringLiteral("RAGSOC")),
+              QVariant(QStringLiteral("Verdi & Figli Srl")));
+    // The same length again: true, and nothing in the file changes.
+    DbArchivi.Close();
+    const QString prima = prova::Dump(c.percorsoArchivio());
+    DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
+    EXPECT_TRUE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("60")));
+    DbArchivi.Close();
+    EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
+}
+
+TEST(ModificaLunghezzaTest, ValuesThatDoNotFitOrABadLengthLeaveTheArchiveAsItWas)
+{
+    prova::Coppia c;
+    c.archivio(kClienti + kDatiClienti);
+    c.apri();
+    DbArchivi.Close();
+    const QString prima = prova::Dump(c.percorsoArchivio());
+    DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
+    EXPECT_FALSE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("5")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("abc")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("NESSUNO"), QStringLiteral("20")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("70000")));
+    DbArchivi.Close();
+    EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
+}
+
+TEST(ModificaCampoTest, AttributeAndTypeChangesKeepValuesAndIndexes)
+{
+    prova::Coppia c;
+    c.archivio({QStringLiteral("CREATE TABLE PAGAM (ID LONG NOT NULL, IMPORTO SINGLE, NOTE MEMO)"),
+                QStringLiteral("CREATE UNIQUE INDEX PrimaryKey ON PAGAM (ID) WITH PRIMARY"),
+                QStringLiteral("CREATE INDEX IdxImp ON PAGAM (IMPORTO, ID)"),
+                QStringLiteral("INSERT INTO PAGAM (ID, IMPORTO, NOTE) VALUES (1, 10.5, 'a')"),
+                QStringLiteral("INSERT INTO PAGAM (ID, IMPORTO, NOTE) VALUES (2, NULL, NULL)")});
+    c.apri();
+    ASSERT_TRUE(ModificaTipoCampo(QStringLiteral("PAGAM"), QStringLiteral("IMPORTO"), dbe::dbDouble));
+    dbe::TableDef t = DbArchivi.TableDefs().Item(QStringLiteral("PAGAM"));
+    EXPECT_EQ(t.Fields().Item(QStringLiteral("IMPORTO")).Type(), dbe::dbDouble);
+    EXPECT_EQ(nomiCampi(QStringLiteral("PAGAM")).last(), QStringLiteral("IMPORTO"));
+    EXPECT_EQ(campiIndice(QStringLiteral("PAGAM"), QStringLiteral("IdxImp")),
+              (QStringList{QStringLiteral("IMPORTO"), QStringLiteral("ID")}));
+    EXPECT_DOUBLE_EQ(valore(QStringLiteral("SELECT * FROM PAGAM WHERE ID=1"), QStringLiteral("IMPORTO")).toDouble(), 10.5);
+
+    ASSERT_TRUE(ModificaAttributoCampo(QStringLiteral("PAGAM"), QStringLiteral("NOTE"),
+                                       QString::number(dbe::dbVariableField | dbe::dbHyperlinkField)));
+    t = DbArchivi.TableDefs().Item(QStringLiteral("PAGAM"));
+    EXPECT_EQ(t.Fields().Item(QStringLiteral("NOTE")).Attributes() & dbe::dbHyperlinkField, dbe::dbHyperlinkField);
+    EXPECT_TRUE(t.Fields().Item(QStringLiteral("NOTE")).AllowZeroLength());
+    EXPECT_EQ(valore(QStringLiteral("SELECT * FROM PAGAM WHERE ID=1"), QStringLiteral("NOTE")), QVariant(QStringLiteral("a")));
+    EXPECT_TRUE(t.Indexes().Item(QStringLiteral("PrimaryKey")).Primary());
+}
+
+TEST(ModificaCampoTest, ValuesThatDoNotConvertRefuseTheChangeAndLeaveNoTrace)
+{
+    prova::Coppia c;
+    c.archivio({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), CAP TEXT(5))"),
+                QStringLiteral("CREATE INDEX IdxCap ON CLIENTI (CAP)"),
+                QStringLiteral("INSERT INTO CLIENTI (CODICE, CAP) VALUES ('C1', '00100')"),
+                QStringLiteral("INSERT INTO CLIENTI (CODICE, CAP) VALUES ('C2', 'ROMA')")});
+    c.apri();
+    DbArchivi.Close();
+    const QString prima = prova::Dump(c.percorsoArchivio());
+    DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
+    EXPECT_FALSE(ModificaTipoCampo(QStringLiteral("CLIENTI"), QStringLiteral("CAP"), dbe::dbLong));
+    EXPECT_FALSE(ModificaTipoCampo(QStringLiteral("CLIENTI"), QStringLiteral("CAP"), 99));
+    EXPECT_FALSE(ModificaAttributoCampo(QStringLiteral("CLIENTI"), QStringLiteral("CAP"), QStringLiteral("x")));
+    DbArchivi.Close();
+    EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
+}

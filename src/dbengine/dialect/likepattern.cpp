@@ -21,7 +21,7 @@ QString bothCases(QChar c)
     return QString(lo) + up;
 }
 
-// Reads a Jet character list starting after '['; returns the GLOB list (with brackets) and moves
+// Reads a character list of a pattern starting after '['; returns the GLOB list (with brackets) and moves
 // i past the closing ']'. Returns an empty string when the list is not closed.
 QString globList(const QString& p, int& i)
 {

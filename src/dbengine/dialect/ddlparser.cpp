@@ -146,7 +146,8 @@ public:
                 f.notNull = true;
             } else if (c_.acceptKeyword("NULL")) {
                 f.notNull = false;
-            } else if (c_.peek().isKeyword("WITH") && (c_.peek(1).isKeyword("COMPRESSION") || c_.peek(1).isKeyword("COMP"))) {
+            } else if (c_.peek().isKeyword("WITH")
+                       && (c_.peek(1).isKeyword("COMPRESSION") || c_.peek(1).isKeyword("COMP"))) {
                 c_.next();
                 c_.next();
             } else if (c_.peek().isKeyword("CONSTRAINT") || c_.peek().isKeyword("PRIMARY")

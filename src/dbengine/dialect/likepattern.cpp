@@ -143,7 +143,9 @@ QString likeCondition(const QString& subjectSql, const QString& pattern, bool ne
 
 QString likeConditionDynamic(const QString& subjectSql, const QString& patternSql, bool negated)
 {
-    return QStringLiteral("(%1 %2LIKE replace(replace(replace(replace(replace(%3, '\\', '\\\\'), '%', '\\%'), '_', '\\_'), '*', '%'), '?', '_') ESCAPE '\\')")
+    // Escape the backslash, % and _ first, then turn * and ? into their LIKE forms.
+    return QStringLiteral("(%1 %2LIKE replace(replace(replace(replace(replace(%3, '\\', '\\\\'), "
+                          "'%', '\\%'), '_', '\\_'), '*', '%'), '?', '_') ESCAPE '\\')")
         .arg(subjectSql, negated ? QStringLiteral("NOT ") : QString(), patternSql);
 }
 

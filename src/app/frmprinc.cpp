@@ -3,18 +3,20 @@
 #include "ambiente.h"
 #include "dirselector.h"
 #include "finestre.h"
-#include "manutenzione.h"
+#include "aperturamanutenzione.h"
 #include "messaggi.h"
 #include "pulsantemultiriga.h"
 #include "varco.h"
 #include "versione.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace corvale {
 
@@ -117,6 +119,7 @@ FrmPrinc::~FrmPrinc()
 {
     // No path check while the window goes away.
     TxtPath->removeEventFilter(this);
+    qApp->removeEventFilter(this);
 }
 
 void FrmPrinc::ImpostaDbAperto(bool Aperto)
@@ -155,6 +158,7 @@ void FrmPrinc::ImpostaDbAperto(bool Aperto)
 
 void FrmPrinc::PulsApri_Click()
 {
+    ControlloPendente();
     if (dbAperto_) {
         try {
             DbArchivi.Close();
@@ -184,13 +188,18 @@ void FrmPrinc::PulsApri_Click()
 
 void FrmPrinc::PulsDir_Click()
 {
+    ControlloPendente();
     const QString cartella =
         DirSel->Apri(QStringLiteral("Scegliere la cartella contenente il DB di Lumera"));
     if (!cartella.isEmpty())
         TxtPath->setText(cartella);
 }
 
-void FrmPrinc::PulsFine_Click() { close(); }
+void FrmPrinc::PulsFine_Click()
+{
+    ControlloPendente();
+    close();
+}
 
 void FrmPrinc::TxtPath_LostFocus()
 {
@@ -201,6 +210,7 @@ void FrmPrinc::TxtPath_LostFocus()
 
 void FrmPrinc::Puls_Click(int Index)
 {
+    ControlloPendente();
     switch (Index) {
     case 0:
         AnalisiStruttura();
@@ -240,13 +250,31 @@ void FrmPrinc::AnalisiStruttura()
         ApriManutenzione(this);
 }
 
+void FrmPrinc::ControlloPendente()
+{
+    if (!controlloPendente_)
+        return;
+    controlloPendente_ = false;
+    TxtPath_LostFocus();
+}
+
 bool FrmPrinc::eventFilter(QObject* oggetto, QEvent* evento)
 {
     if (oggetto == TxtPath && evento->type() == QEvent::FocusOut) {
         // Only a move of the focus inside the program counts, not another window taking it.
         const Qt::FocusReason motivo = static_cast<QFocusEvent*>(evento)->reason();
-        if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
+        if (motivo == Qt::MouseFocusReason) {
+            // A box shown in the middle of a press would take the release, and the click, away
+            // from the button: wait for the release.
+            controlloPendente_ = true;
+            qApp->installEventFilter(this);
+        } else if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason) {
             TxtPath_LostFocus();
+        }
+    } else if (evento->type() == QEvent::MouseButtonRelease && controlloPendente_) {
+        // A click runs the check itself before acting; otherwise it runs once the release is done.
+        qApp->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] { ControlloPendente(); });
     }
     return QWidget::eventFilter(oggetto, evento);
 }

@@ -36,6 +36,9 @@ public:
     void PulsApri_Click();
     void PulsDir_Click();
     void PulsFine_Click();
+    // The path check: a notice when the folder typed in the path box holds no lumera.mdb. When a
+    // mouse press on a button takes the focus from the path box, the check waits for the press to
+    // end and runs first thing in the button's handler, so the notice never swallows the click.
     void TxtPath_LostFocus();
     void Puls_Click(int Index);
 
@@ -54,8 +57,10 @@ protected:
 private:
     void ImpostaNumeroVersione();
     void AnalisiStruttura();
+    void ControlloPendente();
 
     bool dbAperto_ = false;
+    bool controlloPendente_ = false;  // the path box lost the focus to a mouse press
 };
 
 }  // namespace corvale

@@ -26,9 +26,7 @@ bool VarcoVersione()
     }
 
     if (VersioneMaster.isEmpty()) {
-        Messaggi::Mostra(
-            QStringLiteral("Impossibile ricavare la versione di riferimento del nel Db Master.") +
-            QChar(u'\r'));
+        Messaggi::Mostra(AvvisoVersioneMasterAssente());
         return false;
     }
 

@@ -11,11 +11,16 @@ const QString kTabella = QStringLiteral("AGENZIA");
 const QString kCampo = QStringLiteral("VERSDB");
 }  // namespace
 
-QString LeggiVersioneDb(const dbe::Database& db)
+QString LeggiVersioneDb(const dbe::Database& db, bool aggiungiRecord)
 {
     dbe::Database seconda = dbe::OpenDatabase(db.Name());
     dbe::Recordset rs = seconda.OpenRecordset(kTabella);
     if (rs.RecordCount() == 0) {
+        if (!aggiungiRecord) {
+            rs.Close();
+            seconda.Close();
+            return QStringLiteral("0");
+        }
         rs.AddNew();
         rs.Update();
     }
@@ -97,6 +102,12 @@ QString AvvisoVersioni(const QString& master, const std::function<QString()>& ve
             "Attenzione !!! La versione del Db Master è obsoleta. Contattare la Ombrisa e "
             "richiedere una versione aggiornata.");
     return QString();
+}
+
+QString AvvisoVersioneMasterAssente()
+{
+    return QStringLiteral("Impossibile ricavare la versione di riferimento del nel Db Master.") +
+           QChar(u'\r');
 }
 
 QString AvvisoVersioni(const QString& master, const QString& versioneDb)

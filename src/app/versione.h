@@ -12,8 +12,9 @@
 namespace corvale {
 
 // The stamp of an open database, read through a second connection to the same file: an empty
-// AGENZIA gains one record at its defaults; a Null VERSDB reads as "0".
-QString LeggiVersioneDb(const dbe::Database& db);
+// AGENZIA gains one record at its defaults (with `aggiungiRecord` false, as a check that changes
+// nothing wants, it reads as "0" and stays empty); a Null VERSDB reads as "0".
+QString LeggiVersioneDb(const dbe::Database& db, bool aggiungiRecord = true);
 // Writes `valore` into VERSDB of the first record of AGENZIA through a second connection.
 void ScriviVersioneDb(const dbe::Database& db, const QString& valore);
 // The same on DbArchivi.
@@ -49,5 +50,8 @@ int ConfrontaVersioni(const QString& a, const QString& b);
 // two are equal. `versioneDb` is read once, and a second time when the master is not newer.
 QString AvvisoVersioni(const QString& master, const std::function<QString()>& versioneDb);
 QString AvvisoVersioni(const QString& master, const QString& versioneDb);
+// The gate's message when the master's stamp is unknown (empty VersioneMaster); the gate stops
+// there.
+QString AvvisoVersioneMasterAssente();
 
 }  // namespace corvale

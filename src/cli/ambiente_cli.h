@@ -1,8 +1,8 @@
 #pragma once
 // What the headless commands need to stand where the windowed program stands after "Apri DB" and
-// "Analisi Struttura": the options --home, --archive and --master, the archive folder from
-// LUMERA.INI, the master's stamp, the opening of both databases and the version gate's warning.
-// The readers are small stand-ins for the windowed program's own, kept behind one function each.
+// "Analisi Struttura": the options --home, --archive and --master, the opening of both databases
+// (settings file and master stamp read by the program's own start-up readers), and the version
+// gate's warning, computed without changing the archive.
 #include <QString>
 #include <QStringList>
 
@@ -19,14 +19,10 @@ struct OpzioniArchivi {
 // Reads the options; false with a message in errore on an unknown option or a missing value.
 bool LeggiOpzioni(const QStringList& args, OpzioniArchivi& o, QString& errore, bool ammessoJson);
 
-// [Path] Archivi of LUMERA.INI in the program folder; empty when absent.
-QString LeggiPathArchiviIni();
-// The master's stamp (VERSDB of the first AGENZIA record); empty on any failure or Null.
-QString LeggiVersioneMasterFile();
-// The archive's stamp, read without changing anything: "0" for Null or an empty AGENZIA; empty
-// text when it cannot be read.
-QString LeggiVersioneDb();
-// The gate's warning for the two stamps, or empty text when they agree.
+// The archive's stamp, read without changing anything: "0" for Null or an empty AGENZIA (where
+// the main window would first add a record at its defaults); empty text when it cannot be read.
+QString LeggiVersioneDbSolaLettura();
+// The gate's warning for the two stamps (the master's missing stamp included), or empty text.
 QString AvvisoVersione(const QString& versioneMaster, const QString& versioneDb);
 
 // Sets the program folder, the master file, PathArchivi and VersioneMaster, then opens DbArchivi

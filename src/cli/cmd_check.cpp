@@ -47,11 +47,15 @@ int ComandoCheck(const QStringList& args)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
+    const char* uso = "Uso: corvale-cli check [--home CARTELLA] [--archive CARTELLA] [--master FILE] [--json]\n";
+    if (args == QStringList{QStringLiteral("--help")}) {
+        out << uso;
+        return 0;
+    }
     OpzioniArchivi o;
     QString errore;
     if (!LeggiOpzioni(args, o, errore, true)) {
-        err << errore << "\nUso: corvale-cli check [--home CARTELLA] [--archive CARTELLA] "
-                         "[--master FILE] [--json]\n";
+        err << errore << "\n" << uso;
         return 2;
     }
     // No operator here: a notice goes to stderr and a question is answered No.
@@ -64,7 +68,7 @@ int ComandoCheck(const QStringList& args)
         err << errore << "\n";
         return apertura;
     }
-    const QString versioneDb = LeggiVersioneDb();
+    const QString versioneDb = LeggiVersioneDbSolaLettura();
     const QString avviso = AvvisoVersione(VersioneMaster, versioneDb);
     if (!avviso.isEmpty())
         (o.json ? err : out) << avviso << "\n";

@@ -1,13 +1,196 @@
+// corvale-cli correct KEY (--elimina | --associa VALUE | --fisso): the record correction of one data
+// check, through the same set-up, select-all and corrections as the problem-record view, with every
+// problem record selected and every question answered Yes. VALUE is a master record as the combo
+// box lists it (field P(4)). The task is checked before and after; its state text and detail are
+// printed. Exit 0 when the task now passes, 1 when problems remain, 2 on an error.
+#include "ambiente_cli.h"
 #include "comandi.h"
+
+#include "app/ambiente.h"
+#include "app/messaggi.h"
+#include "maintenance/manutenzione.h"
+#include "records/collega_correzione.h"
+#include "records/correzione_en.h"
+#include "records/correzione_enp.h"
+#include "records/vista_correzione.h"
 
 #include <QTextStream>
 
 namespace corvale::cli {
 
-int ComandoCorrect(const QStringList&)
+namespace {
+
+const char* kUso = "Uso: corvale-cli correct CHIAVE (--elimina | --associa VALORE | --fisso) "
+                   "[--home CARTELLA] [--archive CARTELLA] [--master FILE]\n";
+
+QString suUnaRiga(QString testo)
 {
-    QTextStream(stderr) << "Comando non ancora disponibile.\n";
-    return 2;
+    while (testo.endsWith(QLatin1Char('\n')) || testo.endsWith(QLatin1Char('\r')))
+        testo.chop(1);
+    testo.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+    testo.replace(QLatin1Char('\r'), QStringLiteral(" / "));
+    testo.replace(QLatin1Char('\n'), QStringLiteral(" / "));
+    return testo;
+}
+
+struct Richiesta {
+    QString chiave;
+    int opzione = -1;
+    QString valore;  // --associa
+};
+
+// Takes KEY and the action out of args; what is left are the archive options.
+bool LeggiRichiesta(QStringList args, Richiesta& r, QStringList& resto, QString& errore)
+{
+    int azioni = 0;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--elimina")) {
+            r.opzione = OptElimina;
+            ++azioni;
+        } else if (a == QLatin1String("--fisso")) {
+            r.opzione = OptFisso;
+            ++azioni;
+        } else if (a == QLatin1String("--associa")) {
+            if (i + 1 >= args.size()) {
+                errore = QStringLiteral("Valore mancante per --associa.");
+                return false;
+            }
+            r.opzione = OptAssocia;
+            r.valore = args[++i];
+            ++azioni;
+        } else if (a == QLatin1String("--home") || a == QLatin1String("--archive")
+                   || a == QLatin1String("--master")) {
+            resto << a;
+            if (i + 1 < args.size())
+                resto << args[++i];
+        } else if (!a.startsWith(QLatin1String("--")) && r.chiave.isEmpty()) {
+            r.chiave = a;
+        } else {
+            resto << a;
+        }
+    }
+    if (r.chiave.isEmpty()) {
+        errore = QStringLiteral("Chiave del controllo mancante.");
+        return false;
+    }
+    if (azioni != 1) {
+        errore = QStringLiteral("Indicare una sola correzione: --elimina, --associa VALORE o --fisso.");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int ComandoCorrect(const QStringList& args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    Richiesta r;
+    QStringList resto;
+    OpzioniArchivi o;
+    QString errore;
+    if (!LeggiRichiesta(args, r, resto, errore) || !LeggiOpzioni(resto, o, errore, false)) {
+        err << errore << "\n" << kUso;
+        return 2;
+    }
+    // No operator here: every question is answered Yes (the command is the request); every
+    // notice goes to stderr.
+    Messaggi::ImpostaRisponditore([](const QString& testo, Pulsanti p) {
+        if (p == Pulsanti::SiNo)
+            return Risposta::Si;
+        QTextStream(stderr) << suUnaRiga(testo) << "\n";
+        return Risposta::Ok;
+    });
+    const int apertura = ApriArchivi(o, errore);
+    if (apertura != 0) {
+        err << errore << "\n";
+        return apertura;
+    }
+    const QString avviso = AvvisoVersione(VersioneMaster, LeggiVersioneDbSolaLettura());
+    if (!avviso.isEmpty())
+        err << suUnaRiga(avviso) << "\n";
+    err.flush();
+
+    Manutenzione m;
+    m.CreaLista();
+    try {
+        m.CaricaTask();
+    } catch (const dbe::DbError& e) {
+        err << "Impossibile leggere le tabelle del DB Master.\n" << e.description() << "\n";
+        return 2;
+    }
+    int li = -1;
+    for (int i = 0; i < m.LstTask.Conta(); ++i) {
+        if (m.LstTask.Riga(i).Chiave.compare(r.chiave, Qt::CaseInsensitive) == 0)
+            li = i;
+    }
+    if (li < 0) {
+        err << "Controllo sconosciuto: " << r.chiave << "\n";
+        return 2;
+    }
+    const QString tipo = m.Task(li).Tipo;
+    if (tipo != QLatin1String("EN") && tipo != QLatin1String("ENC") && tipo != QLatin1String("ENP")) {
+        err << "Il controllo " << r.chiave << " non riguarda i record: nessuna correzione dei record.\n";
+        return 2;
+    }
+    auto stampa = [&] {
+        const DatiTask& t = m.Task(li);
+        const RigaLista& riga = m.LstTask.Riga(li);
+        out << riga.Chiave << "\t" << riga.Testo << "\t" << riga.TestoStato << "\t"
+            << suUnaRiga(t.Dettaglio) << "\n";
+        out.flush();
+        return t.Stato == kStatoOk ? 0 : 1;
+    };
+
+    // The window opens the view only for a task whose check ran and found problems.
+    m.ImpostaStato(li, kStatoStart);
+    m.ControlloItem(li);
+    if (m.Task(li).Correggibile == QLatin1String("N")) {
+        stampa();
+        err << "Il controllo non può essere eseguito: nessuna correzione.\n";
+        return 2;
+    }
+    if (m.Task(li).Stato == kStatoOk)
+        return stampa();
+
+    const TaskCorrezione task = TaskDaManutenzione(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
+    VistaCorrezione v;
+    try {
+        ApriCorrezioneRecord(v, task);
+    } catch (const dbe::DbError& e) {
+        err << "Impossibile visualizzare i record del controllo.\n" << e.description() << "\n";
+        return 2;
+    }
+    if (!v.OpzioneVisibile[r.opzione]) {
+        err << (r.opzione == OptFisso ? "Il controllo non prevede un valore fisso da associare.\n"
+                                      : "Il controllo consente solo l'eliminazione dei record.\n");
+        return 2;
+    }
+    v.Opzione = r.opzione;
+    if (r.opzione == OptAssocia) {
+        int voce = -1;
+        for (int i = 0; i < v.VociCombo.size() && voce < 0; ++i) {
+            if (v.VociCombo.at(i).Testo == r.valore)
+                voce = i;
+        }
+        if (voce < 0 || r.valore.isEmpty()) {
+            err << "Valore non presente nell'elenco: " << r.valore << "\n";
+            return 2;
+        }
+        ScegliVoceCombo(v, voce);
+        v.TestoCombo = r.valore;
+    }
+    SelezionaTutti(v);
+    if (tipo == QLatin1String("ENP"))
+        GestisciCorrezioneENP(v, task);
+    else
+        GestisciCorrezioneEN(v, task);
+    err.flush();
+
+    m.ControlloItem(li);
+    return stampa();
 }
 
 }  // namespace corvale::cli

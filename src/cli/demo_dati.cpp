@@ -14,7 +14,9 @@ namespace {
 // Tags that give every table its own random stream.
 enum Flusso : quint32 {
     FClienti = 1, FFornitori, FAgenti, FProdotti, FOrdini, FRigheOrdini, FFatture, FRigheFatture,
-    FPagamenti, FDistinte, FCliditt, FAgenda, FAgenteCliente
+    FPagamenti, FDistinte, FCliditt, FAgenda, FAgenteCliente, FAgenzie,
+    // Second streams of a record, for the fields that do not decide its place in the data.
+    FProdottiAltri, FOrdiniAltri, FFattureAltre
 };
 
 // A seeded problem (or a seeded oddity that is no problem) of kind k falls on about 1% of the n
@@ -343,7 +345,7 @@ qint64 DatiDemo::Genera(const QString& t, RigaDemo& riga) const
     if (t == QLatin1String("AGENZIA")) {
         for (int k = 0; k < int(std::size(kAgenzie)); ++k) {
             const Agenzia& a = kAgenzie[k];
-            Caso r = Caso::per(seme, FAgenti + 100, k);
+            Caso r = Caso::per(seme, FAgenzie, k);
             riga.Testo(0, QString::fromLatin1(a.cod));
             riga.Testo(1, QString::fromUtf8(a.rag));
             riga.Testo(2, Indirizzo(r));
@@ -406,7 +408,7 @@ qint64 DatiDemo::Genera(const QString& t, RigaDemo& riga) const
         }
     } else if (t == QLatin1String("PRODOTTI")) {
         for (qint64 p = 0; p < x.prodotti; ++p) {
-            Caso r = Caso::per(seme, FProdotti + 100, p);
+            Caso r = Caso::per(seme, FProdottiAltri, p);
             riga.Testo(0, x.codiceProdotto(p));
             if (!x.descrProdotti[p].isNull())
                 riga.Testo(1, x.descrProdotti[p]);
@@ -482,7 +484,7 @@ qint64 DatiDemo::Genera(const QString& t, RigaDemo& riga) const
     } else if (t == QLatin1String("VENDITE")) {
         for (qint64 i = 0; i < x.ordini; ++i) {
             const Documento o = x.ordine(i);
-            Caso r = Caso::per(seme, FOrdini + 100, i);
+            Caso r = Caso::per(seme, FOrdiniAltri, i);
             riga.Intero(0, i + 1);
             if (!o.numero.isNull())
                 riga.Testo(1, o.numero);
@@ -534,7 +536,7 @@ qint64 DatiDemo::Genera(const QString& t, RigaDemo& riga) const
     } else if (t == QLatin1String("FATTURE")) {
         for (qint64 j = 0; j < x.fatture; ++j) {
             const Documento f = x.fattura(j);
-            Caso r = Caso::per(seme, FFatture + 100, j);
+            Caso r = Caso::per(seme, FFattureAltre, j);
             riga.Intero(0, j + 1);
             riga.Testo(1, f.numero);
             riga.Data(2, f.data);

@@ -94,7 +94,7 @@ QVector<TabellaDemo> costruisci()
                testo("CODAGE", 6), testo("DITTA", 10), testo("CODAGENZIA", 6), testo("TIPODEP", 3),
                testo("STATO", 1), testo("CODPAG", 4), tipo("CONSEGNA", dbDate),
                tipo("IMPONIBILE", dbCurrency), tipo("IVA", dbCurrency), tipo("TOTALE", dbCurrency),
-               tipo("NOTE", dbMemo)},
+               testo("LIB1", 20), testo("LIB2", 20), testo("LIB3", 3), tipo("NOTE", dbMemo)},
               {primario({"ID"}), indice("NUMORD", {"NUMORD"}), indice("CODCLI", {"CODCLI"}),
                indice("DATA", {"DATA"}),
                indice("DOCUMENTO", {"CODCLI", "NUMORD", "DATA", "DITTA", "TIPODEP"})},
@@ -102,7 +102,8 @@ QVector<TabellaDemo> costruisci()
 
     t.append({QStringLiteral("DETT_ORD"),
               {contatore("ID"), testo("CODCLI", 10), testo("NUMORD", 10), tipo("DATA", dbDate),
-               testo("DITTA", 10), testo("LIB3", 3), tipo("RIGA", dbInteger), testo("CODPROD", 15),
+               testo("DITTA", 10), testo("LIB1", 20), testo("LIB2", 20), testo("LIB3", 3),
+               tipo("RIGA", dbInteger), testo("CODPROD", 15),
                testo("DESCR", 60), tipo("QTA", dbDouble), testo("UM", 3), tipo("PREZZO", dbCurrency),
                tipo("SCONTO", dbSingle), tipo("IVA", dbInteger)},
               {primario({"ID"}), indice("DOCUMENTO", {"CODCLI", "NUMORD", "DATA", "DITTA", "LIB3"}),

@@ -89,8 +89,10 @@ void CreaTabellaArchivio(const Database& master, const Database& archivio, const
             attributi &= ~c.attributiTolti;
         }
         Field f = td.CreateField(m.Name(), tipo, tipo == dbText ? dimensione : 0);
-        if (!tipoCambiato)  // a field of another type keeps that type's own flags
-            f.SetAttributes(attributi);
+        // A field of another type keeps the master's flags too (a text of digits stored
+        // fixed-width where the master has a number): the type change, which carries the flags
+        // over, then leaves nothing to correct.
+        f.SetAttributes(attributi);
         if (testuale(tipo))
             f.SetAllowZeroLength(tipoCambiato || m.AllowZeroLength());
         td.Fields().Append(f);

@@ -45,6 +45,8 @@ Stmt::~Stmt()
 
 bool Stmt::step(const DatabaseImpl& db)
 {
+    if (!get() || !db.isOpen())
+        throw DbError::make(err::ObjectInvalid);
     const int rc = sqlite3_step(s_);
     if (rc == SQLITE_ROW)
         return true;
@@ -179,6 +181,8 @@ void DatabaseImpl::raise(int rc, const QString& context) const
     case SQLITE_BUSY:
         throw DbError::make(err::CouldNotUpdateLocked);
     case SQLITE_LOCKED:
+        if (context.isEmpty())
+            throw DbError::make(err::CouldNotUpdateLocked);
         throw DbError::make(err::TableLocked, {context});
     case SQLITE_CONSTRAINT:
         if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY)

@@ -75,9 +75,11 @@ public:
     Stmt(Stmt&& o) noexcept : s_(o.s_), owned_(o.owned_), slot_(std::move(o.slot_)) { o.s_ = nullptr; }
     Stmt& operator=(Stmt&& o) noexcept;
     ~Stmt();
-    sqlite3_stmt* get() const { return s_; }
-    operator sqlite3_stmt*() const { return s_; }
-    // Steps once: true for a row, false when done; an error raises DbError through db.
+    // Null once the connection closed (a cached statement is finalized by the close).
+    sqlite3_stmt* get() const { return slot_ && !slot_->s ? nullptr : s_; }
+    operator sqlite3_stmt*() const { return get(); }
+    // Steps once: true for a row, false when done; an error raises DbError through db (3420 once
+    // the connection closed).
     bool step(const DatabaseImpl& db);
 
 private:

@@ -52,6 +52,12 @@ void checkFile(const QString& path, const QString& shown)
         pageSize = 65536;
     if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0)
         throw DbError::make(err::CannotOpenFile, {shown});
+    // A non-empty write-ahead log beside the file holds pages the file may still lack (a process
+    // killed in the middle of a checkpoint): SQLite completes the file from it, so the size checks
+    // only apply without one.
+    const QFileInfo wal(path + QStringLiteral("-wal"));
+    if (wal.exists() && wal.size() > 0)
+        return;
     if (size < pageSize || size % pageSize != 0)
         throw DbError::make(err::CannotOpenFile, {shown});
     const quint32 pageCount = be(h, 28, 4);

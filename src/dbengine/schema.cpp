@@ -29,16 +29,21 @@ int TableInfo::indexIndex(const QString& name) const
 
 namespace {
 
-qint64 pragmaValue(DatabaseImpl& d, const QString& sql)
-{
-    Stmt st = d.prepare(sql);
-    return st.step(d) ? sqlite3_column_int64(st, 0) : 0;
-}
-
 QString text(sqlite3_stmt* st, int col)
 {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)),
                              sqlite3_column_bytes(st, col));
+}
+
+// A query on a metadata table. A hand-made metadata table that lacks a column is ignored (its
+// settings take the defaults) rather than making the whole archive unreadable.
+Stmt metaStatement(DatabaseImpl& d, const QString& sql)
+{
+    try {
+        return d.prepare(sql);
+    } catch (const DbError&) {
+        return Stmt();
+    }
 }
 
 bool isMetaTable(const QString& lower)
@@ -88,10 +93,11 @@ void loadTable(DatabaseImpl& d, DatabaseImpl::State& s, const QString& stored, T
     if (isMetaTable(stored.toLower())) {
         t.attributes = dbSystemObject;
     } else if (hasMeta) {
-        Stmt st = d.prepare(QStringLiteral(
+        Stmt st = metaStatement(d, QStringLiteral(
             "SELECT Attributes, DateCreated, LastUpdated FROM MSysTables WHERE Name = ?1 COLLATE NOCASE"));
-        bind(st, 1, stored);
-        if (st.step(d)) {
+        if (st.get())
+            bind(st, 1, stored);
+        if (st.get() && st.step(d)) {
             t.attributes = qint32(sqlite3_column_int64(st, 0));
             t.dateCreated = readValue(st, 1, dbDate);
             t.lastUpdated = readValue(st, 2, dbDate);
@@ -100,11 +106,12 @@ void loadTable(DatabaseImpl& d, DatabaseImpl::State& s, const QString& stored, T
 
     // Field metadata.
     if (hasFieldMeta) {
-        Stmt st = d.prepare(QStringLiteral(
+        Stmt st = metaStatement(d, QStringLiteral(
             "SELECT FieldName, Attributes, AllowZeroLength, Required FROM MSysFields "
             "WHERE TableName = ?1 COLLATE NOCASE"));
-        bind(st, 1, stored);
-        while (st.step(d)) {
+        if (st.get())
+            bind(st, 1, stored);
+        while (st.get() && st.step(d)) {
             const int i = t.fieldIndex(text(st, 0));
             if (i < 0)
                 continue;
@@ -156,11 +163,12 @@ void loadTable(DatabaseImpl& d, DatabaseImpl::State& s, const QString& stored, T
                 ix.name = r.name;
             }
             if (hasIndexMeta) {
-                Stmt st = d.prepare(QStringLiteral(
+                Stmt st = metaStatement(d, QStringLiteral(
                     "SELECT IsPrimary, IsRequired, IgnoreNulls FROM MSysIndexes "
                     "WHERE SqliteName = ?1 COLLATE NOCASE"));
-                bind(st, 1, r.name);
-                if (st.step(d)) {
+                if (st.get())
+                    bind(st, 1, r.name);
+                if (st.get() && st.step(d)) {
                     ix.primary = ix.primary || sqlite3_column_int64(st, 0) != 0;
                     ix.required = sqlite3_column_int64(st, 1) != 0;
                     ix.ignoreNulls = sqlite3_column_int64(st, 2) != 0;
@@ -198,11 +206,12 @@ void loadTable(DatabaseImpl& d, DatabaseImpl::State& s, const QString& stored, T
 
     // The table's own properties.
     if (hasPropMeta) {
-        Stmt st = d.prepare(QStringLiteral(
+        Stmt st = metaStatement(d, QStringLiteral(
             "SELECT Name, Type, Value FROM MSysProperties WHERE TableName = ?1 COLLATE NOCASE "
             "ORDER BY Ordinal, rowid"));
-        bind(st, 1, stored);
-        while (st.step(d)) {
+        if (st.get())
+            bind(st, 1, stored);
+        while (st.get() && st.step(d)) {
             PropertyInfo p;
             p.name = text(st, 0);
             p.type = short(sqlite3_column_int(st, 1));
@@ -236,6 +245,7 @@ void DatabaseImpl::State::ensureCurrent(DatabaseImpl& d)
     // Another connection's commit (schema or metadata) changes PRAGMA data_version; this
     // connection's own definition changes mark the cache stale themselves. The pragma has its own
     // statement, kept prepared: a cache hit costs one step (microseconds).
+    d.db();  // raises 3420 once closed
     if (!dataVersionStmt) {
         if (sqlite3_prepare_v3(db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &dataVersionStmt,
                                nullptr) != SQLITE_OK) {

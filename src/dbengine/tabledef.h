@@ -4,9 +4,11 @@
 //
 // An object is either attached (reached through a database's TableDefs, or appended) or new
 // (made by CreateTableDef, CreateField, CreateIndex, CreateProperty and not yet appended). Reading an
-// attached object reports the file's definition as loaded by the last Refresh of the database's
-// TableDefs (or first use). Writing an attached field's Name renames the column, writing its
-// AllowZeroLength changes the setting; other writes to attached objects raise 3219. Appending
+// attached object reports the file's definition as it is now (also after changes made through
+// another connection or program; Refresh forces a reload); an object whose table, field or index
+// is gone keeps answering with its last definition. Writing an attached field's Name renames the
+// column, writing its AllowZeroLength changes the setting (refused with 3219 on a field that is
+// neither text nor memo); other writes to attached objects raise 3219. Appending
 // writes the definition to the file at once; a failed append changes nothing.
 //
 // Lookup by name is case-insensitive; an absent name raises 3265. Enumeration order: tables by

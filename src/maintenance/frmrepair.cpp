@@ -3,6 +3,7 @@
 #include "app/finestre.h"
 #include "app/messaggi.h"
 #include "dbengine/dberror.h"
+#include "records/collega_correzione.h"
 #include "structure/correzioni_struttura.h"
 #include "vistalista.h"
 
@@ -53,6 +54,7 @@ FrmRepair::FrmRepair(QWidget* parent) : QDialog(parent)
     connect(&m_, &Manutenzione::txtDettCambiato, this,
             [this](const QString& t) { txtDett_->setPlainText(perSchermo(t)); });
     CollegaCorrezioniStruttura(m_);
+    CollegaCorrezioneRecord(*this);
     Form_Load();
 }
 

@@ -93,6 +93,15 @@ FrmCorr::FrmCorr(QWidget* parent)
     });
 }
 
+FrmCorr::~FrmCorr()
+{
+    // The grid paints the selection held here: it goes first.
+    DbCmb->removeEventFilter(this);
+    DbCmb->lineEdit()->removeEventFilter(this);
+    delete DBGrid1;
+    DBGrid1 = nullptr;
+}
+
 bool FrmCorr::eventFilter(QObject* o, QEvent* e)
 {
     // A click anywhere in the combo box (its text or its button) moves the master record to the
@@ -136,6 +145,15 @@ bool FrmCorr::AttivaCorrezioneRecord(const TaskCorrezione& task)
     show();
     raise();
     return true;
+}
+
+void FrmCorr::ApriCorrezioneRecord(const TaskCorrezione& task)
+{
+    DBGrid1->ScriviModifiche();
+    corvale::ApriCorrezioneRecord(vista_, task);
+    mostraOpzioni();
+    show();
+    raise();
 }
 
 void FrmCorr::GestisciCorrezioneEN(const TaskCorrezione& task)

@@ -25,10 +25,13 @@ class FrmCorr : public QFrame {
     Q_OBJECT
 public:
     explicit FrmCorr(QWidget* parent = nullptr);
+    ~FrmCorr() override;
 
     // The set-up for a data-check task (EN, ENC, ENP). False, with the engine's message shown and
     // the view unchanged, when a query of the set-up fails.
     bool AttivaCorrezioneRecord(const TaskCorrezione& task);
+    // The same, leaving a failing query's engine error to the caller.
+    void ApriCorrezioneRecord(const TaskCorrezione& task);
     // The corrections, for EN/ENC and for ENP tasks. A pending grid edit is written first.
     void GestisciCorrezioneEN(const TaskCorrezione& task);
     void GestisciCorrezioneENP(const TaskCorrezione& task);

@@ -5,8 +5,31 @@
 
 namespace corvale {
 
+SelettoreRecord::SelettoreRecord(QWidget* parent) : QHeaderView(Qt::Vertical, parent)
+{
+    setSectionResizeMode(QHeaderView::Fixed);
+    setHighlightSections(false);
+    setSectionsClickable(false);
+    setFixedWidth(22);
+}
+
+QSize SelettoreRecord::sectionSizeFromContents(int) const
+{
+    return QSize(22, defaultSectionSize());
+}
+
+void SelettoreRecord::mousePressEvent(QMouseEvent* e)
+{
+    const int r = logicalIndexAt(e->position().toPoint());
+    if (r >= 0 && e->button() == Qt::LeftButton)
+        emit rigaPremuta(r, e->modifiers().testFlag(Qt::ControlModifier));
+    e->accept();
+}
+
 GrigliaRecord::GrigliaRecord(QWidget* parent) : QTableView(parent), modello_(new ModelloRecord(this))
 {
+    auto* selettore = new SelettoreRecord(this);
+    setVerticalHeader(selettore);
     setModel(modello_);
     // The selection is the grid's own list of bookmarks, painted by the model.
     setSelectionMode(QAbstractItemView::NoSelection);
@@ -18,13 +41,13 @@ GrigliaRecord::GrigliaRecord(QWidget* parent) : QTableView(parent), modello_(new
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setDefaultSectionSize(110);
     horizontalHeader()->setHighlightSections(false);
-    verticalHeader()->setVisible(true);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    verticalHeader()->setFixedWidth(22);
-    verticalHeader()->setHighlightSections(false);
-    verticalHeader()->setSectionsClickable(false);
-    verticalHeader()->viewport()->installEventFilter(this);
+    selettore->setVisible(true);
+    selettore->setDefaultSectionSize(fontMetrics().height() + 6);
+    connect(selettore, &SelettoreRecord::rigaPremuta, this, [this](int r, bool ctrl) {
+        ClicRiga(r, ctrl);
+        const QModelIndex cur = currentIndex();
+        setCurrentIndex(modello_->index(r, cur.isValid() ? cur.column() : 0));
+    });
 }
 
 void GrigliaRecord::Imposta(const dbe::Recordset& rs, SelezioneRecord* selezione)
@@ -59,21 +82,6 @@ void GrigliaRecord::mousePressEvent(QMouseEvent* e)
     if (i.isValid() && e->button() == Qt::LeftButton)
         ClicRiga(i.row(), e->modifiers().testFlag(Qt::ControlModifier));
     QTableView::mousePressEvent(e);
-}
-
-bool GrigliaRecord::eventFilter(QObject* o, QEvent* e)
-{
-    if (o == verticalHeader()->viewport() && e->type() == QEvent::MouseButtonPress) {
-        auto* m = static_cast<QMouseEvent*>(e);
-        const int r = verticalHeader()->logicalIndexAt(m->position().toPoint());
-        if (r >= 0 && m->button() == Qt::LeftButton) {
-            ClicRiga(r, m->modifiers().testFlag(Qt::ControlModifier));
-            const QModelIndex cur = currentIndex();
-            setCurrentIndex(modello_->index(r, cur.isValid() ? cur.column() : 0));
-        }
-        return true;
-    }
-    return QTableView::eventFilter(o, e);
 }
 
 void GrigliaRecord::currentChanged(const QModelIndex& current, const QModelIndex& previous)

@@ -8,9 +8,25 @@
 #include "modello_record.h"
 #include "selezione_record.h"
 
+#include <QHeaderView>
 #include <QTableView>
 
 namespace corvale {
+
+// The record selector at the left of the rows: a fixed-width column whose size never depends on
+// the records (so no record is read to lay it out); a click on it selects the row.
+class SelettoreRecord : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit SelettoreRecord(QWidget* parent = nullptr);
+
+signals:
+    void rigaPremuta(int riga, bool ctrl);
+
+protected:
+    QSize sectionSizeFromContents(int logicalIndex) const override;
+    void mousePressEvent(QMouseEvent* e) override;
+};
 
 class GrigliaRecord : public QTableView {
     Q_OBJECT
@@ -33,7 +49,6 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* e) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     ModelloRecord* modello_;

@@ -6,21 +6,7 @@
 #include "app/finestre.h"
 #include "app/messaggi.h"
 
-#if __has_include("checks/controllorecup.h")
 #include "checks/controllorecup.h"
-#else
-namespace corvale {
-namespace {
-QString CreaSqlNotIn(const QString& tabella, const QString& master, const QString& campo,
-                     const QString& chiave)
-{
-    return QStringLiteral("SELECT * FROM ") + tabella + QStringLiteral(" WHERE ") + campo
-        + QStringLiteral(" NOT IN ") + QStringLiteral("(SELECT DISTINCT ") + chiave
-        + QStringLiteral(" FROM ") + master + QStringLiteral(")");
-}
-}  // namespace
-}  // namespace corvale
-#endif
 
 namespace corvale {
 

@@ -3,7 +3,7 @@
 // folder, the shared state reset, and every box answered and recorded instead of shown.
 #include "app/ambiente.h"
 #include "app/dirselector.h"
-#include "app/manutenzione.h"
+#include "app/aperturamanutenzione.h"
 #include "app/messaggi.h"
 
 #include <QTemporaryDir>

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 using namespace corvale;
 
@@ -124,32 +125,43 @@ TEST_F(FinestraPrincipale, ControlloDelPercorsoESfoglia)
     EXPECT_EQ(Mostrati().size(), 1);
     f.PulsFine->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(Mostrati().size(), 2);
+    // A mouse press that ends away from the button: the notice comes once the press is over.
+    f.TxtPath->setFocus(Qt::TabFocusReason);
+    f.PulsDir->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(Mostrati().size(), 2);
+    QMouseEvent su(QEvent::MouseButtonRelease, QPointF(1, 1), f.mapToGlobal(QPointF(1, 1)),
+                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&f, &su);
+    QApplication::processEvents();
+    EXPECT_EQ(Mostrati().size(), 3);
+    EXPECT_TRUE(DirSelector::Titoli().isEmpty());
     // The text typed counts, not PathArchivi; the file only has to exist, and a doubled
     // separator resolves.
     QFile(FileArchivio()).open(QIODevice::WriteOnly);
     f.TxtPath->setFocus(Qt::TabFocusReason);
     f.TxtPath->setText(archivi.path() + "/");
     f.PulsDir->setFocus(Qt::BacktabFocusReason);
-    EXPECT_EQ(Mostrati().size(), 2);
+    EXPECT_EQ(Mostrati().size(), 3);
     // Another window taking the focus is no move inside the program.
     f.TxtPath->setFocus(Qt::TabFocusReason);
     f.TxtPath->clear();
     QFocusEvent fuori(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(f.TxtPath, &fuori);
-    EXPECT_EQ(Mostrati().size(), 2);
-    f.PulsDir->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(Mostrati().size(), 3);
-    EXPECT_TRUE(PathArchivi.isEmpty());
 
-    // "Sfoglia": the chosen folder fills the path box; a cancel leaves it as it was.
+    // "Sfoglia" pressed from the (empty) path box: the notice first, then the browser; the
+    // chosen folder fills the path box, a cancel leaves it as it was.
     sceltaCartella = "/scelta";
     Premi(f.PulsDir);
+    EXPECT_EQ(Mostrati().size(), 4);
     EXPECT_EQ(f.TxtPath->text(), "/scelta");
     sceltaCartella.clear();
     Premi(f.PulsDir);
     EXPECT_EQ(f.TxtPath->text(), "/scelta");
     EXPECT_EQ(DirSelector::Titoli(),
               QStringList(2, "Scegliere la cartella contenente il DB di Lumera"));
+    QApplication::processEvents();
+    EXPECT_EQ(Mostrati(), QStringList(4, "PathDb non valido!"));
     EXPECT_TRUE(PathArchivi.isEmpty());
 }
 
@@ -298,4 +310,21 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
         EXPECT_NE(DbMaster.impl(), prima);  // opened anew at every press
     }
     EXPECT_EQ(manutenzioniAperte, 5);
+
+    // The real maintenance window: modal over the main window, which waits for it to close.
+    ImpostaAperturaManutenzione(nullptr);
+    QString titolo;
+    QWidget* padre = nullptr;
+    QTimer::singleShot(0, [&] {
+        QWidget* m = QApplication::activeModalWidget();
+        ASSERT_NE(m, nullptr);
+        titolo = m->windowTitle();
+        padre = m->parentWidget();
+        m->close();
+    });
+    VersioneMaster = "A.05 ";
+    EXPECT_EQ(premi(), QStringList({kCopia}));
+    EXPECT_EQ(titolo, "Manutenzione Archivi");
+    EXPECT_EQ(padre, &f);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

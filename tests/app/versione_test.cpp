@@ -74,6 +74,8 @@ TEST_F(VersioneSuDb, LetturaEScrittura)
     CreaArchivio(vuoto, {});
     DbArchivi = dbe::OpenDatabase(vuoto);
     EXPECT_THROW(VersioneDb(QStringLiteral("A.01 ")), dbe::DbError);
+    EXPECT_EQ(LeggiVersioneDb(DbArchivi, false), "0");
+    EXPECT_EQ(RecordAgenzia(vuoto), 0);
     EXPECT_EQ(VersioneDb(), "0");
     EXPECT_EQ(VersioneDb(), "0");
     EXPECT_EQ(RecordAgenzia(vuoto), 1);

@@ -85,6 +85,7 @@ TEST_F(ComandoCheck, JsonListsEveryTaskAndExitsOneOnProblems)
     scrivi(home.filePath("LUMERA.INI"), "[Altro]\r\nArchivi=/nowhere\r\n[Path]\r\nArchivi =  "
                                             + archivi.path().toUtf8() + "  \r\n");
     const QByteArray prima = impronta(archivio);
+    const QByteArray primaMaster = impronta(master);
 
     const Esito e = esegui({"--home", home.path(), "--json"});
     ASSERT_EQ(e.stato, 1) << e.err.toStdString();
@@ -135,6 +136,7 @@ TEST_F(ComandoCheck, JsonListsEveryTaskAndExitsOneOnProblems)
 
     // The check only reads.
     EXPECT_EQ(impronta(archivio), prima);
+    EXPECT_EQ(impronta(master), primaMaster);
 }
 
 TEST_F(ComandoCheck, TextLinesVersionWarningAndExitZeroWhenAllPass)
@@ -193,10 +195,12 @@ TEST_F(ComandoCheck, UnopenableDatabasesExitTwoAndChangeNothing)
 
     // A file that is not a database.
     scrivi(archivi.filePath("rotto.mdb"), "questo non è un archivio");
+    const QByteArray rotto = impronta(archivi.filePath("rotto.mdb"));
     e = esegui({"--archive", archivi.path(), "--master", archivi.filePath("rotto.mdb")});
     EXPECT_EQ(e.stato, 2);
     EXPECT_TRUE(e.err.startsWith("Problemi nell'aperture del DB Master.\n"));
     EXPECT_EQ(impronta(archivio), prima);
+    EXPECT_EQ(impronta(archivi.filePath("rotto.mdb")), rotto);
 
     e = esegui({"--archivio", "x"});
     EXPECT_EQ(e.stato, 2);

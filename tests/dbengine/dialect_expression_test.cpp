@@ -127,6 +127,8 @@ TEST(DialectExpressionTest, Functions)
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM [Anagrafica Clienti] WHERE NOSUCH(Codice)=1")), 3075);
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM [Anagrafica Clienti] WHERE LEFT(Codice)='a'")), 3075);
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM [Anagrafica Clienti] WHERE COUNT(*)>1")), 3075);
+    EXPECT_EQ(errorOf(db, QStringLiteral("SELECT DISTINCT Codice FROM [Anagrafica Clienti] ORDER BY COUNT(*)")), 3075);
+    EXPECT_EQ(errorOf(db, QStringLiteral("SELECT Codice FROM [Anagrafica Clienti] HAVING COUNT(*)>1")), 3141);
 }
 
 TEST(DialectExpressionTest, SnapshotsForDistinctAggregatesAndComputedColumns)

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 using namespace dbe;
@@ -76,6 +77,20 @@ TEST(OpenTest, BadFilesAreRefusedAndLeftUnchanged)
         EXPECT_EQ(openError(path), c.number) << c.name;
         EXPECT_EQ(fileBytes(path), c.bytes) << c.name << " changed";
         EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal"))) << c.name;
+    }
+
+    {
+        // Locked by another program for longer than the engine waits: refused, not changed (the
+        // file is still in rollback-journal mode afterwards).
+        const QString locked = base + QStringLiteral("bloccato.mdb");
+        writeFile(locked, goodBytes);
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(locked.toUtf8().constData(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        EXPECT_EQ(openError(locked), 3051);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        EXPECT_EQ(fileBytes(locked), goodBytes);
     }
 
     if (geteuid() != 0) {  // root writes whatever the permissions say

@@ -194,6 +194,13 @@ TEST(SchemaTest, DefinitionsFollowChangesMadeByAnotherConnection)
     EXPECT_TRUE(db.TableDefs().Contains(QStringLiteral("b")));
     testsupport::sqliteExec(path, QStringLiteral("UPDATE MSysFields SET AllowZeroLength = 0"));
     EXPECT_FALSE(a.Fields().Item(QStringLiteral("Y")).AllowZeroLength());
+
+    // A metadata table made by hand without the documented columns is ignored, not fatal.
+    testsupport::sqliteExec(path, QStringLiteral("CREATE TABLE MSysIndexes (Nome TEXT); CREATE INDEX \"A.IX\" ON A (X)"));
+    ASSERT_EQ(a.Indexes().Count(), 1);
+    EXPECT_EQ(a.Indexes().Item(0).Name(), QStringLiteral("IX"));
+    EXPECT_FALSE(a.Indexes().Item(0).Primary());
+    EXPECT_EQ(a.Fields().Item(QStringLiteral("Y")).Size(), 10);
 }
 
 TEST(SchemaTest, TheFormatDocumentsExampleReadsAsItSays)
@@ -237,4 +244,20 @@ TEST(SchemaTest, TheFormatDocumentsExampleReadsAsItSays)
     EXPECT_EQ(t.Properties().Item(12).Name(), QStringLiteral("Description"));
     EXPECT_EQ(t.Properties().Item(13).Name(), QStringLiteral("OrderByOn"));
     EXPECT_EQ(t.Properties().Item(13).Value(), QVariant(false));
+}
+
+TEST(SchemaTest, TheFormatDocumentListsEveryErrorOfTheEngine)
+{
+    const QString doc = QString::fromUtf8(testsupport::fileBytes(
+        QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../docs/archive-format.md")));
+    ASSERT_FALSE(doc.isEmpty());
+    int listed = 0;
+    for (int n = 3000; n < 4000; ++n) {
+        const QString description = errorDescription(n);
+        if (description == QStringLiteral("Errore del motore di database %1.").arg(n))
+            continue;  // not an error of the engine
+        ++listed;
+        EXPECT_TRUE(doc.contains(QStringLiteral("| %1 | %2 |").arg(n).arg(description))) << n;
+    }
+    EXPECT_GT(listed, 40);
 }

@@ -226,6 +226,26 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
     EXPECT_EQ(f.TxtDett()->toPlainText(), t.Dettaglio);
 }
 
+TEST_F(FinestraManutenzione, DettagliOnAStructureTaskShowsItsCorrections)
+{
+    DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    FrmRepair f;
+    f.Puls(0)->click();
+    ASSERT_EQ(chiavi(f).first(), "0001K");
+    EXPECT_EQ(f.Controllore().ElencoTask[1].P[2], "NO-FLD>NOTE");
+    f.Puls(2)->click();
+    EXPECT_EQ(f.Modo(), 3);
+    EXPECT_TRUE(visibile(f, f.FrmStruct()));
+    EXPECT_FALSE(visibile(f, f.FrmCorr()));
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 1);
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->text(0), "Aggiunta Campo NOTE");
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->text(1), "Da Eseguire");
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->checkState(0), Qt::Checked);
+    f.Puls(0)->click();
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_TRUE(visibile(f, f.LstTask()));
+}
+
 TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
 {
     FrmRepair f;
@@ -301,6 +321,15 @@ TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
     f.show();
     QTreeWidget* l = f.LstTask();
     f.Controllore().ElencoTask[4].Dettaglio = "dettaglio quattro";
+    const QList<QAction*> voci = f.MnLst()->actions();
+    ASSERT_EQ(voci.size(), 3);
+
+    // Without a selected row only "Seleziona Tutti" would act.
+    l->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    voci[1]->trigger();
+    voci[2]->trigger();
+    EXPECT_EQ(l->topLevelItem(0)->checkState(0), Qt::Checked);
+    EXPECT_EQ(l->topLevelItem(1)->checkState(0), Qt::Unchecked);
 
     clic(l->viewport(), l->visualItemRect(l->topLevelItem(3)).center(), Qt::LeftButton);
     EXPECT_EQ(l->currentItem(), l->topLevelItem(3));
@@ -308,15 +337,12 @@ TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
 
     clic(l->viewport(), QPoint(20, 20), Qt::RightButton);
     EXPECT_TRUE(f.MnLst()->isVisible());
-    const QList<QAction*> voci = f.MnLst()->actions();
-    ASSERT_EQ(voci.size(), 3);
     EXPECT_EQ(voci[0]->text(), "Seleziona Tutti");
     EXPECT_EQ(voci[1]->text(), "Seleziona solo questo");
     EXPECT_EQ(voci[2]->text(), "Inverti selezione fino in fondo");
     f.MnLst()->hide();
 
     // Inverting from the fourth row leaves the three above as they were.
-    l->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
     l->topLevelItem(4)->setCheckState(0, Qt::Unchecked);
     voci[2]->trigger();
     EXPECT_EQ(l->topLevelItem(1)->checkState(0), Qt::Unchecked);

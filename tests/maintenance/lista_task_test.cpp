@@ -1,21 +1,10 @@
-// The task list's logic without a window: keys and records of added tasks, Id, the states, the
-// detail of the selected row and the three items of the popup menu.
+// The task list's logic without a window: keys and records of added tasks, Id and the states.
 #include "maintenance/manutenzione.h"
 
 #include <gtest/gtest.h>
 #include "support/stampa_qt.h"
 
 using namespace corvale;
-
-namespace {
-QStringList spunte(const ModelloLista& l)
-{
-    QStringList s;
-    for (int i = 0; i < l.Conta(); ++i)
-        s << (l.Riga(i).Spuntata ? "si" : "no");
-    return s;
-}
-}  // namespace
 
 TEST(ListaTask, KeysRecordsAndIdOfAddedTasks)
 {
@@ -88,63 +77,4 @@ TEST(ListaTask, StatesSetIconTextRecordAndRepaint)
     EXPECT_EQ(m.ElencoTask[2].Stato, "START");
     EXPECT_EQ(m.LstTask.Riga(1).TestoStato, "Da Eseguire");
     EXPECT_EQ(ridisegni, prima + 1);
-}
-
-TEST(ListaTask, DetailOfTheSelectedRow)
-{
-    Manutenzione m;
-    QStringList mostrati;
-    QObject::connect(&m, &Manutenzione::txtDettCambiato, [&](const QString& t) { mostrati << t; });
-    m.AggiungiTask("uno", "EN", {});
-    m.AggiungiTask("due", "EN", {});
-    m.ElencoTask[2].Dettaglio = "dettaglio due";
-    m.MostraDettaglio();  // no selection: nothing
-    EXPECT_TRUE(mostrati.isEmpty());
-    m.LstTask.Seleziona(1);
-    m.MostraDettaglio();
-    m.LstTask.Seleziona(0);
-    m.MostraDettaglio();  // never run: empty
-    EXPECT_EQ(mostrati, QStringList({"dettaglio due", ""}));
-    EXPECT_EQ(m.TxtDett(), "");
-}
-
-TEST(ListaTask, PopupMenuItemsChangeTheTicks)
-{
-    Manutenzione m;
-    for (int i = 0; i < 5; ++i)
-        m.AggiungiTask(QString::number(i), "EN", {});
-    const QList<bool> schema = {true, false, true, false, true};
-    for (int i = 0; i < 5; ++i)
-        m.LstTask.ImpostaSpunta(i, schema[i]);
-
-    // Without a selected row only "Seleziona Tutti" acts.
-    m.InvertiSelezione();
-    m.SelezionaSoloQuesto();
-    EXPECT_EQ(spunte(m.LstTask), QStringList({"si", "no", "si", "no", "si"}));
-
-    m.LstTask.Seleziona(2);
-    m.InvertiSelezione();
-    EXPECT_EQ(spunte(m.LstTask), QStringList({"si", "no", "no", "si", "no"}));
-    m.SelezionaSoloQuesto();
-    EXPECT_EQ(spunte(m.LstTask), QStringList({"no", "no", "si", "no", "no"}));
-    m.LstTask.Seleziona(-1);
-    m.SelezionaTutti();
-    EXPECT_EQ(spunte(m.LstTask), QStringList(5, "si"));
-}
-
-TEST(ListaTask, RemovingRowsKeepsTheSelectionOnItsRow)
-{
-    ModelloLista l;
-    for (int i = 0; i < 4; ++i)
-        l.Aggiungi(QString::number(i), QString::number(i));
-    l.Seleziona(2);
-    l.Rimuovi(0);
-    EXPECT_EQ(l.Selezionata(), 1);
-    EXPECT_EQ(l.Riga(l.Selezionata()).Chiave, "2");
-    l.Rimuovi(1);
-    EXPECT_EQ(l.Selezionata(), -1);
-    l.Seleziona(1);
-    l.Svuota();
-    EXPECT_EQ(l.Selezionata(), -1);
-    EXPECT_EQ(l.Conta(), 0);
 }

@@ -75,6 +75,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
     QVector<Out> outs;
     int exprNumber = 1000;
     em.setAggregatesAllowed(!plan.keyset);
+    const int aggregatesBefore = em.aggregateCount();
     for (const SelectItem& item : q.items) {
         const Expr& e = *item.expr;
         if (e.kind == Expr::Star) {
@@ -139,6 +140,10 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
         plan.columns.append(o.column);
     }
 
+    // Aggregates in HAVING and ORDER BY only in a query that groups or aggregates its columns.
+    const bool aggregateQuery = !q.groupBy.empty() || em.aggregateCount() > aggregatesBefore;
+    if (q.having && !aggregateQuery)
+        throw DbError::make(err::SyntaxErrorInSelect);
     QString tail;
     if (!q.groupBy.empty()) {
         em.setAggregatesAllowed(false);
@@ -149,7 +154,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
         }
         tail += QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
     }
-    em.setAggregatesAllowed(!plan.keyset);
+    em.setAggregatesAllowed(aggregateQuery);
     if (q.having)
         tail += QStringLiteral(" HAVING ") + em.condition(*q.having).sql;
     if (!q.orderBy.empty()) {

@@ -1,8 +1,6 @@
-#include "manutenzione.h"
+#include "aperturamanutenzione.h"
 
-#include "finestre.h"
-
-#include <QDialog>
+#include "maintenance/frmrepair.h"
 
 namespace corvale {
 
@@ -22,12 +20,8 @@ void ApriManutenzione(QWidget* padre)
         apertura()(padre);
         return;
     }
-    QDialog finestra(padre);
-    finestra.setObjectName(QStringLiteral("FrmRepair"));
-    finestra.setWindowTitle(QStringLiteral("Manutenzione Archivi"));
-    finestra.setModal(true);
-    finestra.resize(640, 480);
-    CentraForm(&finestra);
+    // A fresh window each time, with a freshly loaded catalogue; it dies when closed.
+    FrmRepair finestra(padre);
     finestra.exec();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The way from the main window into the maintenance window: ApriManutenzione shows it modally over
-// its parent and returns when it is closed. Tests replace the opening with a hook of their own.
+// The way from the main window into the maintenance window: ApriManutenzione shows a new
+// maintenance window (FrmRepair) modally over its parent and returns when it is closed.
+// Tests replace the opening with a hook of their own.
 #include <functional>
 
 class QWidget;

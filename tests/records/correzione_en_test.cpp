@@ -1,0 +1,226 @@
+// Delete and reassign ("EN" and "ENC" tasks) on small archives, through the same view object the
+// window binds.
+#include "fixture_record.h"
+
+#include "records/correzione_en.h"
+
+using namespace corvale;
+using corvale::prova::ArchivioRecord;
+
+namespace {
+
+class CorrezioneEN : public ArchivioRecord {
+protected:
+    // Orders with customer codes that match no customer, and three customers.
+    void ordiniOrfani()
+    {
+        sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
+             "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', 'Bianchi')",
+             "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C3', NULL)",
+             "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('1', 'C1', 'F1')",
+             "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('2', 'X1', 'F9')",
+             "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('3', 'X2', 'F9')",
+             "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('4', 'X3', 'F1')"});
+    }
+};
+
+}  // namespace
+
+TEST_F(CorrezioneEN, DeleteWalksTheSelectionInItsOrderAndReRunsTheGrid)
+{
+    sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice')",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C3', '  ')",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C4', NULL)"});
+    const TaskCorrezione t = task(1);
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    EXPECT_EQ(v.Titolo, "Controllo Schede Vuote Clienti");
+    EXPECT_EQ(v.Opzione, OptElimina);
+    EXPECT_FALSE(v.ComboVisibile);
+    EXPECT_FALSE(v.OpzioneVisibile[OptAssocia]);
+    EXPECT_FALSE(v.OpzioneVisibile[OptFisso]);
+    ASSERT_EQ(v.DtRow.RecordCount(), 3);
+
+    // The third problem row, then the first: the walk follows that order.
+    seleziona({2, 0});
+    GestisciCorrezioneEN(v, t);
+    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kDomandaElimina});
+    EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI"), (QStringList{"C1", "C3"}));
+    EXPECT_EQ(v.Selezione.Count(), 0);
+    EXPECT_EQ(barra.massimo, 2);
+    EXPECT_EQ(barra.valori, (QList<qint64>{0, 1, 2}));
+    EXPECT_FALSE(barra.visibile);
+    EXPECT_FALSE(ClessidraAttiva());
+    // The grid was re-run: only the record left with the problem.
+    EXPECT_EQ(v.DtRow.RecordCount(), 1);
+    v.DtRow.MoveFirst();
+    EXPECT_EQ(v.DtRow.Value("CODICE").toString(), "C3");
+
+    // Deleting the last one leaves an empty grid.
+    seleziona({0});
+    GestisciCorrezioneEN(v, t);
+    EXPECT_EQ(v.DtRow.RecordCount(), 0);
+    EXPECT_EQ(conta("CLIENTI"), 1);
+}
+
+TEST_F(CorrezioneEN, NoToEitherQuestionChangesNothing)
+{
+    ordiniOrfani();
+    const TaskCorrezione t = task(7);
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    seleziona({1, 0});
+    risposta = Risposta::No;
+    for (int opzione : {OptElimina, OptAssocia}) {
+        v.Opzione = opzione;
+        GestisciCorrezioneEN(v, t);
+    }
+    EXPECT_EQ(Messaggi::Mostrati(), (QStringList{kDomandaElimina, kDomandaRiassegna}));
+    EXPECT_EQ(colonna("SELECT CODCLI FROM VENDITE"), (QStringList{"C1", "X1", "X2", "X3"}));
+    ASSERT_EQ(v.Selezione.Count(), 2);
+    v.DtRow.SetBookmark(v.Selezione.Item(0));
+    EXPECT_EQ(v.DtRow.Value("NUMORD").toString(), "3");
+    EXPECT_EQ(barra.cambiVisibilita, 0);
+}
+
+TEST_F(CorrezioneEN, ReassignWritesTheChosenMastersKey)
+{
+    ordiniOrfani();
+    const TaskCorrezione t = task(7);
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    // The set-up proposes reassignment, lists every customer's name (Null as "") and shows the
+    // first one's.
+    EXPECT_EQ(v.Opzione, OptAssocia);
+    EXPECT_TRUE(v.ComboVisibile);
+    EXPECT_TRUE(v.OpzioneVisibile[OptAssocia]);
+    EXPECT_FALSE(v.OpzioneVisibile[OptFisso]);
+    ASSERT_EQ(v.VociCombo.size(), 3);
+    EXPECT_EQ(v.VociCombo[0].Testo, "Rossi");
+    EXPECT_EQ(v.VociCombo[2].Testo, "");
+    EXPECT_EQ(v.TestoCombo, "Rossi");
+    EXPECT_EQ(v.DtRow.RecordCount(), 3);
+
+    // Without a click the first master record is used.
+    seleziona({0});
+    GestisciCorrezioneEN(v, t);
+    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kDomandaRiassegna});
+    EXPECT_EQ(colonna("SELECT CODCLI FROM VENDITE WHERE NUMORD='2'"), QStringList{"C1"});
+
+    // Choosing "Bianchi" in the list, then typing other text: the chosen record counts.
+    ScegliVoceCombo(v, 1);
+    v.TestoCombo = "qualcosa di scritto";
+    seleziona({1, 0});
+    GestisciCorrezioneEN(v, t);
+    EXPECT_EQ(colonna("SELECT CODCLI FROM VENDITE"), (QStringList{"C1", "C1", "C2", "C2"}));
+    EXPECT_EQ(v.DtRow.RecordCount(), 0);
+}
+
+TEST_F(CorrezioneEN, EmptyComboRefusesAndTheFixedCodeDoesNot)
+{
+    sql({"INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('1', 'C1', 'F1')",
+         "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('2', 'C1', 'F2')"});
+    // No supplier at all: the combo box is empty, its text "".
+    const TaskCorrezione t = task(9);
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    EXPECT_TRUE(v.VociCombo.isEmpty());
+    EXPECT_EQ(v.TestoCombo, "");
+    EXPECT_TRUE(v.OpzioneVisibile[OptFisso]);
+    EXPECT_EQ(v.CaptionOpzione2, "Associa a ---> VARIE");
+    seleziona({0, 1});
+    GestisciCorrezioneEN(v, t);
+    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kNessunValore});
+    // Typed text is not a master record either.
+    v.TestoCombo = "F1";
+    GestisciCorrezioneEN(v, t);
+    EXPECT_EQ(Messaggi::Mostrati(), (QStringList{kNessunValore, kNessunValore}));
+    EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"F1", "F2"}));
+    EXPECT_EQ(v.Selezione.Count(), 2);
+
+    v.Opzione = OptFisso;
+    v.TestoCombo.clear();
+    GestisciCorrezioneEN(v, t);
+    EXPECT_EQ(Messaggi::Mostrati().last(), kDomandaRiassegna);
+    EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"VARIE", "VARIE"}));
+}
+
+TEST_F(CorrezioneEN, RefusedUpdateStopsTheWalkWithTheEnginesMessage)
+{
+    // A reference field of 3 characters: the fixed code "VARIE" does not fit, so the first
+    // write is refused by the engine.
+    DbArchivi.Execute("DROP TABLE VENDITE");
+    sql({"CREATE TABLE VENDITE (NUMORD TEXT(10), CODCLI TEXT(10), DITTA TEXT(3))",
+         "CREATE TABLE FORNIT2 (COD TEXT(3), RAGSOC TEXT(50))",
+         "INSERT INTO FORNIT2 (COD, RAGSOC) VALUES ('AB', 'Fornitore AB')",
+         "INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('1', 'X1')",
+         "INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('2', 'X2')",
+         "INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('3', 'X3')"});
+    TaskCorrezione t{"ENC", {"VENDITE", "FORNIT2", "DITTA", "COD", "RAGSOC", "VARIE"}, "Prova"};
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    // The first row goes to the master "AB", then the fixed code is refused on the second.
+    seleziona({0});
+    GestisciCorrezioneEN(v, t);
+    ASSERT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"AB", "X2", "X3"}));
+
+    v.Opzione = OptFisso;
+    seleziona({1, 0});
+    Messaggi::Mostrati().clear();
+    GestisciCorrezioneEN(v, t);
+    ASSERT_EQ(Messaggi::Mostrati().size(), 2);
+    EXPECT_EQ(Messaggi::Mostrati()[0], kDomandaRiassegna);
+    const QString descrizione = dbe::DbError::make(dbe::err::FieldTooSmall).description();
+    EXPECT_TRUE(Messaggi::Mostrati()[1].startsWith("Impossibile completare la correzione.\r"));
+    EXPECT_TRUE(Messaggi::Mostrati()[1].contains(descrizione.left(20))) << Messaggi::Mostrati()[1].toStdString();
+    EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"AB", "X2", "X3"}));
+    EXPECT_FALSE(barra.visibile);
+    EXPECT_FALSE(ClessidraAttiva());
+    EXPECT_EQ(v.Selezione.Count(), 0);
+    EXPECT_EQ(v.DtRow.RecordCount(), 2);  // re-run
+    // The record set is usable afterwards: nothing is left half-edited.
+    v.Opzione = OptAssocia;
+    seleziona({0});
+    GestisciCorrezioneEN(v, t);
+    EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"AB", "AB", "X3"}));
+}
+
+TEST_F(CorrezioneEN, FailingSetUpReportsTheEngineAndKeepsTheView)
+{
+    sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice')"});
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, task(1)));
+    const dbe::Recordset prima = v.DtRow;
+    DbArchivi.Execute("DROP TABLE FORNIT");
+    EXPECT_FALSE(AttivaCorrezioneRecord(v, task(9)));
+    ASSERT_EQ(Messaggi::Mostrati().size(), 1);
+    EXPECT_TRUE(Messaggi::Mostrati()[0].startsWith("Impossibile visualizzare i record del controllo.\r"));
+    EXPECT_GT(Messaggi::Mostrati()[0].size(), 52);
+    EXPECT_EQ(v.DtRow.impl(), prima.impl());
+    EXPECT_EQ(v.Titolo, "Controllo Schede Vuote Clienti");
+    EXPECT_FALSE(ClessidraAttiva());
+}
+
+TEST_F(CorrezioneEN, SelectAllAddsEveryRowOnceAfterTheRowsSelectedBefore)
+{
+    for (int i = 0; i < 5; ++i)
+        sql({QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', NULL)").arg(i)});
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, task(1)));
+    seleziona({3});
+    SelezionaTutti(v);
+    SelezionaTutti(v);
+    ASSERT_EQ(v.Selezione.Count(), 5);
+    QStringList ordine;
+    for (int k = 0; k < 5; ++k) {
+        v.DtRow.SetBookmark(v.Selezione.Item(k));
+        ordine << v.DtRow.Value("CODICE").toString();
+    }
+    EXPECT_EQ(ordine, (QStringList{"C3", "C0", "C1", "C2", "C4"}));
+    EXPECT_EQ(barra.massimo, 5);
+    EXPECT_EQ(barra.valore, 5);
+    EXPECT_FALSE(barra.visibile);
+
+    // On an empty grid nothing happens and nothing is said.
+    sql({"DELETE FROM CLIENTI"});
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, task(1)));
+    barra.cambiVisibilita = 0;
+    SelezionaTutti(v);
+    EXPECT_EQ(v.Selezione.Count(), 0);
+    EXPECT_EQ(barra.cambiVisibilita, 0);
+    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+}

@@ -66,9 +66,10 @@ log "demo con $ORDERS ordini in $DEMO"
 
 # --- check: the whole catalogue against the 29 counting queries in the stock shell ------------
 best_ours=""; best_base=""; wall_ours=""; wall_base=""; rss=0
-# /usr/bin/time writes: wall seconds, user seconds, system seconds, peak resident KB.
-cpu_ns() { awk '{ printf "%d", ($2 + $3) * 1e9 }' "$1"; }
-wall_ns() { awk '{ printf "%d", $1 * 1e9 }' "$1"; }
+# /usr/bin/time writes, on its last line: wall seconds, user seconds, system seconds, peak
+# resident KB (a line about a non-zero exit status may come before it).
+cpu_ns() { tail -n 1 "$1" | awk '{ printf "%.0f", ($2 + $3) * 1e9 }'; }
+wall_ns() { tail -n 1 "$1" | awk '{ printf "%.0f", $1 * 1e9 }'; }
 for _ in $(seq "$REPEAT"); do
     st=0
     "$TIME" -f '%e %U %S %M' -o "$WORK/t_ours" "$CLI" check --home "$DEMO" --archive "$DEMO/archivi" \
@@ -76,7 +77,7 @@ for _ in $(seq "$REPEAT"); do
     [ "$st" -le 1 ] || { cat "$WORK/check.err" >&2; exit 2; }
     best_ours=$(min "$best_ours" "$(cpu_ns "$WORK/t_ours")")
     wall_ours=$(min "$wall_ours" "$(wall_ns "$WORK/t_ours")")
-    kb=$(awk '{ print $4 }' "$WORK/t_ours")
+    kb=$(tail -n 1 "$WORK/t_ours" | awk '{ print $4 }')
     [ "$kb" -gt "$rss" ] && rss=$kb
     "$TIME" -f '%e %U %S %M' -o "$WORK/t_base" "$SQLITE3" -batch -separator '|' "$ARCH" \
         <"$ROOT/bench/check_baseline.sql" >"$WORK/base.out" 2>"$WORK/base.err" || true
@@ -111,8 +112,8 @@ for _ in $(seq "$REPEAT"); do
     cp "$ARCH" "$WORK/len_ours.mdb"
     cp "$ARCH" "$WORK/len_base.mdb"
     out=$("$BENCH" length "$WORK/len_ours.mdb" "$TAB" "$FIELD" "$LEN")
-    best_ours=$(min "$best_ours" "$(echo "$out" | sed -n 's/.*\bseconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%d", $1 * 1e9 }')")
-    wall_ours=$(min "$wall_ours" "$(echo "$out" | sed -n 's/.*wall_seconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%d", $1 * 1e9 }')")
+    best_ours=$(min "$best_ours" "$(echo "$out" | sed -n 's/.*\bseconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%.0f", $1 * 1e9 }')")
+    wall_ours=$(min "$wall_ours" "$(echo "$out" | sed -n 's/.*wall_seconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%.0f", $1 * 1e9 }')")
     # The same statements in the shell, in one transaction: drop the indexes that contain the
     # field, add the new column, copy, drop the old column, rename the new one, recreate the
     # indexes.
@@ -133,8 +134,8 @@ for _ in $(seq "$REPEAT"); do
     } >"$WORK/len_base.sql"
     "$SQLITE3" -batch -bail "$WORK/len_base.mdb" <"$WORK/len_base.sql" >"$WORK/len_base.out"
     # .timer: "Run Time: real R user U sys S" after each statement.
-    best_base=$(min "$best_base" "$(awk '/^Run Time: real/ { t += $6 + $8 } END { printf "%d", t * 1e9 }' "$WORK/len_base.out")")
-    wall_base=$(min "$wall_base" "$(awk '/^Run Time: real/ { t += $4 } END { printf "%d", t * 1e9 }' "$WORK/len_base.out")")
+    best_base=$(min "$best_base" "$(awk '/^Run Time: real/ { t += $6 + $8 } END { printf "%.0f", t * 1e9 }' "$WORK/len_base.out")")
+    wall_base=$(min "$wall_base" "$(awk '/^Run Time: real/ { t += $4 } END { printf "%.0f", t * 1e9 }' "$WORK/len_base.out")")
 done
 rm -f "$WORK/len_ours.mdb" "$WORK/len_base.mdb"
 echo "length_change ratio=$(ratio "$best_ours" "$best_base") seconds=$(secs "$best_ours")" \

@@ -2,9 +2,65 @@
 
 #include "app/messaggi.h"
 
+#include <QElapsedTimer>
+
 namespace corvale {
 
 namespace {
+
+// Groups the walk's changes into short transactions: a commit for every record makes the file
+// write and checksum the same index pages again for each one, which on a large archive costs more
+// than the changes themselves. A block is committed after kRecordBlocco records or kMsBlocco
+// milliseconds, and always before the walk returns, so a change is on disk within a fraction of a
+// second; a change the engine refuses undoes only itself, and the records handled before it stay
+// changed. When the caller already has a transaction open, the walk leaves it alone.
+class BloccoModifiche {
+public:
+    BloccoModifiche() : attivo_(dbe::Workspace::Default().TransactionLevel() == 0) { apri(); }
+    ~BloccoModifiche()
+    {
+        try {
+            chiudi();
+        } catch (const dbe::DbError&) {
+        }
+    }
+    // One record handled: commits the block when it is full or old enough.
+    void Avanza()
+    {
+        if (!attivo_ || (++record_ < kRecordBlocco && orologio_.elapsed() < kMsBlocco))
+            return;
+        chiudi();
+        apri();
+    }
+    // Commits what was done so far; the block ends.
+    void Chiudi() { chiudi(); }
+
+private:
+    static constexpr int kRecordBlocco = 1000;
+    static constexpr qint64 kMsBlocco = 250;
+
+    void apri()
+    {
+        if (!attivo_)
+            return;
+        dbe::Workspace::Default().BeginTrans();
+        aperto_ = true;
+        record_ = 0;
+        orologio_.start();
+    }
+    void chiudi()
+    {
+        if (!aperto_)
+            return;
+        aperto_ = false;
+        dbe::Workspace::Default().CommitTrans();
+    }
+
+    bool attivo_;
+    bool aperto_ = false;
+    int record_ = 0;
+    QElapsedTimer orologio_;
+};
 
 // True when DtColl has a current master record to take the key from.
 bool MasterScelto(const VistaCorrezione& v)
@@ -46,6 +102,7 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->ImpostaMassimo(v.Selezione.Count());
         v.Barra->Mostra(true);
         try {
+            BloccoModifiche blocco;
             while (v.Selezione.Count() > 0) {
                 v.Barra->Avanza();
                 v.DtRow.SetBookmark(v.Selezione.Item(0));
@@ -59,7 +116,9 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                     v.DtRow.Update();
                 }
                 v.Selezione.RemoveAt(0);
+                blocco.Avanza();
             }
+            blocco.Chiudi();
         } catch (const dbe::DbError& e) {
             // A refused write leaves the edit pending: drop it before stopping.
             try {

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -47,6 +48,12 @@ FrmCorr::FrmCorr(QWidget* parent)
     DbCmb->setEditable(true);
     DbCmb->setInsertPolicy(QComboBox::NoInsert);
     DbCmb->setMinimumWidth(220);
+    // The box may list a hundred thousand masters: its width comes from a fixed number of
+    // characters, not from measuring every entry, and the list's rows all have one height.
+    DbCmb->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    DbCmb->setMinimumContentsLength(20);
+    if (auto* elenco = qobject_cast<QListView*>(DbCmb->view()))
+        elenco->setUniformItemSizes(true);
     DbCmb->installEventFilter(this);
     DbCmb->lineEdit()->installEventFilter(this);
     OptCorr[OptFisso]->setVisible(false);
@@ -115,8 +122,11 @@ void FrmCorr::riempiCombo()
 {
     aggiornando_ = true;
     DbCmb->clear();
+    QStringList testi;
+    testi.reserve(vista_.VociCombo.size());
     for (const VoceCombo& v : vista_.VociCombo)
-        DbCmb->addItem(v.Testo);
+        testi << v.Testo;
+    DbCmb->addItems(testi);  // one insertion, not one per entry
     DbCmb->setCurrentIndex(vista_.VociCombo.isEmpty() ? -1 : 0);
     DbCmb->setEditText(vista_.TestoCombo);
     aggiornando_ = false;

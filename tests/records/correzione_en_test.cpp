@@ -181,6 +181,54 @@ TEST_F(CorrezioneEN, RefusedUpdateStopsTheWalkWithTheEnginesMessage)
     EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"AB", "AB", "X3"}));
 }
 
+TEST_F(CorrezioneEN, ChangesAreInTheFileWhenTheWalkReturnsAlsoAfterARefusal)
+{
+    // Orders 0000 to 1499 with suppliers that do not exist; order 1200 cannot take the fixed code, since
+    // an order 1200 of VARIE exists and (NUMORD, DITTA) is unique. The walk groups its changes
+    // into blocks, so it crosses a block's end before the refusal.
+    DbArchivi.Execute("DROP TABLE VENDITE");
+    sql({"CREATE TABLE VENDITE (NUMORD TEXT(10), CODCLI TEXT(10), DITTA TEXT(10))",
+         "CREATE UNIQUE INDEX U ON VENDITE (NUMORD, DITTA)",
+         "CREATE TABLE FORNIT2 (COD TEXT(10), RAGSOC TEXT(50))",
+         "INSERT INTO FORNIT2 (COD, RAGSOC) VALUES ('VARIE', 'Varie')",
+         "INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('1200', 'VARIE')"});
+    dbe::Workspace::Default().BeginTrans();
+    for (int i = 0; i < 1500; ++i)
+        DbArchivi.Execute(QString("INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('%1', 'X%1')")
+                              .arg(i, 4, 10, QChar('0')));
+    dbe::Workspace::Default().CommitTrans();
+    TaskCorrezione t{"ENC", {"VENDITE", "FORNIT2", "DITTA", "COD", "RAGSOC", "VARIE"}, "Prova"};
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    ASSERT_EQ(v.DtRow.RecordCount(), 1500);
+    SelezionaTutti(v);
+    v.Opzione = OptFisso;
+    GestisciCorrezioneEN(v, t);
+    ASSERT_EQ(Messaggi::Mostrati().size(), 2);
+    EXPECT_TRUE(Messaggi::Mostrati()[1].startsWith("Impossibile completare la correzione.\r"));
+    EXPECT_EQ(dbe::Workspace::Default().TransactionLevel(), 0);
+    // Another connection sees the 1,200 orders handled before the refusal, and no more.
+    {
+        dbe::Database altra = dbe::OpenDatabase(DbArchivi.Name());
+        dbe::Recordset rs = altra.OpenRecordset("SELECT * FROM VENDITE WHERE DITTA='VARIE'");
+        rs.MoveLast();
+        EXPECT_EQ(rs.RecordCount(), 1201);
+        rs.Close();
+        altra.Close();
+    }
+    EXPECT_EQ(v.DtRow.RecordCount(), 300);
+
+    // Inside a transaction of the caller's the walk commits nothing of its own: the caller's
+    // rollback takes its deletions back.
+    SelezionaTutti(v);
+    v.Opzione = OptElimina;
+    dbe::Workspace::Default().BeginTrans();
+    GestisciCorrezioneEN(v, t);
+    EXPECT_EQ(dbe::Workspace::Default().TransactionLevel(), 1);
+    EXPECT_EQ(conta("VENDITE"), 1201);
+    dbe::Workspace::Default().Rollback();
+    EXPECT_EQ(conta("VENDITE"), 1501);
+}
+
 TEST_F(CorrezioneEN, FailingSetUpReportsTheEngineAndKeepsTheView)
 {
     sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice')"});

@@ -1,0 +1,225 @@
+// corvale-bench: the timed parts of bench/run.sh that corvale-cli has no command for. It drives the
+// program's own code, nothing copied: the record correction walk runs through the problem-record
+// view of the window (FrmCorr, on the offscreen platform), the length change through the structure
+// correction ModificaLunghezzaCampo. Prints one line of key=value pairs per measure.
+//
+//   corvale-bench walk ARCHIVIO [--records N]
+//       Adds orders whose customer does not exist until the check "Controllo Ordini senza
+//       Clienti" finds at least N (default 100000) problem records, then times "Dettagli" (the
+//       view's set-up and the grid shown), "Seleziona Tutti", and the delete walk
+//       (GestisciCorrezioneEN) over N selected records.
+//   corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA
+//       Times ModificaLunghezzaCampo on the archive.
+#include "app/ambiente.h"
+#include "app/messaggi.h"
+#include "checks/catalogo.h"
+#include "records/frm_corr.h"
+#include "records/griglia_record.h"
+#include "records/task_correzione.h"
+#include "structure/modifica_lunghezza.h"
+
+#include "dbengine/dbengine.h"
+#include "dbengine/connection.h"
+#include "dbengine/inserter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+#include <sys/resource.h>
+
+namespace {
+
+QTextStream out(stdout);
+QTextStream err(stderr);
+
+QString secondi(qint64 ns) { return QString::number(ns / 1e9, 'f', 3); }
+
+// Processor time (user and system) used by this process so far, in nanoseconds. The machine may be
+// shared, so each measure is taken in processor time as well as on the clock.
+qint64 ProcessoreNs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (qint64(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000000LL
+        + (qint64(u.ru_utime.tv_usec) + u.ru_stime.tv_usec) * 1000LL;
+}
+
+// Clock and processor time from construction.
+struct Cronometro {
+    QElapsedTimer orologio;
+    qint64 cpu0 = 0;
+    Cronometro() { riparti(); }
+    void riparti()
+    {
+        orologio.start();
+        cpu0 = ProcessoreNs();
+    }
+    qint64 ns() const { return orologio.nsecsElapsed(); }
+    qint64 cpuNs() const { return ProcessoreNs() - cpu0; }
+};
+
+// The catalogue's entry No. numero (from 1) as the record corrections see it.
+corvale::TaskCorrezione TaskCatalogo(int numero)
+{
+    const corvale::VoceCatalogo& v = corvale::VociCatalogo().at(size_t(numero - 1));
+    return {v.Tipo, v.P, v.Descrizione};
+}
+
+qint64 Conta(const QString& sql)
+{
+    dbe::Recordset rs = corvale::DbArchivi.OpenRecordset(sql, dbe::dbOpenSnapshot);
+    const qint64 n = rs.Value(0).toLongLong();
+    rs.Close();
+    return n;
+}
+
+// Orders whose customer code no customer has, enough for the check to find at least `quanti`.
+qint64 AggiungiOrdiniOrfani(qint64 quanti)
+{
+    const QString nonIn =
+        QStringLiteral(" FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)");
+    const qint64 presenti = Conta(QStringLiteral("SELECT COUNT(*) AS N") + nonIn);
+    if (presenti >= quanti)
+        return presenti;
+    qint64 id = Conta(QStringLiteral("SELECT MAX(ID) AS M FROM VENDITE"));
+    dbe::Inserter ins(corvale::DbArchivi, QStringLiteral("VENDITE"),
+                      {QStringLiteral("ID"), QStringLiteral("NUMORD"), QStringLiteral("DATA"),
+                       QStringLiteral("CODCLI"), QStringLiteral("DITTA"), QStringLiteral("TIPODEP")});
+    const QDate giorno(2020, 1, 1);
+    for (qint64 i = presenti; i < quanti; ++i) {
+        ins.SetInteger(0, ++id);
+        ins.SetText(1, QStringLiteral("B%1").arg(i));
+        ins.SetDate(2, giorno.addDays(i % 365));
+        ins.SetText(3, QStringLiteral("ZZ%1").arg(i));
+        ins.SetText(4, QStringLiteral("VARIE"));
+        ins.SetText(5, QStringLiteral("ORD"));
+        ins.Insert();
+    }
+    ins.Commit();
+    return Conta(QStringLiteral("SELECT COUNT(*) AS N") + nonIn);
+}
+
+int Walk(const QString& archivio, qint64 quanti)
+{
+    corvale::DbArchivi = dbe::OpenDatabase(archivio);
+    corvale::PathArchivi = QFileInfo(archivio).absolutePath();
+    if (qEnvironmentVariableIsSet("BENCH_PRAGMAS"))  // for experiments
+        corvale::DbArchivi.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
+    const qint64 problemi = AggiungiOrdiniOrfani(quanti);
+    corvale::Messaggi::ImpostaRisponditore([](const QString& testo, corvale::Pulsanti p) {
+        if (p == corvale::Pulsanti::SiNo)
+            return corvale::Risposta::Si;
+        err << testo << "\n";
+        return corvale::Risposta::Ok;
+    });
+
+    Cronometro t;
+    corvale::FrmCorr finestra;
+    finestra.resize(900, 600);
+    const corvale::TaskCorrezione task = TaskCatalogo(7);  // "Controllo Ordini senza Clienti"
+
+    // "Dettagli": the view's set-up and the grid painted with its first rows.
+    t.riparti();
+    if (!finestra.AttivaCorrezioneRecord(task))
+        return 2;
+    finestra.show();
+    QApplication::processEvents();
+    finestra.DBGrid1->viewport()->repaint();
+    const qint64 dettagli = t.ns();
+    const qint64 dettagliCpu = t.cpuNs();
+    const int righe = finestra.DBGrid1->Modello()->rowCount();
+
+    // The view's set-up without the window (queries, combo entries), to tell apart what the
+    // widgets add to "Dettagli".
+    t.riparti();
+    {
+        corvale::VistaCorrezione vista;
+        corvale::ApriCorrezioneRecord(vista, TaskCatalogo(7));
+    }
+    const qint64 impostazione = t.ns();
+    const qint64 impostazioneCpu = t.cpuNs();
+
+    t.riparti();
+    finestra.PulsSelAll_Click();
+    QApplication::processEvents();
+    const qint64 selezione = t.ns();
+
+    // The walk handles the first `quanti` records of the selection.
+    corvale::SelezioneRecord& sel = finestra.Vista().Selezione;
+    while (sel.Count() > quanti)
+        sel.RemoveAt(sel.Count() - 1);
+    const qint64 selezionati = sel.Count();
+    finestra.Vista().Opzione = corvale::OptElimina;
+
+    t.riparti();
+    finestra.GestisciCorrezioneEN(task);
+    const qint64 cammino = t.ns();
+    const qint64 camminoCpu = t.cpuNs();
+    const qint64 rimasti = Conta(QStringLiteral(
+        "SELECT COUNT(*) AS N FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)"));
+    if (problemi - rimasti != selezionati) {
+        err << "Il cammino ha eliminato " << (problemi - rimasti) << " record invece di " << selezionati
+            << ".\n";
+        return 2;
+    }
+    out << "walk_delete records_per_second=" << qint64(selezionati / (qMax<qint64>(camminoCpu, 1) / 1e9))
+        << " wall_records_per_second=" << qint64(selezionati / (qMax<qint64>(cammino, 1) / 1e9))
+        << " records=" << selezionati << " seconds=" << secondi(camminoCpu)
+        << " wall_seconds=" << secondi(cammino)
+        << " problem_records=" << problemi << " grid_rows=" << righe
+        << " dettagli_seconds=" << secondi(dettagli) << " dettagli_cpu_seconds=" << secondi(dettagliCpu)
+        << " view_setup_seconds=" << secondi(impostazione)
+        << " view_setup_cpu_seconds=" << secondi(impostazioneCpu)
+        << " select_all_seconds=" << secondi(selezione)
+        << "\n";
+    return 0;
+}
+
+int Length(const QString& archivio, const QString& tabella, const QString& campo, const QString& lung)
+{
+    corvale::DbArchivi = dbe::OpenDatabase(archivio);
+    corvale::PathArchivi = QFileInfo(archivio).absolutePath();
+    Cronometro t;
+    const bool ok = corvale::ModificaLunghezzaCampo(tabella, campo, lung);
+    const qint64 ns = t.ns();
+    const qint64 cpu = t.cpuNs();
+    corvale::DbArchivi.Close();
+    if (!ok) {
+        err << "ModificaLunghezzaCampo non riuscita su " << tabella << "." << campo << ".\n";
+        return 2;
+    }
+    out << "seconds=" << secondi(cpu) << " wall_seconds=" << secondi(ns) << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList a = app.arguments();
+    a.removeFirst();
+    const char* uso = "Uso: corvale-bench walk ARCHIVIO [--records N]\n"
+                      "     corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA\n";
+    try {
+        if (a.size() >= 2 && a[0] == QLatin1String("walk")) {
+            qint64 n = 100000;
+            if (a.size() == 4 && a[2] == QLatin1String("--records"))
+                n = a[3].toLongLong();
+            else if (a.size() != 2)
+                n = 0;
+            if (n > 0)
+                return Walk(a[1], n);
+        } else if (a.size() == 5 && a[0] == QLatin1String("length")) {
+            return Length(a[1], a[2], a[3], a[4]);
+        }
+    } catch (const dbe::DbError& e) {
+        err << "Errore " << e.number() << ": " << e.description() << "\n";
+        return 2;
+    }
+    err << uso;
+    return 2;
+}

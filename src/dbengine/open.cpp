@@ -40,8 +40,10 @@ void checkFile(const QString& path, const QString& shown)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw DbError::make(err::FileInUse, {shown});
-    if (!fi.isWritable())
-        throw DbError::make(err::FileInUse, {shown});  // read-only on disk: refused
+    // Read-only on disk: refused, also for a user (root) whom the system would let write anyway.
+    const auto write = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (!fi.isWritable() || !(fi.permissions() & write))
+        throw DbError::make(err::FileInUse, {shown});
     const qint64 size = f.size();
     const QByteArray h = f.read(100);
     static const QByteArray magic("SQLite format 3\0", 16);

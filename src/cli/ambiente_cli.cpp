@@ -86,4 +86,15 @@ int ApriArchivi(const OpzioniArchivi& o, QString& errore)
     return 0;
 }
 
+int AttendiArchivioLibero(QString& errore)
+{
+    try {
+        dbe::WaitWritable(DbArchivi);
+    } catch (const dbe::DbError& e) {
+        errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        return 2;
+    }
+    return 0;
+}
+
 }  // namespace corvale::cli

@@ -103,7 +103,9 @@ int ComandoCorrect(const QStringList& args)
         QTextStream(stderr) << suUnaRiga(testo) << "\n";
         return Risposta::Ok;
     });
-    const int apertura = ApriArchivi(o, errore);
+    int apertura = ApriArchivi(o, errore);
+    if (apertura == 0)
+        apertura = AttendiArchivioLibero(errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;

@@ -48,7 +48,9 @@ int ComandoRepairStructure(const QStringList& args)
         QTextStream(stderr) << suUnaRiga(testo) << "\n";
         return p == Pulsanti::SiNo ? Risposta::No : Risposta::Ok;
     });
-    const int apertura = ApriArchivi(o, errore);
+    int apertura = ApriArchivi(o, errore);
+    if (apertura == 0)
+        apertura = AttendiArchivioLibero(errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;

@@ -155,6 +155,17 @@ Database OpenDatabase(const QString& path)
     return Database(detail::openConnection(path));
 }
 
+void WaitWritable(const Database& db)
+{
+    const auto d = db.impl();
+    if (!d || !d->isOpen())
+        throw DbError::make(err::ObjectInvalid);
+    if (d->inTransaction())
+        return;
+    d->exec(QStringLiteral("BEGIN IMMEDIATE"));
+    d->exec(QStringLiteral("ROLLBACK"));
+}
+
 Database CreateDatabase(const QString& path)
 {
     const QFileInfo fi(path);

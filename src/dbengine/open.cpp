@@ -97,6 +97,10 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
     sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    // Archives come from elsewhere: triggers in them never fire on our statements (nothing we
+    // delete or update can write anywhere else), and no other file can be attached.
+    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 0);
     if (sqlite3_db_readonly(h, "main") == 1)
         fail(err::FileInUse);
 

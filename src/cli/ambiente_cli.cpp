@@ -3,6 +3,9 @@
 #include "app/ambiente.h"
 #include "app/avvio.h"
 #include "app/versione.h"
+#include "maintenance/manutenzione.h"
+
+#include <QTextStream>
 
 namespace corvale::cli {
 
@@ -41,17 +44,8 @@ bool LeggiOpzioni(const QStringList& args, OpzioniArchivi& o, QString& errore, b
 QString LeggiVersioneDbSolaLettura()
 {
     try {
-        dbe::Recordset rs = DbArchivi.OpenRecordset(QStringLiteral("AGENZIA"));
-        QString v = QStringLiteral("0");
-        if (rs.RecordCount() != 0) {
-            rs.MoveFirst();
-            const QVariant x = rs.Value(QStringLiteral("VERSDB"));
-            if (!x.isNull())
-                v = x.toString();
-        }
-        rs.Close();
-        return v;
-    } catch (const std::exception&) {
+        return LeggiVersioneDb(DbArchivi, false);
+    } catch (const dbe::DbError&) {
         return QString();
     }
 }
@@ -95,6 +89,38 @@ int AttendiArchivioLibero(QString& errore)
         return 2;
     }
     return 0;
+}
+
+QString SuUnaRiga(QString testo)
+{
+    while (testo.endsWith(QLatin1Char('\n')) || testo.endsWith(QLatin1Char('\r')))
+        testo.chop(1);
+    testo.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+    testo.replace(QLatin1Char('\r'), QStringLiteral(" / "));
+    testo.replace(QLatin1Char('\n'), QStringLiteral(" / "));
+    return testo;
+}
+
+void SenzaOperatore(Risposta allaDomanda)
+{
+    Messaggi::ImpostaRisponditore([allaDomanda](const QString& testo, Pulsanti p) {
+        if (p == Pulsanti::SiNo)
+            return allaDomanda;
+        QTextStream(stderr) << SuUnaRiga(testo) << "\n";
+        return Risposta::Ok;
+    });
+}
+
+bool CaricaCatalogo(Manutenzione& m, QTextStream& err)
+{
+    m.CreaLista();
+    try {
+        m.CaricaTask();
+        return true;
+    } catch (const dbe::DbError& e) {
+        err << "Impossibile leggere le tabelle del DB Master.\n" << e.description() << "\n";
+        return false;
+    }
 }
 
 }  // namespace corvale::cli

@@ -3,8 +3,16 @@
 // "Analisi Struttura": the options --home, --archive and --master, the opening of both databases
 // (settings file and master stamp read by the program's own start-up readers), and the version
 // gate's warning, computed without changing the archive.
+#include "app/messaggi.h"
+
 #include <QString>
 #include <QStringList>
+
+class QTextStream;
+
+namespace corvale {
+class Manutenzione;
+}
 
 namespace corvale::cli {
 
@@ -34,5 +42,14 @@ int ApriArchivi(const OpzioniArchivi& o, QString& errore);
 // write transaction on it to end. Returns 2 with the open-failure message and the engine's
 // description in errore when it does not end, 0 otherwise; nothing is written either way.
 int AttendiArchivioLibero(QString& errore);
+
+// A message or detail on one line: its line breaks become " / ", final ones are dropped.
+QString SuUnaRiga(QString testo);
+// The message boxes answered without an operator: notices go to stderr on one line, questions get
+// the answer given.
+void SenzaOperatore(Risposta allaDomanda);
+// Loads the catalogue into m (after CreaLista); on an engine error prints the message on err and
+// returns false.
+bool CaricaCatalogo(Manutenzione& m, QTextStream& err);
 
 }  // namespace corvale::cli

@@ -3,13 +3,15 @@
 // every task passed, 1 when any has problems, 2 when a database cannot be opened.
 #include "ambiente_cli.h"
 #include "comandi.h"
-#include "jsonscrittura.h"
 
 #include "app/ambiente.h"
 #include "app/messaggi.h"
 #include "maintenance/manutenzione.h"
 #include "maintenance/valore.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 #include <cstdio>
 #include <unistd.h>
@@ -17,17 +19,6 @@
 namespace corvale::cli {
 
 namespace {
-
-// A detail on one line: its line breaks become " / ", a final one is dropped.
-QString suUnaRiga(QString testo)
-{
-    while (testo.endsWith(QLatin1Char('\n')) || testo.endsWith(QLatin1Char('\r')))
-        testo.chop(1);
-    testo.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
-    testo.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    testo.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return testo;
-}
 
 // The coded structure problems of an "ST" task: P(2) to P(P(1)).
 QStringList problemiStruttura(const DatiTask& t)
@@ -59,10 +50,7 @@ int ComandoCheck(const QStringList& args)
         return 2;
     }
     // No operator here: a notice goes to stderr and a question is answered No.
-    Messaggi::ImpostaRisponditore([](const QString& testo, Pulsanti p) {
-        QTextStream(stderr) << suUnaRiga(testo) << "\n";
-        return p == Pulsanti::SiNo ? Risposta::No : Risposta::Ok;
-    });
+    SenzaOperatore(Risposta::No);
     const int apertura = ApriArchivi(o, errore);
     if (apertura != 0) {
         err << errore << "\n";
@@ -76,13 +64,8 @@ int ComandoCheck(const QStringList& args)
     err.flush();
 
     Manutenzione m;
-    m.CreaLista();
-    try {
-        m.CaricaTask();
-    } catch (const dbe::DbError& e) {
-        err << "Impossibile leggere le tabelle del DB Master.\n" << e.description() << "\n";
+    if (!CaricaCatalogo(m, err))
         return 2;
-    }
     const bool terminale = isatty(fileno(stderr));
     const int n = m.LstTask.Conta();
     for (int li = 0; li < n; ++li)
@@ -90,40 +73,40 @@ int ComandoCheck(const QStringList& args)
     for (int li = 0; li < n; ++li) {
         m.MostraAvanzamento(li);
         if (terminale)
-            QTextStream(stderr) << "[" << (li + 1) << "/" << n << "] " << suUnaRiga(m.LblStat()) << "\n";
+            QTextStream(stderr) << "[" << (li + 1) << "/" << n << "] " << SuUnaRiga(m.LblStat()) << "\n";
         m.ControlloItem(li);
     }
 
     bool problemi = false;
-    QList<Json> tasks;
+    QJsonArray tasks;
     for (int li = 0; li < n; ++li) {
         const RigaLista& r = m.LstTask.Riga(li);
         const DatiTask& t = m.Task(li);
         if (t.Stato != kStatoOk)
             problemi = true;
         if (o.json) {
-            Json task = Json::oggetto();
-            task.aggiungi("key", r.Chiave);
-            task.aggiungi("description", r.Testo);
-            task.aggiungi("type", t.Tipo);
-            task.aggiungi("state", t.Stato);
-            task.aggiungi("state_text", r.TestoStato);
-            task.aggiungi("detail", t.Dettaglio);
-            task.aggiungi("correggibile", t.Correggibile);
-            task.aggiungi("problems", Json::elenco(problemiStruttura(t)));
-            tasks << task;
+            QJsonObject task;
+            task[QStringLiteral("key")] = r.Chiave;
+            task[QStringLiteral("description")] = r.Testo;
+            task[QStringLiteral("type")] = t.Tipo;
+            task[QStringLiteral("state")] = t.Stato;
+            task[QStringLiteral("state_text")] = r.TestoStato;
+            task[QStringLiteral("detail")] = t.Dettaglio;
+            task[QStringLiteral("correggibile")] = t.Correggibile;
+            task[QStringLiteral("problems")] = QJsonArray::fromStringList(problemiStruttura(t));
+            tasks.append(task);
         } else {
-            out << r.Chiave << "\t" << r.Testo << "\t" << r.TestoStato << "\t" << suUnaRiga(t.Dettaglio) << "\n";
+            out << r.Chiave << "\t" << r.Testo << "\t" << r.TestoStato << "\t" << SuUnaRiga(t.Dettaglio) << "\n";
         }
     }
     if (o.json) {
-        Json radice = Json::oggetto();
-        radice.aggiungi("archive", DbArchivi.Name());
-        radice.aggiungi("master", DbMaster.Name());
-        radice.aggiungi("versione_db", versioneDb);
-        radice.aggiungi("versione_master", VersioneMaster);
-        radice.aggiungi("tasks", Json::elenco(tasks));
-        out << radice.testo() << "\n";
+        QJsonObject radice;
+        radice[QStringLiteral("archive")] = DbArchivi.Name();
+        radice[QStringLiteral("master")] = DbMaster.Name();
+        radice[QStringLiteral("versione_db")] = versioneDb;
+        radice[QStringLiteral("versione_master")] = VersioneMaster;
+        radice[QStringLiteral("tasks")] = tasks;
+        out << QJsonDocument(radice).toJson(QJsonDocument::Compact) << "\n";
     }
     return problemi ? 1 : 0;
 }

@@ -23,16 +23,6 @@ namespace {
 const char* kUso = "Uso: corvale-cli correct CHIAVE (--elimina | --associa VALORE | --fisso) "
                    "[--home CARTELLA] [--archive CARTELLA] [--master FILE]\n";
 
-QString suUnaRiga(QString testo)
-{
-    while (testo.endsWith(QLatin1Char('\n')) || testo.endsWith(QLatin1Char('\r')))
-        testo.chop(1);
-    testo.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
-    testo.replace(QLatin1Char('\r'), QStringLiteral(" / "));
-    testo.replace(QLatin1Char('\n'), QStringLiteral(" / "));
-    return testo;
-}
-
 struct Richiesta {
     QString chiave;
     int opzione = -1;
@@ -97,12 +87,7 @@ int ComandoCorrect(const QStringList& args)
     }
     // No operator here: every question is answered Yes (the command is the request); every
     // notice goes to stderr.
-    Messaggi::ImpostaRisponditore([](const QString& testo, Pulsanti p) {
-        if (p == Pulsanti::SiNo)
-            return Risposta::Si;
-        QTextStream(stderr) << suUnaRiga(testo) << "\n";
-        return Risposta::Ok;
-    });
+    SenzaOperatore(Risposta::Si);
     int apertura = ApriArchivi(o, errore);
     if (apertura == 0)
         apertura = AttendiArchivioLibero(errore);
@@ -112,17 +97,12 @@ int ComandoCorrect(const QStringList& args)
     }
     const QString avviso = AvvisoVersione(VersioneMaster, LeggiVersioneDbSolaLettura());
     if (!avviso.isEmpty())
-        err << suUnaRiga(avviso) << "\n";
+        err << SuUnaRiga(avviso) << "\n";
     err.flush();
 
     Manutenzione m;
-    m.CreaLista();
-    try {
-        m.CaricaTask();
-    } catch (const dbe::DbError& e) {
-        err << "Impossibile leggere le tabelle del DB Master.\n" << e.description() << "\n";
+    if (!CaricaCatalogo(m, err))
         return 2;
-    }
     int li = -1;
     for (int i = 0; i < m.LstTask.Conta(); ++i) {
         if (m.LstTask.Riga(i).Chiave.compare(r.chiave, Qt::CaseInsensitive) == 0)
@@ -141,7 +121,7 @@ int ComandoCorrect(const QStringList& args)
         const DatiTask& t = m.Task(li);
         const RigaLista& riga = m.LstTask.Riga(li);
         out << riga.Chiave << "\t" << riga.Testo << "\t" << riga.TestoStato << "\t"
-            << suUnaRiga(t.Dettaglio) << "\n";
+            << SuUnaRiga(t.Dettaglio) << "\n";
         out.flush();
         return t.Stato == kStatoOk ? 0 : 1;
     };

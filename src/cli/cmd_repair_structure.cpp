@@ -16,14 +16,6 @@ namespace corvale::cli {
 
 namespace {
 
-QString suUnaRiga(QString testo)
-{
-    while (testo.endsWith(QLatin1Char('\n')) || testo.endsWith(QLatin1Char('\r')))
-        testo.chop(1);
-    testo.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
-    return testo;
-}
-
 // Runs the structure check of row li again, as "Controlla" does for a ticked row.
 void Ricontrolla(Manutenzione& m, int li)
 {
@@ -44,10 +36,7 @@ int ComandoRepairStructure(const QStringList& args)
                          "[--master FILE]\n";
         return 2;
     }
-    Messaggi::ImpostaRisponditore([](const QString& testo, Pulsanti p) {
-        QTextStream(stderr) << suUnaRiga(testo) << "\n";
-        return p == Pulsanti::SiNo ? Risposta::No : Risposta::Ok;
-    });
+    SenzaOperatore(Risposta::No);
     int apertura = ApriArchivi(o, errore);
     if (apertura == 0)
         apertura = AttendiArchivioLibero(errore);
@@ -58,13 +47,8 @@ int ComandoRepairStructure(const QStringList& args)
 
     Manutenzione m;
     CollegaCorrezioniStruttura(m);
-    m.CreaLista();
-    try {
-        m.CaricaTask();
-    } catch (const dbe::DbError& e) {
-        err << "Impossibile leggere le tabelle del DB Master.\n" << e.description() << "\n";
+    if (!CaricaCatalogo(m, err))
         return 2;
-    }
 
     QList<int> struttura;
     for (int li = 0; li < m.LstTask.Conta(); ++li)
@@ -91,7 +75,7 @@ int ComandoRepairStructure(const QStringList& args)
         if (t.Stato == kStatoOk)
             continue;
         restano = true;
-        out << "Restano problemi: " << m.LstTask.Riga(li).Testo << "\t" << suUnaRiga(t.Dettaglio) << "\n";
+        out << "Restano problemi: " << m.LstTask.Riga(li).Testo << "\t" << SuUnaRiga(t.Dettaglio) << "\n";
     }
     if (!restano)
         out << "Nessun problema di struttura riscontrato.\n";

@@ -137,8 +137,14 @@ FieldInfo prepareField(FieldInfo f, bool attributesGiven)
         throw DbError::make(err::InvalidFieldType);
     if ((a & dbHyperlinkField) && f.type != dbMemo)
         throw DbError::make(err::InvalidFieldType);
-    if (!(a & (dbFixedField | dbVariableField)))
-        a |= defaultAttributes(f.type, a & dbAutoIncrField) & (dbFixedField | dbVariableField);
+    // Only text and binary fields may be either fixed or variable; every other type has the width
+    // its type gives it, whatever flags were asked for (a field rebuilt with another type keeps its
+    // old flags, and must not carry a width its new type cannot have).
+    const qint32 width = defaultAttributes(f.type, a & dbAutoIncrField) & (dbFixedField | dbVariableField);
+    if (f.type != dbText && f.type != dbBinary)
+        a = (a & ~(dbFixedField | dbVariableField)) | width;
+    else if (!(a & (dbFixedField | dbVariableField)))
+        a |= width;
     f.attributes = a;
     if (f.allowZeroLength && !isTextType(f.type))
         throw DbError::make(err::InvalidOperation);

@@ -4,10 +4,12 @@
 // when a record is visited. A record deleted meanwhile (through another record set or a statement)
 // raises 3167 when one of its fields is read. Bookmarks stay valid until Requery or Close.
 //
-// RecordCount: 0 right after opening exactly when the result is empty; exact after MoveLast (a
-// table-type set knows it at once). Over a join, a field that both tables have is named
-// "TABLE.FIELD", the others by their bare name; Value/FieldType of a name the result lacks raise
-// 3265. Edits (Edit/AddNew, SetValue, Update) are checked against the fields' rules (size,
+// RecordCount: 0 right after opening exactly when the result is empty; exact after MoveLast (in
+// fact exact at all times: the keyset is collected at opening, rowids only). A record deleted
+// through this set leaves the count, the moves and the positions (AbsolutePosition) at once, but
+// stays current until the next move; a record deleted elsewhere keeps its place. Over a join, a
+// field that both tables have is named "TABLE.FIELD", the others by their bare name;
+// Value/FieldType of a name the result lacks raise 3265. Edits (Edit/AddNew, SetValue, Update) are checked against the fields' rules (size,
 // zero-length, required, unique indexes) and written at Update; a refused Update changes nothing
 // and leaves the edit pending. With dbInconsistent, an edit of a join record writes each changed
 // field into its own table's row.

@@ -130,6 +130,20 @@ TEST(OpenTest, OpensByFullPathWithASecondConnectionWriting)
     // Committed means in the file: a third party sees it at once.
     EXPECT_EQ(testsupport::sqliteValue(path, QStringLiteral("SELECT count(*) FROM CLIENTI")).toInt(), 2);
 
+    // With a record set open on the first connection, the second one writes and the record set
+    // goes on.
+    Recordset rs = a.OpenRecordset(QStringLiteral("CLIENTI"));
+    rs.MoveFirst();
+    EXPECT_EQ(rs.Value(QStringLiteral("RAGSOC")).toString(), QStringLiteral("ROSSI"));
+    {
+        detail::DatabaseImpl::WriteScope ws(*ib);
+        ib->exec(QStringLiteral("UPDATE CLIENTI SET RAGSOC = 'VERDI' WHERE CODICE = 2"));
+        ws.commit();
+    }
+    rs.MoveNext();
+    EXPECT_EQ(rs.Value(QStringLiteral("RAGSOC")).toString(), QStringLiteral("VERDI"));
+    rs.Close();
+
     a.Close();
     EXPECT_FALSE(a.IsOpen());
     for (auto use : {std::function<void()>([&] { a.Name(); }), std::function<void()>([&] { a.TableDefs(); })}) {

@@ -4,9 +4,11 @@
 #include "dbengine/dbengine.h"
 #include "support/sqlite_file.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -142,4 +144,31 @@ TEST(TransactionsTest, KilledWriterLeavesASoundFileWithWholeStatements)
     const int columns = db.TableDefs().Item(QStringLiteral("T")).Fields().Count();
     EXPECT_EQ(sqliteValue(path, QStringLiteral("SELECT count(*) FROM MSysFields WHERE TableName = 'T'")).toInt(),
               columns - 2);
+}
+
+TEST(TransactionsTest, AWriteWaitsForABusyFileThenGivesUpWith3218)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/lumera.mdb");
+    testsupport::sqliteExec(path, QStringLiteral("CREATE TABLE T (X LONG)"));
+    Database db = OpenDatabase(path);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; INSERT INTO T VALUES (7)", nullptr, nullptr, nullptr), SQLITE_OK);
+    QElapsedTimer waited;
+    waited.start();
+    try {
+        write(db, QStringLiteral("INSERT INTO T VALUES (1)"));
+        ADD_FAILURE() << "written over another writer's lock";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.number(), 3218);
+        EXPECT_EQ(e.description(), QStringLiteral("Impossibile aggiornare. Attualmente bloccato."));
+    }
+    EXPECT_GE(waited.elapsed(), 2500);
+    // Reading goes on meanwhile, and writing once the other writer is done.
+    EXPECT_EQ(db.TableDefs().Item(QStringLiteral("T")).RecordCount(), 0);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    write(db, QStringLiteral("INSERT INTO T VALUES (1)"));
+    EXPECT_EQ(count(path, QStringLiteral("T")), 2);
 }

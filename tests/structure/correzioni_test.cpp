@@ -1,4 +1,5 @@
 #include "archivi_prova.h"
+#include "structure/confronto_struttura.h"
 #include "structure/correzioni_additive.h"
 #include "structure/modifica_campo.h"
 #include "structure/modifica_lunghezza.h"
@@ -214,4 +215,21 @@ TEST(ModificaCampoTest, ValuesThatDoNotConvertRefuseTheChangeAndLeaveNoTrace)
     EXPECT_FALSE(ModificaAttributoCampo(QStringLiteral("CLIENTI"), QStringLiteral("CAP"), QStringLiteral("x")));
     DbArchivi.Close();
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
+}
+
+TEST(ModificaCampoTest, ATextFieldTurnedNumberTakesTheNumbersWidthAndLeavesNothingToCorrect)
+{
+    prova::Coppia c;
+    c.master({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), ZONA LONG)")});
+    c.archivio({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), ZONA TEXT(4))"),
+                QStringLiteral("INSERT INTO CLIENTI (CODICE, ZONA) VALUES ('C1', '0012')"),
+                QStringLiteral("INSERT INTO CLIENTI (CODICE, ZONA) VALUES ('C2', NULL)")});
+    c.apri();
+    ASSERT_TRUE(ModificaTipoCampo(QStringLiteral("CLIENTI"), QStringLiteral("ZONA"), dbe::dbLong));
+    const dbe::Field f = DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("ZONA"));
+    EXPECT_EQ(f.Attributes(), DbMaster.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("ZONA")).Attributes());
+    EXPECT_EQ(valore(QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE='C1'"), QStringLiteral("ZONA")).toInt(), 12);
+    QString P[11];
+    P[0] = QStringLiteral("CLIENTI");
+    EXPECT_FALSE(ConfrontaStruttura(DbMaster, DbArchivi, P[0], P).problemi);
 }

@@ -21,7 +21,7 @@ QString bothCases(QChar c)
     return QString(lo) + up;
 }
 
-// Reads a Jet character list starting after '['; returns the GLOB list (with brackets) and moves
+// Reads a character list of a pattern starting after '['; returns the GLOB list (with brackets) and moves
 // i past the closing ']'. Returns an empty string when the list is not closed.
 QString globList(const QString& p, int& i)
 {
@@ -143,7 +143,9 @@ QString likeCondition(const QString& subjectSql, const QString& pattern, bool ne
 
 QString likeConditionDynamic(const QString& subjectSql, const QString& patternSql, bool negated)
 {
-    return QStringLiteral("(%1 %2LIKE replace(replace(replace(replace(replace(%3, '\\', '\\\\'), '%', '\\%'), '_', '\\_'), '*', '%'), '?', '_') ESCAPE '\\')")
+    // Escape the backslash, % and _ first, then turn * and ? into their LIKE forms.
+    return QStringLiteral("(%1 %2LIKE replace(replace(replace(replace(replace(%3, '\\', '\\\\'), "
+                          "'%', '\\%'), '_', '\\_'), '*', '%'), '?', '_') ESCAPE '\\')")
         .arg(subjectSql, negated ? QStringLiteral("NOT ") : QString(), patternSql);
 }
 

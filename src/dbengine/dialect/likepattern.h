@@ -1,8 +1,8 @@
 #pragma once
-// Jet LIKE patterns (* any text, ? one character, # one digit, [abc] [a-z] [!x] character lists,
-// letters matched without regard to case) turned into a SQLite condition. A pattern that only
-// uses * and ? becomes a LIKE, which SQLite can still answer from a NOCASE index; one with # or
-// a character list becomes a GLOB whose letters are given in both cases.
+// The dialect's LIKE patterns (* any text, ? one character, # one digit, [abc] [a-z] [!x]
+// character lists, letters matched without regard to case) turned into a SQLite condition. A
+// pattern that only uses * and ? becomes a LIKE, which SQLite can still answer from a NOCASE
+// index; one with # or a character list becomes a GLOB whose letters are given in both cases.
 #include <QString>
 
 namespace dbe::dialect {

@@ -1,8 +1,11 @@
+// The query grammar: SELECT (with joins, subqueries after IN, grouping and ordering), UPDATE,
+// DELETE, INSERT and the expressions, read by recursive descent into the syntax tree; the
+// data-definition statements are handed to the definition parser.
 #include "parser.h"
 
-#include "lexer.h"
+#include "ddlparser.h"
 #include "literals.h"
-#include "../dbtypes.h"
+#include "tokencursor.h"
 
 #include <QSet>
 
@@ -10,30 +13,9 @@ namespace dbe::dialect {
 
 namespace {
 
-// Words that end a clause or belong to the grammar: never a column name or an alias unless
-// bracketed.
-bool isReserved(const Token& t)
-{
-    static const QSet<QString> words = {
-        QStringLiteral("SELECT"), QStringLiteral("FROM"),    QStringLiteral("WHERE"),
-        QStringLiteral("AND"),    QStringLiteral("OR"),      QStringLiteral("NOT"),
-        QStringLiteral("IN"),     QStringLiteral("IS"),      QStringLiteral("LIKE"),
-        QStringLiteral("BETWEEN"), QStringLiteral("NULL"),   QStringLiteral("ORDER"),
-        QStringLiteral("BY"),     QStringLiteral("GROUP"),   QStringLiteral("HAVING"),
-        QStringLiteral("JOIN"),   QStringLiteral("ON"),      QStringLiteral("INNER"),
-        QStringLiteral("LEFT"),   QStringLiteral("RIGHT"),   QStringLiteral("OUTER"),
-        QStringLiteral("AS"),     QStringLiteral("DISTINCT"), QStringLiteral("UNION"),
-        QStringLiteral("INTO"),   QStringLiteral("VALUES"),  QStringLiteral("SET"),
-        QStringLiteral("MOD"),    QStringLiteral("ASC"),     QStringLiteral("DESC"),
-        QStringLiteral("TRUE"),   QStringLiteral("FALSE"),   QStringLiteral("TOP"),
-        QStringLiteral("DISTINCTROW"), QStringLiteral("ALL"), QStringLiteral("WITH"),
-    };
-    return t.kind == Token::Name && words.contains(t.text.toUpper());
-}
-
-class Parser {
+class Parser : public TokenCursor {
 public:
-    explicit Parser(const QString& text) : text_(text), toks_(tokenize(text)) {}
+    explicit Parser(const QString& text) : TokenCursor(text) {}
 
     ParsedStatement statement()
     {
@@ -52,7 +34,7 @@ public:
             out.kind = Statement::Insert;
             out.insert = insert();
         } else if (first.isKeyword("CREATE") || first.isKeyword("DROP") || first.isKeyword("ALTER")) {
-            out.ddl = definition();
+            out.ddl = parseDefinition(*this);
             out.kind = out.ddl.kind;
         } else {
             throw DbError::make(err::InvalidSqlStatement);
@@ -65,89 +47,14 @@ public:
     }
 
 private:
-    // ---- tokens ----
-    const Token& peek(int ahead = 0) const
-    {
-        const int i = qMin(pos_ + ahead, int(toks_.size()) - 1);
-        return toks_[i];
-    }
-    const Token& next()
-    {
-        const Token& t = toks_[pos_];
-        if (pos_ < toks_.size() - 1)
-            ++pos_;
-        return t;
-    }
-    bool acceptKeyword(const char* word)
-    {
-        if (!peek().isKeyword(word))
-            return false;
-        next();
-        return true;
-    }
-    bool acceptOp(const char* op)
-    {
-        if (!peek().isOp(op))
-            return false;
-        next();
-        return true;
-    }
-
-    // ---- errors ----
-    // The error of the clause being read: a malformed expression reports its own text.
-    [[noreturn]] void fail() const
-    {
-        if (exprStart_ >= 0) {
-            QString shown = text_.mid(exprStart_).trimmed();
-            if (shown.endsWith(u';'))
-                shown.chop(1);
-            throw DbError::make(err::SyntaxErrorInExpression, {shown.trimmed()});
-        }
-        throw DbError::make(clauseError_);
-    }
-    void expectKeyword(const char* word)
-    {
-        if (!acceptKeyword(word))
-            fail();
-    }
-    void expectOp(const char* op)
-    {
-        if (!acceptOp(op))
-            fail();
-    }
-
-    struct Nest {
-        explicit Nest(Parser& p) : p_(p)
-        {
-            if (++p_.depth_ > kMaxNesting)
-                p_.fail();
-        }
-        ~Nest() { --p_.depth_; }
-        Parser& p_;
-    };
-
-    // A name: plain (not a reserved word) or bracketed.
-    bool atName() const
-    {
-        const Token& t = peek();
-        return (t.kind == Token::Name && !isReserved(t))
-               || (t.kind == Token::Bracketed && !t.text.trimmed().isEmpty());
-    }
-    QString name()
-    {
-        if (!atName())
-            fail();
-        return next().text;
-    }
-
     // ---- SELECT ----
     std::unique_ptr<SelectQuery> select()
     {
         auto q = std::make_unique<SelectQuery>();
-        const int savedStart = exprStart_;
-        const int savedError = clauseError_;
-        exprStart_ = -1;
-        clauseError_ = err::SyntaxErrorInSelect;
+        const int savedStart = exprStart;
+        const int savedError = clauseError;
+        exprStart = -1;
+        clauseError = err::SyntaxErrorInSelect;
         expectKeyword("SELECT");
         if (acceptKeyword("DISTINCT"))
             q->distinct = true;
@@ -164,14 +71,14 @@ private:
         do {
             q->items.push_back(selectItem());
         } while (acceptOp(","));
-        clauseError_ = err::SyntaxErrorInFrom;
+        clauseError = err::SyntaxErrorInFrom;
         expectKeyword("FROM");
         fromList(*q);
         if (acceptKeyword("WHERE"))
             q->where = clauseExpr();
         if (peek().isKeyword("GROUP")) {
             next();
-            clauseError_ = err::SyntaxErrorInSelect;
+            clauseError = err::SyntaxErrorInSelect;
             expectKeyword("BY");
             do {
                 q->groupBy.push_back(clauseExpr());
@@ -181,7 +88,7 @@ private:
             q->having = clauseExpr();
         if (peek().isKeyword("ORDER")) {
             next();
-            clauseError_ = err::SyntaxErrorInOrderBy;
+            clauseError = err::SyntaxErrorInOrderBy;
             expectKeyword("BY");
             do {
                 OrderItem item;
@@ -193,8 +100,8 @@ private:
                 q->orderBy.push_back(std::move(item));
             } while (acceptOp(","));
         }
-        exprStart_ = savedStart;
-        clauseError_ = savedError;
+        exprStart = savedStart;
+        clauseError = savedError;
         return q;
     }
 
@@ -233,24 +140,24 @@ private:
     // An expression that makes up a clause: a syntax error in it reports its text.
     ExprPtr clauseExpr()
     {
-        const int saved = exprStart_;
-        exprStart_ = peek().pos;
+        const int saved = exprStart;
+        exprStart = peek().pos;
         ExprPtr e = expr();
         // An operand right after the expression: an operator is missing.
         const Token& t = peek();
         if ((t.kind == Token::Name && !isReserved(t)) || t.kind == Token::Bracketed || t.kind == Token::String
             || t.kind == Token::Number || t.kind == Token::Date || t.kind == Token::Invalid || t.isOp("("))
             fail();
-        exprStart_ = saved;
+        exprStart = saved;
         return e;
     }
 
     void fromList(SelectQuery& q)
     {
-        const int savedStart = exprStart_;
-        exprStart_ = -1;
-        const int savedError = clauseError_;
-        clauseError_ = err::SyntaxErrorInFrom;
+        const int savedStart = exprStart;
+        exprStart = -1;
+        const int savedError = clauseError;
+        clauseError = err::SyntaxErrorInFrom;
         fromItem(q, true);
         for (;;) {
             if (acceptOp(",")) {
@@ -277,14 +184,14 @@ private:
             expectKeyword("ON");
             q.on.push_back(clauseExpr());
         }
-        clauseError_ = savedError;
-        exprStart_ = savedStart;
+        clauseError = savedError;
+        exprStart = savedStart;
     }
 
     // A table of the FROM clause, or a parenthesised join at the start: (A JOIN B ON ...) JOIN C.
     void fromItem(SelectQuery& q, bool first)
     {
-        Nest nest(*this);
+        Nest nest(*this, kMaxNesting);
         if (peek().isOp("(")) {
             if (!first)
                 fail();  // only left-deep joins are read
@@ -354,7 +261,7 @@ private:
 
     ExprPtr expr()
     {
-        Nest nest(*this);
+        Nest nest(*this, kMaxNesting);
         ExprPtr left = andExpr();
         while (acceptKeyword("OR"))
             left = binary(QStringLiteral("OR"), std::move(left), andExpr());
@@ -370,7 +277,7 @@ private:
     ExprPtr notExpr()
     {
         if (peek().isKeyword("NOT")) {
-            Nest nest(*this);
+            Nest nest(*this, kMaxNesting);
             const int pos = next().pos;
             ExprPtr operand = notExpr();
             auto e = make(Expr::Unary, pos, operand->end);
@@ -437,7 +344,7 @@ private:
                 e->negated = negated;
                 e->args.push_back(std::move(left));
                 if (peek().isKeyword("SELECT")) {
-                    Nest nest(*this);
+                    Nest nest(*this, kMaxNesting);
                     e->kind = Expr::InSelect;
                     e->subquery = select();
                     if (e->subquery->items.size() != 1)
@@ -500,7 +407,7 @@ private:
     ExprPtr unary()
     {
         if (peek().isOp("-") || peek().isOp("+")) {
-            Nest nest(*this);
+            Nest nest(*this, kMaxNesting);
             const Token& t = next();
             const bool minus = t.text == u"-";
             const int pos = t.pos;
@@ -575,13 +482,13 @@ private:
     {
         const int pos = peek().pos;
         QString first = name();
-        int end = toks_[pos_ - 1].end;
+        int end = previous().end;
         auto e = make(Expr::Column, pos, end);
         if (peek().isOp(".") || peek().isOp("!")) {
             next();
             e->table = first;
             e->field = name();
-            e->end = toks_[pos_ - 1].end;
+            e->end = previous().end;
         } else {
             e->field = first;
         }
@@ -641,7 +548,7 @@ private:
 
     std::unique_ptr<UpdateQuery> update()
     {
-        clauseError_ = err::SyntaxErrorInUpdate;
+        clauseError = err::SyntaxErrorInUpdate;
         auto q = std::make_unique<UpdateQuery>();
         expectKeyword("UPDATE");
         q->table = tableRef();
@@ -660,7 +567,7 @@ private:
 
     std::unique_ptr<DeleteQuery> remove()
     {
-        clauseError_ = err::SyntaxErrorInUpdate;
+        clauseError = err::SyntaxErrorInUpdate;
         auto q = std::make_unique<DeleteQuery>();
         expectKeyword("DELETE");
         if (!acceptOp("*") && atName() && (peek(1).isOp(".") || peek(1).isOp("!"))) {
@@ -677,7 +584,7 @@ private:
 
     std::unique_ptr<InsertQuery> insert()
     {
-        clauseError_ = err::SyntaxErrorInInsert;
+        clauseError = err::SyntaxErrorInInsert;
         auto q = std::make_unique<InsertQuery>();
         expectKeyword("INSERT");
         expectKeyword("INTO");
@@ -698,210 +605,6 @@ private:
         return q;
     }
 
-    // ---- data definition ----
-    Statement definition()
-    {
-        clauseError_ = err::SyntaxErrorInDdl;
-        Statement s;
-        if (acceptKeyword("CREATE")) {
-            if (acceptKeyword("TABLE")) {
-                s.kind = Statement::CreateTable;
-                s.table = name();
-                expectOp("(");
-                do {
-                    if (peek().isKeyword("CONSTRAINT"))
-                        s.constraints.append(tableConstraint(s.table));
-                    else
-                        fieldDefinition(s, s.table);
-                } while (acceptOp(","));
-                expectOp(")");
-                if (s.fields.isEmpty())
-                    fail();
-                return s;
-            }
-            s.kind = Statement::CreateIndex;
-            s.index.unique = acceptKeyword("UNIQUE");
-            expectKeyword("INDEX");
-            s.index.name = name();
-            expectKeyword("ON");
-            s.index.table = name();
-            s.table = s.index.table;
-            indexFields(s.index, true);
-            if (acceptKeyword("WITH")) {
-                do {
-                    if (acceptKeyword("PRIMARY")) {
-                        s.index.primary = true;
-                    } else if (acceptKeyword("DISALLOW")) {
-                        expectKeyword("NULL");
-                        s.index.disallowNull = true;
-                    } else if (acceptKeyword("IGNORE")) {
-                        expectKeyword("NULL");
-                        s.index.ignoreNull = true;
-                    } else {
-                        fail();
-                    }
-                } while (peek().kind == Token::Name);
-            }
-            return s;
-        }
-        if (acceptKeyword("DROP")) {
-            if (acceptKeyword("TABLE")) {
-                s.kind = Statement::DropTable;
-                s.table = name();
-                return s;
-            }
-            expectKeyword("INDEX");
-            s.kind = Statement::DropIndex;
-            s.index.name = name();
-            expectKeyword("ON");
-            s.index.table = name();
-            s.table = s.index.table;
-            return s;
-        }
-        expectKeyword("ALTER");
-        expectKeyword("TABLE");
-        s.table = name();
-        if (acceptKeyword("ADD")) {
-            if (peek().isKeyword("CONSTRAINT")) {
-                s.kind = Statement::CreateIndex;
-                s.index = tableConstraint(s.table);
-                return s;
-            }
-            acceptKeyword("COLUMN");
-            s.kind = Statement::AlterAddColumn;
-            fieldDefinition(s, s.table);
-            return s;
-        }
-        expectKeyword("DROP");
-        if (acceptKeyword("CONSTRAINT")) {
-            s.kind = Statement::DropIndex;
-            s.index.name = name();
-            s.index.table = s.table;
-            return s;
-        }
-        acceptKeyword("COLUMN");
-        s.kind = Statement::AlterDropColumn;
-        s.field = name();
-        return s;
-    }
-
-    // f TYPE[(n)] [NOT NULL] [CONSTRAINT name PRIMARY KEY | UNIQUE]
-    void fieldDefinition(Statement& s, const QString& table)
-    {
-        FieldDef f;
-        f.name = name();
-        if (peek().kind != Token::Name)
-            fail();
-        TypeName type;
-        if (!lookupTypeName(next().text, &type))
-            fail();
-        f.type = type.type;
-        f.size = type.size;
-        f.autoIncrement = type.autoIncrement;
-        if (acceptOp("(")) {
-            if (peek().kind != Token::Number)
-                fail();
-            bool ok = false;
-            const int n = next().text.toInt(&ok);
-            if (type.sized) {
-                const int limit = type.type == dbText ? 255 : 510;
-                if (!ok || n < 1 || n > limit)
-                    fail();
-                f.size = n;
-            } else if (type.type == dbDecimal) {
-                if (acceptOp(",") && peek().kind != Token::Number)
-                    fail();
-                if (peek().kind == Token::Number)
-                    next();
-            } else if (type.autoIncrement) {
-                // COUNTER(seed, increment): the seed and step are not kept.
-                if (acceptOp(",")) {
-                    if (peek().kind != Token::Number)
-                        fail();
-                    next();
-                }
-            } else {
-                fail();
-            }
-            expectOp(")");
-        }
-        for (;;) {
-            if (acceptKeyword("NOT")) {
-                expectKeyword("NULL");
-                f.notNull = true;
-            } else if (acceptKeyword("NULL")) {
-                f.notNull = false;
-            } else if (peek().isKeyword("WITH") && (peek(1).isKeyword("COMPRESSION") || peek(1).isKeyword("COMP"))) {
-                next();
-                next();
-            } else if (peek().isKeyword("CONSTRAINT") || peek().isKeyword("PRIMARY")
-                       || peek().isKeyword("UNIQUE")) {
-                IndexDef index;
-                index.table = table;
-                if (acceptKeyword("CONSTRAINT"))
-                    index.name = name();
-                constraintKind(index);
-                index.fields.append(f.name);
-                index.descending.append(false);
-                if (index.name.isEmpty())
-                    index.name = index.primary ? QStringLiteral("PrimaryKey") : QStringLiteral("Index_") + f.name;
-                s.constraints.append(index);
-            } else {
-                break;
-            }
-        }
-        s.fields.append(f);
-    }
-
-    void constraintKind(IndexDef& index)
-    {
-        if (acceptKeyword("PRIMARY")) {
-            expectKeyword("KEY");
-            index.primary = true;
-            index.unique = true;
-            index.disallowNull = true;
-        } else if (acceptKeyword("UNIQUE")) {
-            index.unique = true;
-        } else {
-            fail();
-        }
-    }
-
-    // CONSTRAINT name PRIMARY KEY|UNIQUE (f1, f2)
-    IndexDef tableConstraint(const QString& table)
-    {
-        expectKeyword("CONSTRAINT");
-        IndexDef index;
-        index.table = table;
-        index.name = name();
-        constraintKind(index);
-        indexFields(index, false);
-        return index;
-    }
-
-    void indexFields(IndexDef& index, bool allowOrder)
-    {
-        expectOp("(");
-        do {
-            index.fields.append(name());
-            bool descending = false;
-            if (allowOrder) {
-                if (acceptKeyword("DESC"))
-                    descending = true;
-                else
-                    acceptKeyword("ASC");
-            }
-            index.descending.append(descending);
-        } while (acceptOp(","));
-        expectOp(")");
-    }
-
-    const QString& text_;
-    QVector<Token> toks_;
-    int pos_ = 0;
-    int depth_ = 0;
-    int exprStart_ = -1;
-    int clauseError_ = err::SyntaxErrorInUpdate;
 };
 
 }  // namespace

@@ -80,6 +80,17 @@ int ApriArchivi(const OpzioniArchivi& o, QString& errore)
     return 0;
 }
 
+int AttendiArchivioLibero(QString& errore)
+{
+    try {
+        dbe::WaitWritable(DbArchivi);
+    } catch (const dbe::DbError& e) {
+        errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        return 2;
+    }
+    return 0;
+}
+
 QString SuUnaRiga(QString testo)
 {
     while (testo.endsWith(QLatin1Char('\n')) || testo.endsWith(QLatin1Char('\r')))

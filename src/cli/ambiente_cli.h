@@ -38,6 +38,11 @@ QString AvvisoVersione(const QString& versioneMaster, const QString& versioneDb)
 // in errore, having changed nothing; 0 otherwise.
 int ApriArchivi(const OpzioniArchivi& o, QString& errore);
 
+// For the commands that change the archive: waits a short, bounded time for another program's
+// write transaction on it to end. Returns 2 with the open-failure message and the engine's
+// description in errore when it does not end, 0 otherwise; nothing is written either way.
+int AttendiArchivioLibero(QString& errore);
+
 // A message or detail on one line: its line breaks become " / ", final ones are dropped.
 QString SuUnaRiga(QString testo);
 // The message boxes answered without an operator: notices go to stderr on one line, questions get

@@ -88,7 +88,9 @@ int ComandoCorrect(const QStringList& args)
     // No operator here: every question is answered Yes (the command is the request); every
     // notice goes to stderr.
     SenzaOperatore(Risposta::Si);
-    const int apertura = ApriArchivi(o, errore);
+    int apertura = ApriArchivi(o, errore);
+    if (apertura == 0)
+        apertura = AttendiArchivioLibero(errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;

@@ -48,6 +48,9 @@ qint64 scriviArchivio(const demo::CartellaDemo& c, const demo::DatiDemo& dati, Q
     err << " " << QString::number(orologio.elapsed() / 1000.0, 'f', 1) << " s\n" << Qt::flush;
     archivio.Close();
     master.Close();
+    // The bulk load left the file in rollback-journal mode; an open puts it back in the log mode
+    // every later open expects, so that a mere check of the demo leaves its bytes as they are.
+    dbe::OpenDatabase(c.archivio).Close();
     return totale;
 }
 

@@ -37,7 +37,9 @@ int ComandoRepairStructure(const QStringList& args)
         return 2;
     }
     SenzaOperatore(Risposta::No);
-    const int apertura = ApriArchivi(o, errore);
+    int apertura = ApriArchivi(o, errore);
+    if (apertura == 0)
+        apertura = AttendiArchivioLibero(errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;

@@ -52,6 +52,11 @@ private:
 // one 3051.
 Database OpenDatabase(const QString& path);
 
+// Waits, at most the busy timeout, for the right to write the file and gives it back at once,
+// changing nothing: raises 3218 when another program keeps a write transaction open on it. Inside
+// a workspace transaction it does nothing.
+void WaitWritable(const Database& db);
+
 // Creates a new, empty archive file (for the demo, fixtures and tests): the metadata tables and
 // nothing else. Raises 3010-like errors if the file exists.
 Database CreateDatabase(const QString& path);

@@ -40,8 +40,10 @@ void checkFile(const QString& path, const QString& shown)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw DbError::make(err::FileInUse, {shown});
-    if (!fi.isWritable())
-        throw DbError::make(err::FileInUse, {shown});  // read-only on disk: refused
+    // Read-only on disk: refused, also for a user (root) whom the system would let write anyway.
+    const auto write = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (!fi.isWritable() || !(fi.permissions() & write))
+        throw DbError::make(err::FileInUse, {shown});
     const qint64 size = f.size();
     const QByteArray h = f.read(100);
     static const QByteArray magic("SQLite format 3\0", 16);
@@ -95,6 +97,10 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
     sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    // Archives come from elsewhere: triggers in them never fire on our statements (nothing we
+    // delete or update can write anywhere else), and no other file can be attached.
+    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 0);
     if (sqlite3_db_readonly(h, "main") == 1)
         fail(err::FileInUse);
 
@@ -151,6 +157,17 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
 Database OpenDatabase(const QString& path)
 {
     return Database(detail::openConnection(path));
+}
+
+void WaitWritable(const Database& db)
+{
+    const auto d = db.impl();
+    if (!d || !d->isOpen())
+        throw DbError::make(err::ObjectInvalid);
+    if (d->inTransaction())
+        return;
+    d->exec(QStringLiteral("BEGIN IMMEDIATE"));
+    d->exec(QStringLiteral("ROLLBACK"));
 }
 
 Database CreateDatabase(const QString& path)

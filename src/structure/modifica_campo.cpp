@@ -44,10 +44,12 @@ bool RicostruisciCampo(const QString& NmTab, const QString& nome, const NuovaDef
         td.Fields().Append(f);
         DbArchivi.TableDefs().Refresh();
 
-        const QString tabella = td.Name();
-        DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + nomeNuovo
-                          + QLatin1Char('=') + nome);
-        DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + nome);
+        // Names go in brackets: tables and fields may hold spaces, apostrophes and accented letters.
+        const auto q = [](const QString& n) { return QLatin1Char('[') + n + QLatin1Char(']'); };
+        const QString tabella = q(td.Name());
+        DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + q(nomeNuovo)
+                          + QLatin1Char('=') + q(nome));
+        DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + q(nome));
 
         DbArchivi.TableDefs().Refresh();
         dbe::Field rinominato = DbArchivi.TableDefs().Item(NmTab).Fields().Item(nomeNuovo);

@@ -26,13 +26,15 @@ struct SecondaConnessione {
 void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint16 n, bool b)
 {
     const bool Z = b && C.TableDefs().Item(t).Fields().Item(f).AllowZeroLength();
+    // Names go in brackets: tables and fields may hold spaces, apostrophes and accented letters.
+    const QString tab = QLatin1Char('[') + t + QLatin1Char(']');
     dbe::Workspace::Default().BeginTrans();
     try {
-        C.Execute(QStringLiteral("ALTER TABLE ") + t + QStringLiteral(" ADD COLUMN [NEW") + f
+        C.Execute(QStringLiteral("ALTER TABLE ") + tab + QStringLiteral(" ADD COLUMN [NEW") + f
                   + QStringLiteral("]TEXT(") + QString::number(n) + QStringLiteral(");"));
-        C.Execute(QStringLiteral("UPDATE ") + t + QStringLiteral(" SET [NEW") + f + QStringLiteral("]=[")
+        C.Execute(QStringLiteral("UPDATE ") + tab + QStringLiteral(" SET [NEW") + f + QStringLiteral("]=[")
                   + f + QStringLiteral("];"));
-        C.Execute(QStringLiteral("ALTER TABLE ") + t + QStringLiteral(" DROP [") + f + QLatin1Char(']'));
+        C.Execute(QStringLiteral("ALTER TABLE ") + tab + QStringLiteral(" DROP [") + f + QLatin1Char(']'));
     } catch (...) {
         dbe::Workspace::Default().Rollback();
         throw;

@@ -1,0 +1,355 @@
+// Bad input given to corvale-cli: broken settings files, archives that are not archives, missing or
+// damaged masters, and names with odd characters. Each run goes through the real program; a refused
+// run must print the program's message with the engine's description, exit 2 and leave every file
+// byte for byte as it was.
+#include "dbengine/dbengine.h"
+#include "support/archivi_prova.h"
+#include "support/sqlite_file.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include "support/stampa_qt.h"
+
+using namespace corvale;
+
+namespace {
+
+const QString kArchivio = QStringLiteral("Impossibile aprire il database.\n");
+const QString kMaster = QStringLiteral("Problemi nell'aperture del DB Master.\n");
+
+struct Esito {
+    int stato = -1;
+    QString out;
+    QString err;
+};
+
+Esito cli(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(CORVALE_CLI_PATH), args);
+    p.waitForFinished(300000);
+    Esito e;
+    e.stato = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    e.out = QString::fromUtf8(p.readAllStandardOutput());
+    e.err = QString::fromUtf8(p.readAllStandardError());
+    return e;
+}
+
+QByteArray leggi(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void scrivi(const QString& file, const QByteArray& dati)
+{
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << file.toStdString();
+    f.write(dati);
+}
+
+// The hash of every file under a folder, by relative path: what "nothing changed" means.
+QMap<QString, QByteArray> impronte(const QString& cartella)
+{
+    QMap<QString, QByteArray> m;
+    const QDir d(cartella);
+    const auto voci = d.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo& fi : voci) {
+        if (fi.isDir()) {
+            const auto sotto = impronte(fi.absoluteFilePath());
+            for (auto it = sotto.begin(); it != sotto.end(); ++it)
+                m.insert(fi.fileName() + QLatin1Char('/') + it.key(), it.value());
+            m.insert(fi.fileName() + QLatin1Char('/'), QByteArray());
+        } else {
+            m.insert(fi.fileName(), QCryptographicHash::hash(leggi(fi.absoluteFilePath()),
+                                                            QCryptographicHash::Sha256));
+        }
+    }
+    return m;
+}
+
+// A fresh demo (LUMERA.INI, esempio.mdb, archivi/lumera.mdb) made once and copied for each case.
+class InputErrato : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        modello = new QTemporaryDir;
+        const Esito e = cli({"demo", modello->filePath("demo")});
+        ASSERT_EQ(e.stato, 0) << e.err.toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete modello;
+        modello = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        home = dir.filePath("home");
+        archivi = home + "/archivi";
+        ASSERT_TRUE(QDir().mkpath(archivi));
+        ASSERT_TRUE(QFile::copy(modello->filePath("demo/esempio.mdb"), home + "/esempio.mdb"));
+        ASSERT_TRUE(QFile::copy(modello->filePath("demo/archivi/lumera.mdb"), archivi + "/lumera.mdb"));
+        scrivi(home + "/LUMERA.INI", "[Path]\r\nArchivi=" + archivi.toUtf8() + "\r\n");
+    }
+    void TearDown() override { prova::AzzeraAmbiente(); }
+
+    // Runs each command on the home folder and expects it refused with the message, exit 2 and
+    // no file touched.
+    void rifiutato(const QString& messaggio, const QStringList& extra = {})
+    {
+        for (const char* comando : {"check", "repair-structure"}) {
+            const auto prima = impronte(dir.path());
+            const Esito e = cli(QStringList{comando, "--home", home} + extra);
+            EXPECT_EQ(e.stato, 2) << comando << " " << e.err.toStdString();
+            EXPECT_TRUE(e.err.startsWith(messaggio)) << comando << ": " << e.err.toStdString();
+            // The engine's description follows on its own line.
+            EXPECT_GT(e.err.trimmed().size(), messaggio.trimmed().size()) << e.err.toStdString();
+            EXPECT_EQ(impronte(dir.path()), prima) << comando;
+        }
+        const auto prima = impronte(dir.path());
+        const Esito c = cli(QStringList{"correct", "0001K", "--elimina", "--home", home} + extra);
+        EXPECT_EQ(c.stato, 2) << c.err.toStdString();
+        EXPECT_TRUE(c.err.startsWith(messaggio)) << c.err.toStdString();
+        EXPECT_EQ(impronte(dir.path()), prima);
+    }
+
+    // The check runs (problems found in the demo: 1); nothing changes.
+    void accettato()
+    {
+        const auto prima = impronte(dir.path());
+        const Esito e = cli({"check", "--home", home});
+        EXPECT_EQ(e.stato, 1) << e.err.toStdString();
+        EXPECT_EQ(impronte(dir.path()), prima);
+    }
+
+    static QTemporaryDir* modello;
+    QTemporaryDir dir;
+    QString home;
+    QString archivi;
+};
+
+QTemporaryDir* InputErrato::modello = nullptr;
+
+}  // namespace
+
+TEST_F(InputErrato, SettingsFilesThatGiveNoFolderAreRefusedAtTheOpen)
+{
+    const QString ini = home + "/LUMERA.INI";
+    ASSERT_TRUE(QFile::remove(ini));
+    rifiutato(kArchivio);
+
+    scrivi(ini, "");
+    rifiutato(kArchivio);
+
+    QByteArray binario(4096, '\0');
+    auto* rng = QRandomGenerator::global();
+    for (char& c : binario)
+        c = char(rng->bounded(256));
+    scrivi(ini, binario);
+    rifiutato(kArchivio);
+
+    // A value of a megabyte is cut to 255 characters: no such folder.
+    scrivi(ini, "[Path]\nArchivi=" + QByteArray(1 << 20, 'x') + "\n");
+    rifiutato(kArchivio);
+}
+
+TEST_F(InputErrato, SettingsFilesThatStillNameTheFolderAreRead)
+{
+    const QString ini = home + "/LUMERA.INI";
+    const QByteArray cartella = archivi.toUtf8();
+
+    // UTF-16 with its byte-order mark, both byte orders.
+    QString testo = "[Path]\r\nArchivi=" + archivi + "\r\n";
+    QByteArray le("\xFF\xFE", 2), be("\xFE\xFF", 2);
+    for (QChar c : testo) {
+        le.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+        be.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xff));
+    }
+    scrivi(ini, le);
+    accettato();
+    scrivi(ini, be);
+    accettato();
+
+    // A megabyte line elsewhere in the file does not hide the key.
+    scrivi(ini, "[Altro]\nx=" + QByteArray(1 << 20, 'y') + "\n[Path]\nArchivi=" + cartella + "\n");
+    accettato();
+
+    // Section twice, key twice: the first one counts.
+    scrivi(ini, "[Path]\nArchivi=" + cartella + "\n[Path]\nArchivi=/nessuna/cartella\n");
+    accettato();
+    scrivi(ini, "[Path]\nArchivi=" + cartella + "\nArchivi=/nessuna/cartella\n");
+    accettato();
+    scrivi(ini, "[Path]\nArchivi=/nessuna/cartella\nArchivi=" + cartella + "\n");
+    rifiutato(kArchivio);
+}
+
+TEST_F(InputErrato, ArchivesThatAreNotArchivesAreRefusedUntouched)
+{
+    const QString mdb = archivi + "/lumera.mdb";
+    const QByteArray buono = leggi(mdb);
+    ASSERT_GT(buono.size(), 8192);
+
+    ASSERT_TRUE(QFile::remove(mdb));
+    rifiutato(kArchivio);  // a folder without lumera.mdb
+
+    ASSERT_TRUE(QDir().mkdir(mdb));
+    rifiutato(kArchivio);  // lumera.mdb is a folder
+    ASSERT_TRUE(QDir().rmdir(mdb));
+
+    scrivi(mdb, "");
+    rifiutato(kArchivio);
+
+    QByteArray caso(65536, '\0');
+    auto* rng = QRandomGenerator::global();
+    for (char& c : caso)
+        c = char(rng->bounded(256));
+    scrivi(mdb, caso);
+    rifiutato(kArchivio);
+
+    scrivi(mdb, buono.first(buono.size() / 2 + 100));  // truncated mid-page
+    rifiutato(kArchivio);
+    scrivi(mdb, buono.first(4096 * 2));  // truncated at a page boundary
+    rifiutato(kArchivio);
+
+    QByteArray jet = QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(4076, 'J');
+    scrivi(mdb, jet);
+    rifiutato(kArchivio);
+
+    // An SQLite file whose pages are damaged past the header.
+    QByteArray guasto = buono;
+    for (qsizetype i = 4096; i < guasto.size(); i += 7)
+        guasto[i] = char(0xA5);
+    scrivi(mdb, guasto);
+    rifiutato(kArchivio);
+
+    // Read-only on disk, even for a user who could write it anyway.
+    scrivi(mdb, buono);
+    ASSERT_TRUE(QFile::setPermissions(mdb, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    rifiutato(kArchivio);
+    QFile::setPermissions(mdb, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+TEST_F(InputErrato, MissingOrDamagedMasterIsRefusedUntouched)
+{
+    const QString master = home + "/esempio.mdb";
+    const QByteArray buono = leggi(master);
+    ASSERT_TRUE(QFile::remove(master));
+    rifiutato(kMaster);
+
+    scrivi(master, buono.first(buono.size() / 3 + 1));
+    rifiutato(kMaster);
+
+    scrivi(master, QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2028, '\0'));
+    rifiutato(kMaster);
+
+    // --master naming a folder.
+    scrivi(master, buono);
+    rifiutato(kMaster, {"--master", archivi});
+}
+
+TEST_F(InputErrato, OddNamesInTheMasterAreCheckedAndRepaired)
+{
+    // Spaces, apostrophes, quotes and accented letters in every kind of name; brackets where the
+    // engine allows them (property names: it refuses them in table, field and index names).
+    const QString tabella = QStringLiteral("Nota d'ordine è");
+    const QString campoA = QStringLiteral("Codice cliente");
+    const QString campoB = QStringLiteral("Q tà dell'ordine");
+    const QString campoC = QStringLiteral("Prezzo \"unitario\" €");
+    const QString indice = QStringLiteral("Indice l'è 1");
+    const QString proprieta = QStringLiteral("Descrizione dell'è [x]");
+    {
+        dbe::Database m = dbe::OpenDatabase(home + "/esempio.mdb");
+        dbe::TableDef t = m.CreateTableDef(tabella);
+        t.Fields().Append(t.CreateField(campoA, dbe::dbText, 20));
+        t.Fields().Append(t.CreateField(campoB, dbe::dbLong));
+        t.Fields().Append(t.CreateField(campoC, dbe::dbDouble));
+        dbe::Index ix = t.CreateIndex(indice);
+        ix.Fields().Append(ix.CreateField(campoA));
+        ix.Fields().Append(ix.CreateField(campoB));
+        t.Indexes().Append(ix);
+        m.TableDefs().Append(t);
+        dbe::TableDef a = m.TableDefs().Item(tabella);
+        a.Properties().Append(a.CreateProperty(proprieta, dbe::dbText, QStringLiteral("valore d'è")));
+        m.Close();
+
+        // The archive's table has the first field shorter, the second of another type, no third
+        // field, no index, no property, and a record.
+        dbe::Database d = dbe::OpenDatabase(archivi + "/lumera.mdb");
+        dbe::TableDef u = d.CreateTableDef(tabella);
+        u.Fields().Append(u.CreateField(campoA, dbe::dbText, 10));
+        u.Fields().Append(u.CreateField(campoB, dbe::dbInteger));
+        d.TableDefs().Append(u);
+        dbe::Recordset rs = d.OpenRecordset(tabella);
+        rs.AddNew();
+        rs.SetValue(campoA, QStringLiteral("C'1 è"));
+        rs.SetValue(campoB, 7);
+        rs.Update();
+        rs.Close();
+        d.Close();
+    }
+
+    const Esito prima = cli({"check", "--home", home});
+    EXPECT_EQ(prima.stato, 1) << prima.err.toStdString();
+    EXPECT_TRUE(prima.out.contains(tabella.toUpper())) << prima.out.toStdString();
+
+    // Two rounds: a rebuilt field may bring its index back only in the second.
+    for (int giro = 0; giro < 2; ++giro) {
+        const Esito r = cli({"repair-structure", "--home", home});
+        EXPECT_TRUE(r.stato == 0 || r.stato == 1) << r.err.toStdString();
+    }
+    const Esito r = cli({"repair-structure", "--home", home});
+    EXPECT_FALSE(r.out.contains("Restano problemi: " + tabella)) << r.out.toStdString();
+
+    dbe::Database d = dbe::OpenDatabase(archivi + "/lumera.mdb");
+    dbe::TableDef u = d.TableDefs().Item(tabella);
+    EXPECT_EQ(u.Fields().Item(campoB).Type(), dbe::dbLong);
+    EXPECT_TRUE(u.Fields().Contains(campoC));
+    EXPECT_EQ(u.Fields().Item(campoA).Size(), 20);
+    ASSERT_TRUE(u.Indexes().Contains(indice));
+    EXPECT_EQ(u.Indexes().Item(indice).Fields().Count(), 2);
+    EXPECT_TRUE(u.Properties().Contains(proprieta));
+    dbe::Recordset rs = d.OpenRecordset(tabella);
+    ASSERT_EQ(rs.RecordCount(), 1);
+    EXPECT_EQ(rs.Value(campoA).toString(), QStringLiteral("C'1 è"));
+    EXPECT_EQ(rs.Value(campoB).toInt(), 7);
+    rs.Close();
+    d.Close();
+}
+
+TEST_F(InputErrato, NamesTheEngineRefusesInAMasterMadeElsewhereAreRefusedCleanly)
+{
+    // A master written with plain SQLite can hold names the engine never makes: a table and a
+    // field with brackets. The structure check reports them; their corrections fail row by row.
+    testsupport::sqliteExec(home + "/esempio.mdb",
+                            "CREATE TABLE \"Tab [1]\" (\"Cod [a]\" TEXT, \"Val.b\" INTEGER);"
+                            "CREATE INDEX \"Tab [1].Ind [x]\" ON \"Tab [1]\" (\"Cod [a]\");"
+                            "CREATE TABLE \"AGENTI [bis]\" (X TEXT)");
+    const int clienti = testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT count(*) FROM CLIENTI").toInt();
+    ASSERT_GT(clienti, 0);
+    const Esito c = cli({"check", "--home", home});
+    EXPECT_EQ(c.stato, 1) << c.err.toStdString();
+    EXPECT_TRUE(c.out.contains("Tab [1]")) << c.out.toStdString();
+
+    const Esito r = cli({"repair-structure", "--home", home});
+    EXPECT_EQ(r.stato, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Restano problemi: ")) << r.out.toStdString();
+    // The archive still opens, is sound, and holds no table of those names.
+    EXPECT_EQ(testsupport::sqliteValue(archivi + "/lumera.mdb", "PRAGMA integrity_check").toString(),
+              QStringLiteral("ok"));
+    EXPECT_EQ(testsupport::sqliteValue(archivi + "/lumera.mdb",
+                                       "SELECT count(*) FROM sqlite_master WHERE name LIKE '%[%'")
+                  .toInt(),
+              0);
+    EXPECT_EQ(testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT count(*) FROM CLIENTI").toInt(),
+              clienti);
+}

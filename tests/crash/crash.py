@@ -1,0 +1,220 @@
+#!/usr/bin/env python3
+"""Kills corvale-cli at random moments and checks the archive each kill leaves behind.
+
+For each action (repair-structure; record corrections with --elimina and --fisso) the action first
+runs to its end on a copy of a fresh demo, which gives the state before, the state after and the
+run's duration. Then, KILLS times, a fresh copy is made, the action started and killed with SIGKILL
+after a random delay within that duration, and the archive is checked:
+  - corvale-cli opens it (check exits 0 or 1, never 2);
+  - SQLite's integrity check says ok;
+  - every table holds every record that no correction was meant to remove, and nothing else: the
+    records gone are among those the whole run removes;
+  - every value is either as before or as after the whole run (each record wholly corrected or not);
+  - every structure correction is wholly done or not at all: no leftover "NEW<field>" or
+    "<field>_NEW" column, every column and index either as before or as after, none lost.
+"""
+import argparse
+import os
+import random
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+ACTIONS = [
+    ("repair-structure", ["repair-structure"]),
+    # customers without name (check No. 1), orders whose supplier is gone (No. 9, fixed value),
+    # orders without lines (No. 18)
+    ("correct 1 --elimina", ["correct", "0017K", "--elimina"]),
+    ("correct 9 --fisso", ["correct", "0025K", "--fisso"]),
+    ("correct 18 --elimina", ["correct", "0035K", "--elimina"]),
+]
+
+
+def snapshot(path):
+    con = sqlite3.connect(path)
+    try:
+        tables = {}
+        for (name,) in con.execute(
+                "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"):
+            q = '"' + name.replace('"', '""') + '"'
+            cols = [(r[1], r[2]) for r in con.execute("PRAGMA table_info(%s)" % q)]
+            names = [c[0] for c in cols]
+            rows = {}
+            for r in con.execute("SELECT rowid, * FROM %s" % q):
+                rows[r[0]] = dict(zip(names, r[1:]))
+            tables[name] = {"cols": dict(cols), "order": names, "rows": rows}
+        indexes = {}
+        for name, tbl, sql in con.execute("SELECT name, tbl_name, sql FROM sqlite_master WHERE type='index'"):
+            if sql is not None:
+                indexes[name] = (tbl, sql)
+        return tables, indexes
+    finally:
+        con.close()
+
+
+def user_part(snap):
+    """A snapshot without the rows of the engine's metadata tables (which carry time stamps)."""
+    tables, indexes = snap
+    return ({n: (t if not n.startswith("MSys") else t["cols"]) for n, t in tables.items()}, indexes)
+
+
+def integrity(path):
+    con = sqlite3.connect(path)
+    try:
+        return con.execute("PRAGMA integrity_check").fetchone()[0]
+    finally:
+        con.close()
+
+
+def same(a, b):
+    return a == b or (a is not None and b is not None and str(a) == str(b))
+
+
+def compare(before, after, now):
+    """Problems of the state `now`, which must lie between `before` and `after` record by record."""
+    problems = []
+    bt, bi = before
+    at, ai = after
+    nt, ni = now
+    for name, t in nt.items():
+        if name not in bt and name not in at:
+            problems.append("unexpected table %s" % name)
+    for name, b in bt.items():
+        if name not in nt:
+            problems.append("table %s lost" % name)
+            continue
+        n = nt[name]
+        a = at.get(name, b)
+        for col, typ in n["cols"].items():
+            if col not in b["cols"] and col not in a["cols"]:
+                problems.append("%s: leftover column %s" % (name, col))
+            elif typ not in (b["cols"].get(col), a["cols"].get(col)):
+                problems.append("%s.%s: type %s neither old nor new" % (name, col, typ))
+        for col in b["cols"]:
+            if col not in n["cols"] and col in a["cols"]:
+                problems.append("%s: column %s lost" % (name, col))
+        if name.startswith("MSys"):
+            continue  # the engine's own metadata: its consistency is the columns' and indexes'
+        gone = set(b["rows"]) - set(n["rows"])
+        allowed = set(b["rows"]) - set(a["rows"])
+        if not gone <= allowed:
+            problems.append("%s: %d records removed that no correction removes" % (name, len(gone - allowed)))
+        extra = set(n["rows"]) - set(b["rows"]) - set(a["rows"])
+        if extra:
+            problems.append("%s: %d records from nowhere" % (name, len(extra)))
+        for rid, row in n["rows"].items():
+            old = b["rows"].get(rid, {})
+            new = a["rows"].get(rid, {})
+            for col, v in row.items():
+                ok = (col in old and same(v, old[col])) or (col in new and same(v, new[col]))
+                if not ok and col not in old and col not in new:
+                    ok = v is None  # a column added by a correction not yet filled
+                if not ok:
+                    problems.append("%s rowid %s: %s=%r neither old %r nor new %r"
+                                    % (name, rid, col, v, old.get(col), new.get(col)))
+                    break
+            if len(problems) > 20:
+                return problems
+    for name, (tbl, sql) in ni.items():
+        if sql not in (bi.get(name, (None, None))[1], ai.get(name, (None, None))[1]):
+            problems.append("index %s neither old nor new" % name)
+    for name in bi:
+        if name in ai and name not in ni:
+            problems.append("index %s lost" % name)
+    return problems
+
+
+def fresh_copy(template, work):
+    if os.path.exists(work):
+        shutil.rmtree(work)
+    shutil.copytree(template, work)
+    return work
+
+
+def run_cli(cli, args, home, wait=True):
+    cmd = [cli] + args + ["--home", home, "--archive", os.path.join(home, "archivi")]
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+    if wait:
+        _, err = p.communicate()
+        return p.returncode, err.decode("utf-8", "replace")
+    return p
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--cli", required=True)
+    ap.add_argument("--kills", type=int, default=200)
+    ap.add_argument("--orders", type=int, default=3000)
+    ap.add_argument("--seed", type=int, default=None)
+    args = ap.parse_args()
+    seed = args.seed if args.seed is not None else int(time.time())
+    rng = random.Random(seed)
+    print("seed %d, %d kills per action, demo of %d orders" % (seed, args.kills, args.orders))
+
+    top = tempfile.mkdtemp(prefix="corvale-crash-")
+    template = os.path.join(top, "demo")
+    subprocess.run([args.cli, "demo", template, "--orders", str(args.orders)], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    archive = lambda home: os.path.join(home, "archivi", "lumera.mdb")
+    before = snapshot(archive(template))
+    work = os.path.join(top, "run")
+    failures = 0
+    for label, action in ACTIONS:
+        durations = []
+        for _ in range(3):
+            fresh_copy(template, work)
+            t0 = time.monotonic()
+            rc, err = run_cli(args.cli, action, work)
+            durations.append(time.monotonic() - t0)
+            if rc not in (0, 1):
+                sys.exit("%s does not run to its end (%d): %s" % (label, rc, err))
+        after = snapshot(archive(work))
+        limit = sorted(durations)[1]
+        counts = {"kills": 0, "mid-run": 0, "finished first": 0, "failed": 0,
+                  "untouched": 0, "part-way": 0, "complete": 0}
+        for i in range(args.kills):
+            fresh_copy(template, work)
+            p = run_cli(args.cli, action, work, wait=False)
+            time.sleep(rng.uniform(0, limit * 1.2))
+            running = p.poll() is None
+            if running:
+                p.send_signal(signal.SIGKILL)
+            p.wait()
+            counts["kills"] += 1
+            counts["mid-run" if running else "finished first"] += 1
+            problems = []
+            rc, err = run_cli(args.cli, ["check"], work)
+            if rc not in (0, 1):
+                problems.append("corvale-cli check cannot open it (%d): %s" % (rc, err.strip()))
+            result = integrity(archive(work))
+            if result != "ok":
+                problems.append("integrity check: " + result)
+            else:
+                now = snapshot(archive(work))
+                problems += compare(before, after, now)
+                state = user_part(now)
+                counts["untouched" if state == user_part(before) else "complete" if state == user_part(after)
+                       else "part-way"] += 1
+            if problems:
+                counts["failed"] += 1
+                failures += 1
+                keep = os.path.join(top, "failed-%s-%d" % (label.replace(" ", "_"), i))
+                shutil.copytree(work, keep)
+                print("  %s kill %d: %s (kept in %s)" % (label, i, "; ".join(problems[:5]), keep))
+        print("%-22s run %.3f s; %d kills: %d mid-run, %d after the end; archive left untouched %d, "
+              "part-way %d, complete %d; %d failed"
+              % (label, limit, counts["kills"], counts["mid-run"], counts["finished first"],
+                 counts["untouched"], counts["part-way"], counts["complete"], counts["failed"]))
+        sys.stdout.flush()
+    if failures == 0:
+        shutil.rmtree(top)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -3,6 +3,7 @@
 #include "app/ambiente.h"
 #include "dbengine/dbengine.h"
 #include "indici_salvati.h"
+#include "nome_sql.h"
 #include "transazione_riga.h"
 
 #include <optional>
@@ -44,12 +45,10 @@ bool RicostruisciCampo(const QString& NmTab, const QString& nome, const NuovaDef
         td.Fields().Append(f);
         DbArchivi.TableDefs().Refresh();
 
-        // Names go in brackets: tables and fields may hold spaces, apostrophes and accented letters.
-        const auto q = [](const QString& n) { return QLatin1Char('[') + n + QLatin1Char(']'); };
-        const QString tabella = q(td.Name());
-        DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + q(nomeNuovo)
-                          + QLatin1Char('=') + q(nome));
-        DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + q(nome));
+        const QString tabella = NomeSql(td.Name());
+        DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + NomeSql(nomeNuovo)
+                          + QLatin1Char('=') + NomeSql(nome));
+        DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + NomeSql(nome));
 
         DbArchivi.TableDefs().Refresh();
         dbe::Field rinominato = DbArchivi.TableDefs().Item(NmTab).Fields().Item(nomeNuovo);

@@ -2,6 +2,7 @@
 
 #include "app/ambiente.h"
 #include "indici_salvati.h"
+#include "nome_sql.h"
 #include "transazione_riga.h"
 
 namespace corvale {
@@ -26,8 +27,7 @@ struct SecondaConnessione {
 void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint16 n, bool b)
 {
     const bool Z = b && C.TableDefs().Item(t).Fields().Item(f).AllowZeroLength();
-    // Names go in brackets: tables and fields may hold spaces, apostrophes and accented letters.
-    const QString tab = QLatin1Char('[') + t + QLatin1Char(']');
+    const QString tab = NomeSql(t);
     dbe::Workspace::Default().BeginTrans();
     try {
         C.Execute(QStringLiteral("ALTER TABLE ") + tab + QStringLiteral(" ADD COLUMN [NEW") + f

@@ -1,4 +1,5 @@
 #include "structure/codici_struttura.h"
+#include "structure/nome_sql.h"
 
 #include <gtest/gtest.h>
 
@@ -74,4 +75,13 @@ TEST(CodiciStrutturaTest, RowTextsOfTheCorrectionsList)
               QStringLiteral("Aggiunta Campo CODICE all'indice PK"));
     EXPECT_EQ(TestoCorrezione(t, QStringLiteral("NO-PROP>Description")),
               QStringLiteral("Aggiunta Proprieta Description"));
+}
+
+TEST(CodiciStrutturaTest, PlainNamesGoIntoStatementsAsTheyAreOthersInBrackets)
+{
+    EXPECT_EQ(NomeSql(QStringLiteral("DETT_ORD")), QStringLiteral("DETT_ORD"));
+    EXPECT_EQ(NomeSql(QStringLiteral("Tabella Prova")), QStringLiteral("[Tabella Prova]"));
+    EXPECT_EQ(NomeSql(QStringLiteral("Città")), QStringLiteral("[Città]"));
+    EXPECT_EQ(NomeSql(QStringLiteral("L'indirizzo")), QStringLiteral("[L'indirizzo]"));
+    EXPECT_EQ(NomeSql(QStringLiteral("2024")), QStringLiteral("[2024]"));
 }

@@ -133,7 +133,9 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
     }
     // Record walks commit once per record: a checkpoint (and its two disk syncs) every 10000 log
     // pages rather than every 1000 keeps them from waiting on the disk most of the time.
-    if (sqlite3_exec(h, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF; PRAGMA wal_autocheckpoint=10000",
+    // After a checkpoint the log file is cut back to 64 MB at most.
+    if (sqlite3_exec(h, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF; PRAGMA wal_autocheckpoint=10000; "
+                        "PRAGMA journal_size_limit=67108864",
                      nullptr, nullptr, nullptr)
         != SQLITE_OK)
         fail(err::FileInUse);

@@ -91,6 +91,12 @@ int AttendiArchivioLibero(QString& errore)
     return 0;
 }
 
+int ApriArchiviPerCorreggere(const OpzioniArchivi& o, QString& errore)
+{
+    const int apertura = ApriArchivi(o, errore);
+    return apertura != 0 ? apertura : AttendiArchivioLibero(errore);
+}
+
 QString SuUnaRiga(QString testo)
 {
     while (testo.endsWith(QLatin1Char('\n')) || testo.endsWith(QLatin1Char('\r')))

@@ -42,6 +42,8 @@ int ApriArchivi(const OpzioniArchivi& o, QString& errore);
 // write transaction on it to end. Returns 2 with the open-failure message and the engine's
 // description in errore when it does not end, 0 otherwise; nothing is written either way.
 int AttendiArchivioLibero(QString& errore);
+// ApriArchivi, then AttendiArchivioLibero: the opening of the commands that change the archive.
+int ApriArchiviPerCorreggere(const OpzioniArchivi& o, QString& errore);
 
 // A message or detail on one line: its line breaks become " / ", final ones are dropped.
 QString SuUnaRiga(QString testo);

@@ -88,9 +88,7 @@ int ComandoCorrect(const QStringList& args)
     // No operator here: every question is answered Yes (the command is the request); every
     // notice goes to stderr.
     SenzaOperatore(Risposta::Si);
-    int apertura = ApriArchivi(o, errore);
-    if (apertura == 0)
-        apertura = AttendiArchivioLibero(errore);
+    const int apertura = ApriArchiviPerCorreggere(o, errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;

@@ -37,9 +37,7 @@ int ComandoRepairStructure(const QStringList& args)
         return 2;
     }
     SenzaOperatore(Risposta::No);
-    int apertura = ApriArchivi(o, errore);
-    if (apertura == 0)
-        apertura = AttendiArchivioLibero(errore);
+    const int apertura = ApriArchiviPerCorreggere(o, errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;

@@ -79,4 +79,12 @@ inline bool sameName(const QString& a, const QString& b)
 int workspaceLevel();
 void registerConnection(const std::shared_ptr<DatabaseImpl>& d);
 
+// The connection behind a database handle; 3420 for a null or closed one.
+inline DatabaseImpl& openImpl(const std::shared_ptr<DatabaseImpl>& d)
+{
+    if (!d || !d->isOpen())
+        throw DbError::make(err::ObjectInvalid);
+    return *d;
+}
+
 }  // namespace dbe::detail

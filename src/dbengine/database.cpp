@@ -10,17 +10,6 @@ namespace dbe {
 
 using namespace detail;
 
-namespace {
-
-DatabaseImpl& open(const std::shared_ptr<DatabaseImpl>& d)
-{
-    if (!d || !d->isOpen())
-        throw DbError::make(err::ObjectInvalid);
-    return *d;
-}
-
-}  // namespace
-
 bool Database::IsOpen() const
 {
     return d_ && d_->isOpen();
@@ -28,17 +17,17 @@ bool Database::IsOpen() const
 
 QString Database::Name() const
 {
-    return open(d_).path();
+    return openImpl(d_).path();
 }
 
 void Database::Close()
 {
-    open(d_).close();
+    openImpl(d_).close();
 }
 
 TableDefCollection Database::TableDefs() const
 {
-    open(d_);
+    openImpl(d_);
     auto l = std::make_shared<TableList>();
     l->db = d_;
     return TableDefCollection(l);
@@ -46,7 +35,7 @@ TableDefCollection Database::TableDefs() const
 
 TableDef Database::CreateTableDef(const QString& name, qint32 attributes) const
 {
-    open(d_);
+    openImpl(d_);
     auto t = std::make_shared<TableDefImpl>();
     t->db = d_;
     t->name = name;
@@ -56,7 +45,7 @@ TableDef Database::CreateTableDef(const QString& name, qint32 attributes) const
 
 qint64 Database::RecordsAffected() const
 {
-    return open(d_).s->recordsAffected;
+    return openImpl(d_).s->recordsAffected;
 }
 
 }  // namespace dbe

@@ -10,21 +10,10 @@ namespace dbe {
 
 using namespace detail;
 
-namespace {
-
-DatabaseImpl& open(const std::shared_ptr<DatabaseImpl>& d)
-{
-    if (!d || !d->isOpen())
-        throw DbError::make(err::ObjectInvalid);
-    return *d;
-}
-
-}  // namespace
-
 void Database::Execute(const QString& statement, int options) const
 {
     Q_UNUSED(options);
-    DatabaseImpl& d = open(d_);
+    DatabaseImpl& d = openImpl(d_);
     const dialect::Statement st = dialect::translate(statement, d.schemaProvider());
     using K = dialect::Statement::Kind;
     switch (st.kind) {

@@ -1,6 +1,7 @@
 #include "correzioni_additive.h"
 
 #include "app/ambiente.h"
+#include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
 #include "transazione_riga.h"
 
@@ -107,10 +108,7 @@ bool AggiungiProprieta(const QString& NmTab, const QString& NmProp)
     } catch (const dbe::DbError&) {
         return false;
     }
-    try {
-        DbArchivi.TableDefs().Refresh();
-    } catch (const dbe::DbError&) {
-    }
+    RinfrescaTabelleArchivio();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "modifica_campo.h"
 
 #include "app/ambiente.h"
+#include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
 #include "indici_salvati.h"
 #include "nome_sql.h"
@@ -61,16 +62,10 @@ bool RicostruisciCampo(const QString& NmTab, const QString& nome, const NuovaDef
         RicreaIndici(td, salvati);
         riga.conferma();
     } catch (const dbe::DbError&) {
-        try {
-            DbArchivi.TableDefs().Refresh();
-        } catch (const dbe::DbError&) {
-        }
+        RinfrescaTabelleArchivio();
         return false;
     }
-    try {
-        DbArchivi.TableDefs().Refresh();
-    } catch (const dbe::DbError&) {
-    }
+    RinfrescaTabelleArchivio();
     return true;
 }
 

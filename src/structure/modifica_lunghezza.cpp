@@ -1,6 +1,7 @@
 #include "modifica_lunghezza.h"
 
 #include "app/ambiente.h"
+#include "rinfresca_tabelle.h"
 #include "indici_salvati.h"
 #include "nome_sql.h"
 #include "transazione_riga.h"
@@ -77,10 +78,7 @@ bool ModificaLunghezzaCampo(const QString& NmTab, const QString& NmCmp, const QS
     } catch (const dbe::DbError&) {
         return false;
     }
-    try {
-        DbArchivi.TableDefs().Refresh();
-    } catch (const dbe::DbError&) {
-    }
+    RinfrescaTabelleArchivio();
     return true;
 }
 

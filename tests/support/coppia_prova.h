@@ -2,13 +2,13 @@
 // Small master/archive pairs for the structure tests: two files made in a temporary folder through
 // the engine, opened as DbMaster and DbArchivi, and a dump of a file read with plain SQLite (not
 // through the engine) to prove that a refused correction left it exactly as it was.
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "dbengine/dbengine.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
 
-namespace prova {
+namespace corvale::prova {
 
 class Coppia {
 public:
@@ -30,4 +30,4 @@ private:
 // Every table of the file (schema and rows, in rowid order), the metadata tables included, as text.
 QString Dump(const QString& file);
 
-}  // namespace prova
+}  // namespace corvale::prova

@@ -9,27 +9,10 @@
 
 namespace corvale {
 
-TaskCorrezione TaskDaManutenzione(Manutenzione& m, int indice)
-{
-    TaskCorrezione t;
-    if (indice < 0 || indice > MaxTask)
-        return t;
-    const DatiTask& d = m.ElencoTask[size_t(indice)];
-    t.Tipo = d.Tipo;
-    t.P = QStringList(d.P.begin(), d.P.end());
-    for (int li = 0; li < m.LstTask.Conta(); ++li) {
-        if (Manutenzione::Id(m.LstTask.Riga(li).Chiave) == indice) {
-            t.Descrizione = m.LstTask.Riga(li).Testo;
-            break;
-        }
-    }
-    return t;
-}
-
 FrmCorr* CollegaCorrezioneRecord(FrmRepair& finestra)
 {
     QFrame* cornice = finestra.FrmCorr();
-    auto* vista = new FrmCorr(cornice);
+    auto* vista = new FrmCorr(finestra.Controllore().sessione(), cornice);
     auto* layout = new QVBoxLayout(cornice);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(vista);

@@ -6,7 +6,7 @@
 // out. A cell can be edited in place; the edit is written to the record when the current row
 // changes (or when ScriviModifiche is called). Rows are never added or deleted here.
 #include "modello_record.h"
-#include "selezione_record.h"
+#include "records/selezione_record.h"
 
 #include <QHeaderView>
 #include <QTableView>
@@ -31,7 +31,7 @@ protected:
 class GrigliaRecord : public QTableView {
     Q_OBJECT
 public:
-    explicit GrigliaRecord(QWidget* parent = nullptr);
+    explicit GrigliaRecord(Operatore& operatore, QWidget* parent = nullptr);
 
     // Binds a record set and the selection that the grid fills; the selection is emptied.
     void Imposta(const dbe::Recordset& rs, SelezioneRecord* selezione);

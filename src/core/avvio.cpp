@@ -1,6 +1,6 @@
 #include "avvio.h"
 
-#include "ambiente.h"
+#include "core/sessione.h"
 #include "ini.h"
 #include "versione.h"
 
@@ -35,10 +35,10 @@ QString LeggiCartellaArchivi(const QString& fileImpostazioni)
     return valore.sliced(a, b - a);
 }
 
-void LeggiPathArchivi()
+void LeggiPathArchivi(Sessione& s)
 {
-    PathArchivi = LeggiCartellaArchivi(FileImpostazioni(CartellaProgramma()));
-    VersioneMaster = LeggiVersioneMaster();
+    s.PathArchivi = LeggiCartellaArchivi(FileImpostazioni(s.CartellaProgramma()));
+    s.VersioneMaster = LeggiVersioneMaster(s);
 }
 
 }  // namespace corvale

@@ -3,16 +3,13 @@
 // FrmCorr frame and sets the window's record-correction hooks (set-up, the two corrections and the
 // count of selected rows) to it, each hook reading its task from the window's task table. After
 // this call "Dettagli", "Esegui" and the grid test of the window work on real records.
-#include "task_correzione.h"
+#include "records/task_correzione.h"
 
 namespace corvale {
 
 class FrmCorr;
 class FrmRepair;
 class Manutenzione;
-
-// The task at index indice of the task table, with the text of its row in the task list.
-TaskCorrezione TaskDaManutenzione(Manutenzione& m, int indice);
 
 FrmCorr* CollegaCorrezioneRecord(FrmRepair& finestra);
 

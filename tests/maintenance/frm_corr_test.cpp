@@ -1,12 +1,13 @@
 // The problem-record view as a window on the offscreen platform: grid columns, clicks and the
 // selection's order, "Seleziona Tutti", the options and the combo box, in-place edits, and how it
 // copes with large record sets.
-#include "fixture_record.h"
+#include "records/fixture_record.h"
+#include "support/sessione_prova.h"
 
 #include "dbengine/connection.h"
 #include "records/correzione_en.h"
-#include "records/frm_corr.h"
-#include "records/griglia_record.h"
+#include "maintenance/frm_corr.h"
+#include "maintenance/griglia_record.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -39,7 +40,7 @@ protected:
     void SetUp() override
     {
         ArchivioRecord::SetUp();
-        f = std::make_unique<FrmCorr>();
+        f = std::make_unique<FrmCorr>(SessioneProva());
         f->resize(480, 340);
         f->show();
     }
@@ -71,7 +72,7 @@ protected:
     // count records in CLIENTI with a code and no name, written straight into the file.
     void molti(qint64 count)
     {
-        DbArchivi.impl()->exec(QString("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+        SessioneProva().DbArchivi.impl()->exec(QString("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
                                        "WHERE x < %1) INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") "
                                        "SELECT 'C' || x, NULL FROM n")
                                    .arg(count));
@@ -184,7 +185,7 @@ TEST_F(FinestraCorr, OptionsAndComboFollowTheTaskType)
     f->DbCmb->setEditText("");
     SelezionaTutti(f->Vista());
     f->GestisciCorrezioneEN(task(9));
-    EXPECT_EQ(Messaggi::Mostrati().last(), kNessunValore);
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), kNessunValore);
     f->OptCorr[2]->click();
     f->GestisciCorrezioneEN(task(9));
     EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"F2", "VARIE"}));
@@ -208,13 +209,13 @@ TEST_F(FinestraCorr, AnInPlaceEditIsWrittenWhenTheRowChangesAndARefusedOneIsDrop
     EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), (QStringList{"<null>", "<null>"}));
     f->DBGrid1->setCurrentIndex(m->index(1, 1));
     EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), (QStringList{"Rossi", "<null>"}));
-    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
 
     // CODICE holds 10 characters: the engine refuses, the operator reads why, nothing is written.
     ASSERT_TRUE(m->setData(m->index(1, 0), "CODICE-TROPPO-LUNGO"));
     f->DBGrid1->setCurrentIndex(m->index(0, 0));
-    ASSERT_EQ(Messaggi::Mostrati().size(), 1);
-    EXPECT_TRUE(Messaggi::Mostrati()[0].startsWith("Impossibile salvare la modifica.\r"));
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("Impossibile salvare la modifica.\r"));
     EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI"), (QStringList{"C1", "C2"}));
     EXPECT_EQ(m->data(m->index(1, 0)).toString(), "C2");
     EXPECT_FALSE(m->flags(m->index(0, 0)).testFlag(Qt::ItemIsDragEnabled));

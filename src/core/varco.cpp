@@ -1,46 +1,45 @@
 #include "varco.h"
 
-#include "ambiente.h"
-#include "messaggi.h"
+#include "core/sessione.h"
 #include "versione.h"
 
 namespace corvale {
 
-bool VarcoVersione()
+bool VarcoVersione(Sessione& s)
 {
-    Messaggi::Mostra(QStringLiteral(
+    s.operatore().Mostra(QStringLiteral(
         "Attenzione !!! Prima di effettuare correzioni sul database e fortemente consigliato di "
         "effettuare una copia dello stesso."));
 
     // Each press opens the master anew; the new handle replaces, and so releases, the old one.
     try {
-        DbMaster = dbe::OpenDatabase(PercorsoMaster());
+        s.DbMaster = dbe::OpenDatabase(s.PercorsoMaster());
     } catch (const dbe::DbError& e) {
-        Messaggi::Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
+        s.operatore().Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
                          e.description());
         return false;
     } catch (const std::exception& e) {
-        Messaggi::Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
+        s.operatore().Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
                          QString::fromLocal8Bit(e.what()));
         return false;
     }
 
-    if (VersioneMaster.isEmpty()) {
-        Messaggi::Mostra(AvvisoVersioneMasterAssente());
+    if (s.VersioneMaster.isEmpty()) {
+        s.operatore().Mostra(AvvisoVersioneMasterAssente());
         return false;
     }
 
     // An archive stamp that cannot be read counts as the empty text, smaller than any master stamp.
-    const auto versioneDb = []() -> QString {
+    const auto versioneDb = [&s]() -> QString {
         try {
-            return VersioneDb();
+            return VersioneDb(s);
         } catch (...) {
             return QString();
         }
     };
-    const QString avviso = AvvisoVersioni(VersioneMaster, versioneDb);
+    const QString avviso = AvvisoVersioni(s.VersioneMaster, versioneDb);
     if (!avviso.isEmpty())
-        Messaggi::Mostra(avviso);
+        s.operatore().Mostra(avviso);
     return true;
 }
 

@@ -1,9 +1,9 @@
 #include "modello_record.h"
 
-#include "testo_valore.h"
-#include "vista_correzione.h"
+#include "records/testo_valore.h"
+#include "records/vista_correzione.h"
 
-#include "app/messaggi.h"
+#include "core/operatore.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -15,7 +15,7 @@ constexpr int kMaxCache = 512;
 const QString kEliminato = QStringLiteral("#Eliminato");
 }  // namespace
 
-ModelloRecord::ModelloRecord(QObject* parent) : QAbstractTableModel(parent) {}
+ModelloRecord::ModelloRecord(Operatore& operatore, QObject* parent) : QAbstractTableModel(parent), operatore_(operatore) {}
 
 void ModelloRecord::Imposta(const dbe::Recordset& rs, const SelezioneRecord* selezione)
 {
@@ -172,7 +172,7 @@ bool ModelloRecord::setData(const QModelIndex& index, const QVariant& value, int
     bool ok = false;
     const QVariant nuovo = ValoreDaTesto(value.toString(), tipi_.value(c), &ok);
     if (!ok) {
-        Messaggi::Mostra(QStringLiteral("Valore non valido per il campo %1.").arg(nomi_.at(c)));
+        operatore_.Mostra(QStringLiteral("Valore non valido per il campo %1.").arg(nomi_.at(c)));
         return false;
     }
     if (rigaModifica_ < 0) {
@@ -219,7 +219,7 @@ bool ModelloRecord::ScriviModifiche()
         emit headerDataChanged(Qt::Vertical, r, r);
     }
     if (!ok)
-        Messaggi::Mostra(errore);
+        operatore_.Mostra(errore);
     return ok;
 }
 

@@ -19,7 +19,7 @@ const StatoRiga kStati[] = {
 };
 }  // namespace
 
-Manutenzione::Manutenzione(QObject* parent) : QObject(parent) {}
+Manutenzione::Manutenzione(Sessione& sessione, QObject* parent) : QObject(parent), sessione_(sessione) {}
 
 void Manutenzione::ImpostaLblStat(const QString& testo)
 {

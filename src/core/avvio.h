@@ -6,6 +6,8 @@
 
 namespace corvale {
 
+class Sessione;
+
 // The settings file of a program folder: "LUMERA.INI" in it (on a file system that tells case
 // apart, a file of that name in any case when the exact name is absent).
 QString FileImpostazioni(const QString& cartellaProgramma);
@@ -13,8 +15,8 @@ QString FileImpostazioni(const QString& cartellaProgramma);
 // empty when the file, the section or the key is absent. Used as written (no separator added or
 // removed).
 QString LeggiCartellaArchivi(const QString& fileImpostazioni);
-// PathArchivi := the folder from the settings file of CartellaProgramma();
-// VersioneMaster := LeggiVersioneMaster().
-void LeggiPathArchivi();
+// s.PathArchivi := the folder from the settings file of s.CartellaProgramma();
+// s.VersioneMaster := LeggiVersioneMaster(s).
+void LeggiPathArchivi(Sessione& s);
 
 }  // namespace corvale

@@ -6,8 +6,8 @@
 // widgets only bind a VistaCorrezione: the set-up, select-all and the corrections are the same
 // functions that corvale-cli runs. Child objects carry these names as their objectName.
 #include "barra_avanzamento.h"
-#include "task_correzione.h"
-#include "vista_correzione.h"
+#include "records/task_correzione.h"
+#include "records/vista_correzione.h"
 
 #include <QFrame>
 
@@ -19,12 +19,14 @@ class QRadioButton;
 
 namespace corvale {
 
+class Sessione;
+
 class GrigliaRecord;
 
 class FrmCorr : public QFrame {
     Q_OBJECT
 public:
-    explicit FrmCorr(QWidget* parent = nullptr);
+    explicit FrmCorr(Sessione& sessione, QWidget* parent = nullptr);
     ~FrmCorr() override;
 
     // The set-up for a data-check task (EN, ENC, ENP). False, with the engine's message shown and

@@ -6,7 +6,7 @@
 // through the record set (Edit, SetValue, Update); a write the engine refuses is reported with the
 // engine's description and dropped. Rows are never added or deleted here. Rows whose bookmark is in
 // the bound selection are painted as selected.
-#include "selezione_record.h"
+#include "records/selezione_record.h"
 
 #include "dbengine/dbengine.h"
 
@@ -17,10 +17,13 @@
 
 namespace corvale {
 
+class Operatore;
+
 class ModelloRecord : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit ModelloRecord(QObject* parent = nullptr);
+    // Notices about refused edits go to `operatore`.
+    explicit ModelloRecord(Operatore& operatore, QObject* parent = nullptr);
 
     // Binds a record set (or none) and the selection to paint; the grid starts afresh. A pending
     // edit of the previous record set is dropped.
@@ -47,6 +50,7 @@ public:
     qint64 RigheLette() const { return righeLette_; }
 
 private:
+    Operatore& operatore_;
     struct Riga {
         dbe::Bookmark segnalibro = 0;
         bool valida = false;    // the position could be read

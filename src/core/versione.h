@@ -11,19 +11,21 @@
 
 namespace corvale {
 
+class Sessione;
+
 // The stamp of an open database, read through a second connection to the same file: an empty
 // AGENZIA gains one record at its defaults (with `aggiungiRecord` false, as a check that changes
 // nothing wants, it reads as "0" and stays empty); a Null VERSDB reads as "0".
 QString LeggiVersioneDb(const dbe::Database& db, bool aggiungiRecord = true);
 // Writes `valore` into VERSDB of the first record of AGENZIA through a second connection.
 void ScriviVersioneDb(const dbe::Database& db, const QString& valore);
-// The same on DbArchivi.
-QString VersioneDb();
-void VersioneDb(const QString& Valore);
+// The same on the session's DbArchivi.
+QString VersioneDb(const Sessione& s);
+void VersioneDb(const Sessione& s, const QString& Valore);
 
 // The master's stamp: VERSDB of the current (first) record of AGENZIA of the master file (by
-// default PercorsoMaster()), Null as the empty text; any failure gives the empty text.
-QString LeggiVersioneMaster();
+// default the session's PercorsoMaster()), Null as the empty text; any failure gives the empty text.
+QString LeggiVersioneMaster(const Sessione& s);
 QString LeggiVersioneMaster(const QString& fileMaster);
 
 // The operator's entry for "Imposta Numero Versione".

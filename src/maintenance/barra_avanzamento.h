@@ -2,7 +2,7 @@
 // BarraAvanzamento: the progress bar PBar of the problem-record view as the walks see it
 // (Avanzamento). The widget is updated and repainted only when what it shows changes (its percent),
 // so a walk over hundreds of thousands of records spends its time on the records, not the bar.
-#include "avanzamento.h"
+#include "records/avanzamento.h"
 
 class QProgressBar;
 

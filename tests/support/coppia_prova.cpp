@@ -1,8 +1,9 @@
-#include "archivi_prova.h"
+#include "support/coppia_prova.h"
+#include "support/sessione_prova.h"
 
 #include <sqlite3.h>
 
-namespace prova {
+namespace corvale::prova {
 
 Coppia::Coppia()
 {
@@ -12,7 +13,7 @@ Coppia::Coppia()
 
 Coppia::~Coppia()
 {
-    for (dbe::Database* d : {&corvale::DbArchivi, &corvale::DbMaster}) {
+    for (dbe::Database* d : {&SessioneProva().DbArchivi, &corvale::prova::SessioneProva().DbMaster}) {
         try {
             if (!d->isNull() && d->IsOpen())
                 d->Close();
@@ -43,8 +44,8 @@ void Coppia::entrambi(const QStringList& istruzioni)
 
 void Coppia::apri()
 {
-    corvale::DbMaster = dbe::OpenDatabase(percorsoMaster());
-    corvale::DbArchivi = dbe::OpenDatabase(percorsoArchivio());
+    SessioneProva().DbMaster = dbe::OpenDatabase(percorsoMaster());
+    SessioneProva().DbArchivi = dbe::OpenDatabase(percorsoArchivio());
 }
 
 QString Dump(const QString& file)
@@ -84,4 +85,4 @@ QString Dump(const QString& file)
     return out;
 }
 
-}  // namespace prova
+}  // namespace corvale::prova

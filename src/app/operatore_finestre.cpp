@@ -1,4 +1,6 @@
-#include "messaggi.h"
+#include "app/operatore_finestre.h"
+
+#include "app/finestre.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -8,40 +10,11 @@
 namespace corvale {
 
 namespace {
-Messaggi::Responder& responder()
-{
-    static Messaggi::Responder r;
-    return r;
-}
-Messaggi::InputResponder& inputResponder()
-{
-    static Messaggi::InputResponder r;
-    return r;
-}
 const QString kTitolo = QStringLiteral("Corvale");
 }  // namespace
 
-QStringList& Messaggi::Mostrati()
+Risposta OperatoreFinestre::Mostra(const QString& testo, Pulsanti pulsanti)
 {
-    static QStringList l;
-    return l;
-}
-
-void Messaggi::ImpostaRisponditore(Responder r) { responder() = std::move(r); }
-void Messaggi::ImpostaRisponditoreInput(InputResponder r) { inputResponder() = std::move(r); }
-
-void Messaggi::Azzera()
-{
-    responder() = nullptr;
-    inputResponder() = nullptr;
-    Mostrati().clear();
-}
-
-Risposta Messaggi::Mostra(const QString& testo, Pulsanti pulsanti)
-{
-    Mostrati().append(testo);
-    if (responder())
-        return responder()(testo, pulsanti);
     // A carriage return inside a text starts a new line of the box.
     QString righe = testo;
     righe.replace(QChar(u'\r'), QChar(u'\n'));
@@ -60,11 +33,8 @@ Risposta Messaggi::Mostra(const QString& testo, Pulsanti pulsanti)
     return box.clickedButton() == si ? Risposta::Si : Risposta::No;
 }
 
-QString Messaggi::Chiedi(const QString& prompt)
+QString OperatoreFinestre::Chiedi(const QString& prompt)
 {
-    Mostrati().append(prompt);
-    if (inputResponder())
-        return inputResponder()(prompt);
     QInputDialog dlg(QApplication::activeWindow());
     dlg.setWindowTitle(kTitolo);
     dlg.setLabelText(prompt);
@@ -75,5 +45,7 @@ QString Messaggi::Chiedi(const QString& prompt)
         return QString();
     return dlg.textValue();
 }
+
+void OperatoreFinestre::Clessidra(bool attiva) { corvale::Clessidra(attiva); }
 
 }  // namespace corvale

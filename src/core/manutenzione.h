@@ -3,10 +3,10 @@
 // (ElencoTask, NumTask), the task list and the structure corrections list as row models, the
 // interruption flag and the two texts the window shows (LblStat, TxtDett), and runs the catalogue
 // load, the run loop and the checks. The window (FrmRepair) and corvale-cli drive the same object;
-// the only user-interface needs go through Messaggi and the hooks below, which do nothing when
-// unset. A row of LstTask is passed around as its position (Li); its record is ElencoTask[Id(key)].
-#include "datitask.h"
-#include "modellolista.h"
+// the only user-interface needs go through the session's operator and the hooks below, which do
+// nothing when unset. A row of LstTask is passed around as its position (Li); its record is ElencoTask[Id(key)].
+#include "core/datitask.h"
+#include "core/modellolista.h"
 
 #include <QObject>
 #include <QString>
@@ -14,6 +14,8 @@
 #include <functional>
 
 namespace corvale {
+
+class Sessione;
 
 // The state codes a task can take, and the detail text a passed check leaves.
 inline const QString kStatoStart = QStringLiteral("START");
@@ -36,7 +38,12 @@ struct HookCorrezioni {
 class Manutenzione : public QObject {
     Q_OBJECT
 public:
-    explicit Manutenzione(QObject* parent = nullptr);
+    explicit Manutenzione(Sessione& sessione, QObject* parent = nullptr);
+    Manutenzione(const Manutenzione&) = delete;
+    Manutenzione& operator=(const Manutenzione&) = delete;
+
+    // The program's shared place: the open databases and the operator.
+    Sessione& sessione() const { return sessione_; }
 
     TabellaTask ElencoTask;  // every record starts empty
     qint16 NumTask = 0;
@@ -85,6 +92,7 @@ signals:
 
 private:
     void ridisegna();
+    Sessione& sessione_;
     QString lblStat_;
     QString txtDett_;
 };

@@ -26,7 +26,8 @@ void SelettoreRecord::mousePressEvent(QMouseEvent* e)
     e->accept();
 }
 
-GrigliaRecord::GrigliaRecord(QWidget* parent) : QTableView(parent), modello_(new ModelloRecord(this))
+GrigliaRecord::GrigliaRecord(Operatore& operatore, QWidget* parent)
+    : QTableView(parent), modello_(new ModelloRecord(operatore, this))
 {
     auto* selettore = new SelettoreRecord(this);
     setVerticalHeader(selettore);

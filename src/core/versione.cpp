@@ -1,6 +1,6 @@
 #include "versione.h"
 
-#include "ambiente.h"
+#include "core/sessione.h"
 
 #include <QRegularExpression>
 
@@ -44,11 +44,11 @@ void ScriviVersioneDb(const dbe::Database& db, const QString& valore)
     seconda.Close();
 }
 
-QString VersioneDb() { return LeggiVersioneDb(DbArchivi); }
+QString VersioneDb(const Sessione& s) { return LeggiVersioneDb(s.DbArchivi); }
 
-void VersioneDb(const QString& Valore) { ScriviVersioneDb(DbArchivi, Valore); }
+void VersioneDb(const Sessione& s, const QString& Valore) { ScriviVersioneDb(s.DbArchivi, Valore); }
 
-QString LeggiVersioneMaster() { return LeggiVersioneMaster(PercorsoMaster()); }
+QString LeggiVersioneMaster(const Sessione& s) { return LeggiVersioneMaster(s.PercorsoMaster()); }
 
 QString LeggiVersioneMaster(const QString& fileMaster)
 {

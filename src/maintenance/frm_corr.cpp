@@ -1,7 +1,9 @@
 #include "frm_corr.h"
 
-#include "correzione_en.h"
-#include "correzione_enp.h"
+#include "core/sessione.h"
+
+#include "records/correzione_en.h"
+#include "records/correzione_enp.h"
 #include "griglia_record.h"
 
 #include <QButtonGroup>
@@ -18,16 +20,17 @@
 
 namespace corvale {
 
-FrmCorr::FrmCorr(QWidget* parent)
+FrmCorr::FrmCorr(Sessione& sessione, QWidget* parent)
     : QFrame(parent)
     , LDescr0(new QLabel(kTitoloVista, this))
-    , DBGrid1(new GrigliaRecord(this))
+    , DBGrid1(new GrigliaRecord(sessione.operatore(), this))
     , PBar(new QProgressBar(this))
     , LDescr2(new QLabel(QStringLiteral("Selezionare i record tenendo premuto il tasto Ctrl"), this))
     , PulsSelAll(new QPushButton(QStringLiteral("Seleziona Tutti"), this))
     , OptCorr{new QRadioButton(QStringLiteral("Elimina"), this),
               new QRadioButton(kCaptionAssocia, this), new QRadioButton(kCaptionAssocia, this)}
     , DbCmb(new QComboBox(this))
+    , vista_(sessione)
     , barra_(PBar)
 {
     setObjectName(QStringLiteral("FrmCorr"));

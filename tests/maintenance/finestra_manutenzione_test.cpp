@@ -1,10 +1,11 @@
 // The problem-record view inside the real maintenance window: "Dettagli" opens it on the task's
 // records, "Esegui" corrects the selected ones and the task is checked again.
-#include "fixture_record.h"
+#include "records/fixture_record.h"
+#include "support/sessione_prova.h"
 
 #include "maintenance/frmrepair.h"
-#include "records/frm_corr.h"
-#include "records/griglia_record.h"
+#include "maintenance/frm_corr.h"
+#include "maintenance/griglia_record.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -28,8 +29,8 @@ protected:
              "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', 'Rossi')",
              "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C9')",
              "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('2', 'C8')"});
-        DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-        prova::Esegui(DbMaster, {"CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
+        SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
+        prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
     }
     // Selects the task-list row with that description.
     void scegli(FrmRepair& f, const QString& descrizione)
@@ -49,7 +50,7 @@ protected:
 
 TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     auto* vista = f.FrmCorr()->findChild<FrmCorr*>();
     ASSERT_NE(vista, nullptr);
     f.show();
@@ -66,13 +67,13 @@ TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
     EXPECT_EQ(vista->DbCmb->itemText(1), "Rossi");
 
     f.Puls(2)->click();  // "Esegui" with nothing selected
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList{"Nessun record selezionato."});
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{"Nessun record selezionato."});
 
     vista->DbCmb->setCurrentIndex(1);
     emit vista->DbCmb->activated(1);
     vista->PulsSelAll->click();
     f.Puls(2)->click();
-    EXPECT_EQ(Messaggi::Mostrati().last(), "Riassegnare i record selezionati ?");
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), "Riassegnare i record selezionati ?");
     EXPECT_EQ(colonna("SELECT CODCLI FROM VENDITE"), (QStringList{"C2", "C2"}));
     EXPECT_EQ(vista->DBGrid1->model()->rowCount(), 0);
     EXPECT_EQ(f.Modo(), 3);
@@ -86,22 +87,22 @@ TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
     EXPECT_TRUE(vista->DbCmb->isHidden());
     vista->PulsSelAll->click();
     f.Puls(2)->click();
-    EXPECT_EQ(Messaggi::Mostrati().last(), "Eliminare definitivamente i record selezionati ?");
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), "Eliminare definitivamente i record selezionati ?");
     EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI"), QStringList{"C2"});
     EXPECT_EQ(f.LstTask()->currentItem()->text(1), "Verificato (OK)");
 }
 
 TEST_F(FinestraConVista, AFailingSetUpKeepsTheWindowOnTheList)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     f.show();
     f.Puls(0)->click();
     scegli(f, "Controllo Ordini senza Clienti");
-    DbArchivi.Execute("DROP TABLE CLIENTI");
+    SessioneProva().DbArchivi.Execute("DROP TABLE CLIENTI");
     f.Puls(2)->click();
     EXPECT_EQ(f.Modo(), 2);
-    ASSERT_EQ(Messaggi::Mostrati().size(), 1);
-    EXPECT_TRUE(Messaggi::Mostrati()[0].startsWith("Impossibile")) << Messaggi::Mostrati()[0].toStdString();
-    EXPECT_TRUE(Messaggi::Mostrati()[0].contains(QChar(13)));
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("Impossibile")) << OperatoreDiProva().Mostrati()[0].toStdString();
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].contains(QChar(13)));
     EXPECT_FALSE(f.FrmCorr()->isVisibleTo(&f));
 }

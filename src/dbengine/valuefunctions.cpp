@@ -1,0 +1,186 @@
+#include "valuefunctions.h"
+
+#include "datevalue.h"
+#include "dberror.h"
+
+#include <QChar>
+#include <cmath>
+#include <sqlite3.h>
+
+namespace dbe {
+
+char32_t foldLetter(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    const char32_t lower = QChar::toLower(c);
+    return lower < 0x80 ? c : lower;
+}
+
+bool hasNonAsciiCase(const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        if (c >= 0x80 && (foldLetter(c) != c || QChar::toUpper(c) != c))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// One code point of UTF-8 text at p (before end), moving p past it. Bytes that are not valid
+// UTF-8 are taken one by one, as themselves.
+char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char b = *p++;
+    if (b < 0xC0)
+        return b;
+    const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
+    char32_t c = b & (0x3F >> more);
+    for (int k = 0; k < more; ++k) {
+        if (p == end || (*p & 0xC0) != 0x80)
+            return b;
+        c = (c << 6) | (*p++ & 0x3F);
+    }
+    return c;
+}
+
+int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
+{
+    auto* a = static_cast<const unsigned char*>(s1);
+    auto* b = static_cast<const unsigned char*>(s2);
+    const unsigned char* ea = a + n1;
+    const unsigned char* eb = b + n2;
+    while (a < ea && b < eb) {
+        if (*a < 0x80 && *b < 0x80) {  // the common case: two ASCII characters
+            unsigned char ca = *a++, cb = *b++;
+            if (ca >= 'A' && ca <= 'Z')
+                ca += 32;
+            if (cb >= 'A' && cb <= 'Z')
+                cb += 32;
+            if (ca != cb)
+                return ca < cb ? -1 : 1;
+            continue;
+        }
+        const char32_t ca = foldLetter(nextCodePoint(a, ea));
+        const char32_t cb = foldLetter(nextCodePoint(b, eb));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a < ea)
+        return 1;
+    return b < eb ? -1 : 0;
+}
+
+void fail(sqlite3_context* ctx, const DbError& e)
+{
+    const QByteArray m = QStringLiteral("DBE%1:%2").arg(e.number()).arg(e.description()).toUtf8();
+    sqlite3_result_error(ctx, m.constData(), int(m.size()));
+}
+
+void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        sqlite3_result_null(ctx);
+        return;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        sqlite3_result_double(ctx, sqlite3_value_double(v));
+        return;
+    default:
+        break;
+    }
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                           sqlite3_value_bytes(v));
+    const bool strict = argc > 1 && sqlite3_value_int(argv[1]) != 0;
+    const QDateTime dt = strict ? dateFromItalianText(text) : dateFromStoredText(text);
+    if (dt.isValid()) {
+        sqlite3_result_double(ctx, dateSerial(dt));
+        return;
+    }
+    if (strict) {
+        fail(ctx, DbError::make(err::TypeMismatch));
+        return;
+    }
+    sqlite3_result_value(ctx, v);
+}
+
+void caseFunction(sqlite3_context* ctx, sqlite3_value* v, bool upper)
+{
+    if (sqlite3_value_type(v) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                           sqlite3_value_bytes(v));
+    const QByteArray out = (upper ? text.toUpper() : text.toLower()).toUtf8();
+    sqlite3_result_text64(ctx, out.constData(), sqlite3_uint64(out.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+void upperFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    caseFunction(ctx, argv[0], true);
+}
+
+void lowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    caseFunction(ctx, argv[0], false);
+}
+
+// The running sum of dbe_cursum: whole ten-thousandths.
+struct CurrencySum {
+    qint64 total;
+    bool any;
+};
+
+void currencyStep(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(ctx, sizeof(CurrencySum)));
+    if (!s)
+        return;
+    sqlite3_value* v = argv[0];
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_INTEGER:
+        s->total += sqlite3_value_int64(v) * 10000;
+        break;
+    default:
+        s->total += std::llround(sqlite3_value_double(v) * 10000.0);
+        break;
+    }
+    s->any = true;
+}
+
+void currencyFinal(sqlite3_context* ctx)
+{
+    auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || !s->any) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    // The double nearest to the exact decimal sum, the one its text reads as.
+    sqlite3_result_double(ctx, double(s->total) / 10000.0);
+}
+
+}  // namespace
+
+namespace detail {
+
+void registerValueFunctions(sqlite3* db)
+{
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    sqlite3_create_function_v2(db, kDateFunction, 1, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kDateFunction, 2, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kUpperFunction, 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kLowerFunction, 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kCurrencySumFunction, 1, flags, nullptr, nullptr, currencyStep, currencyFinal,
+                               nullptr);
+    sqlite3_create_collation_v2(db, kNocaseCollation, SQLITE_UTF8, nullptr, nocaseCompare, nullptr);
+}
+
+}  // namespace detail
+
+}  // namespace dbe

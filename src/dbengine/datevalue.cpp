@@ -9,20 +9,49 @@ namespace {
 const qint64 kEpochJulianDay = QDate(1899, 12, 30).toJulianDay();
 constexpr double kMsPerDay = 86400000.0;
 
-// The digits of text from..from+n-1 as a number; -1 when one of them is not a digit.
-int digits(const QString& text, int from, int n)
-{
-    int v = 0;
-    for (int i = from; i < from + n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        v = v * 10 + (c - u'0');
-    }
-    return v;
-}
-
 }  // namespace
+
+bool serialFromStoredText(const char* text, int n, double* serial)
+{
+    auto num = [text](int from, int len) {
+        int v = 0;
+        for (int i = from; i < from + len; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return -1;
+            v = v * 10 + (text[i] - '0');
+        }
+        return v;
+    };
+    if ((n != 10 && n != 16 && n < 19) || n > 23 || text[4] != '-' || text[7] != '-')
+        return false;
+    const int y = num(0, 4), mo = num(5, 2), da = num(8, 2);
+    if (y <= 0 || !QDate::isValid(y, mo, da))
+        return false;
+    int h = 0, mi = 0, se = 0, ms = 0;
+    if (n > 10) {
+        if ((text[10] != ' ' && text[10] != 'T') || text[13] != ':')
+            return false;
+        h = num(11, 2);
+        mi = num(14, 2);
+        if (n > 16) {
+            if (text[16] != ':')
+                return false;
+            se = num(17, 2);
+            if (n > 19) {
+                if (text[19] != '.' || n == 20)
+                    return false;
+                ms = num(20, n - 20);
+                for (int k = n - 20; k < 3; ++k)
+                    ms *= 10;
+            }
+        }
+        if (!QTime::isValid(h, mi, se, ms))
+            return false;
+    }
+    const double days = double(QDate(y, mo, da).toJulianDay() - kEpochJulianDay);
+    *serial = days + double(((h * 60 + mi) * 60 + se) * 1000 + ms) / kMsPerDay;
+    return true;
+}
 
 double dateSerial(const QDateTime& dt)
 {
@@ -44,38 +73,11 @@ QDateTime dateFromSerial(double serial)
 
 QDateTime dateFromStoredText(const QString& text)
 {
-    const int n = int(text.size());
-    if (n != 10 && n < 16)
+    const QByteArray utf8 = text.toUtf8();
+    double serial = 0;
+    if (!serialFromStoredText(utf8.constData(), int(utf8.size()), &serial))
         return QDateTime();
-    const int y = digits(text, 0, 4), mo = digits(text, 5, 2), da = digits(text, 8, 2);
-    if (y <= 0 || mo < 0 || da < 0 || text[4] != u'-' || text[7] != u'-')
-        return QDateTime();
-    const QDate d(y, mo, da);
-    if (!d.isValid())
-        return QDateTime();
-    if (n == 10)
-        return QDateTime(d, QTime(0, 0));
-    // "yyyy-MM-dd HH:mm[:ss[.zzz]]", with a blank or a "T".
-    if ((text[10] != u' ' && text[10] != u'T') || text[13] != u':')
-        return QDateTime();
-    const int h = digits(text, 11, 2), mi = digits(text, 14, 2);
-    int se = 0, ms = 0;
-    if (n > 16) {
-        if (n < 19 || text[16] != u':')
-            return QDateTime();
-        se = digits(text, 17, 2);
-        if (n > 19) {
-            if (text[19] != u'.' || n == 20 || n > 23)
-                return QDateTime();
-            ms = digits(text, 20, n - 20);
-            for (int k = n - 20; k < 3; ++k)
-                ms *= 10;
-        }
-    }
-    const QTime t(h, mi, se, ms);
-    if (h < 0 || mi < 0 || se < 0 || ms < 0 || !t.isValid())
-        return QDateTime();
-    return QDateTime(d, t);
+    return dateFromSerial(serial);
 }
 
 QDateTime dateFromItalianText(const QString& text)

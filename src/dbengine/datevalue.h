@@ -12,6 +12,9 @@ namespace dbe {
 
 // The day number of a date and time (to the millisecond).
 double dateSerial(const QDateTime& dt);
+// The day number of a stored text form (the forms of dateFromStoredText), read from UTF-8 bytes
+// without building a date: queries read one per record. False when the text is no such form.
+bool serialFromStoredText(const char* text, int size, double* serial);
 // The date and time of a day number.
 QDateTime dateFromSerial(double serial);
 // A stored text form of a date (the forms above, not the day number); invalid when it is none.

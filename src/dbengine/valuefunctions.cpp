@@ -4,6 +4,7 @@
 #include "dberror.h"
 
 #include <QChar>
+#include <array>
 #include <cmath>
 #include <sqlite3.h>
 
@@ -45,12 +46,29 @@ char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end)
     return c;
 }
 
-int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
+// The letter a letter is sorted with: its base letter without accents, in lower case ("À" and
+// "à" with "a"), for the Latin letters an Italian archive holds; any other character itself.
+char32_t sortLetter(char32_t c)
 {
-    auto* a = static_cast<const unsigned char*>(s1);
-    auto* b = static_cast<const unsigned char*>(s2);
-    const unsigned char* ea = a + n1;
-    const unsigned char* eb = b + n2;
+    static const std::array<char32_t, 0x250> table = [] {
+        std::array<char32_t, 0x250> t{};
+        for (char32_t k = 0; k < t.size(); ++k) {
+            const QString d = QChar(char16_t(k)).decomposition();
+            const char32_t base = QChar(char16_t(k)).decompositionTag() == QChar::Canonical && !d.isEmpty()
+                                      ? char32_t(d[0].unicode())
+                                      : k;
+            t[k] = foldLetter(base);
+        }
+        return t;
+    }();
+    return c < table.size() ? table[c] : foldLetter(c);
+}
+
+// One pass of DBE_NOCASE over the two texts: by sort letter (primary) or by folded letter.
+// *other is set when a character outside ASCII was met.
+int comparePass(const unsigned char* a, const unsigned char* ea, const unsigned char* b,
+                const unsigned char* eb, bool primary, bool* other)
+{
     while (a < ea && b < eb) {
         if (*a < 0x80 && *b < 0x80) {  // the common case: two ASCII characters
             unsigned char ca = *a++, cb = *b++;
@@ -62,14 +80,29 @@ int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
                 return ca < cb ? -1 : 1;
             continue;
         }
-        const char32_t ca = foldLetter(nextCodePoint(a, ea));
-        const char32_t cb = foldLetter(nextCodePoint(b, eb));
+        *other = true;
+        const char32_t ra = nextCodePoint(a, ea), rb = nextCodePoint(b, eb);
+        const char32_t ca = primary ? sortLetter(ra) : foldLetter(ra);
+        const char32_t cb = primary ? sortLetter(rb) : foldLetter(rb);
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }
     if (a < ea)
         return 1;
     return b < eb ? -1 : 0;
+}
+
+// Equal texts are those equal letter by letter after folding the case; they sort by their
+// letters without accents first ("àbc" before "b"), then by the accents.
+int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
+{
+    auto* a = static_cast<const unsigned char*>(s1);
+    auto* b = static_cast<const unsigned char*>(s2);
+    bool other = false;
+    const int primary = comparePass(a, a + n1, b, b + n2, true, &other);
+    if (primary != 0 || !other)
+        return primary;
+    return comparePass(a, a + n1, b, b + n2, false, &other);
 }
 
 void fail(sqlite3_context* ctx, const DbError& e)
@@ -92,10 +125,15 @@ void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     default:
         break;
     }
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                                           sqlite3_value_bytes(v));
+    const char* bytes = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    const int size = sqlite3_value_bytes(v);
+    double serial = 0;
+    if (serialFromStoredText(bytes, size, &serial)) {  // the stored forms, read without a QDateTime
+        sqlite3_result_double(ctx, serial);
+        return;
+    }
     const bool strict = argc > 1 && sqlite3_value_int(argv[1]) != 0;
-    const QDateTime dt = strict ? dateFromItalianText(text) : dateFromStoredText(text);
+    const QDateTime dt = strict ? dateFromItalianText(QString::fromUtf8(bytes, size)) : QDateTime();
     if (dt.isValid()) {
         sqlite3_result_double(ctx, dateSerial(dt));
         return;

@@ -8,7 +8,8 @@
 //                           with 3464, the engine's type mismatch.
 //   dbe_upper(x), dbe_lower(x)  upper and lower case of every letter, not only the ASCII ones.
 //   dbe_cursum(x)           the sum of currency values, added exactly as whole ten-thousandths.
-//   collation DBE_NOCASE    texts compared without regard to the case of any letter ("à" = "À").
+//   collation DBE_NOCASE    texts compared without regard to the case of any letter ("à" = "À"),
+//                           sorted with accented letters next to their base letter ("àbc" < "b").
 #include <QString>
 
 struct sqlite3;
@@ -22,7 +23,8 @@ inline constexpr const char* kCurrencySumFunction = "dbe_cursum";
 inline constexpr const char* kNocaseCollation = "DBE_NOCASE";
 
 // The case-folded form of a letter: its lower case, except that a letter outside ASCII never
-// becomes an ASCII one (so SQLite's NOCASE and DBE_NOCASE agree on every ASCII text).
+// becomes an ASCII one (so that a text equal under DBE_NOCASE to an ASCII text is equal to it
+// under SQLite's NOCASE too).
 char32_t foldLetter(char32_t c);
 // True when text has a letter outside ASCII that has another case.
 bool hasNonAsciiCase(const QString& text);

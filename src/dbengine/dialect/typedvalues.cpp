@@ -161,9 +161,13 @@ bool numberRule(const QVector<const Value*>& operands)
 }
 
 // The collation texts are compared with: SQLite's NOCASE, which the archive's indexes use and
-// which is exact when only columns and ASCII literals take part, or DBE_NOCASE.
-QString collation(const QVector<const Value*>& operands)
+// which tells equal texts apart exactly as DBE_NOCASE when only columns and ASCII literals take
+// part, or DBE_NOCASE. Order (ranges) is always DBE_NOCASE's: NOCASE sorts accented letters
+// after "z".
+QString collation(const QVector<const Value*>& operands, bool equality = true)
 {
+    if (!equality)
+        return QString::fromLatin1(kNocaseCollation);
     for (const Value* v : operands) {
         QString text;
         if (literalText(*v, &text)) {
@@ -252,7 +256,7 @@ QString comparisonSql(const Value& a, const QString& op, const Value& b)
     if (numberRule({&a, &b}))
         return QStringLiteral("(%1 %2 %3)").arg(numericOperand(a), op, numericOperand(b));
     if (textRule({&a, &b})) {
-        const QString coll = collation({&a, &b});
+        const QString coll = collation({&a, &b}, op == u"=" || op == u"<>");
         if ((op == u"=" || op == u"<>") && coll != u"NOCASE" && (a.column || b.column)) {
             const Value& col = a.column ? a : b;
             const Value& other = a.column ? b : a;
@@ -277,7 +281,7 @@ QString betweenSql(const Value& a, const Value& lo, const Value& hi, bool negate
         return QStringLiteral("(%1 %2BETWEEN %3 AND %4)")
             .arg(numericOperand(a), notWord(negated), numericOperand(lo), numericOperand(hi));
     }
-    const QString coll = textRule({&a, &lo, &hi}) ? QStringLiteral(" COLLATE ") + collation({&a, &lo, &hi})
+    const QString coll = textRule({&a, &lo, &hi}) ? QStringLiteral(" COLLATE ") + collation({&a, &lo, &hi}, false)
                                                   : QString();
     return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)").arg(a.sql, coll, notWord(negated), lo.sql, hi.sql);
 }

@@ -167,6 +167,33 @@ void lowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     caseFunction(ctx, argv[0], false);
 }
 
+// dbe_spelling(x, upper): x with every letter outside ASCII in lower (0) or upper (1) case; x
+// itself when it has none.
+void spellingFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) != SQLITE_TEXT) {
+        sqlite3_result_value(ctx, v);
+        return;
+    }
+    const auto* p = sqlite3_value_text(v);
+    const int n = sqlite3_value_bytes(v);
+    int i = 0;
+    while (i < n && p[i] < 0x80)
+        ++i;
+    if (i == n) {  // ASCII: NOCASE covers every spelling
+        sqlite3_result_value(ctx, v);
+        return;
+    }
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(p), n);
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text)
+        out += c.unicode() < 0x80 ? c : (sqlite3_value_int(argv[1]) ? c.toUpper() : c.toLower());
+    const QByteArray utf8 = out.toUtf8();
+    sqlite3_result_text64(ctx, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
 // The running sum of dbe_cursum: whole ten-thousandths.
 struct CurrencySum {
     qint64 total;
@@ -214,6 +241,8 @@ void registerValueFunctions(sqlite3* db)
     sqlite3_create_function_v2(db, kDateFunction, 2, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kUpperFunction, 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kLowerFunction, 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kSpellingFunction, 2, flags, nullptr, spellingFunction, nullptr, nullptr,
+                               nullptr);
     sqlite3_create_function_v2(db, kCurrencySumFunction, 1, flags, nullptr, nullptr, currencyStep, currencyFinal,
                                nullptr);
     sqlite3_create_collation_v2(db, kNocaseCollation, SQLITE_UTF8, nullptr, nocaseCompare, nullptr);

@@ -157,6 +157,14 @@ TEST_F(StoredForms, CaseIsIgnoredForAccentedLettersToo)
     // The orphan query counts only the order whose customer does not exist.
     EXPECT_EQ(column(QStringLiteral("SELECT NUMORD FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)")),
               QStringList{"3"});
+    // Joins pair them too, from either side.
+    EXPECT_EQ(count(QStringLiteral("SELECT * FROM VENDITE INNER JOIN CLIENTI ON VENDITE.CODCLI = CLIENTI.CODICE")), 2);
+    EXPECT_EQ(column(QStringLiteral("SELECT NUMORD FROM VENDITE LEFT JOIN CLIENTI ON VENDITE.CODCLI = CLIENTI.CODICE "
+                                    "WHERE ISNULL(CLIENTI.CODICE)")),
+              QStringList{"3"});
+    EXPECT_EQ(column(QStringLiteral("SELECT CODICE FROM VENDITE RIGHT JOIN CLIENTI ON CLIENTI.CODICE = VENDITE.CODCLI "
+                                    "WHERE ISNULL(VENDITE.CODCLI) ORDER BY CODICE")),
+              QStringList({"Q", "XYZ"}));
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM CLIENTI WHERE RAGSOC = 'ÀBC'")), 2);
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM CLIENTI WHERE 'àbc' = 'ÀBC'")), 4);
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE IN ('ècli', 'q')")), 2);

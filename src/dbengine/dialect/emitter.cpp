@@ -141,10 +141,15 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
             sql += QStringLiteral(" AS ") + quote(s.sqlName);
         return sql;
     };
-    if (swapsSides(q)) {
-        return tableSql(1) + QStringLiteral(" LEFT JOIN ") + tableSql(0) + QStringLiteral(" ON ")
-               + condition(*q.on[1]).sql;
-    }
+    // The ON condition knows which source its join adds (the table SQLite looks up for each row).
+    auto on = [&](int i, int inner) {
+        innerSource_ = inner;
+        const QString sql = condition(*q.on[i]).sql;
+        innerSource_ = -1;
+        return sql;
+    };
+    if (swapsSides(q))
+        return tableSql(1) + QStringLiteral(" LEFT JOIN ") + tableSql(0) + QStringLiteral(" ON ") + on(1, 0);
     QString sql = tableSql(0);
     for (int i = 1; i < sources.size(); ++i) {
         switch (q.joins[i]) {
@@ -162,7 +167,7 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
             sql += QStringLiteral(" RIGHT JOIN ");
             break;
         }
-        sql += tableSql(i) + QStringLiteral(" ON ") + condition(*q.on[i]).sql;
+        sql += tableSql(i) + QStringLiteral(" ON ") + on(i, i);
     }
     return sql;
 }
@@ -395,7 +400,7 @@ Value Emitter::comparison(const Expr& e)
     const Value a = value(*e.args[0]);
     const Value b = value(*e.args[1]);
     Value v;
-    v.sql = comparisonSql(a, e.op, b);
+    v.sql = comparisonSql(a, e.op, b, innerSource_);
     v.kind = Value::Bool;
     return v;
 }
@@ -408,6 +413,8 @@ Value Emitter::inSelect(const Expr& e)
         throw DbError::make(err::SyntaxErrorInSelect);
     const QVector<Source> sources = resolveSources(q.from);
     pushScope(&sources);
+    const int savedInner = innerSource_;
+    innerSource_ = -1;  // the subquery's own sources are numbered apart
     QString sql = QStringLiteral("SELECT ");
     if (q.distinct)
         sql += QStringLiteral("DISTINCT ");
@@ -441,6 +448,7 @@ Value Emitter::inSelect(const Expr& e)
         sql += QStringLiteral(" LIMIT ") + QString::number(q.top);
     }
     aggregatesAllowed_ = savedAggregates;
+    innerSource_ = savedInner;
     popScope();
     Value v;
     v.sql = QStringLiteral("(%1 %2IN (%3))").arg(left, e.negated ? QStringLiteral("NOT ") : QString(), sql);

@@ -91,6 +91,7 @@ private:
     QVector<const QVector<Source>*> scopes_;
     QStringList unknown_;
     bool aggregatesAllowed_ = false;
+    int innerSource_ = -1;  // while a join's ON condition is emitted: the source the join adds
     int aggregateCount_ = 0;
 };
 

@@ -15,7 +15,10 @@
 
 namespace dbe::dialect {
 
-QString comparisonSql(const Value& a, const QString& op, const Value& b);
+// innerSource: in the ON condition of a join, the source the join adds (-1 elsewhere). Two text
+// fields equal across a join become "inner IN (outer and its spellings)", which the inner table's
+// NOCASE index answers also when the two differ in the case of an accented letter.
+QString comparisonSql(const Value& a, const QString& op, const Value& b, int innerSource = -1);
 QString betweenSql(const Value& a, const Value& lo, const Value& hi, bool negated);
 QString inListSql(const Value& a, const QVector<Value>& items, bool negated);
 // The left side of "a IN (SELECT key ...)" with its comparison rule, and through *keySql the key the

@@ -167,8 +167,8 @@ void lowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     caseFunction(ctx, argv[0], false);
 }
 
-// dbe_spelling(x, upper): x with every letter outside ASCII in lower (0) or upper (1) case; x
-// itself when it has none.
+// dbe_spelling(x): x with every letter outside ASCII in the case its first such letter does not
+// have ("èCLI" gives "ÈCLI", "ÈCLÌ" gives "èclì" for those letters); x itself when it has none.
 void spellingFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     sqlite3_value* v = argv[0];
@@ -188,8 +188,16 @@ void spellingFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(p), n);
     QString out;
     out.reserve(text.size());
-    for (const QChar c : text)
-        out += c.unicode() < 0x80 ? c : (sqlite3_value_int(argv[1]) ? c.toUpper() : c.toLower());
+    int upper = -1;  // decided by the first letter outside ASCII that has a case
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80 || c.toLower() == c.toUpper()) {
+            out += c;
+            continue;
+        }
+        if (upper < 0)
+            upper = c.isLower() ? 1 : 0;
+        out += upper ? c.toUpper() : c.toLower();
+    }
     const QByteArray utf8 = out.toUtf8();
     sqlite3_result_text64(ctx, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
@@ -241,7 +249,7 @@ void registerValueFunctions(sqlite3* db)
     sqlite3_create_function_v2(db, kDateFunction, 2, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kUpperFunction, 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kLowerFunction, 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, kSpellingFunction, 2, flags, nullptr, spellingFunction, nullptr, nullptr,
+    sqlite3_create_function_v2(db, kSpellingFunction, 1, flags, nullptr, spellingFunction, nullptr, nullptr,
                                nullptr);
     sqlite3_create_function_v2(db, kCurrencySumFunction, 1, flags, nullptr, nullptr, currencyStep, currencyFinal,
                                nullptr);

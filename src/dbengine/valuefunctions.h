@@ -7,7 +7,7 @@
 //                           date stays as it is, unless strict is 1: then the statement fails
 //                           with 3464, the engine's type mismatch.
 //   dbe_upper(x), dbe_lower(x)  upper and lower case of every letter, not only the ASCII ones.
-//   dbe_spelling(x, upper)  x with its letters outside ASCII all in lower (0) or upper (1) case.
+//   dbe_spelling(x)         x with its letters outside ASCII all in the case its first one lacks.
 //   dbe_cursum(x)           the sum of currency values, added exactly as whole ten-thousandths.
 //   collation DBE_NOCASE    texts compared without regard to the case of any letter ("à" = "À"),
 //                           sorted with accented letters next to their base letter ("àbc" < "b").

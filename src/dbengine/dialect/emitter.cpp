@@ -144,6 +144,7 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
     // The ON condition knows which source its join adds (the table SQLite looks up for each row).
     auto on = [&](int i, int inner) {
         innerSource_ = inner;
+        joinSpelled_ = false;
         const QString sql = condition(*q.on[i]).sql;
         innerSource_ = -1;
         return sql;
@@ -400,7 +401,7 @@ Value Emitter::comparison(const Expr& e)
     const Value a = value(*e.args[0]);
     const Value b = value(*e.args[1]);
     Value v;
-    v.sql = comparisonSql(a, e.op, b, innerSource_);
+    v.sql = comparisonSql(a, e.op, b, joinSpelled_ ? -1 : innerSource_, &joinSpelled_);
     v.kind = Value::Bool;
     return v;
 }

@@ -234,16 +234,16 @@ QString notWord(bool negated)
 
 }  // namespace
 
-QString comparisonSql(const Value& a, const QString& op, const Value& b, int innerSource)
+QString comparisonSql(const Value& a, const QString& op, const Value& b, int innerSource, bool* spelled)
 {
     if (op == u"=" && innerSource >= 0 && a.column && b.column && Emitter::isTextType(a.type)
         && Emitter::isTextType(b.type) && (a.source == innerSource) != (b.source == innerSource)) {
         const Value& inner = a.source == innerSource ? a : b;
         const Value& outer = a.source == innerSource ? b : a;
-        // The spellings with every accented letter small and every one capital: with NOCASE for
-        // the ASCII letters, they pair the texts whose accented letters are all of one case.
-        const QString spelling = QString::fromLatin1(kSpellingFunction);
-        return QStringLiteral("(%1 COLLATE NOCASE IN (%2, %3(%2, 0), %3(%2, 1)))").arg(inner.sql, outer.sql, spelling);
+        if (spelled)
+            *spelled = true;
+        return QStringLiteral("(%1 COLLATE NOCASE IN (%2, %3(%2)))")
+            .arg(inner.sql, outer.sql, QString::fromLatin1(kSpellingFunction));
     }
     if (isDate(a) || isDate(b)) {
         const bool eq = op == u"=", ne = op == u"<>";

@@ -16,9 +16,11 @@
 namespace dbe::dialect {
 
 // innerSource: in the ON condition of a join, the source the join adds (-1 elsewhere). Two text
-// fields equal across a join become "inner IN (outer and its spellings)", which the inner table's
-// NOCASE index answers also when the two differ in the case of an accented letter.
-QString comparisonSql(const Value& a, const QString& op, const Value& b, int innerSource = -1);
+// fields equal across a join then become "inner IN (outer, its other spelling)", which the inner
+// table's NOCASE index answers also when the two differ in the case of accented letters; *spelled
+// tells the caller so.
+QString comparisonSql(const Value& a, const QString& op, const Value& b, int innerSource = -1,
+                      bool* spelled = nullptr);
 QString betweenSql(const Value& a, const Value& lo, const Value& hi, bool negated);
 QString inListSql(const Value& a, const QVector<Value>& items, bool negated);
 // The left side of "a IN (SELECT key ...)" with its comparison rule, and through *keySql the key the

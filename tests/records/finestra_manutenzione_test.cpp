@@ -5,6 +5,7 @@
 #include "maintenance/frmrepair.h"
 #include "records/frm_corr.h"
 #include "records/griglia_record.h"
+#include "support/eventi.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -52,7 +53,7 @@ TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
     FrmRepair f;
     auto* vista = f.FrmCorr()->findChild<FrmCorr*>();
     ASSERT_NE(vista, nullptr);
-    f.show();
+    testsupport::mostra(&f);
     f.Puls(0)->click();  // every check
     ASSERT_EQ(f.Modo(), 2);
 
@@ -68,8 +69,7 @@ TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
     f.Puls(2)->click();  // "Esegui" with nothing selected
     EXPECT_EQ(Messaggi::Mostrati(), QStringList{"Nessun record selezionato."});
 
-    vista->DbCmb->setCurrentIndex(1);
-    emit vista->DbCmb->activated(1);
+    testsupport::scegliDallaLista(vista->DbCmb, 1);
     vista->PulsSelAll->click();
     f.Puls(2)->click();
     EXPECT_EQ(Messaggi::Mostrati().last(), "Riassegnare i record selezionati ?");

@@ -4,7 +4,9 @@
 // window, and ends the program. The window is in one of two states (ImpostaDbAperto): closed (path
 // box and "Sfoglia" enabled, stamp hidden, "Apri DB") or open (stamp shown, "Chiudi DB", the two
 // large buttons enabled). Controls carry the object names LTit, LDescr0, LDescr1, TxtPath,
-// PulsDir, PulsApri, Puls0, Puls1, PulsFine and DirSel. Every message goes through Messaggi.
+// PulsDir, PulsApri, Puls0, Puls1, PulsFine and DirSel. Every message goes through Messaggi. The
+// window opens at its designed size and may be enlarged; Enter presses the focused button, and a
+// double click on a button is one press.
 #include <QVector>
 #include <QWidget>
 
@@ -53,8 +55,10 @@ public:
 
 protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
+    void disponi();
     void ImpostaNumeroVersione();
     void AnalisiStruttura();
     void ControlloPendente();

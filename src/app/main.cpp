@@ -3,6 +3,7 @@
 #include "app/ambiente.h"
 #include "app/avvio.h"
 #include "app/frmprinc.h"
+#include "app/traduzioni.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvale"));
+    corvale::CaricaTraduzioniQt();
     try {
         corvale::LeggiPathArchivi();
     } catch (...) {

@@ -6,6 +6,7 @@
 #include "ambiente_prova.h"
 #include "support/sessione_prova.h"
 #include "app/frmprinc.h"
+#include "app/operatore_finestre.h"
 #include "app/traduzioni.h"
 #include "core/versione.h"
 #include "maintenance/frmrepair.h"

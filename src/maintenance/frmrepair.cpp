@@ -4,6 +4,7 @@
 #include "app/messaggi.h"
 #include "dbengine/dberror.h"
 #include "records/collega_correzione.h"
+#include "salva_rapporto.h"
 #include "structure/correzioni_struttura.h"
 #include "vistalista.h"
 
@@ -55,6 +56,7 @@ FrmRepair::FrmRepair(QWidget* parent) : QDialog(parent)
             [this](const QString& t) { txtDett_->setPlainText(perSchermo(t)); });
     CollegaCorrezioniStruttura(m_);
     CollegaCorrezioneRecord(*this);
+    CollegaSalvaRapporto(*this);
     Form_Load();
 }
 

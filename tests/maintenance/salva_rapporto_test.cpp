@@ -96,6 +96,8 @@ TEST_F(SalvaRapporto, AfterARunTheMenuItemSavesTheWholeReport)
     menu(f);
     EXPECT_FALSE(voce->isEnabled());
     QTest::keyClick(f.MnLst(), Qt::Key_Escape);
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
     {
         AllaScelta scelta([](QFileDialog* d) { d->reject(); });
         QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
@@ -140,6 +142,8 @@ TEST_F(SalvaRapporto, AfterARunTheMenuItemSavesTheWholeReport)
     // Ctrl+S again, onto the same name: replacing it is asked first, and No keeps the old file.
     testsupport::writeFile(file, "vecchio");
     risposta = Risposta::No;
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
     {
         AllaScelta scelta([](QFileDialog* d) { QTest::keyClick(campoNome(d), Qt::Key_Return); });
         QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);

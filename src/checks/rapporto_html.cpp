@@ -16,7 +16,8 @@ const char* const kStile = R"(
 * { box-sizing: border-box; }
 html { background: #f3f5f7; }
 body { font-family: "DejaVu Sans", "Segoe UI", Arial, sans-serif; font-size: 9.5pt; line-height: 1.4;
-  color: #1f2a36; background: #fff; max-width: 210mm; margin: 0 auto; padding: 12mm 12mm 10mm; }
+  color: #1f2a36; background: #fff; max-width: 210mm; margin: 0 auto; padding: 12mm 12mm 10mm;
+  -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 h1 { font-size: 17pt; color: #14395e; margin: 0; }
 h2 { font-size: 12pt; color: #14395e; border-bottom: 1.5px solid #14395e; padding-bottom: 1mm;
   margin: 8mm 0 3mm; break-after: avoid; }
@@ -54,7 +55,7 @@ a.vedi { white-space: nowrap; }
 .schede { font-size: 7.5pt; border-top: 1px solid #b9c3cd; }
 .scheda { padding: 0.8mm 1.2mm 0.8mm 7mm; border-bottom: 0.6px solid #d6dce2; text-indent: -5.8mm; break-inside: avoid; }
 .scheda .n { display: inline-block; width: 5.8mm; text-indent: 0; color: #5d6874; font-weight: bold; }
-.scheda .c { margin-right: 3.2mm; overflow-wrap: anywhere; }
+.scheda .c { display: inline-block; max-width: 100%; text-indent: 0; margin-right: 3.2mm; overflow-wrap: anywhere; }
 .scheda .c b { color: #5d6874; font-weight: normal; margin-right: 0.8mm; }
 .vuoto { color: #9aa4ae; }
 .errore { color: #9a1d10; }

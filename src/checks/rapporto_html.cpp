@@ -94,7 +94,7 @@ QString testoEsito(EsitoTask e)
     return QString();
 }
 
-// "1 controllo superato", "3 controlli superati", ...
+// The legend of one outcome: "1 superato", "3 superati", ...
 QString conteggio(int n, EsitoTask e)
 {
     const bool uno = n == 1;
@@ -123,7 +123,7 @@ QString cella(const QVariant& v, short tipo)
     case dbe::dbSingle:
     case dbe::dbDouble:
     case dbe::dbDecimal:
-        return h(it.toString(v.toDouble(), 'g', QLocale::FloatingPointShortest));
+        return h(it.toString(v.toDouble(), 'f', QLocale::FloatingPointShortest));
     case dbe::dbBoolean:
         return v.toBool() ? QStringLiteral("Sì") : QStringLiteral("No");
     default:

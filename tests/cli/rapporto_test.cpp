@@ -2,6 +2,7 @@
 // its outcome and count, the structure differences in words, a hostile value shown as text, nothing
 // loaded from elsewhere; and the option refused before anything runs.
 #include "support/pagina_html.h"
+#include "support/processo_cli.h"
 #include "support/sqlite_file.h"
 
 #include <QDir>
@@ -35,16 +36,16 @@ TEST(RapportoCheck, DemoReportHoldsEveryTaskWithItsOutcomeCountAndDifferences)
 {
     QTemporaryDir dir;
     const QString home = dir.filePath("demo");
-    ASSERT_EQ(prova::Cli({"demo", home}).stato, 0);
+    ASSERT_EQ(prova::EseguiCli({"demo", home}).stato, 0);
     // A nameless customer (a problem record of the first data check) whose address is markup.
     testsupport::sqliteExec(home + "/archivi/lumera.mdb",
                             "UPDATE CLIENTI SET INDIRIZZO='" + kOstile + "' WHERE rowid=(SELECT min(rowid) FROM "
                             "CLIENTI WHERE RAGSOC IS NULL OR trim(RAGSOC)='')");
 
-    const prova::EsitoCli json = prova::Cli({"check", "--home", home, "--json"});
-    const prova::EsitoCli testo = prova::Cli({"check", "--home", home});
+    const prova::EsitoCli json = prova::EseguiCli({"check", "--home", home, "--json"});
+    const prova::EsitoCli testo = prova::EseguiCli({"check", "--home", home});
     const QString file = dir.filePath("rapporto.html");
-    const prova::EsitoCli html = prova::Cli({"check", "--home", home, "--html", file});
+    const prova::EsitoCli html = prova::EseguiCli({"check", "--home", home, "--html", file});
     ASSERT_EQ(html.stato, 1) << html.err.toStdString();
     EXPECT_EQ(html.out, testo.out);  // the usual output, beside the page
     const QString pagina = QString::fromUtf8(testsupport::fileBytes(file));
@@ -116,11 +117,11 @@ TEST(RapportoCheck, DemoReportHoldsEveryTaskWithItsOutcomeCountAndDifferences)
 TEST(RapportoCheck, RefusesAMissingValueOrFolderBeforeRunning)
 {
     QTemporaryDir dir;
-    const prova::EsitoCli senza = prova::Cli({"check", "--html"});
+    const prova::EsitoCli senza = prova::EseguiCli({"check", "--html"});
     EXPECT_EQ(senza.stato, 2);
     EXPECT_TRUE(senza.err.startsWith("Valore mancante per --html.\n")) << senza.err.toStdString();
     const QString file = dir.filePath("manca/rapporto.html");
-    const prova::EsitoCli cartella = prova::Cli({"check", "--home", dir.path(), "--html", file});
+    const prova::EsitoCli cartella = prova::EseguiCli({"check", "--home", dir.path(), "--html", file});
     EXPECT_EQ(cartella.stato, 2);
     EXPECT_EQ(cartella.out, "");
     EXPECT_EQ(cartella.err.section('\n', 0, 0),

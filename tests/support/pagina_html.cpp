@@ -1,6 +1,5 @@
 #include "pagina_html.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 
 namespace corvale::prova {
@@ -37,18 +36,6 @@ QList<QStringList> RigheTabella(const QString& html, const QString& classe)
         }
     }
     return righe;
-}
-
-EsitoCli Cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(CORVALE_CLI_PATH), args);
-    p.waitForFinished(600000);
-    EsitoCli e;
-    e.stato = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    e.out = QString::fromUtf8(p.readAllStandardOutput());
-    e.err = QString::fromUtf8(p.readAllStandardError());
-    return e;
 }
 
 }  // namespace corvale::prova

@@ -1,10 +1,10 @@
 #include "rapporto_dati.h"
 
-#include "app/ambiente.h"
-#include "app/versione.h"
+#include "core/sessione.h"
+#include "core/versione.h"
 #include "checks/catalogo.h"
-#include "maintenance/manutenzione.h"
-#include "maintenance/valore.h"
+#include "core/manutenzione.h"
+#include "core/valore.h"
 #include "records/vista_correzione.h"
 
 namespace corvale {
@@ -38,24 +38,24 @@ EsitoTask esito(const DatiTask& t)
     return t.Correggibile == QLatin1String("N") ? EsitoTask::NonEseguibile : EsitoTask::Problemi;
 }
 
-void differenze(const DatiTask& t, TaskRapporto& r)
+void differenze(const Sessione& s, const DatiTask& t, TaskRapporto& r)
 {
     const int n = ValIntero16(t.P[1]);
     for (int i = 2; i <= n && i < NumParametri; ++i)
-        r.Differenze << DescriviDifferenza(DbMaster, DbArchivi, t.P[0], t.P[i]);
+        r.Differenze << DescriviDifferenza(s.DbMaster, s.DbArchivi, t.P[0], t.P[i]);
     r.Troncate = n >= NumParametri - 1;
 }
 
 // The first records of the check's own query, read as the grid reads them.
-void recordProblema(const DatiTask& t, TaskRapporto& r)
+void recordProblema(const Sessione& s, const DatiTask& t, TaskRapporto& r)
 {
     TaskCorrezione task;
     task.Tipo = t.Tipo;
     task.P = QStringList(t.P.begin(), t.P.end());
     try {
-        if (DbArchivi.isNull())
+        if (s.DbArchivi.isNull())
             throw dbe::DbError::make(dbe::err::ObjectInvalid);
-        dbe::Recordset rs = DbArchivi.OpenRecordset(SqlRecordProblema(task));
+        dbe::Recordset rs = s.DbArchivi.OpenRecordset(SqlRecordProblema(task));
         for (int c = 0; c < rs.FieldCount(); ++c) {
             r.Colonne << rs.FieldName(c);
             r.TipiColonne << rs.FieldType(c);
@@ -89,17 +89,18 @@ QString VersioneProgramma()
 
 RapportoControllo RaccogliRapporto(Manutenzione& m, const QDateTime& momento)
 {
+    const Sessione& s = m.sessione();
     RapportoControllo r;
-    r.Archivio = DbArchivi.isNull() ? PercorsoArchivio(PathArchivi) : DbArchivi.Name();
-    r.Master = DbMaster.isNull() ? PercorsoMaster() : DbMaster.Name();
+    r.Archivio = s.DbArchivi.isNull() ? PercorsoArchivio(s.PathArchivi) : s.DbArchivi.Name();
+    r.Master = s.DbMaster.isNull() ? s.PercorsoMaster() : s.DbMaster.Name();
     try {
-        if (!DbArchivi.isNull())
-            r.VersioneArchivio = LeggiVersioneDb(DbArchivi, false);
+        if (!s.DbArchivi.isNull())
+            r.VersioneArchivio = LeggiVersioneDb(s.DbArchivi, false);
     } catch (const dbe::DbError&) {
     }
-    r.VersioneMaster = VersioneMaster;
-    r.AvvisoVersioni = VersioneMaster.isEmpty() ? AvvisoVersioneMasterAssente().trimmed()
-                                                : AvvisoVersioni(VersioneMaster, r.VersioneArchivio);
+    r.VersioneMaster = s.VersioneMaster;
+    r.AvvisoVersioni = s.VersioneMaster.isEmpty() ? AvvisoVersioneMasterAssente().trimmed()
+                                                : AvvisoVersioni(s.VersioneMaster, r.VersioneArchivio);
     r.Momento = momento;
     r.VersioneProgramma = VersioneProgramma();
 
@@ -117,9 +118,9 @@ RapportoControllo RaccogliRapporto(Manutenzione& m, const QDateTime& momento)
         tr.Esito = esito(t);
         if (tr.Esito == EsitoTask::Problemi) {
             if (tr.Strutturale())
-                differenze(t, tr);
+                differenze(s, t, tr);
             else
-                recordProblema(t, tr);
+                recordProblema(s, t, tr);
         }
         r.Task << tr;
     }

@@ -2,9 +2,9 @@
 
 #include "frmrepair.h"
 
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "app/finestre.h"
-#include "app/messaggi.h"
+#include "core/operatore.h"
 #include "checks/rapporto_html.h"
 
 #include <QAction>
@@ -20,11 +20,11 @@ namespace corvale {
 namespace {
 
 // The folder of the open archive (the settings' folder when none is open).
-QString cartellaArchivio()
+QString cartellaArchivio(const Sessione& s)
 {
-    if (!DbArchivi.isNull())
-        return QFileInfo(DbArchivi.Name()).absolutePath();
-    return PathArchivi;
+    if (!s.DbArchivi.isNull())
+        return QFileInfo(s.DbArchivi.Name()).absolutePath();
+    return s.PathArchivi;
 }
 
 // The chooser, with every text it shows in Italian (Qt's own dialog, on every platform).
@@ -84,19 +84,19 @@ bool SalvaRapporto(FrmRepair& finestra)
     if (finestra.Modo() != 2)
         return false;
     const QDateTime ora = QDateTime::currentDateTime();
-    const QString file = scegliFile(&finestra, NomeRapportoProposto(cartellaArchivio(), ora.date()));
+    const QString file = scegliFile(&finestra, NomeRapportoProposto(cartellaArchivio(finestra.Controllore().sessione()), ora.date()));
     if (file.isEmpty())
         return false;
     const QString nome = QDir::toNativeSeparators(file);
     if (QFileInfo::exists(file)
-        && Messaggi::Mostra(QStringLiteral("Il file %1 esiste già. Sostituirlo ?").arg(nome), Pulsanti::SiNo)
+        && finestra.Controllore().sessione().operatore().Mostra(QStringLiteral("Il file %1 esiste già. Sostituirlo ?").arg(nome), Pulsanti::SiNo)
                != Risposta::Si)
         return false;
     Clessidra(true);
     QString errore;
     const bool scritto = ScriviRapportoHtml(RaccogliRapporto(finestra.Controllore(), ora), file, &errore);
     Clessidra(false);
-    Messaggi::Mostra(scritto ? QStringLiteral("Rapporto salvato in %1.").arg(nome) : errore);
+    finestra.Controllore().sessione().operatore().Mostra(scritto ? QStringLiteral("Rapporto salvato in %1.").arg(nome) : errore);
     return scritto;
 }
 

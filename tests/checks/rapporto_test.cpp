@@ -1,10 +1,10 @@
 // The report of a run gathered from the maintenance logic after a real run on a small archive: the
 // tasks that the run removed from the list, a check that could not run, one the run never came to,
 // the first fifty problem records and their total, values in Italian form and the version warning.
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
 #include "checks/rapporto_html.h"
-#include "maintenance/manutenzione.h"
+#include "core/manutenzione.h"
 #include "support/archivi_prova.h"
 #include "support/pagina_html.h"
 
@@ -21,8 +21,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        Messaggi::ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
-        DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+        OperatoreDiProva().ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
+        SessioneProva().DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
         // Sixty nameless customers; AGENDA gains an amount; the archive has no payment methods.
         QStringList righe{"ALTER TABLE AGENDA ADD COLUMN IMPORTO DOUBLE",
                           "INSERT INTO AGENDA (GIORNO, TESTO, IMPORTO) VALUES (#2026-03-01#, '  ', 1234.5)",
@@ -30,15 +30,15 @@ protected:
                           "DROP TABLE MODPAGAM"};
         for (int i = 1; i <= 60; ++i)
             righe << QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', NULL)").arg(i);
-        prova::Esegui(DbArchivi, righe);
-        DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-        prova::Esegui(DbMaster, {"CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(60))",
+        prova::Esegui(SessioneProva().DbArchivi, righe);
+        SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
+        prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(60))",
                                  "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
-        VersioneMaster = QStringLiteral("A.05 ");
+        SessioneProva().VersioneMaster = QStringLiteral("A.05 ");
     }
     void TearDown() override
     {
-        Messaggi::Azzera();
+        OperatoreDiProva().Azzera();
         prova::AzzeraAmbiente();
     }
 
@@ -49,7 +49,7 @@ protected:
 
 TEST_F(Rapporto, GathersTheWholeTableAfterARunAndWritesItInItalian)
 {
-    Manutenzione m;
+    Manutenzione m{SessioneProva()};
     m.CreaLista();
     m.CaricaTask();
     for (int i = 0; i < m.LstTask.Conta(); ++i)

@@ -2,8 +2,8 @@
 // platform: the item withheld before a run, a run, the popup menu's item and the Italian chooser
 // with its proposed name and folder, the whole task table in the page, and Ctrl+S on an existing
 // file answered No.
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
 #include "maintenance/frmrepair.h"
 #include "support/archivi_prova.h"
 #include "support/pagina_html.h"
@@ -55,17 +55,17 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        Messaggi::ImpostaRisponditore([this](const QString&, Pulsanti p) {
+        OperatoreDiProva().ImpostaRisponditore([this](const QString&, Pulsanti p) {
             return p == Pulsanti::SiNo ? risposta : Risposta::Ok;
         });
-        DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
-        prova::Esegui(DbArchivi, {"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')"});
-        DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-        prova::Esegui(DbMaster, {"CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50))"});
+        SessioneProva().DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+        prova::Esegui(SessioneProva().DbArchivi, {"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')"});
+        SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
+        prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50))"});
     }
     void TearDown() override
     {
-        Messaggi::Azzera();
+        OperatoreDiProva().Azzera();
         prova::AzzeraAmbiente();
     }
 
@@ -84,7 +84,7 @@ protected:
 
 TEST_F(SalvaRapporto, AfterARunTheMenuItemSavesTheWholeReport)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     f.show();
     f.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
@@ -128,8 +128,8 @@ TEST_F(SalvaRapporto, AfterARunTheMenuItemSavesTheWholeReport)
     EXPECT_EQ(nome, proposto);
     EXPECT_EQ(salva, "Salva");
     const QString file = QDir(cartella).filePath(proposto);
-    ASSERT_FALSE(Messaggi::Mostrati().isEmpty());
-    EXPECT_EQ(Messaggi::Mostrati().last(), "Rapporto salvato in " + QDir::toNativeSeparators(file) + ".");
+    ASSERT_FALSE(OperatoreDiProva().Mostrati().isEmpty());
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), "Rapporto salvato in " + QDir::toNativeSeparators(file) + ".");
 
     // The page holds every task, also those that passed and left the list.
     const QString pagina = QString::fromUtf8(testsupport::fileBytes(file));
@@ -149,7 +149,7 @@ TEST_F(SalvaRapporto, AfterARunTheMenuItemSavesTheWholeReport)
         QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
         EXPECT_EQ(scelta.aperture, 1);
     }
-    EXPECT_EQ(Messaggi::Mostrati().last(),
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(),
               QString::fromUtf8("Il file %1 esiste già. Sostituirlo ?").arg(QDir::toNativeSeparators(file)));
     EXPECT_EQ(testsupport::fileBytes(file), "vecchio");
     f.Puls(3)->click();

@@ -1,6 +1,7 @@
 // corvale-cli check: the whole catalogue on the archive, every task ticked, through the same
 // catalogue load and ControlloItem as the maintenance window. Text or JSON on stdout; exit 0 when
-// every task passed, 1 when any has problems, 2 when a database cannot be opened.
+// every task passed, 1 when any has problems, 2 when a database cannot be opened. With --html FILE
+// it also writes the report of the run as one HTML page.
 #include "ambiente_cli.h"
 #include "comandi.h"
 
@@ -8,7 +9,10 @@
 #include "core/operatore.h"
 #include "core/manutenzione.h"
 #include "core/valore.h"
+#include "checks/rapporto_html.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,20 +36,44 @@ QStringList problemiStruttura(const DatiTask& t)
     return l;
 }
 
+// Takes "--html FILE" out of args into file; false with a message when the value is missing or its
+// folder does not exist (nothing has run then).
+bool opzioneHtml(QStringList& args, QString& file, QString& errore)
+{
+    const int i = args.indexOf(QStringLiteral("--html"));
+    if (i < 0)
+        return true;
+    if (i + 1 >= args.size()) {
+        errore = QStringLiteral("Valore mancante per --html.");
+        return false;
+    }
+    file = args.takeAt(i + 1);
+    args.removeAt(i);
+    const QFileInfo fi(file);
+    if (file.isEmpty() || fi.isDir())
+        errore = QStringLiteral("Impossibile scrivere il rapporto in %1: serve il nome di un file.").arg(file);
+    else if (!fi.absoluteDir().exists())
+        errore = QStringLiteral("Impossibile scrivere il rapporto in %1: la cartella non esiste.").arg(file);
+    return errore.isEmpty();
+    return true;
+}
+
 }  // namespace
 
-int ComandoCheck(const QStringList& args)
+int ComandoCheck(const QStringList& argomenti)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const char* uso = "Uso: corvale-cli check [--home CARTELLA] [--archive CARTELLA] [--master FILE] [--json]\n";
-    if (args == QStringList{QStringLiteral("--help")}) {
+    const char* uso = "Uso: corvale-cli check [--home CARTELLA] [--archive CARTELLA] [--master FILE] [--json] [--html FILE]\n";
+    if (argomenti == QStringList{QStringLiteral("--help")}) {
         out << uso;
         return 0;
     }
+    QStringList args = argomenti;
     OpzioniArchivi o;
     QString errore;
-    if (!LeggiOpzioni(args, o, errore, true)) {
+    QString html;
+    if (!opzioneHtml(args, html, errore) || !LeggiOpzioni(args, o, errore, true)) {
         err << errore << "\n" << uso;
         return 2;
     }
@@ -108,6 +136,11 @@ int ComandoCheck(const QStringList& args)
         radice[QStringLiteral("versione_master")] = s.VersioneMaster;
         radice[QStringLiteral("tasks")] = tasks;
         out << QJsonDocument(radice).toJson(QJsonDocument::Compact) << "\n";
+    }
+    if (!html.isEmpty() && !ScriviRapportoHtml(RaccogliRapporto(m), html, &errore)) {
+        out.flush();
+        err << errore << "\n";
+        return 2;
     }
     return problemi ? 1 : 0;
 }

@@ -22,7 +22,8 @@ const char* kUsage =
     "  --home CARTELLA    cartella del programma (LUMERA.INI ed esempio.mdb)\n"
     "  --archive CARTELLA cartella di lumera.mdb, invece di quella di LUMERA.INI\n"
     "  --master FILE      database master, invece di esempio.mdb nella cartella del programma\n"
-    "  --json             (check) risultato in JSON\n";
+    "  --json             (check) risultato in JSON\n"
+    "  --html FILE        (check) scrive anche il rapporto in una pagina HTML\n";
 }
 
 int main(int argc, char** argv)

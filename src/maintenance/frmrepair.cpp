@@ -5,6 +5,7 @@
 #include "core/sessione.h"
 #include "dbengine/dberror.h"
 #include "maintenance/collega_correzione.h"
+#include "maintenance/salva_rapporto.h"
 #include "structure/correzioni_struttura.h"
 #include "vistalista.h"
 
@@ -61,6 +62,7 @@ FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(
             [this](const QString& t) { txtDett_->setPlainText(perSchermo(t)); });
     CollegaCorrezioniStruttura(m_);
     CollegaCorrezioneRecord(*this);
+    CollegaSalvaRapporto(*this);
     Form_Load();
 }
 

@@ -15,13 +15,22 @@ QString MessaggioErrore(const QString& testo, const dbe::DbError& e)
     return testo + QChar(13) + e.description();
 }
 
+QString SqlRecordProblema(const TaskCorrezione& task)
+{
+    if (task.Tipo == QLatin1String("EN") || task.Tipo == QLatin1String("ENP"))
+        return QStringLiteral("SELECT * FROM ") + task.Param(0);
+    if (task.Tipo == QLatin1String("ENC"))
+        return CreaSqlNotIn(task.Param(0), task.Param(1), task.Param(2), task.Param(3));
+    return QString();
+}
+
 void ApriCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
 {
     ClessidraAccesa clessidra(v.sessione().operatore());
     const QString sqlSelect = QStringLiteral("SELECT * FROM ");
     if (task.Tipo == QLatin1String("EN") || task.Tipo == QLatin1String("ENP")) {
         dbe::Recordset righe =
-            v.sessione().DbArchivi.OpenRecordset(sqlSelect + task.Param(0), dbe::dbOpenDefault, dbe::dbInconsistent);
+            v.sessione().DbArchivi.OpenRecordset(SqlRecordProblema(task), dbe::dbOpenDefault, dbe::dbInconsistent);
         v.DtRow = righe;
         v.Selezione.Clear();
         v.ComboVisibile = false;
@@ -29,9 +38,8 @@ void ApriCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
         v.OpzioneVisibile[OptFisso] = false;
         v.Opzione = OptElimina;
     } else if (task.Tipo == QLatin1String("ENC")) {
-        dbe::Recordset righe = v.sessione().DbArchivi.OpenRecordset(
-            CreaSqlNotIn(task.Param(0), task.Param(1), task.Param(2), task.Param(3)),
-            dbe::dbOpenDefault, dbe::dbInconsistent);
+        dbe::Recordset righe =
+            v.sessione().DbArchivi.OpenRecordset(SqlRecordProblema(task), dbe::dbOpenDefault, dbe::dbInconsistent);
         dbe::Recordset master = v.sessione().DbArchivi.OpenRecordset(sqlSelect + task.Param(1));
         // The combo box lists field P(4) of every master record, in the record set's order.
         QVector<VoceCombo> voci;

@@ -69,6 +69,10 @@ private:
     AvanzamentoNullo barraNulla_;
 };
 
+// The query whose records the grid shows for a task, the one its check counted: "SELECT * FROM "
+// and P(0) for EN and ENP, the orphan-record query (CreaSqlNotIn) for ENC; empty for other types.
+QString SqlRecordProblema(const TaskCorrezione& task);
+
 // The set-up for one task of type EN, ENC or ENP: opens the grid's query (and, for ENC, the master
 // table) on the archive database, sets the options, the combo box and the heading. Engine errors go
 // to the caller and leave the view as it was.

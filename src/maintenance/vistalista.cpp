@@ -83,6 +83,8 @@ void VistaLista::aggiorna(int pos)
     item->setText(1, r.TestoStato);
     item->setIcon(0, ImgList::Immagine(r.Icona));
     item->setCheckState(0, r.Spuntata ? Qt::Checked : Qt::Unchecked);
+    for (int c = 0; c < item->columnCount(); ++c)
+        item->setToolTip(c, r.Nota);
 }
 
 void VistaLista::rimuovi(int pos)

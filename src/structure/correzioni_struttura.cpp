@@ -2,12 +2,14 @@
 
 #include "app/ambiente.h"
 #include "app/finestre.h"
+#include "app/messaggi.h"
 #include "codici_struttura.h"
 #include "correzioni_additive.h"
 #include "maintenance/manutenzione.h"
 #include "maintenance/valore.h"
 #include "modifica_campo.h"
 #include "modifica_lunghezza.h"
+#include "motivo_errore.h"
 
 namespace corvale {
 
@@ -33,18 +35,24 @@ bool Correggi(const QString& nmTab, const QString& cod)
     if (codice == cod::Tipo) {
         bool ok = false;
         const qint32 tipo = item("TIPO").trimmed().toInt(&ok);
-        return ok && ModificaTipoCampo(nmTab, item("CAMPO"), tipo);
+        if (!ok) {
+            RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidFieldType));
+            return false;
+        }
+        return ModificaTipoCampo(nmTab, item("CAMPO"), tipo);
     }
     if (codice == cod::NoIdx || codice == cod::NoFldIdx)
         return AggiungiIndice(nmTab, item("INDICE"));
     if (codice == cod::NoProp)
         return AggiungiProprieta(nmTab, item("PROPRIETA"));
+    RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
     return false;
 }
 
-// Closes the archive and opens it again by its path, as a fresh shared handle. A failure leaves
-// the handle closed: the corrections that follow then fail on it and say so in their rows.
-void RiapriArchivio(const QString& percorso)
+// Closes the archive and opens it again by its path, as a fresh shared handle. False, with the
+// operator told why, when it cannot be opened again (the file made read-only or locked meanwhile):
+// the handle then stays closed, and the run must end.
+bool RiapriArchivio(const QString& percorso)
 {
     try {
         if (!DbArchivi.isNull() && DbArchivi.IsOpen())
@@ -53,7 +61,13 @@ void RiapriArchivio(const QString& percorso)
     }
     try {
         DbArchivi = dbe::OpenDatabase(percorso);
-    } catch (const dbe::DbError&) {
+        return true;
+    } catch (const dbe::DbError& e) {
+        Clessidra(false);
+        Messaggi::Mostra(QStringLiteral("Impossibile riaprire il database: le correzioni successive non sono "
+                                        "state eseguite.")
+                         + QChar(u'\r') + e.description());
+        return false;
     }
 }
 
@@ -81,17 +95,24 @@ void GestisciCorrezioneStruttura(Manutenzione& m, int P)
 {
     if (P < 0 || P > MaxTask)
         return;
-    const QString percorso = DbArchivi.isNull() ? QString() : DbArchivi.Name();
+    if (DbArchivi.isNull() || !DbArchivi.IsOpen()) {
+        Messaggi::Mostra(QStringLiteral("Il database non è aperto: nessuna correzione eseguita."));
+        return;
+    }
+    const QString percorso = DbArchivi.Name();
     const QString tabella = m.ElencoTask[P].P[0];
     Clessidra(true);
     for (int pos = 0; pos < m.LstStruct.Conta(); ++pos) {
         if (m.LstStruct.Riga(pos).Spuntata) {
+            AzzeraMotivoErrore();
             const bool ok = Correggi(tabella, m.LstStruct.Riga(pos).Tag);
             m.LstStruct.ImpostaTestoStato(pos, ok ? QStringLiteral("OK")
                                                   : QStringLiteral("Non e' stato possibile correggere"));
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);
+            m.LstStruct.ImpostaNota(pos, ok ? QString() : UltimoMotivoErrore().testo());
         }
-        RiapriArchivio(percorso);
+        if (!RiapriArchivio(percorso))
+            return;
     }
     Clessidra(false);
 }

@@ -10,7 +10,7 @@ void StrutturaTabella(Manutenzione& m, int li)
 {
     DatiTask& t = m.Task(li);
     EsitoStruttura esito;
-    if (DbMaster.isNull() || DbArchivi.isNull()) {
+    if (DbMaster.isNull() || DbArchivi.isNull() || !DbMaster.IsOpen() || !DbArchivi.IsOpen()) {
         // Without both databases there is nothing to compare: the task cannot pass.
         for (int i = 2; i < NumParametri; ++i)
             t.P[i].clear();

@@ -4,8 +4,10 @@
 // through the engine) to prove that a refused correction left it exactly as it was.
 #include "app/ambiente.h"
 #include "dbengine/dbengine.h"
+#include "maintenance/manutenzione.h"
 
 #include <QStringList>
+#include <QVariantList>
 #include <QTemporaryDir>
 
 namespace prova {
@@ -29,5 +31,17 @@ private:
 
 // Every table of the file (schema and rows, in rowid order), the metadata tables included, as text.
 QString Dump(const QString& file);
+
+// The row of the structure task of a table in a loaded catalogue; -1 when there is none.
+int RigaStruttura(const corvale::Manutenzione& m, const QString& tabella);
+// A maintenance logic with the catalogue loaded and the structure corrections hooked up.
+void Prepara(corvale::Manutenzione& m);
+// One round as the operator runs it: the table's structure check, its corrections listed and all
+// applied by the dispatcher. The rows afterwards, each as "text|state|note".
+QStringList Correggi(corvale::Manutenzione& m, const QString& tabella);
+// Every value of a field of DbArchivi, in record order, as the engine reads it.
+QVariantList Valori(const QString& tabella, const QString& campo);
+// Lets the fields of a table of the file hold the empty text.
+void PermettiVuoto(const QString& file, const QString& tabella, const QStringList& campi);
 
 }  // namespace prova

@@ -7,9 +7,9 @@
 #include "ambiente_cli.h"
 #include "comandi.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
-#include "maintenance/manutenzione.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
+#include "core/manutenzione.h"
 #include "structure/correzioni_struttura.h"
 
 #include <QTextStream>
@@ -38,14 +38,15 @@ int ComandoRepairStructure(const QStringList& args)
                          "[--master FILE]\n";
         return 2;
     }
-    SenzaOperatore(Risposta::No);
-    const int apertura = ApriArchiviPerCorreggere(o, errore);
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    const int apertura = ApriArchiviPerCorreggere(s, o, errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;
     }
 
-    Manutenzione m;
+    Manutenzione m(s);
     CollegaCorrezioniStruttura(m);
     if (!CaricaCatalogo(m, err))
         return 2;
@@ -71,7 +72,7 @@ int ComandoRepairStructure(const QStringList& args)
             out << "\n";
         }
         out.flush();
-        if (DbArchivi.isNull() || !DbArchivi.IsOpen())
+        if (s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
             return 2;  // the archive could not be opened again: the dispatcher said why
     }
 

@@ -1,12 +1,10 @@
 #include "correzioni_struttura.h"
 
-#include "app/ambiente.h"
-#include "app/finestre.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 #include "codici_struttura.h"
 #include "correzioni_additive.h"
-#include "maintenance/manutenzione.h"
-#include "maintenance/valore.h"
+#include "core/manutenzione.h"
+#include "core/valore.h"
 #include "modifica_campo.h"
 #include "modifica_lunghezza.h"
 #include "motivo_errore.h"
@@ -20,18 +18,18 @@ const QString kIconaOk = QStringLiteral("VERIFICATO_OK");
 const QString kIconaProblemi = QStringLiteral("PROBLEMI");
 
 // The correction routine for one coded problem of table nmTab.
-bool Correggi(const QString& nmTab, const QString& cod)
+bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
 {
     const auto item = [&cod](const char* cosa) { return RicavaDatoDaCod(QLatin1String(cosa), cod); };
     const QString codice = item("CODICE");
     if (codice == cod::NoTab)
-        return AggiungiTabella(nmTab);
+        return AggiungiTabella(s, nmTab);
     if (codice == cod::NoFld)
-        return AggiungiCampo(nmTab, item("CAMPO"));
+        return AggiungiCampo(s, nmTab, item("CAMPO"));
     if (codice == cod::Len)
-        return ModificaLunghezzaCampo(nmTab, item("CAMPO"), item("LUNGHEZZA"));
+        return ModificaLunghezzaCampo(s, nmTab, item("CAMPO"), item("LUNGHEZZA"));
     if (codice == cod::Attr)
-        return ModificaAttributoCampo(nmTab, item("CAMPO"), item("ATTRIBUTO"));
+        return ModificaAttributoCampo(s, nmTab, item("CAMPO"), item("ATTRIBUTO"));
     if (codice == cod::Tipo) {
         bool ok = false;
         const qint32 tipo = item("TIPO").trimmed().toInt(&ok);
@@ -39,12 +37,12 @@ bool Correggi(const QString& nmTab, const QString& cod)
             RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidFieldType));
             return false;
         }
-        return ModificaTipoCampo(nmTab, item("CAMPO"), tipo);
+        return ModificaTipoCampo(s, nmTab, item("CAMPO"), tipo);
     }
     if (codice == cod::NoIdx || codice == cod::NoFldIdx)
-        return AggiungiIndice(nmTab, item("INDICE"));
+        return AggiungiIndice(s, nmTab, item("INDICE"));
     if (codice == cod::NoProp)
-        return AggiungiProprieta(nmTab, item("PROPRIETA"));
+        return AggiungiProprieta(s, nmTab, item("PROPRIETA"));
     RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
     return false;
 }
@@ -52,21 +50,21 @@ bool Correggi(const QString& nmTab, const QString& cod)
 // Closes the archive and opens it again by its path, as a fresh shared handle. False, with the
 // operator told why, when it cannot be opened again (the file made read-only or locked meanwhile):
 // the handle then stays closed, and the run must end.
-bool RiapriArchivio(const QString& percorso)
+bool RiapriArchivio(Sessione& s, const QString& percorso)
 {
     try {
-        if (!DbArchivi.isNull() && DbArchivi.IsOpen())
-            DbArchivi.Close();
+        if (!s.DbArchivi.isNull() && s.DbArchivi.IsOpen())
+            s.DbArchivi.Close();
     } catch (const dbe::DbError&) {
     }
     try {
-        DbArchivi = dbe::OpenDatabase(percorso);
+        s.DbArchivi = dbe::OpenDatabase(percorso);
         return true;
     } catch (const dbe::DbError& e) {
-        Clessidra(false);
-        Messaggi::Mostra(QStringLiteral("Impossibile riaprire il database: le correzioni successive non sono "
-                                        "state eseguite.")
-                         + QChar(u'\r') + e.description());
+        s.operatore().Clessidra(false);
+        s.operatore().Mostra(QStringLiteral("Impossibile riaprire il database: le correzioni successive non sono "
+                                            "state eseguite.")
+                             + QChar(u'\r') + e.description());
         return false;
     }
 }
@@ -93,28 +91,28 @@ void AttivaCorrezioneStruttura(Manutenzione& m)
 
 void GestisciCorrezioneStruttura(Manutenzione& m, int P)
 {
+    Sessione& s = m.sessione();
     if (P < 0 || P > MaxTask)
         return;
-    if (DbArchivi.isNull() || !DbArchivi.IsOpen()) {
-        Messaggi::Mostra(QStringLiteral("Il database non è aperto: nessuna correzione eseguita."));
+    if (s.DbArchivi.isNull() || !s.DbArchivi.IsOpen()) {
+        s.operatore().Mostra(QStringLiteral("Il database non è aperto: nessuna correzione eseguita."));
         return;
     }
-    const QString percorso = DbArchivi.Name();
+    const QString percorso = s.DbArchivi.Name();
     const QString tabella = m.ElencoTask[P].P[0];
-    Clessidra(true);
+    ClessidraAccesa clessidra(s.operatore());
     for (int pos = 0; pos < m.LstStruct.Conta(); ++pos) {
         if (m.LstStruct.Riga(pos).Spuntata) {
             AzzeraMotivoErrore();
-            const bool ok = Correggi(tabella, m.LstStruct.Riga(pos).Tag);
+            const bool ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
             m.LstStruct.ImpostaTestoStato(pos, ok ? QStringLiteral("OK")
                                                   : QStringLiteral("Non e' stato possibile correggere"));
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);
             m.LstStruct.ImpostaNota(pos, ok ? QString() : UltimoMotivoErrore().testo());
         }
-        if (!RiapriArchivio(percorso))
+        if (!RiapriArchivio(s, percorso))
             return;
     }
-    Clessidra(false);
 }
 
 void CollegaCorrezioniStruttura(Manutenzione& m)

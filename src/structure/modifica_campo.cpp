@@ -1,6 +1,6 @@
 #include "modifica_campo.h"
 
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
 #include "conversione_valori.h"
@@ -26,9 +26,9 @@ bool eTesto(short tipo) { return tipo == dbe::dbText || tipo == dbe::dbMemo; }
 
 // Copies every value of the old field into the new one of another type, record by record, each
 // converted so that it is kept or the copy refused (ValoreConvertito).
-void CopiaConvertendo(const dbe::TableDef& td, const dbe::Field& vecchio, const QString& nomeNuovo, short tipoNuovo)
+void CopiaConvertendo(Sessione& s, const dbe::TableDef& td, const dbe::Field& vecchio, const QString& nomeNuovo, short tipoNuovo)
 {
-    dbe::Recordset rs = DbArchivi.OpenRecordset(td.Name(), dbe::dbOpenTable);
+    dbe::Recordset rs = s.DbArchivi.OpenRecordset(td.Name(), dbe::dbOpenTable);
     const int da = rs.FieldIndex(vecchio.Name());
     const int a = rs.FieldIndex(nomeNuovo);
     try {
@@ -47,10 +47,10 @@ void CopiaConvertendo(const dbe::TableDef& td, const dbe::Field& vecchio, const 
     rs.Close();
 }
 
-bool RicostruisciCampo(const QString& NmTab, const QString& nome, const NuovaDefinizione& nuova)
+bool RicostruisciCampo(Sessione& s, const QString& NmTab, const QString& nome, const NuovaDefinizione& nuova)
 {
     try {
-        dbe::TableDef td = DbArchivi.TableDefs().Item(NmTab);
+        dbe::TableDef td = s.DbArchivi.TableDefs().Item(NmTab);
         const dbe::Field vecchio = td.Fields().Item(nome);
         const QVector<IndiceSalvato> salvati = SalvaIndiciDelCampo(td, nome);
         const QString nomeNuovo = nome + QStringLiteral("_NEW");
@@ -74,35 +74,35 @@ bool RicostruisciCampo(const QString& NmTab, const QString& nome, const NuovaDef
         // length the master asks for follows as a correction of its own.
         f.SetSize(tipo == dbe::dbText && !eTesto(vecchio.Type()) ? 255 : vecchio.Size());
         td.Fields().Append(f);
-        DbArchivi.TableDefs().Refresh();
+        s.DbArchivi.TableDefs().Refresh();
 
         if (tipo == vecchio.Type())
-            DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + sqlNuovo
+            s.DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + sqlNuovo
                               + QLatin1Char('=') + sqlVecchio);
         else
-            CopiaConvertendo(DbArchivi.TableDefs().Item(NmTab), vecchio, nomeNuovo, tipo);
-        DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + sqlVecchio);
+            CopiaConvertendo(s, s.DbArchivi.TableDefs().Item(NmTab), vecchio, nomeNuovo, tipo);
+        s.DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + sqlVecchio);
 
-        DbArchivi.TableDefs().Refresh();
-        dbe::Field rinominato = DbArchivi.TableDefs().Item(NmTab).Fields().Item(nomeNuovo);
+        s.DbArchivi.TableDefs().Refresh();
+        dbe::Field rinominato = s.DbArchivi.TableDefs().Item(NmTab).Fields().Item(nomeNuovo);
         rinominato.SetName(nome);
-        DbArchivi.TableDefs().Refresh();
+        s.DbArchivi.TableDefs().Refresh();
 
-        td = DbArchivi.TableDefs().Item(NmTab);
+        td = s.DbArchivi.TableDefs().Item(NmTab);
         RicreaIndici(td, salvati);
         riga.conferma();
     } catch (const dbe::DbError& e) {
         RegistraMotivoErrore(e);
-        RinfrescaTabelleArchivio();
+        RinfrescaTabelleArchivio(s);
         return false;
     }
-    RinfrescaTabelleArchivio();
+    RinfrescaTabelleArchivio(s);
     return true;
 }
 
 }  // namespace
 
-bool ModificaAttributoCampo(const QString& NmTab, const QString& NmCmp, const QString& Attr)
+bool ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Attr)
 {
     bool ok = false;
     const qint32 attributi = Attr.trimmed().toInt(&ok);
@@ -112,10 +112,10 @@ bool ModificaAttributoCampo(const QString& NmTab, const QString& NmCmp, const QS
     }
     NuovaDefinizione n;
     n.attributi = attributi;
-    return RicostruisciCampo(NmTab, NmCmp, n);
+    return RicostruisciCampo(s, NmTab, NmCmp, n);
 }
 
-bool ModificaTipoCampo(const QString& NmTab, const QString& NmCampo, qint32 NmTipo)
+bool ModificaTipoCampo(Sessione& s, const QString& NmTab, const QString& NmCampo, qint32 NmTipo)
 {
     if (NmTipo < -32768 || NmTipo > 32767) {
         RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidFieldType));
@@ -123,7 +123,7 @@ bool ModificaTipoCampo(const QString& NmTab, const QString& NmCampo, qint32 NmTi
     }
     NuovaDefinizione n;
     n.tipo = static_cast<short>(NmTipo);
-    return RicostruisciCampo(NmTab, NmCampo, n);
+    return RicostruisciCampo(s, NmTab, NmCampo, n);
 }
 
 }  // namespace corvale

@@ -1,8 +1,9 @@
 // Field rebuilds on the data real archives hold: empty texts, names that are words of the query
 // dialect or carry spaces, apostrophes and accents, every type change with awkward values, and
 // what the operator is told when a row fails or the archive is lost between two rows.
-#include "app/messaggi.h"
-#include "archivi_prova.h"
+#include "support/coppia_prova.h"
+#include "support/sessione_prova.h"
+#include "core/manutenzione.h"
 #include "maintenance/vistalista.h"
 #include "structure/correzioni_struttura.h"
 #include "structure/modifica_campo.h"
@@ -132,7 +133,7 @@ TEST(RicostruzioneTest, EmptyTextsAndAwkwardNamesAreRebuiltByEveryCorrection)
                 QStringLiteral("INSERT INTO [Order] ([Group]) VALUES (NULL)")});
     c.apri();
 
-    Manutenzione m;
+    Manutenzione m{SessioneProva()};
     prova::Prepara(m);
     // The first round changes every field; the memo turned text needs its length in a second.
     const QStringList primo = prova::Correggi(m, QStringLiteral("Order"));
@@ -154,7 +155,7 @@ TEST(RicostruzioneTest, EmptyTextsAndAwkwardNamesAreRebuiltByEveryCorrection)
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Date")),
               (QVariantList{null, QDateTime(QDate(2024, 1, 2), QTime(0, 0)), null}));
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Note")), (QVariantList{QString(""), "nota", null}));
-    const dbe::TableDef t = DbArchivi.TableDefs().Item(QStringLiteral("Order"));
+    const dbe::TableDef t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("Order"));
     for (const char* nome : {"Group", "Desc", "Città", "Ragione sociale", "Note"})
         EXPECT_TRUE(t.Fields().Item(QString::fromUtf8(nome)).AllowZeroLength()) << nome;
     EXPECT_EQ(t.Fields().Item(QStringLiteral("Desc")).Attributes(), 32770);
@@ -166,7 +167,7 @@ TEST(RicostruzioneTest, EmptyTextsAndAwkwardNamesAreRebuiltByEveryCorrection)
     // reason, and nothing changes.
     testsupport::sqliteExec(c.percorsoMaster(), "ALTER TABLE \"Order\" ADD COLUMN \"Cod]x\" TEXT(9)");
     testsupport::sqliteExec(c.percorsoArchivio(), "ALTER TABLE \"Order\" ADD COLUMN \"Cod]x\" TEXT(5)");
-    DbArchivi.TableDefs().Refresh();
+    SessioneProva().DbArchivi.TableDefs().Refresh();
     const QString prima = prova::Dump(c.percorsoArchivio());
     const QStringList rifiuto = prova::Correggi(m, QStringLiteral("Order"));
     ASSERT_EQ(rifiuto.size(), 1);
@@ -187,15 +188,15 @@ TEST(RicostruzioneTest, EveryTypeChangeKeepsEachValueOrRefusesTheWholeField)
         const Caso& caso = tutti[k];
         // One table per case, one column per new type, each holding the case's values.
         const QString tabella = QStringLiteral("T%1").arg(k);
-        dbe::TableDef td = DbArchivi.CreateTableDef(tabella);
+        dbe::TableDef td = SessioneProva().DbArchivi.CreateTableDef(tabella);
         for (short t : tipi) {
             dbe::Field f = td.CreateField(QStringLiteral("V%1").arg(t), caso.tipo, caso.tipo == dbe::dbText ? 255 : 0);
             if (testuale(caso.tipo))
                 f.SetAllowZeroLength(true);
             td.Fields().Append(f);
         }
-        DbArchivi.TableDefs().Append(td);
-        dbe::Recordset rs = DbArchivi.OpenRecordset(tabella);
+        SessioneProva().DbArchivi.TableDefs().Append(td);
+        dbe::Recordset rs = SessioneProva().DbArchivi.OpenRecordset(tabella);
         for (const QVariant& v : caso.valori) {
             rs.AddNew();
             for (short t : tipi)
@@ -212,13 +213,13 @@ TEST(RicostruzioneTest, EveryTypeChangeKeepsEachValueOrRefusesTheWholeField)
             const QVariantList prima = prova::Valori(tabella, campo);
             const QString file = prova::Dump(c.percorsoArchivio());
             AzzeraMotivoErrore();
-            if (!ModificaTipoCampo(tabella, campo, t)) {
+            if (!ModificaTipoCampo(SessioneProva(), tabella, campo, t)) {
                 EXPECT_FALSE(caso.riescono.contains(t)) << nome << ": " << UltimoMotivoErrore().testo().toStdString();
                 EXPECT_EQ(prova::Dump(c.percorsoArchivio()), file) << nome;
                 continue;
             }
             EXPECT_TRUE(caso.riescono.contains(t)) << nome << " should have been refused";
-            EXPECT_EQ(DbArchivi.TableDefs().Item(tabella).Fields().Item(campo).Type(), t) << nome;
+            EXPECT_EQ(SessioneProva().DbArchivi.TableDefs().Item(tabella).Fields().Item(campo).Type(), t) << nome;
             const QVariantList dopo = prova::Valori(tabella, campo);
             ASSERT_EQ(dopo.size(), prima.size()) << nome;
             for (int i = 0; i < prima.size(); ++i)
@@ -246,8 +247,8 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
     c.archivio({QStringLiteral("CREATE TABLE T (A TEXT(10), B TEXT(10), C TEXT(10))"),
                 QStringLiteral("INSERT INTO T (A, B, C) VALUES ('ABCDEFG', '2,25', 'x')")});
     c.apri();
-    Messaggi::ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
-    Manutenzione m;
+    OperatoreDiProva().ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
+    Manutenzione m{SessioneProva()};
     prova::Prepara(m);
     QTreeWidget albero;
     VistaLista vista(m.LstStruct, &albero);
@@ -267,14 +268,14 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
 
     // The file made read-only during the run: the first row (the type change, on the open archive)
     // is applied, the archive cannot be opened again, the run ends there with a message and the program goes on.
-    Messaggi::Azzera();
+    OperatoreDiProva().Azzera();
     QStringList mostrati;
-    Messaggi::ImpostaRisponditore([&mostrati](const QString& t, Pulsanti) {
+    OperatoreDiProva().ImpostaRisponditore([&mostrati](const QString& t, Pulsanti) {
         mostrati << t;
         return Risposta::Ok;
     });
     c.archivio({QStringLiteral("UPDATE T SET A='ABC', B='7'")});
-    DbArchivi.TableDefs().Refresh();
+    SessioneProva().DbArchivi.TableDefs().Refresh();
     const int li = prova::RigaStruttura(m, QStringLiteral("T"));
     m.ControlloItem(li);
     AttivaCorrezioneStruttura(m);
@@ -288,12 +289,12 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
     ASSERT_EQ(mostrati.size(), 1);
     EXPECT_TRUE(mostrati[0].startsWith(QStringLiteral("Impossibile riaprire il database")) && mostrati[0].contains(u'\r'))
         << mostrati[0].toStdString();
-    EXPECT_FALSE(DbArchivi.IsOpen());
+    EXPECT_FALSE(SessioneProva().DbArchivi.IsOpen());
     // Checking or correcting again with the archive closed says so and changes nothing.
     m.ControlloItem(li);
     EXPECT_EQ(m.Task(li).Stato, kStatoPrb);
     GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
     EXPECT_EQ(mostrati.size(), 2);
-    Messaggi::Azzera();
+    OperatoreDiProva().Azzera();
     EXPECT_EQ(testsupport::sqliteValue(c.percorsoArchivio(), "SELECT B FROM T").toLongLong(), 7);
 }

@@ -1,7 +1,9 @@
 // corvale-cli repair-structure: every correction of every structure task with problems, applied
 // through the same dispatcher as the maintenance window's "Esegui", as an operator who ticks every
-// row; then the structure is checked again. Exit 0 when no structure problem remains, 1 otherwise,
-// 2 when a database cannot be opened.
+// row; then the structure is checked again. Each row is printed with its outcome and, when it
+// failed, the engine's error that stopped it. Exit 0 when no structure problem remains, 1
+// otherwise, 2 when a database cannot be opened (also when the archive cannot be opened again
+// between two corrections).
 #include "ambiente_cli.h"
 #include "comandi.h"
 
@@ -62,9 +64,16 @@ int ComandoRepairStructure(const QStringList& args)
         m.LstTask.Seleziona(li);
         AttivaCorrezioneStruttura(m);
         GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
-        for (int r = 0; r < m.LstStruct.Conta(); ++r)
-            out << "  " << m.LstStruct.Riga(r).Testo << "\t" << m.LstStruct.Riga(r).TestoStato << "\n";
+        for (int r = 0; r < m.LstStruct.Conta(); ++r) {
+            const RigaLista& riga = m.LstStruct.Riga(r);
+            out << "  " << riga.Testo << "\t" << riga.TestoStato;
+            if (!riga.Nota.isEmpty())
+                out << "\t" << riga.Nota;
+            out << "\n";
+        }
         out.flush();
+        if (s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
+            return 2;  // the archive could not be opened again: the dispatcher said why
     }
 
     bool restano = false;

@@ -82,6 +82,14 @@ void ModelloLista::ImpostaTestoStato(int pos, const QString& testo)
     emit rigaCambiata(pos);
 }
 
+void ModelloLista::ImpostaNota(int pos, const QString& nota)
+{
+    if (pos < 0 || pos >= righe_.size())
+        return;
+    righe_[pos].Nota = nota;
+    emit rigaCambiata(pos);
+}
+
 void ModelloLista::ImpostaTag(int pos, const QString& tag)
 {
     if (pos < 0 || pos >= righe_.size())

@@ -1,7 +1,7 @@
 #pragma once
 // ModelloLista: the rows of a report-style list with check boxes, without any widget: columns,
-// and per row a key, a text, a state text (second column), an icon key, a tick and a tag, plus
-// the selected row. The task list and the structure corrections list are each one of these; a
+// and per row a key, a text, a state text (second column), an icon key, a tick, a tag and a note
+// (shown as the row's tooltip), plus the selected row. The task list and the structure corrections list are each one of these; a
 // window shows them through VistaLista, which listens to the signals below. Positions are 0-based
 // in display order; every change is signalled synchronously, after the model has changed.
 #include <QList>
@@ -17,6 +17,7 @@ struct RigaLista {
     QString Icona;  // key of a state image; empty: no image
     bool Spuntata = false;
     QString Tag;
+    QString Nota;  // why the row is in its state, for the operator; empty: nothing to say
 };
 
 struct ColonnaLista {
@@ -47,6 +48,7 @@ public:
     void ImpostaIcona(int pos, const QString& icona);
     void ImpostaTestoStato(int pos, const QString& testo);
     void ImpostaTag(int pos, const QString& tag);
+    void ImpostaNota(int pos, const QString& nota);
 
     // The selected row, -1 when none. Removing the selected row leaves no selection.
     int Selezionata() const { return selezionata_; }

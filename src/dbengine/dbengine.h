@@ -1,5 +1,6 @@
 #pragma once
 // The database engine the rest of the program calls: include this one header.
+#include "conversion.h"
 #include "database.h"
 #include "dberror.h"
 #include "progress.h"

@@ -117,8 +117,10 @@ void VistaLista::aggiorna(int pos)
     const bool statoCambiato = item->text(1) != r.TestoStato;
     item->setText(0, r.Testo);
     item->setText(1, r.TestoStato);
-    item->setToolTip(0, r.Testo);
-    item->setToolTip(1, r.TestoStato);
+    // The whole text, and for a failed correction row the engine's reason beneath it.
+    const QString nota = r.Nota.isEmpty() ? QString() : QStringLiteral("\n") + r.Nota;
+    item->setToolTip(0, r.Testo + nota);
+    item->setToolTip(1, r.TestoStato + nota);
     item->setIcon(0, ImgList::Immagine(r.Icona));
     item->setCheckState(0, r.Spuntata ? Qt::Checked : Qt::Unchecked);
     if (statoCambiato)

@@ -3,6 +3,7 @@
 #include "core/sessione.h"
 #include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
+#include "motivo_errore.h"
 #include "transazione_riga.h"
 
 namespace corvale {
@@ -39,7 +40,8 @@ bool AggiungiTabella(Sessione& s, const QString& Nm)
         // Nothing reaches the archive before this append, which is all or nothing.
         s.DbArchivi.TableDefs().Append(nuova);
         return true;
-    } catch (const dbe::DbError&) {
+    } catch (const dbe::DbError& e) {
+        RegistraMotivoErrore(e);
         return false;
     }
 }
@@ -58,7 +60,8 @@ bool AggiungiCampo(Sessione& s, const QString& NmTab, const QString& NmCmp)
         f.SetAttributes(fm.Attributes());
         ta.Fields().Append(f);
         return true;
-    } catch (const dbe::DbError&) {
+    } catch (const dbe::DbError& e) {
+        RegistraMotivoErrore(e);
         return false;
     }
 }
@@ -87,13 +90,15 @@ bool AggiungiIndice(Sessione& s, const QString& Nm, const QString& NmId)
         idx.SetUnique(im.Unique());
         try {
             ta.Indexes().Append(idx);
-        } catch (const dbe::DbError&) {
+        } catch (const dbe::DbError& e) {
+            RegistraMotivoErrore(e);
             riga.conferma();  // the old index stays deleted, as the correction has always done
             return false;
         }
         riga.conferma();
         return true;
-    } catch (const dbe::DbError&) {
+    } catch (const dbe::DbError& e) {
+        RegistraMotivoErrore(e);
         return false;
     }
 }
@@ -105,7 +110,8 @@ bool AggiungiProprieta(Sessione& s, const QString& NmTab, const QString& NmProp)
         const dbe::TableDef ta = s.DbArchivi.TableDefs().Item(NmTab);
         const dbe::Property pm = tm.Properties().Item(NmProp);
         ta.Properties().Append(ta.CreateProperty(NmProp, pm.Type(), pm.Value()));
-    } catch (const dbe::DbError&) {
+    } catch (const dbe::DbError& e) {
+        RegistraMotivoErrore(e);
         return false;
     }
     RinfrescaTabelleArchivio(s);

@@ -7,6 +7,7 @@
 #include "core/valore.h"
 #include "modifica_campo.h"
 #include "modifica_lunghezza.h"
+#include "motivo_errore.h"
 
 namespace corvale {
 
@@ -32,18 +33,24 @@ bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
     if (codice == cod::Tipo) {
         bool ok = false;
         const qint32 tipo = item("TIPO").trimmed().toInt(&ok);
-        return ok && ModificaTipoCampo(s, nmTab, item("CAMPO"), tipo);
+        if (!ok) {
+            RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidFieldType));
+            return false;
+        }
+        return ModificaTipoCampo(s, nmTab, item("CAMPO"), tipo);
     }
     if (codice == cod::NoIdx || codice == cod::NoFldIdx)
         return AggiungiIndice(s, nmTab, item("INDICE"));
     if (codice == cod::NoProp)
         return AggiungiProprieta(s, nmTab, item("PROPRIETA"));
+    RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
     return false;
 }
 
-// Closes the archive and opens it again by its path, as a fresh shared handle. A failure leaves
-// the handle closed: the corrections that follow then fail on it and say so in their rows.
-void RiapriArchivio(Sessione& s, const QString& percorso)
+// Closes the archive and opens it again by its path, as a fresh shared handle. False, with the
+// operator told why, when it cannot be opened again (the file made read-only or locked meanwhile):
+// the handle then stays closed, and the run must end.
+bool RiapriArchivio(Sessione& s, const QString& percorso)
 {
     try {
         if (!s.DbArchivi.isNull() && s.DbArchivi.IsOpen())
@@ -52,7 +59,13 @@ void RiapriArchivio(Sessione& s, const QString& percorso)
     }
     try {
         s.DbArchivi = dbe::OpenDatabase(percorso);
-    } catch (const dbe::DbError&) {
+        return true;
+    } catch (const dbe::DbError& e) {
+        s.operatore().Clessidra(false);
+        s.operatore().Mostra(QStringLiteral("Impossibile riaprire il database: le correzioni successive non sono "
+                                            "state eseguite.")
+                             + QChar(u'\r') + e.description());
+        return false;
     }
 }
 
@@ -81,17 +94,24 @@ void GestisciCorrezioneStruttura(Manutenzione& m, int P)
     Sessione& s = m.sessione();
     if (P < 0 || P > MaxTask)
         return;
-    const QString percorso = s.DbArchivi.isNull() ? QString() : s.DbArchivi.Name();
+    if (s.DbArchivi.isNull() || !s.DbArchivi.IsOpen()) {
+        s.operatore().Mostra(QStringLiteral("Il database non è aperto: nessuna correzione eseguita."));
+        return;
+    }
+    const QString percorso = s.DbArchivi.Name();
     const QString tabella = m.ElencoTask[P].P[0];
     ClessidraAccesa clessidra(s.operatore());
     for (int pos = 0; pos < m.LstStruct.Conta(); ++pos) {
         if (m.LstStruct.Riga(pos).Spuntata) {
+            AzzeraMotivoErrore();
             const bool ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
             m.LstStruct.ImpostaTestoStato(pos, ok ? QStringLiteral("OK")
                                                   : QStringLiteral("Non e' stato possibile correggere"));
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);
+            m.LstStruct.ImpostaNota(pos, ok ? QString() : UltimoMotivoErrore().testo());
         }
-        RiapriArchivio(s, percorso);
+        if (!RiapriArchivio(s, percorso))
+            return;
     }
 }
 

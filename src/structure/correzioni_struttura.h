@@ -10,7 +10,10 @@ class Manutenzione;
 // Fills LstStruct from the coded problems of the task selected in LstTask (nothing without a
 // selection, an empty list for a task whose counter is "1" or was never set).
 void AttivaCorrezioneStruttura(Manutenzione& m);
-// Applies the ticked rows of LstStruct for task P (its index in ElencoTask).
+// Applies the ticked rows of LstStruct for task P (its index in ElencoTask). A row that fails
+// carries, as its note, the engine's error that stopped it ("Errore <number>: <description>").
+// When the archive cannot be opened again after a row, the run ends there with a message: the rows
+// after it keep their state and DbArchivi stays closed. With the archive closed nothing is applied.
 void GestisciCorrezioneStruttura(Manutenzione& m, int P);
 // Sets the two hooks of the maintenance logic to the functions above.
 void CollegaCorrezioniStruttura(Manutenzione& m);

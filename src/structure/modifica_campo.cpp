@@ -3,7 +3,9 @@
 #include "core/sessione.h"
 #include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
+#include "conversione_valori.h"
 #include "indici_salvati.h"
+#include "motivo_errore.h"
 #include "nome_sql.h"
 #include "transazione_riga.h"
 
@@ -20,48 +22,77 @@ struct NuovaDefinizione {
     std::optional<short> tipo;
 };
 
+bool eTesto(short tipo) { return tipo == dbe::dbText || tipo == dbe::dbMemo; }
+
+// Copies every value of the old field into the new one of another type, record by record, each
+// converted so that it is kept or the copy refused (ValoreConvertito).
+void CopiaConvertendo(Sessione& s, const dbe::TableDef& td, const dbe::Field& vecchio, const QString& nomeNuovo, short tipoNuovo)
+{
+    dbe::Recordset rs = s.DbArchivi.OpenRecordset(td.Name(), dbe::dbOpenTable);
+    const int da = rs.FieldIndex(vecchio.Name());
+    const int a = rs.FieldIndex(nomeNuovo);
+    try {
+        for (; !rs.Eof(); rs.MoveNext()) {
+            const QVariant w = ValoreConvertito(rs.Value(da), vecchio.Type(), tipoNuovo, vecchio.Name());
+            if (w.isNull())
+                continue;  // the new column is Null already
+            rs.Edit();
+            rs.SetValue(a, w);
+            rs.Update();
+        }
+    } catch (...) {
+        rs.Close();
+        throw;
+    }
+    rs.Close();
+}
+
 bool RicostruisciCampo(Sessione& s, const QString& NmTab, const QString& nome, const NuovaDefinizione& nuova)
 {
     try {
         dbe::TableDef td = s.DbArchivi.TableDefs().Item(NmTab);
         const dbe::Field vecchio = td.Fields().Item(nome);
         const QVector<IndiceSalvato> salvati = SalvaIndiciDelCampo(td, nome);
+        const QString nomeNuovo = nome + QStringLiteral("_NEW");
+        // A name no statement can carry is refused before anything changes.
+        const QString tabella = NomeSql(td.Name());
+        const QString sqlVecchio = NomeSql(nome);
+        const QString sqlNuovo = NomeSql(nomeNuovo);
 
         TransazioneRiga riga;
         EliminaIndici(td, salvati);
 
-        const QString nomeNuovo = nome + QStringLiteral("_NEW");
+        const short tipo = nuova.tipo ? *nuova.tipo : vecchio.Type();
         dbe::Field f = td.CreateField(nomeNuovo);
-        if (nuova.attributi) {
-            f.SetType(vecchio.Type());
-            f.SetAttributes(*nuova.attributi);
-            f.SetSize(vecchio.Size());
-        } else {
-            f.SetType(*nuova.tipo);
-            f.SetAttributes(vecchio.Attributes());
-            if (*nuova.tipo == dbe::dbText || *nuova.tipo == dbe::dbMemo)
-                f.SetAllowZeroLength(true);
-            f.SetSize(vecchio.Size());
-        }
+        f.SetType(tipo);
+        f.SetAttributes(nuova.attributi ? *nuova.attributi : vecchio.Attributes());
+        // The new column takes every value of the old one, the empty text included; an attribute
+        // change ends with the empty text allowed, as a type change to text or memo does.
+        if (eTesto(tipo))
+            f.SetAllowZeroLength(true);
+        // A number or a date turned text gets the widest text, so that every value fits; the
+        // length the master asks for follows as a correction of its own.
+        f.SetSize(tipo == dbe::dbText && !eTesto(vecchio.Type()) ? 255 : vecchio.Size());
         td.Fields().Append(f);
         s.DbArchivi.TableDefs().Refresh();
 
-        const QString tabella = NomeSql(td.Name());
-        s.DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + NomeSql(nomeNuovo)
-                          + QLatin1Char('=') + NomeSql(nome));
-        s.DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + NomeSql(nome));
+        if (tipo == vecchio.Type())
+            s.DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + sqlNuovo
+                              + QLatin1Char('=') + sqlVecchio);
+        else
+            CopiaConvertendo(s, s.DbArchivi.TableDefs().Item(NmTab), vecchio, nomeNuovo, tipo);
+        s.DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + sqlVecchio);
 
         s.DbArchivi.TableDefs().Refresh();
         dbe::Field rinominato = s.DbArchivi.TableDefs().Item(NmTab).Fields().Item(nomeNuovo);
         rinominato.SetName(nome);
-        if (nuova.attributi)
-            rinominato.SetAllowZeroLength(true);
         s.DbArchivi.TableDefs().Refresh();
 
         td = s.DbArchivi.TableDefs().Item(NmTab);
         RicreaIndici(td, salvati);
         riga.conferma();
-    } catch (const dbe::DbError&) {
+    } catch (const dbe::DbError& e) {
+        RegistraMotivoErrore(e);
         RinfrescaTabelleArchivio(s);
         return false;
     }
@@ -75,8 +106,10 @@ bool ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& Nm
 {
     bool ok = false;
     const qint32 attributi = Attr.trimmed().toInt(&ok);
-    if (!ok)
+    if (!ok) {
+        RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
         return false;
+    }
     NuovaDefinizione n;
     n.attributi = attributi;
     return RicostruisciCampo(s, NmTab, NmCmp, n);
@@ -84,8 +117,10 @@ bool ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& Nm
 
 bool ModificaTipoCampo(Sessione& s, const QString& NmTab, const QString& NmCampo, qint32 NmTipo)
 {
-    if (NmTipo < -32768 || NmTipo > 32767)
+    if (NmTipo < -32768 || NmTipo > 32767) {
+        RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidFieldType));
         return false;
+    }
     NuovaDefinizione n;
     n.tipo = static_cast<short>(NmTipo);
     return RicostruisciCampo(s, NmTab, NmCampo, n);

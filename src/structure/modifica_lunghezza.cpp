@@ -3,6 +3,7 @@
 #include "core/sessione.h"
 #include "rinfresca_tabelle.h"
 #include "indici_salvati.h"
+#include "motivo_errore.h"
 #include "nome_sql.h"
 #include "transazione_riga.h"
 
@@ -29,10 +30,15 @@ void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint
 {
     const bool Z = b && C.TableDefs().Item(t).Fields().Item(f).AllowZeroLength();
     const QString tab = NomeSql(t);
+    ControllaNomeSql(f);
+    const QString nuovo = QStringLiteral("NEW") + f;
     dbe::Workspace::Default().BeginTrans();
     try {
         C.Execute(QStringLiteral("ALTER TABLE ") + tab + QStringLiteral(" ADD COLUMN [NEW") + f
                   + QStringLiteral("]TEXT(") + QString::number(n) + QStringLiteral(");"));
+        // The new column takes every value the old one holds, the empty text included, whatever
+        // its setting; the field gets its own setting back once renamed.
+        C.TableDefs().Item(t).Fields().Item(nuovo).SetAllowZeroLength(true);
         C.Execute(QStringLiteral("UPDATE ") + tab + QStringLiteral(" SET [NEW") + f + QStringLiteral("]=[")
                   + f + QStringLiteral("];"));
         C.Execute(QStringLiteral("ALTER TABLE ") + tab + QStringLiteral(" DROP [") + f + QLatin1Char(']'));
@@ -42,9 +48,9 @@ void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint
     }
     dbe::Workspace::Default().CommitTrans();
     C.TableDefs().Refresh();
-    dbe::Field nuovo = C.TableDefs().Item(t).Fields().Item(QStringLiteral("NEW") + f);
-    nuovo.SetName(f);
-    nuovo.SetAllowZeroLength(Z);
+    dbe::Field rinominato = C.TableDefs().Item(t).Fields().Item(nuovo);
+    rinominato.SetName(f);
+    rinominato.SetAllowZeroLength(Z);
 }
 
 void NewDimCampoIndicizzato(Sessione& s, const QString& NomeCampo, const QString& Tabella, qint16 NewDim)
@@ -55,6 +61,9 @@ void NewDimCampoIndicizzato(Sessione& s, const QString& NomeCampo, const QString
     const dbe::Field F = T.Fields().Item(NomeCampo);
     if (F.Size() == NewDim)
         return;
+    // A name no statement can carry is refused before anything changes.
+    ControllaNomeSql(T.Name());
+    ControllaNomeSql(F.Name());
     // Everything from the first index dropped to the last one recreated is one transaction, ended
     // before the second connection closes.
     TransazioneRiga riga;
@@ -71,11 +80,14 @@ bool ModificaLunghezzaCampo(Sessione& s, const QString& NmTab, const QString& Nm
 {
     bool ok = false;
     const int n = Lung.trimmed().toInt(&ok);
-    if (!ok || n < 1 || n > 32767)
+    if (!ok || n < 1 || n > 32767) {
+        RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
         return false;
+    }
     try {
         NewDimCampoIndicizzato(s, NmCmp, NmTab, static_cast<qint16>(n));
-    } catch (const dbe::DbError&) {
+    } catch (const dbe::DbError& e) {
+        RegistraMotivoErrore(e);
         return false;
     }
     RinfrescaTabelleArchivio(s);

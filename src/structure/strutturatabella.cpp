@@ -10,7 +10,8 @@ void StrutturaTabella(Manutenzione& m, int li)
 {
     DatiTask& t = m.Task(li);
     EsitoStruttura esito;
-    if (m.sessione().DbMaster.isNull() || m.sessione().DbArchivi.isNull()) {
+    const Sessione& s = m.sessione();
+    if (s.DbMaster.isNull() || s.DbArchivi.isNull() || !s.DbMaster.IsOpen() || !s.DbArchivi.IsOpen()) {
         // Without both databases there is nothing to compare: the task cannot pass.
         for (int i = 2; i < NumParametri; ++i)
             t.P[i].clear();

@@ -353,3 +353,27 @@ TEST_F(InputErrato, NamesTheEngineRefusesInAMasterMadeElsewhereAreRefusedCleanly
     EXPECT_EQ(testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT count(*) FROM CLIENTI").toInt(),
               clienti);
 }
+
+TEST_F(InputErrato, DataThatCannotTakeTheMastersDefinitionIsReportedRowByRowWithTheReason)
+{
+    {
+        dbe::Database m = dbe::OpenDatabase(home + "/esempio.mdb");
+        m.Execute("CREATE TABLE PROVA (CODICE TEXT(3), IMPORTO LONG)");
+        m.Close();
+        dbe::Database d = dbe::OpenDatabase(archivi + "/lumera.mdb");
+        d.Execute("CREATE TABLE PROVA (CODICE TEXT(10), IMPORTO TEXT(10))");
+        d.Execute("INSERT INTO PROVA VALUES ('ABCDEFG', '2,25')");
+        d.Close();
+    }
+    const Esito r = cli({"repair-structure", "--home", home});
+    EXPECT_EQ(r.stato, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("  Correzione Lunghezza Campo CODICE a 3\tNon e' stato possibile correggere\t"
+                               "Errore 3163: Il campo è troppo piccolo"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("  Correzione Tipo Campo IMPORTO a 4\tNon e' stato possibile correggere\t"
+                               "Errore 3464: Tipo di dati non corrispondente"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("'2,25'")) << r.out.toStdString();
+    EXPECT_EQ(testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT CODICE || '/' || IMPORTO FROM PROVA").toString(),
+              QStringLiteral("ABCDEFG/2,25"));
+}

@@ -7,18 +7,7 @@
 
 using namespace corvale;
 
-namespace {
-
-// The row of the structure task of a table in the loaded catalogue.
-int rigaStruttura(const Manutenzione& m, const QString& tabella)
-{
-    for (int li = 0; li < m.LstTask.Conta(); ++li)
-        if (m.LstTask.Riga(li).Testo == QStringLiteral("Controllo Struttura Tabella <<%1>>").arg(tabella))
-            return li;
-    return -1;
-}
-
-}  // namespace
+using prova::RigaStruttura;
 
 TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOnlyTickedRows)
 {
@@ -33,7 +22,7 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
     CollegaCorrezioniStruttura(m);
     m.CreaLista();
     m.CaricaTask();
-    const int li = rigaStruttura(m, QStringLiteral("T"));
+    const int li = RigaStruttura(m, QStringLiteral("T"));
     ASSERT_GE(li, 0);
     m.ControlloItem(li);
     ASSERT_EQ(m.Task(li).Stato, kStatoPrb);
@@ -93,7 +82,7 @@ TEST(CorrezioniStrutturaTest, AMissingTableComesFirstThenItsPropertiesOnTheNextR
     CollegaCorrezioniStruttura(m);
     m.CreaLista();
     m.CaricaTask();
-    const int li = rigaStruttura(m, QStringLiteral("MODPAGAM"));
+    const int li = RigaStruttura(m, QStringLiteral("MODPAGAM"));
     const int P = Manutenzione::Id(m.LstTask.Riga(li).Chiave);
     m.LstTask.Seleziona(li);
     m.ControlloItem(li);

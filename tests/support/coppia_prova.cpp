@@ -1,6 +1,8 @@
 #include "support/coppia_prova.h"
 #include "support/sessione_prova.h"
 
+#include "structure/correzioni_struttura.h"
+
 #include <sqlite3.h>
 
 namespace corvale::prova {
@@ -83,6 +85,58 @@ QString Dump(const QString& file)
     }
     sqlite3_close(db);
     return out;
+}
+
+int RigaStruttura(const Manutenzione& m, const QString& tabella)
+{
+    for (int li = 0; li < m.LstTask.Conta(); ++li)
+        if (m.LstTask.Riga(li).Testo.compare(QStringLiteral("Controllo Struttura Tabella <<%1>>").arg(tabella),
+                                             Qt::CaseInsensitive) == 0)
+            return li;
+    return -1;
+}
+
+void Prepara(Manutenzione& m)
+{
+    CollegaCorrezioniStruttura(m);
+    m.CreaLista();
+    m.CaricaTask();
+}
+
+QStringList Correggi(Manutenzione& m, const QString& tabella)
+{
+    const int li = RigaStruttura(m, tabella);
+    if (li < 0)
+        return {QStringLiteral("nessun task per ") + tabella};
+    m.LstTask.Seleziona(li);
+    m.LstTask.ImpostaSpunta(li, true);  // a task that passed was unticked, and would not run
+    m.ControlloItem(li);
+    AttivaCorrezioneStruttura(m);
+    GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
+    QStringList righe;
+    for (int r = 0; r < m.LstStruct.Conta(); ++r) {
+        const RigaLista& riga = m.LstStruct.Riga(r);
+        righe << riga.Testo + QLatin1Char('|') + riga.TestoStato + QLatin1Char('|') + riga.Nota;
+    }
+    return righe;
+}
+
+QVariantList Valori(const QString& tabella, const QString& campo)
+{
+    QVariantList v;
+    dbe::Recordset rs = SessioneProva().DbArchivi.OpenRecordset(tabella, dbe::dbOpenTable);
+    for (; !rs.Eof(); rs.MoveNext())
+        v << rs.Value(campo);
+    rs.Close();
+    return v;
+}
+
+void PermettiVuoto(const QString& file, const QString& tabella, const QStringList& campi)
+{
+    dbe::Database db = dbe::OpenDatabase(file);
+    for (const QString& c : campi)
+        db.TableDefs().Item(tabella).Fields().Item(c).SetAllowZeroLength(true);
+    db.Close();
 }
 
 }  // namespace corvale::prova

@@ -1,0 +1,300 @@
+// Field rebuilds on the data real archives hold: empty texts, names that are words of the query
+// dialect or carry spaces, apostrophes and accents, every type change with awkward values, and
+// what the operator is told when a row fails or the archive is lost between two rows.
+#include "support/coppia_prova.h"
+#include "support/sessione_prova.h"
+#include "core/manutenzione.h"
+#include "maintenance/vistalista.h"
+#include "structure/correzioni_struttura.h"
+#include "structure/modifica_campo.h"
+#include "structure/motivo_errore.h"
+#include "support/sqlite_file.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTreeWidget>
+#include <charconv>
+#include <gtest/gtest.h>
+
+using namespace corvale;
+
+namespace {
+
+const QString kOk = QStringLiteral("OK");
+
+QStringList stati(const QStringList& righe)
+{
+    QStringList s;
+    for (const QString& r : righe)
+        s << r.section(QLatin1Char('|'), 1, 1);
+    return s;
+}
+
+// The shortest figures that read back as d (as a float when single).
+std::string cifre(double d, bool single)
+{
+    char b[64];
+    const auto r = single ? std::to_chars(b, b + 64, float(d)) : std::to_chars(b, b + 64, d);
+    return std::string(b, r.ptr);
+}
+
+bool testuale(short t) { return t == dbe::dbText || t == dbe::dbMemo; }
+
+// Whether v (the new field's value, of type t) still shows what old (of type s) showed: a text is
+// read by the engine's rule, anything else must come back unchanged when the new value is read as
+// the old type again.
+bool conservato(const QVariant& old, short s, const QVariant& v, short t)
+{
+    if (old.isNull())
+        return v.isNull();
+    if (testuale(s)) {
+        const QString testo = old.toString();
+        if (testuale(t))
+            return v.toString() == testo;
+        if (testo.trimmed().isEmpty())
+            return v.isNull();
+        if (t == dbe::dbDate)
+            return v.toDateTime() == dbe::ConvertValue(testo, dbe::dbDate).toDateTime();
+        const double d = dbe::ConvertValue(testo, dbe::dbDouble).toDouble();
+        if (t == dbe::dbBoolean)
+            return (v.toBool() ? -1.0 : 0.0) == d;
+        return t == dbe::dbSingle ? cifre(v.toDouble(), true) == cifre(d, false) : v.toDouble() == d;
+    }
+    if (v.isNull())
+        return false;
+    if (v.typeId() == QMetaType::QDateTime && s != dbe::dbDate) {  // a number became its day
+        const QDateTime dt = v.toDateTime();
+        const double giorno = QDate(1899, 12, 30).daysTo(dt.date()) + dt.time().msecsSinceStartOfDay() / 86400000.0;
+        return giorno == dbe::ConvertValue(old, dbe::dbDouble).toDouble();
+    }
+    const QVariant indietro = dbe::ConvertValue(v, s);
+    switch (s) {
+    case dbe::dbDate: return indietro.toDateTime() == old.toDateTime();
+    case dbe::dbBoolean: return indietro.toBool() == old.toBool();
+    case dbe::dbSingle: return float(indietro.toDouble()) == float(old.toDouble());
+    default: return indietro.toDouble() == old.toDouble();
+    }
+}
+
+struct Caso {
+    short tipo;
+    QVariantList valori;
+    QList<short> riescono;  // the new types every value of the case must reach
+};
+
+const QDateTime kData(QDate(2024, 1, 2), QTime(10, 30));
+
+QList<Caso> casi()
+{
+    using namespace dbe;
+    const QVariant null;
+    return {
+        {dbBoolean, {true, false, null}, {dbInteger, dbLong, dbCurrency, dbSingle, dbDouble, dbDate, dbText, dbMemo}},
+        {dbByte, {0, 255, null}, {dbInteger, dbLong, dbCurrency, dbSingle, dbDouble, dbDate, dbText, dbMemo}},
+        {dbInteger, {-32768, 32767, 0, null}, {dbLong, dbCurrency, dbSingle, dbDouble, dbDate, dbText, dbMemo}},
+        {dbLong, {qint64(-2147483647) - 1, 2147483647, 0, null}, {dbCurrency, dbDouble, dbText, dbMemo}},
+        {dbCurrency, {12.3456, -0.0001, 1000000, null}, {dbSingle, dbDouble, dbText, dbMemo}},
+        {dbSingle, {0.1, -3.4e38, 1.5e-7, 16777216, null}, {dbDouble, dbText, dbMemo}},
+        {dbDouble, {0.1, 2.5, -1.79e308, 5e-324, 45293.4375, null}, {dbText, dbMemo}},
+        {dbDate,
+         {kData, QDateTime(QDate(2024, 1, 2), QTime(0, 0)), QDateTime(QDate(1899, 12, 30), QTime(6, 0)),
+          QDateTime(QDate(100, 1, 1), QTime(0, 0)), null},
+         {dbCurrency, dbDouble, dbText, dbMemo}},  // a single would show 45293,438
+        {dbText, {QString(), QStringLiteral("   "), null, QStringLiteral("2,25"), QStringLiteral("0012"), QStringLiteral("-7")},
+         {dbCurrency, dbSingle, dbDouble, dbMemo}},
+        {dbText, {QStringLiteral("31/12/2024"), QStringLiteral("2024-01-02 10:30:00"), QStringLiteral(""), null},
+         {dbDate, dbMemo}},
+        {dbMemo, {QString(), QStringLiteral("x"), null, QString(255, QLatin1Char('m'))}, {dbText}},
+    };
+}
+
+}  // namespace
+
+TEST(RicostruzioneTest, EmptyTextsAndAwkwardNamesAreRebuiltByEveryCorrection)
+{
+    prova::Coppia c;
+    c.master({QStringLiteral("CREATE TABLE [Order] ([Group] TEXT(20), [Desc] MEMO, [Città] TEXT(30), "
+                             "[Ragione sociale] TEXT(40), [Date] DATETIME, [Note] TEXT(50), [Values] LONG, "
+                             "[L'indirizzo] TEXT(60))"),
+              QStringLiteral("CREATE INDEX [By] ON [Order] ([Group], [Città])")});
+    // The master's memo is a hyperlink, as a supplier's web site is.
+    testsupport::sqliteExec(c.percorsoMaster(),
+                            "INSERT OR REPLACE INTO MSysFields VALUES ('Order', 'Desc', 32770, 1, 0)");
+    const QStringList campi = {QStringLiteral("Group"), QStringLiteral("Desc"), QStringLiteral("Città"),
+                               QStringLiteral("Ragione sociale"), QStringLiteral("Date"), QStringLiteral("Note"),
+                               QStringLiteral("L'indirizzo")};
+    c.archivio({QStringLiteral("CREATE TABLE [Order] ([Group] TEXT(10), [Desc] MEMO, [Città] TEXT(20), "
+                               "[Ragione sociale] TEXT(10), [Date] TEXT(20), [Note] MEMO, [L'indirizzo] TEXT(60))"),
+                QStringLiteral("CREATE INDEX [Set] ON [Order] ([Group])")});
+    prova::PermettiVuoto(c.percorsoArchivio(), QStringLiteral("Order"), campi);
+    c.archivio({QStringLiteral("INSERT INTO [Order] VALUES ('', '', 'Forlì', '', '', '', '')"),
+                QStringLiteral("INSERT INTO [Order] VALUES ('A', 'http://x.it', '', 'Rossi & C.', '02/01/2024', "
+                               "'nota', 'Via dell''Orso')"),
+                QStringLiteral("INSERT INTO [Order] ([Group]) VALUES (NULL)")});
+    c.apri();
+
+    Manutenzione m{SessioneProva()};
+    prova::Prepara(m);
+    // The first round changes every field; the memo turned text needs its length in a second.
+    const QStringList primo = prova::Correggi(m, QStringLiteral("Order"));
+    ASSERT_EQ(primo.size(), 8) << primo.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(stati(primo), QStringList(8, kOk)) << primo.join(QLatin1Char('\n')).toStdString();
+    const QStringList secondo = prova::Correggi(m, QStringLiteral("Order"));
+    EXPECT_EQ(secondo, QStringList{QStringLiteral("Correzione Lunghezza Campo Note a 50|OK|")});
+    EXPECT_TRUE(prova::Correggi(m, QStringLiteral("Order")).isEmpty());
+    EXPECT_EQ(m.Task(prova::RigaStruttura(m, QStringLiteral("Order"))).Stato, kStatoOk);
+
+    const QVariant null;
+    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Group")), (QVariantList{QString(""), "A", null}));
+    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Desc")),
+              (QVariantList{QString(""), "http://x.it", null}));
+    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Città")), (QVariantList{"Forlì", QString(""), null}));
+    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Ragione sociale")),
+              (QVariantList{QString(""), "Rossi & C.", null}));
+    // An empty text holds no date: it becomes Null.
+    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Date")),
+              (QVariantList{null, QDateTime(QDate(2024, 1, 2), QTime(0, 0)), null}));
+    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Note")), (QVariantList{QString(""), "nota", null}));
+    const dbe::TableDef t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("Order"));
+    for (const char* nome : {"Group", "Desc", "Città", "Ragione sociale", "Note"})
+        EXPECT_TRUE(t.Fields().Item(QString::fromUtf8(nome)).AllowZeroLength()) << nome;
+    EXPECT_EQ(t.Fields().Item(QStringLiteral("Desc")).Attributes(), 32770);
+    EXPECT_EQ(t.Fields().Item(QStringLiteral("Note")).Size(), 50);
+    EXPECT_EQ(t.Indexes().Item(QStringLiteral("Set")).Fields().Item(0).Name(), QStringLiteral("Group"));
+    EXPECT_EQ(t.Indexes().Item(QStringLiteral("By")).Fields().Count(), 2);
+
+    // A name written elsewhere with a closing bracket cannot go into a statement: refused, with the
+    // reason, and nothing changes.
+    testsupport::sqliteExec(c.percorsoMaster(), "ALTER TABLE \"Order\" ADD COLUMN \"Cod]x\" TEXT(9)");
+    testsupport::sqliteExec(c.percorsoArchivio(), "ALTER TABLE \"Order\" ADD COLUMN \"Cod]x\" TEXT(5)");
+    SessioneProva().DbArchivi.TableDefs().Refresh();
+    const QString prima = prova::Dump(c.percorsoArchivio());
+    const QStringList rifiuto = prova::Correggi(m, QStringLiteral("Order"));
+    ASSERT_EQ(rifiuto.size(), 1);
+    EXPECT_TRUE(rifiuto[0].startsWith(QStringLiteral(
+        "Correzione Lunghezza Campo Cod]x a 9|Non e' stato possibile correggere|Errore 3125: 'Cod]x' non è un nome valido.")))
+        << rifiuto[0].toStdString();
+    EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
+}
+
+TEST(RicostruzioneTest, EveryTypeChangeKeepsEachValueOrRefusesTheWholeField)
+{
+    prova::Coppia c;
+    c.apri();
+    const QList<short> tipi = {dbe::dbBoolean, dbe::dbByte, dbe::dbInteger, dbe::dbLong,  dbe::dbCurrency,
+                               dbe::dbSingle,  dbe::dbDouble, dbe::dbDate, dbe::dbText, dbe::dbMemo};
+    const QList<Caso> tutti = casi();
+    for (int k = 0; k < tutti.size(); ++k) {
+        const Caso& caso = tutti[k];
+        // One table per case, one column per new type, each holding the case's values.
+        const QString tabella = QStringLiteral("T%1").arg(k);
+        dbe::TableDef td = SessioneProva().DbArchivi.CreateTableDef(tabella);
+        for (short t : tipi) {
+            dbe::Field f = td.CreateField(QStringLiteral("V%1").arg(t), caso.tipo, caso.tipo == dbe::dbText ? 255 : 0);
+            if (testuale(caso.tipo))
+                f.SetAllowZeroLength(true);
+            td.Fields().Append(f);
+        }
+        SessioneProva().DbArchivi.TableDefs().Append(td);
+        dbe::Recordset rs = SessioneProva().DbArchivi.OpenRecordset(tabella);
+        for (const QVariant& v : caso.valori) {
+            rs.AddNew();
+            for (short t : tipi)
+                rs.SetValue(QStringLiteral("V%1").arg(t), v);
+            rs.Update();
+        }
+        rs.Close();
+
+        for (short t : tipi) {
+            if (t == caso.tipo)
+                continue;
+            const QString campo = QStringLiteral("V%1").arg(t);
+            const std::string nome = QStringLiteral("%1 -> %2 (%3)").arg(caso.tipo).arg(t).arg(tabella).toStdString();
+            const QVariantList prima = prova::Valori(tabella, campo);
+            const QString file = prova::Dump(c.percorsoArchivio());
+            AzzeraMotivoErrore();
+            if (!ModificaTipoCampo(SessioneProva(), tabella, campo, t)) {
+                EXPECT_FALSE(caso.riescono.contains(t)) << nome << ": " << UltimoMotivoErrore().testo().toStdString();
+                EXPECT_EQ(prova::Dump(c.percorsoArchivio()), file) << nome;
+                continue;
+            }
+            EXPECT_TRUE(caso.riescono.contains(t)) << nome << " should have been refused";
+            EXPECT_EQ(SessioneProva().DbArchivi.TableDefs().Item(tabella).Fields().Item(campo).Type(), t) << nome;
+            const QVariantList dopo = prova::Valori(tabella, campo);
+            ASSERT_EQ(dopo.size(), prima.size()) << nome;
+            for (int i = 0; i < prima.size(); ++i)
+                EXPECT_TRUE(conservato(prima[i], caso.tipo, dopo[i], t))
+                    << nome << ": " << prima[i].toString().toStdString() << " became " << dopo[i].toString().toStdString();
+        }
+    }
+    // The values an operator reads, as the archive shows them.
+    const auto valori = [](int k, short t) { return prova::Valori(QStringLiteral("T%1").arg(k), QStringLiteral("V%1").arg(t)); };
+    EXPECT_EQ(valori(5, dbe::dbText).value(0), QVariant(QStringLiteral("0,1")));
+    EXPECT_EQ(valori(5, dbe::dbText).value(2), QVariant(QStringLiteral("1,5E-07")));
+    EXPECT_EQ(valori(6, dbe::dbText).value(2), QVariant(QStringLiteral("-1,79E+308")));
+    EXPECT_EQ(valori(7, dbe::dbDouble).value(0).toDouble(), 45293.4375);
+    EXPECT_EQ(valori(7, dbe::dbDouble).value(2).toDouble(), 0.25);
+    EXPECT_EQ(valori(7, dbe::dbText).value(0), QVariant(QStringLiteral("02/01/2024 10:30:00")));
+    EXPECT_EQ(valori(7, dbe::dbText).value(1), QVariant(QStringLiteral("02/01/2024")));
+    EXPECT_EQ(valori(8, dbe::dbDouble), (QVariantList{QVariant(), QVariant(), QVariant(), 2.25, 12.0, -7.0}));
+    EXPECT_EQ(valori(8, dbe::dbLong).value(3), QVariant(QStringLiteral("2,25")));  // refused: left as text
+}
+
+TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
+{
+    prova::Coppia c;
+    c.master({QStringLiteral("CREATE TABLE T (B LONG, A TEXT(3), C TEXT(20))")});
+    c.archivio({QStringLiteral("CREATE TABLE T (A TEXT(10), B TEXT(10), C TEXT(10))"),
+                QStringLiteral("INSERT INTO T (A, B, C) VALUES ('ABCDEFG', '2,25', 'x')")});
+    c.apri();
+    OperatoreDiProva().ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
+    Manutenzione m{SessioneProva()};
+    prova::Prepara(m);
+    QTreeWidget albero;
+    VistaLista vista(m.LstStruct, &albero);
+
+    const QStringList righe = prova::Correggi(m, QStringLiteral("T"));
+    ASSERT_EQ(righe.size(), 3);
+    EXPECT_TRUE(righe[0].contains(QStringLiteral("Errore 3464: ")) && righe[0].contains(QStringLiteral("'2,25'")))
+        << righe[0].toStdString();
+    EXPECT_TRUE(righe[1].startsWith(QStringLiteral("Correzione Lunghezza Campo A a 3|Non e' stato possibile "
+                                                   "correggere|Errore 3163: Il campo è troppo piccolo")))
+        << righe[1].toStdString();
+    EXPECT_EQ(righe[2], QStringLiteral("Correzione Lunghezza Campo C a 20|OK|"));
+    // The window keeps the state text and shows the reason on the row.
+    EXPECT_EQ(albero.topLevelItem(0)->text(1), QStringLiteral("Non e' stato possibile correggere"));
+    EXPECT_TRUE(albero.topLevelItem(0)->toolTip(0).endsWith(m.LstStruct.Riga(0).Nota));
+    EXPECT_TRUE(albero.topLevelItem(2)->toolTip(0).isEmpty());
+
+    // The file made read-only during the run: the first row (the type change, on the open archive)
+    // is applied, the archive cannot be opened again, the run ends there with a message and the program goes on.
+    OperatoreDiProva().Azzera();
+    QStringList mostrati;
+    OperatoreDiProva().ImpostaRisponditore([&mostrati](const QString& t, Pulsanti) {
+        mostrati << t;
+        return Risposta::Ok;
+    });
+    c.archivio({QStringLiteral("UPDATE T SET A='ABC', B='7'")});
+    SessioneProva().DbArchivi.TableDefs().Refresh();
+    const int li = prova::RigaStruttura(m, QStringLiteral("T"));
+    m.ControlloItem(li);
+    AttivaCorrezioneStruttura(m);
+    ASSERT_EQ(m.LstStruct.Conta(), 2);
+    const QFile::Permissions permessi = QFile::permissions(c.percorsoArchivio());
+    QFile::setPermissions(c.percorsoArchivio(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
+    QFile::setPermissions(c.percorsoArchivio(), permessi);
+    EXPECT_EQ(m.LstStruct.Riga(0).TestoStato, kOk);
+    EXPECT_EQ(m.LstStruct.Riga(1).TestoStato, QStringLiteral("Da Eseguire"));
+    ASSERT_EQ(mostrati.size(), 1);
+    EXPECT_TRUE(mostrati[0].startsWith(QStringLiteral("Impossibile riaprire il database")) && mostrati[0].contains(u'\r'))
+        << mostrati[0].toStdString();
+    EXPECT_FALSE(SessioneProva().DbArchivi.IsOpen());
+    // Checking or correcting again with the archive closed says so and changes nothing.
+    m.ControlloItem(li);
+    EXPECT_EQ(m.Task(li).Stato, kStatoPrb);
+    GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
+    EXPECT_EQ(mostrati.size(), 2);
+    OperatoreDiProva().Azzera();
+    EXPECT_EQ(testsupport::sqliteValue(c.percorsoArchivio(), "SELECT B FROM T").toLongLong(), 7);
+}

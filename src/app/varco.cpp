@@ -14,7 +14,7 @@ bool VarcoVersione()
 
     // Each press opens the master anew; the new handle replaces, and so releases, the old one.
     try {
-        DbMaster = dbe::OpenDatabase(PercorsoMaster());
+        DbMaster = dbe::OpenDatabase(PercorsoMaster(), true);
     } catch (const dbe::DbError& e) {
         Messaggi::Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
                          e.description());

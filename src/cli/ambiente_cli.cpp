@@ -72,7 +72,7 @@ int ApriArchivi(const OpzioniArchivi& o, QString& errore)
         return 2;
     }
     try {
-        DbMaster = dbe::OpenDatabase(PercorsoMaster());
+        DbMaster = dbe::OpenDatabase(PercorsoMaster(), true);
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.description();
         return 2;

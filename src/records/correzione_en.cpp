@@ -1,5 +1,6 @@
 #include "correzione_en.h"
 
+#include "app/ambiente.h"
 #include "app/messaggi.h"
 
 #include <QElapsedTimer>
@@ -75,6 +76,17 @@ bool MasterScelto(const VistaCorrezione& v)
 
 }  // namespace
 
+QString SincronizzaArchivio()
+{
+    try {
+        if (!DbArchivi.isNull() && DbArchivi.IsOpen())
+            dbe::SyncToDisk(DbArchivi);
+        return QString();
+    } catch (const dbe::DbError& e) {
+        return MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
+    }
+}
+
 void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
 {
     if (v.Selezione.Count() == 0 || v.DtRow.isNull()) {
@@ -130,6 +142,10 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                 QStringLiteral("Impossibile completare la correzione."),
                 e);
         }
+        // The records changed are on the disk before the walk reports.
+        const QString sincronia = SincronizzaArchivio();
+        if (errore.isEmpty())
+            errore = sincronia;
         v.Barra->Mostra(false);
         RieseguiDtRow(v);
     }

@@ -4,6 +4,8 @@
 #include "app/finestre.h"
 #include "app/frmprinc.h"
 #include "app/versione.h"
+#include "support/altro_programma.h"
+#include "support/sqlite_file.h"
 
 #include <QApplication>
 #include <QFile>
@@ -327,4 +329,43 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
     EXPECT_EQ(titolo, "Manutenzione Archivi");
     EXPECT_EQ(padre, &f);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// The window's whole sequence while another program reads the archive and writes records of its
+// own, opening and closing it again and again: open, stamp read, stamp set, the gate, stamp set
+// again, "Chiudi DB". A fresh process reads every stamp that was set, in an intact file; the master
+// is only read.
+TEST_F(FinestraPrincipale, AnotherProgramLosesNothingOfTheWindow)
+{
+    if (!testsupport::Sqlite3Disponibile())
+        GTEST_SKIP() << "sqlite3 shell not installed";
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.04 ")});
+    CreaArchivio(FileMaster(), {QStringLiteral("A.05 ")});
+    testsupport::sqliteExec(FileMaster(), "PRAGMA journal_mode=DELETE");
+    const QByteArray master = testsupport::fileBytes(FileMaster());
+    VersioneMaster = LeggiVersioneMaster();
+    FrmPrinc f;
+    Apri(f);
+    f.TxtPath->setText(archivi.path());
+    testsupport::AltroProgramma altro(FileArchivio(), {"AGENZIA"}, true);
+    altro.AttendiGiri(1);
+    Premi(f.PulsApri);
+    Stato(f, "A.04 ");
+    EXPECT_EQ(testsupport::DaFuori(FileArchivio(), "SELECT VERSDB FROM AGENZIA"), "A.04");
+    for (const char* v : {"A.06", "A.07"}) {
+        voce = v;
+        Premi(f.Puls[1]);
+        EXPECT_EQ(testsupport::DaFuori(FileArchivio(), "SELECT VERSDB FROM AGENZIA"), v);
+        Premi(f.Puls[0]);  // the gate reads both stamps again
+        altro.AttendiGiri(2);
+    }
+    EXPECT_EQ(manutenzioniAperte, 2);
+    Premi(f.PulsApri);
+    Stato(f);
+    const int giri = altro.Ferma();
+    EXPECT_EQ(testsupport::VerificaDaFuori(FileArchivio(), "SELECT VERSDB FROM AGENZIA"), "A.07");
+    EXPECT_EQ(testsupport::DaFuori(FileArchivio(), "SELECT count(*) FROM ALTRO_PROGRAMMA"), QString::number(giri));
+    DbMaster = dbe::Database();
+    EXPECT_EQ(testsupport::fileBytes(FileMaster()), master);
+    EXPECT_EQ(testsupport::DaFuori(FileMaster(), "PRAGMA journal_mode"), "delete");
 }

@@ -43,7 +43,7 @@ void Coppia::entrambi(const QStringList& istruzioni)
 
 void Coppia::apri()
 {
-    corvale::DbMaster = dbe::OpenDatabase(percorsoMaster());
+    corvale::DbMaster = dbe::OpenDatabase(percorsoMaster(), true);
     corvale::DbArchivi = dbe::OpenDatabase(percorsoArchivio());
 }
 

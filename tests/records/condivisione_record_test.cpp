@@ -1,0 +1,101 @@
+// The record walks while another program uses the archive: it reads (and writes records of its own)
+// during every walk, and a fresh process reads in between, after the version stamp was read through
+// a second connection as the main window does. A fresh process then sees every change reported
+// done and every record the other program committed, in an intact file.
+#include "fixture_record.h"
+
+#include "app/versione.h"
+#include "records/correzione_en.h"
+#include "records/correzione_enp.h"
+#include "support/altro_programma.h"
+
+#include <QElapsedTimer>
+
+using namespace corvale;
+using testsupport::DaFuori;
+
+namespace {
+
+class RecordCondivisi : public prova::ArchivioRecord {
+protected:
+    void SetUp() override
+    {
+        if (!testsupport::Sqlite3Disponibile())
+            GTEST_SKIP() << "sqlite3 shell not installed";
+        ArchivioRecord::SetUp();
+        file = DbArchivi.Name();
+        QStringList s{"INSERT INTO AGENZIA (COD, VERSDB) VALUES ('1', 'A.05 ')",
+                      "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
+                      "INSERT INTO FORNIT (CODICE, RAGSOC) VALUES ('VARIE', 'Varie')"};
+        for (int i = 0; i < 300; ++i) {
+            s << QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice %1')").arg(i)
+              << QString("INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA) VALUES ('ZZ', '%1', #03/15/2001#, "
+                         "'NESSUNO')")
+                     .arg(i);
+        }
+        dbe::Workspace::Default().BeginTrans();
+        sql(s);
+        dbe::Workspace::Default().CommitTrans();
+    }
+    // One walk over every record of catalogue check n, as the window runs it; the stamp is read
+    // first, as the main window's label does.
+    void Correggi(int n, int opzione)
+    {
+        EXPECT_EQ(VersioneDb(), "A.05 ");
+        const TaskCorrezione t = task(n);
+        ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+        SelezionaTutti(v);
+        v.Opzione = opzione;
+        if (opzione == OptAssocia) {
+            ScegliVoceCombo(v, 0);
+            v.TestoCombo = v.VociCombo.at(0).Testo;
+        }
+        t.Tipo == "ENP" ? GestisciCorrezioneENP(v, t) : GestisciCorrezioneEN(v, t);
+        EXPECT_EQ(Messaggi::Mostrati().size(), 1) << Messaggi::Mostrati().join("|").toStdString();
+        Messaggi::Mostrati().clear();
+    }
+    QString file;
+};
+
+}  // namespace
+
+TEST_F(RecordCondivisi, EveryWalkSurvivesAnotherProgram)
+{
+    testsupport::AltroProgramma altro(file, {"CLIENTI", "VENDITE"}, true);
+    altro.AttendiGiri(1);
+    Correggi(1, OptElimina);  // customers without a code
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM CLIENTI"), "1");
+    Correggi(7, OptAssocia);  // orders of no customer, to customer C1
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE WHERE CODCLI = 'C1'"), "300");
+    Correggi(9, OptFisso);  // orders of no supplier, to VARIE
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE WHERE DITTA = 'VARIE'"), "300");
+    altro.AttendiGiri(3);
+    Correggi(18, OptElimina);  // orders without lines, deleted by their key
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE"), "0");
+    const int giri = altro.Ferma();
+
+    v.DtRow = dbe::Recordset();
+    v.DtColl = dbe::Recordset();
+    DbArchivi.Close();
+    EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT count(*) FROM CLIENTI"), "1");
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE"), "0");
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM ALTRO_PROGRAMMA"), QString::number(giri));
+}
+
+TEST_F(RecordCondivisi, AJoinedWalkStopsAtTheFirstLockWithItsReason)
+{
+    const TaskCorrezione t = task(18);
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    seleziona({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    testsupport::ScritturaAltrui altro(file);
+    ASSERT_TRUE(altro.tiene);
+    QElapsedTimer tempo;
+    tempo.start();
+    GestisciCorrezioneENP(v, t);
+    EXPECT_LT(tempo.elapsed(), 20000);  // one wait, not one per row
+    ASSERT_EQ(Messaggi::Mostrati().size(), 2);
+    EXPECT_EQ(Messaggi::Mostrati()[1],
+              "Impossibile completare la correzione.\rImpossibile aggiornare. Attualmente bloccato.");
+    altro.Rilascia();
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE"), "300");
+}

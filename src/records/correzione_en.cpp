@@ -15,9 +15,17 @@ namespace {
 // milliseconds, and always before the walk returns, so a change is on disk within a fraction of a
 // second; a change the engine refuses undoes only itself, and the records handled before it stay
 // changed. When the caller already has a transaction open, the walk leaves it alone.
+//
+// Each block takes the right to write the archive before it reads anything (waiting, within the
+// busy timeout, for another program that is writing): a block that read first would meet any record
+// another program committed meanwhile at its first write, and fail at once instead of waiting.
 class BloccoModifiche {
 public:
-    BloccoModifiche() : attivo_(dbe::Workspace::Default().TransactionLevel() == 0) { apri(); }
+    explicit BloccoModifiche(QString tabella)
+        : attivo_(dbe::Workspace::Default().TransactionLevel() == 0), tabella_(std::move(tabella))
+    {
+        apri();
+    }
     ~BloccoModifiche()
     {
         try {
@@ -46,6 +54,15 @@ private:
             return;
         dbe::Workspace::Default().BeginTrans();
         aperto_ = true;
+        try {
+            DbArchivi.Execute(QStringLiteral("DELETE FROM [") + tabella_ + QStringLiteral("] WHERE 1 = 0"));
+        } catch (const dbe::DbError& e) {
+            if (e.number() != dbe::err::CouldNotUpdateLocked)
+                return;  // not a plain table name: the block takes the right at its first write
+            aperto_ = false;
+            dbe::Workspace::Default().Rollback();
+            throw;
+        }
         record_ = 0;
         orologio_.start();
     }
@@ -58,6 +75,7 @@ private:
     }
 
     bool attivo_;
+    QString tabella_;
     bool aperto_ = false;
     int record_ = 0;
     QElapsedTimer orologio_;
@@ -114,7 +132,7 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->ImpostaMassimo(v.Selezione.Count());
         v.Barra->Mostra(true);
         try {
-            BloccoModifiche blocco;
+            BloccoModifiche blocco(task.Param(0).section(QLatin1Char(' '), 0, 0));
             while (v.Selezione.Count() > 0) {
                 v.Barra->Avanza();
                 v.DtRow.SetBookmark(v.Selezione.Item(0));

@@ -135,10 +135,10 @@ TEST_F(ArchivioOccupato, TwoCommandsAndAnotherProgramLoseNothing)
 {
     testsupport::AltroProgramma altro(archivio, {"CLIENTI", "VENDITE"}, true);
     altro.AttendiGiri(1);
-    // Customers without a name, orders of no customer (to the first customer), orders of no
+    // Customers and suppliers without a name, orders of no
     // supplier (to the fixed code), orders without lines, then the structure.
     const QList<QStringList> comandi = {{"correct", kClientiSenzaNome, "--elimina"},
-                                        {"correct", "0023K", "--fisso"},
+                                        {"correct", "0018K", "--elimina"},
                                         {"correct", "0025K", "--fisso"},
                                         {"correct", "0034K", "--elimina"},
                                         {"repair-structure"}};

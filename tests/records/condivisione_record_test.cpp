@@ -26,7 +26,7 @@ protected:
         file = DbArchivi.Name();
         QStringList s{"INSERT INTO AGENZIA (COD, VERSDB) VALUES ('1', 'A.05 ')",
                       "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
-                      "INSERT INTO FORNIT (CODICE, RAGSOC) VALUES ('VARIE', 'Varie')"};
+                      "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('VARIE', 'Varie')"};
         for (int i = 0; i < 300; ++i) {
             s << QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice %1')").arg(i)
               << QString("INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA) VALUES ('ZZ', '%1', #03/15/2001#, "
@@ -37,14 +37,19 @@ protected:
         sql(s);
         dbe::Workspace::Default().CommitTrans();
     }
-    // One walk over every record of catalogue check n, as the window runs it; the stamp is read
-    // first, as the main window's label does.
-    void Correggi(int n, int opzione)
+    // One walk over the records of catalogue check n (every one, or the first `righe`), as the
+    // window runs it; the stamp is read first, as the main window's label does.
+    void Correggi(int n, int opzione, int righe = -1)
     {
         EXPECT_EQ(VersioneDb(), "A.05 ");
         const TaskCorrezione t = task(n);
         ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
-        SelezionaTutti(v);
+        if (righe < 0)
+            SelezionaTutti(v);
+        for (int i = 0; i < righe; ++i) {
+            v.DtRow.SetAbsolutePosition(i);
+            v.Selezione.Add(v.DtRow.GetBookmark());
+        }
         v.Opzione = opzione;
         if (opzione == OptAssocia) {
             ScegliVoceCombo(v, 0);
@@ -67,18 +72,18 @@ TEST_F(RecordCondivisi, EveryWalkSurvivesAnotherProgram)
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM CLIENTI"), "1");
     Correggi(7, OptAssocia);  // orders of no customer, to customer C1
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE WHERE CODCLI = 'C1'"), "300");
-    Correggi(9, OptFisso);  // orders of no supplier, to VARIE
-    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE WHERE DITTA = 'VARIE'"), "300");
+    Correggi(18, OptElimina, 100);  // orders without lines, deleted by their key
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE"), "200");
     altro.AttendiGiri(3);
-    Correggi(18, OptElimina);  // orders without lines, deleted by their key
-    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE"), "0");
+    Correggi(9, OptFisso);  // orders of no supplier, to VARIE
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE WHERE DITTA = 'VARIE'"), "200");
     const int giri = altro.Ferma();
 
     v.DtRow = dbe::Recordset();
     v.DtColl = dbe::Recordset();
     DbArchivi.Close();
     EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT count(*) FROM CLIENTI"), "1");
-    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE"), "0");
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE WHERE DITTA = 'VARIE' AND CODCLI = 'C1'"), "200");
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM ALTRO_PROGRAMMA"), QString::number(giri));
 }
 

@@ -1,7 +1,6 @@
 #include "correzione_en.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 
 #include <QElapsedTimer>
 
@@ -21,8 +20,8 @@ namespace {
 // another program committed meanwhile at its first write, and fail at once instead of waiting.
 class BloccoModifiche {
 public:
-    explicit BloccoModifiche(QString tabella)
-        : attivo_(dbe::Workspace::Default().TransactionLevel() == 0), tabella_(std::move(tabella))
+    BloccoModifiche(dbe::Database db, QString tabella)
+        : attivo_(dbe::Workspace::Default().TransactionLevel() == 0), db_(std::move(db)), tabella_(std::move(tabella))
     {
         apri();
     }
@@ -55,7 +54,7 @@ private:
         dbe::Workspace::Default().BeginTrans();
         aperto_ = true;
         try {
-            DbArchivi.Execute(QStringLiteral("DELETE FROM [") + tabella_ + QStringLiteral("] WHERE 1 = 0"));
+            db_.Execute(QStringLiteral("DELETE FROM [") + tabella_ + QStringLiteral("] WHERE 1 = 0"));
         } catch (const dbe::DbError& e) {
             if (e.number() != dbe::err::CouldNotUpdateLocked)
                 return;  // not a plain table name: the block takes the right at its first write
@@ -75,6 +74,7 @@ private:
     }
 
     bool attivo_;
+    dbe::Database db_;
     QString tabella_;
     bool aperto_ = false;
     int record_ = 0;
@@ -94,11 +94,11 @@ bool MasterScelto(const VistaCorrezione& v)
 
 }  // namespace
 
-QString SincronizzaArchivio()
+QString SincronizzaArchivio(const dbe::Database& db)
 {
     try {
-        if (!DbArchivi.isNull() && DbArchivi.IsOpen())
-            dbe::SyncToDisk(DbArchivi);
+        if (!db.isNull() && db.IsOpen())
+            dbe::SyncToDisk(db);
         return QString();
     } catch (const dbe::DbError& e) {
         return MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
@@ -108,31 +108,31 @@ QString SincronizzaArchivio()
 void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
 {
     if (v.Selezione.Count() == 0 || v.DtRow.isNull()) {
-        Messaggi::Mostra(kNessunRecord);
+        v.sessione().operatore().Mostra(kNessunRecord);
         return;
     }
     const int opzione = v.Opzione;
     if (opzione == OptElimina) {
-        if (Messaggi::Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
+        if (v.sessione().operatore().Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
             return;
     } else {
         if (opzione == OptAssocia && (v.TestoCombo.isEmpty() || !MasterScelto(v))) {
-            Messaggi::Mostra(kNessunValore);
+            v.sessione().operatore().Mostra(kNessunValore);
             return;
         }
-        if (Messaggi::Mostra(kDomandaRiassegna, Pulsanti::SiNo) != Risposta::Si)
+        if (v.sessione().operatore().Mostra(kDomandaRiassegna, Pulsanti::SiNo) != Risposta::Si)
             return;
     }
 
     const QString campo = task.Param(2);
     QString errore;
     {
-        ClessidraAttivata clessidra;
+        ClessidraAccesa clessidra(v.sessione().operatore());
         v.Barra->ImpostaValore(0);
         v.Barra->ImpostaMassimo(v.Selezione.Count());
         v.Barra->Mostra(true);
         try {
-            BloccoModifiche blocco(task.Param(0).section(QLatin1Char(' '), 0, 0));
+            BloccoModifiche blocco(v.sessione().DbArchivi, task.Param(0).section(QLatin1Char(' '), 0, 0));
             while (v.Selezione.Count() > 0) {
                 v.Barra->Avanza();
                 v.DtRow.SetBookmark(v.Selezione.Item(0));
@@ -161,14 +161,14 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                 e);
         }
         // The records changed are on the disk before the walk reports.
-        const QString sincronia = SincronizzaArchivio();
+        const QString sincronia = SincronizzaArchivio(v.sessione().DbArchivi);
         if (errore.isEmpty())
             errore = sincronia;
         v.Barra->Mostra(false);
         RieseguiDtRow(v);
     }
     if (!errore.isEmpty())
-        Messaggi::Mostra(errore);
+        v.sessione().operatore().Mostra(errore);
 }
 
 }  // namespace corvale

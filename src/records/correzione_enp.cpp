@@ -3,8 +3,7 @@
 #include "correzione_en.h"
 #include "ricerca_chiave.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 
 namespace corvale {
 
@@ -42,7 +41,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
         const std::optional<QString> sql = CreaSqlRicerca(tabella, chiavi);
         if (!sql)
             return Esito::Abbandonata;
-        ricerca = DbArchivi.OpenRecordset(*sql);
+        ricerca = v.sessione().DbArchivi.OpenRecordset(*sql);
         if (ricerca.RecordCount() > 0) {
             // Every record found must carry the row's key: otherwise the lookup selected something
             // the key did not mean, and nothing is deleted for this row.
@@ -80,10 +79,10 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
 void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
 {
     if (v.Selezione.Count() == 0 || v.DtRow.isNull()) {
-        Messaggi::Mostra(kNessunRecord);
+        v.sessione().operatore().Mostra(kNessunRecord);
         return;
     }
-    if (Messaggi::Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
+    if (v.sessione().operatore().Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
         return;
     const qint64 n = v.Selezione.Count();
     qint64 abbandonate = 0;
@@ -93,7 +92,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->ImpostaMassimo(n);
         v.Barra->Mostra(true);
         const QStringList campi = CampiChiave(task);
-        ClessidraAttivata clessidra;
+        ClessidraAccesa clessidra(v.sessione().operatore());
         if (campi.isEmpty()) {
             abbandonate = n;
         } else {
@@ -113,16 +112,16 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
                 errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
             }
         }
-        const QString sincronia = SincronizzaArchivio();
+        const QString sincronia = SincronizzaArchivio(v.sessione().DbArchivi);
         if (errore.isEmpty())
             errore = sincronia;
         RieseguiDtRow(v);
         v.Barra->Mostra(false);
     }
     if (!errore.isEmpty())
-        Messaggi::Mostra(errore);
+        v.sessione().operatore().Mostra(errore);
     else if (abbandonate > 0)
-        Messaggi::Mostra(MessaggioRigheNonCorrette(abbandonate));
+        v.sessione().operatore().Mostra(MessaggioRigheNonCorrette(abbandonate));
 }
 
 }  // namespace corvale

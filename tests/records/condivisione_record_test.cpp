@@ -4,7 +4,7 @@
 // done and every record the other program committed, in an intact file.
 #include "fixture_record.h"
 
-#include "app/versione.h"
+#include "core/versione.h"
 #include "records/correzione_en.h"
 #include "records/correzione_enp.h"
 #include "support/altro_programma.h"
@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 
 using namespace corvale;
+using prova::OperatoreDiProva;
+using prova::SessioneProva;
 using testsupport::DaFuori;
 
 namespace {
@@ -23,7 +25,7 @@ protected:
         if (!testsupport::Sqlite3Disponibile())
             GTEST_SKIP() << "sqlite3 shell not installed";
         ArchivioRecord::SetUp();
-        file = DbArchivi.Name();
+        file = SessioneProva().DbArchivi.Name();
         QStringList s{"INSERT INTO AGENZIA (COD, VERSDB) VALUES ('1', 'A.05 ')",
                       "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
                       "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('VARIE', 'Varie')"};
@@ -41,7 +43,7 @@ protected:
     // window runs it; the stamp is read first, as the main window's label does.
     void Correggi(int n, int opzione, int righe = -1)
     {
-        EXPECT_EQ(VersioneDb(), "A.05 ");
+        EXPECT_EQ(VersioneDb(SessioneProva()), "A.05 ");
         const TaskCorrezione t = task(n);
         ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
         if (righe < 0)
@@ -56,8 +58,8 @@ protected:
             v.TestoCombo = v.VociCombo.at(0).Testo;
         }
         t.Tipo == "ENP" ? GestisciCorrezioneENP(v, t) : GestisciCorrezioneEN(v, t);
-        EXPECT_EQ(Messaggi::Mostrati().size(), 1) << Messaggi::Mostrati().join("|").toStdString();
-        Messaggi::Mostrati().clear();
+        EXPECT_EQ(OperatoreDiProva().Mostrati().size(), 1) << OperatoreDiProva().Mostrati().join("|").toStdString();
+        OperatoreDiProva().Mostrati().clear();
     }
     QString file;
 };
@@ -81,7 +83,7 @@ TEST_F(RecordCondivisi, EveryWalkSurvivesAnotherProgram)
 
     v.DtRow = dbe::Recordset();
     v.DtColl = dbe::Recordset();
-    DbArchivi.Close();
+    SessioneProva().DbArchivi.Close();
     EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT count(*) FROM CLIENTI"), "1");
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE WHERE DITTA = 'VARIE' AND CODCLI = 'C1'"), "200");
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM ALTRO_PROGRAMMA"), QString::number(giri));
@@ -98,8 +100,8 @@ TEST_F(RecordCondivisi, AJoinedWalkStopsAtTheFirstLockWithItsReason)
     tempo.start();
     GestisciCorrezioneENP(v, t);
     EXPECT_LT(tempo.elapsed(), 20000);  // one wait, not one per row
-    ASSERT_EQ(Messaggi::Mostrati().size(), 2);
-    EXPECT_EQ(Messaggi::Mostrati()[1],
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 2);
+    EXPECT_EQ(OperatoreDiProva().Mostrati()[1],
               "Impossibile completare la correzione.\rImpossibile aggiornare. Attualmente bloccato.");
     altro.Rilascia();
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE"), "300");

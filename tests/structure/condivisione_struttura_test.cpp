@@ -1,8 +1,9 @@
 // Every kind of structure correction while another program reads the archive, opening and closing
 // it again and again: a fresh process then finds every correction the dispatcher reported done and
 // the archive's records.
-#include "archivi_prova.h"
-#include "maintenance/manutenzione.h"
+#include "support/coppia_prova.h"
+#include "support/sessione_prova.h"
+#include "core/manutenzione.h"
 #include "structure/correzioni_struttura.h"
 #include "support/altro_programma.h"
 #include "support/sqlite_file.h"
@@ -28,7 +29,7 @@ TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
     c.apri();
     const QString file = c.percorsoArchivio();
 
-    Manutenzione m;
+    Manutenzione m{prova::SessioneProva()};
     CollegaCorrezioniStruttura(m);
     m.CreaLista();
     m.CaricaTask();
@@ -51,7 +52,7 @@ TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
     EXPECT_GE(corrette, 8);
     altro.AttendiGiri(3);
     const int giri = altro.Ferma();
-    DbArchivi.Close();
+    prova::SessioneProva().DbArchivi.Close();
 
     EXPECT_EQ(testsupport::VerificaDaFuori(
                   file, "SELECT group_concat(name || ' ' || type, ', ') FROM pragma_table_info('T')"),

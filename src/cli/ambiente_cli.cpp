@@ -72,7 +72,7 @@ int ApriArchivi(Sessione& s, const OpzioniArchivi& o, QString& errore)
         return 2;
     }
     try {
-        s.DbMaster = dbe::OpenDatabase(s.PercorsoMaster());
+        s.DbMaster = dbe::OpenDatabase(s.PercorsoMaster(), true);
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.description();
         return 2;

@@ -23,7 +23,10 @@ const char* kUsoDemo = "Uso: corvale-cli demo CARTELLA [--orders N]\n";
 
 void scriviMaster(const demo::CartellaDemo& c, const demo::DatiDemo& dati)
 {
+    // The master is only ever read: it stays in rollback-journal mode, so that reading it leaves
+    // no log files beside it.
     dbe::Database master = dbe::CreateDatabase(c.master);
+    dbe::PrepareForBulkLoad(master);
     demo::CreaTabelleMaster(master);
     for (const QString& t : demo::DatiDemo::TabelleMaster())
         demo::CaricaTabella(master, t, dati, true, nullptr);
@@ -32,7 +35,7 @@ void scriviMaster(const demo::CartellaDemo& c, const demo::DatiDemo& dati)
 
 qint64 scriviArchivio(const demo::CartellaDemo& c, const demo::DatiDemo& dati, QTextStream& err)
 {
-    dbe::Database master = dbe::OpenDatabase(c.master);
+    dbe::Database master = dbe::OpenDatabase(c.master, true);
     dbe::Database archivio = dbe::CreateDatabase(c.archivio);
     dbe::PrepareForBulkLoad(archivio);
     for (const demo::TabellaDemo& t : demo::SchemaMaster())

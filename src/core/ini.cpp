@@ -1,6 +1,7 @@
 #include "ini.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 namespace corvale {
@@ -106,10 +107,15 @@ QString LeggiValoreIni(const QByteArray& contenuto, QStringView sezione, QString
 
 QString LeggiFileIni(const QString& file, QStringView sezione, QStringView chiave, qsizetype massimo)
 {
+    // Only a plain file, and only its first 16 MB: a pipe would block the program and a
+    // device such as /dev/zero would never end.
+    constexpr qint64 kMassimoFile = 16 << 20;
+    if (!QFileInfo(file).isFile())
+        return QString();
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
-    return LeggiValoreIni(f.readAll(), sezione, chiave, massimo);
+    return LeggiValoreIni(f.read(kMassimoFile), sezione, chiave, massimo);
 }
 
 }  // namespace corvale

@@ -13,7 +13,7 @@ bool VarcoVersione(Sessione& s)
 
     // Each press opens the master anew; the new handle replaces, and so releases, the old one.
     try {
-        s.DbMaster = dbe::OpenDatabase(s.PercorsoMaster());
+        s.DbMaster = dbe::OpenDatabase(s.PercorsoMaster(), true);
     } catch (const dbe::DbError& e) {
         s.operatore().Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
                          e.description());

@@ -53,7 +53,7 @@ QString LeggiVersioneMaster(const Sessione& s) { return LeggiVersioneMaster(s.Pe
 QString LeggiVersioneMaster(const QString& fileMaster)
 {
     try {
-        dbe::Database db = dbe::OpenDatabase(fileMaster);
+        dbe::Database db = dbe::OpenDatabase(fileMaster, true);
         dbe::Recordset rs = db.OpenRecordset(kTabella);
         const QString versione = QString() + rs.Value(kCampo).toString();
         rs.Close();

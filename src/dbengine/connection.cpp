@@ -88,10 +88,44 @@ bool DatabaseImpl::isOpen() const
     return s && s->db;
 }
 
+void watchCommits(DatabaseImpl& d)
+{
+    sqlite3_commit_hook(
+        d.s->db,
+        [](void* state) {
+            static_cast<DatabaseImpl::State*>(state)->unsynced = true;
+            return 0;
+        },
+        d.s.get());
+}
+
+void DatabaseImpl::syncToDisk()
+{
+    if (!s || !s->db || !s->unsynced)
+        return;
+    // The descriptors are SQLite's own: syncing never opens (and so never closes) another one.
+    for (const int op : {SQLITE_FCNTL_JOURNAL_POINTER, SQLITE_FCNTL_FILE_POINTER}) {
+        sqlite3_file* f = nullptr;
+        if (sqlite3_file_control(s->db, "main", op, &f) == SQLITE_OK && f && f->pMethods) {
+            const int rc = f->pMethods->xSync(f, SQLITE_SYNC_NORMAL);
+            if ((rc & 0xff) == SQLITE_FULL)
+                throw DbError::make(err::DiskFull);
+            if (rc != SQLITE_OK)
+                throw DbError::make(err::ReservedError, {QString::fromUtf8(sqlite3_errstr(rc))});
+        }
+    }
+    s->unsynced = false;
+}
+
 void DatabaseImpl::close()
 {
     if (!s || !s->db)
         return;
+    try {
+        syncToDisk();
+    } catch (const DbError&) {
+        // Closing goes on: what was committed stays in the log, which SQLite keeps consistent.
+    }
     for (auto& slot : s->cache) {
         if (slot->s)
             sqlite3_finalize(slot->s);
@@ -195,6 +229,8 @@ void DatabaseImpl::raise(int rc, const QString& context) const
         break;
     case SQLITE_READONLY:
         throw DbError::make(err::ReadOnlyDatabase);
+    case SQLITE_FULL:
+        throw DbError::make(err::DiskFull);
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
         throw DbError::make(err::CannotOpenFile, {path()});

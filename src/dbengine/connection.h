@@ -96,7 +96,11 @@ public:
     sqlite3* db() const;              // raises 3420 once closed
     const QString& path() const;
     bool isOpen() const;
+    // Syncs what this connection committed to the disk, then closes the connection.
     void close();
+    // Makes every change this connection committed survive a power cut: the log (or the file)
+    // is synced through SQLite's own descriptor. Nothing to do when nothing was committed.
+    void syncToDisk();
 
     // The table of that name as the file holds it now; nullptr when absent (case-insensitive).
     const TableInfo* tableInfo(const QString& name);

@@ -34,6 +34,8 @@ struct DatabaseImpl::State {
 
     sqlite3* db = nullptr;
     QString path;
+    bool readOnly = false;  // opened only to be read (the master)
+    bool unsynced = false;  // a commit of this connection may not be on the disk yet
     QHash<QString, std::shared_ptr<StmtSlot>> cache;
 
     // Definitions: valid while the file's data_version is the one seen last (no other connection
@@ -63,7 +65,9 @@ struct DatabaseImpl::State {
 };
 
 // Opens (and validates) a connection on an existing archive file; used by OpenDatabase.
-std::shared_ptr<DatabaseImpl> openConnection(const QString& path);
+std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly);
+// Notes every commit of the connection, so that syncToDisk() knows there is something to sync.
+void watchCommits(DatabaseImpl& d);
 // Registers the SQL functions of the engine (dbe_fit) on a connection.
 void registerFunctions(sqlite3* db);
 

@@ -1,9 +1,10 @@
 #pragma once
 // Database: an open archive or master file, the engine's OpenDatabase, and the default workspace's
 // transactions. A Database is a handle: copies share the same connection; Close() ends it for all of
-// them, after which every use raises error 3420. Every change made through a Database is on disk
-// when the call returns (each statement, record write or definition append is its own transaction
-// unless a workspace transaction is open).
+// them, after which every use raises error 3420. Every change made through a Database is committed
+// to the file when the call returns (each statement, record write or definition append is its own
+// transaction unless a workspace transaction is open), and synced to the disk by SyncToDisk() or
+// Close().
 #include "dberror.h"
 #include "dbtypes.h"
 #include "tabledef.h"
@@ -49,8 +50,15 @@ private:
 
 // DBEngine.OpenDatabase with the path only: shared, read-write, no connect text. Never creates a
 // missing file: a missing file raises 3024, a file that is not an archive 3343 or 3049, a locked
-// one 3051.
-Database OpenDatabase(const QString& path);
+// one 3051, one in a network folder 3043. With readOnly (the master) the file is only read: its
+// journal mode and every byte stay as they are, a file without write permission opens, and every
+// change raises 3027.
+Database OpenDatabase(const QString& path, bool readOnly = false);
+
+// Makes every change committed through db survive a power cut (changes are committed at once but
+// synced to the disk lazily, so that record walks stay fast): call it before a correction is
+// reported done. Close() does the same.
+void SyncToDisk(const Database& db);
 
 // Waits, at most the busy timeout, for the right to write the file and gives it back at once,
 // changing nothing: raises 3218 when another program keeps a write transaction open on it. Inside

@@ -57,6 +57,11 @@ const QHash<int, QString>& table()
         {err::SyntaxErrorInSelect,
          QStringLiteral("L'istruzione SELECT include una parola riservata o un nome di argomento "
                         "errato o mancante, oppure la punteggiatura non è corretta.")},
+        {err::DiskFull, QStringLiteral("Spazio su disco insufficiente.")},
+        {err::NetworkFolder,
+         QStringLiteral("Il file '%1' si trova in una cartella di rete: il motore di database apre "
+                        "un archivio in scrittura solo da un disco di questo computer. Copiare "
+                        "l'archivio su un disco locale.")},
         {err::CharactersAfterEnd, QStringLiteral("Caratteri trovati dopo la fine dell'istruzione SQL.")},
         {err::FieldCannotBeUpdated, QStringLiteral("Impossibile aggiornare il campo.")},
         {err::ValueCountMismatch,

@@ -9,6 +9,10 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
+
 namespace dbe {
 
 namespace detail {
@@ -23,9 +27,38 @@ quint32 be(const QByteArray& h, int at, int bytes)
     return v;
 }
 
-// Checks the file itself: present, a file, readable and writable, an SQLite 3 header whose page
-// count fits the file. Raises the error the file deserves.
-void checkFile(const QString& path, const QString& shown)
+// The file systems on which the write-ahead log cannot work: its index is shared memory, which
+// only programs of one machine can share, and their locks are not to be trusted.
+bool networkFileSystem(const QString& folder)
+{
+#ifdef __linux__
+    struct statfs fs {};
+    if (statfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x6969UL:      // NFS
+    case 0x517BUL:      // SMB
+    case 0xFF534D42UL:  // CIFS
+    case 0xFE534D42UL:  // SMB2
+    case 0x564CUL:      // NCP
+    case 0x5346414FUL:  // AFS
+    case 0x73757245UL:  // Coda
+    case 0x00C36400UL:  // Ceph
+    case 0x01021997UL:  // 9P
+        return true;
+    default:
+        return false;
+    }
+#else
+    Q_UNUSED(folder);
+    return false;
+#endif
+}
+
+// Checks the path by its directory entry alone (no descriptor of the file is opened here: closing
+// one would drop the locks that SQLite holds on the file for other connections of this process):
+// present, a plain file, readable, and for a read-write opening writable and on a local disk.
+void checkPath(const QString& path, const QString& shown, bool readOnly)
 {
     if (path.isEmpty())
         throw DbError::make(err::NotValidPath, {shown});
@@ -37,19 +70,38 @@ void checkFile(const QString& path, const QString& shown)
     }
     if (fi.isDir())
         throw DbError::make(err::NotValidPath, {shown});
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!fi.isFile())  // a pipe or a device: never an archive, and reading it could block
+        throw DbError::make(err::UnrecognizedFormat, {shown});
+    if (!fi.isReadable())
         throw DbError::make(err::FileInUse, {shown});
+    if (readOnly)
+        return;
     // Read-only on disk: refused, also for a user (root) whom the system would let write anyway.
     const auto write = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (!fi.isWritable() || !(fi.permissions() & write))
         throw DbError::make(err::FileInUse, {shown});
-    const qint64 size = f.size();
-    const QByteArray h = f.read(100);
+    if (networkFileSystem(fi.absolutePath()))
+        throw DbError::make(err::NetworkFolder, {shown});
+}
+
+// Checks the header and size through SQLite's own descriptor of the file, before any statement
+// runs (so before any log or journal exists): an SQLite 3 header whose page count fits the file.
+void checkHeader(sqlite3* h, const QString& path, const QString& shown)
+{
+    sqlite3_file* f = nullptr;
+    if (sqlite3_file_control(h, "main", SQLITE_FCNTL_FILE_POINTER, &f) != SQLITE_OK || !f || !f->pMethods)
+        throw DbError::make(err::FileInUse, {shown});
+    sqlite3_int64 size = 0;
+    if (f->pMethods->xFileSize(f, &size) != SQLITE_OK)
+        throw DbError::make(err::FileInUse, {shown});
+    QByteArray h100(100, '\0');
+    const int rc = size < 100 ? SQLITE_IOERR_SHORT_READ : f->pMethods->xRead(f, h100.data(), 100, 0);
     static const QByteArray magic("SQLite format 3\0", 16);
-    if (h.size() < 100 || !h.startsWith(magic))
+    if (rc == SQLITE_IOERR_SHORT_READ || (rc == SQLITE_OK && !h100.startsWith(magic)))
         throw DbError::make(err::UnrecognizedFormat, {shown});
-    qint64 pageSize = be(h, 16, 2);
+    if (rc != SQLITE_OK)
+        throw DbError::make(err::FileInUse, {shown});
+    qint64 pageSize = be(h100, 16, 2);
     if (pageSize == 1)
         pageSize = 65536;
     if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0)
@@ -62,9 +114,9 @@ void checkFile(const QString& path, const QString& shown)
         return;
     if (size < pageSize || size % pageSize != 0)
         throw DbError::make(err::CannotOpenFile, {shown});
-    const quint32 pageCount = be(h, 28, 4);
-    const quint32 changeCounter = be(h, 24, 4);
-    const quint32 validFor = be(h, 92, 4);
+    const quint32 pageCount = be(h100, 28, 4);
+    const quint32 changeCounter = be(h100, 24, 4);
+    const quint32 validFor = be(h100, 92, 4);
     if (pageCount > 0 && changeCounter == validFor && qint64(pageCount) * pageSize > size)
         throw DbError::make(err::CannotOpenFile, {shown});
 }
@@ -74,15 +126,35 @@ std::string utf8(const QString& s)
     return s.toUtf8().toStdString();
 }
 
+// Hands a set-up connection to a new DatabaseImpl.
+std::shared_ptr<DatabaseImpl> finishOpen(sqlite3* h, const QString& full, bool readOnly)
+{
+    registerFunctions(h);
+    auto d = std::make_shared<DatabaseImpl>();
+    d->s = std::make_unique<DatabaseImpl::State>(d.get());
+    d->s->db = h;
+    d->s->path = full;
+    d->s->readOnly = readOnly;
+    watchCommits(*d);
+    // A connection opened inside a workspace transaction joins it.
+    const int level = workspaceLevel();
+    for (int i = 1; i <= level; ++i)
+        d->exec(QStringLiteral("SAVEPOINT dbe_ws%1").arg(i));
+    d->s->workspaceLevel = level;
+    registerConnection(d);
+    return d;
+}
+
 }  // namespace
 
-std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
+std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
 {
     const QString full = path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
-    checkFile(full, path);
+    checkPath(full, path, readOnly);
 
     sqlite3* h = nullptr;
-    int rc = sqlite3_open_v2(utf8(full).c_str(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+    int rc = sqlite3_open_v2(utf8(full).c_str(), &h, flags, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(h);
         throw DbError::make(rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? err::CannotOpenFile : err::FileInUse,
@@ -90,8 +162,14 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
     }
     auto fail = [&](int number) {
         sqlite3_close_v2(h);
-        throw DbError::make(number, {path});
+        throw number == err::DiskFull ? DbError::make(number) : DbError::make(number, {path});
     };
+    try {
+        checkHeader(h, full, path);
+    } catch (const DbError&) {
+        sqlite3_close_v2(h);
+        throw;
+    }
     sqlite3_extended_result_codes(h, 1);
     sqlite3_busy_timeout(h, 3000);
     sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
@@ -101,7 +179,7 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
     // delete or update can write anywhere else), and no other file can be attached.
     sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 0);
-    if (sqlite3_db_readonly(h, "main") == 1)
+    if (!readOnly && sqlite3_db_readonly(h, "main") == 1)
         fail(err::FileInUse);
 
     // The schema must be readable before anything is written.
@@ -113,11 +191,18 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
         sqlite3_finalize(st);
         if (rc != SQLITE_ROW) {
             const int base = rc & 0xff;
-            fail(base == SQLITE_BUSY || base == SQLITE_LOCKED || base == SQLITE_PERM
+            fail(base == SQLITE_FULL ? err::DiskFull
+                 : base == SQLITE_BUSY || base == SQLITE_LOCKED || base == SQLITE_PERM
                          || base == SQLITE_CANTOPEN || base == SQLITE_READONLY
                      ? err::FileInUse
                      : err::CannotOpenFile);
         }
+    }
+    if (readOnly) {
+        // A file opened only to be read (the master) keeps its journal mode and every byte.
+        if (sqlite3_exec(h, "PRAGMA foreign_keys=OFF; PRAGMA query_only=1", nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail(err::FileInUse);
+        return finishOpen(h, full, true);
     }
     // Only now: write-ahead log, so that a second connection can write while this one reads.
     {
@@ -128,8 +213,9 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
             mode = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
         sqlite3_finalize(st);
         if (mode.toLower() != "wal")
-            fail((rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB ? err::CannotOpenFile
-                                                                              : err::FileInUse);
+            fail((rc & 0xff) == SQLITE_FULL                                    ? err::DiskFull
+                 : (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB ? err::CannotOpenFile
+                                                                                 : err::FileInUse);
     }
     // Record walks commit once per record: a checkpoint (and its two disk syncs) every 10000 log
     // pages rather than every 1000 keeps them from waiting on the disk most of the time.
@@ -139,26 +225,19 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path)
                      nullptr, nullptr, nullptr)
         != SQLITE_OK)
         fail(err::FileInUse);
-    registerFunctions(h);
-
-    auto d = std::make_shared<DatabaseImpl>();
-    d->s = std::make_unique<DatabaseImpl::State>(d.get());
-    d->s->db = h;
-    d->s->path = full;
-    // A connection opened inside a workspace transaction joins it.
-    const int level = workspaceLevel();
-    for (int i = 1; i <= level; ++i)
-        d->exec(QStringLiteral("SAVEPOINT dbe_ws%1").arg(i));
-    d->s->workspaceLevel = level;
-    registerConnection(d);
-    return d;
+    return finishOpen(h, full, false);
 }
 
 }  // namespace detail
 
-Database OpenDatabase(const QString& path)
+Database OpenDatabase(const QString& path, bool readOnly)
 {
-    return Database(detail::openConnection(path));
+    return Database(detail::openConnection(path, readOnly));
+}
+
+void SyncToDisk(const Database& db)
+{
+    detail::openImpl(db.impl()).syncToDisk();
 }
 
 void WaitWritable(const Database& db)

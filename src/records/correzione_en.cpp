@@ -14,9 +14,17 @@ namespace {
 // milliseconds, and always before the walk returns, so a change is on disk within a fraction of a
 // second; a change the engine refuses undoes only itself, and the records handled before it stay
 // changed. When the caller already has a transaction open, the walk leaves it alone.
+//
+// Each block takes the right to write the archive before it reads anything (waiting, within the
+// busy timeout, for another program that is writing): a block that read first would meet any record
+// another program committed meanwhile at its first write, and fail at once instead of waiting.
 class BloccoModifiche {
 public:
-    BloccoModifiche() : attivo_(dbe::Workspace::Default().TransactionLevel() == 0) { apri(); }
+    BloccoModifiche(dbe::Database db, QString tabella)
+        : attivo_(dbe::Workspace::Default().TransactionLevel() == 0), db_(std::move(db)), tabella_(std::move(tabella))
+    {
+        apri();
+    }
     ~BloccoModifiche()
     {
         try {
@@ -45,6 +53,15 @@ private:
             return;
         dbe::Workspace::Default().BeginTrans();
         aperto_ = true;
+        try {
+            db_.Execute(QStringLiteral("DELETE FROM [") + tabella_ + QStringLiteral("] WHERE 1 = 0"));
+        } catch (const dbe::DbError& e) {
+            if (e.number() != dbe::err::CouldNotUpdateLocked)
+                return;  // not a plain table name: the block takes the right at its first write
+            aperto_ = false;
+            dbe::Workspace::Default().Rollback();
+            throw;
+        }
         record_ = 0;
         orologio_.start();
     }
@@ -57,6 +74,8 @@ private:
     }
 
     bool attivo_;
+    dbe::Database db_;
+    QString tabella_;
     bool aperto_ = false;
     int record_ = 0;
     QElapsedTimer orologio_;
@@ -74,6 +93,17 @@ bool MasterScelto(const VistaCorrezione& v)
 }
 
 }  // namespace
+
+QString SincronizzaArchivio(const dbe::Database& db)
+{
+    try {
+        if (!db.isNull() && db.IsOpen())
+            dbe::SyncToDisk(db);
+        return QString();
+    } catch (const dbe::DbError& e) {
+        return MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
+    }
+}
 
 void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
 {
@@ -102,7 +132,7 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->ImpostaMassimo(v.Selezione.Count());
         v.Barra->Mostra(true);
         try {
-            BloccoModifiche blocco;
+            BloccoModifiche blocco(v.sessione().DbArchivi, task.Param(0).section(QLatin1Char(' '), 0, 0));
             while (v.Selezione.Count() > 0) {
                 v.Barra->Avanza();
                 v.DtRow.SetBookmark(v.Selezione.Item(0));
@@ -130,6 +160,10 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                 QStringLiteral("Impossibile completare la correzione."),
                 e);
         }
+        // The records changed are on the disk before the walk reports.
+        const QString sincronia = SincronizzaArchivio(v.sessione().DbArchivi);
+        if (errore.isEmpty())
+            errore = sincronia;
         v.Barra->Mostra(false);
         RieseguiDtRow(v);
     }

@@ -18,4 +18,8 @@ inline const QString kNessunRecord = QStringLiteral("Nessun record selezionato."
 
 void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task);
 
+// Syncs what the record walks committed in db (the archive) to the disk, so that a walk reported
+// done survives a power cut. Returns the message to show when that fails, the empty text otherwise.
+QString SincronizzaArchivio(const dbe::Database& db);
+
 }  // namespace corvale

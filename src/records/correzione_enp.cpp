@@ -18,6 +18,12 @@ namespace {
 
 enum class Esito { Corretta, Saltata, Abbandonata };
 
+// Another program holds the archive: every later row would wait as long again, so the walk stops.
+bool Bloccato(const dbe::DbError& e)
+{
+    return e.number() == dbe::err::CouldNotUpdateLocked || e.number() == dbe::err::TableLocked;
+}
+
 // Deletes, in P(1), the records behind the current row of DtRow.
 Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList& campi)
 {
@@ -56,12 +62,14 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
         }
         ricerca.Close();
         return Esito::Corretta;
-    } catch (const dbe::DbError&) {
+    } catch (const dbe::DbError& e) {
         try {
             if (!ricerca.isNull() && ricerca.IsOpen())
                 ricerca.Close();
         } catch (const dbe::DbError&) {
         }
+        if (Bloccato(e))
+            throw;
         return Esito::Abbandonata;
     }
 }
@@ -78,6 +86,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
         return;
     const qint64 n = v.Selezione.Count();
     qint64 abbandonate = 0;
+    QString errore;
     {
         v.Barra->ImpostaValore(0);
         v.Barra->ImpostaMassimo(n);
@@ -87,22 +96,31 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
         if (campi.isEmpty()) {
             abbandonate = n;
         } else {
-            for (qint64 j = 0; j < n; ++j) {
-                bool posizionata = true;
-                try {
-                    v.DtRow.SetBookmark(v.Selezione.Item(j));
-                } catch (const dbe::DbError&) {
-                    posizionata = false;
+            try {
+                for (qint64 j = 0; j < n; ++j) {
+                    bool posizionata = true;
+                    try {
+                        v.DtRow.SetBookmark(v.Selezione.Item(j));
+                    } catch (const dbe::DbError&) {
+                        posizionata = false;
+                    }
+                    v.Barra->Avanza();
+                    if (!posizionata || CorreggiRiga(v, task.Param(1), campi) == Esito::Abbandonata)
+                        ++abbandonate;
                 }
-                v.Barra->Avanza();
-                if (!posizionata || CorreggiRiga(v, task.Param(1), campi) == Esito::Abbandonata)
-                    ++abbandonate;
+            } catch (const dbe::DbError& e) {
+                errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
             }
         }
+        const QString sincronia = SincronizzaArchivio(v.sessione().DbArchivi);
+        if (errore.isEmpty())
+            errore = sincronia;
         RieseguiDtRow(v);
         v.Barra->Mostra(false);
     }
-    if (abbandonate > 0)
+    if (!errore.isEmpty())
+        v.sessione().operatore().Mostra(errore);
+    else if (abbandonate > 0)
         v.sessione().operatore().Mostra(MessaggioRigheNonCorrette(abbandonate));
 }
 

@@ -8,6 +8,8 @@
 #include "core/versione.h"
 #include "support/eventi.h"
 #include "support/testo_intero.h"
+#include "support/altro_programma.h"
+#include "support/sqlite_file.h"
 
 #include <QApplication>
 #include <QFile>
@@ -400,4 +402,41 @@ TEST_F(FinestraPrincipale, TestiDiQtInItaliano)
     for (QAbstractButton* b : scelta.findChild<QDialogButtonBox*>()->buttons())
         pulsanti << b->text();
     EXPECT_TRUE(pulsanti.contains("Annulla")) << pulsanti.join(" | ").toStdString();
+// The window's whole sequence while another program reads the archive and writes records of its
+// own, opening and closing it again and again: open, stamp read, stamp set, the gate, stamp set
+// again, "Chiudi DB". A fresh process reads every stamp that was set, in an intact file; the master
+// is only read.
+TEST_F(FinestraPrincipale, AnotherProgramLosesNothingOfTheWindow)
+{
+    if (!testsupport::Sqlite3Disponibile())
+        GTEST_SKIP() << "sqlite3 shell not installed";
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.04 ")});
+    CreaArchivio(FileMaster(), {QStringLiteral("A.05 ")});
+    testsupport::sqliteExec(FileMaster(), "PRAGMA journal_mode=DELETE");
+    const QByteArray master = testsupport::fileBytes(FileMaster());
+    SessioneProva().VersioneMaster = LeggiVersioneMaster(FileMaster());
+    FrmPrinc f{SessioneProva()};
+    Apri(f);
+    f.TxtPath->setText(archivi.path());
+    testsupport::AltroProgramma altro(FileArchivio(), {"AGENZIA"}, true);
+    altro.AttendiGiri(1);
+    Premi(f.PulsApri);
+    Stato(f, "A.04 ");
+    EXPECT_EQ(testsupport::DaFuori(FileArchivio(), "SELECT VERSDB FROM AGENZIA"), "A.04");
+    for (const char* v : {"A.06", "A.07"}) {
+        voce = v;
+        Premi(f.Puls[1]);
+        EXPECT_EQ(testsupport::DaFuori(FileArchivio(), "SELECT VERSDB FROM AGENZIA"), v);
+        Premi(f.Puls[0]);  // the gate reads both stamps again
+        altro.AttendiGiri(2);
+    }
+    EXPECT_EQ(manutenzioniAperte, 2);
+    Premi(f.PulsApri);
+    Stato(f);
+    const int giri = altro.Ferma();
+    EXPECT_EQ(testsupport::VerificaDaFuori(FileArchivio(), "SELECT VERSDB FROM AGENZIA"), "A.07");
+    EXPECT_EQ(testsupport::DaFuori(FileArchivio(), "SELECT count(*) FROM ALTRO_PROGRAMMA"), QString::number(giri));
+    SessioneProva().DbMaster = dbe::Database();
+    EXPECT_EQ(testsupport::fileBytes(FileMaster()), master);
+    EXPECT_EQ(testsupport::DaFuori(FileMaster(), "PRAGMA journal_mode"), "delete");
 }

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QStringEncoder>
+#include <QTemporaryDir>
+#include <sys/stat.h>
 
 using namespace corvale;
 
@@ -92,6 +94,12 @@ TEST(FileIni, NessunContenutoLoFaFallire)
         Archivi(b);
         EXPECT_EQ(Archivi("[Path]\nArchivi=/a\n" + b), "/a");
     }
+    // A pipe nobody writes into and an endless device are no settings file: read at once as empty.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("LUMERA.INI");
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    EXPECT_EQ(LeggiFileIni(fifo, u"Path", u"Archivi"), "");
+    EXPECT_EQ(LeggiFileIni("/dev/zero", u"Path", u"Archivi"), "");
 }
 
 class Avvio : public prova::AmbienteApp {};

@@ -1,9 +1,11 @@
 // A busy archive: another program (the stock sqlite3 shell) holds a write transaction on it while
 // corvale-cli opens, checks and corrects. The commands that write wait a short, bounded time, fail
 // with the open-failure message and leave the file as it was; once the shell lets go, the same
-// command succeeds.
+// command succeeds. Two commands at once, with another program reading and writing: each change
+// lands or is refused with a message, and nothing reported done is lost.
 #include "support/archivi_prova.h"
 #include "support/sqlite_file.h"
+#include "support/altro_programma.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -47,41 +49,13 @@ QByteArray impronta(const QString& file)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-// The sqlite3 shell holding BEGIN IMMEDIATE on a file until Rilascia().
-class AltroProgramma {
-public:
-    explicit AltroProgramma(const QString& file)
-    {
-        shell.start(QStringLiteral("sqlite3"), {file});
-        shell.waitForStarted(10000);
-        shell.write("BEGIN IMMEDIATE;\nSELECT 'preso';\n");
-        QByteArray letto;
-        for (int i = 0; i < 100 && !letto.contains("preso"); ++i) {
-            shell.waitForReadyRead(100);
-            letto += shell.readAllStandardOutput();
-        }
-        tiene = letto.contains("preso");
-    }
-    ~AltroProgramma() { Rilascia(); }
-    void Rilascia()
-    {
-        if (shell.state() == QProcess::NotRunning)
-            return;
-        shell.write("COMMIT;\n.quit\n");
-        shell.closeWriteChannel();
-        shell.waitForFinished(10000);
-    }
-    bool tiene = false;
-
-private:
-    QProcess shell;
-};
+using AltroProgramma = testsupport::ScritturaAltrui;
 
 class ArchivioOccupato : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+        if (!testsupport::Sqlite3Disponibile())
             GTEST_SKIP() << "sqlite3 shell not installed";
         ASSERT_TRUE(dir.isValid());
         home = dir.filePath("demo");
@@ -155,4 +129,43 @@ TEST_F(ArchivioOccupato, AnArchiveInRollbackModeCannotEvenBeOpenedWhileBusy)
     }
     altro.Rilascia();
     EXPECT_EQ(cli({"check", "--home", home}).stato, 1);
+}
+
+TEST_F(ArchivioOccupato, TwoCommandsAndAnotherProgramLoseNothing)
+{
+    testsupport::AltroProgramma altro(archivio, {"CLIENTI", "VENDITE"}, true);
+    altro.AttendiGiri(1);
+    // Customers and suppliers without a name, orders of no
+    // supplier (to the fixed code), orders without lines, then the structure.
+    const QList<QStringList> comandi = {{"correct", kClientiSenzaNome, "--elimina"},
+                                        {"correct", "0018K", "--elimina"},
+                                        {"correct", "0025K", "--fisso"},
+                                        {"correct", "0034K", "--elimina"},
+                                        {"repair-structure"}};
+    QList<QProcess*> processi;
+    for (const QStringList& c : comandi) {
+        processi << new QProcess;
+        processi.last()->start(QStringLiteral(CORVALE_CLI_PATH), c + QStringList{"--home", home});
+    }
+    QStringList riusciti;
+    for (int i = 0; i < processi.size(); ++i) {
+        QProcess* p = processi[i];
+        p->waitForFinished(300000);
+        const QString err = QString::fromUtf8(p->readAllStandardError());
+        const int stato = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
+        EXPECT_TRUE(stato == 0 || stato == 1 || (stato == 2 && err.contains("Impossibile")))
+            << comandi[i].join(' ').toStdString() << ": " << stato << " " << err.toStdString();
+        if (stato == 0 && comandi[i].first() == "correct")
+            riusciti << comandi[i][1];
+        delete p;
+    }
+    EXPECT_GE(riusciti.size(), 1);
+    const int giri = altro.Ferma();
+    EXPECT_EQ(testsupport::VerificaDaFuori(archivio, "SELECT count(*) FROM ALTRO_PROGRAMMA"), QString::number(giri));
+    // A fresh process finds every correction reported done.
+    const Esito dopo = cli({"check", "--home", home});
+    for (const QString& chiave : riusciti) {
+        const QString riga = dopo.out.section(chiave + "\t", 1, 1).section('\n', 0, 0);
+        EXPECT_TRUE(riga.contains("Controllo superato con successo")) << chiave.toStdString() << riga.toStdString();
+    }
 }

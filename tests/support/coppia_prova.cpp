@@ -46,7 +46,7 @@ void Coppia::entrambi(const QStringList& istruzioni)
 
 void Coppia::apri()
 {
-    SessioneProva().DbMaster = dbe::OpenDatabase(percorsoMaster());
+    SessioneProva().DbMaster = dbe::OpenDatabase(percorsoMaster(), true);
     SessioneProva().DbArchivi = dbe::OpenDatabase(percorsoArchivio());
 }
 

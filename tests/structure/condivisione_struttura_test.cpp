@@ -1,0 +1,67 @@
+// Every kind of structure correction while another program reads the archive, opening and closing
+// it again and again: a fresh process then finds every correction the dispatcher reported done and
+// the archive's records.
+#include "support/coppia_prova.h"
+#include "support/sessione_prova.h"
+#include "core/manutenzione.h"
+#include "structure/correzioni_struttura.h"
+#include "support/altro_programma.h"
+#include "support/sqlite_file.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvale;
+using testsupport::DaFuori;
+
+TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
+{
+    if (!testsupport::Sqlite3Disponibile())
+        GTEST_SKIP() << "sqlite3 shell not installed";
+    prova::Coppia c;
+    c.master({"CREATE TABLE T (A TEXT(20), B LONG, C LONGTEXT, D TEXT(10))", "CREATE INDEX IdxAB ON T (A, B)",
+              "CREATE INDEX IdxD ON T (D)", "CREATE TABLE U (X LONG)"});
+    testsupport::sqliteExec(c.percorsoMaster(), "INSERT OR REPLACE INTO MSysFields VALUES ('T', 'C', 32770, 1, 0);"
+                                                "INSERT INTO MSysProperties VALUES ('T', 1, 'Description', 10, 'Prova');");
+    QStringList righe{"CREATE TABLE T (A TEXT(10), B TEXT(5), C LONGTEXT)", "CREATE INDEX IdxAB ON T (A)"};
+    for (int i = 0; i < 500; ++i)
+        righe << QString("INSERT INTO T (A, B, C) VALUES ('R%1', '%1', 'nota')").arg(i);
+    c.archivio(righe);
+    c.apri();
+    const QString file = c.percorsoArchivio();
+
+    Manutenzione m{prova::SessioneProva()};
+    CollegaCorrezioniStruttura(m);
+    m.CreaLista();
+    m.CaricaTask();
+    testsupport::AltroProgramma altro(file, {"T"}, false);
+    altro.AttendiGiri(1);
+    int corrette = 0;
+    for (int li = 0; li < m.LstTask.Conta(); ++li) {
+        if (m.Task(li).Tipo != "ST")
+            continue;
+        m.ControlloItem(li);
+        m.LstTask.Seleziona(li);
+        AttivaCorrezioneStruttura(m);
+        m.Correzioni.GestisciCorrezioneStruttura(Manutenzione::Id(m.LstTask.Riga(li).Chiave));
+        for (int r = 0; r < m.LstStruct.Conta(); ++r, ++corrette)
+            EXPECT_EQ(m.LstStruct.Riga(r).TestoStato, "OK") << m.LstStruct.Riga(r).Testo.toStdString();
+        m.ControlloItem(li);
+        EXPECT_EQ(m.Task(li).Stato, kStatoOk) << m.LstTask.Riga(li).Testo.toStdString();
+    }
+    // LEN, TIPO, ATTR, NO-FLD, NO-FLDIDX, NO-IDX, NO-PROP; NO-TAB.
+    EXPECT_GE(corrette, 8);
+    altro.AttendiGiri(3);
+    const int giri = altro.Ferma();
+    prova::SessioneProva().DbArchivi.Close();
+
+    EXPECT_EQ(testsupport::VerificaDaFuori(
+                  file, "SELECT group_concat(name || ' ' || type, ', ') FROM pragma_table_info('T')"),
+              "A TEXT(20), B LONG, C LONGTEXT, D TEXT(10)");
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM T WHERE B = CAST(substr(A, 2) AS INTEGER)"), "500");
+    EXPECT_EQ(DaFuori(file, "SELECT Attributes FROM MSysFields WHERE TableName = 'T' AND FieldName = 'C'"),
+              "32770");
+    EXPECT_EQ(DaFuori(file, "SELECT Value FROM MSysProperties WHERE TableName = 'T'"), "Prova");
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM pragma_index_list('T')"), "2");
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM pragma_table_info('U')"), "1");
+    EXPECT_GT(giri, 2);
+}

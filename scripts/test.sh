@@ -7,8 +7,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 (cd "${BUILD_DIR:-$root/build}" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)")
 
-# Sanitizers: a Debug build at -O1 keeps the run short; leaks are reported, and only the
-# third-party leaks listed in scripts/lsan.supp are passed over.
+# Sanitizers (with CORVALE_SANITIZE=1): a Debug build at -O1 keeps the run short; leaks are
+# reported, and only the third-party leaks listed in scripts/lsan.supp are passed over.
+[ "${CORVALE_SANITIZE:-0}" = 1 ] || exit 0
 asan=${ASAN_BUILD_DIR:-$root/build-asan}
 BUILD_DIR="$asan" BUILD_TYPE=Debug "$root/scripts/build.sh" -DCORVALE_SANITIZE=ON \
   -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DCMAKE_C_FLAGS_DEBUG="-g -O1"

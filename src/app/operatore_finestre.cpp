@@ -57,6 +57,11 @@ std::unique_ptr<QMessageBox> OperatoreFinestre::Box(const QString& testo, Pulsan
 Risposta OperatoreFinestre::Mostra(const QString& testo, Pulsanti pulsanti)
 {
     PuntatoreLibero puntatore;
+    return Rispondi(testo, pulsanti);
+}
+
+Risposta OperatoreFinestre::Rispondi(const QString& testo, Pulsanti pulsanti)
+{
     std::unique_ptr<QMessageBox> box = Box(testo, pulsanti, QApplication::activeWindow());
     box->exec();
     if (pulsanti == Pulsanti::Ok)

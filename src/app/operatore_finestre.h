@@ -20,6 +20,10 @@ public:
     void Clessidra(bool attiva) override;
     // The box that Mostra shows for that text, not yet shown (for pictures of the program).
     static std::unique_ptr<QMessageBox> Box(const QString& testo, Pulsanti pulsanti, QWidget* padre);
+
+protected:
+    // The box itself, shown with the hourglass put away; tests answer here instead.
+    virtual Risposta Rispondi(const QString& testo, Pulsanti pulsanti);
 };
 
 }  // namespace corvale

@@ -6,6 +6,7 @@
 #include "core/operatore.h"
 #include "support/sessione_prova.h"
 #include "dbengine/connection.h"
+#include "app/operatore_finestre.h"
 #include "maintenance/frmrepair.h"
 #include "support/archivi_prova.h"
 #include "support/eventi.h"
@@ -517,11 +518,17 @@ TEST_F(FinestraManutenzione, ChiudiStopsTheRunningQuery)
     m.ElencoTask[9].Dettaglio = "prima";
     QStringList statoAllaDomanda;
     bool clessidraAllaDomanda = true;
-    OperatoreDiProva().ImpostaRisponditore([&](const QString&, Pulsanti) {
+    // The windows' own operator, answering where its box would show.
+    struct OperatoreRisponde : OperatoreFinestre {
+        std::function<Risposta()> risposta;
+        Risposta Rispondi(const QString&, Pulsanti) override { return risposta(); }
+    } operatoreFinestre;
+    operatoreFinestre.risposta = [&] {
         statoAllaDomanda << stato(f, chiave);
         clessidraAllaDomanda = QGuiApplication::overrideCursor() != nullptr;
         return Risposta::Si;
-    });
+    };
+    SessioneProva().ImpostaOperatore(operatoreFinestre);
     bool premuto = false;
     QTimer operatore;
     QObject::connect(&operatore, &QTimer::timeout, [&] {
@@ -533,6 +540,7 @@ TEST_F(FinestraManutenzione, ChiudiStopsTheRunningQuery)
     operatore.start(0);
     clic(f.Puls(0));
     operatore.stop();
+    SessioneProva().ImpostaOperatore(OperatoreDiProva());
 
     ASSERT_TRUE(premuto);
     EXPECT_EQ(statoAllaDomanda, QStringList({"Controllo in corso"}));

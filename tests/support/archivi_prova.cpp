@@ -41,6 +41,7 @@ void AzzeraAmbiente()
 {
     Sessione& s = SessioneProva();
     s.ChiudiDatabase();
+    s.ImpostaOperatore(OperatoreDiProva());
     s.PathArchivi.clear();
     s.VersioneMaster.clear();
     s.ImpostaCartellaProgramma(QString());

@@ -7,7 +7,9 @@
 #include "core/operatore.h"
 #include "checks/rapporto_html.h"
 
+#include <QAbstractFileIconProvider>
 #include <QAction>
+#include <QIcon>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -27,10 +29,22 @@ QString cartellaArchivio(const Sessione& s)
     return s.PathArchivi;
 }
 
+// Icons and type names that never look inside a file: the chooser lists the archive's folder, and a
+// descriptor of the archive or of its log opened and closed outside SQLite would drop the
+// program's locks on it.
+class IconeSenzaLettura : public QAbstractFileIconProvider {
+public:
+    QIcon icon(IconType) const override { return QIcon(); }
+    QIcon icon(const QFileInfo&) const override { return QIcon(); }
+    QString type(const QFileInfo&) const override { return QString(); }
+};
+
 // The chooser, with every text it shows in Italian (Qt's own dialog, on every platform).
 QString scegliFile(QWidget* padre, const QString& proposto)
 {
     QFileDialog d(padre, QStringLiteral("Salva il rapporto del controllo"));
+    IconeSenzaLettura icone;
+    d.setIconProvider(&icone);
     d.setObjectName(QStringLiteral("DlgRapporto"));
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setOption(QFileDialog::DontConfirmOverwrite);  // asked below, in Italian

@@ -402,6 +402,8 @@ TEST_F(FinestraPrincipale, TestiDiQtInItaliano)
     for (QAbstractButton* b : scelta.findChild<QDialogButtonBox*>()->buttons())
         pulsanti << b->text();
     EXPECT_TRUE(pulsanti.contains("Annulla")) << pulsanti.join(" | ").toStdString();
+}
+
 // The window's whole sequence while another program reads the archive and writes records of its
 // own, opening and closing it again and again: open, stamp read, stamp set, the gate, stamp set
 // again, "Chiudi DB". A fresh process reads every stamp that was set, in an intact file; the master

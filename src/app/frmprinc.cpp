@@ -8,6 +8,7 @@
 #include "pulsantemultiriga.h"
 #include "varco.h"
 #include "versione.h"
+#include "safety/sessione_sicurezza.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -234,6 +235,8 @@ void FrmPrinc::ImpostaNumeroVersione()
         Messaggi::Mostra(QStringLiteral("Versione non valida."));
         return;
     }
+    if (!PrimaDellaModifica())
+        return;
     try {
         VersioneDb(esito.valore);
     } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 #include "app/ambiente.h"
 #include "app/avvio.h"
 #include "app/frmprinc.h"
+#include "maintenance/frmregistro.h"
 
 #include <QApplication>
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     } catch (...) {
         // Errors during start-up are ignored; the main window is shown all the same.
     }
+    corvale::PreparaSicurezzaFinestre();
     auto* finestra = new corvale::FrmPrinc;
     finestra->setAttribute(Qt::WA_DeleteOnClose);
     finestra->show();

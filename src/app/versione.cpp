@@ -1,6 +1,7 @@
 #include "versione.h"
 
 #include "ambiente.h"
+#include "safety/modifica_registrata.h"
 
 #include <QRegularExpression>
 
@@ -37,6 +38,14 @@ void ScriviVersioneDb(const dbe::Database& db, const QString& valore)
     dbe::Database seconda = dbe::OpenDatabase(db.Name());
     dbe::Recordset rs = seconda.OpenRecordset(kTabella);
     rs.MoveFirst();
+    // The archive's stamp goes into the journal, committed before the write on this connection.
+    std::optional<ModificaRegistrata> voce;
+    if (!DbArchivi.isNull() && DbArchivi.IsOpen() && db.Name() == DbArchivi.Name()) {
+        voce.emplace(tipo_modifica::Versione, kTabella);
+        if (const auto ref = dbe::CurrentRow(rs))
+            voce->Record(ref->table, ref->rowid, dbe::StoredRow{{kCampo}, {valore}});
+        voce->Scrivi();
+    }
     rs.Edit();
     rs.SetValue(kCampo, valore);
     rs.Update();

@@ -3,11 +3,13 @@
 // row; then the structure is checked again. Exit 0 when no structure problem remains, 1 otherwise,
 // 2 when a database cannot be opened.
 #include "ambiente_cli.h"
+#include "sicurezza_cli.h"
 #include "comandi.h"
 
 #include "app/ambiente.h"
 #include "app/messaggi.h"
 #include "maintenance/manutenzione.h"
+#include "safety/sessione_sicurezza.h"
 #include "structure/correzioni_struttura.h"
 
 #include <QTextStream>
@@ -25,12 +27,14 @@ void Ricontrolla(Manutenzione& m, int li)
 
 }  // namespace
 
-int ComandoRepairStructure(const QStringList& args)
+int ComandoRepairStructure(const QStringList& argomenti)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
     OpzioniArchivi o;
     QString errore;
+    QStringList args = argomenti;
+    TogliSenzaCopia(args);
     if (!LeggiOpzioni(args, o, errore, false)) {
         err << errore << "\nUso: corvale-cli repair-structure [--home CARTELLA] [--archive CARTELLA] "
                          "[--master FILE]\n";
@@ -57,6 +61,9 @@ int ComandoRepairStructure(const QStringList& args)
         Ricontrolla(m, li);
         if (m.Task(li).Stato != kStatoPrb)
             continue;
+        // The safety gate before the first correction; a refusal was told.
+        if (!PrimaDellaModifica())
+            return 2;
         out << m.LstTask.Riga(li).Testo << "\n";
         m.LstTask.Seleziona(li);
         AttivaCorrezioneStruttura(m);

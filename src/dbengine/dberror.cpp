@@ -121,10 +121,25 @@ QString errorDescription(int number)
     return table().value(number, QStringLiteral("Errore del motore di database %1.").arg(number));
 }
 
+namespace {
+thread_local int lastNumber = 0;
+thread_local QString lastDescription;
+}  // namespace
+
 DbError::DbError(int number, QString description)
     : number_(number), description_(std::move(description)),
       what_(QStringLiteral("%1: %2").arg(number).arg(description_).toStdString())
 {
+    lastNumber = number_;
+    lastDescription = description_;
+}
+
+int LastErrorNumber() { return lastNumber; }
+QString LastErrorDescription() { return lastDescription; }
+void ClearLastError()
+{
+    lastNumber = 0;
+    lastDescription.clear();
 }
 
 DbError DbError::make(int number, const QStringList& args)

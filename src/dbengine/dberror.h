@@ -88,4 +88,10 @@ private:
 // The Italian description of an error number, placeholders not filled.
 QString errorDescription(int number);
 
+// The number and description of the last DbError made on this thread (0 and empty after
+// ClearLastError): what a routine that reports only success or failure last ran into.
+int LastErrorNumber();
+QString LastErrorDescription();
+void ClearLastError();
+
 }  // namespace dbe

@@ -3,6 +3,7 @@
 #include "app/finestre.h"
 #include "app/messaggi.h"
 #include "dbengine/dberror.h"
+#include "frmregistro.h"
 #include "records/collega_correzione.h"
 #include "structure/correzioni_struttura.h"
 #include "vistalista.h"
@@ -120,6 +121,14 @@ void FrmRepair::creaControlli()
     QAction* inverti = mnLst_->addAction(QStringLiteral("Inverti selezione fino in fondo"));
     inverti->setObjectName(QStringLiteral("MnLstInvSel"));
     connect(inverti, &QAction::triggered, &m_, &Manutenzione::InvertiSelezione);
+    // The way back: the journal of the archive's changes, with undo and the safety copies.
+    mnLst_->addSeparator();
+    QAction* registro = mnLst_->addAction(QStringLiteral("Registro delle modifiche..."));
+    registro->setObjectName(QStringLiteral("MnLstRegistro"));
+    connect(registro, &QAction::triggered, this, [this] {
+        FrmRegistro f(this);
+        f.exec();
+    });
 
     vistaTask_ = new VistaLista(m_.LstTask, lstTask_, this);
     vistaStruct_ = new VistaLista(m_.LstStruct, lstStruct_, this);

@@ -5,6 +5,8 @@
 
 #include "app/ambiente.h"
 #include "app/messaggi.h"
+#include "safety/modifica_registrata.h"
+#include "safety/sessione_sicurezza.h"
 
 namespace corvale {
 
@@ -20,7 +22,7 @@ namespace {
 enum class Esito { Corretta, Saltata, Abbandonata };
 
 // Deletes, in P(1), the records behind the current row of DtRow.
-Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList& campi)
+Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList& campi, ModificaRegistrata& voce)
 {
     QVector<ValoreChiave> chiavi;
     try {
@@ -52,6 +54,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
             }
             while (ricerca.RecordCount() > 0) {
                 ricerca.MoveLast();
+                voce.Record(ricerca);
                 ricerca.Delete();
             }
         }
@@ -77,6 +80,9 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
     }
     if (Messaggi::Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
         return;
+    if (!PrimaDellaModifica())
+        return;
+    ModificaRegistrata voce(tipo_modifica::Elimina, task.Param(1), task.Chiave, task.Descrizione);
     const qint64 n = v.Selezione.Count();
     qint64 abbandonate = 0;
     {
@@ -96,7 +102,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
                     posizionata = false;
                 }
                 v.Barra->Avanza();
-                if (!posizionata || CorreggiRiga(v, task.Param(1), campi) == Esito::Abbandonata)
+                if (!posizionata || CorreggiRiga(v, task.Param(1), campi, voce) == Esito::Abbandonata)
                     ++abbandonate;
             }
         }

@@ -8,6 +8,8 @@
 #include "maintenance/valore.h"
 #include "modifica_campo.h"
 #include "modifica_lunghezza.h"
+#include "safety/modifica_registrata.h"
+#include "safety/sessione_sicurezza.h"
 
 namespace corvale {
 
@@ -83,12 +85,22 @@ void GestisciCorrezioneStruttura(Manutenzione& m, int P)
         return;
     const QString percorso = DbArchivi.isNull() ? QString() : DbArchivi.Name();
     const QString tabella = m.ElencoTask[P].P[0];
+    if (!PrimaDellaModifica())
+        return;
+    const int sel = m.LstTask.Selezionata();
+    const QString chiave = sel >= 0 ? m.LstTask.Riga(sel).Chiave : QString();
     Clessidra(true);
     for (int pos = 0; pos < m.LstStruct.Conta(); ++pos) {
         if (m.LstStruct.Riga(pos).Spuntata) {
+            ModificaRegistrata voce(tipo_modifica::Struttura, tabella, chiave, m.LstStruct.Riga(pos).Testo);
+            dbe::ClearLastError();
             const bool ok = Correggi(tabella, m.LstStruct.Riga(pos).Tag);
-            m.LstStruct.ImpostaTestoStato(pos, ok ? QStringLiteral("OK")
-                                                  : QStringLiteral("Non e' stato possibile correggere"));
+            const QString stato = ok ? QStringLiteral("OK") : QStringLiteral("Non e' stato possibile correggere");
+            if (ok)
+                voce.Fine(stato);
+            else
+                voce.Fallita(stato, dbe::LastErrorDescription());
+            m.LstStruct.ImpostaTestoStato(pos, stato);
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);
         }
         RiapriArchivio(percorso);

@@ -1,6 +1,7 @@
 #include "archivi_prova.h"
 
 #include "app/ambiente.h"
+#include "safety/sessione_sicurezza.h"
 
 namespace corvale::prova {
 
@@ -39,6 +40,8 @@ dbe::Database CreaArchivioCompleto(const QString& file)
 
 void AzzeraAmbiente()
 {
+    AzzeraSessione();
+    Sicurezza() = ImpostazioniSicurezza();
     DbArchivi = dbe::Database();
     DbMaster = dbe::Database();
     PathArchivi.clear();

@@ -1,0 +1,59 @@
+#include "sicurezza_cli.h"
+
+#include "app/ambiente.h"
+#include "app/avvio.h"
+#include "safety/sessione_sicurezza.h"
+
+#include <QTextStream>
+
+namespace corvale::cli {
+
+void PreparaSicurezzaCli()
+{
+    ImpostazioniSicurezza& s = Sicurezza();
+    s.avviso = [](const QString& testo) { QTextStream(stderr) << SuUnaRiga(testo) << "\n"; };
+    s.offriRiparazione = [](const QString& testo) {
+        QTextStream(stderr) << SuUnaRiga(testo) << "\n"
+                            << "Per riparare l'archivio: corvale-cli ripara. Nessuna modifica è stata fatta.\n";
+        return false;
+    };
+    s.avanzamento = [](const QString& cosa, qint64 fatto, qint64 totale) {
+        // On a big archive, a line now and then; nothing on a small one.
+        static QString ultimo;
+        static int percento = -1;
+        if (totale < 200000)
+            return;
+        const int p = totale > 0 ? int(fatto * 100 / totale) : 0;
+        if (cosa == ultimo && p / 10 == percento / 10)
+            return;
+        ultimo = cosa;
+        percento = p;
+        QTextStream(stderr) << cosa << ": " << p << "%\n";
+    };
+}
+
+bool TogliSenzaCopia(QStringList& args)
+{
+    const bool c = args.removeAll(QStringLiteral("--senza-copia")) > 0;
+    Sicurezza().senzaCopia = c;
+    return c;
+}
+
+int ApriSoloArchivio(const QStringList& args, QString& errore)
+{
+    OpzioniArchivi o;
+    if (!LeggiOpzioni(args, o, errore, false))
+        return 2;
+    if (!o.home.isEmpty())
+        ImpostaCartellaProgramma(o.home);
+    PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(CartellaProgramma()));
+    try {
+        DbArchivi = dbe::OpenDatabase(PercorsoArchivio(PathArchivi));
+    } catch (const dbe::DbError& e) {
+        errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace corvale::cli

@@ -1,0 +1,29 @@
+#pragma once
+// Going back: the undo of one journal entry, and the restore of a safety copy over the archive.
+// An undo puts back, record by record, what the entry's change deleted or rewrote (and removes what
+// an undo put back, when an undo is undone): a deleted record goes back with all its stored values
+// unless another record now holds its key; a rewritten record gets its old values back unless it
+// changed again since. Each record refused is reported on its own; the others go back, in one
+// transaction, and the undo is itself a journal entry. Callers pass the safety gate
+// (PrimaDellaModifica) first; both routines work on DbArchivi.
+#include <QString>
+#include <QStringList>
+
+namespace corvale {
+
+struct EsitoAnnulla {
+    bool eseguito = false;  // false: nothing changed, the reason in errore
+    QString errore;
+    qint64 voce = 0;        // the undo's own journal entry
+    qint64 rimessi = 0;     // records put back
+    QStringList rifiutati;  // one line per record refused
+};
+
+EsitoAnnulla AnnullaModifica(qint64 id);
+
+// Restores the safety copy `copia` over the archive, after a safety copy of the current state;
+// refused while another program writes the archive. True on success; the message for the operator
+// in `testo` either way.
+bool RipristinaCopia(const QString& copia, QString& testo);
+
+}  // namespace corvale

@@ -1,0 +1,48 @@
+#pragma once
+// The gate before the first change of a session. Every routine that changes the archive (the
+// stamp, the record corrections, the structure corrections, an undo) calls PrimaDellaModifica
+// first; the first call for an archive in this process (a window session or a corvale-cli run):
+//   1. opens the archive's journal and settles the entries a previous session left unfinished;
+//   2. checks the archive's integrity and, on a damaged archive, refuses the change and offers
+//      the repair (integrita.h);
+//   3. writes a safety copy (copia_sicurezza.h) and says where, once;
+// and later calls pass at once. When the journal cannot be written or the copy cannot be made the
+// change is refused with an Italian message and nothing has changed. What talks to the operator
+// is set by the program (windows or corvale-cli) in Sicurezza(); unset, the notice is dropped, the
+// refusals go through Messaggi, and the repair is offered as a Messaggi question.
+#include "registro.h"
+
+#include "dbengine/filecopy.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace corvale {
+
+struct ImpostazioniSicurezza {
+    bool senzaCopia = false;  // corvale-cli --senza-copia: go on without a safety copy
+    // The notice of the copy made ("Copia di sicurezza dell'archivio salvata in ...").
+    std::function<void(const QString& testo)> avviso;
+    // Offered a repair of a damaged archive (message with the problems): true to repair now.
+    std::function<bool(const QString& testo)> offriRiparazione;
+    // Progress of the integrity check and of the copy: `cosa` says which.
+    std::function<void(const QString& cosa, qint64 fatto, qint64 totale)> avanzamento;
+};
+ImpostazioniSicurezza& Sicurezza();
+
+// Texts of the gate.
+QString MessaggioArchivioDanneggiato(const QStringList& problemi);
+QString AvvisoCopia(const QString& copia);
+
+// The gate on DbArchivi: true when the change may go on.
+bool PrimaDellaModifica();
+// The journal of DbArchivi's archive once the gate has passed for it; nullptr before.
+std::shared_ptr<Registro> RegistroSessione();
+// The safety copy of the session of DbArchivi's archive (empty without one).
+QString CopiaSessione();
+// Forgets the sessions of this process (a new window session, tests) and their journals.
+void AzzeraSessione();
+
+}  // namespace corvale

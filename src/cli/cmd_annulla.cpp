@@ -38,6 +38,14 @@ int ComandoAnnulla(const QStringList& argomenti)
         return 2;
     }
     SenzaOperatore(Risposta::No);
+    // An entry that cannot be undone is refused before the gate makes a copy.
+    if (const auto reg = RegistroPer(DbArchivi.Name(), &errore)) {
+        const QString no = PerchéNonAnnullabile(*reg, id);
+        if (!no.isEmpty()) {
+            err << SuUnaRiga(no) << "\n";
+            return 2;
+        }
+    }
     if (!PrimaDellaModifica())
         return 2;
     const EsitoAnnulla e = AnnullaModifica(id);

@@ -38,6 +38,24 @@ qint64 RigaLibera(const QString& tabella, qint64 riga)
 
 }  // namespace
 
+QString PerchéNonAnnullabile(Registro& reg, qint64 id)
+{
+    const std::optional<VoceRegistro> v = reg.Voce(id);
+    if (!v)
+        return QStringLiteral("Il registro non contiene la modifica %1.").arg(id);
+    if (v->annullataDa)
+        return QStringLiteral("La modifica %1 è già stata annullata (modifica %2).").arg(id).arg(v->annullataDa);
+    if (v->tipo == tipo_modifica::Struttura || v->tipo == tipo_modifica::Riparazione
+        || v->tipo == tipo_modifica::Ripristino)
+        return QStringLiteral("La modifica %1 (%2) non si annulla record per record: per tornare indietro "
+                              "ripristinare la copia di sicurezza %3.")
+            .arg(id)
+            .arg(v->tipo, v->copia.isEmpty() ? QStringLiteral("precedente") : QDir::toNativeSeparators(v->copia));
+    if (v->recordFatti == 0)
+        return QStringLiteral("La modifica %1 non ha cambiato alcun record: nulla da annullare.").arg(id);
+    return QString();
+}
+
 EsitoAnnulla AnnullaModifica(qint64 id)
 {
     EsitoAnnulla e;
@@ -46,30 +64,13 @@ EsitoAnnulla AnnullaModifica(qint64 id)
         e.errore = QStringLiteral("Registro delle modifiche non disponibile: nessuna modifica è stata fatta.");
         return e;
     }
+    e.errore = PerchéNonAnnullabile(*reg, id);
+    if (!e.errore.isEmpty())
+        return e;
     const std::optional<VoceRegistro> v = reg->Voce(id);
-    if (!v) {
-        e.errore = QStringLiteral("Il registro non contiene la modifica %1.").arg(id);
-        return e;
-    }
-    if (v->annullataDa) {
-        e.errore = QStringLiteral("La modifica %1 è già stata annullata (modifica %2).").arg(id).arg(v->annullataDa);
-        return e;
-    }
-    if (v->tipo == tipo_modifica::Struttura || v->tipo == tipo_modifica::Riparazione
-        || v->tipo == tipo_modifica::Ripristino) {
-        e.errore = QStringLiteral("La modifica %1 (%2) non si annulla record per record: per tornare indietro "
-                                  "ripristinare la copia di sicurezza %3.")
-                       .arg(id)
-                       .arg(v->tipo, v->copia.isEmpty() ? QStringLiteral("precedente") : QDir::toNativeSeparators(v->copia));
-        return e;
-    }
     QVector<RecordRegistro> record = reg->Record(id);
     record.erase(std::remove_if(record.begin(), record.end(), [](const RecordRegistro& r) { return !r.fatto; }),
                  record.end());
-    if (record.isEmpty()) {
-        e.errore = QStringLiteral("La modifica %1 non ha cambiato alcun record: nulla da annullare.").arg(id);
-        return e;
-    }
 
     ModificaRegistrata m(tipo_modifica::Annulla, v->tabella, v->chiave,
                          QStringLiteral("Annullamento della modifica %1: %2").arg(id).arg(v->descrizione), id);

@@ -6,6 +6,8 @@
 // changed again since. Each record refused is reported on its own; the others go back, in one
 // transaction, and the undo is itself a journal entry. Callers pass the safety gate
 // (PrimaDellaModifica) first; both routines work on DbArchivi.
+#include "registro.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +22,9 @@ struct EsitoAnnulla {
 };
 
 EsitoAnnulla AnnullaModifica(qint64 id);
+// Why entry `id` of the journal cannot be undone at all (unknown, already undone, a kind that is
+// not undone record by record, no record changed); empty when it can. Reads only.
+QString PerchéNonAnnullabile(Registro& reg, qint64 id);
 
 // Restores the safety copy `copia` over the archive, after a safety copy of the current state;
 // refused while another program writes the archive. True on success; the message for the operator

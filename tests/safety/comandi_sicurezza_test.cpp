@@ -99,7 +99,7 @@ TEST_F(ComandiSicurezza, CorrectJournalsAndAnnullaPutsBack)
     EXPECT_TRUE(e.err.contains("già stata annullata")) << e.err.toStdString();
     EXPECT_EQ(esegui({"annulla", "99"}).stato, 2);
     EXPECT_EQ(esegui({"annulla", "uno"}).stato, 2);
-    EXPECT_EQ(copie().size(), 1) << "annulla in a new run makes its own copy only when it changes";
+    EXPECT_EQ(copie().size(), 2) << "a refused annulla makes no copy";
 }
 
 TEST_F(ComandiSicurezza, RipristinaRiparaAndSenzaCopia)
@@ -128,7 +128,8 @@ TEST_F(ComandiSicurezza, RipristinaRiparaAndSenzaCopia)
     e = esegui({"ripara"});
     EXPECT_EQ(e.stato, 0);
     EXPECT_TRUE(e.out.contains("nessuna riparazione necessaria")) << e.out.toStdString();
-    testsupport::sqliteExec(archivio(), "CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC) WHERE RAGSOC <> 'Rossi';"
+    testsupport::sqliteExec(archivio(), "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C7', NULL);"
+                                        "CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC) WHERE RAGSOC <> 'Rossi';"
                                         "PRAGMA writable_schema = ON;"
                                         "UPDATE sqlite_master SET sql = 'CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC)' "
                                         "WHERE name = 'CLIENTI.RAG';");

@@ -8,18 +8,26 @@
 //       Clienti" finds at least N (default 100000) problem records, then times "Dettagli" (the
 //       view's set-up and the grid shown), "Seleziona Tutti", and the delete walk
 //       (GestisciCorrezioneEN) over N selected records.
+//       The safety gate (integrity check and safety copy) runs before and is timed apart; the walk
+//       itself writes the journal of the records it deletes.
 //   corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA
 //       Times ModificaLunghezzaCampo on the archive.
+//   corvale-bench backup ARCHIVIO COPIA
+//       Times the safety copy of the open archive into COPIA (SQLite's online backup, synced) and
+//       the integrity check of the archive.
 #include "app/ambiente.h"
 #include "app/messaggi.h"
 #include "checks/catalogo.h"
 #include "records/frm_corr.h"
 #include "records/griglia_record.h"
 #include "records/task_correzione.h"
+#include "safety/registro.h"
+#include "safety/sessione_sicurezza.h"
 #include "structure/modifica_lunghezza.h"
 
 #include "dbengine/dbengine.h"
 #include "dbengine/connection.h"
+#include "dbengine/filecopy.h"
 #include "dbengine/inserter.h"
 
 #include <QApplication>
@@ -152,6 +160,13 @@ int Walk(const QString& archivio, qint64 quanti)
     const qint64 selezionati = sel.Count();
     finestra.Vista().Opzione = corvale::OptElimina;
 
+    // The safety gate before the first change: the walk then runs with the journal on.
+    t.riparti();
+    if (!corvale::PrimaDellaModifica())
+        return 2;
+    const qint64 varco = t.ns();
+    const qint64 varcoCpu = t.cpuNs();
+
     t.riparti();
     finestra.GestisciCorrezioneEN(task);
     const qint64 cammino = t.ns();
@@ -163,6 +178,13 @@ int Walk(const QString& archivio, qint64 quanti)
             << ".\n";
         return 2;
     }
+    const auto reg = corvale::RegistroSessione();
+    const auto voci = reg ? reg->Elenco() : QVector<corvale::VoceRegistro>();
+    const qint64 registrati = voci.isEmpty() ? 0 : voci.first().recordFatti;
+    if (registrati != selezionati) {
+        err << "Il registro ha " << registrati << " record invece di " << selezionati << ".\n";
+        return 2;
+    }
     out << "walk_delete records_per_second=" << qint64(selezionati / (qMax<qint64>(camminoCpu, 1) / 1e9))
         << " wall_records_per_second=" << qint64(selezionati / (qMax<qint64>(cammino, 1) / 1e9))
         << " records=" << selezionati << " seconds=" << secondi(camminoCpu)
@@ -172,6 +194,8 @@ int Walk(const QString& archivio, qint64 quanti)
         << " view_setup_seconds=" << secondi(impostazione)
         << " view_setup_cpu_seconds=" << secondi(impostazioneCpu)
         << " select_all_seconds=" << secondi(selezione)
+        << " journal=on journaled_records=" << registrati
+        << " safety_gate_seconds=" << secondi(varcoCpu) << " safety_gate_wall_seconds=" << secondi(varco)
         << "\n";
     return 0;
 }
@@ -193,6 +217,24 @@ int Length(const QString& archivio, const QString& tabella, const QString& campo
     return 0;
 }
 
+int Backup(const QString& archivio, const QString& copia)
+{
+    dbe::Database db = dbe::OpenDatabase(archivio);
+    Cronometro t;
+    dbe::BackupTo(db, copia);
+    const qint64 ns = t.ns();
+    const qint64 cpu = t.cpuNs();
+    t.riparti();
+    const QStringList problemi = dbe::IntegrityProblems(db);
+    const qint64 verificaNs = t.ns();
+    const qint64 verificaCpu = t.cpuNs();
+    db.Close();
+    out << "seconds=" << secondi(cpu) << " wall_seconds=" << secondi(ns)
+        << " integrity_seconds=" << secondi(verificaCpu) << " integrity_wall_seconds=" << secondi(verificaNs)
+        << " integrity_problems=" << problemi.size() << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -203,7 +245,8 @@ int main(int argc, char** argv)
     QStringList a = app.arguments();
     a.removeFirst();
     const char* uso = "Uso: corvale-bench walk ARCHIVIO [--records N]\n"
-                      "     corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA\n";
+                      "     corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA\n"
+                      "     corvale-bench backup ARCHIVIO COPIA\n";
     try {
         if (a.size() >= 2 && a[0] == QLatin1String("walk")) {
             qint64 n = 100000;
@@ -215,6 +258,8 @@ int main(int argc, char** argv)
                 return Walk(a[1], n);
         } else if (a.size() == 5 && a[0] == QLatin1String("length")) {
             return Length(a[1], a[2], a[3], a[4]);
+        } else if (a.size() == 3 && a[0] == QLatin1String("backup")) {
+            return Backup(a[1], a[2]);
         }
     } catch (const dbe::DbError& e) {
         err << "Errore " << e.number() << ": " << e.description() << "\n";

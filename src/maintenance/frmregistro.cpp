@@ -49,7 +49,7 @@ void PreparaSicurezzaFinestre()
     ImpostazioniSicurezza& s = Sicurezza();
     s.avviso = [](const QString& testo) {
         Messaggi::Mostra(testo + QStringLiteral("\rLe modifiche si possono annullare dal registro delle "
-                                                "modifiche (menu della lista dei controlli)."));
+                                                "modifiche (Ctrl+R nella finestra di manutenzione)."));
     };
     s.avanzamento = [](const QString& cosa, qint64 fatto, qint64 totale) {
         // A dialog only on a big archive; it closes itself at the end.

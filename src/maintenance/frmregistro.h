@@ -4,7 +4,7 @@
 // (before and after), and offers "Annulla modifica" (the records of the selected change go back,
 // as `corvale-cli annulla`) and "Ripristina copia" (the safety copy of the selected change's
 // session replaces the archive, as `corvale-cli ripristina`). Both ask first and report the outcome
-// through Messaggi. Opened from the task list's popup menu of the maintenance window.
+// through Messaggi. Opened by Ctrl+R in the maintenance window.
 // PreparaSicurezzaFinestre sets the safety gate's notices for the windowed program: the copy's
 // notice as a message box, the repair offered as a question, a progress dialog on a big archive.
 #include <QDialog>

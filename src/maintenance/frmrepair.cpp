@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 
 namespace corvale {
@@ -121,11 +122,11 @@ void FrmRepair::creaControlli()
     QAction* inverti = mnLst_->addAction(QStringLiteral("Inverti selezione fino in fondo"));
     inverti->setObjectName(QStringLiteral("MnLstInvSel"));
     connect(inverti, &QAction::triggered, &m_, &Manutenzione::InvertiSelezione);
-    // The way back: the journal of the archive's changes, with undo and the safety copies.
-    mnLst_->addSeparator();
-    QAction* registro = mnLst_->addAction(QStringLiteral("Registro delle modifiche..."));
-    registro->setObjectName(QStringLiteral("MnLstRegistro"));
-    connect(registro, &QAction::triggered, this, [this] {
+    // The way back, without a control of its own (the window keeps its controls): Ctrl+R opens
+    // the journal of the archive's changes, with undo and the safety copies.
+    auto* registro = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+    registro->setObjectName(QStringLiteral("ScRegistro"));
+    connect(registro, &QShortcut::activated, this, [this] {
         FrmRegistro f(this);
         f.exec();
     });

@@ -71,7 +71,7 @@ struct Cronometro {
 corvale::TaskCorrezione TaskCatalogo(int numero)
 {
     const corvale::VoceCatalogo& v = corvale::VociCatalogo().at(size_t(numero - 1));
-    return {v.Tipo, v.P, v.Descrizione};
+    return {v.Tipo, v.P, v.Descrizione, {}};
 }
 
 qint64 Conta(const QString& sql)

@@ -22,7 +22,7 @@ TEST_F(FinestraRegistro, ListsUndoesAndRestores)
 {
     sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
          "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', NULL)",
-         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C3', '')"});
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C3', ' ')"});
     const TaskCorrezione vuoti = taskDi("Controllo Schede Vuote Clienti");
     const QStringList prima = testsupport::sqliteDump(archivio());
     {

@@ -15,19 +15,19 @@
 //   corvale-bench backup ARCHIVIO COPIA
 //       Times the safety copy of the open archive into COPIA (SQLite's online backup, synced) and
 //       the integrity check of the archive.
-#include "app/ambiente.h"
-#include "app/messaggi.h"
-#include "checks/catalogo.h"
-#include "records/frm_corr.h"
-#include "records/griglia_record.h"
-#include "records/task_correzione.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
+#include "dbengine/filecopy.h"
 #include "safety/registro.h"
 #include "safety/sessione_sicurezza.h"
+#include "checks/catalogo.h"
+#include "maintenance/frm_corr.h"
+#include "maintenance/griglia_record.h"
+#include "records/task_correzione.h"
 #include "structure/modifica_lunghezza.h"
 
 #include "dbengine/dbengine.h"
 #include "dbengine/connection.h"
-#include "dbengine/filecopy.h"
 #include "dbengine/inserter.h"
 
 #include <QApplication>
@@ -67,16 +67,37 @@ struct Cronometro {
     qint64 cpuNs() const { return ProcessoreNs() - cpu0; }
 };
 
+// The bench's operator: questions are answered Yes, notices go to stderr.
+class OperatoreBench : public corvale::Operatore {
+public:
+    corvale::Risposta Mostra(const QString& testo, corvale::Pulsanti p) override
+    {
+        if (p == corvale::Pulsanti::SiNo)
+            return corvale::Risposta::Si;
+        QTextStream(stderr) << testo << "\n";
+        return corvale::Risposta::Ok;
+    }
+    QString Chiedi(const QString&) override { return QString(); }
+    void Clessidra(bool) override {}
+};
+
+corvale::Sessione& Sessione()
+{
+    static OperatoreBench operatore;
+    static corvale::Sessione sessione(operatore);
+    return sessione;
+}
+
 // The catalogue's entry No. numero (from 1) as the record corrections see it.
 corvale::TaskCorrezione TaskCatalogo(int numero)
 {
     const corvale::VoceCatalogo& v = corvale::VociCatalogo().at(size_t(numero - 1));
-    return {v.Tipo, v.P, v.Descrizione, {}};
+    return {v.Tipo, v.P, v.Descrizione};
 }
 
 qint64 Conta(const QString& sql)
 {
-    dbe::Recordset rs = corvale::DbArchivi.OpenRecordset(sql, dbe::dbOpenSnapshot);
+    dbe::Recordset rs = Sessione().DbArchivi.OpenRecordset(sql, dbe::dbOpenSnapshot);
     const qint64 n = rs.Value(0).toLongLong();
     rs.Close();
     return n;
@@ -91,7 +112,7 @@ qint64 AggiungiOrdiniOrfani(qint64 quanti)
     if (presenti >= quanti)
         return presenti;
     qint64 id = Conta(QStringLiteral("SELECT MAX(ID) AS M FROM VENDITE"));
-    dbe::Inserter ins(corvale::DbArchivi, QStringLiteral("VENDITE"),
+    dbe::Inserter ins(Sessione().DbArchivi, QStringLiteral("VENDITE"),
                       {QStringLiteral("ID"), QStringLiteral("NUMORD"), QStringLiteral("DATA"),
                        QStringLiteral("CODCLI"), QStringLiteral("DITTA"), QStringLiteral("TIPODEP")});
     const QDate giorno(2020, 1, 1);
@@ -110,20 +131,14 @@ qint64 AggiungiOrdiniOrfani(qint64 quanti)
 
 int Walk(const QString& archivio, qint64 quanti)
 {
-    corvale::DbArchivi = dbe::OpenDatabase(archivio);
-    corvale::PathArchivi = QFileInfo(archivio).absolutePath();
+    Sessione().DbArchivi = dbe::OpenDatabase(archivio);
+    Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
     if (qEnvironmentVariableIsSet("BENCH_PRAGMAS"))  // for experiments
-        corvale::DbArchivi.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
+        Sessione().DbArchivi.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
     const qint64 problemi = AggiungiOrdiniOrfani(quanti);
-    corvale::Messaggi::ImpostaRisponditore([](const QString& testo, corvale::Pulsanti p) {
-        if (p == corvale::Pulsanti::SiNo)
-            return corvale::Risposta::Si;
-        err << testo << "\n";
-        return corvale::Risposta::Ok;
-    });
 
     Cronometro t;
-    corvale::FrmCorr finestra;
+    corvale::FrmCorr finestra(Sessione());
     finestra.resize(900, 600);
     const corvale::TaskCorrezione task = TaskCatalogo(7);  // "Controllo Ordini senza Clienti"
 
@@ -142,7 +157,7 @@ int Walk(const QString& archivio, qint64 quanti)
     // widgets add to "Dettagli".
     t.riparti();
     {
-        corvale::VistaCorrezione vista;
+        corvale::VistaCorrezione vista(Sessione());
         corvale::ApriCorrezioneRecord(vista, TaskCatalogo(7));
     }
     const qint64 impostazione = t.ns();
@@ -162,7 +177,7 @@ int Walk(const QString& archivio, qint64 quanti)
 
     // The safety gate before the first change: the walk then runs with the journal on.
     t.riparti();
-    if (!corvale::PrimaDellaModifica())
+    if (!corvale::PrimaDellaModifica(Sessione()))
         return 2;
     const qint64 varco = t.ns();
     const qint64 varcoCpu = t.cpuNs();
@@ -178,7 +193,7 @@ int Walk(const QString& archivio, qint64 quanti)
             << ".\n";
         return 2;
     }
-    const auto reg = corvale::RegistroSessione();
+    const auto reg = corvale::RegistroSessione(Sessione());
     const auto voci = reg ? reg->Elenco() : QVector<corvale::VoceRegistro>();
     const qint64 registrati = voci.isEmpty() ? 0 : voci.first().recordFatti;
     if (registrati != selezionati) {
@@ -200,23 +215,6 @@ int Walk(const QString& archivio, qint64 quanti)
     return 0;
 }
 
-int Length(const QString& archivio, const QString& tabella, const QString& campo, const QString& lung)
-{
-    corvale::DbArchivi = dbe::OpenDatabase(archivio);
-    corvale::PathArchivi = QFileInfo(archivio).absolutePath();
-    Cronometro t;
-    const bool ok = corvale::ModificaLunghezzaCampo(tabella, campo, lung);
-    const qint64 ns = t.ns();
-    const qint64 cpu = t.cpuNs();
-    corvale::DbArchivi.Close();
-    if (!ok) {
-        err << "ModificaLunghezzaCampo non riuscita su " << tabella << "." << campo << ".\n";
-        return 2;
-    }
-    out << "seconds=" << secondi(cpu) << " wall_seconds=" << secondi(ns) << "\n";
-    return 0;
-}
-
 int Backup(const QString& archivio, const QString& copia)
 {
     dbe::Database db = dbe::OpenDatabase(archivio);
@@ -232,6 +230,23 @@ int Backup(const QString& archivio, const QString& copia)
     out << "seconds=" << secondi(cpu) << " wall_seconds=" << secondi(ns)
         << " integrity_seconds=" << secondi(verificaCpu) << " integrity_wall_seconds=" << secondi(verificaNs)
         << " integrity_problems=" << problemi.size() << "\n";
+    return 0;
+}
+
+int Length(const QString& archivio, const QString& tabella, const QString& campo, const QString& lung)
+{
+    Sessione().DbArchivi = dbe::OpenDatabase(archivio);
+    Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
+    Cronometro t;
+    const bool ok = corvale::ModificaLunghezzaCampo(Sessione(), tabella, campo, lung);
+    const qint64 ns = t.ns();
+    const qint64 cpu = t.cpuNs();
+    Sessione().DbArchivi.Close();
+    if (!ok) {
+        err << "ModificaLunghezzaCampo non riuscita su " << tabella << "." << campo << ".\n";
+        return 2;
+    }
+    out << "seconds=" << secondi(cpu) << " wall_seconds=" << secondi(ns) << "\n";
     return 0;
 }
 

@@ -7,8 +7,7 @@
 #include "comandi.h"
 #include "sicurezza_cli.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 #include "safety/annulla.h"
 #include "safety/copia_sicurezza.h"
 #include "safety/integrita.h"
@@ -33,22 +32,23 @@ int ComandoAnnulla(const QStringList& argomenti)
         return 2;
     }
     QString errore;
-    if (ApriSoloArchivio(args, errore) != 0) {
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    if (ApriSoloArchivio(s, args, errore) != 0) {
         err << errore << "\n" << uso;
         return 2;
     }
-    SenzaOperatore(Risposta::No);
     // An entry that cannot be undone is refused before the gate makes a copy.
-    if (const auto reg = RegistroPer(DbArchivi.Name(), &errore)) {
+    if (const auto reg = RegistroPer(s.DbArchivi.Name(), &errore)) {
         const QString no = PerchéNonAnnullabile(*reg, id);
         if (!no.isEmpty()) {
             err << SuUnaRiga(no) << "\n";
             return 2;
         }
     }
-    if (!PrimaDellaModifica())
+    if (!PrimaDellaModifica(s))
         return 2;
-    const EsitoAnnulla e = AnnullaModifica(id);
+    const EsitoAnnulla e = AnnullaModifica(s, id);
     if (!e.eseguito) {
         err << SuUnaRiga(e.errore) << "\n";
         return 2;
@@ -73,12 +73,14 @@ int ComandoRipristina(const QStringList& argomenti)
     }
     const QString copia = args.takeFirst();
     QString errore;
-    if (ApriSoloArchivio(args, errore) != 0) {
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    if (ApriSoloArchivio(s, args, errore) != 0) {
         err << errore << "\n" << uso;
         return 2;
     }
     QString testo;
-    const bool fatto = RipristinaCopia(copia, testo);
+    const bool fatto = RipristinaCopia(s, copia, testo);
     (fatto ? out : err) << SuUnaRiga(testo) << "\n";
     return fatto ? 0 : 2;
 }
@@ -90,22 +92,24 @@ int ComandoRipara(const QStringList& argomenti)
     QStringList args = argomenti;
     TogliSenzaCopia(args);
     QString errore;
-    if (ApriSoloArchivio(args, errore) != 0) {
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    if (ApriSoloArchivio(s, args, errore) != 0) {
         err << errore << "\nUso: corvale-cli ripara [--senza-copia] [--home CARTELLA] [--archive CARTELLA]\n";
         return 2;
     }
-    const QStringList problemi = ProblemiIntegrita(DbArchivi);
+    const QStringList problemi = ProblemiIntegrita(s.DbArchivi);
     if (problemi.isEmpty()) {
         out << "Verifica dell'archivio superata: nessuna riparazione necessaria.\n";
         return 0;
     }
     err << SuUnaRiga(MessaggioArchivioDanneggiato(problemi)) << "\n";
-    const std::shared_ptr<Registro> reg = RegistroPer(DbArchivi.Name(), &errore);
+    const std::shared_ptr<Registro> reg = RegistroPer(s.DbArchivi.Name(), &errore);
     if (!reg) {
         err << "Impossibile scrivere il registro delle modifiche.\n" << errore << "\n";
         return 2;
     }
-    const EsitoRiparazione e = RiparaArchivio(DbArchivi, *reg, Sicurezza().senzaCopia, CopieDaConservare());
+    const EsitoRiparazione e = RiparaArchivio(s.DbArchivi, *reg, Sicurezza().senzaCopia, CopieDaConservare(s));
     (e.riuscita ? out : err) << (e.riuscita ? "Archivio riparato." : "Riparazione non riuscita.") << "\n";
     for (const QString& riga : e.rapporto.split(QLatin1Char('\r')))
         (e.riuscita ? out : err) << "  " << riga << "\n";

@@ -6,7 +6,7 @@
 #include "comandi.h"
 #include "sicurezza_cli.h"
 
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "safety/modifica_registrata.h"
 #include "safety/registro.h"
 #include "safety/riga_testo.h"
@@ -60,11 +60,13 @@ int ComandoRegistro(const QStringList& argomenti)
         }
     }
     QString errore;
-    if (ApriSoloArchivio(args, errore) != 0) {
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    if (ApriSoloArchivio(s, args, errore) != 0) {
         err << errore << "\nUso: corvale-cli registro [N] [--json] [--home CARTELLA] [--archive CARTELLA]\n";
         return 2;
     }
-    const QString archivio = DbArchivi.Name();
+    const QString archivio = s.DbArchivi.Name();
     Registro reg(archivio);
     if (!reg.Aperto()) {
         err << "Impossibile leggere il registro delle modifiche " << Registro::FilePer(archivio) << "\n"
@@ -72,7 +74,7 @@ int ComandoRegistro(const QStringList& argomenti)
         return 2;
     }
     // Entries a crashed session left "in corso" are settled against the archive (read only).
-    RiconciliaInCorso(DbArchivi, reg);
+    RiconciliaInCorso(s.DbArchivi, reg);
     QVector<VoceRegistro> voci;
     if (sola) {
         const auto v = reg.Voce(sola);

@@ -6,9 +6,9 @@
 #include "sicurezza_cli.h"
 #include "comandi.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
-#include "maintenance/manutenzione.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
+#include "core/manutenzione.h"
 #include "safety/sessione_sicurezza.h"
 #include "structure/correzioni_struttura.h"
 
@@ -40,14 +40,15 @@ int ComandoRepairStructure(const QStringList& argomenti)
                          "[--master FILE]\n";
         return 2;
     }
-    SenzaOperatore(Risposta::No);
-    const int apertura = ApriArchiviPerCorreggere(o, errore);
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    const int apertura = ApriArchiviPerCorreggere(s, o, errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;
     }
 
-    Manutenzione m;
+    Manutenzione m(s);
     CollegaCorrezioniStruttura(m);
     if (!CaricaCatalogo(m, err))
         return 2;
@@ -62,7 +63,7 @@ int ComandoRepairStructure(const QStringList& argomenti)
         if (m.Task(li).Stato != kStatoPrb)
             continue;
         // The safety gate before the first correction; a refusal was told.
-        if (!PrimaDellaModifica())
+        if (!PrimaDellaModifica(s))
             return 2;
         out << m.LstTask.Riga(li).Testo << "\n";
         m.LstTask.Seleziona(li);

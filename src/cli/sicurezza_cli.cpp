@@ -1,7 +1,7 @@
 #include "sicurezza_cli.h"
 
-#include "app/ambiente.h"
-#include "app/avvio.h"
+#include "core/avvio.h"
+#include "core/sessione.h"
 #include "safety/sessione_sicurezza.h"
 
 #include <QTextStream>
@@ -39,16 +39,16 @@ bool TogliSenzaCopia(QStringList& args)
     return c;
 }
 
-int ApriSoloArchivio(const QStringList& args, QString& errore)
+int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore)
 {
     OpzioniArchivi o;
     if (!LeggiOpzioni(args, o, errore, false))
         return 2;
     if (!o.home.isEmpty())
-        ImpostaCartellaProgramma(o.home);
-    PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(CartellaProgramma()));
+        s.ImpostaCartellaProgramma(o.home);
+    s.PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(s.CartellaProgramma()));
     try {
-        DbArchivi = dbe::OpenDatabase(PercorsoArchivio(PathArchivi));
+        s.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(s.PathArchivi));
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
         return 2;

@@ -14,6 +14,6 @@ void PreparaSicurezzaCli();
 // Removes --senza-copia from args; true when it was there (the gate then makes no copy).
 bool TogliSenzaCopia(QStringList& args);
 // Reads --home/--archive and opens DbArchivi only. 0, or 2 with the message in errore.
-int ApriSoloArchivio(const QStringList& args, QString& errore);
+int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore);
 
 }  // namespace corvale::cli

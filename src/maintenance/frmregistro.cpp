@@ -1,8 +1,8 @@
 #include "frmregistro.h"
 
-#include "app/ambiente.h"
+#include "core/operatore.h"
+#include "core/sessione.h"
 #include "app/finestre.h"
-#include "app/messaggi.h"
 #include "safety/annulla.h"
 #include "safety/modifica_registrata.h"
 #include "safety/registro.h"
@@ -25,11 +25,11 @@ namespace corvale {
 namespace {
 
 // The journal of the open archive, read without passing the gate (the list changes nothing).
-std::shared_ptr<Registro> RegistroAperto()
+std::shared_ptr<Registro> RegistroAperto(const Sessione& s)
 {
-    if (DbArchivi.isNull() || !DbArchivi.IsOpen())
+    if (s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
         return nullptr;
-    return RegistroPer(DbArchivi.Name());
+    return RegistroPer(s.DbArchivi.Name());
 }
 
 QString Campi(const std::optional<dbe::StoredRow>& r)
@@ -44,11 +44,11 @@ QString Campi(const std::optional<dbe::StoredRow>& r)
 
 }  // namespace
 
-void PreparaSicurezzaFinestre()
+void PreparaSicurezzaFinestre(Sessione& sessione)
 {
     ImpostazioniSicurezza& s = Sicurezza();
-    s.avviso = [](const QString& testo) {
-        Messaggi::Mostra(testo + QStringLiteral("\rLe modifiche si possono annullare dal registro delle "
+    s.avviso = [&sessione](const QString& testo) {
+        sessione.operatore().Mostra(testo + QStringLiteral("\rLe modifiche si possono annullare dal registro delle "
                                                 "modifiche (Ctrl+R nella finestra di manutenzione)."));
     };
     s.avanzamento = [](const QString& cosa, qint64 fatto, qint64 totale) {
@@ -69,7 +69,7 @@ void PreparaSicurezzaFinestre()
     };
 }
 
-FrmRegistro::FrmRegistro(QWidget* parent) : QDialog(parent)
+FrmRegistro::FrmRegistro(Sessione& sessione, QWidget* parent) : QDialog(parent), s_(sessione)
 {
     setObjectName(QStringLiteral("FrmRegistro"));
     setWindowTitle(QStringLiteral("Registro delle modifiche"));
@@ -111,9 +111,9 @@ FrmRegistro::FrmRegistro(QWidget* parent) : QDialog(parent)
 void FrmRegistro::Aggiorna()
 {
     lst_->clear();
-    const auto reg = RegistroAperto();
+    const auto reg = RegistroAperto(s_);
     if (reg) {
-        RiconciliaInCorso(DbArchivi, *reg);
+        RiconciliaInCorso(s_.DbArchivi, *reg);
         for (const VoceRegistro& v : reg->Elenco()) {
             auto* it = new QTreeWidgetItem(lst_, {QString::number(v.id), v.ora, v.utente, v.tipo,
                                                   v.descrizione, v.tabella,
@@ -145,7 +145,7 @@ qint64 FrmRegistro::Selezionata() const
 
 void FrmRegistro::mostraDettaglio()
 {
-    const auto reg = RegistroAperto();
+    const auto reg = RegistroAperto(s_);
     const qint64 id = Selezionata();
     const auto v = reg && id ? reg->Voce(id) : std::nullopt;
     annulla_->setEnabled(v.has_value());
@@ -180,35 +180,36 @@ void FrmRegistro::AnnullaModifica_Click()
     const qint64 id = Selezionata();
     if (!id)
         return;
-    if (Messaggi::Mostra(QStringLiteral("Rimettere nell'archivio i record della modifica %1 ?").arg(id),
+    if (s_.operatore().Mostra(QStringLiteral("Rimettere nell'archivio i record della modifica %1 ?").arg(id),
                          Pulsanti::SiNo)
         != Risposta::Si)
         return;
-    if (!PrimaDellaModifica())
+    if (!PrimaDellaModifica(s_))
         return;
     EsitoAnnulla e;
-    Clessidra(true);
-    e = AnnullaModifica(id);
-    Clessidra(false);
+    {
+        ClessidraAccesa clessidra(s_.operatore());
+        e = AnnullaModifica(s_, id);
+    }
     if (!e.eseguito) {
-        Messaggi::Mostra(e.errore);
+        s_.operatore().Mostra(e.errore);
     } else {
         QString testo = QStringLiteral("Modifica %1 annullata: %2 record rimessi.").arg(id).arg(e.rimessi);
         if (!e.rifiutati.isEmpty())
             testo += QStringLiteral("\r%1 record non rimessi:\r").arg(e.rifiutati.size())
                      + QStringList(e.rifiutati.mid(0, 10)).join(QLatin1Char('\r'));
-        Messaggi::Mostra(testo);
+        s_.operatore().Mostra(testo);
     }
     Aggiorna();
 }
 
 void FrmRegistro::RipristinaCopia_Click()
 {
-    const auto reg = RegistroAperto();
+    const auto reg = RegistroAperto(s_);
     const auto v = reg ? reg->Voce(Selezionata()) : std::nullopt;
     if (!v || v->copia.isEmpty())
         return;
-    if (Messaggi::Mostra(QStringLiteral("Ripristinare la copia di sicurezza %1 ? L'archivio torna com'era prima "
+    if (s_.operatore().Mostra(QStringLiteral("Ripristinare la copia di sicurezza %1 ? L'archivio torna com'era prima "
                                         "della modifica %2 e di tutte quelle fatte dopo; il suo stato attuale "
                                         "viene prima salvato in una nuova copia.")
                              .arg(QDir::toNativeSeparators(v->copia))
@@ -217,10 +218,11 @@ void FrmRegistro::RipristinaCopia_Click()
         != Risposta::Si)
         return;
     QString testo;
-    Clessidra(true);
-    RipristinaCopia(v->copia, testo);
-    Clessidra(false);
-    Messaggi::Mostra(testo);
+    {
+        ClessidraAccesa clessidra(s_.operatore());
+        RipristinaCopia(s_, v->copia, testo);
+    }
+    s_.operatore().Mostra(testo);
     Aggiorna();
 }
 

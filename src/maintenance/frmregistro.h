@@ -4,7 +4,7 @@
 // (before and after), and offers "Annulla modifica" (the records of the selected change go back,
 // as `corvale-cli annulla`) and "Ripristina copia" (the safety copy of the selected change's
 // session replaces the archive, as `corvale-cli ripristina`). Both ask first and report the outcome
-// through Messaggi. Opened by Ctrl+R in the maintenance window.
+// to the session's operator. Opened by Ctrl+R in the maintenance window.
 // PreparaSicurezzaFinestre sets the safety gate's notices for the windowed program: the copy's
 // notice as a message box, the repair offered as a question, a progress dialog on a big archive.
 #include <QDialog>
@@ -15,12 +15,14 @@ class QTreeWidget;
 
 namespace corvale {
 
-void PreparaSicurezzaFinestre();
+class Sessione;
+
+void PreparaSicurezzaFinestre(Sessione& sessione);
 
 class FrmRegistro : public QDialog {
     Q_OBJECT
 public:
-    explicit FrmRegistro(QWidget* parent = nullptr);
+    explicit FrmRegistro(Sessione& sessione, QWidget* parent = nullptr);
 
     // Reads the journal again into the list (the first entry selected).
     void Aggiorna();
@@ -37,6 +39,8 @@ public:
 
 private:
     void mostraDettaglio();
+
+    Sessione& s_;
 
     QTreeWidget* lst_ = nullptr;
     QPlainTextEdit* dett_ = nullptr;

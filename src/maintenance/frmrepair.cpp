@@ -1,12 +1,12 @@
 #include "frmrepair.h"
 
 #include "app/finestre.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 #include "dbengine/dberror.h"
-#include "frmregistro.h"
-#include "records/collega_correzione.h"
+#include "maintenance/collega_correzione.h"
 #include "structure/correzioni_struttura.h"
 #include "vistalista.h"
+#include "frmregistro.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -46,7 +46,7 @@ QFrame* cornice(QWidget* parent, const char* nome, const QRect& r)
 }
 }  // namespace
 
-FrmRepair::FrmRepair(QWidget* parent) : QDialog(parent)
+FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(sessione)
 {
     creaControlli();
     m_.Cedi = [] { QCoreApplication::processEvents(); };
@@ -127,7 +127,7 @@ void FrmRepair::creaControlli()
     auto* registro = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
     registro->setObjectName(QStringLiteral("ScRegistro"));
     connect(registro, &QShortcut::activated, this, [this] {
-        FrmRegistro f(this);
+        FrmRegistro f(m_.sessione(), this);
         f.exec();
     });
 
@@ -166,7 +166,7 @@ void FrmRepair::caricaCatalogo()
         m_.CaricaTask();
     } catch (const dbe::DbError& e) {
         Clessidra(false);
-        Messaggi::Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
+        m_.sessione().operatore().Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
                          + e.description());
     }
 }
@@ -264,7 +264,7 @@ bool FrmRepair::eseguiCorrezione(const std::function<void()>& passo)
         return true;
     } catch (const dbe::DbError& e) {
         Clessidra(false);
-        Messaggi::Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13) + e.description());
+        m_.sessione().operatore().Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13) + e.description());
         return false;
     }
 }
@@ -315,7 +315,7 @@ void FrmRepair::correggi()
         ImpostaModo(3);
     } else if (modo_ == 3) {
         if (t.Tipo.left(2) == QLatin1String("EN") && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
-            Messaggi::Mostra(QStringLiteral("Nessun record selezionato."));
+            m_.sessione().operatore().Mostra(QStringLiteral("Nessun record selezionato."));
             return;
         }
         std::function<void(int)> correzione;

@@ -3,8 +3,7 @@
 #include "correzione_en.h"
 #include "ricerca_chiave.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 #include "safety/modifica_registrata.h"
 #include "safety/sessione_sicurezza.h"
 
@@ -38,7 +37,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
         const std::optional<QString> sql = CreaSqlRicerca(tabella, chiavi);
         if (!sql)
             return Esito::Abbandonata;
-        ricerca = DbArchivi.OpenRecordset(*sql);
+        ricerca = v.sessione().DbArchivi.OpenRecordset(*sql);
         if (ricerca.RecordCount() > 0) {
             // Every record found must carry the row's key: otherwise the lookup selected something
             // the key did not mean, and nothing is deleted for this row.
@@ -75,14 +74,14 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
 void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
 {
     if (v.Selezione.Count() == 0 || v.DtRow.isNull()) {
-        Messaggi::Mostra(kNessunRecord);
+        v.sessione().operatore().Mostra(kNessunRecord);
         return;
     }
-    if (Messaggi::Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
+    if (v.sessione().operatore().Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
         return;
-    if (!PrimaDellaModifica())
+    if (!PrimaDellaModifica(v.sessione()))
         return;
-    ModificaRegistrata voce(tipo_modifica::Elimina, task.Param(1), task.Chiave, task.Descrizione);
+    ModificaRegistrata voce(v.sessione(), tipo_modifica::Elimina, task.Param(1), task.Chiave, task.Descrizione);
     const qint64 n = v.Selezione.Count();
     qint64 abbandonate = 0;
     {
@@ -90,7 +89,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->ImpostaMassimo(n);
         v.Barra->Mostra(true);
         const QStringList campi = CampiChiave(task);
-        ClessidraAttivata clessidra;
+        ClessidraAccesa clessidra(v.sessione().operatore());
         if (campi.isEmpty()) {
             abbandonate = n;
         } else {
@@ -110,7 +109,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->Mostra(false);
     }
     if (abbandonate > 0)
-        Messaggi::Mostra(MessaggioRigheNonCorrette(abbandonate));
+        v.sessione().operatore().Mostra(MessaggioRigheNonCorrette(abbandonate));
 }
 
 }  // namespace corvale

@@ -5,7 +5,6 @@
 #include "riga_testo.h"
 #include "sessione_sicurezza.h"
 
-#include "app/ambiente.h"
 #include "dbengine/filecopy.h"
 
 #include <QDir>
@@ -28,10 +27,10 @@ QString Descrivi(const RecordRegistro& r, const dbe::StoredRow& riga)
 }
 
 // A rowid for a record put back: its own when free, else a free one further on.
-qint64 RigaLibera(const QString& tabella, qint64 riga)
+qint64 RigaLibera(const dbe::Database& db, const QString& tabella, qint64 riga)
 {
     qint64 prova = riga;
-    for (qint64 passo = 1; dbe::ReadStoredRow(DbArchivi, tabella, prova); passo *= 2)
+    for (qint64 passo = 1; dbe::ReadStoredRow(db, tabella, prova); passo *= 2)
         prova = riga + passo;
     return prova;
 }
@@ -56,10 +55,11 @@ QString PerchéNonAnnullabile(Registro& reg, qint64 id)
     return QString();
 }
 
-EsitoAnnulla AnnullaModifica(qint64 id)
+EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
 {
+    const dbe::Database& DbArchivi = s.DbArchivi;
     EsitoAnnulla e;
-    const std::shared_ptr<Registro> reg = RegistroSessione();
+    const std::shared_ptr<Registro> reg = RegistroSessione(s);
     if (!reg) {
         e.errore = QStringLiteral("Registro delle modifiche non disponibile: nessuna modifica è stata fatta.");
         return e;
@@ -72,7 +72,7 @@ EsitoAnnulla AnnullaModifica(qint64 id)
     record.erase(std::remove_if(record.begin(), record.end(), [](const RecordRegistro& r) { return !r.fatto; }),
                  record.end());
 
-    ModificaRegistrata m(tipo_modifica::Annulla, v->tabella, v->chiave,
+    ModificaRegistrata m(s, tipo_modifica::Annulla, v->tabella, v->chiave,
                          QStringLiteral("Annullamento della modifica %1: %2").arg(id).arg(v->descrizione), id);
     dbe::Workspace& ws = dbe::Workspace::Default();
     ws.BeginTrans();
@@ -89,7 +89,7 @@ EsitoAnnulla AnnullaModifica(qint64 id)
                 }
                 RecordRegistro n;
                 n.tabella = r.tabella;
-                n.riga = RigaLibera(r.tabella, r.riga);
+                n.riga = RigaLibera(DbArchivi, r.tabella, r.riga);
                 n.dopo = r.prima;
                 m.Record(n);
                 dbe::InsertStoredRow(DbArchivi, r.tabella, *r.prima, n.riga);
@@ -157,8 +157,9 @@ EsitoAnnulla AnnullaModifica(qint64 id)
     return e;
 }
 
-bool RipristinaCopia(const QString& copia, QString& testo)
+bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
 {
+    const dbe::Database& DbArchivi = s.DbArchivi;
     const QFileInfo fi(copia);
     if (!fi.isFile()) {
         testo = QStringLiteral("Copia di sicurezza non trovata: %1").arg(QDir::toNativeSeparators(copia));
@@ -187,7 +188,7 @@ bool RipristinaCopia(const QString& copia, QString& testo)
     }
     QString attuale;
     if (!Sicurezza().senzaCopia) {
-        attuale = ScriviCopiaSicurezza(DbArchivi, *reg, CopieDaConservare(), errore);
+        attuale = ScriviCopiaSicurezza(DbArchivi, *reg, CopieDaConservare(s), errore);
         if (attuale.isEmpty()) {
             testo = errore + QStringLiteral("\rCopia non ripristinata: nessuna modifica è stata fatta.");
             return false;

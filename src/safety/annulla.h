@@ -5,8 +5,10 @@
 // unless another record now holds its key; a rewritten record gets its old values back unless it
 // changed again since. Each record refused is reported on its own; the others go back, in one
 // transaction, and the undo is itself a journal entry. Callers pass the safety gate
-// (PrimaDellaModifica) first; both routines work on DbArchivi.
+// (PrimaDellaModifica) first; both routines work on the session's archive.
 #include "registro.h"
+
+#include "core/sessione.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,7 +23,7 @@ struct EsitoAnnulla {
     QStringList rifiutati;  // one line per record refused
 };
 
-EsitoAnnulla AnnullaModifica(qint64 id);
+EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id);
 // Why entry `id` of the journal cannot be undone at all (unknown, already undone, a kind that is
 // not undone record by record, no record changed); empty when it can. Reads only.
 QString PerchéNonAnnullabile(Registro& reg, qint64 id);
@@ -29,6 +31,6 @@ QString PerchéNonAnnullabile(Registro& reg, qint64 id);
 // Restores the safety copy `copia` over the archive, after a safety copy of the current state;
 // refused while another program writes the archive. True on success; the message for the operator
 // in `testo` either way.
-bool RipristinaCopia(const QString& copia, QString& testo);
+bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo);
 
 }  // namespace corvale

@@ -1,8 +1,7 @@
 #include "copia_sicurezza.h"
 
-#include "app/ambiente.h"
-#include "app/avvio.h"
-#include "app/ini.h"
+#include "core/avvio.h"
+#include "core/ini.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -93,9 +92,9 @@ QString ScriviCopiaSicurezza(const dbe::Database& db, Registro& reg, int conserv
     return file;
 }
 
-int CopieDaConservare()
+int CopieDaConservare(const Sessione& s)
 {
-    const QString v = LeggiFileIni(FileImpostazioni(CartellaProgramma()), u"Sicurezza", u"CopieConservate").trimmed();
+    const QString v = LeggiFileIni(FileImpostazioni(s.CartellaProgramma()), u"Sicurezza", u"CopieConservate").trimmed();
     bool ok = false;
     const int n = v.toInt(&ok);
     return ok && n >= 0 ? n : 10;

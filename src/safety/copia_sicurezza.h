@@ -8,6 +8,8 @@
 // and the reason is an Italian sentence.
 #include "registro.h"
 
+#include "core/sessione.h"
+
 #include "dbengine/dbengine.h"
 #include "dbengine/filecopy.h"
 
@@ -33,6 +35,6 @@ QString ScriviCopiaSicurezza(const dbe::Database& db, Registro& reg, int conserv
 
 // The number of copies to keep: key "CopieConservate" of section "Sicurezza" of the settings file,
 // 10 when absent or not a whole number from 0 up.
-int CopieDaConservare();
+int CopieDaConservare(const Sessione& s);
 
 }  // namespace corvale

@@ -3,7 +3,6 @@
 #include "riga_testo.h"
 #include "sessione_sicurezza.h"
 
-#include "app/ambiente.h"
 
 namespace corvale {
 
@@ -24,19 +23,19 @@ bool RecordFatto(const dbe::Database& db, const RecordRegistro& r)
 
 }  // namespace
 
-ModificaRegistrata::ModificaRegistrata(const QString& tipo, const QString& tabella, const QString& chiave,
+ModificaRegistrata::ModificaRegistrata(const Sessione& s, const QString& tipo, const QString& tabella, const QString& chiave,
                                        const QString& descrizione, qint64 annulla)
 {
-    reg_ = RegistroSessione();
-    if (!reg_ || DbArchivi.isNull() || !DbArchivi.IsOpen())
+    reg_ = RegistroSessione(s);
+    if (!reg_ || s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
         return;
-    db_ = DbArchivi;
+    db_ = s.DbArchivi;
     VoceRegistro v;
     v.tipo = tipo;
     v.tabella = tabella;
     v.chiave = chiave;
     v.descrizione = descrizione;
-    v.copia = CopiaSessione();
+    v.copia = CopiaSessione(s);
     v.annulla = annulla;
     id_ = reg_->Inizia(v);
     if (!id_)

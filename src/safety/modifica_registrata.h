@@ -1,5 +1,5 @@
 #pragma once
-// ModificaRegistrata: one change to the archive (DbArchivi) as it goes into the journal. The code
+// ModificaRegistrata: one change to the session's archive as it goes into the journal. The code
 // that changes the archive creates one before the change, reports each record before touching it,
 // and lets it go (or calls Fine) after. While it lives, the journal's pending records are committed
 // just before every commit of the archive's connection, so no archive change is ever committed
@@ -11,6 +11,7 @@
 // it records nothing and costs nothing.
 #include "registro.h"
 
+#include "core/sessione.h"
 #include "dbengine/dbengine.h"
 
 #include <memory>
@@ -19,7 +20,7 @@ namespace corvale {
 
 class ModificaRegistrata {
 public:
-    ModificaRegistrata(const QString& tipo, const QString& tabella, const QString& chiave = QString(),
+    ModificaRegistrata(const Sessione& s, const QString& tipo, const QString& tabella, const QString& chiave = QString(),
                        const QString& descrizione = QString(), qint64 annulla = 0);
     ~ModificaRegistrata();
     ModificaRegistrata(const ModificaRegistrata&) = delete;

@@ -4,8 +4,6 @@
 #include "integrita.h"
 #include "modifica_registrata.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,10 +22,10 @@ QHash<QString, QString>& Preparati()
 
 QString Chiave(const QString& archivio) { return QFileInfo(archivio).absoluteFilePath(); }
 
-QString ArchivioAperto()
+QString ArchivioAperto(const Sessione& s)
 {
     try {
-        return !DbArchivi.isNull() && DbArchivi.IsOpen() ? Chiave(DbArchivi.Name()) : QString();
+        return !s.DbArchivi.isNull() && s.DbArchivi.IsOpen() ? Chiave(s.DbArchivi.Name()) : QString();
     } catch (const dbe::DbError&) {
         return QString();
     }
@@ -62,9 +60,9 @@ QString AvvisoCopia(const QString& copia)
     return QStringLiteral("Copia di sicurezza dell'archivio salvata in %1").arg(QDir::toNativeSeparators(copia));
 }
 
-bool PrimaDellaModifica()
+bool PrimaDellaModifica(const Sessione& s)
 {
-    const QString archivio = ArchivioAperto();
+    const QString archivio = ArchivioAperto(s);
     if (archivio.isEmpty())
         return true;  // the change itself will report the closed archive
     if (Preparati().contains(archivio))
@@ -72,14 +70,14 @@ bool PrimaDellaModifica()
     QString errore;
     const std::shared_ptr<Registro> reg = RegistroPer(archivio, &errore);
     if (!reg) {
-        Messaggi::Mostra(QStringLiteral("Impossibile scrivere il registro delle modifiche %1.\r%2\r")
+        s.operatore().Mostra(QStringLiteral("Impossibile scrivere il registro delle modifiche %1.\r%2\r")
                              .arg(QDir::toNativeSeparators(Registro::FilePer(archivio)), errore)
                          + kNessunaModifica);
         return false;
     }
-    RiconciliaInCorso(DbArchivi, *reg);
+    RiconciliaInCorso(s.DbArchivi, *reg);
 
-    const QStringList problemi = ProblemiIntegrita(DbArchivi, Avanzamento(QStringLiteral("Verifica dell'archivio")));
+    const QStringList problemi = ProblemiIntegrita(s.DbArchivi, Avanzamento(QStringLiteral("Verifica dell'archivio")));
     QString copia;
     if (!problemi.isEmpty()) {
         const QString testo = MessaggioArchivioDanneggiato(problemi);
@@ -87,21 +85,21 @@ bool PrimaDellaModifica()
                                                        "viene salvata una copia di sicurezza.");
         const bool ripara = Sicurezza().offriRiparazione
                                 ? Sicurezza().offriRiparazione(testo)
-                                : Messaggi::Mostra(domanda, Pulsanti::SiNo) == Risposta::Si;
+                                : s.operatore().Mostra(domanda, Pulsanti::SiNo) == Risposta::Si;
         if (!ripara)
             return false;
-        const EsitoRiparazione e = RiparaArchivio(DbArchivi, *reg, Sicurezza().senzaCopia, CopieDaConservare(),
+        const EsitoRiparazione e = RiparaArchivio(s.DbArchivi, *reg, Sicurezza().senzaCopia, CopieDaConservare(s),
                                                   Avanzamento(QStringLiteral("Verifica dell'archivio")));
-        Messaggi::Mostra((e.riuscita ? QStringLiteral("Archivio riparato.\r") : QStringLiteral("Riparazione non riuscita.\r"))
+        s.operatore().Mostra((e.riuscita ? QStringLiteral("Archivio riparato.\r") : QStringLiteral("Riparazione non riuscita.\r"))
                          + e.rapporto);
         if (!e.riuscita)
             return false;
         copia = e.copia;
     } else if (!Sicurezza().senzaCopia) {
-        copia = ScriviCopiaSicurezza(DbArchivi, *reg, CopieDaConservare(), errore,
+        copia = ScriviCopiaSicurezza(s.DbArchivi, *reg, CopieDaConservare(s), errore,
                                      Avanzamento(QStringLiteral("Copia di sicurezza")));
         if (copia.isEmpty()) {
-            Messaggi::Mostra(errore + QLatin1Char('\r') + kNessunaModifica);
+            s.operatore().Mostra(errore + QLatin1Char('\r') + kNessunaModifica);
             return false;
         }
         if (Sicurezza().avviso)
@@ -111,15 +109,15 @@ bool PrimaDellaModifica()
     return true;
 }
 
-std::shared_ptr<Registro> RegistroSessione()
+std::shared_ptr<Registro> RegistroSessione(const Sessione& s)
 {
-    const QString archivio = ArchivioAperto();
+    const QString archivio = ArchivioAperto(s);
     if (archivio.isEmpty() || !Preparati().contains(archivio))
         return nullptr;
     return RegistroPer(archivio);
 }
 
-QString CopiaSessione() { return Preparati().value(ArchivioAperto()); }
+QString CopiaSessione(const Sessione& s) { return Preparati().value(ArchivioAperto(s)); }
 
 void AzzeraSessione()
 {

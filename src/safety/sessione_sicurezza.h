@@ -8,9 +8,11 @@
 //   3. writes a safety copy (copia_sicurezza.h) and says where, once;
 // and later calls pass at once. When the journal cannot be written or the copy cannot be made the
 // change is refused with an Italian message and nothing has changed. What talks to the operator
-// is set by the program (windows or corvale-cli) in Sicurezza(); unset, the notice is dropped, the
-// refusals go through Messaggi, and the repair is offered as a Messaggi question.
+// is set by the program (windows or corvale-cli) in Sicurezza(); unset, the notice is dropped, and
+// the refusals and the offer of a repair go to the session's operator.
 #include "registro.h"
+
+#include "core/sessione.h"
 
 #include "dbengine/filecopy.h"
 
@@ -36,12 +38,12 @@ ImpostazioniSicurezza& Sicurezza();
 QString MessaggioArchivioDanneggiato(const QStringList& problemi);
 QString AvvisoCopia(const QString& copia);
 
-// The gate on DbArchivi: true when the change may go on.
-bool PrimaDellaModifica();
-// The journal of DbArchivi's archive once the gate has passed for it; nullptr before.
-std::shared_ptr<Registro> RegistroSessione();
-// The safety copy of the session of DbArchivi's archive (empty without one).
-QString CopiaSessione();
+// The gate on the session's archive: true when the change may go on.
+bool PrimaDellaModifica(const Sessione& s);
+// The journal of the session's archive once the gate has passed for it; nullptr before.
+std::shared_ptr<Registro> RegistroSessione(const Sessione& s);
+// The safety copy of the session of that archive (empty without one).
+QString CopiaSessione(const Sessione& s);
 // Forgets the sessions of this process (a new window session, tests) and their journals.
 void AzzeraSessione();
 

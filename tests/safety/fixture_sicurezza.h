@@ -1,5 +1,5 @@
 #pragma once
-// The safety tests' fixture: the records fixture (an archive in a temporary folder as DbArchivi,
+// The safety tests' fixture: the records fixture (an archive in a temporary folder as SessioneProva().DbArchivi,
 // Yes to every question) with the safety gate reset, and helpers to run a record correction on
 // every problem record of a catalogue task, and to read the copies and the journal.
 #include "records/fixture_record.h"
@@ -43,7 +43,7 @@ protected:
     // The problem records the task's grid shows now.
     qint64 problemi(const TaskCorrezione& t)
     {
-        VistaCorrezione w;
+        VistaCorrezione w(SessioneProva());
         EXPECT_TRUE(AttivaCorrezioneRecord(w, t));
         const qint64 n = w.DtRow.isNull() ? -1 : w.DtRow.RecordCount();
         w.DtRow = dbe::Recordset();

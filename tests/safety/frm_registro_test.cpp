@@ -26,7 +26,7 @@ TEST_F(FinestraRegistro, ListsUndoesAndRestores)
     const TaskCorrezione vuoti = taskDi("Controllo Schede Vuote Clienti");
     const QStringList prima = testsupport::sqliteDump(archivio());
     {
-        FrmRegistro f;
+        FrmRegistro f(SessioneProva());
         EXPECT_EQ(f.LstVoci()->topLevelItemCount(), 0);
         EXPECT_FALSE(f.PulsAnnulla()->isEnabled());
         EXPECT_EQ(f.TxtDettaglio()->toPlainText(), "Nessuna modifica registrata.");
@@ -34,7 +34,7 @@ TEST_F(FinestraRegistro, ListsUndoesAndRestores)
     correggiTutti(vuoti, OptElimina);
     ASSERT_EQ(problemi(vuoti), 0);
 
-    FrmRegistro f;
+    FrmRegistro f(SessioneProva());
     ASSERT_EQ(f.LstVoci()->topLevelItemCount(), 1);
     const QTreeWidgetItem* riga = f.LstVoci()->topLevelItem(0);
     EXPECT_EQ(riga->text(3), "eliminazione");
@@ -49,10 +49,10 @@ TEST_F(FinestraRegistro, ListsUndoesAndRestores)
     f.AnnullaModifica_Click();
     EXPECT_EQ(problemi(vuoti), 0);
     risposta = Risposta::Si;
-    Messaggi::Mostrati().clear();
+    OperatoreDiProva().Mostrati().clear();
     f.AnnullaModifica_Click();
     EXPECT_EQ(testsupport::sqliteDump(archivio()), prima);
-    EXPECT_EQ(Messaggi::Mostrati().last(), "Modifica 1 annullata: 2 record rimessi.");
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), "Modifica 1 annullata: 2 record rimessi.");
     ASSERT_EQ(f.LstVoci()->topLevelItemCount(), 2);
     EXPECT_EQ(f.LstVoci()->topLevelItem(0)->text(3), "annullamento");
     EXPECT_EQ(f.LstVoci()->topLevelItem(1)->text(6), "annullata");
@@ -62,13 +62,13 @@ TEST_F(FinestraRegistro, ListsUndoesAndRestores)
     f.Aggiorna();
     ASSERT_TRUE(f.Seleziona(1));
     f.RipristinaCopia_Click();
-    EXPECT_TRUE(Messaggi::Mostrati().last().startsWith("Copia ")) << Messaggi::Mostrati().last().toStdString();
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().last().startsWith("Copia ")) << OperatoreDiProva().Mostrati().last().toStdString();
     EXPECT_EQ(testsupport::sqliteDump(archivio()), prima);
     EXPECT_EQ(f.LstVoci()->topLevelItem(0)->text(3), "ripristino");
     EXPECT_EQ(copie().size(), 2) << "the state before the restore is kept";
 
     // Ctrl+R in the maintenance window opens the journal.
-    FrmRepair manutenzione;
+    FrmRepair manutenzione(SessioneProva());
     auto* scorciatoia = manutenzione.findChild<QShortcut*>("ScRegistro");
     ASSERT_NE(scorciatoia, nullptr);
     EXPECT_EQ(scorciatoia->key(), QKeySequence(Qt::CTRL | Qt::Key_R));

@@ -92,7 +92,7 @@ TEST_F(Sicurezza_, EveryKindOfCorrectionIsJournaledWholeAndUndoneExactly)
 
     // Undo, newest first: the archive is back record for record, and so are the checks' counts.
     for (const VoceRegistro& v : voci) {
-        const EsitoAnnulla e = AnnullaModifica(v.id);
+        const EsitoAnnulla e = AnnullaModifica(SessioneProva(), v.id);
         EXPECT_TRUE(e.eseguito) << e.errore.toStdString();
         EXPECT_EQ(e.rimessi, registro().Record(v.id).size());
         EXPECT_TRUE(e.rifiutati.isEmpty());
@@ -105,11 +105,11 @@ TEST_F(Sicurezza_, EveryKindOfCorrectionIsJournaledWholeAndUndoneExactly)
     EXPECT_EQ(dopo[0].tipo, tipo_modifica::Annulla);
     EXPECT_EQ(dopo[0].annulla, voci[3].id);
     EXPECT_EQ(registro().Voce(voci[3].id)->annullataDa, dopo[0].id);
-    const EsitoAnnulla ancora = AnnullaModifica(voci[3].id);
+    const EsitoAnnulla ancora = AnnullaModifica(SessioneProva(), voci[3].id);
     EXPECT_FALSE(ancora.eseguito);
     EXPECT_TRUE(ancora.errore.contains("già stata annullata")) << ancora.errore.toStdString();
     // Undoing the undo deletes the customers again.
-    EXPECT_TRUE(AnnullaModifica(dopo[0].id).eseguito);
+    EXPECT_TRUE(AnnullaModifica(SessioneProva(), dopo[0].id).eseguito);
     EXPECT_EQ(problemi(vuoti), 0);
 }
 
@@ -124,7 +124,7 @@ TEST_F(Sicurezza_, UndoRefusesRecordByRecordWhatIsNoLongerItsOwn)
     sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C3', 'Nuovo')",
          "UPDATE VENDITE SET CODCLI = 'C2' WHERE NUMORD = '3'"});
 
-    const EsitoAnnulla clienti = AnnullaModifica(voci[1].id);
+    const EsitoAnnulla clienti = AnnullaModifica(SessioneProva(), voci[1].id);
     ASSERT_TRUE(clienti.eseguito);
     EXPECT_EQ(clienti.rimessi, 1);
     ASSERT_EQ(clienti.rifiutati.size(), 1);
@@ -133,7 +133,7 @@ TEST_F(Sicurezza_, UndoRefusesRecordByRecordWhatIsNoLongerItsOwn)
     EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI WHERE CODICE = 'C3'"), QStringList{"Nuovo"});
     EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI WHERE RAGSOC IS NULL"), QStringList{"C4"});
 
-    const EsitoAnnulla ordini = AnnullaModifica(voci[0].id);
+    const EsitoAnnulla ordini = AnnullaModifica(SessioneProva(), voci[0].id);
     EXPECT_EQ(ordini.rimessi, 1);
     ASSERT_EQ(ordini.rifiutati.size(), 1);
     EXPECT_TRUE(ordini.rifiutati.first().contains("modificato o eliminato")) << ordini.rifiutati.first().toStdString();
@@ -149,10 +149,10 @@ TEST_F(Sicurezza_, NoCopyNoChangeAndOnlyItsOwnCopiesAreDeleted)
     EXPECT_EQ(testsupport::sqliteDump(archivio()), prima);
     EXPECT_TRUE(copie().isEmpty());
     EXPECT_TRUE(registro().Elenco().isEmpty());
-    ASSERT_FALSE(Messaggi::Mostrati().isEmpty());
-    EXPECT_TRUE(Messaggi::Mostrati().last().contains("Spazio su disco insufficiente"))
-        << Messaggi::Mostrati().last().toStdString();
-    EXPECT_TRUE(Messaggi::Mostrati().last().contains("Nessuna modifica è stata fatta."));
+    ASSERT_FALSE(OperatoreDiProva().Mostrati().isEmpty());
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().last().contains("Spazio su disco insufficiente"))
+        << OperatoreDiProva().Mostrati().last().toStdString();
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().last().contains("Nessuna modifica è stata fatta."));
     ImpostaMisuraSpazio({});
 
     // With room, the copy is made and said once.
@@ -167,7 +167,7 @@ TEST_F(Sicurezza_, NoCopyNoChangeAndOnlyItsOwnCopiesAreDeleted)
     testsupport::writeFile(dir.filePath("copie/lumera-19990101-000000.mdb"), "del gestore");
     for (int i = 0; i < 3; ++i) {
         QString errore;
-        EXPECT_FALSE(ScriviCopiaSicurezza(DbArchivi, registro(), 2, errore).isEmpty()) << errore.toStdString();
+        EXPECT_FALSE(ScriviCopiaSicurezza(SessioneProva().DbArchivi, registro(), 2, errore).isEmpty()) << errore.toStdString();
     }
     const QStringList rimaste = copie();
     EXPECT_EQ(rimaste.size(), 3);
@@ -180,15 +180,15 @@ TEST_F(Sicurezza_, NoCopyNoChangeAndOnlyItsOwnCopiesAreDeleted)
 TEST_F(Sicurezza_, ADamagedArchiveIsRefusedAndRepaired)
 {
     // An index that misses a row of its table: made partial, then declared whole behind SQLite's back.
-    DbArchivi.Close();
+    SessioneProva().DbArchivi.Close();
     testsupport::sqliteExec(archivio(),
                             "CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC) WHERE RAGSOC <> 'Bianchi';"
                             "PRAGMA writable_schema = ON;"
                             "UPDATE sqlite_master SET sql = 'CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC)' "
                             "WHERE name = 'CLIENTI.RAG';"
                             "PRAGMA writable_schema = OFF;");
-    DbArchivi = dbe::OpenDatabase(archivio());
-    ASSERT_FALSE(ProblemiIntegrita(DbArchivi).isEmpty());
+    SessioneProva().DbArchivi = dbe::OpenDatabase(archivio());
+    ASSERT_FALSE(ProblemiIntegrita(SessioneProva().DbArchivi).isEmpty());
     const QStringList prima = testsupport::sqliteDump(archivio());
 
     // Not repaired: nothing changes, no copy, no journal entry; the operator was told why.
@@ -201,17 +201,17 @@ TEST_F(Sicurezza_, ADamagedArchiveIsRefusedAndRepaired)
     EXPECT_EQ(testsupport::sqliteDump(archivio()), prima);
     EXPECT_TRUE(copie().isEmpty());
     EXPECT_TRUE(registro().Elenco().isEmpty());
-    EXPECT_EQ(offerto, MessaggioArchivioDanneggiato(ProblemiIntegrita(DbArchivi)));
+    EXPECT_EQ(offerto, MessaggioArchivioDanneggiato(ProblemiIntegrita(SessioneProva().DbArchivi)));
     EXPECT_TRUE(offerto.contains("CLIENTI.RAG")) << offerto.toStdString();
 
     // Yes to the window's question: a copy of the damaged archive, the indexes rebuilt, the check passes, the change goes on.
     Sicurezza().offriRiparazione = {};
     correggiTutti(vuoti, OptElimina);
-    const QStringList testi = Messaggi::Mostrati().filter("Riparare ora l'archivio?");
+    const QStringList testi = OperatoreDiProva().Mostrati().filter("Riparare ora l'archivio?");
     ASSERT_EQ(testi.size(), 1);
     EXPECT_TRUE(testi.first().startsWith(offerto));
-    EXPECT_EQ(Messaggi::Mostrati().filter("Archivio riparato.").size(), 1);
-    EXPECT_TRUE(ProblemiIntegrita(DbArchivi).isEmpty());
+    EXPECT_EQ(OperatoreDiProva().Mostrati().filter("Archivio riparato.").size(), 1);
+    EXPECT_TRUE(ProblemiIntegrita(SessioneProva().DbArchivi).isEmpty());
     ASSERT_EQ(copie().size(), 1);
     EXPECT_EQ(testsupport::sqliteDump(copie().first()), prima);
     const QVector<VoceRegistro> voci = registro().Elenco();
@@ -231,7 +231,7 @@ TEST_F(Sicurezza_, AnArchiveWithUnreadablePagesKeepsWhatCanBeRead)
                      .arg(i)
                      .arg(QString(40, QChar('a' + i % 26)));
     sql(righe);
-    DbArchivi.Close();
+    SessioneProva().DbArchivi.Close();
     QByteArray file = testsupport::fileBytes(archivio());
     ASSERT_GT(file.size(), 40 * 4096);
     testsupport::sqliteExec(archivio(), "PRAGMA wal_checkpoint(TRUNCATE)");
@@ -240,13 +240,13 @@ TEST_F(Sicurezza_, AnArchiveWithUnreadablePagesKeepsWhatCanBeRead)
     const qint64 mezzo = file.size() / pagina / 2;
     file.replace(int(mezzo * pagina), int(pagina), QByteArray(int(pagina), '\xA5'));
     testsupport::writeFile(archivio(), file);
-    DbArchivi = dbe::OpenDatabase(archivio());
-    ASSERT_FALSE(ProblemiIntegrita(DbArchivi).isEmpty());
+    SessioneProva().DbArchivi = dbe::OpenDatabase(archivio());
+    ASSERT_FALSE(ProblemiIntegrita(SessioneProva().DbArchivi).isEmpty());
 
     Registro& reg = registro();
-    const EsitoRiparazione e = RiparaArchivio(DbArchivi, reg, false, 10);
+    const EsitoRiparazione e = RiparaArchivio(SessioneProva().DbArchivi, reg, false, 10);
     EXPECT_TRUE(e.riuscita) << e.rapporto.toStdString();
-    EXPECT_TRUE(ProblemiIntegrita(DbArchivi).isEmpty());
+    EXPECT_TRUE(ProblemiIntegrita(SessioneProva().DbArchivi).isEmpty());
     const qint64 rimasti = testsupport::sqliteValue(archivio(), "SELECT count(*) FROM CLIENTI").toLongLong();
     EXPECT_GT(rimasti, 2500);
     EXPECT_LT(rimasti, 3004);

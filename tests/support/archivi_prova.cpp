@@ -1,6 +1,6 @@
 #include "archivi_prova.h"
 
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "safety/sessione_sicurezza.h"
 
 namespace corvale::prova {
@@ -42,12 +42,12 @@ void AzzeraAmbiente()
 {
     AzzeraSessione();
     Sicurezza() = ImpostazioniSicurezza();
-    DbArchivi = dbe::Database();
-    DbMaster = dbe::Database();
-    PathArchivi.clear();
-    VersioneMaster.clear();
-    ImpostaCartellaProgramma(QString());
-    ImpostaPercorsoMaster(QString());
+    Sessione& s = SessioneProva();
+    s.ChiudiDatabase();
+    s.PathArchivi.clear();
+    s.VersioneMaster.clear();
+    s.ImpostaCartellaProgramma(QString());
+    s.ImpostaPercorsoMaster(QString());
 }
 
 }  // namespace corvale::prova

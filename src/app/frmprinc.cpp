@@ -1,5 +1,6 @@
 #include "frmprinc.h"
 
+#include "access/sololettura.h"
 #include "ambiente.h"
 #include "dirselector.h"
 #include "finestre.h"
@@ -173,7 +174,7 @@ void FrmPrinc::PulsApri_Click()
     const QString cartella = TxtPath->text();
     Clessidra(true);
     try {
-        DbArchivi = dbe::OpenDatabase(PercorsoArchivio(cartella));
+        DbArchivi = access::ApriDatabase(PercorsoArchivio(cartella));
     } catch (const std::exception& e) {
         Clessidra(false);
         ImpostaDbAperto(false);
@@ -225,6 +226,10 @@ void FrmPrinc::Puls_Click(int Index)
 
 void FrmPrinc::ImpostaNumeroVersione()
 {
+    if (access::AccessInSolaLettura(DbArchivi)) {
+        Messaggi::Mostra(access::MessaggioSolaLettura(DbArchivi));
+        return;
+    }
     const QString voce =
         Messaggi::Chiedi(QStringLiteral("Immettere la versione (formato A.XX oppure O per azzerare) "));
     const VoceVersione esito = ValutaVoceVersione(voce);

@@ -1,5 +1,6 @@
 #include "varco.h"
 
+#include "access/sololettura.h"
 #include "ambiente.h"
 #include "messaggi.h"
 #include "versione.h"
@@ -14,7 +15,7 @@ bool VarcoVersione()
 
     // Each press opens the master anew; the new handle replaces, and so releases, the old one.
     try {
-        DbMaster = dbe::OpenDatabase(PercorsoMaster());
+        DbMaster = access::ApriDatabase(PercorsoMaster());
     } catch (const dbe::DbError& e) {
         Messaggi::Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
                          e.description());

@@ -1,5 +1,6 @@
 #include "versione.h"
 
+#include "access/sololettura.h"
 #include "ambiente.h"
 
 #include <QRegularExpression>
@@ -53,7 +54,7 @@ QString LeggiVersioneMaster() { return LeggiVersioneMaster(PercorsoMaster()); }
 QString LeggiVersioneMaster(const QString& fileMaster)
 {
     try {
-        dbe::Database db = dbe::OpenDatabase(fileMaster);
+        dbe::Database db = access::ApriDatabase(fileMaster);
         dbe::Recordset rs = db.OpenRecordset(kTabella);
         const QString versione = QString() + rs.Value(kCampo).toString();
         rs.Close();

@@ -2,6 +2,8 @@
 
 #include "app/ambiente.h"
 #include "app/avvio.h"
+#include "access/fileaccess.h"
+#include "access/sololettura.h"
 #include "app/versione.h"
 #include "maintenance/manutenzione.h"
 
@@ -66,15 +68,21 @@ int ApriArchivi(const OpzioniArchivi& o, QString& errore)
     PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(CartellaProgramma()));
     VersioneMaster = LeggiVersioneMaster();
     try {
-        DbArchivi = dbe::OpenDatabase(PercorsoArchivio(PathArchivi));
+        DbArchivi = access::ApriDatabase(PercorsoArchivio(PathArchivi));
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
         return 2;
+    } catch (const access::ErroreAccess& e) {
+        errore = QStringLiteral("Impossibile aprire il database.\n") + e.message();
+        return 2;
     }
     try {
-        DbMaster = dbe::OpenDatabase(PercorsoMaster());
+        DbMaster = access::ApriDatabase(PercorsoMaster());
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.description();
+        return 2;
+    } catch (const access::ErroreAccess& e) {
+        errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.message();
         return 2;
     }
     return 0;
@@ -94,6 +102,10 @@ int AttendiArchivioLibero(QString& errore)
 int ApriArchiviPerCorreggere(const OpzioniArchivi& o, QString& errore)
 {
     const int apertura = ApriArchivi(o, errore);
+    if (apertura == 0 && access::AccessInSolaLettura(DbArchivi)) {
+        errore = access::MessaggioSolaLettura(DbArchivi);
+        return 2;
+    }
     return apertura != 0 ? apertura : AttendiArchivioLibero(errore);
 }
 

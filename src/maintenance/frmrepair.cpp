@@ -1,5 +1,7 @@
 #include "frmrepair.h"
 
+#include "access/sololettura.h"
+#include "app/ambiente.h"
 #include "app/finestre.h"
 #include "app/messaggi.h"
 #include "dbengine/dberror.h"
@@ -304,6 +306,10 @@ void FrmRepair::correggi()
         }
         ImpostaModo(3);
     } else if (modo_ == 3) {
+        if (access::AccessInSolaLettura(DbArchivi)) {
+            Messaggi::Mostra(access::MessaggioSolaLettura(DbArchivi));
+            return;
+        }
         if (t.Tipo.left(2) == QLatin1String("EN") && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
             Messaggi::Mostra(QStringLiteral("Nessun record selezionato."));
             return;

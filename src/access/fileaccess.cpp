@@ -146,6 +146,19 @@ TabellaAccess descrivi(MdbTableDef* t)
     return tab;
 }
 
+// True when every page the table's usage map names lies within the file: a file cut short at a
+// page boundary still opens, and libmdb would read its missing pages as empty.
+bool paginePresenti(MdbHandle* mdb, MdbTableDef* t, qint64 pagine)
+{
+    if (qint64(t->entry->table_pg) >= pagine)
+        return false;
+    gint32 pg = 0;
+    while ((pg = mdb_map_find_next(mdb, t->usage_map, guint(t->map_sz), guint32(pg))) > 0)
+        if (pg >= pagine)
+            return false;
+    return true;
+}
+
 // Days since 30 December 1899, the fraction being the time of day (also for dates before it).
 QDateTime dataDaAccess(double v)
 {
@@ -203,6 +216,7 @@ FileAccess::FileAccess(const QString& path) : d(std::make_unique<Impl>())
     // A file cut short, or whose pages do not add up, is damaged: libmdb is not asked to read it.
     if (f.size() < 3 * pagina || f.size() % pagina != 0)
         throw ErroreAccess(messaggioIlleggibile(path));
+    const qint64 pagine = f.size() / pagina;
     f.close();
 
     d->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
@@ -214,9 +228,20 @@ FileAccess::FileAccess(const QString& path) : d(std::make_unique<Impl>())
         throw ErroreAccess(messaggioIlleggibile(path));
     for (unsigned i = 0; i < d->mdb->num_catalog; ++i) {
         MdbCatalogEntry* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d->mdb->catalog, i));
-        if (e->object_type != MDB_TABLE || !mdb_is_user_table(e))
+        if (e->object_type != MDB_TABLE)
             continue;
+        if (qint64(e->table_pg) >= pagine)
+            throw ErroreAccess(messaggioIlleggibile(path));
         MdbTableDef* t = mdb_read_table(e);
+        if (t && !paginePresenti(d->mdb, t, pagine)) {
+            mdb_free_tabledef(t);
+            throw ErroreAccess(messaggioIlleggibile(path));
+        }
+        if (!mdb_is_user_table(e)) {
+            if (t)
+                mdb_free_tabledef(t);
+            continue;
+        }
         if (!t || !mdb_read_columns(t)) {
             if (t)
                 mdb_free_tabledef(t);

@@ -274,6 +274,7 @@ struct FileAccess::Lettura::Impl {
     QVector<MdbColumn*> colonne;
     std::vector<std::unique_ptr<char[]>> buffer;  // OLE fields are read through their bound buffer
     std::vector<int> lunghezze;
+    mutable std::vector<char> testo = std::vector<char>(4096);  // 255 characters in UTF-8, with room
 
     ~Impl()
     {
@@ -296,8 +297,14 @@ std::unique_ptr<FileAccess::Lettura> FileAccess::Leggi(const QString& tabella) c
     for (const TabellaAccess& tab : d->tabelle)
         if (tab.nome == tabella)
             l->campi = tab.campi;
-    QByteArray nome = tabella.toUtf8();
-    l->t = mdb_read_table_by_name(d->mdb, nome.data(), MDB_TABLE);
+    // The catalogue read when the file was opened (reading a table by name would read it again).
+    // (Forms and reports may carry a table's name: only tables are looked at.)
+    const QByteArray nome = tabella.toUtf8();
+    for (unsigned i = 0; i < d->mdb->num_catalog && !l->t; ++i) {
+        MdbCatalogEntry* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d->mdb->catalog, i));
+        if (e->object_type == MDB_TABLE && nome == e->object_name)
+            l->t = mdb_read_table(e);
+    }
     if (!l->t || !mdb_read_columns(l->t))
         throw ErroreAccess(messaggioIlleggibile(d->path));
     l->lunghezze.resize(l->t->num_cols);
@@ -369,13 +376,18 @@ QVariant FileAccess::Lettura::Valore(int campo) const
         g_free(s);
         return guid;
     }
+    case MDB_TEXT: {  // compressed Unicode or the file's code page, to UTF-8 in a reused buffer
+        const int n = mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(p), size_t(lunghezza),
+                                        d->testo.data(), d->testo.size());
+        return QString::fromUtf8(d->testo.data(), n);
+    }
     case MDB_NUMERIC: {
         char* s = mdb_numeric_to_string(mdb, inizio, col->col_scale, col->col_prec);
         const QString n = QString::fromLatin1(s);
         g_free(s);
         return n;
     }
-    default: {  // text and memo: libmdb gives UTF-8 from compressed Unicode or the code page
+    default: {  // memo: libmdb follows its pages and gives the whole text in UTF-8
         char* s = mdb_col_to_string(mdb, mdb->pg_buf, inizio, col->col_type, lunghezza);
         const QString t = QString::fromUtf8(s);
         g_free(s);

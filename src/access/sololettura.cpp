@@ -71,8 +71,15 @@ Viste& viste()
 dbe::Database ApriDatabase(const QString& path)
 {
     viste().pulisci();
-    if (!SembraFileAccess(path))
+    // The engine first: it refuses a file that is not its own (3343) before any connection to it
+    // exists, and only then are the file's first bytes read, so that no other descriptor is ever
+    // opened on an archive of this format that may be open.
+    try {
         return dbe::OpenDatabase(path);
+    } catch (const dbe::DbError& e) {
+        if (e.number() != dbe::err::UnrecognizedFormat || !SembraFileAccess(path))
+            throw;
+    }
     const QString temporaneo = QDir::temp().filePath(QStringLiteral("corvale-access-%1.db")
                                                          .arg(QUuid::createUuid().toString(QUuid::Id128)));
     ImportaAccess(path, temporaneo);

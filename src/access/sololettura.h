@@ -12,9 +12,9 @@
 
 namespace corvale::access {
 
-// OpenDatabase(path) for a file of Corvale's format; for an Access file (recognised by its first
-// bytes) the temporary archive imported from it. An Access file that cannot be read raises
-// ErroreAccess.
+// OpenDatabase(path) for a file of Corvale's format, with its errors; for a file the engine does
+// not recognise (3343) that is an Access file by its first bytes, the temporary archive imported
+// from it. An Access file that cannot be read raises ErroreAccess.
 dbe::Database ApriDatabase(const QString& path);
 
 // True when db was opened by ApriDatabase from an Access file.

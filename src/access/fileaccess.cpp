@@ -379,7 +379,7 @@ QVariant FileAccess::Lettura::Valore(int campo) const
     case MDB_TEXT: {  // compressed Unicode or the file's code page, to UTF-8 in a reused buffer
         const int n = mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(p), size_t(lunghezza),
                                         d->testo.data(), d->testo.size());
-        return QString::fromUtf8(d->testo.data(), n);
+        return n > 0 ? QString::fromUtf8(d->testo.data(), n) : QStringLiteral("");  // empty, not Null
     }
     case MDB_NUMERIC: {
         char* s = mdb_numeric_to_string(mdb, inizio, col->col_scale, col->col_prec);
@@ -387,11 +387,20 @@ QVariant FileAccess::Lettura::Valore(int campo) const
         g_free(s);
         return n;
     }
-    default: {  // memo: libmdb follows its pages and gives the whole text in UTF-8
-        char* s = mdb_col_to_string(mdb, mdb->pg_buf, inizio, col->col_type, lunghezza);
-        const QString t = QString::fromUtf8(s);
-        g_free(s);
-        return t;
+    default: {  // memo: every page of it, read as an OLE field's through a scratch binding, then
+                // decoded as a text
+        if (lunghezza < MDB_MEMO_OVERHEAD)
+            return QStringLiteral("");
+        std::vector<char> legame(mdb->bind_size + 1);
+        std::memcpy(legame.data(), p, MDB_MEMO_OVERHEAD);
+        col->bind_ptr = legame.data();
+        size_t dimensione = 0;
+        void* dati = mdb_ole_read_full(mdb, col, &dimensione);
+        col->bind_ptr = nullptr;
+        std::vector<char> utf8(3 * dimensione + 16);  // each byte or UCS-2 unit at most 3 bytes
+        const int n = mdb_unicode2ascii(mdb, static_cast<const char*>(dati), dimensione, utf8.data(), utf8.size());
+        g_free(dati);
+        return n > 0 ? QString::fromUtf8(utf8.data(), n) : QStringLiteral("");
     }
     }
 }

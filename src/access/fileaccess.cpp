@@ -198,6 +198,28 @@ struct FileAccess::Impl {
         if (mdb)
             mdb_close(mdb);
     }
+
+    // Checks a table of the catalogue (system tables too) against the file's pages; describes a
+    // user table in tabelle.
+    void leggiTabella(MdbCatalogEntry* e, qint64 pagine)
+    {
+        if (e->object_type != MDB_TABLE)
+            return;
+        if (qint64(e->table_pg) >= pagine)
+            throw ErroreAccess(messaggioIlleggibile(path));
+        MdbTableDef* t = mdb_read_table(e);
+        const bool utente = mdb_is_user_table(e);
+        const bool integra = !t || paginePresenti(mdb, t, pagine);
+        const bool leggibile = t && integra && (!utente || mdb_read_columns(t));
+        if (leggibile && utente) {
+            mdb_read_indices(t);
+            tabelle.append(descrivi(t));
+        }
+        if (t)
+            mdb_free_tabledef(t);
+        if (!integra || (utente && !leggibile))
+            throw ErroreAccess(messaggioIlleggibile(path));
+    }
 };
 
 FileAccess::FileAccess(const QString& path) : d(std::make_unique<Impl>())
@@ -226,43 +248,11 @@ FileAccess::FileAccess(const QString& path) : d(std::make_unique<Impl>())
         throw ErroreAccess(messaggioIlleggibile(path));
     if (!mdb_read_catalog(d->mdb, MDB_ANY) || !mdb_get_catalogentry_by_name(d->mdb, "MSysObjects"))
         throw ErroreAccess(messaggioIlleggibile(path));
-    for (unsigned i = 0; i < d->mdb->num_catalog; ++i) {
-        MdbCatalogEntry* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d->mdb->catalog, i));
-        if (e->object_type != MDB_TABLE)
-            continue;
-        if (qint64(e->table_pg) >= pagine)
-            throw ErroreAccess(messaggioIlleggibile(path));
-        MdbTableDef* t = mdb_read_table(e);
-        if (t && !paginePresenti(d->mdb, t, pagine)) {
-            mdb_free_tabledef(t);
-            throw ErroreAccess(messaggioIlleggibile(path));
-        }
-        if (!mdb_is_user_table(e)) {
-            if (t)
-                mdb_free_tabledef(t);
-            continue;
-        }
-        if (!t || !mdb_read_columns(t)) {
-            if (t)
-                mdb_free_tabledef(t);
-            throw ErroreAccess(messaggioIlleggibile(path));
-        }
-        mdb_read_indices(t);
-        d->tabelle.append(descrivi(t));
-        mdb_free_tabledef(t);
-    }
+    for (unsigned i = 0; i < d->mdb->num_catalog; ++i)
+        d->leggiTabella(static_cast<MdbCatalogEntry*>(g_ptr_array_index(d->mdb->catalog, i)), pagine);
 }
 
 FileAccess::~FileAccess() = default;
-
-QString FileAccess::Versione() const
-{
-    switch (d->mdb->f->jet_version) {
-    case MDB_VER_JET3: return QStringLiteral("Jet 3 (Access 97)");
-    case MDB_VER_JET4: return QStringLiteral("Jet 4 (Access 2000-2003)");
-    default: return QStringLiteral("ACE (Access 2007 e successivi)");
-    }
-}
 
 const QVector<TabellaAccess>& FileAccess::Tabelle() const { return d->tabelle; }
 const QString& FileAccess::Percorso() const { return d->path; }

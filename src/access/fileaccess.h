@@ -78,8 +78,6 @@ public:
     FileAccess(const FileAccess&) = delete;
     FileAccess& operator=(const FileAccess&) = delete;
 
-    // "Jet 3 (Access 97)", "Jet 4 (Access 2000-2003)" or "ACE (Access 2007 e successivi)".
-    QString Versione() const;
     const QString& Percorso() const;
     // The user tables (system tables skipped) in the file's catalogue order.
     const QVector<TabellaAccess>& Tabelle() const;

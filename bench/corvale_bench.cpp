@@ -15,11 +15,11 @@
 //       archive DESTINAZIONE (fields and properties), its records copied K times (default 50),
 //       then its indexes that allow the repeated records (the unique ones would refuse them).
 #include "access/importazione.h"
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
 #include "checks/catalogo.h"
-#include "records/frm_corr.h"
-#include "records/griglia_record.h"
+#include "maintenance/frm_corr.h"
+#include "maintenance/griglia_record.h"
 #include "records/task_correzione.h"
 #include "structure/modifica_lunghezza.h"
 
@@ -64,6 +64,27 @@ struct Cronometro {
     qint64 cpuNs() const { return ProcessoreNs() - cpu0; }
 };
 
+// The bench's operator: questions are answered Yes, notices go to stderr.
+class OperatoreBench : public corvale::Operatore {
+public:
+    corvale::Risposta Mostra(const QString& testo, corvale::Pulsanti p) override
+    {
+        if (p == corvale::Pulsanti::SiNo)
+            return corvale::Risposta::Si;
+        QTextStream(stderr) << testo << "\n";
+        return corvale::Risposta::Ok;
+    }
+    QString Chiedi(const QString&) override { return QString(); }
+    void Clessidra(bool) override {}
+};
+
+corvale::Sessione& Sessione()
+{
+    static OperatoreBench operatore;
+    static corvale::Sessione sessione(operatore);
+    return sessione;
+}
+
 // The catalogue's entry No. numero (from 1) as the record corrections see it.
 corvale::TaskCorrezione TaskCatalogo(int numero)
 {
@@ -73,7 +94,7 @@ corvale::TaskCorrezione TaskCatalogo(int numero)
 
 qint64 Conta(const QString& sql)
 {
-    dbe::Recordset rs = corvale::DbArchivi.OpenRecordset(sql, dbe::dbOpenSnapshot);
+    dbe::Recordset rs = Sessione().DbArchivi.OpenRecordset(sql, dbe::dbOpenSnapshot);
     const qint64 n = rs.Value(0).toLongLong();
     rs.Close();
     return n;
@@ -88,7 +109,7 @@ qint64 AggiungiOrdiniOrfani(qint64 quanti)
     if (presenti >= quanti)
         return presenti;
     qint64 id = Conta(QStringLiteral("SELECT MAX(ID) AS M FROM VENDITE"));
-    dbe::Inserter ins(corvale::DbArchivi, QStringLiteral("VENDITE"),
+    dbe::Inserter ins(Sessione().DbArchivi, QStringLiteral("VENDITE"),
                       {QStringLiteral("ID"), QStringLiteral("NUMORD"), QStringLiteral("DATA"),
                        QStringLiteral("CODCLI"), QStringLiteral("DITTA"), QStringLiteral("TIPODEP")});
     const QDate giorno(2020, 1, 1);
@@ -107,20 +128,14 @@ qint64 AggiungiOrdiniOrfani(qint64 quanti)
 
 int Walk(const QString& archivio, qint64 quanti)
 {
-    corvale::DbArchivi = dbe::OpenDatabase(archivio);
-    corvale::PathArchivi = QFileInfo(archivio).absolutePath();
+    Sessione().DbArchivi = dbe::OpenDatabase(archivio);
+    Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
     if (qEnvironmentVariableIsSet("BENCH_PRAGMAS"))  // for experiments
-        corvale::DbArchivi.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
+        Sessione().DbArchivi.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
     const qint64 problemi = AggiungiOrdiniOrfani(quanti);
-    corvale::Messaggi::ImpostaRisponditore([](const QString& testo, corvale::Pulsanti p) {
-        if (p == corvale::Pulsanti::SiNo)
-            return corvale::Risposta::Si;
-        err << testo << "\n";
-        return corvale::Risposta::Ok;
-    });
 
     Cronometro t;
-    corvale::FrmCorr finestra;
+    corvale::FrmCorr finestra(Sessione());
     finestra.resize(900, 600);
     const corvale::TaskCorrezione task = TaskCatalogo(7);  // "Controllo Ordini senza Clienti"
 
@@ -139,7 +154,7 @@ int Walk(const QString& archivio, qint64 quanti)
     // widgets add to "Dettagli".
     t.riparti();
     {
-        corvale::VistaCorrezione vista;
+        corvale::VistaCorrezione vista(Sessione());
         corvale::ApriCorrezioneRecord(vista, TaskCatalogo(7));
     }
     const qint64 impostazione = t.ns();
@@ -183,13 +198,13 @@ int Walk(const QString& archivio, qint64 quanti)
 
 int Length(const QString& archivio, const QString& tabella, const QString& campo, const QString& lung)
 {
-    corvale::DbArchivi = dbe::OpenDatabase(archivio);
-    corvale::PathArchivi = QFileInfo(archivio).absolutePath();
+    Sessione().DbArchivi = dbe::OpenDatabase(archivio);
+    Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
     Cronometro t;
-    const bool ok = corvale::ModificaLunghezzaCampo(tabella, campo, lung);
+    const bool ok = corvale::ModificaLunghezzaCampo(Sessione(), tabella, campo, lung);
     const qint64 ns = t.ns();
     const qint64 cpu = t.cpuNs();
-    corvale::DbArchivi.Close();
+    Sessione().DbArchivi.Close();
     if (!ok) {
         err << "ModificaLunghezzaCampo non riuscita su " << tabella << "." << campo << ".\n";
         return 2;

@@ -1,14 +1,14 @@
 #include "frmprinc.h"
 
 #include "access/sololettura.h"
-#include "ambiente.h"
+#include "core/sessione.h"
 #include "dirselector.h"
 #include "finestre.h"
 #include "aperturamanutenzione.h"
-#include "messaggi.h"
+#include "core/operatore.h"
 #include "pulsantemultiriga.h"
-#include "varco.h"
-#include "versione.h"
+#include "core/varco.h"
+#include "core/versione.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -41,7 +41,7 @@ QString DescrizioneErrore(const std::exception& e)
 
 }  // namespace
 
-FrmPrinc::FrmPrinc(QWidget* padre) : QWidget(padre)
+FrmPrinc::FrmPrinc(Sessione& sessione, QWidget* padre) : QWidget(padre), s_(sessione)
 {
     setObjectName(QStringLiteral("FrmPrinc"));
     setWindowTitle(QStringLiteral("Lumera Win 2001 - Gestione Archivi"));
@@ -112,7 +112,7 @@ FrmPrinc::FrmPrinc(QWidget* padre) : QWidget(padre)
     // Form_Load
     CentraForm(this);
     ImpostaDbAperto(false);
-    TxtPath->setText(PathArchivi);
+    TxtPath->setText(s_.PathArchivi);
     TxtPath->setFocus(Qt::OtherFocusReason);
 }
 
@@ -135,7 +135,7 @@ void FrmPrinc::ImpostaDbAperto(bool Aperto)
         QString versione, errore;
         bool fallita = false;
         try {
-            versione = VersioneDb();
+            versione = VersioneDb(s_);
         } catch (const std::exception& e) {
             fallita = true;
             errore = DescrizioneErrore(e);
@@ -145,7 +145,7 @@ void FrmPrinc::ImpostaDbAperto(bool Aperto)
         TxtPath->setEnabled(false);
         PulsDir->setEnabled(false);
         if (fallita)
-            Messaggi::Mostra(QStringLiteral("Impossibile leggere la versione del database.") +
+            s_.operatore().Mostra(QStringLiteral("Impossibile leggere la versione del database.") +
                              QChar(u'\r') + errore);
     } else {
         Puls[0]->setEnabled(false);
@@ -162,9 +162,9 @@ void FrmPrinc::PulsApri_Click()
     ControlloPendente();
     if (dbAperto_) {
         try {
-            DbArchivi.Close();
+            s_.DbArchivi.Close();
         } catch (const std::exception& e) {
-            Messaggi::Mostra(QStringLiteral("Impossibile chiudere il database.") + QChar(u'\r') +
+            s_.operatore().Mostra(QStringLiteral("Impossibile chiudere il database.") + QChar(u'\r') +
                              DescrizioneErrore(e));
         }
         ImpostaDbAperto(false);
@@ -172,19 +172,17 @@ void FrmPrinc::PulsApri_Click()
     }
 
     const QString cartella = TxtPath->text();
-    Clessidra(true);
     try {
-        DbArchivi = access::ApriDatabase(PercorsoArchivio(cartella));
+        ClessidraAccesa clessidra(s_.operatore());
+        s_.DbArchivi = access::ApriDatabase(PercorsoArchivio(cartella));
     } catch (const std::exception& e) {
-        Clessidra(false);
         ImpostaDbAperto(false);
-        Messaggi::Mostra(QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') +
+        s_.operatore().Mostra(QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') +
                          DescrizioneErrore(e));
         return;
     }
-    Clessidra(false);
     ImpostaDbAperto(true);
-    PathArchivi = cartella;
+    s_.PathArchivi = cartella;
 }
 
 void FrmPrinc::PulsDir_Click()
@@ -206,7 +204,7 @@ void FrmPrinc::TxtPath_LostFocus()
 {
     // The folder typed in the path box, not the last one opened.
     if (!QFileInfo(PercorsoArchivio(TxtPath->text())).isFile())
-        Messaggi::Mostra(QStringLiteral("PathDb non valido!"));
+        s_.operatore().Mostra(QStringLiteral("PathDb non valido!"));
 }
 
 void FrmPrinc::Puls_Click(int Index)
@@ -226,23 +224,23 @@ void FrmPrinc::Puls_Click(int Index)
 
 void FrmPrinc::ImpostaNumeroVersione()
 {
-    if (access::AccessInSolaLettura(DbArchivi)) {
-        Messaggi::Mostra(access::MessaggioSolaLettura(DbArchivi));
+    if (access::AccessInSolaLettura(s_.DbArchivi)) {
+        s_.operatore().Mostra(access::MessaggioSolaLettura(s_.DbArchivi));
         return;
     }
     const QString voce =
-        Messaggi::Chiedi(QStringLiteral("Immettere la versione (formato A.XX oppure O per azzerare) "));
+        s_.operatore().Chiedi(QStringLiteral("Immettere la versione (formato A.XX oppure O per azzerare) "));
     const VoceVersione esito = ValutaVoceVersione(voce);
     if (esito.esito == EsitoVoce::Vuota)
         return;
     if (esito.esito == EsitoVoce::NonValida) {
-        Messaggi::Mostra(QStringLiteral("Versione non valida."));
+        s_.operatore().Mostra(QStringLiteral("Versione non valida."));
         return;
     }
     try {
-        VersioneDb(esito.valore);
+        VersioneDb(s_, esito.valore);
     } catch (const std::exception& e) {
-        Messaggi::Mostra(QStringLiteral("Impossibile scrivere la versione del database.") +
+        s_.operatore().Mostra(QStringLiteral("Impossibile scrivere la versione del database.") +
                          QChar(u'\r') + DescrizioneErrore(e));
         return;
     }
@@ -251,8 +249,8 @@ void FrmPrinc::ImpostaNumeroVersione()
 
 void FrmPrinc::AnalisiStruttura()
 {
-    if (VarcoVersione())
-        ApriManutenzione(this);
+    if (VarcoVersione(s_))
+        ApriManutenzione(s_, this);
 }
 
 void FrmPrinc::ControlloPendente()

@@ -3,8 +3,8 @@
 // ControlloItem runs one task by its type.
 #include "checks/controllonull.h"
 #include "checks/controllorecup.h"
-#include "app/messaggi.h"
-#include "maintenance/manutenzione.h"
+#include "core/sessione.h"
+#include "core/manutenzione.h"
 #include "structure/strutturatabella.h"
 
 namespace corvale {
@@ -23,14 +23,14 @@ void Manutenzione::AvviaControllo()
     for (int i = 0; i < LstTask.Conta() && !spuntate; ++i)
         spuntate = LstTask.Riga(i).Spuntata;
     if (!spuntate) {
-        Messaggi::Mostra(QStringLiteral("Nessuna azione selezionata."));
+        sessione().operatore().Mostra(QStringLiteral("Nessuna azione selezionata."));
         return;
     }
     const int righe = LstTask.Conta();
     for (int li = 0; li < righe && li < LstTask.Conta(); ++li) {
         MostraAvanzamento(li);
         if (Interrompi) {
-            if (Messaggi::Mostra(QStringLiteral("Interrompere l'analisi ?"), Pulsanti::SiNo) == Risposta::Si)
+            if (sessione().operatore().Mostra(QStringLiteral("Interrompere l'analisi ?"), Pulsanti::SiNo) == Risposta::Si)
                 break;
             Interrompi = false;
         }

@@ -1,11 +1,10 @@
 #include "frmrepair.h"
 
 #include "access/sololettura.h"
-#include "app/ambiente.h"
 #include "app/finestre.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 #include "dbengine/dberror.h"
-#include "records/collega_correzione.h"
+#include "maintenance/collega_correzione.h"
 #include "structure/correzioni_struttura.h"
 #include "vistalista.h"
 
@@ -46,7 +45,7 @@ QFrame* cornice(QWidget* parent, const char* nome, const QRect& r)
 }
 }  // namespace
 
-FrmRepair::FrmRepair(QWidget* parent) : QDialog(parent)
+FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(sessione)
 {
     creaControlli();
     m_.Cedi = [] { QCoreApplication::processEvents(); };
@@ -158,7 +157,7 @@ void FrmRepair::caricaCatalogo()
         m_.CaricaTask();
     } catch (const dbe::DbError& e) {
         Clessidra(false);
-        Messaggi::Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
+        m_.sessione().operatore().Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
                          + e.description());
     }
 }
@@ -256,7 +255,7 @@ bool FrmRepair::eseguiCorrezione(const std::function<void()>& passo)
         return true;
     } catch (const dbe::DbError& e) {
         Clessidra(false);
-        Messaggi::Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13) + e.description());
+        m_.sessione().operatore().Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13) + e.description());
         return false;
     }
 }
@@ -306,12 +305,12 @@ void FrmRepair::correggi()
         }
         ImpostaModo(3);
     } else if (modo_ == 3) {
-        if (access::AccessInSolaLettura(DbArchivi)) {
-            Messaggi::Mostra(access::MessaggioSolaLettura(DbArchivi));
+        if (access::AccessInSolaLettura(m_.sessione().DbArchivi)) {
+            m_.sessione().operatore().Mostra(access::MessaggioSolaLettura(m_.sessione().DbArchivi));
             return;
         }
         if (t.Tipo.left(2) == QLatin1String("EN") && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
-            Messaggi::Mostra(QStringLiteral("Nessun record selezionato."));
+            m_.sessione().operatore().Mostra(QStringLiteral("Nessun record selezionato."));
             return;
         }
         std::function<void(int)> correzione;

@@ -5,7 +5,7 @@
 // 2 results, 3 correction view). Loading builds a fresh catalogue; closing during an analysis only
 // asks the run to stop. The correction views are filled by the hooks in Controllore().Correzioni;
 // the problem-record frame FrmCorr is handed to that later code through FrmCorr().
-#include "manutenzione.h"
+#include "core/manutenzione.h"
 
 #include <QDialog>
 
@@ -23,7 +23,7 @@ class VistaLista;
 class FrmRepair : public QDialog {
     Q_OBJECT
 public:
-    explicit FrmRepair(QWidget* parent = nullptr);
+    explicit FrmRepair(Sessione& sessione, QWidget* parent = nullptr);
 
     Manutenzione& Controllore() { return m_; }
     int Modo() const { return modo_; }

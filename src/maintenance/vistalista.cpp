@@ -1,7 +1,7 @@
 #include "vistalista.h"
 
 #include "immaginistato.h"
-#include "modellolista.h"
+#include "core/modellolista.h"
 
 #include <QHeaderView>
 #include <QTreeWidget>

@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 using namespace testsupport;
+using corvale::prova::EseguiCli;
+using corvale::prova::EsitoCli;
 
 namespace {
 

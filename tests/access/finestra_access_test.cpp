@@ -25,18 +25,19 @@ TEST_F(FinestraAccess, ArchivioAccessApertoInSolaLettura)
     testsupport::writeFile(FileArchivio(), originale);
 
     {
-        FrmPrinc f;
+        FrmPrinc f{prova::SessioneProva()};
         f.show();
         f.TxtPath->setText(archivi.path());
         f.PulsApri->click();
         EXPECT_TRUE(f.DbAperto());
-        EXPECT_TRUE(DbArchivi.TableDefs().Contains("Table1"));
-        Messaggi::Mostrati().clear();
+        EXPECT_TRUE(prova::SessioneProva().DbArchivi.TableDefs().Contains("Table1"));
+        prova::OperatoreDiProva().Mostrati().clear();
         voce = "A.07";
         f.Puls[1]->click();
-        ASSERT_EQ(Messaggi::Mostrati().size(), 1);
-        EXPECT_TRUE(Messaggi::Mostrati()[0].contains("è un file Access aperto in sola lettura"));
-        EXPECT_TRUE(Messaggi::Mostrati()[0].contains("corvale-cli import \"" + FileArchivio() + "\""));
+        const QStringList mostrati = prova::OperatoreDiProva().Mostrati();
+        ASSERT_EQ(mostrati.size(), 1);
+        EXPECT_TRUE(mostrati[0].contains("è un file Access aperto in sola lettura"));
+        EXPECT_TRUE(mostrati[0].contains("corvale-cli import \"" + FileArchivio() + "\""));
         f.PulsApri->click();
         EXPECT_FALSE(f.DbAperto());
     }

@@ -1,9 +1,10 @@
 // The main window, driven as the operator drives it: mouse presses move the focus (and so run the
 // path check) before a button acts; boxes are answered through Messaggi.
 #include "ambiente_prova.h"
+#include "support/sessione_prova.h"
 #include "app/finestre.h"
 #include "app/frmprinc.h"
-#include "app/versione.h"
+#include "core/versione.h"
 
 #include <QApplication>
 #include <QFile>
@@ -62,15 +63,15 @@ protected:
         if (aperto)
             EXPECT_EQ(f.LDescr[1]->text(), "Versione DB Rilevata --->" + versione);
     }
-    QStringList Mostrati() const { return corvale::Messaggi::Mostrati(); }
+    QStringList Mostrati() const { return corvale::OperatoreDiProva().Mostrati(); }
 };
 
 }  // namespace
 
 TEST_F(FinestraPrincipale, AspettoAlCaricamento)
 {
-    PathArchivi = "/dati/lumera";
-    FrmPrinc f;
+    SessioneProva().PathArchivi = "/dati/lumera";
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     EXPECT_EQ(f.windowTitle(), "Lumera Win 2001 - Gestione Archivi");
     EXPECT_EQ(f.size(), QSize(525, 256));
@@ -113,7 +114,7 @@ TEST_F(FinestraPrincipale, AspettoAlCaricamento)
 
 TEST_F(FinestraPrincipale, ControlloDelPercorsoESfoglia)
 {
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     // Leaving an empty path box: a notice.
     f.PulsDir->setFocus(Qt::TabFocusReason);
@@ -162,13 +163,13 @@ TEST_F(FinestraPrincipale, ControlloDelPercorsoESfoglia)
               QStringList(2, "Scegliere la cartella contenente il DB di Lumera"));
     QApplication::processEvents();
     EXPECT_EQ(Mostrati(), QStringList(4, "PathDb non valido!"));
-    EXPECT_TRUE(PathArchivi.isEmpty());
+    EXPECT_TRUE(SessioneProva().PathArchivi.isEmpty());
 }
 
 TEST_F(FinestraPrincipale, AperturaFallita)
 {
-    PathArchivi = "/precedente";
-    FrmPrinc f;
+    SessioneProva().PathArchivi = "/precedente";
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);  // the path check runs first, then the open fails
@@ -177,26 +178,26 @@ TEST_F(FinestraPrincipale, AperturaFallita)
     EXPECT_TRUE(Mostrati()[1].startsWith("Impossibile aprire il database.\r")) << Mostrati()[1].toStdString();
     EXPECT_GT(Mostrati()[1].size(), QString("Impossibile aprire il database.\r").size());
     Stato(f);
-    EXPECT_EQ(PathArchivi, "/precedente");
+    EXPECT_EQ(SessioneProva().PathArchivi, "/precedente");
     EXPECT_EQ(f.TxtPath->text(), archivi.path());
-    EXPECT_FALSE(ClessidraAttiva());
+    EXPECT_FALSE(OperatoreDiProva().ClessidraAttiva());
 }
 
 TEST_F(FinestraPrincipale, ApriChiudiEChiudiProgramma)
 {
     CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
     EXPECT_TRUE(Mostrati().isEmpty());
     Stato(f, "A.05 ");
-    EXPECT_EQ(PathArchivi, archivi.path());
-    EXPECT_EQ(DbArchivi.Name(), QFileInfo(FileArchivio()).absoluteFilePath());
+    EXPECT_EQ(SessioneProva().PathArchivi, archivi.path());
+    EXPECT_EQ(SessioneProva().DbArchivi.Name(), QFileInfo(FileArchivio()).absoluteFilePath());
 
     Premi(f.PulsApri);
     Stato(f);
-    EXPECT_FALSE(DbArchivi.IsOpen());
+    EXPECT_FALSE(SessioneProva().DbArchivi.IsOpen());
     EXPECT_EQ(f.TxtPath->text(), archivi.path());
 
     // An empty AGENZIA gains a record and shows "0"; "Chiudi" with the database open asks nothing.
@@ -213,18 +214,18 @@ TEST_F(FinestraPrincipale, ApriChiudiEChiudiProgramma)
 TEST_F(FinestraPrincipale, ArchivioSenzaAgenzia)
 {
     CreaArchivio(FileArchivio(), {}, false);
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
     ASSERT_EQ(Mostrati().size(), 1);
     EXPECT_TRUE(Mostrati()[0].startsWith("Impossibile leggere la versione del database.\r"));
     Stato(f, QString(""));
-    EXPECT_TRUE(DbArchivi.IsOpen());
+    EXPECT_TRUE(SessioneProva().DbArchivi.IsOpen());
     // The gate: the archive's stamp counts as empty, so the first warning.
     CreaArchivio(FileMaster(), {QStringLiteral("A.01 ")});
-    VersioneMaster = "A.01 ";
-    corvale::Messaggi::Mostrati().clear();
+    SessioneProva().VersioneMaster = "A.01 ";
+    corvale::OperatoreDiProva().Mostrati().clear();
     Premi(f.Puls[0]);
     EXPECT_EQ(Mostrati(), QStringList({kCopia, kPiuNuovo}));
     EXPECT_EQ(manutenzioniAperte, 1);
@@ -233,7 +234,7 @@ TEST_F(FinestraPrincipale, ArchivioSenzaAgenzia)
 TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
 {
     CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
@@ -247,7 +248,7 @@ TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
         {"0", "", nullptr},
     };
     for (const auto& c : casi) {
-        corvale::Messaggi::Mostrati().clear();
+        corvale::OperatoreDiProva().Mostrati().clear();
         voce = c.voce;
         Premi(f.Puls[1]);
         QStringList attesi{kPrompt};
@@ -255,7 +256,7 @@ TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
             attesi << c.messaggio;
         EXPECT_EQ(Mostrati(), attesi) << c.voce;
         EXPECT_EQ(f.LDescr[1]->text(), QString("Versione DB Rilevata --->") + c.etichetta) << c.voce;
-        EXPECT_EQ(LeggiVersioneDb(DbArchivi), c.etichetta) << c.voce;
+        EXPECT_EQ(LeggiVersioneDb(SessioneProva().DbArchivi), c.etichetta) << c.voce;
     }
     // A VERSDB that refuses the empty text: clearing fails with the engine's description, and
     // the label and the stamp stay as they were.
@@ -263,25 +264,25 @@ TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
     QFile::remove(FileArchivio());
     CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")}, true, false);
     Premi(f.PulsApri);
-    corvale::Messaggi::Mostrati().clear();
+    corvale::OperatoreDiProva().Mostrati().clear();
     voce = "0";
     Premi(f.Puls[1]);
     ASSERT_EQ(Mostrati().size(), 2);
     EXPECT_TRUE(Mostrati()[1].startsWith("Impossibile scrivere la versione del database.\r"));
     EXPECT_GT(Mostrati()[1].size(), 50);
     Stato(f, "A.05 ");
-    EXPECT_EQ(LeggiVersioneDb(DbArchivi), "A.05 ");
+    EXPECT_EQ(LeggiVersioneDb(SessioneProva().DbArchivi), "A.05 ");
 }
 
 TEST_F(FinestraPrincipale, VarcoDellaVersione)
 {
     CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
     const auto premi = [&] {
-        corvale::Messaggi::Mostrati().clear();
+        corvale::OperatoreDiProva().Mostrati().clear();
         Premi(f.Puls[0]);
         return Mostrati();
     };
@@ -303,11 +304,11 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
         {"A.05 ", {kCopia}}, {"A.06 ", {kCopia, kPiuNuovo}}, {"A.05", {kCopia, kObsoleto}},
         {"A.1", {kCopia, kPiuNuovo}}, {"A.04 ", {kCopia, kObsoleto}}};
     for (const auto& c : casi) {
-        VersioneMaster = c.master;
-        const auto prima = DbMaster.impl();
+        SessioneProva().VersioneMaster = c.master;
+        const auto prima = SessioneProva().DbMaster.impl();
         EXPECT_EQ(premi(), c.attesi) << c.master;
-        EXPECT_TRUE(DbMaster.IsOpen());
-        EXPECT_NE(DbMaster.impl(), prima);  // opened anew at every press
+        EXPECT_TRUE(SessioneProva().DbMaster.IsOpen());
+        EXPECT_NE(SessioneProva().DbMaster.impl(), prima);  // opened anew at every press
     }
     EXPECT_EQ(manutenzioniAperte, 5);
 
@@ -322,7 +323,7 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
         padre = m->parentWidget();
         m->close();
     });
-    VersioneMaster = "A.05 ";
+    SessioneProva().VersioneMaster = "A.05 ";
     EXPECT_EQ(premi(), QStringList({kCopia}));
     EXPECT_EQ(titolo, "Manutenzione Archivi");
     EXPECT_EQ(padre, &f);

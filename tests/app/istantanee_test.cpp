@@ -1,6 +1,7 @@
 // Not a test: saves a picture of the main window in each state when CORVALE_SHOTS names a folder
 // (scripts/screenshots.sh); skipped otherwise.
 #include "ambiente_prova.h"
+#include "support/sessione_prova.h"
 #include "app/frmprinc.h"
 
 #include <QApplication>
@@ -18,8 +19,8 @@ TEST_F(Istantanee, FinestraPrincipale)
     if (cartella.isEmpty())
         GTEST_SKIP() << "CORVALE_SHOTS not set";
     ASSERT_TRUE(QDir().mkpath(cartella));
-    PathArchivi = archivi.path();
-    FrmPrinc f;
+    SessioneProva().PathArchivi = archivi.path();
+    FrmPrinc f{SessioneProva()};
     f.show();
     QApplication::processEvents();
     EXPECT_TRUE(f.grab().save(cartella + "/frmprinc-chiuso.png"));

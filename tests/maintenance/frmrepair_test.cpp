@@ -1,7 +1,7 @@
 // The maintenance window itself on the offscreen platform: layout, the four modes and buttons,
 // interruption by "Chiudi" during a run, the popup menu and the detail shown on a click.
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
 #include "maintenance/frmrepair.h"
 #include "support/archivi_prova.h"
 
@@ -26,25 +26,25 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        Messaggi::Azzera();
-        Messaggi::ImpostaRisponditore([this](const QString&, Pulsanti p) {
+        OperatoreDiProva().Azzera();
+        OperatoreDiProva().ImpostaRisponditore([this](const QString&, Pulsanti p) {
             return p == Pulsanti::SiNo ? risposta : Risposta::Ok;
         });
-        DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+        SessioneProva().DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
         // An empty customer name and an order whose customer does not exist (its other references
         // are empty, which the orphan checks leave alone while their master tables have records).
-        prova::Esegui(DbArchivi, {"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
+        prova::Esegui(SessioneProva().DbArchivi, {"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
                                   "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta')",
                                   "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
                                   "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
                                   "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C9')"});
-        DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-        prova::Esegui(DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC TEXT(50))",
+        SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
+        prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC TEXT(50))",
                                  "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
     }
     void TearDown() override
     {
-        Messaggi::Azzera();
+        OperatoreDiProva().Azzera();
         prova::AzzeraAmbiente();
     }
 
@@ -75,7 +75,7 @@ protected:
 
 TEST_F(FinestraManutenzione, LoadsTheCatalogueInSelectionMode)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     EXPECT_EQ(f.windowTitle(), "Manutenzione Archivi");
     EXPECT_EQ(f.size(), QSize(485, 441));
     EXPECT_EQ(f.LstTask()->geometry(), QRect(4, 4, 473, 329));
@@ -114,7 +114,7 @@ TEST_F(FinestraManutenzione, LoadsTheCatalogueInSelectionMode)
 
 TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     int scaricata = 0;
     QObject::connect(&f, &FrmRepair::scaricata, [&] { ++scaricata; });
     Manutenzione& m = f.Controllore();
@@ -122,18 +122,18 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
     m.Correzioni.AttivaCorrezioneRecord = [&](int i) { aperte << i; };
     m.Correzioni.GestisciCorrezioneEN = [&](int i) {
         corrette << i;
-        DbArchivi.Execute("DELETE FROM CLIENTI WHERE CODICE='C1'");
+        SessioneProva().DbArchivi.Execute("DELETE FROM CLIENTI WHERE CODICE='C1'");
     };
 
     // "Controlla" and "Correggi" without a selected row, in selection mode: nothing.
     f.Puls(1)->click();
     f.Puls_Click(2);
     EXPECT_EQ(f.Modo(), 0);
-    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
 
     f.Puls(0)->click();
     EXPECT_EQ(f.Modo(), 2);
-    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
     EXPECT_EQ(chiavi(f), QStringList({"0003K", "0009K"}));
     EXPECT_EQ(f.LstTask()->currentItem(), f.LstTask()->topLevelItem(0));
     EXPECT_EQ(f.Puls(0)->text(), "Ripristina");
@@ -155,7 +155,7 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
 
     // "Esegui" with no record selected in the grid refuses; with one, corrects and re-checks.
     f.Puls(2)->click();
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Nessun record selezionato."}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Nessun record selezionato."}));
     EXPECT_TRUE(corrette.isEmpty());
     m.Correzioni.RecordSelezionati = [] { return 1; };
     f.Puls(2)->click();
@@ -190,8 +190,8 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
 
 TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNothing)
 {
-    DbArchivi.Execute("DROP TABLE AGENDA");
-    FrmRepair f;
+    SessioneProva().DbArchivi.Execute("DROP TABLE AGENDA");
+    FrmRepair f{SessioneProva()};
     QList<int> aperte;
     f.Controllore().Correzioni.AttivaCorrezioneRecord = [&](int i) { aperte << i; };
 
@@ -199,7 +199,7 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
     for (int i = 0; i < f.LstTask()->topLevelItemCount(); ++i)
         f.LstTask()->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
     f.Puls(0)->click();
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Nessuna azione selezionata."}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Nessuna azione selezionata."}));
     EXPECT_EQ(f.Modo(), 2);
     EXPECT_EQ(f.LstTask()->topLevelItemCount(), 31);
     EXPECT_EQ(f.LstTask()->topLevelItem(5)->text(1), "Da Eseguire");
@@ -209,7 +209,7 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
     const int agenda = f.Controllore().LstTask.Trova("0027K");
     f.Controllore().LstTask.Seleziona(agenda);
     f.Controllore().SelezionaSoloQuesto();
-    Messaggi::Mostrati().clear();
+    OperatoreDiProva().Mostrati().clear();
     f.Puls(0)->click();
     ASSERT_EQ(chiavi(f), QStringList({"0027K"}));
     const DatiTask& t = f.Controllore().ElencoTask[27];
@@ -228,8 +228,8 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
 
 TEST_F(FinestraManutenzione, DettagliOnAStructureTaskShowsItsCorrections)
 {
-    DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
-    FrmRepair f;
+    SessioneProva().DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    FrmRepair f{SessioneProva()};
     f.Puls(0)->click();
     ASSERT_EQ(chiavi(f).first(), "0001K");
     EXPECT_EQ(f.Controllore().ElencoTask[1].P[2], "NO-FLD>NOTE");
@@ -248,7 +248,7 @@ TEST_F(FinestraManutenzione, DettagliOnAStructureTaskShowsItsCorrections)
 
 TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     int scaricata = 0;
     QObject::connect(&f, &FrmRepair::scaricata, [&] { ++scaricata; });
     int cessioni = 0;
@@ -261,7 +261,7 @@ TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
     risposta = Risposta::Si;
     f.Puls(0)->click();
     EXPECT_EQ(cessioni, 3);
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Interrompere l'analisi ?"}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Interrompere l'analisi ?"}));
     EXPECT_EQ(scaricata, 0);
     EXPECT_EQ(f.Modo(), 2);
     EXPECT_FALSE(f.Controllore().Interrompi);
@@ -280,7 +280,7 @@ TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
 
 TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredNoGoesOn)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     int cessioni = 0;
     f.Controllore().Cedi = [&] {
         if (++cessioni == 3)
@@ -290,14 +290,14 @@ TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredNoGoesOn)
     risposta = Risposta::No;
     f.Puls(0)->click();
     EXPECT_EQ(cessioni, 31);
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Interrompere l'analisi ?"}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Interrompere l'analisi ?"}));
     EXPECT_EQ(chiavi(f), QStringList({"0003K", "0009K"}));
     EXPECT_FALSE(f.Controllore().Interrompi);
 }
 
 TEST_F(FinestraManutenzione, ProgressTextAndClosingTheWindowDuringARun)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     f.show();
     QStringList avanzamento;
     int cessioni = 0;
@@ -317,7 +317,7 @@ TEST_F(FinestraManutenzione, ProgressTextAndClosingTheWindowDuringARun)
 
 TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     f.show();
     QTreeWidget* l = f.LstTask();
     f.Controllore().ElencoTask[4].Dettaglio = "dettaglio quattro";

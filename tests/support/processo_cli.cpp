@@ -2,18 +2,18 @@
 
 #include <QProcess>
 
-namespace testsupport {
+namespace corvale::prova {
 
 EsitoCli EseguiCli(const QStringList& argomenti)
 {
     QProcess p;
     p.start(QStringLiteral(CORVALE_CLI_PATH), argomenti);
+    p.waitForFinished(600000);
     EsitoCli e;
-    if (p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit)
-        e.stato = p.exitCode();
+    e.stato = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     e.out = QString::fromUtf8(p.readAllStandardOutput());
     e.err = QString::fromUtf8(p.readAllStandardError());
     return e;
 }
 
-}  // namespace testsupport
+}  // namespace corvale::prova

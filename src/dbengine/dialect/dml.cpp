@@ -124,6 +124,9 @@ Statement planInsert(const InsertQuery& q, Emitter& em)
             names.append(Emitter::quote(c.name));
             values.append(QStringLiteral("(SELECT coalesce(max(%1), 0) + 1 FROM %2)")
                               .arg(Emitter::quote(c.name), Emitter::quote(t.name)));
+        } else if (c.type == dbBoolean) {
+            names.append(Emitter::quote(c.name));  // a yes/no left out is False, never Null
+            values.append(QStringLiteral("0"));
         } else if (c.required) {
             throw DbError::make(err::NullInRequiredField, {c.name});
         }

@@ -2,6 +2,7 @@
 // is a column of a source, a snapshot (the values themselves) for DISTINCT, aggregates, grouping
 // and computed columns.
 #include "planner.h"
+#include "typedvalues.h"
 
 namespace dbe::dialect {
 
@@ -71,6 +72,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
         QString qualified;
         bool fixedName = false;  // an alias or a computed column's own name
         bool text = false;
+        bool date = false;
     };
     QVector<Out> outs;
     int exprNumber = 1000;
@@ -97,6 +99,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
                     o.bare = c.name;
                     o.qualified = s.written + u'.' + c.name;
                     o.text = Emitter::isTextType(c.type);
+                    o.date = c.type == 8;
                     outs.append(o);
                 }
             }
@@ -108,6 +111,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
         Out o;
         o.sql = v.sql;
         o.text = v.kind == Value::Text;
+        o.date = v.kind == Value::Date;
         if (v.column && v.source >= 0) {
             const Source& s = sources[v.source];
             const Column& c = s.table->columns[v.columnIndex];
@@ -149,8 +153,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
         em.setAggregatesAllowed(false);
         QStringList groups;
         for (const ExprPtr& g : q.groupBy) {
-            const Value gv = em.value(*g);
-            groups.append(gv.kind == Value::Text ? gv.sql + QStringLiteral(" COLLATE NOCASE") : gv.sql);
+            groups.append(sortKeySql(em.value(*g)));
         }
         tail += QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
     }
@@ -160,9 +163,7 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
     if (!q.orderBy.empty()) {
         QStringList order;
         for (const OrderItem& item : q.orderBy) {
-            const Value ov = em.value(*item.expr);
-            order.append(ov.sql + (ov.kind == Value::Text ? QStringLiteral(" COLLATE NOCASE") : QString())
-                         + (item.descending ? QStringLiteral(" DESC") : QString()));
+            order.append(sortKeySql(em.value(*item.expr)) + (item.descending ? QStringLiteral(" DESC") : QString()));
         }
         tail += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     }
@@ -182,8 +183,10 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
         QStringList values;
         for (const Out& o : outs) {
             // DISTINCT and grouping tell texts apart without regard to case.
-            values.append(o.text && q.distinct ? o.sql + QStringLiteral(" COLLATE NOCASE")
-                                                                        : o.sql);
+            Value key;
+            key.sql = o.sql;
+            key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
+            values.append(q.distinct ? sortKeySql(key) : o.sql);
         }
         plan.valuesSql = QStringLiteral("SELECT ") + (q.distinct ? QStringLiteral("DISTINCT ") : QString())
                          + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from + whereSql + tail;

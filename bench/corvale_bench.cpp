@@ -10,6 +10,12 @@
 //       (GestisciCorrezioneEN) over N selected records.
 //   corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA
 //       Times ModificaLunghezzaCampo on the archive.
+//   corvale-bench answer ARCHIVIO MASTER [SECONDI]
+//       Runs every check in the maintenance window (offscreen) and measures how it keeps answering:
+//       the longest time between two turns of its event loop, and, for a "Chiudi" pressed SECONDI
+//       (default 1) into the run, the time until the interruption question shows and until the
+//       run has stopped. With BENCH_SENZA_RISPOSTA set, the window takes no turn while a query
+//       runs (as before the engine's progress watch), for comparison.
 //   corvale-bench import ACCESS DESTINAZIONE [--repeat K]
 //       Times the import's record path: every user table of the Access file made in the new
 //       archive DESTINAZIONE (fields and properties), its records copied K times (default 50),
@@ -17,6 +23,8 @@
 #include "access/importazione.h"
 #include "core/sessione.h"
 #include "core/operatore.h"
+#include "app/operatore_finestre.h"
+#include "maintenance/frmrepair.h"
 #include "checks/catalogo.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
@@ -30,7 +38,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QTimer>
 #include <QTextStream>
+#include <limits>
 #include <sys/resource.h>
 
 namespace {
@@ -213,6 +224,61 @@ int Length(const QString& archivio, const QString& tabella, const QString& campo
     return 0;
 }
 
+int Answer(const QString& archivio, const QString& master, double secondiPrima)
+{
+    QElapsedTimer orologio;
+    qint64 domanda = -1, pressione = -1, turno = -1, buco = 0;
+    // The operator answers Yes to the interruption question and notes when it came.
+    class OperatoreRisposta : public corvale::Operatore {
+    public:
+        std::function<void()> domandata;
+        corvale::Risposta Mostra(const QString&, corvale::Pulsanti) override
+        {
+            domandata();
+            return corvale::Risposta::Si;
+        }
+        QString Chiedi(const QString&) override { return QString(); }
+        void Clessidra(bool) override {}
+    } operatore;
+    operatore.domandata = [&] {
+        domanda = orologio.elapsed();
+        buco = qMax(buco, domanda - turno);  // the stretch up to the question counts too
+    };
+    corvale::Sessione sessione(operatore);
+    sessione.DbArchivi = dbe::OpenDatabase(archivio);
+    sessione.DbMaster = dbe::OpenDatabase(master);
+    sessione.PathArchivi = QFileInfo(archivio).absolutePath();
+    corvale::FrmRepair finestra(sessione);
+    if (qEnvironmentVariableIsSet("BENCH_SENZA_RISPOSTA"))  // as before: no turn during a query
+        finestra.Controllore().IntervalloRisposta = std::numeric_limits<int>::max();
+    finestra.show();
+    QApplication::processEvents();
+    // Every turn of the event loop fires this timer; the longest gap is the longest deafness.
+    QTimer turni;
+    QObject::connect(&turni, &QTimer::timeout, [&] {
+        const qint64 ora = orologio.elapsed();
+        if (turno >= 0)
+            buco = qMax(buco, ora - turno);
+        turno = ora;
+    });
+    QTimer chiudi;
+    chiudi.setSingleShot(true);
+    QObject::connect(&chiudi, &QTimer::timeout, [&] {
+        pressione = orologio.elapsed();
+        finestra.Puls(3)->click();
+    });
+    orologio.start();
+    turni.start(0);
+    chiudi.start(int(secondiPrima * 1000));
+    finestra.Puls(0)->click();
+    const qint64 fine = orologio.elapsed();
+    turni.stop();
+    out << "answer max_gap_ms=" << buco << " question_ms=" << (domanda >= 0 ? domanda - pressione : -1)
+        << " stop_ms=" << (pressione >= 0 ? fine - pressione : -1) << " run_ms=" << fine
+        << " rows_left=" << finestra.Controllore().LstTask.Conta() << "\n";
+    return 0;
+}
+
 int Import(const QString& sorgente, const QString& destinazione, int volte)
 {
     const corvale::access::FileAccess file(sorgente);
@@ -254,6 +320,7 @@ int main(int argc, char** argv)
     a.removeFirst();
     const char* uso = "Uso: corvale-bench walk ARCHIVIO [--records N]\n"
                       "     corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA\n"
+                      "     corvale-bench answer ARCHIVIO MASTER [SECONDI]\n"
                       "     corvale-bench import ACCESS DESTINAZIONE [--repeat K]\n";
     try {
         if (a.size() >= 2 && a[0] == QLatin1String("walk")) {
@@ -264,6 +331,8 @@ int main(int argc, char** argv)
                 n = 0;
             if (n > 0)
                 return Walk(a[1], n);
+        } else if ((a.size() == 3 || a.size() == 4) && a[0] == QLatin1String("answer")) {
+            return Answer(a[1], a[2], a.size() == 4 ? a[3].toDouble() : 1.0);
         } else if (a.size() == 5 && a[0] == QLatin1String("length")) {
             return Length(a[1], a[2], a[3], a[4]);
         } else if ((a.size() == 3 || (a.size() == 5 && a[3] == QLatin1String("--repeat")))

@@ -3,6 +3,7 @@
 #include "access/sololettura.h"
 #include "core/sessione.h"
 #include "dirselector.h"
+#include "doppioclic.h"
 #include "finestre.h"
 #include "aperturamanutenzione.h"
 #include "core/operatore.h"
@@ -45,7 +46,9 @@ FrmPrinc::FrmPrinc(Sessione& sessione, QWidget* padre) : QWidget(padre), s_(sess
 {
     setObjectName(QStringLiteral("FrmPrinc"));
     setWindowTitle(QStringLiteral("Lumera Win 2001 - Gestione Archivi"));
-    setFixedSize(7875 / Twip, 3840 / Twip);
+    // The window opens at its designed size and may be made larger.
+    setMinimumSize(7875 / Twip, 3840 / Twip);
+    resize(minimumSize());
 
     LTit = new QLabel(
         QStringLiteral("Questa utility permette di gestire gli archivi usati da Lumera e correggere "
@@ -93,6 +96,13 @@ FrmPrinc::FrmPrinc(Sessione& sessione, QWidget* padre) : QWidget(padre), s_(sess
     DirSel->setObjectName(QStringLiteral("DirSel"));
     DirSel->move(6840 / Twip, 2205 / Twip);
 
+    disponi();
+    auto* guardia = new GuardiaDoppioClic(this);
+    for (QPushButton* b : {PulsDir, PulsApri, Puls[0], Puls[1], PulsFine}) {
+        // Enter presses the button that has the focus; a double click is one press.
+        b->setAutoDefault(true);
+        guardia->Proteggi(b);
+    }
     for (QWidget* w : {static_cast<QWidget*>(TxtPath), static_cast<QWidget*>(PulsDir),
                        static_cast<QWidget*>(PulsApri), static_cast<QWidget*>(Puls[0]),
                        static_cast<QWidget*>(PulsFine), static_cast<QWidget*>(Puls[1])})
@@ -121,6 +131,38 @@ FrmPrinc::~FrmPrinc()
     // No path check while the window goes away.
     TxtPath->removeEventFilter(this);
     qApp->removeEventFilter(this);
+}
+
+// The designed layout, stretched by what the window has grown: the texts and the path box take
+// the extra width, the buttons follow the right and bottom edges. "Sfoglia" and "Apri DB" are
+// widened, at the path box's expense, when their texts would not fit the designed width.
+void FrmPrinc::disponi()
+{
+    if (!DirSel)
+        return;
+    const int dx = qMax(0, width() - 7875 / Twip);
+    const int dy = qMax(0, height() - 3840 / Twip);
+    LTit->setGeometry(Twips(150, 75, 7635, 1500).adjusted(0, 0, dx, 0));
+    LDescr[1]->setGeometry(Twips(105, 2250, 5805, 300).adjusted(0, 0, dx, 0));
+    const QRect apri = Twips(6885, 1770, 870, 330).translated(dx, 0);
+    const int wApri = qMax(apri.width(), LarghezzaPulsante(PulsApri, {QStringLiteral("Apri DB"),
+                                                                     QStringLiteral("Chiudi DB")}));
+    PulsApri->setGeometry(apri.adjusted(apri.width() - wApri, 0, 0, 0));
+    const QRect dir = Twips(6000, 1770, 870, 330).translated(dx - (wApri - apri.width()), 0);
+    const int wDir = qMax(dir.width(), LarghezzaPulsante(PulsDir, {QStringLiteral("Sfoglia")}));
+    PulsDir->setGeometry(dir.adjusted(dir.width() - wDir, 0, 0, 0));
+    const QRect path = Twips(1245, 1755, 4725, 330);  // up to 2 pixels before "Sfoglia"
+    TxtPath->setGeometry(QRect(path.x(), path.y(), PulsDir->x() - 2 - path.x(), path.height()));
+    Puls[0]->setGeometry(Twips(165, 2775, 1275, 960).translated(0, dy));
+    Puls[1]->setGeometry(Twips(1440, 2775, 1275, 960).translated(0, dy));
+    PulsFine->setGeometry(Twips(6480, 2775, 1275, 960).translated(dx, dy));
+    DirSel->move(6840 / Twip + dx, 2205 / Twip);
+}
+
+void FrmPrinc::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    disponi();
 }
 
 void FrmPrinc::ImpostaDbAperto(bool Aperto)

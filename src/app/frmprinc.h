@@ -5,6 +5,8 @@
 // box and "Sfoglia" enabled, stamp hidden, "Apri DB") or open (stamp shown, "Chiudi DB", the two
 // large buttons enabled). Controls carry the object names LTit, LDescr0, LDescr1, TxtPath,
 // PulsDir, PulsApri, Puls0, Puls1, PulsFine and DirSel. Every message goes to the session's operator.
+// The window opens at its designed size and may be enlarged; Enter presses the focused button, and
+// a double click on a button is one press.
 #include <QVector>
 #include <QWidget>
 
@@ -54,9 +56,11 @@ public:
 
 protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     Sessione& s_;
+    void disponi();
     void ImpostaNumeroVersione();
     void AnalisiStruttura();
     void ControlloPendente();

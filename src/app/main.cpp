@@ -5,6 +5,7 @@
 #include "app/operatore_finestre.h"
 #include "core/avvio.h"
 #include "core/sessione.h"
+#include "app/traduzioni.h"
 
 #include <QApplication>
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Corvale"));
     corvale::OperatoreFinestre operatore;
     corvale::Sessione sessione(operatore);
+    corvale::CaricaTraduzioniQt();
     try {
         corvale::LeggiPathArchivi(sessione);
     } catch (...) {

@@ -52,9 +52,14 @@ public:
     bool Interrompi = false;
 
     // Hooks: Cedi lets the window process its waiting events (the run loop calls it once per
-    // task); Ridisegna repaints the window at once.
+    // task); Ridisegna repaints the window at once. Rispondi lets the window repaint and take the
+    // close button while a check of the run waits on the engine: it is called at most once every
+    // IntervalloRisposta milliseconds of a running query, and a close request taken in there is
+    // asked about at once (and may stop that query).
     std::function<void()> Cedi;
     std::function<void()> Ridisegna;
+    std::function<void()> Rispondi;
+    int IntervalloRisposta = 50;
     HookCorrezioni Correzioni;
 
     QString LblStat() const { return lblStat_; }
@@ -83,6 +88,8 @@ public:
     // Run loop (checks/ciclocontrollo.cpp).
     void AvviaControllo();
     void ControlloItem(int li);
+    // The interruption question; Yes: true; No: false, and Interrompi is cleared.
+    bool ChiediInterruzione();
     // The progress text for row li in LblStat, and the repaint that makes it visible.
     void MostraAvanzamento(int li);
 
@@ -93,6 +100,7 @@ signals:
 private:
     void ridisegna();
     Sessione& sessione_;
+    bool controlloInAscolto(int li);
     QString lblStat_;
     QString txtDett_;
 };

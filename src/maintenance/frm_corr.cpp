@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -46,6 +47,7 @@ FrmCorr::FrmCorr(Sessione& sessione, QWidget* parent)
     QFont grassetto = LDescr0->font();
     grassetto.setBold(true);
     LDescr0->setFont(grassetto);
+    PulsSelAll->setAutoDefault(false);  // the window's Enter presses the focused button only
     PBar->setMinimum(0);
     PBar->setVisible(false);
     DbCmb->setEditable(true);
@@ -59,6 +61,8 @@ FrmCorr::FrmCorr(Sessione& sessione, QWidget* parent)
         elenco->setUniformItemSizes(true);
     DbCmb->installEventFilter(this);
     DbCmb->lineEdit()->installEventFilter(this);
+    DbCmb->view()->installEventFilter(this);
+    DbCmb->view()->viewport()->installEventFilter(this);
     OptCorr[OptFisso]->setVisible(false);
     OptCorr[OptElimina]->setChecked(true);
 
@@ -98,6 +102,15 @@ FrmCorr::FrmCorr(Sessione& sessione, QWidget* parent)
             vista_.TestoCombo = t;
     });
     connect(DbCmb, &QComboBox::activated, this, [this](int i) {
+        if (aggiornando_)
+            return;
+        if (!dallaLista_) {
+            // The box matched typed text (or the wheel) to an entry: that chooses nothing.
+            mostraScelta();
+            return;
+        }
+        dallaLista_ = false;
+        sceltaCombo_ = i;
         vista_.TestoCombo = DbCmb->currentText();
         ScegliVoceCombo(vista_, i);
     });
@@ -108,17 +121,64 @@ FrmCorr::~FrmCorr()
     // The grid paints the selection held here: it goes first.
     DbCmb->removeEventFilter(this);
     DbCmb->lineEdit()->removeEventFilter(this);
+    DbCmb->view()->removeEventFilter(this);
+    DbCmb->view()->viewport()->removeEventFilter(this);
     delete DBGrid1;
     DBGrid1 = nullptr;
 }
 
 bool FrmCorr::eventFilter(QObject* o, QEvent* e)
 {
-    // A click anywhere in the combo box (its text or its button) moves the master record to the
-    // entry the box holds as selected; typing alone moves nothing.
-    if ((o == DbCmb || o == DbCmb->lineEdit()) && e->type() == QEvent::MouseButtonPress)
-        ScegliVoceCombo(vista_, DbCmb->currentIndex());
+    // The master record follows only an entry chosen from the list: a click on an entry of the
+    // open list, Enter on it, or the arrow keys in the box. A click anywhere in the box moves the
+    // master record to the entry it holds as chosen; typing alone moves nothing, and when the
+    // operator leaves the box with typed text it shows the chosen entry again (an emptied box stays
+    // empty: the correction then asks for a choice).
+    const bool nelBox = o == DbCmb || o == DbCmb->lineEdit();
+    switch (e->type()) {
+    case QEvent::MouseButtonPress:
+        if (nelBox) {
+            dallaLista_ = false;
+            ScegliVoceCombo(vista_, sceltaCombo_);
+        }
+        break;
+    case QEvent::Wheel:
+        if (nelBox)
+            dallaLista_ = false;
+        break;
+    case QEvent::MouseButtonRelease:
+        if (o == DbCmb->view()->viewport())
+            dallaLista_ = true;
+        break;
+    case QEvent::KeyPress: {
+        const int tasto = static_cast<QKeyEvent*>(e)->key();
+        const bool invio = tasto == Qt::Key_Return || tasto == Qt::Key_Enter;
+        const bool frecce = tasto == Qt::Key_Up || tasto == Qt::Key_Down || tasto == Qt::Key_PageUp
+                            || tasto == Qt::Key_PageDown;
+        if (nelBox || o == DbCmb->view())
+            dallaLista_ = (o == DbCmb->view() && invio) || (nelBox && frecce);
+        break;
+    }
+    case QEvent::FocusOut:
+        if (nelBox)
+            dallaLista_ = false;
+        if (nelBox && !DbCmb->currentText().isEmpty() && sceltaCombo_ >= 0
+            && DbCmb->currentText() != DbCmb->itemText(sceltaCombo_))
+            mostraScelta();
+        break;
+    default:
+        break;
+    }
     return QFrame::eventFilter(o, e);
+}
+
+void FrmCorr::mostraScelta()
+{
+    aggiornando_ = true;
+    DbCmb->setCurrentIndex(sceltaCombo_);
+    DbCmb->setEditText(sceltaCombo_ >= 0 ? DbCmb->itemText(sceltaCombo_) : QString());
+    aggiornando_ = false;
+    vista_.TestoCombo = DbCmb->currentText();
 }
 
 void FrmCorr::riempiCombo()
@@ -130,7 +190,8 @@ void FrmCorr::riempiCombo()
     for (const VoceCombo& v : vista_.VociCombo)
         testi << v.Testo;
     DbCmb->addItems(testi);  // one insertion, not one per entry
-    DbCmb->setCurrentIndex(vista_.VociCombo.isEmpty() ? -1 : 0);
+    sceltaCombo_ = vista_.VociCombo.isEmpty() ? -1 : 0;
+    DbCmb->setCurrentIndex(sceltaCombo_);
     DbCmb->setEditText(vista_.TestoCombo);
     aggiornando_ = false;
 }

@@ -58,10 +58,13 @@ protected:
 private:
     void mostraOpzioni();
     void riempiCombo();
+    void mostraScelta();
 
     VistaCorrezione vista_;
     BarraAvanzamento barra_;
     bool aggiornando_ = false;
+    int sceltaCombo_ = -1;     // the entry last chosen from the list (the first after set-up)
+    bool dallaLista_ = false;  // the activation under way comes from the list
 };
 
 }  // namespace corvale

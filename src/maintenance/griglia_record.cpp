@@ -57,6 +57,10 @@ void GrigliaRecord::Imposta(const dbe::Recordset& rs, SelezioneRecord* selezione
     if (selezione_)
         selezione_->Clear();
     modello_->Imposta(rs, selezione);
+    // Every heading readable in full: a column is never narrower than its field's name.
+    QHeaderView* h = horizontalHeader();
+    for (int c = 0; c < modello_->columnCount(); ++c)
+        h->resizeSection(c, qMax(h->defaultSectionSize(), h->sectionSizeHint(c)));
 }
 
 void GrigliaRecord::ClicRiga(int r, bool ctrl)
@@ -79,9 +83,11 @@ void GrigliaRecord::ClicRiga(int r, bool ctrl)
 
 void GrigliaRecord::mousePressEvent(QMouseEvent* e)
 {
+    // A click in a cell only moves the current cell; with Ctrl it also adds the row to the
+    // selection or takes it out. Only the record selector replaces the selection.
     const QModelIndex i = indexAt(e->position().toPoint());
-    if (i.isValid() && e->button() == Qt::LeftButton)
-        ClicRiga(i.row(), e->modifiers().testFlag(Qt::ControlModifier));
+    if (i.isValid() && e->button() == Qt::LeftButton && e->modifiers().testFlag(Qt::ControlModifier))
+        ClicRiga(i.row(), true);
     QTableView::mousePressEvent(e);
 }
 

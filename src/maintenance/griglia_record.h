@@ -2,8 +2,8 @@
 // GrigliaRecord: the grid DBGrid1 of the problem-record view, a table view over ModelloRecord. It
 // shows column headers and a record selector at the left of each row, and keeps the selection of
 // whole rows as bookmarks in a SelezioneRecord, in the order the rows were selected: a click on a
-// row (its selector or a cell) selects that row alone, Ctrl with a click adds the row or takes it
-// out. A cell can be edited in place; the edit is written to the record when the current row
+// row's selector selects that row alone, Ctrl with a click (on the selector or a cell) adds the row
+// or takes it out, and a plain click in a cell leaves the selection as it is. A cell can be edited in place; the edit is written to the record when the current row
 // changes (or when ScriviModifiche is called). Rows are never added or deleted here.
 #include "modello_record.h"
 #include "records/selezione_record.h"

@@ -110,7 +110,8 @@ QVariant ModelloRecord::data(const QModelIndex& index, int role) const
     const int c = index.column();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole: {
+    case Qt::EditRole:
+    case Qt::ToolTipRole: {  // the whole value, however narrow the column
         if (r == rigaModifica_ && modifiche_.contains(c))
             return TestoValore(modifiche_.value(c));
         const Riga& x = riga(r);
@@ -134,7 +135,8 @@ QVariant ModelloRecord::data(const QModelIndex& index, int role) const
 QVariant ModelloRecord::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal) {
-        if (role == Qt::DisplayRole && section >= 0 && section < nomi_.size())
+        if ((role == Qt::DisplayRole || role == Qt::ToolTipRole) && section >= 0
+            && section < nomi_.size())
             return nomi_.at(section);
         return QVariant();
     }

@@ -4,13 +4,19 @@
 #include "support/sessione_prova.h"
 #include "app/finestre.h"
 #include "app/frmprinc.h"
+#include "app/traduzioni.h"
 #include "core/versione.h"
+#include "support/eventi.h"
+#include "support/testo_intero.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -80,9 +86,9 @@ TEST_F(FinestraPrincipale, AspettoAlCaricamento)
                  "eventuali errori di allineamento dei dati recuperando la corretta funzionalità "
                  "del programma.", {10, 5, 509, 100}},
         {"LDescr0", "Path Archivi", {5, 120, 77, 21}},
-        {"TxtPath", "/dati/lumera", {83, 117, 315, 22}},
-        {"PulsDir", "Sfoglia", {400, 118, 58, 22}},
-        {"PulsApri", "Apri DB", {459, 118, 58, 22}},
+        {"TxtPath", "/dati/lumera", {}},
+        {"PulsDir", "Sfoglia", {}},
+        {"PulsApri", "Apri DB", {}},
         {"LDescr1", "Versione Rilevata", {7, 150, 387, 20}},
         {"Puls0", "Analisi Struttura", {11, 185, 85, 64}},
         {"Puls1", "Imposta Numero Versione", {96, 185, 85, 64}},
@@ -92,10 +98,21 @@ TEST_F(FinestraPrincipale, AspettoAlCaricamento)
     for (const auto& c : controlli) {
         QWidget* w = f.findChild<QWidget*>(c.nome);
         ASSERT_NE(w, nullptr) << c.nome;
-        EXPECT_EQ(w->geometry(), c.posizione) << c.nome;
+        if (c.posizione.isValid()) {
+            EXPECT_EQ(w->geometry(), c.posizione) << c.nome;
+        }
         QString testo = w->property("text").toString();
         EXPECT_EQ(testo, QString::fromUtf8(c.testo)) << c.nome;
     }
+    // The path box and its two buttons share the designed row; the buttons are wide enough for
+    // their texts, "Chiudi DB" included, and the path box gives up what they need.
+    EXPECT_EQ(f.PulsApri->geometry().right(), 516);
+    EXPECT_EQ(f.PulsDir->geometry().right(), f.PulsApri->x() - 2);
+    EXPECT_EQ(f.TxtPath->geometry(), QRect(83, 117, f.PulsDir->x() - 85, 22));
+    EXPECT_GE(f.PulsDir->width(), 58);
+    EXPECT_GE(f.PulsApri->width(), 58);
+    EXPECT_TRUE(testsupport::testoIntero(f.PulsApri, "Chiudi DB"));
+    EXPECT_TRUE(testsupport::testoIntero(f.PulsDir, "Sfoglia"));
     EXPECT_EQ(f.DirSel->property("classe").toString(), "Corvale.DirSelector");
     f.DirSel->resize(200, 90);
     EXPECT_EQ(f.DirSel->size(), QSize(40, 40));
@@ -328,4 +345,59 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
     EXPECT_EQ(titolo, "Manutenzione Archivi");
     EXPECT_EQ(padre, &f);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// A double click on "Apri DB" opens and stays open; Enter presses the focused button; the window
+// grows with its path box and its buttons follow the edges.
+TEST_F(FinestraPrincipale, DoppioClicInvioEDimensioni)
+{
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
+    FrmPrinc f{SessioneProva()};
+    testsupport::mostra(&f);
+    f.TxtPath->setText(archivi.path());
+    testsupport::doppioClic(f.PulsApri);
+    Stato(f, "A.05 ");
+    EXPECT_EQ(QApplication::focusWidget(), f.PulsApri);
+    testsupport::tasto(&f, Qt::Key_Return);
+    Stato(f);
+    testsupport::tasto(&f, Qt::Key_Enter);
+    Stato(f, "A.05 ");
+    testsupport::tasto(&f, Qt::Key_Tab);  // to "Analisi Struttura"
+    EXPECT_EQ(QApplication::focusWidget(), f.Puls[0]);
+    testsupport::tasto(&f, Qt::Key_Return);
+    EXPECT_EQ(manutenzioniAperte, 0);  // the gate stopped at the missing master
+    ASSERT_EQ(Mostrati().size(), 2);
+    EXPECT_TRUE(Mostrati()[1].startsWith("Problemi nell'aperture del DB Master."));
+
+    const QRect titolo = f.LTit->geometry(), percorso = f.TxtPath->geometry(), fine = f.PulsFine->geometry();
+    const QRect apri = f.PulsApri->geometry();
+    f.resize(f.width() + 120, f.height() + 40);
+    QApplication::processEvents();
+    EXPECT_EQ(f.LTit->width(), titolo.width() + 120);
+    EXPECT_EQ(f.TxtPath->width(), percorso.width() + 120);
+    EXPECT_EQ(f.PulsApri->geometry(), apri.translated(120, 0));
+    EXPECT_EQ(f.PulsFine->geometry(), fine.translated(120, 40));
+    EXPECT_EQ(f.Puls[0]->y(), 185 + 40);
+}
+
+// Qt's own texts are Italian: the context menu of a text box, the folder chooser's buttons.
+TEST_F(FinestraPrincipale, TestiDiQtInItaliano)
+{
+    ASSERT_TRUE(CaricaTraduzioniQt());
+    FrmPrinc f{SessioneProva()};
+    std::unique_ptr<QMenu> menu(f.TxtPath->createStandardContextMenu());
+    QStringList voci;
+    for (QAction* a : menu->actions())
+        voci << a->text().section(QLatin1Char('\t'), 0, 0);  // without the shortcut
+    EXPECT_TRUE(voci.contains("&Incolla")) << voci.join(" | ").toStdString();
+    EXPECT_TRUE(voci.contains("Seleziona tutto")) << voci.join(" | ").toStdString();
+
+    QFileDialog scelta(&f, "Scegliere la cartella contenente il DB di Lumera");
+    scelta.setOption(QFileDialog::DontUseNativeDialog);
+    scelta.setFileMode(QFileDialog::Directory);
+    scelta.setOption(QFileDialog::ShowDirsOnly);
+    QStringList pulsanti;
+    for (QAbstractButton* b : scelta.findChild<QDialogButtonBox*>()->buttons())
+        pulsanti << b->text();
+    EXPECT_TRUE(pulsanti.contains("Annulla")) << pulsanti.join(" | ").toStdString();
 }

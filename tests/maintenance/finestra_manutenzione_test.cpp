@@ -6,6 +6,7 @@
 #include "maintenance/frmrepair.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
+#include "support/eventi.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -53,7 +54,7 @@ TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
     FrmRepair f{SessioneProva()};
     auto* vista = f.FrmCorr()->findChild<FrmCorr*>();
     ASSERT_NE(vista, nullptr);
-    f.show();
+    testsupport::mostra(&f);
     f.Puls(0)->click();  // every check
     ASSERT_EQ(f.Modo(), 2);
 
@@ -69,8 +70,7 @@ TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
     f.Puls(2)->click();  // "Esegui" with nothing selected
     EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{"Nessun record selezionato."});
 
-    vista->DbCmb->setCurrentIndex(1);
-    emit vista->DbCmb->activated(1);
+    testsupport::scegliDallaLista(vista->DbCmb, 1);
     vista->PulsSelAll->click();
     f.Puls(2)->click();
     EXPECT_EQ(OperatoreDiProva().Mostrati().last(), "Riassegnare i record selezionati ?");

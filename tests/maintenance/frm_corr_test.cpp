@@ -8,12 +8,14 @@
 #include "records/correzione_en.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
+#include "support/eventi.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,17 +26,6 @@ using corvale::prova::ArchivioRecord;
 
 namespace {
 
-// A left click as the operator makes it, with the keys held.
-void clicMouse(QWidget* w, QPoint p, Qt::KeyboardModifiers m = Qt::NoModifier)
-{
-    const QPointF lp(p);
-    const QPointF gp(w->mapToGlobal(p));
-    QMouseEvent premi(QEvent::MouseButtonPress, lp, gp, Qt::LeftButton, Qt::LeftButton, m);
-    QApplication::sendEvent(w, &premi);
-    QMouseEvent rilascia(QEvent::MouseButtonRelease, lp, gp, Qt::LeftButton, Qt::NoButton, m);
-    QApplication::sendEvent(w, &rilascia);
-}
-
 class FinestraCorr : public ArchivioRecord {
 protected:
     void SetUp() override
@@ -42,7 +33,7 @@ protected:
         ArchivioRecord::SetUp();
         f = std::make_unique<FrmCorr>(SessioneProva());
         f->resize(480, 340);
-        f->show();
+        testsupport::mostra(f.get());
     }
     void TearDown() override
     {
@@ -54,9 +45,16 @@ protected:
         const QRect rc = f->DBGrid1->visualRect(f->DBGrid1->model()->index(r, 0));
         return rc.center();
     }
+    // A click in a cell of row r, or on its record selector.
     void clic(int r, Qt::KeyboardModifiers m = Qt::NoModifier)
     {
-        clicMouse(f->DBGrid1->viewport(), centroRiga(r), m);
+        testsupport::clic(f->DBGrid1->viewport(), centroRiga(r), m);
+    }
+    void clicSelettore(int r, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        QHeaderView* selettore = f->DBGrid1->verticalHeader();
+        testsupport::clic(selettore->viewport(),
+                          QPoint(selettore->width() / 2, selettore->sectionViewportPosition(r) + 3), m);
     }
     // The values of field campo of the selected records, in selection order.
     QStringList selezionati(const QString& campo)
@@ -121,27 +119,28 @@ TEST_F(FinestraCorr, ClicksSelectRowsInTheirOrderAndSelectAllAddsTheRest)
     ASSERT_TRUE(f->AttivaCorrezioneRecord(task(1)));
     QApplication::processEvents();
 
-    clic(4);
+    clicSelettore(4);
     clic(1, Qt::ControlModifier);
     clic(3, Qt::ControlModifier);
     EXPECT_EQ(selezionati("CODICE"), (QStringList{"C4", "C1", "C3"}));
-    // Ctrl+click on a selected row takes it out; a plain click selects one row alone.
+    // Ctrl+click on a selected row takes it out; a plain click in a cell leaves the selection as it
+    // is; only a plain click on the record selector selects one row alone.
     clic(1, Qt::ControlModifier);
     EXPECT_EQ(selezionati("CODICE"), (QStringList{"C4", "C3"}));
     clic(2);
+    EXPECT_EQ(selezionati("CODICE"), (QStringList{"C4", "C3"}));
+    EXPECT_EQ(f->DBGrid1->currentIndex().row(), 2);
+    clicSelettore(2);
     EXPECT_EQ(selezionati("CODICE"), QStringList{"C2"});
-    // The record selector works the same way.
-    QHeaderView* selettore = f->DBGrid1->verticalHeader();
-    const QPoint riga5(selettore->width() / 2, selettore->sectionViewportPosition(5) + 3);
-    clicMouse(selettore->viewport(), riga5, Qt::ControlModifier);
+    clicSelettore(5, Qt::ControlModifier);
     EXPECT_EQ(selezionati("CODICE"), (QStringList{"C2", "C5"}));
     EXPECT_EQ(f->RecordSelezionati(), 2);
     // A selected row is painted as such.
     EXPECT_TRUE(f->DBGrid1->model()->data(f->DBGrid1->model()->index(5, 0), Qt::BackgroundRole).isValid());
     EXPECT_FALSE(f->DBGrid1->model()->data(f->DBGrid1->model()->index(0, 0), Qt::BackgroundRole).isValid());
 
-    f->PulsSelAll->click();
-    f->PulsSelAll->click();
+    testsupport::clic(f->PulsSelAll);
+    testsupport::clic(f->PulsSelAll);
     EXPECT_EQ(selezionati("CODICE"), (QStringList{"C2", "C5", "C0", "C1", "C3", "C4"}));
     EXPECT_TRUE(f->PBar->isHidden());
     EXPECT_EQ(f->PBar->maximum(), 6);
@@ -170,10 +169,17 @@ TEST_F(FinestraCorr, OptionsAndComboFollowTheTaskType)
     EXPECT_EQ(f->DbCmb->count(), 2);
     EXPECT_EQ(f->DbCmb->currentText(), "Alfa");
 
-    // Choosing "Beta", then typing: the reassignment uses Beta's code.
-    f->DbCmb->setCurrentIndex(1);
-    emit f->DbCmb->activated(1);
-    f->DbCmb->setEditText("Alfa scritto a mano");
+    // Choosing "Beta" from the list, then typing "Al" (which the box completes to "Alfa") and
+    // leaving the box: the reassignment uses Beta's code, and the box shows Beta again.
+    testsupport::scegliDallaLista(f->DbCmb, 1);
+    EXPECT_EQ(f->Vista().DtColl.Value("COD").toString(), "F2");
+    testsupport::clic(f->DbCmb->lineEdit());
+    testsupport::tasto(f.get(), Qt::Key_A, 1, Qt::ControlModifier);
+    testsupport::scrivi(f.get(), "Al");
+    testsupport::tasto(f.get(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), f->DbCmb);
+    EXPECT_EQ(f->DbCmb->currentText(), "Beta");
+    testsupport::clic(f->DbCmb->lineEdit());
     EXPECT_EQ(f->Vista().DtColl.Value("COD").toString(), "F2");
     SelezionaTutti(f->Vista());
     f->GestisciCorrezioneEN(task(9));
@@ -182,11 +188,15 @@ TEST_F(FinestraCorr, OptionsAndComboFollowTheTaskType)
     // The text the operator clears is the text tested; the option clicked is the action.
     sql({"INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('2', 'ZZ')"});
     ASSERT_TRUE(f->AttivaCorrezioneRecord(task(9)));
-    f->DbCmb->setEditText("");
+    testsupport::clic(f->DbCmb->lineEdit());
+    testsupport::tasto(f.get(), Qt::Key_A, 1, Qt::ControlModifier);
+    testsupport::tasto(f.get(), Qt::Key_Delete);
+    testsupport::tasto(f.get(), Qt::Key_Tab);
+    EXPECT_EQ(f->DbCmb->currentText(), "");
     SelezionaTutti(f->Vista());
     f->GestisciCorrezioneEN(task(9));
     EXPECT_EQ(OperatoreDiProva().Mostrati().last(), kNessunValore);
-    f->OptCorr[2]->click();
+    testsupport::clic(f->OptCorr[2], QPoint(6, f->OptCorr[2]->height() / 2));  // on its circle
     f->GestisciCorrezioneEN(task(9));
     EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"F2", "VARIE"}));
 

@@ -4,6 +4,7 @@
 #include "columntype.h"
 #include "connstate.h"
 #include "dbtypes.h"
+#include "queryfunctions.h"
 
 #include <QLocale>
 #include <QUuid>
@@ -416,6 +417,7 @@ void registerFunctions(sqlite3* db)
 {
     sqlite3_create_function_v2(db, dialect::kFitFunction, 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                nullptr, fitFunction, nullptr, nullptr, nullptr);
+    registerQueryFunctions(db);
 }
 
 }  // namespace dbe::detail

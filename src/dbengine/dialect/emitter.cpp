@@ -1,5 +1,6 @@
 #include "emitter.h"
 
+#include "functions.h"
 #include "likepattern.h"
 
 namespace dbe::dialect {
@@ -72,6 +73,23 @@ QString Emitter::rowidName(const Table& table)
             return QString::fromLatin1(candidate);
     }
     return QStringLiteral("rowid");
+}
+
+QString Emitter::identitySql(const Table& table, const QString& sqlName)
+{
+    // The primary key's fields; without a primary key, the first field, which in the archive's
+    // tables is the code that names the record.
+    auto qualified = [&sqlName](const Column& c) {
+        return sqlName.isEmpty() ? quote(c.name) : quote(sqlName) + u'.' + quote(c.name);
+    };
+    QStringList key;
+    for (const Column& c : table.columns) {
+        if (c.primaryKey)
+            key.append(qualified(c));
+    }
+    if (key.isEmpty() && !table.columns.isEmpty())
+        key.append(qualified(table.columns.first()));
+    return QLatin1String(kIdentityFunction) + u'(' + key.join(QStringLiteral(", ")) + u')';
 }
 
 void Emitter::expressionError(const Expr& e) const
@@ -169,7 +187,7 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
 QString Emitter::asValue(const Value& v) const
 {
     if (v.kind == Value::Bool)
-        return QStringLiteral("(-") + v.sql + u')';
+        return QStringLiteral("(- ") + v.sql + u')';
     return v.sql;
 }
 
@@ -297,8 +315,9 @@ Value Emitter::emitExpr(const Expr& e)
             v.sql = QStringLiteral("(NOT ") + a.sql + u')';
             v.kind = Value::Bool;
         } else {
+            // "(- x)": a sign written against a negative operand would make "--", a comment.
             const Value a = value(*e.args[0]);
-            v.sql = QStringLiteral("(-") + a.sql + u')';
+            v.sql = QStringLiteral("(- ") + a.sql + u')';
             v.kind = Value::Number;
         }
         return v;
@@ -326,17 +345,13 @@ Value Emitter::emitExpr(const Expr& e)
         const Value b = value(*e.args[1]);
         v.kind = Value::Number;
         if (e.op == u"&") {
-            v.sql = QStringLiteral("(coalesce(%1, '') || coalesce(%2, ''))").arg(a.sql, b.sql);
+            v.sql = concatenationSql(a, b);
             v.kind = Value::Text;
         } else if (e.op == u"+" && a.kind == Value::Text && b.kind == Value::Text) {
             v.sql = u'(' + a.sql + QStringLiteral(" || ") + b.sql + u')';
             v.kind = Value::Text;
-        } else if (e.op == u"/") {
-            v.sql = QStringLiteral("(CAST(%1 AS REAL) / %2)").arg(a.sql, b.sql);
-        } else if (e.op == u"\\") {
-            v.sql = QStringLiteral("(CAST(%1 AS INTEGER) / CAST(%2 AS INTEGER))").arg(a.sql, b.sql);
-        } else if (e.op == u"MOD") {
-            v.sql = QStringLiteral("(CAST(%1 AS INTEGER) % CAST(%2 AS INTEGER))").arg(a.sql, b.sql);
+        } else if (e.op == u"/" || e.op == u"\\" || e.op == u"MOD") {
+            v.sql = divisionSql(e.op, a.sql, b.sql);
         } else {
             v.sql = u'(' + a.sql + u' ' + e.op + u' ' + b.sql + u')';
         }
@@ -431,7 +446,10 @@ Value Emitter::inSelect(const Expr& e)
         QStringList groups;
         for (const ExprPtr& g : q.groupBy) {
             const Value gv = value(*g);
-            groups.append(gv.kind == Value::Text ? gv.sql + QStringLiteral(" COLLATE NOCASE") : gv.sql);
+            if (!refersToColumn(*g))
+                groups.append(QStringLiteral("NULL"));  // one group, whatever the constant
+            else
+                groups.append(gv.kind == Value::Text ? gv.sql + QStringLiteral(" COLLATE NOCASE") : gv.sql);
         }
         sql += QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
     }
@@ -443,10 +461,13 @@ Value Emitter::inSelect(const Expr& e)
             QStringList order;
             for (const OrderItem& o : q.orderBy) {
                 const Value ov = value(*o.expr);
+                if (!refersToColumn(*o.expr) && !containsAggregate(*o.expr))
+                    continue;  // a constant orders nothing
                 order.append(ov.sql + (ov.kind == Value::Text ? QStringLiteral(" COLLATE NOCASE") : QString())
                              + (o.descending ? QStringLiteral(" DESC") : QString()));
             }
-            sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+            if (!order.isEmpty())
+                sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
         }
         sql += QStringLiteral(" LIMIT ") + QString::number(q.top);
     }
@@ -464,10 +485,7 @@ Value Emitter::function(const Expr& e)
 {
     const QString& fn = e.text;
     Value v;
-    static const QStringList aggregates = {QStringLiteral("COUNT"), QStringLiteral("SUM"),
-                                           QStringLiteral("MIN"), QStringLiteral("MAX"),
-                                           QStringLiteral("AVG")};
-    if (aggregates.contains(fn)) {
+    if (isAggregateFunction(fn)) {
         if (!aggregatesAllowed_)
             expressionError(e);
         aggregatesAllowed_ = false;  // no aggregate inside an aggregate
@@ -501,46 +519,7 @@ Value Emitter::function(const Expr& e)
         aggregatesAllowed_ = true;
         return v;
     }
-    if (fn == u"ISNULL") {
-        v.sql = u'(' + value(*e.args[0]).sql + QStringLiteral(" IS NULL)");
-        v.kind = Value::Bool;
-        return v;
-    }
-    if (fn == u"IIF") {
-        const Value c = condition(*e.args[0]);
-        const Value a = value(*e.args[1]);
-        const Value b = value(*e.args[2]);
-        v.sql = QStringLiteral("(CASE WHEN %1 THEN %2 ELSE %3 END)").arg(c.sql, a.sql, b.sql);
-        v.kind = a.kind == b.kind || b.kind == Value::Null ? a.kind : (a.kind == Value::Null ? b.kind : Value::Other);
-        return v;
-    }
-    const Value a = value(*e.args[0]);
-    v.kind = Value::Text;
-    if (fn == u"TRIM" || fn == u"LTRIM" || fn == u"RTRIM") {
-        v.sql = fn.toLower() + u'(' + a.sql + u')';  // SQLite trims spaces only, as the dialect does
-    } else if (fn == u"UCASE" || fn == u"UPPER") {
-        v.sql = QStringLiteral("upper(") + a.sql + u')';
-    } else if (fn == u"LCASE" || fn == u"LOWER") {
-        v.sql = QStringLiteral("lower(") + a.sql + u')';
-    } else if (fn == u"LEN") {
-        v.sql = QStringLiteral("length(") + a.sql + u')';
-        v.kind = Value::Number;
-    } else if (fn == u"ABS") {
-        v.sql = QStringLiteral("abs(") + a.sql + u')';
-        v.kind = Value::Number;
-    } else if (fn == u"LEFT") {
-        v.sql = QStringLiteral("substr(%1, 1, %2)").arg(a.sql, value(*e.args[1]).sql);
-    } else if (fn == u"RIGHT") {
-        v.sql = QStringLiteral("substr(%1, max(length(%1) - (%2) + 1, 1))").arg(a.sql, value(*e.args[1]).sql);
-    } else if (fn == u"MID") {
-        v.sql = QStringLiteral("substr(%1, %2").arg(a.sql, value(*e.args[1]).sql);
-        if (e.args.size() > 2)
-            v.sql += QStringLiteral(", ") + value(*e.args[2]).sql;
-        v.sql += u')';
-    } else {
-        expressionError(e);
-    }
-    return v;
+    return emitFunction(*this, e);
 }
 
 }  // namespace dbe::dialect

@@ -5,6 +5,7 @@
 // --target dialect_fuzz; run: build-fuzz/fuzz/dialect_fuzz -max_len=512 corpus/
 #include "dbengine/dialect/dialect.h"
 #include "dbengine/dialect/functions.h"
+#include "dbengine/valuefunctions.h"
 
 #include <sqlite3.h>
 
@@ -39,7 +40,9 @@ public:
             db_, "dbe_fit", 6, SQLITE_UTF8, nullptr,
             [](sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); }, nullptr,
             nullptr);
-        // The functions translated SQL calls: only their names and argument counts matter here.
+        // The functions translated SQL calls: the engine's comparison functions and collation as
+        // they are; for the query functions only their names and argument counts matter here.
+        dbe::detail::registerValueFunctions(db_);
         for (const RuntimeFunction& f : runtimeFunctions()) {
             sqlite3_create_function(
                 db_, f.name, f.arguments, SQLITE_UTF8, nullptr,

@@ -317,16 +317,6 @@ QVariant dateSerial(const Args& a)
 
 // ---- text ----
 
-QVariant upper(const Args& a)
-{
-    return isNull(a[0]) ? QVariant() : QVariant(text(a[0]).toUpper());
-}
-
-QVariant lower(const Args& a)
-{
-    return isNull(a[0]) ? QVariant() : QVariant(text(a[0]).toLower());
-}
-
 qint64 count(const QVariant& v, qint64 least)
 {
     const qint64 n = whole(v);
@@ -758,7 +748,6 @@ void registerQueryFunctions(sqlite3* db)
         {QStringLiteral("dbe_datepart"), datePart},  {QStringLiteral("dbe_now"), now},
         {QStringLiteral("dbe_dateadd"), dateAdd},    {QStringLiteral("dbe_datediff"), dateDiff},
         {QStringLiteral("dbe_dateserial"), dateSerial}, {QStringLiteral("dbe_format"), format},
-        {QStringLiteral("dbe_ucase"), upper},        {QStringLiteral("dbe_lcase"), lower},
         {QStringLiteral("dbe_instr"), inStr},        {QStringLiteral("dbe_left"), left},
         {QStringLiteral("dbe_right"), right},        {QStringLiteral("dbe_mid"), mid},
     };

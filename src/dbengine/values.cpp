@@ -4,7 +4,9 @@
 #include "columntype.h"
 #include "connstate.h"
 #include "dbtypes.h"
+#include "numbertext.h"
 #include "queryfunctions.h"
+#include "valuefunctions.h"
 
 #include <QLocale>
 #include <QUuid>
@@ -41,10 +43,8 @@ bool toNumber(const QVariant& v, double* out)
         return true;
     case QMetaType::QString: case QMetaType::QByteArray: {
         const QString t = v.toString().trimmed();
-        bool ok = false;
-        double d = QLocale::c().toDouble(t, &ok);
-        if (!ok)
-            d = QLocale(QLocale::Italian, QLocale::Italy).toDouble(t, &ok);
+        double d = 0;
+        bool ok = parseItalianNumber(t, &d);
         if (!ok) {
             if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
                 || t.compare(QLatin1String("vero"), Qt::CaseInsensitive) == 0) {
@@ -173,7 +173,7 @@ QDateTime dateFromStorage(const QString& text)
 QVariant toStorage(const QVariant& value, short type)
 {
     if (isNullValue(value))
-        return QVariant();
+        return type == dbBoolean ? QVariant(qint64(0)) : QVariant();  // a yes/no is never Null
     switch (type) {
     case dbText:
     case dbMemo:
@@ -182,7 +182,9 @@ QVariant toStorage(const QVariant& value, short type)
         case QMetaType::QByteArray: return QString::fromUtf8(value.toByteArray());
         case QMetaType::Bool: return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
         case QMetaType::Double: case QMetaType::Float:
-            return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+            // Written as the number rule reads it back: a decimal comma, no grouping.
+            return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest)
+                .replace(u'.', u',').replace(u'e', u'E');
         case QMetaType::QDateTime: return dateToStorage(value.toDateTime());
         case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
         case QMetaType::QUuid: return value.toUuid().toString().toUpper();
@@ -417,6 +419,7 @@ void registerFunctions(sqlite3* db)
 {
     sqlite3_create_function_v2(db, dialect::kFitFunction, 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                nullptr, fitFunction, nullptr, nullptr, nullptr);
+    registerValueFunctions(db);
     registerQueryFunctions(db);
 }
 

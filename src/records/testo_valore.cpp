@@ -1,6 +1,7 @@
 #include "testo_valore.h"
 
 #include "dbengine/dbtypes.h"
+#include "dbengine/numbertext.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -24,7 +25,9 @@ QString TestoValore(const QVariant& valore)
         return valore.toBool() ? QStringLiteral("Vero") : QStringLiteral("Falso");
     case QMetaType::Double:
     case QMetaType::Float:
-        return QString::number(valore.toDouble(), 'g', QLocale::FloatingPointShortest);
+        // With a decimal comma, as the engine's number rule reads it back.
+        return QString::number(valore.toDouble(), 'g', QLocale::FloatingPointShortest)
+            .replace(u'.', u',').replace(u'e', u'E');
     case QMetaType::QByteArray:
         return QStringLiteral("(dati binari)");
     default:
@@ -38,7 +41,6 @@ QVariant ValoreDaTesto(const QString& testo, short tipo, bool* ok)
     const QString t = testo.trimmed();
     if (testo.isEmpty() || (t.isEmpty() && tipo != dbe::dbText && tipo != dbe::dbMemo))
         return QVariant();
-    const QLocale c = QLocale::c();
     switch (tipo) {
     case dbe::dbText:
     case dbe::dbMemo:
@@ -56,19 +58,14 @@ QVariant ValoreDaTesto(const QString& testo, short tipo, bool* ok)
     }
     case dbe::dbByte:
     case dbe::dbInteger:
-    case dbe::dbLong: {
-        const qint64 v = c.toLongLong(t, ok);
-        if (*ok)
-            return v;
-        break;
-    }
+    case dbe::dbLong:
     case dbe::dbCurrency:
     case dbe::dbSingle:
     case dbe::dbDouble:
     case dbe::dbDecimal: {
-        const double v = c.toDouble(t, ok);
-        if (*ok)
-            return v;
+        double v = 0;
+        if (dbe::parseItalianNumber(t, &v))
+            return v;  // the field's own conversion rounds it for the whole-number types
         break;
     }
     case dbe::dbDate: {

@@ -2,10 +2,11 @@
 // DialectDb: an in-memory SQLite database whose tables are described once and seen both by SQLite
 // and by the dialect translator (as its SchemaProvider), so that the dialect tests can translate a
 // statement and run the SQL it gives on real data. dbe_fit is registered as a pass-through: the
-// rules it enforces belong to the engine, not to the translation; the query functions are the
-// engine's own.
+// rules it enforces belong to the engine, not to the translation. The functions the translation
+// compares dates and texts with, and the query functions, are the engine's own.
 #include "dbengine/dialect/dialect.h"
 #include "dbengine/queryfunctions.h"
+#include "dbengine/valuefunctions.h"
 
 #include <QVariant>
 #include <QVector>
@@ -36,6 +37,7 @@ public:
             db_, "dbe_fit", 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
             [](sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); },
             nullptr, nullptr);
+        dbe::detail::registerValueFunctions(db_);  // dates, case, currency: part of the translation
         dbe::detail::registerQueryFunctions(db_);
     }
     ~DialectDb() override { sqlite3_close(db_); }

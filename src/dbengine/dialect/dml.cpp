@@ -145,6 +145,9 @@ Statement planInsert(const InsertQuery& q, Emitter& em)
                               .arg(Emitter::quote(c.name), Emitter::quote(t.name)));
         } else if (c.primaryKey) {
             throw DbError::make(err::NullInPrimaryKey);
+        } else if (c.type == dbBoolean) {
+            names.append(Emitter::quote(c.name));  // a yes/no left out is False, never Null
+            values.append(QStringLiteral("0"));
         } else if (c.required) {
             throw DbError::make(err::NullInRequiredField, {c.name});
         }

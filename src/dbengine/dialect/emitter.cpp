@@ -2,6 +2,7 @@
 
 #include "functions.h"
 #include "likepattern.h"
+#include "typedvalues.h"
 
 namespace dbe::dialect {
 
@@ -158,10 +159,16 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
             sql += QStringLiteral(" AS ") + quote(s.sqlName);
         return sql;
     };
-    if (swapsSides(q)) {
-        return tableSql(1) + QStringLiteral(" LEFT JOIN ") + tableSql(0) + QStringLiteral(" ON ")
-               + condition(*q.on[1]).sql;
-    }
+    // The ON condition knows which source its join adds (the table SQLite looks up for each row).
+    auto on = [&](int i, int inner) {
+        innerSource_ = inner;
+        joinSpelled_ = false;
+        const QString sql = condition(*q.on[i]).sql;
+        innerSource_ = -1;
+        return sql;
+    };
+    if (swapsSides(q))
+        return tableSql(1) + QStringLiteral(" LEFT JOIN ") + tableSql(0) + QStringLiteral(" ON ") + on(1, 0);
     QString sql = tableSql(0);
     for (int i = 1; i < sources.size(); ++i) {
         switch (q.joins[i]) {
@@ -179,7 +186,7 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
             sql += QStringLiteral(" RIGHT JOIN ");
             break;
         }
-        sql += tableSql(i) + QStringLiteral(" ON ") + condition(*q.on[i]).sql;
+        sql += tableSql(i) + QStringLiteral(" ON ") + on(i, i);
     }
     return sql;
 }
@@ -350,6 +357,8 @@ Value Emitter::emitExpr(const Expr& e)
         } else if (e.op == u"+" && a.kind == Value::Text && b.kind == Value::Text) {
             v.sql = u'(' + a.sql + QStringLiteral(" || ") + b.sql + u')';
             v.kind = Value::Text;
+        } else if (arithmeticSql(a, e.op, b, &v)) {
+            return v;
         } else if (e.op == u"/" || e.op == u"\\" || e.op == u"MOD") {
             v.sql = divisionSql(e.op, a.sql, b.sql);
         } else {
@@ -382,27 +391,17 @@ Value Emitter::emitExpr(const Expr& e)
         const Value a = value(*e.args[0]);
         const Value lo = value(*e.args[1]);
         const Value hi = value(*e.args[2]);
-        v.sql = QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)")
-                    .arg(a.sql, needsNocase({&a, &lo, &hi}) ? QStringLiteral(" COLLATE NOCASE") : QString(),
-                         e.negated ? QStringLiteral("NOT ") : QString(), lo.sql, hi.sql);
+        v.sql = betweenSql(a, lo, hi, e.negated);
         v.kind = Value::Bool;
         return v;
     }
     case Expr::InList: {
         const Value a = value(*e.args[0]);
         QVector<Value> items;
-        QVector<const Value*> operands{&a};
         items.reserve(int(e.args.size()));
         for (size_t i = 1; i < e.args.size(); ++i)
             items.append(value(*e.args[i]));
-        QStringList sqls;
-        for (const Value& item : items) {
-            operands.append(&item);
-            sqls.append(item.sql);
-        }
-        v.sql = QStringLiteral("(%1%2 %3IN (%4))")
-                    .arg(a.sql, needsNocase(operands) ? QStringLiteral(" COLLATE NOCASE") : QString(),
-                         e.negated ? QStringLiteral("NOT ") : QString(), sqls.join(QStringLiteral(", ")));
+        v.sql = inListSql(a, items, e.negated);
         v.kind = Value::Bool;
         return v;
     }
@@ -417,9 +416,7 @@ Value Emitter::comparison(const Expr& e)
     const Value a = value(*e.args[0]);
     const Value b = value(*e.args[1]);
     Value v;
-    v.sql = QStringLiteral("(%1%2 %3 %4)")
-                .arg(a.sql, needsNocase({&a, &b}) ? QStringLiteral(" COLLATE NOCASE") : QString(), e.op,
-                     b.sql);
+    v.sql = comparisonSql(a, e.op, b, joinSpelled_ ? -1 : innerSource_, &joinSpelled_);
     v.kind = Value::Bool;
     return v;
 }
@@ -432,6 +429,8 @@ Value Emitter::inSelect(const Expr& e)
         throw DbError::make(err::SyntaxErrorInSelect);
     const QVector<Source> sources = resolveSources(q.from);
     pushScope(&sources);
+    const int savedInner = innerSource_;
+    innerSource_ = -1;  // the subquery's own sources are numbered apart
     QString sql = QStringLiteral("SELECT ");
     if (q.distinct)
         sql += QStringLiteral("DISTINCT ");
@@ -439,17 +438,17 @@ Value Emitter::inSelect(const Expr& e)
     aggregatesAllowed_ = true;
     const Value key = value(*q.items[0].expr);
     aggregatesAllowed_ = false;
-    sql += key.sql + QStringLiteral(" FROM ") + fromClause(q, sources);
+    QString keySql;
+    const QString left = inSelectLeftSql(a, key, &keySql);
+    sql += keySql + QStringLiteral(" FROM ") + fromClause(q, sources);
     if (q.where)
         sql += QStringLiteral(" WHERE ") + condition(*q.where).sql;
     if (!q.groupBy.empty()) {
         QStringList groups;
         for (const ExprPtr& g : q.groupBy) {
             const Value gv = value(*g);
-            if (!refersToColumn(*g))
-                groups.append(QStringLiteral("NULL"));  // one group, whatever the constant
-            else
-                groups.append(gv.kind == Value::Text ? gv.sql + QStringLiteral(" COLLATE NOCASE") : gv.sql);
+            // A constant makes one group, whatever its value.
+            groups.append(refersToColumn(*g) ? sortKeySql(gv) : QStringLiteral("NULL"));
         }
         sql += QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
     }
@@ -463,8 +462,7 @@ Value Emitter::inSelect(const Expr& e)
                 const Value ov = value(*o.expr);
                 if (!refersToColumn(*o.expr) && !containsAggregate(*o.expr))
                     continue;  // a constant orders nothing
-                order.append(ov.sql + (ov.kind == Value::Text ? QStringLiteral(" COLLATE NOCASE") : QString())
-                             + (o.descending ? QStringLiteral(" DESC") : QString()));
+                order.append(sortKeySql(ov) + (o.descending ? QStringLiteral(" DESC") : QString()));
             }
             if (!order.isEmpty())
                 sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
@@ -472,11 +470,10 @@ Value Emitter::inSelect(const Expr& e)
         sql += QStringLiteral(" LIMIT ") + QString::number(q.top);
     }
     aggregatesAllowed_ = savedAggregates;
+    innerSource_ = savedInner;
     popScope();
     Value v;
-    v.sql = QStringLiteral("(%1%2 %3IN (%4))")
-                .arg(a.sql, needsNocase({&a, &key}) ? QStringLiteral(" COLLATE NOCASE") : QString(),
-                     e.negated ? QStringLiteral("NOT ") : QString(), sql);
+    v.sql = QStringLiteral("(%1 %2IN (%3))").arg(left, e.negated ? QStringLiteral("NOT ") : QString(), sql);
     v.kind = Value::Bool;
     return v;
 }
@@ -505,11 +502,14 @@ Value Emitter::function(const Expr& e)
                 v.type = 4;
                 v.size = 4;
             } else if (fn == u"MIN" || fn == u"MAX") {
-                v.sql = fn.toLower() + u'(' + a.sql
-                        + (a.kind == Value::Text ? QStringLiteral(" COLLATE NOCASE") : QString()) + u')';
+                v.sql = fn.toLower() + u'(' + sortKeySql(a) + u')';
                 v.kind = a.kind;
                 v.type = a.type;
                 v.size = a.size;
+            } else if (fn == u"SUM" && !sumSql(a).isEmpty()) {
+                v.sql = sumSql(a);
+                v.type = 5;
+                v.size = 8;
             } else {
                 v.sql = fn.toLower() + u'(' + a.sql + u')';
                 v.type = 7;

@@ -94,6 +94,8 @@ private:
     QVector<const QVector<Source>*> scopes_;
     QStringList unknown_;
     bool aggregatesAllowed_ = false;
+    int innerSource_ = -1;  // while a join's ON condition is emitted: the source the join adds
+    bool joinSpelled_ = false;  // its first text equality pairs accented spellings (once: speed)
     int aggregateCount_ = 0;
 };
 

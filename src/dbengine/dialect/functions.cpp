@@ -2,6 +2,8 @@
 // most of them is done at run time by the engine's SQL functions named dbe_*.
 #include "functions.h"
 
+#include "typedvalues.h"
+
 #include <QHash>
 
 namespace dbe::dialect {
@@ -159,10 +161,8 @@ Value emitFunction(Emitter& em, const Expr& e)
     }
     if (fn == u"TRIM" || fn == u"LTRIM" || fn == u"RTRIM")
         return make(fn.toLower() + u'(' + a[0].sql + u')', Value::Text);  // spaces only, as the dialect
-    if (fn == u"UCASE" || fn == u"UPPER")
-        return make(QStringLiteral("dbe_ucase(") + a[0].sql + u')', Value::Text);
-    if (fn == u"LCASE" || fn == u"LOWER")
-        return make(QStringLiteral("dbe_lcase(") + a[0].sql + u')', Value::Text);
+    if (fn == u"UCASE" || fn == u"UPPER" || fn == u"LCASE" || fn == u"LOWER")
+        return make(caseSql(a[0], fn == u"UCASE" || fn == u"UPPER"), Value::Text);
     if (fn == u"LEN")
         return make(QStringLiteral("length(") + a[0].sql + u')', Value::Number, 4, 4);
     if (fn == u"ABS")
@@ -218,8 +218,7 @@ const std::vector<RuntimeFunction>& runtimeFunctions()
         {"dbe_concat", 2, true},   {"dbe_text", 2, true},      {"dbe_num", 3, true},
         {"dbe_val", 1, true},      {"dbe_cdate", 1, true},     {"dbe_datepart", 2, true},
         {"dbe_now", 1, false},     {"dbe_dateadd", 3, true},   {"dbe_datediff", 3, true},
-        {"dbe_dateserial", 3, true}, {"dbe_format", 3, true},  {"dbe_ucase", 1, true},
-        {"dbe_lcase", 1, true},    {"dbe_instr", 4, true},     {"dbe_left", 2, true},
+        {"dbe_dateserial", 3, true}, {"dbe_format", 3, true},  {"dbe_instr", 4, true},     {"dbe_left", 2, true},
         {"dbe_right", 2, true},    {"dbe_mid", -1, true},      {kIdentityFunction, -1, true},
     };
     return list;

@@ -99,6 +99,8 @@ QString likeCondition(const QString& subjectSql, const QString& pattern, bool ne
             } else {
                 plain = false;
             }
+        } else if (c.unicode() >= 0x80 && c.toLower() != c.toUpper()) {
+            plain = false;  // SQLite's LIKE folds only ASCII letters
         } else {
             if (c == u'%' || c == u'_' || c == u'\\') {
                 like += u'\\';

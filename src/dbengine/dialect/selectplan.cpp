@@ -2,6 +2,7 @@
 // is a column of a source, a snapshot (the values themselves) for DISTINCT, aggregates, grouping
 // and computed columns.
 #include "planner.h"
+#include "typedvalues.h"
 
 #include "functions.h"
 
@@ -136,6 +137,7 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
         QString qualified;
         bool fixedName = false;  // an alias or a computed column's own name
         bool text = false;
+        bool date = false;
     };
     QVector<Out> outs;
     int exprNumber = 1000;
@@ -162,6 +164,7 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
                     o.bare = c.name;
                     o.qualified = s.written + u'.' + c.name;
                     o.text = Emitter::isTextType(c.type);
+                    o.date = c.type == 8;
                     outs.append(o);
                 }
             }
@@ -173,6 +176,7 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
         Out o;
         o.sql = v.sql;
         o.text = v.kind == Value::Text;
+        o.date = v.kind == Value::Date;
         if (v.column && v.source >= 0) {
             const Source& s = sources[v.source];
             const Column& c = s.table->columns[v.columnIndex];
@@ -217,10 +221,8 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
         for (const ExprPtr& g : q.groupBy) {
             const Value gv = em.value(*g);
             groupSql.insert(gv.sql);
-            if (!refersToColumn(*g))
-                groups.append(QStringLiteral("NULL"));  // one group, whatever the constant
-            else
-                groups.append(gv.kind == Value::Text ? gv.sql + QStringLiteral(" COLLATE NOCASE") : gv.sql);
+            // A constant makes one group, whatever its value.
+            groups.append(refersToColumn(*g) ? sortKeySql(gv) : QStringLiteral("NULL"));
         }
         tail += QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
     }
@@ -234,8 +236,7 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
         const Value ov = em.value(*item.expr);
         if (!refersToColumn(*item.expr) && !containsAggregate(*item.expr))
             continue;  // a constant orders nothing
-        order.append(ov.sql + (ov.kind == Value::Text ? QStringLiteral(" COLLATE NOCASE") : QString())
-                     + (item.descending ? QStringLiteral(" DESC") : QString()));
+        order.append(sortKeySql(ov) + (item.descending ? QStringLiteral(" DESC") : QString()));
     }
     const bool ties = q.top >= 0 && !order.isEmpty() && !q.distinct;
     if (!order.isEmpty() && !ties)
@@ -272,8 +273,11 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
                                  + from + whereSql + groupTail + tail;
     } else {
         for (const Out& o : outs) {
-            // DISTINCT, UNION and grouping tell texts apart without regard to case.
-            columns.append(o.text && (q.distinct || unionPart) ? o.sql + QStringLiteral(" COLLATE NOCASE") : o.sql);
+            // DISTINCT and UNION tell texts apart without regard to case, and dates by their day.
+            Value key;
+            key.sql = o.sql;
+            key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
+            columns.append(q.distinct || unionPart ? sortKeySql(key) : o.sql);
         }
         plan.valuesSql = ties ? withTies(columns, from + whereSql + tail, order, q.top)
                               : QStringLiteral("SELECT ") + (q.distinct ? QStringLiteral("DISTINCT ") : QString())

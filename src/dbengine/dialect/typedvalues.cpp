@@ -1,0 +1,384 @@
+#include "typedvalues.h"
+
+#include "../datevalue.h"
+#include "../numbertext.h"
+#include "../valuefunctions.h"
+
+namespace dbe::dialect {
+
+namespace {
+
+// Beyond this many spellings a text literal is compared through DBE_NOCASE instead.
+constexpr int kMaxSpellings = 64;
+
+// The text of a quoted literal ('...', inner apostrophes doubled); false for anything else.
+bool literalText(const Value& v, QString* text)
+{
+    if (v.column || (v.kind != Value::Text && v.kind != Value::Date))
+        return false;
+    const QString& s = v.sql;
+    if (s.size() < 2 || s.front() != u'\'' || s.back() != u'\'')
+        return false;
+    QString out;
+    for (int i = 1; i < s.size() - 1; ++i) {
+        if (s[i] == u'\'') {
+            if (i + 1 >= s.size() - 1 || s[i + 1] != u'\'')
+                return false;
+            ++i;
+        }
+        out += s[i];
+    }
+    *text = out;
+    return true;
+}
+
+bool isYesNo(const Value& v)
+{
+    return v.column && v.type == 1;
+}
+
+bool isDate(const Value& v)
+{
+    return v.kind == Value::Date;
+}
+
+[[noreturn]] void mismatch()
+{
+    throw DbError::make(err::TypeMismatch);
+}
+
+QString number(double d)
+{
+    return QString::number(d, 'g', 17);
+}
+
+QString dateCall(const QString& sql, bool strict)
+{
+    return QString::fromLatin1(kDateFunction) + u'(' + sql + (strict ? QStringLiteral(", 1)") : QStringLiteral(")"));
+}
+
+// v as a day number: literals at once, anything else through dbe_date.
+QString dateOperand(const Value& v)
+{
+    QString text;
+    switch (v.kind) {
+    case Value::Null:
+        return QStringLiteral("NULL");
+    case Value::Number:
+    case Value::Bool:
+        return v.sql;  // a number is a day number
+    case Value::Date:
+        if (literalText(v, &text)) {
+            const QDateTime dt = dateFromStoredText(text);
+            if (dt.isValid())
+                return number(dateSerial(dt));
+        }
+        return dateCall(v.sql, false);
+    case Value::Text:
+        if (literalText(v, &text)) {
+            const QDateTime dt = dateFromItalianText(text);
+            if (!dt.isValid())
+                mismatch();
+            return number(dateSerial(dt));
+        }
+        return dateCall(v.sql, true);
+    default:
+        return dateCall(v.sql, false);
+    }
+}
+
+// The date literal (or text literal that is a date) v; invalid when v is none.
+QDateTime literalDate(const Value& v)
+{
+    QString text;
+    if (!literalText(v, &text))
+        return QDateTime();
+    return v.kind == Value::Date ? dateFromStoredText(text) : dateFromItalianText(text);
+}
+
+// Every form under which a date column may hold the date of the literal v, as an IN list.
+QString storedForms(const QDateTime& dt)
+{
+    QStringList forms;
+    for (const QString& f : storedDateTexts(dt))
+        forms.append(Emitter::textLiteral(f));
+    forms.append(number(dateSerial(dt)));
+    return forms.join(QStringLiteral(", "));
+}
+
+QString yesNo(const Value& v)
+{
+    return QStringLiteral("(-(coalesce(%1, 0) <> 0))").arg(v.sql);
+}
+
+// v for a comparison with numbers: a yes/no column as -1 or 0, a text literal read by the number
+// rule (3464 when it is no number).
+QString numericOperand(const Value& v)
+{
+    if (isYesNo(v))
+        return yesNo(v);
+    QString text;
+    if (v.kind == Value::Text && literalText(v, &text)) {
+        double d = 0;
+        if (!parseItalianNumber(text, &d))
+            mismatch();
+        return number(d);
+    }
+    return v.sql;
+}
+
+// Whether the operands compare as texts: a text column takes part, or a text value with no
+// column of another type.
+bool textRule(const QVector<const Value*>& operands)
+{
+    bool textColumn = false, otherColumn = false, text = false;
+    for (const Value* v : operands) {
+        if (v->column) {
+            if (Emitter::isTextType(v->type))
+                textColumn = true;
+            else
+                otherColumn = true;
+        }
+        if (v->kind == Value::Text)
+            text = true;
+    }
+    return textColumn || (text && !otherColumn);
+}
+
+// Whether the operands compare as numbers: a number column (yes/no included) with nothing but
+// numbers and text literals.
+bool numberRule(const QVector<const Value*>& operands)
+{
+    bool numberColumn = false;
+    QString text;
+    for (const Value* v : operands) {
+        if (v->column && !Emitter::isTextType(v->type) && v->kind == Value::Number)
+            numberColumn = true;
+        else if (v->column || (v->kind == Value::Text && !literalText(*v, &text)))
+            return false;
+    }
+    return numberColumn;
+}
+
+// The collation texts are compared with: SQLite's NOCASE, which the archive's indexes use and
+// which tells equal texts apart exactly as DBE_NOCASE when only columns and ASCII literals take
+// part, or DBE_NOCASE. Order (ranges) is always DBE_NOCASE's: NOCASE sorts accented letters
+// after "z".
+QString collation(const QVector<const Value*>& operands, bool equality = true)
+{
+    if (!equality)
+        return QString::fromLatin1(kNocaseCollation);
+    for (const Value* v : operands) {
+        QString text;
+        if (literalText(*v, &text)) {
+            if (hasNonAsciiCase(text))
+                return QString::fromLatin1(kNocaseCollation);
+        } else if (!v->column && v->kind != Value::Null && v->kind != Value::Number) {
+            return QString::fromLatin1(kNocaseCollation);  // an expression: any letter may come
+        }
+    }
+    return QStringLiteral("NOCASE");
+}
+
+// Every spelling of text that differs in the case of its letters outside ASCII (ASCII case is
+// NOCASE's); empty when there are more than kMaxSpellings.
+QStringList spellings(const QString& text)
+{
+    QStringList out{QString()};
+    for (const char32_t c : text.toUcs4()) {
+        const char32_t lower = foldLetter(c), upper = QChar::toUpper(c);
+        QStringList next;
+        const bool two = c >= 0x80 && (lower != c || upper != c);
+        for (const QString& s : out) {
+            if (two) {
+                next.append(s + QString::fromUcs4(&lower, 1));
+                if (upper != lower)
+                    next.append(s + QString::fromUcs4(&upper, 1));
+                if (c != lower && c != upper)
+                    next.append(s + QString::fromUcs4(&c, 1));
+            } else {
+                next.append(s + QString::fromUcs4(&c, 1));
+            }
+        }
+        if (next.size() > kMaxSpellings)
+            return QStringList();
+        out = next;
+    }
+    return out;
+}
+
+// The IN list of every spelling of the text literals among values; empty when one is no literal
+// or has too many spellings.
+QString spellingList(const QVector<const Value*>& values)
+{
+    QStringList items;
+    for (const Value* v : values) {
+        QString text;
+        if (!literalText(*v, &text))
+            return QString();
+        const QStringList all = spellings(text);
+        if (all.isEmpty())
+            return QString();
+        for (const QString& s : all)
+            items.append(Emitter::textLiteral(s));
+        if (items.size() > kMaxSpellings)
+            return QString();
+    }
+    return items.join(QStringLiteral(", "));
+}
+
+QString notWord(bool negated)
+{
+    return negated ? QStringLiteral("NOT ") : QString();
+}
+
+}  // namespace
+
+QString comparisonSql(const Value& a, const QString& op, const Value& b, int innerSource, bool* spelled)
+{
+    if (op == u"=" && innerSource >= 0 && a.column && b.column && Emitter::isTextType(a.type)
+        && Emitter::isTextType(b.type) && (a.source == innerSource) != (b.source == innerSource)) {
+        const Value& inner = a.source == innerSource ? a : b;
+        const Value& outer = a.source == innerSource ? b : a;
+        if (spelled)
+            *spelled = true;
+        return QStringLiteral("(%1 COLLATE NOCASE IN (%2, %3(%2)))")
+            .arg(inner.sql, outer.sql, QString::fromLatin1(kSpellingFunction));
+    }
+    if (isDate(a) || isDate(b)) {
+        const bool eq = op == u"=", ne = op == u"<>";
+        if ((eq || ne) && a.column && b.column) {
+            // Equal stored forms are equal dates: the day numbers are read only when they differ.
+            const QString da = dateOperand(a), db = dateOperand(b);
+            return eq ? QStringLiteral("(%1 = %2 OR %3 = %4)").arg(a.sql, b.sql, da, db)
+                      : QStringLiteral("(%1 <> %2 AND %3 <> %4)").arg(a.sql, b.sql, da, db);
+        }
+        if ((eq || ne) && (a.column || b.column) && isDate(a.column ? a : b)) {
+            const Value& col = a.column ? a : b;
+            const Value& other = a.column ? b : a;
+            const QDateTime dt = literalDate(other);
+            if (dt.isValid())
+                return QStringLiteral("(%1 %2IN (%3))").arg(col.sql, notWord(ne), storedForms(dt));
+        }
+        return QStringLiteral("(%1 %2 %3)").arg(dateOperand(a), op, dateOperand(b));
+    }
+    if (numberRule({&a, &b}))
+        return QStringLiteral("(%1 %2 %3)").arg(numericOperand(a), op, numericOperand(b));
+    if (textRule({&a, &b})) {
+        const QString coll = collation({&a, &b}, op == u"=" || op == u"<>");
+        if ((op == u"=" || op == u"<>") && coll != u"NOCASE" && (a.column || b.column)) {
+            const Value& col = a.column ? a : b;
+            const Value& other = a.column ? b : a;
+            const QString list = spellingList({&other});
+            if (!list.isEmpty()) {
+                return QStringLiteral("(%1 COLLATE NOCASE %2IN (%3))")
+                    .arg(col.sql, notWord(op == u"<>"), list);
+            }
+        }
+        return QStringLiteral("(%1 COLLATE %2 %3 %4)").arg(a.sql, coll, op, b.sql);
+    }
+    return QStringLiteral("(%1 %2 %3)").arg(a.sql, op, b.sql);
+}
+
+QString betweenSql(const Value& a, const Value& lo, const Value& hi, bool negated)
+{
+    if (isDate(a) || isDate(lo) || isDate(hi)) {
+        return QStringLiteral("(%1 %2BETWEEN %3 AND %4)")
+            .arg(dateOperand(a), notWord(negated), dateOperand(lo), dateOperand(hi));
+    }
+    if (numberRule({&a, &lo, &hi})) {
+        return QStringLiteral("(%1 %2BETWEEN %3 AND %4)")
+            .arg(numericOperand(a), notWord(negated), numericOperand(lo), numericOperand(hi));
+    }
+    const QString coll = textRule({&a, &lo, &hi}) ? QStringLiteral(" COLLATE ") + collation({&a, &lo, &hi}, false)
+                                                  : QString();
+    return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)").arg(a.sql, coll, notWord(negated), lo.sql, hi.sql);
+}
+
+QString inListSql(const Value& a, const QVector<Value>& items, bool negated)
+{
+    QVector<const Value*> operands{&a};
+    for (const Value& item : items)
+        operands.append(&item);
+    QStringList sqls;
+    if (std::any_of(operands.begin(), operands.end(), [](const Value* v) { return isDate(*v); })) {
+        for (const Value& item : items)
+            sqls.append(dateOperand(item));
+        return QStringLiteral("(%1 %2IN (%3))").arg(dateOperand(a), notWord(negated), sqls.join(QStringLiteral(", ")));
+    }
+    if (numberRule(operands)) {
+        for (const Value& item : items)
+            sqls.append(numericOperand(item));
+        return QStringLiteral("(%1 %2IN (%3))").arg(numericOperand(a), notWord(negated), sqls.join(QStringLiteral(", ")));
+    }
+    for (const Value& item : items)
+        sqls.append(item.sql);
+    QString coll;
+    if (textRule(operands)) {
+        coll = collation(operands);
+        if (coll != u"NOCASE" && a.column) {
+            const QString list = spellingList(operands.mid(1));
+            if (!list.isEmpty())
+                return QStringLiteral("(%1 COLLATE NOCASE %2IN (%3))").arg(a.sql, notWord(negated), list);
+        }
+        coll = QStringLiteral(" COLLATE ") + coll;
+    }
+    return QStringLiteral("(%1%2 %3IN (%4))").arg(a.sql, coll, notWord(negated), sqls.join(QStringLiteral(", ")));
+}
+
+QString inSelectLeftSql(const Value& a, const Value& key, QString* keySql)
+{
+    if (isDate(a) || isDate(key)) {
+        *keySql = dateOperand(key);
+        return dateOperand(a);
+    }
+    *keySql = key.sql;
+    if (textRule({&a, &key}))
+        return a.sql + QStringLiteral(" COLLATE ") + QString::fromLatin1(kNocaseCollation);
+    return isYesNo(a) ? yesNo(a) : a.sql;
+}
+
+QString sortKeySql(const Value& v)
+{
+    if (isDate(v))
+        return dateOperand(v);
+    if (v.kind == Value::Text)
+        return v.sql + QStringLiteral(" COLLATE ") + QString::fromLatin1(kNocaseCollation);
+    if (isYesNo(v))
+        return yesNo(v);
+    return v.sql;
+}
+
+bool arithmeticSql(const Value& a, const QString& op, const Value& b, Value* out)
+{
+    if (op != u"+" && op != u"-")
+        return false;
+    if (isDate(a) || isDate(b)) {
+        out->sql = u'(' + dateOperand(a) + u' ' + op + u' ' + dateOperand(b) + u')';
+        // A date minus a date is a number of days; a date moved by a number is a date.
+        out->kind = isDate(a) && isDate(b) && op == u"-" ? Value::Number : Value::Date;
+        return true;
+    }
+    if (a.type == 5 && b.type == 5) {
+        out->sql = QStringLiteral("round(%1 %2 %3, 4)").arg(a.sql, op, b.sql);
+        out->kind = Value::Number;
+        out->type = 5;
+        out->size = 8;
+        return true;
+    }
+    return false;
+}
+
+QString sumSql(const Value& a)
+{
+    if (a.type != 5)
+        return QString();
+    return QString::fromLatin1(kCurrencySumFunction) + u'(' + a.sql + u')';
+}
+
+QString caseSql(const Value& a, bool upper)
+{
+    return QString::fromLatin1(upper ? kUpperFunction : kLowerFunction) + u'(' + a.sql + u')';
+}
+
+}  // namespace dbe::dialect

@@ -1,0 +1,261 @@
+#include "valuefunctions.h"
+
+#include "datevalue.h"
+#include "dberror.h"
+
+#include <QChar>
+#include <array>
+#include <cmath>
+#include <sqlite3.h>
+
+namespace dbe {
+
+char32_t foldLetter(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    const char32_t lower = QChar::toLower(c);
+    return lower < 0x80 ? c : lower;
+}
+
+bool hasNonAsciiCase(const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        if (c >= 0x80 && (foldLetter(c) != c || QChar::toUpper(c) != c))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// One code point of UTF-8 text at p (before end), moving p past it. Bytes that are not valid
+// UTF-8 are taken one by one, as themselves.
+char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char b = *p++;
+    if (b < 0xC0)
+        return b;
+    const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
+    char32_t c = b & (0x3F >> more);
+    for (int k = 0; k < more; ++k) {
+        if (p == end || (*p & 0xC0) != 0x80)
+            return b;
+        c = (c << 6) | (*p++ & 0x3F);
+    }
+    return c;
+}
+
+// The letter a letter is sorted with: its base letter without accents, in lower case ("À" and
+// "à" with "a"), for the Latin letters an Italian archive holds; any other character itself.
+char32_t sortLetter(char32_t c)
+{
+    static const std::array<char32_t, 0x250> table = [] {
+        std::array<char32_t, 0x250> t{};
+        for (char32_t k = 0; k < t.size(); ++k) {
+            const QString d = QChar(char16_t(k)).decomposition();
+            const char32_t base = QChar(char16_t(k)).decompositionTag() == QChar::Canonical && !d.isEmpty()
+                                      ? char32_t(d[0].unicode())
+                                      : k;
+            t[k] = foldLetter(base);
+        }
+        return t;
+    }();
+    return c < table.size() ? table[c] : foldLetter(c);
+}
+
+// One pass of DBE_NOCASE over the two texts: by sort letter (primary) or by folded letter.
+// *other is set when a character outside ASCII was met.
+int comparePass(const unsigned char* a, const unsigned char* ea, const unsigned char* b,
+                const unsigned char* eb, bool primary, bool* other)
+{
+    while (a < ea && b < eb) {
+        if (*a < 0x80 && *b < 0x80) {  // the common case: two ASCII characters
+            unsigned char ca = *a++, cb = *b++;
+            if (ca >= 'A' && ca <= 'Z')
+                ca += 32;
+            if (cb >= 'A' && cb <= 'Z')
+                cb += 32;
+            if (ca != cb)
+                return ca < cb ? -1 : 1;
+            continue;
+        }
+        *other = true;
+        const char32_t ra = nextCodePoint(a, ea), rb = nextCodePoint(b, eb);
+        const char32_t ca = primary ? sortLetter(ra) : foldLetter(ra);
+        const char32_t cb = primary ? sortLetter(rb) : foldLetter(rb);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a < ea)
+        return 1;
+    return b < eb ? -1 : 0;
+}
+
+// Equal texts are those equal letter by letter after folding the case; they sort by their
+// letters without accents first ("àbc" before "b"), then by the accents.
+int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
+{
+    auto* a = static_cast<const unsigned char*>(s1);
+    auto* b = static_cast<const unsigned char*>(s2);
+    bool other = false;
+    const int primary = comparePass(a, a + n1, b, b + n2, true, &other);
+    if (primary != 0 || !other)
+        return primary;
+    return comparePass(a, a + n1, b, b + n2, false, &other);
+}
+
+void fail(sqlite3_context* ctx, const DbError& e)
+{
+    const QByteArray m = QStringLiteral("DBE%1:%2").arg(e.number()).arg(e.description()).toUtf8();
+    sqlite3_result_error(ctx, m.constData(), int(m.size()));
+}
+
+void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        sqlite3_result_null(ctx);
+        return;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        sqlite3_result_double(ctx, sqlite3_value_double(v));
+        return;
+    default:
+        break;
+    }
+    const char* bytes = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    const int size = sqlite3_value_bytes(v);
+    double serial = 0;
+    if (serialFromStoredText(bytes, size, &serial)) {  // the stored forms, read without a QDateTime
+        sqlite3_result_double(ctx, serial);
+        return;
+    }
+    const bool strict = argc > 1 && sqlite3_value_int(argv[1]) != 0;
+    const QDateTime dt = strict ? dateFromItalianText(QString::fromUtf8(bytes, size)) : QDateTime();
+    if (dt.isValid()) {
+        sqlite3_result_double(ctx, dateSerial(dt));
+        return;
+    }
+    if (strict) {
+        fail(ctx, DbError::make(err::TypeMismatch));
+        return;
+    }
+    sqlite3_result_value(ctx, v);
+}
+
+void caseFunction(sqlite3_context* ctx, sqlite3_value* v, bool upper)
+{
+    if (sqlite3_value_type(v) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                           sqlite3_value_bytes(v));
+    const QByteArray out = (upper ? text.toUpper() : text.toLower()).toUtf8();
+    sqlite3_result_text64(ctx, out.constData(), sqlite3_uint64(out.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+void upperFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    caseFunction(ctx, argv[0], true);
+}
+
+void lowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    caseFunction(ctx, argv[0], false);
+}
+
+// dbe_spelling(x): x with every letter outside ASCII in the case its first such letter does not
+// have ("èCLI" gives "ÈCLI", "ÈCLÌ" gives "èclì" for those letters); x itself when it has none.
+void spellingFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) != SQLITE_TEXT) {
+        sqlite3_result_value(ctx, v);
+        return;
+    }
+    const auto* p = sqlite3_value_text(v);
+    const int n = sqlite3_value_bytes(v);
+    int i = 0;
+    while (i < n && p[i] < 0x80)
+        ++i;
+    if (i == n) {  // ASCII: NOCASE covers every spelling
+        sqlite3_result_value(ctx, v);
+        return;
+    }
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(p), n);
+    QString out;
+    out.reserve(text.size());
+    int upper = -1;  // decided by the first letter outside ASCII that has a case
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80 || c.toLower() == c.toUpper()) {
+            out += c;
+            continue;
+        }
+        if (upper < 0)
+            upper = c.isLower() ? 1 : 0;
+        out += upper ? c.toUpper() : c.toLower();
+    }
+    const QByteArray utf8 = out.toUtf8();
+    sqlite3_result_text64(ctx, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+// The running sum of dbe_cursum: whole ten-thousandths.
+struct CurrencySum {
+    qint64 total;
+    bool any;
+};
+
+void currencyStep(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(ctx, sizeof(CurrencySum)));
+    if (!s)
+        return;
+    sqlite3_value* v = argv[0];
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_INTEGER:
+        s->total += sqlite3_value_int64(v) * 10000;
+        break;
+    default:
+        s->total += std::llround(sqlite3_value_double(v) * 10000.0);
+        break;
+    }
+    s->any = true;
+}
+
+void currencyFinal(sqlite3_context* ctx)
+{
+    auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(ctx, 0));
+    if (!s || !s->any) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    // The double nearest to the exact decimal sum, the one its text reads as.
+    sqlite3_result_double(ctx, double(s->total) / 10000.0);
+}
+
+}  // namespace
+
+namespace detail {
+
+void registerValueFunctions(sqlite3* db)
+{
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    sqlite3_create_function_v2(db, kDateFunction, 1, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kDateFunction, 2, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kUpperFunction, 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kLowerFunction, 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kSpellingFunction, 1, flags, nullptr, spellingFunction, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(db, kCurrencySumFunction, 1, flags, nullptr, nullptr, currencyStep, currencyFinal,
+                               nullptr);
+    sqlite3_create_collation_v2(db, kNocaseCollation, SQLITE_UTF8, nullptr, nocaseCompare, nullptr);
+}
+
+}  // namespace detail
+
+}  // namespace dbe

@@ -10,11 +10,19 @@
 //       (GestisciCorrezioneEN) over N selected records.
 //   corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA
 //       Times ModificaLunghezzaCampo on the archive.
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+//   corvale-bench answer ARCHIVIO MASTER [SECONDI]
+//       Runs every check in the maintenance window (offscreen) and measures how it keeps answering:
+//       the longest time between two turns of its event loop, and, for a "Chiudi" pressed SECONDI
+//       (default 1) into the run, the time until the interruption question shows and until the
+//       run has stopped. With BENCH_SENZA_RISPOSTA set, the window takes no turn while a query
+//       runs (as before the engine's progress watch), for comparison.
+#include "core/sessione.h"
+#include "core/operatore.h"
+#include "app/operatore_finestre.h"
+#include "maintenance/frmrepair.h"
 #include "checks/catalogo.h"
-#include "records/frm_corr.h"
-#include "records/griglia_record.h"
+#include "maintenance/frm_corr.h"
+#include "maintenance/griglia_record.h"
 #include "records/task_correzione.h"
 #include "structure/modifica_lunghezza.h"
 
@@ -25,7 +33,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QTimer>
 #include <QTextStream>
+#include <limits>
 #include <sys/resource.h>
 
 namespace {
@@ -59,6 +70,27 @@ struct Cronometro {
     qint64 cpuNs() const { return ProcessoreNs() - cpu0; }
 };
 
+// The bench's operator: questions are answered Yes, notices go to stderr.
+class OperatoreBench : public corvale::Operatore {
+public:
+    corvale::Risposta Mostra(const QString& testo, corvale::Pulsanti p) override
+    {
+        if (p == corvale::Pulsanti::SiNo)
+            return corvale::Risposta::Si;
+        QTextStream(stderr) << testo << "\n";
+        return corvale::Risposta::Ok;
+    }
+    QString Chiedi(const QString&) override { return QString(); }
+    void Clessidra(bool) override {}
+};
+
+corvale::Sessione& Sessione()
+{
+    static OperatoreBench operatore;
+    static corvale::Sessione sessione(operatore);
+    return sessione;
+}
+
 // The catalogue's entry No. numero (from 1) as the record corrections see it.
 corvale::TaskCorrezione TaskCatalogo(int numero)
 {
@@ -68,7 +100,7 @@ corvale::TaskCorrezione TaskCatalogo(int numero)
 
 qint64 Conta(const QString& sql)
 {
-    dbe::Recordset rs = corvale::DbArchivi.OpenRecordset(sql, dbe::dbOpenSnapshot);
+    dbe::Recordset rs = Sessione().DbArchivi.OpenRecordset(sql, dbe::dbOpenSnapshot);
     const qint64 n = rs.Value(0).toLongLong();
     rs.Close();
     return n;
@@ -83,7 +115,7 @@ qint64 AggiungiOrdiniOrfani(qint64 quanti)
     if (presenti >= quanti)
         return presenti;
     qint64 id = Conta(QStringLiteral("SELECT MAX(ID) AS M FROM VENDITE"));
-    dbe::Inserter ins(corvale::DbArchivi, QStringLiteral("VENDITE"),
+    dbe::Inserter ins(Sessione().DbArchivi, QStringLiteral("VENDITE"),
                       {QStringLiteral("ID"), QStringLiteral("NUMORD"), QStringLiteral("DATA"),
                        QStringLiteral("CODCLI"), QStringLiteral("DITTA"), QStringLiteral("TIPODEP")});
     const QDate giorno(2020, 1, 1);
@@ -102,20 +134,14 @@ qint64 AggiungiOrdiniOrfani(qint64 quanti)
 
 int Walk(const QString& archivio, qint64 quanti)
 {
-    corvale::DbArchivi = dbe::OpenDatabase(archivio);
-    corvale::PathArchivi = QFileInfo(archivio).absolutePath();
+    Sessione().DbArchivi = dbe::OpenDatabase(archivio);
+    Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
     if (qEnvironmentVariableIsSet("BENCH_PRAGMAS"))  // for experiments
-        corvale::DbArchivi.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
+        Sessione().DbArchivi.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
     const qint64 problemi = AggiungiOrdiniOrfani(quanti);
-    corvale::Messaggi::ImpostaRisponditore([](const QString& testo, corvale::Pulsanti p) {
-        if (p == corvale::Pulsanti::SiNo)
-            return corvale::Risposta::Si;
-        err << testo << "\n";
-        return corvale::Risposta::Ok;
-    });
 
     Cronometro t;
-    corvale::FrmCorr finestra;
+    corvale::FrmCorr finestra(Sessione());
     finestra.resize(900, 600);
     const corvale::TaskCorrezione task = TaskCatalogo(7);  // "Controllo Ordini senza Clienti"
 
@@ -134,7 +160,7 @@ int Walk(const QString& archivio, qint64 quanti)
     // widgets add to "Dettagli".
     t.riparti();
     {
-        corvale::VistaCorrezione vista;
+        corvale::VistaCorrezione vista(Sessione());
         corvale::ApriCorrezioneRecord(vista, TaskCatalogo(7));
     }
     const qint64 impostazione = t.ns();
@@ -178,18 +204,73 @@ int Walk(const QString& archivio, qint64 quanti)
 
 int Length(const QString& archivio, const QString& tabella, const QString& campo, const QString& lung)
 {
-    corvale::DbArchivi = dbe::OpenDatabase(archivio);
-    corvale::PathArchivi = QFileInfo(archivio).absolutePath();
+    Sessione().DbArchivi = dbe::OpenDatabase(archivio);
+    Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
     Cronometro t;
-    const bool ok = corvale::ModificaLunghezzaCampo(tabella, campo, lung);
+    const bool ok = corvale::ModificaLunghezzaCampo(Sessione(), tabella, campo, lung);
     const qint64 ns = t.ns();
     const qint64 cpu = t.cpuNs();
-    corvale::DbArchivi.Close();
+    Sessione().DbArchivi.Close();
     if (!ok) {
         err << "ModificaLunghezzaCampo non riuscita su " << tabella << "." << campo << ".\n";
         return 2;
     }
     out << "seconds=" << secondi(cpu) << " wall_seconds=" << secondi(ns) << "\n";
+    return 0;
+}
+
+int Answer(const QString& archivio, const QString& master, double secondiPrima)
+{
+    QElapsedTimer orologio;
+    qint64 domanda = -1, pressione = -1, turno = -1, buco = 0;
+    // The operator answers Yes to the interruption question and notes when it came.
+    class OperatoreRisposta : public corvale::Operatore {
+    public:
+        std::function<void()> domandata;
+        corvale::Risposta Mostra(const QString&, corvale::Pulsanti) override
+        {
+            domandata();
+            return corvale::Risposta::Si;
+        }
+        QString Chiedi(const QString&) override { return QString(); }
+        void Clessidra(bool) override {}
+    } operatore;
+    operatore.domandata = [&] {
+        domanda = orologio.elapsed();
+        buco = qMax(buco, domanda - turno);  // the stretch up to the question counts too
+    };
+    corvale::Sessione sessione(operatore);
+    sessione.DbArchivi = dbe::OpenDatabase(archivio);
+    sessione.DbMaster = dbe::OpenDatabase(master);
+    sessione.PathArchivi = QFileInfo(archivio).absolutePath();
+    corvale::FrmRepair finestra(sessione);
+    if (qEnvironmentVariableIsSet("BENCH_SENZA_RISPOSTA"))  // as before: no turn during a query
+        finestra.Controllore().IntervalloRisposta = std::numeric_limits<int>::max();
+    finestra.show();
+    QApplication::processEvents();
+    // Every turn of the event loop fires this timer; the longest gap is the longest deafness.
+    QTimer turni;
+    QObject::connect(&turni, &QTimer::timeout, [&] {
+        const qint64 ora = orologio.elapsed();
+        if (turno >= 0)
+            buco = qMax(buco, ora - turno);
+        turno = ora;
+    });
+    QTimer chiudi;
+    chiudi.setSingleShot(true);
+    QObject::connect(&chiudi, &QTimer::timeout, [&] {
+        pressione = orologio.elapsed();
+        finestra.Puls(3)->click();
+    });
+    orologio.start();
+    turni.start(0);
+    chiudi.start(int(secondiPrima * 1000));
+    finestra.Puls(0)->click();
+    const qint64 fine = orologio.elapsed();
+    turni.stop();
+    out << "answer max_gap_ms=" << buco << " question_ms=" << (domanda >= 0 ? domanda - pressione : -1)
+        << " stop_ms=" << (pressione >= 0 ? fine - pressione : -1) << " run_ms=" << fine
+        << " rows_left=" << finestra.Controllore().LstTask.Conta() << "\n";
     return 0;
 }
 
@@ -203,7 +284,8 @@ int main(int argc, char** argv)
     QStringList a = app.arguments();
     a.removeFirst();
     const char* uso = "Uso: corvale-bench walk ARCHIVIO [--records N]\n"
-                      "     corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA\n";
+                      "     corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA\n"
+                      "     corvale-bench answer ARCHIVIO MASTER [SECONDI]\n";
     try {
         if (a.size() >= 2 && a[0] == QLatin1String("walk")) {
             qint64 n = 100000;
@@ -213,6 +295,8 @@ int main(int argc, char** argv)
                 n = 0;
             if (n > 0)
                 return Walk(a[1], n);
+        } else if ((a.size() == 3 || a.size() == 4) && a[0] == QLatin1String("answer")) {
+            return Answer(a[1], a[2], a.size() == 4 ? a[3].toDouble() : 1.0);
         } else if (a.size() == 5 && a[0] == QLatin1String("length")) {
             return Length(a[1], a[2], a[3], a[4]);
         }

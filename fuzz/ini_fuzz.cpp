@@ -2,7 +2,7 @@
 // without crashing, hanging or throwing, and the value must keep the reader's promises: at most
 // the requested number of characters and no NUL (white space may stay inside a pair of quotes).
 // Build and run: fuzz/run.sh (or build-fuzz/fuzz/ini_fuzz fuzz/ini_corpus).
-#include "app/ini.h"
+#include "core/ini.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -14,14 +14,14 @@ std::function<void(QWidget*)>& apertura()
 
 void ImpostaAperturaManutenzione(std::function<void(QWidget* padre)> a) { apertura() = std::move(a); }
 
-void ApriManutenzione(QWidget* padre)
+void ApriManutenzione(Sessione& sessione, QWidget* padre)
 {
     if (apertura()) {
         apertura()(padre);
         return;
     }
     // A fresh window each time, with a freshly loaded catalogue; it dies when closed.
-    FrmRepair finestra(padre);
+    FrmRepair finestra(sessione, padre);
     finestra.exec();
 }
 

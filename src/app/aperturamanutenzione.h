@@ -8,7 +8,9 @@ class QWidget;
 
 namespace corvale {
 
-void ApriManutenzione(QWidget* padre);
+class Sessione;
+
+void ApriManutenzione(Sessione& sessione, QWidget* padre);
 
 // Test hook: when set, ApriManutenzione calls it instead of showing the window; nullptr restores
 // the window.

@@ -1,13 +1,14 @@
 #include "frmprinc.h"
 
-#include "ambiente.h"
+#include "core/sessione.h"
 #include "dirselector.h"
+#include "doppioclic.h"
 #include "finestre.h"
 #include "aperturamanutenzione.h"
-#include "messaggi.h"
+#include "core/operatore.h"
 #include "pulsantemultiriga.h"
-#include "varco.h"
-#include "versione.h"
+#include "core/varco.h"
+#include "core/versione.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -40,11 +41,13 @@ QString DescrizioneErrore(const std::exception& e)
 
 }  // namespace
 
-FrmPrinc::FrmPrinc(QWidget* padre) : QWidget(padre)
+FrmPrinc::FrmPrinc(Sessione& sessione, QWidget* padre) : QWidget(padre), s_(sessione)
 {
     setObjectName(QStringLiteral("FrmPrinc"));
     setWindowTitle(QStringLiteral("Lumera Win 2001 - Gestione Archivi"));
-    setFixedSize(7875 / Twip, 3840 / Twip);
+    // The window opens at its designed size and may be made larger.
+    setMinimumSize(7875 / Twip, 3840 / Twip);
+    resize(minimumSize());
 
     LTit = new QLabel(
         QStringLiteral("Questa utility permette di gestire gli archivi usati da Lumera e correggere "
@@ -92,6 +95,13 @@ FrmPrinc::FrmPrinc(QWidget* padre) : QWidget(padre)
     DirSel->setObjectName(QStringLiteral("DirSel"));
     DirSel->move(6840 / Twip, 2205 / Twip);
 
+    disponi();
+    auto* guardia = new GuardiaDoppioClic(this);
+    for (QPushButton* b : {PulsDir, PulsApri, Puls[0], Puls[1], PulsFine}) {
+        // Enter presses the button that has the focus; a double click is one press.
+        b->setAutoDefault(true);
+        guardia->Proteggi(b);
+    }
     for (QWidget* w : {static_cast<QWidget*>(TxtPath), static_cast<QWidget*>(PulsDir),
                        static_cast<QWidget*>(PulsApri), static_cast<QWidget*>(Puls[0]),
                        static_cast<QWidget*>(PulsFine), static_cast<QWidget*>(Puls[1])})
@@ -111,7 +121,7 @@ FrmPrinc::FrmPrinc(QWidget* padre) : QWidget(padre)
     // Form_Load
     CentraForm(this);
     ImpostaDbAperto(false);
-    TxtPath->setText(PathArchivi);
+    TxtPath->setText(s_.PathArchivi);
     TxtPath->setFocus(Qt::OtherFocusReason);
 }
 
@@ -120,6 +130,38 @@ FrmPrinc::~FrmPrinc()
     // No path check while the window goes away.
     TxtPath->removeEventFilter(this);
     qApp->removeEventFilter(this);
+}
+
+// The designed layout, stretched by what the window has grown: the texts and the path box take
+// the extra width, the buttons follow the right and bottom edges. "Sfoglia" and "Apri DB" are
+// widened, at the path box's expense, when their texts would not fit the designed width.
+void FrmPrinc::disponi()
+{
+    if (!DirSel)
+        return;
+    const int dx = qMax(0, width() - 7875 / Twip);
+    const int dy = qMax(0, height() - 3840 / Twip);
+    LTit->setGeometry(Twips(150, 75, 7635, 1500).adjusted(0, 0, dx, 0));
+    LDescr[1]->setGeometry(Twips(105, 2250, 5805, 300).adjusted(0, 0, dx, 0));
+    const QRect apri = Twips(6885, 1770, 870, 330).translated(dx, 0);
+    const int wApri = qMax(apri.width(), LarghezzaPulsante(PulsApri, {QStringLiteral("Apri DB"),
+                                                                     QStringLiteral("Chiudi DB")}));
+    PulsApri->setGeometry(apri.adjusted(apri.width() - wApri, 0, 0, 0));
+    const QRect dir = Twips(6000, 1770, 870, 330).translated(dx - (wApri - apri.width()), 0);
+    const int wDir = qMax(dir.width(), LarghezzaPulsante(PulsDir, {QStringLiteral("Sfoglia")}));
+    PulsDir->setGeometry(dir.adjusted(dir.width() - wDir, 0, 0, 0));
+    const QRect path = Twips(1245, 1755, 4725, 330);  // up to 2 pixels before "Sfoglia"
+    TxtPath->setGeometry(QRect(path.x(), path.y(), PulsDir->x() - 2 - path.x(), path.height()));
+    Puls[0]->setGeometry(Twips(165, 2775, 1275, 960).translated(0, dy));
+    Puls[1]->setGeometry(Twips(1440, 2775, 1275, 960).translated(0, dy));
+    PulsFine->setGeometry(Twips(6480, 2775, 1275, 960).translated(dx, dy));
+    DirSel->move(6840 / Twip + dx, 2205 / Twip);
+}
+
+void FrmPrinc::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    disponi();
 }
 
 void FrmPrinc::ImpostaDbAperto(bool Aperto)
@@ -134,7 +176,7 @@ void FrmPrinc::ImpostaDbAperto(bool Aperto)
         QString versione, errore;
         bool fallita = false;
         try {
-            versione = VersioneDb();
+            versione = VersioneDb(s_);
         } catch (const std::exception& e) {
             fallita = true;
             errore = DescrizioneErrore(e);
@@ -144,7 +186,7 @@ void FrmPrinc::ImpostaDbAperto(bool Aperto)
         TxtPath->setEnabled(false);
         PulsDir->setEnabled(false);
         if (fallita)
-            Messaggi::Mostra(QStringLiteral("Impossibile leggere la versione del database.") +
+            s_.operatore().Mostra(QStringLiteral("Impossibile leggere la versione del database.") +
                              QChar(u'\r') + errore);
     } else {
         Puls[0]->setEnabled(false);
@@ -161,9 +203,9 @@ void FrmPrinc::PulsApri_Click()
     ControlloPendente();
     if (dbAperto_) {
         try {
-            DbArchivi.Close();
+            s_.DbArchivi.Close();
         } catch (const std::exception& e) {
-            Messaggi::Mostra(QStringLiteral("Impossibile chiudere il database.") + QChar(u'\r') +
+            s_.operatore().Mostra(QStringLiteral("Impossibile chiudere il database.") + QChar(u'\r') +
                              DescrizioneErrore(e));
         }
         ImpostaDbAperto(false);
@@ -171,19 +213,17 @@ void FrmPrinc::PulsApri_Click()
     }
 
     const QString cartella = TxtPath->text();
-    Clessidra(true);
     try {
-        DbArchivi = dbe::OpenDatabase(PercorsoArchivio(cartella));
+        ClessidraAccesa clessidra(s_.operatore());
+        s_.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(cartella));
     } catch (const std::exception& e) {
-        Clessidra(false);
         ImpostaDbAperto(false);
-        Messaggi::Mostra(QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') +
+        s_.operatore().Mostra(QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') +
                          DescrizioneErrore(e));
         return;
     }
-    Clessidra(false);
     ImpostaDbAperto(true);
-    PathArchivi = cartella;
+    s_.PathArchivi = cartella;
 }
 
 void FrmPrinc::PulsDir_Click()
@@ -205,7 +245,7 @@ void FrmPrinc::TxtPath_LostFocus()
 {
     // The folder typed in the path box, not the last one opened.
     if (!QFileInfo(PercorsoArchivio(TxtPath->text())).isFile())
-        Messaggi::Mostra(QStringLiteral("PathDb non valido!"));
+        s_.operatore().Mostra(QStringLiteral("PathDb non valido!"));
 }
 
 void FrmPrinc::Puls_Click(int Index)
@@ -226,18 +266,18 @@ void FrmPrinc::Puls_Click(int Index)
 void FrmPrinc::ImpostaNumeroVersione()
 {
     const QString voce =
-        Messaggi::Chiedi(QStringLiteral("Immettere la versione (formato A.XX oppure O per azzerare) "));
+        s_.operatore().Chiedi(QStringLiteral("Immettere la versione (formato A.XX oppure O per azzerare) "));
     const VoceVersione esito = ValutaVoceVersione(voce);
     if (esito.esito == EsitoVoce::Vuota)
         return;
     if (esito.esito == EsitoVoce::NonValida) {
-        Messaggi::Mostra(QStringLiteral("Versione non valida."));
+        s_.operatore().Mostra(QStringLiteral("Versione non valida."));
         return;
     }
     try {
-        VersioneDb(esito.valore);
+        VersioneDb(s_, esito.valore);
     } catch (const std::exception& e) {
-        Messaggi::Mostra(QStringLiteral("Impossibile scrivere la versione del database.") +
+        s_.operatore().Mostra(QStringLiteral("Impossibile scrivere la versione del database.") +
                          QChar(u'\r') + DescrizioneErrore(e));
         return;
     }
@@ -246,8 +286,8 @@ void FrmPrinc::ImpostaNumeroVersione()
 
 void FrmPrinc::AnalisiStruttura()
 {
-    if (VarcoVersione())
-        ApriManutenzione(this);
+    if (VarcoVersione(s_))
+        ApriManutenzione(s_, this);
 }
 
 void FrmPrinc::ControlloPendente()

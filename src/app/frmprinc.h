@@ -1,10 +1,12 @@
 #pragma once
 // FrmPrinc: the main window. The operator chooses the archive folder, opens and closes lumera.mdb
-// into DbArchivi, sees and sets its version stamp, passes the version gate into the maintenance
+// into the session's DbArchivi, sees and sets its version stamp, passes the version gate into the maintenance
 // window, and ends the program. The window is in one of two states (ImpostaDbAperto): closed (path
 // box and "Sfoglia" enabled, stamp hidden, "Apri DB") or open (stamp shown, "Chiudi DB", the two
 // large buttons enabled). Controls carry the object names LTit, LDescr0, LDescr1, TxtPath,
-// PulsDir, PulsApri, Puls0, Puls1, PulsFine and DirSel. Every message goes through Messaggi.
+// PulsDir, PulsApri, Puls0, Puls1, PulsFine and DirSel. Every message goes to the session's operator.
+// The window opens at its designed size and may be enlarged; Enter presses the focused button, and
+// a double click on a button is one press.
 #include <QVector>
 #include <QWidget>
 
@@ -15,6 +17,7 @@ class QPushButton;
 namespace corvale {
 
 class DirSelector;
+class Sessione;
 
 class FrmPrinc : public QWidget {
     Q_OBJECT
@@ -23,7 +26,7 @@ public:
     static constexpr int Twip = 15;
 
     // Loading the window: centred, closed state, PathArchivi in the path box.
-    explicit FrmPrinc(QWidget* padre = nullptr);
+    explicit FrmPrinc(Sessione& sessione, QWidget* padre = nullptr);
     ~FrmPrinc() override;
 
     // Puts the window into the open (true) or closed (false) state. Entering the open state reads
@@ -53,8 +56,11 @@ public:
 
 protected:
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
+    Sessione& s_;
+    void disponi();
     void ImpostaNumeroVersione();
     void AnalisiStruttura();
     void ControlloPendente();

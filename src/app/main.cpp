@@ -1,8 +1,11 @@
-// corvale: the windowed program. Main reads the settings and the master's stamp, ignoring any
-// error, then shows the main window; the program ends when its last window is closed.
-#include "app/ambiente.h"
-#include "app/avvio.h"
+// corvale: the windowed program. Main makes the session with the windows' operator, reads the
+// settings and the master's stamp into it, ignoring any error, then shows the main window; the
+// program ends when its last window is closed.
 #include "app/frmprinc.h"
+#include "app/operatore_finestre.h"
+#include "core/avvio.h"
+#include "core/sessione.h"
+#include "app/traduzioni.h"
 
 #include <QApplication>
 
@@ -10,17 +13,19 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvale"));
+    corvale::OperatoreFinestre operatore;
+    corvale::Sessione sessione(operatore);
+    corvale::CaricaTraduzioniQt();
     try {
-        corvale::LeggiPathArchivi();
+        corvale::LeggiPathArchivi(sessione);
     } catch (...) {
         // Errors during start-up are ignored; the main window is shown all the same.
     }
-    auto* finestra = new corvale::FrmPrinc;
+    auto* finestra = new corvale::FrmPrinc(sessione);
     finestra->setAttribute(Qt::WA_DeleteOnClose);
     finestra->show();
     const int esito = app.exec();
     // The open databases are released, not closed, as the program ends.
-    corvale::DbArchivi = dbe::Database();
-    corvale::DbMaster = dbe::Database();
+    sessione.ChiudiDatabase();
     return esito;
 }

@@ -1,7 +1,7 @@
 #include "catalogo.h"
 
-#include "app/ambiente.h"
-#include "maintenance/manutenzione.h"
+#include "core/sessione.h"
+#include "core/manutenzione.h"
 
 namespace corvale {
 
@@ -155,11 +155,11 @@ void Manutenzione::CaricaTask()
 {
     NumTask = 0;
     LstTask.Svuota();
-    if (DbMaster.isNull())
+    if (sessione().DbMaster.isNull())
         throw dbe::DbError::make(dbe::err::ObjectInvalid);
     // One structure check per ordinary table of the master, in the engine's order; the engine's
     // own tables carry a bit of the system-object mask.
-    const dbe::TableDefCollection tabelle = DbMaster.TableDefs();
+    const dbe::TableDefCollection tabelle = sessione().DbMaster.TableDefs();
     // The table has room for 150 tasks: structure checks beyond what leaves room for the data
     // checks are not added, so that the data checks are always there.
     const int postiStruttura = MaxTask - int(VociCatalogo().size());

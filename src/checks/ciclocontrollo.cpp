@@ -3,9 +3,13 @@
 // ControlloItem runs one task by its type.
 #include "checks/controllonull.h"
 #include "checks/controllorecup.h"
-#include "app/messaggi.h"
-#include "maintenance/manutenzione.h"
+#include "core/sessione.h"
+#include "core/manutenzione.h"
 #include "structure/strutturatabella.h"
+
+#include "dbengine/dbengine.h"
+
+#include <QElapsedTimer>
 
 namespace corvale {
 
@@ -23,20 +27,18 @@ void Manutenzione::AvviaControllo()
     for (int i = 0; i < LstTask.Conta() && !spuntate; ++i)
         spuntate = LstTask.Riga(i).Spuntata;
     if (!spuntate) {
-        Messaggi::Mostra(QStringLiteral("Nessuna azione selezionata."));
+        sessione().operatore().Mostra(QStringLiteral("Nessuna azione selezionata."));
         return;
     }
     const int righe = LstTask.Conta();
     for (int li = 0; li < righe && li < LstTask.Conta(); ++li) {
         MostraAvanzamento(li);
-        if (Interrompi) {
-            if (Messaggi::Mostra(QStringLiteral("Interrompere l'analisi ?"), Pulsanti::SiNo) == Risposta::Si)
-                break;
-            Interrompi = false;
-        }
+        if (Interrompi && ChiediInterruzione())
+            break;
         if (Cedi)
             Cedi();
-        ControlloItem(li);
+        if (!controlloInAscolto(li))
+            break;
     }
     Interrompi = false;
     LstTask.RendiVisibile(0);
@@ -51,6 +53,47 @@ void Manutenzione::AvviaControllo()
         ImpostaTxtDett(QStringLiteral("Nessun problema riscontrato"));
     else
         LstTask.Seleziona(0);
+}
+
+bool Manutenzione::ChiediInterruzione()
+{
+    if (sessione().operatore().Mostra(QStringLiteral("Interrompere l'analisi ?"), Pulsanti::SiNo) == Risposta::Si)
+        return true;
+    Interrompi = false;
+    return false;
+}
+
+// Row li's check, with the window kept answering while the engine works: a close request taken in
+// during a query is asked about there and then, and Yes stops the query. The stopped row is left as
+// the loop leaves the rows it never came to: ticked, "Da Eseguire", its record as it was. False
+// when the operator stopped the run.
+bool Manutenzione::controlloInAscolto(int li)
+{
+    const DatiTask prima = Task(li);
+    bool fermato = false;
+    QElapsedTimer orologio;
+    orologio.start();
+    const auto ascolta = [&] {
+        if (!fermato && orologio.elapsed() >= IntervalloRisposta) {
+            if (Rispondi)
+                Rispondi();
+            if (Interrompi)
+                fermato = ChiediInterruzione();
+            orologio.restart();
+        }
+        return fermato;
+    };
+    {
+        dbe::ProgressWatch archivio(sessione().DbArchivi, ascolta);
+        dbe::ProgressWatch master(sessione().DbMaster, ascolta);
+        ControlloItem(li);
+    }
+    if (!fermato)
+        return true;
+    Task(li) = prima;
+    ImpostaStato(li, kStatoStart);
+    LstTask.ImpostaSpunta(li, true);
+    return false;
 }
 
 void Manutenzione::ControlloItem(int li)

@@ -2,8 +2,8 @@
 
 #include "checks/esitocontrollo.h"
 #include "dbengine/dbengine.h"
-#include "maintenance/manutenzione.h"
-#include "maintenance/valore.h"
+#include "core/manutenzione.h"
+#include "core/valore.h"
 
 namespace corvale {
 

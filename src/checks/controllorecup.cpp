@@ -1,7 +1,7 @@
 #include "controllorecup.h"
 
 #include "checks/esitocontrollo.h"
-#include "maintenance/manutenzione.h"
+#include "core/manutenzione.h"
 
 namespace corvale {
 

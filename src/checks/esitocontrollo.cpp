@@ -1,8 +1,8 @@
 #include "esitocontrollo.h"
 
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "dbengine/dbengine.h"
-#include "maintenance/manutenzione.h"
+#include "core/manutenzione.h"
 
 #include <exception>
 
@@ -21,9 +21,9 @@ void EseguiConteggio(Manutenzione& m, int li, const QString& sql,
 {
     dbe::Recordset rs;
     try {
-        if (DbArchivi.isNull())
+        if (m.sessione().DbArchivi.isNull())
             throw dbe::DbError::make(dbe::err::ObjectInvalid);
-        rs = DbArchivi.OpenRecordset(sql);
+        rs = m.sessione().DbArchivi.OpenRecordset(sql);
         if (rs.RecordCount() == 0) {
             m.ImpostaStato(li, kStatoOk);
             m.Task(li).Correggibile.clear();

@@ -1,9 +1,9 @@
 #include "ambiente_cli.h"
 
-#include "app/ambiente.h"
-#include "app/avvio.h"
-#include "app/versione.h"
-#include "maintenance/manutenzione.h"
+#include "core/sessione.h"
+#include "core/avvio.h"
+#include "core/versione.h"
+#include "core/manutenzione.h"
 
 #include <QTextStream>
 
@@ -41,10 +41,10 @@ bool LeggiOpzioni(const QStringList& args, OpzioniArchivi& o, QString& errore, b
     return true;
 }
 
-QString LeggiVersioneDbSolaLettura()
+QString LeggiVersioneDbSolaLettura(Sessione& s)
 {
     try {
-        return LeggiVersioneDb(DbArchivi, false);
+        return LeggiVersioneDb(s.DbArchivi, false);
     } catch (const dbe::DbError&) {
         return QString();
     }
@@ -57,22 +57,22 @@ QString AvvisoVersione(const QString& versioneMaster, const QString& versioneDb)
     return AvvisoVersioni(versioneMaster, versioneDb);
 }
 
-int ApriArchivi(const OpzioniArchivi& o, QString& errore)
+int ApriArchivi(Sessione& s, const OpzioniArchivi& o, QString& errore)
 {
     if (!o.home.isEmpty())
-        ImpostaCartellaProgramma(o.home);
+        s.ImpostaCartellaProgramma(o.home);
     if (!o.master.isEmpty())
-        ImpostaPercorsoMaster(o.master);
-    PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(CartellaProgramma()));
-    VersioneMaster = LeggiVersioneMaster();
+        s.ImpostaPercorsoMaster(o.master);
+    s.PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(s.CartellaProgramma()));
+    s.VersioneMaster = LeggiVersioneMaster(s);
     try {
-        DbArchivi = dbe::OpenDatabase(PercorsoArchivio(PathArchivi));
+        s.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(s.PathArchivi));
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
         return 2;
     }
     try {
-        DbMaster = dbe::OpenDatabase(PercorsoMaster());
+        s.DbMaster = dbe::OpenDatabase(s.PercorsoMaster());
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.description();
         return 2;
@@ -80,10 +80,10 @@ int ApriArchivi(const OpzioniArchivi& o, QString& errore)
     return 0;
 }
 
-int AttendiArchivioLibero(QString& errore)
+int AttendiArchivioLibero(Sessione& s, QString& errore)
 {
     try {
-        dbe::WaitWritable(DbArchivi);
+        dbe::WaitWritable(s.DbArchivi);
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
         return 2;
@@ -91,10 +91,10 @@ int AttendiArchivioLibero(QString& errore)
     return 0;
 }
 
-int ApriArchiviPerCorreggere(const OpzioniArchivi& o, QString& errore)
+int ApriArchiviPerCorreggere(Sessione& s, const OpzioniArchivi& o, QString& errore)
 {
-    const int apertura = ApriArchivi(o, errore);
-    return apertura != 0 ? apertura : AttendiArchivioLibero(errore);
+    const int apertura = ApriArchivi(s, o, errore);
+    return apertura != 0 ? apertura : AttendiArchivioLibero(s, errore);
 }
 
 QString SuUnaRiga(QString testo)
@@ -107,15 +107,15 @@ QString SuUnaRiga(QString testo)
     return testo;
 }
 
-void SenzaOperatore(Risposta allaDomanda)
+Risposta OperatoreRiga::Mostra(const QString& testo, Pulsanti pulsanti)
 {
-    Messaggi::ImpostaRisponditore([allaDomanda](const QString& testo, Pulsanti p) {
-        if (p == Pulsanti::SiNo)
-            return allaDomanda;
-        QTextStream(stderr) << SuUnaRiga(testo) << "\n";
-        return Risposta::Ok;
-    });
+    if (pulsanti == Pulsanti::SiNo)
+        return allaDomanda_;
+    QTextStream(stderr) << SuUnaRiga(testo) << "\n";
+    return Risposta::Ok;
 }
+
+QString OperatoreRiga::Chiedi(const QString&) { return QString(); }
 
 bool CaricaCatalogo(Manutenzione& m, QTextStream& err)
 {

@@ -4,10 +4,10 @@
 #include "ambiente_cli.h"
 #include "comandi.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
-#include "maintenance/manutenzione.h"
-#include "maintenance/valore.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
+#include "core/manutenzione.h"
+#include "core/valore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -50,20 +50,21 @@ int ComandoCheck(const QStringList& args)
         return 2;
     }
     // No operator here: a notice goes to stderr and a question is answered No.
-    SenzaOperatore(Risposta::No);
-    const int apertura = ApriArchivi(o, errore);
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    const int apertura = ApriArchivi(s, o, errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;
     }
-    const QString versioneDb = LeggiVersioneDbSolaLettura();
-    const QString avviso = AvvisoVersione(VersioneMaster, versioneDb);
+    const QString versioneDb = LeggiVersioneDbSolaLettura(s);
+    const QString avviso = AvvisoVersione(s.VersioneMaster, versioneDb);
     if (!avviso.isEmpty())
         (o.json ? err : out) << avviso << "\n";
     out.flush();
     err.flush();
 
-    Manutenzione m;
+    Manutenzione m(s);
     if (!CaricaCatalogo(m, err))
         return 2;
     const bool terminale = isatty(fileno(stderr));
@@ -101,10 +102,10 @@ int ComandoCheck(const QStringList& args)
     }
     if (o.json) {
         QJsonObject radice;
-        radice[QStringLiteral("archive")] = DbArchivi.Name();
-        radice[QStringLiteral("master")] = DbMaster.Name();
+        radice[QStringLiteral("archive")] = s.DbArchivi.Name();
+        radice[QStringLiteral("master")] = s.DbMaster.Name();
         radice[QStringLiteral("versione_db")] = versioneDb;
-        radice[QStringLiteral("versione_master")] = VersioneMaster;
+        radice[QStringLiteral("versione_master")] = s.VersioneMaster;
         radice[QStringLiteral("tasks")] = tasks;
         out << QJsonDocument(radice).toJson(QJsonDocument::Compact) << "\n";
     }

@@ -6,10 +6,10 @@
 #include "ambiente_cli.h"
 #include "comandi.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
-#include "maintenance/manutenzione.h"
-#include "records/collega_correzione.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
+#include "core/manutenzione.h"
+#include "records/task_correzione.h"
 #include "records/correzione_en.h"
 #include "records/correzione_enp.h"
 #include "records/vista_correzione.h"
@@ -87,18 +87,19 @@ int ComandoCorrect(const QStringList& args)
     }
     // No operator here: every question is answered Yes (the command is the request); every
     // notice goes to stderr.
-    SenzaOperatore(Risposta::Si);
-    const int apertura = ApriArchiviPerCorreggere(o, errore);
+    OperatoreRiga operatore(Risposta::Si);
+    Sessione s(operatore);
+    const int apertura = ApriArchiviPerCorreggere(s, o, errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;
     }
-    const QString avviso = AvvisoVersione(VersioneMaster, LeggiVersioneDbSolaLettura());
+    const QString avviso = AvvisoVersione(s.VersioneMaster, LeggiVersioneDbSolaLettura(s));
     if (!avviso.isEmpty())
         err << SuUnaRiga(avviso) << "\n";
     err.flush();
 
-    Manutenzione m;
+    Manutenzione m(s);
     if (!CaricaCatalogo(m, err))
         return 2;
     int li = -1;
@@ -136,7 +137,7 @@ int ComandoCorrect(const QStringList& args)
         return stampa();
 
     const TaskCorrezione task = TaskDaManutenzione(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
-    VistaCorrezione v;
+    VistaCorrezione v(s);
     try {
         ApriCorrezioneRecord(v, task);
     } catch (const dbe::DbError& e) {

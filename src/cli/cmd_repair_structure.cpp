@@ -5,9 +5,9 @@
 #include "ambiente_cli.h"
 #include "comandi.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
-#include "maintenance/manutenzione.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
+#include "core/manutenzione.h"
 #include "structure/correzioni_struttura.h"
 
 #include <QTextStream>
@@ -36,14 +36,15 @@ int ComandoRepairStructure(const QStringList& args)
                          "[--master FILE]\n";
         return 2;
     }
-    SenzaOperatore(Risposta::No);
-    const int apertura = ApriArchiviPerCorreggere(o, errore);
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    const int apertura = ApriArchiviPerCorreggere(s, o, errore);
     if (apertura != 0) {
         err << errore << "\n";
         return apertura;
     }
 
-    Manutenzione m;
+    Manutenzione m(s);
     CollegaCorrezioniStruttura(m);
     if (!CaricaCatalogo(m, err))
         return 2;

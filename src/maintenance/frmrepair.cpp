@@ -1,13 +1,15 @@
 #include "frmrepair.h"
 
+#include "app/doppioclic.h"
 #include "app/finestre.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 #include "dbengine/dberror.h"
-#include "records/collega_correzione.h"
+#include "maintenance/collega_correzione.h"
 #include "structure/correzioni_struttura.h"
 #include "vistalista.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTreeWidget>
 
 namespace corvale {
@@ -44,11 +47,14 @@ QFrame* cornice(QWidget* parent, const char* nome, const QRect& r)
 }
 }  // namespace
 
-FrmRepair::FrmRepair(QWidget* parent) : QDialog(parent)
+FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(sessione)
 {
     creaControlli();
     m_.Cedi = [] { QCoreApplication::processEvents(); };
+    m_.Rispondi = [] { QCoreApplication::processEvents(); };
     m_.Ridisegna = [this] { repaint(); };
+    // The detail box follows the selected task, however the selection moved (mouse or keys).
+    connect(&m_.LstTask, &ModelloLista::selezioneCambiata, this, [this] { m_.MostraDettaglio(); });
     connect(&m_, &Manutenzione::lblStatCambiato, this,
             [this](const QString& t) { lblStat_->setText(perSchermo(t)); });
     connect(&m_, &Manutenzione::txtDettCambiato, this,
@@ -62,52 +68,43 @@ void FrmRepair::creaControlli()
 {
     setObjectName(QStringLiteral("FrmRepair"));
     setWindowTitle(QStringLiteral("Manutenzione Archivi"));
-    setFixedSize(px(7275), px(6615));
+    // The window opens at its designed size and may be made larger: the views grow with it.
+    setMinimumSize(px(7275), px(6615));
+    resize(minimumSize());
 
-    // Drawn back to front: the correction frames first, the task list over them.
     frmStruct_ = cornice(this, "FrmStruct", twip(45, -15, 7110, 5040));
     lDescr1_ = new QLabel(QStringLiteral("Risoluzione Problemi Struttura"), frmStruct_);
     lDescr1_->setObjectName(QStringLiteral("LDescr1"));
-    lDescr1_->setGeometry(twip(120, 120, 6870, 285));
     lstStruct_ = new QTreeWidget(frmStruct_);
     lstStruct_->setObjectName(QStringLiteral("LstStruct"));
-    lstStruct_->setGeometry(twip(120, 450, 6870, 4470));
 
     frmCorr_ = cornice(this, "FrmCorr", twip(45, -15, 7110, 5025));
 
     lstTask_ = new QTreeWidget(this);
     lstTask_->setObjectName(QStringLiteral("LstTask"));
-    lstTask_->setGeometry(twip(60, 60, 7095, 4935));
     lstTask_->viewport()->installEventFilter(this);
 
     frmLog_ = cornice(this, "FrmLog", twip(45, 5010, 7110, 1050));
     lblStat_ = new QLabel(QStringLiteral("S"), frmLog_);
     lblStat_->setObjectName(QStringLiteral("LblStat"));
-    lblStat_->setGeometry(twip(105, 225, 6825, 660));
     lblStat_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblStat_->setWordWrap(true);
 
     txtDett_ = new QPlainTextEdit(this);
     txtDett_->setObjectName(QStringLiteral("TxtDett"));
-    txtDett_->setGeometry(twip(45, 5010, 7110, 1050));
     txtDett_->setReadOnly(true);
 
-    const struct {
-        const char* testo;
-        QRect r;
-    } pulsanti[4] = {
-        {"Avvia Controllo", twip(45, 6120, 1575, 450)},
-        {"Controlla", twip(1635, 6120, 1575, 450)},
-        {"Correggi", twip(3240, 6135, 1575, 450)},
-        {"Chiudi", twip(5580, 6120, 1575, 450)},
-    };
+    const char* testi[4] = {"Avvia Controllo", "Controlla", "Correggi", "Chiudi"};
+    auto* guardia = new GuardiaDoppioClic(this);
     for (int i = 0; i < 4; ++i) {
-        puls_[i] = new QPushButton(QString::fromUtf8(pulsanti[i].testo), this);
+        puls_[i] = new QPushButton(QString::fromUtf8(testi[i]), this);
         puls_[i]->setObjectName(QStringLiteral("Puls%1").arg(i));
-        puls_[i]->setGeometry(pulsanti[i].r);
+        // No default button: Enter presses the focused button and nothing else (keyPressEvent).
         puls_[i]->setAutoDefault(false);
+        guardia->Proteggi(puls_[i]);
         connect(puls_[i], &QPushButton::clicked, this, [this, i] { Puls_Click(i); });
     }
+    disponi();
 
     mnLst_ = new QMenu(this);
     mnLst_->setObjectName(QStringLiteral("MnLst"));
@@ -123,6 +120,54 @@ void FrmRepair::creaControlli()
 
     vistaTask_ = new VistaLista(m_.LstTask, lstTask_, this);
     vistaStruct_ = new VistaLista(m_.LstStruct, lstStruct_, this);
+}
+
+// The designed layout, stretched by what the window has grown: the upper views take the extra
+// width and height, the lower strip and the buttons keep their height and follow the bottom edge,
+// "Chiudi" the right edge.
+void FrmRepair::disponi()
+{
+    if (!puls_[3])
+        return;
+    const int dx = qMax(0, width() - px(7275));
+    const int dy = qMax(0, height() - px(6615));
+    const auto su = [&](int x, int y, int w, int h) { return twip(x, y, w, h).adjusted(0, 0, dx, dy); };
+    const auto giu = [&](int x, int y, int w, int h) {
+        return twip(x, y, w, h).translated(0, dy).adjusted(0, 0, dx, 0);
+    };
+    frmStruct_->setGeometry(su(45, -15, 7110, 5040));
+    lDescr1_->setGeometry(twip(120, 120, 6870, 285).adjusted(0, 0, dx, 0));
+    lstStruct_->setGeometry(su(120, 450, 6870, 4470));
+    frmCorr_->setGeometry(su(45, -15, 7110, 5025));
+    lstTask_->setGeometry(su(60, 60, 7095, 4935));
+    frmLog_->setGeometry(giu(45, 5010, 7110, 1050));
+    lblStat_->setGeometry(twip(105, 225, 6825, 660).adjusted(0, 0, dx, 0));
+    txtDett_->setGeometry(giu(45, 5010, 7110, 1050));
+    // Each button is at least as wide as the longest text it takes in any mode; a wider one
+    // pushes the next along, keeping the designed gap.
+    const QRect pulsanti[4] = {twip(45, 6120, 1575, 450), twip(1635, 6120, 1575, 450),
+                               twip(3240, 6135, 1575, 450), twip(5580, 6120, 1575, 450)};
+    const QStringList testi[4] = {{"Avvia Controllo", "Ripristina", "Visualizza Lista"},
+                                  {"Controlla"},
+                                  {"Correggi", "Dettagli", "Esegui"},
+                                  {"Chiudi"}};
+    int spinta = 0;
+    for (int i = 0; i < 4; ++i) {
+        QRect r = pulsanti[i].translated(i == 3 ? dx : spinta, dy);
+        const int extra = qMax(0, LarghezzaPulsante(puls_[i], testi[i]) - r.width());
+        r.setWidth(r.width() + extra);
+        if (i == 3)
+            r.translate(-extra, 0);
+        else
+            spinta += extra;
+        puls_[i]->setGeometry(r);
+    }
+}
+
+void FrmRepair::resizeEvent(QResizeEvent* e)
+{
+    QDialog::resizeEvent(e);
+    disponi();
 }
 
 QPushButton* FrmRepair::Puls(int indice) const
@@ -156,7 +201,7 @@ void FrmRepair::caricaCatalogo()
         m_.CaricaTask();
     } catch (const dbe::DbError& e) {
         Clessidra(false);
-        Messaggi::Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
+        m_.sessione().operatore().Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
                          + e.description());
     }
 }
@@ -170,6 +215,7 @@ void FrmRepair::ImpostaModo(int modo)
         lstTask_->raise();
         frmCorr_->hide();
         frmStruct_->hide();
+        chiaveVista_.clear();
         for (int i = 0; i < m_.LstTask.Conta(); ++i)
             m_.ImpostaStato(i, kStatoStart);
         puls_[0]->setEnabled(true);
@@ -196,8 +242,11 @@ void FrmRepair::ImpostaModo(int modo)
         txtDett_->show();
         frmLog_->hide();
         frmCorr_->hide();
+        // One view at a time: a view kept behind another could still take the focus and keys.
+        frmStruct_->hide();
         lstTask_->show();
         lstTask_->raise();
+        chiaveVista_.clear();
         break;
     case 3:
         puls_[0]->setEnabled(true);
@@ -205,6 +254,7 @@ void FrmRepair::ImpostaModo(int modo)
         puls_[0]->setText(QStringLiteral("Visualizza Lista"));
         puls_[2]->setText(QStringLiteral("Esegui"));
         frmLog_->hide();
+        lstTask_->hide();
         break;
     default:
         break;
@@ -216,10 +266,12 @@ void FrmRepair::Puls_Click(int indice)
     switch (indice) {
     case 0:
         if (modo_ == 0) {
+            m_.ImpostaTxtDett(QString());  // no earlier task's text while the new results come
             ImpostaModo(1);
             Clessidra(true);
             m_.AvviaControllo();
             ImpostaModo(2);
+            m_.MostraDettaglio();
             Clessidra(false);
         } else if (modo_ == 2) {
             caricaCatalogo();
@@ -254,14 +306,26 @@ bool FrmRepair::eseguiCorrezione(const std::function<void()>& passo)
         return true;
     } catch (const dbe::DbError& e) {
         Clessidra(false);
-        Messaggi::Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13) + e.description());
+        m_.sessione().operatore().Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13) + e.description());
         return false;
     }
 }
 
+// The row the buttons act on: in the correction view, the task the view was opened for (made the
+// selected row again, should anything have moved the selection); otherwise the selected row.
+int FrmRepair::rigaAttiva()
+{
+    if (modo_ != 3 || chiaveVista_.isEmpty())
+        return m_.LstTask.Selezionata();
+    const int pos = m_.LstTask.Trova(chiaveVista_);
+    if (pos >= 0)
+        m_.LstTask.Seleziona(pos);
+    return pos;
+}
+
 void FrmRepair::controlla()
 {
-    const int sel = m_.LstTask.Selezionata();
+    const int sel = rigaAttiva();
     if (sel < 0)
         return;
     Clessidra(true);
@@ -276,7 +340,7 @@ void FrmRepair::controlla()
 
 void FrmRepair::correggi()
 {
-    const int sel = m_.LstTask.Selezionata();
+    const int sel = rigaAttiva();
     if (sel < 0)
         return;
     const int i = Manutenzione::Id(m_.LstTask.Riga(sel).Chiave);
@@ -299,13 +363,15 @@ void FrmRepair::correggi()
         }
         if (!aperta) {
             frmCorr_->hide();
+            frmStruct_->hide();
             lstTask_->raise();
             return;
         }
+        chiaveVista_ = m_.LstTask.Riga(sel).Chiave;
         ImpostaModo(3);
     } else if (modo_ == 3) {
         if (t.Tipo.left(2) == QLatin1String("EN") && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
-            Messaggi::Mostra(QStringLiteral("Nessun record selezionato."));
+            m_.sessione().operatore().Mostra(QStringLiteral("Nessun record selezionato."));
             return;
         }
         std::function<void(int)> correzione;
@@ -330,6 +396,20 @@ void FrmRepair::reject()
     }
     Form_Unload();
     QDialog::reject();
+}
+
+void FrmRepair::keyPressEvent(QKeyEvent* e)
+{
+    // Enter presses the button that has the focus; anywhere else (the lists, the grid, the combo
+    // box) it presses nothing. Escape closes as the close box does.
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        auto* b = qobject_cast<QPushButton*>(focusWidget());
+        if (b && b->isVisible() && b->isEnabled())
+            b->click();
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 void FrmRepair::closeEvent(QCloseEvent* e)

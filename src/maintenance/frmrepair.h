@@ -2,10 +2,13 @@
 // FrmRepair: the maintenance window "Manutenzione Archivi". It shows the task list and the
 // structure corrections list of its Manutenzione, the status and detail texts, and the four
 // buttons Puls0..Puls3 whose meaning depends on the mode (0 selection, 1 analysis running,
-// 2 results, 3 correction view). Loading builds a fresh catalogue; closing during an analysis only
-// asks the run to stop. The correction views are filled by the hooks in Controllore().Correzioni;
+// 2 results, 3 correction view). Exactly one view is shown at a time (task list, or one correction
+// view), so a hidden view never takes the focus or the keys; a correction view stays bound to the
+// task it was opened for, and "Esegui" and "Controlla" act on that task. Loading builds a fresh
+// catalogue; closing during an analysis only asks the run to stop. The window opens at its designed
+// size and can be enlarged. The correction views are filled by the hooks in Controllore().Correzioni;
 // the problem-record frame FrmCorr is handed to that later code through FrmCorr().
-#include "manutenzione.h"
+#include "core/manutenzione.h"
 
 #include <QDialog>
 
@@ -23,7 +26,7 @@ class VistaLista;
 class FrmRepair : public QDialog {
     Q_OBJECT
 public:
-    explicit FrmRepair(QWidget* parent = nullptr);
+    explicit FrmRepair(Sessione& sessione, QWidget* parent = nullptr);
 
     Manutenzione& Controllore() { return m_; }
     int Modo() const { return modo_; }
@@ -49,10 +52,14 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     void creaControlli();
+    void disponi();
+    int rigaAttiva();
     void Form_Load();
     void Form_Unload();
     void caricaCatalogo();
@@ -63,6 +70,7 @@ private:
     Manutenzione m_;
     int modo_ = 0;
     bool scaricato_ = false;
+    QString chiaveVista_;  // key of the task whose correction view is shown (mode 3)
     QTreeWidget* lstTask_ = nullptr;
     QTreeWidget* lstStruct_ = nullptr;
     QFrame* frmStruct_ = nullptr;

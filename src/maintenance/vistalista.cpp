@@ -1,9 +1,11 @@
 #include "vistalista.h"
 
 #include "immaginistato.h"
-#include "modellolista.h"
+#include "core/modellolista.h"
 
+#include <QEvent>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTreeWidget>
 
 namespace corvale {
@@ -27,6 +29,10 @@ VistaLista::VistaLista(ModelloLista& modello, QTreeWidget* lista, QObject* paren
     lista_->setIconSize(QSize(16, 16));
     lista_->setAllColumnsShowFocus(true);
     lista_->header()->setStretchLastSection(false);
+    // A text too long for its column keeps both its ends ("...scollegate dai Clienti" and
+    // "...dai Fornitori" stay told apart); the whole text is the row's tooltip.
+    lista_->setTextElideMode(Qt::ElideMiddle);
+    lista_->viewport()->installEventFilter(this);
 
     connect(&modello_, &ModelloLista::colonneCambiate, this, &VistaLista::colonne);
     connect(&modello_, &ModelloLista::righeAzzerate, this, &VistaLista::ricostruisci);
@@ -50,8 +56,37 @@ void VistaLista::colonne()
     for (const ColonnaLista& col : c)
         titoli << col.Titolo;
     lista_->setHeaderLabels(titoli);
-    for (int i = 0; i < c.size(); ++i)
-        lista_->setColumnWidth(i, qRound(c[i].LarghezzaTwip / 15.0));
+    adattaColonne();
+}
+
+// The columns start at their designed widths and share whatever room the list has: the state
+// column is as wide as its longest text (at most half the list), the description takes the rest,
+// so that every description that can fit beside the state is shown whole.
+void VistaLista::adattaColonne()
+{
+    const auto& c = modello_.Colonne();
+    const auto px = [](int twip) { return qRound(twip / 15.0); };
+    if (c.size() != 2) {
+        for (int i = 0; i < c.size(); ++i)
+            lista_->setColumnWidth(i, px(c[i].LarghezzaTwip));
+        return;
+    }
+    const QFontMetrics fm = lista_->fontMetrics();
+    const int margine = 2 * (lista_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lista_) + 1) + 8;
+    int stato = fm.horizontalAdvance(c[1].Titolo);
+    for (int i = 0; i < modello_.Conta(); ++i)
+        stato = qMax(stato, fm.horizontalAdvance(modello_.Riga(i).TestoStato));
+    const int spazio = lista_->viewport()->width();
+    stato = qMax(px(c[1].LarghezzaTwip), qMin(stato + margine, spazio / 2));
+    lista_->setColumnWidth(1, stato);
+    lista_->setColumnWidth(0, qMax(px(c[0].LarghezzaTwip), spazio - stato));
+}
+
+bool VistaLista::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == lista_->viewport() && e->type() == QEvent::Resize)
+        adattaColonne();
+    return QObject::eventFilter(o, e);
 }
 
 void VistaLista::ricostruisci()
@@ -79,10 +114,15 @@ void VistaLista::aggiorna(int pos)
         return;
     Blocco b(inAggiornamento_);
     const RigaLista& r = modello_.Riga(pos);
+    const bool statoCambiato = item->text(1) != r.TestoStato;
     item->setText(0, r.Testo);
     item->setText(1, r.TestoStato);
+    item->setToolTip(0, r.Testo);
+    item->setToolTip(1, r.TestoStato);
     item->setIcon(0, ImgList::Immagine(r.Icona));
     item->setCheckState(0, r.Spuntata ? Qt::Checked : Qt::Unchecked);
+    if (statoCambiato)
+        adattaColonne();
 }
 
 void VistaLista::rimuovi(int pos)

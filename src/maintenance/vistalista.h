@@ -1,7 +1,8 @@
 #pragma once
 // VistaLista: shows a ModelloLista in a QTreeWidget laid out as a report list with check boxes and
 // 16 x 16 state images, and carries the operator's ticks and selection back into the model. The
-// model stays the only place where rows live; the widget mirrors it.
+// model stays the only place where rows live; the widget mirrors it. Every row carries its whole
+// text as a tooltip, and the columns follow the list's width (see adattaColonne).
 #include <QObject>
 
 class QTreeWidget;
@@ -16,8 +17,12 @@ class VistaLista : public QObject {
 public:
     VistaLista(ModelloLista& modello, QTreeWidget* lista, QObject* parent = nullptr);
 
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override;
+
 private:
     void colonne();
+    void adattaColonne();
     void ricostruisci();
     void aggiungi(int pos);
     void aggiorna(int pos);

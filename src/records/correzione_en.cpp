@@ -1,6 +1,6 @@
 #include "correzione_en.h"
 
-#include "app/messaggi.h"
+#include "core/sessione.h"
 
 #include <QElapsedTimer>
 
@@ -78,26 +78,26 @@ bool MasterScelto(const VistaCorrezione& v)
 void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
 {
     if (v.Selezione.Count() == 0 || v.DtRow.isNull()) {
-        Messaggi::Mostra(kNessunRecord);
+        v.sessione().operatore().Mostra(kNessunRecord);
         return;
     }
     const int opzione = v.Opzione;
     if (opzione == OptElimina) {
-        if (Messaggi::Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
+        if (v.sessione().operatore().Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
             return;
     } else {
         if (opzione == OptAssocia && (v.TestoCombo.isEmpty() || !MasterScelto(v))) {
-            Messaggi::Mostra(kNessunValore);
+            v.sessione().operatore().Mostra(kNessunValore);
             return;
         }
-        if (Messaggi::Mostra(kDomandaRiassegna, Pulsanti::SiNo) != Risposta::Si)
+        if (v.sessione().operatore().Mostra(kDomandaRiassegna, Pulsanti::SiNo) != Risposta::Si)
             return;
     }
 
     const QString campo = task.Param(2);
     QString errore;
     {
-        ClessidraAttivata clessidra;
+        ClessidraAccesa clessidra(v.sessione().operatore());
         v.Barra->ImpostaValore(0);
         v.Barra->ImpostaMassimo(v.Selezione.Count());
         v.Barra->Mostra(true);
@@ -143,7 +143,7 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         RieseguiDtRow(v);
     }
     if (!errore.isEmpty())
-        Messaggi::Mostra(errore);
+        v.sessione().operatore().Mostra(errore);
 }
 
 }  // namespace corvale

@@ -3,8 +3,7 @@
 #include "correzione_en.h"
 #include "ricerca_chiave.h"
 
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 
 namespace corvale {
 
@@ -36,7 +35,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
         const std::optional<QString> sql = CreaSqlRicerca(tabella, chiavi);
         if (!sql)
             return Esito::Abbandonata;
-        ricerca = DbArchivi.OpenRecordset(*sql);
+        ricerca = v.sessione().DbArchivi.OpenRecordset(*sql);
         if (ricerca.RecordCount() > 0) {
             // Every record found must carry the row's key: otherwise the lookup selected something
             // the key did not mean, and nothing is deleted for this row.
@@ -72,10 +71,10 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
 void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
 {
     if (v.Selezione.Count() == 0 || v.DtRow.isNull()) {
-        Messaggi::Mostra(kNessunRecord);
+        v.sessione().operatore().Mostra(kNessunRecord);
         return;
     }
-    if (Messaggi::Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
+    if (v.sessione().operatore().Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
         return;
     const qint64 n = v.Selezione.Count();
     qint64 abbandonate = 0;
@@ -84,7 +83,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->ImpostaMassimo(n);
         v.Barra->Mostra(true);
         const QStringList campi = CampiChiave(task);
-        ClessidraAttivata clessidra;
+        ClessidraAccesa clessidra(v.sessione().operatore());
         if (campi.isEmpty()) {
             abbandonate = n;
         } else {
@@ -104,7 +103,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->Mostra(false);
     }
     if (abbandonate > 0)
-        Messaggi::Mostra(MessaggioRigheNonCorrette(abbandonate));
+        v.sessione().operatore().Mostra(MessaggioRigheNonCorrette(abbandonate));
 }
 
 }  // namespace corvale

@@ -2,6 +2,7 @@
 // TaskCorrezione: what the record corrections need to know of one data-check task, copied from its
 // task record: the check type, the parameter texts P(0)..P(10) and the task's text in the list.
 // A plain value, so that the corrections depend on no window and no task table.
+// TaskDaManutenzione makes one from the task table.
 #include <QString>
 #include <QStringList>
 
@@ -14,5 +15,10 @@ struct TaskCorrezione {
 
     QString Param(int i) const { return i >= 0 && i < P.size() ? P.at(i) : QString(); }
 };
+
+class Manutenzione;
+
+// The task at index indice of the task table, with the text of its row in the task list.
+TaskCorrezione TaskDaManutenzione(Manutenzione& m, int indice);
 
 }  // namespace corvale

@@ -2,18 +2,13 @@
 
 #include "testo_valore.h"
 
-#include "app/ambiente.h"
-#include "app/finestre.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
 
 #include "checks/controllorecup.h"
 
 namespace corvale {
 
-VistaCorrezione::VistaCorrezione() : Barra(&barraNulla_) {}
-
-ClessidraAttivata::ClessidraAttivata() { Clessidra(true); }
-ClessidraAttivata::~ClessidraAttivata() { Clessidra(false); }
+VistaCorrezione::VistaCorrezione(Sessione& sessione) : Barra(&barraNulla_), sessione_(sessione) {}
 
 QString MessaggioErrore(const QString& testo, const dbe::DbError& e)
 {
@@ -22,11 +17,11 @@ QString MessaggioErrore(const QString& testo, const dbe::DbError& e)
 
 void ApriCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
 {
-    ClessidraAttivata clessidra;
+    ClessidraAccesa clessidra(v.sessione().operatore());
     const QString sqlSelect = QStringLiteral("SELECT * FROM ");
     if (task.Tipo == QLatin1String("EN") || task.Tipo == QLatin1String("ENP")) {
         dbe::Recordset righe =
-            DbArchivi.OpenRecordset(sqlSelect + task.Param(0), dbe::dbOpenDefault, dbe::dbInconsistent);
+            v.sessione().DbArchivi.OpenRecordset(sqlSelect + task.Param(0), dbe::dbOpenDefault, dbe::dbInconsistent);
         v.DtRow = righe;
         v.Selezione.Clear();
         v.ComboVisibile = false;
@@ -34,10 +29,10 @@ void ApriCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
         v.OpzioneVisibile[OptFisso] = false;
         v.Opzione = OptElimina;
     } else if (task.Tipo == QLatin1String("ENC")) {
-        dbe::Recordset righe = DbArchivi.OpenRecordset(
+        dbe::Recordset righe = v.sessione().DbArchivi.OpenRecordset(
             CreaSqlNotIn(task.Param(0), task.Param(1), task.Param(2), task.Param(3)),
             dbe::dbOpenDefault, dbe::dbInconsistent);
-        dbe::Recordset master = DbArchivi.OpenRecordset(sqlSelect + task.Param(1));
+        dbe::Recordset master = v.sessione().DbArchivi.OpenRecordset(sqlSelect + task.Param(1));
         // The combo box lists field P(4) of every master record, in the record set's order.
         QVector<VoceCombo> voci;
         const QString campo = task.Param(4);
@@ -77,7 +72,7 @@ bool AttivaCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
         ApriCorrezioneRecord(v, task);
         return true;
     } catch (const dbe::DbError& e) {
-        Messaggi::Mostra(MessaggioErrore(
+        v.sessione().operatore().Mostra(MessaggioErrore(
             QStringLiteral("Impossibile visualizzare i record del controllo."), e));
         return false;
     }
@@ -90,7 +85,7 @@ void SelezionaTutti(VistaCorrezione& v)
     try {
         if (v.DtRow.RecordCount() == 0)
             return;
-        ClessidraAttivata clessidra;
+        ClessidraAccesa clessidra(v.sessione().operatore());
         struct BarraNascosta {
             Avanzamento* b;
             ~BarraNascosta() { b->Mostra(false); }
@@ -107,7 +102,7 @@ void SelezionaTutti(VistaCorrezione& v)
         }
     } catch (const dbe::DbError& e) {
         v.NotificaSelezione();
-        Messaggi::Mostra(MessaggioErrore(QStringLiteral("Impossibile selezionare i record."), e));
+        v.sessione().operatore().Mostra(MessaggioErrore(QStringLiteral("Impossibile selezionare i record."), e));
         return;
     }
     v.NotificaSelezione();
@@ -120,7 +115,7 @@ void ScegliVoceCombo(VistaCorrezione& v, int i)
     try {
         v.DtColl.SetBookmark(v.VociCombo.at(i).Segnalibro);
     } catch (const dbe::DbError& e) {
-        Messaggi::Mostra(MessaggioErrore(QStringLiteral("Impossibile scegliere il record."), e));
+        v.sessione().operatore().Mostra(MessaggioErrore(QStringLiteral("Impossibile scegliere il record."), e));
     }
 }
 
@@ -132,7 +127,7 @@ void RieseguiDtRow(VistaCorrezione& v)
             v.DtRow.Requery();
         } catch (const dbe::DbError& e) {
             v.NotificaDtRow();
-            Messaggi::Mostra(MessaggioErrore(
+            v.sessione().operatore().Mostra(MessaggioErrore(
                 QStringLiteral("Impossibile aggiornare l'elenco dei record."), e));
             return;
         }

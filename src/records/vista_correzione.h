@@ -4,7 +4,8 @@
 // chosen action, what the view shows (options, combo box entries and text, heading), the grid's
 // selection and the progress bar. The set-up, "Seleziona Tutti", the choice of a combo entry and the
 // corrections (correzione_en.h, correzione_enp.h) work on it; the window (FrmCorr) and corvale-cli
-// drive the same object, so both run the same code. Questions and notices go through Messaggi.
+// drive the same object, so both run the same code. Questions and notices go to the session's
+// operator.
 #include "avanzamento.h"
 #include "selezione_record.h"
 #include "task_correzione.h"
@@ -16,6 +17,8 @@
 #include <functional>
 
 namespace corvale {
+
+class Sessione;
 
 // The three actions, as the index of their option button OptCorr(i).
 enum OpzioneCorrezione { OptElimina = 0, OptAssocia = 1, OptFisso = 2 };
@@ -30,7 +33,12 @@ struct VoceCombo {
 
 class VistaCorrezione {
 public:
-    VistaCorrezione();
+    explicit VistaCorrezione(Sessione& sessione);
+    VistaCorrezione(const VistaCorrezione&) = delete;
+    VistaCorrezione& operator=(const VistaCorrezione&) = delete;
+
+    // The open archive and the operator.
+    Sessione& sessione() const { return sessione_; }
 
     dbe::Recordset DtRow;   // problem records (the grid)
     dbe::Recordset DtColl;  // master records (the combo box), ENC tasks only
@@ -57,6 +65,7 @@ public:
     void NotificaSelezione() { if (SelezioneCambiata) SelezioneCambiata(); }
 
 private:
+    Sessione& sessione_;
     AvanzamentoNullo barraNulla_;
 };
 
@@ -84,14 +93,5 @@ void RieseguiDtRow(VistaCorrezione& v);
 // The message shown when the engine refuses an operation: a fixed text, a carriage return, the
 // engine's description.
 QString MessaggioErrore(const QString& testo, const dbe::DbError& e);
-
-// Hourglass on for the life of the object (off again on any exit, exceptions included).
-class ClessidraAttivata {
-public:
-    ClessidraAttivata();
-    ~ClessidraAttivata();
-    ClessidraAttivata(const ClessidraAttivata&) = delete;
-    ClessidraAttivata& operator=(const ClessidraAttivata&) = delete;
-};
 
 }  // namespace corvale

@@ -1,6 +1,6 @@
 #include "correzioni_additive.h"
 
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
 #include "transazione_riga.h"
@@ -11,11 +11,11 @@ namespace {
 bool haDimensione(short tipo) { return tipo == dbe::dbText || tipo == dbe::dbMemo; }
 }  // namespace
 
-bool AggiungiTabella(const QString& Nm)
+bool AggiungiTabella(Sessione& s, const QString& Nm)
 {
     try {
-        const dbe::TableDef tm = DbMaster.TableDefs().Item(Nm);
-        dbe::TableDef nuova = DbArchivi.CreateTableDef(Nm, tm.Attributes());
+        const dbe::TableDef tm = s.DbMaster.TableDefs().Item(Nm);
+        dbe::TableDef nuova = s.DbArchivi.CreateTableDef(Nm, tm.Attributes());
         const dbe::FieldCollection campi = tm.Fields();
         for (int i = 0; i < campi.Count(); ++i) {
             const dbe::Field fm = campi.Item(i);
@@ -37,18 +37,18 @@ bool AggiungiTabella(const QString& Nm)
             nuova.Indexes().Append(idx);
         }
         // Nothing reaches the archive before this append, which is all or nothing.
-        DbArchivi.TableDefs().Append(nuova);
+        s.DbArchivi.TableDefs().Append(nuova);
         return true;
     } catch (const dbe::DbError&) {
         return false;
     }
 }
 
-bool AggiungiCampo(const QString& NmTab, const QString& NmCmp)
+bool AggiungiCampo(Sessione& s, const QString& NmTab, const QString& NmCmp)
 {
     try {
-        const dbe::TableDef tm = DbMaster.TableDefs().Item(NmTab);
-        const dbe::TableDef ta = DbArchivi.TableDefs().Item(NmTab);
+        const dbe::TableDef tm = s.DbMaster.TableDefs().Item(NmTab);
+        const dbe::TableDef ta = s.DbArchivi.TableDefs().Item(NmTab);
         const dbe::Field fm = tm.Fields().Item(NmCmp);
         dbe::Field f = ta.CreateField(fm.Name(), fm.Type());
         if (haDimensione(fm.Type())) {
@@ -63,11 +63,11 @@ bool AggiungiCampo(const QString& NmTab, const QString& NmCmp)
     }
 }
 
-bool AggiungiIndice(const QString& Nm, const QString& NmId)
+bool AggiungiIndice(Sessione& s, const QString& Nm, const QString& NmId)
 {
     try {
-        const dbe::TableDef tm = DbMaster.TableDefs().Item(Nm);
-        const dbe::TableDef ta = DbArchivi.TableDefs().Item(Nm);
+        const dbe::TableDef tm = s.DbMaster.TableDefs().Item(Nm);
+        const dbe::TableDef ta = s.DbArchivi.TableDefs().Item(Nm);
         // The delete and the append are one step on disk: an interrupted run leaves the old index.
         TransazioneRiga riga;
         // An index of that name goes first; a lookup that fails means there is none, and a delete
@@ -98,17 +98,17 @@ bool AggiungiIndice(const QString& Nm, const QString& NmId)
     }
 }
 
-bool AggiungiProprieta(const QString& NmTab, const QString& NmProp)
+bool AggiungiProprieta(Sessione& s, const QString& NmTab, const QString& NmProp)
 {
     try {
-        const dbe::TableDef tm = DbMaster.TableDefs().Item(NmTab);
-        const dbe::TableDef ta = DbArchivi.TableDefs().Item(NmTab);
+        const dbe::TableDef tm = s.DbMaster.TableDefs().Item(NmTab);
+        const dbe::TableDef ta = s.DbArchivi.TableDefs().Item(NmTab);
         const dbe::Property pm = tm.Properties().Item(NmProp);
         ta.Properties().Append(ta.CreateProperty(NmProp, pm.Type(), pm.Value()));
     } catch (const dbe::DbError&) {
         return false;
     }
-    RinfrescaTabelleArchivio();
+    RinfrescaTabelleArchivio(s);
     return true;
 }
 

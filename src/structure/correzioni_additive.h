@@ -1,7 +1,7 @@
 #pragma once
 // The additive structure corrections: a table, a field, an index (also for a missing index field)
-// or a table property that the archive lacks is copied from the master (DbMaster) into the archive
-// (DbArchivi). Each returns true when the object was added and false when any engine operation
+// or a table property that the archive lacks is copied from the master (the session's DbMaster) into the archive
+// (its DbArchivi). Each returns true when the object was added and false when any engine operation
 // failed; none shows a message. A failure leaves the archive as it was, with one exception kept on
 // purpose: AggiungiIndice removes an existing index of that name before building the new one, and
 // when the new one cannot be appended the table stays without it.
@@ -9,9 +9,11 @@
 
 namespace corvale {
 
-bool AggiungiTabella(const QString& Nm);
-bool AggiungiCampo(const QString& NmTab, const QString& NmCmp);
-bool AggiungiIndice(const QString& Nm, const QString& NmId);
-bool AggiungiProprieta(const QString& NmTab, const QString& NmProp);
+class Sessione;
+
+bool AggiungiTabella(Sessione& s, const QString& Nm);
+bool AggiungiCampo(Sessione& s, const QString& NmTab, const QString& NmCmp);
+bool AggiungiIndice(Sessione& s, const QString& Nm, const QString& NmId);
+bool AggiungiProprieta(Sessione& s, const QString& NmTab, const QString& NmProp);
 
 }  // namespace corvale

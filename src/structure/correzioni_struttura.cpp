@@ -1,11 +1,10 @@
 #include "correzioni_struttura.h"
 
-#include "app/ambiente.h"
-#include "app/finestre.h"
+#include "core/sessione.h"
 #include "codici_struttura.h"
 #include "correzioni_additive.h"
-#include "maintenance/manutenzione.h"
-#include "maintenance/valore.h"
+#include "core/manutenzione.h"
+#include "core/valore.h"
 #include "modifica_campo.h"
 #include "modifica_lunghezza.h"
 
@@ -18,41 +17,41 @@ const QString kIconaOk = QStringLiteral("VERIFICATO_OK");
 const QString kIconaProblemi = QStringLiteral("PROBLEMI");
 
 // The correction routine for one coded problem of table nmTab.
-bool Correggi(const QString& nmTab, const QString& cod)
+bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
 {
     const auto item = [&cod](const char* cosa) { return RicavaDatoDaCod(QLatin1String(cosa), cod); };
     const QString codice = item("CODICE");
     if (codice == cod::NoTab)
-        return AggiungiTabella(nmTab);
+        return AggiungiTabella(s, nmTab);
     if (codice == cod::NoFld)
-        return AggiungiCampo(nmTab, item("CAMPO"));
+        return AggiungiCampo(s, nmTab, item("CAMPO"));
     if (codice == cod::Len)
-        return ModificaLunghezzaCampo(nmTab, item("CAMPO"), item("LUNGHEZZA"));
+        return ModificaLunghezzaCampo(s, nmTab, item("CAMPO"), item("LUNGHEZZA"));
     if (codice == cod::Attr)
-        return ModificaAttributoCampo(nmTab, item("CAMPO"), item("ATTRIBUTO"));
+        return ModificaAttributoCampo(s, nmTab, item("CAMPO"), item("ATTRIBUTO"));
     if (codice == cod::Tipo) {
         bool ok = false;
         const qint32 tipo = item("TIPO").trimmed().toInt(&ok);
-        return ok && ModificaTipoCampo(nmTab, item("CAMPO"), tipo);
+        return ok && ModificaTipoCampo(s, nmTab, item("CAMPO"), tipo);
     }
     if (codice == cod::NoIdx || codice == cod::NoFldIdx)
-        return AggiungiIndice(nmTab, item("INDICE"));
+        return AggiungiIndice(s, nmTab, item("INDICE"));
     if (codice == cod::NoProp)
-        return AggiungiProprieta(nmTab, item("PROPRIETA"));
+        return AggiungiProprieta(s, nmTab, item("PROPRIETA"));
     return false;
 }
 
 // Closes the archive and opens it again by its path, as a fresh shared handle. A failure leaves
 // the handle closed: the corrections that follow then fail on it and say so in their rows.
-void RiapriArchivio(const QString& percorso)
+void RiapriArchivio(Sessione& s, const QString& percorso)
 {
     try {
-        if (!DbArchivi.isNull() && DbArchivi.IsOpen())
-            DbArchivi.Close();
+        if (!s.DbArchivi.isNull() && s.DbArchivi.IsOpen())
+            s.DbArchivi.Close();
     } catch (const dbe::DbError&) {
     }
     try {
-        DbArchivi = dbe::OpenDatabase(percorso);
+        s.DbArchivi = dbe::OpenDatabase(percorso);
     } catch (const dbe::DbError&) {
     }
 }
@@ -79,21 +78,21 @@ void AttivaCorrezioneStruttura(Manutenzione& m)
 
 void GestisciCorrezioneStruttura(Manutenzione& m, int P)
 {
+    Sessione& s = m.sessione();
     if (P < 0 || P > MaxTask)
         return;
-    const QString percorso = DbArchivi.isNull() ? QString() : DbArchivi.Name();
+    const QString percorso = s.DbArchivi.isNull() ? QString() : s.DbArchivi.Name();
     const QString tabella = m.ElencoTask[P].P[0];
-    Clessidra(true);
+    ClessidraAccesa clessidra(s.operatore());
     for (int pos = 0; pos < m.LstStruct.Conta(); ++pos) {
         if (m.LstStruct.Riga(pos).Spuntata) {
-            const bool ok = Correggi(tabella, m.LstStruct.Riga(pos).Tag);
+            const bool ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
             m.LstStruct.ImpostaTestoStato(pos, ok ? QStringLiteral("OK")
                                                   : QStringLiteral("Non e' stato possibile correggere"));
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);
         }
-        RiapriArchivio(percorso);
+        RiapriArchivio(s, percorso);
     }
-    Clessidra(false);
 }
 
 void CollegaCorrezioniStruttura(Manutenzione& m)

@@ -1,6 +1,6 @@
 #include "modifica_campo.h"
 
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
 #include "indici_salvati.h"
@@ -20,10 +20,10 @@ struct NuovaDefinizione {
     std::optional<short> tipo;
 };
 
-bool RicostruisciCampo(const QString& NmTab, const QString& nome, const NuovaDefinizione& nuova)
+bool RicostruisciCampo(Sessione& s, const QString& NmTab, const QString& nome, const NuovaDefinizione& nuova)
 {
     try {
-        dbe::TableDef td = DbArchivi.TableDefs().Item(NmTab);
+        dbe::TableDef td = s.DbArchivi.TableDefs().Item(NmTab);
         const dbe::Field vecchio = td.Fields().Item(nome);
         const QVector<IndiceSalvato> salvati = SalvaIndiciDelCampo(td, nome);
 
@@ -44,34 +44,34 @@ bool RicostruisciCampo(const QString& NmTab, const QString& nome, const NuovaDef
             f.SetSize(vecchio.Size());
         }
         td.Fields().Append(f);
-        DbArchivi.TableDefs().Refresh();
+        s.DbArchivi.TableDefs().Refresh();
 
         const QString tabella = NomeSql(td.Name());
-        DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + NomeSql(nomeNuovo)
+        s.DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + NomeSql(nomeNuovo)
                           + QLatin1Char('=') + NomeSql(nome));
-        DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + NomeSql(nome));
+        s.DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + NomeSql(nome));
 
-        DbArchivi.TableDefs().Refresh();
-        dbe::Field rinominato = DbArchivi.TableDefs().Item(NmTab).Fields().Item(nomeNuovo);
+        s.DbArchivi.TableDefs().Refresh();
+        dbe::Field rinominato = s.DbArchivi.TableDefs().Item(NmTab).Fields().Item(nomeNuovo);
         rinominato.SetName(nome);
         if (nuova.attributi)
             rinominato.SetAllowZeroLength(true);
-        DbArchivi.TableDefs().Refresh();
+        s.DbArchivi.TableDefs().Refresh();
 
-        td = DbArchivi.TableDefs().Item(NmTab);
+        td = s.DbArchivi.TableDefs().Item(NmTab);
         RicreaIndici(td, salvati);
         riga.conferma();
     } catch (const dbe::DbError&) {
-        RinfrescaTabelleArchivio();
+        RinfrescaTabelleArchivio(s);
         return false;
     }
-    RinfrescaTabelleArchivio();
+    RinfrescaTabelleArchivio(s);
     return true;
 }
 
 }  // namespace
 
-bool ModificaAttributoCampo(const QString& NmTab, const QString& NmCmp, const QString& Attr)
+bool ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Attr)
 {
     bool ok = false;
     const qint32 attributi = Attr.trimmed().toInt(&ok);
@@ -79,16 +79,16 @@ bool ModificaAttributoCampo(const QString& NmTab, const QString& NmCmp, const QS
         return false;
     NuovaDefinizione n;
     n.attributi = attributi;
-    return RicostruisciCampo(NmTab, NmCmp, n);
+    return RicostruisciCampo(s, NmTab, NmCmp, n);
 }
 
-bool ModificaTipoCampo(const QString& NmTab, const QString& NmCampo, qint32 NmTipo)
+bool ModificaTipoCampo(Sessione& s, const QString& NmTab, const QString& NmCampo, qint32 NmTipo)
 {
     if (NmTipo < -32768 || NmTipo > 32767)
         return false;
     NuovaDefinizione n;
     n.tipo = static_cast<short>(NmTipo);
-    return RicostruisciCampo(NmTab, NmCampo, n);
+    return RicostruisciCampo(s, NmTab, NmCampo, n);
 }
 
 }  // namespace corvale

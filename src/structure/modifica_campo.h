@@ -8,10 +8,12 @@
 
 namespace corvale {
 
+class Sessione;
+
 // Attr: the master's attribute flags as decimal text. True when applied; false, with the archive
 // unchanged, otherwise. No message.
-bool ModificaAttributoCampo(const QString& NmTab, const QString& NmCmp, const QString& Attr);
+bool ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Attr);
 // NmTipo: the master's type code.
-bool ModificaTipoCampo(const QString& NmTab, const QString& NmCampo, qint32 NmTipo);
+bool ModificaTipoCampo(Sessione& s, const QString& NmTab, const QString& NmCampo, qint32 NmTipo);
 
 }  // namespace corvale

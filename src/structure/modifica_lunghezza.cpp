@@ -1,6 +1,6 @@
 #include "modifica_lunghezza.h"
 
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "rinfresca_tabelle.h"
 #include "indici_salvati.h"
 #include "nome_sql.h"
@@ -47,9 +47,9 @@ void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint
     nuovo.SetAllowZeroLength(Z);
 }
 
-void NewDimCampoIndicizzato(const QString& NomeCampo, const QString& Tabella, qint16 NewDim)
+void NewDimCampoIndicizzato(Sessione& s, const QString& NomeCampo, const QString& Tabella, qint16 NewDim)
 {
-    SecondaConnessione seconda(DbArchivi.Name());
+    SecondaConnessione seconda(s.DbArchivi.Name());
     dbe::Database& C = seconda.db;
     dbe::TableDef T = C.TableDefs().Item(Tabella);
     const dbe::Field F = T.Fields().Item(NomeCampo);
@@ -67,18 +67,18 @@ void NewDimCampoIndicizzato(const QString& NomeCampo, const QString& Tabella, qi
     riga.conferma();
 }
 
-bool ModificaLunghezzaCampo(const QString& NmTab, const QString& NmCmp, const QString& Lung)
+bool ModificaLunghezzaCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Lung)
 {
     bool ok = false;
     const int n = Lung.trimmed().toInt(&ok);
     if (!ok || n < 1 || n > 32767)
         return false;
     try {
-        NewDimCampoIndicizzato(NmCmp, NmTab, static_cast<qint16>(n));
+        NewDimCampoIndicizzato(s, NmCmp, NmTab, static_cast<qint16>(n));
     } catch (const dbe::DbError&) {
         return false;
     }
-    RinfrescaTabelleArchivio();
+    RinfrescaTabelleArchivio(s);
     return true;
 }
 

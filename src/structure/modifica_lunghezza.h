@@ -11,13 +11,15 @@
 
 namespace corvale {
 
+class Sessione;
+
 // Entry point: Lung is the new length as decimal text. True when the field has the new length
 // (also when it had it already); false, with the archive unchanged, otherwise. No message.
-bool ModificaLunghezzaCampo(const QString& NmTab, const QString& NmCmp, const QString& Lung);
+bool ModificaLunghezzaCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Lung);
 
 // The indexes around the rebuild, on a second connection to the archive, in one transaction.
 // Errors go to the caller, after the transaction was rolled back.
-void NewDimCampoIndicizzato(const QString& NomeCampo, const QString& Tabella, qint16 NewDim);
+void NewDimCampoIndicizzato(Sessione& s, const QString& NomeCampo, const QString& Tabella, qint16 NewDim);
 
 // The column rebuild on connection C: the three statements, then the rename and the zero-length
 // setting (b and the old field's setting). Errors go to the caller. C stays the same connection:

@@ -2,14 +2,14 @@
 // RinfrescaTabelleArchivio: after a structure correction, the shared archive handle reloads its
 // table definitions. A refresh that fails changes nothing and is not the correction's failure, so
 // it is passed over.
-#include "app/ambiente.h"
+#include "core/sessione.h"
 
 namespace corvale {
 
-inline void RinfrescaTabelleArchivio()
+inline void RinfrescaTabelleArchivio(Sessione& s)
 {
     try {
-        DbArchivi.TableDefs().Refresh();
+        s.DbArchivi.TableDefs().Refresh();
     } catch (const dbe::DbError&) {
     }
 }

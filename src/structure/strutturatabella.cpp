@@ -1,7 +1,7 @@
 #include "strutturatabella.h"
 
-#include "app/ambiente.h"
-#include "maintenance/manutenzione.h"
+#include "core/sessione.h"
+#include "core/manutenzione.h"
 #include "structure/confronto_struttura.h"
 
 namespace corvale {
@@ -10,7 +10,7 @@ void StrutturaTabella(Manutenzione& m, int li)
 {
     DatiTask& t = m.Task(li);
     EsitoStruttura esito;
-    if (DbMaster.isNull() || DbArchivi.isNull()) {
+    if (m.sessione().DbMaster.isNull() || m.sessione().DbArchivi.isNull()) {
         // Without both databases there is nothing to compare: the task cannot pass.
         for (int i = 2; i < NumParametri; ++i)
             t.P[i].clear();
@@ -18,7 +18,7 @@ void StrutturaTabella(Manutenzione& m, int li)
         esito.problemi = true;
         esito.report = QStringLiteral("Controllo struttura non disponibile.");
     } else {
-        esito = ConfrontaStruttura(DbMaster, DbArchivi, t.P[0], t.P.data());
+        esito = ConfrontaStruttura(m.sessione().DbMaster, m.sessione().DbArchivi, t.P[0], t.P.data());
     }
     if (!esito.problemi) {
         m.ImpostaStato(li, kStatoOk);

@@ -1,10 +1,11 @@
 #pragma once
 // The app tests' fixture: a temporary program folder (the master goes there), a temporary archive
 // folder, the shared state reset, and every box answered and recorded instead of shown.
-#include "app/ambiente.h"
+#include "core/sessione.h"
+#include "support/sessione_prova.h"
 #include "app/dirselector.h"
 #include "app/aperturamanutenzione.h"
-#include "app/messaggi.h"
+#include "core/operatore.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -24,14 +25,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(programma.isValid() && archivi.isValid());
-        ImpostaCartellaProgramma(programma.path());
-        PathArchivi.clear();
-        VersioneMaster.clear();
-        DbArchivi = dbe::Database();
-        DbMaster = dbe::Database();
-        Messaggi::Azzera();
-        Messaggi::ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
-        Messaggi::ImpostaRisponditoreInput([this](const QString&) { return voce; });
+        SessioneProva().ImpostaCartellaProgramma(programma.path());
+        SessioneProva().PathArchivi.clear();
+        SessioneProva().VersioneMaster.clear();
+        SessioneProva().DbArchivi = dbe::Database();
+        SessioneProva().DbMaster = dbe::Database();
+        OperatoreDiProva().Azzera();
+        OperatoreDiProva().ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
+        OperatoreDiProva().ImpostaRisponditoreInput([this](const QString&) { return voce; });
         DirSelector::Titoli().clear();
         DirSelector::ImpostaScelta([this](QWidget*, const QString&) { return sceltaCartella; });
         manutenzioniAperte = 0;
@@ -39,12 +40,12 @@ protected:
     }
     void TearDown() override
     {
-        DbArchivi = dbe::Database();
-        DbMaster = dbe::Database();
-        Messaggi::Azzera();
+        SessioneProva().DbArchivi = dbe::Database();
+        SessioneProva().DbMaster = dbe::Database();
+        OperatoreDiProva().Azzera();
         DirSelector::ImpostaScelta(nullptr);
         ImpostaAperturaManutenzione(nullptr);
-        ImpostaCartellaProgramma(QString());
+        SessioneProva().ImpostaCartellaProgramma(QString());
     }
 
     // A small archive: AGENZIA (COD, RAG, VERSDB) with one record per stamp given (a null QString

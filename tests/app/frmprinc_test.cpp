@@ -1,15 +1,22 @@
 // The main window, driven as the operator drives it: mouse presses move the focus (and so run the
 // path check) before a button acts; boxes are answered through Messaggi.
 #include "ambiente_prova.h"
+#include "support/sessione_prova.h"
 #include "app/finestre.h"
 #include "app/frmprinc.h"
-#include "app/versione.h"
+#include "app/traduzioni.h"
+#include "core/versione.h"
+#include "support/eventi.h"
+#include "support/testo_intero.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -62,15 +69,15 @@ protected:
         if (aperto)
             EXPECT_EQ(f.LDescr[1]->text(), "Versione DB Rilevata --->" + versione);
     }
-    QStringList Mostrati() const { return corvale::Messaggi::Mostrati(); }
+    QStringList Mostrati() const { return corvale::OperatoreDiProva().Mostrati(); }
 };
 
 }  // namespace
 
 TEST_F(FinestraPrincipale, AspettoAlCaricamento)
 {
-    PathArchivi = "/dati/lumera";
-    FrmPrinc f;
+    SessioneProva().PathArchivi = "/dati/lumera";
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     EXPECT_EQ(f.windowTitle(), "Lumera Win 2001 - Gestione Archivi");
     EXPECT_EQ(f.size(), QSize(525, 256));
@@ -79,9 +86,9 @@ TEST_F(FinestraPrincipale, AspettoAlCaricamento)
                  "eventuali errori di allineamento dei dati recuperando la corretta funzionalità "
                  "del programma.", {10, 5, 509, 100}},
         {"LDescr0", "Path Archivi", {5, 120, 77, 21}},
-        {"TxtPath", "/dati/lumera", {83, 117, 315, 22}},
-        {"PulsDir", "Sfoglia", {400, 118, 58, 22}},
-        {"PulsApri", "Apri DB", {459, 118, 58, 22}},
+        {"TxtPath", "/dati/lumera", {}},
+        {"PulsDir", "Sfoglia", {}},
+        {"PulsApri", "Apri DB", {}},
         {"LDescr1", "Versione Rilevata", {7, 150, 387, 20}},
         {"Puls0", "Analisi Struttura", {11, 185, 85, 64}},
         {"Puls1", "Imposta Numero Versione", {96, 185, 85, 64}},
@@ -91,10 +98,21 @@ TEST_F(FinestraPrincipale, AspettoAlCaricamento)
     for (const auto& c : controlli) {
         QWidget* w = f.findChild<QWidget*>(c.nome);
         ASSERT_NE(w, nullptr) << c.nome;
-        EXPECT_EQ(w->geometry(), c.posizione) << c.nome;
+        if (c.posizione.isValid()) {
+            EXPECT_EQ(w->geometry(), c.posizione) << c.nome;
+        }
         QString testo = w->property("text").toString();
         EXPECT_EQ(testo, QString::fromUtf8(c.testo)) << c.nome;
     }
+    // The path box and its two buttons share the designed row; the buttons are wide enough for
+    // their texts, "Chiudi DB" included, and the path box gives up what they need.
+    EXPECT_EQ(f.PulsApri->geometry().right(), 516);
+    EXPECT_EQ(f.PulsDir->geometry().right(), f.PulsApri->x() - 2);
+    EXPECT_EQ(f.TxtPath->geometry(), QRect(83, 117, f.PulsDir->x() - 85, 22));
+    EXPECT_GE(f.PulsDir->width(), 58);
+    EXPECT_GE(f.PulsApri->width(), 58);
+    EXPECT_TRUE(testsupport::testoIntero(f.PulsApri, "Chiudi DB"));
+    EXPECT_TRUE(testsupport::testoIntero(f.PulsDir, "Sfoglia"));
     EXPECT_EQ(f.DirSel->property("classe").toString(), "Corvale.DirSelector");
     f.DirSel->resize(200, 90);
     EXPECT_EQ(f.DirSel->size(), QSize(40, 40));
@@ -113,7 +131,7 @@ TEST_F(FinestraPrincipale, AspettoAlCaricamento)
 
 TEST_F(FinestraPrincipale, ControlloDelPercorsoESfoglia)
 {
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     // Leaving an empty path box: a notice.
     f.PulsDir->setFocus(Qt::TabFocusReason);
@@ -162,13 +180,13 @@ TEST_F(FinestraPrincipale, ControlloDelPercorsoESfoglia)
               QStringList(2, "Scegliere la cartella contenente il DB di Lumera"));
     QApplication::processEvents();
     EXPECT_EQ(Mostrati(), QStringList(4, "PathDb non valido!"));
-    EXPECT_TRUE(PathArchivi.isEmpty());
+    EXPECT_TRUE(SessioneProva().PathArchivi.isEmpty());
 }
 
 TEST_F(FinestraPrincipale, AperturaFallita)
 {
-    PathArchivi = "/precedente";
-    FrmPrinc f;
+    SessioneProva().PathArchivi = "/precedente";
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);  // the path check runs first, then the open fails
@@ -177,26 +195,26 @@ TEST_F(FinestraPrincipale, AperturaFallita)
     EXPECT_TRUE(Mostrati()[1].startsWith("Impossibile aprire il database.\r")) << Mostrati()[1].toStdString();
     EXPECT_GT(Mostrati()[1].size(), QString("Impossibile aprire il database.\r").size());
     Stato(f);
-    EXPECT_EQ(PathArchivi, "/precedente");
+    EXPECT_EQ(SessioneProva().PathArchivi, "/precedente");
     EXPECT_EQ(f.TxtPath->text(), archivi.path());
-    EXPECT_FALSE(ClessidraAttiva());
+    EXPECT_FALSE(OperatoreDiProva().ClessidraAttiva());
 }
 
 TEST_F(FinestraPrincipale, ApriChiudiEChiudiProgramma)
 {
     CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
     EXPECT_TRUE(Mostrati().isEmpty());
     Stato(f, "A.05 ");
-    EXPECT_EQ(PathArchivi, archivi.path());
-    EXPECT_EQ(DbArchivi.Name(), QFileInfo(FileArchivio()).absoluteFilePath());
+    EXPECT_EQ(SessioneProva().PathArchivi, archivi.path());
+    EXPECT_EQ(SessioneProva().DbArchivi.Name(), QFileInfo(FileArchivio()).absoluteFilePath());
 
     Premi(f.PulsApri);
     Stato(f);
-    EXPECT_FALSE(DbArchivi.IsOpen());
+    EXPECT_FALSE(SessioneProva().DbArchivi.IsOpen());
     EXPECT_EQ(f.TxtPath->text(), archivi.path());
 
     // An empty AGENZIA gains a record and shows "0"; "Chiudi" with the database open asks nothing.
@@ -213,18 +231,18 @@ TEST_F(FinestraPrincipale, ApriChiudiEChiudiProgramma)
 TEST_F(FinestraPrincipale, ArchivioSenzaAgenzia)
 {
     CreaArchivio(FileArchivio(), {}, false);
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
     ASSERT_EQ(Mostrati().size(), 1);
     EXPECT_TRUE(Mostrati()[0].startsWith("Impossibile leggere la versione del database.\r"));
     Stato(f, QString(""));
-    EXPECT_TRUE(DbArchivi.IsOpen());
+    EXPECT_TRUE(SessioneProva().DbArchivi.IsOpen());
     // The gate: the archive's stamp counts as empty, so the first warning.
     CreaArchivio(FileMaster(), {QStringLiteral("A.01 ")});
-    VersioneMaster = "A.01 ";
-    corvale::Messaggi::Mostrati().clear();
+    SessioneProva().VersioneMaster = "A.01 ";
+    corvale::OperatoreDiProva().Mostrati().clear();
     Premi(f.Puls[0]);
     EXPECT_EQ(Mostrati(), QStringList({kCopia, kPiuNuovo}));
     EXPECT_EQ(manutenzioniAperte, 1);
@@ -233,7 +251,7 @@ TEST_F(FinestraPrincipale, ArchivioSenzaAgenzia)
 TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
 {
     CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
@@ -247,7 +265,7 @@ TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
         {"0", "", nullptr},
     };
     for (const auto& c : casi) {
-        corvale::Messaggi::Mostrati().clear();
+        corvale::OperatoreDiProva().Mostrati().clear();
         voce = c.voce;
         Premi(f.Puls[1]);
         QStringList attesi{kPrompt};
@@ -255,7 +273,7 @@ TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
             attesi << c.messaggio;
         EXPECT_EQ(Mostrati(), attesi) << c.voce;
         EXPECT_EQ(f.LDescr[1]->text(), QString("Versione DB Rilevata --->") + c.etichetta) << c.voce;
-        EXPECT_EQ(LeggiVersioneDb(DbArchivi), c.etichetta) << c.voce;
+        EXPECT_EQ(LeggiVersioneDb(SessioneProva().DbArchivi), c.etichetta) << c.voce;
     }
     // A VERSDB that refuses the empty text: clearing fails with the engine's description, and
     // the label and the stamp stay as they were.
@@ -263,25 +281,25 @@ TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
     QFile::remove(FileArchivio());
     CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")}, true, false);
     Premi(f.PulsApri);
-    corvale::Messaggi::Mostrati().clear();
+    corvale::OperatoreDiProva().Mostrati().clear();
     voce = "0";
     Premi(f.Puls[1]);
     ASSERT_EQ(Mostrati().size(), 2);
     EXPECT_TRUE(Mostrati()[1].startsWith("Impossibile scrivere la versione del database.\r"));
     EXPECT_GT(Mostrati()[1].size(), 50);
     Stato(f, "A.05 ");
-    EXPECT_EQ(LeggiVersioneDb(DbArchivi), "A.05 ");
+    EXPECT_EQ(LeggiVersioneDb(SessioneProva().DbArchivi), "A.05 ");
 }
 
 TEST_F(FinestraPrincipale, VarcoDellaVersione)
 {
     CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
-    FrmPrinc f;
+    FrmPrinc f{SessioneProva()};
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
     const auto premi = [&] {
-        corvale::Messaggi::Mostrati().clear();
+        corvale::OperatoreDiProva().Mostrati().clear();
         Premi(f.Puls[0]);
         return Mostrati();
     };
@@ -303,11 +321,11 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
         {"A.05 ", {kCopia}}, {"A.06 ", {kCopia, kPiuNuovo}}, {"A.05", {kCopia, kObsoleto}},
         {"A.1", {kCopia, kPiuNuovo}}, {"A.04 ", {kCopia, kObsoleto}}};
     for (const auto& c : casi) {
-        VersioneMaster = c.master;
-        const auto prima = DbMaster.impl();
+        SessioneProva().VersioneMaster = c.master;
+        const auto prima = SessioneProva().DbMaster.impl();
         EXPECT_EQ(premi(), c.attesi) << c.master;
-        EXPECT_TRUE(DbMaster.IsOpen());
-        EXPECT_NE(DbMaster.impl(), prima);  // opened anew at every press
+        EXPECT_TRUE(SessioneProva().DbMaster.IsOpen());
+        EXPECT_NE(SessioneProva().DbMaster.impl(), prima);  // opened anew at every press
     }
     EXPECT_EQ(manutenzioniAperte, 5);
 
@@ -322,9 +340,64 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
         padre = m->parentWidget();
         m->close();
     });
-    VersioneMaster = "A.05 ";
+    SessioneProva().VersioneMaster = "A.05 ";
     EXPECT_EQ(premi(), QStringList({kCopia}));
     EXPECT_EQ(titolo, "Manutenzione Archivi");
     EXPECT_EQ(padre, &f);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// A double click on "Apri DB" opens and stays open; Enter presses the focused button; the window
+// grows with its path box and its buttons follow the edges.
+TEST_F(FinestraPrincipale, DoppioClicInvioEDimensioni)
+{
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.05 ")});
+    FrmPrinc f{SessioneProva()};
+    testsupport::mostra(&f);
+    f.TxtPath->setText(archivi.path());
+    testsupport::doppioClic(f.PulsApri);
+    Stato(f, "A.05 ");
+    EXPECT_EQ(QApplication::focusWidget(), f.PulsApri);
+    testsupport::tasto(&f, Qt::Key_Return);
+    Stato(f);
+    testsupport::tasto(&f, Qt::Key_Enter);
+    Stato(f, "A.05 ");
+    testsupport::tasto(&f, Qt::Key_Tab);  // to "Analisi Struttura"
+    EXPECT_EQ(QApplication::focusWidget(), f.Puls[0]);
+    testsupport::tasto(&f, Qt::Key_Return);
+    EXPECT_EQ(manutenzioniAperte, 0);  // the gate stopped at the missing master
+    ASSERT_EQ(Mostrati().size(), 2);
+    EXPECT_TRUE(Mostrati()[1].startsWith("Problemi nell'aperture del DB Master."));
+
+    const QRect titolo = f.LTit->geometry(), percorso = f.TxtPath->geometry(), fine = f.PulsFine->geometry();
+    const QRect apri = f.PulsApri->geometry();
+    f.resize(f.width() + 120, f.height() + 40);
+    QApplication::processEvents();
+    EXPECT_EQ(f.LTit->width(), titolo.width() + 120);
+    EXPECT_EQ(f.TxtPath->width(), percorso.width() + 120);
+    EXPECT_EQ(f.PulsApri->geometry(), apri.translated(120, 0));
+    EXPECT_EQ(f.PulsFine->geometry(), fine.translated(120, 40));
+    EXPECT_EQ(f.Puls[0]->y(), 185 + 40);
+}
+
+// Qt's own texts are Italian: the context menu of a text box, the folder chooser's buttons.
+TEST_F(FinestraPrincipale, TestiDiQtInItaliano)
+{
+    ASSERT_TRUE(CaricaTraduzioniQt());
+    FrmPrinc f{SessioneProva()};
+    std::unique_ptr<QMenu> menu(f.TxtPath->createStandardContextMenu());
+    QStringList voci;
+    for (QAction* a : menu->actions())
+        voci << a->text().section(QLatin1Char('\t'), 0, 0);  // without the shortcut
+    EXPECT_TRUE(voci.contains("&Incolla")) << voci.join(" | ").toStdString();
+    EXPECT_TRUE(voci.contains("Seleziona tutto")) << voci.join(" | ").toStdString();
+
+    QFileDialog scelta(&f, "Scegliere la cartella contenente il DB di Lumera");
+    scelta.setOption(QFileDialog::DontUseNativeDialog);
+    scelta.setFileMode(QFileDialog::Directory);
+    scelta.setOption(QFileDialog::ShowDirsOnly);
+    QStringList pulsanti;
+    for (QAbstractButton* b : scelta.findChild<QDialogButtonBox*>()->buttons())
+        pulsanti << b->text();
+    EXPECT_TRUE(pulsanti.contains("Annulla")) << pulsanti.join(" | ").toStdString();
 }

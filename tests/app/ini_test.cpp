@@ -1,8 +1,9 @@
 // The settings file LUMERA.INI: the one value [Path] Archivi, read as the Windows profile reader
 // reads it, then cut to 255 characters and trimmed; nothing in any file can make it fail.
 #include "ambiente_prova.h"
-#include "app/avvio.h"
-#include "app/ini.h"
+#include "support/sessione_prova.h"
+#include "core/avvio.h"
+#include "core/ini.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -99,44 +100,44 @@ TEST_F(Avvio, LeggiPathArchivi)
 {
     const QString ini = programma.path() + "/LUMERA.INI";
     // No file: empty folder, empty master stamp, and nothing shown.
-    LeggiPathArchivi();
-    EXPECT_EQ(PathArchivi, "");
-    EXPECT_EQ(VersioneMaster, "");
+    LeggiPathArchivi(SessioneProva());
+    EXPECT_EQ(SessioneProva().PathArchivi, "");
+    EXPECT_EQ(SessioneProva().VersioneMaster, "");
 
     Scrivi(ini, "[Path]\r\nArchivi=   /dati/lumera/   \r\n");
-    LeggiPathArchivi();
-    EXPECT_EQ(PathArchivi, "/dati/lumera/");  // used as written: the separator stays
+    LeggiPathArchivi(SessioneProva());
+    EXPECT_EQ(SessioneProva().PathArchivi, "/dati/lumera/");  // used as written: the separator stays
 
     // 300 characters whose 255th is a space: the first 255, then trimmed.
     const QByteArray valore = QByteArray(254, 'd') + "  e" + QByteArray(43, 'f');
     Scrivi(ini, "[Path]\nArchivi=" + valore + "\n");
-    LeggiPathArchivi();
-    EXPECT_EQ(PathArchivi, QString(254, u'd'));
+    LeggiPathArchivi(SessioneProva());
+    EXPECT_EQ(SessioneProva().PathArchivi, QString(254, u'd'));
 
     // The file is never written.
     EXPECT_EQ(QFile(ini).size(), 15 + valore.size() + 1);
-    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
 
     // A name in other case is found when the exact name is absent.
     QFile::remove(ini);
     Scrivi(programma.path() + "/lumera.ini", "[Path]\nArchivi=/minuscolo\n");
-    LeggiPathArchivi();
-    EXPECT_EQ(PathArchivi, "/minuscolo");
+    LeggiPathArchivi(SessioneProva());
+    EXPECT_EQ(SessioneProva().PathArchivi, "/minuscolo");
 
     // A folder in place of the file reads as nothing.
     QFile::remove(programma.path() + "/lumera.ini");
     ASSERT_TRUE(QDir(programma.path()).mkdir("LUMERA.INI"));
-    LeggiPathArchivi();
-    EXPECT_EQ(PathArchivi, "");
+    LeggiPathArchivi(SessioneProva());
+    EXPECT_EQ(SessioneProva().PathArchivi, "");
 }
 
 TEST_F(Avvio, CartellaDelProgrammaDaCorvaleHome)
 {
-    ImpostaCartellaProgramma(QString());
+    SessioneProva().ImpostaCartellaProgramma(QString());
     qputenv("CORVALE_HOME", programma.path().toUtf8());
     Scrivi(programma.path() + "/LUMERA.INI", "[Path]\nArchivi=/da/home\n");
-    LeggiPathArchivi();
+    LeggiPathArchivi(SessioneProva());
     qunsetenv("CORVALE_HOME");
-    EXPECT_EQ(PathArchivi, "/da/home");
-    EXPECT_EQ(CartellaProgramma(), QCoreApplication::applicationDirPath());
+    EXPECT_EQ(SessioneProva().PathArchivi, "/da/home");
+    EXPECT_EQ(SessioneProva().CartellaProgramma(), QCoreApplication::applicationDirPath());
 }

@@ -1,7 +1,8 @@
 // The version stamp: the operator's entry rules, the ordinal comparison and the gate's warnings,
 // then reading and writing the stamp on real archives.
 #include "ambiente_prova.h"
-#include "app/versione.h"
+#include "support/sessione_prova.h"
+#include "core/versione.h"
 
 using namespace corvale;
 
@@ -59,44 +60,44 @@ class VersioneSuDb : public prova::AmbienteApp {};
 TEST_F(VersioneSuDb, LetturaEScrittura)
 {
     CreaArchivio(FileArchivio(), {QString(), QStringLiteral("A.99 ")});
-    DbArchivi = dbe::OpenDatabase(FileArchivio());
-    EXPECT_EQ(VersioneDb(), "0");  // Null reads as "0"; only the first record counts
-    VersioneDb(QStringLiteral("A.05 "));
-    EXPECT_EQ(VersioneDb(), "A.05 ");
-    VersioneDb(QString());
-    EXPECT_EQ(VersioneDb(), "");
+    SessioneProva().DbArchivi = dbe::OpenDatabase(FileArchivio());
+    EXPECT_EQ(VersioneDb(SessioneProva()), "0");  // Null reads as "0"; only the first record counts
+    VersioneDb(SessioneProva(), QStringLiteral("A.05 "));
+    EXPECT_EQ(VersioneDb(SessioneProva()), "A.05 ");
+    VersioneDb(SessioneProva(), QString());
+    EXPECT_EQ(VersioneDb(SessioneProva()), "");
     EXPECT_EQ(RecordAgenzia(FileArchivio()), 2);
     // The stamp goes through a connection of its own: DbArchivi stays open and sees the change.
-    EXPECT_EQ(DbArchivi.OpenRecordset("AGENZIA").Value("VERSDB").toString(), "");
+    EXPECT_EQ(SessioneProva().DbArchivi.OpenRecordset("AGENZIA").Value("VERSDB").toString(), "");
 
     // An empty AGENZIA: writing needs a first record; reading makes it, once.
     const QString vuoto = archivi.path() + "/vuoto.mdb";
     CreaArchivio(vuoto, {});
-    DbArchivi = dbe::OpenDatabase(vuoto);
-    EXPECT_THROW(VersioneDb(QStringLiteral("A.01 ")), dbe::DbError);
-    EXPECT_EQ(LeggiVersioneDb(DbArchivi, false), "0");
+    SessioneProva().DbArchivi = dbe::OpenDatabase(vuoto);
+    EXPECT_THROW(VersioneDb(SessioneProva(), QStringLiteral("A.01 ")), dbe::DbError);
+    EXPECT_EQ(LeggiVersioneDb(SessioneProva().DbArchivi, false), "0");
     EXPECT_EQ(RecordAgenzia(vuoto), 0);
-    EXPECT_EQ(VersioneDb(), "0");
-    EXPECT_EQ(VersioneDb(), "0");
+    EXPECT_EQ(VersioneDb(SessioneProva()), "0");
+    EXPECT_EQ(VersioneDb(SessioneProva()), "0");
     EXPECT_EQ(RecordAgenzia(vuoto), 1);
 
     const QString senza = archivi.path() + "/senza.mdb";
     CreaArchivio(senza, {}, false);
-    DbArchivi = dbe::OpenDatabase(senza);
-    EXPECT_THROW(VersioneDb(), dbe::DbError);
-    EXPECT_THROW(VersioneDb(QStringLiteral("A.01 ")), dbe::DbError);
+    SessioneProva().DbArchivi = dbe::OpenDatabase(senza);
+    EXPECT_THROW(VersioneDb(SessioneProva()), dbe::DbError);
+    EXPECT_THROW(VersioneDb(SessioneProva(), QStringLiteral("A.01 ")), dbe::DbError);
 }
 
 TEST_F(VersioneSuDb, VersioneMaster)
 {
-    EXPECT_EQ(LeggiVersioneMaster(), "");  // no master file
+    EXPECT_EQ(LeggiVersioneMaster(SessioneProva()), "");  // no master file
     CreaArchivio(FileMaster(), {QStringLiteral("A.07 "), QStringLiteral("A.99 ")});
-    EXPECT_EQ(LeggiVersioneMaster(), "A.07 ");
+    EXPECT_EQ(LeggiVersioneMaster(SessioneProva()), "A.07 ");
     const struct { QStringList versioni; bool agenzia; } vuoti[] = {
         {{QString()}, true}, {{}, true}, {{}, false}};
     for (const auto& v : vuoti) {
         QFile::remove(FileMaster());
         CreaArchivio(FileMaster(), v.versioni, v.agenzia);
-        EXPECT_EQ(LeggiVersioneMaster(), "");
+        EXPECT_EQ(LeggiVersioneMaster(SessioneProva()), "");
     }
 }

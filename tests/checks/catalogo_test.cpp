@@ -1,8 +1,8 @@
 // The check catalogue: the 29 entries exactly as the checks and corrections read them, and the
 // catalogue load from a master database.
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "checks/catalogo.h"
-#include "maintenance/manutenzione.h"
+#include "core/manutenzione.h"
 #include "support/archivi_prova.h"
 
 #include <QMap>
@@ -81,8 +81,8 @@ protected:
 
 TEST_F(CaricaCatalogo, MasterWithoutOrdinaryTablesGivesOnlyTheDataChecks)
 {
-    DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-    Manutenzione m;
+    SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
+    Manutenzione m{SessioneProva()};
     m.CaricaTask();
     ASSERT_EQ(m.NumTask, 29);
     EXPECT_EQ(m.LstTask.Riga(0).Chiave, "0001K");
@@ -92,17 +92,17 @@ TEST_F(CaricaCatalogo, MasterWithoutOrdinaryTablesGivesOnlyTheDataChecks)
 
 TEST_F(CaricaCatalogo, OneStructureCheckPerMasterTableThenTheDataChecks)
 {
-    DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-    prova::Esegui(DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10))", "CREATE TABLE AGENTI (CODAGE TEXT(10))",
+    SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
+    prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10))", "CREATE TABLE AGENTI (CODAGE TEXT(10))",
                              "CREATE TABLE Zona (Z TEXT(10))"});
-    Manutenzione m;
+    Manutenzione m{SessioneProva()};
     m.AggiungiTask("vecchio", "EN", {});
     m.CaricaTask();
     m.CaricaTask();  // a reload starts over
     ASSERT_EQ(m.NumTask, 32);
     ASSERT_EQ(m.LstTask.Conta(), 32);
 
-    const dbe::TableDefCollection tabelle = DbMaster.TableDefs();
+    const dbe::TableDefCollection tabelle = SessioneProva().DbMaster.TableDefs();
     QStringList attese;
     for (int i = 0; i < tabelle.Count(); ++i)
         if ((tabelle.Item(i).Attributes() & dbe::dbSystemObject) == 0)

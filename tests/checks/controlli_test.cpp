@@ -1,9 +1,9 @@
 // The data checks on small archives, and the run loop without a window.
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+#include "core/sessione.h"
+#include "core/operatore.h"
 #include "checks/catalogo.h"
 #include "checks/controllorecup.h"
-#include "maintenance/manutenzione.h"
+#include "core/manutenzione.h"
 #include "support/archivi_prova.h"
 
 #include <QTemporaryDir>
@@ -21,13 +21,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        Messaggi::Azzera();
-        Messaggi::ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
-        DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+        OperatoreDiProva().Azzera();
+        OperatoreDiProva().ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
+        SessioneProva().DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
     }
     void TearDown() override
     {
-        Messaggi::Azzera();
+        OperatoreDiProva().Azzera();
         prova::AzzeraAmbiente();
     }
     // Adds catalogue entry n as a task and runs its check; returns its record.
@@ -40,10 +40,10 @@ protected:
         m.ControlloItem(li);
         return m.Task(li);
     }
-    void sql(const QStringList& s) { prova::Esegui(DbArchivi, s); }
+    void sql(const QStringList& s) { prova::Esegui(SessioneProva().DbArchivi, s); }
 
     QTemporaryDir dir;
-    Manutenzione m;
+    Manutenzione m{SessioneProva()};
 };
 
 }  // namespace
@@ -74,7 +74,7 @@ TEST_F(ControlliDati, EmptyRecordCheckPassesCountsAndFails)
     EXPECT_EQ(agenda.Correggibile, "N");
     EXPECT_EQ(agenda.Dettaglio, kFallito);
     EXPECT_EQ(m.LstTask.Riga(2).Icona, "PROBLEMI");
-    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
 }
 
 TEST_F(ControlliDati, OrphanCheckIgnoresNullAndCaseOfTheKeys)
@@ -162,11 +162,11 @@ TEST_F(ControlliDati, RunLoopTrimsTheListAndSkipsUntickedRows)
 
     m.LstTask.ImpostaSpunta(0, false);
     m.AvviaControllo();
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Nessuna azione selezionata."}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Nessuna azione selezionata."}));
     EXPECT_EQ(m.LstTask.Conta(), 1);
 
     // Every ticked task passes: the list empties and the detail says so.
-    Manutenzione tutti;
+    Manutenzione tutti{SessioneProva()};
     tutti.AggiungiTask(clienti.Descrizione, "EN", clienti.P);
     tutti.AggiungiTask("Distinte", "ENP", VociCatalogo().at(28).P);
     tutti.AvviaControllo();

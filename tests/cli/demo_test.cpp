@@ -1,7 +1,8 @@
 // corvale-cli demo: the real command run into temporary folders, its files read back through the
 // engine: settings, stamps, tables, the pass/fail pattern of the 29 data checks' queries and the
 // structure differences between archive and master.
-#include "app/ambiente.h"
+#include "core/sessione.h"
+#include "support/sessione_prova.h"
 #include "dbengine/dbengine.h"
 #include "structure/codici_struttura.h"
 #include "structure/confronto_struttura.h"
@@ -328,18 +329,18 @@ TEST_F(DemoTest, TwoRoundsOfTheStructureCorrectionsMakeTheArchiveLikeTheMaster)
 {
     const QString copia = cartella_->filePath("copia.mdb");
     ASSERT_TRUE(QFile::copy(file("archivi/lumera.mdb"), copia));
-    corvale::DbMaster = dbe::OpenDatabase(file("esempio.mdb"));
-    corvale::DbArchivi = dbe::OpenDatabase(copia);
+    corvale::prova::SessioneProva().DbMaster = dbe::OpenDatabase(file("esempio.mdb"));
+    corvale::prova::SessioneProva().DbArchivi = dbe::OpenDatabase(copia);
     QStringList tabelle;
-    for (int i = 0; i < corvale::DbMaster.TableDefs().Count(); ++i) {
-        const dbe::TableDef t = corvale::DbMaster.TableDefs().Item(i);
+    for (int i = 0; i < corvale::prova::SessioneProva().DbMaster.TableDefs().Count(); ++i) {
+        const dbe::TableDef t = corvale::prova::SessioneProva().DbMaster.TableDefs().Item(i);
         if (!(t.Attributes() & dbe::dbSystemObject))
             tabelle << t.Name();
     }
     auto problemi = [&](const QString& t) {
         QString P[11];
         P[0] = t;
-        corvale::ConfrontaStruttura(corvale::DbMaster, corvale::DbArchivi, t, P);
+        corvale::ConfrontaStruttura(corvale::prova::SessioneProva().DbMaster, corvale::prova::SessioneProva().DbArchivi, t, P);
         QStringList out;
         for (int k = 2; k <= P[1].toInt(); ++k)
             out << P[k];
@@ -351,21 +352,21 @@ TEST_F(DemoTest, TwoRoundsOfTheStructureCorrectionsMakeTheArchiveLikeTheMaster)
         const QString campo = RicavaDatoDaCod("CAMPO", c);
         bool ok = false;
         if (codice == "NO-TAB")
-            ok = corvale::AggiungiTabella(t);
+            ok = corvale::AggiungiTabella(corvale::prova::SessioneProva(), t);
         else if (codice == "NO-FLD")
-            ok = corvale::AggiungiCampo(t, campo);
+            ok = corvale::AggiungiCampo(corvale::prova::SessioneProva(), t, campo);
         else if (codice == "TIPO")
-            ok = corvale::ModificaTipoCampo(t, campo, RicavaDatoDaCod("TIPO", c).toInt());
+            ok = corvale::ModificaTipoCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("TIPO", c).toInt());
         else if (codice == "LEN")
-            ok = corvale::ModificaLunghezzaCampo(t, campo, RicavaDatoDaCod("LUNGHEZZA", c));
+            ok = corvale::ModificaLunghezzaCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("LUNGHEZZA", c));
         else if (codice == "ATTR")
-            ok = corvale::ModificaAttributoCampo(t, campo, RicavaDatoDaCod("ATTRIBUTO", c));
+            ok = corvale::ModificaAttributoCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("ATTRIBUTO", c));
         else if (codice == "NO-IDX" || codice == "NO-FLDIDX")
-            ok = corvale::AggiungiIndice(t, RicavaDatoDaCod("INDICE", c));
+            ok = corvale::AggiungiIndice(corvale::prova::SessioneProva(), t, RicavaDatoDaCod("INDICE", c));
         else if (codice == "NO-PROP")
-            ok = corvale::AggiungiProprieta(t, RicavaDatoDaCod("PROPRIETA", c));
-        corvale::DbArchivi.Close();
-        corvale::DbArchivi = dbe::OpenDatabase(copia);
+            ok = corvale::AggiungiProprieta(corvale::prova::SessioneProva(), t, RicavaDatoDaCod("PROPRIETA", c));
+        corvale::prova::SessioneProva().DbArchivi.Close();
+        corvale::prova::SessioneProva().DbArchivi = dbe::OpenDatabase(copia);
         return ok;
     };
 
@@ -389,13 +390,13 @@ TEST_F(DemoTest, TwoRoundsOfTheStructureCorrectionsMakeTheArchiveLikeTheMaster)
     for (const QString& t : tabelle)
         EXPECT_EQ(problemi(t).join(' ').toStdString(), "") << t.toStdString();
     // The values survived: digits became numbers, the orders keep their lines.
-    EXPECT_EQ(*conta(corvale::DbArchivi, "SELECT * FROM CLIENTI WHERE ISNULL(ZONA)"), 0);
-    EXPECT_EQ(*conta(corvale::DbArchivi, "SELECT * FROM DETT_ORD"),
+    EXPECT_EQ(*conta(corvale::prova::SessioneProva().DbArchivi, "SELECT * FROM CLIENTI WHERE ISNULL(ZONA)"), 0);
+    EXPECT_EQ(*conta(corvale::prova::SessioneProva().DbArchivi, "SELECT * FROM DETT_ORD"),
               *conta(dbe::OpenDatabase(file("archivi/lumera.mdb")), "SELECT * FROM DETT_ORD"));
-    corvale::DbArchivi.Close();
-    corvale::DbMaster.Close();
-    corvale::DbArchivi = dbe::Database();
-    corvale::DbMaster = dbe::Database();
+    corvale::prova::SessioneProva().DbArchivi.Close();
+    corvale::prova::SessioneProva().DbMaster.Close();
+    corvale::prova::SessioneProva().DbArchivi = dbe::Database();
+    corvale::prova::SessioneProva().DbMaster = dbe::Database();
 }
 
 // A fixed seed: a second demo holds exactly the same records.

@@ -1,11 +1,19 @@
 // The maintenance window itself on the offscreen platform: layout, the four modes and buttons,
-// interruption by "Chiudi" during a run, the popup menu and the detail shown on a click.
-#include "app/ambiente.h"
-#include "app/messaggi.h"
+// interruption by "Chiudi" during a run, the popup menu and the detail shown on a click, and the
+// window driven by mouse and keys as an operator drives it: one view takes the input, one double
+// click is one action, Enter, resizing, and a long check that keeps answering.
+#include "core/sessione.h"
+#include "core/operatore.h"
+#include "support/sessione_prova.h"
+#include "dbengine/connection.h"
 #include "maintenance/frmrepair.h"
 #include "support/archivi_prova.h"
+#include "support/eventi.h"
+#include "support/testo_intero.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QTimer>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -18,6 +26,7 @@
 #include "support/stampa_qt.h"
 
 using namespace corvale;
+using namespace testsupport;
 
 namespace {
 
@@ -26,25 +35,25 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        Messaggi::Azzera();
-        Messaggi::ImpostaRisponditore([this](const QString&, Pulsanti p) {
+        OperatoreDiProva().Azzera();
+        OperatoreDiProva().ImpostaRisponditore([this](const QString&, Pulsanti p) {
             return p == Pulsanti::SiNo ? risposta : Risposta::Ok;
         });
-        DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+        SessioneProva().DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
         // An empty customer name and an order whose customer does not exist (its other references
         // are empty, which the orphan checks leave alone while their master tables have records).
-        prova::Esegui(DbArchivi, {"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
+        prova::Esegui(SessioneProva().DbArchivi, {"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
                                   "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta')",
                                   "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
                                   "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
                                   "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C9')"});
-        DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-        prova::Esegui(DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC TEXT(50))",
+        SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
+        prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC TEXT(50))",
                                  "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
     }
     void TearDown() override
     {
-        Messaggi::Azzera();
+        OperatoreDiProva().Azzera();
         prova::AzzeraAmbiente();
     }
 
@@ -57,14 +66,34 @@ protected:
         return k;
     }
     static bool visibile(const FrmRepair& f, QWidget* w) { return w->isVisibleTo(const_cast<FrmRepair*>(&f)); }
-    static void clic(QWidget* w, const QPoint& p, Qt::MouseButton b)
+    // Position of the task-list row with that key.
+    static int posizione(FrmRepair& f, const QString& chiave)
     {
-        const QPointF lp(p);
-        const QPointF gp(w->mapToGlobal(p));
-        QMouseEvent premi(QEvent::MouseButtonPress, lp, gp, b, b, Qt::NoModifier);
-        QApplication::sendEvent(w, &premi);
-        QMouseEvent rilascia(QEvent::MouseButtonRelease, lp, gp, b, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(w, &rilascia);
+        const int pos = f.Controllore().LstTask.Trova(chiave);
+        EXPECT_GE(pos, 0) << chiave.toStdString();
+        return pos;
+    }
+    // Key of the structure task of that table.
+    static QString chiaveStruttura(FrmRepair& f, const QString& tabella)
+    {
+        Manutenzione& m = f.Controllore();
+        for (int li = 0; li < m.LstTask.Conta(); ++li)
+            if (m.Task(li).Tipo == "ST" && m.Task(li).P[0].toUpper() == tabella)
+                return m.LstTask.Riga(li).Chiave;
+        ADD_FAILURE() << "no structure task for " << tabella.toStdString();
+        return QString();
+    }
+    static QString stato(FrmRepair& f, const QString& chiave)
+    {
+        return f.LstTask()->topLevelItem(posizione(f, chiave))->text(1);
+    }
+    static QStringList campi(const dbe::Database& db, const QString& tabella)
+    {
+        QStringList n;
+        dbe::TableDef t = db.TableDefs().Item(tabella);
+        for (int i = 0; i < t.Fields().Count(); ++i)
+            n << t.Fields().Item(i).Name();
+        return n;
     }
 
     QTemporaryDir dir;
@@ -75,16 +104,19 @@ protected:
 
 TEST_F(FinestraManutenzione, LoadsTheCatalogueInSelectionMode)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     EXPECT_EQ(f.windowTitle(), "Manutenzione Archivi");
     EXPECT_EQ(f.size(), QSize(485, 441));
     EXPECT_EQ(f.LstTask()->geometry(), QRect(4, 4, 473, 329));
     EXPECT_EQ(f.Puls(3)->geometry(), QRect(372, 408, 105, 30));
     EXPECT_EQ(f.LstTask()->headerItem()->text(0), "Azione");
     EXPECT_EQ(f.LstTask()->headerItem()->text(1), "Stato");
-    EXPECT_EQ(f.LstTask()->columnWidth(0), 300);
+    // The designed widths are the least the columns get; the description takes the room left.
+    EXPECT_GE(f.LstTask()->columnWidth(0), 300);
+    EXPECT_GE(f.LstTask()->columnWidth(1), 133);
     EXPECT_EQ(f.LstStruct()->headerItem()->text(1), "Stato");
-    EXPECT_EQ(f.LstStruct()->columnWidth(0), 267);
+    EXPECT_GE(f.LstStruct()->columnWidth(0), 267);
+    EXPECT_GE(f.LstStruct()->columnWidth(1), 100);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(f.Puls(i), f.findChild<QPushButton*>(QStringLiteral("Puls%1").arg(i)));
 
@@ -114,7 +146,7 @@ TEST_F(FinestraManutenzione, LoadsTheCatalogueInSelectionMode)
 
 TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     int scaricata = 0;
     QObject::connect(&f, &FrmRepair::scaricata, [&] { ++scaricata; });
     Manutenzione& m = f.Controllore();
@@ -122,18 +154,18 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
     m.Correzioni.AttivaCorrezioneRecord = [&](int i) { aperte << i; };
     m.Correzioni.GestisciCorrezioneEN = [&](int i) {
         corrette << i;
-        DbArchivi.Execute("DELETE FROM CLIENTI WHERE CODICE='C1'");
+        SessioneProva().DbArchivi.Execute("DELETE FROM CLIENTI WHERE CODICE='C1'");
     };
 
     // "Controlla" and "Correggi" without a selected row, in selection mode: nothing.
     f.Puls(1)->click();
     f.Puls_Click(2);
     EXPECT_EQ(f.Modo(), 0);
-    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
 
     f.Puls(0)->click();
     EXPECT_EQ(f.Modo(), 2);
-    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
     EXPECT_EQ(chiavi(f), QStringList({"0003K", "0009K"}));
     EXPECT_EQ(f.LstTask()->currentItem(), f.LstTask()->topLevelItem(0));
     EXPECT_EQ(f.Puls(0)->text(), "Ripristina");
@@ -155,7 +187,7 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
 
     // "Esegui" with no record selected in the grid refuses; with one, corrects and re-checks.
     f.Puls(2)->click();
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Nessun record selezionato."}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Nessun record selezionato."}));
     EXPECT_TRUE(corrette.isEmpty());
     m.Correzioni.RecordSelezionati = [] { return 1; };
     f.Puls(2)->click();
@@ -190,8 +222,8 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
 
 TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNothing)
 {
-    DbArchivi.Execute("DROP TABLE AGENDA");
-    FrmRepair f;
+    SessioneProva().DbArchivi.Execute("DROP TABLE AGENDA");
+    FrmRepair f{SessioneProva()};
     QList<int> aperte;
     f.Controllore().Correzioni.AttivaCorrezioneRecord = [&](int i) { aperte << i; };
 
@@ -199,7 +231,7 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
     for (int i = 0; i < f.LstTask()->topLevelItemCount(); ++i)
         f.LstTask()->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
     f.Puls(0)->click();
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Nessuna azione selezionata."}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Nessuna azione selezionata."}));
     EXPECT_EQ(f.Modo(), 2);
     EXPECT_EQ(f.LstTask()->topLevelItemCount(), 31);
     EXPECT_EQ(f.LstTask()->topLevelItem(5)->text(1), "Da Eseguire");
@@ -209,7 +241,7 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
     const int agenda = f.Controllore().LstTask.Trova("0027K");
     f.Controllore().LstTask.Seleziona(agenda);
     f.Controllore().SelezionaSoloQuesto();
-    Messaggi::Mostrati().clear();
+    OperatoreDiProva().Mostrati().clear();
     f.Puls(0)->click();
     ASSERT_EQ(chiavi(f), QStringList({"0027K"}));
     const DatiTask& t = f.Controllore().ElencoTask[27];
@@ -228,8 +260,8 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
 
 TEST_F(FinestraManutenzione, DettagliOnAStructureTaskShowsItsCorrections)
 {
-    DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
-    FrmRepair f;
+    SessioneProva().DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    FrmRepair f{SessioneProva()};
     f.Puls(0)->click();
     ASSERT_EQ(chiavi(f).first(), "0001K");
     EXPECT_EQ(f.Controllore().ElencoTask[1].P[2], "NO-FLD>NOTE");
@@ -248,7 +280,7 @@ TEST_F(FinestraManutenzione, DettagliOnAStructureTaskShowsItsCorrections)
 
 TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     int scaricata = 0;
     QObject::connect(&f, &FrmRepair::scaricata, [&] { ++scaricata; });
     int cessioni = 0;
@@ -261,7 +293,7 @@ TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
     risposta = Risposta::Si;
     f.Puls(0)->click();
     EXPECT_EQ(cessioni, 3);
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Interrompere l'analisi ?"}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Interrompere l'analisi ?"}));
     EXPECT_EQ(scaricata, 0);
     EXPECT_EQ(f.Modo(), 2);
     EXPECT_FALSE(f.Controllore().Interrompi);
@@ -280,7 +312,7 @@ TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
 
 TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredNoGoesOn)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     int cessioni = 0;
     f.Controllore().Cedi = [&] {
         if (++cessioni == 3)
@@ -290,14 +322,14 @@ TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredNoGoesOn)
     risposta = Risposta::No;
     f.Puls(0)->click();
     EXPECT_EQ(cessioni, 31);
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList({"Interrompere l'analisi ?"}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Interrompere l'analisi ?"}));
     EXPECT_EQ(chiavi(f), QStringList({"0003K", "0009K"}));
     EXPECT_FALSE(f.Controllore().Interrompi);
 }
 
 TEST_F(FinestraManutenzione, ProgressTextAndClosingTheWindowDuringARun)
 {
-    FrmRepair f;
+    FrmRepair f{SessioneProva()};
     f.show();
     QStringList avanzamento;
     int cessioni = 0;
@@ -317,8 +349,8 @@ TEST_F(FinestraManutenzione, ProgressTextAndClosingTheWindowDuringARun)
 
 TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
 {
-    FrmRepair f;
-    f.show();
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
     QTreeWidget* l = f.LstTask();
     f.Controllore().ElencoTask[4].Dettaglio = "dettaglio quattro";
     const QList<QAction*> voci = f.MnLst()->actions();
@@ -331,11 +363,11 @@ TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
     EXPECT_EQ(l->topLevelItem(0)->checkState(0), Qt::Checked);
     EXPECT_EQ(l->topLevelItem(1)->checkState(0), Qt::Unchecked);
 
-    clic(l->viewport(), l->visualItemRect(l->topLevelItem(3)).center(), Qt::LeftButton);
+    clic(l->viewport(), l->visualItemRect(l->topLevelItem(3)).center());
     EXPECT_EQ(l->currentItem(), l->topLevelItem(3));
     EXPECT_EQ(f.TxtDett()->toPlainText(), "dettaglio quattro");
 
-    clic(l->viewport(), QPoint(20, 20), Qt::RightButton);
+    clic(l->viewport(), QPoint(20, 20), Qt::NoModifier, Qt::RightButton);
     EXPECT_TRUE(f.MnLst()->isVisible());
     EXPECT_EQ(voci[0]->text(), "Seleziona Tutti");
     EXPECT_EQ(voci[1]->text(), "Seleziona solo questo");
@@ -358,4 +390,164 @@ TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
     for (int i = 0; i < l->topLevelItemCount(); ++i)
         EXPECT_EQ(l->topLevelItem(i)->checkState(0), Qt::Checked) << i;
     f.Puls(3)->click();
+}
+
+// The correction view takes the input alone: keys that once reached the task list hidden behind it
+// (Tab three times, Down three times) move nothing, and "Esegui" corrects the task the view shows.
+TEST_F(FinestraManutenzione, EseguiCorrectsTheTaskWhoseViewIsShown)
+{
+    SessioneProva().DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    SessioneProva().DbMaster.Execute("CREATE TABLE FORNIT (COD TEXT(10), RAGSOC TEXT(50), NOTE TEXT(40))");
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    const QString clienti = chiaveStruttura(f, "CLIENTI"), fornit = chiaveStruttura(f, "FORNIT");
+    clic(f.Puls(0));
+    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(stato(f, clienti), "Rilevati Problemi");
+    ASSERT_EQ(stato(f, fornit), "Rilevati Problemi");
+
+    clicRiga(f.LstTask(), posizione(f, clienti));
+    clic(f.Puls(2));  // Dettagli
+    ASSERT_EQ(f.Modo(), 3);
+    EXPECT_FALSE(f.LstTask()->isVisible());
+    for (int i = 0; i < 3; ++i) {
+        tasto(&f, Qt::Key_Tab);
+        EXPECT_NE(QApplication::focusWidget(), f.LstTask());
+    }
+    tasto(&f, Qt::Key_Down, 3);
+    EXPECT_EQ(f.Controllore().LstTask.Selezionata(), posizione(f, clienti));
+
+    clic(f.Puls(2));  // Esegui
+    EXPECT_TRUE(campi(SessioneProva().DbArchivi, "CLIENTI").contains("NOTE"));
+    EXPECT_FALSE(campi(SessioneProva().DbArchivi, "FORNIT").contains("NOTE"));
+    EXPECT_EQ(f.LstStruct()->topLevelItemCount(), 0);  // nothing left to correct in CLIENTI
+    EXPECT_EQ(stato(f, clienti), "Verificato (OK)");
+    EXPECT_EQ(stato(f, fornit), "Rilevati Problemi");
+    EXPECT_EQ(f.TxtDett()->toPlainText(), "Controllo superato con successo");
+}
+
+// A double click on a button that changes the mode is one press: the second click never presses
+// the button that took its place.
+TEST_F(FinestraManutenzione, ADoubleClickIsOneAction)
+{
+    SessioneProva().DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    doppioClic(f.Puls(0));  // "Avvia Controllo": one run, not a run then "Ripristina"
+    ASSERT_EQ(f.Modo(), 2);
+    EXPECT_EQ(chiavi(f), QStringList({"0001K", "0003K", "0009K"}));
+
+    doppioClic(f.Puls(2));  // "Dettagli", not "Dettagli" then "Esegui"
+    ASSERT_EQ(f.Modo(), 3);
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 1);
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->text(1), "Da Eseguire");
+    EXPECT_FALSE(campi(SessioneProva().DbArchivi, "CLIENTI").contains("NOTE"));
+
+    doppioClic(f.Puls(0));  // "Visualizza Lista", not then "Ripristina"
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(chiavi(f), QStringList({"0001K", "0003K", "0009K"}));
+    EXPECT_EQ(stato(f, "0003K"), "Rilevati Problemi");
+
+    // Two clicks further apart are two presses.
+    clic(f.Puls(2));
+    clic(f.Puls(2));
+    EXPECT_TRUE(campi(SessioneProva().DbArchivi, "CLIENTI").contains("NOTE"));
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
+}
+
+// Enter presses the focused button; the detail box follows the row moved by the keys and never
+// shows an earlier run's text; the window grows and its views with it, rows carry their whole text.
+TEST_F(FinestraManutenzione, KeysDetailAndResizing)
+{
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    f.Puls(0)->setFocus(Qt::TabFocusReason);
+    tasto(&f, Qt::Key_Return);
+    ASSERT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.TxtDett()->toPlainText(), "Rilevati 1 record nulli o scollegati");
+    f.Controllore().ElencoTask[9].Dettaglio = "dettaglio nove";
+    f.LstTask()->setFocus(Qt::TabFocusReason);
+    tasto(&f, Qt::Key_Down);
+    EXPECT_EQ(f.TxtDett()->toPlainText(), "dettaglio nove");
+
+    // A new run: the old text goes at once and the first remaining task's comes after the run.
+    clic(f.Puls(0));  // Ripristina
+    f.Controllore().ElencoTask[3].Dettaglio = "vecchio";
+    QString durante;
+    f.Controllore().Cedi = [&] { durante = f.TxtDett()->toPlainText(); };
+    SessioneProva().DbArchivi.Execute("DELETE FROM CLIENTI");
+    clic(f.Puls(0));
+    EXPECT_EQ(durante, "");
+    EXPECT_EQ(chiavi(f), QStringList({"0009K"}));
+    EXPECT_EQ(f.TxtDett()->toPlainText(), "Rilevati 1 record nulli o scollegati");
+
+    // Rows carry their whole text; the description column takes the room the state leaves.
+    QTreeWidget* l = f.LstTask();
+    EXPECT_EQ(l->topLevelItem(0)->toolTip(0), l->topLevelItem(0)->text(0));
+    const int prima = l->columnWidth(0);
+    EXPECT_GE(prima + l->columnWidth(1), l->viewport()->width() - 1);
+    EXPECT_GE(l->columnWidth(1), l->fontMetrics().horizontalAdvance("Rilevati Problemi"));
+    f.resize(f.width() + 200, f.height() + 100);
+    QApplication::processEvents();
+    EXPECT_EQ(l->width(), 473 + 200);
+    EXPECT_EQ(l->height(), 329 + 100);
+    EXPECT_EQ(f.Puls(3)->geometry(), QRect(372 + 200, 408 + 100, 105, 30));
+    for (const char* t : {"Avvia Controllo", "Ripristina", "Visualizza Lista"})
+        EXPECT_TRUE(testoIntero(f.Puls(0), t)) << t;
+    EXPECT_TRUE(testoIntero(f.Puls(2), "Dettagli"));
+    EXPECT_LT(f.Puls(2)->geometry().right(), f.Puls(3)->x());
+    EXPECT_EQ(f.TxtDett()->geometry().bottom(), f.Puls(3)->y() - 5);
+    EXPECT_EQ(l->columnWidth(0), prima + 200);
+}
+
+// While a long check runs the window keeps answering: "Chiudi" brings the question during the
+// check's own query (without the hourglass), Yes stops that query, and its row is left as the run
+// leaves the rows it never came to.
+TEST_F(FinestraManutenzione, ChiudiStopsTheRunningQuery)
+{
+    SessioneProva().DbArchivi.impl()->exec("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 20000) "
+                           "INSERT INTO \"VENDITE\" (\"NUMORD\", \"CODCLI\") SELECT 'N' || x, 'X' || x FROM n");
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    Manutenzione& m = f.Controllore();
+    m.IntervalloRisposta = 0;
+    const QString chiave = "0009K";  // orders without customers
+    ASSERT_EQ(m.ElencoTask[9].P[0], "VENDITE");
+    ASSERT_EQ(m.ElencoTask[9].P[1], "CLIENTI");
+    m.ElencoTask[9].Dettaglio = "prima";
+    QStringList statoAllaDomanda;
+    bool clessidraAllaDomanda = true;
+    OperatoreDiProva().ImpostaRisponditore([&](const QString&, Pulsanti) {
+        statoAllaDomanda << stato(f, chiave);
+        clessidraAllaDomanda = QGuiApplication::overrideCursor() != nullptr;
+        return Risposta::Si;
+    });
+    bool premuto = false;
+    QTimer operatore;
+    QObject::connect(&operatore, &QTimer::timeout, [&] {
+        if (!premuto && stato(f, chiave) == "Controllo in corso") {
+            premuto = true;
+            clic(f.Puls(3));
+        }
+    });
+    operatore.start(0);
+    clic(f.Puls(0));
+    operatore.stop();
+
+    ASSERT_TRUE(premuto);
+    EXPECT_EQ(statoAllaDomanda, QStringList({"Controllo in corso"}));
+    EXPECT_FALSE(clessidraAllaDomanda);
+    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_FALSE(m.Interrompi);
+    // The stopped task and every later one wait, ticked; the earlier passed ones are gone.
+    const QStringList k = chiavi(f);
+    ASSERT_EQ(k.first(), "0003K");
+    EXPECT_EQ(k[1], chiave);
+    EXPECT_EQ(k.last(), "0031K");
+    EXPECT_EQ(stato(f, chiave), "Da Eseguire");
+    EXPECT_EQ(f.LstTask()->topLevelItem(1)->checkState(0), Qt::Checked);
+    EXPECT_EQ(m.ElencoTask[9].Stato, "START");
+    EXPECT_EQ(m.ElencoTask[9].Correggibile, "");
+    EXPECT_EQ(m.ElencoTask[9].Dettaglio, "prima");
+    EXPECT_EQ(stato(f, "0010K"), "Da Eseguire");
 }

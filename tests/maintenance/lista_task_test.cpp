@@ -1,5 +1,6 @@
 // The task list's logic without a window: keys and records of added tasks, Id and the states.
-#include "maintenance/manutenzione.h"
+#include "core/manutenzione.h"
+#include "support/sessione_prova.h"
 
 #include <gtest/gtest.h>
 #include "support/stampa_qt.h"
@@ -8,7 +9,7 @@ using namespace corvale;
 
 TEST(ListaTask, KeysRecordsAndIdOfAddedTasks)
 {
-    Manutenzione m;
+    Manutenzione m{SessioneProva()};
     m.ElencoTask[1].Dettaglio = "vecchio";
     m.ElencoTask[1].P[7] = "resta";
     for (int i = 1; i <= 30; ++i)
@@ -45,7 +46,7 @@ TEST(ListaTask, KeysRecordsAndIdOfAddedTasks)
 
 TEST(ListaTask, StatesSetIconTextRecordAndRepaint)
 {
-    Manutenzione m;
+    Manutenzione m{SessioneProva()};
     int ridisegni = 0;
     m.Ridisegna = [&] { ++ridisegni; };
     m.AggiungiTask("uno", "EN", {"X"});

@@ -1,6 +1,7 @@
 // Delete and reassign ("EN" and "ENC" tasks) on small archives, through the same view object the
 // window binds.
 #include "fixture_record.h"
+#include "support/sessione_prova.h"
 
 #include "records/correzione_en.h"
 #include "support/sqlite_file.h"
@@ -45,13 +46,13 @@ TEST_F(CorrezioneEN, DeleteWalksTheSelectionInItsOrderAndReRunsTheGrid)
     // The third problem row, then the first: the walk follows that order.
     seleziona({2, 0});
     GestisciCorrezioneEN(v, t);
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kDomandaElimina});
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaElimina});
     EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI"), (QStringList{"C1", "C3"}));
     EXPECT_EQ(v.Selezione.Count(), 0);
     EXPECT_EQ(barra.massimo, 2);
     EXPECT_EQ(barra.valori, (QList<qint64>{0, 1, 2}));
     EXPECT_FALSE(barra.visibile);
-    EXPECT_FALSE(ClessidraAttiva());
+    EXPECT_FALSE(OperatoreDiProva().ClessidraAttiva());
     // The grid was re-run: only the record left with the problem.
     EXPECT_EQ(v.DtRow.RecordCount(), 1);
     v.DtRow.MoveFirst();
@@ -75,7 +76,7 @@ TEST_F(CorrezioneEN, NoToEitherQuestionChangesNothing)
         v.Opzione = opzione;
         GestisciCorrezioneEN(v, t);
     }
-    EXPECT_EQ(Messaggi::Mostrati(), (QStringList{kDomandaElimina, kDomandaRiassegna}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), (QStringList{kDomandaElimina, kDomandaRiassegna}));
     EXPECT_EQ(colonna("SELECT CODCLI FROM VENDITE"), (QStringList{"C1", "X1", "X2", "X3"}));
     ASSERT_EQ(v.Selezione.Count(), 2);
     v.DtRow.SetBookmark(v.Selezione.Item(0));
@@ -103,7 +104,7 @@ TEST_F(CorrezioneEN, ReassignWritesTheChosenMastersKey)
     // Without a click the first master record is used.
     seleziona({0});
     GestisciCorrezioneEN(v, t);
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kDomandaRiassegna});
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaRiassegna});
     EXPECT_EQ(colonna("SELECT CODCLI FROM VENDITE WHERE NUMORD='2'"), QStringList{"C1"});
 
     // Choosing "Bianchi" in the list, then typing other text: the chosen record counts.
@@ -128,18 +129,18 @@ TEST_F(CorrezioneEN, EmptyComboRefusesAndTheFixedCodeDoesNot)
     EXPECT_EQ(v.CaptionOpzione2, "Associa a ---> VARIE");
     seleziona({0, 1});
     GestisciCorrezioneEN(v, t);
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kNessunValore});
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kNessunValore});
     // Typed text is not a master record either.
     v.TestoCombo = "F1";
     GestisciCorrezioneEN(v, t);
-    EXPECT_EQ(Messaggi::Mostrati(), (QStringList{kNessunValore, kNessunValore}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), (QStringList{kNessunValore, kNessunValore}));
     EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"F1", "F2"}));
     EXPECT_EQ(v.Selezione.Count(), 2);
 
     v.Opzione = OptFisso;
     v.TestoCombo.clear();
     GestisciCorrezioneEN(v, t);
-    EXPECT_EQ(Messaggi::Mostrati().last(), kDomandaRiassegna);
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), kDomandaRiassegna);
     EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"VARIE", "VARIE"}));
 }
 
@@ -147,7 +148,7 @@ TEST_F(CorrezioneEN, RefusedUpdateStopsTheWalkWithTheEnginesMessage)
 {
     // A reference field of 3 characters: the fixed code "VARIE" does not fit, so the first
     // write is refused by the engine.
-    DbArchivi.Execute("DROP TABLE VENDITE");
+    SessioneProva().DbArchivi.Execute("DROP TABLE VENDITE");
     sql({"CREATE TABLE VENDITE (NUMORD TEXT(10), CODCLI TEXT(10), DITTA TEXT(3))",
          "CREATE TABLE FORNIT2 (COD TEXT(3), RAGSOC TEXT(50))",
          "INSERT INTO FORNIT2 (COD, RAGSOC) VALUES ('AB', 'Fornitore AB')",
@@ -163,16 +164,16 @@ TEST_F(CorrezioneEN, RefusedUpdateStopsTheWalkWithTheEnginesMessage)
 
     v.Opzione = OptFisso;
     seleziona({1, 0});
-    Messaggi::Mostrati().clear();
+    OperatoreDiProva().Mostrati().clear();
     GestisciCorrezioneEN(v, t);
-    ASSERT_EQ(Messaggi::Mostrati().size(), 2);
-    EXPECT_EQ(Messaggi::Mostrati()[0], kDomandaRiassegna);
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 2);
+    EXPECT_EQ(OperatoreDiProva().Mostrati()[0], kDomandaRiassegna);
     const QString descrizione = dbe::DbError::make(dbe::err::FieldTooSmall).description();
-    EXPECT_TRUE(Messaggi::Mostrati()[1].startsWith("Impossibile completare la correzione.\r"));
-    EXPECT_TRUE(Messaggi::Mostrati()[1].contains(descrizione.left(20))) << Messaggi::Mostrati()[1].toStdString();
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[1].startsWith("Impossibile completare la correzione.\r"));
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[1].contains(descrizione.left(20))) << OperatoreDiProva().Mostrati()[1].toStdString();
     EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"AB", "X2", "X3"}));
     EXPECT_FALSE(barra.visibile);
-    EXPECT_FALSE(ClessidraAttiva());
+    EXPECT_FALSE(OperatoreDiProva().ClessidraAttiva());
     EXPECT_EQ(v.Selezione.Count(), 0);
     EXPECT_EQ(v.DtRow.RecordCount(), 2);  // re-run
     // The record set is usable afterwards: nothing is left half-edited.
@@ -187,7 +188,7 @@ TEST_F(CorrezioneEN, ChangesAreInTheFileWhenTheWalkReturnsAlsoAfterARefusal)
     // Orders 0000 to 1499 with suppliers that do not exist; order 1200 cannot take the fixed code, since
     // an order 1200 of VARIE exists and (NUMORD, DITTA) is unique. The walk groups its changes
     // into blocks, so it crosses a block's end before the refusal.
-    DbArchivi.Execute("DROP TABLE VENDITE");
+    SessioneProva().DbArchivi.Execute("DROP TABLE VENDITE");
     sql({"CREATE TABLE VENDITE (NUMORD TEXT(10), CODCLI TEXT(10), DITTA TEXT(10))",
          "CREATE UNIQUE INDEX U ON VENDITE (NUMORD, DITTA)",
          "CREATE TABLE FORNIT2 (COD TEXT(10), RAGSOC TEXT(50))",
@@ -195,7 +196,7 @@ TEST_F(CorrezioneEN, ChangesAreInTheFileWhenTheWalkReturnsAlsoAfterARefusal)
          "INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('1200', 'VARIE')"});
     dbe::Workspace::Default().BeginTrans();
     for (int i = 0; i < 1500; ++i)
-        DbArchivi.Execute(QString("INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('%1', 'X%1')")
+        SessioneProva().DbArchivi.Execute(QString("INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('%1', 'X%1')")
                               .arg(i, 4, 10, QChar('0')));
     dbe::Workspace::Default().CommitTrans();
     TaskCorrezione t{"ENC", {"VENDITE", "FORNIT2", "DITTA", "COD", "RAGSOC", "VARIE"}, "Prova"};
@@ -204,12 +205,12 @@ TEST_F(CorrezioneEN, ChangesAreInTheFileWhenTheWalkReturnsAlsoAfterARefusal)
     SelezionaTutti(v);
     v.Opzione = OptFisso;
     GestisciCorrezioneEN(v, t);
-    ASSERT_EQ(Messaggi::Mostrati().size(), 2);
-    EXPECT_TRUE(Messaggi::Mostrati()[1].startsWith("Impossibile completare la correzione.\r"));
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 2);
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[1].startsWith("Impossibile completare la correzione.\r"));
     EXPECT_EQ(dbe::Workspace::Default().TransactionLevel(), 0);
     // Another connection sees the 1,200 orders handled before the refusal, and no more.
     {
-        dbe::Database altra = dbe::OpenDatabase(DbArchivi.Name());
+        dbe::Database altra = dbe::OpenDatabase(SessioneProva().DbArchivi.Name());
         dbe::Recordset rs = altra.OpenRecordset("SELECT * FROM VENDITE WHERE DITTA='VARIE'");
         rs.MoveLast();
         EXPECT_EQ(rs.RecordCount(), 1201);
@@ -235,14 +236,14 @@ TEST_F(CorrezioneEN, FailingSetUpReportsTheEngineAndKeepsTheView)
     sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice')"});
     ASSERT_TRUE(AttivaCorrezioneRecord(v, task(1)));
     const dbe::Recordset prima = v.DtRow;
-    DbArchivi.Execute("DROP TABLE FORNIT");
+    SessioneProva().DbArchivi.Execute("DROP TABLE FORNIT");
     EXPECT_FALSE(AttivaCorrezioneRecord(v, task(9)));
-    ASSERT_EQ(Messaggi::Mostrati().size(), 1);
-    EXPECT_TRUE(Messaggi::Mostrati()[0].startsWith("Impossibile visualizzare i record del controllo.\r"));
-    EXPECT_GT(Messaggi::Mostrati()[0].size(), 52);
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("Impossibile visualizzare i record del controllo.\r"));
+    EXPECT_GT(OperatoreDiProva().Mostrati()[0].size(), 52);
     EXPECT_EQ(v.DtRow.impl(), prima.impl());
     EXPECT_EQ(v.Titolo, "Controllo Schede Vuote Clienti");
-    EXPECT_FALSE(ClessidraAttiva());
+    EXPECT_FALSE(OperatoreDiProva().ClessidraAttiva());
 }
 
 TEST_F(CorrezioneEN, SelectAllAddsEveryRowOnceAfterTheRowsSelectedBefore)
@@ -271,7 +272,7 @@ TEST_F(CorrezioneEN, SelectAllAddsEveryRowOnceAfterTheRowsSelectedBefore)
     SelezionaTutti(v);
     EXPECT_EQ(v.Selezione.Count(), 0);
     EXPECT_EQ(barra.cambiVisibilita, 0);
-    EXPECT_TRUE(Messaggi::Mostrati().isEmpty());
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
 }
 
 TEST_F(CorrezioneEN, ARecordReplacedByAnotherProgramUnderItsRowNumberIsLeftAlone)

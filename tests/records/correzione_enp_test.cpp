@@ -1,5 +1,6 @@
 // The correction of joined-check records ("ENP" tasks) on small archives.
 #include "fixture_record.h"
+#include "support/sessione_prova.h"
 
 #include "records/correzione_en.h"
 #include "records/correzione_enp.h"
@@ -51,14 +52,14 @@ TEST_F(CorrezioneENP, OrdersWithoutDetailAreDeletedByTheirKey)
 
     seleziona({2, 1});
     GestisciCorrezioneENP(v, t);
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kDomandaElimina});
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaElimina});
     EXPECT_EQ(colonna("SELECT NUMORD FROM VENDITE"), (QStringList{"1", "4"}));
     EXPECT_EQ(righeGriglia(), QStringList{"1"});
     EXPECT_EQ(v.Selezione.Count(), 0);
     EXPECT_EQ(barra.valori, (QList<qint64>{0, 1, 2}));
     EXPECT_EQ(barra.massimo, 2);
     EXPECT_FALSE(barra.visibile);
-    EXPECT_FALSE(ClessidraAttiva());
+    EXPECT_FALSE(OperatoreDiProva().ClessidraAttiva());
 
     // No changes nothing; an empty selection is refused.
     seleziona({0});
@@ -66,7 +67,7 @@ TEST_F(CorrezioneENP, OrdersWithoutDetailAreDeletedByTheirKey)
     GestisciCorrezioneENP(v, t);
     v.Selezione.Clear();
     GestisciCorrezioneENP(v, t);
-    EXPECT_EQ(Messaggi::Mostrati().mid(1), (QStringList{kDomandaElimina, kNessunRecord}));
+    EXPECT_EQ(OperatoreDiProva().Mostrati().mid(1), (QStringList{kDomandaElimina, kNessunRecord}));
     EXPECT_EQ(conta("VENDITE"), 2);
 }
 
@@ -80,7 +81,7 @@ TEST_F(CorrezioneENP, TwoRowsWithOneKeyDeleteBothAndTheSecondIsSkipped)
     seleziona({0, 1});
     GestisciCorrezioneENP(v, t);
     // The second row's record went with the first lookup: skipped, not reported.
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kDomandaElimina});
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaElimina});
     EXPECT_EQ(colonna("SELECT NUMORD FROM VENDITE"), QStringList{"8"});
     EXPECT_EQ(barra.valore, 2);
 }
@@ -109,7 +110,7 @@ TEST_F(CorrezioneENP, NumericDateAndRightJoinKeys)
     GestisciCorrezioneENP(v, t);
     EXPECT_EQ(colonna("SELECT RIGA FROM DETT_ORD"), QStringList{"3"});
     EXPECT_EQ(v.DtRow.RecordCount(), 1);
-    EXPECT_EQ(Messaggi::Mostrati().last(), kDomandaElimina);
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), kDomandaElimina);
 }
 
 TEST_F(CorrezioneENP, CraftedKeysDeleteNothingButWhatWasSelected)
@@ -127,7 +128,7 @@ TEST_F(CorrezioneENP, CraftedKeysDeleteNothingButWhatWasSelected)
     istruzioni << ordine("'C1'", "'100'", "#03/15/2001#", "'AB'")
                << ordine("'x'", "'101'", "#03/15/2001#", "'AB'")
                << ordine("'Q'", "'102'", "#03/15/2001#", "'AB'");
-    DbArchivi.Execute("DROP TABLE VENDITE");
+    SessioneProva().DbArchivi.Execute("DROP TABLE VENDITE");
     sql({"CREATE TABLE VENDITE (NUMORD TEXT(10), CODCLI TEXT(50), DITTA TEXT(10), DATA DATETIME, "
          "TIPODEP TEXT(10))"});
     sql(istruzioni);
@@ -138,8 +139,8 @@ TEST_F(CorrezioneENP, CraftedKeysDeleteNothingButWhatWasSelected)
     GestisciCorrezioneENP(v, t);
     // The three keys holding an apostrophe are given up, reported once; the others (words and
     // marks of the query language inside the quotes) delete exactly their own record.
-    ASSERT_EQ(Messaggi::Mostrati().size(), 2);
-    EXPECT_EQ(Messaggi::Mostrati()[1], MessaggioRigheNonCorrette(3));
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 2);
+    EXPECT_EQ(OperatoreDiProva().Mostrati()[1], MessaggioRigheNonCorrette(3));
     EXPECT_EQ(colonna("SELECT NUMORD FROM VENDITE"), (QStringList{"F0", "F1", "F2", "100", "101", "102"}));
     EXPECT_EQ(v.DtRow.RecordCount(), 6);
 }
@@ -155,7 +156,7 @@ TEST_F(CorrezioneENP, ALookupThatFindsAnotherRecordDeletesNothing)
     ASSERT_EQ(v.DtRow.RecordCount(), 2);
     seleziona({0});
     GestisciCorrezioneENP(v, t);
-    EXPECT_EQ(Messaggi::Mostrati().last(), MessaggioRigheNonCorrette(1));
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), MessaggioRigheNonCorrette(1));
     EXPECT_EQ(conta("DETT_ORD"), 2);
 }
 
@@ -178,6 +179,6 @@ TEST_F(CorrezioneENP, FractionalAndYesNoKeysFindTheirRecord)
     ASSERT_EQ(v.DtRow.RecordCount(), 5);
     seleziona({0, 2, 3, 4});
     GestisciCorrezioneENP(v, t);
-    EXPECT_EQ(Messaggi::Mostrati(), QStringList{kDomandaElimina});
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaElimina});
     EXPECT_EQ(colonna("SELECT NOTA FROM MISURE"), (QStringList{"b", "f"}));
 }

@@ -2,9 +2,9 @@
 // The records tests' fixture: an archive with every table the catalogue reads, made in a temporary
 // folder and installed as DbArchivi; the operator's answers to questions (Yes unless a test says
 // otherwise); helpers to read the archive back and to build tasks from catalogue entries.
-#include "app/ambiente.h"
+#include "core/sessione.h"
 #include "app/finestre.h"
-#include "app/messaggi.h"
+#include "core/operatore.h"
 #include "checks/catalogo.h"
 #include "records/avanzamento.h"
 #include "records/task_correzione.h"
@@ -36,26 +36,26 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        Messaggi::Azzera();
-        Messaggi::ImpostaRisponditore([this](const QString&, Pulsanti p) {
+        OperatoreDiProva().Azzera();
+        OperatoreDiProva().ImpostaRisponditore([this](const QString&, Pulsanti p) {
             return p == Pulsanti::SiNo ? risposta : Risposta::Ok;
         });
-        DbArchivi = CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+        SessioneProva().DbArchivi = CreaArchivioCompleto(dir.filePath("lumera.mdb"));
         v.Barra = &barra;
     }
     void TearDown() override
     {
         v.DtRow = dbe::Recordset();
         v.DtColl = dbe::Recordset();
-        Messaggi::Azzera();
+        OperatoreDiProva().Azzera();
         AzzeraAmbiente();
     }
-    void sql(const QStringList& s) { Esegui(DbArchivi, s); }
+    void sql(const QStringList& s) { Esegui(SessioneProva().DbArchivi, s); }
     // The values of one column of a query, in order, Null as "<null>".
     QStringList colonna(const QString& query, const QString& campo = QString())
     {
         QStringList l;
-        dbe::Recordset rs = DbArchivi.OpenRecordset(query);
+        dbe::Recordset rs = SessioneProva().DbArchivi.OpenRecordset(query);
         if (rs.RecordCount() > 0) {
             rs.MoveFirst();
             while (!rs.Eof()) {
@@ -69,7 +69,7 @@ protected:
     }
     qint64 conta(const QString& tabella)
     {
-        dbe::Recordset rs = DbArchivi.OpenRecordset("SELECT * FROM " + tabella);
+        dbe::Recordset rs = SessioneProva().DbArchivi.OpenRecordset("SELECT * FROM " + tabella);
         if (rs.RecordCount() > 0)
             rs.MoveLast();
         const qint64 n = rs.RecordCount();
@@ -94,7 +94,7 @@ protected:
     QTemporaryDir dir;
     Risposta risposta = Risposta::Si;
     BarraRegistrata barra;
-    VistaCorrezione v;
+    VistaCorrezione v{SessioneProva()};
 };
 
 }  // namespace corvale::prova

@@ -1,4 +1,5 @@
-#include "archivi_prova.h"
+#include "support/coppia_prova.h"
+#include "support/sessione_prova.h"
 #include "structure/confronto_struttura.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ TEST(ConfrontoStrutturaTest, EachKindOfDifferenceInTheMastersOrderWithItsReportL
     QString P[11];
     P[0] = QStringLiteral("CLIENTI");
     P[4] = QStringLiteral("vecchio");
-    const EsitoStruttura e = ConfrontaStruttura(DbMaster, DbArchivi, P[0], P);
+    const EsitoStruttura e = ConfrontaStruttura(SessioneProva().DbMaster, SessioneProva().DbArchivi, P[0], P);
 
     EXPECT_TRUE(e.problemi);
     const QStringList attesi = {QStringLiteral("LEN>RAGSOC#50"), QStringLiteral("TIPO>CAP#10"),
@@ -80,7 +81,7 @@ TEST(ConfrontoStrutturaTest, AMissingTableIsTheOnlyProblem)
     c.apri();
     QString P[11];
     P[0] = QStringLiteral("MODPAGAM");
-    const EsitoStruttura e = ConfrontaStruttura(DbMaster, DbArchivi, P[0], P);
+    const EsitoStruttura e = ConfrontaStruttura(SessioneProva().DbMaster, SessioneProva().DbArchivi, P[0], P);
     EXPECT_TRUE(e.problemi);
     EXPECT_EQ(P[1], QStringLiteral("2"));
     EXPECT_EQ(P[2], QStringLiteral("NO-TAB>"));
@@ -103,7 +104,7 @@ TEST(ConfrontoStrutturaTest, IdenticalTablesAndThePassedOverPropertiesGiveNoProb
     c.apri();
     QString P[11];
     P[0] = QStringLiteral("Agenti");
-    const EsitoStruttura e = ConfrontaStruttura(DbMaster, DbArchivi, P[0], P);
+    const EsitoStruttura e = ConfrontaStruttura(SessioneProva().DbMaster, SessioneProva().DbArchivi, P[0], P);
     EXPECT_FALSE(e.problemi) << e.report.toStdString();
     EXPECT_EQ(P[1], QStringLiteral("1"));
     EXPECT_TRUE(e.report.isEmpty());
@@ -120,7 +121,7 @@ TEST(ConfrontoStrutturaTest, StopsAtNineProblemsAndAMemoOrNumberSizeIsNotCompare
     c.apri();
     QString P[11];
     P[0] = QStringLiteral("T");
-    const EsitoStruttura e = ConfrontaStruttura(DbMaster, DbArchivi, P[0], P);
+    const EsitoStruttura e = ConfrontaStruttura(SessioneProva().DbMaster, SessioneProva().DbArchivi, P[0], P);
     EXPECT_TRUE(e.problemi);
     EXPECT_EQ(P[1], QStringLiteral("10"));
     EXPECT_EQ(P[2], QStringLiteral("NO-FLD>F01"));
@@ -135,7 +136,7 @@ TEST(ConfrontoStrutturaTest, AMasterTableThatHasVanishedSaysSo)
     c.apri();
     QString P[11];
     P[0] = QStringLiteral("SPARITA");
-    const EsitoStruttura e = ConfrontaStruttura(DbMaster, DbArchivi, P[0], P);
+    const EsitoStruttura e = ConfrontaStruttura(SessioneProva().DbMaster, SessioneProva().DbArchivi, P[0], P);
     EXPECT_TRUE(e.problemi);
     EXPECT_EQ(P[1], QStringLiteral("1"));
     EXPECT_TRUE(e.report.contains(QStringLiteral("SPARITA")));

@@ -1,5 +1,6 @@
-#include "archivi_prova.h"
-#include "maintenance/manutenzione.h"
+#include "support/coppia_prova.h"
+#include "support/sessione_prova.h"
+#include "core/manutenzione.h"
 #include "structure/correzioni_struttura.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
                 QStringLiteral("INSERT INTO T (A) VALUES ('ABCDEFG')")});
     c.apri();
 
-    Manutenzione m;
+    Manutenzione m{SessioneProva()};
     CollegaCorrezioniStruttura(m);
     m.CreaLista();
     m.CaricaTask();
@@ -53,7 +54,7 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
     EXPECT_EQ(m.LstStruct.Riga(1).Tag, QStringLiteral("NO-FLD>B"));
 
     m.LstStruct.ImpostaSpunta(2, false);
-    const auto primaImpl = DbArchivi.impl();
+    const auto primaImpl = SessioneProva().DbArchivi.impl();
     m.Correzioni.GestisciCorrezioneStruttura(Manutenzione::Id(m.LstTask.Riga(li).Chiave));
 
     // The value that does not fit three characters refuses the length change.
@@ -65,9 +66,9 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
     EXPECT_FALSE(m.LstStruct.Riga(2).Spuntata);
     EXPECT_EQ(m.LstStruct.Riga(3).TestoStato, QStringLiteral("OK"));
     // The shared handle is a new one on the same file.
-    EXPECT_NE(DbArchivi.impl(), primaImpl);
-    EXPECT_EQ(DbArchivi.Name(), c.percorsoArchivio());
-    EXPECT_EQ(DbArchivi.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE A='ABCDEFG'")).RecordCount(), 1);
+    EXPECT_NE(SessioneProva().DbArchivi.impl(), primaImpl);
+    EXPECT_EQ(SessioneProva().DbArchivi.Name(), c.percorsoArchivio());
+    EXPECT_EQ(SessioneProva().DbArchivi.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE A='ABCDEFG'")).RecordCount(), 1);
 
     // Checked again, the task keeps only what was not corrected.
     m.ControlloItem(li);
@@ -88,7 +89,7 @@ TEST(CorrezioniStrutturaTest, AMissingTableComesFirstThenItsPropertiesOnTheNextR
         mdb.Close();
     }
     c.apri();
-    Manutenzione m;
+    Manutenzione m{SessioneProva()};
     CollegaCorrezioniStruttura(m);
     m.CreaLista();
     m.CaricaTask();

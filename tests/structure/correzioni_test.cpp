@@ -1,4 +1,5 @@
-#include "archivi_prova.h"
+#include "support/coppia_prova.h"
+#include "support/sessione_prova.h"
 #include "structure/confronto_struttura.h"
 #include "structure/correzioni_additive.h"
 #include "structure/modifica_campo.h"
@@ -12,9 +13,9 @@ namespace {
 
 QStringList nomiCampi(const QString& tabella)
 {
-    DbArchivi.TableDefs().Refresh();
+    SessioneProva().DbArchivi.TableDefs().Refresh();
     QStringList l;
-    const dbe::FieldCollection f = DbArchivi.TableDefs().Item(tabella).Fields();
+    const dbe::FieldCollection f = SessioneProva().DbArchivi.TableDefs().Item(tabella).Fields();
     for (int i = 0; i < f.Count(); ++i)
         l << f.Item(i).Name();
     return l;
@@ -23,7 +24,7 @@ QStringList nomiCampi(const QString& tabella)
 QStringList campiIndice(const QString& tabella, const QString& indice)
 {
     QStringList l;
-    const dbe::FieldCollection f = DbArchivi.TableDefs().Item(tabella).Indexes().Item(indice).Fields();
+    const dbe::FieldCollection f = SessioneProva().DbArchivi.TableDefs().Item(tabella).Indexes().Item(indice).Fields();
     for (int i = 0; i < f.Count(); ++i)
         l << f.Item(i).Name();
     return l;
@@ -31,7 +32,7 @@ QStringList campiIndice(const QString& tabella, const QString& indice)
 
 QVariant valore(const QString& sql, const QString& campo)
 {
-    dbe::Recordset rs = DbArchivi.OpenRecordset(sql);
+    dbe::Recordset rs = SessioneProva().DbArchivi.OpenRecordset(sql);
     const QVariant v = rs.Value(campo);
     rs.Close();
     return v;
@@ -64,10 +65,10 @@ TEST(CorrezioniAdditiveTest, ATableComesWithFieldsAndIndexesButNotItsProperties)
         m.Close();
     }
     c.apri();
-    ASSERT_TRUE(AggiungiTabella(QStringLiteral("MODPAGAM")));
+    ASSERT_TRUE(AggiungiTabella(SessioneProva(), QStringLiteral("MODPAGAM")));
     EXPECT_EQ(nomiCampi(QStringLiteral("MODPAGAM")),
               (QStringList{QStringLiteral("COD"), QStringLiteral("DES"), QStringLiteral("GG"), QStringLiteral("NOTE")}));
-    const dbe::TableDef t = DbArchivi.TableDefs().Item(QStringLiteral("MODPAGAM"));
+    const dbe::TableDef t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("MODPAGAM"));
     EXPECT_EQ(t.Fields().Item(QStringLiteral("DES")).Size(), 40);
     EXPECT_TRUE(t.Indexes().Item(QStringLiteral("PrimaryKey")).Primary());
     EXPECT_EQ(campiIndice(QStringLiteral("MODPAGAM"), QStringLiteral("IdxDes")),
@@ -76,13 +77,13 @@ TEST(CorrezioniAdditiveTest, ATableComesWithFieldsAndIndexesButNotItsProperties)
 
     // Once there, a second copy is refused and changes nothing.
     const QString prima = prova::Dump(c.percorsoArchivio());
-    EXPECT_FALSE(AggiungiTabella(QStringLiteral("MODPAGAM")));
+    EXPECT_FALSE(AggiungiTabella(SessioneProva(), QStringLiteral("MODPAGAM")));
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
     // The property comes with its own correction; a second time it is refused.
-    EXPECT_TRUE(AggiungiProprieta(QStringLiteral("MODPAGAM"), QStringLiteral("Description")));
-    EXPECT_EQ(DbArchivi.TableDefs().Item(QStringLiteral("MODPAGAM")).Properties().Item(QStringLiteral("Description")).Value(),
+    EXPECT_TRUE(AggiungiProprieta(SessioneProva(), QStringLiteral("MODPAGAM"), QStringLiteral("Description")));
+    EXPECT_EQ(SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("MODPAGAM")).Properties().Item(QStringLiteral("Description")).Value(),
               QVariant(QStringLiteral("Pagamenti")));
-    EXPECT_FALSE(AggiungiProprieta(QStringLiteral("MODPAGAM"), QStringLiteral("Description")));
+    EXPECT_FALSE(AggiungiProprieta(SessioneProva(), QStringLiteral("MODPAGAM"), QStringLiteral("Description")));
 }
 
 TEST(CorrezioniAdditiveTest, AFieldIsAppendedWithTheMastersSizeAndAllowsEmptyText)
@@ -92,14 +93,14 @@ TEST(CorrezioniAdditiveTest, AFieldIsAppendedWithTheMastersSizeAndAllowsEmptyTex
     c.archivio({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(30))"),
                 QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')")});
     c.apri();
-    ASSERT_TRUE(AggiungiCampo(QStringLiteral("CLIENTI"), QStringLiteral("NOTE2")));
+    ASSERT_TRUE(AggiungiCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("NOTE2")));
     EXPECT_EQ(nomiCampi(QStringLiteral("CLIENTI")).last(), QStringLiteral("NOTE2"));
-    const dbe::Field f = DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("NOTE2"));
+    const dbe::Field f = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("NOTE2"));
     EXPECT_EQ(f.Type(), dbe::dbText);
     EXPECT_EQ(f.Size(), 50);
     EXPECT_TRUE(f.AllowZeroLength());
-    EXPECT_FALSE(AggiungiCampo(QStringLiteral("CLIENTI"), QStringLiteral("NOTE2")));
-    EXPECT_FALSE(AggiungiCampo(QStringLiteral("NONCE"), QStringLiteral("NOTE2")));
+    EXPECT_FALSE(AggiungiCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("NOTE2")));
+    EXPECT_FALSE(AggiungiCampo(SessioneProva(), QStringLiteral("NONCE"), QStringLiteral("NOTE2")));
 }
 
 TEST(CorrezioniAdditiveTest, AnIndexIsRebuiltWholeFromTheMasterOrLostWhenItCannotBe)
@@ -114,14 +115,14 @@ TEST(CorrezioniAdditiveTest, AnIndexIsRebuiltWholeFromTheMasterOrLostWhenItCanno
                 QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA) VALUES ('C1', 'A', 'Roma')"),
                 QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA) VALUES ('C2', 'B', 'ROMA')")});
     c.apri();
-    ASSERT_TRUE(AggiungiIndice(QStringLiteral("CLIENTI"), QStringLiteral("IdxRag")));
+    ASSERT_TRUE(AggiungiIndice(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("IdxRag")));
     EXPECT_EQ(campiIndice(QStringLiteral("CLIENTI"), QStringLiteral("IdxRag")),
               (QStringList{QStringLiteral("CITTA"), QStringLiteral("RAGSOC")}));
     // Unique over "Roma" and "ROMA" (the same text to the engine): refused, and the old index is gone.
-    EXPECT_FALSE(AggiungiIndice(QStringLiteral("CLIENTI"), QStringLiteral("IdxCitta")));
-    DbArchivi.TableDefs().Refresh();
-    EXPECT_FALSE(DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Indexes().Contains(QStringLiteral("IdxCitta")));
-    EXPECT_EQ(DbArchivi.OpenRecordset(QStringLiteral("CLIENTI")).RecordCount(), 2);
+    EXPECT_FALSE(AggiungiIndice(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("IdxCitta")));
+    SessioneProva().DbArchivi.TableDefs().Refresh();
+    EXPECT_FALSE(SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Indexes().Contains(QStringLiteral("IdxCitta")));
+    EXPECT_EQ(SessioneProva().DbArchivi.OpenRecordset(QStringLiteral("CLIENTI")).RecordCount(), 2);
 }
 
 TEST(ModificaLunghezzaTest, TheFieldIsRebuiltLastWithItsIndexesAndItsValues)
@@ -134,10 +135,10 @@ TEST(ModificaLunghezzaTest, TheFieldIsRebuiltLastWithItsIndexesAndItsValues)
         a.Close();
     }
     c.apri();
-    ASSERT_TRUE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("60")));
+    ASSERT_TRUE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("60")));
     EXPECT_EQ(nomiCampi(QStringLiteral("CLIENTI")),
               (QStringList{QStringLiteral("CODICE"), QStringLiteral("CITTA"), QStringLiteral("NOTE"), QStringLiteral("RAGSOC")}));
-    const dbe::TableDef t = DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI"));
+    const dbe::TableDef t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI"));
     EXPECT_EQ(t.Fields().Item(QStringLiteral("RAGSOC")).Size(), 60);
     EXPECT_TRUE(t.Fields().Item(QStringLiteral("RAGSOC")).AllowZeroLength());
     EXPECT_TRUE(t.Indexes().Item(QStringLiteral("PrimaryKey")).Primary());
@@ -149,11 +150,11 @@ TEST(ModificaLunghezzaTest, TheFieldIsRebuiltLastWithItsIndexesAndItsValues)
     EXPECT_EQ(valore(QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE='C3'"), QStringLiteral("RAGSOC")),
               QVariant(QStringLiteral("Verdi & Figli Srl")));
     // The same length again: true, and nothing in the file changes.
-    DbArchivi.Close();
+    SessioneProva().DbArchivi.Close();
     const QString prima = prova::Dump(c.percorsoArchivio());
-    DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
-    EXPECT_TRUE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("60")));
-    DbArchivi.Close();
+    SessioneProva().DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
+    EXPECT_TRUE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("60")));
+    SessioneProva().DbArchivi.Close();
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
 }
 
@@ -162,14 +163,14 @@ TEST(ModificaLunghezzaTest, ValuesThatDoNotFitOrABadLengthLeaveTheArchiveAsItWas
     prova::Coppia c;
     c.archivio(kClienti + kDatiClienti);
     c.apri();
-    DbArchivi.Close();
+    SessioneProva().DbArchivi.Close();
     const QString prima = prova::Dump(c.percorsoArchivio());
-    DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
-    EXPECT_FALSE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("5")));
-    EXPECT_FALSE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("abc")));
-    EXPECT_FALSE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("NESSUNO"), QStringLiteral("20")));
-    EXPECT_FALSE(ModificaLunghezzaCampo(QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("70000")));
-    DbArchivi.Close();
+    SessioneProva().DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
+    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("5")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("abc")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("NESSUNO"), QStringLiteral("20")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("70000")));
+    SessioneProva().DbArchivi.Close();
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
 }
 
@@ -182,17 +183,17 @@ TEST(ModificaCampoTest, AttributeAndTypeChangesKeepValuesAndIndexes)
                 QStringLiteral("INSERT INTO PAGAM (ID, IMPORTO, NOTE) VALUES (1, 10.5, 'a')"),
                 QStringLiteral("INSERT INTO PAGAM (ID, IMPORTO, NOTE) VALUES (2, NULL, NULL)")});
     c.apri();
-    ASSERT_TRUE(ModificaTipoCampo(QStringLiteral("PAGAM"), QStringLiteral("IMPORTO"), dbe::dbDouble));
-    dbe::TableDef t = DbArchivi.TableDefs().Item(QStringLiteral("PAGAM"));
+    ASSERT_TRUE(ModificaTipoCampo(SessioneProva(), QStringLiteral("PAGAM"), QStringLiteral("IMPORTO"), dbe::dbDouble));
+    dbe::TableDef t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("PAGAM"));
     EXPECT_EQ(t.Fields().Item(QStringLiteral("IMPORTO")).Type(), dbe::dbDouble);
     EXPECT_EQ(nomiCampi(QStringLiteral("PAGAM")).last(), QStringLiteral("IMPORTO"));
     EXPECT_EQ(campiIndice(QStringLiteral("PAGAM"), QStringLiteral("IdxImp")),
               (QStringList{QStringLiteral("IMPORTO"), QStringLiteral("ID")}));
     EXPECT_DOUBLE_EQ(valore(QStringLiteral("SELECT * FROM PAGAM WHERE ID=1"), QStringLiteral("IMPORTO")).toDouble(), 10.5);
 
-    ASSERT_TRUE(ModificaAttributoCampo(QStringLiteral("PAGAM"), QStringLiteral("NOTE"),
+    ASSERT_TRUE(ModificaAttributoCampo(SessioneProva(), QStringLiteral("PAGAM"), QStringLiteral("NOTE"),
                                        QString::number(dbe::dbVariableField | dbe::dbHyperlinkField)));
-    t = DbArchivi.TableDefs().Item(QStringLiteral("PAGAM"));
+    t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("PAGAM"));
     EXPECT_EQ(t.Fields().Item(QStringLiteral("NOTE")).Attributes() & dbe::dbHyperlinkField, dbe::dbHyperlinkField);
     EXPECT_TRUE(t.Fields().Item(QStringLiteral("NOTE")).AllowZeroLength());
     EXPECT_EQ(valore(QStringLiteral("SELECT * FROM PAGAM WHERE ID=1"), QStringLiteral("NOTE")), QVariant(QStringLiteral("a")));
@@ -207,13 +208,13 @@ TEST(ModificaCampoTest, ValuesThatDoNotConvertRefuseTheChangeAndLeaveNoTrace)
                 QStringLiteral("INSERT INTO CLIENTI (CODICE, CAP) VALUES ('C1', '00100')"),
                 QStringLiteral("INSERT INTO CLIENTI (CODICE, CAP) VALUES ('C2', 'ROMA')")});
     c.apri();
-    DbArchivi.Close();
+    SessioneProva().DbArchivi.Close();
     const QString prima = prova::Dump(c.percorsoArchivio());
-    DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
-    EXPECT_FALSE(ModificaTipoCampo(QStringLiteral("CLIENTI"), QStringLiteral("CAP"), dbe::dbLong));
-    EXPECT_FALSE(ModificaTipoCampo(QStringLiteral("CLIENTI"), QStringLiteral("CAP"), 99));
-    EXPECT_FALSE(ModificaAttributoCampo(QStringLiteral("CLIENTI"), QStringLiteral("CAP"), QStringLiteral("x")));
-    DbArchivi.Close();
+    SessioneProva().DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
+    EXPECT_FALSE(ModificaTipoCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("CAP"), dbe::dbLong));
+    EXPECT_FALSE(ModificaTipoCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("CAP"), 99));
+    EXPECT_FALSE(ModificaAttributoCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("CAP"), QStringLiteral("x")));
+    SessioneProva().DbArchivi.Close();
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
 }
 
@@ -225,11 +226,11 @@ TEST(ModificaCampoTest, ATextFieldTurnedNumberTakesTheNumbersWidthAndLeavesNothi
                 QStringLiteral("INSERT INTO CLIENTI (CODICE, ZONA) VALUES ('C1', '0012')"),
                 QStringLiteral("INSERT INTO CLIENTI (CODICE, ZONA) VALUES ('C2', NULL)")});
     c.apri();
-    ASSERT_TRUE(ModificaTipoCampo(QStringLiteral("CLIENTI"), QStringLiteral("ZONA"), dbe::dbLong));
-    const dbe::Field f = DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("ZONA"));
-    EXPECT_EQ(f.Attributes(), DbMaster.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("ZONA")).Attributes());
+    ASSERT_TRUE(ModificaTipoCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("ZONA"), dbe::dbLong));
+    const dbe::Field f = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("ZONA"));
+    EXPECT_EQ(f.Attributes(), SessioneProva().DbMaster.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("ZONA")).Attributes());
     EXPECT_EQ(valore(QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE='C1'"), QStringLiteral("ZONA")).toInt(), 12);
     QString P[11];
     P[0] = QStringLiteral("CLIENTI");
-    EXPECT_FALSE(ConfrontaStruttura(DbMaster, DbArchivi, P[0], P).problemi);
+    EXPECT_FALSE(ConfrontaStruttura(SessioneProva().DbMaster, SessioneProva().DbArchivi, P[0], P).problemi);
 }

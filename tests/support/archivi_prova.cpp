@@ -1,6 +1,6 @@
 #include "archivi_prova.h"
 
-#include "app/ambiente.h"
+#include "core/sessione.h"
 
 namespace corvale::prova {
 
@@ -39,12 +39,12 @@ dbe::Database CreaArchivioCompleto(const QString& file)
 
 void AzzeraAmbiente()
 {
-    DbArchivi = dbe::Database();
-    DbMaster = dbe::Database();
-    PathArchivi.clear();
-    VersioneMaster.clear();
-    ImpostaCartellaProgramma(QString());
-    ImpostaPercorsoMaster(QString());
+    Sessione& s = SessioneProva();
+    s.ChiudiDatabase();
+    s.PathArchivi.clear();
+    s.VersioneMaster.clear();
+    s.ImpostaCartellaProgramma(QString());
+    s.ImpostaPercorsoMaster(QString());
 }
 
 }  // namespace corvale::prova

@@ -3,6 +3,7 @@
 // folder, databases made with the engine, and an archive holding every table and field that the
 // check catalogue reads (empty, so that every data check passes on it).
 #include "dbengine/dbengine.h"
+#include "support/sessione_prova.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,8 +17,8 @@ void Esegui(const dbe::Database& db, const QStringList& istruzioni);
 // Creates file (which must not exist) with every table the catalogue reads, without records.
 dbe::Database CreaArchivioCompleto(const QString& file);
 
-// Releases DbArchivi and DbMaster and clears PathArchivi and VersioneMaster, the program folder
-// and the master file, so that a test leaves no shared state behind.
+// Releases the test session's DbArchivi and DbMaster and clears PathArchivi and VersioneMaster,
+// the program folder and the master file, so that a test leaves no shared state behind.
 void AzzeraAmbiente();
 
 }  // namespace corvale::prova

@@ -1,0 +1,32 @@
+#include "core/sessione.h"
+
+#include <QCoreApplication>
+
+namespace corvale {
+
+QString Sessione::CartellaProgramma() const
+{
+    if (!cartella_.isEmpty())
+        return cartella_;
+    const QString home = qEnvironmentVariable("CORVALE_HOME");
+    if (!home.isEmpty())
+        return home;
+    return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+}
+
+QString Sessione::PercorsoMaster() const
+{
+    if (!master_.isEmpty())
+        return master_;
+    return CartellaProgramma() + QStringLiteral("/esempio.mdb");
+}
+
+void Sessione::ChiudiDatabase()
+{
+    DbArchivi = dbe::Database();
+    DbMaster = dbe::Database();
+}
+
+QString PercorsoArchivio(const QString& cartella) { return cartella + QStringLiteral("/lumera.mdb"); }
+
+}  // namespace corvale

@@ -1,0 +1,261 @@
+// The problem-record view as a window on the offscreen platform: grid columns, clicks and the
+// selection's order, "Seleziona Tutti", the options and the combo box, in-place edits, and how it
+// copes with large record sets.
+#include "records/fixture_record.h"
+#include "support/sessione_prova.h"
+
+#include "dbengine/connection.h"
+#include "records/correzione_en.h"
+#include "maintenance/frm_corr.h"
+#include "maintenance/griglia_record.h"
+#include "support/eventi.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QMouseEvent>
+
+using namespace corvale;
+using corvale::prova::ArchivioRecord;
+
+namespace {
+
+class FinestraCorr : public ArchivioRecord {
+protected:
+    void SetUp() override
+    {
+        ArchivioRecord::SetUp();
+        f = std::make_unique<FrmCorr>(SessioneProva());
+        f->resize(480, 340);
+        testsupport::mostra(f.get());
+    }
+    void TearDown() override
+    {
+        f.reset();
+        ArchivioRecord::TearDown();
+    }
+    QPoint centroRiga(int r) const
+    {
+        const QRect rc = f->DBGrid1->visualRect(f->DBGrid1->model()->index(r, 0));
+        return rc.center();
+    }
+    // A click in a cell of row r, or on its record selector.
+    void clic(int r, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        testsupport::clic(f->DBGrid1->viewport(), centroRiga(r), m);
+    }
+    void clicSelettore(int r, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        QHeaderView* selettore = f->DBGrid1->verticalHeader();
+        testsupport::clic(selettore->viewport(),
+                          QPoint(selettore->width() / 2, selettore->sectionViewportPosition(r) + 3), m);
+    }
+    // The values of field campo of the selected records, in selection order.
+    QStringList selezionati(const QString& campo)
+    {
+        QStringList l;
+        VistaCorrezione& vista = f->Vista();
+        for (qint64 k = 0; k < vista.Selezione.Count(); ++k) {
+            vista.DtRow.SetBookmark(vista.Selezione.Item(k));
+            l << vista.DtRow.Value(campo).toString();
+        }
+        return l;
+    }
+    // count records in CLIENTI with a code and no name, written straight into the file.
+    void molti(qint64 count)
+    {
+        SessioneProva().DbArchivi.impl()->exec(QString("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+                                       "WHERE x < %1) INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") "
+                                       "SELECT 'C' || x, NULL FROM n")
+                                   .arg(count));
+    }
+    std::unique_ptr<FrmCorr> f;
+};
+
+}  // namespace
+
+TEST_F(FinestraCorr, NamedChildrenAndTheGridsColumnsOverAJoin)
+{
+    for (const char* nome : {"LDescr(0)", "DBGrid1", "PBar", "LDescr(2)", "PulsSelAll", "OptCorr(0)",
+                             "OptCorr(1)", "OptCorr(2)", "DbCmb"})
+        EXPECT_NE(f->findChild<QWidget*>(nome), nullptr) << nome;
+    EXPECT_EQ(f->LDescr2->text(), "Selezionare i record tenendo premuto il tasto Ctrl");
+    EXPECT_EQ(f->PulsSelAll->text(), "Seleziona Tutti");
+    EXPECT_TRUE(f->PBar->isHidden());
+
+    sql({"INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA) VALUES ('C1', '1', #03/15/2001#, 'AB')",
+         "INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA) VALUES ('C1', '2', #03/15/2001#, 'AB')"});
+    ASSERT_TRUE(f->AttivaCorrezioneRecord(task(18)));
+    EXPECT_EQ(f->LDescr0->text(), "Controllo Ordini/Offerte senza Dettaglio");
+    QAbstractItemModel* m = f->DBGrid1->model();
+    QStringList intestazioni;
+    for (int c = 0; c < m->columnCount(); ++c)
+        intestazioni << m->headerData(c, Qt::Horizontal).toString();
+    EXPECT_TRUE(intestazioni.contains("VENDITE.NUMORD"));
+    EXPECT_TRUE(intestazioni.contains("DETT_ORD.NUMORD"));
+    EXPECT_TRUE(intestazioni.contains("TIPODEP"));
+    EXPECT_TRUE(intestazioni.contains("RIGA"));
+    EXPECT_EQ(intestazioni.size(), f->Vista().DtRow.FieldCount());
+    EXPECT_EQ(intestazioni.first(), f->Vista().DtRow.FieldName(0));
+    EXPECT_EQ(m->rowCount(), 2);
+    const int numord = int(intestazioni.indexOf("VENDITE.NUMORD"));
+    EXPECT_EQ(m->data(m->index(1, numord)).toString(), "2");
+    EXPECT_EQ(m->data(m->index(0, int(intestazioni.indexOf("VENDITE.DATA")))).toString(), "15/03/2001");
+    EXPECT_EQ(m->data(m->index(0, int(intestazioni.indexOf("DETT_ORD.NUMORD")))).toString(), "");
+    EXPECT_TRUE(f->DBGrid1->verticalHeader()->isVisible());
+    EXPECT_TRUE(f->DBGrid1->horizontalHeader()->isVisible());
+}
+
+TEST_F(FinestraCorr, ClicksSelectRowsInTheirOrderAndSelectAllAddsTheRest)
+{
+    for (int i = 0; i < 6; ++i)
+        sql({QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', NULL)").arg(i)});
+    ASSERT_TRUE(f->AttivaCorrezioneRecord(task(1)));
+    QApplication::processEvents();
+
+    clicSelettore(4);
+    clic(1, Qt::ControlModifier);
+    clic(3, Qt::ControlModifier);
+    EXPECT_EQ(selezionati("CODICE"), (QStringList{"C4", "C1", "C3"}));
+    // Ctrl+click on a selected row takes it out; a plain click in a cell leaves the selection as it
+    // is; only a plain click on the record selector selects one row alone.
+    clic(1, Qt::ControlModifier);
+    EXPECT_EQ(selezionati("CODICE"), (QStringList{"C4", "C3"}));
+    clic(2);
+    EXPECT_EQ(selezionati("CODICE"), (QStringList{"C4", "C3"}));
+    EXPECT_EQ(f->DBGrid1->currentIndex().row(), 2);
+    clicSelettore(2);
+    EXPECT_EQ(selezionati("CODICE"), QStringList{"C2"});
+    clicSelettore(5, Qt::ControlModifier);
+    EXPECT_EQ(selezionati("CODICE"), (QStringList{"C2", "C5"}));
+    EXPECT_EQ(f->RecordSelezionati(), 2);
+    // A selected row is painted as such.
+    EXPECT_TRUE(f->DBGrid1->model()->data(f->DBGrid1->model()->index(5, 0), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(f->DBGrid1->model()->data(f->DBGrid1->model()->index(0, 0), Qt::BackgroundRole).isValid());
+
+    testsupport::clic(f->PulsSelAll);
+    testsupport::clic(f->PulsSelAll);
+    EXPECT_EQ(selezionati("CODICE"), (QStringList{"C2", "C5", "C0", "C1", "C3", "C4"}));
+    EXPECT_TRUE(f->PBar->isHidden());
+    EXPECT_EQ(f->PBar->maximum(), 6);
+    EXPECT_EQ(f->PBar->value(), 6);
+
+    // Delete through the window: the grid shows what is left, nothing selected.
+    f->GestisciCorrezioneEN(task(1));
+    EXPECT_EQ(f->DBGrid1->model()->rowCount(), 0);
+    EXPECT_EQ(f->RecordSelezionati(), 0);
+    EXPECT_EQ(conta("CLIENTI"), 0);
+}
+
+TEST_F(FinestraCorr, OptionsAndComboFollowTheTaskType)
+{
+    sql({"INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Alfa')",
+         "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F2', 'Beta')",
+         "INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('1', 'ZZ')",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'x')"});
+    ASSERT_TRUE(f->AttivaCorrezioneRecord(task(9)));
+    EXPECT_FALSE(f->DbCmb->isHidden());
+    EXPECT_FALSE(f->OptCorr[1]->isHidden());
+    EXPECT_FALSE(f->OptCorr[2]->isHidden());
+    EXPECT_EQ(f->OptCorr[1]->text(), "Associa a ---->");
+    EXPECT_EQ(f->OptCorr[2]->text(), "Associa a ---> VARIE");
+    EXPECT_TRUE(f->OptCorr[1]->isChecked());
+    EXPECT_EQ(f->DbCmb->count(), 2);
+    EXPECT_EQ(f->DbCmb->currentText(), "Alfa");
+
+    // Choosing "Beta" from the list, then typing "Al" (which the box completes to "Alfa") and
+    // leaving the box: the reassignment uses Beta's code, and the box shows Beta again.
+    testsupport::scegliDallaLista(f->DbCmb, 1);
+    EXPECT_EQ(f->Vista().DtColl.Value("COD").toString(), "F2");
+    testsupport::clic(f->DbCmb->lineEdit());
+    testsupport::tasto(f.get(), Qt::Key_A, 1, Qt::ControlModifier);
+    testsupport::scrivi(f.get(), "Al");
+    testsupport::tasto(f.get(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), f->DbCmb);
+    EXPECT_EQ(f->DbCmb->currentText(), "Beta");
+    testsupport::clic(f->DbCmb->lineEdit());
+    EXPECT_EQ(f->Vista().DtColl.Value("COD").toString(), "F2");
+    SelezionaTutti(f->Vista());
+    f->GestisciCorrezioneEN(task(9));
+    EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), QStringList{"F2"});
+
+    // The text the operator clears is the text tested; the option clicked is the action.
+    sql({"INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('2', 'ZZ')"});
+    ASSERT_TRUE(f->AttivaCorrezioneRecord(task(9)));
+    testsupport::clic(f->DbCmb->lineEdit());
+    testsupport::tasto(f.get(), Qt::Key_A, 1, Qt::ControlModifier);
+    testsupport::tasto(f.get(), Qt::Key_Delete);
+    testsupport::tasto(f.get(), Qt::Key_Tab);
+    EXPECT_EQ(f->DbCmb->currentText(), "");
+    SelezionaTutti(f->Vista());
+    f->GestisciCorrezioneEN(task(9));
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), kNessunValore);
+    testsupport::clic(f->OptCorr[2], QPoint(6, f->OptCorr[2]->height() / 2));  // on its circle
+    f->GestisciCorrezioneEN(task(9));
+    EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"F2", "VARIE"}));
+
+    // An EN task afterwards offers "Elimina" only, chosen.
+    ASSERT_TRUE(f->AttivaCorrezioneRecord(task(1)));
+    EXPECT_TRUE(f->DbCmb->isHidden());
+    EXPECT_TRUE(f->OptCorr[1]->isHidden());
+    EXPECT_TRUE(f->OptCorr[2]->isHidden());
+    EXPECT_TRUE(f->OptCorr[0]->isChecked());
+}
+
+TEST_F(FinestraCorr, AnInPlaceEditIsWrittenWhenTheRowChangesAndARefusedOneIsDropped)
+{
+    sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', NULL)",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', NULL)"});
+    ASSERT_TRUE(f->AttivaCorrezioneRecord(task(1)));
+    QAbstractItemModel* m = f->DBGrid1->model();
+    f->DBGrid1->setCurrentIndex(m->index(0, 1));
+    ASSERT_TRUE(m->setData(m->index(0, 1), "Rossi"));
+    EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), (QStringList{"<null>", "<null>"}));
+    f->DBGrid1->setCurrentIndex(m->index(1, 1));
+    EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), (QStringList{"Rossi", "<null>"}));
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
+
+    // CODICE holds 10 characters: the engine refuses, the operator reads why, nothing is written.
+    ASSERT_TRUE(m->setData(m->index(1, 0), "CODICE-TROPPO-LUNGO"));
+    f->DBGrid1->setCurrentIndex(m->index(0, 0));
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("Impossibile salvare la modifica.\r"));
+    EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI"), (QStringList{"C1", "C2"}));
+    EXPECT_EQ(m->data(m->index(1, 0)).toString(), "C2");
+    EXPECT_FALSE(m->flags(m->index(0, 0)).testFlag(Qt::ItemIsDragEnabled));
+}
+
+TEST_F(FinestraCorr, LargeRecordSetsShowAtOnceAndSelectAllTakesSeconds)
+{
+    molti(500000);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(f->AttivaCorrezioneRecord(task(1)));
+    QApplication::processEvents();
+    f->DBGrid1->viewport()->repaint();
+    const qint64 apertura = t.elapsed();
+    auto* modello = static_cast<ModelloRecord*>(f->DBGrid1->model());
+    EXPECT_EQ(modello->rowCount(), 500000);
+    // Only the rows on screen were read.
+    EXPECT_LT(modello->RigheLette(), 200);
+    std::printf("[ misura  ] Dettagli su 500000 record: %lld ms, %lld righe lette\n",
+                static_cast<long long>(apertura), static_cast<long long>(modello->RigheLette()));
+    EXPECT_LT(apertura, 5000);
+
+    t.restart();
+    f->PulsSelAll->click();
+    const qint64 tutti = t.elapsed();
+    std::printf("[ misura  ] Seleziona Tutti su 500000 record: %lld ms, %lld ridisegni della barra\n",
+                static_cast<long long>(tutti), static_cast<long long>(f->Barra().Ridisegni()));
+    EXPECT_EQ(f->RecordSelezionati(), 500000);
+    EXPECT_LE(f->Barra().Ridisegni(), 102);
+    EXPECT_LT(tutti, 20000);
+    f->DBGrid1->viewport()->repaint();
+    EXPECT_LT(modello->RigheLette(), 400);
+}

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include "support/processo_cli.h"
 #include <gtest/gtest.h>
 #include "support/stampa_qt.h"
 
@@ -23,23 +24,9 @@ namespace {
 const QString kArchivio = QStringLiteral("Impossibile aprire il database.\n");
 const QString kMaster = QStringLiteral("Problemi nell'aperture del DB Master.\n");
 
-struct Esito {
-    int stato = -1;
-    QString out;
-    QString err;
-};
+using Esito = prova::EsitoCli;
 
-Esito cli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(CORVALE_CLI_PATH), args);
-    p.waitForFinished(300000);
-    Esito e;
-    e.stato = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    e.out = QString::fromUtf8(p.readAllStandardOutput());
-    e.err = QString::fromUtf8(p.readAllStandardError());
-    return e;
-}
+Esito cli(const QStringList& args) { return prova::EseguiCli(args); }
 
 QByteArray leggi(const QString& file)
 {

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "support/processo_cli.h"
 #include <gtest/gtest.h>
 #include "support/stampa_qt.h"
 
@@ -17,23 +18,9 @@ using namespace corvale;
 
 namespace {
 
-struct Esito {
-    int stato = -1;
-    QString out;
-    QString err;
-};
+using Esito = prova::EsitoCli;
 
-Esito esegui(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(CORVALE_CLI_PATH), QStringList{"check"} + args);
-    p.waitForFinished(120000);
-    Esito e;
-    e.stato = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    e.out = QString::fromUtf8(p.readAllStandardOutput());
-    e.err = QString::fromUtf8(p.readAllStandardError());
-    return e;
-}
+Esito esegui(const QStringList& args) { return prova::EseguiCli(QStringList{"check"} + args); }
 
 QByteArray impronta(const QString& file)
 {

@@ -195,22 +195,6 @@ Value Emitter::condition(const Expr& e)
     return emitExpr(e);
 }
 
-bool Emitter::needsNocase(const QVector<const Value*>& operands)
-{
-    bool textColumn = false, otherColumn = false, text = false;
-    for (const Value* v : operands) {
-        if (v->column) {
-            if (isTextType(v->type))
-                textColumn = true;
-            else
-                otherColumn = true;
-        }
-        if (v->kind == Value::Text)
-            text = true;
-    }
-    return textColumn || (text && !otherColumn);
-}
-
 Value Emitter::column(const Expr& e)
 {
     QString table = e.table;

@@ -84,7 +84,6 @@ private:
     Value comparison(const Expr& e);
     Value inSelect(const Expr& e);
     QString asValue(const Value& v) const;
-    static bool needsNocase(const QVector<const Value*>& operands);
 
     const SchemaProvider& schema_;
     const QString& text_;

@@ -5,6 +5,7 @@
 #include "connstate.h"
 #include "dbtypes.h"
 #include "numbertext.h"
+#include "queryfunctions.h"
 #include "valuefunctions.h"
 
 #include <QLocale>
@@ -419,6 +420,7 @@ void registerFunctions(sqlite3* db)
     sqlite3_create_function_v2(db, dialect::kFitFunction, 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                nullptr, fitFunction, nullptr, nullptr, nullptr);
     registerValueFunctions(db);
+    registerQueryFunctions(db);
 }
 
 }  // namespace dbe::detail

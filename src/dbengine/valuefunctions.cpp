@@ -4,6 +4,7 @@
 #include "dberror.h"
 
 #include <QChar>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <sqlite3.h>
@@ -25,6 +26,32 @@ bool hasNonAsciiCase(const QString& text)
             return true;
     }
     return false;
+}
+
+QStringList caseSpellings(const QString& text, int max)
+{
+    QStringList out{QString()};
+    for (const char32_t c : text.toUcs4()) {
+        // The letters that fold as c does: c, its lower, upper and title case.
+        char32_t forms[4] = {c, 0, 0, 0};
+        int count = 1;
+        if (c >= 0x80) {
+            const char32_t f = foldLetter(c);
+            for (const char32_t d : {f, char32_t(QChar::toUpper(c)), char32_t(QChar::toTitleCase(c))}) {
+                if (d >= 0x80 && foldLetter(d) == f && std::find(forms, forms + count, d) == forms + count)
+                    forms[count++] = d;
+            }
+        }
+        QStringList next;
+        for (const QString& s : out) {
+            for (int k = 0; k < count; ++k)
+                next.append(s + QString::fromUcs4(&forms[k], 1));
+        }
+        if (next.size() > max)
+            return {text};
+        out = next;
+    }
+    return out;
 }
 
 namespace {
@@ -167,13 +194,69 @@ void lowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     caseFunction(ctx, argv[0], false);
 }
 
-// dbe_spelling(x): x with every letter outside ASCII in the case its first such letter does not
-// have ("èCLI" gives "ÈCLI", "ÈCLÌ" gives "èclì" for those letters); x itself when it has none.
-void spellingFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+QString textOf(sqlite3_value* v)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+}
+
+// A spelling of a join key beyond this many is not looked up (seven letters outside ASCII with a
+// case in one text).
+constexpr int kMaxLookupSpellings = 128;
+
+void appendJsonText(QByteArray& out, const QByteArray& utf8)
+{
+    out += '"';
+    for (const char ch : utf8) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b == '"' || b == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (b < 0x20) {
+            out += "\\u00";
+            out += "0123456789abcdef"[b >> 4];
+            out += "0123456789abcdef"[b & 15];
+        } else {
+            out += ch;
+        }
+    }
+    out += '"';
+}
+
+// dbe_spellings(x): the JSON array of every spelling of x (see the header).
+void spellingsFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) == SQLITE_NULL) {
+        sqlite3_result_text(ctx, "[null]", 6, SQLITE_STATIC);
+        return;
+    }
+    const auto* p = sqlite3_value_text(v);
+    const int n = sqlite3_value_bytes(v);
+    QByteArray out;
+    out.reserve(n + 8);
+    out += '[';
+    int i = 0;
+    while (i < n && p[i] < 0x80)
+        ++i;
+    if (i == n) {  // ASCII: NOCASE covers every spelling
+        appendJsonText(out, QByteArray::fromRawData(reinterpret_cast<const char*>(p), n));
+    } else {
+        const QStringList all = caseSpellings(textOf(v), kMaxLookupSpellings);
+        for (int k = 0; k < all.size(); ++k) {
+            if (k > 0)
+                out += ',';
+            appendJsonText(out, all[k].toUtf8());
+        }
+    }
+    out += ']';
+    sqlite3_result_text64(ctx, out.constData(), sqlite3_uint64(out.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+void hasCaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     sqlite3_value* v = argv[0];
     if (sqlite3_value_type(v) != SQLITE_TEXT) {
-        sqlite3_result_value(ctx, v);
+        sqlite3_result_int(ctx, 0);
         return;
     }
     const auto* p = sqlite3_value_text(v);
@@ -181,25 +264,76 @@ void spellingFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     int i = 0;
     while (i < n && p[i] < 0x80)
         ++i;
-    if (i == n) {  // ASCII: NOCASE covers every spelling
-        sqlite3_result_value(ctx, v);
+    sqlite3_result_int(ctx, i < n && hasNonAsciiCase(textOf(v)) ? 1 : 0);
+}
+
+// The dialect's LIKE over code points: * any text, ? one character, # one digit, [list] [!list]
+// with ranges; letters compared by their folded case. A '[' that opens no closed list is itself.
+bool likeMatch(const char32_t* s, const char32_t* se, const char32_t* p, const char32_t* pe)
+{
+    while (p < pe) {
+        if (*p == U'*') {
+            while (p < pe && *p == U'*')
+                ++p;
+            if (p == pe)
+                return true;
+            for (const char32_t* k = s; k <= se; ++k) {
+                if (likeMatch(k, se, p, pe))
+                    return true;
+            }
+            return false;
+        }
+        if (s == se)
+            return false;
+        const char32_t c = *s;
+        if (*p == U'?') {
+            ++p;
+        } else if (*p == U'#') {
+            if (c < U'0' || c > U'9')
+                return false;
+            ++p;
+        } else if (*p == U'[' && pe - p >= 3 && std::find(p + 2, pe, U']') != pe) {
+            const char32_t* q = p + 1;
+            const bool negate = *q == U'!' && q + 1 < pe && q[1] != U']';
+            if (negate)
+                ++q;
+            bool found = false;
+            bool first = true;
+            for (; q < pe && (*q != U']' || first); first = false) {
+                char32_t lo = *q, hi = *q;
+                if (q + 2 < pe && q[1] == U'-' && q[2] != U']') {
+                    hi = q[2];
+                    q += 3;
+                } else {
+                    ++q;
+                }
+                const char32_t f = foldLetter(c), u = QChar::toUpper(c);
+                found = found || (c >= lo && c <= hi) || (f >= foldLetter(lo) && f <= foldLetter(hi))
+                        || (u >= char32_t(QChar::toUpper(lo)) && u <= char32_t(QChar::toUpper(hi)));
+            }
+            if (found == negate)
+                return false;
+            p = q + 1;
+        } else {
+            if (foldLetter(c) != foldLetter(*p))
+                return false;
+            ++p;
+        }
+        ++s;
+    }
+    return s == se;
+}
+
+void likeFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
         return;
     }
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(p), n);
-    QString out;
-    out.reserve(text.size());
-    int upper = -1;  // decided by the first letter outside ASCII that has a case
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80 || c.toLower() == c.toUpper()) {
-            out += c;
-            continue;
-        }
-        if (upper < 0)
-            upper = c.isLower() ? 1 : 0;
-        out += upper ? c.toUpper() : c.toLower();
-    }
-    const QByteArray utf8 = out.toUtf8();
-    sqlite3_result_text64(ctx, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+    const QList<uint> s = textOf(argv[0]).toUcs4(), p = textOf(argv[1]).toUcs4();
+    const auto* sb = reinterpret_cast<const char32_t*>(s.constData());
+    const auto* pb = reinterpret_cast<const char32_t*>(p.constData());
+    sqlite3_result_int(ctx, likeMatch(sb, sb + s.size(), pb, pb + p.size()) ? 1 : 0);
 }
 
 // The running sum of dbe_cursum: whole ten-thousandths.
@@ -249,8 +383,10 @@ void registerValueFunctions(sqlite3* db)
     sqlite3_create_function_v2(db, kDateFunction, 2, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kUpperFunction, 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kLowerFunction, 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, kSpellingFunction, 1, flags, nullptr, spellingFunction, nullptr, nullptr,
+    sqlite3_create_function_v2(db, kSpellingsFunction, 1, flags, nullptr, spellingsFunction, nullptr, nullptr,
                                nullptr);
+    sqlite3_create_function_v2(db, kHasCaseFunction, 1, flags, nullptr, hasCaseFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kLikeFunction, 2, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kCurrencySumFunction, 1, flags, nullptr, nullptr, currencyStep, currencyFinal,
                                nullptr);
     sqlite3_create_collation_v2(db, kNocaseCollation, SQLITE_UTF8, nullptr, nocaseCompare, nullptr);

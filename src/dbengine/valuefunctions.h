@@ -7,7 +7,14 @@
 //                           date stays as it is, unless strict is 1: then the statement fails
 //                           with 3464, the engine's type mismatch.
 //   dbe_upper(x), dbe_lower(x)  upper and lower case of every letter, not only the ASCII ones.
-//   dbe_spelling(x)         x with its letters outside ASCII all in the case its first one lacks.
+//   dbe_spellings(x)        every spelling of x that DBE_NOCASE holds equal to it and SQLite's
+//                           NOCASE does not (its letters outside ASCII in either case), as a JSON
+//                           array for json_each: "x IN (SELECT value FROM json_each(...))" is then
+//                           answered from a NOCASE index. Null gives [null], so that the test is
+//                           Null as the comparison would be.
+//   dbe_hascase(x)          1 when the text x has a letter outside ASCII that has another case.
+//   dbe_like(x, pattern)    the dialect's LIKE for a pattern known only when the query runs
+//                           (* ? # [list] [!list], letters in any case); Null when either is Null.
 //   dbe_cursum(x)           the sum of currency values, added exactly as whole ten-thousandths.
 //   collation DBE_NOCASE    texts compared without regard to the case of any letter ("à" = "À"),
 //                           sorted with accented letters next to their base letter ("àbc" < "b").
@@ -20,7 +27,9 @@ namespace dbe {
 inline constexpr const char* kDateFunction = "dbe_date";
 inline constexpr const char* kUpperFunction = "dbe_upper";
 inline constexpr const char* kLowerFunction = "dbe_lower";
-inline constexpr const char* kSpellingFunction = "dbe_spelling";
+inline constexpr const char* kSpellingsFunction = "dbe_spellings";
+inline constexpr const char* kHasCaseFunction = "dbe_hascase";
+inline constexpr const char* kLikeFunction = "dbe_like";
 inline constexpr const char* kCurrencySumFunction = "dbe_cursum";
 inline constexpr const char* kNocaseCollation = "DBE_NOCASE";
 
@@ -30,6 +39,10 @@ inline constexpr const char* kNocaseCollation = "DBE_NOCASE";
 char32_t foldLetter(char32_t c);
 // True when text has a letter outside ASCII that has another case.
 bool hasNonAsciiCase(const QString& text);
+// Every spelling of text equal to it under DBE_NOCASE that differs in the case of its letters
+// outside ASCII (ASCII case is left to NOCASE), text itself first; only text itself when there
+// would be more than max.
+QStringList caseSpellings(const QString& text, int max);
 
 namespace detail {
 void registerValueFunctions(sqlite3* db);

@@ -161,10 +161,11 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
     };
     // The ON condition knows which source its join adds (the table SQLite looks up for each row).
     auto on = [&](int i, int inner) {
-        innerSource_ = inner;
-        joinSpelled_ = false;
+        JoinCondition join{inner};
+        JoinCondition* saved = join_;
+        join_ = &join;
         const QString sql = condition(*q.on[i]).sql;
-        innerSource_ = -1;
+        join_ = saved;
         return sql;
     };
     if (swapsSides(q))
@@ -400,7 +401,7 @@ Value Emitter::comparison(const Expr& e)
     const Value a = value(*e.args[0]);
     const Value b = value(*e.args[1]);
     Value v;
-    v.sql = comparisonSql(a, e.op, b, joinSpelled_ ? -1 : innerSource_, &joinSpelled_);
+    v.sql = comparisonSql(a, e.op, b, join_);
     v.kind = Value::Bool;
     return v;
 }
@@ -413,8 +414,8 @@ Value Emitter::inSelect(const Expr& e)
         throw DbError::make(err::SyntaxErrorInSelect);
     const QVector<Source> sources = resolveSources(q.from);
     pushScope(&sources);
-    const int savedInner = innerSource_;
-    innerSource_ = -1;  // the subquery's own sources are numbered apart
+    JoinCondition* savedJoin = join_;
+    join_ = nullptr;  // the subquery's own sources are numbered apart
     QString sql = QStringLiteral("SELECT ");
     if (q.distinct)
         sql += QStringLiteral("DISTINCT ");
@@ -454,7 +455,7 @@ Value Emitter::inSelect(const Expr& e)
         sql += QStringLiteral(" LIMIT ") + QString::number(q.top);
     }
     aggregatesAllowed_ = savedAggregates;
-    innerSource_ = savedInner;
+    join_ = savedJoin;
     popScope();
     Value v;
     v.sql = QStringLiteral("(%1 %2IN (%3))").arg(left, e.negated ? QStringLiteral("NOT ") : QString(), sql);

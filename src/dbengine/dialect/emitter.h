@@ -13,6 +13,8 @@
 
 namespace dbe::dialect {
 
+struct JoinCondition;
+
 // An emitted expression and what is known of its value.
 struct Value {
     enum Kind { Bool, Text, Number, Date, Null, Other };
@@ -93,8 +95,7 @@ private:
     QVector<const QVector<Source>*> scopes_;
     QStringList unknown_;
     bool aggregatesAllowed_ = false;
-    int innerSource_ = -1;  // while a join's ON condition is emitted: the source the join adds
-    bool joinSpelled_ = false;  // its first text equality pairs accented spellings (once: speed)
+    JoinCondition* join_ = nullptr;  // while a join's ON condition is emitted
     int aggregateCount_ = 0;
 };
 

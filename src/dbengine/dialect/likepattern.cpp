@@ -1,5 +1,7 @@
 #include "likepattern.h"
 
+#include "../valuefunctions.h"
+
 namespace dbe::dialect {
 
 namespace {
@@ -145,10 +147,8 @@ QString likeCondition(const QString& subjectSql, const QString& pattern, bool ne
 
 QString likeConditionDynamic(const QString& subjectSql, const QString& patternSql, bool negated)
 {
-    // Escape the backslash, % and _ first, then turn * and ? into their LIKE forms.
-    return QStringLiteral("(%1 %2LIKE replace(replace(replace(replace(replace(%3, '\\', '\\\\'), "
-                          "'%', '\\%'), '_', '\\_'), '*', '%'), '?', '_') ESCAPE '\\')")
-        .arg(subjectSql, negated ? QStringLiteral("NOT ") : QString(), patternSql);
+    return QStringLiteral("(%1%2(%3, %4))")
+        .arg(negated ? QStringLiteral("NOT ") : QString(), QString::fromLatin1(kLikeFunction), subjectSql, patternSql);
 }
 
 }  // namespace dbe::dialect

@@ -12,8 +12,8 @@ namespace dbe::dialect {
 // empty character list).
 QString likeCondition(const QString& subjectSql, const QString& pattern, bool negated);
 
-// For a pattern that is not a literal (a column, an expression): * and ? turned into % and _ at
-// run time; # and lists are then not supported.
+// For a pattern that is not a literal (a column, an expression): matched when the query runs by
+// dbe_like, with the same pattern language and every letter in either case.
 QString likeConditionDynamic(const QString& subjectSql, const QString& patternSql, bool negated);
 
 }  // namespace dbe::dialect

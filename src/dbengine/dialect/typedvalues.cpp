@@ -160,22 +160,32 @@ bool numberRule(const QVector<const Value*>& operands)
     return numberColumn;
 }
 
+// Whether v may hold a letter outside ASCII that has another case: a text or memo column, an
+// expression that gives text, a literal with such a letter.
+bool mayHoldCase(const Value& v)
+{
+    QString text;
+    if (literalText(v, &text))
+        return hasNonAsciiCase(text);
+    if (v.column)
+        return Emitter::isTextType(v.type);
+    return v.kind == Value::Text || v.kind == Value::Other;
+}
+
 // The collation texts are compared with: SQLite's NOCASE, which the archive's indexes use and
-// which tells equal texts apart exactly as DBE_NOCASE when only columns and ASCII literals take
-// part, or DBE_NOCASE. Order (ranges) is always DBE_NOCASE's: NOCASE sorts accented letters
-// after "z".
+// which tells texts apart exactly as DBE_NOCASE when one of the two compared can hold only ASCII
+// letters (the first operand against every other one), or DBE_NOCASE. Order (ranges) is always
+// DBE_NOCASE's: NOCASE sorts accented letters after "z".
 QString collation(const QVector<const Value*>& operands, bool equality = true)
 {
+    const QString dbe = QString::fromLatin1(kNocaseCollation);
     if (!equality)
-        return QString::fromLatin1(kNocaseCollation);
-    for (const Value* v : operands) {
-        QString text;
-        if (literalText(*v, &text)) {
-            if (hasNonAsciiCase(text))
-                return QString::fromLatin1(kNocaseCollation);
-        } else if (!v->column && v->kind != Value::Null && v->kind != Value::Number) {
-            return QString::fromLatin1(kNocaseCollation);  // an expression: any letter may come
-        }
+        return dbe;
+    if (!mayHoldCase(*operands[0]))
+        return QStringLiteral("NOCASE");
+    for (int i = 1; i < operands.size(); ++i) {
+        if (mayHoldCase(*operands[i]))
+            return dbe;
     }
     return QStringLiteral("NOCASE");
 }
@@ -184,27 +194,8 @@ QString collation(const QVector<const Value*>& operands, bool equality = true)
 // NOCASE's); empty when there are more than kMaxSpellings.
 QStringList spellings(const QString& text)
 {
-    QStringList out{QString()};
-    for (const char32_t c : text.toUcs4()) {
-        const char32_t lower = foldLetter(c), upper = QChar::toUpper(c);
-        QStringList next;
-        const bool two = c >= 0x80 && (lower != c || upper != c);
-        for (const QString& s : out) {
-            if (two) {
-                next.append(s + QString::fromUcs4(&lower, 1));
-                if (upper != lower)
-                    next.append(s + QString::fromUcs4(&upper, 1));
-                if (c != lower && c != upper)
-                    next.append(s + QString::fromUcs4(&c, 1));
-            } else {
-                next.append(s + QString::fromUcs4(&c, 1));
-            }
-        }
-        if (next.size() > kMaxSpellings)
-            return QStringList();
-        out = next;
-    }
-    return out;
+    const QStringList all = caseSpellings(text, kMaxSpellings);
+    return all.size() == 1 && hasNonAsciiCase(text) ? QStringList() : all;
 }
 
 // The IN list of every spelling of the text literals among values; empty when one is no literal
@@ -232,21 +223,48 @@ QString notWord(bool negated)
     return negated ? QStringLiteral("NOT ") : QString();
 }
 
+// "inner equals outer" under DBE_NOCASE (negated: differs), answered from a NOCASE index on the
+// column inner: inner is looked up under every spelling of outer.
+QString spellingLookup(const QString& inner, const QString& outer, bool negated)
+{
+    return QStringLiteral("(%1 COLLATE NOCASE %2IN (SELECT value FROM json_each(%3(%4))))")
+        .arg(inner, notWord(negated), QString::fromLatin1(kSpellingsFunction), outer);
+}
+
+// Two text columns of different tables compared for equality (or difference), so that the index
+// of either is used: in a join's ON condition, each equality looks up the table the join adds (so
+// that an index over several of its fields is used whole); a column of this query compared with
+// one of an enclosing query looks up this query's; two tables of one FROM list look up whichever
+// SQLite takes second. Empty when the DBE_NOCASE comparison will do (the same table, a difference
+// in an ON condition, no table the join adds).
+QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinCondition* join)
+{
+    if (join) {
+        if (negated || (a.source == join->innerSource) == (b.source == join->innerSource))
+            return QString();
+        const bool innerA = a.source == join->innerSource;
+        return spellingLookup((innerA ? a : b).sql, (innerA ? b : a).sql, false);
+    }
+    if ((a.source >= 0) != (b.source >= 0))
+        return spellingLookup((a.source >= 0 ? a : b).sql, (a.source >= 0 ? b : a).sql, negated);
+    if (a.source < 0 || a.source == b.source)
+        return QString();
+    return QStringLiteral("(%1(%2 AND %3))")
+        .arg(negated ? QStringLiteral("NOT ") : QString(), spellingLookup(a.sql, b.sql, false),
+             spellingLookup(b.sql, a.sql, false));
+}
+
 }  // namespace
 
-QString comparisonSql(const Value& a, const QString& op, const Value& b, int innerSource, bool* spelled)
+QString comparisonSql(const Value& a, const QString& op, const Value& b, const JoinCondition* join)
 {
-    if (op == u"=" && innerSource >= 0 && a.column && b.column && Emitter::isTextType(a.type)
-        && Emitter::isTextType(b.type) && (a.source == innerSource) != (b.source == innerSource)) {
-        const Value& inner = a.source == innerSource ? a : b;
-        const Value& outer = a.source == innerSource ? b : a;
-        if (spelled)
-            *spelled = true;
-        return QStringLiteral("(%1 COLLATE NOCASE IN (%2, %3(%2)))")
-            .arg(inner.sql, outer.sql, QString::fromLatin1(kSpellingFunction));
+    const bool eq = op == u"=", ne = op == u"<>";
+    if ((eq || ne) && a.column && b.column && Emitter::isTextType(a.type) && Emitter::isTextType(b.type)) {
+        const QString sql = textColumnsSql(a, b, ne, join);
+        if (!sql.isEmpty())
+            return sql;
     }
     if (isDate(a) || isDate(b)) {
-        const bool eq = op == u"=", ne = op == u"<>";
         if ((eq || ne) && a.column && b.column) {
             // Equal stored forms are equal dates: the day numbers are read only when they differ.
             const QString da = dateOperand(a), db = dateOperand(b);

@@ -15,12 +15,15 @@
 
 namespace dbe::dialect {
 
-// innerSource: in the ON condition of a join, the source the join adds (-1 elsewhere). Two text
-// fields equal across a join then become "inner IN (outer, its other spelling)", which the inner
-// table's NOCASE index answers also when the two differ in the case of accented letters; *spelled
-// tells the caller so.
-QString comparisonSql(const Value& a, const QString& op, const Value& b, int innerSource = -1,
-                      bool* spelled = nullptr);
+// The ON condition of a join being written: the source the join adds.
+struct JoinCondition {
+    int innerSource = -1;
+};
+
+// join: null outside an ON condition. Two text fields equal across tables become "inner IN every
+// spelling of outer" (dbe_spellings), which the inner table's NOCASE index answers also when the
+// two differ in the case of accented letters.
+QString comparisonSql(const Value& a, const QString& op, const Value& b, const JoinCondition* join = nullptr);
 QString betweenSql(const Value& a, const Value& lo, const Value& hi, bool negated);
 QString inListSql(const Value& a, const QVector<Value>& items, bool negated);
 // The left side of "a IN (SELECT key ...)" with its comparison rule, and through *keySql the key the

@@ -4,6 +4,7 @@
 #include "connstate.h"
 #include "dbtypes.h"
 #include "metadata.h"
+#include "uniquetext.h"
 #include "values.h"
 
 #include <sqlite3.h>
@@ -345,6 +346,8 @@ void createIndex(DatabaseImpl& d, const QString& tableName, IndexInfo ix)
     WriteScope ws(d);
     meta::ensureTables(d);
     d.exec(createIndexSql(stored, fields, ix));  // duplicates in the records: 3022
+    if (hasCaseTwins(d, stored, fields, ix))    // ... also those NOCASE tells apart ('àbc', 'ÀBC')
+        throw DbError::make(err::DuplicateKey);
     meta::writeIndex(d, ix);
     meta::touchTable(d, stored);
     ws.commit();

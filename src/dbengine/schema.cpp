@@ -4,6 +4,7 @@
 #include "columntype.h"
 #include "connstate.h"
 #include "dbtypes.h"
+#include "uniquetext.h"
 #include "values.h"
 
 #include <algorithm>
@@ -304,6 +305,8 @@ SchemaEntry* DatabaseImpl::State::entry(DatabaseImpl& d, const QString& name)
         if (e->exists) {
             loadTable(d, *this, *sn, e->info);
             buildDialectTable(e->info, e->dtable);
+            if (!readOnly)
+                syncUniqueTextTriggers(d, e->info);
         }
         e->gen = gen;
     }

@@ -181,6 +181,50 @@ TEST_F(StoredForms, CaseIsIgnoredForAccentedLettersToo)
     EXPECT_EQ(stored(QStringLiteral("SELECT group_concat(NUMORD) FROM VENDITE")).toString(), QStringLiteral("2,3"));
 }
 
+TEST_F(StoredForms, AccentedLettersOfAnyCaseMatchAcrossTablesAndInUniqueIndexes)
+{
+    // Codes whose accented letters are in mixed case, written by another program.
+    make(QStringLiteral(
+        "CREATE TABLE C (COD TEXT(10) COLLATE NOCASE, DITTA TEXT(10) COLLATE NOCASE, PAT TEXT(10) COLLATE NOCASE);"
+        "CREATE UNIQUE INDEX \"C.PrimaryKey\" ON C (COD COLLATE NOCASE);"
+        "INSERT INTO C VALUES ('Èà1', 'CITTÀ', 'è*'), ('B2', 'Più', '[!è]*');"
+        "CREATE TABLE V (CODCLI TEXT(10) COLLATE NOCASE, DITTA TEXT(10) COLLATE NOCASE, N LONG);"
+        "INSERT INTO V VALUES ('èà1', 'città', 1), ('ÈÀ1', 'CITTÀ', 2), ('b2', 'PIÙ', 3), ('èa1', 'città', 4);"));
+    // Every text equality of a join's condition, from either side; two tables in WHERE.
+    const QString paired = QStringLiteral("1,2,3");
+    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V INNER JOIN C ON V.CODCLI = C.COD AND C.DITTA = V.DITTA ORDER BY N")).join(u','),
+              paired);
+    EXPECT_EQ(column(QStringLiteral("SELECT N FROM C RIGHT JOIN V ON C.DITTA = V.DITTA AND C.COD = V.CODCLI "
+                                    "WHERE C.COD IS NULL")),
+              QStringList{"4"});
+    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V, C WHERE C.COD = V.CODCLI AND V.DITTA = C.DITTA ORDER BY N")).join(u','),
+              paired);
+    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V WHERE DITTA IN (SELECT C.DITTA FROM C WHERE C.COD = V.CODCLI) ORDER BY N")).join(u','),
+              paired);
+    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V, C WHERE C.COD <> V.CODCLI AND C.COD = 'B2' ORDER BY N")).join(u','),
+              QStringLiteral("1,2,4"));
+    // LIKE with a pattern taken from a field.
+    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V, C WHERE V.CODCLI LIKE C.PAT ORDER BY N")).join(u','),
+              QStringLiteral("1,2,3,4"));
+    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V, C WHERE V.CODCLI NOT LIKE C.PAT & '#' AND C.COD = 'B2' ORDER BY N")).join(u','),
+              QStringLiteral("1,2,4"));
+    EXPECT_EQ(count(QStringLiteral("SELECT * FROM V, C WHERE C.COD = 'B2' AND V.DITTA LIKE C.DITTA")), 1);
+
+    // The unique index refuses a code that differs from one it holds only in the case of accented
+    // letters, through SQL, a record set and a new index, and the file keeps what it had.
+    EXPECT_EQ(errorOf([&] { db.Execute(QStringLiteral("INSERT INTO C (COD) VALUES ('ÈÀ1')")); }), 3022);
+    EXPECT_EQ(errorOf([&] { db.Execute(QStringLiteral("UPDATE C SET COD = 'èà1' WHERE COD = 'B2'")); }), 3022);
+    Recordset rs = db.OpenRecordset(QStringLiteral("C"));
+    rs.AddNew();
+    rs.SetValue(QStringLiteral("COD"), QStringLiteral("èÀ1"));
+    EXPECT_EQ(errorOf([&] { rs.Update(); }), 3022);
+    rs.CancelUpdate();
+    db.Execute(QStringLiteral("INSERT INTO C (COD) VALUES ('Èb1')"));
+    EXPECT_EQ(errorOf([&] { db.Execute(QStringLiteral("CREATE UNIQUE INDEX CD ON V (CODCLI)")); }), 3022);
+    db.Execute(QStringLiteral("CREATE UNIQUE INDEX CN ON V (CODCLI, N)"));
+    EXPECT_EQ(stored(QStringLiteral("SELECT group_concat(COD, ' ') FROM (SELECT COD FROM C ORDER BY rowid)")).toString(), QStringLiteral("Èà1 B2 Èb1"));
+}
+
 TEST_F(StoredForms, YesNoIsNeverNullAndAnyNonZeroIsTrue)
 {
     // Another program stored True as 1.

@@ -238,6 +238,13 @@ void buildDialectTable(const TableInfo& t, dialect::Table& out)
         c.primaryKey = f.primaryKey;
         out.columns.append(c);
     }
+    out.indexes.clear();
+    for (const IndexInfo& ix : t.indexes) {
+        QVector<int> cols;
+        for (const QString& f : ix.fields)
+            cols.append(t.fieldIndex(f));
+        out.indexes.append(cols);
+    }
 }
 
 }  // namespace

@@ -104,7 +104,27 @@ public:
             ADD_FAILURE() << "SQL failed: " << sql.toStdString() << "\n" << error.toStdString();
         }
         sqlite3_free(msg);
+        if (sql.contains(QStringLiteral("INDEX"), Qt::CaseInsensitive))
+            readIndexes();
         return error;
+    }
+
+    // The schema's indexes, as the engine reads them from the file.
+    void readIndexes()
+    {
+        for (Table& t : tables_) {
+            t.indexes.clear();
+            for (const QVector<QVariant>& ix : rows(QStringLiteral("SELECT name FROM pragma_index_list('%1')").arg(t.name))) {
+                QVector<int> cols;
+                for (const QVector<QVariant>& c :
+                     rows(QStringLiteral("SELECT name FROM pragma_index_info('%1') ORDER BY seqno").arg(ix[0].toString()))) {
+                    for (int i = 0; i < t.columns.size(); ++i)
+                        if (t.columns[i].name.compare(c[0].toString(), Qt::CaseInsensitive) == 0)
+                            cols.append(i);
+                }
+                t.indexes.append(cols);
+            }
+        }
     }
 
     // The rows of a query, each column as a QVariant (Null as an invalid one).

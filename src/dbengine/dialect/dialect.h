@@ -27,6 +27,7 @@ struct Column {
 struct Table {
     QString name;  // as stored
     QVector<Column> columns;  // in field order
+    QVector<QVector<int>> indexes;  // the columns of each index, in the index's order
 };
 
 class SchemaProvider {

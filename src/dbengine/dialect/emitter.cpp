@@ -161,7 +161,7 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
     };
     // The ON condition knows which source its join adds (the table SQLite looks up for each row).
     auto on = [&](int i, int inner) {
-        JoinCondition join{inner};
+        JoinCondition join{inner, seekLookups(*q.on[i], inner, sources)};
         JoinCondition* saved = join_;
         join_ = &join;
         const QString sql = condition(*q.on[i]).sql;
@@ -190,6 +190,54 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
         sql += tableSql(i) + QStringLiteral(" ON ") + on(i, i);
     }
     return sql;
+}
+
+QSet<int> Emitter::seekLookups(const Expr& on, int inner, const QVector<Source>& sources)
+{
+    // The inner table's fields that the condition's top-level equalities with the other tables
+    // give a value: seekable are numbers and texts (dates compare through their stored forms or
+    // their day numbers, which no index seeks on).
+    QSet<int> seekable, texts;
+    QVector<const Expr*> pending{&on};
+    while (!pending.isEmpty()) {
+        const Expr* e = pending.takeLast();
+        if (e->kind == Expr::Binary && e->op == u"AND") {
+            pending.append(e->args[0].get());
+            pending.append(e->args[1].get());
+            continue;
+        }
+        if (e->kind != Expr::Binary || e->op != u"=" || e->args[0]->kind != Expr::Column
+            || e->args[1]->kind != Expr::Column)
+            continue;
+        const Value a = value(*e->args[0]), b = value(*e->args[1]);
+        if (!a.column || !b.column || (a.source == inner) == (b.source == inner))
+            continue;
+        const Value& in = a.source == inner ? a : b;
+        const Value& out = a.source == inner ? b : a;
+        if (isTextType(in.type) && isTextType(out.type)) {
+            seekable.insert(in.columnIndex);
+            texts.insert(in.columnIndex);
+        } else if (in.kind == Value::Number && out.kind == Value::Number) {
+            seekable.insert(in.columnIndex);
+        }
+    }
+    // The index that seeks on the most of them, from its first field on.
+    QSet<int> best;
+    int bestLength = 0;
+    for (const QVector<int>& index : sources[inner].table->indexes) {
+        QSet<int> lookups;
+        int length = 0;
+        while (length < index.size() && seekable.contains(index[length])) {
+            if (texts.contains(index[length]))
+                lookups.insert(index[length]);
+            ++length;
+        }
+        if (length > bestLength || (length == bestLength && lookups.size() < best.size())) {
+            best = lookups;
+            bestLength = length;
+        }
+    }
+    return best;
 }
 
 QString Emitter::asValue(const Value& v) const

@@ -89,6 +89,9 @@ private:
     Value comparison(const Expr& e);
     Value inSelect(const Expr& e);
     QString asValue(const Value& v) const;
+    // In the ON condition of the join that adds source inner: the text fields of inner to look up
+    // by the spellings of the other side, those of the index that seeks on most of its equalities.
+    QSet<int> seekLookups(const Expr& on, int inner, const QVector<Source>& sources);
 
     const SchemaProvider& schema_;
     const QString& text_;

@@ -231,19 +231,25 @@ QString spellingLookup(const QString& inner, const QString& outer, bool negated)
         .arg(inner, notWord(negated), QString::fromLatin1(kSpellingsFunction), outer);
 }
 
-// Two text columns of different tables compared for equality (or difference), so that the index
-// of either is used: in a join's ON condition, each equality looks up the table the join adds (so
-// that an index over several of its fields is used whole); a column of this query compared with
-// one of an enclosing query looks up this query's; two tables of one FROM list look up whichever
-// SQLite takes second. Empty when the DBE_NOCASE comparison will do (the same table, a difference
-// in an ON condition, no table the join adds).
+// Two text columns of different tables compared for equality (or difference), so that an index is
+// used: in a join's ON condition, an equality on a field that an index of the table the join adds
+// seeks on looks that table up, any other compares through DBE_NOCASE (then SQLite may also build
+// an automatic index with that collation); a column of this query compared with one of an
+// enclosing query looks up this query's; two tables of one FROM list look up whichever SQLite
+// takes second. Empty when the DBE_NOCASE comparison will do.
 QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinCondition* join)
 {
     if (join) {
-        if (negated || (a.source == join->innerSource) == (b.source == join->innerSource))
+        if ((a.source == join->innerSource) == (b.source == join->innerSource))
             return QString();
         const bool innerA = a.source == join->innerSource;
-        return spellingLookup((innerA ? a : b).sql, (innerA ? b : a).sql, false);
+        if (!join->lookups.contains((innerA ? a : b).columnIndex)) {
+            // "+": a test of each record the index found, never the key of an automatic index,
+            // which SQLite would otherwise build on such fields however few their values.
+            return QStringLiteral("(+%1 COLLATE %2 %3 +%4)")
+                .arg(a.sql, QString::fromLatin1(kNocaseCollation), negated ? QStringLiteral("<>") : QStringLiteral("="), b.sql);
+        }
+        return spellingLookup((innerA ? a : b).sql, (innerA ? b : a).sql, negated);
     }
     if ((a.source >= 0) != (b.source >= 0))
         return spellingLookup((a.source >= 0 ? a : b).sql, (a.source >= 0 ? b : a).sql, negated);

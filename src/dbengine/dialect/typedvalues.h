@@ -13,11 +13,15 @@
 // index on its texts.
 #include "emitter.h"
 
+#include <QSet>
+
 namespace dbe::dialect {
 
-// The ON condition of a join being written: the source the join adds.
+// The ON condition of a join being written: the source the join adds, and its text fields that
+// are looked up by the spellings of the other side (those an index of the source seeks on).
 struct JoinCondition {
     int innerSource = -1;
+    QSet<int> lookups;  // column numbers in the source's table
 };
 
 // join: null outside an ON condition. Two text fields equal across tables become "inner IN every

@@ -4,6 +4,7 @@
 
 #include "dbtypes.h"
 #include "dialect/functions.h"
+#include "sqlitecall.h"
 #include "values.h"
 
 #include <QHash>
@@ -695,21 +696,6 @@ void identity(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 
 // ---- the SQL side ----
 
-QVariant fromSqlite(sqlite3_value* v)
-{
-    switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: return qint64(sqlite3_value_int64(v));
-    case SQLITE_FLOAT: return sqlite3_value_double(v);
-    case SQLITE_TEXT:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
-    case SQLITE_BLOB: {
-        const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
-        return QByteArray(p ? p : "", sqlite3_value_bytes(v));
-    }
-    default: return QVariant();
-    }
-}
-
 using Function = QVariant (*)(const Args&);
 
 void call(sqlite3_context* ctx, int argc, sqlite3_value** argv)
@@ -720,19 +706,9 @@ void call(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     for (int i = 0; i < argc; ++i)
         args.append(fromSqlite(argv[i]));
     try {
-        const QVariant r = fn(args);
-        switch (r.typeId()) {
-        case QMetaType::UnknownType: sqlite3_result_null(ctx); break;
-        case QMetaType::Int: case QMetaType::LongLong: sqlite3_result_int64(ctx, r.toLongLong()); break;
-        case QMetaType::Double: sqlite3_result_double(ctx, r.toDouble()); break;
-        default: {
-            const QByteArray t = r.toString().toUtf8();
-            sqlite3_result_text64(ctx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
-        }
-        }
+        resultValue(ctx, fn(args));
     } catch (const DbError& e) {
-        const QByteArray m = QStringLiteral("DBE%1:%2").arg(e.number()).arg(e.description()).toUtf8();
-        sqlite3_result_error(ctx, m.constData(), int(m.size()));
+        resultError(ctx, e);
     }
 }
 

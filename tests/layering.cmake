@@ -2,7 +2,7 @@
 # header (app/, maintenance/, Qt Widgets or Qt Gui), and the engine includes nothing of the logic.
 # Usage: cmake -DSRC=<src folder> -P layering.cmake
 set(violazioni "")
-foreach(cartella dbengine core checks structure records cli)
+foreach(cartella dbengine core checks structure records safety cli)
   file(GLOB_RECURSE files "${SRC}/${cartella}/*.h" "${SRC}/${cartella}/*.cpp")
   foreach(f ${files})
     file(STRINGS "${f}" righe REGEX "^[ \t]*#[ \t]*include")
@@ -11,7 +11,7 @@ foreach(cartella dbengine core checks structure records cli)
          "<Q(Widget|Dialog|MessageBox|Application|GuiApplication|Icon|Pixmap|Painter|Color|Brush|Font|Cursor)>")
         list(APPEND violazioni "${f}: ${r}")
       endif()
-      if(cartella STREQUAL "dbengine" AND r MATCHES "\"(core|checks|structure|records|cli)/")
+      if(cartella STREQUAL "dbengine" AND r MATCHES "\"(core|checks|structure|records|safety|cli)/")
         list(APPEND violazioni "${f}: ${r}")
       endif()
     endforeach()

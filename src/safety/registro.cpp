@@ -24,7 +24,7 @@ const char* kSchema =
     " annulla INTEGER NOT NULL DEFAULT 0, annullata_da INTEGER NOT NULL DEFAULT 0);"
     "CREATE TABLE IF NOT EXISTS record ("
     " modifica INTEGER NOT NULL, n INTEGER NOT NULL, tabella TEXT NOT NULL, riga INTEGER NOT NULL,"
-    " prima TEXT, dopo TEXT, fatto INTEGER NOT NULL DEFAULT 1, PRIMARY KEY (modifica, n));"
+    " prima TEXT, dopo TEXT, fatto INTEGER NOT NULL DEFAULT 1, PRIMARY KEY (modifica, n)) WITHOUT ROWID;"
     "CREATE TABLE IF NOT EXISTS copie (file TEXT PRIMARY KEY, ora TEXT NOT NULL, byte INTEGER NOT NULL);";
 
 QString UtenteSistema()

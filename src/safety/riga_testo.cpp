@@ -7,9 +7,22 @@ namespace corvale {
 
 namespace {
 
+bool daProteggere(const QString& t)
+{
+    for (const QChar c : t)
+        if (c.unicode() < 0x20 || c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            return true;
+    return false;
+}
+
 void aggiungiStringa(QString& s, const QString& t)
 {
     s += QLatin1Char('"');
+    if (!daProteggere(t)) {  // the common case: appended whole
+        s += t;
+        s += QLatin1Char('"');
+        return;
+    }
     for (const QChar c : t) {
         switch (c.unicode()) {
         case '"': s += QLatin1String("\\\""); break;

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <cstring>
 #include <limits>
+#include <mutex>
 #include <sqlite3.h>
 
 namespace dbe {
@@ -26,12 +28,176 @@ QString text(sqlite3_stmt* st, int i)
                              sqlite3_column_bytes(st, i));
 }
 
+// The file system under a copy being written: the default one, with the pages SQLite writes one by
+// one gathered into large sequential writes (a copy is written from its first page to its last).
+// Anything else that touches the file (a read, a sync, a size, a truncation, a lock, the close)
+// writes what is gathered first, so SQLite sees the file as if every page had been written at once.
+namespace copia {
+
+constexpr int kBuffer = 4 * 1024 * 1024;
+
+struct File {
+    sqlite3_file base;
+    sqlite3_file* real;
+    char* buf;
+    sqlite3_int64 start;
+    int len;
+};
+
+sqlite3_vfs* realVfs = nullptr;
+
+// Writes what is gathered, in pieces the default file system takes whole (it writes at most 128 KB
+// a call).
+int flush(File* f)
+{
+    constexpr int kPezzo = 64 * 1024;
+    int rc = SQLITE_OK;
+    for (int fatto = 0; fatto < f->len && rc == SQLITE_OK; fatto += kPezzo)
+        rc = f->real->pMethods->xWrite(f->real, f->buf + fatto, qMin(kPezzo, f->len - fatto), f->start + fatto);
+    f->len = 0;
+    return rc;
+}
+
+File* me(sqlite3_file* p) { return reinterpret_cast<File*>(p); }
+
+int xClose(sqlite3_file* p)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    const int rc2 = f->real->pMethods->xClose(f->real);
+    sqlite3_free(f->buf);
+    return rc != SQLITE_OK ? rc : rc2;
+}
+int xRead(sqlite3_file* p, void* out, int n, sqlite3_int64 off)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xRead(f->real, out, n, off);
+}
+int xWrite(sqlite3_file* p, const void* in, int n, sqlite3_int64 off)
+{
+    File* f = me(p);
+    if (f->len > 0 && (off != f->start + f->len || f->len + n > kBuffer)) {
+        const int rc = flush(f);
+        if (rc != SQLITE_OK)
+            return rc;
+    }
+    if (n > kBuffer)
+        return f->real->pMethods->xWrite(f->real, in, n, off);
+    if (f->len == 0)
+        f->start = off;
+    std::memcpy(f->buf + f->len, in, size_t(n));
+    f->len += n;
+    return SQLITE_OK;
+}
+int xTruncate(sqlite3_file* p, sqlite3_int64 size)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xTruncate(f->real, size);
+}
+int xSync(sqlite3_file* p, int flags)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xSync(f->real, flags);
+}
+int xFileSize(sqlite3_file* p, sqlite3_int64* size)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xFileSize(f->real, size);
+}
+int xLock(sqlite3_file* p, int l)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xLock(f->real, l);
+}
+int xUnlock(sqlite3_file* p, int l)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xUnlock(f->real, l);
+}
+int xCheckReservedLock(sqlite3_file* p, int* r) { return me(p)->real->pMethods->xCheckReservedLock(me(p)->real, r); }
+int xFileControl(sqlite3_file* p, int op, void* arg)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xFileControl(f->real, op, arg);
+}
+int xSectorSize(sqlite3_file* p) { return me(p)->real->pMethods->xSectorSize(me(p)->real); }
+int xDeviceCharacteristics(sqlite3_file* p)
+{
+    return me(p)->real->pMethods->xDeviceCharacteristics(me(p)->real);
+}
+
+int xShmMap(sqlite3_file* p, int pg, int sz, int ext, void volatile** pp)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xShmMap(f->real, pg, sz, ext, pp);
+}
+int xShmLock(sqlite3_file* p, int off, int n, int flags) { return me(p)->real->pMethods->xShmLock(me(p)->real, off, n, flags); }
+void xShmBarrier(sqlite3_file* p) { me(p)->real->pMethods->xShmBarrier(me(p)->real); }
+int xShmUnmap(sqlite3_file* p, int del) { return me(p)->real->pMethods->xShmUnmap(me(p)->real, del); }
+// No mapping: every page is read through xRead, after what is gathered is written.
+int xFetch(sqlite3_file*, sqlite3_int64, int, void** pp)
+{
+    *pp = nullptr;
+    return SQLITE_OK;
+}
+int xUnfetch(sqlite3_file*, sqlite3_int64, void*) { return SQLITE_OK; }
+
+const sqlite3_io_methods kMethods = {3,        xClose,      xRead,        xWrite,    xTruncate,
+                                     xSync,    xFileSize,   xLock,        xUnlock,   xCheckReservedLock,
+                                     xFileControl, xSectorSize, xDeviceCharacteristics,
+                                     xShmMap,  xShmLock,    xShmBarrier,  xShmUnmap, xFetch,
+                                     xUnfetch};
+
+int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* p, int flags, int* outFlags)
+{
+    File* f = me(p);
+    std::memset(f, 0, sizeof(File));
+    f->real = reinterpret_cast<sqlite3_file*>(f + 1);
+    const int rc = realVfs->xOpen(realVfs, name, f->real, flags, outFlags);
+    if (rc != SQLITE_OK || !f->real->pMethods)
+        return rc;
+    f->buf = static_cast<char*>(sqlite3_malloc(kBuffer));
+    if (!f->buf) {
+        f->real->pMethods->xClose(f->real);
+        return SQLITE_NOMEM;
+    }
+    p->pMethods = &kMethods;
+    return SQLITE_OK;
+}
+
+const char* kNome = "corvale-copia";
+
+void registra()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        realVfs = sqlite3_vfs_find(nullptr);
+        static sqlite3_vfs v = *realVfs;
+        v.iVersion = qMin(v.iVersion, 3);
+        v.szOsFile = int(sizeof(File)) + realVfs->szOsFile;
+        v.zName = kNome;
+        v.pNext = nullptr;
+        v.xOpen = xOpen;
+        sqlite3_vfs_register(&v, 0);
+    });
+}
+
+}  // namespace copia
+
 // A plain SQLite connection of our own on another file (a copy, a fresh file): closed on scope exit.
 class RawFile {
 public:
-    RawFile(const QString& path, int flags)
+    RawFile(const QString& path, int flags, const char* vfs = nullptr)
     {
-        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &h_, flags | SQLITE_OPEN_URI, nullptr);
+        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &h_, flags | SQLITE_OPEN_URI, vfs);
         if (rc != SQLITE_OK) {
             const QString msg = h_ ? QString::fromUtf8(sqlite3_errmsg(h_)) : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close_v2(h_);
@@ -102,7 +268,8 @@ void BackupTo(const Database& db, const QString& dest, const Progress& progress)
     int rc = SQLITE_OK;
     QString msg;
     {
-        RawFile out(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        copia::registra();
+        RawFile out(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, copia::kNome);
         out.exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF"));
         sqlite3_backup* b = sqlite3_backup_init(out.get(), "main", d.db(), "main");
         if (!b) {

@@ -14,5 +14,6 @@ int ComandoRegistro(const QStringList& args);
 int ComandoAnnulla(const QStringList& args);
 int ComandoRipristina(const QStringList& args);
 int ComandoRipara(const QStringList& args);
+int ComandoImport(const QStringList& args);
 
 }  // namespace corvale::cli

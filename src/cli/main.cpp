@@ -21,6 +21,7 @@ const char* kUsage =
     "  annulla N                rimette i record che la modifica N ha eliminato o cambiato\n"
     "  ripristina COPIA         rimette una copia di sicurezza al posto dell'archivio\n"
     "  ripara                   ripara un archivio danneggiato\n"
+    "  import SORGENTE DESTINAZIONE  converte un file Access in un nuovo archivio\n"
     "  --help                   mostra questo aiuto\n"
     "\n"
     "Opzioni di check, repair-structure e correct:\n"
@@ -71,6 +72,8 @@ int main(int argc, char** argv)
         return ComandoRipristina(args);
     if (cmd == QLatin1String("ripara"))
         return ComandoRipara(args);
+    if (cmd == QLatin1String("import"))
+        return ComandoImport(args);
     QTextStream(stderr) << "Comando sconosciuto: " << cmd << "\n" << kUsage;
     return 2;
 }

@@ -146,16 +146,25 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
             while (v.Selezione.Count() > 0) {
                 v.Barra->Avanza();
                 v.DtRow.SetBookmark(v.Selezione.Item(0));
-                if (opzione == OptElimina) {
-                    voce.Record(v.DtRow);
-                    v.DtRow.Delete();
-                } else {
-                    const QVariant valore = opzione == OptAssocia ? v.DtColl.Value(task.Param(3))
-                                                                  : QVariant(task.Param(5));
-                    voce.Record(v.DtRow, dbe::StoredRow{{campo}, {valore}});
-                    v.DtRow.Edit();
-                    v.DtRow.SetValue(campo, valore);
-                    v.DtRow.Update();
+                try {
+                    if (opzione == OptElimina) {
+                        voce.Record(v.DtRow);
+                        v.DtRow.Delete();
+                    } else {
+                        const QVariant valore = opzione == OptAssocia ? v.DtColl.Value(task.Param(3))
+                                                                      : QVariant(task.Param(5));
+                        voce.Record(v.DtRow, dbe::StoredRow{{campo}, {valore}});
+                        v.DtRow.Edit();
+                        v.DtRow.SetValue(campo, valore);
+                        v.DtRow.Update();
+                    }
+                } catch (const dbe::DbError& e) {
+                    // A record deleted meanwhile (by another program; a new record may even hold
+                    // its place) is left alone: there is nothing of it to correct.
+                    if (e.number() != dbe::err::RecordDeleted)
+                        throw;
+                    if (v.DtRow.EditMode() != dbe::dbEditNone)
+                        v.DtRow.CancelUpdate();
                 }
                 v.Selezione.RemoveAt(0);
                 blocco.Avanza();

@@ -8,6 +8,8 @@
 //       Clienti" finds at least N (default 100000) problem records, then times "Dettagli" (the
 //       view's set-up and the grid shown), "Seleziona Tutti", and the delete walk
 //       (GestisciCorrezioneEN) over N selected records.
+//       The safety gate (integrity check and safety copy) runs before and is timed apart; the walk
+//       itself writes the journal of the records it deletes.
 //   corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA
 //       Times ModificaLunghezzaCampo on the archive.
 //   corvale-bench answer ARCHIVIO MASTER [SECONDI]
@@ -16,6 +18,9 @@
 //       (default 1) into the run, the time until the interruption question shows and until the
 //       run has stopped. With BENCH_SENZA_RISPOSTA set, the window takes no turn while a query
 //       runs (as before the engine's progress watch), for comparison.
+//   corvale-bench backup ARCHIVIO COPIA
+//       Times the safety copy of the open archive into COPIA (SQLite's online backup, synced) and
+//       the integrity check of the archive.
 //   corvale-bench import ACCESS DESTINAZIONE [--repeat K]
 //       Times the import's record path: every user table of the Access file made in the new
 //       archive DESTINAZIONE (fields and properties), its records copied K times (default 50),
@@ -25,6 +30,9 @@
 #include "core/operatore.h"
 #include "app/operatore_finestre.h"
 #include "maintenance/frmrepair.h"
+#include "dbengine/filecopy.h"
+#include "safety/registro.h"
+#include "safety/sessione_sicurezza.h"
 #include "checks/catalogo.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
@@ -183,6 +191,13 @@ int Walk(const QString& archivio, qint64 quanti)
     const qint64 selezionati = sel.Count();
     finestra.Vista().Opzione = corvale::OptElimina;
 
+    // The safety gate before the first change: the walk then runs with the journal on.
+    t.riparti();
+    if (!corvale::PrimaDellaModifica(Sessione()))
+        return 2;
+    const qint64 varco = t.ns();
+    const qint64 varcoCpu = t.cpuNs();
+
     t.riparti();
     finestra.GestisciCorrezioneEN(task);
     const qint64 cammino = t.ns();
@@ -194,6 +209,13 @@ int Walk(const QString& archivio, qint64 quanti)
             << ".\n";
         return 2;
     }
+    const auto reg = corvale::RegistroSessione(Sessione());
+    const auto voci = reg ? reg->Elenco() : QVector<corvale::VoceRegistro>();
+    const qint64 registrati = voci.isEmpty() ? 0 : voci.first().recordFatti;
+    if (registrati != selezionati) {
+        err << "Il registro ha " << registrati << " record invece di " << selezionati << ".\n";
+        return 2;
+    }
     out << "walk_delete records_per_second=" << qint64(selezionati / (qMax<qint64>(camminoCpu, 1) / 1e9))
         << " wall_records_per_second=" << qint64(selezionati / (qMax<qint64>(cammino, 1) / 1e9))
         << " records=" << selezionati << " seconds=" << secondi(camminoCpu)
@@ -203,7 +225,27 @@ int Walk(const QString& archivio, qint64 quanti)
         << " view_setup_seconds=" << secondi(impostazione)
         << " view_setup_cpu_seconds=" << secondi(impostazioneCpu)
         << " select_all_seconds=" << secondi(selezione)
+        << " journal=on journaled_records=" << registrati
+        << " safety_gate_seconds=" << secondi(varcoCpu) << " safety_gate_wall_seconds=" << secondi(varco)
         << "\n";
+    return 0;
+}
+
+int Backup(const QString& archivio, const QString& copia)
+{
+    dbe::Database db = dbe::OpenDatabase(archivio);
+    Cronometro t;
+    dbe::BackupTo(db, copia);
+    const qint64 ns = t.ns();
+    const qint64 cpu = t.cpuNs();
+    t.riparti();
+    const QStringList problemi = dbe::IntegrityProblems(db);
+    const qint64 verificaNs = t.ns();
+    const qint64 verificaCpu = t.cpuNs();
+    db.Close();
+    out << "seconds=" << secondi(cpu) << " wall_seconds=" << secondi(ns)
+        << " integrity_seconds=" << secondi(verificaCpu) << " integrity_wall_seconds=" << secondi(verificaNs)
+        << " integrity_problems=" << problemi.size() << "\n";
     return 0;
 }
 
@@ -321,6 +363,8 @@ int main(int argc, char** argv)
     const char* uso = "Uso: corvale-bench walk ARCHIVIO [--records N]\n"
                       "     corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA\n"
                       "     corvale-bench answer ARCHIVIO MASTER [SECONDI]\n"
+                      "     corvale-bench backup ARCHIVIO COPIA\n"
+
                       "     corvale-bench import ACCESS DESTINAZIONE [--repeat K]\n";
     try {
         if (a.size() >= 2 && a[0] == QLatin1String("walk")) {
@@ -335,6 +379,8 @@ int main(int argc, char** argv)
             return Answer(a[1], a[2], a.size() == 4 ? a[3].toDouble() : 1.0);
         } else if (a.size() == 5 && a[0] == QLatin1String("length")) {
             return Length(a[1], a[2], a[3], a[4]);
+        } else if (a.size() == 3 && a[0] == QLatin1String("backup")) {
+            return Backup(a[1], a[2]);
         } else if ((a.size() == 3 || (a.size() == 5 && a[3] == QLatin1String("--repeat")))
                    && a[0] == QLatin1String("import")) {
             const int volte = a.size() == 5 ? a[4].toInt() : 50;

@@ -5,6 +5,7 @@
 #   check ratio=R seconds=S baseline_seconds=B peak_rss_mb=M ...
 #   walk_delete records_per_second=V ...
 #   length_change ratio=R seconds=S baseline_seconds=B ...
+#   backup ratio=R seconds=S baseline_seconds=B integrity_seconds=I ...
 #   import records_per_second=V ...     (nwind.mdb of the Access samples, when they are there)
 # Each timed part runs R times (default 3), ours and the sqlite3 shell's back to back; the best
 # time of each is kept. Times are processor seconds (user + system: the machine may be shared by
@@ -143,6 +144,34 @@ echo "length_change ratio=$(ratio "$best_ours" "$best_base") seconds=$(secs "$be
      "baseline_seconds=$(secs "$best_base") wall_ratio=$(ratio "$wall_ours" "$wall_base")" \
      "wall_seconds=$(secs "$wall_ours") baseline_wall_seconds=$(secs "$wall_base")" \
      "table=$TAB field=$FIELD length=$LEN"
+
+# --- safety copy of the archive against cp of the same file, and the integrity check -----------
+best_ours=""; best_base=""; wall_ours=""; wall_base=""; best_int=""; wall_int=""; best_sync=""; wall_sync=""
+for _ in $(seq "$REPEAT"); do
+    rm -f "$WORK/copia.mdb" "$WORK/cp.mdb"
+    out=$("$BENCH" backup "$ARCH" "$WORK/copia.mdb")
+    best_ours=$(min "$best_ours" "$(echo "$out" | sed -n 's/^seconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%.0f", $1 * 1e9 }')")
+    wall_ours=$(min "$wall_ours" "$(echo "$out" | sed -n 's/.* wall_seconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%.0f", $1 * 1e9 }')")
+    best_int=$(min "$best_int" "$(echo "$out" | sed -n 's/.* integrity_seconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%.0f", $1 * 1e9 }')")
+    wall_int=$(min "$wall_int" "$(echo "$out" | sed -n 's/.* integrity_wall_seconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%.0f", $1 * 1e9 }')")
+    "$TIME" -f '%e %U %S %M' -o "$WORK/t_cp" cp "$ARCH" "$WORK/cp.mdb"
+    best_base=$(min "$best_base" "$(cpu_ns "$WORK/t_cp")")
+    wall_base=$(min "$wall_base" "$(wall_ns "$WORK/t_cp")")
+    # The same copy made durable as ours is: cp, then the copy synced to disk.
+    rm -f "$WORK/cp.mdb"
+    "$TIME" -f '%e %U %S %M' -o "$WORK/t_cps" sh -c 'cp "$1" "$2" && sync "$2"' sh "$ARCH" "$WORK/cp.mdb"
+    best_sync=$(min "$best_sync" "$(cpu_ns "$WORK/t_cps")")
+    wall_sync=$(min "$wall_sync" "$(wall_ns "$WORK/t_cps")")
+done
+bytes=$(stat -c %s "$ARCH")
+rm -f "$WORK/copia.mdb" "$WORK/cp.mdb"
+echo "backup ratio=$(ratio "$best_ours" "$best_base") seconds=$(secs "$best_ours")" \
+     "baseline_seconds=$(secs "$best_base") wall_ratio=$(ratio "$wall_ours" "$wall_base")" \
+     "wall_seconds=$(secs "$wall_ours") baseline_wall_seconds=$(secs "$wall_base")" \
+     "synced_ratio=$(ratio "$best_ours" "$best_sync") synced_baseline_seconds=$(secs "$best_sync")" \
+     "synced_wall_ratio=$(ratio "$wall_ours" "$wall_sync") synced_baseline_wall_seconds=$(secs "$wall_sync")" \
+     "integrity_seconds=$(secs "$best_int") integrity_wall_seconds=$(secs "$wall_int")" \
+     "archive_mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')"
 
 # --- delete walk over 100,000 problem records ------------------------------------------------
 cp "$ARCH" "$WORK/walk.mdb"

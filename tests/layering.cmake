@@ -3,7 +3,7 @@
 # reader includes anything of the logic.
 # Usage: cmake -DSRC=<src folder> -P layering.cmake
 set(violazioni "")
-foreach(cartella dbengine access core checks structure records cli)
+foreach(cartella dbengine access core checks structure records safety cli)
   file(GLOB_RECURSE files "${SRC}/${cartella}/*.h" "${SRC}/${cartella}/*.cpp")
   foreach(f ${files})
     file(STRINGS "${f}" righe REGEX "^[ \t]*#[ \t]*include")
@@ -12,7 +12,7 @@ foreach(cartella dbengine access core checks structure records cli)
          "<Q(Widget|Dialog|MessageBox|Application|GuiApplication|Icon|Pixmap|Painter|Color|Brush|Font|Cursor)>")
         list(APPEND violazioni "${f}: ${r}")
       endif()
-      if(cartella MATCHES "^(dbengine|access)$" AND r MATCHES "\"(core|checks|structure|records|cli)/")
+      if(cartella MATCHES "^(dbengine|access)$" AND r MATCHES "\"(core|checks|structure|records|safety|cli)/")
         list(APPEND violazioni "${f}: ${r}")
       endif()
       if(cartella STREQUAL "dbengine" AND r MATCHES "\"access/")

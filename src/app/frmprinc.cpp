@@ -10,6 +10,7 @@
 #include "pulsantemultiriga.h"
 #include "core/varco.h"
 #include "core/versione.h"
+#include "safety/sessione_sicurezza.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -279,6 +280,8 @@ void FrmPrinc::ImpostaNumeroVersione()
         s_.operatore().Mostra(QStringLiteral("Versione non valida."));
         return;
     }
+    if (!PrimaDellaModifica(s_))
+        return;
     try {
         VersioneDb(s_, esito.valore);
     } catch (const std::exception& e) {

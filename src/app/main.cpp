@@ -2,6 +2,7 @@
 // settings and the master's stamp into it, ignoring any error, then shows the main window; the
 // program ends when its last window is closed.
 #include "app/frmprinc.h"
+#include "maintenance/frmregistro.h"
 #include "app/operatore_finestre.h"
 #include "core/avvio.h"
 #include "core/sessione.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv)
     } catch (...) {
         // Errors during start-up are ignored; the main window is shown all the same.
     }
+    corvale::PreparaSicurezzaFinestre(sessione);
     auto* finestra = new corvale::FrmPrinc(sessione);
     finestra->setAttribute(Qt::WA_DeleteOnClose);
     finestra->show();

@@ -4,6 +4,7 @@
 // box lists it (field P(4)). The task is checked before and after; its state text and detail are
 // printed. Exit 0 when the task now passes, 1 when problems remain, 2 on an error.
 #include "ambiente_cli.h"
+#include "sicurezza_cli.h"
 #include "comandi.h"
 
 #include "core/sessione.h"
@@ -13,6 +14,7 @@
 #include "records/correzione_en.h"
 #include "records/correzione_enp.h"
 #include "records/vista_correzione.h"
+#include "safety/sessione_sicurezza.h"
 
 #include <QTextStream>
 
@@ -21,7 +23,7 @@ namespace corvale::cli {
 namespace {
 
 const char* kUso = "Uso: corvale-cli correct CHIAVE (--elimina | --associa VALORE | --fisso) "
-                   "[--home CARTELLA] [--archive CARTELLA] [--master FILE]\n";
+                   "[--senza-copia] [--home CARTELLA] [--archive CARTELLA] [--master FILE]\n";
 
 struct Richiesta {
     QString chiave;
@@ -81,7 +83,9 @@ int ComandoCorrect(const QStringList& args)
     QStringList resto;
     OpzioniArchivi o;
     QString errore;
-    if (!LeggiRichiesta(args, r, resto, errore) || !LeggiOpzioni(resto, o, errore, false)) {
+    QStringList argomenti = args;
+    const bool senzaCopia = TogliSenzaCopia(argomenti);
+    if (!LeggiRichiesta(argomenti, r, resto, errore) || !LeggiOpzioni(resto, o, errore, false)) {
         err << errore << "\n" << kUso;
         return 2;
     }
@@ -89,6 +93,7 @@ int ComandoCorrect(const QStringList& args)
     // notice goes to stderr.
     OperatoreRiga operatore(Risposta::Si);
     Sessione s(operatore);
+    PreparaSicurezzaCli(s, senzaCopia);
     const int apertura = ApriArchiviPerCorreggere(s, o, errore);
     if (apertura != 0) {
         err << errore << "\n";
@@ -164,6 +169,9 @@ int ComandoCorrect(const QStringList& args)
         v.TestoCombo = r.valore;
     }
     SelezionaTutti(v);
+    // The safety gate (integrity check, safety copy) before the first change; a refusal was told.
+    if (!PrimaDellaModifica(s))
+        return 2;
     if (tipo == QLatin1String("ENP"))
         GestisciCorrezioneENP(v, task);
     else

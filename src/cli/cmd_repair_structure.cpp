@@ -5,11 +5,13 @@
 // otherwise, 2 when a database cannot be opened (also when the archive cannot be opened again
 // between two corrections).
 #include "ambiente_cli.h"
+#include "sicurezza_cli.h"
 #include "comandi.h"
 
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "core/manutenzione.h"
+#include "safety/sessione_sicurezza.h"
 #include "structure/correzioni_struttura.h"
 
 #include <QTextStream>
@@ -27,12 +29,14 @@ void Ricontrolla(Manutenzione& m, int li)
 
 }  // namespace
 
-int ComandoRepairStructure(const QStringList& args)
+int ComandoRepairStructure(const QStringList& argomenti)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
     OpzioniArchivi o;
     QString errore;
+    QStringList args = argomenti;
+    const bool senzaCopia = TogliSenzaCopia(args);
     if (!LeggiOpzioni(args, o, errore, false)) {
         err << errore << "\nUso: corvale-cli repair-structure [--home CARTELLA] [--archive CARTELLA] "
                          "[--master FILE]\n";
@@ -40,6 +44,7 @@ int ComandoRepairStructure(const QStringList& args)
     }
     OperatoreRiga operatore(Risposta::No);
     Sessione s(operatore);
+    PreparaSicurezzaCli(s, senzaCopia);
     const int apertura = ApriArchiviPerCorreggere(s, o, errore);
     if (apertura != 0) {
         err << errore << "\n";
@@ -60,6 +65,9 @@ int ComandoRepairStructure(const QStringList& args)
         Ricontrolla(m, li);
         if (m.Task(li).Stato != kStatoPrb)
             continue;
+        // The safety gate before the first correction; a refusal was told.
+        if (!PrimaDellaModifica(s))
+            return 2;
         out << m.LstTask.Riga(li).Testo << "\n";
         m.LstTask.Seleziona(li);
         AttivaCorrezioneStruttura(m);

@@ -10,6 +10,10 @@ int ComandoCheck(const QStringList& args);
 int ComandoDemo(const QStringList& args);
 int ComandoRepairStructure(const QStringList& args);
 int ComandoCorrect(const QStringList& args);
+int ComandoRegistro(const QStringList& args);
+int ComandoAnnulla(const QStringList& args);
+int ComandoRipristina(const QStringList& args);
+int ComandoRipara(const QStringList& args);
 int ComandoImport(const QStringList& args);
 
 }  // namespace corvale::cli

@@ -1,6 +1,7 @@
 // corvale-cli: the headless tool. Runs the same engine, catalogue, checks and corrections as the
 // windowed program, without windows.
 #include "comandi.h"
+#include "sicurezza_cli.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -16,6 +17,10 @@ const char* kUsage =
     "  repair-structure [OPZIONI]  applica tutte le correzioni di struttura\n"
     "  correct CHIAVE (--elimina | --associa VALORE | --fisso) [OPZIONI]\n"
     "                           corregge i record di un controllo\n"
+    "  registro [N] [--json]    elenca le modifiche fatte all'archivio (con N: una, con i record)\n"
+    "  annulla N                rimette i record che la modifica N ha eliminato o cambiato\n"
+    "  ripristina COPIA         rimette una copia di sicurezza al posto dell'archivio\n"
+    "  ripara                   ripara un archivio danneggiato\n"
     "  import SORGENTE DESTINAZIONE  converte un file Access in un nuovo archivio\n"
     "  --help                   mostra questo aiuto\n"
     "\n"
@@ -24,7 +29,12 @@ const char* kUsage =
     "  --archive CARTELLA cartella di lumera.mdb, invece di quella di LUMERA.INI\n"
     "  --master FILE      database master, invece di esempio.mdb nella cartella del programma\n"
     "  --json             (check) risultato in JSON\n"
-    "  --html FILE        (check) scrive anche il rapporto in una pagina HTML\n";
+    "  --html FILE        (check) scrive anche il rapporto in una pagina HTML\n"
+    "  --senza-copia      (correct, repair-structure, annulla, ripristina, ripara) nessuna copia di\n"
+    "                     sicurezza prima della prima modifica\n"
+    "\n"
+    "Prima della prima modifica l'archivio viene verificato e ne viene salvata una copia di sicurezza\n"
+    "in archivi/copie; ogni modifica entra nel registro accanto all'archivio (lumera-registro.db).\n";
 }
 
 int main(int argc, char** argv)
@@ -54,6 +64,14 @@ int main(int argc, char** argv)
         return ComandoRepairStructure(args);
     if (cmd == QLatin1String("correct"))
         return ComandoCorrect(args);
+    if (cmd == QLatin1String("registro"))
+        return ComandoRegistro(args);
+    if (cmd == QLatin1String("annulla"))
+        return ComandoAnnulla(args);
+    if (cmd == QLatin1String("ripristina"))
+        return ComandoRipristina(args);
+    if (cmd == QLatin1String("ripara"))
+        return ComandoRipara(args);
     if (cmd == QLatin1String("import"))
         return ComandoImport(args);
     QTextStream(stderr) << "Comando sconosciuto: " << cmd << "\n" << kUsage;

@@ -8,8 +8,11 @@
 #include "dbengine/dbengine.h"
 
 #include <QString>
+#include <memory>
 
 namespace corvale {
+
+struct StatoSicurezza;  // safety/sessione_sicurezza.h
 
 class Sessione {
 public:
@@ -37,6 +40,10 @@ public:
 
     // Drops both database handles (the end of the program, or of a test).
     void ChiudiDatabase();
+
+    // The safety gate of this session: the archives it prepared, their journals and copies, and how
+    // it talks to the operator. Made on first use by safety/sessione_sicurezza.cpp.
+    mutable std::shared_ptr<StatoSicurezza> Protezione;
 
 private:
     Operatore* operatore_;

@@ -9,6 +9,7 @@
 #include "maintenance/salva_rapporto.h"
 #include "structure/correzioni_struttura.h"
 #include "vistalista.h"
+#include "frmregistro.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -20,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTreeWidget>
 
 namespace corvale {
@@ -120,6 +122,14 @@ void FrmRepair::creaControlli()
     QAction* inverti = mnLst_->addAction(QStringLiteral("Inverti selezione fino in fondo"));
     inverti->setObjectName(QStringLiteral("MnLstInvSel"));
     connect(inverti, &QAction::triggered, &m_, &Manutenzione::InvertiSelezione);
+    // The way back, without a control of its own (the window keeps its controls): Ctrl+R opens
+    // the journal of the archive's changes, with undo and the safety copies.
+    auto* registro = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+    registro->setObjectName(QStringLiteral("ScRegistro"));
+    connect(registro, &QShortcut::activated, this, [this] {
+        FrmRegistro f(m_.sessione(), this);
+        f.exec();
+    });
 
     vistaTask_ = new VistaLista(m_.LstTask, lstTask_, this);
     vistaStruct_ = new VistaLista(m_.LstStruct, lstStruct_, this);

@@ -1,6 +1,8 @@
 #include "correzione_en.h"
 
 #include "core/sessione.h"
+#include "safety/modifica_registrata.h"
+#include "safety/sessione_sicurezza.h"
 
 #include <QElapsedTimer>
 
@@ -124,9 +126,17 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
             return;
     }
 
+    if (!PrimaDellaModifica(v.sessione()))
+        return;
+
     const QString campo = task.Param(2);
     QString errore;
     {
+        ModificaRegistrata voce(v.sessione(),
+                                opzione == OptElimina   ? tipo_modifica::Elimina
+                                : opzione == OptAssocia ? tipo_modifica::Riassegna
+                                                        : tipo_modifica::Fisso,
+                                task.Param(0).section(QLatin1Char(' '), 0, 0), task.Chiave, task.Descrizione);
         ClessidraAccesa clessidra(v.sessione().operatore());
         v.Barra->ImpostaValore(0);
         v.Barra->ImpostaMassimo(v.Selezione.Count());
@@ -138,10 +148,12 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                 v.DtRow.SetBookmark(v.Selezione.Item(0));
                 try {
                     if (opzione == OptElimina) {
+                        voce.Record(v.DtRow);
                         v.DtRow.Delete();
                     } else {
                         const QVariant valore = opzione == OptAssocia ? v.DtColl.Value(task.Param(3))
                                                                       : QVariant(task.Param(5));
+                        voce.Record(v.DtRow, dbe::StoredRow{{campo}, {valore}});
                         v.DtRow.Edit();
                         v.DtRow.SetValue(campo, valore);
                         v.DtRow.Update();

@@ -4,6 +4,8 @@
 #include "ricerca_chiave.h"
 
 #include "core/sessione.h"
+#include "safety/modifica_registrata.h"
+#include "safety/sessione_sicurezza.h"
 
 namespace corvale {
 
@@ -25,7 +27,7 @@ bool Bloccato(const dbe::DbError& e)
 }
 
 // Deletes, in P(1), the records behind the current row of DtRow.
-Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList& campi)
+Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList& campi, ModificaRegistrata& voce)
 {
     QVector<ValoreChiave> chiavi;
     try {
@@ -57,6 +59,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
             }
             while (ricerca.RecordCount() > 0) {
                 ricerca.MoveLast();
+                voce.Record(ricerca);
                 ricerca.Delete();
             }
         }
@@ -84,6 +87,9 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
     }
     if (v.sessione().operatore().Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
         return;
+    if (!PrimaDellaModifica(v.sessione()))
+        return;
+    ModificaRegistrata voce(v.sessione(), tipo_modifica::Elimina, task.Param(1), task.Chiave, task.Descrizione);
     const qint64 n = v.Selezione.Count();
     qint64 abbandonate = 0;
     QString errore;
@@ -105,7 +111,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
                         posizionata = false;
                     }
                     v.Barra->Avanza();
-                    if (!posizionata || CorreggiRiga(v, task.Param(1), campi) == Esito::Abbandonata)
+                    if (!posizionata || CorreggiRiga(v, task.Param(1), campi, voce) == Esito::Abbandonata)
                         ++abbandonate;
                 }
             } catch (const dbe::DbError& e) {

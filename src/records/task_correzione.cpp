@@ -15,6 +15,7 @@ TaskCorrezione TaskDaManutenzione(Manutenzione& m, int indice)
     for (int li = 0; li < m.LstTask.Conta(); ++li) {
         if (Manutenzione::Id(m.LstTask.Riga(li).Chiave) == indice) {
             t.Descrizione = m.LstTask.Riga(li).Testo;
+            t.Chiave = m.LstTask.Riga(li).Chiave;
             break;
         }
     }

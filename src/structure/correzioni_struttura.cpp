@@ -1,6 +1,8 @@
 #include "correzioni_struttura.h"
 
 #include "core/sessione.h"
+#include "safety/modifica_registrata.h"
+#include "safety/sessione_sicurezza.h"
 #include "codici_struttura.h"
 #include "correzioni_additive.h"
 #include "core/manutenzione.h"
@@ -100,13 +102,22 @@ void GestisciCorrezioneStruttura(Manutenzione& m, int P)
     }
     const QString percorso = s.DbArchivi.Name();
     const QString tabella = m.ElencoTask[P].P[0];
+    if (!PrimaDellaModifica(s))
+        return;
+    const int sel = m.LstTask.Selezionata();
+    const QString chiave = sel >= 0 ? m.LstTask.Riga(sel).Chiave : QString();
     ClessidraAccesa clessidra(s.operatore());
     for (int pos = 0; pos < m.LstStruct.Conta(); ++pos) {
         if (m.LstStruct.Riga(pos).Spuntata) {
+            ModificaRegistrata voce(s, tipo_modifica::Struttura, tabella, chiave, m.LstStruct.Riga(pos).Testo);
             AzzeraMotivoErrore();
             const bool ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
-            m.LstStruct.ImpostaTestoStato(pos, ok ? QStringLiteral("OK")
-                                                  : QStringLiteral("Non e' stato possibile correggere"));
+            const QString stato = ok ? QStringLiteral("OK") : QStringLiteral("Non e' stato possibile correggere");
+            if (ok)
+                voce.Fine(stato);
+            else
+                voce.Fallita(stato, UltimoMotivoErrore().testo());
+            m.LstStruct.ImpostaTestoStato(pos, stato);
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);
             m.LstStruct.ImpostaNota(pos, ok ? QString() : UltimoMotivoErrore().testo());
         }

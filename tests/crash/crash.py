@@ -11,9 +11,12 @@ after a random delay within that duration, and the archive is checked:
     records gone are among those the whole run removes;
   - every value is either as before or as after the whole run (each record wholly corrected or not);
   - every structure correction is wholly done or not at all: no leftover "NEW<field>" or
-    "<field>_NEW" column, every column and index either as before or as after, none lost.
+    "<field>_NEW" column, every column and index either as before or as after, none lost;
+  - every record removed or changed is in the journal beside the archive, with its values before;
+    and every record the journal marks done is removed or changed in the archive.
 """
 import argparse
+import json
 import os
 import random
 import shutil
@@ -128,6 +131,52 @@ def compare(before, after, now):
     return problems
 
 
+def journal_problems(cli, home, before, now, journal):
+    """Records changed in the archive must be journaled with their old values, and the journal's
+    records marked done must be changed in the archive (after a kill, the journal is read as the
+    next session would: entries left "in corso" are checked as the tool settles them)."""
+    bt, _ = before
+    nt, _ = now
+    changed = set()
+    for name, b in bt.items():
+        if name.startswith("MSys") or name not in nt:
+            continue
+        n = nt[name]
+        for rid, row in b["rows"].items():
+            cur = n["rows"].get(rid)
+            if cur is None or any(not same(cur.get(c), v) for c, v in row.items() if c in cur):
+                changed.add((name.upper(), rid))
+    if not changed:
+        return []
+    if not os.path.exists(journal):
+        return ["%d records changed, no journal" % len(changed)]
+    con = sqlite3.connect(journal)
+    try:
+        rows = con.execute("SELECT upper(tabella), riga, prima, fatto FROM record").fetchall()
+    finally:
+        con.close()
+    journaled = {(t, r) for t, r, prima, _ in rows if prima is not None}
+    problems = []
+    missing = changed - journaled
+    if missing:
+        problems.append("%d records changed without a journal record, e.g. %s" % (len(missing), sorted(missing)[:3]))
+    # The journal as the next session reads it: what it calls done is done.
+    p = subprocess.run([cli, "registro", "--json", "--home", home, "--archive", os.path.join(home, "archivi")],
+                       capture_output=True, text=True)
+    try:
+        entries = json.loads(p.stdout)["modifiche"]
+    except (ValueError, KeyError):
+        return problems + ["registro --json unreadable (%d): %s" % (p.returncode, p.stderr.strip()[:200])]
+    done_unchanged = [(r["tabella"], r["riga"]) for e in entries for r in e["record"]
+                      if r["fatto"] and r["prima"] is not None and (r["tabella"].upper(), r["riga"]) not in changed]
+    if done_unchanged:
+        problems.append("%d journal records marked done but unchanged, e.g. %s"
+                        % (len(done_unchanged), done_unchanged[:3]))
+    if any(e["stato"] == "in corso" for e in entries):
+        problems.append("an entry left in corso after the next session opened the journal")
+    return problems
+
+
 def fresh_copy(template, work):
     if os.path.exists(work):
         shutil.rmtree(work)
@@ -197,6 +246,8 @@ def main():
             else:
                 now = snapshot(archive(work))
                 problems += compare(before, after, now)
+                problems += journal_problems(args.cli, work, before, now,
+                                             os.path.join(work, "archivi", "lumera-registro.db"))
                 state = user_part(now)
                 counts["untouched" if state == user_part(before) else "complete" if state == user_part(after)
                        else "part-way"] += 1

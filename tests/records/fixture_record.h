@@ -80,7 +80,7 @@ protected:
     static TaskCorrezione task(int n)
     {
         const VoceCatalogo& voce = VociCatalogo().at(size_t(n - 1));
-        return {voce.Tipo, voce.P, voce.Descrizione};
+        return {voce.Tipo, voce.P, voce.Descrizione, {}};
     }
     // Selects the rows at these positions of DtRow, in this order.
     void seleziona(std::initializer_list<int> posizioni)

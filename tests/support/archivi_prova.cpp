@@ -1,6 +1,7 @@
 #include "archivi_prova.h"
 
 #include "core/sessione.h"
+#include "safety/sessione_sicurezza.h"
 
 namespace corvale::prova {
 
@@ -40,6 +41,7 @@ dbe::Database CreaArchivioCompleto(const QString& file)
 void AzzeraAmbiente()
 {
     Sessione& s = SessioneProva();
+    AzzeraSicurezza(s);
     s.ChiudiDatabase();
     s.ImpostaOperatore(OperatoreDiProva());
     s.PathArchivi.clear();

@@ -47,6 +47,41 @@ QVariant sqliteValue(const QString& path, const QString& sql)
     return out;
 }
 
+QStringList sqliteDump(const QString& path)
+{
+    QStringList righe;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << "cannot open " << path.toStdString();
+        sqlite3_close(db);
+        return righe;
+    }
+    sqlite3_busy_timeout(db, 3000);
+    QStringList tabelle;
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'",
+                       -1, &st, nullptr);
+    while (st && sqlite3_step(st) == SQLITE_ROW)
+        tabelle << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    for (const QString& t : tabelle) {
+        const QString sql = QStringLiteral("SELECT * FROM \"%1\"").arg(t);
+        sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
+        while (st && sqlite3_step(st) == SQLITE_ROW) {
+            QString r = t;
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const char* v = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                r += QStringLiteral("|%1:%2").arg(sqlite3_column_type(st, i)).arg(v ? QString::fromUtf8(v) : QString());
+            }
+            righe << r;
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    righe.sort();
+    return righe;
+}
+
 QByteArray fileBytes(const QString& path)
 {
     QFile f(path);

@@ -1,0 +1,122 @@
+// corvale-cli annulla N, ripristina COPIA, ripara: going back. `annulla N` puts back the records
+// that change N of the journal deleted or rewrote (after the safety gate: integrity check and safety
+// copy), refusing record by record where that is no longer possible; exit 0 when every record went
+// back, 1 when some were refused, 2 when nothing was done. `ripristina COPIA` restores a safety copy
+// over the archive after copying the current state; `ripara` repairs a damaged archive. Both exit 0
+// on success, 1 when the archive stays damaged, 2 on an error. --senza-copia: no safety copy.
+#include "comandi.h"
+#include "sicurezza_cli.h"
+
+#include "core/sessione.h"
+#include "safety/annulla.h"
+#include "safety/copia_sicurezza.h"
+#include "safety/integrita.h"
+#include "safety/registro.h"
+#include "safety/sessione_sicurezza.h"
+
+#include <QTextStream>
+
+namespace corvale::cli {
+
+int ComandoAnnulla(const QStringList& argomenti)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = argomenti;
+    const bool senzaCopia = TogliSenzaCopia(args);
+    const char* uso = "Uso: corvale-cli annulla N [--senza-copia] [--home CARTELLA] [--archive CARTELLA]\n";
+    bool ok = false;
+    const qint64 id = args.isEmpty() ? 0 : args.takeFirst().toLongLong(&ok);
+    if (!ok || id <= 0) {
+        err << "Numero di modifica mancante o non valido.\n" << uso;
+        return 2;
+    }
+    QString errore;
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    PreparaSicurezzaCli(s, senzaCopia);
+    if (ApriSoloArchivio(s, args, errore) != 0) {
+        err << errore << "\n" << uso;
+        return 2;
+    }
+    // An entry that cannot be undone is refused before the gate makes a copy.
+    if (const auto reg = RegistroPer(s, &errore)) {
+        const QString no = PerchéNonAnnullabile(*reg, id);
+        if (!no.isEmpty()) {
+            err << SuUnaRiga(no) << "\n";
+            return 2;
+        }
+    }
+    if (!PrimaDellaModifica(s))
+        return 2;
+    const EsitoAnnulla e = AnnullaModifica(s, id);
+    if (!e.eseguito) {
+        err << SuUnaRiga(e.errore) << "\n";
+        return 2;
+    }
+    for (const QString& r : e.rifiutati)
+        err << r << "\n";
+    out << "Modifica " << id << " annullata: " << e.rimessi << " record rimessi, " << e.rifiutati.size()
+        << " rifiutati (modifica " << e.voce << " del registro).\n";
+    return e.rifiutati.isEmpty() ? 0 : 1;
+}
+
+int ComandoRipristina(const QStringList& argomenti)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = argomenti;
+    const bool senzaCopia = TogliSenzaCopia(args);
+    const char* uso = "Uso: corvale-cli ripristina COPIA [--senza-copia] [--home CARTELLA] [--archive CARTELLA]\n";
+    if (args.isEmpty() || args.first().startsWith(QLatin1String("--"))) {
+        err << "Copia di sicurezza da ripristinare mancante.\n" << uso;
+        return 2;
+    }
+    const QString copia = args.takeFirst();
+    QString errore;
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    PreparaSicurezzaCli(s, senzaCopia);
+    if (ApriSoloArchivio(s, args, errore) != 0) {
+        err << errore << "\n" << uso;
+        return 2;
+    }
+    QString testo;
+    const bool fatto = RipristinaCopia(s, copia, testo);
+    (fatto ? out : err) << SuUnaRiga(testo) << "\n";
+    return fatto ? 0 : 2;
+}
+
+int ComandoRipara(const QStringList& argomenti)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = argomenti;
+    const bool senzaCopia = TogliSenzaCopia(args);
+    QString errore;
+    OperatoreRiga operatore(Risposta::No);
+    Sessione s(operatore);
+    PreparaSicurezzaCli(s, senzaCopia);
+    if (ApriSoloArchivio(s, args, errore) != 0) {
+        err << errore << "\nUso: corvale-cli ripara [--senza-copia] [--home CARTELLA] [--archive CARTELLA]\n";
+        return 2;
+    }
+    const QStringList problemi = ProblemiIntegrita(s.DbArchivi);
+    if (problemi.isEmpty()) {
+        out << "Verifica dell'archivio superata: nessuna riparazione necessaria.\n";
+        return 0;
+    }
+    err << SuUnaRiga(MessaggioArchivioDanneggiato(problemi)) << "\n";
+    const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
+    if (!reg) {
+        err << "Impossibile scrivere il registro delle modifiche.\n" << errore << "\n";
+        return 2;
+    }
+    const EsitoRiparazione e = RiparaArchivio(s, *reg);
+    (e.riuscita ? out : err) << (e.riuscita ? "Archivio riparato." : "Riparazione non riuscita.") << "\n";
+    for (const QString& riga : e.rapporto.split(QLatin1Char('\r')))
+        (e.riuscita ? out : err) << "  " << riga << "\n";
+    return e.riuscita ? 0 : 1;
+}
+
+}  // namespace corvale::cli

@@ -1,0 +1,56 @@
+#include "sicurezza_cli.h"
+
+#include "core/avvio.h"
+#include "core/sessione.h"
+#include "safety/sessione_sicurezza.h"
+
+#include <QTextStream>
+
+namespace corvale::cli {
+
+void PreparaSicurezzaCli(const Sessione& sessione, bool senzaCopia)
+{
+    ImpostazioniSicurezza& s = Sicurezza(sessione);
+    s.senzaCopia = senzaCopia;
+    s.avviso = [](const QString& testo) { QTextStream(stderr) << SuUnaRiga(testo) << "\n"; };
+    s.offriRiparazione = [](const QString& testo) {
+        QTextStream(stderr) << SuUnaRiga(testo) << "\n"
+                            << "Per riparare l'archivio: corvale-cli ripara. Nessuna modifica è stata fatta.\n";
+        return false;
+    };
+    // On a big archive, a line now and then; nothing on a small one.
+    s.avanzamento = [ultimo = QString(), percento = -1](const QString& cosa, qint64 fatto, qint64 totale) mutable {
+        if (totale < 200000)
+            return;
+        const int p = totale > 0 ? int(fatto * 100 / totale) : 0;
+        if (cosa == ultimo && p / 10 == percento / 10)
+            return;
+        ultimo = cosa;
+        percento = p;
+        QTextStream(stderr) << cosa << ": " << p << "%\n";
+    };
+}
+
+bool TogliSenzaCopia(QStringList& args)
+{
+    return args.removeAll(QStringLiteral("--senza-copia")) > 0;
+}
+
+int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore)
+{
+    OpzioniArchivi o;
+    if (!LeggiOpzioni(args, o, errore, false))
+        return 2;
+    if (!o.home.isEmpty())
+        s.ImpostaCartellaProgramma(o.home);
+    s.PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(s.CartellaProgramma()));
+    try {
+        s.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(s.PathArchivi));
+    } catch (const dbe::DbError& e) {
+        errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace corvale::cli

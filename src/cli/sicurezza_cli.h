@@ -1,0 +1,20 @@
+#pragma once
+// What corvale-cli adds to the safety gate: the gate's notices on stderr, a damaged archive refused
+// with a pointer to `corvale-cli ripara` (no question is asked), the flag --senza-copia, and the
+// opening of the archive alone for the commands that work only on it (registro, annulla,
+// ripristina, ripara).
+#include "ambiente_cli.h"
+
+#include <QStringList>
+
+namespace corvale::cli {
+
+// Sets the session's gate for a run without an operator: its notices, and no safety copy when
+// senzaCopia.
+void PreparaSicurezzaCli(const Sessione& s, bool senzaCopia);
+// Removes --senza-copia from args; true when it was there.
+bool TogliSenzaCopia(QStringList& args);
+// Reads --home/--archive and opens DbArchivi only. 0, or 2 with the message in errore.
+int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore);
+
+}  // namespace corvale::cli

@@ -1,0 +1,491 @@
+#include "filecopy.h"
+
+#include "connstate.h"
+
+#include <QAtomicInteger>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <sqlite3.h>
+
+namespace dbe {
+
+using detail::DatabaseImpl;
+using detail::Stmt;
+using detail::quoteId;
+
+namespace {
+
+DatabaseImpl& conn(const Database& db) { return detail::openImpl(db.impl()); }
+
+QString text(sqlite3_stmt* st, int i)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                             sqlite3_column_bytes(st, i));
+}
+
+// The file system under a copy being written: the default one, with the pages SQLite writes one by
+// one gathered into large sequential writes (a copy is written from its first page to its last).
+// Anything else that touches the file (a read, a sync, a size, a truncation, a lock, the close)
+// writes what is gathered first, so SQLite sees the file as if every page had been written at once.
+namespace copia {
+
+constexpr int kBuffer = 4 * 1024 * 1024;
+
+struct File {
+    sqlite3_file base;
+    sqlite3_file* real;
+    char* buf;
+    sqlite3_int64 start;
+    int len;
+};
+
+sqlite3_vfs* realVfs = nullptr;
+
+// Writes what is gathered, in pieces the default file system takes whole (it writes at most 128 KB
+// a call).
+int flush(File* f)
+{
+    constexpr int kPezzo = 64 * 1024;
+    int rc = SQLITE_OK;
+    for (int fatto = 0; fatto < f->len && rc == SQLITE_OK; fatto += kPezzo)
+        rc = f->real->pMethods->xWrite(f->real, f->buf + fatto, qMin(kPezzo, f->len - fatto), f->start + fatto);
+    f->len = 0;
+    return rc;
+}
+
+File* me(sqlite3_file* p) { return reinterpret_cast<File*>(p); }
+
+int xClose(sqlite3_file* p)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    const int rc2 = f->real->pMethods->xClose(f->real);
+    sqlite3_free(f->buf);
+    return rc != SQLITE_OK ? rc : rc2;
+}
+int xRead(sqlite3_file* p, void* out, int n, sqlite3_int64 off)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xRead(f->real, out, n, off);
+}
+int xWrite(sqlite3_file* p, const void* in, int n, sqlite3_int64 off)
+{
+    File* f = me(p);
+    if (f->len > 0 && (off != f->start + f->len || f->len + n > kBuffer)) {
+        const int rc = flush(f);
+        if (rc != SQLITE_OK)
+            return rc;
+    }
+    if (n > kBuffer)
+        return f->real->pMethods->xWrite(f->real, in, n, off);
+    if (f->len == 0)
+        f->start = off;
+    std::memcpy(f->buf + f->len, in, size_t(n));
+    f->len += n;
+    return SQLITE_OK;
+}
+int xTruncate(sqlite3_file* p, sqlite3_int64 size)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xTruncate(f->real, size);
+}
+int xSync(sqlite3_file* p, int flags)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xSync(f->real, flags);
+}
+int xFileSize(sqlite3_file* p, sqlite3_int64* size)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xFileSize(f->real, size);
+}
+int xLock(sqlite3_file* p, int l)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xLock(f->real, l);
+}
+int xUnlock(sqlite3_file* p, int l)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xUnlock(f->real, l);
+}
+int xCheckReservedLock(sqlite3_file* p, int* r) { return me(p)->real->pMethods->xCheckReservedLock(me(p)->real, r); }
+int xFileControl(sqlite3_file* p, int op, void* arg)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xFileControl(f->real, op, arg);
+}
+int xSectorSize(sqlite3_file* p) { return me(p)->real->pMethods->xSectorSize(me(p)->real); }
+int xDeviceCharacteristics(sqlite3_file* p)
+{
+    return me(p)->real->pMethods->xDeviceCharacteristics(me(p)->real);
+}
+
+int xShmMap(sqlite3_file* p, int pg, int sz, int ext, void volatile** pp)
+{
+    File* f = me(p);
+    const int rc = flush(f);
+    return rc != SQLITE_OK ? rc : f->real->pMethods->xShmMap(f->real, pg, sz, ext, pp);
+}
+int xShmLock(sqlite3_file* p, int off, int n, int flags) { return me(p)->real->pMethods->xShmLock(me(p)->real, off, n, flags); }
+void xShmBarrier(sqlite3_file* p) { me(p)->real->pMethods->xShmBarrier(me(p)->real); }
+int xShmUnmap(sqlite3_file* p, int del) { return me(p)->real->pMethods->xShmUnmap(me(p)->real, del); }
+// No mapping: every page is read through xRead, after what is gathered is written.
+int xFetch(sqlite3_file*, sqlite3_int64, int, void** pp)
+{
+    *pp = nullptr;
+    return SQLITE_OK;
+}
+int xUnfetch(sqlite3_file*, sqlite3_int64, void*) { return SQLITE_OK; }
+
+const sqlite3_io_methods kMethods = {3,        xClose,      xRead,        xWrite,    xTruncate,
+                                     xSync,    xFileSize,   xLock,        xUnlock,   xCheckReservedLock,
+                                     xFileControl, xSectorSize, xDeviceCharacteristics,
+                                     xShmMap,  xShmLock,    xShmBarrier,  xShmUnmap, xFetch,
+                                     xUnfetch};
+
+int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* p, int flags, int* outFlags)
+{
+    File* f = me(p);
+    std::memset(f, 0, sizeof(File));
+    f->real = reinterpret_cast<sqlite3_file*>(f + 1);
+    const int rc = realVfs->xOpen(realVfs, name, f->real, flags, outFlags);
+    if (rc != SQLITE_OK || !f->real->pMethods)
+        return rc;
+    f->buf = static_cast<char*>(sqlite3_malloc(kBuffer));
+    if (!f->buf) {
+        f->real->pMethods->xClose(f->real);
+        return SQLITE_NOMEM;
+    }
+    p->pMethods = &kMethods;
+    return SQLITE_OK;
+}
+
+const char* kNome = "corvale-copia";
+
+void registra()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        realVfs = sqlite3_vfs_find(nullptr);
+        static sqlite3_vfs v = *realVfs;
+        v.iVersion = qMin(v.iVersion, 3);
+        v.szOsFile = int(sizeof(File)) + realVfs->szOsFile;
+        v.zName = kNome;
+        v.pNext = nullptr;
+        v.xOpen = xOpen;
+        sqlite3_vfs_register(&v, 0);
+    });
+}
+
+}  // namespace copia
+
+// A plain SQLite connection of our own on another file (a copy, a fresh file): closed on scope exit.
+class RawFile {
+public:
+    RawFile(const QString& path, int flags, const char* vfs = nullptr)
+    {
+        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &h_, flags | SQLITE_OPEN_URI, vfs);
+        if (rc != SQLITE_OK) {
+            const QString msg = h_ ? QString::fromUtf8(sqlite3_errmsg(h_)) : QString::fromUtf8(sqlite3_errstr(rc));
+            sqlite3_close_v2(h_);
+            h_ = nullptr;
+            throw DbError::make(err::ReservedError, {msg});
+        }
+        sqlite3_busy_timeout(h_, 3000);
+    }
+    ~RawFile() { sqlite3_close_v2(h_); }
+    sqlite3* get() const { return h_; }
+    void exec(const QString& sql) const
+    {
+        char* msg = nullptr;
+        const int rc = sqlite3_exec(h_, sql.toUtf8().constData(), nullptr, nullptr, &msg);
+        const QString m = msg ? QString::fromUtf8(msg) : QString();
+        sqlite3_free(msg);
+        if (rc != SQLITE_OK)
+            throw DbError::make(err::ReservedError, {m});
+    }
+    [[noreturn]] void fail() const { throw DbError::make(err::ReservedError, {QString::fromUtf8(sqlite3_errmsg(h_))}); }
+
+private:
+    sqlite3* h_ = nullptr;
+};
+
+// Steps a backup to the end, reporting pages copied.
+int runBackup(sqlite3_backup* b, const Progress& progress)
+{
+    int rc = SQLITE_OK;
+    while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        rc = sqlite3_backup_step(b, 8192);
+        if (progress)
+            progress(sqlite3_backup_pagecount(b) - sqlite3_backup_remaining(b), sqlite3_backup_pagecount(b));
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+            sqlite3_sleep(20);
+    }
+    return rc;
+}
+
+qint64 pragmaInt(DatabaseImpl& d, const QString& pragma)
+{
+    Stmt st = d.prepare(QStringLiteral("PRAGMA ") + pragma);
+    return st.step(d) ? sqlite3_column_int64(st, 0) : 0;
+}
+
+}  // namespace
+
+qint64 DatabaseBytes(const Database& db)
+{
+    DatabaseImpl& d = conn(db);
+    return pragmaInt(d, QStringLiteral("page_count")) * pragmaInt(d, QStringLiteral("page_size"));
+}
+
+void BackupTo(const Database& db, const QString& dest, const Progress& progress)
+{
+    DatabaseImpl& d = conn(db);
+    if (QFileInfo::exists(dest))
+        throw DbError::make(err::TableExists, {dest});
+    // Written under a provisional name of this process and renamed when complete and synced: a
+    // copy interrupted half-way never looks like a copy, and two programs copying at once never
+    // write the same file.
+    static QAtomicInteger<int> serie;
+    const QString part = QStringLiteral("%1.%2-%3.parziale")
+                             .arg(dest)
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(serie.fetchAndAddRelaxed(1));
+    QFile::remove(part);
+    int rc = SQLITE_OK;
+    QString msg;
+    {
+        copia::registra();
+        RawFile out(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, copia::kNome);
+        out.exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF"));
+        sqlite3_backup* b = sqlite3_backup_init(out.get(), "main", d.db(), "main");
+        if (!b) {
+            msg = QString::fromUtf8(sqlite3_errmsg(out.get()));
+            rc = SQLITE_ERROR;
+        } else {
+            rc = runBackup(b, progress);
+            rc = sqlite3_backup_finish(b) == SQLITE_OK && rc == SQLITE_DONE ? SQLITE_OK : rc;
+            if (rc != SQLITE_OK)
+                msg = QString::fromUtf8(sqlite3_errmsg(out.get()));
+        }
+        if (rc == SQLITE_OK) {
+            // The pages carry the archive's log mode: the copy becomes a plain file of its own,
+            // and this last write syncs the whole file to disk.
+            try {
+                out.exec(QStringLiteral("PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE"));
+                out.exec(QStringLiteral("BEGIN IMMEDIATE; PRAGMA user_version=") +
+                         QString::number(pragmaInt(d, QStringLiteral("user_version"))) +
+                         QStringLiteral("; COMMIT"));
+            } catch (const DbError& e) {
+                rc = SQLITE_ERROR;
+                msg = e.description();
+            }
+        }
+    }
+    // QFile::rename never replaces an existing file.
+    if (rc != SQLITE_OK || !QFile::rename(part, dest)) {
+        QFile::remove(part);
+        QFile::remove(part + QStringLiteral("-journal"));
+        if (rc == SQLITE_OK && QFileInfo::exists(dest))
+            throw DbError::make(err::TableExists, {dest});
+        throw DbError::make(err::ReservedError, {msg.isEmpty() ? QStringLiteral("copia non scritta") : msg});
+    }
+}
+
+void RestoreFrom(const Database& db, const QString& source, const Progress& progress)
+{
+    DatabaseImpl& d = conn(db);
+    if (d.inTransaction())
+        throw DbError::make(err::InvalidOperation);
+    RawFile in(QStringLiteral("file:") + QString::fromUtf8(QUrl::toPercentEncoding(QFileInfo(source).absoluteFilePath(), "/"))
+                   + QStringLiteral("?mode=ro"),
+               SQLITE_OPEN_READONLY);
+    {
+        // The source must be a whole, readable SQLite file before anything of the archive is touched.
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(in.get(), "SELECT count(*) FROM sqlite_master", -1, &st, nullptr) != SQLITE_OK
+            || sqlite3_step(st) != SQLITE_ROW) {
+            sqlite3_finalize(st);
+            throw DbError::make(err::CannotOpenFile, {source});
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_backup* b = sqlite3_backup_init(d.db(), "main", in.get(), "main");
+    if (!b)
+        d.raise(sqlite3_errcode(d.db()));
+    const int rc = runBackup(b, progress);
+    const int fin = sqlite3_backup_finish(b);
+    d.invalidateSchema();
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+        throw DbError::make(err::CouldNotUpdateLocked);
+    if (rc != SQLITE_DONE || fin != SQLITE_OK)
+        d.raise(fin != SQLITE_OK ? fin : rc);
+}
+
+QStringList IntegrityProblems(const Database& db, const Progress& progress)
+{
+    DatabaseImpl& d = conn(db);
+    struct Table {
+        QString name;
+        qint64 weight;
+    };
+    QVector<Table> tables;
+    qint64 total = 0;
+    QStringList problems;
+    try {
+        Stmt list = d.prepare(QStringLiteral(
+            "SELECT name, (SELECT count(*) FROM sqlite_master i WHERE i.type = 'index' AND i.tbl_name = m.name) "
+            "FROM sqlite_master m WHERE type = 'table' ORDER BY name"));
+        while (list.step(d))
+            tables.append({text(list, 0), 1 + sqlite3_column_int64(list, 1)});
+        // Each table weighs its records (its largest rowid, read from the end of its tree) times
+        // its trees.
+        for (Table& t : tables) {
+            try {
+                Stmt mx = d.prepare(QStringLiteral("SELECT max(rowid) FROM ") + quoteId(t.name));
+                t.weight *= 1 + (mx.step(d) ? qMax<qint64>(0, sqlite3_column_int64(mx, 0)) : 0);
+            } catch (const DbError&) {
+            }
+            total += t.weight;
+        }
+    } catch (const DbError& e) {
+        return {e.description()};
+    }
+    qint64 done = 0;
+    if (progress)
+        progress(0, total);
+    for (const Table& t : tables) {
+        try {
+            Stmt st = d.prepare(QStringLiteral("PRAGMA integrity_check(%1)").arg(quoteId(t.name)));
+            while (st.step(d)) {
+                const QString line = text(st, 0);
+                if (line != QLatin1String("ok"))
+                    problems << line;
+            }
+        } catch (const DbError& e) {
+            problems << QStringLiteral("%1: %2").arg(t.name, e.description());
+        }
+        done += t.weight;
+        if (progress)
+            progress(done, total);
+    }
+    return problems;
+}
+
+void RebuildIndexes(const Database& db)
+{
+    DatabaseImpl& d = conn(db);
+    DatabaseImpl::WriteScope scope(d);
+    d.exec(QStringLiteral("REINDEX"));
+    scope.commit();
+}
+
+void SalvageInto(const Database& db, const QString& fresh, QStringList& notes)
+{
+    DatabaseImpl& d = conn(db);
+    if (QFileInfo::exists(fresh))
+        throw DbError::make(err::TableExists, {fresh});
+    struct Object {
+        QString type, name, sql;
+    };
+    QVector<Object> objects;
+    {
+        Stmt st = d.prepare(QStringLiteral(
+            "SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+            "ORDER BY CASE type WHEN 'table' THEN 0 WHEN 'index' THEN 1 ELSE 2 END, rowid"));
+        while (st.step(d))
+            objects.append({text(st, 0), text(st, 1), text(st, 2)});
+    }
+    RawFile out(fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    out.exec(QStringLiteral("PRAGMA page_size=%1; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF")
+                 .arg(pragmaInt(d, QStringLiteral("page_size"))));
+    out.exec(QStringLiteral("PRAGMA user_version=%1").arg(pragmaInt(d, QStringLiteral("user_version"))));
+    out.exec(QStringLiteral("BEGIN"));
+    for (const Object& o : objects) {
+        if (o.type != QLatin1String("table"))
+            continue;
+        out.exec(o.sql);
+        // Records in rowid order from the front until an unreadable page stops the walk, then from
+        // the back down to the same place: what lies between is lost.
+        sqlite3_stmt* ins = nullptr;
+        QStringList colNames;
+        {
+            Stmt info = d.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"));
+            const QByteArray n = o.name.toUtf8();
+            sqlite3_bind_text(info, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+            while (info.step(d))
+                colNames << quoteId(text(info, 0));
+        }
+        QStringList params;
+        for (int i = 0; i <= colNames.size(); ++i)
+            params << QStringLiteral("?");
+        if (sqlite3_prepare_v2(out.get(),
+                               QStringLiteral("INSERT OR IGNORE INTO %1 (rowid,%2) VALUES (%3)")
+                                   .arg(quoteId(o.name), colNames.join(QLatin1Char(',')), params.join(QLatin1Char(',')))
+                                   .toUtf8()
+                                   .constData(),
+                               -1, &ins, nullptr)
+            != SQLITE_OK)
+            out.fail();
+        qint64 copied = 0, lastFront = std::numeric_limits<qint64>::min();
+        bool broken = false;
+        const auto pass = [&](const QString& sql, bool front) {
+            sqlite3_stmt* rd = nullptr;
+            if (sqlite3_prepare_v2(d.db(), sql.toUtf8().constData(), -1, &rd, nullptr) != SQLITE_OK) {
+                broken = true;
+                return;
+            }
+            if (!front)
+                sqlite3_bind_int64(rd, 1, lastFront);
+            int rc;
+            while ((rc = sqlite3_step(rd)) == SQLITE_ROW) {
+                const qint64 rowid = sqlite3_column_int64(rd, 0);
+                for (int i = 0; i < sqlite3_column_count(rd); ++i)
+                    sqlite3_bind_value(ins, i + 1, sqlite3_column_value(rd, i));
+                if (sqlite3_step(ins) == SQLITE_DONE)
+                    ++copied;
+                sqlite3_reset(ins);
+                if (front)
+                    lastFront = rowid;
+            }
+            if (rc != SQLITE_DONE)
+                broken = true;
+            sqlite3_finalize(rd);
+        };
+        const QString all = QStringLiteral("SELECT rowid, %1 FROM %2").arg(colNames.join(QLatin1Char(',')), quoteId(o.name));
+        pass(all + QStringLiteral(" ORDER BY rowid"), true);
+        if (broken) {
+            pass(all + QStringLiteral(" WHERE rowid > ?1 ORDER BY rowid DESC"), false);
+            notes << QStringLiteral("%1: recuperati %2 record; quelli in parti illeggibili del file sono persi.")
+                         .arg(o.name)
+                         .arg(copied);
+        }
+        sqlite3_finalize(ins);
+    }
+    for (const Object& o : objects) {
+        if (o.type == QLatin1String("table"))
+            continue;
+        try {
+            out.exec(o.sql);
+        } catch (const DbError& e) {
+            notes << QStringLiteral("%1 non ricreato: %2").arg(o.name, e.description());
+        }
+    }
+    out.exec(QStringLiteral("COMMIT"));
+    out.exec(QStringLiteral("PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE"));
+}
+
+}  // namespace dbe

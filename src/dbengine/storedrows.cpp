@@ -1,0 +1,308 @@
+#include "storedrows.h"
+
+#include "connstate.h"
+#include "recordset_impl.h"
+
+#include <sqlite3.h>
+
+namespace dbe {
+
+using detail::DatabaseImpl;
+using detail::Stmt;
+using detail::quoteId;
+
+namespace {
+
+void bindValue(sqlite3_stmt* st, int i, const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::UnknownType:
+        sqlite3_bind_null(st, i);
+        break;
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        sqlite3_bind_int64(st, i, v.toLongLong());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_bind_double(st, i, v.toDouble());
+        break;
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        sqlite3_bind_blob64(st, i, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default: {
+        if (v.isNull()) {
+            sqlite3_bind_null(st, i);
+            break;
+        }
+        const QByteArray t = v.toString().toUtf8();
+        sqlite3_bind_text64(st, i, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+        break;
+    }
+    }
+}
+
+QVariant columnValue(sqlite3_stmt* st, int i)
+{
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(st, i)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(st, i));
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                          sqlite3_column_bytes(st, i)));
+    case SQLITE_BLOB: {
+        const void* p = sqlite3_column_blob(st, i);
+        return QVariant(QByteArray(static_cast<const char*>(p), sqlite3_column_bytes(st, i)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+// The SQLite storage class a value is bound with, as a type name for typeof().
+const char* storageClass(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::UnknownType:
+        return "null";
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        return "integer";
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return "real";
+    case QMetaType::QByteArray:
+        return "blob";
+    default:
+        return v.isNull() ? "null" : "text";
+    }
+}
+
+// "c1" IS ?1 AND typeof("c1") = ?2 ...: an exact match of stored values (COLLATE BINARY, so a
+// NOCASE column does not take "rossi" for "ROSSI").
+QString exactWhere(const StoredRow& row, int firstParam)
+{
+    QStringList parts;
+    for (int i = 0; i < row.columns.size(); ++i) {
+        const QString c = quoteId(row.columns.at(i));
+        parts << QStringLiteral("%1 IS ?%2 COLLATE BINARY AND typeof(%1) = ?%3")
+                     .arg(c)
+                     .arg(firstParam + 2 * i)
+                     .arg(firstParam + 2 * i + 1);
+    }
+    return parts.isEmpty() ? QStringLiteral("1") : parts.join(QStringLiteral(" AND "));
+}
+
+void bindExact(sqlite3_stmt* st, const StoredRow& row, int firstParam)
+{
+    for (int i = 0; i < row.values.size(); ++i) {
+        bindValue(st, firstParam + 2 * i, row.values.at(i));
+        sqlite3_bind_text(st, firstParam + 2 * i + 1, storageClass(row.values.at(i)), -1, SQLITE_STATIC);
+    }
+}
+
+DatabaseImpl& conn(const Database& db) { return detail::openImpl(db.impl()); }
+
+}  // namespace
+
+int StoredRow::indexOf(const QString& column) const
+{
+    for (int i = 0; i < columns.size(); ++i)
+        if (detail::sameName(columns.at(i), column))
+            return i;
+    return -1;
+}
+
+std::optional<RowRef> CurrentRow(const Recordset& rs)
+{
+    const auto impl = rs.impl();
+    if (!impl || !impl->open || impl->isSnapshotOfValues() || impl->bof || impl->eof
+        || impl->layout.sourceCount() < 1)
+        return std::nullopt;
+    const qint64 rowid = impl->keys.rowid(impl->cur, 0);
+    if (rowid == detail::Keyset::kNoRow)
+        return std::nullopt;
+    return RowRef{impl->layout.source(0).table, rowid};
+}
+
+std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table, qint64 rowid)
+{
+    DatabaseImpl& d = conn(db);
+    Stmt st = d.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoteId(table)));
+    sqlite3_bind_int64(st, 1, rowid);
+    if (!st.step(d))
+        return std::nullopt;
+    StoredRow r;
+    const int n = sqlite3_column_count(st);
+    r.columns.reserve(n);
+    r.values.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        r.columns << QString::fromUtf8(sqlite3_column_name(st, i));
+        r.values << columnValue(st, i);
+    }
+    return r;
+}
+
+QVector<qint64> FindStoredRows(const Database& db, const QString& table, const StoredRow& where, int limit)
+{
+    DatabaseImpl& d = conn(db);
+    Stmt st = d.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 LIMIT %3")
+                            .arg(quoteId(table), exactWhere(where, 1))
+                            .arg(limit));
+    bindExact(st, where, 1);
+    QVector<qint64> ids;
+    while (st.step(d))
+        ids << sqlite3_column_int64(st, 0);
+    return ids;
+}
+
+qint64 InsertStoredRow(const Database& db, const QString& table, const StoredRow& row, qint64 rowid)
+{
+    DatabaseImpl& d = conn(db);
+    DatabaseImpl::WriteScope scope(d);
+    bool free = true;
+    {
+        Stmt chk = d.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(quoteId(table)));
+        sqlite3_bind_int64(chk, 1, rowid);
+        free = !chk.step(d);
+    }
+    QStringList cols, params;
+    for (int i = 0; i < row.columns.size(); ++i) {
+        cols << quoteId(row.columns.at(i));
+        params << QStringLiteral("?%1").arg(i + 2);
+    }
+    Stmt st = d.prepare(QStringLiteral("INSERT INTO %1 (rowid, %2) VALUES (?1, %3)")
+                            .arg(quoteId(table), cols.join(QLatin1Char(',')), params.join(QLatin1Char(','))));
+    if (free)
+        sqlite3_bind_int64(st, 1, rowid);
+    else
+        sqlite3_bind_null(st, 1);
+    for (int i = 0; i < row.values.size(); ++i)
+        bindValue(st, i + 2, row.values.at(i));
+    st.step(d);
+    const qint64 used = sqlite3_last_insert_rowid(d.db());
+    scope.commit();
+    return used;
+}
+
+bool UpdateStoredRow(const Database& db, const QString& table, qint64 rowid, const StoredRow& fields)
+{
+    DatabaseImpl& d = conn(db);
+    DatabaseImpl::WriteScope scope(d);
+    QStringList sets;
+    for (int i = 0; i < fields.columns.size(); ++i)
+        sets << QStringLiteral("%1 = ?%2").arg(quoteId(fields.columns.at(i))).arg(i + 2);
+    Stmt st = d.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?1")
+                            .arg(quoteId(table), sets.join(QLatin1Char(','))));
+    sqlite3_bind_int64(st, 1, rowid);
+    for (int i = 0; i < fields.values.size(); ++i)
+        bindValue(st, i + 2, fields.values.at(i));
+    st.step(d);
+    const bool changed = sqlite3_changes64(d.db()) > 0;
+    scope.commit();
+    return changed;
+}
+
+bool DeleteStoredRow(const Database& db, const QString& table, qint64 rowid)
+{
+    DatabaseImpl& d = conn(db);
+    DatabaseImpl::WriteScope scope(d);
+    Stmt st = d.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteId(table)));
+    sqlite3_bind_int64(st, 1, rowid);
+    st.step(d);
+    const bool changed = sqlite3_changes64(d.db()) > 0;
+    scope.commit();
+    return changed;
+}
+
+QStringList TakenKeys(const Database& db, const QString& table, const StoredRow& row, qint64 exceptRowid)
+{
+    DatabaseImpl& d = conn(db);
+    QStringList taken;
+    QStringList uniques;
+    {
+        Stmt list = d.prepare(QStringLiteral("SELECT name FROM pragma_index_list(?) WHERE \"unique\""));
+        const QByteArray t = table.toUtf8();
+        sqlite3_bind_text(list, 1, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        while (list.step(d))
+            uniques << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(list, 0)));
+    }
+    for (const QString& ix : uniques) {
+        StoredRow key;
+        {
+            Stmt info = d.prepare(QStringLiteral("SELECT name FROM pragma_index_info(?) ORDER BY seqno"));
+            const QByteArray n = ix.toUtf8();
+            sqlite3_bind_text(info, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
+            while (info.step(d)) {
+                const QString c = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)));
+                const int at = row.indexOf(c);
+                if (at >= 0) {
+                    key.columns << row.columns.at(at);
+                    key.values << row.values.at(at);
+                }
+            }
+        }
+        if (key.columns.isEmpty())
+            continue;
+        // The index's own comparison (its collation) decides what collides.
+        QStringList parts;
+        for (int i = 0; i < key.columns.size(); ++i)
+            parts << QStringLiteral("%1 = ?%2").arg(quoteId(key.columns.at(i))).arg(i + 2);
+        Stmt st = d.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid <> ?1 AND %2 LIMIT 1")
+                                .arg(quoteId(table), parts.join(QStringLiteral(" AND "))));
+        sqlite3_bind_int64(st, 1, exceptRowid);
+        for (int i = 0; i < key.values.size(); ++i)
+            bindValue(st, i + 2, key.values.at(i));
+        if (st.step(d)) {
+            QStringList desc;
+            for (int i = 0; i < key.columns.size(); ++i)
+                desc << key.columns.at(i) + QStringLiteral(" = ")
+                            + (key.values.at(i).isNull() ? QStringLiteral("Null") : key.values.at(i).toString());
+            taken << desc.join(QStringLiteral(", "));
+        }
+    }
+    return taken;
+}
+
+qint64 TotalChanges(const Database& db)
+{
+    return sqlite3_total_changes64(conn(db).db());
+}
+
+namespace {
+int commitHookTrampoline(void* p)
+{
+    auto* f = static_cast<std::function<bool()>*>(p);
+    try {
+        return (*f)() ? 0 : 1;
+    } catch (...) {
+        return 1;
+    }
+}
+}  // namespace
+
+void SetCommitHook(const Database& db, std::function<bool()> beforeCommit)
+{
+    DatabaseImpl& d = conn(db);
+    // The function lives as long as the connection's hook needs it: one slot per connection.
+    static thread_local QHash<sqlite3*, std::shared_ptr<std::function<bool()>>> hooks;
+    sqlite3* h = d.db();
+    if (!beforeCommit) {
+        sqlite3_commit_hook(h, nullptr, nullptr);
+        hooks.remove(h);
+        return;
+    }
+    auto f = std::make_shared<std::function<bool()>>(std::move(beforeCommit));
+    sqlite3_commit_hook(h, commitHookTrampoline, f.get());
+    hooks.insert(h, f);
+}
+
+}  // namespace dbe

@@ -1,0 +1,66 @@
+#pragma once
+// Stored rows: the records of a table exactly as the file stores them (SQLite's own storage
+// classes: integer, real, text, blob, null), read and written by rowid on an open database's
+// connection. The safety journal keeps records in this form so that a record put back is the same,
+// bit for bit, as the record that was removed. Callers may rely on: reading never changes the file;
+// each write is its own transaction (a savepoint inside an open workspace transaction); writes
+// bypass the field rules (the values were the table's own) but not SQLite's unique indexes, so a
+// record whose key another record now holds is refused with 3022 and nothing changes.
+#include "database.h"
+#include "recordset.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+#include <optional>
+
+namespace dbe {
+
+// One record as stored: the columns in table order and their values. A value is a null QVariant
+// (NULL), a qlonglong (integer), a double (real), a QString (text) or a QByteArray (blob).
+struct StoredRow {
+    QStringList columns;
+    QVector<QVariant> values;
+    int indexOf(const QString& column) const;  // case-insensitive; -1 when absent
+};
+
+// The table and rowid behind the current record of a record set read from one table (its first
+// source); nullopt without a current record or for a snapshot of computed values.
+struct RowRef {
+    QString table;
+    qint64 rowid = 0;
+};
+std::optional<RowRef> CurrentRow(const Recordset& rs);
+
+// The record with that rowid, or nullopt when the table has none.
+std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table, qint64 rowid);
+// Every record of the table whose columns named in `where` hold exactly these values (stored
+// comparison: same storage class and value; NULL matches NULL): their rowids, at most `limit`.
+QVector<qint64> FindStoredRows(const Database& db, const QString& table, const StoredRow& where,
+                               int limit = 2);
+
+// Inserts the record under `rowid` when that rowid is free, under a new one otherwise, and
+// returns the rowid used. A unique index that already holds the record's key raises 3022.
+qint64 InsertStoredRow(const Database& db, const QString& table, const StoredRow& row, qint64 rowid);
+// Writes the given columns of the record with that rowid; false when there is no such record.
+bool UpdateStoredRow(const Database& db, const QString& table, qint64 rowid, const StoredRow& fields);
+// Deletes the record with that rowid; false when there is none.
+bool DeleteStoredRow(const Database& db, const QString& table, qint64 rowid);
+
+// The unique indexes of the table that the record's values collide with in other records: for each,
+// its columns and the record's values as "COL = value" texts (for the operator's message).
+QStringList TakenKeys(const Database& db, const QString& table, const StoredRow& row,
+                      qint64 exceptRowid = 0);
+
+// The records inserted, changed or deleted through this connection since it was opened.
+qint64 TotalChanges(const Database& db);
+
+// Runs `beforeCommit` each time a write transaction of this connection is about to commit (the
+// outermost one); when it returns false the commit becomes a rollback and the writing call raises
+// an error. An empty function removes the hook. The hook belongs to the connection: a database
+// reopened by its path has none.
+void SetCommitHook(const Database& db, std::function<bool()> beforeCommit);
+
+}  // namespace dbe

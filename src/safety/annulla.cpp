@@ -1,0 +1,219 @@
+#include "annulla.h"
+
+#include "copia_sicurezza.h"
+#include "modifica_registrata.h"
+#include "riga_testo.h"
+#include "sessione_sicurezza.h"
+
+#include "dbengine/filecopy.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace corvale {
+
+namespace {
+
+QString Chiavi(const QStringList& chiavi) { return chiavi.join(QStringLiteral("; ")); }
+
+// The record's key fields as the operator knows them: the taken key, else the first field.
+QString Descrivi(const RecordRegistro& r, const dbe::StoredRow& riga)
+{
+    QString chi;
+    if (!riga.columns.isEmpty())
+        chi = riga.columns.first() + QStringLiteral(" = ") + ValoreLeggibile(riga.values.first());
+    return QStringLiteral("Record %1 di %2 (%3)").arg(r.n).arg(r.tabella, chi);
+}
+
+// A rowid for a record put back: its own when free, else a free one further on.
+qint64 RigaLibera(const dbe::Database& db, const QString& tabella, qint64 riga)
+{
+    qint64 prova = riga;
+    for (qint64 passo = 1; dbe::ReadStoredRow(db, tabella, prova); passo *= 2)
+        prova = riga + passo;
+    return prova;
+}
+
+}  // namespace
+
+QString PerchéNonAnnullabile(Registro& reg, qint64 id)
+{
+    const std::optional<VoceRegistro> v = reg.Voce(id);
+    if (!v)
+        return QStringLiteral("Il registro non contiene la modifica %1.").arg(id);
+    if (v->annullataDa)
+        return QStringLiteral("La modifica %1 è già stata annullata (modifica %2).").arg(id).arg(v->annullataDa);
+    if (v->tipo == tipo_modifica::Struttura || v->tipo == tipo_modifica::Riparazione
+        || v->tipo == tipo_modifica::Ripristino)
+        return QStringLiteral("La modifica %1 (%2) non si annulla record per record: per tornare indietro "
+                              "ripristinare la copia di sicurezza %3.")
+            .arg(id)
+            .arg(v->tipo, v->copia.isEmpty() ? QStringLiteral("precedente") : QDir::toNativeSeparators(v->copia));
+    if (v->recordFatti == 0)
+        return QStringLiteral("La modifica %1 non ha cambiato alcun record: nulla da annullare.").arg(id);
+    return QString();
+}
+
+EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
+{
+    const dbe::Database& DbArchivi = s.DbArchivi;
+    EsitoAnnulla e;
+    const std::shared_ptr<Registro> reg = RegistroSessione(s);
+    if (!reg) {
+        e.errore = QStringLiteral("Registro delle modifiche non disponibile: nessuna modifica è stata fatta.");
+        return e;
+    }
+    e.errore = PerchéNonAnnullabile(*reg, id);
+    if (!e.errore.isEmpty())
+        return e;
+    const std::optional<VoceRegistro> v = reg->Voce(id);
+    QVector<RecordRegistro> record = reg->Record(id);
+    record.erase(std::remove_if(record.begin(), record.end(), [](const RecordRegistro& r) { return !r.fatto; }),
+                 record.end());
+
+    ModificaRegistrata m(s, tipo_modifica::Annulla, v->tabella, v->chiave,
+                         QStringLiteral("Annullamento della modifica %1: %2").arg(id).arg(v->descrizione), id);
+    dbe::Workspace& ws = dbe::Workspace::Default();
+    ws.BeginTrans();
+    try {
+        // Last change first, so that a record changed twice gets its oldest values back.
+        for (auto it = record.crbegin(); it != record.crend(); ++it) {
+            const RecordRegistro& r = *it;
+            if (r.prima && !r.dopo) {
+                const QStringList prese = dbe::TakenKeys(DbArchivi, r.tabella, *r.prima);
+                if (!prese.isEmpty()) {
+                    e.rifiutati << QStringLiteral("%1: non rimesso, la chiave %2 appartiene ora a un altro record.")
+                                       .arg(Descrivi(r, *r.prima), Chiavi(prese));
+                    continue;
+                }
+                RecordRegistro n;
+                n.tabella = r.tabella;
+                n.riga = RigaLibera(DbArchivi, r.tabella, r.riga);
+                n.dopo = r.prima;
+                m.Record(n);
+                dbe::InsertStoredRow(DbArchivi, r.tabella, *r.prima, n.riga);
+                ++e.rimessi;
+                continue;
+            }
+            const std::optional<dbe::StoredRow> ora = dbe::ReadStoredRow(DbArchivi, r.tabella, r.riga);
+            if (!r.prima && r.dopo) {
+                if (!ora || !HaCampi(*ora, *r.dopo) || ora->columns.size() != r.dopo->columns.size()) {
+                    e.rifiutati << QStringLiteral("%1: non tolto, è stato modificato o eliminato dopo.")
+                                       .arg(Descrivi(r, *r.dopo));
+                    continue;
+                }
+                m.Record(r.tabella, r.riga, std::nullopt);
+                dbe::DeleteStoredRow(DbArchivi, r.tabella, r.riga);
+                ++e.rimessi;
+                continue;
+            }
+            if (!r.prima || !r.dopo)
+                continue;
+            // Rewritten: the record must still be as the change left it.
+            dbe::StoredRow altri = *r.prima;
+            for (const QString& c : r.dopo->columns) {
+                const int at = altri.indexOf(c);
+                if (at >= 0) {
+                    altri.columns.removeAt(at);
+                    altri.values.removeAt(at);
+                }
+            }
+            if (!ora || !HaCampi(*ora, *r.dopo) || !HaCampi(*ora, altri)) {
+                e.rifiutati << QStringLiteral("%1: non rimesso, è stato modificato o eliminato dopo la correzione.")
+                                   .arg(Descrivi(r, *r.prima));
+                continue;
+            }
+            const dbe::StoredRow vecchi = ValoriPrima(*r.prima, *r.dopo);
+            const QStringList prese = dbe::TakenKeys(DbArchivi, r.tabella, *r.prima, r.riga);
+            if (!prese.isEmpty()) {
+                e.rifiutati << QStringLiteral("%1: non rimesso, la chiave %2 appartiene ora a un altro record.")
+                                   .arg(Descrivi(r, *r.prima), Chiavi(prese));
+                continue;
+            }
+            m.Record(r.tabella, r.riga, vecchi);
+            dbe::UpdateStoredRow(DbArchivi, r.tabella, r.riga, vecchi);
+            ++e.rimessi;
+        }
+        ws.CommitTrans();
+    } catch (const dbe::DbError& err) {
+        try {
+            ws.Rollback();
+        } catch (const dbe::DbError&) {
+        }
+        m.Fallita(QStringLiteral("non riuscito"), err.description());
+        e.errore = QStringLiteral("Annullamento della modifica %1 non riuscito: nessun record è stato rimesso.\r%2")
+                       .arg(id)
+                       .arg(err.description());
+        e.rimessi = 0;
+        return e;
+    }
+    const QString esito = QStringLiteral("%1 record rimessi, %2 rifiutati").arg(e.rimessi).arg(e.rifiutati.size());
+    m.Fine(esito, e.rifiutati.join(QLatin1Char('\n')));
+    e.voce = m.Id();
+    if (e.rimessi > 0)
+        reg->SegnaAnnullata(id, e.voce);
+    e.eseguito = true;
+    return e;
+}
+
+bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
+{
+    const dbe::Database& DbArchivi = s.DbArchivi;
+    const QFileInfo fi(copia);
+    if (!fi.isFile()) {
+        testo = QStringLiteral("Copia di sicurezza non trovata: %1").arg(QDir::toNativeSeparators(copia));
+        return false;
+    }
+    if (DbArchivi.isNull() || !DbArchivi.IsOpen()) {
+        testo = QStringLiteral("Nessun archivio aperto.");
+        return false;
+    }
+    if (fi.absoluteFilePath() == QFileInfo(DbArchivi.Name()).absoluteFilePath()) {
+        testo = QStringLiteral("La copia indicata è l'archivio stesso.");
+        return false;
+    }
+    QString errore;
+    const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
+    if (!reg) {
+        testo = QStringLiteral("Impossibile scrivere il registro delle modifiche.\r%1").arg(errore);
+        return false;
+    }
+    RiconciliaInCorso(DbArchivi, *reg);
+    try {
+        dbe::WaitWritable(DbArchivi);
+    } catch (const dbe::DbError& e) {
+        testo = QStringLiteral("L'archivio è in uso da un altro programma: copia non ripristinata.\r%1").arg(e.description());
+        return false;
+    }
+    QString attuale;
+    if (!Sicurezza(s).senzaCopia) {
+        attuale = ScriviCopiaSicurezza(s, *reg, CopieDaConservare(s), errore);
+        if (attuale.isEmpty()) {
+            testo = errore + QStringLiteral("\rCopia non ripristinata: nessuna modifica è stata fatta.");
+            return false;
+        }
+    }
+    VoceRegistro v;
+    v.tipo = tipo_modifica::Ripristino;
+    v.descrizione = QStringLiteral("Ripristino della copia %1").arg(QDir::toNativeSeparators(fi.absoluteFilePath()));
+    v.copia = attuale;
+    const qint64 id = reg->Inizia(v);
+    try {
+        dbe::RestoreFrom(DbArchivi, fi.absoluteFilePath());
+    } catch (const dbe::DbError& e) {
+        reg->Concludi(id, stato_modifica::NonRiuscita, QStringLiteral("non ripristinata"), e.description());
+        testo = (e.number() == dbe::err::CouldNotUpdateLocked
+                     ? QStringLiteral("L'archivio è in uso da un altro programma: copia non ripristinata.\r")
+                     : QStringLiteral("Copia non ripristinata.\r"))
+                + e.description();
+        return false;
+    }
+    reg->Concludi(id, stato_modifica::Fatta, QStringLiteral("ripristinata"));
+    testo = QStringLiteral("Copia %1 ripristinata.").arg(QDir::toNativeSeparators(fi.absoluteFilePath()));
+    if (!attuale.isEmpty())
+        testo += QStringLiteral("\rLo stato precedente dell'archivio è nella copia %1.").arg(QDir::toNativeSeparators(attuale));
+    return true;
+}
+
+}  // namespace corvale

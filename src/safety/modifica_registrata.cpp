@@ -1,0 +1,172 @@
+#include "modifica_registrata.h"
+
+#include "riga_testo.h"
+#include "sessione_sicurezza.h"
+
+
+namespace corvale {
+
+namespace {
+
+// Whether the change the record describes is in the archive now.
+bool RecordFatto(const dbe::Database& db, const RecordRegistro& r)
+{
+    const std::optional<dbe::StoredRow> ora = dbe::ReadStoredRow(db, r.tabella, r.riga);
+    if (r.prima && !r.dopo)  // deleted: not done while the same record is still there
+        return !(ora && HaCampi(*ora, *r.prima));
+    if (!r.prima && r.dopo)  // inserted
+        return ora && HaCampi(*ora, *r.dopo);
+    if (r.prima && r.dopo)   // rewritten: not done while the fields still hold their old values
+        return !(ora && HaCampi(*ora, ValoriPrima(*r.prima, *r.dopo)) && !HaCampi(*ora, *r.dopo));
+    return true;
+}
+
+}  // namespace
+
+ModificaRegistrata::ModificaRegistrata(const Sessione& s, const QString& tipo, const QString& tabella, const QString& chiave,
+                                       const QString& descrizione, qint64 annulla)
+{
+    reg_ = RegistroSessione(s);
+    if (!reg_ || s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
+        return;
+    db_ = s.DbArchivi;
+    VoceRegistro v;
+    v.tipo = tipo;
+    v.tabella = tabella;
+    v.chiave = chiave;
+    v.descrizione = descrizione;
+    v.copia = CopiaSessione(s);
+    v.annulla = annulla;
+    id_ = reg_->Inizia(v);
+    if (!id_)
+        return;
+    try {
+        modifiche0_ = dbe::TotalChanges(db_);
+        std::weak_ptr<Registro> r = reg_;
+        dbe::SetCommitHook(db_, [r] {
+            auto reg = r.lock();
+            return !reg || reg->Scrivi();
+        });
+        gancio_ = true;
+    } catch (const dbe::DbError&) {
+    }
+}
+
+ModificaRegistrata::~ModificaRegistrata()
+{
+    try {
+        if (!concluso_)
+            Fine();
+    } catch (...) {
+    }
+}
+
+void ModificaRegistrata::Record(const dbe::Recordset& rs, const std::optional<dbe::StoredRow>& dopo)
+{
+    if (!id_)
+        return;
+    if (const auto ref = dbe::CurrentRow(rs))
+        Record(ref->table, ref->rowid, dopo);
+}
+
+void ModificaRegistrata::Record(const QString& tabella, qint64 riga, const std::optional<dbe::StoredRow>& dopo)
+{
+    if (!id_)
+        return;
+    RecordRegistro r;
+    r.tabella = tabella;
+    r.riga = riga;
+    r.prima = dbe::ReadStoredRow(db_, tabella, riga);
+    if (!r.prima)
+        return;
+    r.dopo = dopo;
+    Record(r);
+}
+
+void ModificaRegistrata::Record(const RecordRegistro& r)
+{
+    if (!id_)
+        return;
+    RecordRegistro c = r;
+    c.n = ++n_;
+    // A record that cannot be journaled must not be changed: the error stops the change.
+    if (!reg_->AggiungiRecord(id_, c))
+        throw dbe::DbError(dbe::err::ReservedError,
+                           QStringLiteral("Impossibile scrivere il registro delle modifiche: ") + reg_->Errore());
+}
+
+bool ModificaRegistrata::Scrivi() { return !id_ || reg_->Scrivi(); }
+
+void ModificaRegistrata::Fine(const QString& esito, const QString& messaggio)
+{
+    if (concluso_ || !id_) {
+        concluso_ = true;
+        return;
+    }
+    qint64 nonFatti = 0;
+    try {
+        reg_->Scrivi();
+        // Each journaled record is one change of the connection when all went through.
+        if (dbe::TotalChanges(db_) - modifiche0_ != n_)
+            nonFatti = RiconciliaVoce(db_, *reg_, id_);
+    } catch (const dbe::DbError&) {
+        nonFatti = RiconciliaVoce(db_, *reg_, id_);
+    }
+    concludi(nonFatti > 0 ? stato_modifica::Interrotta : stato_modifica::Fatta, esito, messaggio);
+}
+
+void ModificaRegistrata::Fallita(const QString& esito, const QString& messaggio)
+{
+    if (concluso_ || !id_) {
+        concluso_ = true;
+        return;
+    }
+    if (n_ > 0)
+        RiconciliaVoce(db_, *reg_, id_);
+    concludi(stato_modifica::NonRiuscita, esito, messaggio);
+}
+
+void ModificaRegistrata::concludi(const QString& stato, const QString& esito, const QString& messaggio)
+{
+    concluso_ = true;
+    if (gancio_) {
+        try {
+            if (db_.IsOpen())
+                dbe::SetCommitHook(db_, {});
+        } catch (const dbe::DbError&) {
+        }
+    }
+    reg_->Concludi(id_, stato, esito, messaggio);
+}
+
+qint64 RiconciliaVoce(const dbe::Database& db, Registro& reg, qint64 id)
+{
+    qint64 nonFatti = 0;
+    reg.Scrivi();
+    for (const RecordRegistro& r : reg.Record(id)) {
+        bool fatto = r.fatto;
+        try {
+            fatto = RecordFatto(db, r);
+        } catch (const dbe::DbError&) {
+        }
+        if (!fatto)
+            ++nonFatti;
+        if (fatto != r.fatto)
+            reg.SegnaRecord(id, r.n, fatto);
+    }
+    reg.Scrivi();
+    return nonFatti;
+}
+
+void RiconciliaInCorso(const dbe::Database& db, Registro& reg)
+{
+    for (qint64 id : reg.InCorso()) {
+        RiconciliaVoce(db, reg, id);
+        const auto v = reg.Voce(id);
+        reg.Concludi(id, stato_modifica::Interrotta,
+                     v && v->tipo == tipo_modifica::Struttura ? QStringLiteral("esito sconosciuto") : v ? v->esito : QString(),
+                     QStringLiteral("La sessione si è interrotta prima della fine della modifica."));
+    }
+}
+
+}  // namespace corvale

@@ -1,0 +1,345 @@
+#include "registro.h"
+
+#include "riga_testo.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <sqlite3.h>
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace corvale {
+
+namespace {
+
+const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS modifiche ("
+    " id INTEGER PRIMARY KEY, ora TEXT NOT NULL, utente TEXT NOT NULL, archivio TEXT NOT NULL,"
+    " chiave TEXT NOT NULL DEFAULT '', descrizione TEXT NOT NULL DEFAULT '', tipo TEXT NOT NULL,"
+    " tabella TEXT NOT NULL DEFAULT '', stato TEXT NOT NULL, esito TEXT NOT NULL DEFAULT '',"
+    " messaggio TEXT NOT NULL DEFAULT '', copia TEXT NOT NULL DEFAULT '',"
+    " annulla INTEGER NOT NULL DEFAULT 0, annullata_da INTEGER NOT NULL DEFAULT 0);"
+    "CREATE TABLE IF NOT EXISTS record ("
+    " modifica INTEGER NOT NULL, n INTEGER NOT NULL, tabella TEXT NOT NULL, riga INTEGER NOT NULL,"
+    " prima TEXT, dopo TEXT, fatto INTEGER NOT NULL DEFAULT 1, PRIMARY KEY (modifica, n)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS copie (file TEXT PRIMARY KEY, ora TEXT NOT NULL, byte INTEGER NOT NULL);";
+
+QString UtenteSistema()
+{
+    QString u = qEnvironmentVariable("USER");
+    if (u.isEmpty())
+        u = qEnvironmentVariable("USERNAME");
+#ifdef Q_OS_UNIX
+    if (u.isEmpty()) {
+        if (const passwd* p = getpwuid(geteuid()))
+            u = QString::fromLocal8Bit(p->pw_name);
+    }
+#endif
+    return u;
+}
+
+// A prepared statement finalized on scope exit.
+class Q {
+public:
+    Q(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
+    ~Q() { sqlite3_finalize(s_); }
+    operator sqlite3_stmt*() const { return s_; }
+    bool ok() const { return s_ != nullptr; }
+    void testo(int i, const QString& t)
+    {
+        const QByteArray b = t.toUtf8();
+        sqlite3_bind_text(s_, i, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    }
+    void intero(int i, qint64 v) { sqlite3_bind_int64(s_, i, v); }
+    bool riga() { return s_ && sqlite3_step(s_) == SQLITE_ROW; }
+    bool fatto() { return s_ && sqlite3_step(s_) == SQLITE_DONE; }
+    QString t(int i) const
+    {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s_, i)), sqlite3_column_bytes(s_, i));
+    }
+    qint64 n(int i) const { return sqlite3_column_int64(s_, i); }
+    bool nullo(int i) const { return sqlite3_column_type(s_, i) == SQLITE_NULL; }
+
+private:
+    sqlite3_stmt* s_ = nullptr;
+};
+
+const char* kColonneVoce =
+    "SELECT id, ora, utente, chiave, descrizione, tipo, tabella, stato, esito, messaggio, copia, annulla,"
+    " annullata_da, (SELECT count(*) FROM record r WHERE r.modifica = m.id),"
+    " (SELECT count(*) FROM record r WHERE r.modifica = m.id AND r.fatto) FROM modifiche m ";
+
+VoceRegistro LeggiVoce(const Q& q)
+{
+    VoceRegistro v;
+    v.id = q.n(0);
+    v.ora = q.t(1);
+    v.utente = q.t(2);
+    v.chiave = q.t(3);
+    v.descrizione = q.t(4);
+    v.tipo = q.t(5);
+    v.tabella = q.t(6);
+    v.stato = q.t(7);
+    v.esito = q.t(8);
+    v.messaggio = q.t(9);
+    v.copia = q.t(10);
+    v.annulla = q.n(11);
+    v.annullataDa = q.n(12);
+    v.record = q.n(13);
+    v.recordFatti = q.n(14);
+    return v;
+}
+
+}  // namespace
+
+QString Registro::FilePer(const QString& archivio)
+{
+    const QFileInfo fi(archivio);
+    return fi.absoluteDir().filePath(fi.completeBaseName() + QStringLiteral("-registro.db"));
+}
+
+Registro::Registro(const QString& archivio)
+    : archivio_(QFileInfo(archivio).absoluteFilePath()), file_(FilePer(archivio))
+{
+    sqlite3* h = nullptr;
+    if (sqlite3_open_v2(file_.toUtf8().constData(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        != SQLITE_OK) {
+        errore_ = h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("memoria esaurita");
+        sqlite3_close_v2(h);
+        return;
+    }
+    sqlite3_busy_timeout(h, 3000);
+    db_ = h;
+    // Log mode with a sync at every commit: an entry committed here is on disk before the archive
+    // change it describes is committed.
+    if (!esegui("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL") || !esegui(kSchema)) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+Registro::~Registro()
+{
+    if (db_) {
+        Scrivi();
+        sqlite3_finalize(insRecord_);
+        sqlite3_close_v2(db_);
+    }
+}
+
+bool Registro::esegui(const char* sql)
+{
+    char* msg = nullptr;
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &msg);
+    if (rc != SQLITE_OK)
+        errore_ = msg ? QString::fromUtf8(msg) : QString::fromUtf8(sqlite3_errstr(rc));
+    sqlite3_free(msg);
+    return rc == SQLITE_OK;
+}
+
+bool Registro::apriTransazione()
+{
+    if (transazione_)
+        return true;
+    transazione_ = esegui("BEGIN IMMEDIATE");
+    return transazione_;
+}
+
+bool Registro::Scrivi()
+{
+    if (!db_)
+        return false;
+    if (!transazione_)
+        return true;
+    transazione_ = false;
+    if (esegui("COMMIT"))
+        return true;
+    esegui("ROLLBACK");
+    return false;
+}
+
+qint64 Registro::Inizia(VoceRegistro v)
+{
+    if (!db_ || !Scrivi())
+        return 0;
+    Q q(db_, "INSERT INTO modifiche (ora, utente, archivio, chiave, descrizione, tipo, tabella, stato,"
+             " esito, messaggio, copia, annulla) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+    q.testo(1, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    q.testo(2, UtenteSistema());
+    q.testo(3, archivio_);
+    q.testo(4, v.chiave);
+    q.testo(5, v.descrizione);
+    q.testo(6, v.tipo);
+    q.testo(7, v.tabella);
+    q.testo(8, stato_modifica::InCorso);
+    q.testo(9, v.esito);
+    q.testo(10, v.messaggio);
+    q.testo(11, v.copia);
+    q.intero(12, v.annulla);
+    if (!q.fatto()) {
+        errore_ = QString::fromUtf8(sqlite3_errmsg(db_));
+        return 0;
+    }
+    return sqlite3_last_insert_rowid(db_);
+}
+
+bool Registro::AggiungiRecord(qint64 voce, const RecordRegistro& r)
+{
+    if (!db_ || !apriTransazione())
+        return false;
+    // Prepared once: the record walks add one record per change.
+    if (!insRecord_
+        && sqlite3_prepare_v3(db_, "INSERT INTO record (modifica, n, tabella, riga, prima, dopo, fatto) "
+                                   "VALUES (?,?,?,?,?,?,?)", -1, SQLITE_PREPARE_PERSISTENT, &insRecord_, nullptr)
+               != SQLITE_OK)
+        return false;
+    sqlite3_stmt* q = insRecord_;
+    const QByteArray tabella = r.tabella.toUtf8();
+    const QByteArray prima = r.prima ? TestoDaRiga(*r.prima).toUtf8() : QByteArray();
+    const QByteArray dopo = r.dopo ? TestoDaRiga(*r.dopo).toUtf8() : QByteArray();
+    sqlite3_bind_int64(q, 1, voce);
+    sqlite3_bind_int64(q, 2, r.n);
+    sqlite3_bind_text(q, 3, tabella.constData(), int(tabella.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(q, 4, r.riga);
+    if (r.prima)
+        sqlite3_bind_text(q, 5, prima.constData(), int(prima.size()), SQLITE_STATIC);
+    else
+        sqlite3_bind_null(q, 5);
+    if (r.dopo)
+        sqlite3_bind_text(q, 6, dopo.constData(), int(dopo.size()), SQLITE_STATIC);
+    else
+        sqlite3_bind_null(q, 6);
+    sqlite3_bind_int(q, 7, r.fatto ? 1 : 0);
+    const int rc = sqlite3_step(q);
+    sqlite3_reset(q);
+    sqlite3_clear_bindings(q);
+    if (rc != SQLITE_DONE) {
+        errore_ = QString::fromUtf8(sqlite3_errmsg(db_));
+        return false;
+    }
+    return true;
+}
+
+bool Registro::Concludi(qint64 voce, const QString& stato, const QString& esito, const QString& messaggio)
+{
+    if (!db_ || !Scrivi())
+        return false;
+    Q q(db_, "UPDATE modifiche SET stato = ?, esito = ?, messaggio = ? WHERE id = ?");
+    q.testo(1, stato);
+    q.testo(2, esito);
+    q.testo(3, messaggio);
+    q.intero(4, voce);
+    return q.fatto();
+}
+
+bool Registro::SegnaRecord(qint64 voce, qint64 n, bool fatto)
+{
+    if (!db_ || !apriTransazione())
+        return false;
+    Q q(db_, "UPDATE record SET fatto = ? WHERE modifica = ? AND n = ?");
+    q.intero(1, fatto ? 1 : 0);
+    q.intero(2, voce);
+    q.intero(3, n);
+    return q.fatto();
+}
+
+bool Registro::SegnaAnnullata(qint64 voce, qint64 da)
+{
+    if (!db_ || !Scrivi())
+        return false;
+    Q q(db_, "UPDATE modifiche SET annullata_da = ? WHERE id = ?");
+    q.intero(1, da);
+    q.intero(2, voce);
+    return q.fatto();
+}
+
+QVector<VoceRegistro> Registro::Elenco()
+{
+    QVector<VoceRegistro> l;
+    if (!db_)
+        return l;
+    Q q(db_, (QByteArray(kColonneVoce) + "ORDER BY id DESC").constData());
+    while (q.riga())
+        l << LeggiVoce(q);
+    return l;
+}
+
+std::optional<VoceRegistro> Registro::Voce(qint64 id)
+{
+    if (!db_)
+        return std::nullopt;
+    Q q(db_, (QByteArray(kColonneVoce) + "WHERE id = ?").constData());
+    q.intero(1, id);
+    if (!q.riga())
+        return std::nullopt;
+    return LeggiVoce(q);
+}
+
+QVector<RecordRegistro> Registro::Record(qint64 voce)
+{
+    QVector<RecordRegistro> l;
+    if (!db_)
+        return l;
+    Q q(db_, "SELECT n, tabella, riga, prima, dopo, fatto FROM record WHERE modifica = ? ORDER BY n");
+    q.intero(1, voce);
+    while (q.riga()) {
+        RecordRegistro r;
+        r.n = q.n(0);
+        r.tabella = q.t(1);
+        r.riga = q.n(2);
+        if (!q.nullo(3))
+            r.prima = RigaDaTesto(q.t(3));
+        if (!q.nullo(4))
+            r.dopo = RigaDaTesto(q.t(4));
+        r.fatto = q.n(5) != 0;
+        l << r;
+    }
+    return l;
+}
+
+QVector<qint64> Registro::InCorso()
+{
+    QVector<qint64> l;
+    if (!db_)
+        return l;
+    Q q(db_, "SELECT id FROM modifiche WHERE stato = 'in corso' ORDER BY id");
+    while (q.riga())
+        l << q.n(0);
+    return l;
+}
+
+void Registro::AggiungiCopia(const QString& file, qint64 byte)
+{
+    if (!db_ || !Scrivi())
+        return;
+    Q q(db_, "INSERT OR REPLACE INTO copie (file, ora, byte) VALUES (?, ?, ?)");
+    q.testo(1, QFileInfo(file).absoluteFilePath());
+    q.testo(2, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    q.intero(3, byte);
+    q.fatto();
+}
+
+QStringList Registro::Copie()
+{
+    QStringList l;
+    if (!db_)
+        return l;
+    Q q(db_, "SELECT file FROM copie ORDER BY ora, rowid");
+    while (q.riga())
+        l << q.t(0);
+    return l;
+}
+
+void Registro::TogliCopia(const QString& file)
+{
+    if (!db_ || !Scrivi())
+        return;
+    Q q(db_, "DELETE FROM copie WHERE file = ?");
+    q.testo(1, file);
+    q.fatto();
+}
+
+}  // namespace corvale

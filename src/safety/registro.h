@@ -1,0 +1,126 @@
+#pragma once
+// Registro: the journal of every change Corvale makes to an archive, kept in an SQLite file of its
+// own beside the archive ("lumera-registro.db" for "lumera.mdb"), never inside the archive, which
+// other programs read. One entry per change (a record correction, one structure correction row, a
+// stamp, an undo, a restore, a repair) with the time, the operating-system user, the task's key and
+// description, the kind and the table; a record change keeps, for every record it touched, the
+// whole record before (typed, as stored) and the fields after. The journal also lists the safety
+// copies Corvale made, so that only those are ever deleted.
+//
+// Write-ahead rule: an entry is written as "in corso" before the archive changes; the records of a
+// change are written in the journal's own transaction, which is committed (and synced) before the
+// archive's transaction that changes them commits (ModificaRegistrata installs the archive's
+// commit hook for that); the entry is marked "fatta" after. A crash therefore leaves no change in
+// the archive without its record in the journal, only records journaled for changes that never
+// reached the archive: the next session finds the entry still "in corso" and settles it against the
+// archive (Riconcilia, in modifica_registrata.h).
+#include "dbengine/storedrows.h"
+
+#include <QString>
+#include <QVector>
+#include <memory>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace corvale {
+
+namespace tipo_modifica {
+inline const QString Elimina = QStringLiteral("eliminazione");
+inline const QString Riassegna = QStringLiteral("riassegnazione");
+inline const QString Fisso = QStringLiteral("codice fisso");
+inline const QString Struttura = QStringLiteral("correzione di struttura");
+inline const QString Versione = QStringLiteral("versione");
+inline const QString Annulla = QStringLiteral("annullamento");
+inline const QString Ripristino = QStringLiteral("ripristino");
+inline const QString Riparazione = QStringLiteral("riparazione");
+}  // namespace tipo_modifica
+
+namespace stato_modifica {
+inline const QString InCorso = QStringLiteral("in corso");
+inline const QString Fatta = QStringLiteral("fatta");
+inline const QString Interrotta = QStringLiteral("interrotta");
+inline const QString NonRiuscita = QStringLiteral("non riuscita");
+}  // namespace stato_modifica
+
+struct VoceRegistro {
+    qint64 id = 0;
+    QString ora;  // local time, yyyy-MM-dd HH:mm:ss
+    QString utente;
+    QString chiave;  // the task's key ("0008K"), empty for a change of no task
+    QString descrizione;
+    QString tipo;     // tipo_modifica
+    QString tabella;
+    QString stato;    // stato_modifica
+    QString esito;    // a structure row's "Stato" text, an undo's summary
+    QString messaggio;  // the engine's message, or the records refused by an undo
+    QString copia;      // the session's safety copy
+    qint64 annulla = 0;     // for an undo: the entry undone
+    qint64 annullataDa = 0; // the undo entry that undid this one
+    qint64 record = 0;      // records journaled
+    qint64 recordFatti = 0; // of those, changed in the archive
+};
+
+struct RecordRegistro {
+    qint64 n = 0;
+    QString tabella;
+    qint64 riga = 0;  // the record's rowid in the archive
+    std::optional<dbe::StoredRow> prima;  // absent for a record that did not exist
+    std::optional<dbe::StoredRow> dopo;   // the fields written; absent for a deleted record
+    bool fatto = true;  // false: journaled, but the archive was not changed
+};
+
+class Registro {
+public:
+    // The journal file of an archive file: same folder, the archive's base name + "-registro.db".
+    static QString FilePer(const QString& archivio);
+    // Opens (creating it if missing) the journal of an archive; Aperto() false with Errore() when
+    // the file cannot be opened or written.
+    explicit Registro(const QString& archivio);
+    ~Registro();
+    Registro(const Registro&) = delete;
+    Registro& operator=(const Registro&) = delete;
+
+    bool Aperto() const { return db_ != nullptr; }
+    QString Errore() const { return errore_; }
+    QString File() const { return file_; }
+    QString Archivio() const { return archivio_; }
+
+    // A new entry, "in corso", committed at once; its id. Time and user are filled here. 0 on failure.
+    qint64 Inizia(VoceRegistro v);
+    // One record of entry `voce`, in the pending journal transaction (Scrivi commits it).
+    bool AggiungiRecord(qint64 voce, const RecordRegistro& r);
+    // Commits the pending records, synced; false when the journal cannot be written.
+    bool Scrivi();
+    // Ends an entry: its state, outcome and message (pending records are committed first).
+    bool Concludi(qint64 voce, const QString& stato, const QString& esito = QString(),
+                  const QString& messaggio = QString());
+    bool SegnaRecord(qint64 voce, qint64 n, bool fatto);
+    bool SegnaAnnullata(qint64 voce, qint64 da);
+
+    // Newest first.
+    QVector<VoceRegistro> Elenco();
+    std::optional<VoceRegistro> Voce(qint64 id);
+    QVector<RecordRegistro> Record(qint64 voce);
+    // Entries left "in corso" by a session that ended before marking them.
+    QVector<qint64> InCorso();
+
+    // The safety copies Corvale made of this archive, oldest first.
+    void AggiungiCopia(const QString& file, qint64 byte);
+    QStringList Copie();
+    void TogliCopia(const QString& file);
+
+private:
+    bool esegui(const char* sql);
+    bool apriTransazione();
+
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* insRecord_ = nullptr;
+    QString archivio_;
+    QString file_;
+    QString errore_;
+    bool transazione_ = false;
+};
+
+}  // namespace corvale

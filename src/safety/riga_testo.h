@@ -1,0 +1,27 @@
+#pragma once
+// The journal's text form of a stored record: a JSON array of [field, kind, value] triples, kind
+// "i" integer, "r" real, "t" text, "b" blob (base64), "n" null, every value a JSON string (reals
+// with seventeen significant digits), so that reading it back gives the stored values exactly.
+// Callers may rely on: TestoDaRiga and RigaDaTesto are inverse; a text that is not of this form
+// reads as nullopt. The comparisons below tell whether a record in the archive is the one the
+// journal describes.
+#include "dbengine/storedrows.h"
+
+#include <QString>
+#include <optional>
+
+namespace corvale {
+
+QString TestoDaRiga(const dbe::StoredRow& riga);
+std::optional<dbe::StoredRow> RigaDaTesto(const QString& testo);
+// Stored values compared as the journal keeps them: same kind and value; a value written by the
+// engine (a text, a number) equals its stored form when both read the same.
+bool StessoValore(const QVariant& a, const QVariant& b);
+// True when every field of `campi` holds in `riga` the value `campi` gives.
+bool HaCampi(const dbe::StoredRow& riga, const dbe::StoredRow& campi);
+// The fields of `campi` with the values `riga` has.
+dbe::StoredRow ValoriPrima(const dbe::StoredRow& riga, const dbe::StoredRow& campi);
+// A value as the operator reads it in a message: Null, a number, or a text between quotes.
+QString ValoreLeggibile(const QVariant& v);
+
+}  // namespace corvale

@@ -1,0 +1,149 @@
+#include "sessione_sicurezza.h"
+
+#include "copia_sicurezza.h"
+#include "integrita.h"
+#include "modifica_registrata.h"
+
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+namespace corvale {
+
+struct StatoSicurezza {
+    ImpostazioniSicurezza impostazioni;
+    QHash<QString, QString> preparati;  // the archives that passed the gate, with their copy
+    QHash<QString, std::shared_ptr<Registro>> registri;  // the journals opened, by archive
+};
+
+namespace {
+
+StatoSicurezza& Stato(const Sessione& s)
+{
+    if (!s.Protezione)
+        s.Protezione = std::make_shared<StatoSicurezza>();
+    return *s.Protezione;
+}
+
+QHash<QString, QString>& Preparati(const Sessione& s) { return Stato(s).preparati; }
+
+QString Chiave(const QString& archivio) { return QFileInfo(archivio).absoluteFilePath(); }
+
+QString ArchivioAperto(const Sessione& s)
+{
+    try {
+        return !s.DbArchivi.isNull() && s.DbArchivi.IsOpen() ? Chiave(s.DbArchivi.Name()) : QString();
+    } catch (const dbe::DbError&) {
+        return QString();
+    }
+}
+
+dbe::Progress Avanzamento(const Sessione& s, const QString& cosa)
+{
+    if (!Sicurezza(s).avanzamento)
+        return {};
+    return [&s, cosa](qint64 fatto, qint64 totale) { Sicurezza(s).avanzamento(cosa, fatto, totale); };
+}
+
+const QString kNessunaModifica = QStringLiteral("Nessuna modifica è stata fatta.");
+
+}  // namespace
+
+ImpostazioniSicurezza& Sicurezza(const Sessione& s) { return Stato(s).impostazioni; }
+
+QString MessaggioArchivioDanneggiato(const QStringList& problemi)
+{
+    return QStringLiteral("L'archivio è danneggiato: nessuna correzione è consentita finché non viene "
+                          "riparato.\r")
+           + ElencoProblemi(problemi, 3);
+}
+
+QString AvvisoCopia(const QString& copia)
+{
+    return QStringLiteral("Copia di sicurezza dell'archivio salvata in %1").arg(QDir::toNativeSeparators(copia));
+}
+
+bool PrimaDellaModifica(const Sessione& s)
+{
+    const QString archivio = ArchivioAperto(s);
+    if (archivio.isEmpty())
+        return true;  // the change itself will report the closed archive
+    if (Preparati(s).contains(archivio))
+        return true;
+    QString errore;
+    const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
+    if (!reg) {
+        s.operatore().Mostra(QStringLiteral("Impossibile scrivere il registro delle modifiche %1.\r%2\r")
+                             .arg(QDir::toNativeSeparators(Registro::FilePer(archivio)), errore)
+                         + kNessunaModifica);
+        return false;
+    }
+    RiconciliaInCorso(s.DbArchivi, *reg);
+
+    const QStringList problemi = ProblemiIntegrita(s.DbArchivi, Avanzamento(s, QStringLiteral("Verifica dell'archivio")));
+    QString copia;
+    if (!problemi.isEmpty()) {
+        const QString testo = MessaggioArchivioDanneggiato(problemi);
+        const QString domanda = testo + QStringLiteral("\r\rRiparare ora l'archivio? Prima della riparazione ne "
+                                                       "viene salvata una copia di sicurezza.");
+        const bool ripara = Sicurezza(s).offriRiparazione
+                                ? Sicurezza(s).offriRiparazione(testo)
+                                : s.operatore().Mostra(domanda, Pulsanti::SiNo) == Risposta::Si;
+        if (!ripara)
+            return false;
+        const EsitoRiparazione e = RiparaArchivio(s, *reg,
+                                                  Avanzamento(s, QStringLiteral("Verifica dell'archivio")));
+        s.operatore().Mostra((e.riuscita ? QStringLiteral("Archivio riparato.\r") : QStringLiteral("Riparazione non riuscita.\r"))
+                         + e.rapporto);
+        if (!e.riuscita)
+            return false;
+        copia = e.copia;
+    } else if (!Sicurezza(s).senzaCopia) {
+        copia = ScriviCopiaSicurezza(s, *reg, CopieDaConservare(s), errore,
+                                     Avanzamento(s, QStringLiteral("Copia di sicurezza")));
+        if (copia.isEmpty()) {
+            s.operatore().Mostra(errore + QLatin1Char('\r') + kNessunaModifica);
+            return false;
+        }
+        if (Sicurezza(s).avviso)
+            Sicurezza(s).avviso(AvvisoCopia(copia));
+    }
+    Preparati(s).insert(archivio, copia);
+    return true;
+}
+
+std::shared_ptr<Registro> RegistroSessione(const Sessione& s)
+{
+    const QString archivio = ArchivioAperto(s);
+    if (archivio.isEmpty() || !Preparati(s).contains(archivio))
+        return nullptr;
+    return RegistroPer(s);
+}
+
+std::shared_ptr<Registro> RegistroPer(const Sessione& s, QString* errore)
+{
+    const QString archivio = ArchivioAperto(s);
+    if (archivio.isEmpty()) {
+        if (errore)
+            *errore = QStringLiteral("Nessun archivio aperto.");
+        return nullptr;
+    }
+    auto& registri = Stato(s).registri;
+    if (const auto it = registri.constFind(archivio); it != registri.cend())
+        return *it;
+    auto r = std::make_shared<Registro>(archivio);
+    if (!r->Aperto()) {
+        if (errore)
+            *errore = r->Errore();
+        return nullptr;
+    }
+    registri.insert(archivio, r);
+    return r;
+}
+
+QString CopiaSessione(const Sessione& s) { return Preparati(s).value(ArchivioAperto(s)); }
+
+void AzzeraSicurezza(const Sessione& s) { s.Protezione.reset(); }
+
+}  // namespace corvale

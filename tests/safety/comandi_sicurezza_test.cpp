@@ -1,0 +1,133 @@
+// corvale-cli's way back, run as a process on a small archive: correct writes the copy and the
+// journal, registro lists it (text and JSON), annulla puts the records back, ripristina restores a
+// copy, ripara repairs, and --senza-copia goes on without a copy.
+#include "support/archivi_prova.h"
+#include "support/processo_cli.h"
+#include "support/sqlite_file.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include "support/stampa_qt.h"
+
+using namespace corvale;
+
+namespace {
+
+using Esito = prova::EsitoCli;
+
+class ComandiSicurezza : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        dbe::Database m = dbe::CreateDatabase(home.filePath("esempio.mdb"));
+        prova::Esegui(m, {"CREATE TABLE AGENZIA (COD TEXT(10), RAG TEXT(50), VERSDB TEXT(5))"});
+        m.Close();
+        QDir(home.path()).mkdir("archivi");
+        dbe::Database a = prova::CreaArchivioCompleto(archivio());
+        prova::Esegui(a, {"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
+                          "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', NULL)",
+                          "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C3', '  ')"});
+        a.Close();
+    }
+    void TearDown() override { prova::AzzeraAmbiente(); }
+    QString archivio() const { return home.filePath("archivi/lumera.mdb"); }
+    Esito esegui(const QStringList& args)
+    {
+        return prova::EseguiCli(args + QStringList{"--home", home.path(), "--archive", home.filePath("archivi")});
+    }
+    QStringList copie() const
+    {
+        return QDir(home.filePath("archivi/copie")).entryList({"*.mdb"}, QDir::Files, QDir::Name);
+    }
+    qint64 clienti() { return testsupport::sqliteValue(archivio(), "SELECT count(*) FROM CLIENTI").toLongLong(); }
+
+    QTemporaryDir home;
+};
+
+}  // namespace
+
+TEST_F(ComandiSicurezza, CorrectJournalsAndAnnullaPutsBack)
+{
+    const QStringList prima = testsupport::sqliteDump(archivio());
+    // Check No. 1 (empty customers) is key 0002K.
+    Esito e = esegui({"correct", "0002K", "--elimina"});
+    EXPECT_EQ(e.stato, 0) << e.err.toStdString();
+    EXPECT_EQ(clienti(), 1);
+    ASSERT_EQ(copie().size(), 1);
+    EXPECT_TRUE(e.err.contains("Copia di sicurezza dell'archivio salvata in")) << e.err.toStdString();
+    EXPECT_EQ(testsupport::sqliteDump(home.filePath("archivi/copie/" + copie().first())), prima);
+
+    e = esegui({"registro", "--json"});
+    ASSERT_EQ(e.stato, 0) << e.err.toStdString();
+    const QJsonArray voci = QJsonDocument::fromJson(e.out.toUtf8()).object().value("modifiche").toArray();
+    ASSERT_EQ(voci.size(), 1);
+    const QJsonObject voce = voci.first().toObject();
+    EXPECT_EQ(voce.value("tipo").toString(), "eliminazione");
+    EXPECT_EQ(voce.value("chiave").toString(), "0002K");
+    EXPECT_EQ(voce.value("stato").toString(), "fatta");
+    const QJsonArray record = voce.value("record").toArray();
+    ASSERT_EQ(record.size(), 2);
+    EXPECT_EQ(QJsonDocument(record.first().toObject().value("prima").toArray()).toJson(QJsonDocument::Compact),
+              R"([["CODICE","t","C2"],["RAGSOC","n",null]])");
+    e = esegui({"registro"});
+    EXPECT_TRUE(e.out.startsWith("1\t")) << e.out.toStdString();
+    EXPECT_TRUE(e.out.contains("eliminazione\t0002K\tControllo Schede Vuote Clienti")) << e.out.toStdString();
+
+    e = esegui({"annulla", QString::number(voce.value("id").toInteger())});
+    EXPECT_EQ(e.stato, 0) << e.err.toStdString();
+    EXPECT_TRUE(e.out.contains("2 record rimessi")) << e.out.toStdString();
+    EXPECT_EQ(testsupport::sqliteDump(archivio()), prima);
+    e = esegui({"annulla", "1"});
+    EXPECT_EQ(e.stato, 2);
+    EXPECT_TRUE(e.err.contains("già stata annullata")) << e.err.toStdString();
+    EXPECT_EQ(esegui({"annulla", "99"}).stato, 2);
+    EXPECT_EQ(esegui({"annulla", "uno"}).stato, 2);
+    EXPECT_EQ(copie().size(), 2) << "a refused annulla makes no copy";
+}
+
+TEST_F(ComandiSicurezza, RipristinaRiparaAndSenzaCopia)
+{
+    Esito e = esegui({"correct", "0002K", "--elimina", "--senza-copia"});
+    EXPECT_EQ(e.stato, 0) << e.err.toStdString();
+    EXPECT_TRUE(copie().isEmpty());
+    EXPECT_EQ(clienti(), 1);
+
+    // A copy made by hand with the tool's own copy of the state before is restored over the archive.
+    e = esegui({"ripristina", home.filePath("archivi/nessuna.mdb")});
+    EXPECT_EQ(e.stato, 2);
+    EXPECT_TRUE(e.err.contains("non trovata")) << e.err.toStdString();
+    const QString vecchia = home.filePath("vecchia.mdb");
+    ASSERT_TRUE(QFile::copy(archivio(), vecchia));  // no program has the archive open here
+    testsupport::sqliteExec(archivio(), "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C9', 'Dopo')");
+    e = esegui({"ripristina", vecchia});
+    EXPECT_EQ(e.stato, 0) << e.err.toStdString();
+    EXPECT_EQ(clienti(), 1);
+    ASSERT_EQ(copie().size(), 1) << "the state before the restore";
+    EXPECT_EQ(testsupport::sqliteValue(home.filePath("archivi/copie/" + copie().first()), "SELECT count(*) FROM CLIENTI")
+                  .toLongLong(),
+              2);
+
+    // ripara: a sound archive needs nothing; a damaged one is repaired after a copy.
+    e = esegui({"ripara"});
+    EXPECT_EQ(e.stato, 0);
+    EXPECT_TRUE(e.out.contains("nessuna riparazione necessaria")) << e.out.toStdString();
+    testsupport::sqliteExec(archivio(), "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C7', NULL);"
+                                        "CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC) WHERE RAGSOC <> 'Rossi';"
+                                        "PRAGMA writable_schema = ON;"
+                                        "UPDATE sqlite_master SET sql = 'CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC)' "
+                                        "WHERE name = 'CLIENTI.RAG';");
+    e = esegui({"correct", "0002K", "--elimina"});
+    EXPECT_EQ(e.stato, 2);
+    EXPECT_TRUE(e.err.contains("L'archivio è danneggiato")) << e.err.toStdString();
+    EXPECT_TRUE(e.err.contains("corvale-cli ripara"));
+    e = esegui({"ripara"});
+    EXPECT_EQ(e.stato, 0) << e.err.toStdString() << e.out.toStdString();
+    EXPECT_TRUE(e.out.contains("Archivio riparato.")) << e.out.toStdString();
+    EXPECT_EQ(testsupport::sqliteValue(archivio(), "PRAGMA integrity_check").toString(), "ok");
+    EXPECT_EQ(copie().size(), 2);
+}

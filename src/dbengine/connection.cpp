@@ -3,6 +3,7 @@
 #include "connstate.h"
 
 #include <QRegularExpression>
+#include <cerrno>
 #include <sqlite3.h>
 
 namespace dbe::detail {
@@ -117,6 +118,16 @@ void DatabaseImpl::syncToDisk()
     s->unsynced = false;
 }
 
+void DatabaseImpl::checkSameFile() const
+{
+    if (!s || !s->db || s->readOnly)
+        return;
+    // SQLite compares the inode it has open with the one the path names now (a stat, no descriptor).
+    int moved = 0;
+    if (sqlite3_file_control(s->db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved)
+        throw DbError::make(err::FileReplaced, {s->path});
+}
+
 void DatabaseImpl::close()
 {
     if (!s || !s->db)
@@ -211,6 +222,8 @@ void DatabaseImpl::raise(int rc, const QString& context) const
     if (m.hasMatch())
         throw DbError(m.captured(1).toInt(), m.captured(2));
 
+    if ((rc & 0xff) == SQLITE_IOERR && h && (sqlite3_system_errno(h) == ENOSPC || sqlite3_system_errno(h) == EDQUOT))
+        throw DbError::make(err::DiskFull);
     switch (rc & 0xff) {
     case SQLITE_BUSY:
         throw DbError::make(err::CouldNotUpdateLocked);
@@ -249,6 +262,7 @@ DatabaseImpl::WriteScope::WriteScope(DatabaseImpl& d) : d_(d)
         name_ = QStringLiteral("dbe_w%1").arg(++d.s->savepointSeq);
         d.exec(QStringLiteral("SAVEPOINT ") + name_);
     } else {
+        d.checkSameFile();
         // IMMEDIATE: the write lock is taken (or waited for) before anything is read.
         Stmt begin = d.prepare(QStringLiteral("BEGIN IMMEDIATE"));
         begin.step(d);

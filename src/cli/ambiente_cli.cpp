@@ -69,6 +69,9 @@ int ApriArchivi(Sessione& s, const OpzioniArchivi& o, QString& errore)
         s.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(s.PathArchivi));
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        const QString avviso = o.archivioDato ? QString() : AvvisoFileImpostazioni(s.CartellaProgramma());
+        if (!avviso.isEmpty())
+            errore += QLatin1Char('\n') + avviso;
         return 2;
     }
     try {
@@ -85,7 +88,7 @@ int AttendiArchivioLibero(Sessione& s, QString& errore)
     try {
         dbe::WaitWritable(s.DbArchivi);
     } catch (const dbe::DbError& e) {
-        errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        errore = QStringLiteral("Impossibile aprire il database.\n") + SpiegazioneErrore(e);
         return 2;
     }
     return 0;

@@ -1,5 +1,6 @@
 #include "frmprinc.h"
 
+#include "core/avvio.h"
 #include "core/sessione.h"
 #include "dirselector.h"
 #include "doppioclic.h"
@@ -218,8 +219,13 @@ void FrmPrinc::PulsApri_Click()
         s_.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(cartella));
     } catch (const std::exception& e) {
         ImpostaDbAperto(false);
-        s_.operatore().Mostra(QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') +
-                         DescrizioneErrore(e));
+        QString testo = QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') + DescrizioneErrore(e);
+        // An empty folder: the settings file gave none, and a missing one is named.
+        const QString avviso = cartella.trimmed().isEmpty() ? AvvisoFileImpostazioni(s_.CartellaProgramma())
+                                                            : QString();
+        if (!avviso.isEmpty())
+            testo += QChar(u'\r') + avviso;
+        s_.operatore().Mostra(testo);
         return;
     }
     ImpostaDbAperto(true);

@@ -10,4 +10,4 @@ if [ ! -x "$cli" ]; then
   cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build "$root/build" -j2 --target corvale-cli
 fi
-exec python3 "$root/tests/crash/crash.py" --cli "$cli" --kills "${1:-200}" --orders "${2:-3000}"
+exec python3 "$root/tests/crash/crash.py" --cli "$cli" --kills "${1:-200}" --orders "${2:-20000}"

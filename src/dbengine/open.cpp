@@ -207,14 +207,10 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
         }
         throw number == err::DiskFull ? DbError::make(number) : DbError::make(number, {path});
     };
-    try {
-        checkHeader(h, full, path);
-    } catch (const DbError&) {
-        sqlite3_close_v2(h);
-        throw;
-    }
     // Which file this is (read from its directory entry, once SQLite has it open): a connection
-    // opened later by the same path must find the same file, or another program replaced it.
+    // opened later by the same path must find the same file, or another program replaced it. Told
+    // before anything is read: reading would join the new file to the log beside it, which belongs
+    // to the file this process still has open, and closing would copy that log into it.
     struct stat id {};
     if (::stat(QFile::encodeName(full).constData(), &id) != 0)
         fail(err::FileReplaced);
@@ -224,6 +220,12 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
     for (const auto& other : openConnections())
         if (other->path() == full && (other->s->device != quint64(id.st_dev) || other->s->inode != quint64(id.st_ino)))
             fail(err::FileReplaced);
+    try {
+        checkHeader(h, full, path);
+    } catch (const DbError&) {
+        sqlite3_close_v2(h);
+        throw;
+    }
     sqlite3_extended_result_codes(h, 1);
     sqlite3_busy_timeout(h, 3000);
     sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);

@@ -116,7 +116,16 @@ void GestisciCorrezioneStruttura(Manutenzione& m, int P)
     for (int pos = 0; pos < m.LstStruct.Conta(); ++pos) {
         if (m.LstStruct.Riga(pos).Spuntata) {
             AzzeraMotivoErrore();
-            const bool ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
+            // The right to write is waited for (a bounded time) before the correction reads
+            // anything: a correction that read first would fail at once at its first write while
+            // another program writes.
+            bool ok = false;
+            try {
+                dbe::WaitWritable(s.DbArchivi);
+                ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
+            } catch (const dbe::DbError& e) {
+                RegistraMotivoErrore(e);
+            }
             m.LstStruct.ImpostaTestoStato(pos, ok ? QStringLiteral("OK")
                                                   : QStringLiteral("Non e' stato possibile correggere"));
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);

@@ -110,7 +110,7 @@ TEST_F(Condivisione, AFileReplacedOrMovedWhileOpenIsNeverWrittenAgain)
             f();
             ADD_FAILURE() << cosa << ": written";
         } catch (const DbError& e) {
-            EXPECT_EQ(e.number(), 3045) << cosa;
+            EXPECT_EQ(e.number(), 3045) << cosa << e.description().toStdString();
         }
     };
     const QString copia = dir.filePath(QStringLiteral("copia.mdb"));

@@ -4,6 +4,8 @@
 // Build: CXX=clang++ cmake -S . -B build-fuzz -DCORVALE_FUZZ=ON && cmake --build build-fuzz
 // --target dialect_fuzz; run: build-fuzz/fuzz/dialect_fuzz -max_len=512 corpus/
 #include "dbengine/dialect/dialect.h"
+#include "dbengine/dialect/functions.h"
+#include "dbengine/valuefunctions.h"
 
 #include <sqlite3.h>
 
@@ -38,6 +40,14 @@ public:
             db_, "dbe_fit", 6, SQLITE_UTF8, nullptr,
             [](sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); }, nullptr,
             nullptr);
+        // The functions translated SQL calls: the engine's comparison functions and collation as
+        // they are; for the query functions only their names and argument counts matter here.
+        dbe::detail::registerValueFunctions(db_);
+        for (const RuntimeFunction& f : runtimeFunctions()) {
+            sqlite3_create_function(
+                db_, f.name, f.arguments, SQLITE_UTF8, nullptr,
+                [](sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_null(ctx); }, nullptr, nullptr);
+        }
         sqlite3_exec(db_,
                      "CREATE TABLE CLIENTI (CODICE TEXT COLLATE NOCASE, RAGSOC TEXT COLLATE NOCASE, NOTE TEXT);"
                      "CREATE TABLE VENDITE (ID INTEGER, CODCLI TEXT, NUMORD TEXT, DATA TEXT, IMPORTO REAL, "

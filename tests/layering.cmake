@@ -1,8 +1,9 @@
 # The layering rule, run as a test: no file of the engine or of the logic includes a window
-# header (app/, maintenance/, Qt Widgets or Qt Gui), and the engine includes nothing of the logic.
+# header (app/, maintenance/, Qt Widgets or Qt Gui), and neither the engine nor the Access
+# reader includes anything of the logic.
 # Usage: cmake -DSRC=<src folder> -P layering.cmake
 set(violazioni "")
-foreach(cartella dbengine core checks structure records cli)
+foreach(cartella dbengine access core checks structure records cli)
   file(GLOB_RECURSE files "${SRC}/${cartella}/*.h" "${SRC}/${cartella}/*.cpp")
   foreach(f ${files})
     file(STRINGS "${f}" righe REGEX "^[ \t]*#[ \t]*include")
@@ -11,7 +12,10 @@ foreach(cartella dbengine core checks structure records cli)
          "<Q(Widget|Dialog|MessageBox|Application|GuiApplication|Icon|Pixmap|Painter|Color|Brush|Font|Cursor)>")
         list(APPEND violazioni "${f}: ${r}")
       endif()
-      if(cartella STREQUAL "dbengine" AND r MATCHES "\"(core|checks|structure|records|cli)/")
+      if(cartella MATCHES "^(dbengine|access)$" AND r MATCHES "\"(core|checks|structure|records|cli)/")
+        list(APPEND violazioni "${f}: ${r}")
+      endif()
+      if(cartella STREQUAL "dbengine" AND r MATCHES "\"access/")
         list(APPEND violazioni "${f}: ${r}")
       endif()
     endforeach()

@@ -1,5 +1,6 @@
 #include "frmprinc.h"
 
+#include "access/sololettura.h"
 #include "core/avvio.h"
 #include "core/sessione.h"
 #include "dirselector.h"
@@ -216,7 +217,7 @@ void FrmPrinc::PulsApri_Click()
     const QString cartella = TxtPath->text();
     try {
         ClessidraAccesa clessidra(s_.operatore());
-        s_.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(cartella));
+        s_.DbArchivi = access::ApriDatabase(PercorsoArchivio(cartella));
     } catch (const std::exception& e) {
         ImpostaDbAperto(false);
         QString testo = QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') + DescrizioneErrore(e);
@@ -271,6 +272,10 @@ void FrmPrinc::Puls_Click(int Index)
 
 void FrmPrinc::ImpostaNumeroVersione()
 {
+    if (access::AccessInSolaLettura(s_.DbArchivi)) {
+        s_.operatore().Mostra(access::MessaggioSolaLettura(s_.DbArchivi));
+        return;
+    }
     const QString voce =
         s_.operatore().Chiedi(QStringLiteral("Immettere la versione (formato A.XX oppure O per azzerare) "));
     const VoceVersione esito = ValutaVoceVersione(voce);

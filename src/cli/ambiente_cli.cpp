@@ -1,5 +1,7 @@
 #include "ambiente_cli.h"
 
+#include "access/fileaccess.h"
+#include "access/sololettura.h"
 #include "core/sessione.h"
 #include "core/avvio.h"
 #include "core/versione.h"
@@ -66,18 +68,24 @@ int ApriArchivi(Sessione& s, const OpzioniArchivi& o, QString& errore)
     s.PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(s.CartellaProgramma()));
     s.VersioneMaster = LeggiVersioneMaster(s);
     try {
-        s.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(s.PathArchivi));
+        s.DbArchivi = access::ApriDatabase(PercorsoArchivio(s.PathArchivi));
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
         const QString avviso = o.archivioDato ? QString() : AvvisoFileImpostazioni(s.CartellaProgramma());
         if (!avviso.isEmpty())
             errore += QLatin1Char('\n') + avviso;
         return 2;
+    } catch (const access::ErroreAccess& e) {
+        errore = QStringLiteral("Impossibile aprire il database.\n") + e.message();
+        return 2;
     }
     try {
-        s.DbMaster = dbe::OpenDatabase(s.PercorsoMaster(), true);
+        s.DbMaster = access::ApriDatabase(s.PercorsoMaster(), true);
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.description();
+        return 2;
+    } catch (const access::ErroreAccess& e) {
+        errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.message();
         return 2;
     }
     return 0;
@@ -97,6 +105,10 @@ int AttendiArchivioLibero(Sessione& s, QString& errore)
 int ApriArchiviPerCorreggere(Sessione& s, const OpzioniArchivi& o, QString& errore)
 {
     const int apertura = ApriArchivi(s, o, errore);
+    if (apertura == 0 && access::AccessInSolaLettura(s.DbArchivi)) {
+        errore = access::MessaggioSolaLettura(s.DbArchivi);
+        return 2;
+    }
     return apertura != 0 ? apertura : AttendiArchivioLibero(s, errore);
 }
 

@@ -10,5 +10,6 @@ int ComandoCheck(const QStringList& args);
 int ComandoDemo(const QStringList& args);
 int ComandoRepairStructure(const QStringList& args);
 int ComandoCorrect(const QStringList& args);
+int ComandoImport(const QStringList& args);
 
 }  // namespace corvale::cli

@@ -16,6 +16,7 @@ const char* kUsage =
     "  repair-structure [OPZIONI]  applica tutte le correzioni di struttura\n"
     "  correct CHIAVE (--elimina | --associa VALORE | --fisso) [OPZIONI]\n"
     "                           corregge i record di un controllo\n"
+    "  import SORGENTE DESTINAZIONE  converte un file Access in un nuovo archivio\n"
     "  --help                   mostra questo aiuto\n"
     "\n"
     "Opzioni di check, repair-structure e correct:\n"
@@ -53,6 +54,8 @@ int main(int argc, char** argv)
         return ComandoRepairStructure(args);
     if (cmd == QLatin1String("correct"))
         return ComandoCorrect(args);
+    if (cmd == QLatin1String("import"))
+        return ComandoImport(args);
     QTextStream(stderr) << "Comando sconosciuto: " << cmd << "\n" << kUsage;
     return 2;
 }

@@ -1,5 +1,6 @@
 #include "varco.h"
 
+#include "access/sololettura.h"
 #include "core/sessione.h"
 #include "versione.h"
 
@@ -13,7 +14,7 @@ bool VarcoVersione(Sessione& s)
 
     // Each press opens the master anew; the new handle replaces, and so releases, the old one.
     try {
-        s.DbMaster = dbe::OpenDatabase(s.PercorsoMaster(), true);
+        s.DbMaster = access::ApriDatabase(s.PercorsoMaster(), true);
     } catch (const dbe::DbError& e) {
         s.operatore().Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
                          e.description());

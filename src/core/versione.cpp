@@ -1,5 +1,6 @@
 #include "versione.h"
 
+#include "access/sololettura.h"
 #include "core/sessione.h"
 
 #include <QRegularExpression>
@@ -53,7 +54,7 @@ QString LeggiVersioneMaster(const Sessione& s) { return LeggiVersioneMaster(s.Pe
 QString LeggiVersioneMaster(const QString& fileMaster)
 {
     try {
-        dbe::Database db = dbe::OpenDatabase(fileMaster, true);
+        dbe::Database db = access::ApriDatabase(fileMaster, true);
         dbe::Recordset rs = db.OpenRecordset(kTabella);
         const QString versione = QString() + rs.Value(kCampo).toString();
         rs.Close();

@@ -24,7 +24,7 @@ struct FieldInfo {
     qint32 attributes = 0;
     bool allowZeroLength = false;
     bool required = false;
-    bool primaryKey = false;  // part of the table's primary index: Null refused (3058)
+    bool primaryKey = false;  // in the primary index or one that refuses Null: Null refused (3058)
     QString declaredType;     // the column's declared type in the file
 };
 

@@ -120,6 +120,20 @@ const QHash<int, QString>& table()
         {err::PrimaryKeyExists, QStringLiteral("Chiave primaria già esistente.")},
         {err::NumericOverflow, QStringLiteral("Overflow del campo numerico.")},
         {err::TypeMismatch, QStringLiteral("Tipo di dati non corrispondente nell'espressione criterio.")},
+        {err::InvalidProcedureCall, QStringLiteral("Chiamata di routine o argomento non validi.")},
+        {err::Overflow, QStringLiteral("Overflow.")},
+        {err::DivisionByZero, QStringLiteral("Divisione per zero.")},
+        {err::InvalidUseOfNull, QStringLiteral("Utilizzo non valido di Null.")},
+        {err::DuplicateOutputDestination, QStringLiteral("Destinazione di output '%1' duplicata.")},
+        {err::UndefinedFunction, QStringLiteral("Funzione '%1' non definita nell'espressione.")},
+        {err::NotPartOfAggregate,
+         QStringLiteral("La query non include l'espressione '%1' specificata come parte di una "
+                        "funzione di aggregazione.")},
+        {err::DeleteTableNotSpecified,
+         QStringLiteral("Specificare la tabella contenente i record da eliminare.")},
+        {err::UnionColumnCount,
+         QStringLiteral("Il numero di colonne nelle due tabelle o query selezionate di una query "
+                        "di unione non corrisponde.")},
     };
     return t;
 }

@@ -69,6 +69,16 @@ constexpr int NoFieldDefined = 3264;            // a table or index without fiel
 constexpr int FieldInIndex = 3280;              // dropping an indexed field
 constexpr int PrimaryKeyExists = 3283;
 constexpr int NumericOverflow = 3349;
+// Errors of the query language's expressions and of the statements' shape.
+constexpr int InvalidProcedureCall = 5;         // a function's argument out of its range
+constexpr int Overflow = 6;                     // 0 / 0, a conversion out of range
+constexpr int DivisionByZero = 11;
+constexpr int InvalidUseOfNull = 94;            // Null given to a conversion that needs a value
+constexpr int DuplicateOutputDestination = 3063;  // %1 field set twice
+constexpr int UndefinedFunction = 3085;         // %1 function name
+constexpr int NotPartOfAggregate = 3122;        // %1 the ungrouped expression
+constexpr int DeleteTableNotSpecified = 3128;   // DELETE X.* with X not in the statement
+constexpr int UnionColumnCount = 3307;
 }  // namespace err
 
 class DbError : public std::exception {

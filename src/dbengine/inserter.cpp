@@ -163,6 +163,44 @@ void Inserter::SetDate(int field, const QDate& value)
     detail::bind(d->stmt, field + 1, stored);
 }
 
+void Inserter::SetDateTime(int field, const QDateTime& value)
+{
+    const detail::FieldInfo& f = d->field(field);
+    if (!value.isValid()) {
+        SetNull(field);
+        return;
+    }
+    const QTime t = value.time();
+    const QDateTime plain(value.date(), QTime(t.hour(), t.minute(), t.second()), Qt::UTC);
+    if (f.type == dbDate) {
+        d->bindText(field, detail::dateToStorage(plain));
+        return;
+    }
+    const QVariant stored = detail::toStorage(plain, f.type);
+    detail::checkRules(f, stored);
+    detail::bind(d->stmt, field + 1, stored);
+}
+
+void Inserter::SetBytes(int field, const QByteArray& value)
+{
+    const detail::FieldInfo& f = d->field(field);
+    if (value.isNull()) {
+        SetNull(field);
+        return;
+    }
+    if (f.type == dbBinary || f.type == dbLongBinary) {
+        if (f.type == dbBinary && f.size > 0 && value.size() > f.size)
+            throw DbError::make(err::FieldTooSmall);
+        const int rc = sqlite3_bind_blob(d->stmt, field + 1, value.constData(), int(value.size()), SQLITE_TRANSIENT);
+        if (rc != SQLITE_OK)
+            d->db->raise(rc);
+        return;
+    }
+    const QVariant stored = detail::toStorage(value, f.type);
+    detail::checkRules(f, stored);
+    detail::bind(d->stmt, field + 1, stored);
+}
+
 void Inserter::Insert()
 {
     if (!d->scope)

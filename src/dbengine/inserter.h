@@ -6,13 +6,15 @@
 //
 // Values go in by type, as the field stores them: text for text and memo fields, whole numbers
 // for yes/no (-1/0), byte, integer, long, real numbers for single, double and currency, dates
-// without time of day. A number set into a text field is written as its decimal text. Text is
+// with or without time of day (to the second), bytes for binary and long binary. A number set into a text field is written as its decimal text. Text is
 // checked against the field's size (3163) and zero-length setting (3315); unique indexes are
 // checked by the file (3022). Counter fields are not numbered: give them their values. Every
 // field starts Null on each record.
 #include "database.h"
 
+#include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -36,6 +38,10 @@ public:
     void SetInteger(int field, qint64 value);
     void SetReal(int field, double value);
     void SetDate(int field, const QDate& value);
+    // The date and time as they read (the time zone is not looked at); seconds and below dropped.
+    void SetDateTime(int field, const QDateTime& value);
+    // Binary and long binary fields; a binary value longer than the field's size raises 3163.
+    void SetBytes(int field, const QByteArray& value);
 
     // Writes the record set so far and starts the next one with every field Null.
     void Insert();

@@ -5,6 +5,7 @@
 #include "recordset_impl.h"
 #include "values.h"
 
+#include <atomic>
 #include <sqlite3.h>
 
 namespace dbe {
@@ -58,18 +59,26 @@ void RecordsetImpl::fill()
         const int width = layout.sourceCount();
         keys.reset(width);
         Stmt st = db->prepare(keySql);
+        // The rowids, then (when the query lists them) each source's identity.
+        const bool identities = sqlite3_column_count(st) >= 2 * width;
         std::vector<qint64> tuple(size_t(width > 0 ? width : 1), Keyset::kNoRow);
+        std::vector<qint64> identity(tuple.size(), Keyset::kUnknown);
         for (;;) {
             const int rc = sqlite3_step(st);
             if (rc == SQLITE_DONE)
                 break;
             if (rc != SQLITE_ROW)
                 db->raise(rc);
-            for (int s = 0; s < width; ++s)
+            for (int s = 0; s < width; ++s) {
                 tuple[size_t(s)] = sqlite3_column_type(st, s) == SQLITE_NULL
                                        ? Keyset::kNoRow
                                        : qint64(sqlite3_column_int64(st, s));
-            keys.append(tuple.data());
+                if (identities)
+                    identity[size_t(s)] = sqlite3_column_type(st, width + s) == SQLITE_NULL
+                                              ? Keyset::kUnknown
+                                              : qint64(sqlite3_column_int64(st, width + s));
+            }
+            keys.append(tuple.data(), identity.data());
         }
     }
     moveTo(keys.nextLive(0));
@@ -96,6 +105,22 @@ void RecordsetImpl::moveTo(qint64 entry)
     }
 }
 
+void RecordsetImpl::verifyCurrent()
+{
+    if (isSnapshotOfValues())
+        return;
+    reader.invalidate();
+    reader.values(*db, layout, keys, cur);
+}
+
+quint32 RecordsetImpl::nextGeneration()
+{
+    // Every set and every requery numbers its bookmarks apart: a bookmark of another set, or of
+    // the same set before a requery, is refused.
+    static std::atomic<quint32> counter{0};
+    return ++counter;
+}
+
 void RecordsetImpl::requireCurrent() const
 {
     if (bof || eof || cur < 0 || cur >= keys.size())
@@ -109,7 +134,7 @@ QVariant RecordsetImpl::currentValue(int index)
     requireCurrent();
     if (isSnapshotOfValues())
         return rows[cur * layout.count() + index];
-    return reader.values(*db, layout, cur, keys.tuple(cur))[index];
+    return reader.values(*db, layout, keys, cur)[index];
 }
 
 QVector<QVariant> RecordsetImpl::currentValues()
@@ -117,7 +142,7 @@ QVector<QVariant> RecordsetImpl::currentValues()
     requireCurrent();
     if (isSnapshotOfValues())
         return rows.mid(cur * layout.count(), layout.count());
-    return reader.values(*db, layout, cur, keys.tuple(cur));
+    return reader.values(*db, layout, keys, cur);
 }
 
 }  // namespace detail
@@ -354,8 +379,17 @@ void Recordset::Update()
     switch (r.edit.mode()) {
     case dbEditInProgress:
         r.requireCurrent();
-        if (r.edit.anyChanged())
+        if (r.edit.anyChanged()) {
+            // Only the record being edited is written: checked again inside the write, so that a
+            // record deleted meanwhile by another program, and replaced by a new one with its
+            // rowid, raises 3167 instead of changing the new one.
+            detail::DatabaseImpl::WriteScope scope(*r.db);
+            r.verifyCurrent();
             detail::RecordWriter::update(*r.db, r.layout, r.keys.tuple(r.cur), r.edit);
+            scope.commit();
+            for (int s = 0; s < r.layout.sourceCount(); ++s)
+                r.keys.setIdentity(r.cur, s, Keyset::kUnknown);  // its key may have changed
+        }
         r.lastModified = r.cur;
         break;
     case dbEditAdd: {
@@ -394,7 +428,12 @@ void Recordset::Delete()
         throw DbError::make(err::InvalidOperation);
     r.requireCurrent();
     r.edit.clear();
-    detail::RecordWriter::remove(*r.db, r.layout, r.keys.rowid(r.cur, 0));
+    {
+        detail::DatabaseImpl::WriteScope scope(*r.db);
+        r.verifyCurrent();
+        detail::RecordWriter::remove(*r.db, r.layout, r.keys.rowid(r.cur, 0));
+        scope.commit();
+    }
     r.keys.markDeleted(r.cur);
     r.reader.invalidate();
 }
@@ -412,7 +451,7 @@ bool Recordset::Updatable() const
 void Recordset::Requery()
 {
     RecordsetImpl& r = use(d_);
-    ++r.generation;
+    r.generation = RecordsetImpl::nextGeneration();
     r.fill();
 }
 

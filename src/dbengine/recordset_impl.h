@@ -33,7 +33,7 @@ public:
     qint64 cur = -1;
     bool bof = true;
     bool eof = true;
-    quint32 generation = 0;
+    quint32 generation = nextGeneration();  // the high half of the set's bookmarks
     qint64 lastModified = -1;
 
     bool isSnapshotOfValues() const { return keySql.isEmpty(); }
@@ -45,6 +45,9 @@ public:
     QVariant currentValue(int index);
     QVector<QVariant> currentValues();
     void requireCurrent() const;
+    // Reads the current record afresh: 3167 when it is gone or another record took its rowid.
+    void verifyCurrent();
+    static quint32 nextGeneration();
 };
 
 }  // namespace dbe::detail

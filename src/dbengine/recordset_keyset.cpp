@@ -6,14 +6,19 @@ void Keyset::reset(int width)
 {
     width_ = width < 1 ? 1 : width;
     rowids_.clear();
+    identities_.clear();
     deleted_.clear();
     tree_.clear();
     deletedCount_ = 0;
 }
 
-void Keyset::append(const qint64* rowids)
+void Keyset::append(const qint64* rowids, const qint64* identities)
 {
     rowids_.insert(rowids_.end(), rowids, rowids + width_);
+    if (identities)
+        identities_.insert(identities_.end(), identities, identities + width_);
+    else
+        identities_.insert(identities_.end(), size_t(width_), kUnknown);
     if (deleted_.empty())
         return;
     deleted_.push_back(0);

@@ -1,6 +1,8 @@
 #pragma once
 // Keyset: the records of a record set, fixed when it is opened, as one tuple of rowids per record
-// (one rowid per source table; kNoRow for the missing side of an outer join). Entries are never
+// (one rowid per source table; kNoRow for the missing side of an outer join), each with the
+// identity its source's record had when it was listed (kUnknown until it is first read), so that a
+// new record that SQLite gave the rowid of a deleted one is not taken for it. Entries are never
 // removed, so an entry's index stays the same until the keyset is refilled: bookmarks are built on
 // it. Records deleted through the set itself are marked and skipped by the live-record queries
 // (nextLive, prevLive, rank, select), which stay logarithmic however many records were deleted.
@@ -15,20 +17,31 @@ namespace dbe::detail {
 class Keyset {
 public:
     static constexpr qint64 kNoRow = std::numeric_limits<qint64>::min();
+    static constexpr qint64 kUnknown = 0;
 
     explicit Keyset(int width = 1) : width_(width < 1 ? 1 : width) {}
     // Empties the keyset for tuples of width rowids.
     void reset(int width);
-    void reserve(qint64 entries) { rowids_.reserve(size_t(entries) * size_t(width_)); }
+    void reserve(qint64 entries)
+    {
+        rowids_.reserve(size_t(entries) * size_t(width_));
+        identities_.reserve(size_t(entries) * size_t(width_));
+    }
 
     int width() const { return width_; }
     qint64 size() const { return qint64(rowids_.size() / size_t(width_)); }
     qint64 liveCount() const { return size() - deletedCount_; }
 
-    void append(const qint64* rowids);
+    // identities: one per source, or nullptr when not known yet.
+    void append(const qint64* rowids, const qint64* identities = nullptr);
     void append(qint64 rowid) { append(&rowid); }
     qint64 rowid(qint64 entry, int source) const { return rowids_[size_t(entry) * width_ + source]; }
     const qint64* tuple(qint64 entry) const { return rowids_.data() + size_t(entry) * width_; }
+    qint64 identity(qint64 entry, int source) const { return identities_[size_t(entry) * width_ + source]; }
+    void setIdentity(qint64 entry, int source, qint64 identity)
+    {
+        identities_[size_t(entry) * width_ + source] = identity;
+    }
 
     bool isDeleted(qint64 entry) const { return !deleted_.empty() && deleted_[size_t(entry)]; }
     void markDeleted(qint64 entry);
@@ -48,6 +61,7 @@ private:
 
     int width_;
     std::vector<qint64> rowids_;
+    std::vector<qint64> identities_;
     // Built at the first deletion: a mark per entry and a Fenwick tree of live counts.
     std::vector<std::uint8_t> deleted_;
     std::vector<qint32> tree_;

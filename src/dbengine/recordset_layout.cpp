@@ -1,5 +1,7 @@
 #include "recordset_layout.h"
 
+#include "dialect/emitter.h"
+
 namespace dbe::detail {
 
 QString RecordLayout::quote(const QString& name)
@@ -9,7 +11,7 @@ QString RecordLayout::quote(const QString& name)
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-RecordLayout RecordLayout::forTable(const TableInfo& table)
+RecordLayout RecordLayout::forTable(const TableInfo& table, DatabaseImpl& db)
 {
     RecordLayout l;
     LayoutSource src;
@@ -23,7 +25,7 @@ RecordLayout RecordLayout::forTable(const TableInfo& table)
         l.fields_.append(lf);
     }
     l.sources_.append(src);
-    l.finish();
+    l.finish(db);
     return l;
 }
 
@@ -64,11 +66,11 @@ RecordLayout RecordLayout::forPlan(const dialect::SelectPlan& plan, DatabaseImpl
         }
         l.fields_.append(lf);
     }
-    l.finish();
+    l.finish(db);
     return l;
 }
 
-void RecordLayout::finish()
+void RecordLayout::finish(DatabaseImpl& db)
 {
     for (int s = 0; s < sources_.size(); ++s) {
         LayoutSource& src = sources_[s];
@@ -77,10 +79,16 @@ void RecordLayout::finish()
             fields_[src.fields[k]].slot = k;
             cols << quote(fields_[src.fields[k]].info.name);
         }
+        src.rowid = QStringLiteral("rowid");
+        src.identity = QStringLiteral("NULL");
+        if (const dialect::Table* t = db.schemaProvider().table(src.table)) {
+            src.rowid = dialect::Emitter::rowidName(*t);
+            src.identity = dialect::Emitter::identitySql(*t, QString());
+        }
+        cols << src.identity;
         const QString t = quote(src.table);
-        src.readSql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
-                          .arg(cols.isEmpty() ? QStringLiteral("1") : cols.join(QLatin1Char(',')), t);
-        src.deleteSql = QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(t);
+        src.readSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3=?").arg(cols.join(QLatin1Char(',')), t, src.rowid);
+        src.deleteSql = QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(t, src.rowid);
     }
     for (int i = 0; i < fields_.size(); ++i)
         if (!exact_.contains(fields_[i].name))
@@ -102,7 +110,7 @@ const QString& RecordLayout::updateSql(int s, const QVector<int>& fields) const
             sql += QLatin1Char(',');
         sql += quote(fields_[fields[k]].info.name) + QStringLiteral("=?");
     }
-    sql += QStringLiteral(" WHERE rowid=?");
+    sql += QStringLiteral(" WHERE ") + sources_[s].rowid + QStringLiteral("=?");
     return updates_.insert(key, sql).value();
 }
 

@@ -23,14 +23,16 @@ struct LayoutField {
 struct LayoutSource {
     QString table;        // stored name
     QVector<int> fields;  // the set's fields read from this source, in readSql's column order
-    QString readSql;      // SELECT "a","b" FROM "T" WHERE rowid=?
+    QString rowid;        // the name of the rowid in T: rowid, or _rowid_ or oid when a field is so named
+    QString identity;     // dbe_ident(...) of a row of T (Emitter::identitySql)
+    QString readSql;      // SELECT "a","b",identity FROM "T" WHERE rowid=?
     QString deleteSql;    // DELETE FROM "T" WHERE rowid=?
 };
 
 class RecordLayout {
 public:
     // All the fields of one table, by their stored names.
-    static RecordLayout forTable(const TableInfo& table);
+    static RecordLayout forTable(const TableInfo& table, DatabaseImpl& db);
     // The output columns of a SELECT; rules are taken from the tables' definitions.
     static RecordLayout forPlan(const dialect::SelectPlan& plan, DatabaseImpl& db);
 
@@ -50,7 +52,7 @@ public:
     static QString quote(const QString& name);
 
 private:
-    void finish();
+    void finish(DatabaseImpl& db);
 
     QVector<LayoutField> fields_;
     QVector<LayoutSource> sources_;

@@ -49,6 +49,11 @@ Recordset Database::OpenRecordset(const QString& source, int type, int options) 
         if (st.select.keyset) {
             r->keySql = st.select.keySql;
             r->updatable = !readOnly;
+            for (const auto& s : st.select.sources) {
+                const detail::TableInfo* t = db.tableInfo(s.table);
+                if (t && t->isSystem())
+                    r->updatable = false;  // the engine's metadata tables are changed by the engine only
+            }
         } else {
             r->valuesSql = st.select.valuesSql;
             r->updatable = false;
@@ -58,10 +63,11 @@ Recordset Database::OpenRecordset(const QString& source, int type, int options) 
         const detail::TableInfo* table = db.tableInfo(name);
         if (!table)
             throw DbError::make(err::InputTableNotFound, {name});
-        r->layout = detail::RecordLayout::forTable(*table);
-        r->keySql = QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid")
-                        .arg(detail::RecordLayout::quote(table->name));
-        r->updatable = !readOnly;
+        r->layout = detail::RecordLayout::forTable(*table, db);
+        const detail::LayoutSource& src = r->layout.source(0);
+        r->keySql = QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
+                        .arg(src.rowid, src.identity, detail::RecordLayout::quote(table->name));
+        r->updatable = !readOnly && !table->isSystem();
     }
     r->fill();
     return Recordset(r);

@@ -7,9 +7,10 @@
 
 namespace dbe::detail {
 
-const QVector<QVariant>& RecordReader::values(DatabaseImpl& db, const RecordLayout& layout,
-                                              qint64 entry, const qint64* rowids)
+const QVector<QVariant>& RecordReader::values(DatabaseImpl& db, const RecordLayout& layout, Keyset& keys,
+                                              qint64 entry)
 {
+    const qint64* rowids = keys.tuple(entry);
     sqlite3* h = db.db();
     // Any change written through this connection may have removed or changed the record.
     const qint64 stamp = qint64(sqlite3_total_changes64(h));
@@ -33,6 +34,15 @@ const QVector<QVariant>& RecordReader::values(DatabaseImpl& db, const RecordLayo
             throw DbError::make(err::RecordDeleted);
         if (rc != SQLITE_ROW)
             db.raise(rc);
+        const int identityColumn = int(src.fields.size());
+        if (sqlite3_column_type(st, identityColumn) != SQLITE_NULL) {
+            const qint64 identity = sqlite3_column_int64(st, identityColumn);
+            const qint64 known = keys.identity(entry, s);
+            if (known == Keyset::kUnknown)
+                keys.setIdentity(entry, s, identity);
+            else if (known != identity)
+                throw DbError::make(err::RecordDeleted);  // another record took the rowid
+        }
         for (int k = 0; k < src.fields.size(); ++k) {
             const int f = src.fields[k];
             values_[f] = readValue(st, k, layout.field(f).info.type);

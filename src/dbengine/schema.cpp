@@ -194,7 +194,7 @@ void loadTable(DatabaseImpl& d, DatabaseImpl::State& s, const QString& stored, T
             return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
         });
         for (const IndexInfo& ix : t.indexes) {
-            if (!ix.primary)
+            if (!ix.primary && !ix.required)
                 continue;
             for (const QString& f : ix.fields) {
                 const int i = t.fieldIndex(f);
@@ -234,6 +234,7 @@ void buildDialectTable(const TableInfo& t, dialect::Table& out)
         c.attributes = f.attributes;
         c.allowZeroLength = f.allowZeroLength;
         c.required = f.required || f.primaryKey;
+        c.primaryKey = f.primaryKey;
         out.columns.append(c);
     }
 }

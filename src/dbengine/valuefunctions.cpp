@@ -2,6 +2,7 @@
 
 #include "datevalue.h"
 #include "dberror.h"
+#include "sqlitecall.h"
 
 #include <QChar>
 #include <array>
@@ -105,12 +106,6 @@ int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
     return comparePass(a, a + n1, b, b + n2, false, &other);
 }
 
-void fail(sqlite3_context* ctx, const DbError& e)
-{
-    const QByteArray m = QStringLiteral("DBE%1:%2").arg(e.number()).arg(e.description()).toUtf8();
-    sqlite3_result_error(ctx, m.constData(), int(m.size()));
-}
-
 void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 {
     sqlite3_value* v = argv[0];
@@ -139,7 +134,7 @@ void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
         return;
     }
     if (strict) {
-        fail(ctx, DbError::make(err::TypeMismatch));
+        detail::resultError(ctx, DbError::make(err::TypeMismatch));
         return;
     }
     sqlite3_result_value(ctx, v);

@@ -5,6 +5,8 @@
 #include "connstate.h"
 #include "dbtypes.h"
 #include "numbertext.h"
+#include "queryfunctions.h"
+#include "sqlitecall.h"
 #include "valuefunctions.h"
 
 #include <QLocale>
@@ -353,21 +355,6 @@ QVariant readValue(sqlite3_stmt* stmt, int col, short type)
 
 namespace {
 
-QVariant fromSqlite(sqlite3_value* v)
-{
-    switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: return qint64(sqlite3_value_int64(v));
-    case SQLITE_FLOAT: return sqlite3_value_double(v);
-    case SQLITE_TEXT:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
-    case SQLITE_BLOB: {
-        const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
-        return QByteArray(p ? p : "", sqlite3_value_bytes(v));
-    }
-    default: return QVariant();
-    }
-}
-
 void fitFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 {
     if (argc != 6) {
@@ -389,26 +376,9 @@ void fitFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
             sqlite3_result_null(ctx);
             return;
         }
-        switch (stored.typeId()) {
-        case QMetaType::LongLong:
-            sqlite3_result_int64(ctx, stored.toLongLong());
-            break;
-        case QMetaType::Double:
-            sqlite3_result_double(ctx, stored.toDouble());
-            break;
-        case QMetaType::QByteArray: {
-            const QByteArray b = stored.toByteArray();
-            sqlite3_result_blob64(ctx, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        default: {
-            const QByteArray t = stored.toString().toUtf8();
-            sqlite3_result_text64(ctx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
-        }
-        }
+        resultValue(ctx, stored);
     } catch (const DbError& e) {
-        const QByteArray m = QStringLiteral("DBE%1:%2").arg(e.number()).arg(e.description()).toUtf8();
-        sqlite3_result_error(ctx, m.constData(), int(m.size()));
+        resultError(ctx, e);
     }
 }
 
@@ -419,6 +389,7 @@ void registerFunctions(sqlite3* db)
     sqlite3_create_function_v2(db, dialect::kFitFunction, 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                nullptr, fitFunction, nullptr, nullptr, nullptr);
     registerValueFunctions(db);
+    registerQueryFunctions(db);
 }
 
 }  // namespace dbe::detail

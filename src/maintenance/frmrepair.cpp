@@ -1,5 +1,6 @@
 #include "frmrepair.h"
 
+#include "access/sololettura.h"
 #include "app/doppioclic.h"
 #include "app/finestre.h"
 #include "core/sessione.h"
@@ -372,6 +373,10 @@ void FrmRepair::correggi()
         chiaveVista_ = m_.LstTask.Riga(sel).Chiave;
         ImpostaModo(3);
     } else if (modo_ == 3) {
+        if (access::AccessInSolaLettura(m_.sessione().DbArchivi)) {
+            m_.sessione().operatore().Mostra(access::MessaggioSolaLettura(m_.sessione().DbArchivi));
+            return;
+        }
         if (t.Tipo.left(2) == QLatin1String("EN") && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
             m_.sessione().operatore().Mostra(QStringLiteral("Nessun record selezionato."));
             return;

@@ -136,14 +136,23 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
             while (v.Selezione.Count() > 0) {
                 v.Barra->Avanza();
                 v.DtRow.SetBookmark(v.Selezione.Item(0));
-                if (opzione == OptElimina) {
-                    v.DtRow.Delete();
-                } else {
-                    const QVariant valore = opzione == OptAssocia ? v.DtColl.Value(task.Param(3))
-                                                                  : QVariant(task.Param(5));
-                    v.DtRow.Edit();
-                    v.DtRow.SetValue(campo, valore);
-                    v.DtRow.Update();
+                try {
+                    if (opzione == OptElimina) {
+                        v.DtRow.Delete();
+                    } else {
+                        const QVariant valore = opzione == OptAssocia ? v.DtColl.Value(task.Param(3))
+                                                                      : QVariant(task.Param(5));
+                        v.DtRow.Edit();
+                        v.DtRow.SetValue(campo, valore);
+                        v.DtRow.Update();
+                    }
+                } catch (const dbe::DbError& e) {
+                    // A record deleted meanwhile (by another program; a new record may even hold
+                    // its place) is left alone: there is nothing of it to correct.
+                    if (e.number() != dbe::err::RecordDeleted)
+                        throw;
+                    if (v.DtRow.EditMode() != dbe::dbEditNone)
+                        v.DtRow.CancelUpdate();
                 }
                 v.Selezione.RemoveAt(0);
                 blocco.Avanza();

@@ -124,7 +124,7 @@ TEST(DialectExpressionTest, Functions)
     EXPECT_EQ(count(db, "Città & [Cod.Fiscale]='Torino'"), 1);  // & takes Null as empty text
     EXPECT_EQ(count(db, "Eta / 4 = 7.5 AND Eta \\ 4 = 7 AND Eta MOD 4 = 2 AND Eta * 2 - 1 = 59"), 1);
     EXPECT_EQ(count(db, "IIF(Attivo, Eta, 0) > 20"), 1);
-    EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM [Anagrafica Clienti] WHERE NOSUCH(Codice)=1")), 3075);
+    EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM [Anagrafica Clienti] WHERE NOSUCH(Codice)=1")), 3085);
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM [Anagrafica Clienti] WHERE LEFT(Codice)='a'")), 3075);
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM [Anagrafica Clienti] WHERE COUNT(*)>1")), 3075);
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT DISTINCT Codice FROM [Anagrafica Clienti] ORDER BY COUNT(*)")), 3075);

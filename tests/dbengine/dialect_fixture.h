@@ -3,8 +3,9 @@
 // and by the dialect translator (as its SchemaProvider), so that the dialect tests can translate a
 // statement and run the SQL it gives on real data. dbe_fit is registered as a pass-through: the
 // rules it enforces belong to the engine, not to the translation. The functions the translation
-// compares dates and texts with are the engine's own.
+// compares dates and texts with, and the query functions, are the engine's own.
 #include "dbengine/dialect/dialect.h"
+#include "dbengine/queryfunctions.h"
 #include "dbengine/valuefunctions.h"
 
 #include <QVariant>
@@ -37,6 +38,7 @@ public:
             [](sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); },
             nullptr, nullptr);
         dbe::detail::registerValueFunctions(db_);  // dates, case, currency: part of the translation
+        dbe::detail::registerQueryFunctions(db_);
     }
     ~DialectDb() override { sqlite3_close(db_); }
     DialectDb(const DialectDb&) = delete;

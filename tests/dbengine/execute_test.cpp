@@ -63,7 +63,7 @@ TEST_F(ExecuteTest, DataStatementsCountRecordsAndApplyWholeOrNotAtAll)
     EXPECT_EQ(errorOf(QStringLiteral("UPDATE CLIENTI SET RAGSOC = RAGSOC & ' DI MILANO'")), 3163);
     EXPECT_EQ(errorOf(QStringLiteral("UPDATE CLIENTI SET RAGSOC = ''")), 3315);
     EXPECT_EQ(errorOf(QStringLiteral("UPDATE CLIENTI SET CODCLI = 'c1'")), 3022);
-    EXPECT_EQ(errorOf(QStringLiteral("UPDATE CLIENTI SET CODCLI = NULL WHERE CODCLI = 'C3'")), 3314);
+    EXPECT_EQ(errorOf(QStringLiteral("UPDATE CLIENTI SET CODCLI = NULL WHERE CODCLI = 'C3'")), 3058);
     EXPECT_EQ(ragsoc(), before);
 
     db.Execute(QStringLiteral("DELETE FROM CLIENTI WHERE ISNULL(RAGSOC)"));

@@ -4,7 +4,6 @@
 #include "dbengine/dbengine.h"
 #include "support/sqlite_file.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <functional>
@@ -264,7 +263,7 @@ TEST(SchemaTest, TheFormatDocumentListsEveryErrorOfTheEngine)
     EXPECT_GT(listed, 40);
 }
 
-TEST(SchemaTest, ACachedDefinitionCostsMicrosecondsAndIsNotReloadedForData)
+TEST(SchemaTest, ACachedDefinitionIsNotReloadedForData)
 {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/lumera.mdb");
@@ -279,16 +278,12 @@ TEST(SchemaTest, ACachedDefinitionCostsMicrosecondsAndIsNotReloadedForData)
     ASSERT_NE(first, nullptr);
 
     // Records written by this connection do not make the definitions reload: a lookup after each
-    // write stays a cache hit (a reload of this table costs hundreds of microseconds).
-    qint64 lookups = 0;
-    QElapsedTimer timer;
+    // write stays a cache hit, the same definition (a reload of this table costs hundreds of
+    // microseconds; its cost is bench/ matter, not a test's).
     for (int i = 0; i < 2000; ++i) {
         detail::DatabaseImpl::WriteScope ws(*d);
         d->exec(QStringLiteral("INSERT INTO T (ID) VALUES (1)"));
         ws.commit();
-        timer.start();
         ASSERT_EQ(d->tableInfo(QStringLiteral("T")), first);
-        lookups += timer.nsecsElapsed();
     }
-    EXPECT_LT(lookups / 2000, 50000) << "a cached definition took " << lookups / 2000 << " ns";
 }

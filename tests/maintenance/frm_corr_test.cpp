@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -231,31 +230,21 @@ TEST_F(FinestraCorr, AnInPlaceEditIsWrittenWhenTheRowChangesAndARefusedOneIsDrop
     EXPECT_FALSE(m->flags(m->index(0, 0)).testFlag(Qt::ItemIsDragEnabled));
 }
 
-TEST_F(FinestraCorr, LargeRecordSetsShowAtOnceAndSelectAllTakesSeconds)
+TEST_F(FinestraCorr, LargeRecordSetsReadOnlyTheRowsOnScreenAndSelectAllRedrawsTheBarBoundedly)
 {
+    // How long these take is measured by bench/, not asserted here.
     molti(500000);
-    QElapsedTimer t;
-    t.start();
     ASSERT_TRUE(f->AttivaCorrezioneRecord(task(1)));
     QApplication::processEvents();
     f->DBGrid1->viewport()->repaint();
-    const qint64 apertura = t.elapsed();
     auto* modello = static_cast<ModelloRecord*>(f->DBGrid1->model());
     EXPECT_EQ(modello->rowCount(), 500000);
     // Only the rows on screen were read.
     EXPECT_LT(modello->RigheLette(), 200);
-    std::printf("[ misura  ] Dettagli su 500000 record: %lld ms, %lld righe lette\n",
-                static_cast<long long>(apertura), static_cast<long long>(modello->RigheLette()));
-    EXPECT_LT(apertura, 5000);
 
-    t.restart();
     f->PulsSelAll->click();
-    const qint64 tutti = t.elapsed();
-    std::printf("[ misura  ] Seleziona Tutti su 500000 record: %lld ms, %lld ridisegni della barra\n",
-                static_cast<long long>(tutti), static_cast<long long>(f->Barra().Ridisegni()));
     EXPECT_EQ(f->RecordSelezionati(), 500000);
     EXPECT_LE(f->Barra().Ridisegni(), 102);
-    EXPECT_LT(tutti, 20000);
     f->DBGrid1->viewport()->repaint();
     EXPECT_LT(modello->RigheLette(), 400);
 }

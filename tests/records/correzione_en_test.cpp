@@ -4,6 +4,7 @@
 #include "support/sessione_prova.h"
 
 #include "records/correzione_en.h"
+#include "support/sqlite_file.h"
 
 using namespace corvale;
 using corvale::prova::ArchivioRecord;
@@ -272,4 +273,35 @@ TEST_F(CorrezioneEN, SelectAllAddsEveryRowOnceAfterTheRowsSelectedBefore)
     EXPECT_EQ(v.Selezione.Count(), 0);
     EXPECT_EQ(barra.cambiVisibilita, 0);
     EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
+}
+
+TEST_F(CorrezioneEN, ARecordReplacedByAnotherProgramUnderItsRowNumberIsLeftAlone)
+{
+    // Reassign: the listed order 4 is deleted by another program and a new order takes its row
+    // number; the walk rewrites orders 2 and 3 only.
+    ordiniOrfani();
+    const TaskCorrezione orfani = task(7);
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, orfani));
+    seleziona({0, 1, 2});
+    const QString file = dir.filePath("lumera.mdb");
+    testsupport::sqliteExec(file, "DELETE FROM VENDITE WHERE NUMORD='4';"
+                                  "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('5', 'X5', 'F1')");
+    GestisciCorrezioneEN(v, orfani);
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaRiassegna});
+    EXPECT_EQ(colonna("SELECT CODCLI FROM VENDITE ORDER BY NUMORD"), (QStringList{"C1", "C1", "C1", "X5"}));
+
+    // Delete: the same with a customer without a name.
+    OperatoreDiProva().Mostrati().clear();
+    sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C4', '  ')",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C5', NULL)"});
+    const TaskCorrezione vuote = task(1);
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, vuote));
+    ASSERT_EQ(v.DtRow.RecordCount(), 3);  // C3, C4, C5
+    seleziona({0, 1, 2});
+    testsupport::sqliteExec(file, "DELETE FROM CLIENTI WHERE CODICE='C5';"
+                                  "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C9', NULL)");
+    GestisciCorrezioneEN(v, vuote);
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaElimina});
+    EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI ORDER BY CODICE"), (QStringList{"C1", "C2", "C9"}));
+    EXPECT_EQ(v.DtRow.RecordCount(), 1);  // the new customer, still to be seen to
 }

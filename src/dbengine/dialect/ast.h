@@ -65,6 +65,7 @@ struct OrderItem {
 struct SelectQuery {
     enum JoinKind { First, Comma, Inner, Left, Right };
     bool distinct = false;
+    bool distinctRow = false;  // DISTINCTROW: each record of the tables shown once
     qint64 top = -1;  // TOP n; -1 when absent
     std::vector<SelectItem> items;
     std::vector<TableRef> from;    // in FROM order
@@ -74,6 +75,11 @@ struct SelectQuery {
     std::vector<ExprPtr> groupBy;
     ExprPtr having;
     std::vector<OrderItem> orderBy;
+    // UNION [ALL] SELECT ...: the queries after this one, whether each keeps duplicates, and the
+    // ORDER BY written after the last one, which orders the whole union.
+    std::vector<std::unique_ptr<SelectQuery>> unionParts;
+    std::vector<bool> unionAll;
+    std::vector<OrderItem> unionOrderBy;
 };
 
 struct Assignment {
@@ -89,6 +95,7 @@ struct UpdateQuery {
 
 struct DeleteQuery {
     TableRef table;
+    QString starTable;  // X of DELETE X.* FROM ...; empty when not written
     ExprPtr where;
 };
 

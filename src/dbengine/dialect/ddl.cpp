@@ -22,6 +22,8 @@ const Table& existingTable(const SchemaProvider& schema, const QString& name)
     const Table* t = schema.table(name);
     if (!t)
         throw DbError::make(err::TableNotFound, {name});
+    if (t->name.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive))
+        throw DbError::make(err::ReadOnlyDatabase);  // the engine's own metadata tables
     return *t;
 }
 

@@ -21,6 +21,7 @@ struct Column {
     qint32 attributes = 0;
     bool allowZeroLength = false;
     bool required = false;
+    bool primaryKey = false;  // in the primary index or an index that refuses Null: Null gives 3058
 };
 
 struct Table {
@@ -36,8 +37,10 @@ public:
 };
 
 // A SELECT. For a keyset plan, keySql yields one row per result record, in result order, whose
-// columns are the rowids of the sources (NULL for the missing side of an outer join); the record's
-// values are then read from each source table by rowid. A snapshot plan (DISTINCT, aggregates,
+// columns are the rowids of the sources (NULL for the missing side of an outer join), then the
+// identity of each source's record (Emitter::identitySql: a hash of its key), by which a record
+// set tells its record from a new one that took the same rowid; the record's values are then read
+// from each source table by rowid. A snapshot plan (DISTINCT, aggregates,
 // expressions in the select list) has valuesSql yielding the values themselves.
 struct SelectPlan {
     struct Source {

@@ -14,7 +14,15 @@ QString fit(const QString& valueSql, const Column& c)
     return QStringLiteral("%1(%2, %3, %4, %5, %6, %7)")
         .arg(QString::fromLatin1(kFitFunction), valueSql, QString::number(c.type), QString::number(c.size),
              c.allowZeroLength ? QStringLiteral("1") : QStringLiteral("0"),
-             c.required ? QStringLiteral("1") : QStringLiteral("0"), Emitter::textLiteral(c.name));
+             c.primaryKey ? QStringLiteral("2") : c.required ? QStringLiteral("1") : QStringLiteral("0"),
+             Emitter::textLiteral(c.name));
+}
+
+// The metadata tables are the engine's own: no statement changes them.
+void refuseSystemTable(const Table& t)
+{
+    if (t.name.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive))
+        throw DbError::make(err::ReadOnlyDatabase);
 }
 
 bool isAutoIncrement(const Column& c)
@@ -43,8 +51,10 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
     const QVector<Source> sources{em.resolveTarget(q.table)};
     const Source& s = sources[0];
     st.table = s.table->name;
+    refuseSystemTable(*s.table);
     em.pushScope(&sources);
     QStringList sets;
+    QVector<int> assigned;
     for (const Assignment& a : q.sets) {
         const int col = targetColumn(*a.target, s);
         const Value v = em.value(*a.value);
@@ -54,6 +64,9 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
             continue;
         }
         const Column& c = s.table->columns[col];
+        if (assigned.contains(col))
+            throw DbError::make(err::DuplicateOutputDestination, {s.table->name + u'.' + c.name});
+        assigned.append(col);
         if (isAutoIncrement(c))
             throw DbError::make(err::FieldCannotBeUpdated);
         sets.append(Emitter::quote(c.name) + QStringLiteral(" = ") + fit(v.sql, c));
@@ -74,6 +87,11 @@ Statement planDelete(const DeleteQuery& q, Emitter& em)
     st.kind = Statement::Delete;
     const QVector<Source> sources{em.resolveTarget(q.table)};
     st.table = sources[0].table->name;
+    refuseSystemTable(*sources[0].table);
+    // DELETE X.* FROM T: X must be the table the records are deleted from.
+    if (!q.starTable.isEmpty() && q.starTable.compare(sources[0].written, Qt::CaseInsensitive) != 0
+        && q.starTable.compare(st.table, Qt::CaseInsensitive) != 0)
+        throw DbError::make(err::DeleteTableNotSpecified);
     em.pushScope(&sources);
     st.sql = QStringLiteral("DELETE FROM ") + Emitter::quote(st.table);
     if (q.where)
@@ -89,6 +107,7 @@ Statement planInsert(const InsertQuery& q, Emitter& em)
     const Source s = em.resolveTarget(q.table);
     const Table& t = *s.table;
     st.table = t.name;
+    refuseSystemTable(t);
     QVector<int> columns;
     if (q.hasFieldList) {
         for (const ExprPtr& f : q.fields) {
@@ -124,6 +143,8 @@ Statement planInsert(const InsertQuery& q, Emitter& em)
             names.append(Emitter::quote(c.name));
             values.append(QStringLiteral("(SELECT coalesce(max(%1), 0) + 1 FROM %2)")
                               .arg(Emitter::quote(c.name), Emitter::quote(t.name)));
+        } else if (c.primaryKey) {
+            throw DbError::make(err::NullInPrimaryKey);
         } else if (c.type == dbBoolean) {
             names.append(Emitter::quote(c.name));  // a yes/no left out is False, never Null
             values.append(QStringLiteral("0"));

@@ -1,5 +1,6 @@
 #include "emitter.h"
 
+#include "functions.h"
 #include "likepattern.h"
 #include "typedvalues.h"
 
@@ -73,6 +74,23 @@ QString Emitter::rowidName(const Table& table)
             return QString::fromLatin1(candidate);
     }
     return QStringLiteral("rowid");
+}
+
+QString Emitter::identitySql(const Table& table, const QString& sqlName)
+{
+    // The primary key's fields; without a primary key, the first field, which in the archive's
+    // tables is the code that names the record.
+    auto qualified = [&sqlName](const Column& c) {
+        return sqlName.isEmpty() ? quote(c.name) : quote(sqlName) + u'.' + quote(c.name);
+    };
+    QStringList key;
+    for (const Column& c : table.columns) {
+        if (c.primaryKey)
+            key.append(qualified(c));
+    }
+    if (key.isEmpty() && !table.columns.isEmpty())
+        key.append(qualified(table.columns.first()));
+    return QLatin1String(kIdentityFunction) + u'(' + key.join(QStringLiteral(", ")) + u')';
 }
 
 void Emitter::expressionError(const Expr& e) const
@@ -176,7 +194,7 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
 QString Emitter::asValue(const Value& v) const
 {
     if (v.kind == Value::Bool)
-        return QStringLiteral("(-") + v.sql + u')';
+        return QStringLiteral("(- ") + v.sql + u')';
     return v.sql;
 }
 
@@ -288,8 +306,9 @@ Value Emitter::emitExpr(const Expr& e)
             v.sql = QStringLiteral("(NOT ") + a.sql + u')';
             v.kind = Value::Bool;
         } else {
+            // "(- x)": a sign written against a negative operand would make "--", a comment.
             const Value a = value(*e.args[0]);
-            v.sql = QStringLiteral("(-") + a.sql + u')';
+            v.sql = QStringLiteral("(- ") + a.sql + u')';
             v.kind = Value::Number;
         }
         return v;
@@ -317,19 +336,15 @@ Value Emitter::emitExpr(const Expr& e)
         const Value b = value(*e.args[1]);
         v.kind = Value::Number;
         if (e.op == u"&") {
-            v.sql = QStringLiteral("(coalesce(%1, '') || coalesce(%2, ''))").arg(a.sql, b.sql);
+            v.sql = concatenationSql(a, b);
             v.kind = Value::Text;
         } else if (e.op == u"+" && a.kind == Value::Text && b.kind == Value::Text) {
             v.sql = u'(' + a.sql + QStringLiteral(" || ") + b.sql + u')';
             v.kind = Value::Text;
         } else if (arithmeticSql(a, e.op, b, &v)) {
             return v;
-        } else if (e.op == u"/") {
-            v.sql = QStringLiteral("(CAST(%1 AS REAL) / %2)").arg(a.sql, b.sql);
-        } else if (e.op == u"\\") {
-            v.sql = QStringLiteral("(CAST(%1 AS INTEGER) / CAST(%2 AS INTEGER))").arg(a.sql, b.sql);
-        } else if (e.op == u"MOD") {
-            v.sql = QStringLiteral("(CAST(%1 AS INTEGER) % CAST(%2 AS INTEGER))").arg(a.sql, b.sql);
+        } else if (e.op == u"/" || e.op == u"\\" || e.op == u"MOD") {
+            v.sql = divisionSql(e.op, a.sql, b.sql);
         } else {
             v.sql = u'(' + a.sql + u' ' + e.op + u' ' + b.sql + u')';
         }
@@ -415,7 +430,9 @@ Value Emitter::inSelect(const Expr& e)
     if (!q.groupBy.empty()) {
         QStringList groups;
         for (const ExprPtr& g : q.groupBy) {
-            groups.append(sortKeySql(value(*g)));
+            const Value gv = value(*g);
+            // A constant makes one group, whatever its value.
+            groups.append(refersToColumn(*g) ? sortKeySql(gv) : QStringLiteral("NULL"));
         }
         sql += QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
     }
@@ -426,9 +443,13 @@ Value Emitter::inSelect(const Expr& e)
         if (!q.orderBy.empty()) {
             QStringList order;
             for (const OrderItem& o : q.orderBy) {
-                order.append(sortKeySql(value(*o.expr)) + (o.descending ? QStringLiteral(" DESC") : QString()));
+                const Value ov = value(*o.expr);
+                if (!refersToColumn(*o.expr) && !containsAggregate(*o.expr))
+                    continue;  // a constant orders nothing
+                order.append(sortKeySql(ov) + (o.descending ? QStringLiteral(" DESC") : QString()));
             }
-            sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+            if (!order.isEmpty())
+                sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
         }
         sql += QStringLiteral(" LIMIT ") + QString::number(q.top);
     }
@@ -445,10 +466,7 @@ Value Emitter::function(const Expr& e)
 {
     const QString& fn = e.text;
     Value v;
-    static const QStringList aggregates = {QStringLiteral("COUNT"), QStringLiteral("SUM"),
-                                           QStringLiteral("MIN"), QStringLiteral("MAX"),
-                                           QStringLiteral("AVG")};
-    if (aggregates.contains(fn)) {
+    if (isAggregateFunction(fn)) {
         if (!aggregatesAllowed_)
             expressionError(e);
         aggregatesAllowed_ = false;  // no aggregate inside an aggregate
@@ -485,46 +503,7 @@ Value Emitter::function(const Expr& e)
         aggregatesAllowed_ = true;
         return v;
     }
-    if (fn == u"ISNULL") {
-        v.sql = u'(' + value(*e.args[0]).sql + QStringLiteral(" IS NULL)");
-        v.kind = Value::Bool;
-        return v;
-    }
-    if (fn == u"IIF") {
-        const Value c = condition(*e.args[0]);
-        const Value a = value(*e.args[1]);
-        const Value b = value(*e.args[2]);
-        v.sql = QStringLiteral("(CASE WHEN %1 THEN %2 ELSE %3 END)").arg(c.sql, a.sql, b.sql);
-        v.kind = a.kind == b.kind || b.kind == Value::Null ? a.kind : (a.kind == Value::Null ? b.kind : Value::Other);
-        return v;
-    }
-    const Value a = value(*e.args[0]);
-    v.kind = Value::Text;
-    if (fn == u"TRIM" || fn == u"LTRIM" || fn == u"RTRIM") {
-        v.sql = fn.toLower() + u'(' + a.sql + u')';  // SQLite trims spaces only, as the dialect does
-    } else if (fn == u"UCASE" || fn == u"UPPER") {
-        v.sql = caseSql(a, true);
-    } else if (fn == u"LCASE" || fn == u"LOWER") {
-        v.sql = caseSql(a, false);
-    } else if (fn == u"LEN") {
-        v.sql = QStringLiteral("length(") + a.sql + u')';
-        v.kind = Value::Number;
-    } else if (fn == u"ABS") {
-        v.sql = QStringLiteral("abs(") + a.sql + u')';
-        v.kind = Value::Number;
-    } else if (fn == u"LEFT") {
-        v.sql = QStringLiteral("substr(%1, 1, %2)").arg(a.sql, value(*e.args[1]).sql);
-    } else if (fn == u"RIGHT") {
-        v.sql = QStringLiteral("substr(%1, max(length(%1) - (%2) + 1, 1))").arg(a.sql, value(*e.args[1]).sql);
-    } else if (fn == u"MID") {
-        v.sql = QStringLiteral("substr(%1, %2").arg(a.sql, value(*e.args[1]).sql);
-        if (e.args.size() > 2)
-            v.sql += QStringLiteral(", ") + value(*e.args[2]).sql;
-        v.sql += u')';
-    } else {
-        expressionError(e);
-    }
-    return v;
+    return emitFunction(*this, e);
 }
 
 }  // namespace dbe::dialect

@@ -64,6 +64,9 @@ public:
 
     // The name of the rowid column of a table that has no column named so.
     static QString rowidName(const Table& table);
+    // The identity of a record of the table (dbe_ident of its primary key's fields, or of its
+    // first field when it has none), its columns qualified with the source's SQL name unless empty.
+    static QString identitySql(const Table& table, const QString& sqlName);
 
     // Counts a name that designates nothing (reported by finish()).
     void noteUnknown(const QString& name);

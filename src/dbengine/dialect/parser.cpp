@@ -4,6 +4,7 @@
 #include "parser.h"
 
 #include "ddlparser.h"
+#include "functions.h"
 #include "literals.h"
 #include "tokencursor.h"
 
@@ -24,6 +25,7 @@ public:
         if (first.isKeyword("SELECT")) {
             out.kind = Statement::Select;
             out.select = select();
+            unionParts(*out.select);
         } else if (first.isKeyword("UPDATE")) {
             out.kind = Statement::Update;
             out.update = update();
@@ -58,7 +60,9 @@ private:
         expectKeyword("SELECT");
         if (acceptKeyword("DISTINCT"))
             q->distinct = true;
-        else if (!acceptKeyword("DISTINCTROW"))
+        else if (acceptKeyword("DISTINCTROW"))
+            q->distinctRow = true;
+        else
             acceptKeyword("ALL");
         if (acceptKeyword("TOP")) {
             if (peek().kind != Token::Number)
@@ -103,6 +107,22 @@ private:
         exprStart = savedStart;
         clauseError = savedError;
         return q;
+    }
+
+    // The queries joined to the first one by UNION [ALL]; only the last one may have ORDER BY,
+    // which then orders the whole union.
+    void unionParts(SelectQuery& q)
+    {
+        while (acceptKeyword("UNION")) {
+            if (!q.unionParts.empty() ? !q.unionParts.back()->orderBy.empty() : !q.orderBy.empty())
+                throw DbError::make(err::SyntaxErrorInOrderBy);
+            q.unionAll.push_back(acceptKeyword("ALL"));
+            if (!peek().isKeyword("SELECT"))
+                throw DbError::make(err::SyntaxErrorInSelect);
+            q.unionParts.push_back(select());
+        }
+        if (!q.unionParts.empty())
+            q.unionOrderBy = std::move(q.unionParts.back()->orderBy);
     }
 
     SelectItem selectItem()
@@ -502,7 +522,7 @@ private:
         auto e = make(Expr::Func, t.pos, t.end);
         e->text = fn;
         expectOp("(");
-        int minArgs = 1, maxArgs = 1;
+        int minArgs = 0, maxArgs = 0;
         if (fn == u"COUNT" && peek().isOp("*")) {
             const Token& star = next();
             e->args.push_back(make(Expr::Star, star.pos, star.end));
@@ -513,25 +533,8 @@ private:
         }
         e->end = peek().end;
         expectOp(")");
-        static const QSet<QString> oneArg = {
-            QStringLiteral("ISNULL"), QStringLiteral("TRIM"), QStringLiteral("LTRIM"),
-            QStringLiteral("RTRIM"), QStringLiteral("UCASE"), QStringLiteral("LCASE"),
-            QStringLiteral("LEN"), QStringLiteral("COUNT"), QStringLiteral("SUM"),
-            QStringLiteral("MIN"), QStringLiteral("MAX"), QStringLiteral("AVG"),
-            QStringLiteral("ABS"), QStringLiteral("UPPER"), QStringLiteral("LOWER"),
-        };
-        if (oneArg.contains(fn)) {
-            minArgs = maxArgs = 1;
-        } else if (fn == u"LEFT" || fn == u"RIGHT") {
-            minArgs = maxArgs = 2;
-        } else if (fn == u"MID") {
-            minArgs = 2;
-            maxArgs = 3;
-        } else if (fn == u"IIF") {
-            minArgs = maxArgs = 3;
-        } else {
-            fail();  // no such function in the dialect
-        }
+        if (!functionArity(fn, &minArgs, &maxArgs))
+            throw DbError::make(err::UndefinedFunction, {t.text});
         if (int(e->args.size()) < minArgs || int(e->args.size()) > maxArgs)
             fail();
         return grown(std::move(e));
@@ -571,7 +574,7 @@ private:
         auto q = std::make_unique<DeleteQuery>();
         expectKeyword("DELETE");
         if (!acceptOp("*") && atName() && (peek(1).isOp(".") || peek(1).isOp("!"))) {
-            name();  // DELETE table.* FROM table
+            q->starTable = name();  // DELETE table.* FROM table
             next();
             expectOp("*");
         }

@@ -4,6 +4,8 @@
 #include "planner.h"
 #include "typedvalues.h"
 
+#include "functions.h"
+
 namespace dbe::dialect {
 
 namespace {
@@ -47,12 +49,75 @@ void computedType(const Value& v, SelectPlan::OutColumn& c)
     }
 }
 
-}  // namespace
+// How a field is written in a message: as the query wrote it.
+QString writtenName(const Expr& e)
+{
+    return e.table.isEmpty() ? e.field : e.table + u'.' + e.field;
+}
 
-SelectPlan planSelect(const SelectQuery& q, Emitter& em)
+// In a query that groups or aggregates, every field outside an aggregate must be one of the
+// grouped expressions, or be part of one: otherwise 3122 names it. groups holds the SQL of the
+// GROUP BY expressions.
+void checkGrouped(const Expr& e, Emitter& em, const QSet<QString>& groups)
+{
+    if (e.kind == Expr::Func && isAggregateFunction(e.text))
+        return;
+    if (!refersToColumn(e))
+        return;
+    if (!containsAggregate(e) && e.kind != Expr::InSelect) {
+        const Value v = em.value(e);
+        if (groups.contains(v.sql) || v.kind == Value::Null)
+            return;  // grouped; or an unknown name, which finish() reports
+        if (e.kind == Expr::Column)
+            throw DbError::make(err::NotPartOfAggregate, {writtenName(e)});
+    }
+    for (const ExprPtr& a : e.args)
+        checkGrouped(*a, em, groups);
+}
+
+void checkGrouping(const SelectQuery& q, Emitter& em, const QVector<Source>& sources, const QSet<QString>& groups)
+{
+    for (const SelectItem& item : q.items) {
+        const Expr& e = *item.expr;
+        if (e.kind != Expr::Star) {
+            checkGrouped(e, em, groups);
+            continue;
+        }
+        for (const Source& s : sources) {
+            if (!e.table.isEmpty() && s.written.compare(e.table, Qt::CaseInsensitive) != 0)
+                continue;
+            for (const Column& c : s.table->columns) {
+                if (!groups.contains(Emitter::quote(s.sqlName) + u'.' + Emitter::quote(c.name)))
+                    throw DbError::make(err::NotPartOfAggregate,
+                                        {sources.size() > 1 ? s.written + u'.' + c.name : c.name});
+            }
+        }
+    }
+    if (q.having)
+        checkGrouped(*q.having, em, groups);
+    for (const OrderItem& o : q.orderBy)
+        checkGrouped(*o.expr, em, groups);
+}
+
+// SELECT cols FROM (inner with its rank) WHERE rank <= n: TOP n keeps every record that ties with
+// the n-th on the ORDER BY values.
+QString withTies(const QStringList& columns, const QString& innerFrom, const QStringList& order, qint64 top)
+{
+    QStringList inner, outer;
+    for (int i = 0; i < columns.size(); ++i) {
+        inner.append(columns[i] + QStringLiteral(" AS dbe_c") + QString::number(i));
+        outer.append(QStringLiteral("dbe_c") + QString::number(i));
+    }
+    return QStringLiteral("SELECT %1 FROM (SELECT %2, rank() OVER (ORDER BY %3) AS dbe_rank FROM %4) "
+                          "WHERE dbe_rank <= %5 ORDER BY dbe_rank")
+        .arg(outer.join(QStringLiteral(", ")), inner.join(QStringLiteral(", ")), order.join(QStringLiteral(", ")),
+             innerFrom, QString::number(top));
+}
+
+SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
 {
     SelectPlan plan;
-    plan.keyset = isKeysetQuery(q);
+    plan.keyset = !unionPart && isKeysetQuery(q);
     const QVector<Source> sources = em.resolveSources(q.from);
     for (const Source& s : sources)
         plan.sources.append({s.table->name, s.sqlName, s.written});
@@ -149,49 +214,115 @@ SelectPlan planSelect(const SelectQuery& q, Emitter& em)
     if (q.having && !aggregateQuery)
         throw DbError::make(err::SyntaxErrorInSelect);
     QString tail;
+    QSet<QString> groupSql;
     if (!q.groupBy.empty()) {
         em.setAggregatesAllowed(false);
         QStringList groups;
         for (const ExprPtr& g : q.groupBy) {
-            groups.append(sortKeySql(em.value(*g)));
+            const Value gv = em.value(*g);
+            groupSql.insert(gv.sql);
+            // A constant makes one group, whatever its value.
+            groups.append(refersToColumn(*g) ? sortKeySql(gv) : QStringLiteral("NULL"));
         }
         tail += QStringLiteral(" GROUP BY ") + groups.join(QStringLiteral(", "));
     }
+    if (aggregateQuery)
+        checkGrouping(q, em, sources, groupSql);
     em.setAggregatesAllowed(aggregateQuery);
     if (q.having)
         tail += QStringLiteral(" HAVING ") + em.condition(*q.having).sql;
-    if (!q.orderBy.empty()) {
-        QStringList order;
-        for (const OrderItem& item : q.orderBy) {
-            order.append(sortKeySql(em.value(*item.expr)) + (item.descending ? QStringLiteral(" DESC") : QString()));
-        }
-        tail += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    QStringList order;
+    for (const OrderItem& item : q.orderBy) {
+        const Value ov = em.value(*item.expr);
+        if (!refersToColumn(*item.expr) && !containsAggregate(*item.expr))
+            continue;  // a constant orders nothing
+        order.append(sortKeySql(ov) + (item.descending ? QStringLiteral(" DESC") : QString()));
     }
-    if (q.top >= 0)
+    const bool ties = q.top >= 0 && !order.isEmpty() && !q.distinct;
+    if (!order.isEmpty() && !ties)
+        tail += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    if (q.top >= 0 && !ties)
         tail += QStringLiteral(" LIMIT ") + QString::number(q.top);
     em.setAggregatesAllowed(false);
     em.popScope();
 
     const QString whereSql = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where;
+    QStringList columns;
     if (plan.keyset) {
-        QStringList rowids;
-        for (const Source& s : sources)
-            rowids.append(Emitter::quote(s.sqlName) + u'.' + Emitter::rowidName(*s.table));
-        plan.keySql = QStringLiteral("SELECT ") + rowids.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                      + from + whereSql + tail;
+        // The rowid of each source, then each one's identity. With DISTINCTROW, a table none of
+        // whose fields is shown has no record in the result, and the records of the others are
+        // listed once.
+        QVector<bool> shown(sources.size(), !q.distinctRow);
+        for (const SelectPlan::OutColumn& c : plan.columns)
+            shown[c.source] = true;
+        QStringList rowids, identities, grouped;
+        for (int i = 0; i < sources.size(); ++i) {
+            const QString rowid = Emitter::quote(sources[i].sqlName) + u'.' + Emitter::rowidName(*sources[i].table);
+            rowids.append(shown[i] ? rowid : QStringLiteral("NULL"));
+            identities.append(shown[i] ? Emitter::identitySql(*sources[i].table, sources[i].sqlName)
+                                       : QStringLiteral("NULL"));
+            if (shown[i])
+                grouped.append(rowid);
+        }
+        QString groupTail;
+        if (grouped.size() < sources.size())
+            groupTail = QStringLiteral(" GROUP BY ") + grouped.join(QStringLiteral(", "));
+        columns = rowids + identities;
+        plan.keySql = ties ? withTies(columns, from + whereSql + groupTail + tail, order, q.top)
+                           : QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+                                 + from + whereSql + groupTail + tail;
     } else {
-        QStringList values;
         for (const Out& o : outs) {
-            // DISTINCT and grouping tell texts apart without regard to case.
+            // DISTINCT and UNION tell texts apart without regard to case, and dates by their day.
             Value key;
             key.sql = o.sql;
             key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
-            values.append(q.distinct ? sortKeySql(key) : o.sql);
+            columns.append(q.distinct || unionPart ? sortKeySql(key) : o.sql);
         }
-        plan.valuesSql = QStringLiteral("SELECT ") + (q.distinct ? QStringLiteral("DISTINCT ") : QString())
-                         + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from + whereSql + tail;
+        plan.valuesSql = ties ? withTies(columns, from + whereSql + tail, order, q.top)
+                              : QStringLiteral("SELECT ") + (q.distinct ? QStringLiteral("DISTINCT ") : QString())
+                                    + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from + whereSql
+                                    + tail;
     }
     return plan;
+}
+
+// SELECT ... UNION [ALL] SELECT ... [ORDER BY]: the values of each query one after the other,
+// named and typed as the first query's; ORDER BY names the first query's fields.
+SelectPlan planUnion(const SelectQuery& q, Emitter& em)
+{
+    SelectPlan plan = planOne(q, em, true);
+    QString sql = QStringLiteral("SELECT * FROM (") + plan.valuesSql + u')';
+    for (size_t i = 0; i < q.unionParts.size(); ++i) {
+        const SelectPlan part = planOne(*q.unionParts[i], em, true);
+        if (part.columns.size() != plan.columns.size())
+            throw DbError::make(err::UnionColumnCount);
+        sql += (q.unionAll[i] ? QStringLiteral(" UNION ALL ") : QStringLiteral(" UNION "))
+               + QStringLiteral("SELECT * FROM (") + part.valuesSql + u')';
+    }
+    QStringList order;
+    for (const OrderItem& item : q.unionOrderBy) {
+        if (item.expr->kind != Expr::Column)
+            throw DbError::make(err::SyntaxErrorInOrderBy);
+        const int column = findOutColumn(plan, writtenName(*item.expr));
+        if (column < 0) {
+            em.noteUnknown(writtenName(*item.expr));
+            continue;
+        }
+        order.append(QString::number(column + 1) + (item.descending ? QStringLiteral(" DESC") : QString()));
+    }
+    if (!order.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    plan.keyset = false;
+    plan.valuesSql = sql;
+    return plan;
+}
+
+}  // namespace
+
+SelectPlan planSelect(const SelectQuery& q, Emitter& em)
+{
+    return q.unionParts.empty() ? planOne(q, em, false) : planUnion(q, em);
 }
 
 int findOutColumn(const SelectPlan& plan, const QString& name)

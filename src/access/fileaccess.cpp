@@ -1,0 +1,398 @@
+// The Access file through libmdb: the checks made before libmdb sees the file, the catalogue of
+// user tables translated into the engine's terms, and the record walk.
+#include "fileaccess.h"
+
+#include "proprietaaccess.h"
+
+#include "dbengine/dbtypes.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+#include <cstring>
+#include <mdbtools.h>
+
+namespace corvale::access {
+
+namespace {
+
+constexpr int kIntestazione = 0x20;
+constexpr char kFirmaJet[] = "Standard Jet DB";
+constexpr char kFirmaAce[] = "Standard ACE DB";
+constexpr int kIndicePrimario = 1;
+constexpr int kIndiceRelazione = 2;  // the other side of a relationship, not an index of its own
+
+QString messaggioIlleggibile(const QString& path)
+{
+    return QStringLiteral("Il file '%1' non può essere letto come file Access: è danneggiato, cifrato "
+                          "o protetto da password.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+// The page size the header's version implies, or 0 when the header is not an Access one.
+int dimensionePagina(const QByteArray& testa)
+{
+    if (testa.size() < kIntestazione || testa.at(0) != 0 || testa.at(1) != 1)
+        return 0;
+    const QByteArray firma = testa.mid(4, 15);
+    if (firma != kFirmaJet && firma != kFirmaAce)
+        return 0;
+    return testa.at(0x14) == 0 ? 2048 : 4096;
+}
+
+QString testo(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+short tipoMotore(int tipoAccess)
+{
+    switch (tipoAccess) {
+    case MDB_BOOL: return dbe::dbBoolean;
+    case MDB_BYTE: return dbe::dbByte;
+    case MDB_INT: return dbe::dbInteger;
+    case MDB_LONGINT: return dbe::dbLong;
+    case MDB_MONEY: return dbe::dbCurrency;
+    case MDB_FLOAT: return dbe::dbSingle;
+    case MDB_DOUBLE: return dbe::dbDouble;
+    case MDB_DATETIME: return dbe::dbDate;
+    case MDB_BINARY: return dbe::dbBinary;
+    case MDB_TEXT: return dbe::dbText;
+    case MDB_OLE: return dbe::dbLongBinary;
+    case MDB_MEMO: return dbe::dbMemo;
+    case MDB_REPID: return dbe::dbGUID;
+    case MDB_NUMERIC: return dbe::dbDecimal;
+    default: return 0;  // attachments, multi-value and calculated fields of ACE
+    }
+}
+
+bool proprietaSi(const MdbColumn* col, const char* nome)
+{
+    const char* v = mdb_col_get_prop(col, nome);
+    return v && std::strcmp(v, "yes") == 0;
+}
+
+CampoAccess campo(const MdbColumn* col, int colonna)
+{
+    CampoAccess c;
+    c.nome = testo(col->name);
+    c.tipo = tipoMotore(col->col_type);
+    c.colonna = colonna;
+    if (c.tipo == dbe::dbText || c.tipo == dbe::dbBinary) {
+        // Jet 4 and ACE give text sizes in bytes of UCS-2; Jet 3 in characters.
+        c.dimensione = col->col_size;
+        if (c.tipo == dbe::dbText && col->table->entry->mdb->f->jet_version != MDB_VER_JET3)
+            c.dimensione /= 2;
+        c.dimensione = qBound(1, c.dimensione, 255);
+        c.attributi = col->is_fixed ? dbe::dbFixedField : dbe::dbVariableField;
+    }
+    if (c.tipo == dbe::dbLong && col->is_long_auto)
+        c.attributi |= dbe::dbAutoIncrField;
+    c.richiesto = proprietaSi(col, "Required");
+    c.lunghezzaZero = (c.tipo == dbe::dbText || c.tipo == dbe::dbMemo) && proprietaSi(col, "AllowZeroLength");
+    return c;
+}
+
+void leggiIndici(MdbTableDef* t, TabellaAccess& tab)
+{
+    for (unsigned i = 0; i < t->num_idxs; ++i) {
+        const MdbIndex* idx = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
+        if (idx->index_type == kIndiceRelazione)
+            continue;
+        IndiceAccess ix;
+        ix.nome = testo(idx->name);
+        ix.primario = idx->index_type == kIndicePrimario;
+        ix.univoco = ix.primario || (idx->flags & MDB_IDX_UNIQUE);
+        ix.ignoraNull = idx->flags & MDB_IDX_IGNORENULLS;
+        ix.richiesto = ix.primario || (idx->flags & MDB_IDX_REQUIRED);
+        bool leggibile = idx->num_keys > 0;
+        for (unsigned k = 0; k < idx->num_keys && leggibile; ++k) {
+            const int n = idx->key_col_num[k];
+            if (n < 1 || unsigned(n) > t->num_cols) {
+                leggibile = false;
+                break;
+            }
+            const MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, n - 1));
+            ix.campi.append({testo(col->name), idx->key_col_order[k] == MDB_DESC});
+        }
+        if (!leggibile) {
+            tab.saltati << QStringLiteral("indice %1: i suoi campi non sono leggibili nel file").arg(ix.nome);
+            continue;
+        }
+        tab.indici.append(ix);
+    }
+    std::sort(tab.indici.begin(), tab.indici.end(), [](const IndiceAccess& a, const IndiceAccess& b) {
+        return a.nome.compare(b.nome, Qt::CaseInsensitive) < 0;
+    });
+}
+
+TabellaAccess descrivi(MdbTableDef* t)
+{
+    TabellaAccess tab;
+    tab.nome = testo(t->name);
+    for (unsigned i = 0; i < t->num_cols; ++i) {
+        const MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+        CampoAccess c = campo(col, int(i));
+        if (c.tipo == 0) {
+            tab.saltati << QStringLiteral("campo %1: tipo Access %2 senza equivalente").arg(c.nome).arg(col->col_type);
+            continue;
+        }
+        tab.campi.append(c);
+    }
+    leggiIndici(t, tab);
+    tab.proprieta = ProprietaTabella(t->props, &tab.saltati);
+    return tab;
+}
+
+// True when every page the table's usage map names lies within the file: a file cut short at a
+// page boundary still opens, and libmdb would read its missing pages as empty.
+bool paginePresenti(MdbHandle* mdb, MdbTableDef* t, qint64 pagine)
+{
+    if (qint64(t->entry->table_pg) >= pagine)
+        return false;
+    gint32 pg = 0;
+    while ((pg = mdb_map_find_next(mdb, t->usage_map, guint(t->map_sz), guint32(pg))) > 0)
+        if (pg >= pagine)
+            return false;
+    return true;
+}
+
+// Days since 30 December 1899, the fraction being the time of day (also for dates before it).
+QDateTime dataDaAccess(double v)
+{
+    double giorni = 0;
+    const double frazione = std::modf(v, &giorni);
+    qint64 secondi = std::llround(std::fabs(frazione) * 86400.0);
+    QDate data = QDate(1899, 12, 30).addDays(qint64(giorni));
+    if (secondi >= 86400) {
+        data = data.addDays(1);
+        secondi -= 86400;
+    }
+    return QDateTime(data, QTime(0, 0).addSecs(int(secondi)), Qt::UTC);
+}
+
+}  // namespace
+
+ErroreAccess::ErroreAccess(const QString& message)
+    : std::runtime_error(message.toStdString()), message_(message)
+{
+}
+
+bool SembraFileAccess(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    return dimensionePagina(f.read(kIntestazione)) != 0;
+}
+
+struct FileAccess::Impl {
+    MdbHandle* mdb = nullptr;
+    QVector<TabellaAccess> tabelle;
+    QString path;
+
+    ~Impl()
+    {
+        if (mdb)
+            mdb_close(mdb);
+    }
+
+    // Checks a table of the catalogue (system tables too) against the file's pages; describes a
+    // user table in tabelle.
+    void leggiTabella(MdbCatalogEntry* e, qint64 pagine)
+    {
+        if (e->object_type != MDB_TABLE)
+            return;
+        if (qint64(e->table_pg) >= pagine)
+            throw ErroreAccess(messaggioIlleggibile(path));
+        MdbTableDef* t = mdb_read_table(e);
+        const bool utente = mdb_is_user_table(e);
+        const bool integra = !t || paginePresenti(mdb, t, pagine);
+        const bool leggibile = t && integra && (!utente || mdb_read_columns(t));
+        if (leggibile && utente) {
+            mdb_read_indices(t);
+            tabelle.append(descrivi(t));
+        }
+        if (t)
+            mdb_free_tabledef(t);
+        if (!integra || (utente && !leggibile))
+            throw ErroreAccess(messaggioIlleggibile(path));
+    }
+};
+
+FileAccess::FileAccess(const QString& path) : d(std::make_unique<Impl>())
+{
+    d->path = path;
+    QFile f(path);
+    if (!f.exists())
+        throw ErroreAccess(QStringLiteral("Il file '%1' non esiste.").arg(QDir::toNativeSeparators(path)));
+    if (!f.open(QIODevice::ReadOnly))
+        throw ErroreAccess(QStringLiteral("Il file '%1' non può essere aperto in lettura.")
+                               .arg(QDir::toNativeSeparators(path)));
+    const int pagina = dimensionePagina(f.read(kIntestazione));
+    if (pagina == 0)
+        throw ErroreAccess(QStringLiteral("Il file '%1' non è un file Access (Jet 3, Jet 4 o ACE).")
+                               .arg(QDir::toNativeSeparators(path)));
+    // A file cut short, or whose pages do not add up, is damaged: libmdb is not asked to read it.
+    if (f.size() < 3 * pagina || f.size() % pagina != 0)
+        throw ErroreAccess(messaggioIlleggibile(path));
+    const qint64 pagine = f.size() / pagina;
+    f.close();
+
+    d->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    if (!d->mdb)
+        throw ErroreAccess(messaggioIlleggibile(path));
+    if (d->mdb->f->db_key != 0)  // pages encoded with the file's key
+        throw ErroreAccess(messaggioIlleggibile(path));
+    if (!mdb_read_catalog(d->mdb, MDB_ANY) || !mdb_get_catalogentry_by_name(d->mdb, "MSysObjects"))
+        throw ErroreAccess(messaggioIlleggibile(path));
+    for (unsigned i = 0; i < d->mdb->num_catalog; ++i)
+        d->leggiTabella(static_cast<MdbCatalogEntry*>(g_ptr_array_index(d->mdb->catalog, i)), pagine);
+}
+
+FileAccess::~FileAccess() = default;
+
+const QVector<TabellaAccess>& FileAccess::Tabelle() const { return d->tabelle; }
+const QString& FileAccess::Percorso() const { return d->path; }
+
+struct FileAccess::Lettura::Impl {
+    MdbHandle* mdb = nullptr;
+    MdbTableDef* t = nullptr;
+    QVector<CampoAccess> campi;
+    QVector<MdbColumn*> colonne;
+    std::vector<std::unique_ptr<char[]>> buffer;  // OLE fields are read through their bound buffer
+    std::vector<int> lunghezze;
+    mutable std::vector<char> testo = std::vector<char>(4096);  // 255 characters in UTF-8, with room
+
+    ~Impl()
+    {
+        for (MdbColumn* c : colonne) {
+            c->bind_ptr = nullptr;
+            c->len_ptr = nullptr;
+        }
+        if (t)
+            mdb_free_tabledef(t);
+    }
+};
+
+FileAccess::Lettura::Lettura(std::unique_ptr<Impl> dd) : d(std::move(dd)) {}
+FileAccess::Lettura::~Lettura() = default;
+
+std::unique_ptr<FileAccess::Lettura> FileAccess::Leggi(const QString& tabella) const
+{
+    auto l = std::make_unique<Lettura::Impl>();
+    l->mdb = d->mdb;
+    for (const TabellaAccess& tab : d->tabelle)
+        if (tab.nome == tabella)
+            l->campi = tab.campi;
+    // The catalogue read when the file was opened (reading a table by name would read it again).
+    // (Forms and reports may carry a table's name: only tables are looked at.)
+    const QByteArray nome = tabella.toUtf8();
+    for (unsigned i = 0; i < d->mdb->num_catalog && !l->t; ++i) {
+        MdbCatalogEntry* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d->mdb->catalog, i));
+        if (e->object_type == MDB_TABLE && nome == e->object_name)
+            l->t = mdb_read_table(e);
+    }
+    if (!l->t || !mdb_read_columns(l->t))
+        throw ErroreAccess(messaggioIlleggibile(d->path));
+    l->lunghezze.resize(l->t->num_cols);
+    for (const CampoAccess& c : l->campi) {
+        MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(l->t->columns, c.colonna));
+        l->colonne.append(col);
+        if (col->col_type == MDB_OLE) {
+            l->buffer.push_back(std::make_unique<char[]>(d->mdb->bind_size + 1));
+            col->bind_ptr = l->buffer.back().get();
+            col->len_ptr = &l->lunghezze[size_t(c.colonna)];
+        }
+    }
+    mdb_rewind_table(l->t);
+    return std::unique_ptr<Lettura>(new Lettura(std::move(l)));
+}
+
+bool FileAccess::Lettura::Prossimo()
+{
+    return mdb_fetch_row(d->t) != 0;
+}
+
+qint64 FileAccess::Lettura::Attesi() const
+{
+    return d->t->num_rows;
+}
+
+QVariant FileAccess::Lettura::Valore(int campo) const
+{
+    MdbColumn* col = d->colonne.at(campo);
+    MdbHandle* mdb = d->mdb;
+    const int inizio = col->cur_value_start;
+    const int lunghezza = col->cur_value_len;
+    if (col->col_type == MDB_BOOL)  // the null bit is the value: set means No
+        return lunghezza == 0;
+    if (lunghezza == 0 && inizio == 0)
+        return QVariant();
+    const unsigned char* p = mdb->pg_buf + inizio;
+    switch (col->col_type) {
+    case MDB_BYTE:
+        return qint64(p[0]);
+    case MDB_INT:
+        return qint64(qint16(quint16(p[0] | (p[1] << 8))));
+    case MDB_LONGINT:
+        return qint64(qint32(quint32(mdb_get_int32(mdb->pg_buf, inizio))));
+    case MDB_MONEY: {
+        quint64 u = 0;
+        for (int i = 7; i >= 0; --i)
+            u = (u << 8) | p[i];
+        return double(qint64(u)) / 10000.0;
+    }
+    case MDB_FLOAT:
+        return double(mdb_get_single(mdb->pg_buf, inizio));
+    case MDB_DOUBLE:
+        return mdb_get_double(mdb->pg_buf, inizio);
+    case MDB_DATETIME:
+        return dataDaAccess(mdb_get_double(mdb->pg_buf, inizio));
+    case MDB_BINARY:
+        return QByteArray(reinterpret_cast<const char*>(p), lunghezza);
+    case MDB_OLE: {
+        size_t dimensione = 0;
+        void* dati = mdb_ole_read_full(mdb, col, &dimensione);
+        QByteArray b(static_cast<const char*>(dati), qsizetype(dimensione));
+        g_free(dati);
+        return b;
+    }
+    case MDB_REPID: {
+        char* s = mdb_uuid_to_string_fmt(mdb->pg_buf, inizio, MDB_NOBRACES_4_2_2_2_6);
+        const QString guid = QLatin1Char('{') + QString::fromLatin1(s).toUpper() + QLatin1Char('}');
+        g_free(s);
+        return guid;
+    }
+    case MDB_TEXT: {  // compressed Unicode or the file's code page, to UTF-8 in a reused buffer
+        const int n = mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(p), size_t(lunghezza),
+                                        d->testo.data(), d->testo.size());
+        return n > 0 ? QString::fromUtf8(d->testo.data(), n) : QStringLiteral("");  // empty, not Null
+    }
+    case MDB_NUMERIC: {
+        char* s = mdb_numeric_to_string(mdb, inizio, col->col_scale, col->col_prec);
+        const QString n = QString::fromLatin1(s);
+        g_free(s);
+        return n;
+    }
+    default: {  // memo: every page of it, read as an OLE field's through a scratch binding, then
+                // decoded as a text
+        if (lunghezza < MDB_MEMO_OVERHEAD)
+            return QStringLiteral("");
+        std::vector<char> legame(mdb->bind_size + 1);
+        std::memcpy(legame.data(), p, MDB_MEMO_OVERHEAD);
+        col->bind_ptr = legame.data();
+        size_t dimensione = 0;
+        void* dati = mdb_ole_read_full(mdb, col, &dimensione);
+        col->bind_ptr = nullptr;
+        std::vector<char> utf8(3 * dimensione + 16);  // each byte or UCS-2 unit at most 3 bytes
+        const int n = mdb_unicode2ascii(mdb, static_cast<const char*>(dati), dimensione, utf8.data(), utf8.size());
+        g_free(dati);
+        return n > 0 ? QString::fromUtf8(utf8.data(), n) : QStringLiteral("");
+    }
+    }
+}
+
+}  // namespace corvale::access

@@ -1,0 +1,111 @@
+#pragma once
+// FileAccess: an Access file (Jet 3, Jet 4 or ACE) opened read-only through libmdb, with its user
+// tables described in the archive's own terms (type codes, sizes, attribute flags, indexes and
+// table properties of the engine) and its records read value by value. The file is never written:
+// libmdb opens it for reading only. Not copyable; one thread at a time.
+//
+// Values come as the engine stores them: Null as an invalid QVariant; yes/no as bool; byte,
+// integer and long as qint64; currency as double with four decimals; single and double as
+// double; dates as QDateTime to the second; text, memo, GUID and decimal as QString; binary and
+// long binary as QByteArray.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+#include <stdexcept>
+
+namespace corvale::access {
+
+// A file that cannot be read as an Access file. message() is the Italian text for the operator.
+class ErroreAccess : public std::runtime_error {
+public:
+    explicit ErroreAccess(const QString& message);
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+struct CampoAccess {
+    QString nome;
+    short tipo = 0;          // the engine's type code
+    qint32 dimensione = 0;   // text and binary: their size; others: the type's
+    qint32 attributi = 0;    // fixed/variable, auto-increment
+    bool richiesto = false;
+    bool lunghezzaZero = false;
+    int colonna = 0;         // libmdb's column, for the record walk
+};
+
+struct CampoIndice {
+    QString nome;
+    bool discendente = false;
+};
+
+struct IndiceAccess {
+    QString nome;
+    bool primario = false;
+    bool univoco = false;
+    bool ignoraNull = false;
+    bool richiesto = false;
+    QVector<CampoIndice> campi;
+};
+
+struct ProprietaAccess {
+    QString nome;
+    short tipo = 0;  // the engine's type code
+    QVariant valore;
+};
+
+struct TabellaAccess {
+    QString nome;
+    QVector<CampoAccess> campi;          // column order
+    QVector<IndiceAccess> indici;        // by name
+    QVector<ProprietaAccess> proprieta;  // by name
+    QStringList saltati;                 // what the file holds and the import leaves out, said why
+};
+
+// True when the file starts like an Access file (Jet 3, Jet 4 or ACE), read from its first bytes
+// without opening it as a database.
+bool SembraFileAccess(const QString& path);
+
+class FileAccess {
+public:
+    // Opens path read-only; an unreadable, damaged or encrypted file raises ErroreAccess.
+    explicit FileAccess(const QString& path);
+    ~FileAccess();
+    FileAccess(const FileAccess&) = delete;
+    FileAccess& operator=(const FileAccess&) = delete;
+
+    const QString& Percorso() const;
+    // The user tables (system tables skipped) in the file's catalogue order.
+    const QVector<TabellaAccess>& Tabelle() const;
+
+    // The record walk of one table: Prossimo() moves to the next record (false at the end),
+    // Valore(i) reads field i of TabellaAccess::campi. Only one walk at a time.
+    class Lettura {
+    public:
+        ~Lettura();
+        Lettura(const Lettura&) = delete;
+        Lettura& operator=(const Lettura&) = delete;
+        bool Prossimo();
+        QVariant Valore(int campo) const;
+        // The number of records the file's table definition announces: a walk that ends with
+        // fewer met a damaged page.
+        qint64 Attesi() const;
+
+    private:
+        friend class FileAccess;
+        struct Impl;
+        explicit Lettura(std::unique_ptr<Impl> d);
+        std::unique_ptr<Impl> d;
+    };
+    std::unique_ptr<Lettura> Leggi(const QString& tabella) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace corvale::access

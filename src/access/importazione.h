@@ -1,0 +1,34 @@
+#pragma once
+// The import of an Access file into a new archive of Corvale's own format: every user table with
+// its fields, indexes and table properties, through the engine's own object model, and every
+// record with its values as they are. The source is only read. The archive is written into a
+// temporary file beside the destination and renamed to it at the end, so that a failed import
+// leaves no destination and no temporary file behind.
+#include "fileaccess.h"
+
+#include "dbengine/dbengine.h"
+#include "dbengine/inserter.h"
+
+#include <functional>
+
+namespace corvale::access {
+
+// Called after each table is copied, with the table as read (its saltati say what was left out)
+// and the number of its records.
+using AvanzamentoImport = std::function<void(const TabellaAccess& tabella, qint64 record)>;
+
+// Converts sorgente into the new archive destinazione. A destination that exists, a missing
+// folder, an unreadable source or a record the archive refuses raise ErroreAccess (Italian
+// text); nothing is then left at destinazione.
+void ImportaAccess(const QString& sorgente, const QString& destinazione,
+                   const AvanzamentoImport& avanzamento = {});
+
+// The steps of the import, for callers that assemble their own archive (the benchmark):
+// the table with its fields and properties, without indexes;
+void CreaTabella(const dbe::Database& db, const TabellaAccess& tabella);
+// its indexes, once the records are in;
+void CreaIndici(const dbe::Database& db, const TabellaAccess& tabella);
+// every record of the Access table into an Inserter opened on tabella.campi in that order.
+qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& tabella, dbe::Inserter& ins);
+
+}  // namespace corvale::access

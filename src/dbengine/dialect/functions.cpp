@@ -1,0 +1,227 @@
+// The dialect's functions: their argument counts and the SQL each call is written as. The work of
+// most of them is done at run time by the engine's SQL functions named dbe_*.
+#include "functions.h"
+
+#include "typedvalues.h"
+
+#include <QHash>
+
+namespace dbe::dialect {
+
+namespace {
+
+struct Arity {
+    int min;
+    int max;
+};
+
+const QHash<QString, Arity>& arities()
+{
+    static const QHash<QString, Arity> table = [] {
+        QHash<QString, Arity> t;
+        auto add = [&t](std::initializer_list<const char*> names, int min, int max) {
+            for (const char* n : names)
+                t.insert(QString::fromLatin1(n), {min, max});
+        };
+        add({"COUNT", "SUM", "MIN", "MAX", "AVG"}, 1, 1);
+        add({"ISNULL", "TRIM", "LTRIM", "RTRIM", "UCASE", "LCASE", "UPPER", "LOWER", "LEN", "ABS", "VAL",
+             "CSTR", "CLNG", "CINT", "CDBL", "CSNG", "CCUR", "CBYTE", "CDATE", "YEAR", "MONTH", "DAY",
+             "HOUR", "MINUTE", "SECOND", "WEEKDAY"},
+            1, 1);
+        add({"LEFT", "RIGHT", "DATEPART"}, 2, 2);
+        add({"MID"}, 2, 3);
+        add({"IIF", "DATEADD", "DATESERIAL"}, 3, 3);
+        add({"DATEDIFF"}, 3, 4);
+        add({"NZ", "FORMAT"}, 1, 2);
+        add({"INSTR"}, 2, 4);
+        add({"DATE", "NOW", "TIME"}, 0, 0);
+        return t;
+    }();
+    return table;
+}
+
+QString dateHint(const Value& v)
+{
+    return v.kind == Value::Date ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+Value make(const QString& sql, Value::Kind kind, short type = 0, qint32 size = 0)
+{
+    Value v;
+    v.sql = sql;
+    v.kind = kind;
+    v.type = type;
+    v.size = size;
+    return v;
+}
+
+// The interval text of DatePart that the date part functions stand for.
+QString partOf(const QString& fn)
+{
+    static const QHash<QString, QString> parts = {
+        {QStringLiteral("YEAR"), QStringLiteral("'yyyy'")}, {QStringLiteral("MONTH"), QStringLiteral("'m'")},
+        {QStringLiteral("DAY"), QStringLiteral("'d'")},     {QStringLiteral("HOUR"), QStringLiteral("'h'")},
+        {QStringLiteral("MINUTE"), QStringLiteral("'n'")},  {QStringLiteral("SECOND"), QStringLiteral("'s'")},
+        {QStringLiteral("WEEKDAY"), QStringLiteral("'w'")},
+    };
+    return parts.value(fn);
+}
+
+// The type code a conversion function gives its result.
+short conversionType(const QString& fn)
+{
+    static const QHash<QString, short> types = {
+        {QStringLiteral("CLNG"), 4}, {QStringLiteral("CINT"), 3}, {QStringLiteral("CBYTE"), 2},
+        {QStringLiteral("CDBL"), 7}, {QStringLiteral("CSNG"), 6}, {QStringLiteral("CCUR"), 5},
+    };
+    return types.value(fn);
+}
+
+}  // namespace
+
+bool functionArity(const QString& name, int* minArgs, int* maxArgs)
+{
+    const auto it = arities().constFind(name);
+    if (it == arities().constEnd())
+        return false;
+    *minArgs = it->min;
+    *maxArgs = it->max;
+    return true;
+}
+
+bool isAggregateFunction(const QString& name)
+{
+    return name == u"COUNT" || name == u"SUM" || name == u"MIN" || name == u"MAX" || name == u"AVG";
+}
+
+bool refersToColumn(const Expr& e)
+{
+    if (e.kind == Expr::Column || e.kind == Expr::Star)
+        return true;
+    for (const ExprPtr& a : e.args) {
+        if (refersToColumn(*a))
+            return true;
+    }
+    return false;
+}
+
+bool containsAggregate(const Expr& e)
+{
+    if (e.kind == Expr::Func && isAggregateFunction(e.text))
+        return true;
+    for (const ExprPtr& a : e.args) {
+        if (containsAggregate(*a))
+            return true;
+    }
+    return false;
+}
+
+QString divisionSql(const QString& op, const QString& a, const QString& b)
+{
+    const char* fn = op == u"/" ? "dbe_div" : op == u"\\" ? "dbe_idiv" : "dbe_mod";
+    return QStringLiteral("%1(%2, %3)").arg(QLatin1String(fn), a, b);
+}
+
+QString concatenationSql(const Value& a, const Value& b)
+{
+    // A date takes part as its text; a Null on one side is the empty text, on both sides Null.
+    auto text = [](const Value& v) {
+        return v.kind == Value::Date ? QStringLiteral("dbe_text(%1, 3)").arg(v.sql) : v.sql;
+    };
+    return QStringLiteral("dbe_concat(%1, %2)").arg(text(a), text(b));
+}
+
+Value emitFunction(Emitter& em, const Expr& e)
+{
+    const QString& fn = e.text;
+    if (fn == u"ISNULL")
+        return make(u'(' + em.value(*e.args[0]).sql + QStringLiteral(" IS NULL)"), Value::Bool);
+    if (fn == u"IIF") {
+        const Value c = em.condition(*e.args[0]);
+        const Value a = em.value(*e.args[1]);
+        const Value b = em.value(*e.args[2]);
+        const Value::Kind kind = a.kind == b.kind || b.kind == Value::Null
+                                     ? a.kind
+                                     : (a.kind == Value::Null ? b.kind : Value::Other);
+        return make(QStringLiteral("(CASE WHEN %1 THEN %2 ELSE %3 END)").arg(c.sql, a.sql, b.sql), kind);
+    }
+    if (fn == u"DATE" || fn == u"NOW" || fn == u"TIME") {
+        const char* which = fn == u"DATE" ? "0" : fn == u"NOW" ? "1" : "2";
+        return make(QStringLiteral("dbe_now(%1)").arg(QLatin1String(which)), Value::Date);
+    }
+    QVector<Value> a;
+    for (const ExprPtr& arg : e.args)
+        a.append(em.value(*arg));
+    if (fn == u"NZ") {
+        const Value::Kind kind = a.size() > 1 && a[0].kind != a[1].kind ? Value::Other
+                                 : a[0].kind == Value::Null            ? Value::Text
+                                                                       : a[0].kind;
+        return make(QStringLiteral("coalesce(%1, %2)").arg(a[0].sql, a.size() > 1 ? a[1].sql : QStringLiteral("''")),
+                    kind);
+    }
+    if (fn == u"TRIM" || fn == u"LTRIM" || fn == u"RTRIM")
+        return make(fn.toLower() + u'(' + a[0].sql + u')', Value::Text);  // spaces only, as the dialect
+    if (fn == u"UCASE" || fn == u"UPPER" || fn == u"LCASE" || fn == u"LOWER")
+        return make(caseSql(a[0], fn == u"UCASE" || fn == u"UPPER"), Value::Text);
+    if (fn == u"LEN")
+        return make(QStringLiteral("length(") + a[0].sql + u')', Value::Number, 4, 4);
+    if (fn == u"ABS")
+        return make(QStringLiteral("abs(") + a[0].sql + u')', Value::Number);
+    if (fn == u"LEFT" || fn == u"RIGHT")
+        return make(QStringLiteral("dbe_%1(%2, %3)").arg(fn.toLower(), a[0].sql, a[1].sql), Value::Text);
+    if (fn == u"MID") {
+        return make(QStringLiteral("dbe_mid(%1, %2%3)")
+                        .arg(a[0].sql, a[1].sql, a.size() > 2 ? QStringLiteral(", ") + a[2].sql : QString()),
+                    Value::Text);
+    }
+    if (fn == u"INSTR") {
+        // InStr([start, ]text, sought[, compare]): text comparison unless compare is 0.
+        const bool start = a.size() >= 3;
+        return make(QStringLiteral("dbe_instr(%1, %2, %3, %4)")
+                        .arg(start ? a[0].sql : QStringLiteral("1"), a[start ? 1 : 0].sql, a[start ? 2 : 1].sql,
+                             a.size() == 4 ? a[3].sql : QStringLiteral("1")),
+                    Value::Number, 4, 4);
+    }
+    if (fn == u"VAL")
+        return make(QStringLiteral("dbe_val(") + a[0].sql + u')', Value::Number, 7, 8);
+    if (fn == u"CSTR")
+        return make(QStringLiteral("dbe_text(%1, %2)").arg(a[0].sql, dateHint(a[0])), Value::Text);
+    if (const short type = conversionType(fn)) {
+        return make(QStringLiteral("dbe_num(%1, %2, %3)").arg(a[0].sql, QString::number(type), dateHint(a[0])),
+                    Value::Number, type, type == 7 || type == 5 ? 8 : type == 3 ? 2 : type == 2 ? 1 : 4);
+    }
+    if (fn == u"CDATE")
+        return make(QStringLiteral("dbe_cdate(") + a[0].sql + u')', Value::Date);
+    if (const QString part = partOf(fn); !part.isEmpty())
+        return make(QStringLiteral("dbe_datepart(%1, %2)").arg(part, a[0].sql), Value::Number, 3, 2);
+    if (fn == u"DATEPART")
+        return make(QStringLiteral("dbe_datepart(%1, %2)").arg(a[0].sql, a[1].sql), Value::Number, 3, 2);
+    if (fn == u"DATEADD")
+        return make(QStringLiteral("dbe_dateadd(%1, %2, %3)").arg(a[0].sql, a[1].sql, a[2].sql), Value::Date);
+    if (fn == u"DATEDIFF")
+        return make(QStringLiteral("dbe_datediff(%1, %2, %3)").arg(a[0].sql, a[1].sql, a[2].sql), Value::Number,
+                    4, 4);
+    if (fn == u"DATESERIAL")
+        return make(QStringLiteral("dbe_dateserial(%1, %2, %3)").arg(a[0].sql, a[1].sql, a[2].sql), Value::Date);
+    if (fn == u"FORMAT") {
+        return make(QStringLiteral("dbe_format(%1, %2, %3)")
+                        .arg(a[0].sql, a.size() > 1 ? a[1].sql : QStringLiteral("NULL"), dateHint(a[0])),
+                    Value::Text);
+    }
+    em.expressionError(e);
+}
+
+const std::vector<RuntimeFunction>& runtimeFunctions()
+{
+    static const std::vector<RuntimeFunction> list = {
+        {"dbe_div", 2, true},      {"dbe_idiv", 2, true},      {"dbe_mod", 2, true},
+        {"dbe_concat", 2, true},   {"dbe_text", 2, true},      {"dbe_num", 3, true},
+        {"dbe_val", 1, true},      {"dbe_cdate", 1, true},     {"dbe_datepart", 2, true},
+        {"dbe_now", 1, false},     {"dbe_dateadd", 3, true},   {"dbe_datediff", 3, true},
+        {"dbe_dateserial", 3, true}, {"dbe_format", 3, true},  {"dbe_instr", 4, true},     {"dbe_left", 2, true},
+        {"dbe_right", 2, true},    {"dbe_mid", -1, true},      {kIdentityFunction, -1, true},
+    };
+    return list;
+}
+
+}  // namespace dbe::dialect

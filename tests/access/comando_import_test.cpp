@@ -1,0 +1,171 @@
+// corvale-cli on real Access files: the import command with its progress and its refusals, the
+// facts known of the Northwind sample, and an Access archive and master checked as they are, with
+// every correction refused.
+#include "support/processo_cli.h"
+#include "support/seconda_lettura.h"
+#include "support/sqlite_file.h"
+#include "support/stampa_qt.h"
+
+#include "dbengine/dbengine.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+using corvale::prova::EseguiCli;
+using corvale::prova::EsitoCli;
+
+namespace {
+
+class ComandiAccess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        campioni = CartellaCampioniAccess();
+        if (campioni.isEmpty())
+            GTEST_SKIP() << "file Access di prova non trovati (CORVALE_JET_SAMPLES)";
+        ASSERT_TRUE(dir.isValid());
+    }
+    QString campione(const QString& nome) const { return campioni + QLatin1Char('/') + nome; }
+    // A writable copy of a sample, for the tests that damage it.
+    QString copia(const QString& nome, const QString& come)
+    {
+        const QString dest = dir.filePath(come);
+        writeFile(dest, fileBytes(campione(nome)));
+        return dest;
+    }
+    QStringList contenuto() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+
+    QString campioni;
+    QTemporaryDir dir;
+};
+
+QStringList temporaneiAccess()
+{
+    return QDir::temp().entryList({"corvale-access-*"}, QDir::Files);
+}
+
+}  // namespace
+
+TEST_F(ComandiAccess, ImportOfNorthwindKeepsWhatTheSampleHolds)
+{
+    const QString dest = dir.filePath("nwind.db");
+    const EsitoCli e = EseguiCli({"import", campione("nwind.mdb"), dest});
+    ASSERT_EQ(e.stato, 0) << e.err.toStdString();
+    for (const char* riga : {"Tabella Customers: 91 record", "Tabella Orders: 830 record",
+                             "Tabella Order Details: 2155 record", "Tabella Products: 77 record",
+                             "Tabella Employees: 9 record", "Tabella Umsätze: 830 record"})
+        EXPECT_TRUE(e.err.contains(QString::fromUtf8(riga))) << riga;
+    EXPECT_TRUE(e.out.contains("Importate 9 tabelle, 4032 record"));
+
+    dbe::Database db = dbe::OpenDatabase(dest);
+    const dbe::TableDef orders = db.TableDefs().Item("Orders");
+    EXPECT_EQ(orders.Fields().Item("CustomerID").Type(), dbe::dbText);
+    EXPECT_EQ(orders.Fields().Item("CustomerID").Size(), 5);
+    EXPECT_EQ(orders.Fields().Item("OrderID").Attributes(), dbe::dbFixedField | dbe::dbAutoIncrField);
+    EXPECT_EQ(orders.Fields().Item("Freight").Type(), dbe::dbCurrency);
+    EXPECT_EQ(orders.Properties().Item("Description").Value().toString(),
+              "Customer name, order date, and freight charge for each order.");
+    EXPECT_TRUE(db.TableDefs().Item("Products").Fields().Item("ProductName").Required());
+    const dbe::Index chiave = db.TableDefs().Item("Order Details").Indexes().Item("PrimaryKey");
+    EXPECT_TRUE(chiave.Primary() && chiave.Unique() && chiave.Required());
+    ASSERT_EQ(chiave.Fields().Count(), 2);
+    EXPECT_EQ(chiave.Fields().Item(1).Name(), "ProductID");
+    EXPECT_TRUE(db.TableDefs().Item("Categories").Indexes().Item("CategoryName").Unique());
+
+    dbe::Recordset rs = db.OpenRecordset("SELECT CompanyName FROM Customers WHERE CustomerID = 'ALFKI'");
+    EXPECT_EQ(rs.Value(0).toString(), "Alfreds Futterkiste");
+    rs.Close();
+    rs = db.OpenRecordset("SELECT OrderDate, Freight FROM Orders WHERE OrderID = 10248");
+    EXPECT_EQ(rs.Value(0).toDateTime().toString("yyyy-MM-dd HH:mm:ss"), "1994-08-04 00:00:00");
+    EXPECT_DOUBLE_EQ(rs.Value(1).toDouble(), 32.38);
+    rs.Close();
+    rs = db.OpenRecordset("SELECT Notes, Photo FROM Employees WHERE EmployeeID = 1");
+    EXPECT_EQ(rs.Value(0).toString().size(), 175);
+    EXPECT_EQ(rs.Value(1).toByteArray().size(), 21626);
+    rs.Close();
+    db.Close();
+}
+
+TEST_F(ComandiAccess, RefusedImportsLeaveNoDestination)
+{
+    const QString testo = dir.filePath("testo.mdb");
+    writeFile(testo, "non sono un database\n");
+    const QString esistente = dir.filePath("esistente.db");
+    writeFile(esistente, "da non toccare");
+    const QString troncato = copia("testV2000.mdb", "troncato.mdb");
+    QFile(troncato).resize(QFile(troncato).size() - 1000);
+    const QString corto = copia("nwind.mdb", "corto.mdb");  // whole pages, the records' last ones gone
+    QFile(corto).resize(2048 * 600);
+    const QString catalogo = copia("testV2000.mdb", "catalogo.mdb");
+    QByteArray byte = fileBytes(catalogo);
+    byte.replace(2 * 4096, 4096, QByteArray(4096, '\0'));
+    writeFile(catalogo, byte);
+
+    const struct {
+        QString sorgente, destinazione, motivo;
+    } casi[] = {
+        {campione("testV2000.mdb"), esistente, "esiste già"},
+        {campione("testV2000.mdb"), dir.filePath("manca/nuovo.db"), "non esiste"},
+        {dir.filePath("assente.mdb"), dir.filePath("nuovo.db"), "non esiste"},
+        {testo, dir.filePath("nuovo.db"), "non è un file Access"},
+        {troncato, dir.filePath("nuovo.db"), "danneggiato"},
+        {corto, dir.filePath("nuovo.db"), "danneggiato"},
+        {catalogo, dir.filePath("nuovo.db"), "danneggiato"},
+    };
+    const QStringList prima = contenuto();
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.sorgente.toStdString());
+        const QByteArray impronta = fileBytes(c.sorgente);
+        const EsitoCli e = EseguiCli({"import", c.sorgente, c.destinazione});
+        EXPECT_EQ(e.stato, 2);
+        EXPECT_TRUE(e.err.contains(c.motivo)) << e.err.toStdString();
+        EXPECT_EQ(contenuto(), prima);
+        EXPECT_EQ(fileBytes(c.sorgente), impronta);
+    }
+    EXPECT_EQ(fileBytes(esistente), "da non toccare");
+    EXPECT_EQ(EseguiCli({"import", campione("nwind.mdb")}).stato, 2);
+}
+
+TEST_F(ComandiAccess, AccessArchiveAndMasterAreCheckedAsTheyAreAndNeverChanged)
+{
+    QDir(dir.path()).mkdir("home");
+    QDir(dir.path()).mkdir("archivi");
+    const QString master = copia("nwind.mdb", "home/esempio.mdb");
+    const QString archivio = copia("nwind.mdb", "archivi/lumera.mdb");
+    const QByteArray originale = fileBytes(archivio);
+    const QStringList temporanei = temporaneiAccess();
+    const QStringList opzioni = {"--home", dir.filePath("home"), "--archive", dir.filePath("archivi")};
+
+    const EsitoCli check = EseguiCli(QStringList{"check", "--json"} + opzioni);
+    ASSERT_EQ(check.stato, 1) << check.err.toStdString();
+    const QJsonArray task = QJsonDocument::fromJson(check.out.toUtf8()).object().value("tasks").toArray();
+    int struttura = 0, nonEseguibili = 0;
+    for (const QJsonValue& t : task) {
+        const QJsonObject o = t.toObject();
+        if (o.value("type").toString() == "ST") {
+            ++struttura;
+            EXPECT_EQ(o.value("state").toString(), "VER_OK") << o.value("description").toString().toStdString();
+        } else if (o.value("detail").toString().startsWith("Impossibile eseguire il controllo")) {
+            ++nonEseguibili;
+        }
+    }
+    EXPECT_EQ(struttura, 9);
+    EXPECT_EQ(nonEseguibili, 29);
+
+    for (const QStringList& comando : {QStringList{"repair-structure"}, QStringList{"correct", "0010K", "--elimina"}}) {
+        const EsitoCli e = EseguiCli(comando + opzioni);
+        EXPECT_EQ(e.stato, 2);
+        EXPECT_TRUE(e.err.contains("file Access aperto in sola lettura")) << e.err.toStdString();
+        EXPECT_TRUE(e.err.contains("corvale-cli import")) << e.err.toStdString();
+    }
+    EXPECT_EQ(fileBytes(archivio), originale);
+    EXPECT_EQ(fileBytes(master), originale);
+    EXPECT_EQ(temporaneiAccess(), temporanei);
+}

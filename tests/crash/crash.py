@@ -30,6 +30,8 @@ ACTIONS = [
     # customers without name (check No. 1), orders whose supplier is gone (No. 9, fixed value),
     # orders without lines (No. 18)
     ("correct 1 --elimina", ["correct", "0017K", "--elimina"]),
+    # orders without a number (No. 16): the longest walk that writes each record in blocks
+    ("correct 16 --elimina", ["correct", "0032K", "--elimina"]),
     ("correct 9 --fisso", ["correct", "0025K", "--fisso"]),
     ("correct 18 --elimina", ["correct", "0035K", "--elimina"]),
 ]
@@ -148,10 +150,11 @@ def run_cli(cli, args, home, wait=True):
 
 # More problem records than the demo seeds (about 1%), so that each walk commits many times and a kill
 # can land between two commits: half of the customers lose their name, half of the orders their
-# supplier, a quarter of the invoices their lines.
+# supplier, a third of them their number, a quarter of the invoices their lines.
 SEED = [
     "UPDATE CLIENTI SET RAGSOC = NULL WHERE rowid % 2 = 0",
     "UPDATE VENDITE SET DITTA = 'FX9999' WHERE rowid % 2 = 0",
+    "UPDATE VENDITE SET NUMORD = NULL WHERE rowid % 3 = 1",
     "DELETE FROM DETT_FAT WHERE EXISTS (SELECT 1 FROM FATTURE f WHERE f.rowid % 4 = 0 AND f.CODCLI = DETT_FAT.CODCLI"
     " AND f.NUMFAT = DETT_FAT.NUMFAT AND f.DATA = DETT_FAT.DATA)",
 ]
@@ -200,6 +203,7 @@ def main():
     ap.add_argument("--kills", type=int, default=200)
     ap.add_argument("--orders", type=int, default=20000)
     ap.add_argument("--seed", type=int, default=None)
+    ap.add_argument("--only", default=None, help="run only the actions whose label contains this text")
     args = ap.parse_args()
     seed = args.seed if args.seed is not None else int(time.time())
     rng = random.Random(seed)
@@ -216,6 +220,8 @@ def main():
     failures = 0
     total_kills = total_partway = 0
     for label, action in ACTIONS:
+        if args.only and args.only not in label:
+            continue
         windows = []
         for _ in range(3):
             fresh_copy(template, work)

@@ -1,6 +1,7 @@
 #include "frmprinc.h"
 
 #include "access/sololettura.h"
+#include "core/avvio.h"
 #include "core/sessione.h"
 #include "dirselector.h"
 #include "doppioclic.h"
@@ -220,8 +221,13 @@ void FrmPrinc::PulsApri_Click()
         s_.DbArchivi = access::ApriDatabase(PercorsoArchivio(cartella));
     } catch (const std::exception& e) {
         ImpostaDbAperto(false);
-        s_.operatore().Mostra(QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') +
-                         DescrizioneErrore(e));
+        QString testo = QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') + DescrizioneErrore(e);
+        // An empty folder: the settings file gave none, and a missing one is named.
+        const QString avviso = cartella.trimmed().isEmpty() ? AvvisoFileImpostazioni(s_.CartellaProgramma())
+                                                            : QString();
+        if (!avviso.isEmpty())
+            testo += QChar(u'\r') + avviso;
+        s_.operatore().Mostra(testo);
         return;
     }
     ImpostaDbAperto(true);

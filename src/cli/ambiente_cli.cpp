@@ -71,6 +71,9 @@ int ApriArchivi(Sessione& s, const OpzioniArchivi& o, QString& errore)
         s.DbArchivi = access::ApriDatabase(PercorsoArchivio(s.PathArchivi));
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        const QString avviso = o.archivioDato ? QString() : AvvisoFileImpostazioni(s.CartellaProgramma());
+        if (!avviso.isEmpty())
+            errore += QLatin1Char('\n') + avviso;
         return 2;
     } catch (const access::ErroreAccess& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.message();
@@ -93,7 +96,7 @@ int AttendiArchivioLibero(Sessione& s, QString& errore)
     try {
         dbe::WaitWritable(s.DbArchivi);
     } catch (const dbe::DbError& e) {
-        errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        errore = QStringLiteral("Impossibile aprire il database.\n") + SpiegazioneErrore(e);
         return 2;
     }
     return 0;

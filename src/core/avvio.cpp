@@ -35,6 +35,14 @@ QString LeggiCartellaArchivi(const QString& fileImpostazioni)
     return valore.sliced(a, b - a);
 }
 
+QString AvvisoFileImpostazioni(const QString& cartellaProgramma)
+{
+    const QString file = FileImpostazioni(cartellaProgramma);
+    if (QFileInfo(file).isFile())
+        return QString();
+    return QStringLiteral("Il file delle impostazioni '%1' non esiste.").arg(QDir::toNativeSeparators(file));
+}
+
 void LeggiPathArchivi(Sessione& s)
 {
     s.PathArchivi = LeggiCartellaArchivi(FileImpostazioni(s.CartellaProgramma()));

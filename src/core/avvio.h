@@ -15,6 +15,9 @@ QString FileImpostazioni(const QString& cartellaProgramma);
 // empty when the file, the section or the key is absent. Used as written (no separator added or
 // removed).
 QString LeggiCartellaArchivi(const QString& fileImpostazioni);
+// Shown beside a failed open of the archive whose folder was to come from the settings file: when
+// that file is missing (start-up says nothing of it), the line that names it; otherwise empty.
+QString AvvisoFileImpostazioni(const QString& cartellaProgramma);
 // s.PathArchivi := the folder from the settings file of s.CartellaProgramma();
 // s.VersioneMaster := LeggiVersioneMaster(s).
 void LeggiPathArchivi(Sessione& s);

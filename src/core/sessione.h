@@ -51,6 +51,10 @@ private:
     QString master_;
 };
 
+// The engine's description of e, followed, when another program keeps a write transaction open on
+// the archive (3218), by what that means for the operator.
+QString SpiegazioneErrore(const dbe::DbError& e);
+
 // The archive file for a folder: the folder followed by "/lumera.mdb" (a folder ending in a
 // separator gives a doubled one, which the file system resolves).
 QString PercorsoArchivio(const QString& cartella);

@@ -3,6 +3,7 @@
 #include "connstate.h"
 
 #include <QRegularExpression>
+#include <cerrno>
 #include <sqlite3.h>
 
 namespace dbe::detail {
@@ -117,6 +118,33 @@ void DatabaseImpl::syncToDisk()
     s->unsynced = false;
 }
 
+void DatabaseImpl::checkSameFile() const
+{
+    if (!s || !s->db || s->readOnly)
+        return;
+    // SQLite compares the inode it has open with the one the path names now (a stat, no descriptor).
+    if (!hasMoved())
+        return;
+    emptyLog();
+    throw DbError::make(err::FileReplaced, {s->path});
+}
+
+bool DatabaseImpl::hasMoved() const
+{
+    int moved = 0;
+    return s && s->db && !s->readOnly
+        && sqlite3_file_control(s->db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved;
+}
+
+void DatabaseImpl::emptyLog() const
+{
+    // The log (and its index) beside the path stays there when the file is moved: whatever now
+    // lies at the path would be read with its pages. Copied into the file this connection has open
+    // and cut to nothing, it holds none; SQLite itself does not copy it when closing a moved file.
+    if (sqlite3_get_autocommit(s->db))
+        sqlite3_wal_checkpoint_v2(s->db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+}
+
 void DatabaseImpl::close()
 {
     if (!s || !s->db)
@@ -134,6 +162,8 @@ void DatabaseImpl::close()
     s->cache.clear();
     sqlite3_finalize(s->dataVersionStmt);
     s->dataVersionStmt = nullptr;
+    if (hasMoved())
+        emptyLog();
     // An open workspace transaction of this connection is rolled back by the close.
     sqlite3_close_v2(s->db);
     s->db = nullptr;
@@ -211,6 +241,13 @@ void DatabaseImpl::raise(int rc, const QString& context) const
     if (m.hasMatch())
         throw DbError(m.captured(1).toInt(), m.captured(2));
 
+    if ((rc & 0xff) == SQLITE_IOERR && h && (sqlite3_system_errno(h) == ENOSPC || sqlite3_system_errno(h) == EDQUOT))
+        throw DbError::make(err::DiskFull);
+    // Whatever failed on a file that was moved meanwhile failed because it was moved.
+    if (hasMoved()) {
+        emptyLog();
+        throw DbError::make(err::FileReplaced, {path()});
+    }
     switch (rc & 0xff) {
     case SQLITE_BUSY:
         throw DbError::make(err::CouldNotUpdateLocked);
@@ -249,6 +286,7 @@ DatabaseImpl::WriteScope::WriteScope(DatabaseImpl& d) : d_(d)
         name_ = QStringLiteral("dbe_w%1").arg(++d.s->savepointSeq);
         d.exec(QStringLiteral("SAVEPOINT ") + name_);
     } else {
+        d.checkSameFile();
         // IMMEDIATE: the write lock is taken (or waited for) before anything is read.
         Stmt begin = d.prepare(QStringLiteral("BEGIN IMMEDIATE"));
         begin.step(d);

@@ -101,6 +101,13 @@ public:
     // Makes every change this connection committed survive a power cut: the log (or the file)
     // is synced through SQLite's own descriptor. Nothing to do when nothing was committed.
     void syncToDisk();
+    // Raises 3045 when the file at path() is no longer the file this connection has open (another
+    // program deleted, renamed or replaced it): whatever were written now would go to a file nobody
+    // will open again. Looks only at the directory entry; a read-only connection is not checked.
+    // The log copied into the file and emptied then.
+    void checkSameFile() const;
+    bool hasMoved() const;
+    void emptyLog() const;
 
     // The table of that name as the file holds it now; nullptr when absent (case-insensitive).
     const TableInfo* tableInfo(const QString& name);

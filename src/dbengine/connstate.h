@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <memory>
+#include <vector>
 
 namespace dbe::detail {
 
@@ -36,6 +37,8 @@ struct DatabaseImpl::State {
     QString path;
     bool readOnly = false;  // opened only to be read (the master)
     bool unsynced = false;  // a commit of this connection may not be on the disk yet
+    quint64 device = 0;     // the file opened, as its directory entry was then
+    quint64 inode = 0;
     QHash<QString, std::shared_ptr<StmtSlot>> cache;
 
     // Definitions: valid while the file's data_version is the one seen last (no other connection
@@ -82,6 +85,8 @@ inline bool sameName(const QString& a, const QString& b)
 // The workspace's transaction level; connections opened inside it join that many levels.
 int workspaceLevel();
 void registerConnection(const std::shared_ptr<DatabaseImpl>& d);
+// The connections of the process that are open now.
+std::vector<std::shared_ptr<DatabaseImpl>> openConnections();
 
 // The connection behind a database handle; 3420 for a null or closed one.
 inline DatabaseImpl& openImpl(const std::shared_ptr<DatabaseImpl>& d)

@@ -60,8 +60,14 @@ Database OpenDatabase(const QString& path, bool readOnly = false);
 // reported done. Close() does the same.
 void SyncToDisk(const Database& db);
 
+// True when a and b were opened on the same file (the same device and inode when each was
+// opened; also after either was closed): a database opened again by its path is another file when
+// another program replaced the file meanwhile.
+bool SameFile(const Database& a, const Database& b);
+
 // Waits, at most the busy timeout, for the right to write the file and gives it back at once,
-// changing nothing: raises 3218 when another program keeps a write transaction open on it. Inside
+// changing nothing: raises 3218 when another program keeps a write transaction open on it, 3045
+// when the file was deleted, renamed or replaced since it was opened. Inside
 // a workspace transaction it does nothing.
 void WaitWritable(const Database& db);
 

@@ -62,6 +62,10 @@ const QHash<int, QString>& table()
          QStringLiteral("Il file '%1' si trova in una cartella di rete: il motore di database apre "
                         "un archivio in scrittura solo da un disco di questo computer. Copiare "
                         "l'archivio su un disco locale.")},
+        {err::FileReplaced,
+         QStringLiteral("Il file '%1' è stato eliminato, rinominato o sostituito da un altro programma "
+                        "mentre era aperto: il motore di database non vi scrive più nulla. Chiudere "
+                        "l'archivio e aprirlo di nuovo.")},
         {err::CharactersAfterEnd, QStringLiteral("Caratteri trovati dopo la fine dell'istruzione SQL.")},
         {err::FieldCannotBeUpdated, QStringLiteral("Impossibile aggiornare il campo.")},
         {err::ValueCountMismatch,

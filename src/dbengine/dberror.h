@@ -20,6 +20,7 @@ constexpr int FileNotFound = 3024;              // %1 file name
 constexpr int DiskFull = 3026;
 constexpr int ReadOnlyDatabase = 3027;
 constexpr int NetworkFolder = 3043;             // %1 file name (on a network file system)
+constexpr int FileReplaced = 3045;              // %1 file name (deleted, renamed or replaced while open)
 constexpr int TransactionNotBegun = 3034;
 constexpr int NotValidPath = 3044;              // %1 path
 constexpr int CannotOpenFile = 3049;            // %1 file name (damaged, not a database)

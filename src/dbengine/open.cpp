@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <sys/stat.h>
 #ifdef __linux__
 #include <sys/vfs.h>
 #endif
@@ -55,6 +57,25 @@ bool networkFileSystem(const QString& folder)
 #endif
 }
 
+// True when the file system of a folder has less than `bytes` free for this user, or no free file.
+bool fileSystemFull(const QString& folder, qint64 bytes)
+{
+#ifdef __linux__
+    struct statfs fs {};
+    if (statfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return false;
+    return qint64(fs.f_bavail) * qint64(fs.f_bsize) < bytes || (fs.f_files > 0 && fs.f_ffree == 0);
+#else
+    Q_UNUSED(folder);
+    Q_UNUSED(bytes);
+    return false;
+#endif
+}
+
+// Opening read-write makes the log's index (32 KB of shared memory backed by the -shm file) and
+// the log itself: with less than this free, the disk is full before anything could be read.
+constexpr qint64 kMinFree = 64 * 1024;
+
 // Checks the path by its directory entry alone (no descriptor of the file is opened here: closing
 // one would drop the locks that SQLite holds on the file for other connections of this process):
 // present, a plain file, readable, and for a read-write opening writable and on a local disk.
@@ -82,6 +103,8 @@ void checkPath(const QString& path, const QString& shown, bool readOnly)
         throw DbError::make(err::FileInUse, {shown});
     if (networkFileSystem(fi.absolutePath()))
         throw DbError::make(err::NetworkFolder, {shown});
+    if (fileSystemFull(fi.absolutePath(), kMinFree))
+        throw DbError::make(err::DiskFull);
 }
 
 // Checks the header and size through SQLite's own descriptor of the file, before any statement
@@ -127,7 +150,7 @@ std::string utf8(const QString& s)
 }
 
 // Hands a set-up connection to a new DatabaseImpl.
-std::shared_ptr<DatabaseImpl> finishOpen(sqlite3* h, const QString& full, bool readOnly)
+std::shared_ptr<DatabaseImpl> finishOpen(sqlite3* h, const QString& full, bool readOnly, const struct stat& id)
 {
     registerFunctions(h);
     auto d = std::make_shared<DatabaseImpl>();
@@ -135,6 +158,8 @@ std::shared_ptr<DatabaseImpl> finishOpen(sqlite3* h, const QString& full, bool r
     d->s->db = h;
     d->s->path = full;
     d->s->readOnly = readOnly;
+    d->s->device = quint64(id.st_dev);
+    d->s->inode = quint64(id.st_ino);
     watchCommits(*d);
     // A connection opened inside a workspace transaction joins it.
     const int level = workspaceLevel();
@@ -152,6 +177,13 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
     const QString full = path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
     checkPath(full, path, readOnly);
 
+    // The log and its index as they were: a full disk that stops the opening half-way leaves none
+    // of the ones this opening made.
+    const QString wal = full + QStringLiteral("-wal");
+    const QString shm = full + QStringLiteral("-shm");
+    const bool walBefore = QFileInfo::exists(wal);
+    const bool shmBefore = QFileInfo::exists(shm);
+
     sqlite3* h = nullptr;
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(utf8(full).c_str(), &h, flags, nullptr);
@@ -161,9 +193,33 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
                             {path});
     }
     auto fail = [&](int number) {
+        // SQLite reports a full disk met while making the log or its index as an I/O error or as
+        // a file it cannot open: the file system, full now, tells why.
+        const int os = sqlite3_system_errno(h);
+        if (os == ENOSPC || os == EDQUOT || (!readOnly && fileSystemFull(QFileInfo(full).absolutePath(), kMinFree)))
+            number = err::DiskFull;
         sqlite3_close_v2(h);
+        if (number == err::DiskFull && !readOnly) {
+            if (!walBefore && QFileInfo(wal).exists() && QFileInfo(wal).size() == 0)
+                QFile::remove(wal);
+            if (!shmBefore && QFileInfo::exists(shm))
+                QFile::remove(shm);
+        }
         throw number == err::DiskFull ? DbError::make(number) : DbError::make(number, {path});
     };
+    // Which file this is (read from its directory entry, once SQLite has it open): a connection
+    // opened later by the same path must find the same file, or another program replaced it. Told
+    // before anything is read: reading would join the new file to the log beside it, which belongs
+    // to the file this process still has open, and closing would copy that log into it.
+    struct stat id {};
+    if (::stat(QFile::encodeName(full).constData(), &id) != 0)
+        fail(err::FileReplaced);
+    int moved = 0;
+    if (sqlite3_file_control(h, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved)
+        fail(err::FileReplaced);
+    for (const auto& other : openConnections())
+        if (other->path() == full && (other->s->device != quint64(id.st_dev) || other->s->inode != quint64(id.st_ino)))
+            fail(err::FileReplaced);
     try {
         checkHeader(h, full, path);
     } catch (const DbError&) {
@@ -202,7 +258,7 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
         // A file opened only to be read (the master) keeps its journal mode and every byte.
         if (sqlite3_exec(h, "PRAGMA foreign_keys=OFF; PRAGMA query_only=1", nullptr, nullptr, nullptr) != SQLITE_OK)
             fail(err::FileInUse);
-        return finishOpen(h, full, true);
+        return finishOpen(h, full, true, id);
     }
     // Only now: write-ahead log, so that a second connection can write while this one reads.
     {
@@ -225,7 +281,7 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
                      nullptr, nullptr, nullptr)
         != SQLITE_OK)
         fail(err::FileInUse);
-    return finishOpen(h, full, false);
+    return finishOpen(h, full, false, id);
 }
 
 }  // namespace detail
@@ -240,6 +296,13 @@ void SyncToDisk(const Database& db)
     detail::openImpl(db.impl()).syncToDisk();
 }
 
+bool SameFile(const Database& a, const Database& b)
+{
+    const auto x = a.impl();
+    const auto y = b.impl();
+    return x && y && x->s && y->s && x->s->inode != 0 && x->s->device == y->s->device && x->s->inode == y->s->inode;
+}
+
 void WaitWritable(const Database& db)
 {
     const auto d = db.impl();
@@ -247,6 +310,7 @@ void WaitWritable(const Database& db)
         throw DbError::make(err::ObjectInvalid);
     if (d->inTransaction())
         return;
+    d->checkSameFile();
     d->exec(QStringLiteral("BEGIN IMMEDIATE"));
     d->exec(QStringLiteral("ROLLBACK"));
 }

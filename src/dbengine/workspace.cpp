@@ -44,6 +44,11 @@ int workspaceLevel()
     return registry().level;
 }
 
+std::vector<std::shared_ptr<DatabaseImpl>> openConnections()
+{
+    return registry().live();
+}
+
 void registerConnection(const std::shared_ptr<DatabaseImpl>& d)
 {
     registry().live();  // drop the closed ones
@@ -68,6 +73,10 @@ void Workspace::BeginTrans()
     auto& r = detail::registry();
     const int level = r.level + 1;
     auto dbs = r.live();
+    // A file replaced under a connection is refused before the transaction begins anywhere.
+    if (level == 1)
+        for (auto& d : dbs)
+            d->checkSameFile();
     std::vector<std::shared_ptr<detail::DatabaseImpl>> done;
     try {
         for (auto& d : dbs) {

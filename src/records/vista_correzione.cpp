@@ -12,7 +12,7 @@ VistaCorrezione::VistaCorrezione(Sessione& sessione) : Barra(&barraNulla_), sess
 
 QString MessaggioErrore(const QString& testo, const dbe::DbError& e)
 {
-    return testo + QChar(13) + e.description();
+    return testo + QChar(13) + SpiegazioneErrore(e);
 }
 
 QString SqlRecordProblema(const TaskCorrezione& task)

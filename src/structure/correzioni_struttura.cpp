@@ -50,25 +50,37 @@ bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
 }
 
 // Closes the archive and opens it again by its path, as a fresh shared handle. False, with the
-// operator told why, when it cannot be opened again (the file made read-only or locked meanwhile):
-// the handle then stays closed, and the run must end.
+// operator told why, when it cannot be opened again (the file made read-only or locked meanwhile)
+// or the path now names another file (another program replaced the archive): the handle then
+// stays closed, and the run must end, so that no later correction lands in another file.
 bool RiapriArchivio(Sessione& s, const QString& percorso)
 {
+    const dbe::Database chiuso = s.DbArchivi;
     try {
         if (!s.DbArchivi.isNull() && s.DbArchivi.IsOpen())
             s.DbArchivi.Close();
     } catch (const dbe::DbError&) {
     }
-    try {
-        s.DbArchivi = dbe::OpenDatabase(percorso);
-        return true;
-    } catch (const dbe::DbError& e) {
+    auto ferma = [&s](const dbe::DbError& e) {
         s.operatore().Clessidra(false);
         s.operatore().Mostra(QStringLiteral("Impossibile riaprire il database: le correzioni successive non sono "
                                             "state eseguite.")
                              + QChar(u'\r') + e.description());
         return false;
+    };
+    try {
+        s.DbArchivi = dbe::OpenDatabase(percorso);
+    } catch (const dbe::DbError& e) {
+        return ferma(e);
     }
+    if (!chiuso.isNull() && !dbe::SameFile(chiuso, s.DbArchivi)) {
+        try {
+            s.DbArchivi.Close();
+        } catch (const dbe::DbError&) {
+        }
+        return ferma(dbe::DbError::make(dbe::err::FileReplaced, {percorso}));
+    }
+    return true;
 }
 
 }  // namespace
@@ -111,7 +123,16 @@ void GestisciCorrezioneStruttura(Manutenzione& m, int P)
         if (m.LstStruct.Riga(pos).Spuntata) {
             ModificaRegistrata voce(s, tipo_modifica::Struttura, tabella, chiave, m.LstStruct.Riga(pos).Testo);
             AzzeraMotivoErrore();
-            const bool ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
+            // The right to write is waited for (a bounded time) before the correction reads
+            // anything: a correction that read first would fail at once at its first write while
+            // another program writes.
+            bool ok = false;
+            try {
+                dbe::WaitWritable(s.DbArchivi);
+                ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
+            } catch (const dbe::DbError& e) {
+                RegistraMotivoErrore(e);
+            }
             const QString stato = ok ? QStringLiteral("OK") : QStringLiteral("Non e' stato possibile correggere");
             if (ok)
                 voce.Fine(stato);
@@ -120,6 +141,16 @@ void GestisciCorrezioneStruttura(Manutenzione& m, int P)
             m.LstStruct.ImpostaTestoStato(pos, stato);
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);
             m.LstStruct.ImpostaNota(pos, ok ? QString() : UltimoMotivoErrore().testo());
+            // Another program kept its write open through the whole wait: every later row would
+            // wait as long again, so the run stops here and says why.
+            if (!ok && UltimoMotivoErrore().numero == dbe::err::CouldNotUpdateLocked) {
+                if (RiapriArchivio(s, percorso)) {
+                    s.operatore().Clessidra(false);
+                    s.operatore().Mostra(QStringLiteral("Un altro programma sta scrivendo nell'archivio: le "
+                                                        "correzioni successive non sono state eseguite."));
+                }
+                return;
+            }
         }
         if (!RiapriArchivio(s, percorso))
             return;

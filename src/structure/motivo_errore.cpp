@@ -1,5 +1,7 @@
 #include "motivo_errore.h"
 
+#include "core/sessione.h"
+
 namespace corvale {
 
 namespace {
@@ -23,7 +25,7 @@ void RegistraMotivoErrore(const dbe::DbError& e)
     if (!ultimo.vuoto())
         return;
     ultimo.numero = e.number();
-    ultimo.descrizione = e.description();
+    ultimo.descrizione = SpiegazioneErrore(e);
 }
 
 const MotivoErrore& UltimoMotivoErrore()

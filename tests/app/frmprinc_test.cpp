@@ -200,6 +200,13 @@ TEST_F(FinestraPrincipale, AperturaFallita)
     EXPECT_EQ(SessioneProva().PathArchivi, "/precedente");
     EXPECT_EQ(f.TxtPath->text(), archivi.path());
     EXPECT_FALSE(OperatoreDiProva().ClessidraAttiva());
+
+    // No folder at all, because the program's folder has no settings file: the message names it.
+    f.TxtPath->clear();
+    Premi(f.PulsApri);
+    EXPECT_TRUE(Mostrati().last().startsWith("Impossibile aprire il database.\r")) << Mostrati().last().toStdString();
+    EXPECT_TRUE(Mostrati().last().endsWith("\rIl file delle impostazioni '" + programma.path() + "/LUMERA.INI' non esiste."))
+        << Mostrati().last().toStdString();
 }
 
 TEST_F(FinestraPrincipale, ApriChiudiEChiudiProgramma)

@@ -134,9 +134,13 @@ TEST_F(InputErrato, SettingsFilesThatGiveNoFolderAreRefusedAtTheOpen)
     const QString ini = home + "/LUMERA.INI";
     ASSERT_TRUE(QFile::remove(ini));
     rifiutato(kArchivio);
+    // The missing file is named; one that is there but gives no folder is not.
+    const QString manca = "\nIl file delle impostazioni '" + ini + "' non esiste.\n";
+    EXPECT_TRUE(cli({"check", "--home", home}).err.endsWith(manca));
 
     scrivi(ini, "");
     rifiutato(kArchivio);
+    EXPECT_FALSE(cli({"check", "--home", home}).err.contains(manca));
 
     QByteArray binario(4096, '\0');
     auto* rng = QRandomGenerator::global();
@@ -363,4 +367,30 @@ TEST_F(InputErrato, DataThatCannotTakeTheMastersDefinitionIsReportedRowByRowWith
     EXPECT_TRUE(r.out.contains("'2,25'")) << r.out.toStdString();
     EXPECT_EQ(testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT CODICE || '/' || IMPORTO FROM PROVA").toString(),
               QStringLiteral("ABCDEFG/2,25"));
+}
+
+// A full disk: the open is refused as a full disk, not as a damaged file, and leaves no log or log
+// index behind. Each case mounts a small file system of its own (as root, in a mount namespace
+// that ends with the case): one without a free byte, one without a free file for the log's index
+// (SQLite then fails half-way, after making the log).
+TEST_F(InputErrato, AFullDiskIsReportedAsSuchAndLeavesNoLog)
+{
+    const char* kPieno = R"(m=$1; mount -t tmpfs -o "$5" tmpfs "$m" 2>/dev/null || exit 77
+cp "$2" "$m/lumera.mdb" || exit 1
+[ "$6" = riempi ] && dd if=/dev/zero of="$m/pieno" bs=4k 2>/dev/null
+"$3" check --home "$4" --archive "$m" 2>&1 >/dev/null; echo "stato=$?"; ls -A "$m")";
+    const QString mnt = dir.filePath("pieno");
+    ASSERT_TRUE(QDir().mkpath(mnt));
+    for (const QStringList& caso : {QStringList{"size=1m", "riempi"}, QStringList{"size=4m,nr_inodes=3", ""}}) {
+        QProcess p;
+        p.start("unshare", {"--mount", "--propagation", "private", "sh", "-c", kPieno, "sh", mnt,
+                            archivi + "/lumera.mdb", CORVALE_CLI_PATH, home, caso[0], caso[1]});
+        ASSERT_TRUE(p.waitForFinished(120000));
+        if (p.exitCode() == 77 || p.error() == QProcess::FailedToStart)
+            GTEST_SKIP() << "cannot mount a file system of its own here";
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        EXPECT_EQ(out, kArchivio + "Spazio su disco insufficiente.\nstato=2\nlumera.mdb\n"
+                           + (caso[1].isEmpty() ? "" : "pieno\n"))
+            << caso[0].toStdString();
+    }
 }

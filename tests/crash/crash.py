@@ -2,9 +2,10 @@
 """Kills corvale-cli at random moments and checks the archive each kill leaves behind.
 
 For each action (repair-structure; record corrections with --elimina and --fisso) the action first
-runs to its end on a copy of a fresh demo, which gives the state before, the state after and the
-run's duration. Then, KILLS times, a fresh copy is made, the action started and killed with SIGKILL
-after a random delay within that duration, and the archive is checked:
+runs to its end on a copy of a fresh demo (with many more problem records than the demo seeds), which gives the state before, the state after and the
+window in which the run writes the archive (from the first change of its log to the last, watched
+from outside). Then, KILLS times, a fresh copy is made, the action started and killed with SIGKILL
+after a random delay within that window, and the archive is checked:
   - corvale-cli opens it (check exits 0 or 1, never 2);
   - SQLite's integrity check says ok;
   - every table holds every record that no correction was meant to remove, and nothing else: the
@@ -32,6 +33,8 @@ ACTIONS = [
     # customers without name (check No. 1), orders whose supplier is gone (No. 9, fixed value),
     # orders without lines (No. 18)
     ("correct 1 --elimina", ["correct", "0017K", "--elimina"]),
+    # orders without a number (No. 16): the longest walk that writes each record in blocks
+    ("correct 16 --elimina", ["correct", "0032K", "--elimina"]),
     ("correct 9 --fisso", ["correct", "0025K", "--fisso"]),
     ("correct 18 --elimina", ["correct", "0035K", "--elimina"]),
 ]
@@ -194,12 +197,62 @@ def run_cli(cli, args, home, wait=True):
     return p
 
 
+# More problem records than the demo seeds (about 1%), so that each walk commits many times and a kill
+# can land between two commits: half of the customers lose their name, half of the orders their
+# supplier, a third of them their number, a quarter of the invoices their lines.
+SEED = [
+    "UPDATE CLIENTI SET RAGSOC = NULL WHERE rowid % 2 = 0",
+    "UPDATE VENDITE SET DITTA = 'FX9999' WHERE rowid % 2 = 0",
+    "UPDATE VENDITE SET NUMORD = NULL WHERE rowid % 3 = 1",
+    "DELETE FROM DETT_FAT WHERE EXISTS (SELECT 1 FROM FATTURE f WHERE f.rowid % 4 = 0 AND f.CODCLI = DETT_FAT.CODCLI"
+    " AND f.NUMFAT = DETT_FAT.NUMFAT AND f.DATA = DETT_FAT.DATA)",
+]
+
+
+def seed_problems(path):
+    con = sqlite3.connect(path)
+    try:
+        for sql in SEED:
+            con.execute(sql)
+        con.commit()
+    finally:
+        con.close()
+
+
+def writing_window(cli, action, home):
+    """Runs the action to its end, watching its log file: the seconds from the start to the first and
+    to the last change of the log (its size or time), and the whole run's duration."""
+    wal = os.path.join(home, "archivi", "lumera.mdb-wal")
+    p = run_cli(cli, action, home, wait=False)
+    t0 = time.monotonic()
+    first = last = None
+    seen = None
+    while p.poll() is None:
+        try:
+            st = os.stat(wal)
+            now = (st.st_size, st.st_mtime_ns) if st.st_size > 0 else None
+        except FileNotFoundError:
+            now = None
+        if now is not None and now != seen:
+            t = time.monotonic() - t0
+            first = t if first is None else first
+            last = t
+        seen = now
+        time.sleep(0.002)
+    duration = time.monotonic() - t0
+    if p.returncode not in (0, 1):
+        sys.exit("%s does not run to its end (%d): %s" % (" ".join(action), p.returncode,
+                                                          p.stderr.read().decode("utf-8", "replace")))
+    return (first or 0.0), (last or duration), duration
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli", required=True)
     ap.add_argument("--kills", type=int, default=200)
-    ap.add_argument("--orders", type=int, default=3000)
+    ap.add_argument("--orders", type=int, default=20000)
     ap.add_argument("--seed", type=int, default=None)
+    ap.add_argument("--only", default=None, help="run only the actions whose label contains this text")
     args = ap.parse_args()
     seed = args.seed if args.seed is not None else int(time.time())
     rng = random.Random(seed)
@@ -210,26 +263,26 @@ def main():
     subprocess.run([args.cli, "demo", template, "--orders", str(args.orders)], check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     archive = lambda home: os.path.join(home, "archivi", "lumera.mdb")
+    seed_problems(archive(template))
     before = snapshot(archive(template))
     work = os.path.join(top, "run")
     failures = 0
+    total_kills = total_partway = 0
     for label, action in ACTIONS:
-        durations = []
+        if args.only and args.only not in label:
+            continue
+        windows = []
         for _ in range(3):
             fresh_copy(template, work)
-            t0 = time.monotonic()
-            rc, err = run_cli(args.cli, action, work)
-            durations.append(time.monotonic() - t0)
-            if rc not in (0, 1):
-                sys.exit("%s does not run to its end (%d): %s" % (label, rc, err))
+            windows.append(writing_window(args.cli, action, work))
         after = snapshot(archive(work))
-        limit = sorted(durations)[1]
+        start, end, limit = sorted(windows, key=lambda w: w[2])[1]
         counts = {"kills": 0, "mid-run": 0, "finished first": 0, "failed": 0,
                   "untouched": 0, "part-way": 0, "complete": 0}
         for i in range(args.kills):
             fresh_copy(template, work)
             p = run_cli(args.cli, action, work, wait=False)
-            time.sleep(rng.uniform(0, limit * 1.2))
+            time.sleep(rng.uniform(start, end))
             running = p.poll() is None
             if running:
                 p.send_signal(signal.SIGKILL)
@@ -257,11 +310,15 @@ def main():
                 keep = os.path.join(top, "failed-%s-%d" % (label.replace(" ", "_"), i))
                 shutil.copytree(work, keep)
                 print("  %s kill %d: %s (kept in %s)" % (label, i, "; ".join(problems[:5]), keep))
-        print("%-22s run %.3f s; %d kills: %d mid-run, %d after the end; archive left untouched %d, "
-              "part-way %d, complete %d; %d failed"
-              % (label, limit, counts["kills"], counts["mid-run"], counts["finished first"],
+        print("%-22s run %.3f s, writes from %.3f to %.3f s; %d kills: %d mid-run, %d after the end; "
+              "archive left untouched %d, part-way %d, complete %d; %d failed"
+              % (label, limit, start, end, counts["kills"], counts["mid-run"], counts["finished first"],
                  counts["untouched"], counts["part-way"], counts["complete"], counts["failed"]))
+        total_kills += counts["kills"]
+        total_partway += counts["part-way"]
         sys.stdout.flush()
+    print("part-way: %d of %d kills (%.0f%%); %d failed"
+          % (total_partway, total_kills, 100.0 * total_partway / max(total_kills, 1), failures))
     if failures == 0:
         shutil.rmtree(top)
     return 1 if failures else 0

@@ -8,7 +8,9 @@
 #include "support/sqlite_file.h"
 
 #include <QFile>
+#include <cstdio>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -96,6 +98,40 @@ TEST_F(Condivisione, TheMasterIsOnlyRead)
     EXPECT_EQ(testsupport::fileBytes(master), prima);
     EXPECT_FALSE(QFile::exists(master + QStringLiteral("-wal")));
     EXPECT_EQ(DaFuori(master, QStringLiteral("PRAGMA journal_mode")), "delete");
+}
+
+// Another program deletes, renames or replaces the file while it is open: nothing is written any
+// more, neither through the connection (which still has the old file) nor by a new connection
+// opened by the path (which would find another file); the other file is left as it is.
+TEST_F(Condivisione, AFileReplacedOrMovedWhileOpenIsNeverWrittenAgain)
+{
+    const auto rifiutato = [](const char* cosa, const std::function<void()>& f) {
+        try {
+            f();
+            ADD_FAILURE() << cosa << ": written";
+        } catch (const DbError& e) {
+            EXPECT_EQ(e.number(), 3045) << cosa << e.description().toStdString();
+        }
+    };
+    const QString copia = dir.filePath(QStringLiteral("copia.mdb"));
+    const QString spostato = dir.filePath(QStringLiteral("spostato.mdb"));
+    Database db = OpenDatabase(archivio);
+    db.Execute(QStringLiteral("DELETE FROM CLIENTI WHERE CODICE <= 10"));
+    DaFuori(archivio, QStringLiteral("VACUUM INTO '%1'").arg(copia));
+    ASSERT_EQ(std::rename(QFile::encodeName(copia).constData(), QFile::encodeName(archivio).constData()), 0);
+    rifiutato("statement", [&] { db.Execute(QStringLiteral("DELETE FROM CLIENTI")); });
+    rifiutato("wait", [&] { WaitWritable(db); });
+    rifiutato("transaction", [&] { Workspace::Default().BeginTrans(); });
+    rifiutato("second connection", [&] { OpenDatabase(archivio); });
+    Database vecchio = db;
+    db.Close();
+    EXPECT_EQ(VerificaDaFuori(archivio, QStringLiteral("SELECT count(*) FROM CLIENTI")), "1990");
+    db = OpenDatabase(archivio);
+    EXPECT_FALSE(SameFile(vecchio, db));
+    ASSERT_EQ(std::rename(QFile::encodeName(archivio).constData(), QFile::encodeName(spostato).constData()), 0);
+    rifiutato("moved", [&] { db.Execute(QStringLiteral("DELETE FROM CLIENTI")); });
+    db.Close();
+    EXPECT_EQ(VerificaDaFuori(spostato, QStringLiteral("SELECT count(*) FROM CLIENTI")), "1990");
 }
 
 TEST_F(Condivisione, TheGuardSeesADescriptorOpenedOutsideSqlite)

@@ -10,6 +10,8 @@
 #include "support/altro_programma.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <cstdio>
 
 using namespace corvale;
 using prova::OperatoreDiProva;
@@ -17,6 +19,10 @@ using prova::SessioneProva;
 using testsupport::DaFuori;
 
 namespace {
+
+const QString kOccupato = QStringLiteral(
+    "Impossibile completare la correzione.\rImpossibile aggiornare. Attualmente bloccato. Un altro programma "
+    "sta scrivendo nell'archivio: riprovare quando avrà terminato.");
 
 class RecordCondivisi : public prova::ArchivioRecord {
 protected:
@@ -101,8 +107,35 @@ TEST_F(RecordCondivisi, AJoinedWalkStopsAtTheFirstLockWithItsReason)
     GestisciCorrezioneENP(v, t);
     EXPECT_LT(tempo.elapsed(), 20000);  // one wait, not one per row
     ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 2);
-    EXPECT_EQ(OperatoreDiProva().Mostrati()[1],
-              "Impossibile completare la correzione.\rImpossibile aggiornare. Attualmente bloccato.");
+    EXPECT_EQ(OperatoreDiProva().Mostrati()[1], kOccupato);
+    // The same for a walk that writes each record itself.
+    OperatoreDiProva().Mostrati().clear();
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, task(1)));
+    SelezionaTutti(v);
+    v.Opzione = OptElimina;
+    GestisciCorrezioneEN(v, task(1));
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 2);
+    EXPECT_EQ(OperatoreDiProva().Mostrati()[1], kOccupato);
     altro.Rilascia();
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM VENDITE"), "300");
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM CLIENTI"), "301");
+}
+
+// Another program puts a copy of the archive in its place during the run: the walk stops at once
+// with the reason, and neither file loses a record to it.
+TEST_F(RecordCondivisi, AWalkOnAReplacedArchiveStopsWithItsReason)
+{
+    const TaskCorrezione t = task(1);
+    ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+    SelezionaTutti(v);
+    v.Opzione = OptElimina;
+    DaFuori(file, "VACUUM INTO '" + file + ".copia'");
+    ASSERT_EQ(std::rename(QFile::encodeName(file + ".copia").constData(), QFile::encodeName(file).constData()), 0);
+    GestisciCorrezioneEN(v, t);
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 2);
+    EXPECT_EQ(OperatoreDiProva().Mostrati()[1], "Impossibile completare la correzione.\r"
+                                                   + dbe::DbError::make(3045, {file}).description());
+    v.DtRow = dbe::Recordset();
+    SessioneProva().DbArchivi.Close();
+    EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT count(*) FROM CLIENTI"), "301");
 }

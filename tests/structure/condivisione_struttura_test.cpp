@@ -8,6 +8,9 @@
 #include "support/altro_programma.h"
 #include "support/sqlite_file.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace corvale;
@@ -64,4 +67,69 @@ TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM pragma_index_list('T')"), "2");
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM pragma_table_info('U')"), "1");
     EXPECT_GT(giri, 2);
+}
+
+// Another program puts a copy of the archive in its place before the corrections run: the first
+// one is refused with the reason, the dispatcher does not go on in the other file, and that file is
+// left as it was.
+TEST(CondivisioneStruttura, AReplacedArchiveStopsTheCorrections)
+{
+    if (!testsupport::Sqlite3Disponibile())
+        GTEST_SKIP() << "sqlite3 shell not installed";
+    prova::Coppia c;
+    c.master({"CREATE TABLE T (A TEXT(20), B LONG)"});
+    c.archivio({"CREATE TABLE T (A TEXT(10))", "INSERT INTO T (A) VALUES ('x')"});
+    c.apri();
+    const QString file = c.percorsoArchivio();
+    Manutenzione m{prova::SessioneProva()};
+    prova::Prepara(m);
+    DaFuori(file, "VACUUM INTO '" + file + ".copia'");
+    ASSERT_EQ(std::rename(QFile::encodeName(file + ".copia").constData(), QFile::encodeName(file).constData()), 0);
+    const QString motivo = dbe::DbError::make(3045, {file}).description();
+    const QStringList righe = prova::Correggi(m, "T");
+    ASSERT_EQ(righe.size(), 2);
+    EXPECT_TRUE(righe[0].endsWith("|Non e' stato possibile correggere|Errore 3045: " + motivo)) << righe[0].toStdString();
+    EXPECT_TRUE(righe[1].endsWith("|Da Eseguire|")) << righe[1].toStdString();
+    EXPECT_EQ(prova::OperatoreDiProva().Mostrati().last(),
+              "Impossibile riaprire il database: le correzioni successive non sono state eseguite.\r" + motivo);
+    EXPECT_FALSE(prova::SessioneProva().DbArchivi.IsOpen());
+    EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"),
+              "A TEXT(10)");
+}
+
+// Another program keeps a write transaction open through the corrections: the first one waits a
+// bounded time and fails with the reason, the run stops there, and nothing changed; once the other
+// program lets go, the same corrections succeed.
+TEST(CondivisioneStruttura, AnotherProgramWritingStopsTheCorrectionsWithTheReason)
+{
+    if (!testsupport::Sqlite3Disponibile())
+        GTEST_SKIP() << "sqlite3 shell not installed";
+    prova::Coppia c;
+    c.master({"CREATE TABLE T (A TEXT(20), B LONG)"});
+    c.archivio({"CREATE TABLE T (A TEXT(10))", "INSERT INTO T (A) VALUES ('x')"});
+    c.apri();
+    const QString file = c.percorsoArchivio();
+    Manutenzione m{prova::SessioneProva()};
+    prova::Prepara(m);
+    testsupport::ScritturaAltrui altro(file);
+    ASSERT_TRUE(altro.tiene);
+    QElapsedTimer tempo;
+    tempo.start();
+    QStringList righe = prova::Correggi(m, "T");
+    EXPECT_GE(tempo.elapsed(), 2500);  // it waited
+    EXPECT_LT(tempo.elapsed(), 20000);  // once
+    ASSERT_EQ(righe.size(), 2);
+    EXPECT_TRUE(righe[0].endsWith("|Non e' stato possibile correggere|Errore 3218: Impossibile aggiornare. Attualmente "
+                                  "bloccato. Un altro programma sta scrivendo nell'archivio: riprovare quando avrà terminato."))
+        << righe[0].toStdString();
+    EXPECT_TRUE(righe[1].endsWith("|Da Eseguire|")) << righe[1].toStdString();
+    EXPECT_EQ(prova::OperatoreDiProva().Mostrati().last(),
+              "Un altro programma sta scrivendo nell'archivio: le correzioni successive non sono state eseguite.");
+    altro.Rilascia();
+    EXPECT_EQ(DaFuori(file, "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"), "A TEXT(10)");
+    righe = prova::Correggi(m, "T");
+    EXPECT_EQ(righe.filter("|OK|").size(), 2) << righe.join('\n').toStdString();
+    prova::SessioneProva().DbArchivi.Close();
+    EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"),
+              "A TEXT(20),B LONG");
 }

@@ -69,20 +69,35 @@ TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
     EXPECT_GT(giri, 2);
 }
 
+// A field of T shorter in the archive than in the master, its corrections listed, for a test in
+// which another program gets in the way of them.
+struct UnCampoCorto {
+    bool pronta = testsupport::Sqlite3Disponibile();
+    prova::Coppia c;
+    QString file;
+    Manutenzione m{prova::SessioneProva()};
+    UnCampoCorto()
+    {
+        if (!pronta)
+            return;
+        c.master({"CREATE TABLE T (A TEXT(20), B LONG)"});
+        c.archivio({"CREATE TABLE T (A TEXT(10))", "INSERT INTO T (A) VALUES ('x')"});
+        c.apri();
+        file = c.percorsoArchivio();
+        prova::Prepara(m);
+    }
+};
+
 // Another program puts a copy of the archive in its place before the corrections run: the first
 // one is refused with the reason, the dispatcher does not go on in the other file, and that file is
 // left as it was.
 TEST(CondivisioneStruttura, AReplacedArchiveStopsTheCorrections)
 {
-    if (!testsupport::Sqlite3Disponibile())
+    UnCampoCorto t;
+    if (!t.pronta)
         GTEST_SKIP() << "sqlite3 shell not installed";
-    prova::Coppia c;
-    c.master({"CREATE TABLE T (A TEXT(20), B LONG)"});
-    c.archivio({"CREATE TABLE T (A TEXT(10))", "INSERT INTO T (A) VALUES ('x')"});
-    c.apri();
-    const QString file = c.percorsoArchivio();
-    Manutenzione m{prova::SessioneProva()};
-    prova::Prepara(m);
+    const QString& file = t.file;
+    Manutenzione& m = t.m;
     DaFuori(file, "VACUUM INTO '" + file + ".copia'");
     ASSERT_EQ(std::rename(QFile::encodeName(file + ".copia").constData(), QFile::encodeName(file).constData()), 0);
     const QString motivo = dbe::DbError::make(3045, {file}).description();
@@ -102,15 +117,11 @@ TEST(CondivisioneStruttura, AReplacedArchiveStopsTheCorrections)
 // program lets go, the same corrections succeed.
 TEST(CondivisioneStruttura, AnotherProgramWritingStopsTheCorrectionsWithTheReason)
 {
-    if (!testsupport::Sqlite3Disponibile())
+    UnCampoCorto t;
+    if (!t.pronta)
         GTEST_SKIP() << "sqlite3 shell not installed";
-    prova::Coppia c;
-    c.master({"CREATE TABLE T (A TEXT(20), B LONG)"});
-    c.archivio({"CREATE TABLE T (A TEXT(10))", "INSERT INTO T (A) VALUES ('x')"});
-    c.apri();
-    const QString file = c.percorsoArchivio();
-    Manutenzione m{prova::SessioneProva()};
-    prova::Prepara(m);
+    const QString& file = t.file;
+    Manutenzione& m = t.m;
     testsupport::ScritturaAltrui altro(file);
     ASSERT_TRUE(altro.tiene);
     QElapsedTimer tempo;

@@ -275,9 +275,11 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
     }
     // Record walks commit once per record: a checkpoint (and its two disk syncs) every 10000 log
     // pages rather than every 1000 keeps them from waiting on the disk most of the time.
-    // After a checkpoint the log file is cut back to 64 MB at most.
+    // After a checkpoint the log file is cut back to 64 MB at most. A page cache of up to 64 MB
+    // (SQLite's default holds 8 MB) keeps the checks' joins over a big archive from reading the same
+    // index pages from the file again and again.
     if (sqlite3_exec(h, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF; PRAGMA wal_autocheckpoint=10000; "
-                        "PRAGMA journal_size_limit=67108864",
+                        "PRAGMA journal_size_limit=67108864; PRAGMA cache_size=-65536",
                      nullptr, nullptr, nullptr)
         != SQLITE_OK)
         fail(err::FileInUse);

@@ -1,5 +1,7 @@
 #include "dirselector.h"
 
+#include "icone_senza_lettura.h"
+
 #include <QDir>
 #include <QFileDialog>
 
@@ -34,10 +36,16 @@ QString DirSelector::Apri(const QString& Titolo)
     QWidget* proprietario = window();
     if (scelta())
         return scelta()(proprietario, Titolo);
-    const QString cartella = QFileDialog::getExistingDirectory(
-        proprietario, Titolo, QDir::homePath(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    return cartella.isEmpty() ? QString() : QDir::toNativeSeparators(cartella);
+    // Qt's own chooser (not the system's, which would guess the type of every file it lists),
+    // with icons that never look inside a file: the folder may hold an open archive.
+    QFileDialog d(proprietario, Titolo, QDir::homePath());
+    IconeSenzaLettura icone;
+    d.setIconProvider(&icone);
+    d.setFileMode(QFileDialog::Directory);
+    d.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks | QFileDialog::DontUseNativeDialog);
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+        return QString();
+    return QDir::toNativeSeparators(d.selectedFiles().constFirst());
 }
 
 }  // namespace corvale

@@ -1,5 +1,7 @@
 #include "salva_rapporto.h"
 
+#include "app/icone_senza_lettura.h"
+
 #include "frmrepair.h"
 
 #include "core/sessione.h"
@@ -7,7 +9,6 @@
 #include "core/operatore.h"
 #include "checks/rapporto_html.h"
 
-#include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QIcon>
 #include <QDateTime>
@@ -28,16 +29,6 @@ QString cartellaArchivio(const Sessione& s)
         return QFileInfo(s.DbArchivi.Name()).absolutePath();
     return s.PathArchivi;
 }
-
-// Icons and type names that never look inside a file: the chooser lists the archive's folder, and a
-// descriptor of the archive or of its log opened and closed outside SQLite would drop the
-// program's locks on it.
-class IconeSenzaLettura : public QAbstractFileIconProvider {
-public:
-    QIcon icon(IconType) const override { return QIcon(); }
-    QIcon icon(const QFileInfo&) const override { return QIcon(); }
-    QString type(const QFileInfo&) const override { return QString(); }
-};
 
 // The chooser, with every text it shows in Italian (Qt's own dialog, on every platform).
 QString scegliFile(QWidget* padre, const QString& proposto)

@@ -54,26 +54,17 @@ int main(int argc, char** argv)
         out << kUsage;
         return 0;
     }
-    if (cmd == QLatin1String("sql"))
-        return ComandoSql(args);
-    if (cmd == QLatin1String("check"))
-        return ComandoCheck(args);
-    if (cmd == QLatin1String("demo"))
-        return ComandoDemo(args);
-    if (cmd == QLatin1String("repair-structure"))
-        return ComandoRepairStructure(args);
-    if (cmd == QLatin1String("correct"))
-        return ComandoCorrect(args);
-    if (cmd == QLatin1String("registro"))
-        return ComandoRegistro(args);
-    if (cmd == QLatin1String("annulla"))
-        return ComandoAnnulla(args);
-    if (cmd == QLatin1String("ripristina"))
-        return ComandoRipristina(args);
-    if (cmd == QLatin1String("ripara"))
-        return ComandoRipara(args);
-    if (cmd == QLatin1String("import"))
-        return ComandoImport(args);
+    const struct {
+        const char* nome;
+        int (*esegui)(const QStringList&);
+    } comandi[] = {{"sql", ComandoSql},           {"check", ComandoCheck},         {"demo", ComandoDemo},
+                   {"repair-structure", ComandoRepairStructure}, {"correct", ComandoCorrect},
+                   {"registro", ComandoRegistro}, {"annulla", ComandoAnnulla},     {"ripristina", ComandoRipristina},
+                   {"ripara", ComandoRipara},     {"import", ComandoImport}};
+    for (const auto& c : comandi) {
+        if (cmd == QLatin1String(c.nome))
+            return c.esegui(args);
+    }
     QTextStream(stderr) << "Comando sconosciuto: " << cmd << "\n" << kUsage;
     return 2;
 }

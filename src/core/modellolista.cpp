@@ -66,35 +66,19 @@ void ModelloLista::ImpostaSpunta(int pos, bool spuntata)
     emit rigaCambiata(pos);
 }
 
-void ModelloLista::ImpostaIcona(int pos, const QString& icona)
-{
-    if (pos < 0 || pos >= righe_.size())
-        return;
-    righe_[pos].Icona = icona;
-    emit rigaCambiata(pos);
-}
+void ModelloLista::ImpostaIcona(int pos, const QString& icona) { imposta(pos, &RigaLista::Icona, icona); }
 
-void ModelloLista::ImpostaTestoStato(int pos, const QString& testo)
-{
-    if (pos < 0 || pos >= righe_.size())
-        return;
-    righe_[pos].TestoStato = testo;
-    emit rigaCambiata(pos);
-}
+void ModelloLista::ImpostaTestoStato(int pos, const QString& testo) { imposta(pos, &RigaLista::TestoStato, testo); }
 
-void ModelloLista::ImpostaNota(int pos, const QString& nota)
-{
-    if (pos < 0 || pos >= righe_.size())
-        return;
-    righe_[pos].Nota = nota;
-    emit rigaCambiata(pos);
-}
+void ModelloLista::ImpostaNota(int pos, const QString& nota) { imposta(pos, &RigaLista::Nota, nota); }
 
-void ModelloLista::ImpostaTag(int pos, const QString& tag)
+void ModelloLista::ImpostaTag(int pos, const QString& tag) { imposta(pos, &RigaLista::Tag, tag); }
+
+void ModelloLista::imposta(int pos, QString RigaLista::*campo, const QString& valore)
 {
     if (pos < 0 || pos >= righe_.size())
         return;
-    righe_[pos].Tag = tag;
+    righe_[pos].*campo = valore;
     emit rigaCambiata(pos);
 }
 

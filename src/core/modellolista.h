@@ -67,6 +67,9 @@ signals:
     void visibilitaRichiesta(int pos);
 
 private:
+    // Sets one text of the row at pos (nothing for a position out of the list) and says so.
+    void imposta(int pos, QString RigaLista::*campo, const QString& valore);
+
     QList<ColonnaLista> colonne_;
     QList<RigaLista> righe_;
     int selezionata_ = -1;

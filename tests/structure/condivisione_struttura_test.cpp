@@ -71,33 +71,29 @@ TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
 
 // A field of T shorter in the archive than in the master, its corrections listed, for a test in
 // which another program gets in the way of them.
-struct UnCampoCorto {
-    bool pronta = testsupport::Sqlite3Disponibile();
-    prova::Coppia c;
-    QString file;
-    Manutenzione m{prova::SessioneProva()};
-    UnCampoCorto()
+class CampoCorto : public ::testing::Test {
+protected:
+    void SetUp() override
     {
-        if (!pronta)
-            return;
+        if (!testsupport::Sqlite3Disponibile())
+            GTEST_SKIP() << "sqlite3 shell not installed";
         c.master({"CREATE TABLE T (A TEXT(20), B LONG)"});
         c.archivio({"CREATE TABLE T (A TEXT(10))", "INSERT INTO T (A) VALUES ('x')"});
         c.apri();
         file = c.percorsoArchivio();
         prova::Prepara(m);
     }
+
+    prova::Coppia c;
+    QString file;
+    Manutenzione m{prova::SessioneProva()};
 };
 
 // Another program puts a copy of the archive in its place before the corrections run: the first
 // one is refused with the reason, the dispatcher does not go on in the other file, and that file is
 // left as it was.
-TEST(CondivisioneStruttura, AReplacedArchiveStopsTheCorrections)
+TEST_F(CampoCorto, AReplacedArchiveStopsTheCorrections)
 {
-    UnCampoCorto t;
-    if (!t.pronta)
-        GTEST_SKIP() << "sqlite3 shell not installed";
-    const QString& file = t.file;
-    Manutenzione& m = t.m;
     DaFuori(file, "VACUUM INTO '" + file + ".copia'");
     ASSERT_EQ(std::rename(QFile::encodeName(file + ".copia").constData(), QFile::encodeName(file).constData()), 0);
     const QString motivo = dbe::DbError::make(3045, {file}).description();
@@ -115,13 +111,8 @@ TEST(CondivisioneStruttura, AReplacedArchiveStopsTheCorrections)
 // Another program keeps a write transaction open through the corrections: the first one waits a
 // bounded time and fails with the reason, the run stops there, and nothing changed; once the other
 // program lets go, the same corrections succeed.
-TEST(CondivisioneStruttura, AnotherProgramWritingStopsTheCorrectionsWithTheReason)
+TEST_F(CampoCorto, AnotherProgramWritingStopsTheCorrectionsWithTheReason)
 {
-    UnCampoCorto t;
-    if (!t.pronta)
-        GTEST_SKIP() << "sqlite3 shell not installed";
-    const QString& file = t.file;
-    Manutenzione& m = t.m;
     testsupport::ScritturaAltrui altro(file);
     ASSERT_TRUE(altro.tiene);
     QElapsedTimer tempo;

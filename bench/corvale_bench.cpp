@@ -235,7 +235,7 @@ int Backup(const QString& archivio, const QString& copia)
 {
     dbe::Database db = dbe::OpenDatabase(archivio);
     Cronometro t;
-    dbe::BackupTo(db, copia);
+    const bool diretta = dbe::BackupTo(db, copia);
     const qint64 ns = t.ns();
     const qint64 cpu = t.cpuNs();
     t.riparti();
@@ -245,7 +245,7 @@ int Backup(const QString& archivio, const QString& copia)
     db.Close();
     out << "seconds=" << secondi(cpu) << " wall_seconds=" << secondi(ns)
         << " integrity_seconds=" << secondi(verificaCpu) << " integrity_wall_seconds=" << secondi(verificaNs)
-        << " integrity_problems=" << problemi.size() << "\n";
+        << " integrity_problems=" << problemi.size() << " copy=" << (diretta ? "file" : "pages") << "\n";
     return 0;
 }
 

@@ -150,6 +150,7 @@ best_ours=""; best_base=""; wall_ours=""; wall_base=""; best_int=""; wall_int=""
 for _ in $(seq "$REPEAT"); do
     rm -f "$WORK/copia.mdb" "$WORK/cp.mdb"
     out=$("$BENCH" backup "$ARCH" "$WORK/copia.mdb")
+    copy_kind=$(echo "$out" | sed -n 's/.* copy=\([a-z]*\).*/\1/p')
     best_ours=$(min "$best_ours" "$(echo "$out" | sed -n 's/^seconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%.0f", $1 * 1e9 }')")
     wall_ours=$(min "$wall_ours" "$(echo "$out" | sed -n 's/.* wall_seconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%.0f", $1 * 1e9 }')")
     best_int=$(min "$best_int" "$(echo "$out" | sed -n 's/.* integrity_seconds=\([0-9.]*\).*/\1/p' | awk '{ printf "%.0f", $1 * 1e9 }')")
@@ -171,7 +172,7 @@ echo "backup ratio=$(ratio "$best_ours" "$best_base") seconds=$(secs "$best_ours
      "synced_ratio=$(ratio "$best_ours" "$best_sync") synced_baseline_seconds=$(secs "$best_sync")" \
      "synced_wall_ratio=$(ratio "$wall_ours" "$wall_sync") synced_baseline_wall_seconds=$(secs "$wall_sync")" \
      "integrity_seconds=$(secs "$best_int") integrity_wall_seconds=$(secs "$wall_int")" \
-     "archive_mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')"
+     "archive_mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }') copy=$copy_kind"
 
 # --- delete walk over 100,000 problem records ------------------------------------------------
 cp "$ARCH" "$WORK/walk.mdb"

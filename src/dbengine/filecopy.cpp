@@ -7,10 +7,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <mutex>
 #include <sqlite3.h>
+
+#ifdef __linux__
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace dbe {
 
@@ -243,6 +251,129 @@ qint64 pragmaInt(DatabaseImpl& d, const QString& pragma)
     return st.step(d) ? sqlite3_column_int64(st, 0) : 0;
 }
 
+// Opens a read transaction on a connection that has none (true), so that what it reads stays one
+// state of the file until COMMIT.
+bool iniziaLettura(sqlite3* db)
+{
+    if (!sqlite3_get_autocommit(db))
+        return false;
+    if (sqlite3_exec(db, "BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    if (!sqlite3_get_autocommit(db))
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+}
+
+#ifdef __linux__
+// The descriptor SQLite holds on the file at path, found among the process's descriptors by device
+// and inode (none is opened here, and it is never closed here); -1 when there is none.
+int descrittoreDi(const QString& path)
+{
+    struct stat file {};
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+        return -1;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir)
+        return -1;
+    int found = -1;
+    while (const dirent* e = ::readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(e->d_name, &end, 10);
+        struct stat st {};
+        if (end == e->d_name || *end || fd == ::dirfd(dir) || ::fstat(int(fd), &st) != 0)
+            continue;
+        const int mode = ::fcntl(int(fd), F_GETFL);
+        if (S_ISREG(st.st_mode) && st.st_dev == file.st_dev && st.st_ino == file.st_ino && mode != -1
+            && (mode & O_ACCMODE) != O_WRONLY) {
+            found = int(fd);
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+// Copies bytes [0, size) of in to out, in the kernel where it can.
+bool copiaByte(int in, int out, qint64 size, qint64 pageSize, const Progress& progress)
+{
+    constexpr qint64 kPezzo = 16 * 1024 * 1024;
+    bool kernel = true;
+    QByteArray buf;
+    for (qint64 done = 0; done < size;) {
+        const qint64 want = qMin(kPezzo, size - done);
+        ssize_t n = -1;
+        if (kernel) {
+            loff_t from = done, to = done;
+            n = ::copy_file_range(in, &from, out, &to, size_t(want), 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                kernel = false;
+                buf.resize(int(kPezzo));
+            }
+        }
+        if (!kernel) {
+            n = ::pread(in, buf.data(), size_t(want), done);
+            if (n > 0 && ::pwrite(out, buf.constData(), size_t(n), done) != n)
+                n = -1;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+        if (progress)
+            progress(done / pageSize, size / pageSize);
+    }
+    return true;
+}
+
+// The copy without SQLite's page-by-page backup, when the archive's file alone holds the state a
+// read transaction sees: the log is checkpointed and emptied first (when no other program is
+// using it), a read transaction is taken, and the file's bytes are copied if the log is still
+// empty. A reader that began on an empty log reads the file alone, and while it reads SQLite lets
+// no checkpoint write the file, so the bytes copied are that state. The bytes come through SQLite's
+// own descriptor. False (nothing written to part) when this cannot be done; the caller then copies
+// through the backup.
+bool copiaDiretta(DatabaseImpl& d, const QString& part, const Progress& progress)
+{
+    sqlite3* db = d.db();
+    const char* name = sqlite3_db_filename(db, "main");
+    if (!name || !*name || d.inTransaction() || !sqlite3_get_autocommit(db))
+        return false;
+    const QString path = QString::fromUtf8(name);
+    const QByteArray wal = QFile::encodeName(path + QStringLiteral("-wal"));
+    {
+        // Only a log nobody is using can be emptied: no waiting for other programs here.
+        sqlite3_busy_timeout(db, 0);
+        sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+        sqlite3_busy_timeout(db, 3000);
+    }
+    if (!iniziaLettura(db))
+        return false;
+    bool ok = false;
+    int out = -1;
+    struct stat log {};
+    const int in = descrittoreDi(path);
+    if (in >= 0 && (::stat(wal.constData(), &log) != 0 ? errno == ENOENT : log.st_size == 0)) {
+        const qint64 pageSize = pragmaInt(d, QStringLiteral("page_size"));
+        const qint64 size = pragmaInt(d, QStringLiteral("page_count")) * pageSize;
+        out = ::open(QFile::encodeName(part).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        ok = out >= 0 && pageSize > 0 && size > 0 && copiaByte(in, out, size, pageSize, progress);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (out >= 0) {
+        // The copy is a file of its own in rollback-journal mode (bytes 18 and 19 say which), on the disk.
+        const char legacy[2] = {1, 1};
+        ok = ok && ::pwrite(out, legacy, 2, 18) == 2 && ::fsync(out) == 0;
+        ok = ::close(out) == 0 && ok;
+        if (!ok)
+            QFile::remove(part);
+    }
+    return ok;
+}
+#else
+bool copiaDiretta(DatabaseImpl&, const QString&, const Progress&) { return false; }
+#endif
+
 }  // namespace
 
 qint64 DatabaseBytes(const Database& db)
@@ -251,7 +382,7 @@ qint64 DatabaseBytes(const Database& db)
     return pragmaInt(d, QStringLiteral("page_count")) * pragmaInt(d, QStringLiteral("page_size"));
 }
 
-void BackupTo(const Database& db, const QString& dest, const Progress& progress)
+bool BackupTo(const Database& db, const QString& dest, const Progress& progress)
 {
     DatabaseImpl& d = conn(db);
     if (QFileInfo::exists(dest))
@@ -267,10 +398,14 @@ void BackupTo(const Database& db, const QString& dest, const Progress& progress)
     QFile::remove(part);
     int rc = SQLITE_OK;
     QString msg;
-    {
+    const bool diretta = copiaDiretta(d, part, progress);
+    if (!diretta) {
         copia::registra();
         RawFile out(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, copia::kNome);
         out.exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF"));
+        // One read transaction for the whole copy: between steps without one, any write of another
+        // program would start the copy over, and a steady writer would keep it from ending.
+        const bool lettura = iniziaLettura(d.db());
         sqlite3_backup* b = sqlite3_backup_init(out.get(), "main", d.db(), "main");
         if (!b) {
             msg = QString::fromUtf8(sqlite3_errmsg(out.get()));
@@ -281,6 +416,8 @@ void BackupTo(const Database& db, const QString& dest, const Progress& progress)
             if (rc != SQLITE_OK)
                 msg = QString::fromUtf8(sqlite3_errmsg(out.get()));
         }
+        if (lettura)
+            sqlite3_exec(d.db(), "COMMIT", nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK) {
             // The pages carry the archive's log mode: the copy becomes a plain file of its own,
             // and this last write syncs the whole file to disk.
@@ -303,6 +440,7 @@ void BackupTo(const Database& db, const QString& dest, const Progress& progress)
             throw DbError::make(err::TableExists, {dest});
         throw DbError::make(err::ReservedError, {msg.isEmpty() ? QStringLiteral("copia non scritta") : msg});
     }
+    return diretta;
 }
 
 void RestoreFrom(const Database& db, const QString& source, const Progress& progress)

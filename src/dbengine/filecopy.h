@@ -1,7 +1,8 @@
 #pragma once
 // Whole-file operations on an open archive through SQLite itself, never through another descriptor
-// of the file: the online copy (SQLite's backup API, consistent while the archive is open and in
-// log mode, and while other programs read it), the restore of such a copy over the archive, the
+// of the file: the online copy (the file's bytes through SQLite's own descriptor when the file alone
+// holds what a read sees, otherwise SQLite's backup API; consistent while the archive is open and
+// in log mode, and while other programs read and write it), the restore of such a copy over the archive, the
 // integrity check (every table, every index against its table), the rebuild of the indexes, and the
 // salvage of every readable record into a fresh file. Callers may rely on: a copy is either complete
 // under its final name or absent; the checks never change the file; a restore or a rebuild is one
@@ -25,7 +26,8 @@ qint64 DatabaseBytes(const Database& db);
 // provisional name of this process's own (dest + ".<pid>-<n>.parziale") and renamed when complete,
 // never over an existing file: when dest appeared meanwhile (another program's copy of the same
 // second) it raises 3010 (TableExists) and leaves nothing behind. A failure leaves no file at dest.
-void BackupTo(const Database& db, const QString& dest, const Progress& progress = {});
+// True when the copy was made from the file's bytes (its log empty), false when page by page.
+bool BackupTo(const Database& db, const QString& dest, const Progress& progress = {});
 
 // Replaces the whole content of the open archive by the content of the SQLite file `source`
 // (opened read-only), in one transaction of the archive. Refused (3218) while another program

@@ -2,6 +2,7 @@
 
 #include "columntype.h"
 #include "connstate.h"
+#include "spellingtable.h"
 #include "valuefunctions.h"
 #include "values.h"
 
@@ -65,8 +66,8 @@ void triggersFor(const TableInfo& t, const IndexInfo& ix, const QString& rowid, 
         columns << col;
         if (isTextType(f->type)) {
             when << QStringLiteral("%1(NEW.%2)").arg(QLatin1String(kHasCaseFunction), col);
-            match << QStringLiteral("o.%1 COLLATE NOCASE IN (SELECT value FROM json_each(%2(NEW.%1)))")
-                         .arg(col, QLatin1String(kSpellingsFunction));
+            match << QStringLiteral("o.%1 COLLATE NOCASE IN (SELECT value FROM %2(NEW.%1))")
+                         .arg(col, QLatin1String(kSpellingsTable));
         } else {
             match << QStringLiteral("o.%1 = NEW.%1").arg(col);
         }

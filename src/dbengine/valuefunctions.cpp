@@ -2,6 +2,7 @@
 
 #include "datevalue.h"
 #include "dberror.h"
+#include "spellingtable.h"
 #include "sqlitecall.h"
 
 #include <QChar>
@@ -194,59 +195,6 @@ QString textOf(sqlite3_value* v)
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
 }
 
-// A spelling of a join key beyond this many is not looked up (seven letters outside ASCII with a
-// case in one text).
-constexpr int kMaxLookupSpellings = 128;
-
-void appendJsonText(QByteArray& out, const QByteArray& utf8)
-{
-    out += '"';
-    for (const char ch : utf8) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b == '"' || b == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (b < 0x20) {
-            out += "\\u00";
-            out += "0123456789abcdef"[b >> 4];
-            out += "0123456789abcdef"[b & 15];
-        } else {
-            out += ch;
-        }
-    }
-    out += '"';
-}
-
-// dbe_spellings(x): the JSON array of every spelling of x (see the header).
-void spellingsFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
-    sqlite3_value* v = argv[0];
-    if (sqlite3_value_type(v) == SQLITE_NULL) {
-        sqlite3_result_text(ctx, "[null]", 6, SQLITE_STATIC);
-        return;
-    }
-    const auto* p = sqlite3_value_text(v);
-    const int n = sqlite3_value_bytes(v);
-    QByteArray out;
-    out.reserve(n + 8);
-    out += '[';
-    int i = 0;
-    while (i < n && p[i] < 0x80)
-        ++i;
-    if (i == n) {  // ASCII: NOCASE covers every spelling
-        appendJsonText(out, QByteArray::fromRawData(reinterpret_cast<const char*>(p), n));
-    } else {
-        const QStringList all = caseSpellings(textOf(v), kMaxLookupSpellings);
-        for (int k = 0; k < all.size(); ++k) {
-            if (k > 0)
-                out += ',';
-            appendJsonText(out, all[k].toUtf8());
-        }
-    }
-    out += ']';
-    sqlite3_result_text64(ctx, out.constData(), sqlite3_uint64(out.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
-}
-
 void hasCaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     sqlite3_value* v = argv[0];
@@ -378,12 +326,11 @@ void registerValueFunctions(sqlite3* db)
     sqlite3_create_function_v2(db, kDateFunction, 2, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kUpperFunction, 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kLowerFunction, 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, kSpellingsFunction, 1, flags, nullptr, spellingsFunction, nullptr, nullptr,
-                               nullptr);
     sqlite3_create_function_v2(db, kHasCaseFunction, 1, flags, nullptr, hasCaseFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kLikeFunction, 2, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kCurrencySumFunction, 1, flags, nullptr, nullptr, currencyStep, currencyFinal,
                                nullptr);
+    registerSpellingTable(db);
     sqlite3_create_collation_v2(db, kNocaseCollation, SQLITE_UTF8, nullptr, nocaseCompare, nullptr);
 }
 

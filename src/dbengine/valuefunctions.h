@@ -7,11 +7,8 @@
 //                           date stays as it is, unless strict is 1: then the statement fails
 //                           with 3464, the engine's type mismatch.
 //   dbe_upper(x), dbe_lower(x)  upper and lower case of every letter, not only the ASCII ones.
-//   dbe_spellings(x)        every spelling of x that DBE_NOCASE holds equal to it and SQLite's
-//                           NOCASE does not (its letters outside ASCII in either case), as a JSON
-//                           array for json_each: "x IN (SELECT value FROM json_each(...))" is then
-//                           answered from a NOCASE index. Null gives [null], so that the test is
-//                           Null as the comparison would be.
+//   dbe_spellings(x)        the table of every spelling of x that DBE_NOCASE holds equal to it
+//                           (spellingtable.h).
 //   dbe_hascase(x)          1 when the text x has a letter outside ASCII that has another case.
 //   dbe_like(x, pattern)    the dialect's LIKE for a pattern known only when the query runs
 //                           (* ? # [list] [!list], letters in any case); Null when either is Null.
@@ -27,7 +24,6 @@ namespace dbe {
 inline constexpr const char* kDateFunction = "dbe_date";
 inline constexpr const char* kUpperFunction = "dbe_upper";
 inline constexpr const char* kLowerFunction = "dbe_lower";
-inline constexpr const char* kSpellingsFunction = "dbe_spellings";
 inline constexpr const char* kHasCaseFunction = "dbe_hascase";
 inline constexpr const char* kLikeFunction = "dbe_like";
 inline constexpr const char* kCurrencySumFunction = "dbe_cursum";

@@ -7,6 +7,7 @@
 #include "safety/annulla.h"
 #include "safety/copia_sicurezza.h"
 #include "safety/integrita.h"
+#include "support/altro_programma.h"
 
 using namespace corvale;
 using corvale::prova::ArchivioSicurezza;
@@ -175,6 +176,42 @@ TEST_F(Sicurezza_, NoCopyNoChangeAndOnlyItsOwnCopiesAreDeleted)
     EXPECT_EQ(registro().Copie().size(), 2);
     for (const QString& c : registro().Copie())
         EXPECT_TRUE(rimaste.contains(c));
+}
+
+// The copy is the state a read of the archive sees: made from the file's bytes when its log can be
+// emptied, page by page while another program keeps pages in the log; whole and in rollback mode
+// either way, and whole while another program writes during it.
+TEST_F(Sicurezza_, TheCopyIsTheArchiveWhateverAnotherProgramDoesWithItsLog)
+{
+    if (!testsupport::Sqlite3Disponibile())
+        GTEST_SKIP() << "sqlite3 non disponibile";
+    const dbe::Database db = SessioneProva().DbArchivi;
+    // Another program's committed record, still in the log.
+    testsupport::DaFuori(archivio(), "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('Èa', 'Altrui')");
+    const QStringList prima = testsupport::sqliteDump(archivio());
+    const auto copiaVale = [&](const QString& nome, bool diretta) {
+        const QString f = dir.filePath(nome);
+        EXPECT_EQ(dbe::BackupTo(db, f), diretta) << nome.toStdString();
+        EXPECT_EQ(testsupport::sqliteDump(f), prima) << nome.toStdString();
+        EXPECT_EQ(testsupport::DaFuori(f, "PRAGMA journal_mode"), "delete");
+        EXPECT_EQ(testsupport::VerificaDaFuori(f, "SELECT RAGSOC FROM CLIENTI WHERE CODICE = 'Èa'"), "Altrui");
+    };
+    {
+        // Its write lock keeps the log from being emptied.
+        testsupport::ScritturaAltrui scrive(archivio());
+        ASSERT_TRUE(scrive.tiene);
+        copiaVale("pagine.mdb", false);
+    }
+    copiaVale("file.mdb", true);
+
+    testsupport::AltroProgramma altro(archivio(), {"CLIENTI"}, true);
+    altro.AttendiGiri(2);
+    for (int i = 0; i < 6; ++i) {
+        const QString f = dir.filePath(QStringLiteral("durante%1.mdb").arg(i));
+        dbe::BackupTo(db, f);
+        EXPECT_EQ(testsupport::VerificaDaFuori(f, "SELECT count(*) FROM CLIENTI"), "5");
+    }
+    EXPECT_GT(altro.Ferma(), 0);
 }
 
 TEST_F(Sicurezza_, ADamagedArchiveIsRefusedAndRepaired)

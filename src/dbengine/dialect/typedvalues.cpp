@@ -2,6 +2,7 @@
 
 #include "../datevalue.h"
 #include "../numbertext.h"
+#include "../spellingtable.h"
 #include "../valuefunctions.h"
 
 namespace dbe::dialect {
@@ -227,8 +228,8 @@ QString notWord(bool negated)
 // column inner: inner is looked up under every spelling of outer.
 QString spellingLookup(const QString& inner, const QString& outer, bool negated)
 {
-    return QStringLiteral("(%1 COLLATE NOCASE %2IN (SELECT value FROM json_each(%3(%4))))")
-        .arg(inner, notWord(negated), QString::fromLatin1(kSpellingsFunction), outer);
+    return QStringLiteral("(%1 COLLATE NOCASE %2IN (SELECT value FROM %3(%4)))")
+        .arg(inner, notWord(negated), QString::fromLatin1(kSpellingsTable), outer);
 }
 
 // Two text columns of different tables compared for equality (or difference), so that an index is

@@ -25,7 +25,7 @@ QJsonValue RigaJson(const std::optional<dbe::StoredRow>& r)
 {
     if (!r)
         return QJsonValue::Null;
-    return QJsonDocument::fromJson(TestoDaRiga(*r).toUtf8()).array();
+    return QJsonDocument::fromJson(TestoDaRiga(*r)).array();
 }
 
 QJsonObject VoceJson(const VoceRegistro& v, Registro& reg)
@@ -110,8 +110,8 @@ int ComandoRegistro(const QStringList& argomenti)
                 out << "  " << SuUnaRiga(v.messaggio) << "\n";
             for (const RecordRegistro& r : reg.Record(v.id))
                 out << "  " << r.n << "\t" << r.tabella << "\t" << (r.fatto ? "fatto" : "non fatto") << "\tprima "
-                    << (r.prima ? TestoDaRiga(*r.prima) : QStringLiteral("-")) << "\tdopo "
-                    << (r.dopo ? TestoDaRiga(*r.dopo) : QStringLiteral("-")) << "\n";
+                    << (r.prima ? QString::fromUtf8(TestoDaRiga(*r.prima)) : QStringLiteral("-")) << "\tdopo "
+                    << (r.dopo ? QString::fromUtf8(TestoDaRiga(*r.dopo)) : QStringLiteral("-")) << "\n";
         }
     }
     return 0;

@@ -279,13 +279,17 @@ void DatabaseImpl::raise(int rc, const QString& context) const
 
 // ---- WriteScope ---------------------------------------------------------------------------------
 
-DatabaseImpl::WriteScope::WriteScope(DatabaseImpl& d) : d_(d)
+DatabaseImpl::WriteScope::WriteScope(DatabaseImpl& d, Writes writes) : d_(d)
 {
     sqlite3* h = d.db();
-    if (d.s->writeDepth > 0 || !sqlite3_get_autocommit(h)) {
-        name_ = QStringLiteral("dbe_w%1").arg(++d.s->savepointSeq);
-        d.exec(QStringLiteral("SAVEPOINT ") + name_);
-    } else {
+    nested_ = d.s->writeDepth > 0 || !sqlite3_get_autocommit(h);
+    if (nested_ && writes == Several) {
+        // Named after its depth: scopes one after another at one depth reuse the name (and the
+        // prepared statements), and ROLLBACK TO finds the innermost one of that name, this one.
+        name_ = QStringLiteral("dbe_w%1").arg(d.s->writeDepth + 1);
+        Stmt sp = d.prepare(QStringLiteral("SAVEPOINT ") + name_);
+        sp.step(d);
+    } else if (!nested_) {
         d.checkSameFile();
         // IMMEDIATE: the write lock is taken (or waited for) before anything is read.
         Stmt begin = d.prepare(QStringLiteral("BEGIN IMMEDIATE"));
@@ -298,11 +302,12 @@ void DatabaseImpl::WriteScope::commit()
 {
     if (done_)
         return;
-    if (name_.isEmpty()) {
+    if (!nested_) {
         Stmt c = d_.prepare(QStringLiteral("COMMIT"));  // a failed commit: the destructor rolls back
         c.step(d_);
-    } else {
-        d_.exec(QStringLiteral("RELEASE ") + name_);
+    } else if (!name_.isEmpty()) {
+        Stmt r = d_.prepare(QStringLiteral("RELEASE ") + name_);
+        r.step(d_);
     }
     done_ = true;
     --d_.s->writeDepth;
@@ -314,10 +319,10 @@ DatabaseImpl::WriteScope::~WriteScope()
         return;
     --d_.s->writeDepth;
     sqlite3* h = d_.s->db;
-    if (name_.isEmpty()) {
+    if (!nested_) {
         if (!sqlite3_get_autocommit(h))
             sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
-    } else {
+    } else if (!name_.isEmpty()) {
         const QByteArray n = name_.toUtf8();
         sqlite3_exec(h, ("ROLLBACK TO " + n + "; RELEASE " + n).constData(), nullptr, nullptr, nullptr);
     }

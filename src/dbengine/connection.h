@@ -131,15 +131,19 @@ public:
 
     // Write scope: each outermost write runs in its own transaction (a savepoint inside a workspace
     // transaction), committed when the scope ends without an exception, rolled back otherwise.
+    // A scope whose only write is one statement (reads before it allowed) needs no savepoint
+    // inside a transaction: SQLite undoes a failed statement by itself.
     class WriteScope {
     public:
-        explicit WriteScope(DatabaseImpl& d);
+        enum Writes { Several, OneStatement };
+        explicit WriteScope(DatabaseImpl& d, Writes writes = Several);
         ~WriteScope();
         void commit();
     private:
         DatabaseImpl& d_;
         bool done_ = false;
-        QString name_;
+        bool nested_ = false;  // inside another scope or a transaction: no BEGIN of its own
+        QString name_;         // its savepoint, when it has one
     };
 
     // Internal state, set by the opening code.

@@ -56,7 +56,6 @@ struct DatabaseImpl::State {
     SchemaProviderImpl provider;
 
     int writeDepth = 0;    // open write scopes
-    int savepointSeq = 0;  // names of nested savepoints
     int workspaceLevel = 0;  // workspace transaction levels this connection joined
     qint64 recordsAffected = 0;
 

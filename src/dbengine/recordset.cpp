@@ -429,7 +429,8 @@ void Recordset::Delete()
     r.requireCurrent();
     r.edit.clear();
     {
-        detail::DatabaseImpl::WriteScope scope(*r.db);
+        // The check reads; the delete is the one write.
+        detail::DatabaseImpl::WriteScope scope(*r.db, detail::DatabaseImpl::WriteScope::OneStatement);
         r.verifyCurrent();
         detail::RecordWriter::remove(*r.db, r.layout, r.keys.rowid(r.cur, 0));
         scope.commit();

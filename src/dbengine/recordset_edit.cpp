@@ -141,7 +141,7 @@ qint64 RecordWriter::insert(DatabaseImpl& db, const RecordLayout& layout, const 
 void RecordWriter::remove(DatabaseImpl& db, const RecordLayout& layout, qint64 rowid)
 {
     sqlite3* h = db.db();
-    DatabaseImpl::WriteScope scope(db);
+    DatabaseImpl::WriteScope scope(db, DatabaseImpl::WriteScope::OneStatement);
     Stmt st = db.prepare(layout.source(0).deleteSql);
     sqlite3_bind_int64(st, 1, rowid);
     stepDone(db, st);

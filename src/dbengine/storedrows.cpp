@@ -133,21 +133,50 @@ std::optional<RowRef> CurrentRow(const Recordset& rs)
     return RowRef{impl->layout.source(0).table, rowid};
 }
 
+namespace {
+
+// The names of a statement's columns. The last list made is kept (a record walk reads one table
+// record after record) and shared while the statement's names are the same.
+QStringList columnNames(sqlite3_stmt* st)
+{
+    thread_local QList<QByteArray> utf8;
+    thread_local QStringList names;
+    const int n = sqlite3_column_count(st);
+    bool same = utf8.size() == n;
+    for (int i = 0; same && i < n; ++i)
+        same = utf8.at(i) == sqlite3_column_name(st, i);
+    if (!same) {
+        utf8.clear();
+        names.clear();
+        for (int i = 0; i < n; ++i) {
+            utf8 << QByteArray(sqlite3_column_name(st, i));
+            names << QString::fromUtf8(utf8.last());
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
 std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table, qint64 rowid)
 {
     DatabaseImpl& d = conn(db);
-    Stmt st = d.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoteId(table)));
+    // The statement's text for the last table read (a walk reads one table record after record).
+    thread_local QString lastTable, lastSql;
+    if (table != lastTable || lastSql.isEmpty()) {
+        lastTable = table;
+        lastSql = QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoteId(table));
+    }
+    Stmt st = d.prepare(lastSql);
     sqlite3_bind_int64(st, 1, rowid);
     if (!st.step(d))
         return std::nullopt;
     StoredRow r;
     const int n = sqlite3_column_count(st);
-    r.columns.reserve(n);
+    r.columns = columnNames(st);
     r.values.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        r.columns << QString::fromUtf8(sqlite3_column_name(st, i));
+    for (int i = 0; i < n; ++i)
         r.values << columnValue(st, i);
-    }
     return r;
 }
 

@@ -30,10 +30,12 @@ void BarraAvanzamento::ImpostaValore(qint64 valore)
     valore_ = valore;
     const int p = percento(valore);
     if (p != mostrato_ || valore == 0 || valore == massimo_) {
-        barra_->setValue(limita(qMin(valore, massimo_ > 0 ? massimo_ : valore)));
         mostrato_ = p;
         sporca_ = true;
     }
+    // The first and the last value reach the widget at once, the others when repainted.
+    if (sporca_ && (valore == 0 || valore == massimo_))
+        Ridisegna();
 }
 
 void BarraAvanzamento::Mostra(bool visibile)
@@ -43,12 +45,17 @@ void BarraAvanzamento::Mostra(bool visibile)
 
 void BarraAvanzamento::Ridisegna()
 {
-    if (!sporca_)
+    // A new percent is shown at most every kMsRidisegno: a repaint costs as much as hundreds of
+    // records, and the eye takes no more. The first and the last value are always shown.
+    constexpr qint64 kMsRidisegno = 50;
+    if (!sporca_ || (orologio_.isValid() && orologio_.elapsed() < kMsRidisegno && valore_ != 0 && valore_ != massimo_))
         return;
     sporca_ = false;
+    // setValue repaints the bar at once when what it shows changes.
+    barra_->setValue(limita(qMin(valore_, massimo_ > 0 ? massimo_ : valore_)));
     if (barra_->isVisible()) {
-        barra_->repaint();
         ++ridisegni_;
+        orologio_.start();
     }
 }
 

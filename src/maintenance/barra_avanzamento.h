@@ -1,8 +1,11 @@
 #pragma once
 // BarraAvanzamento: the progress bar PBar of the problem-record view as the walks see it
 // (Avanzamento). The widget is updated and repainted only when what it shows changes (its percent),
-// so a walk over hundreds of thousands of records spends its time on the records, not the bar.
+// and at most every 50 ms, so a walk over hundreds of thousands of records spends its time on the
+// records, not the bar.
 #include "records/avanzamento.h"
+
+#include <QElapsedTimer>
 
 class QProgressBar;
 
@@ -27,6 +30,7 @@ private:
     int mostrato_ = -1;   // percent last shown
     bool sporca_ = false;
     qint64 ridisegni_ = 0;
+    QElapsedTimer orologio_;  // since the last repaint
 };
 
 }  // namespace corvale

@@ -198,8 +198,8 @@ bool Registro::AggiungiRecord(qint64 voce, const RecordRegistro& r)
         return false;
     sqlite3_stmt* q = insRecord_;
     const QByteArray tabella = r.tabella.toUtf8();
-    const QByteArray prima = r.prima ? TestoDaRiga(*r.prima).toUtf8() : QByteArray();
-    const QByteArray dopo = r.dopo ? TestoDaRiga(*r.dopo).toUtf8() : QByteArray();
+    const QByteArray prima = r.prima ? TestoDaRiga(*r.prima) : QByteArray();
+    const QByteArray dopo = r.dopo ? TestoDaRiga(*r.dopo) : QByteArray();
     sqlite3_bind_int64(q, 1, voce);
     sqlite3_bind_int64(q, 2, r.n);
     sqlite3_bind_text(q, 3, tabella.constData(), int(tabella.size()), SQLITE_STATIC);

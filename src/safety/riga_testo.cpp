@@ -7,77 +7,106 @@ namespace corvale {
 
 namespace {
 
-bool daProteggere(const QString& t)
+// A JSON string of t, in UTF-8.
+void aggiungiStringa(QByteArray& s, const QString& t)
 {
-    for (const QChar c : t)
-        if (c.unicode() < 0x20 || c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            return true;
-    return false;
-}
-
-void aggiungiStringa(QString& s, const QString& t)
-{
-    s += QLatin1Char('"');
-    if (!daProteggere(t)) {  // the common case: appended whole
-        s += t;
-        s += QLatin1Char('"');
-        return;
-    }
-    for (const QChar c : t) {
-        switch (c.unicode()) {
-        case '"': s += QLatin1String("\\\""); break;
-        case '\\': s += QLatin1String("\\\\"); break;
-        case '\n': s += QLatin1String("\\n"); break;
-        case '\r': s += QLatin1String("\\r"); break;
-        case '\t': s += QLatin1String("\\t"); break;
-        default:
-            if (c.unicode() < 0x20)
-                s += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                s += c;
+    s += '"';
+    const QChar* p = t.constData();
+    const qsizetype n = t.size();
+    for (qsizetype i = 0; i < n;) {
+        const char16_t u = p[i].unicode();
+        if (u >= 0x80) {  // a run of letters outside ASCII, converted whole
+            qsizetype j = i + 1;
+            while (j < n && p[j].unicode() >= 0x80)
+                ++j;
+            s += QStringView(p + i, j - i).toUtf8();
+            i = j;
+            continue;
+        }
+        if (u >= 0x20 && u != '"' && u != '\\') {  // a run of plain ASCII, written at once
+            qsizetype j = i + 1;
+            while (j < n && p[j].unicode() >= 0x20 && p[j].unicode() < 0x80 && p[j] != u'"' && p[j] != u'\\')
+                ++j;
+            const qsizetype at = s.size();
+            s.resize(at + (j - i));
+            char* out = s.data() + at;
+            for (; i < j; ++i)
+                *out++ = char(p[i].unicode());
+            continue;
+        }
+        ++i;
+        switch (u) {
+        case '"': s += "\\\""; break;
+        case '\\': s += "\\\\"; break;
+        case '\n': s += "\\n"; break;
+        case '\r': s += "\\r"; break;
+        case '\t': s += "\\t"; break;
+        default:  // the other control characters
+            s += "\\u00";
+            s += "0123456789abcdef"[u >> 4];
+            s += "0123456789abcdef"[u & 15];
         }
     }
-    s += QLatin1Char('"');
+    s += '"';
+}
+
+// The JSON strings of a record's field names. The last list is kept: a walk journals the records
+// of one table, whose names come as one shared list.
+const QList<QByteArray>& nomiJson(const QStringList& nomi)
+{
+    thread_local QStringList ultimi;
+    thread_local QList<QByteArray> json;
+    if (ultimi.size() != nomi.size() || ultimi != nomi) {
+        ultimi = nomi;
+        json.clear();
+        for (const QString& n : nomi) {
+            QByteArray j;
+            aggiungiStringa(j, n);
+            json << j;
+        }
+    }
+    return json;
 }
 
 }  // namespace
 
-QString TestoDaRiga(const dbe::StoredRow& riga)
+QByteArray TestoDaRiga(const dbe::StoredRow& riga)
 {
-    QString s;
-    s.reserve(32 * riga.columns.size());
-    s += QLatin1Char('[');
+    QByteArray s;
+    s.reserve(40 * riga.columns.size());
+    s += '[';
+    const QList<QByteArray>& nomi = nomiJson(riga.columns);
     for (int i = 0; i < riga.columns.size(); ++i) {
         if (i > 0)
-            s += QLatin1Char(',');
-        s += QLatin1Char('[');
-        aggiungiStringa(s, riga.columns.at(i));
+            s += ',';
+        s += '[';
+        s += nomi.at(i);
         const QVariant& v = riga.values.at(i);
         switch (v.typeId()) {
         case QMetaType::UnknownType:
-            s += QLatin1String(",\"n\",null]");
+            s += ",\"n\",null]";
             continue;
         case QMetaType::LongLong:
         case QMetaType::Int:
-            s += QLatin1String(",\"i\",\"") + QString::number(v.toLongLong()) + QLatin1String("\"]");
+            s += ",\"i\",\"" + QByteArray::number(v.toLongLong()) + "\"]";
             continue;
         case QMetaType::Double:
-            s += QLatin1String(",\"r\",\"") + QString::number(v.toDouble(), 'g', 17) + QLatin1String("\"]");
+            s += ",\"r\",\"" + QByteArray::number(v.toDouble(), 'g', 17) + "\"]";
             continue;
         case QMetaType::QByteArray:
-            s += QLatin1String(",\"b\",\"") + QString::fromLatin1(v.toByteArray().toBase64()) + QLatin1String("\"]");
+            s += ",\"b\",\"" + v.toByteArray().toBase64() + "\"]";
             continue;
         default:
             if (v.isNull()) {
-                s += QLatin1String(",\"n\",null]");
+                s += ",\"n\",null]";
                 continue;
             }
-            s += QLatin1String(",\"t\",");
+            s += ",\"t\",";
             aggiungiStringa(s, v.toString());
-            s += QLatin1Char(']');
+            s += ']';
         }
     }
-    s += QLatin1Char(']');
+    s += ']';
     return s;
 }
 

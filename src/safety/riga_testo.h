@@ -7,12 +7,14 @@
 // journal describes.
 #include "dbengine/storedrows.h"
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
 namespace corvale {
 
-QString TestoDaRiga(const dbe::StoredRow& riga);
+// In UTF-8.
+QByteArray TestoDaRiga(const dbe::StoredRow& riga);
 std::optional<dbe::StoredRow> RigaDaTesto(const QString& testo);
 // Stored values compared as the journal keeps them: same kind and value; a value written by the
 // engine (a text, a number) equals its stored form when both read the same.

@@ -7,6 +7,7 @@
 #include "safety/annulla.h"
 #include "safety/copia_sicurezza.h"
 #include "safety/integrita.h"
+#include "safety/riga_testo.h"
 #include "support/altro_programma.h"
 
 using namespace corvale;
@@ -290,4 +291,24 @@ TEST_F(Sicurezza_, AnArchiveWithUnreadablePagesKeepsWhatCanBeRead)
     EXPECT_TRUE(e.rapporto.contains("CLIENTI: recuperati")) << e.rapporto.toStdString();
     // The damaged original is among the copies.
     EXPECT_EQ(QFileInfo(e.copia).size(), qint64(file.size()));
+}
+
+// The journal's text of a record gives back every stored value exactly, whatever it holds.
+TEST(RigaTesto, EveryStoredValueComesBackExactly)
+{
+    dbe::StoredRow r;
+    r.columns = QStringList{"T", "Q", "C", "A", "E", "V", "I", "N", "R", "P", "B", "Z", "Ä\"k"};
+    r.values = {QString("a\"b\\c"), QString("riga1\nriga2\tx\r"), QString(QChar(1)) + "\x1f" + QChar(0x7f),
+                QString("perché ÈÀ €"), QString::fromUtf8("\xF0\x9F\x98\x80 fine"), QString(""),
+                QVariant(qlonglong(-4611686018427387904LL)), QVariant(), QVariant(0.1), QVariant(-1e-300),
+                QVariant(QByteArray("\x00\xff\"", 3)), QVariant(qlonglong(0)), QString("x")};
+    const QByteArray testo = TestoDaRiga(r);
+    const auto indietro = RigaDaTesto(QString::fromUtf8(testo));
+    ASSERT_TRUE(indietro) << testo.toStdString();
+    EXPECT_EQ(indietro->columns, r.columns);
+    ASSERT_EQ(indietro->values.size(), r.values.size());
+    for (int i = 0; i < r.values.size(); ++i) {
+        EXPECT_EQ(indietro->values[i].typeId(), r.values[i].typeId()) << i;
+        EXPECT_EQ(indietro->values[i], r.values[i]) << i;
+    }
 }

@@ -5,6 +5,7 @@
 #include "checks/controllorecup.h"
 #include "core/sessione.h"
 #include "core/manutenzione.h"
+#include "safety/sessione_sicurezza.h"
 #include "structure/strutturatabella.h"
 
 #include "dbengine/dbengine.h"
@@ -53,6 +54,10 @@ void Manutenzione::AvviaControllo()
         ImpostaTxtDett(QStringLiteral("Nessun problema riscontrato"));
     else
         LstTask.Seleziona(0);
+    // The counts of a damaged archive may be wrong: said after the run.
+    const QString danneggiato = AvvisoArchivioDanneggiato(sessione());
+    if (!danneggiato.isEmpty())
+        sessione().operatore().Mostra(danneggiato);
 }
 
 bool Manutenzione::ChiediInterruzione()

@@ -102,12 +102,14 @@ int ComandoRipara(const QStringList& argomenti)
         return 2;
     }
     const QStringList problemi = ProblemiIntegrita(s.DbArchivi);
+    const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
+    if (reg)
+        RegistraVerifica(s, *reg, problemi);
     if (problemi.isEmpty()) {
         out << "Verifica dell'archivio superata: nessuna riparazione necessaria.\n";
         return 0;
     }
     err << SuUnaRiga(MessaggioArchivioDanneggiato(problemi)) << "\n";
-    const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
     if (!reg) {
         err << "Impossibile scrivere il registro delle modifiche.\n" << errore << "\n";
         return 2;

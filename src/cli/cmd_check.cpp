@@ -10,6 +10,7 @@
 #include "core/manutenzione.h"
 #include "core/valore.h"
 #include "checks/rapporto_html.h"
+#include "safety/sessione_sicurezza.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -89,6 +90,9 @@ int ComandoCheck(const QStringList& argomenti)
     const QString avviso = AvvisoVersione(s.VersioneMaster, versioneDb);
     if (!avviso.isEmpty())
         (o.json ? err : out) << avviso << "\n";
+    const QString danneggiato = AvvisoArchivioDanneggiato(s);
+    if (!danneggiato.isEmpty())
+        err << danneggiato << "\n";
     out.flush();
     err.flush();
 
@@ -134,6 +138,7 @@ int ComandoCheck(const QStringList& argomenti)
         radice[QStringLiteral("master")] = s.DbMaster.Name();
         radice[QStringLiteral("versione_db")] = versioneDb;
         radice[QStringLiteral("versione_master")] = s.VersioneMaster;
+        radice[QStringLiteral("danneggiato")] = !danneggiato.isEmpty();
         radice[QStringLiteral("tasks")] = tasks;
         out << QJsonDocument(radice).toJson(QJsonDocument::Compact) << "\n";
     }

@@ -44,6 +44,8 @@ QString PerchéNonAnnullabile(Registro& reg, qint64 id)
         return QStringLiteral("Il registro non contiene la modifica %1.").arg(id);
     if (v->annullataDa)
         return QStringLiteral("La modifica %1 è già stata annullata (modifica %2).").arg(id).arg(v->annullataDa);
+    if (v->tipo == tipo_modifica::Verifica)
+        return QStringLiteral("La voce %1 (%2) non è una modifica: nulla da annullare.").arg(id).arg(v->tipo);
     if (v->tipo == tipo_modifica::Struttura || v->tipo == tipo_modifica::Riparazione
         || v->tipo == tipo_modifica::Ripristino)
         return QStringLiteral("La modifica %1 (%2) non si annulla record per record: per tornare indietro "

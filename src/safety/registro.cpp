@@ -1,5 +1,8 @@
 #include "registro.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 #include "riga_testo.h"
 
 #include <QDateTime>
@@ -276,6 +279,19 @@ std::optional<VoceRegistro> Registro::Voce(qint64 id)
     if (!q.riga())
         return std::nullopt;
     return LeggiVoce(q);
+}
+
+std::optional<VoceRegistro> Registro::Ultima(const QStringList& tipi)
+{
+    std::optional<VoceRegistro> ultima;
+    if (!db_)
+        return ultima;
+    Q q(db_, (QByteArray(kColonneVoce) + "WHERE tipo IN (SELECT value FROM json_each(?)) ORDER BY id DESC LIMIT 1")
+                 .constData());
+    q.testo(1, QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(tipi)).toJson(QJsonDocument::Compact)));
+    if (q.riga())
+        ultima = LeggiVoce(q);
+    return ultima;
 }
 
 QVector<RecordRegistro> Registro::Record(qint64 voce)

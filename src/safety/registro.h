@@ -35,6 +35,9 @@ inline const QString Versione = QStringLiteral("versione");
 inline const QString Annulla = QStringLiteral("annullamento");
 inline const QString Ripristino = QStringLiteral("ripristino");
 inline const QString Riparazione = QStringLiteral("riparazione");
+// Not a change: what the integrity check before the first change found (done: sound again after a
+// damage; not done: damaged).
+inline const QString Verifica = QStringLiteral("verifica di integrità");
 }  // namespace tipo_modifica
 
 namespace stato_modifica {
@@ -102,6 +105,8 @@ public:
     // Newest first.
     QVector<VoceRegistro> Elenco();
     std::optional<VoceRegistro> Voce(qint64 id);
+    // The newest entry of one of these kinds.
+    std::optional<VoceRegistro> Ultima(const QStringList& tipi);
     QVector<RecordRegistro> Record(qint64 voce);
     // Entries left "in corso" by a session that ended before marking them.
     QVector<qint64> InCorso();

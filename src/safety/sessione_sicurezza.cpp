@@ -64,6 +64,40 @@ QString AvvisoCopia(const QString& copia)
     return QStringLiteral("Copia di sicurezza dell'archivio salvata in %1").arg(QDir::toNativeSeparators(copia));
 }
 
+void RegistraVerifica(const Sessione&, Registro& reg, const QStringList& problemi)
+{
+    const std::optional<VoceRegistro> ultima = reg.Ultima({tipo_modifica::Verifica, tipo_modifica::Riparazione});
+    const bool eraDanneggiato = ultima && ultima->stato == stato_modifica::NonRiuscita;
+    if (problemi.isEmpty() && !eraDanneggiato)
+        return;
+    VoceRegistro v;
+    v.tipo = tipo_modifica::Verifica;
+    v.descrizione = QStringLiteral("Verifica dell'archivio");
+    if (const qint64 id = reg.Inizia(v)) {
+        reg.Concludi(id, problemi.isEmpty() ? stato_modifica::Fatta : stato_modifica::NonRiuscita,
+                     problemi.isEmpty() ? QStringLiteral("integro") : QStringLiteral("danneggiato"),
+                     ElencoProblemi(problemi, 20));
+    }
+}
+
+QString AvvisoArchivioDanneggiato(const Sessione& s)
+{
+    const QString archivio = ArchivioAperto(s);
+    if (archivio.isEmpty())
+        return QString();
+    if (!Stato(s).registri.contains(archivio) && !QFileInfo::exists(Registro::FilePer(archivio)))
+        return QString();
+    const std::shared_ptr<Registro> reg = RegistroPer(s);
+    const std::optional<VoceRegistro> ultima =
+        reg ? reg->Ultima({tipo_modifica::Verifica, tipo_modifica::Riparazione}) : std::nullopt;
+    if (!ultima || ultima->stato != stato_modifica::NonRiuscita)
+        return QString();
+    return QStringLiteral("Attenzione: la verifica dell'archivio del %1 lo ha trovato danneggiato e non è stato "
+                          "riparato. I risultati dei controlli possono essere inesatti, e nessuna correzione è "
+                          "consentita finché l'archivio non viene riparato.")
+        .arg(ultima->ora);
+}
+
 bool PrimaDellaModifica(const Sessione& s)
 {
     const QString archivio = ArchivioAperto(s);
@@ -82,6 +116,7 @@ bool PrimaDellaModifica(const Sessione& s)
     RiconciliaInCorso(s.DbArchivi, *reg);
 
     const QStringList problemi = ProblemiIntegrita(s.DbArchivi, Avanzamento(s, QStringLiteral("Verifica dell'archivio")));
+    RegistraVerifica(s, *reg, problemi);
     QString copia;
     if (!problemi.isEmpty()) {
         const QString testo = MessaggioArchivioDanneggiato(problemi);

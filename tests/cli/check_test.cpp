@@ -81,7 +81,8 @@ TEST_F(ComandoCheck, JsonListsEveryTaskAndExitsOneOnProblems)
     const QJsonDocument doc = QJsonDocument::fromJson(e.out.toUtf8(), &pe);
     ASSERT_EQ(pe.error, QJsonParseError::NoError) << e.out.toStdString();
     const QJsonObject o = doc.object();
-    EXPECT_EQ(o.keys(), QStringList({"archive", "master", "tasks", "versione_db", "versione_master"}));
+    EXPECT_EQ(o.keys(), QStringList({"archive", "danneggiato", "master", "tasks", "versione_db", "versione_master"}));
+    EXPECT_EQ(o["danneggiato"], false);
     EXPECT_EQ(QDir::cleanPath(o["archive"].toString()), QDir::cleanPath(archivio));
     EXPECT_EQ(QDir::cleanPath(o["master"].toString()), QDir::cleanPath(master));
     EXPECT_EQ(o["versione_db"].toString(), "A.05 ");

@@ -125,9 +125,15 @@ TEST_F(ComandiSicurezza, RipristinaRiparaAndSenzaCopia)
     EXPECT_EQ(e.stato, 2);
     EXPECT_TRUE(e.err.contains("L'archivio è danneggiato")) << e.err.toStdString();
     EXPECT_TRUE(e.err.contains("corvale-cli ripara"));
+    // The checks still run, and say that the archive was found damaged, until it is repaired.
+    e = esegui({"check"});
+    EXPECT_TRUE(e.err.contains("lo ha trovato danneggiato")) << e.err.toStdString();
     e = esegui({"ripara"});
     EXPECT_EQ(e.stato, 0) << e.err.toStdString() << e.out.toStdString();
     EXPECT_TRUE(e.out.contains("Archivio riparato.")) << e.out.toStdString();
     EXPECT_EQ(testsupport::sqliteValue(archivio(), "PRAGMA integrity_check").toString(), "ok");
     EXPECT_EQ(copie().size(), 2);
+    e = esegui({"check", "--json"});
+    EXPECT_FALSE(e.err.contains("danneggiato")) << e.err.toStdString();
+    EXPECT_TRUE(e.out.contains("\"danneggiato\":false")) << e.out.toStdString();
 }

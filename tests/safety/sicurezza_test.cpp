@@ -229,16 +229,22 @@ TEST_F(Sicurezza_, ADamagedArchiveIsRefusedAndRepaired)
     ASSERT_FALSE(ProblemiIntegrita(SessioneProva().DbArchivi).isEmpty());
     const QStringList prima = testsupport::sqliteDump(archivio());
 
-    // Not repaired: nothing changes, no copy, no journal entry; the operator was told why.
+    // Not repaired: nothing changes, no copy; the operator was told why, and the journal keeps
+    // what the check found, which the checks then say, and which cannot be undone.
     QString offerto;
     Sicurezza(SessioneProva()).offriRiparazione = [&](const QString& t) {
         offerto = t;
         return false;
     };
+    EXPECT_TRUE(AvvisoArchivioDanneggiato(SessioneProva()).isEmpty());
     correggiTutti(vuoti, OptElimina);
     EXPECT_EQ(testsupport::sqliteDump(archivio()), prima);
     EXPECT_TRUE(copie().isEmpty());
-    EXPECT_TRUE(registro().Elenco().isEmpty());
+    ASSERT_EQ(registro().Elenco().size(), 1);
+    EXPECT_EQ(registro().Elenco()[0].tipo, tipo_modifica::Verifica);
+    EXPECT_TRUE(registro().Elenco()[0].messaggio.contains("CLIENTI.RAG"));
+    EXPECT_TRUE(AvvisoArchivioDanneggiato(SessioneProva()).contains("lo ha trovato danneggiato"));
+    EXPECT_FALSE(AnnullaModifica(SessioneProva(), registro().Elenco()[0].id).eseguito);
     EXPECT_EQ(offerto, MessaggioArchivioDanneggiato(ProblemiIntegrita(SessioneProva().DbArchivi)));
     EXPECT_TRUE(offerto.contains("CLIENTI.RAG")) << offerto.toStdString();
 
@@ -253,11 +259,13 @@ TEST_F(Sicurezza_, ADamagedArchiveIsRefusedAndRepaired)
     ASSERT_EQ(copie().size(), 1);
     EXPECT_EQ(testsupport::sqliteDump(copie().first()), prima);
     const QVector<VoceRegistro> voci = registro().Elenco();
-    ASSERT_EQ(voci.size(), 2);
+    ASSERT_EQ(voci.size(), 4);
+    EXPECT_EQ(voci[2].tipo, tipo_modifica::Verifica);
     EXPECT_EQ(voci[1].tipo, tipo_modifica::Riparazione);
     EXPECT_EQ(voci[1].stato, stato_modifica::Fatta);
     EXPECT_EQ(voci[0].tipo, tipo_modifica::Elimina);
     EXPECT_EQ(problemi(vuoti), 0);
+    EXPECT_TRUE(AvvisoArchivioDanneggiato(SessioneProva()).isEmpty());
 }
 
 TEST_F(Sicurezza_, AnArchiveWithUnreadablePagesKeepsWhatCanBeRead)

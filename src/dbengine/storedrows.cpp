@@ -307,11 +307,21 @@ qint64 TotalChanges(const Database& db)
 }
 
 namespace {
+// A connection has one commit hook: the caller's function, and the note that there is something
+// to sync (watchCommits), which the caller's hook would otherwise replace.
+struct CommitHook {
+    std::function<bool()> beforeCommit;
+    DatabaseImpl::State* state;
+};
+
 int commitHookTrampoline(void* p)
 {
-    auto* f = static_cast<std::function<bool()>*>(p);
+    auto* h = static_cast<CommitHook*>(p);
     try {
-        return (*f)() ? 0 : 1;
+        if (!h->beforeCommit())
+            return 1;
+        h->state->unsynced = true;
+        return 0;
     } catch (...) {
         return 1;
     }
@@ -322,14 +332,14 @@ void SetCommitHook(const Database& db, std::function<bool()> beforeCommit)
 {
     DatabaseImpl& d = conn(db);
     // The function lives as long as the connection's hook needs it: one slot per connection.
-    static thread_local QHash<sqlite3*, std::shared_ptr<std::function<bool()>>> hooks;
+    static thread_local QHash<sqlite3*, std::shared_ptr<CommitHook>> hooks;
     sqlite3* h = d.db();
     if (!beforeCommit) {
-        sqlite3_commit_hook(h, nullptr, nullptr);
+        detail::watchCommits(d);
         hooks.remove(h);
         return;
     }
-    auto f = std::make_shared<std::function<bool()>>(std::move(beforeCommit));
+    auto f = std::make_shared<CommitHook>(CommitHook{std::move(beforeCommit), d.s.get()});
     sqlite3_commit_hook(h, commitHookTrampoline, f.get());
     hooks.insert(h, f);
 }

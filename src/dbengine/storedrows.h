@@ -60,7 +60,7 @@ qint64 TotalChanges(const Database& db);
 // Runs `beforeCommit` each time a write transaction of this connection is about to commit (the
 // outermost one); when it returns false the commit becomes a rollback and the writing call raises
 // an error. An empty function removes the hook. The hook belongs to the connection: a database
-// reopened by its path has none.
+// reopened by its path has none. Commits made under it are still synced by SyncToDisk and Close.
 void SetCommitHook(const Database& db, std::function<bool()> beforeCommit);
 
 }  // namespace dbe

@@ -1,7 +1,7 @@
 #pragma once
 // A power cut for the tests (Linux): a file system layer over SQLite's default one, installed as the
-// default in a child process only, that remembers for every file SQLite opens (an archive, its log,
-// a journal and its log, a copy; not the log's index, which is shared memory and never durable)
+// default in a child process only, that remembers for every file SQLite opens through it (an
+// archive, its log, a journal and its log; not the log's index, which is shared memory, never durable)
 // what each write and truncation since the file's last successful sync replaced. TaglioCorrente()
 // then puts every file back as it was at its last sync, as a disk loses whatever was not yet synced
 // when the power goes, removes the files that were made and never synced, and ends the process at

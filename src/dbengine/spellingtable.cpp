@@ -17,8 +17,7 @@ namespace {
 constexpr int kMaxSpellings = 128;
 
 // The argument is copied: SQLite keeps it only for the call to filter.
-struct Cursor {
-    sqlite3_vtab_cursor base;
+struct Cursor : sqlite3_vtab_cursor {
     sqlite3_value* other = nullptr;  // x, when it is no text
     std::string text;                // x, when it is a text
     QList<QByteArray> more;          // every spelling, x first, when there are more than x
@@ -26,7 +25,7 @@ struct Cursor {
     ~Cursor() { sqlite3_value_free(other); }
 };
 
-Cursor* cur(sqlite3_vtab_cursor* c) { return reinterpret_cast<Cursor*>(c); }
+Cursor* cur(sqlite3_vtab_cursor* c) { return static_cast<Cursor*>(c); }
 
 int connect(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out, char**)
 {
@@ -69,7 +68,7 @@ int bestIndex(sqlite3_vtab*, sqlite3_index_info* info)
 
 int open(sqlite3_vtab*, sqlite3_vtab_cursor** out)
 {
-    *out = &(new Cursor)->base;
+    *out = new Cursor{};
     return SQLITE_OK;
 }
 

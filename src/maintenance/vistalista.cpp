@@ -32,7 +32,8 @@ VistaLista::VistaLista(ModelloLista& modello, QTreeWidget* lista, QObject* paren
     // A text too long for its column keeps both its ends ("...scollegate dai Clienti" and
     // "...dai Fornitori" stay told apart); the whole text is the row's tooltip.
     lista_->setTextElideMode(Qt::ElideMiddle);
-    lista_->viewport()->installEventFilter(this);
+    viewport_ = lista_->viewport();
+    viewport_->installEventFilter(this);
 
     connect(&modello_, &ModelloLista::colonneCambiate, this, &VistaLista::colonne);
     connect(&modello_, &ModelloLista::righeAzzerate, this, &VistaLista::ricostruisci);
@@ -84,7 +85,9 @@ void VistaLista::adattaColonne()
 
 bool VistaLista::eventFilter(QObject* o, QEvent* e)
 {
-    if (o == lista_->viewport() && e->type() == QEvent::Resize)
+    // The viewport kept at the start: while the list is destroyed its events still come here, and
+    // the list itself may no longer be asked anything.
+    if (o == viewport_ && e->type() == QEvent::Resize)
         adattaColonne();
     return QObject::eventFilter(o, e);
 }

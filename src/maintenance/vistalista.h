@@ -34,6 +34,7 @@ private:
 
     ModelloLista& modello_;
     QTreeWidget* lista_;
+    QObject* viewport_ = nullptr;  // compared only, never called
     bool inAggiornamento_ = false;
 };
 

@@ -104,7 +104,7 @@ int ComandoRipara(const QStringList& argomenti)
     const QStringList problemi = ProblemiIntegrita(s.DbArchivi);
     const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
     if (reg)
-        RegistraVerifica(s, *reg, problemi);
+        RegistraVerifica(*reg, problemi);
     if (problemi.isEmpty()) {
         out << "Verifica dell'archivio superata: nessuna riparazione necessaria.\n";
         return 0;

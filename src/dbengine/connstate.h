@@ -10,6 +10,9 @@
 
 namespace dbe::detail {
 
+// How long a connection waits for another program's lock before giving up (busy timeout).
+inline constexpr int kBusyTimeoutMs = 3000;
+
 class TableDefImpl;
 
 // One table's definition as last loaded, kept for the life of the connection so that pointers

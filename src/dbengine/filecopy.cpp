@@ -212,7 +212,7 @@ public:
             h_ = nullptr;
             throw DbError::make(err::ReservedError, {msg});
         }
-        sqlite3_busy_timeout(h_, 3000);
+        sqlite3_busy_timeout(h_, detail::kBusyTimeoutMs);
     }
     ~RawFile() { sqlite3_close_v2(h_); }
     sqlite3* get() const { return h_; }
@@ -345,7 +345,7 @@ bool copiaDiretta(DatabaseImpl& d, const QString& part, const Progress& progress
         // Only a log nobody is using can be emptied: no waiting for other programs here.
         sqlite3_busy_timeout(db, 0);
         sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-        sqlite3_busy_timeout(db, 3000);
+        sqlite3_busy_timeout(db, detail::kBusyTimeoutMs);
     }
     if (!iniziaLettura(db))
         return false;

@@ -227,7 +227,7 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
         throw;
     }
     sqlite3_extended_result_codes(h, 1);
-    sqlite3_busy_timeout(h, 3000);
+    sqlite3_busy_timeout(h, kBusyTimeoutMs);
     sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);

@@ -109,6 +109,22 @@ void bindExact(sqlite3_stmt* st, const StoredRow& row, int firstParam)
     }
 }
 
+// "c1" = ?2 <sep> "c2" = ?3 ...: each field against its parameter, from ?2 on (?1 is the rowid).
+QString equalities(const StoredRow& row, const QString& sep)
+{
+    QStringList parts;
+    for (int i = 0; i < row.columns.size(); ++i)
+        parts << QStringLiteral("%1 = ?%2").arg(quoteId(row.columns.at(i))).arg(i + 2);
+    return parts.join(sep);
+}
+
+// The row's values bound from ?2 on.
+void bindFrom2(sqlite3_stmt* st, const StoredRow& row)
+{
+    for (int i = 0; i < row.values.size(); ++i)
+        bindValue(st, i + 2, row.values.at(i));
+}
+
 DatabaseImpl& conn(const Database& db) { return detail::openImpl(db.impl()); }
 
 }  // namespace
@@ -214,8 +230,7 @@ qint64 InsertStoredRow(const Database& db, const QString& table, const StoredRow
         sqlite3_bind_int64(st, 1, rowid);
     else
         sqlite3_bind_null(st, 1);
-    for (int i = 0; i < row.values.size(); ++i)
-        bindValue(st, i + 2, row.values.at(i));
+    bindFrom2(st, row);
     st.step(d);
     const qint64 used = sqlite3_last_insert_rowid(d.db());
     scope.commit();
@@ -226,14 +241,10 @@ bool UpdateStoredRow(const Database& db, const QString& table, qint64 rowid, con
 {
     DatabaseImpl& d = conn(db);
     DatabaseImpl::WriteScope scope(d);
-    QStringList sets;
-    for (int i = 0; i < fields.columns.size(); ++i)
-        sets << QStringLiteral("%1 = ?%2").arg(quoteId(fields.columns.at(i))).arg(i + 2);
     Stmt st = d.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?1")
-                            .arg(quoteId(table), sets.join(QLatin1Char(','))));
+                            .arg(quoteId(table), equalities(fields, QStringLiteral(","))));
     sqlite3_bind_int64(st, 1, rowid);
-    for (int i = 0; i < fields.values.size(); ++i)
-        bindValue(st, i + 2, fields.values.at(i));
+    bindFrom2(st, fields);
     st.step(d);
     const bool changed = sqlite3_changes64(d.db()) > 0;
     scope.commit();
@@ -282,14 +293,10 @@ QStringList TakenKeys(const Database& db, const QString& table, const StoredRow&
         if (key.columns.isEmpty())
             continue;
         // The index's own comparison (its collation) decides what collides.
-        QStringList parts;
-        for (int i = 0; i < key.columns.size(); ++i)
-            parts << QStringLiteral("%1 = ?%2").arg(quoteId(key.columns.at(i))).arg(i + 2);
         Stmt st = d.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid <> ?1 AND %2 LIMIT 1")
-                                .arg(quoteId(table), parts.join(QStringLiteral(" AND "))));
+                                .arg(quoteId(table), equalities(key, QStringLiteral(" AND "))));
         sqlite3_bind_int64(st, 1, exceptRowid);
-        for (int i = 0; i < key.values.size(); ++i)
-            bindValue(st, i + 2, key.values.at(i));
+        bindFrom2(st, key);
         if (st.step(d)) {
             QStringList desc;
             for (int i = 0; i < key.columns.size(); ++i)

@@ -56,7 +56,7 @@ const QList<QByteArray>& nomiJson(const QStringList& nomi)
 {
     thread_local QStringList ultimi;
     thread_local QList<QByteArray> json;
-    if (ultimi.size() != nomi.size() || ultimi != nomi) {
+    if (ultimi != nomi) {
         ultimi = nomi;
         json.clear();
         for (const QString& n : nomi) {

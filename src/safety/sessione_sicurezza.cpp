@@ -64,7 +64,7 @@ QString AvvisoCopia(const QString& copia)
     return QStringLiteral("Copia di sicurezza dell'archivio salvata in %1").arg(QDir::toNativeSeparators(copia));
 }
 
-void RegistraVerifica(const Sessione&, Registro& reg, const QStringList& problemi)
+void RegistraVerifica(Registro& reg, const QStringList& problemi)
 {
     const std::optional<VoceRegistro> ultima = reg.Ultima({tipo_modifica::Verifica, tipo_modifica::Riparazione});
     const bool eraDanneggiato = ultima && ultima->stato == stato_modifica::NonRiuscita;
@@ -116,7 +116,7 @@ bool PrimaDellaModifica(const Sessione& s)
     RiconciliaInCorso(s.DbArchivi, *reg);
 
     const QStringList problemi = ProblemiIntegrita(s.DbArchivi, Avanzamento(s, QStringLiteral("Verifica dell'archivio")));
-    RegistraVerifica(s, *reg, problemi);
+    RegistraVerifica(*reg, problemi);
     QString copia;
     if (!problemi.isEmpty()) {
         const QString testo = MessaggioArchivioDanneggiato(problemi);

@@ -43,7 +43,7 @@ QString AvvisoCopia(const QString& copia);
 
 // Journals what an integrity check of the session's archive found: a damage always, soundness only
 // after a damage was journaled (so that the warning below ends).
-void RegistraVerifica(const Sessione& s, Registro& reg, const QStringList& problemi);
+void RegistraVerifica(Registro& reg, const QStringList& problemi);
 // The warning the checks give on an archive whose last integrity check in the journal found it
 // damaged, and that was not repaired since; empty otherwise (or without a journal: none is made
 // for this).

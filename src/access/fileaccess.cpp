@@ -11,7 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
+#include <iconv.h>
 #include <mdbtools.h>
 
 namespace corvale::access {
@@ -23,6 +25,7 @@ constexpr char kFirmaJet[] = "Standard Jet DB";
 constexpr char kFirmaAce[] = "Standard ACE DB";
 constexpr int kIndicePrimario = 1;
 constexpr int kIndiceRelazione = 2;  // the other side of a relationship, not an index of its own
+constexpr int kMascheraPosizione = 0x1FFF;  // a row's offset in its page, without the flag bits
 
 QString messaggioIlleggibile(const QString& path)
 {
@@ -97,7 +100,7 @@ CampoAccess campo(const MdbColumn* col, int colonna)
 
 void leggiIndici(MdbTableDef* t, TabellaAccess& tab)
 {
-    for (unsigned i = 0; i < t->num_idxs; ++i) {
+    for (unsigned i = 0; i < t->indices->len; ++i) {
         const MdbIndex* idx = static_cast<MdbIndex*>(g_ptr_array_index(t->indices, i));
         if (idx->index_type == kIndiceRelazione)
             continue;
@@ -108,6 +111,7 @@ void leggiIndici(MdbTableDef* t, TabellaAccess& tab)
         ix.ignoraNull = idx->flags & MDB_IDX_IGNORENULLS;
         ix.richiesto = ix.primario || (idx->flags & MDB_IDX_REQUIRED);
         bool leggibile = idx->num_keys > 0;
+        bool senzaCampo = false;
         for (unsigned k = 0; k < idx->num_keys && leggibile; ++k) {
             const int n = idx->key_col_num[k];
             if (n < 1 || unsigned(n) > t->num_cols) {
@@ -115,7 +119,15 @@ void leggiIndici(MdbTableDef* t, TabellaAccess& tab)
                 break;
             }
             const MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, n - 1));
+            if (tipoMotore(col->col_type) == 0) {  // Access's hidden index on a complex field
+                senzaCampo = true;
+                break;
+            }
             ix.campi.append({testo(col->name), idx->key_col_order[k] == MDB_DESC});
+        }
+        if (senzaCampo) {
+            tab.saltati << QStringLiteral("indice %1: su un campo non importato").arg(ix.nome);
+            continue;
         }
         if (!leggibile) {
             tab.saltati << QStringLiteral("indice %1: i suoi campi non sono leggibili nel file").arg(ix.nome);
@@ -173,6 +185,96 @@ QDateTime dataDaAccess(double v)
     return QDateTime(data, QTime(0, 0).addSecs(int(secondi)), Qt::UTC);
 }
 
+
+// A Jet 4 or ACE text as stored: UTF-16 (little endian), "compressed" when it begins with FF FE:
+// then runs of one byte per character (the high byte zero) and runs of two, switched by a zero
+// byte. Characters beyond the Basic Multilingual Plane come as their surrogate pairs.
+QString testoUnicode(const unsigned char* p, size_t n)
+{
+    QString out;
+    out.reserve(qsizetype(n));
+    size_t i = 0;
+    const bool compresso = n >= 2 && p[0] == 0xFF && p[1] == 0xFE;
+    if (!compresso) {
+        for (; i + 1 < n; i += 2)
+            out += QChar(char16_t(p[i] | (p[i + 1] << 8)));
+        return out;
+    }
+    bool unByte = true;
+    for (i = 2; i < n;) {
+        if (p[i] == 0) {
+            unByte = !unByte;
+            ++i;
+        } else if (unByte) {
+            out += QChar(char16_t(p[i++]));
+        } else if (i + 1 < n) {
+            out += QChar(char16_t(p[i] | (p[i + 1] << 8)));
+            i += 2;
+        } else {
+            break;
+        }
+    }
+    return out;
+}
+
+// The iconv name of a Windows code page, as Access 97 records it in the file's header.
+QByteArray nomeCodePage(int codePage)
+{
+    switch (codePage) {
+    case 0: return QByteArrayLiteral("CP1252");  // not recorded: Western European, Access's default
+    case 437: case 737: case 775: case 850: case 852: case 855: case 857: case 860: case 861:
+    case 862: case 863: case 864: case 865: case 866: case 869: case 874:
+        return QByteArrayLiteral("CP") + QByteArray::number(codePage);
+    case 932: return QByteArrayLiteral("CP932");
+    case 936: return QByteArrayLiteral("GBK");
+    case 949: return QByteArrayLiteral("CP949");
+    case 950: return QByteArrayLiteral("BIG5");
+    default: return QByteArrayLiteral("CP") + QByteArray::number(codePage);
+    }
+}
+
+// An Access 97 file's texts, in the code page its header names, decoded to Unicode.
+class CodePage {
+public:
+    explicit CodePage(int codePage) : cd_(iconv_open("UTF-16LE", nomeCodePage(codePage).constData()))
+    {
+        if (cd_ == reinterpret_cast<iconv_t>(-1))
+            cd_ = iconv_open("UTF-16LE", "CP1252");
+    }
+    ~CodePage()
+    {
+        if (cd_ != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd_);
+    }
+    CodePage(const CodePage&) = delete;
+    CodePage& operator=(const CodePage&) = delete;
+
+    // A byte no character of the code page stands for becomes U+FFFD.
+    QString Testo(const unsigned char* p, size_t n) const
+    {
+        QString out;
+        std::vector<char16_t> buf(n * 2 + 4);
+        char* in = reinterpret_cast<char*>(const_cast<unsigned char*>(p));
+        size_t restano = n;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        while (restano > 0) {
+            char* o = reinterpret_cast<char*>(buf.data());
+            size_t spazio = buf.size() * sizeof(char16_t);
+            const size_t r = iconv(cd_, &in, &restano, &o, &spazio);
+            out += QStringView(buf.data(), qsizetype((o - reinterpret_cast<char*>(buf.data())) / 2));
+            if (r == size_t(-1) && restano > 0 && errno != E2BIG) {
+                out += QChar(QChar::ReplacementCharacter);
+                ++in;
+                --restano;
+            }
+        }
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
 }  // namespace
 
 ErroreAccess::ErroreAccess(const QString& message)
@@ -211,13 +313,18 @@ struct FileAccess::Impl {
         const bool utente = mdb_is_user_table(e);
         const bool integra = !t || paginePresenti(mdb, t, pagine);
         const bool leggibile = t && integra && (!utente || mdb_read_columns(t));
+        // Index definitions that cannot be read mean a damaged file: libmdb then leaves the table
+        // without its list of indexes (its result says nothing: it is Null also on success).
+        bool indici = true;
         if (leggibile && utente) {
             mdb_read_indices(t);
-            tabelle.append(descrivi(t));
+            indici = t->indices != nullptr;
         }
+        if (leggibile && utente && indici)
+            tabelle.append(descrivi(t));
         if (t)
             mdb_free_tabledef(t);
-        if (!integra || (utente && !leggibile))
+        if (!integra || (utente && !leggibile) || !indici)
             throw ErroreAccess(messaggioIlleggibile(path));
     }
 };
@@ -264,7 +371,34 @@ struct FileAccess::Lettura::Impl {
     QVector<MdbColumn*> colonne;
     std::vector<std::unique_ptr<char[]>> buffer;  // OLE fields are read through their bound buffer
     std::vector<int> lunghezze;
-    mutable std::vector<char> testo = std::vector<char>(4096);  // 255 characters in UTF-8, with room
+    std::unique_ptr<CodePage> codePage;  // Access 97: texts in the file's code page
+    // Which columns of the current record are Null, read only when a text of length zero asks:
+    // libmdb gives Null and the empty text alike.
+    mutable std::vector<unsigned char> nulli;
+    mutable bool nulliLetti = false;
+
+    QString testo(const unsigned char* p, size_t n) const
+    {
+        return codePage ? codePage->Testo(p, n) : testoUnicode(p, n);
+    }
+    // Whether the column (libmdb's number in the table) of the record just read is Null.
+    bool nullo(int colonna) const
+    {
+        if (!nulliLetti) {
+            nulliLetti = true;
+            nulli.assign(t->num_cols, 1);
+            int inizio = 0;
+            size_t dimensione = 0;
+            if (t->cur_row == 0 || mdb_find_row(mdb, int(t->cur_row) - 1, &inizio, &dimensione) != 0)
+                return true;
+            std::vector<MdbField> campi(t->num_cols);
+            const int n = mdb_crack_row(t, inizio & kMascheraPosizione, dimensione, campi.data());
+            for (int i = 0; i < n && i < int(t->num_cols); ++i)
+                if (campi[size_t(i)].colnum >= 0 && campi[size_t(i)].colnum < int(t->num_cols))
+                    nulli[size_t(campi[size_t(i)].colnum)] = campi[size_t(i)].is_null;
+        }
+        return colonna < 0 || size_t(colonna) >= nulli.size() || nulli[size_t(colonna)] != 0;
+    }
 
     ~Impl()
     {
@@ -307,12 +441,15 @@ std::unique_ptr<FileAccess::Lettura> FileAccess::Leggi(const QString& tabella) c
             col->len_ptr = &l->lunghezze[size_t(c.colonna)];
         }
     }
+    if (d->mdb->f->jet_version == MDB_VER_JET3)
+        l->codePage = std::make_unique<CodePage>(d->mdb->f->code_page);
     mdb_rewind_table(l->t);
     return std::unique_ptr<Lettura>(new Lettura(std::move(l)));
 }
 
 bool FileAccess::Lettura::Prossimo()
 {
+    d->nulliLetti = false;
     return mdb_fetch_row(d->t) != 0;
 }
 
@@ -329,8 +466,13 @@ QVariant FileAccess::Lettura::Valore(int campo) const
     const int lunghezza = col->cur_value_len;
     if (col->col_type == MDB_BOOL)  // the null bit is the value: set means No
         return lunghezza == 0;
-    if (lunghezza == 0 && inizio == 0)
-        return QVariant();
+    if (lunghezza == 0 && inizio == 0) {
+        // A text or memo present and empty is the empty text, not Null.
+        const bool testuale = col->col_type == MDB_TEXT || col->col_type == MDB_MEMO;
+        if (!testuale || d->nullo(d->campi.at(campo).colonna))
+            return QVariant();
+        return QStringLiteral("");
+    }
     const unsigned char* p = mdb->pg_buf + inizio;
     switch (col->col_type) {
     case MDB_BYTE:
@@ -366,11 +508,8 @@ QVariant FileAccess::Lettura::Valore(int campo) const
         g_free(s);
         return guid;
     }
-    case MDB_TEXT: {  // compressed Unicode or the file's code page, to UTF-8 in a reused buffer
-        const int n = mdb_unicode2ascii(mdb, reinterpret_cast<const char*>(p), size_t(lunghezza),
-                                        d->testo.data(), d->testo.size());
-        return n > 0 ? QString::fromUtf8(d->testo.data(), n) : QStringLiteral("");  // empty, not Null
-    }
+    case MDB_TEXT:
+        return d->testo(p, size_t(lunghezza));
     case MDB_NUMERIC: {
         char* s = mdb_numeric_to_string(mdb, inizio, col->col_scale, col->col_prec);
         const QString n = QString::fromLatin1(s);
@@ -387,10 +526,9 @@ QVariant FileAccess::Lettura::Valore(int campo) const
         size_t dimensione = 0;
         void* dati = mdb_ole_read_full(mdb, col, &dimensione);
         col->bind_ptr = nullptr;
-        std::vector<char> utf8(3 * dimensione + 16);  // each byte or UCS-2 unit at most 3 bytes
-        const int n = mdb_unicode2ascii(mdb, static_cast<const char*>(dati), dimensione, utf8.data(), utf8.size());
+        const QString t = dati ? d->testo(static_cast<const unsigned char*>(dati), dimensione) : QString();
         g_free(dati);
-        return n > 0 ? QString::fromUtf8(utf8.data(), n) : QStringLiteral("");
+        return t.isNull() ? QStringLiteral("") : t;
     }
     }
 }

@@ -5,6 +5,12 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+#include <csignal>
+
 namespace corvale::access {
 
 namespace {
@@ -20,7 +26,7 @@ void scrivi(dbe::Inserter& ins, int i, const QVariant& v)
     case QMetaType::Double: ins.SetReal(i, v.toDouble()); break;
     case QMetaType::QDateTime: ins.SetDateTime(i, v.toDateTime()); break;
     case QMetaType::QByteArray: ins.SetBytes(i, v.toByteArray()); break;
-    default: ins.SetText(i, v.toString()); break;
+    default: ins.SetTextAsFound(i, v.toString()); break;
     }
 }
 
@@ -59,13 +65,13 @@ private:
 };
 
 void copiaTabella(const FileAccess& file, const dbe::Database& db, const TabellaAccess& t,
-                  const AvanzamentoImport& avanzamento)
+                  const AvanzamentoImport& avanzamento, const std::function<void()>& battito)
 {
     qint64 n = 0;
     try {
         CreaTabella(db, t);
         dbe::Inserter ins(db, t.nome, nomiCampi(t));
-        n = CopiaRecord(file, t, ins);
+        n = CopiaRecord(file, t, ins, battito);
         ins.Commit();
         CreaIndici(db, t);
     } catch (const dbe::DbError& e) {
@@ -75,6 +81,151 @@ void copiaTabella(const FileAccess& file, const dbe::Database& db, const Tabella
     }
     if (avanzamento)
         avanzamento(t, n);
+}
+
+// The whole import, in this process: the source read, every table copied into the new archive at
+// percorso.
+void importaQui(const QString& sorgente, const QString& destinazione, const QString& percorso,
+                const AvanzamentoImport& avanzamento, const std::function<void()>& battito)
+{
+    const FileAccess file(sorgente);
+    battito();
+    dbe::Database db;
+    try {
+        db = dbe::CreateDatabase(percorso);
+        dbe::PrepareForBulkLoad(db);
+    } catch (const dbe::DbError& e) {
+        throw ErroreAccess(QStringLiteral("Impossibile creare l'archivio nella cartella '%1': %2")
+                               .arg(nativo(QFileInfo(destinazione).absolutePath()), e.description()));
+    }
+    struct Chiusura {
+        dbe::Database& db;
+        ~Chiusura() { db.Close(); }
+    } chiusura{db};
+    for (const TabellaAccess& t : file.Tabelle())
+        copiaTabella(file, db, t, avanzamento, battito);
+}
+
+// How long the reading of an Access file may go without a sign of progress (a table read, a
+// thousand records copied) before it is taken for libmdb looping on a damaged file.
+int secondiSenzaProgressi()
+{
+    bool ok = false;
+    const int s = qEnvironmentVariableIntValue("CORVALE_ACCESS_SECONDI", &ok);
+    return ok && s > 0 ? s : 30;
+}
+
+// The messages of the reading process: a kind ('T' a table copied, 'E' the refusal's text), the
+// length of the text, the text (UTF-8).
+void invia(int fd, char tipo, const QString& testo)
+{
+    const QByteArray dati = testo.toUtf8();
+    const quint32 n = quint32(dati.size());
+    QByteArray messaggio(1, tipo);
+    messaggio.append(reinterpret_cast<const char*>(&n), sizeof n);
+    messaggio.append(dati);
+    for (qsizetype fatto = 0; fatto < messaggio.size();) {
+        const ssize_t w = ::write(fd, messaggio.constData() + fatto, size_t(messaggio.size() - fatto));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return;
+        fatto += w;
+    }
+}
+
+bool leggiTutto(int fd, char* dove, size_t n)
+{
+    while (n > 0) {
+        const ssize_t r = ::read(fd, dove, n);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        dove += r;
+        n -= size_t(r);
+    }
+    return true;
+}
+
+constexpr QChar kSeparatore = QChar(0x1F);
+
+// The reading process: libmdb runs here, where a crash or a loop on a damaged file cannot take the
+// program down. Its own lines go nowhere; an alarm ends it when it makes no progress.
+[[noreturn]] void processoLettura(int fd, const QString& sorgente, const QString& destinazione,
+                                  const QString& percorso)
+{
+    const int nulla = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nulla >= 0) {
+        ::dup2(nulla, STDOUT_FILENO);
+        ::dup2(nulla, STDERR_FILENO);
+    }
+    std::signal(SIGALRM, SIG_DFL);
+    const unsigned attesa = unsigned(secondiSenzaProgressi());
+    const auto battito = [attesa] { ::alarm(attesa); };
+    battito();
+    int stato = 0;
+    try {
+        importaQui(sorgente, destinazione, percorso, [fd](const TabellaAccess& t, qint64 record) {
+            invia(fd, 'T', t.nome + kSeparatore + QString::number(record) + kSeparatore + t.saltati.join(kSeparatore));
+        }, battito);
+    } catch (const ErroreAccess& e) {
+        invia(fd, 'E', e.message());
+        stato = 1;
+    } catch (...) {
+        stato = 3;
+    }
+    ::_exit(stato);
+}
+
+// Runs the import in a process of its own and relays its progress; raises ErroreAccess with the
+// process's own text, or with the damaged-file text when it crashed or stopped making progress.
+void importaIsolato(const QString& sorgente, const QString& destinazione, const QString& percorso,
+                    const AvanzamentoImport& avanzamento)
+{
+    int tubo[2];
+    if (::pipe2(tubo, O_CLOEXEC) != 0)
+        throw ErroreAccess(QStringLiteral("Impossibile avviare la lettura del file '%1'.").arg(nativo(sorgente)));
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(tubo[0]);
+        ::close(tubo[1]);
+        throw ErroreAccess(QStringLiteral("Impossibile avviare la lettura del file '%1'.").arg(nativo(sorgente)));
+    }
+    if (pid == 0) {
+        ::close(tubo[0]);
+        processoLettura(tubo[1], sorgente, destinazione, percorso);
+    }
+    ::close(tubo[1]);
+    QString rifiuto;
+    char tipo = 0;
+    quint32 n = 0;
+    while (leggiTutto(tubo[0], &tipo, 1) && leggiTutto(tubo[0], reinterpret_cast<char*>(&n), sizeof n)) {
+        QByteArray dati(qsizetype(n), Qt::Uninitialized);
+        if (n > 0 && !leggiTutto(tubo[0], dati.data(), n))
+            break;
+        const QString testo = QString::fromUtf8(dati);
+        if (tipo == 'E') {
+            rifiuto = testo;
+        } else if (tipo == 'T' && avanzamento) {
+            const QStringList parti = testo.split(kSeparatore);
+            TabellaAccess t;
+            t.nome = parti.value(0);
+            t.saltati = parti.mid(2);
+            t.saltati.removeAll(QString());
+            avanzamento(t, parti.value(1).toLongLong());
+        }
+    }
+    ::close(tubo[0]);
+    int stato = 0;
+    while (::waitpid(pid, &stato, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(stato) && WEXITSTATUS(stato) == 0)
+        return;
+    if (!rifiuto.isEmpty())
+        throw ErroreAccess(rifiuto);
+    throw ErroreAccess(QStringLiteral("Il file '%1' non può essere letto come file Access: è danneggiato, cifrato "
+                                      "o protetto da password.").arg(nativo(sorgente)));
 }
 
 }  // namespace
@@ -110,7 +261,8 @@ void CreaIndici(const dbe::Database& db, const TabellaAccess& t)
     }
 }
 
-qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& t, dbe::Inserter& ins)
+qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& t, dbe::Inserter& ins,
+                  const std::function<void()>& battito)
 {
     const std::unique_ptr<FileAccess::Lettura> l = file.Leggi(t.nome);
     const int campi = int(t.campi.size());
@@ -119,7 +271,8 @@ qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& t, dbe::Inserter
         for (int i = 0; i < campi; ++i)
             scrivi(ins, i, l->Valore(i));
         ins.Insert();
-        ++n;
+        if ((++n & 1023) == 0 && battito)
+            battito();
     }
     if (n != l->Attesi())
         throw ErroreAccess(QStringLiteral("Il file '%1' è danneggiato: la tabella '%2' dichiara %3 record, "
@@ -138,24 +291,8 @@ void ImportaAccess(const QString& sorgente, const QString& destinazione, const A
     if (!dest.absoluteDir().exists())
         throw ErroreAccess(QStringLiteral("La cartella di destinazione '%1' non esiste.")
                                .arg(nativo(dest.absolutePath())));
-    const FileAccess file(sorgente);
     FileTemporaneo tmp(destinazione);
-    {
-        dbe::Database db;
-        try {
-            db = dbe::CreateDatabase(tmp.path());
-            dbe::PrepareForBulkLoad(db);
-        } catch (const dbe::DbError& e) {
-            throw ErroreAccess(QStringLiteral("Impossibile creare l'archivio nella cartella '%1': %2")
-                                   .arg(nativo(dest.absolutePath()), e.description()));
-        }
-        struct Chiusura {
-            dbe::Database& db;
-            ~Chiusura() { db.Close(); }
-        } chiusura{db};
-        for (const TabellaAccess& t : file.Tabelle())
-            copiaTabella(file, db, t, avanzamento);
-    }
+    importaIsolato(sorgente, destinazione, tmp.path(), avanzamento);
     if (QFileInfo::exists(destinazione) || !QFile::rename(tmp.path(), destinazione))
         throw ErroreAccess(QStringLiteral("Impossibile scrivere il file di destinazione '%1'.")
                                .arg(nativo(destinazione)));

@@ -3,7 +3,10 @@
 // its fields, indexes and table properties, through the engine's own object model, and every
 // record with its values as they are. The source is only read. The archive is written into a
 // temporary file beside the destination and renamed to it at the end, so that a failed import
-// leaves no destination and no temporary file behind.
+// leaves no destination and no temporary file behind. The Access file is read in a process of its
+// own (libmdb may crash or loop on a damaged file): a crash, or no progress for 30 seconds
+// (CORVALE_ACCESS_SECONDI), is reported as a damaged file, and libmdb's own lines never reach the
+// operator.
 #include "fileaccess.h"
 
 #include "dbengine/dbengine.h"
@@ -28,7 +31,9 @@ void ImportaAccess(const QString& sorgente, const QString& destinazione,
 void CreaTabella(const dbe::Database& db, const TabellaAccess& tabella);
 // its indexes, once the records are in;
 void CreaIndici(const dbe::Database& db, const TabellaAccess& tabella);
-// every record of the Access table into an Inserter opened on tabella.campi in that order.
-qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& tabella, dbe::Inserter& ins);
+// every record of the Access table into an Inserter opened on tabella.campi in that order;
+// battito, when given, is called after every 1024 records.
+qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& tabella, dbe::Inserter& ins,
+                   const std::function<void()>& battito = {});
 
 }  // namespace corvale::access

@@ -97,6 +97,16 @@ void Inserter::SetNull(int field)
     sqlite3_bind_null(d->stmt, field + 1);
 }
 
+void Inserter::SetTextAsFound(int field, const QString& value)
+{
+    const detail::FieldInfo& f = d->field(field);
+    if (value.isEmpty() && !value.isNull() && isText(f.type)) {
+        d->bindText(field, value);
+        return;
+    }
+    SetText(field, value);
+}
+
 void Inserter::SetText(int field, const QString& value)
 {
     const detail::FieldInfo& f = d->field(field);

@@ -35,6 +35,10 @@ public:
 
     void SetNull(int field);
     void SetText(int field, const QString& value);
+    // A text as another program stored it, for the import of a file: the empty text is kept also in
+    // a field that does not allow it (Access keeps such values when the setting changes after they
+    // were written); the size is still checked.
+    void SetTextAsFound(int field, const QString& value);
     void SetInteger(int field, qint64 value);
     void SetReal(int field, double value);
     void SetDate(int field, const QDate& value);

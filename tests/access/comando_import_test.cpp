@@ -10,6 +10,8 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -168,4 +170,70 @@ TEST_F(ComandiAccess, AccessArchiveAndMasterAreCheckedAsTheyAreAndNeverChanged)
     EXPECT_EQ(fileBytes(archivio), originale);
     EXPECT_EQ(fileBytes(master), originale);
     EXPECT_EQ(temporaneiAccess(), temporanei);
+}
+
+// Northwind damaged by seeded random bytes, two ways: runs of several lengths written past its
+// 40th page, and bytes sprinkled over a table's definition page (page type 2; libmdb then reads
+// index definitions that are not there). Every such file is imported, or opened as the archive of
+// a check, in bounded time, with a whole import or a clear refusal, never a crash, a hang,
+// libmdb's own lines or a file left behind.
+TEST_F(ComandiAccess, DamagedFilesAreReadOrRefusedNeverCrashHangOrFlood)
+{
+    qputenv("CORVALE_ACCESS_SECONDI", "2");
+    constexpr int kPagina = 2048;
+    const QByteArray originale = fileBytes(campione("nwind.mdb"));
+    QVector<int> definizioni;  // the table definition pages, past the catalogue's own
+    for (int p = 5; p < originale.size() / kPagina; ++p)
+        if (originale[p * kPagina] == 2 && originale[p * kPagina + 1] == 1)
+            definizioni << p;
+    ASSERT_GT(definizioni.size(), 5);
+    const int lunghezze[] = {16, 300, 5000, 20000};
+    QDir(dir.path()).mkdir("home");
+    QDir(dir.path()).mkdir("archivi");
+    copia("nwind.mdb", "home/esempio.mdb");
+    const QStringList temporanei = temporaneiAccess();
+    int rifiutati = 0;
+    QRandomGenerator semi(20261206);
+    for (int k = 0; k < 52; ++k) {
+        const quint32 seme = semi.generate();
+        QRandomGenerator caso(seme);
+        QByteArray byte = originale;
+        if (k % 2 == 0) {
+            const int n = lunghezze[(k / 2) % 4];
+            const int da = 40 * kPagina + int(caso.bounded(quint32(byte.size() - 40 * kPagina - n)));
+            for (int i = 0; i < n; ++i)
+                byte[da + i] = char(caso.bounded(256));
+        } else {
+            const int pagina = definizioni[int(caso.bounded(quint32(definizioni.size())))] * kPagina;
+            for (int i = 8; i < kPagina; ++i)
+                if (caso.bounded(20) == 0)
+                    byte[pagina + i] = char(caso.bounded(256));
+        }
+        const QString sorgente = dir.filePath(QStringLiteral("d%1.mdb").arg(k));
+        writeFile(sorgente, byte);
+        SCOPED_TRACE(QStringLiteral("file %1, seme %2").arg(k).arg(seme).toStdString());
+        const QString dest = dir.filePath(QStringLiteral("d%1.db").arg(k));
+        QElapsedTimer orologio;
+        orologio.start();
+        const EsitoCli e = EseguiCli({"import", sorgente, dest});
+        EXPECT_LT(orologio.elapsed(), 60000);
+        ASSERT_TRUE(e.stato == 0 || e.stato == 2) << e.stato << " " << e.err.left(300).toStdString();
+        EXPECT_LT(e.err.size(), 20000);
+        EXPECT_FALSE(e.err.contains("CRITICAL") || e.err.contains("Warning")) << e.err.left(300).toStdString();
+        if (e.stato == 2) {
+            ++rifiutati;
+            EXPECT_TRUE(e.err.contains("danneggiato") || e.err.contains("Importazione interrotta")) << e.err.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(dest));
+        }
+        if (k % 8 == 0) {  // the same reading behind a check of the file as the archive
+            writeFile(dir.filePath("archivi/lumera.mdb"), byte);
+            const EsitoCli c = EseguiCli({"check", "--home", dir.filePath("home"), "--archive", dir.filePath("archivi")});
+            EXPECT_TRUE(c.stato >= 0 && c.stato <= 2) << c.stato << " " << c.err.left(300).toStdString();
+            EXPECT_FALSE(c.err.contains("CRITICAL") || c.err.contains("Warning"));
+        }
+    }
+    EXPECT_GT(rifiutati, 0);
+    EXPECT_TRUE(QDir(dir.path()).entryList({".*importazione*"}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_EQ(temporaneiAccess(), temporanei);
+    qunsetenv("CORVALE_ACCESS_SECONDI");
 }

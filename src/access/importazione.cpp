@@ -1,5 +1,7 @@
 #include "importazione.h"
 
+#include "pulizia.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -46,6 +48,7 @@ public:
         const QFileInfo fi(destinazione);
         path_ = fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".importazione-")
                 + QUuid::createUuid().toString(QUuid::Id128).left(12);
+        elenco_ = std::make_unique<FileProvvisorio>(path_);
     }
     ~FileTemporaneo()
     {
@@ -61,6 +64,7 @@ public:
 
 private:
     QString path_;
+    std::unique_ptr<FileProvvisorio> elenco_;  // removed also on an interruption
     bool tenuto_ = false;
 };
 

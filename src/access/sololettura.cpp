@@ -1,6 +1,7 @@
 #include "sololettura.h"
 
 #include "importazione.h"
+#include "pulizia.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@ struct Vista {
     std::weak_ptr<dbe::detail::DatabaseImpl> db;
     QString temporaneo;
     QString origine;
+    std::shared_ptr<FileProvvisorio> elenco;  // removed also on an interruption
 };
 
 void rimuovi(const QString& file)
@@ -32,9 +34,10 @@ public:
         for (const Vista& v : viste_)
             rimuovi(v.temporaneo);
     }
-    void aggiungi(const dbe::Database& db, const QString& temporaneo, const QString& origine)
+    void aggiungi(const dbe::Database& db, const QString& temporaneo, const QString& origine,
+                  std::shared_ptr<FileProvvisorio> elenco)
     {
-        viste_.push_back({db.impl(), temporaneo, origine});
+        viste_.push_back({db.impl(), temporaneo, origine, std::move(elenco)});
     }
     void pulisci()
     {
@@ -82,10 +85,11 @@ dbe::Database ApriDatabase(const QString& path, bool readOnly)
     }
     const QString temporaneo = QDir::temp().filePath(QStringLiteral("corvale-access-%1.db")
                                                          .arg(QUuid::createUuid().toString(QUuid::Id128)));
+    auto elenco = std::make_shared<FileProvvisorio>(temporaneo);
     ImportaAccess(path, temporaneo);
     try {
         dbe::Database db = dbe::OpenDatabase(temporaneo);
-        viste().aggiungi(db, temporaneo, QFileInfo(path).absoluteFilePath());
+        viste().aggiungi(db, temporaneo, QFileInfo(path).absoluteFilePath(), std::move(elenco));
         return db;
     } catch (...) {
         rimuovi(temporaneo);
@@ -102,6 +106,12 @@ QString OrigineAccess(const dbe::Database& db)
 {
     const Vista* v = viste().trova(db);
     return v ? v->origine : QString();
+}
+
+QString FileAperto(const dbe::Database& db)
+{
+    const QString origine = OrigineAccess(db);
+    return origine.isEmpty() ? db.Name() : origine;
 }
 
 QString MessaggioSolaLettura(const dbe::Database& db)

@@ -5,7 +5,7 @@
 // read it as it is, while the Access file stays byte for byte as it was. Such an archive is read
 // only for the operator: every change to it is refused, before it starts, with
 // MessaggioSolaLettura(). The temporary file is removed once its database is closed and another
-// one is opened, and at the end of the program.
+// one is opened, at the end of the program, and when the program is interrupted (pulizia.h).
 #include "dbengine/dbengine.h"
 
 #include <QString>
@@ -21,6 +21,9 @@ dbe::Database ApriDatabase(const QString& path, bool readOnly = false);
 bool AccessInSolaLettura(const dbe::Database& db);
 // The Access file db was imported from (empty text for an archive of Corvale's format).
 QString OrigineAccess(const dbe::Database& db);
+// The file the operator opened as db, the one every output names: the Access file for an archive
+// or master imported from one, db's own file otherwise.
+QString FileAperto(const dbe::Database& db);
 // The message that refuses a change to such an archive, naming the import command.
 QString MessaggioSolaLettura(const dbe::Database& db);
 

@@ -1,6 +1,7 @@
 // corvale: the windowed program. Main makes the session with the windows' operator, reads the
 // settings and the master's stamp into it, ignoring any error, then shows the main window; the
 // program ends when its last window is closed.
+#include "access/pulizia.h"
 #include "app/frmprinc.h"
 #include "maintenance/frmregistro.h"
 #include "app/operatore_finestre.h"
@@ -13,6 +14,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    corvale::access::InstallaPuliziaAllInterruzione();
     QApplication::setApplicationName(QStringLiteral("Corvale"));
     corvale::OperatoreFinestre operatore;
     corvale::Sessione sessione(operatore);

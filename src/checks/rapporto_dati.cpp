@@ -1,5 +1,6 @@
 #include "rapporto_dati.h"
 
+#include "access/sololettura.h"
 #include "core/sessione.h"
 #include "core/versione.h"
 #include "checks/catalogo.h"
@@ -91,8 +92,8 @@ RapportoControllo RaccogliRapporto(Manutenzione& m, const QDateTime& momento)
 {
     const Sessione& s = m.sessione();
     RapportoControllo r;
-    r.Archivio = s.DbArchivi.isNull() ? PercorsoArchivio(s.PathArchivi) : s.DbArchivi.Name();
-    r.Master = s.DbMaster.isNull() ? s.PercorsoMaster() : s.DbMaster.Name();
+    r.Archivio = s.DbArchivi.isNull() ? PercorsoArchivio(s.PathArchivi) : access::FileAperto(s.DbArchivi);
+    r.Master = s.DbMaster.isNull() ? s.PercorsoMaster() : access::FileAperto(s.DbMaster);
     try {
         if (!s.DbArchivi.isNull())
             r.VersioneArchivio = LeggiVersioneDb(s.DbArchivi, false);

@@ -5,6 +5,7 @@
 #include "ambiente_cli.h"
 #include "comandi.h"
 
+#include "access/sololettura.h"
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "core/manutenzione.h"
@@ -134,8 +135,8 @@ int ComandoCheck(const QStringList& argomenti)
     }
     if (o.json) {
         QJsonObject radice;
-        radice[QStringLiteral("archive")] = s.DbArchivi.Name();
-        radice[QStringLiteral("master")] = s.DbMaster.Name();
+        radice[QStringLiteral("archive")] = access::FileAperto(s.DbArchivi);
+        radice[QStringLiteral("master")] = access::FileAperto(s.DbMaster);
         radice[QStringLiteral("versione_db")] = versioneDb;
         radice[QStringLiteral("versione_master")] = s.VersioneMaster;
         radice[QStringLiteral("danneggiato")] = !danneggiato.isEmpty();

@@ -1,5 +1,6 @@
 // corvale-cli: the headless tool. Runs the same engine, catalogue, checks and corrections as the
 // windowed program, without windows.
+#include "access/pulizia.h"
 #include "comandi.h"
 #include "sicurezza_cli.h"
 
@@ -40,6 +41,7 @@ const char* kUsage =
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    corvale::access::InstallaPuliziaAllInterruzione();
     QCoreApplication::setApplicationName(QStringLiteral("Corvale"));
     QStringList args = app.arguments();
     args.removeFirst();

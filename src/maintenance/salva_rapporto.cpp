@@ -1,5 +1,6 @@
 #include "salva_rapporto.h"
 
+#include "access/sololettura.h"
 #include "app/icone_senza_lettura.h"
 
 #include "frmrepair.h"
@@ -26,7 +27,7 @@ namespace {
 QString cartellaArchivio(const Sessione& s)
 {
     if (!s.DbArchivi.isNull())
-        return QFileInfo(s.DbArchivi.Name()).absolutePath();
+        return QFileInfo(access::FileAperto(s.DbArchivi)).absolutePath();
     return s.PathArchivi;
 }
 

@@ -16,8 +16,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QThread>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <functional>
 
 using namespace testsupport;
 using corvale::prova::EseguiCli;
@@ -145,9 +149,17 @@ TEST_F(ComandiAccess, AccessArchiveAndMasterAreCheckedAsTheyAreAndNeverChanged)
     const QStringList temporanei = temporaneiAccess();
     const QStringList opzioni = {"--home", dir.filePath("home"), "--archive", dir.filePath("archivi")};
 
-    const EsitoCli check = EseguiCli(QStringList{"check", "--json"} + opzioni);
+    const QString rapporto = dir.filePath("rapporto.html");
+    const EsitoCli check = EseguiCli(QStringList{"check", "--json", "--html", rapporto} + opzioni);
     ASSERT_EQ(check.stato, 1) << check.err.toStdString();
-    const QJsonArray task = QJsonDocument::fromJson(check.out.toUtf8()).object().value("tasks").toArray();
+    const QJsonObject radice = QJsonDocument::fromJson(check.out.toUtf8()).object();
+    // The operator's own files are named, never the temporary archives read in their place.
+    EXPECT_EQ(radice.value("archive").toString(), QFileInfo(archivio).absoluteFilePath());
+    EXPECT_EQ(radice.value("master").toString(), QFileInfo(master).absoluteFilePath());
+    const QString html = QString::fromUtf8(fileBytes(rapporto));
+    EXPECT_TRUE(html.contains(QDir::toNativeSeparators(QFileInfo(archivio).absoluteFilePath()).toHtmlEscaped()));
+    EXPECT_FALSE(html.contains("corvale-access-"));
+    const QJsonArray task = radice.value("tasks").toArray();
     int struttura = 0, nonEseguibili = 0;
     for (const QJsonValue& t : task) {
         const QJsonObject o = t.toObject();
@@ -236,4 +248,41 @@ TEST_F(ComandiAccess, DamagedFilesAreReadOrRefusedNeverCrashHangOrFlood)
     EXPECT_TRUE(QDir(dir.path()).entryList({".*importazione*"}, QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_EQ(temporaneiAccess(), temporanei);
     qunsetenv("CORVALE_ACCESS_SECONDI");
+}
+
+// Ctrl-C while an Access file is read (an import, and a check with the file as its archive) leaves
+// no temporary file: neither the hidden one beside the destination nor the copy in the system's
+// temporary folder.
+TEST_F(ComandiAccess, InterruptedCommandsLeaveNoTemporaryFile)
+{
+    QDir(dir.path()).mkdir("home");
+    QDir(dir.path()).mkdir("archivi");
+    copia("nwind.mdb", "home/esempio.mdb");
+    copia("nwind.mdb", "archivi/lumera.mdb");
+    const QStringList temporanei = temporaneiAccess();
+    const auto nascosti = [this] { return QDir(dir.path()).entryList({".*importazione*"}, QDir::Files | QDir::Hidden); };
+    const struct {
+        QStringList argomenti;
+        std::function<bool()> inCorso;  // true once the temporary file the command makes is there
+    } casi[] = {
+        {{"import", campione("nwind.mdb"), dir.filePath("nuovo.db")}, [&] { return !nascosti().isEmpty(); }},
+        {{"check", "--home", dir.filePath("home"), "--archive", dir.filePath("archivi")},
+         [&] { return temporaneiAccess().size() > temporanei.size(); }},
+    };
+    for (const auto& c : casi) {
+        SCOPED_TRACE(c.argomenti.first().toStdString());
+        QProcess p;
+        p.start(QStringLiteral(CORVALE_CLI_PATH), c.argomenti);
+        ASSERT_TRUE(p.waitForStarted());
+        bool visto = false;
+        for (int i = 0; i < 20000 && p.state() == QProcess::Running && !(visto = c.inCorso()); ++i)
+            QThread::usleep(200);
+        ASSERT_TRUE(visto) << "il comando è finito prima che il file temporaneo si vedesse";
+        ::kill(pid_t(p.processId()), SIGINT);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+        EXPECT_TRUE(nascosti().isEmpty());
+        EXPECT_EQ(temporaneiAccess(), temporanei);
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath("nuovo.db")));
+    }
 }

@@ -212,13 +212,21 @@ QString riepilogo(const RapportoControllo& r)
     Gruppo dati{QStringLiteral("Controlli dei dati")};
     for (const TaskRapporto& t : r.Task)
         ++(t.Strutturale() ? struttura : dati).conta[int(t.Esito)];
-    const int problemi = struttura.conta[0] + dati.conta[0];
+    const int problemi = struttura.conta[int(EsitoTask::Problemi)] + dati.conta[int(EsitoTask::Problemi)];
+    const int nonEseguibili = struttura.conta[int(EsitoTask::NonEseguibile)] + dati.conta[int(EsitoTask::NonEseguibile)];
+    const QString totale = numero(struttura.totale() + dati.totale());
     QString s = QStringLiteral("<section><h2>Riepilogo</h2><p>");
-    if (problemi == 0 && struttura.conta[1] + dati.conta[1] == 0)
+    // The checks that could not run are counted apart: they found nothing because they did not run.
+    if (problemi == 0 && nonEseguibili == 0)
         s += QStringLiteral("Nessun problema riscontrato.");
+    else if (problemi == 0)
+        s += QStringLiteral("Nessun controllo ha rilevato problemi, ma %1 su %2 non si sono potuti eseguire.")
+                 .arg(numero(nonEseguibili), totale);
+    else if (nonEseguibili == 0)
+        s += QStringLiteral("%1 su %2 controlli hanno rilevato problemi.").arg(numero(problemi), totale);
     else
-        s += QStringLiteral("%1 su %2 controlli hanno rilevato problemi.")
-                 .arg(numero(problemi), numero(struttura.totale() + dati.totale()));
+        s += QStringLiteral("%1 su %2 controlli hanno rilevato problemi; %3 non si sono potuti eseguire.")
+                 .arg(numero(problemi), totale, numero(nonEseguibili));
     s += QStringLiteral("</p><table class=\"riepilogo\">");
     s += rigaRiepilogo(struttura) + rigaRiepilogo(dati);
     return s + QStringLiteral("</table></section>\n");

@@ -159,6 +159,8 @@ TEST_F(ComandiAccess, AccessArchiveAndMasterAreCheckedAsTheyAreAndNeverChanged)
     const QString html = QString::fromUtf8(fileBytes(rapporto));
     EXPECT_TRUE(html.contains(QDir::toNativeSeparators(QFileInfo(archivio).absoluteFilePath()).toHtmlEscaped()));
     EXPECT_FALSE(html.contains("corvale-access-"));
+    // The 29 data checks that cannot run on Northwind are counted apart from those with problems.
+    EXPECT_TRUE(html.contains("29 su 38 non si sono potuti eseguire")) << html.section("Riepilogo", 1, 1).left(300).toStdString();
     const QJsonArray task = radice.value("tasks").toArray();
     int struttura = 0, nonEseguibili = 0;
     for (const QJsonValue& t : task) {

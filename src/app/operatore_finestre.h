@@ -3,7 +3,8 @@
 // boxes with the application's title "Corvale", the information icon and Italian buttons ("OK",
 // "Sì", "No"); input is an input box; the busy state is the application-wide hourglass. While a box
 // is up, the hourglass is put away (the operator is being asked, nothing is running) and comes back
-// when the box closes.
+// when the box closes. A text longer than fourteen lines keeps its first lines and its last
+// paragraph (the question) in view; the lines between are in the box's details.
 #include "core/operatore.h"
 
 #include <memory>

@@ -24,6 +24,8 @@ namespace corvale {
 
 namespace {
 
+constexpr int kColonnaDescrizione = 4;  // "Controllo": the one that stretches
+
 // The journal of the open archive, read without passing the gate (the list changes nothing).
 std::shared_ptr<Registro> RegistroAperto(const Sessione& s)
 {
@@ -70,13 +72,15 @@ FrmRegistro::FrmRegistro(Sessione& sessione, QWidget* parent) : QDialog(parent),
 {
     setObjectName(QStringLiteral("FrmRegistro"));
     setWindowTitle(QStringLiteral("Registro delle modifiche"));
-    resize(760, 480);
+    resize(900, 480);
     lst_ = new QTreeWidget(this);
     lst_->setObjectName(QStringLiteral("LstVoci"));
     lst_->setRootIsDecorated(false);
+    lst_->header()->setStretchLastSection(false);
     lst_->setHeaderLabels({QStringLiteral("N."), QStringLiteral("Ora"), QStringLiteral("Utente"),
                            QStringLiteral("Modifica"), QStringLiteral("Controllo"), QStringLiteral("Tabella"),
                            QStringLiteral("Stato"), QStringLiteral("Record")});
+    lst_->header()->setSectionResizeMode(kColonnaDescrizione, QHeaderView::Stretch);
     dett_ = new QPlainTextEdit(this);
     dett_->setObjectName(QStringLiteral("TxtDettaglio"));
     dett_->setReadOnly(true);
@@ -107,6 +111,8 @@ FrmRegistro::FrmRegistro(Sessione& sessione, QWidget* parent) : QDialog(parent),
 
 void FrmRegistro::Aggiorna()
 {
+    // The entry the operator had selected stays selected (the newest one at first).
+    const qint64 selezionata = Selezionata();
     lst_->clear();
     const auto reg = RegistroAperto(s_);
     if (reg) {
@@ -117,10 +123,19 @@ void FrmRegistro::Aggiorna()
                                                   v.annullataDa ? QStringLiteral("annullata") : v.stato,
                                                   QString::number(v.recordFatti)});
             it->setData(0, Qt::UserRole, v.id);
+            for (int c = 0; c < it->columnCount(); ++c)
+                it->setToolTip(c, it->text(c));
         }
     }
-    if (lst_->topLevelItemCount() > 0)
-        lst_->setCurrentItem(lst_->topLevelItem(0));
+    // Every column as wide as its texts, the description taking what is left (and its tooltip the
+    // rest).
+    for (int c = 0; c < lst_->columnCount(); ++c)
+        if (c != kColonnaDescrizione)
+            lst_->resizeColumnToContents(c);
+    if (!selezionata || !Seleziona(selezionata)) {
+        if (lst_->topLevelItemCount() > 0)
+            lst_->setCurrentItem(lst_->topLevelItem(0));
+    }
     mostraDettaglio();
 }
 
@@ -177,6 +192,14 @@ void FrmRegistro::AnnullaModifica_Click()
     const qint64 id = Selezionata();
     if (!id)
         return;
+    // A change that cannot be undone is said so at once, before any question.
+    if (const auto reg = RegistroAperto(s_)) {
+        const QString perche = PerchéNonAnnullabile(*reg, id);
+        if (!perche.isEmpty()) {
+            s_.operatore().Mostra(perche);
+            return;
+        }
+    }
     if (s_.operatore().Mostra(QStringLiteral("Rimettere nell'archivio i record della modifica %1 ?").arg(id),
                          Pulsanti::SiNo)
         != Risposta::Si)
@@ -206,11 +229,16 @@ void FrmRegistro::RipristinaCopia_Click()
     const auto v = reg ? reg->Voce(Selezionata()) : std::nullopt;
     if (!v || v->copia.isEmpty())
         return;
+    // The copy was taken before the first change of its session, not before the one selected.
+    qint64 prima = v->id;
+    for (const VoceRegistro& altra : reg->Elenco())
+        if (altra.copia == v->copia && altra.id < prima)
+            prima = altra.id;
     if (s_.operatore().Mostra(QStringLiteral("Ripristinare la copia di sicurezza %1 ? L'archivio torna com'era prima "
                                         "della modifica %2 e di tutte quelle fatte dopo; il suo stato attuale "
                                         "viene prima salvato in una nuova copia.")
                              .arg(QDir::toNativeSeparators(v->copia))
-                             .arg(v->id),
+                             .arg(prima),
                          Pulsanti::SiNo)
         != Risposta::Si)
         return;

@@ -6,7 +6,9 @@
 #include "maintenance/frmregistro.h"
 #include "maintenance/frmrepair.h"
 
+#include <QHeaderView>
 #include <QShortcut>
+#include <QTest>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -72,4 +74,66 @@ TEST_F(FinestraRegistro, ListsUndoesAndRestores)
     auto* scorciatoia = manutenzione.findChild<QShortcut*>("ScRegistro");
     ASSERT_NE(scorciatoia, nullptr);
     EXPECT_EQ(scorciatoia->key(), QKeySequence(Qt::CTRL | Qt::Key_R));
+}
+
+namespace {
+
+// Clicks the row of the journal's entry id, as the operator does.
+void clickVoce(FrmRegistro& f, qint64 id)
+{
+    QTreeWidget* l = f.LstVoci();
+    for (int i = 0; i < l->topLevelItemCount(); ++i)
+        if (l->topLevelItem(i)->text(0) == QString::number(id)) {
+            QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->topLevelItem(i)).center());
+            return;
+        }
+    ADD_FAILURE() << "no entry " << id;
+}
+
+}  // namespace
+
+// Three changes of one session, driven with clicks: the restore names the change its copy really
+// precedes; an undo the journal refuses says why without asking first and leaves the selection where
+// the operator put it; every column shows its texts whole, and each cell's tooltip too.
+TEST_F(FinestraRegistro, WhatTheWindowSaysIsWhatHappens)
+{
+    const TaskCorrezione vuoti = taskDi("Controllo Schede Vuote Clienti");
+    for (int k = 1; k <= 3; ++k) {
+        sql({QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('V%1', NULL)").arg(k)});
+        correggiTutti(vuoti, OptElimina);
+    }
+    FrmRegistro f(SessioneProva());
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    ASSERT_EQ(f.LstVoci()->topLevelItemCount(), 3);
+
+    clickVoce(f, 3);
+    EXPECT_EQ(f.Selezionata(), 3);
+    risposta = Risposta::No;
+    OperatoreDiProva().Mostrati().clear();
+    QTest::mouseClick(f.PulsRipristina(), Qt::LeftButton);
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().first().contains("prima della modifica 1 "))
+        << OperatoreDiProva().Mostrati().first().toStdString();
+
+    risposta = Risposta::Si;
+    clickVoce(f, 2);
+    QTest::mouseClick(f.PulsAnnulla(), Qt::LeftButton);
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), "Modifica 2 annullata: 1 record rimessi.");
+    EXPECT_EQ(f.Selezionata(), 2);
+    OperatoreDiProva().Mostrati().clear();
+    QTest::mouseClick(f.PulsAnnulla(), Qt::LeftButton);
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1) << "asked before saying it cannot be undone";
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().first().contains("già stata annullata"));
+    EXPECT_EQ(f.Selezionata(), 2);
+
+    QTreeWidget* l = f.LstVoci();
+    for (int i = 0; i < l->topLevelItemCount(); ++i)
+        for (int c = 0; c < l->columnCount(); ++c) {
+            const QTreeWidgetItem* it = l->topLevelItem(i);
+            EXPECT_EQ(it->toolTip(c), it->text(c));
+            if (c != 4)
+                EXPECT_GE(l->header()->sectionSize(c), l->fontMetrics().horizontalAdvance(it->text(c)))
+                    << "column " << c << ": " << it->text(c).toStdString();
+        }
 }

@@ -187,6 +187,32 @@ void FrmRegistro::mostraDettaglio()
     dett_->setPlainText(righe.join(QLatin1Char('\n')));
 }
 
+namespace {
+
+// The restore's question, naming every change it takes back.
+QString DomandaRipristino(Registro& reg, const VoceRegistro& v)
+{
+    // The copy was taken before the first change of its session, not before the one selected:
+    // every change from that one on is taken back, and each is named with its time.
+    const auto elenco = reg.Elenco();
+    qint64 prima = v.id;
+    for (const VoceRegistro& altra : elenco)
+        if (altra.copia == v.copia && altra.id < prima)
+            prima = altra.id;
+    QStringList tolte;
+    for (const VoceRegistro& altra : elenco)
+        if (altra.id >= prima && !altra.annullataDa && altra.tipo != tipo_modifica::Verifica)
+            tolte.prepend(QStringLiteral("%1 (%2, %3)").arg(altra.id).arg(altra.ora, altra.tipo));
+    return QStringLiteral("Ripristinare la copia di sicurezza %1 ? L'archivio torna com'era prima della modifica %2 "
+                          "e di tutte quelle fatte dopo; il suo stato attuale viene prima salvato in una nuova "
+                          "copia.\rModifiche tolte: %3.")
+        .arg(QDir::toNativeSeparators(v.copia))
+        .arg(prima)
+        .arg(tolte.join(QStringLiteral(", ")));
+}
+
+}  // namespace
+
 void FrmRegistro::AnnullaModifica_Click()
 {
     const qint64 id = Selezionata();
@@ -196,6 +222,15 @@ void FrmRegistro::AnnullaModifica_Click()
     if (const auto reg = RegistroAperto(s_)) {
         const QString perche = PerchéNonAnnullabile(*reg, id);
         if (!perche.isEmpty()) {
+            // A change undone only through its copy: the copy is offered at once.
+            const auto v = reg->Voce(id);
+            if (v && !v->copia.isEmpty() && !v->annullataDa && v->tipo != tipo_modifica::Verifica
+                && v->recordFatti > 0) {
+                if (s_.operatore().Mostra(perche + QStringLiteral("\r\rRipristinare ora la copia?"), Pulsanti::SiNo)
+                    == Risposta::Si)
+                    RipristinaCopia_Click();
+                return;
+            }
             s_.operatore().Mostra(perche);
             return;
         }
@@ -229,18 +264,7 @@ void FrmRegistro::RipristinaCopia_Click()
     const auto v = reg ? reg->Voce(Selezionata()) : std::nullopt;
     if (!v || v->copia.isEmpty())
         return;
-    // The copy was taken before the first change of its session, not before the one selected.
-    qint64 prima = v->id;
-    for (const VoceRegistro& altra : reg->Elenco())
-        if (altra.copia == v->copia && altra.id < prima)
-            prima = altra.id;
-    if (s_.operatore().Mostra(QStringLiteral("Ripristinare la copia di sicurezza %1 ? L'archivio torna com'era prima "
-                                        "della modifica %2 e di tutte quelle fatte dopo; il suo stato attuale "
-                                        "viene prima salvato in una nuova copia.")
-                             .arg(QDir::toNativeSeparators(v->copia))
-                             .arg(prima),
-                         Pulsanti::SiNo)
-        != Risposta::Si)
+    if (s_.operatore().Mostra(DomandaRipristino(*reg, *v), Pulsanti::SiNo) != Risposta::Si)
         return;
     QString testo;
     {

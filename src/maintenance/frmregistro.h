@@ -24,7 +24,7 @@ class FrmRegistro : public QDialog {
 public:
     explicit FrmRegistro(Sessione& sessione, QWidget* parent = nullptr);
 
-    // Reads the journal again into the list (the first entry selected).
+    // Reads the journal again into the list; the entry selected stays selected (the newest at first).
     void Aggiorna();
     // Selects the entry with that id; false when the list has none.
     bool Seleziona(qint64 id);

@@ -113,8 +113,11 @@ TEST_F(FinestraRegistro, WhatTheWindowSaysIsWhatHappens)
     OperatoreDiProva().Mostrati().clear();
     QTest::mouseClick(f.PulsRipristina(), Qt::LeftButton);
     ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
-    EXPECT_TRUE(OperatoreDiProva().Mostrati().first().contains("prima della modifica 1 "))
-        << OperatoreDiProva().Mostrati().first().toStdString();
+    const QString domanda = OperatoreDiProva().Mostrati().first();
+    EXPECT_TRUE(domanda.contains("prima della modifica 1 ")) << domanda.toStdString();
+    for (qint64 id = 1; id <= 3; ++id)  // each change taken back, named with its time
+        EXPECT_TRUE(domanda.contains(QStringLiteral("%1 (%2, eliminazione)").arg(id).arg(registro().Voce(id)->ora)))
+            << domanda.toStdString();
 
     risposta = Risposta::Si;
     clickVoce(f, 2);

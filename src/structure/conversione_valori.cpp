@@ -1,6 +1,7 @@
 #include "conversione_valori.h"
 
 #include <QDateTime>
+#include <QStringDecoder>
 #include <charconv>
 #include <cmath>
 
@@ -117,7 +118,17 @@ QVariant ValoreConvertito(const QVariant& vecchio, short tipoVecchio, short tipo
         return QVariant();
     const bool daTesto = vecchio.typeId() == QMetaType::QString;
     if (eTesto(tipoNuovo)) {
-        if (daTesto || vecchio.typeId() == QMetaType::Bool || vecchio.typeId() == QMetaType::QByteArray)
+        if (vecchio.typeId() == QMetaType::QByteArray) {
+            // Bytes become a text only when they are one (UTF-8), so that the text holds them all.
+            const QByteArray byte = vecchio.toByteArray();
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            const QString testo = utf8(byte);
+            if (utf8.hasError() || testo.toUtf8() != byte)
+                cambierebbe(campo, QStringLiteral("0x") + QString::fromLatin1(byte.left(32).toHex().toUpper())
+                                       + (byte.size() > 32 ? QStringLiteral("...") : QString()));
+            return dbe::ConvertValue(testo, tipoNuovo);
+        }
+        if (daTesto || vecchio.typeId() == QMetaType::Bool)
             return dbe::ConvertValue(vecchio, tipoNuovo);
         return testoValore(vecchio, tipoVecchio);
     }

@@ -24,6 +24,36 @@ struct NuovaDefinizione {
 
 bool eTesto(short tipo) { return tipo == dbe::dbText || tipo == dbe::dbMemo; }
 
+// The fields of the table's primary index (empty without one).
+QStringList CampiChiave(const dbe::TableDef& td)
+{
+    QStringList campi;
+    for (int i = 0; i < td.Indexes().Count(); ++i) {
+        const dbe::Index ix = td.Indexes().Item(i);
+        if (!ix.Primary())
+            continue;
+        for (int k = 0; k < ix.Fields().Count(); ++k)
+            campi << ix.Fields().Item(k).Name();
+    }
+    return campi;
+}
+
+// The current record's key as the operator reads it: " (CODICE = 'C1')", empty without a key.
+QString DescriviChiave(const dbe::Recordset& rs, const QStringList& chiave)
+{
+    QStringList parti;
+    try {
+        for (const QString& c : chiave) {
+            const QVariant v = rs.Value(c);
+            parti << c + QStringLiteral(" = ")
+                         + (v.isNull() ? QStringLiteral("Null") : QLatin1Char('\'') + v.toString() + QLatin1Char('\''));
+        }
+    } catch (const dbe::DbError&) {
+        return QString();  // the record cannot be read again: its position alone names it
+    }
+    return parti.isEmpty() ? QString() : QStringLiteral(" (") + parti.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
 // Copies every value of the old field into the new one of another type, record by record, each
 // converted so that it is kept or the copy refused (ValoreConvertito).
 void CopiaConvertendo(Sessione& s, const dbe::TableDef& td, const dbe::Field& vecchio, const QString& nomeNuovo, short tipoNuovo)
@@ -31,8 +61,11 @@ void CopiaConvertendo(Sessione& s, const dbe::TableDef& td, const dbe::Field& ve
     dbe::Recordset rs = s.DbArchivi.OpenRecordset(td.Name(), dbe::dbOpenTable);
     const int da = rs.FieldIndex(vecchio.Name());
     const int a = rs.FieldIndex(nomeNuovo);
+    const QStringList chiave = CampiChiave(td);
+    qint64 n = 0;
     try {
         for (; !rs.Eof(); rs.MoveNext()) {
+            ++n;
             const QVariant w = ValoreConvertito(rs.Value(da), vecchio.Type(), tipoNuovo, vecchio.Name());
             if (w.isNull())
                 continue;  // the new column is Null already
@@ -40,6 +73,11 @@ void CopiaConvertendo(Sessione& s, const dbe::TableDef& td, const dbe::Field& ve
             rs.SetValue(a, w);
             rs.Update();
         }
+    } catch (const dbe::DbError& e) {
+        // The refusal names the record it met, so that the operator can find and mend it.
+        const QString record = QStringLiteral(" Record %1 della tabella %2%3.").arg(n).arg(td.Name(), DescriviChiave(rs, chiave));
+        rs.Close();
+        throw dbe::DbError(e.number(), e.description() + record);
     } catch (...) {
         rs.Close();
         throw;

@@ -47,6 +47,8 @@ bool conservato(const QVariant& old, short s, const QVariant& v, short t)
 {
     if (old.isNull())
         return v.isNull();
+    if (s == dbe::dbLongBinary)
+        return testuale(t) && v.toString().toUtf8() == old.toByteArray();
     if (testuale(s)) {
         const QString testo = old.toString();
         if (testuale(t))
@@ -105,6 +107,9 @@ QList<Caso> casi()
         {dbText, {QStringLiteral("31/12/2024"), QStringLiteral("2024-01-02 10:30:00"), QStringLiteral(""), null},
          {dbDate, dbMemo}},
         {dbMemo, {QString(), QStringLiteral("x"), null, QString(255, QLatin1Char('m'))}, {dbText}},
+        // Bytes become a text only when they are one, every byte kept.
+        {dbLongBinary, {QByteArray("caff\xc3\xa8 \x01", 8), QByteArray(""), null}, {dbText, dbMemo}},
+        {dbLongBinary, {QByteArray("ok"), QByteArray("\x00\xff\x10", 3), null}, {}},
     };
 }
 
@@ -215,6 +220,9 @@ TEST(RicostruzioneTest, EveryTypeChangeKeepsEachValueOrRefusesTheWholeField)
             AzzeraMotivoErrore();
             if (!ModificaTipoCampo(SessioneProva(), tabella, campo, t)) {
                 EXPECT_FALSE(caso.riescono.contains(t)) << nome << ": " << UltimoMotivoErrore().testo().toStdString();
+                // The refusal names the record whose value it could not keep.
+                EXPECT_TRUE(UltimoMotivoErrore().testo().contains(QStringLiteral(" della tabella %1").arg(tabella)))
+                    << nome << ": " << UltimoMotivoErrore().testo().toStdString();
                 EXPECT_EQ(prova::Dump(c.percorsoArchivio()), file) << nome;
                 continue;
             }

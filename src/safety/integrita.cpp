@@ -157,20 +157,6 @@ bool ScartaRecordGuasti(ArchivioDiretto& archivio, ArchivioDiretto& fresco, QStr
     return true;
 }
 
-// Removes the provisional files of recoveries whose process is gone (a repair killed half-way).
-void PulisciRecuperiInterrotti(const QString& cartella, const QString& base)
-{
-    static const QRegularExpression provvisorio(QStringLiteral("\\.(\\d+)\\.parziale(-journal)?$"));
-    for (const QFileInfo& f : QDir(cartella).entryInfoList({base + QStringLiteral("-recupero-*.parziale*")}, QDir::Files)) {
-        const QRegularExpressionMatch m = provvisorio.match(f.fileName());
-        if (!m.hasMatch())
-            continue;
-        const qint64 pid = m.captured(1).toLongLong();
-        if (pid == QCoreApplication::applicationPid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH))
-            QFile::remove(f.absoluteFilePath());
-    }
-}
-
 // Takes the archive's write lock through `tenuta`, waiting while another program writes (and
 // saying so, once).
 bool PrendiScrittura(const Sessione& s, ArchivioDiretto& tenuta, QString& errore)
@@ -244,6 +230,21 @@ Sostituzione Sostituisci(ArchivioDiretto& tenuta, ArchivioDiretto& osserva, qint
 
 }  // namespace
 
+void PulisciRecuperiInterrotti(const QString& archivio)
+{
+    const QString cartella = CartellaCopie(archivio);
+    const QString base = QFileInfo(archivio).completeBaseName();
+    static const QRegularExpression provvisorio(QStringLiteral("\\.(\\d+)\\.parziale(-journal)?$"));
+    for (const QFileInfo& f : QDir(cartella).entryInfoList({base + QStringLiteral("-recupero-*.parziale*")}, QDir::Files)) {
+        const QRegularExpressionMatch m = provvisorio.match(f.fileName());
+        if (!m.hasMatch())
+            continue;
+        const qint64 pid = m.captured(1).toLongLong();
+        if (pid == QCoreApplication::applicationPid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH))
+            QFile::remove(f.absoluteFilePath());
+    }
+}
+
 bool RecuperaRecord(const Sessione& s, QStringList& righe, QString& errore)
 {
     const dbe::Database& db = s.DbArchivi;
@@ -253,7 +254,7 @@ bool RecuperaRecord(const Sessione& s, QStringList& righe, QString& errore)
         errore = QStringLiteral("impossibile creare la cartella %1.").arg(QDir::toNativeSeparators(cartella));
         return false;
     }
-    PulisciRecuperiInterrotti(cartella, base);
+    PulisciRecuperiInterrotti(db.Name());
     const QString nome = base + QStringLiteral("-recupero-")
                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString nuovo = QDir(cartella).filePath(nome + QStringLiteral(".mdb"));

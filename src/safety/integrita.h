@@ -41,6 +41,10 @@ QString ElencoProblemi(const QStringList& problemi, int quanti = 5);
 // the reason, the archive unchanged.
 bool RecuperaRecord(const Sessione& s, QStringList& righe, QString& errore);
 
+// Removes from the archive's copies folder the provisional files of recoveries whose process is
+// gone (a repair killed half-way); those of a running process stay.
+void PulisciRecuperiInterrotti(const QString& archivio);
+
 struct EsitoRiparazione {
     bool riuscita = false;
     QString copia;     // the safety copy taken before, if any

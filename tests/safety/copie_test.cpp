@@ -126,7 +126,7 @@ TEST_F(Copie, RipristinaTakesOnlyACopyOfThisArchive)
         EXPECT_EQ(e.stato, 2) << c.file.toStdString();
         EXPECT_TRUE(e.err.contains(c.motivo)) << c.file.toStdString() << ": " << e.err.toStdString();
         EXPECT_TRUE(e.err.contains("nessuna modifica è stata fatta")) << e.err.toStdString();
-        EXPECT_EQ(testsupport::sqliteDump(archivio()), prima) << c.file.toStdString();
+        EXPECT_TRUE(testsupport::sqliteDump(archivio()) == prima) << c.file.toStdString();
         EXPECT_EQ(copie(), copiePrima) << c.file.toStdString();
     }
     // The same bytes under a name of their own, with the archive's tables: a copy, restored.

@@ -10,6 +10,7 @@
 #include "support/altro_programma.h"
 
 #include <QProcess>
+#include <QThread>
 #include <QRegularExpression>
 #include "support/stampa_qt.h"
 
@@ -117,4 +118,30 @@ TEST_F(RiparazioneConAltri, NothingAnotherProgramCommitsIsUndoneAndNothingHalfWr
     const QStringList recuperi = QDir(home.filePath("archivi/copie")).entryList({"lumera-recupero-*.mdb"}, QDir::Files);
     ASSERT_EQ(recuperi.size(), 1);
     EXPECT_EQ(testsupport::DaFuori(copia(recuperi.first()), "PRAGMA integrity_check"), "ok");
+}
+
+TEST_F(RiparazioneConAltri, AKilledRepairLeavesNoRecoveryFileThatIsNotWhole)
+{
+    prova::ScriviClienti(archivio(), 20000);
+    QRandomGenerator g(11);
+    prova::DanneggiaFoglioClienti(archivio(), g);
+    const QString copie = home.filePath("archivi/copie");
+    for (int volta = 0; volta < 3; ++volta) {
+        SCOPED_TRACE(volta);
+        QProcess p;
+        p.start(QStringLiteral(CORVALE_CLI_PATH),
+                {"ripara", "--senza-copia", "--home", home.path(), "--archive", home.filePath("archivi")});
+        ASSERT_TRUE(p.waitForStarted());
+        QThread::msleep(100 + g.bounded(400));
+        p.kill();
+        p.waitForFinished();
+    }
+    const prova::EsitoCli e = esegui({"ripara", "--senza-copia"});
+    EXPECT_EQ(e.stato, 0) << e.err.toStdString() << e.out.toStdString();
+    EXPECT_TRUE(QDir(copie).entryList({"*.parziale*"}, QDir::Files).isEmpty());
+    EXPECT_EQ(ClientiAlterati(archivio()), 0);
+    // A recovery file under its final name is whole: it holds what took the archive's place.
+    const QString clienti = testsupport::DaFuori(archivio(), "SELECT count(*) FROM CLIENTI");
+    for (const QString& f : QDir(copie).entryList({"lumera-recupero-*.mdb"}, QDir::Files))
+        EXPECT_EQ(testsupport::VerificaDaFuori(copie + "/" + f, "SELECT count(*) FROM CLIENTI"), clienti) << f.toStdString();
 }

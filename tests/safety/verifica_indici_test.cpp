@@ -4,6 +4,9 @@
 // archive is not called damaged.
 #include "fixture_comandi.h"
 
+#include "core/manutenzione.h"
+#include "core/operatore.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -69,4 +72,25 @@ TEST_F(VerificaIndici, TheFirstCheckSeesAnIndexThatMissesRecords)
         EXPECT_EQ(v.rapporto.contains("lo ha trovato danneggiato"), danno);
         EXPECT_FALSE(QFile::exists(home.filePath("archivi/lumera-registro.db"))) << "a check makes no journal";
     }
+}
+
+TEST_F(VerificaIndici, TheWindowsFirstRunSaysSoWithItsCounts)
+{
+    testsupport::sqliteExec(archivio(),
+                            "CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC) WHERE CODICE <> 'C1';"
+                            "PRAGMA writable_schema = ON;"
+                            "UPDATE sqlite_master SET sql = 'CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC)' "
+                            "WHERE name = 'CLIENTI.RAG';");
+    SessioneProva().DbArchivi = dbe::OpenDatabase(archivio());
+    SessioneProva().DbMaster = dbe::OpenDatabase(home.filePath("esempio.mdb"), true);
+    OperatoreDiProva().ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
+    Manutenzione m{SessioneProva()};
+    m.CreaLista();
+    m.CaricaTask();
+    for (int i = 0; i < m.LstTask.Conta(); ++i)
+        m.ImpostaStato(i, kStatoStart);
+    m.AvviaControllo();
+    EXPECT_EQ(OperatoreDiProva().Mostrati().filter("lo ha trovato danneggiato").size(), 1)
+        << OperatoreDiProva().Mostrati().join("\n").toStdString();
+    OperatoreDiProva().Azzera();
 }

@@ -6,7 +6,7 @@
 
 namespace corvale {
 
-QString NomeSql(const QString& nome)
+QString NomeSqlite(const QString& nome)
 {
     QString n = nome;
     return QLatin1Char('"') + n.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');

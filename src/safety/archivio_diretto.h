@@ -44,7 +44,7 @@ private:
     int codice_ = 0;
 };
 
-// SQL quoting of a name.
-QString NomeSql(const QString& nome);
+// A name quoted for SQLite.
+QString NomeSqlite(const QString& nome);
 
 }  // namespace corvale

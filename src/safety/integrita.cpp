@@ -57,7 +57,7 @@ bool Utf8Valido(const unsigned char* p, int n)
 }
 
 // Two values of SQLite equal in storage class and in every byte.
-bool StessoValore(sqlite3_stmt* a, int i, sqlite3_stmt* b, int j)
+bool StessoValoreSqlite(sqlite3_stmt* a, int i, sqlite3_stmt* b, int j)
 {
     const int t = sqlite3_column_type(a, i);
     if (t != sqlite3_column_type(b, j))
@@ -105,10 +105,10 @@ bool ScartaRecordGuasti(ArchivioDiretto& archivio, ArchivioDiretto& fresco, QStr
             colonne << c.value(0).toString();
         QStringList quotate;
         for (const QString& c : colonne)
-            quotate << NomeSql(c);
+            quotate << NomeSqlite(c);
         const QString elenco = quotate.join(QLatin1Char(','));
-        Stmt tutti(fresco.get(), QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid").arg(elenco, NomeSql(t)));
-        Stmt uno(archivio.get(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1").arg(elenco, NomeSql(t)));
+        Stmt tutti(fresco.get(), QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid").arg(elenco, NomeSqlite(t)));
+        Stmt uno(archivio.get(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1").arg(elenco, NomeSqlite(t)));
         if (!tutti.st || !uno.st) {
             errore = QString::fromUtf8(sqlite3_errmsg(tutti.st ? archivio.get() : fresco.get()));
             return false;
@@ -128,7 +128,7 @@ bool ScartaRecordGuasti(ArchivioDiretto& archivio, ArchivioDiretto& fresco, QStr
                     perche = QStringLiteral("l'archivio non lo ritrova al suo posto");
                 } else if (rc == SQLITE_ROW) {
                     for (int c = 0; c < colonne.size() && perche.isEmpty(); ++c)
-                        if (!StessoValore(tutti.st, c + 1, uno.st, c))
+                        if (!StessoValoreSqlite(tutti.st, c + 1, uno.st, c))
                             perche = QStringLiteral("riletto, il campo %1 è diverso").arg(colonne[c]);
                 }
             }
@@ -140,7 +140,7 @@ bool ScartaRecordGuasti(ArchivioDiretto& archivio, ArchivioDiretto& fresco, QStr
     }
     fresco.esegui(QStringLiteral("BEGIN"));
     for (const auto& [t, riga] : via) {
-        Stmt del(fresco.get(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(NomeSql(t)));
+        Stmt del(fresco.get(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(NomeSqlite(t)));
         sqlite3_bind_int64(del.st, 1, riga);
         if (!del.st || sqlite3_step(del.st) != SQLITE_DONE) {
             errore = fresco.errore();
@@ -153,7 +153,7 @@ bool ScartaRecordGuasti(ArchivioDiretto& archivio, ArchivioDiretto& fresco, QStr
         return false;
     }
     for (const QString& t : *tabelle)
-        conteggi.insert(t, fresco.valore(QStringLiteral("SELECT count(*) FROM %1").arg(NomeSql(t))).value_or(0).toLongLong());
+        conteggi.insert(t, fresco.valore(QStringLiteral("SELECT count(*) FROM %1").arg(NomeSqlite(t))).value_or(0).toLongLong());
     return true;
 }
 
@@ -354,7 +354,7 @@ QStringList IndiciIncompleti(const QString& archivio)
         // A table without rowid is its own index: nothing to compare.
         if (a.valore(QStringLiteral("SELECT wr FROM pragma_table_list(?1)"), {t}).value_or(QVariant(0)).toInt() != 0)
             continue;
-        const auto record = a.valore(QStringLiteral("SELECT count(*) FROM %1 NOT INDEXED").arg(NomeSql(t)));
+        const auto record = a.valore(QStringLiteral("SELECT count(*) FROM %1 NOT INDEXED").arg(NomeSqlite(t)));
         if (!record) {
             problemi << QStringLiteral("Tabella %1 illeggibile: %2").arg(t, a.errore());
             continue;
@@ -364,7 +364,7 @@ QStringList IndiciIncompleti(const QString& archivio)
             // Each entry of this index, walked in the index itself (a plain count would take the
             // smallest index instead).
             const auto voci = a.valore(QStringLiteral("SELECT count(*) FROM %1 INDEXED BY %2 WHERE +rowid IS NOT NULL")
-                                           .arg(NomeSql(t), NomeSql(indice)));
+                                           .arg(NomeSqlite(t), NomeSqlite(indice)));
             if (!voci)
                 problemi << QStringLiteral("Indice %1 della tabella %2 illeggibile: %3").arg(indice, t, a.errore());
             else if (voci->toLongLong() != record->toLongLong())

@@ -145,3 +145,27 @@ TEST_F(RiparazioneConAltri, AKilledRepairLeavesNoRecoveryFileThatIsNotWhole)
     for (const QString& f : QDir(copie).entryList({"lumera-recupero-*.mdb"}, QDir::Files))
         EXPECT_EQ(testsupport::VerificaDaFuori(copie + "/" + f, "SELECT count(*) FROM CLIENTI"), clienti) << f.toStdString();
 }
+
+TEST_F(RiparazioneConAltri, ARepairWaitsForAnotherProgramsWriteAndSaysSo)
+{
+    if (!testsupport::Sqlite3Disponibile())
+        GTEST_SKIP() << "sqlite3 shell not installed";
+    prova::ScriviClienti(archivio(), 3000);
+    QRandomGenerator g(5);
+    prova::DanneggiaFoglioClienti(archivio(), g);
+    testsupport::ScritturaAltrui altro(archivio());
+    ASSERT_TRUE(altro.tiene);
+    QProcess p;
+    p.start(QStringLiteral(CORVALE_CLI_PATH), {"ripara", "--home", home.path(), "--archive", home.filePath("archivi")});
+    ASSERT_TRUE(p.waitForStarted());
+    QString detto;
+    for (int i = 0; i < 200 && !detto.contains("attende che finisca"); ++i) {
+        p.waitForReadyRead(100);
+        detto += QString::fromUtf8(p.readAllStandardError());
+    }
+    EXPECT_TRUE(detto.contains("Un altro programma sta scrivendo nell'archivio")) << detto.toStdString();
+    altro.Rilascia();
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << detto.toStdString() << p.readAllStandardError().toStdString();
+    EXPECT_EQ(ClientiAlterati(archivio()), 0);
+}

@@ -31,6 +31,9 @@ void Manutenzione::AvviaControllo()
         sessione().operatore().Mostra(QStringLiteral("Nessuna azione selezionata."));
         return;
     }
+    // The first run of the session verifies the indexes, so that a damage its counts would hide is
+    // said with them.
+    VerificaPrimaDeiControlli(sessione());
     const int righe = LstTask.Conta();
     for (int li = 0; li < righe && li < LstTask.Conta(); ++li) {
         MostraAvanzamento(li);

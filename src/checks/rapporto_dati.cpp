@@ -1,6 +1,7 @@
 #include "rapporto_dati.h"
 
 #include "access/sololettura.h"
+#include "safety/sessione_sicurezza.h"
 #include "core/sessione.h"
 #include "core/versione.h"
 #include "checks/catalogo.h"
@@ -102,6 +103,7 @@ RapportoControllo RaccogliRapporto(Manutenzione& m, const QDateTime& momento)
     r.VersioneMaster = s.VersioneMaster;
     r.AvvisoVersioni = s.VersioneMaster.isEmpty() ? AvvisoVersioneMasterAssente().trimmed()
                                                 : AvvisoVersioni(s.VersioneMaster, r.VersioneArchivio);
+    r.AvvisoDanno = AvvisoArchivioDanneggiato(s);
     r.Momento = momento;
     r.VersioneProgramma = VersioneProgramma();
 

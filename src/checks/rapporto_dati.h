@@ -60,6 +60,7 @@ struct RapportoControllo {
     QString VersioneArchivio;  // the stamps; empty when unreadable
     QString VersioneMaster;
     QString AvvisoVersioni;    // the gate's warning; empty when the stamps agree
+    QString AvvisoDanno;       // the warning of an archive found damaged; empty otherwise
     QDateTime Momento;
     QString VersioneProgramma;
     QList<TaskRapporto> Task;  // every task of the table, in key order

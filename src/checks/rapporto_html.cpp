@@ -203,7 +203,11 @@ QString intestazione(const RapportoControllo& r)
         s += QStringLiteral("<div class=\"verdetto\">Le due versioni coincidono.</div>");
     else
         s += QStringLiteral("<div class=\"verdetto avviso\">%1</div>").arg(righe(r.AvvisoVersioni));
-    return s + QStringLiteral("</td></tr></table></header>\n");
+    s += QStringLiteral("</td></tr>");
+    if (!r.AvvisoDanno.isEmpty())
+        s += QStringLiteral("<tr><th>Integrità dell'archivio</th><td><div class=\"verdetto avviso\">%1</div></td></tr>")
+                 .arg(righe(r.AvvisoDanno));
+    return s + QStringLiteral("</table></header>\n");
 }
 
 QString riepilogo(const RapportoControllo& r)

@@ -101,6 +101,7 @@ int ComandoRipara(const QStringList& argomenti)
         err << errore << "\nUso: corvale-cli ripara [--senza-copia] [--home CARTELLA] [--archive CARTELLA]\n";
         return 2;
     }
+    PulisciRecuperiInterrotti(s.DbArchivi.Name());
     const QStringList problemi = ProblemiIntegrita(s.DbArchivi);
     const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
     if (reg)

@@ -91,6 +91,8 @@ int ComandoCheck(const QStringList& argomenti)
     const QString avviso = AvvisoVersione(s.VersioneMaster, versioneDb);
     if (!avviso.isEmpty())
         (o.json ? err : out) << avviso << "\n";
+    // Damage the counts would hide is known before them.
+    VerificaPrimaDeiControlli(s);
     const QString danneggiato = AvvisoArchivioDanneggiato(s);
     if (!danneggiato.isEmpty())
         err << danneggiato << "\n";

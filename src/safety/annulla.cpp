@@ -163,6 +163,7 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
 {
     const dbe::Database& DbArchivi = s.DbArchivi;
     const QFileInfo fi(copia);
+    const QString nessuna = QStringLiteral("\rCopia non ripristinata: nessuna modifica è stata fatta.");
     if (!fi.isFile()) {
         testo = QStringLiteral("Copia di sicurezza non trovata: %1").arg(QDir::toNativeSeparators(copia));
         return false;
@@ -171,14 +172,16 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
         testo = QStringLiteral("Nessun archivio aperto.");
         return false;
     }
-    if (fi.absoluteFilePath() == QFileInfo(DbArchivi.Name()).absoluteFilePath()) {
-        testo = QStringLiteral("La copia indicata è l'archivio stesso.");
-        return false;
-    }
     QString errore;
     const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
     if (!reg) {
         testo = QStringLiteral("Impossibile scrivere il registro delle modifiche.\r%1").arg(errore);
+        return false;
+    }
+    // Only a copy of this archive replaces it.
+    const QString no = PerchéNonCopia(DbArchivi, *reg, fi.absoluteFilePath());
+    if (!no.isEmpty()) {
+        testo = no + nessuna;
         return false;
     }
     RiconciliaInCorso(DbArchivi, *reg);
@@ -190,9 +193,10 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
     }
     QString attuale;
     if (!Sicurezza(s).senzaCopia) {
-        attuale = ScriviCopiaSicurezza(s, *reg, CopieDaConservare(s), errore);
+        // The copy chosen is the one copy the retention must not take away now.
+        attuale = ScriviCopiaSicurezza(s, *reg, CopieDaConservare(s), errore, {}, fi.absoluteFilePath());
         if (attuale.isEmpty()) {
-            testo = errore + QStringLiteral("\rCopia non ripristinata: nessuna modifica è stata fatta.");
+            testo = errore + nessuna;
             return false;
         }
     }

@@ -1,5 +1,6 @@
 #include "copia_sicurezza.h"
 
+#include "archivio_diretto.h"
 #include "sessione_sicurezza.h"
 
 #include "core/avvio.h"
@@ -9,13 +10,33 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStorageInfo>
+#include <sys/stat.h>
 
 namespace corvale {
 
 namespace {
 
 QString Mega(qint64 byte) { return QString::number(double(byte) / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MB"); }
+
+// The day a copy was made: from its name ("lumera-20240315-143012.mdb"), else its file's time.
+QDate GiornoCopia(const QString& copia)
+{
+    static const QRegularExpression nome(QStringLiteral("-(\\d{8})-\\d{6}(-\\d+)?$"));
+    const QRegularExpressionMatch m = nome.match(QFileInfo(copia).completeBaseName());
+    const QDate d = m.hasMatch() ? QDate::fromString(m.captured(1), QStringLiteral("yyyyMMdd")) : QDate();
+    return d.isValid() ? d : QFileInfo(copia).lastModified().date();
+}
+
+// Same device and inode (a second name of the same file); false when either is missing.
+bool StessoFile(const QString& a, const QString& b)
+{
+    struct stat sa {}, sb {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+           && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
 
 }  // namespace
 
@@ -34,7 +55,7 @@ qint64 SpazioLibero(const Sessione& s, const QString& cartella)
 }
 
 QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QString& errore,
-                             const dbe::Progress& avanzamento)
+                             const dbe::Progress& avanzamento, const QString& daTenere)
 {
     const dbe::Database& db = s.DbArchivi;
     const QString archivio = db.Name();
@@ -87,15 +108,89 @@ QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QSt
         }
     }
     reg.AggiungiCopia(file, QFileInfo(file).size());
-    if (conserva > 0) {
-        QStringList copie = reg.Copie();
-        while (copie.size() > conserva) {
-            const QString vecchia = copie.takeFirst();
-            if (!QFileInfo::exists(vecchia) || QFile::remove(vecchia))
-                reg.TogliCopia(vecchia);
+    ApplicaConservazione(reg, conserva, daTenere);
+    return file;
+}
+
+void ApplicaConservazione(Registro& reg, int conserva, const QString& serve)
+{
+    if (conserva <= 0)
+        return;
+    const QStringList copie = reg.Copie();  // oldest first
+    QSet<QString> tenute;
+    for (int i = qMax(0, int(copie.size()) - conserva); i < copie.size(); ++i)
+        tenute.insert(copie[i]);
+    // The first copy of each day, for the last `conserva` days with copies: the state before the
+    // day's first change stays while the day's later copies come and go.
+    QList<QDate> giorni;
+    QHash<QDate, QString> prima;
+    for (const QString& c : copie) {
+        const QDate g = GiornoCopia(c);
+        if (!prima.contains(g)) {
+            prima.insert(g, c);
+            giorni << g;
         }
     }
-    return file;
+    std::sort(giorni.begin(), giorni.end());
+    for (int i = qMax(0, int(giorni.size()) - conserva); i < giorni.size(); ++i)
+        tenute.insert(prima.value(giorni[i]));
+    const QString usata = serve.isEmpty() ? QString() : QFileInfo(serve).absoluteFilePath();
+    for (const QString& c : copie) {
+        if (tenute.contains(c) || c == usata || (!usata.isEmpty() && StessoFile(c, usata)))
+            continue;
+        if (!QFileInfo::exists(c) || QFile::remove(c))
+            reg.TogliCopia(c);
+    }
+}
+
+QString PerchéNonCopia(const dbe::Database& db, Registro& reg, const QString& file)
+{
+    const QFileInfo fi(file);
+    const QString nome = QDir::toNativeSeparators(fi.absoluteFilePath());
+    const QString archivio = QFileInfo(db.Name()).absoluteFilePath();
+    if (!fi.isFile())
+        return QStringLiteral("Copia di sicurezza non trovata: %1").arg(nome);
+    for (const QString& suffisso : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
+        if (fi.absoluteFilePath() == archivio + suffisso || StessoFile(fi.absoluteFilePath(), archivio + suffisso))
+            return suffisso.isEmpty() ? QStringLiteral("La copia indicata è l'archivio stesso.")
+                                      : QStringLiteral("Il file %1 è un file di lavoro dell'archivio, non una copia.").arg(nome);
+    }
+    if (fi.size() == 0)
+        return QStringLiteral("Il file %1 è vuoto: non è una copia dell'archivio.").arg(nome);
+    ArchivioDiretto copia(fi.absoluteFilePath(), false);
+    const std::optional<QStringList> sue = copia.ok() ? copia.tabelle() : std::nullopt;
+    if (!sue)
+        return QStringLiteral("Il file %1 non è un archivio leggibile: %2").arg(nome, copia.errore());
+    if (reg.Copie().contains(fi.absoluteFilePath()))
+        return QString();
+    ArchivioDiretto questo(archivio, false, 3000);
+    const std::optional<QStringList> nostre = questo.ok() ? questo.tabelle() : std::nullopt;
+    if (!nostre)
+        return QStringLiteral("Impossibile leggere le tabelle dell'archivio: %1").arg(questo.errore());
+    QStringList mancano, inPiu;
+    const auto minuscole = [](const QStringList& l) {
+        QStringList m;
+        for (const QString& t : l)
+            m << t.toLower();
+        return m;
+    };
+    const QStringList a = minuscole(*nostre), c = minuscole(*sue);
+    for (const QString& t : *nostre)
+        if (!c.contains(t.toLower()))
+            mancano << t;
+    for (const QString& t : *sue)
+        if (!a.contains(t.toLower()))
+            inPiu << t;
+    if (mancano.isEmpty() && inPiu.isEmpty())
+        return QString();
+    QStringList perche;
+    if (!mancano.isEmpty())
+        perche << QStringLiteral("non ha %1").arg(mancano.join(QStringLiteral(", ")));
+    if (!inPiu.isEmpty())
+        perche << QStringLiteral("ha in più %1").arg(inPiu.join(QStringLiteral(", ")));
+    return QStringLiteral("Il file %1 non è una copia di questo archivio: le sue tabelle non sono quelle "
+                          "dell'archivio (%2).")
+        .arg(nome, perche.join(QStringLiteral("; ")));
 }
 
 int CopieDaConservare(const Sessione& s)

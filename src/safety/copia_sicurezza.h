@@ -3,9 +3,12 @@
 // folder "copie" beside the archive, named after the archive and the moment
 // ("copie/lumera-20240315-143012.mdb"). Before writing, the free space of that folder is checked
 // against the archive's size. Each copy made is listed in the archive's journal; only listed copies
-// are ever deleted, the oldest first, when more than the number to keep are listed. Callers may
-// rely on: a copy under its final name is complete and synced; on failure nothing is left behind
-// and the reason is an Italian sentence.
+// are ever deleted, and only beyond what the retention keeps: the newest copies (the number to
+// keep), the first copy of each of the last days on which copies were made (as many days as the
+// number to keep: the state before that day's first change), and the copy a command is about to
+// use. Callers may rely on: a copy under its final name is complete and synced; on failure nothing
+// is left behind and the reason is an Italian sentence; a file offered as a copy is taken only when
+// it is one (PerchéNonCopia).
 #include "registro.h"
 
 #include "core/sessione.h"
@@ -26,10 +29,20 @@ QString CartellaCopie(const QString& archivio);
 qint64 SpazioLibero(const Sessione& s, const QString& cartella);
 
 // Writes a safety copy of the session's open archive; its path, or the empty text with the reason
-// in errore. The copy is listed in `reg`, and the listed copies beyond the newest `conserva` are
-// deleted (conserva 0: none is deleted).
+// in errore. The copy is listed in `reg`, and the listed copies the retention does not keep are
+// deleted (conserva 0: none is deleted); `serve` (a copy about to be restored) is never deleted.
 QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QString& errore,
-                             const dbe::Progress& avanzamento = {});
+                             const dbe::Progress& avanzamento = {}, const QString& serve = QString());
+
+// Deletes the listed copies the retention does not keep (see above); `serve` is kept whatever its
+// age.
+void ApplicaConservazione(Registro& reg, int conserva, const QString& serve = QString());
+
+// Why `file` cannot be restored over the open archive `db` (empty when it can): it must not be
+// the archive or one of its working files, must not be empty, and must open as an SQLite file;
+// a file the journal does not list as a copy must also have the archive's tables (compared without
+// regard to case). Reads only, and opens no descriptor of the archive's files.
+QString PerchéNonCopia(const dbe::Database& db, Registro& reg, const QString& file);
 
 // The number of copies to keep: key "CopieConservate" of section "Sicurezza" of the settings file,
 // 10 when absent or not a whole number from 0 up.

@@ -1,13 +1,332 @@
 #include "integrita.h"
 
+#include "archivio_diretto.h"
 #include "copia_sicurezza.h"
 #include "sessione_sicurezza.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QRegularExpression>
 #include <QDir>
 #include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <signal.h>
+#include <sqlite3.h>
 
 namespace corvale {
+
+namespace {
+
+// How long the repair waits for other programs to stop writing before it gives up.
+constexpr int kAttesaScrittoriMs = 60000;
+
+// True for bytes that are UTF-8 text (what every text of an archive is; the text a damaged page
+// yields is not).
+bool Utf8Valido(const unsigned char* p, int n)
+{
+    int i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        int segue = 0;
+        unsigned minimo = 0, cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xE0) == 0xC0) {
+            segue = 1, minimo = 0x80, cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            segue = 2, minimo = 0x800, cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            segue = 3, minimo = 0x10000, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        for (int k = 1; k <= segue; ++k) {
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (cp < minimo || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += segue + 1;
+    }
+    return true;
+}
+
+// Two values of SQLite equal in storage class and in every byte.
+bool StessoValoreSqlite(sqlite3_stmt* a, int i, sqlite3_stmt* b, int j)
+{
+    const int t = sqlite3_column_type(a, i);
+    if (t != sqlite3_column_type(b, j))
+        return false;
+    switch (t) {
+    case SQLITE_INTEGER: return sqlite3_column_int64(a, i) == sqlite3_column_int64(b, j);
+    case SQLITE_FLOAT: {
+        const double x = sqlite3_column_double(a, i), y = sqlite3_column_double(b, j);
+        return std::memcmp(&x, &y, sizeof x) == 0;
+    }
+    case SQLITE_NULL: return true;
+    default: {
+        const void* x = t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(a, i)) : sqlite3_column_blob(a, i);
+        const void* y = t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(b, j)) : sqlite3_column_blob(b, j);
+        const int n = sqlite3_column_bytes(a, i);
+        return n == sqlite3_column_bytes(b, j) && (n == 0 || std::memcmp(x, y, size_t(n)) == 0);
+    }
+    }
+}
+
+struct Stmt {
+    sqlite3_stmt* st = nullptr;
+    Stmt(sqlite3* db, const QString& sql) { sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr); }
+    ~Stmt() { sqlite3_finalize(st); }
+};
+
+// Takes out of the fresh file every record that was not read back whole: one holding a text that
+// is not UTF-8, or one that the archive, asked again for that record alone, gives back otherwise
+// or not at all (a cell of a damaged page that only a walk of the page took for a record). A
+// record whose second reading fails on the damage itself stays. One line per record taken out in
+// `scartati`; the tables' records afterwards in `conteggi`. False with the reason on failure.
+bool ScartaRecordGuasti(ArchivioDiretto& archivio, ArchivioDiretto& fresco, QStringList& scartati,
+                        QMap<QString, qint64>& conteggi, QString& errore)
+{
+    const std::optional<QStringList> tabelle = fresco.tabelle();
+    if (!tabelle) {
+        errore = fresco.errore();
+        return false;
+    }
+    QVector<QPair<QString, qint64>> via;
+    for (const QString& t : *tabelle) {
+        QStringList colonne;
+        const auto info = fresco.righe(QStringLiteral("SELECT name FROM pragma_table_info(?1) ORDER BY cid"), {t});
+        for (const QVariantList& c : info.value_or(QVector<QVariantList>()))
+            colonne << c.value(0).toString();
+        QStringList quotate;
+        for (const QString& c : colonne)
+            quotate << NomeSqlite(c);
+        const QString elenco = quotate.join(QLatin1Char(','));
+        Stmt tutti(fresco.get(), QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid").arg(elenco, NomeSqlite(t)));
+        Stmt uno(archivio.get(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1").arg(elenco, NomeSqlite(t)));
+        if (!tutti.st || !uno.st) {
+            errore = QString::fromUtf8(sqlite3_errmsg(tutti.st ? archivio.get() : fresco.get()));
+            return false;
+        }
+        while (sqlite3_step(tutti.st) == SQLITE_ROW) {
+            const qint64 riga = sqlite3_column_int64(tutti.st, 0);
+            QString perche;
+            for (int c = 0; c < colonne.size() && perche.isEmpty(); ++c)
+                if (sqlite3_column_type(tutti.st, c + 1) == SQLITE_TEXT
+                    && !Utf8Valido(sqlite3_column_text(tutti.st, c + 1), sqlite3_column_bytes(tutti.st, c + 1)))
+                    perche = QStringLiteral("testo non valido nel campo %1").arg(colonne[c]);
+            if (perche.isEmpty()) {
+                sqlite3_reset(uno.st);
+                sqlite3_bind_int64(uno.st, 1, riga);
+                const int rc = sqlite3_step(uno.st);
+                if (rc == SQLITE_DONE) {
+                    perche = QStringLiteral("l'archivio non lo ritrova al suo posto");
+                } else if (rc == SQLITE_ROW) {
+                    for (int c = 0; c < colonne.size() && perche.isEmpty(); ++c)
+                        if (!StessoValoreSqlite(tutti.st, c + 1, uno.st, c))
+                            perche = QStringLiteral("riletto, il campo %1 è diverso").arg(colonne[c]);
+                }
+            }
+            if (!perche.isEmpty()) {
+                scartati << QStringLiteral("%1, record %2: non riletto per intero (%3), non ripreso.").arg(t).arg(riga).arg(perche);
+                via.append({t, riga});
+            }
+        }
+    }
+    fresco.esegui(QStringLiteral("BEGIN"));
+    for (const auto& [t, riga] : via) {
+        Stmt del(fresco.get(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(NomeSqlite(t)));
+        sqlite3_bind_int64(del.st, 1, riga);
+        if (!del.st || sqlite3_step(del.st) != SQLITE_DONE) {
+            errore = fresco.errore();
+            fresco.esegui(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+    }
+    if (!fresco.esegui(QStringLiteral("COMMIT"))) {
+        errore = fresco.errore();
+        return false;
+    }
+    for (const QString& t : *tabelle)
+        conteggi.insert(t, fresco.valore(QStringLiteral("SELECT count(*) FROM %1").arg(NomeSqlite(t))).value_or(0).toLongLong());
+    return true;
+}
+
+// Takes the archive's write lock through `tenuta`, waiting while another program writes (and
+// saying so, once).
+bool PrendiScrittura(const Sessione& s, ArchivioDiretto& tenuta, QString& errore)
+{
+    QElapsedTimer orologio;
+    orologio.start();
+    bool detto = false;
+    while (!tenuta.esegui(QStringLiteral("BEGIN IMMEDIATE"))) {
+        if (tenuta.codice() != SQLITE_BUSY && tenuta.codice() != SQLITE_LOCKED) {
+            errore = tenuta.errore();
+            return false;
+        }
+        if (orologio.elapsed() > kAttesaScrittoriMs) {
+            errore = QStringLiteral("un altro programma scrive nell'archivio da oltre %1 secondi; riprovare quando ha "
+                                    "finito.")
+                         .arg(kAttesaScrittoriMs / 1000);
+            return false;
+        }
+        if (!detto && Sicurezza(s).avviso)
+            Sicurezza(s).avviso(QStringLiteral("Un altro programma sta scrivendo nell'archivio: la riparazione attende "
+                                               "che finisca, per non perdere le sue modifiche."));
+        detto = true;
+    }
+    return true;
+}
+
+enum class Sostituzione { Fatta, Cambiato, NonRiuscita };
+
+// Puts the content of `fonte` in place of the archive's through `tenuta`, provided that no other
+// program committed to the archive since `osserva` read `versione` (its data_version): the backup's
+// first step copies nothing and takes the archive's write lock, which it keeps to the end, and
+// only then is the version read again.
+Sostituzione Sostituisci(ArchivioDiretto& tenuta, ArchivioDiretto& osserva, qint64 versione, const QString& fonte,
+                         QString& errore)
+{
+    ArchivioDiretto f(fonte, false);
+    if (!f.ok()) {
+        errore = f.errore();
+        return Sostituzione::NonRiuscita;
+    }
+    sqlite3_backup* b = sqlite3_backup_init(tenuta.get(), "main", f.get(), "main");
+    if (!b) {
+        errore = QString::fromUtf8(sqlite3_errmsg(tenuta.get()));
+        return Sostituzione::NonRiuscita;
+    }
+    QElapsedTimer orologio;
+    orologio.start();
+    int rc;
+    while (((rc = sqlite3_backup_step(b, 0)) == SQLITE_BUSY || rc == SQLITE_LOCKED) && orologio.elapsed() < kAttesaScrittoriMs)
+        sqlite3_sleep(20);
+    if (rc != SQLITE_OK) {
+        sqlite3_backup_finish(b);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+            return Sostituzione::Cambiato;
+        errore = QString::fromUtf8(sqlite3_errstr(rc));
+        return Sostituzione::NonRiuscita;
+    }
+    const std::optional<QVariant> ora = osserva.valore(QStringLiteral("PRAGMA data_version"));
+    if (!ora || ora->toLongLong() != versione) {
+        sqlite3_backup_finish(b);  // rolls back: nothing of the archive changed
+        return Sostituzione::Cambiato;
+    }
+    rc = sqlite3_backup_step(b, -1);
+    const int fine = sqlite3_backup_finish(b);
+    if (rc != SQLITE_DONE || fine != SQLITE_OK) {
+        errore = QString::fromUtf8(sqlite3_errmsg(tenuta.get()));
+        return Sostituzione::NonRiuscita;
+    }
+    return Sostituzione::Fatta;
+}
+
+}  // namespace
+
+void PulisciRecuperiInterrotti(const QString& archivio)
+{
+    const QString cartella = CartellaCopie(archivio);
+    const QString base = QFileInfo(archivio).completeBaseName();
+    static const QRegularExpression provvisorio(QStringLiteral("\\.(\\d+)\\.parziale(-journal)?$"));
+    for (const QFileInfo& f : QDir(cartella).entryInfoList({base + QStringLiteral("-recupero-*.parziale*")}, QDir::Files)) {
+        const QRegularExpressionMatch m = provvisorio.match(f.fileName());
+        if (!m.hasMatch())
+            continue;
+        const qint64 pid = m.captured(1).toLongLong();
+        if (pid == QCoreApplication::applicationPid() || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH))
+            QFile::remove(f.absoluteFilePath());
+    }
+}
+
+bool RecuperaRecord(const Sessione& s, QStringList& righe, QString& errore)
+{
+    const dbe::Database& db = s.DbArchivi;
+    const QString cartella = CartellaCopie(db.Name());
+    const QString base = QFileInfo(db.Name()).completeBaseName();
+    if (!QDir().mkpath(cartella)) {
+        errore = QStringLiteral("impossibile creare la cartella %1.").arg(QDir::toNativeSeparators(cartella));
+        return false;
+    }
+    PulisciRecuperiInterrotti(db.Name());
+    const QString nome = base + QStringLiteral("-recupero-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString nuovo = QDir(cartella).filePath(nome + QStringLiteral(".mdb"));
+    for (int i = 2; QFileInfo::exists(nuovo); ++i)
+        nuovo = QDir(cartella).filePath(QStringLiteral("%1-%2.mdb").arg(nome).arg(i));
+    // Written under a provisional name of this process, renamed once the archive has its content.
+    const QString parziale = nuovo + QStringLiteral(".%1.parziale").arg(QCoreApplication::applicationPid());
+    const auto togliParziale = [&] {
+        QFile::remove(parziale);
+        QFile::remove(parziale + QStringLiteral("-journal"));
+    };
+
+    ArchivioDiretto tenuta(db.Name(), true, 200);
+    ArchivioDiretto osserva(db.Name(), false, 3000);
+    if (!tenuta.ok() || !osserva.ok()) {
+        errore = tenuta.ok() ? osserva.errore() : tenuta.errore();
+        return false;
+    }
+    QStringList note, scartati;
+    QMap<QString, qint64> conteggi;
+    bool fatto = false;
+    // Other programs are held off while the records are read and checked; a program that slips a
+    // commit in between that and the replacement makes the whole round start again.
+    for (int giro = 0; giro < 3 && !fatto; ++giro) {
+        if (!PrendiScrittura(s, tenuta, errore))
+            return false;
+        const qint64 versione = osserva.valore(QStringLiteral("PRAGMA data_version")).value_or(-1).toLongLong();
+        togliParziale();
+        note.clear();
+        scartati.clear();
+        conteggi.clear();
+        bool letto = true;
+        try {
+            dbe::SalvageInto(db, parziale, note);
+            ArchivioDiretto fresco(parziale, true);
+            letto = fresco.ok() && ScartaRecordGuasti(osserva, fresco, scartati, conteggi, errore);
+            if (!fresco.ok())
+                errore = fresco.errore();
+        } catch (const dbe::DbError& e) {
+            errore = e.description();
+            letto = false;
+        }
+        tenuta.esegui(QStringLiteral("COMMIT"));
+        if (!letto) {
+            togliParziale();
+            return false;
+        }
+        switch (Sostituisci(tenuta, osserva, versione, parziale, errore)) {
+        case Sostituzione::Fatta: fatto = true; break;
+        case Sostituzione::Cambiato: break;
+        case Sostituzione::NonRiuscita: togliParziale(); return false;
+        }
+    }
+    if (!fatto) {
+        togliParziale();
+        errore = QStringLiteral("un altro programma ha scritto nell'archivio a ogni tentativo; nulla è cambiato.");
+        return false;
+    }
+    if (!QFile::rename(parziale, nuovo))
+        nuovo = parziale;
+    righe << QStringLiteral("Record leggibili copiati in un archivio nuovo (%1), che ha preso il posto dell'archivio.")
+                 .arg(QDir::toNativeSeparators(nuovo));
+    // The counts are those of the tables as they now are.
+    for (QString& n : note)
+        for (auto it = conteggi.cbegin(); it != conteggi.cend(); ++it)
+            if (n.startsWith(it.key() + QStringLiteral(": recuperati ")))
+                n = QStringLiteral("%1: recuperati %2 record; quelli in parti illeggibili del file sono persi.")
+                        .arg(it.key())
+                        .arg(it.value());
+    righe << note << scartati;
+    return true;
+}
 
 QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avanzamento)
 {
@@ -16,6 +335,47 @@ QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avan
     } catch (const dbe::DbError& e) {
         return {e.description()};
     }
+}
+
+QStringList IndiciIncompleti(const QString& archivio)
+{
+    ArchivioDiretto a(archivio, false, 3000);
+    const std::optional<QStringList> tabelle = a.ok() ? a.tabelle() : std::nullopt;
+    if (!tabelle)
+        return {QStringLiteral("Impossibile leggere l'archivio: %1").arg(a.errore())};
+    QStringList problemi;
+    // One read transaction: the counts are of one state of the file whatever others commit.
+    a.esegui(QStringLiteral("BEGIN"));
+    for (const QString& t : *tabelle) {
+        const auto indici = a.righe(QStringLiteral("SELECT name FROM pragma_index_list(?1) WHERE partial = 0 ORDER BY name"),
+                                    {t});
+        if (!indici || indici->isEmpty())
+            continue;
+        // A table without rowid is its own index: nothing to compare.
+        if (a.valore(QStringLiteral("SELECT wr FROM pragma_table_list(?1)"), {t}).value_or(QVariant(0)).toInt() != 0)
+            continue;
+        const auto record = a.valore(QStringLiteral("SELECT count(*) FROM %1 NOT INDEXED").arg(NomeSqlite(t)));
+        if (!record) {
+            problemi << QStringLiteral("Tabella %1 illeggibile: %2").arg(t, a.errore());
+            continue;
+        }
+        for (const QVariantList& i : *indici) {
+            const QString indice = i.value(0).toString();
+            // Each entry of this index, walked in the index itself (a plain count would take the
+            // smallest index instead).
+            const auto voci = a.valore(QStringLiteral("SELECT count(*) FROM %1 INDEXED BY %2 WHERE +rowid IS NOT NULL")
+                                           .arg(NomeSqlite(t), NomeSqlite(indice)));
+            if (!voci)
+                problemi << QStringLiteral("Indice %1 della tabella %2 illeggibile: %3").arg(indice, t, a.errore());
+            else if (voci->toLongLong() != record->toLongLong())
+                problemi << QStringLiteral("Indice %1 della tabella %2: %3 voci per %4 record.")
+                                .arg(indice, t)
+                                .arg(voci->toLongLong())
+                                .arg(record->toLongLong());
+        }
+    }
+    a.esegui(QStringLiteral("COMMIT"));
+    return problemi;
 }
 
 QString ElencoProblemi(const QStringList& problemi, int quanti)
@@ -55,25 +415,11 @@ EsitoRiparazione RiparaArchivio(const Sessione& s, Registro& reg, const dbe::Pro
         problemi = {err.description()};
     }
     if (!problemi.isEmpty()) {
-        // The records that can still be read go into a fresh file, which then replaces the
-        // archive's content; the fresh file stays among the copies.
-        const QString nuovo = QDir(CartellaCopie(db.Name()))
-                                  .filePath(QFileInfo(db.Name()).completeBaseName() + QStringLiteral("-recupero-")
-                                            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))
-                                            + QStringLiteral(".mdb"));
-        try {
-            QDir().mkpath(CartellaCopie(db.Name()));
-            QStringList note;
-            dbe::SalvageInto(db, nuovo, note);
-            dbe::RestoreFrom(db, nuovo);
-            righe << QStringLiteral("Record leggibili copiati in un archivio nuovo (%1), che ha preso il posto "
-                                    "dell'archivio.")
-                         .arg(QDir::toNativeSeparators(nuovo));
-            righe << note;
+        QString errore;
+        if (RecuperaRecord(s, righe, errore))
             problemi = ProblemiIntegrita(db, avanzamento);
-        } catch (const dbe::DbError& err) {
-            righe << QStringLiteral("Recupero dei record non riuscito: %1").arg(err.description());
-        }
+        else
+            righe << QStringLiteral("Recupero dei record non riuscito: %1").arg(errore);
     }
     e.riuscita = problemi.isEmpty();
     righe << (e.riuscita ? QStringLiteral("Verifica dell'archivio superata.")

@@ -21,8 +21,29 @@ namespace corvale {
 // The problems found (empty for a sound archive).
 QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avanzamento = {});
 
+// The cheap verification a session's first check runs before its counts: for every index of every
+// table of the archive (partial indexes and tables without rowid aside), the entries the index holds
+// against the records its table holds, through a connection of its own that only reads. An index
+// that misses records (or holds more) is one problem line. The full integrity check above sees
+// this and more (damaged pages, wrong values in an index); this one costs about one read of every
+// table and index.
+QStringList IndiciIncompleti(const QString& archivio);
+
 // The first problems, one per line, for a message (at most `quanti`, then how many more).
 QString ElencoProblemi(const QStringList& problemi, int quanti = 5);
+
+// The salvage step of a repair: every record that can be read and is read back whole goes into a
+// fresh file "copie/<archive>-recupero-<moment>.mdb" (written under a provisional name, renamed once
+// complete), whose content then takes the place of the archive's. Other programs' writers are held
+// off for the whole of it (it waits for them, and says so), so that no change another program
+// committed is undone; a provisional file left by a killed repair is removed. Its lines (the fresh
+// file, the records lost per table, each record not read back whole) go to `righe`. False with
+// the reason, the archive unchanged.
+bool RecuperaRecord(const Sessione& s, QStringList& righe, QString& errore);
+
+// Removes from the archive's copies folder the provisional files of recoveries whose process is
+// gone (a repair killed half-way); those of a running process stay.
+void PulisciRecuperiInterrotti(const QString& archivio);
 
 struct EsitoRiparazione {
     bool riuscita = false;

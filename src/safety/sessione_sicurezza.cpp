@@ -5,6 +5,7 @@
 #include "modifica_registrata.h"
 
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -15,6 +16,11 @@ struct StatoSicurezza {
     ImpostazioniSicurezza impostazioni;
     QHash<QString, QString> preparati;  // the archives that passed the gate, with their copy
     QHash<QString, std::shared_ptr<Registro>> registri;  // the journals opened, by archive
+    struct Verifica {
+        QStringList problemi;
+        QDateTime ora;
+    };
+    QHash<QString, Verifica> verificati;  // the archives whose indexes the session verified
 };
 
 namespace {
@@ -44,6 +50,14 @@ dbe::Progress Avanzamento(const Sessione& s, const QString& cosa)
     if (!Sicurezza(s).avanzamento)
         return {};
     return [&s, cosa](qint64 fatto, qint64 totale) { Sicurezza(s).avanzamento(cosa, fatto, totale); };
+}
+
+QString TestoDanneggiato(const QString& ora)
+{
+    return QStringLiteral("Attenzione: la verifica dell'archivio del %1 lo ha trovato danneggiato e non è stato "
+                          "riparato. I risultati dei controlli possono essere inesatti, e nessuna correzione è "
+                          "consentita finché l'archivio non viene riparato.")
+        .arg(ora);
 }
 
 const QString kNessunaModifica = QStringLiteral("Nessuna modifica è stata fatta.");
@@ -85,6 +99,9 @@ QString AvvisoArchivioDanneggiato(const Sessione& s)
     const QString archivio = ArchivioAperto(s);
     if (archivio.isEmpty())
         return QString();
+    const auto trovato = Stato(s).verificati.constFind(archivio);
+    if (trovato != Stato(s).verificati.cend() && !trovato->problemi.isEmpty())
+        return TestoDanneggiato(trovato->ora.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     if (!Stato(s).registri.contains(archivio) && !QFileInfo::exists(Registro::FilePer(archivio)))
         return QString();
     const std::shared_ptr<Registro> reg = RegistroPer(s);
@@ -92,10 +109,23 @@ QString AvvisoArchivioDanneggiato(const Sessione& s)
         reg ? reg->Ultima({tipo_modifica::Verifica, tipo_modifica::Riparazione}) : std::nullopt;
     if (!ultima || ultima->stato != stato_modifica::NonRiuscita)
         return QString();
-    return QStringLiteral("Attenzione: la verifica dell'archivio del %1 lo ha trovato danneggiato e non è stato "
-                          "riparato. I risultati dei controlli possono essere inesatti, e nessuna correzione è "
-                          "consentita finché l'archivio non viene riparato.")
-        .arg(ultima->ora);
+    return TestoDanneggiato(ultima->ora);
+}
+
+QStringList VerificaPrimaDeiControlli(const Sessione& s)
+{
+    const QString archivio = ArchivioAperto(s);
+    if (archivio.isEmpty())
+        return {};
+    auto& verificati = Stato(s).verificati;
+    if (const auto it = verificati.constFind(archivio); it != verificati.cend())
+        return it->problemi;
+    const QStringList problemi = IndiciIncompleti(archivio);
+    verificati.insert(archivio, {problemi, QDateTime::currentDateTime()});
+    if (!problemi.isEmpty() && (Stato(s).registri.contains(archivio) || QFileInfo::exists(Registro::FilePer(archivio))))
+        if (const std::shared_ptr<Registro> reg = RegistroPer(s))
+            RegistraVerifica(*reg, problemi);
+    return problemi;
 }
 
 bool PrimaDellaModifica(const Sessione& s)
@@ -117,6 +147,7 @@ bool PrimaDellaModifica(const Sessione& s)
 
     const QStringList problemi = ProblemiIntegrita(s.DbArchivi, Avanzamento(s, QStringLiteral("Verifica dell'archivio")));
     RegistraVerifica(*reg, problemi);
+    Stato(s).verificati.insert(archivio, {problemi, QDateTime::currentDateTime()});
     QString copia;
     if (!problemi.isEmpty()) {
         const QString testo = MessaggioArchivioDanneggiato(problemi);
@@ -133,6 +164,7 @@ bool PrimaDellaModifica(const Sessione& s)
                          + e.rapporto);
         if (!e.riuscita)
             return false;
+        Stato(s).verificati.insert(archivio, {QStringList(), QDateTime::currentDateTime()});
         copia = e.copia;
     } else if (!Sicurezza(s).senzaCopia) {
         copia = ScriviCopiaSicurezza(s, *reg, CopieDaConservare(s), errore,

@@ -44,10 +44,15 @@ QString AvvisoCopia(const QString& copia);
 // Journals what an integrity check of the session's archive found: a damage always, soundness only
 // after a damage was journaled (so that the warning below ends).
 void RegistraVerifica(Registro& reg, const QStringList& problemi);
-// The warning the checks give on an archive whose last integrity check in the journal found it
-// damaged, and that was not repaired since; empty otherwise (or without a journal: none is made
-// for this).
+// The warning the checks give on an archive that this session's verification (below) found
+// damaged, or whose last integrity check in the journal found it damaged and that was not repaired
+// since; empty otherwise.
 QString AvvisoArchivioDanneggiato(const Sessione& s);
+// Before the first check of the session on its archive: the cheap verification of its indexes
+// (IndiciIncompleti); what it finds is kept for the session (and journaled when the archive has a
+// journal already: none is made for this), so that the warning above is given with the counts of
+// this very run. Later calls for the same archive do nothing. The problems found.
+QStringList VerificaPrimaDeiControlli(const Sessione& s);
 
 // The gate on the session's archive: true when the change may go on.
 bool PrimaDellaModifica(const Sessione& s);

@@ -1,9 +1,7 @@
 // corvale-cli's way back, run as a process on a small archive: correct writes the copy and the
 // journal, registro lists it (text and JSON), annulla puts the records back, ripristina restores a
 // copy, ripara repairs, and --senza-copia goes on without a copy.
-#include "support/archivi_prova.h"
-#include "support/processo_cli.h"
-#include "support/sqlite_file.h"
+#include "fixture_comandi.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -18,36 +16,7 @@ using namespace corvale;
 namespace {
 
 using Esito = prova::EsitoCli;
-
-class ComandiSicurezza : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(home.isValid());
-        dbe::Database m = dbe::CreateDatabase(home.filePath("esempio.mdb"));
-        prova::Esegui(m, {"CREATE TABLE AGENZIA (COD TEXT(10), RAG TEXT(50), VERSDB TEXT(5))"});
-        m.Close();
-        QDir(home.path()).mkdir("archivi");
-        dbe::Database a = prova::CreaArchivioCompleto(archivio());
-        prova::Esegui(a, {"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
-                          "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', NULL)",
-                          "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C3', '  ')"});
-        a.Close();
-    }
-    void TearDown() override { prova::AzzeraAmbiente(); }
-    QString archivio() const { return home.filePath("archivi/lumera.mdb"); }
-    Esito esegui(const QStringList& args)
-    {
-        return prova::EseguiCli(args + QStringList{"--home", home.path(), "--archive", home.filePath("archivi")});
-    }
-    QStringList copie() const
-    {
-        return QDir(home.filePath("archivi/copie")).entryList({"*.mdb"}, QDir::Files, QDir::Name);
-    }
-    qint64 clienti() { return testsupport::sqliteValue(archivio(), "SELECT count(*) FROM CLIENTI").toLongLong(); }
-
-    QTemporaryDir home;
-};
+using prova::ComandiSicurezza;
 
 }  // namespace
 

@@ -165,16 +165,19 @@ TEST_F(Sicurezza_, NoCopyNoChangeAndOnlyItsOwnCopiesAreDeleted)
     ASSERT_EQ(avvisi.size(), 1);
     EXPECT_TRUE(avvisi.first().contains(QDir::toNativeSeparators(copie().first())));
 
-    // Keeping two: the oldest of Corvale's copies goes, a copy it did not make stays.
+    // Keeping two: the day's first copy and the two newest stay, the others of Corvale's copies go,
+    // a copy it did not make stays.
+    const QString primaDelGiorno = copie().first();
     testsupport::writeFile(dir.filePath("copie/lumera-19990101-000000.mdb"), "del gestore");
     for (int i = 0; i < 3; ++i) {
         QString errore;
         EXPECT_FALSE(ScriviCopiaSicurezza(SessioneProva(), registro(), 2, errore).isEmpty()) << errore.toStdString();
     }
     const QStringList rimaste = copie();
-    EXPECT_EQ(rimaste.size(), 3);
+    EXPECT_EQ(rimaste.size(), 4);
     EXPECT_TRUE(rimaste.contains(dir.filePath("copie/lumera-19990101-000000.mdb")));
-    EXPECT_EQ(registro().Copie().size(), 2);
+    EXPECT_TRUE(rimaste.contains(primaDelGiorno));
+    EXPECT_EQ(registro().Copie().size(), 3);
     for (const QString& c : registro().Copie())
         EXPECT_TRUE(rimaste.contains(c));
 }

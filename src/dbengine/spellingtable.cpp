@@ -18,21 +18,20 @@ const QHash<char32_t, QVector<char32_t>>& letterClasses()
 {
     static const QHash<char32_t, QVector<char32_t>> classes = [] {
         QHash<char32_t, QVector<char32_t>> all;
-        for (char32_t c = 0x80; c < 0x20000; ++c) {
-            if (c >= 0xD800 && c < 0xE000)
-                continue;
-            all[foldLetter(c)].append(c);
+        for (char32_t c = 0x80; c < 0x20000; ++c) {  // the planes that hold letters with a case
+            const char32_t f = foldLetter(c);
+            if (f != c && (c < 0xD800 || c >= 0xE000))
+                all[f].append(c);
         }
-        for (auto it = all.begin(); it != all.end();)
+        for (auto it = all.begin(); it != all.end();) {
+            if (foldLetter(it.key()) == it.key())
+                it.value().prepend(it.key());
             it = it.value().size() > 1 ? std::next(it) : all.erase(it);
+        }
         return all;
     }();
     return classes;
 }
-
-// A beginning of a long text whose spellings are each read from the index as a range: few
-// enough ranges, long enough that a range holds few records besides the ones wanted.
-constexpr int kPrefixSpellings = 32;
 
 }  // namespace
 
@@ -205,7 +204,7 @@ int readSpellings(Cursor* k, sqlite3* db, const QString& x, sqlite3_value* table
     }
     qsizetype covered = 0;
     QSet<QByteArray> seen;
-    for (const QString& prefix : spellingsOfPrefix(x, kPrefixSpellings, &covered)) {
+    for (const QString& prefix : spellingsOfPrefix(x, kRangeSpellings, &covered)) {
         // Every text that begins with prefix (in any ASCII case) lies between prefix and prefix
         // followed by a byte that UTF-8 never holds.
         const QByteArray low = prefix.toUtf8();
@@ -230,6 +229,19 @@ int readSpellings(Cursor* k, sqlite3* db, const QString& x, sqlite3_value* table
     return SQLITE_OK;
 }
 
+// How many spellings text has, counted up to max + 1.
+int spellingCount(const QString& text, int max)
+{
+    int count = 1;
+    for (const char32_t c : text.toUcs4()) {
+        if (c >= 0x80)
+            count *= int(sameLetters(c).size());
+        if (count > max)
+            return max + 1;
+    }
+    return count;
+}
+
 int filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv)
 {
     Cursor* k = cur(c);
@@ -252,9 +264,14 @@ int filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_va
     if (i == n)  // ASCII: NOCASE covers every spelling
         return SQLITE_OK;
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(p), n);
-    qsizetype covered = 0;
-    const QStringList all = spellingsOfPrefix(text, kListedSpellings, &covered);
-    if (covered == text.size()) {
+    // Given the table and column, reading the index over a few ranges costs less than looking up
+    // many spellings one by one.
+    const bool named = idxNum == 3 && argc >= 3 && sqlite3_value_type(argv[1]) == SQLITE_TEXT
+                       && sqlite3_value_type(argv[2]) == SQLITE_TEXT;
+    const int listed = named ? kRangeSpellings : kListedSpellings;
+    if (spellingCount(text, listed) <= listed) {
+        qsizetype covered = 0;
+        const QStringList all = spellingsOfPrefix(text, listed, &covered);
         if (all.size() > 1) {
             k->listed = true;
             for (const QString& s : all)
@@ -262,8 +279,7 @@ int filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_va
         }
         return SQLITE_OK;
     }
-    if (idxNum != 3 || argc < 3 || sqlite3_value_type(argv[1]) != SQLITE_TEXT
-        || sqlite3_value_type(argv[2]) != SQLITE_TEXT)
+    if (!named)
         return SQLITE_OK;
     k->listed = true;
     return readSpellings(k, static_cast<Table*>(c->pVtab)->db, text, argv[1], argv[2]);

@@ -10,10 +10,11 @@
 // must try so that "col COLLATE NOCASE IN (SELECT value FROM dbe_spellings(x, 'T', 'col'))"
 // holds exactly when col equals x under DBE_NOCASE, for any x, answered from a NOCASE index on
 // col; Null when x is Null. A text of ASCII only, a number or Null gives one row, x itself; a
-// text with up to kListedSpellings spellings gives them all, x first. A longer one gives the
-// values of table.column equal to it under DBE_NOCASE: the NOCASE index is read over the range of
-// each spelling of the text's beginning (a prefix with few spellings) and each record found is
-// compared whole. Without table and column such a text gives only itself.
+// text with few spellings (kRangeSpellings with the table and column, else kListedSpellings)
+// gives them all, x first. A text with more, given the table and column, gives the values of
+// table.column equal to it under DBE_NOCASE: the NOCASE index is read over the range of each
+// spelling of the text's longest beginning with at most kRangeSpellings of them, and each record
+// found is compared whole. Without table and column such a text gives only itself.
 #include <QString>
 #include <QStringList>
 
@@ -23,8 +24,11 @@ namespace dbe {
 
 inline constexpr const char* kSpellingsTable = "dbe_spellings";
 
-// At most this many spellings are listed; beyond, the table's records are read.
+// At most this many spellings are listed without the table and column; with them, beyond
+// kRangeSpellings the table's index is read over that many ranges instead (which costs less than
+// looking up every spelling: a key of six accented letters has 64).
 inline constexpr int kListedSpellings = 128;
+inline constexpr int kRangeSpellings = 8;
 
 // The letters equal to c under DBE_NOCASE, c first: its other cases for a letter outside ASCII
 // that has them (every letter whose folded case is c's), only c for anything else.

@@ -1,8 +1,10 @@
-// corvale-cli correct KEY (--elimina | --associa VALUE | --fisso): the record correction of one data
-// check, through the same set-up, select-all and corrections as the problem-record view, with every
-// problem record selected and every question answered Yes. VALUE is a master record as the combo
-// box lists it (field P(4)). The task is checked before and after; its state text and detail are
-// printed. Exit 0 when the task now passes, 1 when problems remain, 2 on an error.
+// corvale-cli correct KEY (--elimina | --associa VALUE | --associa-chiave CODE | --fisso): the record
+// correction of one data check, through the same set-up, select-all and corrections as the
+// problem-record view, with every problem record selected and every question answered Yes. VALUE
+// is a master record as the combo box lists it (field P(4)); when it names more than one record
+// nothing changes and they are listed with their codes (the master's key field P(3)), one of
+// which --associa-chiave then chooses. The task is checked before and after; its state text and
+// detail are printed. Exit 0 when the task now passes, 1 when problems remain, 2 on an error.
 #include "ambiente_cli.h"
 #include "sicurezza_cli.h"
 #include "comandi.h"
@@ -13,6 +15,7 @@
 #include "records/task_correzione.h"
 #include "records/correzione_en.h"
 #include "records/correzione_enp.h"
+#include "records/testo_valore.h"
 #include "records/vista_correzione.h"
 #include "safety/sessione_sicurezza.h"
 
@@ -22,14 +25,53 @@ namespace corvale::cli {
 
 namespace {
 
-const char* kUso = "Uso: corvale-cli correct CHIAVE (--elimina | --associa VALORE | --fisso) "
-                   "[--senza-copia] [--home CARTELLA] [--archive CARTELLA] [--master FILE]\n";
+const char* kUso = "Uso: corvale-cli correct CHIAVE (--elimina | --associa VALORE | --associa-chiave CODICE | "
+                   "--fisso) [--senza-copia] [--home CARTELLA] [--archive CARTELLA] [--master FILE]\n";
 
 struct Richiesta {
     QString chiave;
     int opzione = -1;
-    QString valore;  // --associa
+    QString valore;       // --associa or --associa-chiave
+    bool perCodice = false;  // --associa-chiave: valore is the master record's code
 };
+
+// The combo box entry the request names: the one whose text is the value (--associa) or whose
+// master record has the code (--associa-chiave; letters in any case, the exact spelling first when
+// several differ only so). -1, with the message in errore, when there is none or more than one;
+// several are listed with their codes so that one can be chosen.
+int VoceRichiesta(VistaCorrezione& v, const TaskCorrezione& task, const Richiesta& r, QString& errore)
+{
+    const QString campoChiave = task.Param(3);
+    auto codice = [&](int i) {
+        v.DtColl.SetBookmark(v.VociCombo.at(i).Segnalibro);
+        return TestoValore(v.DtColl.Value(campoChiave));
+    };
+    QVector<int> trovate, esatte;
+    for (int i = 0; i < v.VociCombo.size(); ++i) {
+        const QString testo = r.perCodice ? codice(i) : v.VociCombo.at(i).Testo;
+        if (r.perCodice ? testo.compare(r.valore, Qt::CaseInsensitive) == 0 : testo == r.valore)
+            trovate.append(i);
+        if (testo == r.valore)
+            esatte.append(i);
+    }
+    if (trovate.size() > 1 && esatte.size() == 1)
+        trovate = esatte;
+    if (trovate.size() == 1 && !r.valore.isEmpty())
+        return trovate.first();
+    if (trovate.isEmpty() || r.valore.isEmpty()) {
+        errore = r.perCodice ? QStringLiteral("Codice non presente in %1: %2\n").arg(task.Param(1), r.valore)
+                             : QStringLiteral("Valore non presente nell'elenco: %1\n").arg(r.valore);
+        return -1;
+    }
+    errore = QStringLiteral("Il valore '%1' corrisponde a %2 record di %3: nessuna modifica. Indicare quale "
+                            "associare con --associa-chiave seguito dal codice (%4):\n")
+                 .arg(r.valore)
+                 .arg(trovate.size())
+                 .arg(task.Param(1), campoChiave);
+    for (const int i : std::as_const(trovate))
+        errore += QStringLiteral("  %1\t%2\n").arg(codice(i), v.VociCombo.at(i).Testo);
+    return -1;
+}
 
 // Takes KEY and the action out of args; what is left are the archive options.
 bool LeggiRichiesta(QStringList args, Richiesta& r, QStringList& resto, QString& errore)
@@ -43,12 +85,13 @@ bool LeggiRichiesta(QStringList args, Richiesta& r, QStringList& resto, QString&
         } else if (a == QLatin1String("--fisso")) {
             r.opzione = OptFisso;
             ++azioni;
-        } else if (a == QLatin1String("--associa")) {
+        } else if (a == QLatin1String("--associa") || a == QLatin1String("--associa-chiave")) {
             if (i + 1 >= args.size()) {
-                errore = QStringLiteral("Valore mancante per --associa.");
+                errore = QStringLiteral("Valore mancante per %1.").arg(a);
                 return false;
             }
             r.opzione = OptAssocia;
+            r.perCodice = a == QLatin1String("--associa-chiave");
             r.valore = args[++i];
             ++azioni;
         } else if (a == QLatin1String("--home") || a == QLatin1String("--archive")
@@ -67,7 +110,8 @@ bool LeggiRichiesta(QStringList args, Richiesta& r, QStringList& resto, QString&
         return false;
     }
     if (azioni != 1) {
-        errore = QStringLiteral("Indicare una sola correzione: --elimina, --associa VALORE o --fisso.");
+        errore = QStringLiteral(
+            "Indicare una sola correzione: --elimina, --associa VALORE, --associa-chiave CODICE o --fisso.");
         return false;
     }
     return true;
@@ -157,16 +201,17 @@ int ComandoCorrect(const QStringList& args)
     v.Opzione = r.opzione;
     if (r.opzione == OptAssocia) {
         int voce = -1;
-        for (int i = 0; i < v.VociCombo.size() && voce < 0; ++i) {
-            if (v.VociCombo.at(i).Testo == r.valore)
-                voce = i;
+        try {
+            voce = VoceRichiesta(v, task, r, errore);
+        } catch (const dbe::DbError& e) {
+            errore = QStringLiteral("Impossibile leggere i record di %1.\n%2\n").arg(task.Param(1), e.description());
         }
-        if (voce < 0 || r.valore.isEmpty()) {
-            err << "Valore non presente nell'elenco: " << r.valore << "\n";
+        if (voce < 0) {
+            err << errore;
             return 2;
         }
         ScegliVoceCombo(v, voce);
-        v.TestoCombo = r.valore;
+        v.TestoCombo = v.VociCombo.at(voce).Testo;
     }
     SelezionaTutti(v);
     // The safety gate (integrity check, safety copy) before the first change; a refusal was told.

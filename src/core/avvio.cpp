@@ -40,7 +40,12 @@ QString AvvisoFileImpostazioni(const QString& cartellaProgramma)
     const QString file = FileImpostazioni(cartellaProgramma);
     if (QFileInfo(file).isFile())
         return QString();
-    return QStringLiteral("Il file delle impostazioni '%1' non esiste.").arg(QDir::toNativeSeparators(file));
+    const QString nome = QDir::toNativeSeparators(file);
+    const QString tipo = TipoNonOrdinario(file);
+    if (!tipo.isEmpty())
+        return QStringLiteral("Il file delle impostazioni '%1' non può essere letto: è %2, non un file ordinario.")
+            .arg(nome, tipo);
+    return QStringLiteral("Il file delle impostazioni '%1' non esiste.").arg(nome);
 }
 
 void LeggiPathArchivi(Sessione& s)

@@ -16,7 +16,8 @@ QString FileImpostazioni(const QString& cartellaProgramma);
 // removed).
 QString LeggiCartellaArchivi(const QString& fileImpostazioni);
 // Shown beside a failed open of the archive whose folder was to come from the settings file: when
-// that file is missing (start-up says nothing of it), the line that names it; otherwise empty.
+// that file is missing, or is there but no plain file (a folder, a pipe, a device: start-up reads
+// nothing from it), the line that names it and says which; otherwise empty.
 QString AvvisoFileImpostazioni(const QString& cartellaProgramma);
 // s.PathArchivi := the folder from the settings file of s.CartellaProgramma();
 // s.VersioneMaster := LeggiVersioneMaster(s).

@@ -1,8 +1,11 @@
 #include "ini.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvale {
 
@@ -107,15 +110,41 @@ QString LeggiValoreIni(const QByteArray& contenuto, QStringView sezione, QString
 
 QString LeggiFileIni(const QString& file, QStringView sezione, QStringView chiave, qsizetype massimo)
 {
-    // Only a plain file, and only its first 16 MB: a pipe would block the program and a
-    // device such as /dev/zero would never end.
+    // Only a plain file, and only its first 16 MB: a pipe would block the program and a device
+    // such as /dev/zero would never end. The file is opened without waiting (a pipe opened so
+    // returns at once) and its kind is asked of the open descriptor, so that nothing put in its
+    // place meanwhile is read.
     constexpr qint64 kMassimoFile = 16 << 20;
-    if (!QFileInfo(file).isFile())
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return QString();
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
         return QString();
+    }
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return QString();
+    }
     return LeggiValoreIni(f.read(kMassimoFile), sezione, chiave, massimo);
+}
+
+QString TipoNonOrdinario(const QString& file)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return QString();
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("una cartella");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("una pipe con nome (FIFO)");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("un dispositivo");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("un socket");
+    return QStringLiteral("un oggetto di tipo sconosciuto");
 }
 
 }  // namespace corvale

@@ -3,8 +3,9 @@
 #include "valuefunctions.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
-#include <QStringList>
+#include <QSet>
 #include <sqlite3.h>
 #include <string>
 
@@ -12,30 +13,114 @@ namespace dbe {
 
 namespace {
 
-// Beyond this many spellings (seven letters outside ASCII with a case in one text) only the text
-// itself is looked up.
-constexpr int kMaxSpellings = 128;
+// The letters outside ASCII that share their folded case with another letter, by folded case.
+const QHash<char32_t, QVector<char32_t>>& letterClasses()
+{
+    static const QHash<char32_t, QVector<char32_t>> classes = [] {
+        QHash<char32_t, QVector<char32_t>> all;
+        for (char32_t c = 0x80; c < 0x20000; ++c) {  // the planes that hold letters with a case
+            const char32_t f = foldLetter(c);
+            if (f != c && (c < 0xD800 || c >= 0xE000))
+                all[f].append(c);
+        }
+        for (auto it = all.begin(); it != all.end();) {
+            if (foldLetter(it.key()) == it.key())
+                it.value().prepend(it.key());
+            it = it.value().size() > 1 ? std::next(it) : all.erase(it);
+        }
+        return all;
+    }();
+    return classes;
+}
+
+}  // namespace
+
+QVector<char32_t> sameLetters(char32_t c)
+{
+    if (c < 0x80)
+        return {c};
+    const auto& classes = letterClasses();
+    const auto it = classes.constFind(foldLetter(c));
+    if (it == classes.cend())
+        return {c};
+    QVector<char32_t> out{c};
+    for (const char32_t d : it.value()) {
+        if (d != c)
+            out.append(d);
+    }
+    return out;
+}
+
+QStringList spellingsOfPrefix(const QString& text, int max, qsizetype* covered)
+{
+    QStringList out{QString()};
+    qsizetype at = 0;
+    for (const char32_t c : text.toUcs4()) {
+        const QVector<char32_t> forms = sameLetters(c);
+        if (forms.size() > 1 && out.size() * forms.size() > max)
+            break;
+        QStringList next;
+        next.reserve(out.size() * forms.size());
+        for (const QString& s : out) {
+            for (const char32_t d : forms)
+                next.append(s + QString::fromUcs4(&d, 1));
+        }
+        out = std::move(next);
+        at += QChar::requiresSurrogates(c) ? 2 : 1;
+    }
+    *covered = at;
+    return out;
+}
+
+bool hasNonAsciiCase(const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        if (c >= 0x80 && sameLetters(c).size() > 1)
+            return true;
+    }
+    return false;
+}
+
+QStringList caseSpellings(const QString& text, int max)
+{
+    qsizetype covered = 0;
+    QStringList all = spellingsOfPrefix(text, max, &covered);
+    return covered < text.size() ? QStringList{text} : all;
+}
+
+namespace {
+
+struct Table : sqlite3_vtab {
+    sqlite3* db = nullptr;
+};
 
 // The argument is copied: SQLite keeps it only for the call to filter.
 struct Cursor : sqlite3_vtab_cursor {
     sqlite3_value* other = nullptr;  // x, when it is no text
     std::string text;                // x, when it is a text
-    QList<QByteArray> more;          // every spelling, x first, when there are more than x
+    bool listed = false;             // the rows are `more` (possibly none), not x itself
+    QList<QByteArray> more;
     int row = 0;
-    ~Cursor() { sqlite3_value_free(other); }
+    sqlite3_stmt* scan = nullptr;  // the range read of a long text, kept for the next row
+    QByteArray scanOf;             // the table and column it reads
+    ~Cursor()
+    {
+        sqlite3_value_free(other);
+        sqlite3_finalize(scan);
+    }
 };
 
 Cursor* cur(sqlite3_vtab_cursor* c) { return static_cast<Cursor*>(c); }
 
 int connect(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out, char**)
 {
-    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(value, arg HIDDEN)");
+    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(value, arg HIDDEN, tab HIDDEN, col HIDDEN)");
     if (rc != SQLITE_OK)
         return rc;
-    auto* t = static_cast<sqlite3_vtab*>(sqlite3_malloc(sizeof(sqlite3_vtab)));
+    auto* t = new (std::nothrow) Table{};
     if (!t)
         return SQLITE_NOMEM;
-    *t = sqlite3_vtab{};
+    t->db = db;
     sqlite3_vtab_config(db, SQLITE_VTAB_INNOCUOUS);
     *out = t;
     return SQLITE_OK;
@@ -43,27 +128,34 @@ int connect(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out, cha
 
 int disconnect(sqlite3_vtab* t)
 {
-    sqlite3_free(t);
+    delete static_cast<Table*>(t);
     return SQLITE_OK;
 }
 
-// The argument is the only plan: without it there is nothing to list.
+// The argument is the only plan: without it there is nothing to list. The table and the column
+// are taken when both are given (idxNum 3).
 int bestIndex(sqlite3_vtab*, sqlite3_index_info* info)
 {
+    int at[4] = {-1, -1, -1, -1};
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
-        if (c.iColumn != 1 || c.op != SQLITE_INDEX_CONSTRAINT_EQ)
+        if (c.iColumn < 1 || c.iColumn > 3 || c.op != SQLITE_INDEX_CONSTRAINT_EQ)
             continue;
         if (!c.usable)
             return SQLITE_CONSTRAINT;
-        info->aConstraintUsage[i].argvIndex = 1;
-        info->aConstraintUsage[i].omit = 1;
-        info->idxNum = 1;
-        info->estimatedCost = 1;
-        info->estimatedRows = 1;
-        return SQLITE_OK;
+        at[c.iColumn] = i;
     }
-    return SQLITE_CONSTRAINT;
+    if (at[1] < 0)
+        return SQLITE_CONSTRAINT;
+    const bool named = at[2] >= 0 && at[3] >= 0;
+    for (int column = 1; column <= (named ? 3 : 1); ++column) {
+        info->aConstraintUsage[at[column]].argvIndex = column;
+        info->aConstraintUsage[at[column]].omit = 1;
+    }
+    info->idxNum = named ? 3 : 1;
+    info->estimatedCost = 1;
+    info->estimatedRows = 1;
+    return SQLITE_OK;
 }
 
 int open(sqlite3_vtab*, sqlite3_vtab_cursor** out)
@@ -78,10 +170,83 @@ int close(sqlite3_vtab_cursor* c)
     return SQLITE_OK;
 }
 
-int filter(sqlite3_vtab_cursor* c, int, const char*, int argc, sqlite3_value** argv)
+QByteArray quoted(const QByteArray& name)
+{
+    QByteArray n = name;
+    n.replace('"', "\"\"");
+    return '"' + n + '"';
+}
+
+int fail(sqlite3_vtab_cursor* c, sqlite3* db, int rc)
+{
+    sqlite3_free(c->pVtab->zErrMsg);
+    c->pVtab->zErrMsg = sqlite3_mprintf("%s", sqlite3_errmsg(db));
+    return rc;
+}
+
+// The values of table.column equal to x under DBE_NOCASE, each once (NOCASE tells apart no two of
+// them), read from the column's NOCASE index over the range of every spelling of x's beginning.
+int readSpellings(Cursor* k, sqlite3* db, const QString& x, sqlite3_value* table, sqlite3_value* column)
+{
+    const QByteArray tab(reinterpret_cast<const char*>(sqlite3_value_text(table)), sqlite3_value_bytes(table));
+    const QByteArray col(reinterpret_cast<const char*>(sqlite3_value_text(column)), sqlite3_value_bytes(column));
+    const QByteArray of = tab + '\0' + col;
+    if (!k->scan || k->scanOf != of) {
+        sqlite3_finalize(k->scan);
+        k->scan = nullptr;
+        const QByteArray c = quoted(col);
+        const QByteArray sql = "SELECT " + c + " FROM " + quoted(tab) + " WHERE " + c + " COLLATE NOCASE >= ?1 AND "
+                               + c + " COLLATE NOCASE < ?2 AND " + c + " COLLATE " + kNocaseCollation + " = ?3";
+        const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &k->scan, nullptr);
+        if (rc != SQLITE_OK)
+            return fail(k, db, rc);
+        k->scanOf = of;
+    }
+    qsizetype covered = 0;
+    QSet<QByteArray> seen;
+    for (const QString& prefix : spellingsOfPrefix(x, kRangeSpellings, &covered)) {
+        // Every text that begins with prefix (in any ASCII case) lies between prefix and prefix
+        // followed by a byte that UTF-8 never holds.
+        const QByteArray low = prefix.toUtf8();
+        const QByteArray high = low + '\xFF';
+        sqlite3_bind_text(k->scan, 1, low.constData(), int(low.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(k->scan, 2, high.constData(), int(high.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(k->scan, 3, k->text.data(), int(k->text.size()), SQLITE_STATIC);
+        int rc;
+        while ((rc = sqlite3_step(k->scan)) == SQLITE_ROW) {
+            const QByteArray value(reinterpret_cast<const char*>(sqlite3_column_text(k->scan, 0)),
+                                   sqlite3_column_bytes(k->scan, 0));
+            const QByteArray folded = value.toLower();  // ASCII only: NOCASE's own folding
+            if (!seen.contains(folded)) {
+                seen.insert(folded);
+                k->more.append(value);
+            }
+        }
+        sqlite3_reset(k->scan);
+        if (rc != SQLITE_DONE)
+            return fail(k, db, rc);
+    }
+    return SQLITE_OK;
+}
+
+// How many spellings text has, counted up to max + 1.
+int spellingCount(const QString& text, int max)
+{
+    int count = 1;
+    for (const char32_t c : text.toUcs4()) {
+        if (c >= 0x80)
+            count *= int(sameLetters(c).size());
+        if (count > max)
+            return max + 1;
+    }
+    return count;
+}
+
+int filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv)
 {
     Cursor* k = cur(c);
     k->row = 0;
+    k->listed = false;
     k->more.clear();
     sqlite3_value_free(k->other);
     k->other = nullptr;
@@ -98,12 +263,26 @@ int filter(sqlite3_vtab_cursor* c, int, const char*, int argc, sqlite3_value** a
         ++i;
     if (i == n)  // ASCII: NOCASE covers every spelling
         return SQLITE_OK;
-    const QStringList all = caseSpellings(QString::fromUtf8(reinterpret_cast<const char*>(p), n), kMaxSpellings);
-    if (all.size() > 1) {
-        for (const QString& s : all)
-            k->more.append(s.toUtf8());
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(p), n);
+    // Given the table and column, reading the index over a few ranges costs less than looking up
+    // many spellings one by one.
+    const bool named = idxNum == 3 && argc >= 3 && sqlite3_value_type(argv[1]) == SQLITE_TEXT
+                       && sqlite3_value_type(argv[2]) == SQLITE_TEXT;
+    const int listed = named ? kRangeSpellings : kListedSpellings;
+    if (spellingCount(text, listed) <= listed) {
+        qsizetype covered = 0;
+        const QStringList all = spellingsOfPrefix(text, listed, &covered);
+        if (all.size() > 1) {
+            k->listed = true;
+            for (const QString& s : all)
+                k->more.append(s.toUtf8());
+        }
+        return SQLITE_OK;
     }
-    return SQLITE_OK;
+    if (!named)
+        return SQLITE_OK;
+    k->listed = true;
+    return readSpellings(k, static_cast<Table*>(c->pVtab)->db, text, argv[1], argv[2]);
 }
 
 int next(sqlite3_vtab_cursor* c)
@@ -115,7 +294,7 @@ int next(sqlite3_vtab_cursor* c)
 int eof(sqlite3_vtab_cursor* c)
 {
     const Cursor* k = cur(c);
-    return k->row >= (k->more.isEmpty() ? 1 : k->more.size());
+    return k->row >= (k->listed ? k->more.size() : 1);
 }
 
 int column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int col)
@@ -123,7 +302,7 @@ int column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int col)
     const Cursor* k = cur(c);
     if (col != 0)
         sqlite3_result_null(ctx);
-    else if (!k->more.isEmpty())
+    else if (k->listed)
         sqlite3_result_text(ctx, k->more[k->row].constData(), int(k->more[k->row].size()), SQLITE_TRANSIENT);
     else if (k->other)
         sqlite3_result_value(ctx, k->other);

@@ -66,8 +66,9 @@ void triggersFor(const TableInfo& t, const IndexInfo& ix, const QString& rowid, 
         columns << col;
         if (isTextType(f->type)) {
             when << QStringLiteral("%1(NEW.%2)").arg(QLatin1String(kHasCaseFunction), col);
-            match << QStringLiteral("o.%1 COLLATE NOCASE IN (SELECT value FROM %2(NEW.%1))")
-                         .arg(col, QLatin1String(kSpellingsTable));
+            // The table and field let a key with many letters outside ASCII be looked up too.
+            match << QStringLiteral("o.%1 COLLATE NOCASE IN (SELECT value FROM %2(NEW.%1, %3, %4))")
+                         .arg(col, QLatin1String(kSpellingsTable), sqlText(t.name), sqlText(f->name));
         } else {
             match << QStringLiteral("o.%1 = NEW.%1").arg(col);
         }

@@ -4,9 +4,9 @@
 // 'ÀBC' would both be admitted. The engine adds what is missing without touching the file: on each
 // connection that writes, every unique index with a text field gets TEMP triggers (in the
 // connection's own temporary schema, never in the archive) that refuse with 3022 an inserted or
-// changed record equal under DBE_NOCASE to another one. Only a key with a letter outside ASCII
-// that has a case is looked up (through dbe_spellings and the index itself), so other writes cost
-// one function call.
+// changed record equal under DBE_NOCASE to another one, whatever the key's length. Only a key with
+// a letter outside ASCII that has a case is looked up (through dbe_spellings and the index itself),
+// so other writes cost one function call.
 #include "connection.h"
 
 namespace dbe::detail {

@@ -21,41 +21,6 @@ char32_t foldLetter(char32_t c)
     return lower < 0x80 ? c : lower;
 }
 
-bool hasNonAsciiCase(const QString& text)
-{
-    for (const char32_t c : text.toUcs4()) {
-        if (c >= 0x80 && (foldLetter(c) != c || QChar::toUpper(c) != c))
-            return true;
-    }
-    return false;
-}
-
-QStringList caseSpellings(const QString& text, int max)
-{
-    QStringList out{QString()};
-    for (const char32_t c : text.toUcs4()) {
-        // The letters that fold as c does: c, its lower, upper and title case.
-        char32_t forms[4] = {c, 0, 0, 0};
-        int count = 1;
-        if (c >= 0x80) {
-            const char32_t f = foldLetter(c);
-            for (const char32_t d : {f, char32_t(QChar::toUpper(c)), char32_t(QChar::toTitleCase(c))}) {
-                if (d >= 0x80 && foldLetter(d) == f && std::find(forms, forms + count, d) == forms + count)
-                    forms[count++] = d;
-            }
-        }
-        QStringList next;
-        for (const QString& s : out) {
-            for (int k = 0; k < count; ++k)
-                next.append(s + QString::fromUcs4(&forms[k], 1));
-        }
-        if (next.size() > max)
-            return {text};
-        out = next;
-    }
-    return out;
-}
-
 namespace {
 
 // One code point of UTF-8 text at p (before end), moving p past it. Bytes that are not valid

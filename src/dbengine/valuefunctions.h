@@ -33,7 +33,8 @@ inline constexpr const char* kNocaseCollation = "DBE_NOCASE";
 // becomes an ASCII one (so that a text equal under DBE_NOCASE to an ASCII text is equal to it
 // under SQLite's NOCASE too).
 char32_t foldLetter(char32_t c);
-// True when text has a letter outside ASCII that has another case.
+// True when text has a letter outside ASCII that has another case. This and caseSpellings are
+// defined with the spellings (spellingtable.cpp).
 bool hasNonAsciiCase(const QString& text);
 // Every spelling of text equal to it under DBE_NOCASE that differs in the case of its letters
 // outside ASCII (ASCII case is left to NOCASE), text itself first; only text itself when there

@@ -7,10 +7,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <functional>
 #include <sys/stat.h>
 
 using namespace corvale;
@@ -137,6 +139,41 @@ TEST_F(Avvio, LeggiPathArchivi)
     ASSERT_TRUE(QDir(programma.path()).mkdir("LUMERA.INI"));
     LeggiPathArchivi(SessioneProva());
     EXPECT_EQ(SessioneProva().PathArchivi, "");
+}
+
+TEST_F(Avvio, UnPercorsoCheNonEUnFileVieneDettoPerQuelloCheE)
+{
+    // A settings path that is a folder, a pipe nobody writes into or a device: read at once as
+    // nothing, and the notice says what is there instead of "non esiste".
+    const QString ini = programma.path() + "/LUMERA.INI";
+    const QString nome = QDir::toNativeSeparators(ini);
+    const struct {
+        const char* tipo;
+        std::function<bool()> crea;
+    } casi[] = {
+        {"una cartella", [&] { return QDir().mkdir(ini); }},
+        {"una pipe con nome (FIFO)", [&] { return mkfifo(QFile::encodeName(ini).constData(), 0600) == 0; }},
+        {"un dispositivo", [&] { return QFile::link("/dev/zero", ini); }},
+    };
+    EXPECT_EQ(AvvisoFileImpostazioni(programma.path()), "Il file delle impostazioni '" + nome + "' non esiste.");
+    for (const auto& c : casi) {
+        ASSERT_TRUE(c.crea()) << c.tipo;
+        QElapsedTimer tempo;
+        tempo.start();
+        LeggiPathArchivi(SessioneProva());
+        EXPECT_EQ(SessioneProva().PathArchivi, "");
+        EXPECT_EQ(AvvisoFileImpostazioni(programma.path()),
+                  "Il file delle impostazioni '" + nome + "' non può essere letto: è " + c.tipo
+                      + ", non un file ordinario.");
+        EXPECT_LT(tempo.elapsed(), 5000) << c.tipo;
+        ASSERT_TRUE(QDir().rmdir(ini) || QFile::remove(ini));
+    }
+    // A link to a plain file is that file.
+    Scrivi(programma.path() + "/vero.ini", "[Path]\nArchivi=/dal/collegamento\n");
+    ASSERT_TRUE(QFile::link(programma.path() + "/vero.ini", ini));
+    LeggiPathArchivi(SessioneProva());
+    EXPECT_EQ(SessioneProva().PathArchivi, "/dal/collegamento");
+    EXPECT_EQ(AvvisoFileImpostazioni(programma.path()), "");
 }
 
 TEST_F(Avvio, CartellaDelProgrammaDaCorvaleHome)

@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -15,6 +16,8 @@
 #include <QTemporaryDir>
 #include "support/processo_cli.h"
 #include <gtest/gtest.h>
+#include <functional>
+#include <sys/stat.h>
 #include "support/stampa_qt.h"
 
 using namespace corvale;
@@ -55,9 +58,11 @@ QMap<QString, QByteArray> impronte(const QString& cartella)
             for (auto it = sotto.begin(); it != sotto.end(); ++it)
                 m.insert(fi.fileName() + QLatin1Char('/') + it.key(), it.value());
             m.insert(fi.fileName() + QLatin1Char('/'), QByteArray());
-        } else {
+        } else if (fi.isFile()) {
             m.insert(fi.fileName(), QCryptographicHash::hash(leggi(fi.absoluteFilePath()),
                                                             QCryptographicHash::Sha256));
+        } else {
+            m.insert(fi.fileName(), "(non un file)");  // a pipe or a device is never read
         }
     }
     return m;
@@ -152,6 +157,77 @@ TEST_F(InputErrato, SettingsFilesThatGiveNoFolderAreRefusedAtTheOpen)
     // A value of a megabyte is cut to 255 characters: no such folder.
     scrivi(ini, "[Path]\nArchivi=" + QByteArray(1 << 20, 'x') + "\n");
     rifiutato(kArchivio);
+}
+
+TEST_F(InputErrato, ASettingsPathThatIsNoFileIsRefusedAtOnceAndSaysWhatItIs)
+{
+    const QString ini = home + "/LUMERA.INI";
+    ASSERT_TRUE(QFile::remove(ini));
+    const struct {
+        const char* tipo;
+        std::function<bool()> crea;
+    } casi[] = {
+        {"una pipe con nome (FIFO)", [&] { return mkfifo(QFile::encodeName(ini).constData(), 0600) == 0; }},
+        {"una cartella", [&] { return QDir().mkdir(ini); }},
+        {"un dispositivo", [&] { return QFile::link("/dev/zero", ini); }},
+    };
+    for (const auto& c : casi) {
+        ASSERT_TRUE(c.crea()) << c.tipo;
+        QElapsedTimer tempo;
+        tempo.start();
+        rifiutato(kArchivio);
+        const Esito e = cli({"check", "--home", home});
+        EXPECT_TRUE(e.err.endsWith("\nIl file delle impostazioni '" + ini + "' non può essere letto: è " + c.tipo
+                                   + ", non un file ordinario.\n"))
+            << e.err.toStdString();
+        EXPECT_LT(tempo.elapsed(), 60000) << c.tipo;
+        ASSERT_TRUE(QDir().rmdir(ini) || QFile::remove(ini));
+    }
+}
+
+TEST_F(InputErrato, AValueNamingSeveralMasterRecordsIsRefusedWithTheirCodesAndACodeChooses)
+{
+    const QString mdb = archivi + "/lumera.mdb";
+    QString chiave;  // the task "Controllo Ordini senza Clienti", which finds the demo's orphan orders
+    for (const QString& riga : cli({"check", "--home", home}).out.split(u'\n')) {
+        if (riga.section(u'\t', 1, 1) == "Controllo Ordini senza Clienti")
+            chiave = riga.section(u'\t', 0, 0);
+    }
+    ASSERT_FALSE(chiave.isEmpty());
+    const QString orfani = "SELECT group_concat(NUMORD) FROM VENDITE WHERE CODCLI NOT IN (SELECT CODICE FROM CLIENTI)";
+    const QString prima = testsupport::sqliteValue(mdb, orfani).toString();
+    ASSERT_FALSE(prima.isEmpty());
+    const QString nome = testsupport::sqliteValue(mdb, "SELECT RAGSOC FROM CLIENTI WHERE RAGSOC > '' ORDER BY CODICE").toString();
+
+    // The name given to more customers (how many and which code is chosen: seeded).
+    QRandomGenerator caso(4242);
+    QStringList codici{testsupport::sqliteValue(mdb, "SELECT CODICE FROM CLIENTI WHERE RAGSOC = '" + nome + "'").toString()};
+    for (int i = 1 + int(caso.bounded(3)); i > 0; --i) {
+        codici << QStringLiteral("D%1").arg(caso.bounded(100000));
+        testsupport::sqliteExec(mdb, "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('" + codici.last() + "', '" + nome + "')");
+    }
+    const auto intatto = impronte(dir.path());
+    Esito e = cli({"correct", chiave, "--associa", nome, "--home", home});
+    EXPECT_EQ(e.stato, 2);
+    EXPECT_TRUE(e.err.contains(QStringLiteral("Il valore '%1' corrisponde a %2 record di CLIENTI: nessuna modifica.")
+                                   .arg(nome)
+                                   .arg(codici.size())))
+        << e.err.toStdString();
+    for (const QString& codice : codici)
+        EXPECT_TRUE(e.err.contains("  " + codice + "\t" + nome + "\n")) << codice.toStdString();
+    EXPECT_EQ(impronte(dir.path()), intatto);
+
+    // A code that is no customer's changes nothing; one of the listed ones, in any case, is taken.
+    e = cli({"correct", chiave, "--associa-chiave", "NESSUNO", "--home", home});
+    EXPECT_EQ(e.stato, 2);
+    EXPECT_TRUE(e.err.contains("Codice non presente in CLIENTI: NESSUNO")) << e.err.toStdString();
+    EXPECT_EQ(impronte(dir.path()), intatto);
+    const QString scelto = codici[caso.bounded(codici.size())];
+    e = cli({"correct", chiave, "--associa-chiave", scelto.toLower(), "--home", home, "--senza-copia"});
+    EXPECT_EQ(e.stato, 0) << e.err.toStdString();
+    EXPECT_EQ(testsupport::sqliteValue(mdb, "SELECT group_concat(NUMORD) FROM VENDITE WHERE CODCLI = '" + scelto + "'")
+                  .toString(),
+              prima);
 }
 
 TEST_F(InputErrato, SettingsFilesThatStillNameTheFolderAreRead)

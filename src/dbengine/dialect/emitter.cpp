@@ -301,6 +301,8 @@ Value Emitter::column(const Expr& e)
             v.column = true;
             v.type = c.type;
             v.size = c.size;
+            v.table = s.table->name;
+            v.field = c.name;
             if (level == scopes_.size() - 1) {
                 v.source = found;
                 v.columnIndex = col;

@@ -26,6 +26,7 @@ struct Value {
     qint32 size = 0;
     int source = -1;         // the column's source in the innermost scope, -1 otherwise
     int columnIndex = -1;
+    QString table, field;    // a plain column's table and field, as stored
 };
 
 // A table of a FROM clause (or a statement's target) found in the schema.

@@ -9,7 +9,8 @@ namespace dbe::dialect {
 
 namespace {
 
-// Beyond this many spellings a text literal is compared through DBE_NOCASE instead.
+// Beyond this many spellings a text literal is looked up through the table function, which reads
+// the values that occur instead of listing every spelling.
 constexpr int kMaxSpellings = 64;
 
 // The text of a quoted literal ('...', inner apostrophes doubled); false for anything else.
@@ -195,28 +196,44 @@ QString collation(const QVector<const Value*>& operands, bool equality = true)
 // NOCASE's); empty when there are more than kMaxSpellings.
 QStringList spellings(const QString& text)
 {
-    const QStringList all = caseSpellings(text, kMaxSpellings);
-    return all.size() == 1 && hasNonAsciiCase(text) ? QStringList() : all;
+    qsizetype covered = 0;
+    const QStringList all = spellingsOfPrefix(text, kMaxSpellings, &covered);
+    return covered < text.size() ? QStringList() : all;
 }
 
-// The IN list of every spelling of the text literals among values; empty when one is no literal
-// or has too many spellings.
-QString spellingList(const QVector<const Value*>& values)
+// The table function's call that gives what a NOCASE look-up of column must try for the text sql
+// (spellingtable.h): with the column's table and field, so that a text of any length is found.
+QString spellingsCall(const Value& column, const QString& sql)
 {
-    QStringList items;
+    if (column.table.isEmpty() || column.field.isEmpty())
+        return QStringLiteral("%1(%2)").arg(QString::fromLatin1(kSpellingsTable), sql);
+    return QStringLiteral("%1(%2, %3, %4)")
+        .arg(QString::fromLatin1(kSpellingsTable), sql, Emitter::textLiteral(column.table),
+             Emitter::textLiteral(column.field));
+}
+
+// What column is looked up under for the text literals among values, for "column COLLATE NOCASE
+// IN (...)": the list of their spellings, or, when one has more than kMaxSpellings (or all of
+// them together), a query of the table function for each; empty when one is no literal.
+QString spellingList(const Value& column, const QVector<const Value*>& values)
+{
+    QStringList items, calls;
+    bool listed = true;
     for (const Value* v : values) {
         QString text;
         if (!literalText(*v, &text))
             return QString();
-        const QStringList all = spellings(text);
-        if (all.isEmpty())
-            return QString();
+        calls.append(QStringLiteral("SELECT value FROM ") + spellingsCall(column, v->sql));
+        const QStringList all = listed ? spellings(text) : QStringList();
         for (const QString& s : all)
             items.append(Emitter::textLiteral(s));
-        if (items.size() > kMaxSpellings)
-            return QString();
+        listed = listed && !all.isEmpty() && items.size() <= kMaxSpellings;
     }
-    return items.join(QStringLiteral(", "));
+    if (listed)
+        return items.join(QStringLiteral(", "));
+    if (column.table.isEmpty())
+        return QString();
+    return calls.join(QStringLiteral(" UNION ALL "));
 }
 
 QString notWord(bool negated)
@@ -224,22 +241,24 @@ QString notWord(bool negated)
     return negated ? QStringLiteral("NOT ") : QString();
 }
 
-// "inner equals outer" under DBE_NOCASE (negated: differs), answered from a NOCASE index on the
-// column inner: inner is looked up under every spelling of outer.
-QString spellingLookup(const QString& inner, const QString& outer, bool negated)
+// "inner equals outer" under DBE_NOCASE, answered from a NOCASE index on the column inner: inner
+// is looked up under every spelling of outer, or, for a text with too many, under the values of
+// inner's field equal to it.
+QString spellingLookup(const Value& inner, const Value& outer)
 {
-    return QStringLiteral("(%1 COLLATE NOCASE %2IN (SELECT value FROM %3(%4)))")
-        .arg(inner, notWord(negated), QString::fromLatin1(kSpellingsTable), outer);
+    return QStringLiteral("(%1 COLLATE NOCASE IN (SELECT value FROM %2))").arg(inner.sql, spellingsCall(inner, outer.sql));
 }
 
-// Two text columns of different tables compared for equality (or difference), so that an index is
-// used: in a join's ON condition, an equality on a field that an index of the table the join adds
-// seeks on looks that table up, any other compares through DBE_NOCASE (then SQLite may also build
-// an automatic index with that collation); a column of this query compared with one of an
-// enclosing query looks up this query's; two tables of one FROM list look up whichever SQLite
-// takes second. Empty when the DBE_NOCASE comparison will do.
+// Two text columns of different tables compared for equality, so that an index is used: in a
+// join's ON condition, an equality on a field that an index of the table the join adds seeks on
+// looks that table up, any other compares through DBE_NOCASE (then SQLite may also build an
+// automatic index with that collation); a column of this query compared with one of an enclosing
+// query looks up this query's; two tables of one FROM list look up whichever SQLite takes second.
+// Empty when the DBE_NOCASE comparison will do, as for every difference (which seeks on no index).
 QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinCondition* join)
 {
+    if (negated)
+        return QString();
     if (join) {
         if ((a.source == join->innerSource) == (b.source == join->innerSource))
             return QString();
@@ -247,18 +266,15 @@ QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinC
         if (!join->lookups.contains((innerA ? a : b).columnIndex)) {
             // "+": a test of each record the index found, never the key of an automatic index,
             // which SQLite would otherwise build on such fields however few their values.
-            return QStringLiteral("(+%1 COLLATE %2 %3 +%4)")
-                .arg(a.sql, QString::fromLatin1(kNocaseCollation), negated ? QStringLiteral("<>") : QStringLiteral("="), b.sql);
+            return QStringLiteral("(+%1 COLLATE %2 = +%3)").arg(a.sql, QString::fromLatin1(kNocaseCollation), b.sql);
         }
-        return spellingLookup((innerA ? a : b).sql, (innerA ? b : a).sql, negated);
+        return spellingLookup(innerA ? a : b, innerA ? b : a);
     }
     if ((a.source >= 0) != (b.source >= 0))
-        return spellingLookup((a.source >= 0 ? a : b).sql, (a.source >= 0 ? b : a).sql, negated);
+        return spellingLookup(a.source >= 0 ? a : b, a.source >= 0 ? b : a);
     if (a.source < 0 || a.source == b.source)
         return QString();
-    return QStringLiteral("(%1(%2 AND %3))")
-        .arg(negated ? QStringLiteral("NOT ") : QString(), spellingLookup(a.sql, b.sql, false),
-             spellingLookup(b.sql, a.sql, false));
+    return QStringLiteral("(%1 AND %2)").arg(spellingLookup(a, b), spellingLookup(b, a));
 }
 
 }  // namespace
@@ -294,7 +310,7 @@ QString comparisonSql(const Value& a, const QString& op, const Value& b, const J
         if ((op == u"=" || op == u"<>") && coll != u"NOCASE" && (a.column || b.column)) {
             const Value& col = a.column ? a : b;
             const Value& other = a.column ? b : a;
-            const QString list = spellingList({&other});
+            const QString list = spellingList(col, {&other});
             if (!list.isEmpty()) {
                 return QStringLiteral("(%1 COLLATE NOCASE %2IN (%3))")
                     .arg(col.sql, notWord(op == u"<>"), list);
@@ -342,7 +358,7 @@ QString inListSql(const Value& a, const QVector<Value>& items, bool negated)
     if (textRule(operands)) {
         coll = collation(operands);
         if (coll != u"NOCASE" && a.column) {
-            const QString list = spellingList(operands.mid(1));
+            const QString list = spellingList(a, operands.mid(1));
             if (!list.isEmpty())
                 return QStringLiteral("(%1 COLLATE NOCASE %2IN (%3))").arg(a.sql, notWord(negated), list);
         }

@@ -1,0 +1,209 @@
+// Keys with accented letters in any case and of any length, as other programs write them: two
+// tables joined on such keys, looked up through IN and NOT IN, compared in WHERE and with literals,
+// and refused as duplicates by a unique index, all compared with the keys' folded forms computed
+// here. The keys are generated (seeded): 0 to 20 accented letters, each in a random case.
+#include "recordset_fixture.h"
+
+#include <QRandomGenerator>
+#include <QSet>
+#include <gtest/gtest.h>
+
+using rstest::Archive;
+
+namespace {
+
+// Letters equal to one another without regard to case, each group's first one its folded form.
+const QStringList kGroups = {
+    QStringLiteral("àÀ"), QStringLiteral("èÈ"), QStringLiteral("éÉ"), QStringLiteral("ìÌ"), QStringLiteral("òÒ"),
+    QStringLiteral("ùÙ"), QStringLiteral("çÇ"), QStringLiteral("ñÑ"), QStringLiteral("öÖ"), QStringLiteral("åÅ"),
+    QStringLiteral("œŒ"), QStringLiteral("šŠ"), QStringLiteral("łŁ"), QStringLiteral("σΣ"), QStringLiteral("жЖ"),
+    QStringLiteral("ßẞ"), QStringLiteral("ǆǅǄ"), QStringLiteral("üÜ"),
+};
+
+class Keys {
+public:
+    explicit Keys(quint32 seed) : random_(seed) {}
+
+    // A new key: ASCII letters and digits around `accented` letters of the groups, folded.
+    QString make(int accented)
+    {
+        QString key;
+        const int ascii = 1 + int(random_.bounded(5));
+        for (int i = 0; i < accented + ascii; ++i) {
+            if (random_.bounded(accented + ascii) < accented)
+                key += kGroups[random_.bounded(kGroups.size())][0];
+            else
+                key += QChar(u"abcxyz0189"[random_.bounded(10)]);
+        }
+        return key;
+    }
+    // The same key with every letter in a random case.
+    QString respell(const QString& key)
+    {
+        QString out;
+        for (const QChar c : key) {
+            const QString* group = groupOf(c);
+            if (group)
+                out += (*group)[random_.bounded(group->size())];
+            else
+                out += random_.bounded(2) ? c.toUpper() : c;
+        }
+        return out;
+    }
+    // The key with one accented letter (from its middle on) made another letter: no longer equal.
+    QString nearMiss(const QString& key)
+    {
+        QVector<int> at;
+        for (int i = key.size() / 2; i < key.size(); ++i) {
+            if (groupOf(key[i]))
+                at.append(i);
+        }
+        QString out = respell(key);
+        if (at.isEmpty())
+            return out + QStringLiteral("à");
+        const int i = at[random_.bounded(at.size())];
+        out[i] = fold(key.mid(i, 1)) == u"à" ? QChar(u'á') : QChar(u'à');
+        return out;
+    }
+    quint32 bounded(quint32 n) { return random_.bounded(n); }
+
+    // The key as DBE_NOCASE sees it: each letter in its group's first form, ASCII in lower case.
+    static QString fold(const QString& key)
+    {
+        QString out;
+        for (const QChar c : key) {
+            const QString* group = groupOf(c);
+            out += group ? (*group)[0] : c.toLower();
+        }
+        return out;
+    }
+
+private:
+    static const QString* groupOf(QChar c)
+    {
+        for (const QString& g : kGroups) {
+            if (g.contains(c))
+                return &g;
+        }
+        return nullptr;
+    }
+    QRandomGenerator random_;
+};
+
+QString quoted(const QString& text)
+{
+    return u'\'' + text + u'\'';
+}
+
+// Every record of a query, each as its fields joined by ':', sorted.
+QStringList rows(const Archive& a, const QString& query)
+{
+    QStringList out;
+    dbe::Recordset rs = a.db.OpenRecordset(query);
+    for (; !rs.Eof(); rs.MoveNext()) {
+        QStringList fields;
+        for (int i = 0; i < rs.FieldCount(); ++i)
+            fields << rs.Value(i).toString();
+        out << fields.join(u':');
+    }
+    out.sort();
+    return out;
+}
+
+// Masters C (unique keys) and lines V (keys respelled, orphans, near misses), and the answers the
+// folded keys give.
+struct Archives {
+    Archive a;
+    QVector<QString> masters, lines;  // as written; master i has ID i, line j has N j
+    QStringList pairs, differing, matched, orphans;  // "N:ID" pairs; N of the lines with and without a master
+
+    explicit Archives(Keys& keys)
+    {
+        a.exec("CREATE TABLE C (ID LONG, COD TEXT(80), K LONG)");
+        a.exec("CREATE UNIQUE INDEX PrimaryKey ON C (COD)");
+        a.exec("CREATE TABLE V (N LONG, CODCLI TEXT(80), K LONG)");
+        a.exec("CREATE INDEX CODCLI ON V (CODCLI)");
+        QSet<QString> folded;
+        while (masters.size() < 42) {
+            const QString key = keys.make(masters.size() % 21);
+            if (folded.contains(Keys::fold(key)))
+                continue;
+            folded.insert(Keys::fold(key));
+            masters << keys.respell(key);
+            lines << keys.respell(key) << keys.nearMiss(key) << keys.make(int(keys.bounded(21)));
+            for (quint32 n = keys.bounded(3); n > 0; --n)
+                lines << keys.respell(key);
+        }
+        for (int i = 0; i < masters.size(); ++i)
+            a.db.Execute(QStringLiteral("INSERT INTO C VALUES (%1, %2, 1)").arg(i).arg(quoted(masters[i])));
+        for (int j = 0; j < lines.size(); ++j) {
+            a.db.Execute(QStringLiteral("INSERT INTO V VALUES (%1, %2, 1)").arg(j).arg(quoted(lines[j])));
+            bool found = false;
+            for (int i = 0; i < masters.size(); ++i) {
+                const bool same = Keys::fold(masters[i]) == Keys::fold(lines[j]);
+                (same ? pairs : differing) << QStringLiteral("%1:%2").arg(j).arg(i);
+                found = found || same;
+            }
+            (found ? matched : orphans) << QString::number(j);
+        }
+        for (QStringList* l : {&pairs, &differing, &matched, &orphans})
+            l->sort();
+    }
+};
+
+}  // namespace
+
+TEST(AccentedKeys, TablesJoinAndLookUpAsTheFoldedKeysDo)
+{
+    for (quint32 seed : {7u, 1913u}) {
+        SCOPED_TRACE(seed);
+        Keys keys(seed);
+        Archives t(keys);
+        const Archive& a = t.a;
+        // Joins from either side (each looks up the other's index), WHERE over two tables.
+        EXPECT_EQ(rows(a, "SELECT V.N, C.ID FROM V INNER JOIN C ON V.CODCLI = C.COD"), t.pairs);
+        EXPECT_EQ(rows(a, "SELECT V.N, C.ID FROM C INNER JOIN V ON C.COD = V.CODCLI"), t.pairs);
+        EXPECT_EQ(rows(a, "SELECT V.N, C.ID FROM V, C WHERE C.COD = V.CODCLI"), t.pairs);
+        EXPECT_EQ(rows(a, "SELECT V.N, C.ID FROM V, C WHERE C.COD <> V.CODCLI"), t.differing);
+        // The orphan check's forms: a join without a match, NOT IN, and IN.
+        EXPECT_EQ(rows(a, "SELECT V.N FROM V LEFT JOIN C ON V.CODCLI = C.COD WHERE C.COD IS NULL"), t.orphans);
+        EXPECT_EQ(rows(a, "SELECT N FROM V WHERE CODCLI NOT IN (SELECT DISTINCT COD FROM C)"), t.orphans);
+        EXPECT_EQ(rows(a, "SELECT N FROM V WHERE CODCLI IN (SELECT COD FROM C)"), t.matched);
+        // A subquery's field against its enclosing query's.
+        EXPECT_EQ(rows(a, "SELECT N FROM V WHERE K IN (SELECT C.K FROM C WHERE C.COD = V.CODCLI)"), t.matched);
+    }
+}
+
+TEST(AccentedKeys, LiteralsAndUniqueIndexesFollowTheFoldedKeys)
+{
+    Keys keys(2718);
+    Archives t(keys);
+    const Archive& a = t.a;
+    for (int i = 0; i < t.masters.size(); ++i) {
+        SCOPED_TRACE(t.masters[i].toStdString());
+        QStringList lines;
+        for (const QString& p : t.pairs) {
+            if (p.section(u':', 1) == QString::number(i))
+                lines << p.section(u':', 0, 0);
+        }
+        lines.sort();
+        const QString respelled = keys.respell(Keys::fold(t.masters[i]));
+        EXPECT_EQ(rows(a, "SELECT N FROM V WHERE CODCLI = " + quoted(respelled)), lines);
+        EXPECT_EQ(rows(a, "SELECT ID FROM C WHERE " + quoted(respelled) + " = COD"), QStringList{QString::number(i)});
+        EXPECT_EQ(a.count(("SELECT * FROM V WHERE CODCLI <> " + quoted(respelled)).toUtf8().constData()),
+                  t.lines.size() - lines.size());
+        const QString next = t.masters[(i + 1) % t.masters.size()];
+        EXPECT_EQ(rows(a, QStringLiteral("SELECT ID FROM C WHERE COD IN (%1, %2)").arg(quoted(respelled), quoted(keys.respell(next)))).size(), 2);
+
+        // The unique index refuses the key in another case, by INSERT and by UPDATE, and takes a near
+        // miss, which then stays.
+        EXPECT_DB_ERROR(3022, a.db.Execute("INSERT INTO C (ID, COD) VALUES (-1, " + quoted(respelled) + ")"));
+        EXPECT_DB_ERROR(3022, a.db.Execute(QStringLiteral("UPDATE C SET COD = %1 WHERE ID = %2")
+                                               .arg(quoted(keys.respell(next)))
+                                               .arg(i)));
+        const QString miss = keys.nearMiss(Keys::fold(t.masters[i]));
+        a.db.Execute(QStringLiteral("INSERT INTO C (ID, COD) VALUES (%1, %2)").arg(1000 + i).arg(quoted(miss)));
+        EXPECT_EQ(rows(a, "SELECT ID FROM C WHERE COD = " + quoted(miss)), QStringList{QString::number(1000 + i)});
+    }
+    EXPECT_EQ(a.count("SELECT * FROM C"), 2 * t.masters.size());
+}

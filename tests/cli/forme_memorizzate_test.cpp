@@ -78,7 +78,7 @@ Esiti Prova(const QString& archivio, const QString& cliente)
 {
     Esiti e;
     const EsitoCli testo = Cli({QStringLiteral("check")}, archivio);
-    e.controllo = testo.out + QStringLiteral("stato\t%1\t\t\n").arg(testo.stato);
+    e.controllo = testo.out + QStringLiteral("stato\t%1\t\t\n").arg(testo.stato);  // its exit status as a line
     e.json = Cli({QStringLiteral("check"), QStringLiteral("--json")}, archivio).out;
     for (const QStringList& c : kCorrezioni) {
         QTemporaryDir cartella;
@@ -94,10 +94,9 @@ Esiti Prova(const QString& archivio, const QString& cliente)
     return e;
 }
 
-// The differences between the untouched demo and one rewritten with the seed and forms, one short
-// line each; empty when none.
-// With ore the rewritten copy first gets the times of day; with oreAttese so does the copy it is held
-// to (otherwise the untouched demo).
+// The differences between the untouched demo and a copy rewritten with the seed and forms, one
+// short line each; empty when none. With ore the rewritten copy first gets the times of day; with
+// oreAttese so does the copy it is held to.
 QStringList Confronta(quint64 seme, const QStringList& forme, bool ore, bool oreAttese = false)
 {
     Demo& demo = LaDemo(oreAttese);
@@ -125,6 +124,8 @@ QStringList Confronta(quint64 seme, const QStringList& forme, bool ore, bool ore
     if (!json.isEmpty())
         r << QStringLiteral("check --json: differiscono ") + json.join(QLatin1Char(' '));
     for (auto c = attesi.correzioni.cbegin(); c != attesi.correzioni.cend(); ++c) {
+        if (c.value().size() < 2 && !oreAttese)  // nothing to hold the rewritten copy to
+            r << QStringLiteral("correct %1 non cambia nulla sulla demo intatta: %2").arg(c.key(), c.value().value(0));
         const QStringList& o = ottenuti.correzioni.value(c.key());
         if (o.value(0) != c.value().value(0))
             r << QStringLiteral("correct %1: %2 -> %3").arg(c.key(), c.value().value(0), o.value(0));

@@ -1,62 +1,205 @@
-// The demo's archive rewritten as other programs store the same values (dates as a day number,
-// as yyyy-MM-dd and with "T"; yes/no True as 1; codes in other letter case, accented letters
-// included, in mixed case) gives the same outcome of every check, and of joins through
-// corvale-cli sql, as the untouched demo.
+// Values stored by other programs in forms nobody listed. The demo's archive, rewritten by
+// corvale-forme through the plain SQLite library with every form drawn at random per value (dates,
+// numbers, yes/no, the case and accented letters of codes, all mixed within each column), must give
+// the same outcome of every check (text and --json) and the same records deleted or changed by
+// each kind of record correction as the untouched demo. Both copies first get the same times of
+// day on their dates (--ore), so that the forms of a time are tried too.
+//
+// CORVALE_FORME_SEMI=N runs N seeds (default 3, within 20 seconds; more seeds are not bounded),
+// CORVALE_FORME_SEME=S starts from seed S (default 1), CORVALE_FORME=f1,f2 tries only the forms
+// or families named; CORVALE_FORME_DIAGNOSI=1 also tries each form alone and prints what it
+// changes.
+#include "support/forme_prova.h"
 #include "support/processo_cli.h"
 #include "support/sqlite_file.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace corvale::prova;
 
-TEST(FormeMemorizzate, IlControlloDaGliStessiEsitiSulleAltreFormeDegliStessiValori)
+namespace {
+
+// One data check's correction of each kind (keys of the demo's catalogue), as corvale-cli runs it.
+const QStringList kCorrezioni[] = {
+    {QStringLiteral("0017K"), QStringLiteral("--elimina")},  // empty customers: delete
+    {QStringLiteral("0023K"), QStringLiteral("--elimina")},  // orders of no customer: delete
+    {QStringLiteral("0027K"), QStringLiteral("--associa")},  // invoices of no customer: reassign
+    {QStringLiteral("0025K"), QStringLiteral("--fisso")},    // orders of no supplier: VARIE
+    {QStringLiteral("0044K"), QStringLiteral("--fisso")},    // payments of no supplier: AGENZIA
+    {QStringLiteral("0034K"), QStringLiteral("--elimina")},  // orders without lines: joined delete
+    {QStringLiteral("0036K"), QStringLiteral("--elimina")},  // lines without order: joined delete
+    {QStringLiteral("0045K"), QStringLiteral("--elimina")},  // batches of no payment: joined on numbers
+};
+
+struct Esiti {
+    QString controllo, json;
+    QMap<QString, QStringList> correzioni;  // check key: exit status, printed line, changes
+};
+
+// The untouched demo (made once), and a copy of it whose dates have times of day in the engine's
+// own form (corvale-forme --forme motore --ore): the two archives the rewritten ones are held to.
+struct Demo {
+    QTemporaryDir dir;
+    QString home, archivio;
+    QMap<QString, Esiti> attesi;  // by the customer named to --associa
+};
+
+Demo& LaDemo(bool ore = false)
 {
-    QTemporaryDir home;
-    ASSERT_TRUE(home.isValid());
-    ASSERT_EQ(EseguiCli({QStringLiteral("demo"), home.path()}).stato, 0);
-    const QStringList controllo{QStringLiteral("check"), QStringLiteral("--home"), home.path()};
-    const EsitoCli prima = EseguiCli(controllo);
-    ASSERT_TRUE(prima.stato == 0 || prima.stato == 1) << prima.err.toStdString();
-    ASSERT_TRUE(prima.out.contains(QStringLiteral("Rilevati ")));  // the demo's seeded problems
+    static Demo* senza = nullptr;
+    static Demo* con = nullptr;
+    if (!senza) {
+        senza = new Demo;
+        senza->home = senza->dir.filePath(QStringLiteral("home"));
+        const EsitoCli e = EseguiCli({QStringLiteral("demo"), senza->home});
+        EXPECT_EQ(e.stato, 0) << e.err.toStdString();
+        senza->archivio = QDir(senza->home).filePath(QStringLiteral("archivi/lumera.mdb"));
+    }
+    if (ore && !con) {
+        con = new Demo;
+        con->home = senza->home;
+        con->archivio = CopiaArchivio(senza->archivio, con->dir.path());
+        RiscriviForme(con->archivio, 0, {QStringLiteral("motore")}, true);
+    }
+    return ore ? *con : *senza;
+}
 
-    const QString archivio = QDir(home.path()).filePath(QStringLiteral("archivi/lumera.mdb"));
-    const QStringList unioni{
-        QStringLiteral("sql"), archivio,
-        QStringLiteral("SELECT COUNT(*) FROM DETT_ORD INNER JOIN VENDITE ON VENDITE.CODCLI = DETT_ORD.CODCLI "
-                       "AND VENDITE.NUMORD = DETT_ORD.NUMORD AND VENDITE.DITTA = DETT_ORD.DITTA")};
-    const QStringList dueTabelle{QStringLiteral("sql"), archivio,
-                                 QStringLiteral("SELECT COUNT(*) FROM FATTURE, CLIENTI WHERE CLIENTI.CODICE = FATTURE.CODCLI")};
-    const EsitoCli unioniPrima = EseguiCli(unioni), dueTabellePrima = EseguiCli(dueTabelle);
-    QStringList riscritture{
-        // Dates: a day number, the day alone, ISO with "T".
-        QStringLiteral("UPDATE VENDITE SET DATA = julianday(DATA) - 2415018.5"),
-        QStringLiteral("UPDATE DETT_ORD SET DATA = substr(DATA, 1, 10)"),
-        QStringLiteral("UPDATE FATTURE SET DATA = replace(DATA, ' ', 'T')"),
-        QStringLiteral("UPDATE AGENDA SET GIORNO = julianday(GIORNO) - 2415018.5"),
-        // Yes/no True as 1.
-        QStringLiteral("UPDATE FATTURE SET PAGATA = 1 WHERE PAGATA <> 0"),
-        // Letter case: the customers' codes with two accented capitals, the references to them
-        // with the accented letters in small or mixed case, the other letters small in some.
-        QStringLiteral("UPDATE CLIENTI SET CODICE = 'ÈÀ' || CODICE"),
-        QStringLiteral("UPDATE VENDITE SET CODCLI = 'èà' || lower(CODCLI), DITTA = lower(DITTA)"),
-        QStringLiteral("UPDATE FATTURE SET CODCLI = 'Èà' || CODCLI, CODDITTA = lower(CODDITTA)"),
-        QStringLiteral("UPDATE PAGAM SET AGENTE = lower(AGENTE), DITTA = lower(DITTA)"),
-        QStringLiteral("UPDATE DETT_ORD SET CODCLI = 'èÀ' || CODCLI"),
-        QStringLiteral("UPDATE DETT_FAT SET CODCLI = 'èà' || CODCLI"),
-        QStringLiteral("UPDATE PAGAM SET CODCLI = 'Èà' || CODCLI"),
-        QStringLiteral("UPDATE CLIDITT SET CODCLI = 'èÀ' || CODCLI"),
-    };
-    testsupport::sqliteExec(archivio, riscritture.join(QStringLiteral(";\n")));
-    ASSERT_EQ(testsupport::sqliteValue(archivio, QStringLiteral("SELECT typeof(DATA) FROM VENDITE LIMIT 1")),
-              QVariant(QStringLiteral("integer")));
+EsitoCli Cli(const QStringList& argomenti, const QString& archivio)
+{
+    return EseguiCli(argomenti + QStringList{QStringLiteral("--home"), LaDemo().home, QStringLiteral("--archive"),
+                                             QFileInfo(archivio).path()});
+}
 
-    const EsitoCli dopo = EseguiCli(controllo);
-    EXPECT_EQ(dopo.stato, prima.stato);
-    EXPECT_EQ(dopo.out, prima.out) << dopo.err.toStdString();
-    EXPECT_EQ(EseguiCli(unioni).out, unioniPrima.out);
-    EXPECT_EQ(EseguiCli(dueTabelle).out, dueTabellePrima.out);
-    EXPECT_EQ(unioniPrima.stato, 0) << unioniPrima.err.toStdString();
-    EXPECT_FALSE(unioniPrima.out.contains(QStringLiteral("\n0\n")));  // the join pairs records
+// Every check, then each correction on a copy of its own.
+Esiti Prova(const QString& archivio, const QString& cliente)
+{
+    Esiti e;
+    const EsitoCli testo = Cli({QStringLiteral("check")}, archivio);
+    e.controllo = testo.out + QStringLiteral("stato\t%1\t\t\n").arg(testo.stato);  // its exit status as a line
+    e.json = Cli({QStringLiteral("check"), QStringLiteral("--json")}, archivio).out;
+    for (const QStringList& c : kCorrezioni) {
+        QTemporaryDir cartella;
+        const QString copia = CopiaArchivio(archivio, cartella.path());
+        const Contenuto prima = LeggiContenuto(copia);
+        QStringList argomenti = QStringList{QStringLiteral("correct")} + c + QStringList{QStringLiteral("--senza-copia")};
+        if (c[1] == QLatin1String("--associa"))
+            argomenti.insert(3, cliente);
+        const EsitoCli fatto = Cli(argomenti, copia);
+        e.correzioni[c.join(QLatin1Char(' '))] = QStringList{QStringLiteral("stato %1, %2").arg(fatto.stato).arg(fatto.out.trimmed().section(QLatin1Char('\t'), -1))}
+                                                 + Cambiamenti(prima, LeggiContenuto(copia));
+    }
+    return e;
+}
+
+// The differences between the untouched demo and a copy rewritten with the seed and forms, one
+// short line each; empty when none. With ore the rewritten copy first gets the times of day; with
+// oreAttese so does the copy it is held to.
+QStringList Confronta(quint64 seme, const QStringList& forme, bool ore, bool oreAttese = false)
+{
+    Demo& demo = LaDemo(oreAttese);
+    QTemporaryDir cartella;
+    const QString riscritto = CopiaArchivio(LaDemo().archivio, cartella.path());
+    const QMap<QString, long> conteggi = RiscriviForme(riscritto, seme, forme, ore);
+    QStringList r;
+    for (auto f = conteggi.cbegin(); f != conteggi.cend(); ++f) {
+        if (ore && f.key().contains(QLatin1Char('-')) && f.value() == 0)  // at midnight some cannot be
+            r << QStringLiteral("la forma %1 non e' stata scritta").arg(f.key());
+    }
+    // A customer whose rewritten code still fits the invoices' code field (10 letters).
+    const QString cliente = testsupport::sqliteValue(riscritto, QStringLiteral(
+        "SELECT RAGSOC FROM CLIENTI WHERE length(CODICE) <= 10 AND trim(RAGSOC) <> '' "
+        "GROUP BY RAGSOC HAVING count(*) = 1 ORDER BY min(rowid) LIMIT 1")).toString();
+    if (!demo.attesi.contains(cliente))
+        demo.attesi.insert(cliente, Prova(demo.archivio, cliente));
+    const Esiti& attesi = demo.attesi[cliente];
+    const Esiti ottenuti = Prova(riscritto, cliente);
+    for (const QString& d : DifferenzeControllo(attesi.controllo, ottenuti.controllo))
+        r << QStringLiteral("check: ") + d;
+    QStringList json;  // the same outcomes again: only which tasks differ
+    for (const QString& d : DifferenzeControlloJson(attesi.json, ottenuti.json))
+        json << d.section(QLatin1Char(' '), 0, 0);
+    if (!json.isEmpty())
+        r << QStringLiteral("check --json: differiscono ") + json.join(QLatin1Char(' '));
+    for (auto c = attesi.correzioni.cbegin(); c != attesi.correzioni.cend(); ++c) {
+        if (c.value().size() < 2 && !oreAttese)  // nothing to hold the rewritten copy to
+            r << QStringLiteral("correct %1 non cambia nulla sulla demo intatta: %2").arg(c.key(), c.value().value(0));
+        const QStringList& o = ottenuti.correzioni.value(c.key());
+        if (o.value(0) != c.value().value(0))
+            r << QStringLiteral("correct %1: %2 -> %3").arg(c.key(), c.value().value(0), o.value(0));
+        for (const QString& d : DifferenzeElenchi(c.value().mid(1), o.mid(1)))
+            r << QStringLiteral("correct %1: %2").arg(c.key(), d);
+    }
+    return r;
+}
+
+QString Racconta(quint64 seme, const QStringList& forme, bool ore, const QStringList& differenze)
+{
+    return QStringLiteral("CORVALE_FORME_SEME=%1 CORVALE_FORME=%2%3:\n  ")
+               .arg(seme)
+               .arg(forme.isEmpty() ? QStringLiteral("tutte") : forme.join(QLatin1Char(',')),
+                    ore ? QStringLiteral(" (date con le ore)") : QString())
+        + differenze.join(QStringLiteral("\n  "));
+}
+
+QStringList FormeDaAmbiente()
+{
+    const QString f = qEnvironmentVariable("CORVALE_FORME");
+    return f.isEmpty() ? QStringList() : f.split(QLatin1Char(','), Qt::SkipEmptyParts);
+}
+
+quint64 PrimoSeme() { return qEnvironmentVariableIsSet("CORVALE_FORME_SEME") ? qEnvironmentVariable("CORVALE_FORME_SEME").toULongLong() : 1; }
+
+}  // namespace
+
+TEST(FormeMemorizzate, OgniFormaMescolataDaGliStessiControlliEGliStessiRecordCorretti)
+{
+    const bool scelti = qEnvironmentVariableIsSet("CORVALE_FORME_SEMI");
+    const int semi = scelti ? qEnvironmentVariableIntValue("CORVALE_FORME_SEMI") : 3;
+    QElapsedTimer tempo;
+    tempo.start();
+    for (int i = 0; i < semi && (scelti || i == 0 || tempo.elapsed() < 20000); ++i) {
+        const quint64 seme = PrimoSeme() + quint64(i);
+        const QStringList differenze = Confronta(seme, FormeDaAmbiente(), true);
+        EXPECT_TRUE(differenze.isEmpty()) << Racconta(seme, FormeDaAmbiente(), true, differenze).toStdString();
+    }
+}
+
+// Each family alone on the demo's midnight dates, and the times of day alone in the engine's own
+// form, so that a failure says which kind of value is misread.
+class FamigliaDiForme : public testing::TestWithParam<const char*> {};
+
+TEST_P(FamigliaDiForme, DaGliStessiControlliEGliStessiRecordCorretti)
+{
+    const bool ore = QLatin1String(GetParam()) == QLatin1String("ore");
+    const QStringList forme{ore ? QStringLiteral("motore") : QString::fromLatin1(GetParam())};
+    const QStringList differenze = Confronta(PrimoSeme(), forme, ore);
+    EXPECT_TRUE(differenze.isEmpty()) << Racconta(PrimoSeme(), forme, ore, differenze).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(FormeMemorizzate, FamigliaDiForme, testing::Values("data", "numero", "sino", "chiave", "ore"));
+
+// The diagnosis behind the families: each form alone (a date form also on dates with times of day,
+// held to the demo with the same times), one line of what it changes.
+TEST(FormeMemorizzate, DiagnosiFormaPerForma)
+{
+    if (qEnvironmentVariableIntValue("CORVALE_FORME_DIAGNOSI") != 1)
+        GTEST_SKIP() << "CORVALE_FORME_DIAGNOSI=1 prova ogni forma da sola";
+    QTemporaryDir cartella;
+    QStringList fallite;
+    for (const QString& f : RiscriviForme(CopiaArchivio(LaDemo().archivio, cartella.path()), 1, {}, true).keys()) {
+        if (!f.contains(QLatin1Char('-')))
+            continue;
+        for (const bool ore : {false, true}) {
+            if (ore && !f.startsWith(QLatin1String("data-")))
+                continue;
+            const QStringList differenze = Confronta(PrimoSeme(), {f}, ore, ore);
+            std::cout << (differenze.isEmpty() ? f + QStringLiteral(": uguale") : Racconta(PrimoSeme(), {f}, ore, differenze)).toStdString() << std::endl;
+            if (!differenze.isEmpty())
+                fallite << f + (ore ? QStringLiteral("(ore)") : QString());
+        }
+    }
+    EXPECT_TRUE(fallite.isEmpty()) << fallite.join(QLatin1Char(' ')).toStdString();
 }

@@ -1,6 +1,7 @@
 #include "integrita.h"
 
 #include "copia_sicurezza.h"
+#include "guardia_archivio.h"
 #include "sessione_sicurezza.h"
 
 #include <QDateTime>
@@ -45,6 +46,7 @@ EsitoRiparazione RiparaArchivio(const Sessione& s, Registro& reg, const dbe::Pro
     v.descrizione = QStringLiteral("Riparazione dell'archivio");
     v.copia = e.copia;
     const qint64 id = reg.Inizia(v);
+    const ScritturaConsentita scrittura(s);
     QStringList problemi;
     try {
         dbe::RebuildIndexes(db);

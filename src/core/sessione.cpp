@@ -1,8 +1,19 @@
 #include "core/sessione.h"
 
+#include "safety/guardia_archivio.h"
+
 #include <QCoreApplication>
 
 namespace corvale {
+
+ArchivioSessione::ArchivioSessione() : guardia_(std::make_shared<GuardiaArchivio>()) {}
+
+ArchivioSessione& ArchivioSessione::operator=(const dbe::Database& db)
+{
+    dbe::Database::operator=(db);
+    guardia_->Installa(db);
+    return *this;
+}
 
 QString Sessione::CartellaProgramma() const
 {

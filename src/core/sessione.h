@@ -13,6 +13,23 @@
 namespace corvale {
 
 struct StatoSicurezza;  // safety/sessione_sicurezza.h
+class GuardiaArchivio;  // safety/guardia_archivio.h
+
+// The session's archive handle: a dbe::Database that puts the session's guard on every connection
+// set into it, so that the archive is written only inside a journaled change, whichever code set
+// the handle (safety/guardia_archivio.h). Copies of it are plain handles of the same connection.
+class ArchivioSessione : public dbe::Database {
+public:
+    ArchivioSessione();
+    ArchivioSessione(const ArchivioSessione&) = delete;
+    ArchivioSessione& operator=(const ArchivioSessione& altro) { return *this = static_cast<const dbe::Database&>(altro); }
+    ArchivioSessione& operator=(const dbe::Database& db);
+
+    const std::shared_ptr<GuardiaArchivio>& Guardia() const { return guardia_; }
+
+private:
+    std::shared_ptr<GuardiaArchivio> guardia_;
+};
 
 class Sessione {
 public:
@@ -22,7 +39,7 @@ public:
 
     QString PathArchivi;     // folder of lumera.mdb, without file name
     QString VersioneMaster;  // the master's stamp, read once at start-up; empty if unreadable
-    dbe::Database DbArchivi; // the open archive database
+    ArchivioSessione DbArchivi; // the open archive database, guarded
     dbe::Database DbMaster;  // the master database, opened by the version gate
 
     Operatore& operatore() const { return *operatore_; }

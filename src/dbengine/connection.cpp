@@ -1,6 +1,7 @@
 // The connection: statement cache, running SQL, mapping SQLite's failures onto the engine's error
 // numbers, and the write scope that makes each change its own transaction.
 #include "connstate.h"
+#include "database.h"
 
 #include <QRegularExpression>
 #include <cerrno>
@@ -256,6 +257,11 @@ void DatabaseImpl::raise(int rc, const QString& context) const
             throw DbError::make(err::CouldNotUpdateLocked);
         throw DbError::make(err::TableLocked, {context});
     case SQLITE_CONSTRAINT:
+        // The connection's commit hook (SetCommitHook) said no: the transaction was rolled back.
+        if (ext == SQLITE_CONSTRAINT_COMMITHOOK)
+            throw DbError(err::ReservedError,
+                          QStringLiteral("Scrittura rifiutata: questa connessione accetta modifiche solo dentro una "
+                                         "modifica autorizzata da chi l'ha aperta. Nessun dato è stato cambiato."));
         if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY)
             throw DbError::make(err::DuplicateKey);
         if (ext == SQLITE_CONSTRAINT_NOTNULL) {
@@ -330,3 +336,13 @@ DatabaseImpl::WriteScope::~WriteScope()
 }
 
 }  // namespace dbe::detail
+
+namespace dbe {
+
+bool WritesFile(const Database& db)
+{
+    const auto d = db.impl();
+    return d && d->isOpen() && sqlite3_txn_state(d->db(), "main") == SQLITE_TXN_WRITE;
+}
+
+}  // namespace dbe

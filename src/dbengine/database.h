@@ -71,6 +71,11 @@ bool SameFile(const Database& a, const Database& b);
 // a workspace transaction it does nothing.
 void WaitWritable(const Database& db);
 
+// True while the connection has a write transaction open on the file itself (its tables, indexes
+// or definitions), false when it writes nothing or only the connection's own temporary objects.
+// A commit hook (SetCommitHook) asks it to tell a change of the file from the engine's own upkeep.
+bool WritesFile(const Database& db);
+
 // Creates a new, empty archive file (for the demo, fixtures and tests): the metadata tables and
 // nothing else. Raises 3010-like errors if the file exists.
 Database CreateDatabase(const QString& path);

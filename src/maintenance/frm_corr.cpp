@@ -24,7 +24,7 @@ namespace corvale {
 FrmCorr::FrmCorr(Sessione& sessione, QWidget* parent)
     : QFrame(parent)
     , LDescr0(new QLabel(kTitoloVista, this))
-    , DBGrid1(new GrigliaRecord(sessione.operatore(), this))
+    , DBGrid1(new GrigliaRecord(sessione, this))
     , PBar(new QProgressBar(this))
     , LDescr2(new QLabel(QStringLiteral("Selezionare i record tenendo premuto il tasto Ctrl"), this))
     , PulsSelAll(new QPushButton(QStringLiteral("Seleziona Tutti"), this))
@@ -123,12 +123,48 @@ FrmCorr::~FrmCorr()
     DbCmb->lineEdit()->removeEventFilter(this);
     DbCmb->view()->removeEventFilter(this);
     DbCmb->view()->viewport()->removeEventFilter(this);
+    if (finestra_)
+        finestra_->removeEventFilter(this);
+    // What the operator did not confirm is dropped, never written.
+    DBGrid1->Modello()->ScartaModifiche();
     delete DBGrid1;
     DBGrid1 = nullptr;
 }
 
+void FrmCorr::showEvent(QShowEvent* e)
+{
+    // The window that holds the view: its closing asks about an edit under way.
+    QWidget* w = window();
+    if (w != this && w != finestra_) {
+        if (finestra_)
+            finestra_->removeEventFilter(this);
+        finestra_ = w;
+        finestra_->installEventFilter(this);
+    }
+    QFrame::showEvent(e);
+}
+
+void FrmCorr::hideEvent(QHideEvent* e)
+{
+    // Leaving the view (the window's list mode, or a close that did not ask) with an edit under way.
+    if (!e->spontaneous())
+        DBGrid1->ConcludiModifica();
+    QFrame::hideEvent(e);
+}
+
+void FrmCorr::closeEvent(QCloseEvent* e)
+{
+    DBGrid1->ConcludiModifica();
+    QFrame::closeEvent(e);
+}
+
 bool FrmCorr::eventFilter(QObject* o, QEvent* e)
 {
+    if (o == finestra_) {
+        if (e->type() == QEvent::Close)
+            DBGrid1->ConcludiModifica();
+        return QFrame::eventFilter(o, e);
+    }
     // The master record follows only an entry chosen from the list: a click on an entry of the
     // open list, Enter on it, or the arrow keys in the box. A click anywhere in the box moves the
     // master record to the entry it holds as chosen; typing alone moves nothing, and when the
@@ -212,9 +248,10 @@ void FrmCorr::mostraOpzioni()
 
 bool FrmCorr::AttivaCorrezioneRecord(const TaskCorrezione& task)
 {
-    DBGrid1->ScriviModifiche();
+    DBGrid1->ConcludiModifica();
     if (!corvale::AttivaCorrezioneRecord(vista_, task))
         return false;
+    DBGrid1->Modello()->ImpostaTask(task.Chiave, task.Descrizione);
     mostraOpzioni();
     show();
     raise();
@@ -223,8 +260,9 @@ bool FrmCorr::AttivaCorrezioneRecord(const TaskCorrezione& task)
 
 void FrmCorr::ApriCorrezioneRecord(const TaskCorrezione& task)
 {
-    DBGrid1->ScriviModifiche();
+    DBGrid1->ConcludiModifica();
     corvale::ApriCorrezioneRecord(vista_, task);
+    DBGrid1->Modello()->ImpostaTask(task.Chiave, task.Descrizione);
     mostraOpzioni();
     show();
     raise();
@@ -232,20 +270,20 @@ void FrmCorr::ApriCorrezioneRecord(const TaskCorrezione& task)
 
 void FrmCorr::GestisciCorrezioneEN(const TaskCorrezione& task)
 {
-    DBGrid1->ScriviModifiche();
+    DBGrid1->ConcludiModifica();
     vista_.TestoCombo = DbCmb->currentText();
     corvale::GestisciCorrezioneEN(vista_, task);
 }
 
 void FrmCorr::GestisciCorrezioneENP(const TaskCorrezione& task)
 {
-    DBGrid1->ScriviModifiche();
+    DBGrid1->ConcludiModifica();
     corvale::GestisciCorrezioneENP(vista_, task);
 }
 
 void FrmCorr::PulsSelAll_Click()
 {
-    DBGrid1->ScriviModifiche();
+    DBGrid1->ConcludiModifica();
     SelezionaTutti(vista_);
 }
 

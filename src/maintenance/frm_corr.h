@@ -4,12 +4,15 @@
 // LDescr(2) with "Seleziona Tutti" (PulsSelAll), and the action options OptCorr(0) "Elimina",
 // OptCorr(1) "Associa a ---->" with the combo box DbCmb, and OptCorr(2) (the fixed code). The
 // widgets only bind a VistaCorrezione: the set-up, select-all and the corrections are the same
-// functions that corvale-cli runs. Child objects carry these names as their objectName.
+// functions that corvale-cli runs. Child objects carry these names as their objectName. An edit
+// typed into the grid is written only when the operator confirms it (GrigliaRecord::ConcludiModifica):
+// before a correction, a new set-up or "Seleziona Tutti", and when the view or its window closes.
 #include "barra_avanzamento.h"
 #include "records/task_correzione.h"
 #include "records/vista_correzione.h"
 
 #include <QFrame>
+#include <QPointer>
 
 class QComboBox;
 class QLabel;
@@ -34,7 +37,7 @@ public:
     bool AttivaCorrezioneRecord(const TaskCorrezione& task);
     // The same, leaving a failing query's engine error to the caller.
     void ApriCorrezioneRecord(const TaskCorrezione& task);
-    // The corrections, for EN/ENC and for ENP tasks. A pending grid edit is written first.
+    // The corrections, for EN/ENC and for ENP tasks. A grid edit under way is settled first.
     void GestisciCorrezioneEN(const TaskCorrezione& task);
     void GestisciCorrezioneENP(const TaskCorrezione& task);
     // Rows selected in the grid (the window's "Nessun record selezionato." test).
@@ -54,6 +57,9 @@ public:
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void mostraOpzioni();
@@ -65,6 +71,7 @@ private:
     bool aggiornando_ = false;
     int sceltaCombo_ = -1;     // the entry last chosen from the list (the first after set-up)
     bool dallaLista_ = false;  // the activation under way comes from the list
+    QPointer<QWidget> finestra_;  // the window holding the view, watched for its closing
 };
 
 }  // namespace corvale

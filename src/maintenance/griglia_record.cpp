@@ -1,5 +1,8 @@
 #include "griglia_record.h"
 
+#include "core/sessione.h"
+
+#include <QApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
 
@@ -26,8 +29,11 @@ void SelettoreRecord::mousePressEvent(QMouseEvent* e)
     e->accept();
 }
 
-GrigliaRecord::GrigliaRecord(Operatore& operatore, QWidget* parent)
-    : QTableView(parent), modello_(new ModelloRecord(operatore, this))
+const QString kDomandaSalva = QStringLiteral("Salvare nell'archivio la modifica del record?\rCon No la modifica "
+                                             "viene scartata.");
+
+GrigliaRecord::GrigliaRecord(Sessione& sessione, QWidget* parent)
+    : QTableView(parent), sessione_(sessione), modello_(new ModelloRecord(sessione, this))
 {
     auto* selettore = new SelettoreRecord(this);
     setVerticalHeader(selettore);
@@ -97,7 +103,33 @@ void GrigliaRecord::currentChanged(const QModelIndex& current, const QModelIndex
     // the grid leaves its row.
     QTableView::currentChanged(current, previous);
     if (modello_->ModifichePendenti() && current.row() != modello_->RigaModifica())
-        modello_->ScriviModifiche();
+        ConcludiModifica();
+}
+
+bool GrigliaRecord::ConcludiModifica()
+{
+    if (concludendo_)
+        return false;
+    concludendo_ = true;
+    // The text typed into a cell still open counts as typed.
+    QWidget* editor = QApplication::focusWidget();
+    while (editor && editor->parentWidget() != viewport())
+        editor = editor->parentWidget();
+    if (editor) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    bool ok = true;
+    if (modello_->ModifichePendenti()) {
+        if (sessione_.operatore().Mostra(kDomandaSalva, Pulsanti::SiNo) == Risposta::Si) {
+            ok = modello_->ScriviModifiche();
+        } else {
+            modello_->ScartaModifiche();
+            ok = false;
+        }
+    }
+    concludendo_ = false;
+    return ok;
 }
 
 }  // namespace corvale

@@ -3,8 +3,11 @@
 // shows column headers and a record selector at the left of each row, and keeps the selection of
 // whole rows as bookmarks in a SelezioneRecord, in the order the rows were selected: a click on a
 // row's selector selects that row alone, Ctrl with a click (on the selector or a cell) adds the row
-// or takes it out, and a plain click in a cell leaves the selection as it is. A cell can be edited in place; the edit is written to the record when the current row
-// changes (or when ScriviModifiche is called). Rows are never added or deleted here.
+// or takes it out, and a plain click in a cell leaves the selection as it is. A cell of the
+// records' own table can be edited in place; the row's edit is written only when the operator says
+// so: leaving the row, or ConcludiModifica (before a correction, a new set-up, the closing of the
+// window), asks "Salvare nell'archivio la modifica del record?", and No drops it. Nothing writes an
+// edit silently. Rows are never added or deleted here.
 #include "modello_record.h"
 #include "records/selezione_record.h"
 
@@ -31,12 +34,15 @@ protected:
 class GrigliaRecord : public QTableView {
     Q_OBJECT
 public:
-    explicit GrigliaRecord(Operatore& operatore, QWidget* parent = nullptr);
+    explicit GrigliaRecord(Sessione& sessione, QWidget* parent = nullptr);
 
     // Binds a record set and the selection that the grid fills; the selection is emptied.
     void Imposta(const dbe::Recordset& rs, SelezioneRecord* selezione);
     ModelloRecord* Modello() const { return modello_; }
-    bool ScriviModifiche() { return modello_->ScriviModifiche(); }
+    // Settles the edit under way: an open cell editor hands its text to the row first; then, when
+    // the row has an edit, the operator is asked whether to save it (Yes writes it, No drops it).
+    // False when an edit was dropped or refused.
+    bool ConcludiModifica();
     // Repaints after the selection was changed from outside.
     void AggiornaSelezione() { modello_->AggiornaSelezione(); }
 
@@ -51,7 +57,9 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
+    Sessione& sessione_;
     ModelloRecord* modello_;
+    bool concludendo_ = false;
     SelezioneRecord* selezione_ = nullptr;
 };
 

@@ -1,9 +1,10 @@
 #include "modello_record.h"
 
+#include "records/modifica_cella.h"
 #include "records/testo_valore.h"
 #include "records/vista_correzione.h"
 
-#include "core/operatore.h"
+#include "core/sessione.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -15,7 +16,13 @@ constexpr int kMaxCache = 512;
 const QString kEliminato = QStringLiteral("#Eliminato");
 }  // namespace
 
-ModelloRecord::ModelloRecord(Operatore& operatore, QObject* parent) : QAbstractTableModel(parent), operatore_(operatore) {}
+ModelloRecord::ModelloRecord(Sessione& sessione, QObject* parent) : QAbstractTableModel(parent), sessione_(sessione) {}
+
+void ModelloRecord::ImpostaTask(const QString& chiave, const QString& descrizione)
+{
+    chiave_ = chiave;
+    descrizione_ = descrizione;
+}
 
 void ModelloRecord::Imposta(const dbe::Recordset& rs, const SelezioneRecord* selezione)
 {
@@ -29,7 +36,7 @@ void ModelloRecord::Imposta(const dbe::Recordset& rs, const SelezioneRecord* sel
     nomi_.clear();
     tipi_.clear();
     righe_ = 0;
-    aggiornabile_ = false;
+    modificabili_.clear();
     if (!rs_.isNull()) {
         try {
             const int n = rs_.FieldCount();
@@ -37,11 +44,11 @@ void ModelloRecord::Imposta(const dbe::Recordset& rs, const SelezioneRecord* sel
                 nomi_ << rs_.FieldName(c);
                 tipi_ << rs_.FieldType(c);
             }
+            modificabili_ = CampiModificabili(sessione_, rs_);
             if (rs_.RecordCount() > 0) {
                 rs_.MoveLast();
                 righe_ = int(qMin<qint64>(rs_.RecordCount(), std::numeric_limits<int>::max()));
             }
-            aggiornabile_ = rs_.Updatable();
         } catch (const dbe::DbError&) {
             // A closed or broken record set shows as an empty grid.
         }
@@ -156,25 +163,26 @@ Qt::ItemFlags ModelloRecord::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (aggiornabile_)
+    if (modificabili_.value(index.column()))
         f |= Qt::ItemIsEditable;
     return f;
 }
 
 bool ModelloRecord::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || !aggiornabile_)
+    if (role != Qt::EditRole || !index.isValid() || !modificabili_.value(index.column()))
         return false;
     const int r = index.row();
     const int c = index.column();
     if (value.toString() == data(index, Qt::EditRole).toString())
         return true;  // nothing changed
-    if (rigaModifica_ >= 0 && rigaModifica_ != r && !ScriviModifiche())
+    // One row's edit at a time: the grid settles a pending edit before another row is edited.
+    if (rigaModifica_ >= 0 && rigaModifica_ != r)
         return false;
     bool ok = false;
     const QVariant nuovo = ValoreDaTesto(value.toString(), tipi_.value(c), &ok);
     if (!ok) {
-        operatore_.Mostra(QStringLiteral("Valore non valido per il campo %1.").arg(nomi_.at(c)));
+        sessione_.operatore().Mostra(QStringLiteral("Valore non valido per il campo %1.").arg(nomi_.at(c)));
         return false;
     }
     if (rigaModifica_ < 0) {
@@ -198,31 +206,31 @@ bool ModelloRecord::ScriviModifiche()
     const QMap<int, QVariant> modifiche = modifiche_;
     rigaModifica_ = -1;
     modifiche_.clear();
-    bool ok = true;
-    QString errore;
-    try {
-        rs_.SetBookmark(segnalibroModifica_);
-        rs_.Edit();
-        for (auto it = modifiche.constBegin(); it != modifiche.constEnd(); ++it)
-            rs_.SetValue(it.key(), it.value());
-        rs_.Update();
-    } catch (const dbe::DbError& e) {
-        ok = false;
-        try {
-            if (rs_.EditMode() != dbe::dbEditNone)
-                rs_.CancelUpdate();
-        } catch (const dbe::DbError&) {
-        }
-        errore = MessaggioErrore(QStringLiteral("Impossibile salvare la modifica."), e);
-    }
+    const EsitoModificaRecord e =
+        ScriviModificaRecord(sessione_, rs_, segnalibroModifica_, modifiche, chiave_, descrizione_);
+    rinfrescaRiga(r);
+    if (!e.messaggio.isEmpty())
+        sessione_.operatore().Mostra(e.messaggio);
+    return e.scritta;
+}
+
+void ModelloRecord::ScartaModifiche()
+{
+    if (rigaModifica_ < 0)
+        return;
+    const int r = rigaModifica_;
+    rigaModifica_ = -1;
+    modifiche_.clear();
+    rinfrescaRiga(r);
+}
+
+void ModelloRecord::rinfrescaRiga(int r)
+{
     cache_.remove(r);
     if (r < righe_) {
         emit dataChanged(index(r, 0), index(r, qMax(0, int(nomi_.size()) - 1)));
         emit headerDataChanged(Qt::Vertical, r, r);
     }
-    if (!ok)
-        operatore_.Mostra(errore);
-    return ok;
 }
 
 void ModelloRecord::AggiornaSelezione()

@@ -2,10 +2,12 @@
 // ModelloRecord: the table model of the problem-record grid. One column per field of the record
 // set, headed by the field's name; one row per record. Rows are read on demand by position
 // (SetAbsolutePosition, then Value), a few hundred at a time in a small cache, so a record set of
-// any size shows at once. A cell edited in place is held until ScriviModifiche writes the row
-// through the record set (Edit, SetValue, Update); a write the engine refuses is reported with the
-// engine's description and dropped. Rows are never added or deleted here. Rows whose bookmark is in
-// the bound selection are painted as selected.
+// any size shows at once. Only the fields of the records' own table can be edited in place
+// (CampiModificabili). The edited cells of one row are held until ScriviModifiche writes them the
+// way every change is written (records/modifica_cella.h: the gate, the journal, undo) or
+// ScartaModifiche drops them; nothing writes them otherwise. A write that is refused is reported
+// with its reason and dropped. Rows are never added or deleted here. Rows whose bookmark is in the
+// bound selection are painted as selected.
 #include "records/selezione_record.h"
 
 #include "dbengine/dbengine.h"
@@ -17,23 +19,28 @@
 
 namespace corvale {
 
-class Operatore;
+class Sessione;
 
 class ModelloRecord : public QAbstractTableModel {
     Q_OBJECT
 public:
-    // Notices about refused edits go to `operatore`.
-    explicit ModelloRecord(Operatore& operatore, QObject* parent = nullptr);
+    // Edits go to the session's archive; notices about refused edits to its operator.
+    explicit ModelloRecord(Sessione& sessione, QObject* parent = nullptr);
 
     // Binds a record set (or none) and the selection to paint; the grid starts afresh. A pending
     // edit of the previous record set is dropped.
     void Imposta(const dbe::Recordset& rs, const SelezioneRecord* selezione);
+    // The task whose records are shown, named in the journal's entry of each edit.
+    void ImpostaTask(const QString& chiave, const QString& descrizione);
     const dbe::Recordset& RecordSet() const { return rs_; }
 
     // The bookmark of the record shown at a row; false when it cannot be read.
     bool Segnalibro(int riga, dbe::Bookmark* bm) const;
-    // Writes the pending edit, if any; false when the engine refused it (the operator was told).
+    // Writes the pending edit, if any; false when it was refused (the operator was told why).
+    // Either way nothing is pending afterwards.
     bool ScriviModifiche();
+    // Drops the pending edit, if any: the row shows the record as the archive holds it.
+    void ScartaModifiche();
     bool ModifichePendenti() const { return rigaModifica_ >= 0; }
     int RigaModifica() const { return rigaModifica_; }
     // Repaints the selection marks.
@@ -50,7 +57,9 @@ public:
     qint64 RigheLette() const { return righeLette_; }
 
 private:
-    Operatore& operatore_;
+    void rinfrescaRiga(int r);
+
+    Sessione& sessione_;
     struct Riga {
         dbe::Bookmark segnalibro = 0;
         bool valida = false;    // the position could be read
@@ -65,7 +74,8 @@ private:
     int righe_ = 0;
     QStringList nomi_;
     QVector<short> tipi_;
-    bool aggiornabile_ = false;
+    QVector<bool> modificabili_;  // per field: an edit in place may write it
+    QString chiave_, descrizione_;
 
     mutable QHash<int, Riga> cache_;
     mutable qint64 righeLette_ = 0;

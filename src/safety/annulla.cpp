@@ -206,6 +206,7 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
     v.copia = attuale;
     const qint64 id = reg->Inizia(v);
     try {
+        const ScritturaConsentita scrittura(s);
         dbe::RestoreFrom(DbArchivi, fi.absoluteFilePath());
     } catch (const dbe::DbError& e) {
         reg->Concludi(id, stato_modifica::NonRiuscita, QStringLiteral("non ripristinata"), e.description());

@@ -2,6 +2,7 @@
 
 #include "archivio_diretto.h"
 #include "copia_sicurezza.h"
+#include "guardia_archivio.h"
 #include "sessione_sicurezza.h"
 
 #include <QCoreApplication>
@@ -405,6 +406,7 @@ EsitoRiparazione RiparaArchivio(const Sessione& s, Registro& reg, const dbe::Pro
     v.descrizione = QStringLiteral("Riparazione dell'archivio");
     v.copia = e.copia;
     const qint64 id = reg.Inizia(v);
+    const ScritturaConsentita scrittura(s);
     QStringList problemi;
     try {
         dbe::RebuildIndexes(db);

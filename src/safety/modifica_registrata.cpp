@@ -42,14 +42,13 @@ ModificaRegistrata::ModificaRegistrata(const Sessione& s, const QString& tipo, c
         return;
     try {
         modifiche0_ = dbe::TotalChanges(db_);
-        std::weak_ptr<Registro> r = reg_;
-        dbe::SetCommitHook(db_, [r] {
-            auto reg = r.lock();
-            return !reg || reg->Scrivi();
-        });
-        gancio_ = true;
     } catch (const dbe::DbError&) {
     }
+    std::weak_ptr<Registro> r = reg_;
+    scrittura_ = std::make_unique<ScritturaConsentita>(s, [r] {
+        auto reg = r.lock();
+        return !reg || reg->Scrivi();
+    });
 }
 
 ModificaRegistrata::~ModificaRegistrata()
@@ -129,13 +128,7 @@ void ModificaRegistrata::Fallita(const QString& esito, const QString& messaggio)
 void ModificaRegistrata::concludi(const QString& stato, const QString& esito, const QString& messaggio)
 {
     concluso_ = true;
-    if (gancio_) {
-        try {
-            if (db_.IsOpen())
-                dbe::SetCommitHook(db_, {});
-        } catch (const dbe::DbError&) {
-        }
-    }
+    scrittura_.reset();
     reg_->Concludi(id_, stato, esito, messaggio);
 }
 

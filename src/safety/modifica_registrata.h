@@ -1,14 +1,16 @@
 #pragma once
 // ModificaRegistrata: one change to the session's archive as it goes into the journal. The code
 // that changes the archive creates one before the change, reports each record before touching it,
-// and lets it go (or calls Fine) after. While it lives, the journal's pending records are committed
-// just before every commit of the archive's connection, so no archive change is ever committed
-// before its record. It settles itself at the end: when the archive's connection changed fewer
+// and lets it go (or calls Fine) after. While it lives, the archive's guard lets the session's
+// archive be written (guardia_archivio.h) and the journal's pending records are committed just
+// before every commit of the archive's connection, so no archive change is ever committed before
+// its record. It settles itself at the end: when the archive's connection changed fewer
 // records than were journaled (a refused delete, a walk stopped part-way), each record is checked
 // against the archive and marked done or not.
 //
 // Without a journal (no change was prepared with PrimaDellaModifica, as in a test of one routine)
-// it records nothing and costs nothing.
+// it records nothing, costs nothing and opens nothing: on a guarded archive the writes are refused.
+#include "guardia_archivio.h"
 #include "registro.h"
 
 #include "core/sessione.h"
@@ -52,7 +54,7 @@ private:
     qint64 n_ = 0;
     qint64 modifiche0_ = 0;
     bool concluso_ = false;
-    bool gancio_ = false;
+    std::unique_ptr<ScritturaConsentita> scrittura_;  // while the entry is open
 };
 
 // Settles the records of entry `id` against the archive: a record is done when the archive holds

@@ -30,6 +30,7 @@ namespace tipo_modifica {
 inline const QString Elimina = QStringLiteral("eliminazione");
 inline const QString Riassegna = QStringLiteral("riassegnazione");
 inline const QString Fisso = QStringLiteral("codice fisso");
+inline const QString ModificaRecord = QStringLiteral("modifica record");  // an edit typed in the grid
 inline const QString Struttura = QStringLiteral("correzione di struttura");
 inline const QString Versione = QStringLiteral("versione");
 inline const QString Annulla = QStringLiteral("annullamento");

@@ -1,17 +1,23 @@
 // The problem-record view as a window on the offscreen platform: grid columns, clicks and the
-// selection's order, "Seleziona Tutti", the options and the combo box, in-place edits, and how it
-// copes with large record sets.
+// selection's order, "Seleziona Tutti", the options and the combo box, in-place edits (written only
+// when the operator says so, through the gate and the journal, and undone by corvale-cli), and how
+// it copes with large record sets.
 #include "records/fixture_record.h"
+#include "support/processo_cli.h"
 #include "support/sessione_prova.h"
 
 #include "dbengine/connection.h"
 #include "records/correzione_en.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
+#include "safety/guardia_archivio.h"
+#include "safety/registro.h"
 #include "support/eventi.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,11 +45,40 @@ protected:
         f.reset();
         ArchivioRecord::TearDown();
     }
-    QPoint centroRiga(int r) const
+    QPoint centroRiga(int r, int c = 0) const
     {
-        const QRect rc = f->DBGrid1->visualRect(f->DBGrid1->model()->index(r, 0));
+        const QRect rc = f->DBGrid1->visualRect(f->DBGrid1->model()->index(r, c));
         return rc.center();
     }
+    // The grid's column showing that field.
+    int colonnaDi(const QString& campo) const
+    {
+        QAbstractItemModel* m = f->DBGrid1->model();
+        for (int c = 0; c < m->columnCount(); ++c)
+            if (m->headerData(c, Qt::Horizontal).toString() == campo)
+                return c;
+        ADD_FAILURE() << "no column " << campo.toStdString();
+        return 0;
+    }
+    // The operator clicks the cell of row r, field campo, and types the text (Enter then closes the
+    // cell's editor; without it the editor stays open).
+    void scriviCella(int r, const QString& campo, const QString& testo, bool invio = true)
+    {
+        testsupport::clic(f->DBGrid1->viewport(), centroRiga(r, colonnaDi(campo)));
+        testsupport::scrivi(f.get(), testo);
+        if (invio)
+            testsupport::tasto(f.get(), Qt::Key_Return);
+    }
+    QString cella(int r, const QString& campo) const
+    {
+        return f->DBGrid1->model()->data(f->DBGrid1->model()->index(r, colonnaDi(campo))).toString();
+    }
+    // Questions about saving an edit asked so far.
+    qsizetype domandeSalva() const
+    {
+        return OperatoreDiProva().Mostrati().filter("Salvare nell'archivio la modifica del record?").size();
+    }
+    std::unique_ptr<Registro> registro() const { return std::make_unique<Registro>(dir.filePath("lumera.mdb")); }
     // A click in a cell of row r, or on its record selector.
     void clic(int r, Qt::KeyboardModifiers m = Qt::NoModifier)
     {
@@ -207,27 +242,107 @@ TEST_F(FinestraCorr, OptionsAndComboFollowTheTaskType)
     EXPECT_TRUE(f->OptCorr[0]->isChecked());
 }
 
-TEST_F(FinestraCorr, AnInPlaceEditIsWrittenWhenTheRowChangesAndARefusedOneIsDropped)
+TEST_F(FinestraCorr, AnEditIsWrittenOnlyWhenTheOperatorSaysSoThroughTheJournalAndIsUndone)
 {
     sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', NULL)",
-         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', NULL)"});
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', NULL)",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C3', NULL)"});
+    SessioneProva().DbArchivi.Guardia()->Arma(true);  // as in the programs
     ASSERT_TRUE(f->AttivaCorrezioneRecord(task(1)));
-    QAbstractItemModel* m = f->DBGrid1->model();
-    f->DBGrid1->setCurrentIndex(m->index(0, 1));
-    ASSERT_TRUE(m->setData(m->index(0, 1), "Rossi"));
-    EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), (QStringList{"<null>", "<null>"}));
-    f->DBGrid1->setCurrentIndex(m->index(1, 1));
-    EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), (QStringList{"Rossi", "<null>"}));
-    EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
+    const QStringList vuoti{"<null>", "<null>", "<null>"};
 
-    // CODICE holds 10 characters: the engine refuses, the operator reads why, nothing is written.
-    ASSERT_TRUE(m->setData(m->index(1, 0), "CODICE-TROPPO-LUNGO"));
-    f->DBGrid1->setCurrentIndex(m->index(0, 0));
-    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
-    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("Impossibile salvare la modifica.\r"));
-    EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI"), (QStringList{"C1", "C2"}));
-    EXPECT_EQ(m->data(m->index(1, 0)).toString(), "C2");
-    EXPECT_FALSE(m->flags(m->index(0, 0)).testFlag(Qt::ItemIsDragEnabled));
+    // Typed and Enter: held in the row (the pencil), the archive untouched; leaving the row asks,
+    // and No drops it.
+    scriviCella(0, "RAGSOC", "Rossi");
+    EXPECT_EQ(cella(0, "RAGSOC"), "Rossi");
+    EXPECT_EQ(f->DBGrid1->model()->headerData(0, Qt::Vertical).toString(), "✎");
+    EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), vuoti);
+    risposta = Risposta::No;
+    testsupport::tasto(f.get(), Qt::Key_Down);
+    EXPECT_EQ(domandeSalva(), 1);
+    EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), vuoti);
+    EXPECT_EQ(cella(0, "RAGSOC"), "");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("copie"))) << "nothing was changed: no gate, no copy";
+
+    // Yes: the gate's copy first, then the record journaled and written.
+    risposta = Risposta::Si;
+    scriviCella(1, "RAGSOC", "Verdi");
+    testsupport::clic(f->DBGrid1->viewport(), centroRiga(2, colonnaDi("CODICE")));
+    EXPECT_EQ(domandeSalva(), 2);
+    EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), (QStringList{"<null>", "Verdi", "<null>"}));
+    EXPECT_EQ(QDir(dir.filePath("copie")).entryList({"*.mdb"}).size(), 1);
+    auto reg = registro();
+    QVector<VoceRegistro> voci = reg->Elenco();
+    ASSERT_EQ(voci.size(), 1);
+    EXPECT_EQ(voci[0].tipo, "modifica record");
+    EXPECT_EQ(voci[0].tabella, "CLIENTI");
+    EXPECT_EQ(voci[0].descrizione, "Controllo Schede Vuote Clienti");
+    EXPECT_EQ(voci[0].stato, stato_modifica::Fatta);
+    const QVector<RecordRegistro> record = reg->Record(voci[0].id);
+    ASSERT_EQ(record.size(), 1);
+    EXPECT_EQ(record[0].prima->values, (QVector<QVariant>{QString("C2"), QVariant()}));
+    EXPECT_EQ(record[0].dopo->columns, QStringList{"RAGSOC"});
+    EXPECT_EQ(record[0].dopo->values, QVector<QVariant>{QString("Verdi")});
+
+    // A value the field refuses (CODICE holds 10 characters): the reason, nothing written, the
+    // attempt journaled as not done.
+    scriviCella(2, "CODICE", "CODICE-TROPPO-LUNGO");
+    testsupport::tasto(f.get(), Qt::Key_Up);
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().last().startsWith("Impossibile salvare la modifica.\r"))
+        << OperatoreDiProva().Mostrati().last().toStdString();
+    EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI"), (QStringList{"C1", "C2", "C3"}));
+    EXPECT_EQ(cella(2, "CODICE"), "C3");
+    EXPECT_EQ(reg->Elenco().first().stato, stato_modifica::NonRiuscita);
+
+    // corvale-cli annulla puts the record back as it was.
+    const prova::EsitoCli annulla = prova::EseguiCli(
+        {"annulla", QString::number(voci[0].id), "--senza-copia", "--archive", dir.path()});
+    EXPECT_EQ(annulla.stato, 0) << annulla.err.toStdString();
+    EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), vuoti);
+}
+
+TEST_F(FinestraCorr, ClosingTheViewOrItsWindowWithAnEditUnderWayAsksAndWritesNothingUnasked)
+{
+    // One row: there is no other row to move to, only the closing.
+    sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', NULL)"});
+    QWidget finestra;
+    finestra.resize(480, 340);
+    f->setParent(&finestra);
+    struct Stacca {  // the view is the fixture's to delete, whatever happens here
+        std::unique_ptr<FrmCorr>& f;
+        ~Stacca() { if (f) f->setParent(nullptr); }
+    } stacca{f};
+    f->resize(480, 340);
+    f->show();
+    testsupport::mostra(&finestra);
+    ASSERT_TRUE(f->AttivaCorrezioneRecord(task(1)));
+    const auto ragsoc = [this] { return colonna("SELECT RAGSOC FROM CLIENTI"); };
+
+    // The editor still open when the window closes: its text counts, and No drops it.
+    risposta = Risposta::No;
+    scriviCella(0, "RAGSOC", "Rossi", false);
+    finestra.close();
+    EXPECT_EQ(domandeSalva(), 1);
+    EXPECT_EQ(ragsoc(), QStringList{"<null>"});
+
+    testsupport::mostra(&finestra);
+    risposta = Risposta::Si;
+    scriviCella(0, "RAGSOC", "Bianchi");
+    finestra.close();
+    EXPECT_EQ(domandeSalva(), 2);
+    EXPECT_EQ(ragsoc(), QStringList{"Bianchi"});
+
+    // Hidden (the window back to its list) asks too; destroyed without a word writes nothing.
+    testsupport::mostra(&finestra);
+    scriviCella(0, "RAGSOC", "Neri");
+    f->hide();
+    EXPECT_EQ(domandeSalva(), 3);
+    EXPECT_EQ(ragsoc(), QStringList{"Neri"});
+    f->show();
+    scriviCella(0, "RAGSOC", "Gialli");
+    f.reset();
+    EXPECT_EQ(domandeSalva(), 3);
+    EXPECT_EQ(ragsoc(), QStringList{"Neri"});
 }
 
 TEST_F(FinestraCorr, LargeRecordSetsReadOnlyTheRowsOnScreenAndSelectAllRedrawsTheBarBoundedly)

@@ -1,6 +1,7 @@
 #include "archivi_prova.h"
 
 #include "core/sessione.h"
+#include "safety/guardia_archivio.h"
 #include "safety/sessione_sicurezza.h"
 
 namespace corvale::prova {
@@ -43,6 +44,7 @@ void AzzeraAmbiente()
     Sessione& s = SessioneProva();
     AzzeraSicurezza(s);
     s.ChiudiDatabase();
+    s.DbArchivi.Guardia()->Arma(false);
     s.ImpostaOperatore(OperatoreDiProva());
     s.PathArchivi.clear();
     s.VersioneMaster.clear();

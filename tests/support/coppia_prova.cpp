@@ -15,7 +15,7 @@ Coppia::Coppia()
 
 Coppia::~Coppia()
 {
-    for (dbe::Database* d : {&SessioneProva().DbArchivi, &corvale::prova::SessioneProva().DbMaster}) {
+    for (dbe::Database* d : {static_cast<dbe::Database*>(&SessioneProva().DbArchivi), &corvale::prova::SessioneProva().DbMaster}) {
         try {
             if (!d->isNull() && d->IsOpen())
                 d->Close();

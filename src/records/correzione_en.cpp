@@ -201,10 +201,10 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->Mostra(false);
         RieseguiDtRow(v);
     }
+    if (lasciati > 0)
+        errore = errore.isEmpty() ? MessaggioLasciati(lasciati) : errore + QLatin1Char('\r') + MessaggioLasciati(lasciati);
     if (!errore.isEmpty())
         v.sessione().operatore().Mostra(errore);
-    else if (lasciati > 0)
-        v.sessione().operatore().Mostra(MessaggioLasciati(lasciati));
 }
 
 QString DescriviRiga(const dbe::Recordset& rs)

@@ -162,14 +162,15 @@ TEST_F(Identita, FieldsNamedLikeTheRowNumberNeverStandForTheRow)
                          .arg(ragioni[i - 1], valori.isEmpty() ? QString() : ", " + valori.join(", "));
         }
         DaFuori(archivio(), altro);
-        const QStringList prima = testsupport::sqliteDump(archivio());
+        const auto clienti = [this] { return testsupport::sqliteDump(archivio()).filter(QRegularExpression("^CLIENTI\\|")); };
+        const QStringList prima = clienti();
         const std::string traccia = campi.join(", ").toStdString();
         if (libero.isEmpty()) {
             // No name is left for the rows: the grid is refused, with the reason, and nothing changes.
             OperatoreDiProva().Mostrati().clear();
             EXPECT_FALSE(AttivaCorrezioneRecord(v, vuoti));
             EXPECT_TRUE(OperatoreDiProva().Mostrati().join(' ').contains("ROWID, _ROWID_ e OID")) << traccia;
-            EXPECT_EQ(testsupport::sqliteDump(archivio()), prima);
+            EXPECT_EQ(clienti(), prima);
             continue;
         }
         const QStringList righe = fuori("CLIENTI", {"CODICE", libero});
@@ -186,7 +187,7 @@ TEST_F(Identita, FieldsNamedLikeTheRowNumberNeverStandForTheRow)
         const EsitoAnnulla e = AnnullaModifica(SessioneProva(), id);
         EXPECT_EQ(e.rimessi, 3) << traccia;
         EXPECT_EQ(e.rifiutati, QStringList()) << traccia;
-        EXPECT_EQ(testsupport::sqliteDump(archivio()), prima) << traccia;
+        EXPECT_EQ(clienti(), prima) << traccia;
         EXPECT_EQ(fuori("CLIENTI", {"CODICE", libero}), righe) << traccia;
         altro.clear();
         for (const QString& c : campi)

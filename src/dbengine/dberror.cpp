@@ -83,6 +83,12 @@ const QHash<int, QString>& table()
                         "tentato di aggiungere. Provare a inserire o incollare una quantità minore "
                         "di dati.")},
         {err::RecordDeleted, QStringLiteral("Il record è stato eliminato.")},
+        {err::RecordChanged,
+         QStringLiteral("Il record è stato modificato o sostituito da un altro programma dopo essere "
+                        "stato letto: non è stato cambiato.")},
+        {err::RowNumberShadowed,
+         QStringLiteral("La tabella '%1' ha campi chiamati ROWID, _ROWID_ e OID: il motore di database "
+                        "non può indicarne i record. Rinominare uno di questi campi.")},
         {err::FieldDefinedTwice, QStringLiteral("Impossibile definire più volte il campo '%1'.")},
         {err::TableLocked,
          QStringLiteral("Impossibile bloccare la tabella '%1'. È attualmente utilizzata da un "

@@ -567,12 +567,20 @@ void SalvageInto(const Database& db, const QString& fresh, QStringList& notes)
             while (info.step(d))
                 colNames << quoteId(text(info, 0));
         }
+        // The rowid under a name no field of the table shadows.
+        QString rowid;
+        for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
+            if (rowid.isEmpty() && !colNames.contains(quoteId(QString::fromLatin1(candidate)), Qt::CaseInsensitive))
+                rowid = QString::fromLatin1(candidate);
+        }
+        if (rowid.isEmpty())
+            throw DbError::make(err::RowNumberShadowed, {o.name});
         QStringList params;
         for (int i = 0; i <= colNames.size(); ++i)
             params << QStringLiteral("?");
         if (sqlite3_prepare_v2(out.get(),
-                               QStringLiteral("INSERT OR IGNORE INTO %1 (rowid,%2) VALUES (%3)")
-                                   .arg(quoteId(o.name), colNames.join(QLatin1Char(',')), params.join(QLatin1Char(',')))
+                               QStringLiteral("INSERT OR IGNORE INTO %1 (%4,%2) VALUES (%3)")
+                                   .arg(quoteId(o.name), colNames.join(QLatin1Char(',')), params.join(QLatin1Char(',')), rowid)
                                    .toUtf8()
                                    .constData(),
                                -1, &ins, nullptr)
@@ -603,10 +611,10 @@ void SalvageInto(const Database& db, const QString& fresh, QStringList& notes)
                 broken = true;
             sqlite3_finalize(rd);
         };
-        const QString all = QStringLiteral("SELECT rowid, %1 FROM %2").arg(colNames.join(QLatin1Char(',')), quoteId(o.name));
-        pass(all + QStringLiteral(" ORDER BY rowid"), true);
+        const QString all = QStringLiteral("SELECT %3, %1 FROM %2").arg(colNames.join(QLatin1Char(',')), quoteId(o.name), rowid);
+        pass(all + QStringLiteral(" ORDER BY ") + rowid, true);
         if (broken) {
-            pass(all + QStringLiteral(" WHERE rowid > ?1 ORDER BY rowid DESC"), false);
+            pass(all + QStringLiteral(" WHERE %1 > ?1 ORDER BY %1 DESC").arg(rowid), false);
             notes << QStringLiteral("%1: recuperati %2 record; quelli in parti illeggibili del file sono persi.")
                          .arg(o.name)
                          .arg(copied);

@@ -669,7 +669,9 @@ QVariant format(const Args& a)
 
 // ---- identity ----
 
-// A record's identity: a 64-bit FNV-1a hash of its key values (their text, Null told apart).
+// A record's identity: a 64-bit FNV-1a hash of the values given (a record's key, or every stored
+// value of the record), each with its storage class, so that the integer 1, the real 1.0 and the
+// text '1' hash apart, and Null is told from the empty text.
 void identity(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 {
     quint64 h = 1469598103934665603ULL;
@@ -680,14 +682,29 @@ void identity(sqlite3_context* ctx, int argc, sqlite3_value** argv)
         }
     };
     for (int i = 0; i < argc; ++i) {
-        const unsigned char tag = sqlite3_value_type(argv[i]) == SQLITE_NULL ? 0 : 1;
+        const int type = sqlite3_value_type(argv[i]);
+        const unsigned char tag = static_cast<unsigned char>(type);
         mix(&tag, 1);
-        if (tag == 0)
-            continue;
-        const bool blob = sqlite3_value_type(argv[i]) == SQLITE_BLOB;
-        const auto* p = blob ? static_cast<const unsigned char*>(sqlite3_value_blob(argv[i]))
-                             : sqlite3_value_text(argv[i]);
-        mix(p, sqlite3_value_bytes(argv[i]));
+        switch (type) {
+        case SQLITE_INTEGER: {
+            const sqlite3_int64 v = sqlite3_value_int64(argv[i]);
+            mix(reinterpret_cast<const unsigned char*>(&v), int(sizeof v));
+            break;
+        }
+        case SQLITE_FLOAT: {
+            const double v = sqlite3_value_double(argv[i]);
+            mix(reinterpret_cast<const unsigned char*>(&v), int(sizeof v));
+            break;
+        }
+        case SQLITE_TEXT:
+            mix(sqlite3_value_text(argv[i]), sqlite3_value_bytes(argv[i]));
+            break;
+        case SQLITE_BLOB:
+            mix(static_cast<const unsigned char*>(sqlite3_value_blob(argv[i])), sqlite3_value_bytes(argv[i]));
+            break;
+        default:
+            break;
+        }
         const unsigned char end = 0xff;
         mix(&end, 1);
     }

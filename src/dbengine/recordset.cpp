@@ -59,10 +59,12 @@ void RecordsetImpl::fill()
         const int width = layout.sourceCount();
         keys.reset(width);
         Stmt st = db->prepare(keySql);
-        // The rowids, then (when the query lists them) each source's identity.
+        // The rowids, then (when the query lists them) each source's identity and content.
         const bool identities = sqlite3_column_count(st) >= 2 * width;
+        const bool contents = sqlite3_column_count(st) >= 3 * width;
         std::vector<qint64> tuple(size_t(width > 0 ? width : 1), Keyset::kNoRow);
         std::vector<qint64> identity(tuple.size(), Keyset::kUnknown);
+        std::vector<qint64> content(tuple.size(), Keyset::kUnknown);
         for (;;) {
             const int rc = sqlite3_step(st);
             if (rc == SQLITE_DONE)
@@ -77,8 +79,12 @@ void RecordsetImpl::fill()
                     identity[size_t(s)] = sqlite3_column_type(st, width + s) == SQLITE_NULL
                                               ? Keyset::kUnknown
                                               : qint64(sqlite3_column_int64(st, width + s));
+                if (contents)
+                    content[size_t(s)] = sqlite3_column_type(st, 2 * width + s) == SQLITE_NULL
+                                             ? Keyset::kUnknown
+                                             : qint64(sqlite3_column_int64(st, 2 * width + s));
             }
-            keys.append(tuple.data(), identity.data());
+            keys.append(tuple.data(), identity.data(), content.data());
         }
     }
     moveTo(keys.nextLive(0));
@@ -103,6 +109,14 @@ void RecordsetImpl::moveTo(qint64 entry)
         cur = entry;
         bof = eof = false;
     }
+}
+
+bool RecordsetImpl::contentUnknown() const
+{
+    for (int s = 0; s < layout.sourceCount(); ++s)
+        if (keys.rowid(cur, s) != Keyset::kNoRow && keys.content(cur, s) == Keyset::kUnknown)
+            return true;
+    return false;
 }
 
 void RecordsetImpl::verifyCurrent()
@@ -380,12 +394,13 @@ void Recordset::Update()
     case dbEditInProgress:
         r.requireCurrent();
         if (r.edit.anyChanged()) {
-            // Only the record being edited is written: checked again inside the write, so that a
-            // record deleted meanwhile by another program, and replaced by a new one with its
-            // rowid, raises 3167 instead of changing the new one.
+            // Only the record being edited is written, and only while it holds what the set read of
+            // it (the write itself checks): a record changed or replaced meanwhile by another
+            // program raises 3197 or 3167 instead of being changed.
             detail::DatabaseImpl::WriteScope scope(*r.db);
-            r.verifyCurrent();
-            detail::RecordWriter::update(*r.db, r.layout, r.keys.tuple(r.cur), r.edit);
+            if (r.contentUnknown())
+                r.verifyCurrent();
+            detail::RecordWriter::update(*r.db, r.layout, r.keys, r.cur, r.edit);
             scope.commit();
             for (int s = 0; s < r.layout.sourceCount(); ++s)
                 r.keys.setIdentity(r.cur, s, Keyset::kUnknown);  // its key may have changed
@@ -429,10 +444,11 @@ void Recordset::Delete()
     r.requireCurrent();
     r.edit.clear();
     {
-        // The check reads; the delete is the one write.
+        // The delete carries the check: it removes the row only while it holds what the set read.
         detail::DatabaseImpl::WriteScope scope(*r.db, detail::DatabaseImpl::WriteScope::OneStatement);
-        r.verifyCurrent();
-        detail::RecordWriter::remove(*r.db, r.layout, r.keys.rowid(r.cur, 0));
+        if (r.contentUnknown())
+            r.verifyCurrent();
+        detail::RecordWriter::remove(*r.db, r.layout, r.keys, r.cur);
         scope.commit();
     }
     r.keys.markDeleted(r.cur);

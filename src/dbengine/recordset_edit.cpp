@@ -5,6 +5,7 @@
 #include "values.h"
 
 #include <sqlite3.h>
+#include <vector>
 
 namespace dbe::detail {
 
@@ -42,11 +43,37 @@ void stepDone(DatabaseImpl& db, sqlite3_stmt* st)
         db.raise(rc);
 }
 
+void bindContent(sqlite3_stmt* st, int i, qint64 content)
+{
+    if (content == Keyset::kUnknown)
+        sqlite3_bind_null(st, i);  // no content known: the layout's content is NULL too
+    else
+        sqlite3_bind_int64(st, i, content);
+}
+
+// Why a write of the row found nothing to write: gone, or another record under its rowid (3167),
+// or the same record with other values (3197).
+[[noreturn]] void refused(DatabaseImpl& db, const LayoutSource& src, qint64 rowid, qint64 identity)
+{
+    Stmt st = db.prepare(src.checkSql);
+    sqlite3_bind_int64(st, 1, rowid);
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        db.raise(rc);
+    if (rc == SQLITE_DONE)
+        throw DbError::make(err::RecordDeleted);
+    if (identity != Keyset::kUnknown && sqlite3_column_type(st, 0) != SQLITE_NULL
+        && sqlite3_column_int64(st, 0) != identity)
+        throw DbError::make(err::RecordDeleted);
+    throw DbError::make(err::RecordChanged);
+}
+
 }  // namespace
 
-void RecordWriter::update(DatabaseImpl& db, const RecordLayout& layout, const qint64* rowids,
+void RecordWriter::update(DatabaseImpl& db, const RecordLayout& layout, Keyset& keys, qint64 entry,
                           const EditBuffer& edit)
 {
+    const qint64* rowids = keys.tuple(entry);
     // Convert and check every changed value first: a refused value writes nothing.
     QVector<QVariant> stored(layout.count());
     QVector<bool> touched(layout.sourceCount(), false);
@@ -60,7 +87,7 @@ void RecordWriter::update(DatabaseImpl& db, const RecordLayout& layout, const qi
         checkRules(lf.info, stored[f]);
         touched[lf.source] = true;
     }
-    sqlite3* h = db.db();
+    std::vector<qint64> after(size_t(layout.sourceCount()), Keyset::kUnknown);
     DatabaseImpl::WriteScope scope(db);
     for (int s = 0; s < layout.sourceCount(); ++s) {
         if (!touched[s])
@@ -74,11 +101,20 @@ void RecordWriter::update(DatabaseImpl& db, const RecordLayout& layout, const qi
         for (int k = 0; k < order.size(); ++k)
             bind(st, k + 1, stored[order[k]]);
         sqlite3_bind_int64(st, order.size() + 1, rowids[s]);
+        bindContent(st, order.size() + 2, keys.content(entry, s));
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE)
+            refused(db, src, rowids[s], keys.identity(entry, s));
+        if (rc != SQLITE_ROW)
+            db.raise(rc);
+        after[s] = sqlite3_column_type(st, 0) == SQLITE_NULL ? Keyset::kUnknown : qint64(sqlite3_column_int64(st, 0));
         stepDone(db, st);
-        if (sqlite3_changes64(h) == 0)
-            throw DbError::make(err::RecordDeleted);
     }
     scope.commit();
+    // The record as written is the one the set now stands for.
+    for (int s = 0; s < layout.sourceCount(); ++s)
+        if (touched[s])
+            keys.setContent(entry, s, after[s]);
 }
 
 qint64 RecordWriter::insert(DatabaseImpl& db, const RecordLayout& layout, const EditBuffer& edit)
@@ -138,15 +174,19 @@ qint64 RecordWriter::insert(DatabaseImpl& db, const RecordLayout& layout, const 
     return rowid;
 }
 
-void RecordWriter::remove(DatabaseImpl& db, const RecordLayout& layout, qint64 rowid)
+void RecordWriter::remove(DatabaseImpl& db, const RecordLayout& layout, const Keyset& keys, qint64 entry)
 {
     sqlite3* h = db.db();
+    const qint64 rowid = keys.rowid(entry, 0);
     DatabaseImpl::WriteScope scope(db, DatabaseImpl::WriteScope::OneStatement);
-    Stmt st = db.prepare(layout.source(0).deleteSql);
-    sqlite3_bind_int64(st, 1, rowid);
-    stepDone(db, st);
+    {
+        Stmt st = db.prepare(layout.source(0).deleteSql);
+        sqlite3_bind_int64(st, 1, rowid);
+        bindContent(st, 2, keys.content(entry, 0));
+        stepDone(db, st);
+    }
     if (sqlite3_changes64(h) == 0)
-        throw DbError::make(err::RecordDeleted);
+        refused(db, layout.source(0), rowid, keys.identity(entry, 0));
     scope.commit();
 }
 

@@ -4,8 +4,11 @@
 // stores against its field (conversion 3464, size 3163, zero length 3315, required 3314) before
 // anything is written, runs in a transaction of its own and so either lands whole, on disk, or
 // changes nothing (a duplicate in a unique index raises 3022). The caller clears the buffer only
-// after a write succeeded, so a refused Update leaves the edit pending.
+// after a write succeeded, so a refused Update leaves the edit pending. A row is changed or deleted
+// only while it holds the content the keyset has for it, checked by the write statement itself:
+// 3167 when the row is gone or another record took its rowid, 3197 when it was changed since.
 #include "connection.h"
+#include "recordset_keyset.h"
 #include "recordset_layout.h"
 
 #include <QVariant>
@@ -32,15 +35,15 @@ private:
 
 class RecordWriter {
 public:
-    // Writes the changed fields of the record with these rowids, each into its own source's row.
-    // Raises 3167 when a row to change no longer exists.
-    static void update(DatabaseImpl& db, const RecordLayout& layout, const qint64* rowids,
+    // Writes the changed fields of the keyset's record `entry`, each into its own source's row, and
+    // keeps the content each row has afterwards. Raises 3167 or 3197 (above) and writes nothing.
+    static void update(DatabaseImpl& db, const RecordLayout& layout, Keyset& keys, qint64 entry,
                        const EditBuffer& edit);
     // Inserts a new row into the set's only source: auto-increment fields left empty get the
     // largest value plus one, yes/no fields left empty get No. Returns the new row's rowid.
     static qint64 insert(DatabaseImpl& db, const RecordLayout& layout, const EditBuffer& edit);
-    // Deletes the row of the set's only source; 3167 when it is already gone.
-    static void remove(DatabaseImpl& db, const RecordLayout& layout, qint64 rowid);
+    // Deletes the row of the keyset's record `entry` in the set's only source; 3167 or 3197 (above).
+    static void remove(DatabaseImpl& db, const RecordLayout& layout, const Keyset& keys, qint64 entry);
 };
 
 }  // namespace dbe::detail

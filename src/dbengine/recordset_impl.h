@@ -47,6 +47,8 @@ public:
     void requireCurrent() const;
     // Reads the current record afresh: 3167 when it is gone or another record took its rowid.
     void verifyCurrent();
+    // True when the keyset does not know yet the content of a row of the current record.
+    bool contentUnknown() const;
     static quint32 nextGeneration();
 };
 

@@ -7,18 +7,23 @@ void Keyset::reset(int width)
     width_ = width < 1 ? 1 : width;
     rowids_.clear();
     identities_.clear();
+    contents_.clear();
     deleted_.clear();
     tree_.clear();
     deletedCount_ = 0;
 }
 
-void Keyset::append(const qint64* rowids, const qint64* identities)
+void Keyset::append(const qint64* rowids, const qint64* identities, const qint64* contents)
 {
     rowids_.insert(rowids_.end(), rowids, rowids + width_);
     if (identities)
         identities_.insert(identities_.end(), identities, identities + width_);
     else
         identities_.insert(identities_.end(), size_t(width_), kUnknown);
+    if (contents)
+        contents_.insert(contents_.end(), contents, contents + width_);
+    else
+        contents_.insert(contents_.end(), size_t(width_), kUnknown);
     if (deleted_.empty())
         return;
     deleted_.push_back(0);

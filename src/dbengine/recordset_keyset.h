@@ -2,7 +2,9 @@
 // Keyset: the records of a record set, fixed when it is opened, as one tuple of rowids per record
 // (one rowid per source table; kNoRow for the missing side of an outer join), each with the
 // identity its source's record had when it was listed (kUnknown until it is first read), so that a
-// new record that SQLite gave the rowid of a deleted one is not taken for it. Entries are never
+// new record that SQLite gave the rowid of a deleted one is not taken for it, and with the content
+// (a hash of every stored value) it had then, which a write through the set requires it still to
+// have: a record changed or replaced by another program since it was listed is never written. Entries are never
 // removed, so an entry's index stays the same until the keyset is refilled: bookmarks are built on
 // it. Records deleted through the set itself are marked and skipped by the live-record queries
 // (nextLive, prevLive, rank, select), which stay logarithmic however many records were deleted.
@@ -26,14 +28,15 @@ public:
     {
         rowids_.reserve(size_t(entries) * size_t(width_));
         identities_.reserve(size_t(entries) * size_t(width_));
+        contents_.reserve(size_t(entries) * size_t(width_));
     }
 
     int width() const { return width_; }
     qint64 size() const { return qint64(rowids_.size() / size_t(width_)); }
     qint64 liveCount() const { return size() - deletedCount_; }
 
-    // identities: one per source, or nullptr when not known yet.
-    void append(const qint64* rowids, const qint64* identities = nullptr);
+    // identities and contents: one per source, or nullptr when not known yet.
+    void append(const qint64* rowids, const qint64* identities = nullptr, const qint64* contents = nullptr);
     void append(qint64 rowid) { append(&rowid); }
     qint64 rowid(qint64 entry, int source) const { return rowids_[size_t(entry) * width_ + source]; }
     const qint64* tuple(qint64 entry) const { return rowids_.data() + size_t(entry) * width_; }
@@ -42,6 +45,8 @@ public:
     {
         identities_[size_t(entry) * width_ + source] = identity;
     }
+    qint64 content(qint64 entry, int source) const { return contents_[size_t(entry) * width_ + source]; }
+    void setContent(qint64 entry, int source, qint64 content) { contents_[size_t(entry) * width_ + source] = content; }
 
     bool isDeleted(qint64 entry) const { return !deleted_.empty() && deleted_[size_t(entry)]; }
     void markDeleted(qint64 entry);
@@ -62,6 +67,7 @@ private:
     int width_;
     std::vector<qint64> rowids_;
     std::vector<qint64> identities_;
+    std::vector<qint64> contents_;
     // Built at the first deletion: a mark per entry and a Fenwick tree of live counts.
     std::vector<std::uint8_t> deleted_;
     std::vector<qint32> tree_;

@@ -81,14 +81,17 @@ void RecordLayout::finish(DatabaseImpl& db)
         }
         src.rowid = QStringLiteral("rowid");
         src.identity = QStringLiteral("NULL");
+        src.content = QStringLiteral("NULL");
         if (const dialect::Table* t = db.schemaProvider().table(src.table)) {
             src.rowid = dialect::Emitter::rowidName(*t);
             src.identity = dialect::Emitter::identitySql(*t, QString());
+            src.content = dialect::Emitter::contentSql(*t, QString());
         }
-        cols << src.identity;
+        cols << src.identity << src.content;
         const QString t = quote(src.table);
         src.readSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3=?").arg(cols.join(QLatin1Char(',')), t, src.rowid);
-        src.deleteSql = QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(t, src.rowid);
+        src.checkSql = QStringLiteral("SELECT %1,%2 FROM %3 WHERE %4=?").arg(src.identity, src.content, t, src.rowid);
+        src.deleteSql = QStringLiteral("DELETE FROM %1 WHERE %2=?1 AND %3 IS ?2").arg(t, src.rowid, src.content);
     }
     for (int i = 0; i < fields_.size(); ++i)
         if (!exact_.contains(fields_[i].name))
@@ -110,7 +113,8 @@ const QString& RecordLayout::updateSql(int s, const QVector<int>& fields) const
             sql += QLatin1Char(',');
         sql += quote(fields_[fields[k]].info.name) + QStringLiteral("=?");
     }
-    sql += QStringLiteral(" WHERE ") + sources_[s].rowid + QStringLiteral("=?");
+    sql += QStringLiteral(" WHERE ") + sources_[s].rowid + QStringLiteral("=? AND ") + sources_[s].content
+           + QStringLiteral(" IS ? RETURNING ") + sources_[s].content;
     return updates_.insert(key, sql).value();
 }
 

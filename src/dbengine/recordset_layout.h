@@ -1,7 +1,8 @@
 #pragma once
 // RecordLayout: what a record set's records are made of. Its fields (the names the set shows, the
 // table and column each comes from, type, size and rules) and its sources (the tables whose rows
-// make a record, with the SQL that reads, changes and deletes one row by rowid). Built once when
+// make a record, with the SQL that reads, changes and deletes one row by rowid; a change or delete
+// carries the content the row must still have, so that the check and the write are one statement). Built once when
 // the set is opened, from a table's definition or from a translated SELECT; the SQL texts are fixed
 // so that the connection's statement cache serves them on every record.
 #include "connection.h"
@@ -24,9 +25,11 @@ struct LayoutSource {
     QString table;        // stored name
     QVector<int> fields;  // the set's fields read from this source, in readSql's column order
     QString rowid;        // the name of the rowid in T: rowid, or _rowid_ or oid when a field is so named
-    QString identity;     // dbe_ident(...) of a row of T (Emitter::identitySql)
-    QString readSql;      // SELECT "a","b",identity FROM "T" WHERE rowid=?
-    QString deleteSql;    // DELETE FROM "T" WHERE rowid=?
+    QString identity;     // dbe_ident(...) of a row's key (Emitter::identitySql)
+    QString content;      // dbe_ident(...) of all a row's values (Emitter::contentSql)
+    QString readSql;      // SELECT "a","b",identity,content FROM "T" WHERE rowid=?
+    QString checkSql;     // SELECT identity,content FROM "T" WHERE rowid=?
+    QString deleteSql;    // DELETE FROM "T" WHERE rowid=?1 AND content IS ?2
 };
 
 class RecordLayout {
@@ -44,8 +47,8 @@ public:
     int sourceCount() const { return int(sources_.size()); }
     const LayoutSource& source(int s) const { return sources_[s]; }
 
-    // UPDATE "T" SET "a"=?,"b"=? WHERE rowid=? for these fields of source s (set field indexes,
-    // in the source's order); built once per set of fields.
+    // UPDATE "T" SET "a"=?,"b"=? WHERE rowid=? AND content IS ? RETURNING content, for these
+    // fields of source s (set field indexes, in the source's order); built once per set of fields.
     const QString& updateSql(int s, const QVector<int>& fields) const;
 
     // "name" with double quotes doubled: a name as SQLite reads it.

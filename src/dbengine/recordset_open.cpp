@@ -65,8 +65,8 @@ Recordset Database::OpenRecordset(const QString& source, int type, int options) 
             throw DbError::make(err::InputTableNotFound, {name});
         r->layout = detail::RecordLayout::forTable(*table, db);
         const detail::LayoutSource& src = r->layout.source(0);
-        r->keySql = QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1")
-                        .arg(src.rowid, src.identity, detail::RecordLayout::quote(table->name));
+        r->keySql = QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
+                        .arg(src.rowid, src.identity, src.content, detail::RecordLayout::quote(table->name));
         r->updatable = !readOnly && !table->isSystem();
     }
     r->fill();

@@ -43,6 +43,10 @@ const QVector<QVariant>& RecordReader::values(DatabaseImpl& db, const RecordLayo
             else if (known != identity)
                 throw DbError::make(err::RecordDeleted);  // another record took the rowid
         }
+        // The content is the one the record had when listed, or when first read: never refreshed
+        // here, so that a write still requires what the set first saw.
+        if (keys.content(entry, s) == Keyset::kUnknown && sqlite3_column_type(st, identityColumn + 1) != SQLITE_NULL)
+            keys.setContent(entry, s, sqlite3_column_int64(st, identityColumn + 1));
         for (int k = 0; k < src.fields.size(); ++k) {
             const int f = src.fields[k];
             values_[f] = readValue(st, k, layout.field(f).info.type);

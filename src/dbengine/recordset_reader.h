@@ -18,7 +18,7 @@ class RecordReader {
 public:
     // The values of the record with these rowids (one per source), read now unless the cache
     // already holds them for entry.
-    // An identity the keyset does not know yet is taken from the row read.
+    // An identity or content the keyset does not know yet is taken from the row read.
     const QVector<QVariant>& values(DatabaseImpl& db, const RecordLayout& layout, Keyset& keys, qint64 entry);
     // Forgets the cached record (after a move, a write or a requery).
     void invalidate() { entry_ = -1; }

@@ -1,7 +1,11 @@
 #include "storedrows.h"
 
+#include "columntype.h"
 #include "connstate.h"
+#include "dialect/emitter.h"
 #include "recordset_impl.h"
+#include "spellingtable.h"
+#include "valuefunctions.h"
 
 #include <sqlite3.h>
 
@@ -127,6 +131,16 @@ void bindFrom2(sqlite3_stmt* st, const StoredRow& row)
 
 DatabaseImpl& conn(const Database& db) { return detail::openImpl(db.impl()); }
 
+// The name under which the table's rows are addressed: rowid, else _rowid_, else oid (a table may
+// have fields so named; 3998 when it has all three). Looking the table up also gives this
+// connection the triggers of its unique indexes (uniquetext.h) before anything is written.
+QString rowidOf(DatabaseImpl& d, const QString& table)
+{
+    if (const dialect::Table* t = d.schemaProvider().table(table))
+        return dialect::Emitter::rowidName(*t);
+    return QStringLiteral("rowid");
+}
+
 }  // namespace
 
 int StoredRow::indexOf(const QString& column) const
@@ -147,6 +161,34 @@ std::optional<RowRef> CurrentRow(const Recordset& rs)
     if (rowid == detail::Keyset::kNoRow)
         return std::nullopt;
     return RowRef{impl->layout.source(0).table, rowid};
+}
+
+RowState CurrentRowState(const Recordset& rs)
+{
+    const auto impl = rs.impl();
+    if (!impl || !impl->open || impl->isSnapshotOfValues() || impl->bof || impl->eof)
+        return RowState::Same;
+    if (impl->keys.isDeleted(impl->cur))
+        return RowState::Gone;
+    DatabaseImpl& d = *impl->db;
+    for (int s = 0; s < impl->layout.sourceCount(); ++s) {
+        const qint64 rowid = impl->keys.rowid(impl->cur, s);
+        if (rowid == detail::Keyset::kNoRow)
+            continue;
+        Stmt st = d.prepare(impl->layout.source(s).checkSql);
+        sqlite3_bind_int64(st, 1, rowid);
+        if (!st.step(d))
+            return RowState::Gone;
+        const auto known = [&](int column, qint64 had) {
+            return had == detail::Keyset::kUnknown || sqlite3_column_type(st, column) == SQLITE_NULL
+                || sqlite3_column_int64(st, column) == had;
+        };
+        if (!known(0, impl->keys.identity(impl->cur, s)) || !known(1, impl->keys.content(impl->cur, s)))
+            return RowState::Changed;
+        if (impl->keys.content(impl->cur, s) == detail::Keyset::kUnknown && sqlite3_column_type(st, 1) != SQLITE_NULL)
+            impl->keys.setContent(impl->cur, s, sqlite3_column_int64(st, 1));  // first read: from now on
+    }
+    return RowState::Same;
 }
 
 namespace {
@@ -178,10 +220,12 @@ std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table,
 {
     DatabaseImpl& d = conn(db);
     // The statement's text for the last table read (a walk reads one table record after record).
-    thread_local QString lastTable, lastSql;
-    if (table != lastTable || lastSql.isEmpty()) {
+    thread_local QString lastTable, lastRowid, lastSql;
+    const QString rowidName = rowidOf(d, table);
+    if (table != lastTable || rowidName != lastRowid || lastSql.isEmpty()) {
         lastTable = table;
-        lastSql = QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoteId(table));
+        lastRowid = rowidName;
+        lastSql = QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(quoteId(table), rowidName);
     }
     Stmt st = d.prepare(lastSql);
     sqlite3_bind_int64(st, 1, rowid);
@@ -199,8 +243,8 @@ std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table,
 QVector<qint64> FindStoredRows(const Database& db, const QString& table, const StoredRow& where, int limit)
 {
     DatabaseImpl& d = conn(db);
-    Stmt st = d.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 LIMIT %3")
-                            .arg(quoteId(table), exactWhere(where, 1))
+    Stmt st = d.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 LIMIT %4")
+                            .arg(rowidOf(d, table), quoteId(table), exactWhere(where, 1))
                             .arg(limit));
     bindExact(st, where, 1);
     QVector<qint64> ids;
@@ -212,10 +256,11 @@ QVector<qint64> FindStoredRows(const Database& db, const QString& table, const S
 qint64 InsertStoredRow(const Database& db, const QString& table, const StoredRow& row, qint64 rowid)
 {
     DatabaseImpl& d = conn(db);
+    const QString rowidName = rowidOf(d, table);
     DatabaseImpl::WriteScope scope(d);
     bool free = true;
     {
-        Stmt chk = d.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(quoteId(table)));
+        Stmt chk = d.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(quoteId(table), rowidName));
         sqlite3_bind_int64(chk, 1, rowid);
         free = !chk.step(d);
     }
@@ -224,8 +269,8 @@ qint64 InsertStoredRow(const Database& db, const QString& table, const StoredRow
         cols << quoteId(row.columns.at(i));
         params << QStringLiteral("?%1").arg(i + 2);
     }
-    Stmt st = d.prepare(QStringLiteral("INSERT INTO %1 (rowid, %2) VALUES (?1, %3)")
-                            .arg(quoteId(table), cols.join(QLatin1Char(',')), params.join(QLatin1Char(','))));
+    Stmt st = d.prepare(QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?1, %4)")
+                            .arg(quoteId(table), rowidName, cols.join(QLatin1Char(',')), params.join(QLatin1Char(','))));
     if (free)
         sqlite3_bind_int64(st, 1, rowid);
     else
@@ -237,26 +282,36 @@ qint64 InsertStoredRow(const Database& db, const QString& table, const StoredRow
     return used;
 }
 
-bool UpdateStoredRow(const Database& db, const QString& table, qint64 rowid, const StoredRow& fields)
+bool UpdateStoredRow(const Database& db, const QString& table, qint64 rowid, const StoredRow& fields,
+                     const StoredRow* holding)
 {
     DatabaseImpl& d = conn(db);
+    const QString rowidName = rowidOf(d, table);
     DatabaseImpl::WriteScope scope(d);
-    Stmt st = d.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?1")
-                            .arg(quoteId(table), equalities(fields, QStringLiteral(","))));
+    const int guard = int(fields.columns.size()) + 2;
+    Stmt st = d.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?1 AND %4")
+                            .arg(quoteId(table), equalities(fields, QStringLiteral(",")), rowidName,
+                                 holding ? exactWhere(*holding, guard) : QStringLiteral("1")));
     sqlite3_bind_int64(st, 1, rowid);
     bindFrom2(st, fields);
+    if (holding)
+        bindExact(st, *holding, guard);
     st.step(d);
     const bool changed = sqlite3_changes64(d.db()) > 0;
     scope.commit();
     return changed;
 }
 
-bool DeleteStoredRow(const Database& db, const QString& table, qint64 rowid)
+bool DeleteStoredRow(const Database& db, const QString& table, qint64 rowid, const StoredRow* holding)
 {
     DatabaseImpl& d = conn(db);
+    const QString rowidName = rowidOf(d, table);
     DatabaseImpl::WriteScope scope(d);
-    Stmt st = d.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteId(table)));
+    Stmt st = d.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?1 AND %3")
+                            .arg(quoteId(table), rowidName, holding ? exactWhere(*holding, 2) : QStringLiteral("1")));
     sqlite3_bind_int64(st, 1, rowid);
+    if (holding)
+        bindExact(st, *holding, 2);
     st.step(d);
     const bool changed = sqlite3_changes64(d.db()) > 0;
     scope.commit();
@@ -266,6 +321,12 @@ bool DeleteStoredRow(const Database& db, const QString& table, qint64 rowid)
 QStringList TakenKeys(const Database& db, const QString& table, const StoredRow& row, qint64 exceptRowid)
 {
     DatabaseImpl& d = conn(db);
+    const QString rowidName = rowidOf(d, table);
+    const detail::TableInfo* def = d.tableInfo(table);
+    const auto isText = [def](const QString& column) {
+        const int k = def ? def->fieldIndex(column) : -1;
+        return k >= 0 && detail::isTextType(def->fields[k].type);
+    };
     QStringList taken;
     QStringList uniques;
     {
@@ -292,16 +353,33 @@ QStringList TakenKeys(const Database& db, const QString& table, const StoredRow&
         }
         if (key.columns.isEmpty())
             continue;
-        // The index's own comparison (its collation) decides what collides.
-        Stmt st = d.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid <> ?1 AND %2 LIMIT 1")
-                                .arg(quoteId(table), equalities(key, QStringLiteral(" AND "))));
+        // The engine's own comparison decides what collides: the index's (its collation), and for
+        // a text with letters outside ASCII every spelling of it in another case (as the engine's
+        // unique-text triggers compare).
+        QStringList match, shown;
+        for (int i = 0; i < key.columns.size(); ++i) {
+            const QString c = quoteId(key.columns.at(i));
+            shown << c;
+            match << (isText(key.columns.at(i))
+                          ? QStringLiteral("(%1 = ?%2 OR (%3(?%2) AND %1 COLLATE NOCASE IN (SELECT value FROM %4(?%2))))")
+                                .arg(c)
+                                .arg(i + 2)
+                                .arg(QLatin1String(kHasCaseFunction), QLatin1String(kSpellingsTable))
+                          : QStringLiteral("%1 = ?%2").arg(c).arg(i + 2));
+        }
+        Stmt st = d.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 <> ?1 AND %4 LIMIT 1")
+                                .arg(shown.join(QLatin1Char(',')), quoteId(table), rowidName,
+                                     match.join(QStringLiteral(" AND "))));
         sqlite3_bind_int64(st, 1, exceptRowid);
         bindFrom2(st, key);
         if (st.step(d)) {
+            // The key as the other record holds it.
             QStringList desc;
-            for (int i = 0; i < key.columns.size(); ++i)
+            for (int i = 0; i < key.columns.size(); ++i) {
+                const QVariant other = columnValue(st, i);
                 desc << key.columns.at(i) + QStringLiteral(" = ")
-                            + (key.values.at(i).isNull() ? QStringLiteral("Null") : key.values.at(i).toString());
+                            + (other.isNull() ? QStringLiteral("Null") : other.toString());
+            }
             taken << desc.join(QStringLiteral(", "));
         }
     }

@@ -5,7 +5,9 @@
 // bit for bit, as the record that was removed. Callers may rely on: reading never changes the file;
 // each write is its own transaction (a savepoint inside an open workspace transaction); writes
 // bypass the field rules (the values were the table's own) but not SQLite's unique indexes, so a
-// record whose key another record now holds is refused with 3022 and nothing changes.
+// record whose key another record now holds is refused with 3022 and nothing changes. Rows are
+// addressed by the rowid under a name the table does not shadow (rowid, _rowid_ or oid; a table
+// with fields of all three names is refused with 3998).
 #include "database.h"
 #include "recordset.h"
 
@@ -34,6 +36,12 @@ struct RowRef {
 };
 std::optional<RowRef> CurrentRow(const Recordset& rs);
 
+// Whether the current record of a record set is still what the set read of it: Same, Gone (a row
+// of it no longer exists), or Changed (a row holds another record, or other values, than the ones
+// the set listed or first read). A snapshot of computed values is always Same. Reads only.
+enum class RowState { Same, Changed, Gone };
+RowState CurrentRowState(const Recordset& rs);
+
 // The record with that rowid, or nullopt when the table has none.
 std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table, qint64 rowid);
 // Every record of the table whose columns named in `where` hold exactly these values (stored
@@ -44,13 +52,18 @@ QVector<qint64> FindStoredRows(const Database& db, const QString& table, const S
 // Inserts the record under `rowid` when that rowid is free, under a new one otherwise, and
 // returns the rowid used. A unique index that already holds the record's key raises 3022.
 qint64 InsertStoredRow(const Database& db, const QString& table, const StoredRow& row, qint64 rowid);
-// Writes the given columns of the record with that rowid; false when there is no such record.
-bool UpdateStoredRow(const Database& db, const QString& table, qint64 rowid, const StoredRow& fields);
-// Deletes the record with that rowid; false when there is none.
-bool DeleteStoredRow(const Database& db, const QString& table, qint64 rowid);
+// Writes the given columns of the record with that rowid; false when there is no such record, or
+// (with `holding`) when the record does not hold exactly those values: the check is part of the
+// write.
+bool UpdateStoredRow(const Database& db, const QString& table, qint64 rowid, const StoredRow& fields,
+                     const StoredRow* holding = nullptr);
+// Deletes the record with that rowid; false when there is none, or (with `holding`) when it does
+// not hold exactly those values.
+bool DeleteStoredRow(const Database& db, const QString& table, qint64 rowid, const StoredRow* holding = nullptr);
 
-// The unique indexes of the table that the record's values collide with in other records: for each,
-// its columns and the record's values as "COL = value" texts (for the operator's message).
+// The unique indexes of the table that the record's values collide with in other records, compared
+// as the engine compares keys (texts without regard to case, also of letters outside ASCII): for
+// each, its columns and the other record's values as "COL = value" texts (for the operator's message).
 QStringList TakenKeys(const Database& db, const QString& table, const StoredRow& row,
                       qint64 exceptRowid = 0);
 

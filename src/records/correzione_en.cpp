@@ -131,6 +131,7 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
 
     const QString campo = task.Param(2);
     QString errore;
+    qint64 lasciati = 0;
     {
         ModificaRegistrata voce(v.sessione(),
                                 opzione == OptElimina   ? tipo_modifica::Elimina
@@ -147,6 +148,13 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                 v.Barra->Avanza();
                 v.DtRow.SetBookmark(v.Selezione.Item(0));
                 try {
+                    // Only a record that still holds what the grid listed is changed; the write
+                    // checks that again itself.
+                    const dbe::RowState stato = dbe::CurrentRowState(v.DtRow);
+                    if (stato == dbe::RowState::Changed)
+                        throw dbe::DbError::make(dbe::err::RecordChanged);
+                    if (stato == dbe::RowState::Gone)
+                        throw dbe::DbError::make(dbe::err::RecordDeleted);
                     if (opzione == OptElimina) {
                         voce.Record(v.DtRow);
                         v.DtRow.Delete();
@@ -159,12 +167,17 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                         v.DtRow.Update();
                     }
                 } catch (const dbe::DbError& e) {
-                    // A record deleted meanwhile (by another program; a new record may even hold
-                    // its place) is left alone: there is nothing of it to correct.
-                    if (e.number() != dbe::err::RecordDeleted)
+                    // A record deleted meanwhile by another program is left alone: there is
+                    // nothing of it to correct. One changed or replaced (a new record may even
+                    // hold its row number and its key) is left alone and counted.
+                    if (e.number() != dbe::err::RecordDeleted && e.number() != dbe::err::RecordChanged)
                         throw;
                     if (v.DtRow.EditMode() != dbe::dbEditNone)
                         v.DtRow.CancelUpdate();
+                    if (e.number() == dbe::err::RecordChanged || dbe::CurrentRowState(v.DtRow) == dbe::RowState::Changed) {
+                        ++lasciati;
+                        voce.Lasciato(DescriviRiga(v.DtRow));
+                    }
                 }
                 v.Selezione.RemoveAt(0);
                 blocco.Avanza();
@@ -188,8 +201,24 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->Mostra(false);
         RieseguiDtRow(v);
     }
+    if (lasciati > 0)
+        errore = errore.isEmpty() ? MessaggioLasciati(lasciati) : errore + QLatin1Char('\r') + MessaggioLasciati(lasciati);
     if (!errore.isEmpty())
         v.sessione().operatore().Mostra(errore);
+}
+
+QString DescriviRiga(const dbe::Recordset& rs)
+{
+    const std::optional<dbe::RowRef> ref = dbe::CurrentRow(rs);
+    if (!ref)
+        return QString();
+    QString testo = QStringLiteral("%1, riga %2").arg(ref->table).arg(ref->rowid);
+    try {
+        if (rs.FieldCount() > 0)
+            testo += QStringLiteral(" (%1 = %2)").arg(rs.FieldName(0), rs.Value(0).toString());
+    } catch (const dbe::DbError&) {
+    }
+    return testo;
 }
 
 }  // namespace corvale

@@ -4,8 +4,11 @@
 // their reference field P(2), or write the task's fixed code P(5) there. It asks for confirmation,
 // then works through the selection in the order the rows were selected, one record at a time, and
 // re-runs the grid's query. Callers may rely on: No to a question, or a missing master choice,
-// changes nothing; if the engine refuses a change the walk stops there with the engine's message,
-// the records handled before stay changed, and the grid is re-run.
+// changes nothing; a record is changed only while it still holds what the grid listed: one that
+// another program changed or replaced since is left alone, counted and reported (MessaggioLasciati)
+// and named in the journal, one it deleted is passed over; if the engine refuses a change the walk
+// stops there with the engine's message, the records handled before stay changed, and the grid is
+// re-run.
 #include "task_correzione.h"
 #include "vista_correzione.h"
 
@@ -21,5 +24,9 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task);
 // Syncs what the record walks committed in db (the archive) to the disk, so that a walk reported
 // done survives a power cut. Returns the message to show when that fails, the empty text otherwise.
 QString SincronizzaArchivio(const dbe::Database& db);
+
+// The current record of a record set for the operator and the journal: its table, row number and
+// first field ("VENDITE, riga 12 (NUMORD = 7)").
+QString DescriviRiga(const dbe::Recordset& rs);
 
 }  // namespace corvale

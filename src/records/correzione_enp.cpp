@@ -18,7 +18,7 @@ QString MessaggioRigheNonCorrette(qint64 n)
 
 namespace {
 
-enum class Esito { Corretta, Saltata, Abbandonata };
+enum class Esito { Corretta, Saltata, Abbandonata, Lasciata };
 
 // Another program holds the archive: every later row would wait as long again, so the walk stops.
 bool Bloccato(const dbe::DbError& e)
@@ -35,6 +35,13 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
     } catch (const dbe::DbError& e) {
         // The row's record went with an earlier row's deletion.
         return e.number() == dbe::err::RecordDeleted ? Esito::Saltata : Esito::Abbandonata;
+    }
+    // The row's records must still hold what the grid listed: a record another program changed or
+    // replaced since (a new one may hold its row number and its key) is left alone.
+    switch (dbe::CurrentRowState(v.DtRow)) {
+    case dbe::RowState::Gone: return Esito::Saltata;
+    case dbe::RowState::Changed: return Esito::Lasciata;
+    case dbe::RowState::Same: break;
     }
     dbe::Recordset ricerca;
     try {
@@ -57,6 +64,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
                 }
                 ricerca.MoveNext();
             }
+            // Each delete checks that the record still holds what the lookup read.
             while (ricerca.RecordCount() > 0) {
                 ricerca.MoveLast();
                 voce.Record(ricerca);
@@ -92,6 +100,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
     ModificaRegistrata voce(v.sessione(), tipo_modifica::Elimina, task.Param(1), task.Chiave, task.Descrizione);
     const qint64 n = v.Selezione.Count();
     qint64 abbandonate = 0;
+    qint64 lasciate = 0;
     QString errore;
     {
         v.Barra->ImpostaValore(0);
@@ -111,8 +120,13 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
                         posizionata = false;
                     }
                     v.Barra->Avanza();
-                    if (!posizionata || CorreggiRiga(v, task.Param(1), campi, voce) == Esito::Abbandonata)
+                    const Esito esito = posizionata ? CorreggiRiga(v, task.Param(1), campi, voce) : Esito::Abbandonata;
+                    if (esito == Esito::Abbandonata)
                         ++abbandonate;
+                    if (esito == Esito::Lasciata) {
+                        ++lasciate;
+                        voce.Lasciato(DescriviRiga(v.DtRow));
+                    }
                 }
             } catch (const dbe::DbError& e) {
                 errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
@@ -126,8 +140,14 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
     }
     if (!errore.isEmpty())
         v.sessione().operatore().Mostra(errore);
-    else if (abbandonate > 0)
-        v.sessione().operatore().Mostra(MessaggioRigheNonCorrette(abbandonate));
+    else if (abbandonate > 0 || lasciate > 0) {
+        QStringList testo;
+        if (abbandonate > 0)
+            testo << MessaggioRigheNonCorrette(abbandonate);
+        if (lasciate > 0)
+            testo << MessaggioLasciati(lasciate);
+        v.sessione().operatore().Mostra(testo.join(QLatin1Char('\r')));
+    }
 }
 
 }  // namespace corvale

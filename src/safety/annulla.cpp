@@ -106,7 +106,12 @@ EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
                     continue;
                 }
                 m.Record(r.tabella, r.riga, std::nullopt);
-                dbe::DeleteStoredRow(DbArchivi, r.tabella, r.riga);
+                // Removed only while it holds what the undo put back (the delete checks).
+                if (!dbe::DeleteStoredRow(DbArchivi, r.tabella, r.riga, &*ora)) {
+                    e.rifiutati << QStringLiteral("%1: non tolto, è stato modificato o eliminato dopo.")
+                                       .arg(Descrivi(r, *r.dopo));
+                    continue;
+                }
                 ++e.rimessi;
                 continue;
             }
@@ -134,7 +139,12 @@ EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
                 continue;
             }
             m.Record(r.tabella, r.riga, vecchi);
-            dbe::UpdateStoredRow(DbArchivi, r.tabella, r.riga, vecchi);
+            // Rewritten only while it holds what was read above (the write checks).
+            if (!dbe::UpdateStoredRow(DbArchivi, r.tabella, r.riga, vecchi, &*ora)) {
+                e.rifiutati << QStringLiteral("%1: non rimesso, è stato modificato o eliminato dopo la correzione.")
+                                   .arg(Descrivi(r, *r.prima));
+                continue;
+            }
             ++e.rimessi;
         }
         ws.CommitTrans();
@@ -151,7 +161,11 @@ EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
         return e;
     }
     const QString esito = QStringLiteral("%1 record rimessi, %2 rifiutati").arg(e.rimessi).arg(e.rifiutati.size());
-    m.Fine(esito, e.rifiutati.join(QLatin1Char('\n')));
+    // An undo that put nothing back is journaled as refused.
+    if (e.rimessi == 0)
+        m.Fallita(esito, e.rifiutati.join(QLatin1Char('\n')));
+    else
+        m.Fine(esito, e.rifiutati.join(QLatin1Char('\n')));
     e.voce = m.Id();
     if (e.rimessi > 0)
         reg->SegnaAnnullata(id, e.voce);

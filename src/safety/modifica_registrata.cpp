@@ -21,7 +21,15 @@ bool RecordFatto(const dbe::Database& db, const RecordRegistro& r)
     return true;
 }
 
+// The records left alone that the entry's message names one by one.
+constexpr int kLasciatiNominati = 50;
+
 }  // namespace
+
+QString MessaggioLasciati(qint64 n)
+{
+    return QStringLiteral("Record non corretti: %1 (%2).").arg(n).arg(kMotivoLasciato);
+}
 
 ModificaRegistrata::ModificaRegistrata(const Sessione& s, const QString& tipo, const QString& tabella, const QString& chiave,
                                        const QString& descrizione, qint64 annulla)
@@ -94,12 +102,35 @@ void ModificaRegistrata::Record(const RecordRegistro& r)
                            QStringLiteral("Impossibile scrivere il registro delle modifiche: ") + reg_->Errore());
 }
 
+void ModificaRegistrata::Lasciato(const QString& descrizione)
+{
+    ++lasciati_;
+    if (nomiLasciati_.size() < kLasciatiNominati)
+        nomiLasciati_ << descrizione;
+}
+
 bool ModificaRegistrata::Scrivi() { return !id_ || reg_->Scrivi(); }
 
 void ModificaRegistrata::Fine(const QString& esito, const QString& messaggio)
 {
     if (concluso_ || !id_) {
         concluso_ = true;
+        return;
+    }
+    if (lasciati_ > 0) {
+        // The records left alone, with their reason, in the entry's outcome and message.
+        QString testo = MessaggioLasciati(lasciati_) + QLatin1Char('\n') + nomiLasciati_.join(QLatin1Char('\n'));
+        if (lasciati_ > nomiLasciati_.size())
+            testo += QStringLiteral("\n...");
+        const QString conto = QStringLiteral("%1 record lasciati").arg(lasciati_);
+        const QString e = esito.isEmpty() ? conto : esito + QStringLiteral(", ") + conto;
+        const QString m = messaggio.isEmpty() ? testo : messaggio + QLatin1Char('\n') + testo;
+        lasciati_ = 0;
+        if (n_ == 0) {
+            Fallita(e, m);
+            return;
+        }
+        Fine(e, m);
         return;
     }
     qint64 nonFatti = 0;

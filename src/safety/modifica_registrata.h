@@ -20,6 +20,11 @@
 
 namespace corvale {
 
+// Why a record of a change was left alone, as the operator and the journal read it.
+inline const QString kMotivoLasciato = QStringLiteral("modificato o sostituito da un altro programma");
+// "Record non corretti: N (modificato o sostituito da un altro programma)."
+QString MessaggioLasciati(qint64 n);
+
 class ModificaRegistrata {
 public:
     ModificaRegistrata(const Sessione& s, const QString& tipo, const QString& tabella, const QString& chiave = QString(),
@@ -37,10 +42,15 @@ public:
     void Record(const QString& tabella, qint64 riga, const std::optional<dbe::StoredRow>& dopo);
     // A record given whole (an undo's insert has no record before).
     void Record(const RecordRegistro& r);
+    // A record the change left alone because another program changed or replaced it since it was
+    // read (described for the operator: table and key); counted, and named in the entry's message.
+    void Lasciato(const QString& descrizione);
+    qint64 Lasciati() const { return lasciati_; }
     // Commits what is pending now (before a change made through another connection).
     bool Scrivi();
     // Ends the entry: "fatta", or "interrotta" when some records were not changed, with the outcome
-    // and the engine's message. Called by the destructor when not called before.
+    // and the engine's message; "non riuscita" when records were left alone and none was changed.
+    // Called by the destructor when not called before.
     void Fine(const QString& esito = QString(), const QString& messaggio = QString());
     // Ends the entry as "non riuscita".
     void Fallita(const QString& esito, const QString& messaggio);
@@ -52,6 +62,8 @@ private:
     dbe::Database db_;
     qint64 id_ = 0;
     qint64 n_ = 0;
+    qint64 lasciati_ = 0;
+    QStringList nomiLasciati_;
     qint64 modifiche0_ = 0;
     bool concluso_ = false;
     std::unique_ptr<ScritturaConsentita> scrittura_;  // while the entry is open

@@ -1,10 +1,14 @@
 // A record set stays on its own records: a field named like SQLite's row number is a field like any
-// other, a record deleted by another program is reported deleted even when a new record took its
-// row number, and a bookmark is good only in the set (and the run of its query) that gave it.
+// other (a table that names all three is refused), a record deleted by another program is reported
+// deleted even when a new record took its row number, a record is written only while it holds every
+// value the set read of it, and a bookmark is good only in the set (and the run of its query) that
+// gave it.
 #include "recordset_fixture.h"
 #include "support/sqlite_file.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using dbe::Recordset;
 using rstest::Archive;
@@ -33,6 +37,61 @@ TEST(RecordsetIdentityTest, FieldsNamedLikeTheRowNumberAreOrdinaryFields)
         whole.Delete();
         EXPECT_EQ(a.count(QStringLiteral("SELECT * FROM %1 WHERE NAME='primo'").arg(t).toUtf8().constData()), 1) << table;
         EXPECT_EQ(a.count(QStringLiteral("SELECT * FROM %1").arg(t).toUtf8().constData()), 1) << table;
+    }
+    // A table that names all three has no name left for its rows: refused, and left as it is.
+    testsupport::sqliteExec(a.path, QStringLiteral("CREATE TABLE T (ROWID TEXT, _ROWID_ TEXT, OID TEXT);"
+                                                   "INSERT INTO T VALUES ('1', '2', '3');"));
+    for (const char* source : {"T", "SELECT * FROM T", "SELECT OID FROM T WHERE ROWID = '1'"}) {
+        try {
+            a.db.OpenRecordset(QString::fromUtf8(source));
+            ADD_FAILURE() << source << " opened";
+        } catch (const dbe::DbError& e) {
+            EXPECT_EQ(e.number(), 3998) << source;
+            EXPECT_TRUE(e.description().contains(QStringLiteral("'T'"))) << e.description().toStdString();
+        }
+    }
+    EXPECT_EQ(testsupport::sqliteValue(a.path, QStringLiteral("SELECT count(*) FROM T")).toInt(), 1);
+}
+
+TEST(RecordsetIdentityTest, AWriteRequiresEveryValueTheSetReadInItsStoredForm)
+{
+    // Values of one look in every storage class (a field without a declared type keeps each as
+    // given): another program turning one into another is a change, which a write through a set
+    // opened before it must not overwrite, on a table or through a query, whether it deletes or edits.
+    const QStringList forms{"NULL", "''", "1", "1.0", "'1'", "x'31'", "'1.0'", "-0.0", "0", "'0'", "x''"};
+    std::mt19937 rng(20261206);
+    Archive a;
+    testsupport::sqliteExec(a.path, QStringLiteral("CREATE TABLE LIBERA (CODICE TEXT, VALORE, NOTA TEXT)"));
+    for (int round = 0; round < 24; ++round) {
+        const QString before = forms.at(int(rng() % forms.size()));
+        QString after = forms.at(int(rng() % forms.size()));
+        const bool changed = after != before;
+        testsupport::sqliteExec(a.path, QStringLiteral("DELETE FROM LIBERA; INSERT INTO LIBERA VALUES ('K', %1, 'n')").arg(before));
+        const bool viaQuery = rng() % 2;
+        const bool edit = rng() % 2;
+        Recordset rs = a.db.OpenRecordset(viaQuery ? QStringLiteral("SELECT CODICE, NOTA FROM LIBERA WHERE CODICE = 'K'")
+                                                   : QStringLiteral("LIBERA"));
+        testsupport::sqliteExec(a.path, QStringLiteral("UPDATE LIBERA SET VALORE = %1").arg(after));
+        const auto write = [&] {
+            if (!edit)
+                return rs.Delete();
+            rs.Edit();
+            rs.SetValue(QStringLiteral("NOTA"), QStringLiteral("scritta"));
+            rs.Update();
+        };
+        const QString trace = QStringLiteral("%1 -> %2, %3 %4").arg(before, after, viaQuery ? QStringLiteral("query") : QStringLiteral("table"),
+                                                                             edit ? QStringLiteral("edit") : QStringLiteral("delete"));
+        EXPECT_EQ(rstest::errorOf(write), changed ? 3197 : 0) << trace.toStdString();
+        const QString nota = testsupport::sqliteValue(a.path, QStringLiteral("SELECT ifnull(group_concat(NOTA), '-') FROM LIBERA "
+                                                                             "WHERE VALORE IS %1 AND typeof(VALORE) = typeof(%1)")
+                                                                  .arg(after))
+                                 .toString();
+        EXPECT_EQ(nota, changed ? "n" : edit ? "scritta" : "-") << trace.toStdString();
+        if (changed) {
+            // Read again after a requery, the record is the set's own once more.
+            rs.Requery();
+            EXPECT_EQ(rstest::errorOf(write), 0) << trace.toStdString();
+        }
     }
 }
 

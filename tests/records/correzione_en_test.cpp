@@ -4,6 +4,7 @@
 #include "support/sessione_prova.h"
 
 #include "records/correzione_en.h"
+#include "safety/modifica_registrata.h"
 #include "support/sqlite_file.h"
 
 using namespace corvale;
@@ -287,7 +288,7 @@ TEST_F(CorrezioneEN, ARecordReplacedByAnotherProgramUnderItsRowNumberIsLeftAlone
     testsupport::sqliteExec(file, "DELETE FROM VENDITE WHERE NUMORD='4';"
                                   "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('5', 'X5', 'F1')");
     GestisciCorrezioneEN(v, orfani);
-    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaRiassegna});
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), (QStringList{kDomandaRiassegna, MessaggioLasciati(1)}));
     EXPECT_EQ(colonna("SELECT CODCLI FROM VENDITE ORDER BY NUMORD"), (QStringList{"C1", "C1", "C1", "X5"}));
 
     // Delete: the same with a customer without a name.
@@ -301,7 +302,7 @@ TEST_F(CorrezioneEN, ARecordReplacedByAnotherProgramUnderItsRowNumberIsLeftAlone
     testsupport::sqliteExec(file, "DELETE FROM CLIENTI WHERE CODICE='C5';"
                                   "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C9', NULL)");
     GestisciCorrezioneEN(v, vuote);
-    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaElimina});
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), (QStringList{kDomandaElimina, MessaggioLasciati(1)}));
     EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI ORDER BY CODICE"), (QStringList{"C1", "C2", "C9"}));
     EXPECT_EQ(v.DtRow.RecordCount(), 1);  // the new customer, still to be seen to
 }

@@ -40,8 +40,10 @@ public:
 // A SELECT. For a keyset plan, keySql yields one row per result record, in result order, whose
 // columns are the rowids of the sources (NULL for the missing side of an outer join), then the
 // identity of each source's record (Emitter::identitySql: a hash of its key), by which a record
-// set tells its record from a new one that took the same rowid; the record's values are then read
-// from each source table by rowid. A snapshot plan (DISTINCT, aggregates,
+// set tells its record from a new one that took the same rowid, then the content of each source's
+// record (Emitter::contentSql: a hash of every stored value), which every write through the set
+// requires the record still to have; the record's values are then read from each source table by
+// rowid. A snapshot plan (DISTINCT, aggregates,
 // expressions in the select list) has valuesSql yielding the values themselves.
 struct SelectPlan {
     struct Source {

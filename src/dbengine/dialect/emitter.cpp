@@ -73,7 +73,15 @@ QString Emitter::rowidName(const Table& table)
         if (fieldIndex(table, QString::fromLatin1(candidate)) < 0)
             return QString::fromLatin1(candidate);
     }
-    return QStringLiteral("rowid");
+    throw DbError::make(err::RowNumberShadowed, {table.name});
+}
+
+QString Emitter::contentSql(const Table& table, const QString& sqlName)
+{
+    QStringList all;
+    for (const Column& c : table.columns)
+        all.append(sqlName.isEmpty() ? quote(c.name) : quote(sqlName) + u'.' + quote(c.name));
+    return QLatin1String(kIdentityFunction) + u'(' + all.join(QStringLiteral(", ")) + u')';
 }
 
 QString Emitter::identitySql(const Table& table, const QString& sqlName)

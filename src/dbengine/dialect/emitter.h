@@ -65,11 +65,15 @@ public:
     // True when fromClause() writes the two tables of a right join the other way round.
     static bool swapsSides(const SelectQuery& q);
 
-    // The name of the rowid column of a table that has no column named so.
+    // The name under which the table's rowid is reached: rowid, else _rowid_, else oid (a table
+    // may have fields so named); raises 3998 when the table has a field of each name.
     static QString rowidName(const Table& table);
     // The identity of a record of the table (dbe_ident of its primary key's fields, or of its
     // first field when it has none), its columns qualified with the source's SQL name unless empty.
     static QString identitySql(const Table& table, const QString& sqlName);
+    // The content of a record: dbe_ident of every stored value of the row (storage class included),
+    // by which a write makes sure the record is still the one that was read.
+    static QString contentSql(const Table& table, const QString& sqlName);
 
     // Counts a name that designates nothing (reported by finish()).
     void noteUnknown(const QString& name);

@@ -249,25 +249,27 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
     const QString whereSql = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where;
     QStringList columns;
     if (plan.keyset) {
-        // The rowid of each source, then each one's identity. With DISTINCTROW, a table none of
-        // whose fields is shown has no record in the result, and the records of the others are
-        // listed once.
+        // The rowid of each source, then each one's identity, then each one's content. With
+        // DISTINCTROW, a table none of whose fields is shown has no record in the result, and the
+        // records of the others are listed once.
         QVector<bool> shown(sources.size(), !q.distinctRow);
         for (const SelectPlan::OutColumn& c : plan.columns)
             shown[c.source] = true;
-        QStringList rowids, identities, grouped;
+        QStringList rowids, identities, contents, grouped;
         for (int i = 0; i < sources.size(); ++i) {
             const QString rowid = Emitter::quote(sources[i].sqlName) + u'.' + Emitter::rowidName(*sources[i].table);
             rowids.append(shown[i] ? rowid : QStringLiteral("NULL"));
             identities.append(shown[i] ? Emitter::identitySql(*sources[i].table, sources[i].sqlName)
                                        : QStringLiteral("NULL"));
+            contents.append(shown[i] ? Emitter::contentSql(*sources[i].table, sources[i].sqlName)
+                                     : QStringLiteral("NULL"));
             if (shown[i])
                 grouped.append(rowid);
         }
         QString groupTail;
         if (grouped.size() < sources.size())
             groupTail = QStringLiteral(" GROUP BY ") + grouped.join(QStringLiteral(", "));
-        columns = rowids + identities;
+        columns = rowids + identities + contents;
         plan.keySql = ties ? withTies(columns, from + whereSql + groupTail + tail, order, q.top)
                            : QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                                  + from + whereSql + groupTail + tail;

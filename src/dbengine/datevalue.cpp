@@ -138,7 +138,10 @@ bool serialInRange(double serial)
     return std::isfinite(serial) && serial >= kFirstSerial && serial < kEndSerial;
 }
 
-bool serialFromStoredText(const char* text, int n, double* serial)
+namespace {
+
+// The stored forms; day numbers written as text only when dayNumbers.
+bool readStoredForm(const char* text, int n, double* serial, bool dayNumbers)
 {
     if (n <= 0)
         return false;
@@ -152,7 +155,7 @@ bool serialFromStoredText(const char* text, int n, double* serial)
         return true;
     }
     if (n < 10 || (text[4] != '-' && text[4] != '/'))
-        return readDayNumber(text, n, serial);
+        return dayNumbers && readDayNumber(text, n, serial);
     const char sep = text[4];
     const int y = r.digits(4);
     r.take(sep);
@@ -171,6 +174,13 @@ bool serialFromStoredText(const char* text, int n, double* serial)
     const double days = double(QDate(y, mo, da).toJulianDay() - kEpochJulianDay);
     *serial = days + double(msOfDay) / kMsPerDay;
     return true;
+}
+
+}  // namespace
+
+bool serialFromStoredText(const char* text, int n, double* serial)
+{
+    return readStoredForm(text, n, serial, true);
 }
 
 double dateSerial(const QDateTime& dt)
@@ -195,7 +205,7 @@ QDateTime dateFromStoredText(const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
     double serial = 0;
-    if (!serialFromStoredText(utf8.constData(), int(utf8.size()), &serial))
+    if (!readStoredForm(utf8.constData(), int(utf8.size()), &serial, false))
         return QDateTime();
     return dateFromSerial(serial);
 }

@@ -29,7 +29,8 @@ bool serialFromStoredText(const char* text, int size, double* serial);
 bool serialInRange(double serial);
 // The date and time of a day number.
 QDateTime dateFromSerial(double serial);
-// A stored text form of a date (the forms above); invalid when it is none.
+// A text in one of the forms above other than a day number (a text that is a number is a number,
+// not a date, when a person or another field's value gives it); invalid when it is none.
 QDateTime dateFromStoredText(const QString& text);
 // True when a date is a time alone (its day is day 0, 30 December 1899): shown as a time only.
 bool isTimeOnly(const QDateTime& dt);

@@ -285,6 +285,7 @@ TEST_F(StoredReadings, ValuesNoRuleReadsMatchNothingSortLastAndFailArithmetic)
 
     // Arithmetic: a literal at translation, a stored value when the query runs (Jet's 3464).
     EXPECT_EQ(rows(QStringLiteral("SELECT 1 + '2,5', 2 * '1.000' FROM U WHERE N = 1")), QStringList{"3.5|2000"});
+    EXPECT_EQ(ns(QStringLiteral("'12,50' > 12.4 AND '9' < 10")), QStringLiteral("1,2,3,4,5"));
     EXPECT_EQ(errorOf([&] { db.OpenRecordset(QStringLiteral("SELECT 1 + 'abc' FROM U WHERE N = 99")); }), 3464);
     EXPECT_EQ(rows(QStringLiteral("SELECT V + 1, T * 2 FROM U WHERE N = 1 OR N = 4 ORDER BY N")),
               QStringList({"13.5|5", "Null|2469"}));

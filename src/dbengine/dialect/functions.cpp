@@ -186,6 +186,12 @@ Value emitFunction(Emitter& em, const Expr& e)
     }
     if (fn == u"VAL")
         return make(QStringLiteral("dbe_val(") + a[0].sql + u')', Value::Number, 7, 8);
+    // The date functions and conversions take a date field's value as its day number: every
+    // stored form alike, a value no rule reads as Null.
+    for (Value& v : a) {
+        if (v.kind == Value::Date && v.column)
+            v.sql = valueKeySql(v);
+    }
     if (fn == u"CSTR")
         return make(QStringLiteral("dbe_text(%1, %2)").arg(a[0].sql, dateHint(a[0])), Value::Text);
     if (const short type = conversionType(fn)) {

@@ -172,11 +172,6 @@ QString numberColumnSql(const QString& col, const QString& op, const QString& co
         .arg(asStored, col, readCall(kNumberFunction, col, kReadCompare), op, constant);
 }
 
-QString yesNo(const Value& v)
-{
-    return readCall(kYesNoFunction, v.sql, kReadCompare);
-}
-
 // Whether the operands compare as texts: a text column takes part, or a text value with no
 // column of another type.
 bool textRule(const QVector<const Value*>& operands)

@@ -4,6 +4,10 @@
 // UPDATE statements), text read as a number or a date by the same rule, so callers that must know
 // a value's fate before writing it (a field rebuilt with another type) get the engine's answer,
 // not one of their own. Changes nothing.
+//
+// StoredValueUnreadable tells, for a value as a column holds it (as the engine's record sets read
+// it back when no rule reads it: the text, the number or the bytes as stored), whether no rule of
+// the field's type reads it (valuefunctions.h: dates, numbers under the Italian rule, yes/no).
 #include "dberror.h"
 
 #include <QVariant>
@@ -15,5 +19,11 @@ namespace dbe {
 // the double nearest to the float), binary QByteArray. Raises 3464 when the value does not
 // convert, 3349 when a number is out of the type's range.
 QVariant ConvertValue(const QVariant& value, short type);
+
+// True when stored is not Null and no rule of the field type reads it: "abc" or "12.5" in a number
+// field, "domani" or a day number beyond year 9999 in a date field, "forse" in a yes/no field. Text,
+// memo, binary and GUID fields hold no unreadable value. The SQL function dbe_unreadable(value,
+// type) answers the same inside a query.
+bool StoredValueUnreadable(const QVariant& stored, short type);
 
 }  // namespace dbe

@@ -80,4 +80,34 @@ bool parseItalianNumber(const QString& text, double* value)
     return true;
 }
 
+bool numberFromStoredText(const char* utf8, int size, double* value)
+{
+    if (size <= 0 || size > 400)
+        return false;
+    return parseItalianNumber(QString::fromUtf8(utf8, size), value);
+}
+
+bool yesNoFromStoredText(const char* utf8, int size, bool* value)
+{
+    double d = 0;
+    if (numberFromStoredText(utf8, size, &d)) {
+        *value = d != 0;
+        return true;
+    }
+    const QString t = QString::fromUtf8(utf8, size).trimmed();
+    for (const char* word : {"vero", "true"}) {
+        if (t.compare(QLatin1String(word), Qt::CaseInsensitive) == 0) {
+            *value = true;
+            return true;
+        }
+    }
+    for (const char* word : {"falso", "false"}) {
+        if (t.compare(QLatin1String(word), Qt::CaseInsensitive) == 0) {
+            *value = false;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace dbe

@@ -2,6 +2,7 @@
 // each with the original engine's Null rules and errors.
 #include "queryfunctions.h"
 
+#include "datevalue.h"
 #include "dbtypes.h"
 #include "dialect/functions.h"
 #include "sqlitecall.h"
@@ -98,8 +99,9 @@ const QLocale& italian()
 
 QString generalDate(const QDateTime& dt)
 {
+    // A time alone (day 0) is shown as the time only.
     const bool noTime = dt.time() == QTime(0, 0);
-    if (dt.date() == kEpoch.date() && !noTime)
+    if (isTimeOnly(dt))
         return dt.time().toString(QStringLiteral("HH:mm:ss"));
     const QString day = dt.date().toString(QStringLiteral("dd/MM/yyyy"));
     return noTime ? day : day + u' ' + dt.time().toString(QStringLiteral("HH:mm:ss"));

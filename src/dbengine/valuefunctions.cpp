@@ -2,6 +2,8 @@
 
 #include "datevalue.h"
 #include "dberror.h"
+#include "dbtypes.h"
+#include "numbertext.h"
 #include "spellingtable.h"
 #include "sqlitecall.h"
 
@@ -19,6 +21,62 @@ char32_t foldLetter(char32_t c)
         return (c >= 'A' && c <= 'Z') ? c + 32 : c;
     const char32_t lower = QChar::toLower(c);
     return lower < 0x80 ? c : lower;
+}
+
+bool hasReading(short type)
+{
+    switch (type) {
+    case dbBoolean: case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle:
+    case dbDouble: case dbDecimal: case dbDate:
+        return true;
+    default:
+        return false;
+    }
+}
+
+Reading readStoredNumber(double d, short type, double* out)
+{
+    if (!hasReading(type))
+        return Reading::Read;
+    if (type == dbDate && !serialInRange(d))
+        return Reading::Unreadable;
+    *out = type == dbBoolean ? (d != 0 ? -1 : 0) : d;
+    return Reading::Read;
+}
+
+Reading readStoredText(const char* utf8, int size, short type, double* out)
+{
+    if (!hasReading(type))
+        return Reading::Read;
+    bool ok = false;
+    if (type == dbDate) {
+        ok = serialFromStoredText(utf8, size, out);
+    } else if (type == dbBoolean) {
+        bool b = false;
+        ok = yesNoFromStoredText(utf8, size, &b);
+        *out = b ? -1 : 0;
+    } else {
+        ok = numberFromStoredText(utf8, size, out);
+    }
+    return ok ? Reading::Read : Reading::Unreadable;
+}
+
+Reading readStored(sqlite3_value* v, short type, double* out)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        if (type != dbBoolean)
+            return Reading::Null;
+        *out = 0;  // a yes/no left empty by another program is False
+        return Reading::Read;
+    case SQLITE_INTEGER: case SQLITE_FLOAT:
+        return readStoredNumber(sqlite3_value_double(v), type, out);
+    case SQLITE_BLOB:
+        return hasReading(type) ? Reading::Unreadable : Reading::Read;
+    default:
+        return readStoredText(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v), type,
+                              out);
+    }
 }
 
 namespace {
@@ -99,38 +157,78 @@ int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
     return comparePass(a, a + n1, b, b + n2, false, &other);
 }
 
-void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+QString textOf(sqlite3_value* v)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+}
+
+// dbe_date, dbe_number and dbe_yesno: the reading of their type, and what an unreadable value gives
+// in each mode.
+void readFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv, short type)
 {
     sqlite3_value* v = argv[0];
-    switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL:
+    double d = 0;
+    switch (readStored(v, type, &d)) {
+    case Reading::Null:
         sqlite3_result_null(ctx);
         return;
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-        sqlite3_result_double(ctx, sqlite3_value_double(v));
+    case Reading::Read:
+        if (sqlite3_value_type(v) == SQLITE_INTEGER && type != dbBoolean)
+            sqlite3_result_int64(ctx, sqlite3_value_int64(v));
+        else if (type == dbBoolean)
+            sqlite3_result_int(ctx, d != 0 ? -1 : 0);
+        else
+            sqlite3_result_double(ctx, d);
         return;
-    default:
+    case Reading::Unreadable:
         break;
     }
-    const char* bytes = reinterpret_cast<const char*>(sqlite3_value_text(v));
-    const int size = sqlite3_value_bytes(v);
-    double serial = 0;
-    if (serialFromStoredText(bytes, size, &serial)) {  // the stored forms, read without a QDateTime
-        sqlite3_result_double(ctx, serial);
-        return;
-    }
-    const bool strict = argc > 1 && sqlite3_value_int(argv[1]) != 0;
-    const QDateTime dt = strict ? dateFromItalianText(QString::fromUtf8(bytes, size)) : QDateTime();
-    if (dt.isValid()) {
-        sqlite3_result_double(ctx, dateSerial(dt));
-        return;
-    }
-    if (strict) {
+    switch (argc > 1 ? sqlite3_value_int(argv[1]) : kReadCompare) {
+    case kReadStrict:
+        if (type == dbDate && sqlite3_value_type(v) == SQLITE_TEXT) {
+            // A text compared with a date may be one typed by a person.
+            const QDateTime dt = dateFromItalianText(textOf(v));
+            if (dt.isValid()) {
+                sqlite3_result_double(ctx, dateSerial(dt));
+                return;
+            }
+        }
         detail::resultError(ctx, DbError::make(err::TypeMismatch));
         return;
+    case kReadSort:
+        // As stored: a text or bytes sort after every number; a number out of range as its text.
+        if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT)
+            sqlite3_result_text(ctx, reinterpret_cast<const char*>(sqlite3_value_text(v)), -1, SQLITE_TRANSIENT);
+        else
+            sqlite3_result_value(ctx, v);
+        return;
+    default:
+        sqlite3_result_null(ctx);
     }
-    sqlite3_result_value(ctx, v);
+}
+
+void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    readFunction(ctx, argc, argv, dbDate);
+}
+
+void numberFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    readFunction(ctx, argc, argv, dbDouble);
+}
+
+void yesNoFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    readFunction(ctx, argc, argv, dbBoolean);
+}
+
+void unreadableFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    double d = 0;
+    const short type = short(sqlite3_value_int(argv[1]));
+    const bool unreadable = sqlite3_value_type(argv[0]) != SQLITE_NULL
+                            && readStored(argv[0], type, &d) == Reading::Unreadable;
+    sqlite3_result_int(ctx, unreadable ? 1 : 0);
 }
 
 void caseFunction(sqlite3_context* ctx, sqlite3_value* v, bool upper)
@@ -153,11 +251,6 @@ void upperFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 void lowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     caseFunction(ctx, argv[0], false);
-}
-
-QString textOf(sqlite3_value* v)
-{
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
 }
 
 void hasCaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
@@ -289,6 +382,12 @@ void registerValueFunctions(sqlite3* db)
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     sqlite3_create_function_v2(db, kDateFunction, 1, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kDateFunction, 2, flags, nullptr, dateFunction, nullptr, nullptr, nullptr);
+    for (const int n : {1, 2}) {
+        sqlite3_create_function_v2(db, kNumberFunction, n, flags, nullptr, numberFunction, nullptr, nullptr, nullptr);
+        sqlite3_create_function_v2(db, kYesNoFunction, n, flags, nullptr, yesNoFunction, nullptr, nullptr, nullptr);
+    }
+    sqlite3_create_function_v2(db, kUnreadableFunction, 2, flags, nullptr, unreadableFunction, nullptr, nullptr,
+                               nullptr);
     sqlite3_create_function_v2(db, kUpperFunction, 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kLowerFunction, 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kHasCaseFunction, 1, flags, nullptr, hasCaseFunction, nullptr, nullptr, nullptr);

@@ -1,11 +1,29 @@
 #pragma once
 // The SQL functions and the collation through which the query translation compares, sorts and adds
-// values as the dialect means them rather than as SQLite stores them. Registered on every
-// connection with registerValueFunctions():
-//   dbe_date(x [, strict])  the day number of a date in any stored form (datevalue.h); a number
-//                           is taken as a day number already; Null stays Null. A text that is no
-//                           date stays as it is, unless strict is 1: then the statement fails
-//                           with 3464, the engine's type mismatch.
+// values as the dialect means them rather than as SQLite stores them, and the one reading of a
+// stored value by its field's declared type that they, the record sets and the conversions share.
+//
+// The reading (readStored): a date field's value is read as a day number (an integer or real day
+// number from year 100 to 9999, or a text in one of the stored forms of datevalue.h); a number
+// field's (byte to decimal) as a number (an integer or real, or a text under the Italian number
+// rule of numbertext.h); a yes/no field's as -1 or 0 (any number but 0 is True, the texts "Vero",
+// "Falso", "True", "False" in any case, a number written as text; Null reads as False). A value
+// that is not Null and that no rule of its field's type reads is unreadable: it is never compared
+// as text nor guessed. In comparisons it is like Null (it matches neither "=" nor "<>" nor NOT IN,
+// though IS NULL stays false: it is not empty), it sorts after every readable value, and
+// arithmetic on it raises 3464. Text, memo, binary and GUID values are always read as they are.
+//
+// Registered on every connection with registerValueFunctions():
+//   dbe_date(x [, mode])    the day number of a date in any stored form.
+//   dbe_number(x [, mode])  the number of a number field's value.
+//   dbe_yesno(x [, mode])   -1 or 0 for a yes/no field's value (Null gives 0).
+//                           mode 0 (the default, comparisons): an unreadable value gives Null;
+//                           mode 1 (arithmetic, a text compared with a date): it raises 3464
+//                           (dbe_date also takes a date typed by a person, "31/12/2023");
+//                           mode 2 (sort keys, grouping, DISTINCT): it gives the value as stored,
+//                           which SQLite sorts after every number. Null stays Null (dbe_yesno: 0).
+//   dbe_unreadable(x, type) 1 when x is not Null and no rule of the field type (a type code)
+//                           reads it, else 0: what the check's report counts as unreadable.
 //   dbe_upper(x), dbe_lower(x)  upper and lower case of every letter, not only the ASCII ones.
 //   dbe_spellings(x)        the table of every spelling of x that DBE_NOCASE holds equal to it
 //                           (spellingtable.h).
@@ -18,10 +36,18 @@
 #include <QString>
 
 struct sqlite3;
+struct sqlite3_value;
 
 namespace dbe {
 
 inline constexpr const char* kDateFunction = "dbe_date";
+inline constexpr const char* kNumberFunction = "dbe_number";
+inline constexpr const char* kYesNoFunction = "dbe_yesno";
+inline constexpr const char* kUnreadableFunction = "dbe_unreadable";
+// The modes of dbe_date, dbe_number and dbe_yesno.
+inline constexpr int kReadCompare = 0;
+inline constexpr int kReadStrict = 1;
+inline constexpr int kReadSort = 2;
 inline constexpr const char* kUpperFunction = "dbe_upper";
 inline constexpr const char* kLowerFunction = "dbe_lower";
 inline constexpr const char* kHasCaseFunction = "dbe_hascase";
@@ -40,6 +66,18 @@ bool hasNonAsciiCase(const QString& text);
 // outside ASCII (ASCII case is left to NOCASE), text itself first; only text itself when there
 // would be more than max.
 QStringList caseSpellings(const QString& text, int max);
+
+// What reading a stored value as a field of a type gave.
+enum class Reading { Null, Read, Unreadable };
+// Reads the stored value v as a field of type (a type code): *out is the day number, the number,
+// or -1/0 for a yes/no field, when Read. Types without a reading (text, memo, binary, GUID) give
+// Read (or Null) and leave *out alone.
+Reading readStored(sqlite3_value* v, short type, double* out);
+// The same reading of a number or of UTF-8 text stored in a field of type.
+Reading readStoredNumber(double value, short type, double* out);
+Reading readStoredText(const char* utf8, int size, short type, double* out);
+// Whether a type is read by a rule: yes/no, the number types and date.
+bool hasReading(short type);
 
 namespace detail {
 void registerValueFunctions(sqlite3* db);

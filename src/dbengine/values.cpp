@@ -3,6 +3,7 @@
 
 #include "columntype.h"
 #include "connstate.h"
+#include "datevalue.h"
 #include "dbtypes.h"
 #include "numbertext.h"
 #include "queryfunctions.h"
@@ -94,24 +95,15 @@ QDateTime toDate(const QVariant& v)
     case QMetaType::QTime:
         return QDateTime(kOleEpoch.date(), v.toTime());
     case QMetaType::QString: case QMetaType::QByteArray: {
-        const QString t = v.toString().trimmed();
-        QDateTime dt = dateFromStorage(t);
+        const QDateTime dt = dateFromItalianText(v.toString());
         if (dt.isValid())
             return dt;
-        for (const char* f : {"dd/MM/yyyy HH:mm:ss", "dd/MM/yyyy HH:mm", "dd/MM/yyyy", "d/M/yyyy"}) {
-            dt = QDateTime::fromString(t, QString::fromLatin1(f));
-            if (dt.isValid())
-                return dt;
-        }
         break;
     }
     default: {
         double d = 0;
-        if (toNumber(v, &d) && std::isfinite(d) && std::fabs(d) < 3e6) {
-            // A date serial: days since 30 December 1899, the fraction the time of day.
-            const qint64 ms = qint64(std::llround(d * 86400000.0));
-            return kOleEpoch.addMSecs(ms);
-        }
+        if (toNumber(v, &d) && serialInRange(d))
+            return dateFromSerial(d);  // a day number
     }
     }
     mismatch();
@@ -124,51 +116,9 @@ QString dateToStorage(const QDateTime& dt)
     return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-namespace {
-
-// The digits of text from..from+n-1 as a number; -1 when one of them is not a digit.
-int digits(const QString& text, int from, int n)
-{
-    int v = 0;
-    for (int i = from; i < from + n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        v = v * 10 + (c - u'0');
-    }
-    return v;
-}
-
-}  // namespace
-
 QDateTime dateFromStorage(const QString& text)
 {
-    // The stored form "yyyy-MM-dd HH:mm:ss", read by hand: record walks read a date per record.
-    if (text.size() == 19 && text[4] == u'-' && text[7] == u'-' && text[10] == u' ' &&
-        text[13] == u':' && text[16] == u':') {
-        const int y = digits(text, 0, 4), mo = digits(text, 5, 2), da = digits(text, 8, 2);
-        const int h = digits(text, 11, 2), mi = digits(text, 14, 2), se = digits(text, 17, 2);
-        if (y > 0 && mo >= 0 && da >= 0 && h >= 0 && mi >= 0 && se >= 0) {
-            const QDate d(y, mo, da);
-            const QTime t(h, mi, se);
-            if (d.isValid() && t.isValid())
-                return QDateTime(d, t);
-        }
-    }
-    if (text.size() == 19) {
-        const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        if (dt.isValid())
-            return dt;
-    }
-    if (text.size() == 10) {
-        const QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-        if (d.isValid())
-            return QDateTime(d, QTime(0, 0));
-    }
-    QDateTime dt = QDateTime::fromString(text, Qt::ISODate);
-    if (dt.isValid())
-        return QDateTime(dt.date(), dt.time());
-    return QDateTime();
+    return dateFromStoredText(text);
 }
 
 QVariant toStorage(const QVariant& value, short type)
@@ -311,30 +261,30 @@ QString columnText(sqlite3_stmt* stmt, int col)
 QVariant readValue(sqlite3_stmt* stmt, int col, short type)
 {
     const int st = sqlite3_column_type(stmt, col);
-    if (st == SQLITE_NULL)
+    if (st == SQLITE_NULL && type != dbBoolean)
         return QVariant();
-    switch (type) {
-    case dbBoolean:
-        if (st == SQLITE_TEXT) {
-            double d = 0;
-            return toNumber(columnText(stmt, col), &d) && d != 0;
+    if (hasReading(type)) {
+        double d = 0;
+        if (readStored(sqlite3_column_value(stmt, col), type, &d) == Reading::Read) {
+            switch (type) {
+            case dbBoolean: return d != 0;
+            case dbByte: case dbInteger: case dbLong:
+                if (st == SQLITE_INTEGER)
+                    return qint64(sqlite3_column_int64(stmt, col));
+                return qint64(std::nearbyint(d));
+            case dbDate: return dateFromSerial(d);
+            default: return d;
+            }
         }
-        return sqlite3_column_int64(stmt, col) != 0;
-    case dbByte: case dbInteger: case dbLong:
-        if (st == SQLITE_FLOAT)
-            return qint64(std::nearbyint(sqlite3_column_double(stmt, col)));
-        return qint64(sqlite3_column_int64(stmt, col));
-    case dbCurrency: case dbSingle: case dbDouble: case dbDecimal:
-        return sqlite3_column_double(stmt, col);
-    case dbDate: {
-        if (st == SQLITE_INTEGER || st == SQLITE_FLOAT)
-            return toDate(sqlite3_column_double(stmt, col));
-        const QString t = columnText(stmt, col);
-        const QDateTime dt = dateFromStorage(t);
-        if (dt.isValid())
-            return dt;
-        return t;  // not a date: handed back as it is, nothing lost
+        // Unreadable: handed back as stored, nothing lost.
+        switch (st) {
+        case SQLITE_INTEGER: return qint64(sqlite3_column_int64(stmt, col));
+        case SQLITE_FLOAT: return sqlite3_column_double(stmt, col);
+        case SQLITE_BLOB: return readValue(stmt, col, dbLongBinary);
+        default: return columnText(stmt, col);
+        }
     }
+    switch (type) {
     case dbBinary: case dbLongBinary: {
         const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, col));
         return QByteArray(p ? p : "", sqlite3_column_bytes(stmt, col));

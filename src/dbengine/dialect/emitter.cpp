@@ -267,7 +267,10 @@ Value Emitter::value(const Expr& e)
 
 Value Emitter::condition(const Expr& e)
 {
-    return emitExpr(e);
+    Value v = emitExpr(e);
+    if (v.column)
+        v.sql = conditionSql(v);  // a yes/no field is true by its reading, Null as False
+    return v;
 }
 
 Value Emitter::column(const Expr& e)
@@ -367,7 +370,7 @@ Value Emitter::emitExpr(const Expr& e)
         } else {
             // "(- x)": a sign written against a negative operand would make "--", a comment.
             const Value a = value(*e.args[0]);
-            v.sql = QStringLiteral("(- ") + a.sql + u')';
+            v.sql = QStringLiteral("(- ") + arithmeticOperandSql(a) + u')';
             v.kind = Value::Number;
         }
         return v;
@@ -403,7 +406,7 @@ Value Emitter::emitExpr(const Expr& e)
         } else if (arithmeticSql(a, e.op, b, &v)) {
             return v;
         } else if (e.op == u"/" || e.op == u"\\" || e.op == u"MOD") {
-            v.sql = divisionSql(e.op, a.sql, b.sql);
+            v.sql = divisionSql(e.op, arithmeticOperandSql(a), arithmeticOperandSql(b));
         } else {
             v.sql = u'(' + a.sql + u' ' + e.op + u' ' + b.sql + u')';
         }
@@ -419,13 +422,14 @@ Value Emitter::emitExpr(const Expr& e)
     }
     case Expr::Like: {
         const Value a = value(*e.args[0]);
+        const QString subject = likeSubjectSql(a);
         if (e.args[1]->kind == Expr::Text) {
-            v.sql = likeCondition(a.sql, e.args[1]->text, e.negated);
+            v.sql = likeCondition(subject, e.args[1]->text, e.negated);
             if (v.sql.isEmpty())
                 expressionError(e);
         } else {
             const Value p = value(*e.args[1]);
-            v.sql = likeConditionDynamic(a.sql, p.sql, e.negated);
+            v.sql = likeConditionDynamic(subject, p.sql, e.negated);
         }
         v.kind = Value::Bool;
         return v;
@@ -545,7 +549,7 @@ Value Emitter::function(const Expr& e)
                 v.type = 4;
                 v.size = 4;
             } else if (fn == u"MIN" || fn == u"MAX") {
-                v.sql = fn.toLower() + u'(' + sortKeySql(a) + u')';
+                v.sql = fn.toLower() + u'(' + valueKeySql(a) + u')';
                 v.kind = a.kind;
                 v.type = a.type;
                 v.size = a.size;
@@ -554,7 +558,9 @@ Value Emitter::function(const Expr& e)
                 v.type = 5;
                 v.size = 8;
             } else {
-                v.sql = fn.toLower() + u'(' + a.sql + u')';
+                // SUM and AVG of the values read by their field's type.
+                const bool read = a.kind == Value::Number || a.kind == Value::Date;
+                v.sql = fn.toLower() + u'(' + (read ? valueKeySql(a) : a.sql) + u')';
                 v.type = 7;
                 v.size = 8;
             }

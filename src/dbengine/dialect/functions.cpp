@@ -126,7 +126,9 @@ QString concatenationSql(const Value& a, const Value& b)
 {
     // A date takes part as its text; a Null on one side is the empty text, on both sides Null.
     auto text = [](const Value& v) {
-        return v.kind == Value::Date ? QStringLiteral("dbe_text(%1, 3)").arg(v.sql) : v.sql;
+        if (v.kind == Value::Date)
+            return QStringLiteral("dbe_text(%1, 3)").arg(v.sql);
+        return v.column && v.kind == Value::Number && v.type != 1 ? valueKeySql(v) : v.sql;
     };
     return QStringLiteral("dbe_concat(%1, %2)").arg(text(a), text(b));
 }
@@ -166,7 +168,7 @@ Value emitFunction(Emitter& em, const Expr& e)
     if (fn == u"LEN")
         return make(QStringLiteral("length(") + a[0].sql + u')', Value::Number, 4, 4);
     if (fn == u"ABS")
-        return make(QStringLiteral("abs(") + a[0].sql + u')', Value::Number);
+        return make(QStringLiteral("abs(") + arithmeticOperandSql(a[0]) + u')', Value::Number);
     if (fn == u"LEFT" || fn == u"RIGHT")
         return make(QStringLiteral("dbe_%1(%2, %3)").arg(fn.toLower(), a[0].sql, a[1].sql), Value::Text);
     if (fn == u"MID") {
@@ -184,6 +186,12 @@ Value emitFunction(Emitter& em, const Expr& e)
     }
     if (fn == u"VAL")
         return make(QStringLiteral("dbe_val(") + a[0].sql + u')', Value::Number, 7, 8);
+    // The date functions and conversions take a date field's value as its day number: every
+    // stored form alike, a value no rule reads as Null.
+    for (Value& v : a) {
+        if (v.kind == Value::Date && v.column)
+            v.sql = valueKeySql(v);
+    }
     if (fn == u"CSTR")
         return make(QStringLiteral("dbe_text(%1, %2)").arg(a[0].sql, dateHint(a[0])), Value::Text);
     if (const short type = conversionType(fn)) {

@@ -279,6 +279,11 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
             Value key;
             key.sql = o.sql;
             key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
+            if (!o.column.field.isEmpty() && !o.text && !o.date) {
+                key.kind = Value::Number;  // a number or yes/no field, told apart by its reading
+                key.column = (o.column.type >= 1 && o.column.type <= 7) || o.column.type == 20;
+                key.type = o.column.type;
+            }
             columns.append(q.distinct || unionPart ? sortKeySql(key) : o.sql);
         }
         plan.valuesSql = ties ? withTies(columns, from + whereSql + tail, order, q.top)

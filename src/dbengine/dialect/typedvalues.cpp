@@ -5,6 +5,9 @@
 #include "../spellingtable.h"
 #include "../valuefunctions.h"
 
+#include <QHash>
+#include <cmath>
+
 namespace dbe::dialect {
 
 namespace {
@@ -39,9 +42,21 @@ bool isYesNo(const Value& v)
     return v.column && v.type == 1;
 }
 
+// A column of a number type other than yes/no (byte to decimal).
+bool isNumberColumn(const Value& v)
+{
+    return v.column && v.kind == Value::Number && v.type != 1;
+}
+
 bool isDate(const Value& v)
 {
     return v.kind == Value::Date;
+}
+
+// A value the same for every record: no column of this query or an enclosing one takes part.
+bool isConstant(const Value& v)
+{
+    return !v.column && !v.aggregate && !v.sql.contains(u'"');
 }
 
 [[noreturn]] void mismatch()
@@ -54,13 +69,15 @@ QString number(double d)
     return QString::number(d, 'g', 17);
 }
 
-QString dateCall(const QString& sql, bool strict)
+QString readCall(const char* function, const QString& sql, int mode)
 {
-    return QString::fromLatin1(kDateFunction) + u'(' + sql + (strict ? QStringLiteral(", 1)") : QStringLiteral(")"));
+    return QString::fromLatin1(function) + u'(' + sql
+           + (mode == kReadCompare ? QStringLiteral(")") : QStringLiteral(", %1)").arg(mode));
 }
 
-// v as a day number: literals at once, anything else through dbe_date.
-QString dateOperand(const Value& v)
+// v as a day number: literals at once, anything else through dbe_date in the given mode (a text
+// value that is no literal is always read strictly: a text compared with a date must be one).
+QString dateOperand(const Value& v, int mode = kReadCompare)
 {
     QString text;
     switch (v.kind) {
@@ -68,6 +85,10 @@ QString dateOperand(const Value& v)
         return QStringLiteral("NULL");
     case Value::Number:
     case Value::Bool:
+        if (isYesNo(v))
+            return readCall(kYesNoFunction, v.sql, mode);
+        if (isNumberColumn(v))
+            return readCall(kNumberFunction, v.sql, mode);
         return v.sql;  // a number is a day number
     case Value::Date:
         if (literalText(v, &text)) {
@@ -75,7 +96,7 @@ QString dateOperand(const Value& v)
             if (dt.isValid())
                 return number(dateSerial(dt));
         }
-        return dateCall(v.sql, false);
+        return readCall(kDateFunction, v.sql, mode);
     case Value::Text:
         if (literalText(v, &text)) {
             const QDateTime dt = dateFromItalianText(text);
@@ -83,9 +104,9 @@ QString dateOperand(const Value& v)
                 mismatch();
             return number(dateSerial(dt));
         }
-        return dateCall(v.sql, true);
+        return readCall(kDateFunction, v.sql, kReadStrict);
     default:
-        return dateCall(v.sql, false);
+        return readCall(kDateFunction, v.sql, mode);
     }
 }
 
@@ -98,27 +119,35 @@ QDateTime literalDate(const Value& v)
     return v.kind == Value::Date ? dateFromStoredText(text) : dateFromItalianText(text);
 }
 
-// Every form under which a date column may hold the date of the literal v, as an IN list.
-QString storedForms(const QDateTime& dt)
+// "col holds the date dt", answered from an index on col: the ranges of the stored forms that
+// begin with the day ("yyyy-MM-dd...", "yyyy/MM/dd...", the day numbers of that day, written as
+// numbers or as text with a decimal comma), each read exactly. A time alone (day 0) has forms
+// that begin with no day: then every value is read.
+QString dateEqualsSql(const QString& col, const QDateTime& dt)
 {
-    QStringList forms;
-    for (const QString& f : storedDateTexts(dt))
-        forms.append(Emitter::textLiteral(f));
-    forms.append(number(dateSerial(dt)));
-    return forms.join(QStringLiteral(", "));
+    const QString exact = QStringLiteral("%1(%2) = %3").arg(QLatin1String(kDateFunction), col, number(dateSerial(dt)));
+    if (isTimeOnly(dt))
+        return u'(' + exact + u')';
+    const qint64 day = qint64(std::floor(dateSerial(dt)));
+    QStringList ranges;
+    for (const QString& prefix : {dt.date().toString(QStringLiteral("yyyy-MM-dd")),
+                                  dt.date().toString(QStringLiteral("yyyy/MM/dd")), QString::number(day) + u','}) {
+        ranges.append(QStringLiteral("(%1 >= '%2' AND %1 < '%2~')").arg(col, prefix));
+    }
+    ranges.append(QStringLiteral("(%1 >= %2 AND %1 < %3)").arg(col, QString::number(day), QString::number(day + 1)));
+    return QStringLiteral("((%1) AND %2)").arg(ranges.join(QStringLiteral(" OR ")), exact);
 }
 
-QString yesNo(const Value& v)
-{
-    return QStringLiteral("(-(coalesce(%1, 0) <> 0))").arg(v.sql);
-}
-
-// v for a comparison with numbers: a yes/no column as -1 or 0, a text literal read by the number
-// rule (3464 when it is no number).
-QString numericOperand(const Value& v)
+// v read as a number (mode of dbe_number) for comparisons and arithmetic: a yes/no column as -1
+// or 0, a number column by its reading, a text literal by the number rule at once (3464 when it is
+// no number), any other value that may be a text (an expression, a text column) by the reading
+// too; numbers as they are.
+QString numericOperand(const Value& v, int mode = kReadCompare)
 {
     if (isYesNo(v))
-        return yesNo(v);
+        return readCall(kYesNoFunction, v.sql, mode);
+    if (isNumberColumn(v))
+        return readCall(kNumberFunction, v.sql, mode);
     QString text;
     if (v.kind == Value::Text && literalText(v, &text)) {
         double d = 0;
@@ -126,7 +155,21 @@ QString numericOperand(const Value& v)
             mismatch();
         return number(d);
     }
+    if (v.kind == Value::Text || v.kind == Value::Other)
+        return readCall(kNumberFunction, v.sql, mode);
     return v.sql;
+}
+
+// "col op constant" for a number column, answered from an index on col: the values stored as
+// numbers compared as they are, those stored as text (which sort after every number) by their
+// reading.
+QString numberColumnSql(const QString& col, const QString& op, const QString& constant)
+{
+    const bool textsPass = op == u">" || op == u">=" || op == u"<>";
+    const QString asStored = textsPass ? QStringLiteral("(%1 %2 %3 AND %1 < '')").arg(col, op, constant)
+                                       : QStringLiteral("%1 %2 %3").arg(col, op, constant);
+    return QStringLiteral("(%1 OR (%2 >= '' AND %3 %4 %5))")
+        .arg(asStored, col, readCall(kNumberFunction, col, kReadCompare), op, constant);
 }
 
 // Whether the operands compare as texts: a text column takes part, or a text value with no
@@ -147,19 +190,19 @@ bool textRule(const QVector<const Value*>& operands)
     return textColumn || (text && !otherColumn);
 }
 
-// Whether the operands compare as numbers: a number column (yes/no included) with nothing but
-// numbers and text literals.
+// Whether the operands compare as numbers: a number column (yes/no included) or a number value,
+// with nothing but numbers, Nulls and text literals that are numbers ('12,50' > 12.4).
 bool numberRule(const QVector<const Value*>& operands)
 {
-    bool numberColumn = false;
+    bool numberValue = false;
     QString text;
     for (const Value* v : operands) {
-        if (v->column && !Emitter::isTextType(v->type) && v->kind == Value::Number)
-            numberColumn = true;
-        else if (v->column || (v->kind == Value::Text && !literalText(*v, &text)))
+        if (v->kind == Value::Number && !(v->column && Emitter::isTextType(v->type)))
+            numberValue = true;
+        else if (v->kind != Value::Null && (v->column || v->kind != Value::Text || !literalText(*v, &text)))
             return false;
     }
-    return numberColumn;
+    return numberValue;
 }
 
 // Whether v may hold a letter outside ASCII that has another case: a text or memo column, an
@@ -288,23 +331,37 @@ QString comparisonSql(const Value& a, const QString& op, const Value& b, const J
             return sql;
     }
     if (isDate(a) || isDate(b)) {
-        if ((eq || ne) && a.column && b.column) {
-            // Equal stored forms are equal dates: the day numbers are read only when they differ.
+        if ((eq || ne) && a.column && b.column && isDate(a) && isDate(b)) {
+            // Equal stored forms are the same date when they are one: the day numbers are read
+            // only when the forms differ.
             const QString da = dateOperand(a), db = dateOperand(b);
-            return eq ? QStringLiteral("(%1 = %2 OR %3 = %4)").arg(a.sql, b.sql, da, db)
+            return eq ? QStringLiteral("((%1 = %2 AND %3 IS NOT NULL) OR %3 = %4)").arg(a.sql, b.sql, da, db)
                       : QStringLiteral("(%1 <> %2 AND %3 <> %4)").arg(a.sql, b.sql, da, db);
         }
-        if ((eq || ne) && (a.column || b.column) && isDate(a.column ? a : b)) {
-            const Value& col = a.column ? a : b;
-            const Value& other = a.column ? b : a;
-            const QDateTime dt = literalDate(other);
+        if (eq && (a.column || b.column) && isDate(a.column ? a : b)) {
+            const QDateTime dt = literalDate(a.column ? b : a);
             if (dt.isValid())
-                return QStringLiteral("(%1 %2IN (%3))").arg(col.sql, notWord(ne), storedForms(dt));
+                return dateEqualsSql((a.column ? a : b).sql, dt);
         }
         return QStringLiteral("(%1 %2 %3)").arg(dateOperand(a), op, dateOperand(b));
     }
-    if (numberRule({&a, &b}))
+    if (numberRule({&a, &b})) {
+        if (isNumberColumn(a) && isNumberColumn(b)) {
+            // Two number fields (a join's key): compared as stored, so that an index answers, a
+            // value that no rule reads matching nothing.
+            return QStringLiteral("(%1 %2 %3 AND %4 IS NOT NULL AND %5 IS NOT NULL)")
+                .arg(a.sql, op, b.sql, numericOperand(a), numericOperand(b));
+        }
+        if (isNumberColumn(a) && isConstant(b))
+            return numberColumnSql(a.sql, op, numericOperand(b));
+        if (isNumberColumn(b) && isConstant(a)) {
+            static const QHash<QString, QString> mirrored = {
+                {QStringLiteral("<"), QStringLiteral(">")}, {QStringLiteral(">"), QStringLiteral("<")},
+                {QStringLiteral("<="), QStringLiteral(">=")}, {QStringLiteral(">="), QStringLiteral("<=")}};
+            return numberColumnSql(b.sql, mirrored.value(op, op), numericOperand(a));
+        }
         return QStringLiteral("(%1 %2 %3)").arg(numericOperand(a), op, numericOperand(b));
+    }
     if (textRule({&a, &b})) {
         const QString coll = collation({&a, &b}, op == u"=" || op == u"<>");
         if ((op == u"=" || op == u"<>") && coll != u"NOCASE" && (a.column || b.column)) {
@@ -328,6 +385,11 @@ QString betweenSql(const Value& a, const Value& lo, const Value& hi, bool negate
             .arg(dateOperand(a), notWord(negated), dateOperand(lo), dateOperand(hi));
     }
     if (numberRule({&a, &lo, &hi})) {
+        if (!negated && isNumberColumn(a) && isConstant(lo) && isConstant(hi)) {
+            return QStringLiteral("(%1 AND %2)")
+                .arg(numberColumnSql(a.sql, QStringLiteral(">="), numericOperand(lo)),
+                     numberColumnSql(a.sql, QStringLiteral("<="), numericOperand(hi)));
+        }
         return QStringLiteral("(%1 %2BETWEEN %3 AND %4)")
             .arg(numericOperand(a), notWord(negated), numericOperand(lo), numericOperand(hi));
     }
@@ -348,9 +410,19 @@ QString inListSql(const Value& a, const QVector<Value>& items, bool negated)
         return QStringLiteral("(%1 %2IN (%3))").arg(dateOperand(a), notWord(negated), sqls.join(QStringLiteral(", ")));
     }
     if (numberRule(operands)) {
-        for (const Value& item : items)
+        bool constants = true;
+        for (const Value& item : items) {
             sqls.append(numericOperand(item));
-        return QStringLiteral("(%1 %2IN (%3))").arg(numericOperand(a), notWord(negated), sqls.join(QStringLiteral(", ")));
+            constants = constants && isConstant(item);
+        }
+        const QString list = sqls.join(QStringLiteral(", "));
+        if (isNumberColumn(a) && constants) {
+            // As numberColumnSql: the values stored as numbers from the index, texts by their reading.
+            return QStringLiteral("((%1 %2IN (%3)%4) OR (%1 >= '' AND %5 %2IN (%3)))")
+                .arg(a.sql, notWord(negated), list, negated ? QStringLiteral(" AND %1 < ''").arg(a.sql) : QString(),
+                     numericOperand(a));
+        }
+        return QStringLiteral("(%1 %2IN (%3))").arg(numericOperand(a), notWord(negated), list);
     }
     for (const Value& item : items)
         sqls.append(item.sql);
@@ -376,45 +448,87 @@ QString inSelectLeftSql(const Value& a, const Value& key, QString* keySql)
     *keySql = key.sql;
     if (textRule({&a, &key}))
         return a.sql + QStringLiteral(" COLLATE ") + QString::fromLatin1(kNocaseCollation);
-    return isYesNo(a) ? yesNo(a) : a.sql;
+    if (isYesNo(a) || isYesNo(key) || (isNumberColumn(a) != isNumberColumn(key) && numberRule({&a, &key}))) {
+        *keySql = numericOperand(key);
+        return numericOperand(a);
+    }
+    return a.sql;
 }
 
 QString sortKeySql(const Value& v)
 {
     if (isDate(v))
-        return dateOperand(v);
+        return dateOperand(v, kReadSort);
     if (v.kind == Value::Text)
         return v.sql + QStringLiteral(" COLLATE ") + QString::fromLatin1(kNocaseCollation);
-    if (isYesNo(v))
-        return yesNo(v);
+    if (isYesNo(v) || isNumberColumn(v))
+        return numericOperand(v, kReadSort);
     return v.sql;
+}
+
+QString valueKeySql(const Value& v)
+{
+    if (isDate(v))
+        return dateOperand(v);
+    if (isYesNo(v) || isNumberColumn(v))
+        return numericOperand(v);
+    return sortKeySql(v);
+}
+
+QString conditionSql(const Value& v)
+{
+    if (isYesNo(v) || isNumberColumn(v))
+        return QStringLiteral("(%1 <> 0)").arg(numericOperand(v));
+    return v.sql;
+}
+
+QString likeSubjectSql(const Value& v)
+{
+    // A date is matched as it is shown, a number as its reading written with a decimal comma.
+    if (isDate(v))
+        return QStringLiteral("dbe_text(%1, 3)").arg(dateOperand(v));
+    if (isYesNo(v) || isNumberColumn(v))
+        return QStringLiteral("dbe_text(%1, 2)").arg(numericOperand(v));
+    return v.sql;
+}
+
+QString arithmeticOperandSql(const Value& v)
+{
+    if (v.kind == Value::Null)
+        return QStringLiteral("NULL");
+    if (v.kind == Value::Number && !isYesNo(v) && !isNumberColumn(v))
+        return v.sql;
+    return numericOperand(v, kReadStrict);
 }
 
 bool arithmeticSql(const Value& a, const QString& op, const Value& b, Value* out)
 {
-    if (op != u"+" && op != u"-")
+    if (op != u"+" && op != u"-" && op != u"*")
         return false;
-    if (isDate(a) || isDate(b)) {
+    if ((isDate(a) || isDate(b)) && op != u"*") {
         out->sql = u'(' + dateOperand(a) + u' ' + op + u' ' + dateOperand(b) + u')';
         // A date minus a date is a number of days; a date moved by a number is a date.
         out->kind = isDate(a) && isDate(b) && op == u"-" ? Value::Number : Value::Date;
         return true;
     }
-    if (a.type == 5 && b.type == 5) {
-        out->sql = QStringLiteral("round(%1 %2 %3, 4)").arg(a.sql, op, b.sql);
+    const QString x = arithmeticOperandSql(a), y = arithmeticOperandSql(b);
+    if (a.type == 5 && b.type == 5 && op != u"*") {
+        out->sql = QStringLiteral("round(%1 %2 %3, 4)").arg(x, op, y);
         out->kind = Value::Number;
         out->type = 5;
         out->size = 8;
         return true;
     }
-    return false;
+    out->sql = QStringLiteral("(%1 %2 %3)").arg(x, op, y);
+    out->kind = Value::Number;
+    return true;
 }
 
 QString sumSql(const Value& a)
 {
     if (a.type != 5)
         return QString();
-    return QString::fromLatin1(kCurrencySumFunction) + u'(' + a.sql + u')';
+    return QString::fromLatin1(kCurrencySumFunction) + u'(' + valueKeySql(a) + u')';
 }
 
 QString caseSql(const Value& a, bool upper)

@@ -31,6 +31,7 @@
 #include "app/operatore_finestre.h"
 #include "maintenance/frmrepair.h"
 #include "dbengine/filecopy.h"
+#include "safety/guardia_archivio.h"
 #include "safety/registro.h"
 #include "safety/sessione_sicurezza.h"
 #include "checks/catalogo.h"
@@ -129,6 +130,9 @@ qint64 AggiungiOrdiniOrfani(qint64 quanti)
     if (presenti >= quanti)
         return presenti;
     qint64 id = Conta(QStringLiteral("SELECT MAX(ID) AS M FROM VENDITE"));
+    // The bench's own set-up of the archive, not a change of the operator's: past the session's
+    // guard, unjournaled.
+    corvale::ScritturaConsentita preparazione(Sessione());
     dbe::Inserter ins(Sessione().DbArchivi, QStringLiteral("VENDITE"),
                       {QStringLiteral("ID"), QStringLiteral("NUMORD"), QStringLiteral("DATA"),
                        QStringLiteral("CODCLI"), QStringLiteral("DITTA"), QStringLiteral("TIPODEP")});
@@ -259,6 +263,8 @@ int Length(const QString& archivio, const QString& tabella, const QString& campo
 {
     Sessione().DbArchivi = dbe::OpenDatabase(archivio);
     Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
+    // The routine alone, as before the session's guard: no gate and no journal are measured here.
+    corvale::ScritturaConsentita consentita(Sessione());
     Cronometro t;
     const bool ok = corvale::ModificaLunghezzaCampo(Sessione(), tabella, campo, lung);
     const qint64 ns = t.ns();

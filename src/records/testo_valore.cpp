@@ -1,6 +1,7 @@
 #include "testo_valore.h"
 
 #include "dbengine/dbtypes.h"
+#include "dbengine/datevalue.h"
 #include "dbengine/numbertext.h"
 
 #include <QDateTime>
@@ -15,6 +16,8 @@ QString TestoValore(const QVariant& valore)
     switch (valore.typeId()) {
     case QMetaType::QDateTime: {
         const QDateTime dt = valore.toDateTime();
+        if (dbe::isTimeOnly(dt))  // a time stored alone (day 0): the time only, as it was written
+            return dt.toString(QStringLiteral("HH:mm:ss"));
         if (dt.time() == QTime(0, 0))
             return dt.toString(QStringLiteral("dd/MM/yyyy"));
         return dt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));

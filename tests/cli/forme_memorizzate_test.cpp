@@ -162,24 +162,26 @@ TEST(FormeMemorizzate, OgniFormaMescolataDaGliStessiControlliEGliStessiRecordCor
     tempo.start();
     for (int i = 0; i < semi && (scelti || i == 0 || tempo.elapsed() < 20000); ++i) {
         const quint64 seme = PrimoSeme() + quint64(i);
-        const QStringList differenze = Confronta(seme, FormeDaAmbiente(), true);
+        // Held to the demo with the same times of day in the engine's own form: a joined correction
+        // looks its records up by the day alone, and finds none that carries a time.
+        const QStringList differenze = Confronta(seme, FormeDaAmbiente(), true, true);
         EXPECT_TRUE(differenze.isEmpty()) << Racconta(seme, FormeDaAmbiente(), true, differenze).toStdString();
     }
 }
 
-// Each family alone on the demo's midnight dates, and the times of day alone in the engine's own
-// form, so that a failure says which kind of value is misread.
+// Each family alone on the demo's midnight dates, so that a failure says which kind of value is
+// misread. (Times of day added to the dates are not another form of the same values: a joined
+// correction then finds no record by the day alone and rightly deletes nothing.)
 class FamigliaDiForme : public testing::TestWithParam<const char*> {};
 
 TEST_P(FamigliaDiForme, DaGliStessiControlliEGliStessiRecordCorretti)
 {
-    const bool ore = QLatin1String(GetParam()) == QLatin1String("ore");
-    const QStringList forme{ore ? QStringLiteral("motore") : QString::fromLatin1(GetParam())};
-    const QStringList differenze = Confronta(PrimoSeme(), forme, ore);
-    EXPECT_TRUE(differenze.isEmpty()) << Racconta(PrimoSeme(), forme, ore, differenze).toStdString();
+    const QStringList forme{QString::fromLatin1(GetParam())};
+    const QStringList differenze = Confronta(PrimoSeme(), forme, false);
+    EXPECT_TRUE(differenze.isEmpty()) << Racconta(PrimoSeme(), forme, false, differenze).toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(FormeMemorizzate, FamigliaDiForme, testing::Values("data", "numero", "sino", "chiave", "ore"));
+INSTANTIATE_TEST_SUITE_P(FormeMemorizzate, FamigliaDiForme, testing::Values("data", "numero", "sino", "chiave"));
 
 // The diagnosis behind the families: each form alone (a date form also on dates with times of day,
 // held to the demo with the same times), one line of what it changes.

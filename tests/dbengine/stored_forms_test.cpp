@@ -3,6 +3,7 @@
 // or left out. Each case runs real statements and record sets on a small archive written by hand.
 #include "dbengine/dbengine.h"
 #include "dbengine/numbertext.h"
+#include "recordset_fixture.h"
 #include "support/sqlite_file.h"
 
 #include <QTemporaryDir>
@@ -41,15 +42,6 @@ protected:
         }
         return out;
     }
-    static int errorOf(const std::function<void()>& f)
-    {
-        try {
-            f();
-        } catch (const DbError& e) {
-            return e.number();
-        }
-        return 0;
-    }
     QVariant stored(const QString& sql) { return testsupport::sqliteValue(path, sql); }
 
     QTemporaryDir dir;
@@ -86,7 +78,7 @@ TEST_F(StoredForms, DatesCompareSortGroupJoinAndSubtractAsDatesInEveryStoredForm
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM O INNER JOIN R ON O.D = R.D")), 5);
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM O WHERE D = '02/01/2024'")), 4);
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM R WHERE D = #1/10/2024#")), 1);
-    EXPECT_EQ(errorOf([&] { count(QStringLiteral("SELECT * FROM O WHERE D = 'domani'")); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] { count(QStringLiteral("SELECT * FROM O WHERE D = 'domani'")); }), 3464);
     // Arithmetic: a date minus a date is a number of days, a date plus a number a date.
     EXPECT_EQ(column(QStringLiteral("SELECT C - D FROM O WHERE N = 1")), QStringList{"10"});
     EXPECT_EQ(column(QStringLiteral("SELECT D + 30 FROM O WHERE N = 2")), QStringList{"2024-02-01"});
@@ -116,8 +108,8 @@ TEST_F(StoredForms, NumbersWrittenAsTextFollowTheItalianRuleEverywhere)
     db.Execute(QStringLiteral("UPDATE P SET V = T WHERE T = '1.234,5'"));
     EXPECT_EQ(stored(QStringLiteral("SELECT group_concat(V, '|') FROM P")).toString(), QStringLiteral("2.5|0.125|1234.5"));
     EXPECT_EQ(stored(QStringLiteral("SELECT L FROM P WHERE T = 'a'")).toLongLong(), 1234);
-    EXPECT_EQ(errorOf([&] { db.Execute(QStringLiteral("INSERT INTO P (V) VALUES ('1.25')")); }), 3464);
-    EXPECT_EQ(errorOf([&] { db.Execute(QStringLiteral("UPDATE P SET V = '2,5,0'")); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] { db.Execute(QStringLiteral("INSERT INTO P (V) VALUES ('1.25')")); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] { db.Execute(QStringLiteral("UPDATE P SET V = '2,5,0'")); }), 3464);
     // Record sets, and a number written into a text field reads back as the same number.
     Recordset rs = db.OpenRecordset(QStringLiteral("P"));
     rs.AddNew();
@@ -127,11 +119,11 @@ TEST_F(StoredForms, NumbersWrittenAsTextFollowTheItalianRuleEverywhere)
     EXPECT_EQ(stored(QStringLiteral("SELECT M || ' ' || T FROM P WHERE M IS NOT NULL")).toString(),
               QStringLiteral("1000.0001 2,5"));
     rs.AddNew();
-    EXPECT_EQ(errorOf([&] { rs.SetValue(QStringLiteral("V"), QStringLiteral("3.5")); rs.Update(); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] { rs.SetValue(QStringLiteral("V"), QStringLiteral("3.5")); rs.Update(); }), 3464);
     rs.CancelUpdate();
     // A number field compared with a text reads the text by the same rule.
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM P WHERE V = '2,5'")), 1);
-    EXPECT_EQ(errorOf([&] { count(QStringLiteral("SELECT * FROM P WHERE V = 'due'")); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] { count(QStringLiteral("SELECT * FROM P WHERE V = 'due'")); }), 3464);
 }
 
 TEST_F(StoredForms, CurrencyIsSummedExactly)
@@ -212,15 +204,15 @@ TEST_F(StoredForms, AccentedLettersOfAnyCaseMatchAcrossTablesAndInUniqueIndexes)
 
     // The unique index refuses a code that differs from one it holds only in the case of accented
     // letters, through SQL, a record set and a new index, and the file keeps what it had.
-    EXPECT_EQ(errorOf([&] { db.Execute(QStringLiteral("INSERT INTO C (COD) VALUES ('ÈÀ1')")); }), 3022);
-    EXPECT_EQ(errorOf([&] { db.Execute(QStringLiteral("UPDATE C SET COD = 'èà1' WHERE COD = 'B2'")); }), 3022);
+    EXPECT_EQ(rstest::errorOf([&] { db.Execute(QStringLiteral("INSERT INTO C (COD) VALUES ('ÈÀ1')")); }), 3022);
+    EXPECT_EQ(rstest::errorOf([&] { db.Execute(QStringLiteral("UPDATE C SET COD = 'èà1' WHERE COD = 'B2'")); }), 3022);
     Recordset rs = db.OpenRecordset(QStringLiteral("C"));
     rs.AddNew();
     rs.SetValue(QStringLiteral("COD"), QStringLiteral("èÀ1"));
-    EXPECT_EQ(errorOf([&] { rs.Update(); }), 3022);
+    EXPECT_EQ(rstest::errorOf([&] { rs.Update(); }), 3022);
     rs.CancelUpdate();
     db.Execute(QStringLiteral("INSERT INTO C (COD) VALUES ('Èb1')"));
-    EXPECT_EQ(errorOf([&] { db.Execute(QStringLiteral("CREATE UNIQUE INDEX CD ON V (CODCLI)")); }), 3022);
+    EXPECT_EQ(rstest::errorOf([&] { db.Execute(QStringLiteral("CREATE UNIQUE INDEX CD ON V (CODCLI)")); }), 3022);
     db.Execute(QStringLiteral("CREATE UNIQUE INDEX CN ON V (CODCLI, N)"));
     EXPECT_EQ(stored(QStringLiteral("SELECT group_concat(COD, ' ') FROM (SELECT COD FROM C ORDER BY rowid)")).toString(), QStringLiteral("Èà1 B2 Èb1"));
 }

@@ -7,6 +7,7 @@
 #include "dbengine/dbengine.h"
 #include "dbengine/valuefunctions.h"
 #include "dialect_fixture.h"
+#include "recordset_fixture.h"
 #include "support/sqlite_file.h"
 #include "support/stampa_qt.h"
 
@@ -164,15 +165,6 @@ protected:
         EXPECT_EQ(rows(on("G")), canonical) << qPrintable(query);
     }
 
-    static int errorOf(const std::function<void()>& f)
-    {
-        try {
-            f();
-        } catch (const DbError& e) {
-            return e.number();
-        }
-        return 0;
-    }
 
     QTemporaryDir dir;
     QString path;
@@ -286,12 +278,12 @@ TEST_F(StoredReadings, ValuesNoRuleReadsMatchNothingSortLastAndFailArithmetic)
     // Arithmetic: a literal at translation, a stored value when the query runs (Jet's 3464).
     EXPECT_EQ(rows(QStringLiteral("SELECT 1 + '2,5', 2 * '1.000' FROM U WHERE N = 1")), QStringList{"3.5|2000"});
     EXPECT_EQ(ns(QStringLiteral("'12,50' > 12.4 AND '9' < 10")), QStringLiteral("1,2,3,4,5"));
-    EXPECT_EQ(errorOf([&] { db.OpenRecordset(QStringLiteral("SELECT 1 + 'abc' FROM U WHERE N = 99")); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] { db.OpenRecordset(QStringLiteral("SELECT 1 + 'abc' FROM U WHERE N = 99")); }), 3464);
     EXPECT_EQ(rows(QStringLiteral("SELECT V + 1, T * 2 FROM U WHERE N = 1 OR N = 4 ORDER BY N")),
               QStringList({"13.5|5", "Null|2469"}));
-    EXPECT_EQ(errorOf([&] { rows(QStringLiteral("SELECT V + 1 FROM U WHERE N = 2")); }), 3464);
-    EXPECT_EQ(errorOf([&] { rows(QStringLiteral("SELECT T - 1 FROM U WHERE N = 2")); }), 3464);
-    EXPECT_EQ(errorOf([&] { rows(QStringLiteral("SELECT -V FROM U WHERE N = 5")); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] { rows(QStringLiteral("SELECT V + 1 FROM U WHERE N = 2")); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] { rows(QStringLiteral("SELECT T - 1 FROM U WHERE N = 2")); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] { rows(QStringLiteral("SELECT -V FROM U WHERE N = 5")); }), 3464);
 
     // The report's predicate, in SQL and in C++, agree on every value of every typed column.
     sqlite3* raw = nullptr;

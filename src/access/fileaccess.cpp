@@ -27,12 +27,6 @@ constexpr int kIndicePrimario = 1;
 constexpr int kIndiceRelazione = 2;  // the other side of a relationship, not an index of its own
 constexpr int kMascheraPosizione = 0x1FFF;  // a row's offset in its page, without the flag bits
 
-QString messaggioIlleggibile(const QString& path)
-{
-    return QStringLiteral("Il file '%1' non può essere letto come file Access: è danneggiato, cifrato "
-                          "o protetto da password.")
-        .arg(QDir::toNativeSeparators(path));
-}
 
 // The page size the header's version implies, or 0 when the header is not an Access one.
 int dimensionePagina(const QByteArray& testa)
@@ -222,12 +216,7 @@ QByteArray nomeCodePage(int codePage)
 {
     switch (codePage) {
     case 0: return QByteArrayLiteral("CP1252");  // not recorded: Western European, Access's default
-    case 437: case 737: case 775: case 850: case 852: case 855: case 857: case 860: case 861:
-    case 862: case 863: case 864: case 865: case 866: case 869: case 874:
-        return QByteArrayLiteral("CP") + QByteArray::number(codePage);
-    case 932: return QByteArrayLiteral("CP932");
     case 936: return QByteArrayLiteral("GBK");
-    case 949: return QByteArrayLiteral("CP949");
     case 950: return QByteArrayLiteral("BIG5");
     default: return QByteArrayLiteral("CP") + QByteArray::number(codePage);
     }
@@ -277,6 +266,13 @@ private:
 
 }  // namespace
 
+QString MessaggioIlleggibile(const QString& path)
+{
+    return QStringLiteral("Il file '%1' non può essere letto come file Access: è danneggiato, cifrato "
+                          "o protetto da password.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 ErroreAccess::ErroreAccess(const QString& message)
     : std::runtime_error(message.toStdString()), message_(message)
 {
@@ -308,7 +304,7 @@ struct FileAccess::Impl {
         if (e->object_type != MDB_TABLE)
             return;
         if (qint64(e->table_pg) >= pagine)
-            throw ErroreAccess(messaggioIlleggibile(path));
+            throw ErroreAccess(MessaggioIlleggibile(path));
         MdbTableDef* t = mdb_read_table(e);
         const bool utente = mdb_is_user_table(e);
         const bool integra = !t || paginePresenti(mdb, t, pagine);
@@ -325,7 +321,7 @@ struct FileAccess::Impl {
         if (t)
             mdb_free_tabledef(t);
         if (!integra || (utente && !leggibile) || !indici)
-            throw ErroreAccess(messaggioIlleggibile(path));
+            throw ErroreAccess(MessaggioIlleggibile(path));
     }
 };
 
@@ -344,17 +340,17 @@ FileAccess::FileAccess(const QString& path) : d(std::make_unique<Impl>())
                                .arg(QDir::toNativeSeparators(path)));
     // A file cut short, or whose pages do not add up, is damaged: libmdb is not asked to read it.
     if (f.size() < 3 * pagina || f.size() % pagina != 0)
-        throw ErroreAccess(messaggioIlleggibile(path));
+        throw ErroreAccess(MessaggioIlleggibile(path));
     const qint64 pagine = f.size() / pagina;
     f.close();
 
     d->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     if (!d->mdb)
-        throw ErroreAccess(messaggioIlleggibile(path));
+        throw ErroreAccess(MessaggioIlleggibile(path));
     if (d->mdb->f->db_key != 0)  // pages encoded with the file's key
-        throw ErroreAccess(messaggioIlleggibile(path));
+        throw ErroreAccess(MessaggioIlleggibile(path));
     if (!mdb_read_catalog(d->mdb, MDB_ANY) || !mdb_get_catalogentry_by_name(d->mdb, "MSysObjects"))
-        throw ErroreAccess(messaggioIlleggibile(path));
+        throw ErroreAccess(MessaggioIlleggibile(path));
     for (unsigned i = 0; i < d->mdb->num_catalog; ++i)
         d->leggiTabella(static_cast<MdbCatalogEntry*>(g_ptr_array_index(d->mdb->catalog, i)), pagine);
 }
@@ -430,7 +426,7 @@ std::unique_ptr<FileAccess::Lettura> FileAccess::Leggi(const QString& tabella) c
             l->t = mdb_read_table(e);
     }
     if (!l->t || !mdb_read_columns(l->t))
-        throw ErroreAccess(messaggioIlleggibile(d->path));
+        throw ErroreAccess(MessaggioIlleggibile(d->path));
     l->lunghezze.resize(l->t->num_cols);
     for (const CampoAccess& c : l->campi) {
         MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(l->t->columns, c.colonna));

@@ -18,6 +18,9 @@
 
 namespace corvale::access {
 
+// The operator's text for an Access file that is damaged, encrypted or protected by a password.
+QString MessaggioIlleggibile(const QString& path);
+
 // A file that cannot be read as an Access file. message() is the Italian text for the operator.
 class ErroreAccess : public std::runtime_error {
 public:

@@ -228,8 +228,7 @@ void importaIsolato(const QString& sorgente, const QString& destinazione, const 
         return;
     if (!rifiuto.isEmpty())
         throw ErroreAccess(rifiuto);
-    throw ErroreAccess(QStringLiteral("Il file '%1' non può essere letto come file Access: è danneggiato, cifrato "
-                                      "o protetto da password.").arg(nativo(sorgente)));
+    throw ErroreAccess(MessaggioIlleggibile(sorgente));
 }
 
 }  // namespace

@@ -33,10 +33,22 @@ class ComandiAccess : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // The commands' temporary folder is the test's own, so that files another test running at
+        // the same time leaves there do not count.
+        tmpPrima = qgetenv("TMPDIR");
+        ASSERT_TRUE(dir.isValid());
+        QDir(dir.path()).mkdir("tmp");
+        qputenv("TMPDIR", dir.filePath("tmp").toLocal8Bit());
         campioni = CartellaCampioniAccess();
         if (campioni.isEmpty())
             GTEST_SKIP() << "file Access di prova non trovati (CORVALE_JET_SAMPLES)";
-        ASSERT_TRUE(dir.isValid());
+    }
+    void TearDown() override
+    {
+        if (tmpPrima.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", tmpPrima);
     }
     QString campione(const QString& nome) const { return campioni + QLatin1Char('/') + nome; }
     // A writable copy of a sample, for the tests that damage it.
@@ -50,6 +62,7 @@ protected:
 
     QString campioni;
     QTemporaryDir dir;
+    QByteArray tmpPrima;
 };
 
 QStringList temporaneiAccess()
@@ -259,7 +272,6 @@ TEST_F(ComandiAccess, InterruptedCommandsLeaveNoTemporaryFile)
 {
     QDir(dir.path()).mkdir("home");
     QDir(dir.path()).mkdir("archivi");
-    QDir(dir.path()).mkdir("tmp");
     copia("nwind.mdb", "home/esempio.mdb");
     copia("nwind.mdb", "archivi/lumera.mdb");
     const auto nascosti = [this] { return QDir(dir.path()).entryList({".*importazione*"}, QDir::Files | QDir::Hidden); };

@@ -55,6 +55,17 @@ QString writtenName(const Expr& e)
     return e.table.isEmpty() ? e.field : e.table + u'.' + e.field;
 }
 
+// The position an ORDER BY item names when it is a whole number written alone (ORDER BY 2 sorts
+// by the second field of the result); 0 otherwise.
+int ordinal(const Expr& e)
+{
+    if (e.kind != Expr::Number)
+        return 0;
+    bool ok = false;
+    const int n = e.text.toInt(&ok);
+    return ok ? n : 0;
+}
+
 // In a query that groups or aggregates, every field outside an aggregate must be one of the
 // grouped expressions, or be part of one: otherwise 3122 names it. groups holds the SQL of the
 // GROUP BY expressions.
@@ -64,7 +75,7 @@ void checkGrouped(const Expr& e, Emitter& em, const QSet<QString>& groups)
         return;
     if (!refersToColumn(e))
         return;
-    if (!containsAggregate(e) && e.kind != Expr::InSelect) {
+    if (!containsAggregate(e) && e.kind != Expr::InSelect && e.kind != Expr::Exists && e.kind != Expr::Subquery) {
         const Value v = em.value(e);
         if (groups.contains(v.sql) || v.kind == Value::Null)
             return;  // grouped; or an unknown name, which finish() reports
@@ -231,12 +242,30 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
     em.setAggregatesAllowed(aggregateQuery);
     if (q.having)
         tail += QStringLiteral(" HAVING ") + em.condition(*q.having).sql;
+    // How an output column is told apart from another: texts without regard to case, dates by
+    // their day number, number and yes/no fields by their reading.
+    const auto outKey = [](const Out& o) {
+        Value key;
+        key.sql = o.sql;
+        key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
+        if (!o.column.field.isEmpty() && !o.text && !o.date) {
+            key.kind = Value::Number;
+            key.column = (o.column.type >= 1 && o.column.type <= 7) || o.column.type == 20;
+            key.type = o.column.type;
+        }
+        return key;
+    };
     QStringList order;
     for (const OrderItem& item : q.orderBy) {
+        const QString direction = item.descending ? QStringLiteral(" DESC") : QString();
+        if (const int n = ordinal(*item.expr); n >= 1 && n <= outs.size()) {
+            order.append(sortKeySql(outKey(outs[n - 1])) + direction);  // ORDER BY 2: the second field
+            continue;
+        }
         const Value ov = em.value(*item.expr);
         if (!refersToColumn(*item.expr) && !containsAggregate(*item.expr))
-            continue;  // a constant orders nothing
-        order.append(sortKeySql(ov) + (item.descending ? QStringLiteral(" DESC") : QString()));
+            continue;  // any other constant orders nothing
+        order.append(sortKeySql(ov) + direction);
     }
     const bool ties = q.top >= 0 && !order.isEmpty() && !q.distinct;
     if (!order.isEmpty() && !ties)
@@ -274,18 +303,8 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
                            : QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                                  + from + whereSql + groupTail + tail;
     } else {
-        for (const Out& o : outs) {
-            // DISTINCT and UNION tell texts apart without regard to case, and dates by their day.
-            Value key;
-            key.sql = o.sql;
-            key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
-            if (!o.column.field.isEmpty() && !o.text && !o.date) {
-                key.kind = Value::Number;  // a number or yes/no field, told apart by its reading
-                key.column = (o.column.type >= 1 && o.column.type <= 7) || o.column.type == 20;
-                key.type = o.column.type;
-            }
-            columns.append(q.distinct || unionPart ? sortKeySql(key) : o.sql);
-        }
+        for (const Out& o : outs)  // DISTINCT and UNION tell values apart as ORDER BY does
+            columns.append(q.distinct || unionPart ? sortKeySql(outKey(o)) : o.sql);
         plan.valuesSql = ties ? withTies(columns, from + whereSql + tail, order, q.top)
                               : QStringLiteral("SELECT ") + (q.distinct ? QStringLiteral("DISTINCT ") : QString())
                                     + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from + whereSql
@@ -309,6 +328,10 @@ SelectPlan planUnion(const SelectQuery& q, Emitter& em)
     }
     QStringList order;
     for (const OrderItem& item : q.unionOrderBy) {
+        if (const int n = ordinal(*item.expr); n >= 1 && n <= plan.columns.size()) {
+            order.append(QString::number(n) + (item.descending ? QStringLiteral(" DESC") : QString()));
+            continue;
+        }
         if (item.expr->kind != Expr::Column)
             throw DbError::make(err::SyntaxErrorInOrderBy);
         const int column = findOutColumn(plan, writtenName(*item.expr));

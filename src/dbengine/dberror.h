@@ -38,6 +38,7 @@ constexpr int FieldCannotBeUpdated = 3164;      // e.g. an auto-increment field
 constexpr int ValueCountMismatch = 3346;        // INSERT values and fields differ in number
 constexpr int QueryTooComplex = 3360;           // nesting deeper than SQLite's parser takes
 constexpr int SubqueryMoreThanOneRecord = 3354; // a subquery used as a value gave two records
+constexpr int AggregateInWhere = 3096;          // %1 the aggregate written in a WHERE clause
 constexpr int SyntaxErrorInFrom = 3131;
 constexpr int SyntaxErrorInInsert = 3134;
 constexpr int SyntaxErrorInUpdate = 3144;       // also other statements

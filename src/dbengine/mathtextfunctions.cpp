@@ -389,6 +389,41 @@ void spreadFinal(sqlite3_context* ctx)
     sqlite3_result_double(ctx, deviation ? std::sqrt(variance) : variance);
 }
 
+// Avg of currency: the exact sum in ten-thousandths divided by the count, rounded half to even
+// to the ten-thousandth, so that the average of currency is currency.
+struct CurrencyMean {
+    qint64 total = 0;
+    qint64 n = 0;
+};
+
+void currencyMeanStep(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) == SQLITE_NULL)
+        return;
+    auto* m = static_cast<CurrencyMean*>(sqlite3_aggregate_context(ctx, sizeof(CurrencyMean)));
+    if (!m)
+        return;
+    m->total += sqlite3_value_type(v) == SQLITE_INTEGER ? sqlite3_value_int64(v) * 10000
+                                                        : std::llround(sqlite3_value_double(v) * 10000.0);
+    ++m->n;
+}
+
+void currencyMeanFinal(sqlite3_context* ctx)
+{
+    const auto* m = static_cast<CurrencyMean*>(sqlite3_aggregate_context(ctx, 0));
+    if (!m || m->n == 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    qint64 q = m->total / m->n;
+    const qint64 r = m->total % m->n;
+    const qint64 twice = 2 * (r < 0 ? -r : r);
+    if (twice > m->n || (twice == m->n && q % 2 != 0))
+        q += m->total < 0 ? -1 : 1;
+    sqlite3_result_double(ctx, double(q) / 10000.0);
+}
+
 using Function = QVariant (*)(const Args&);
 
 void call(sqlite3_context* ctx, int argc, sqlite3_value** argv)
@@ -429,6 +464,8 @@ void registerMathTextFunctions(sqlite3* db)
             sqlite3_create_function_v2(db, e.name, n, flags, reinterpret_cast<void*>(e.fn), call, nullptr, nullptr,
                                        nullptr);
     }
+    sqlite3_create_function_v2(db, "dbe_currency_avg", 1, flags, nullptr, nullptr, currencyMeanStep,
+                               currencyMeanFinal, nullptr);
     sqlite3_create_function_v2(db, "dbe_first", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, edgeFinal, nullptr);
     sqlite3_create_function_v2(db, "dbe_last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, edgeFinal, nullptr);
     const char* spreads[] = {"dbe_stdev", "dbe_stdevp", "dbe_var", "dbe_varp"};

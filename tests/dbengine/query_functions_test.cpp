@@ -304,6 +304,12 @@ TEST(QueryFunctionsTest, OrderByPositionAndTheStatisticalAggregates)
     EXPECT_EQ(column0(a, "SELECT NOME, N FROM V WHERE N IS NOT NULL ORDER BY 2, 1"),
               QStringList({"bruno", "Anna", "carla", "Dino"}));
     EXPECT_EQ(column0(a, "SELECT CODICE FROM V UNION SELECT NOME FROM V ORDER BY 1 DESC").first(), QStringLiteral("elio"));
+    // TOP n PERCENT: rounded up, ties with the last kept as with TOP n.
+    EXPECT_EQ(column0(a, "SELECT TOP 40 PERCENT CODICE FROM V ORDER BY CODICE"), QStringList({"A", "B"}));
+    EXPECT_EQ(column0(a, "SELECT TOP 21 PERCENT CODICE FROM V WHERE N IS NOT NULL ORDER BY N DESC"), QStringList({"D"}));
+    QStringList tied = column0(a, "SELECT TOP 30 PERCENT CODICE FROM V WHERE N IS NOT NULL ORDER BY N DESC");
+    tied.sort();
+    EXPECT_EQ(tied, QStringList({"B", "C", "D"}));
     auto one = [&](const char* expression) {
         return a.first(QStringLiteral("SELECT %1 AS X FROM V").arg(QLatin1String(expression)).toUtf8().constData(), "X");
     };
@@ -384,4 +390,38 @@ TEST(QueryFunctionsTest, JoinedUpdatesAndDeletes)
     EXPECT_DB_ERROR(3144, a.exec("UPDATE ORDINI INNER JOIN CLIENTI ON ORDINI.CLIENTE = CLIENTI.CODICE "
                                  "SET ORDINI.SCONTO = 1, CLIENTI.SCONTO = 1"));
     EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI"), QStringList({"2"}));
+
+    // INSERT INTO ... SELECT: the query's rows, fitted to the fields; a counter numbers them on.
+    a.exec("CREATE TABLE COPIA (ID COUNTER, CODICE TEXT(10), NOTA TEXT(20))");
+    a.exec("INSERT INTO COPIA (CODICE, NOTA) VALUES ('X', 'prima')");
+    a.exec("INSERT INTO COPIA (CODICE, NOTA) SELECT CODICE, RAGSOC & '!' FROM CLIENTI ORDER BY CODICE");
+    EXPECT_EQ(column0(a, "SELECT ID & ':' & CODICE & ':' & NOTA FROM COPIA ORDER BY ID"),
+              QStringList({"1:X:prima", "2:C1:Rossi!", "3:C2:Bianchi!"}));
+    EXPECT_DB_ERROR(3346, a.exec("INSERT INTO COPIA (CODICE) SELECT CODICE, RAGSOC FROM CLIENTI"));
+    EXPECT_DB_ERROR(3163, a.exec("INSERT INTO COPIA (CODICE) SELECT RAGSOC & RAGSOC FROM CLIENTI"));
+    EXPECT_EQ(a.count("SELECT * FROM COPIA"), 3);
+}
+
+// Currency stays exact through *, SUM and AVG (seeded amounts with four decimals, summed and
+// averaged in ten-thousandths apart); an aggregate in WHERE is refused with its own error.
+TEST(QueryFunctionsTest, CurrencyArithmeticIsExactAndAggregatesStayOutOfWhere)
+{
+    Archive a;
+    a.exec("CREATE TABLE M (N LONG, IMPORTO CURRENCY)");
+    std::mt19937_64 rng(6122026);
+    qint64 total = 0;
+    const int n = 400;
+    for (int i = 0; i < n; ++i) {
+        const qint64 cents = qint64(rng() % 2000000000000ULL) - 300000000000LL;  // up to 2×10^8 in ten-thousandths
+        total += cents * 3;
+        a.db.Execute(QStringLiteral("INSERT INTO M VALUES (%1, %2)").arg(i).arg(double(cents) / 10000.0, 0, 'f', 4));
+    }
+    const QVariant sum = a.first("SELECT SUM(IMPORTO * 3) AS X FROM M", "X");
+    EXPECT_EQ(sum.toDouble(), double(total) / 10000.0);
+    const QVariant mean = a.first("SELECT AVG(IMPORTO * 3) AS X FROM M", "X");
+    EXPECT_NEAR(mean.toDouble() * 10000.0, double(total) / n, 0.5);
+    EXPECT_EQ(std::round(mean.toDouble() * 10000.0), mean.toDouble() * 10000.0) << "l'Avg di una valuta è una valuta";
+    EXPECT_DB_ERROR(3096, a.count("SELECT N FROM M WHERE SUM(IMPORTO) > 1"));
+    EXPECT_DB_ERROR(3075, a.count("SELECT N FROM M GROUP BY SUM(IMPORTO)"));
+    EXPECT_EQ(a.count("SELECT N FROM M WHERE IMPORTO > (SELECT AVG(IMPORTO) FROM M)") > 0, true);
 }

@@ -71,6 +71,7 @@ struct SelectQuery {
     bool distinct = false;
     bool distinctRow = false;  // DISTINCTROW: each record of the tables shown once
     qint64 top = -1;  // TOP n; -1 when absent
+    bool topPercent = false;  // TOP n PERCENT: n in hundredths of the records
     std::vector<SelectItem> items;
     std::vector<TableRef> from;    // in FROM order
     std::vector<JoinKind> joins;   // one per table of from; First for the first
@@ -112,6 +113,7 @@ struct InsertQuery {
     bool hasFieldList = false;
     std::vector<ExprPtr> fields;  // Column expressions
     std::vector<ExprPtr> values;
+    std::unique_ptr<SelectQuery> select;  // INSERT INTO ... SELECT: the query instead of values
 };
 
 // One parsed statement: the query kinds carry a tree, data definition a filled Statement whose

@@ -94,7 +94,7 @@ Statement planJoinedUpdate(const UpdateQuery& q, Emitter& em)
     }
     QString where;
     if (q.where)
-        where = QStringLiteral(" WHERE ") + em.condition(*q.where).sql;
+        where = QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
     const QString from = em.fromClause(*q.joined, sources);
     em.popScope();
     em.finish();
@@ -127,11 +127,54 @@ Statement planJoinedDelete(const DeleteQuery& q, Emitter& em)
     const QString from = em.fromClause(*q.joined, sources);
     QString where;
     if (q.where)
-        where = QStringLiteral(" WHERE ") + em.condition(*q.where).sql;
+        where = QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
     em.popScope();
     const QString rowid = Emitter::rowidName(*t.table);
     st.sql = QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT %3.%2 FROM %4%5)")
                  .arg(Emitter::quote(t.table->name), rowid, Emitter::quote(t.sqlName), from, where);
+    return st;
+}
+
+// INSERT INTO T [(fields)] SELECT ...: the query's rows, each value fitted to its field; a counter
+// left out numbers the new records on from the greatest one.
+Statement planInsertSelect(const InsertQuery& q, Emitter& em, const Source& s, const QVector<int>& columns)
+{
+    const Table& t = *s.table;
+    Statement st;
+    st.kind = Statement::Insert;
+    st.table = t.name;
+    const SelectPlan plan = planValues(*q.select, em);
+    em.finish();
+    if (plan.columns.size() != columns.size())
+        throw DbError::make(err::ValueCountMismatch);
+    QStringList names, values, aliases;
+    for (int i = 0; i < columns.size(); ++i) {
+        const Column& c = t.columns[columns[i]];
+        const QString alias = QStringLiteral("dbe_c") + QString::number(i);
+        aliases.append(alias);
+        names.append(Emitter::quote(c.name));
+        values.append(fit(alias, c));
+    }
+    for (int i = 0; i < t.columns.size(); ++i) {
+        if (columns.contains(i))
+            continue;
+        const Column& c = t.columns[i];
+        if (isAutoIncrement(c)) {
+            names.append(Emitter::quote(c.name));
+            values.append(QStringLiteral("coalesce((SELECT max(%1) FROM %2), 0) + row_number() OVER ()")
+                              .arg(Emitter::quote(c.name), Emitter::quote(t.name)));
+        } else if (c.primaryKey) {
+            throw DbError::make(err::NullInPrimaryKey);
+        } else if (c.type == dbBoolean) {
+            names.append(Emitter::quote(c.name));
+            values.append(QStringLiteral("0"));
+        } else if (c.required) {
+            throw DbError::make(err::NullInRequiredField, {c.name});
+        }
+    }
+    st.sql = QStringLiteral("WITH dbe_i(%1) AS (%2) INSERT INTO %3 (%4) SELECT %5 FROM dbe_i")
+                 .arg(aliases.join(QStringLiteral(", ")), plan.valuesSql, Emitter::quote(t.name),
+                      names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
     return st;
 }
 
@@ -168,7 +211,7 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
     }
     QString where;
     if (q.where)
-        where = QStringLiteral(" WHERE ") + em.condition(*q.where).sql;
+        where = QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
     em.popScope();
     em.finish();
     st.sql = QStringLiteral("UPDATE ") + Emitter::quote(s.table->name) + QStringLiteral(" SET ")
@@ -192,7 +235,7 @@ Statement planDelete(const DeleteQuery& q, Emitter& em)
     em.pushScope(&sources);
     st.sql = QStringLiteral("DELETE FROM ") + Emitter::quote(st.table);
     if (q.where)
-        st.sql += QStringLiteral(" WHERE ") + em.condition(*q.where).sql;
+        st.sql += QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
     em.popScope();
     return st;
 }
@@ -219,6 +262,8 @@ Statement planInsert(const InsertQuery& q, Emitter& em)
         for (int i = 0; i < t.columns.size(); ++i)
             columns.append(i);
     }
+    if (q.select)
+        return planInsertSelect(q, em, s, columns);
     if (int(q.values.size()) != columns.size())
         throw DbError::make(err::ValueCountMismatch);
     // Values name no table: a name in them is an unknown parameter.

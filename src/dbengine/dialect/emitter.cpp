@@ -504,12 +504,16 @@ Value Emitter::comparison(const Expr& e)
 QString Emitter::subquerySql(const SelectQuery& q, const std::function<QString()>& selectList, bool ordered,
                              qint64 limit, qint64 offset)
 {
+    if (q.topPercent)
+        throw DbError::make(err::SyntaxErrorInSelect);  // TOP n PERCENT only in the outer query
     const QVector<Source> sources = resolveSources(q.from);
     pushScope(&sources);
     JoinCondition* savedJoin = join_;
     join_ = nullptr;  // the subquery's own sources are numbered apart
     const bool savedAggregates = aggregatesAllowed_;
     const int savedCount = aggregateCount_;  // the subquery's aggregates are its own
+    const bool savedWhere = inWhere_;
+    inWhere_ = false;
     aggregatesAllowed_ = true;
     QString sql = QStringLiteral("SELECT ");
     if (q.distinct)
@@ -518,7 +522,7 @@ QString Emitter::subquerySql(const SelectQuery& q, const std::function<QString()
     aggregatesAllowed_ = false;
     sql += QStringLiteral(" FROM ") + fromClause(q, sources);
     if (q.where)
-        sql += QStringLiteral(" WHERE ") + condition(*q.where).sql;
+        sql += QStringLiteral(" WHERE ") + whereCondition(*q.where).sql;
     if (!q.groupBy.empty()) {
         QStringList groups;
         for (const ExprPtr& g : q.groupBy) {
@@ -548,6 +552,7 @@ QString Emitter::subquerySql(const SelectQuery& q, const std::function<QString()
         sql += QStringLiteral(" OFFSET ") + QString::number(offset);
     aggregatesAllowed_ = savedAggregates;
     aggregateCount_ = savedCount;
+    inWhere_ = savedWhere;
     join_ = savedJoin;
     popScope();
     return sql;
@@ -627,11 +632,22 @@ Value Emitter::scalarSubquery(const Expr& e)
     return v;
 }
 
+Value Emitter::whereCondition(const Expr& e)
+{
+    const bool saved = inWhere_;
+    inWhere_ = true;
+    const Value v = condition(e);
+    inWhere_ = saved;
+    return v;
+}
+
 Value Emitter::function(const Expr& e)
 {
     const QString& fn = e.text;
     Value v;
     if (isAggregateFunction(fn)) {
+        if (!aggregatesAllowed_ && inWhere_)
+            throw DbError::make(err::AggregateInWhere, {text_.mid(e.pos, e.end - e.pos)});
         if (!aggregatesAllowed_)
             expressionError(e);
         aggregatesAllowed_ = false;  // no aggregate inside an aggregate
@@ -665,6 +681,10 @@ Value Emitter::function(const Expr& e)
                 const bool read = a.kind == Value::Number || a.kind == Value::Date;
                 v.sql = QStringLiteral("dbe_") + fn.toLower() + u'(' + (read ? valueKeySql(a) : a.sql) + u')';
                 v.type = 7;
+                v.size = 8;
+            } else if (fn == u"AVG" && a.type == 5) {
+                v.sql = QStringLiteral("dbe_currency_avg(") + valueKeySql(a) + u')';  // currency stays currency
+                v.type = 5;
                 v.size = 8;
             } else if (fn == u"SUM" && !sumSql(a).isEmpty()) {
                 v.sql = sumSql(a);

@@ -54,6 +54,8 @@ public:
     Value value(const Expr& e);
     // An expression used as a condition (WHERE, ON, HAVING).
     Value condition(const Expr& e);
+    // The condition of a WHERE clause: an aggregate in it raises 3096 naming it.
+    Value whereCondition(const Expr& e);
 
     // Whether aggregate functions are allowed where the next expressions are emitted.
     void setAggregatesAllowed(bool allowed) { aggregatesAllowed_ = allowed; }
@@ -110,6 +112,7 @@ private:
     QVector<const QVector<Source>*> scopes_;
     QStringList unknown_;
     bool aggregatesAllowed_ = false;
+    bool inWhere_ = false;
     JoinCondition* join_ = nullptr;  // while a join's ON condition is emitted
     int aggregateCount_ = 0;
 };

@@ -71,6 +71,11 @@ private:
             q->top = next().text.toLongLong(&ok);
             if (!ok || q->top < 0)
                 fail();
+            if (acceptKeyword("PERCENT")) {
+                q->topPercent = true;
+                if (q->top > 100)
+                    fail();
+            }
         }
         do {
             q->items.push_back(selectItem());
@@ -668,6 +673,12 @@ private:
                 q->fields.push_back(column());
             } while (acceptOp(","));
             expectOp(")");
+        }
+        if (peek().isKeyword("SELECT")) {
+            q->select = select();
+            unionParts(*q->select);
+            clauseError = err::SyntaxErrorInInsert;
+            return q;
         }
         expectKeyword("VALUES");
         expectOp("(");

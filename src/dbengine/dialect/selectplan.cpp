@@ -112,7 +112,7 @@ void checkGrouping(const SelectQuery& q, Emitter& em, const QVector<Source>& sou
 
 // SELECT cols FROM (inner with its rank) WHERE rank <= n: TOP n keeps every record that ties with
 // the n-th on the ORDER BY values.
-QString withTies(const QStringList& columns, const QString& innerFrom, const QStringList& order, qint64 top)
+QString withTies(const QStringList& columns, const QString& innerFrom, const QStringList& order, const QString& top)
 {
     QStringList inner, outer;
     for (int i = 0; i < columns.size(); ++i) {
@@ -122,13 +122,13 @@ QString withTies(const QStringList& columns, const QString& innerFrom, const QSt
     return QStringLiteral("SELECT %1 FROM (SELECT %2, rank() OVER (ORDER BY %3) AS dbe_rank FROM %4) "
                           "WHERE dbe_rank <= %5 ORDER BY dbe_rank")
         .arg(outer.join(QStringLiteral(", ")), inner.join(QStringLiteral(", ")), order.join(QStringLiteral(", ")),
-             innerFrom, QString::number(top));
+             innerFrom, top);
 }
 
-SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
+SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool valuesOnly = false)
 {
     SelectPlan plan;
-    plan.keyset = !unionPart && isKeysetQuery(q);
+    plan.keyset = !unionPart && !valuesOnly && isKeysetQuery(q);
     const QVector<Source> sources = em.resolveSources(q.from);
     for (const Source& s : sources)
         plan.sources.append({s.table->name, s.sqlName, s.written});
@@ -137,7 +137,7 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
     const QString from = em.fromClause(q, sources);
     QString where;
     if (q.where)
-        where = em.condition(*q.where).sql;
+        where = em.whereCondition(*q.where).sql;
 
     // The output columns. qualified: the join rule's TABLE.FIELD name, used when the bare name
     // is not unique.
@@ -267,11 +267,16 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
             continue;  // any other constant orders nothing
         order.append(sortKeySql(ov) + direction);
     }
+    // TOP n PERCENT: n hundredths of the records (or groups) the query selects, rounded up.
+    const QString whereSql0 = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where;
+    const QString top = !q.topPercent ? QString::number(q.top)
+                                      : QStringLiteral("(SELECT (count(*) * %1 + 99) / 100 FROM (SELECT 1 FROM %2%3%4))")
+                                            .arg(QString::number(q.top), from, whereSql0, tail);
     const bool ties = q.top >= 0 && !order.isEmpty() && !q.distinct;
     if (!order.isEmpty() && !ties)
         tail += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     if (q.top >= 0 && !ties)
-        tail += QStringLiteral(" LIMIT ") + QString::number(q.top);
+        tail += QStringLiteral(" LIMIT ") + top;
     em.setAggregatesAllowed(false);
     em.popScope();
 
@@ -299,13 +304,13 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
         if (grouped.size() < sources.size())
             groupTail = QStringLiteral(" GROUP BY ") + grouped.join(QStringLiteral(", "));
         columns = rowids + identities + contents;
-        plan.keySql = ties ? withTies(columns, from + whereSql + groupTail + tail, order, q.top)
+        plan.keySql = ties ? withTies(columns, from + whereSql + groupTail + tail, order, top)
                            : QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                                  + from + whereSql + groupTail + tail;
     } else {
         for (const Out& o : outs)  // DISTINCT and UNION tell values apart as ORDER BY does
             columns.append(q.distinct || unionPart ? sortKeySql(outKey(o)) : o.sql);
-        plan.valuesSql = ties ? withTies(columns, from + whereSql + tail, order, q.top)
+        plan.valuesSql = ties ? withTies(columns, from + whereSql + tail, order, top)
                               : QStringLiteral("SELECT ") + (q.distinct ? QStringLiteral("DISTINCT ") : QString())
                                     + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from + whereSql
                                     + tail;
@@ -353,6 +358,11 @@ SelectPlan planUnion(const SelectQuery& q, Emitter& em)
 SelectPlan planSelect(const SelectQuery& q, Emitter& em)
 {
     return q.unionParts.empty() ? planOne(q, em, false) : planUnion(q, em);
+}
+
+SelectPlan planValues(const SelectQuery& q, Emitter& em)
+{
+    return q.unionParts.empty() ? planOne(q, em, false, true) : planUnion(q, em);
 }
 
 int findOutColumn(const SelectPlan& plan, const QString& name)

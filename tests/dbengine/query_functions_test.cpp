@@ -425,3 +425,22 @@ TEST(QueryFunctionsTest, CurrencyArithmeticIsExactAndAggregatesStayOutOfWhere)
     EXPECT_DB_ERROR(3075, a.count("SELECT N FROM M GROUP BY SUM(IMPORTO)"));
     EXPECT_EQ(a.count("SELECT N FROM M WHERE IMPORTO > (SELECT AVG(IMPORTO) FROM M)") > 0, true);
 }
+
+// A character list of LIKE takes an accented letter in either case, as a letter written alone
+// does; a range written backwards is no pattern.
+TEST(QueryFunctionsTest, LikeListsOfAccentedLettersAndBackwardRanges)
+{
+    Archive a;
+    a.exec("CREATE TABLE P (T TEXT(20))");
+    const QString letters = QStringLiteral("àèéìòùçÀÈÉÌÒÙÇ");
+    for (const QChar c : letters)
+        a.db.Execute(QStringLiteral("INSERT INTO P VALUES ('%1bc')").arg(c));
+    for (const QChar c : letters) {
+        for (const QString& pattern : {QStringLiteral("[%1]bc"), QStringLiteral("%1bc"), QStringLiteral("[%1x]*")}) {
+            const QString q = QStringLiteral("SELECT * FROM P WHERE T LIKE '%1'").arg(pattern.arg(c));
+            EXPECT_EQ(a.count(q.toUtf8().constData()), 2) << q.toStdString();
+        }
+    }
+    EXPECT_DB_ERROR(3075, a.count("SELECT * FROM P WHERE T LIKE '[c-a]*'"));
+    EXPECT_EQ(a.count("SELECT * FROM P WHERE T LIKE '[!a-z]bc'"), 14);
+}

@@ -288,6 +288,18 @@ TEST(QueryFunctionsTest, ExistsAndSubqueriesAsValues)
               QStringList({"2"}));
     EXPECT_DB_ERROR(3354, column0(a, "SELECT (SELECT NUMERO FROM ORDINI WHERE CLIENTE = C.CODICE) AS N FROM CLIENTI C"));
     EXPECT_DB_ERROR(3061, column0(a, "SELECT CODICE FROM CLIENTI WHERE EXISTS (SELECT NESSUNO FROM ORDINI)"));
+    // ANY, SOME and ALL: texts compared without regard to case; ALL of no record is true.
+    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI WHERE TOTALE >= ALL (SELECT TOTALE FROM ORDINI)"), QStringList({"2"}));
+    EXPECT_EQ(column0(a, "SELECT CODICE FROM CLIENTI WHERE CODICE = ANY (SELECT CLIENTE FROM ORDINI) ORDER BY 1"),
+              QStringList({"C1", "C3"}));
+    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI WHERE TOTALE > SOME (SELECT TOTALE FROM ORDINI WHERE CLIENTE = 'c3') "
+                         "ORDER BY 1"),
+              QStringList({"1", "2"}));
+    EXPECT_EQ(a.count("SELECT * FROM ORDINI WHERE TOTALE < ALL (SELECT TOTALE FROM ORDINI WHERE NUMERO > 9)"), 3);
+    a.exec("INSERT INTO ORDINI VALUES (4, 'C2', NULL)");
+    // A comparison with Null leaves ALL unknown, so neither it nor its negation selects the record.
+    EXPECT_EQ(a.count("SELECT * FROM CLIENTI WHERE 1000 > ALL (SELECT TOTALE FROM ORDINI)"), 0);
+    EXPECT_EQ(a.count("SELECT * FROM CLIENTI WHERE NOT (1000 > ALL (SELECT TOTALE FROM ORDINI))"), 0);
 }
 
 // ORDER BY a number sorts by that field of the result, texts without regard to case; First, Last,

@@ -316,6 +316,15 @@ const std::vector<RuntimeFunction>& runtimeFunctions()
         {"dbe_now", 1, false},     {"dbe_dateadd", 3, true},   {"dbe_datediff", 3, true},
         {"dbe_dateserial", 3, true}, {"dbe_format", 3, true},  {"dbe_instr", 4, true},     {"dbe_left", 2, true},
         {"dbe_right", 2, true},    {"dbe_mid", -1, true},      {kIdentityFunction, -1, true},
+        // Registered apart (mathtextfunctions.h), with their own argument counts; the aggregates
+        // among them are called only where an aggregate may stand.
+        {"dbe_pow", -1, true},     {"dbe_round", -1, true},    {"dbe_int", -1, true},      {"dbe_fix", -1, true},
+        {"dbe_sgn", -1, true},     {"dbe_sqr", -1, true},      {"dbe_exp", -1, true},      {"dbe_log", -1, true},
+        {"dbe_isnumeric", -1, true}, {"dbe_isdate", -1, true}, {"dbe_replace", -1, true}, {"dbe_space", -1, true},
+        {"dbe_chr", -1, true},     {"dbe_asc", -1, true},      {"dbe_strcomp", -1, true},  {"dbe_strreverse", -1, true},
+        {"dbe_instrrev", -1, true}, {"dbe_single", -1, true},  {"dbe_first", -1, true},    {"dbe_last", -1, true},
+        {"dbe_stdev", -1, true},   {"dbe_stdevp", -1, true},   {"dbe_var", -1, true},      {"dbe_varp", -1, true},
+        {"dbe_currency_avg", -1, true},
     };
     return list;
 }

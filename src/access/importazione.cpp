@@ -154,6 +154,29 @@ bool leggiTutto(int fd, char* dove, size_t n)
 
 constexpr QChar kSeparatore = QChar(0x1F);
 
+// Why no file can be created at path, in the operator's words, or empty text when one can (the
+// file tried is removed at once).
+QString perchéNonScrivibile(const QString& path)
+{
+    const QByteArray nome = QFile::encodeName(path);
+    const int fd = ::open(nome.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(nome.constData());
+        return QString();
+    }
+    switch (errno) {
+    case EACCES:
+    case EPERM: return QStringLiteral("non si hanno i permessi per scrivere in quella cartella");
+    case EROFS: return QStringLiteral("la cartella è su un disco in sola lettura");
+    case ENOSPC:
+    case EDQUOT: return QStringLiteral("il disco è pieno");
+    case ENOENT:
+    case ENOTDIR: return QStringLiteral("la cartella non esiste o non può contenere file");
+    default: return QStringLiteral("il sistema non permette di crearvi un file (errore di sistema %1)").arg(errno);
+    }
+}
+
 // The reading process: libmdb runs here, where a crash or a loop on a damaged file cannot take the
 // program down. Its own lines go nowhere; an alarm ends it when it makes no progress.
 [[noreturn]] void processoLettura(int fd, const QString& sorgente, const QString& destinazione,
@@ -295,6 +318,10 @@ void ImportaAccess(const QString& sorgente, const QString& destinazione, const A
         throw ErroreAccess(QStringLiteral("La cartella di destinazione '%1' non esiste.")
                                .arg(nativo(dest.absolutePath())));
     FileTemporaneo tmp(destinazione);
+    const QString perché = perchéNonScrivibile(tmp.path());
+    if (!perché.isEmpty())
+        throw ErroreAccess(QStringLiteral("Impossibile creare l'archivio nella cartella '%1': %2.")
+                               .arg(nativo(dest.absolutePath()), perché));
     importaIsolato(sorgente, destinazione, tmp.path(), avanzamento);
     if (QFileInfo::exists(destinazione) || !QFile::rename(tmp.path(), destinazione))
         throw ErroreAccess(QStringLiteral("Impossibile scrivere il file di destinazione '%1'.")

@@ -1,5 +1,6 @@
 #include "sicurezza_cli.h"
 
+#include "access/sololettura.h"
 #include "core/avvio.h"
 #include "core/sessione.h"
 #include "safety/sessione_sicurezza.h"
@@ -47,7 +48,9 @@ int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore)
     try {
         s.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(s.PathArchivi));
     } catch (const dbe::DbError& e) {
-        errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        errore = access::RifiutoArchivioAccess(PercorsoArchivio(s.PathArchivi), e);
+        if (errore.isEmpty())
+            errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
         return 2;
     }
     return 0;

@@ -707,7 +707,7 @@ QVariant FileAccess::Lettura::Valore(int campo) const
         quint64 u = 0;
         for (int i = 7; i >= 0; --i)
             u = (u << 8) | p[i];
-        return double(qint64(u)) / 10000.0;
+        return qint64(u);  // ten-thousandths, exactly
     }
     case MDB_FLOAT:
         return double(mdb_get_single(mdb->pg_buf, inizio));

@@ -5,7 +5,7 @@
 // libmdb opens it for reading only. Not copyable; one thread at a time.
 //
 // Values come as the engine stores them: Null as an invalid QVariant; yes/no as bool; byte,
-// integer and long as qint64; currency as double with four decimals; single and double as
+// integer and long as qint64; currency as qint64 ten-thousandths (exact); single and double as
 // double; dates as QDateTime to the second; text, memo, GUID and decimal as QString; binary and
 // long binary as QByteArray.
 //

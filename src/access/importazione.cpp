@@ -19,8 +19,12 @@ namespace {
 
 QString nativo(const QString& path) { return QDir::toNativeSeparators(path); }
 
-void scrivi(dbe::Inserter& ins, int i, const QVariant& v)
+void scrivi(dbe::Inserter& ins, int i, const QVariant& v, short tipo)
 {
+    if (tipo == dbe::dbCurrency && v.typeId() == QMetaType::LongLong) {
+        ins.SetCurrency(i, v.toLongLong());
+        return;
+    }
     switch (v.typeId()) {
     case QMetaType::UnknownType: ins.SetNull(i); break;
     case QMetaType::Bool: ins.SetInteger(i, v.toBool() ? -1 : 0); break;
@@ -295,7 +299,7 @@ qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& t, dbe::Inserter
     qint64 n = 0;
     while (l->Prossimo()) {
         for (int i = 0; i < campi; ++i)
-            scrivi(ins, i, l->Valore(i));
+            scrivi(ins, i, l->Valore(i), t.campi[i].tipo);
         ins.Insert();
         if ((++n & 1023) == 0 && battito)
             battito();

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cmath>
+#include <limits>
 
 using namespace corvale;
 using namespace testsupport;
@@ -365,4 +366,81 @@ TEST(AllegatoAccess, EveryFileComesBackExactlyAndDamageIsRefused)
         access::ContenutoAllegato(guasto, &ok);
         EXPECT_FALSE(ok);
     }
+}
+
+// Currency over its whole range: Northwind's freights replaced in the file by seeded counts of
+// ten-thousandths (large ones with four decimals, whole ones, negative ones, the extremes) come in
+// exactly, whatever form the archive keeps each in, and the engine reads each as its number.
+TEST_F(ImportAccess, CurrencyComesInExactlyOverItsWholeRange)
+{
+    const QString nwind = CartellaCampioniAccess() + "/nwind.mdb";
+    QByteArray byte = fileBytes(nwind);
+    const auto conteggio = [](qint64 v) {
+        QByteArray b(8, '\0');
+        qToLittleEndian<qint64>(v, b.data());
+        return b;
+    };
+    QRandomGenerator caso(20261206);
+    QMap<qint64, qint64> attesi;  // OrderID -> ten-thousandths
+    for (const QStringList& r : MdbEsporta(nwind, "Orders")) {
+        if (attesi.size() == 24)
+            break;
+        // The freight's bytes where they follow the order's number in a record (36 bytes on, in
+        // Northwind's Orders; the file holds each record's page twice).
+        const qint64 vecchio = std::llround(r.value(7).toDouble() * 10000);
+        const QByteArray prima = conteggio(vecchio);
+        QByteArray numero(4, '\0');
+        qToLittleEndian<qint32>(r.value(0).toInt(), numero.data());
+        QVector<qsizetype> posti;
+        for (qsizetype i = byte.indexOf(prima); i >= 36; i = byte.indexOf(prima, i + 1))
+            if (byte.mid(i - 36, 4) == numero)
+                posti << i;
+        if (posti.isEmpty())
+            continue;
+        const int k = int(attesi.size());
+        qint64 nuovo = qint64(caso.generate64() >> (k % 4 == 0 ? 1 : 10));  // up to 9.2e14 or 9e11 currency
+        if (k % 3 == 1)
+            nuovo = -nuovo;
+        if (k % 5 == 2)
+            nuovo -= nuovo % 10000;  // whole
+        if (k == 6)
+            nuovo = std::numeric_limits<qint64>::max();
+        if (k == 7)
+            nuovo = std::numeric_limits<qint64>::min() + 1;
+        if (k == 8)
+            nuovo = 9000000000001234;  // 900,000,000,000.1234
+        for (const qsizetype i : posti)
+            byte.replace(i, 8, conteggio(nuovo));
+        attesi.insert(r.value(0).toLongLong(), nuovo);
+    }
+    ASSERT_EQ(attesi.size(), 24);
+    ASSERT_EQ(MdbEsporta(nwind, "Orders").first().size(), 14);
+    const QString sorgente = dir.filePath("valuta.mdb");
+    writeFile(sorgente, byte);
+    const QString dest = importa(sorgente, "valuta.db");
+
+    dbe::Database db = dbe::OpenDatabase(dest);
+    for (auto it = attesi.cbegin(); it != attesi.cend(); ++it) {
+        SCOPED_TRACE(QStringLiteral("ordine %1: %2").arg(it.key()).arg(it.value()).toStdString());
+        const QString sql = QStringLiteral("SELECT %2 FROM Orders WHERE OrderID = %1").arg(it.key());
+        const QVariant v = sqliteValue(dest, sql.arg("Freight"));
+        // The stored value read to ten-thousandths without a real where a real cannot hold it.
+        qint64 letto = 0;
+        if (v.typeId() == QMetaType::LongLong) {
+            letto = v.toLongLong() * 10000;
+        } else if (v.typeId() == QMetaType::Double) {
+            letto = std::llround(v.toDouble() * 10000);
+        } else {
+            const QStringList parti = v.toString().split(',');
+            ASSERT_EQ(parti.size(), 2) << v.toString().toStdString();
+            ASSERT_EQ(parti[1].size(), 4);
+            const qint64 intera = parti[0].toLongLong();
+            letto = intera * 10000 + (parti[0].startsWith('-') ? -1 : 1) * parti[1].toLongLong();
+        }
+        EXPECT_EQ(letto, it.value()) << v.toString().toStdString();
+        dbe::Recordset rs = db.OpenRecordset(sql.arg("Freight"));
+        EXPECT_NEAR(rs.Value(0).toDouble(), double(it.value()) / 10000, std::fabs(double(it.value())) * 1e-15);
+        rs.Close();
+    }
+    db.Close();
 }

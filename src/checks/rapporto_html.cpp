@@ -20,9 +20,14 @@ body { font-family: "DejaVu Sans", "Segoe UI", Arial, sans-serif; font-size: 9.5
   -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 h1 { font-size: 17pt; color: #14395e; margin: 0; }
 h2 { font-size: 12pt; color: #14395e; border-bottom: 1.5px solid #14395e; padding-bottom: 1mm;
-  margin: 8mm 0 3mm; break-after: avoid; }
-h3 { font-size: 10pt; margin: 5mm 0 1mm; break-after: avoid; }
-p { margin: 1mm 0 2mm; }
+  margin: 8mm 0 3mm; }
+h3 { font-size: 10pt; margin: 5mm 0 1mm; }
+p { margin: 1mm 0 2mm; orphans: 3; widows: 3; }
+/* In print a heading never ends a page: it keeps with the line that opens its section, the table's
+   header and its first two rows, or the first two records. */
+h1, h2, h3, h2 + p, h3 + p { break-after: avoid; page-break-after: avoid; }
+thead { break-after: avoid; page-break-after: avoid; }
+tbody tr:nth-child(-n+2), .scheda:nth-child(-n+2) { break-before: avoid; page-break-before: avoid; }
 .sotto, .nota { color: #5d6874; }
 .nota { font-size: 8.5pt; }
 table { border-collapse: collapse; width: 100%; }

@@ -193,6 +193,7 @@ TabellaAccess descrivi(MdbTableDef* t, const Complessi& complessi)
     }
     leggiIndici(t, tab);
     tab.proprieta = ProprietaTabella(t->props, &tab.saltati);
+    tab.attesi = t->num_rows;
     return tab;
 }
 
@@ -455,6 +456,7 @@ struct FileAccess::Impl {
                 f.campi.append(c);
             }
         }
+        f.attesi = t->num_rows;
         mdb_free_tabledef(t);
         if (f.campi.isEmpty() || f.campi.first().nome != campoGenitore.nome)
             throw ErroreAccess(MessaggioIlleggibile(path));

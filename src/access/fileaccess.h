@@ -76,6 +76,7 @@ struct TabellaAccess {
     QVector<IndiceAccess> indici;        // by name
     QVector<ProprietaAccess> proprieta;  // by name
     QStringList saltati;                 // what the file holds and the import leaves out, said why
+    qint64 attesi = 0;                   // the records its definition announces
     // A child table of a complex field: the file's hidden table its records are read from, and
     // the parent table and field (empty for an ordinary table).
     QString piatta;

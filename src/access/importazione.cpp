@@ -94,10 +94,14 @@ void copiaTabella(const FileAccess& file, const dbe::Database& db, const Tabella
 // The whole import, in this process: the source read, every table copied into the new archive at
 // percorso.
 void importaQui(const QString& sorgente, const QString& destinazione, const QString& percorso,
-                const AvanzamentoImport& avanzamento, const std::function<void()>& battito)
+                const AvanzamentoImport& avanzamento, const std::function<void()>& battito,
+                const std::function<void(qint64)>& annunciati)
 {
     const FileAccess file(sorgente);
-    battito();
+    qint64 totale = 0;
+    for (const TabellaAccess& t : file.Tabelle())
+        totale += t.attesi;
+    annunciati(totale);
     dbe::Database db;
     try {
         db = dbe::CreateDatabase(percorso);
@@ -193,13 +197,23 @@ QString perchéNonScrivibile(const QString& path)
     }
     std::signal(SIGALRM, SIG_DFL);
     const unsigned attesa = unsigned(secondiSenzaProgressi());
-    const auto battito = [attesa] { ::alarm(attesa); };
+    bool annunciato = false;
+    // Each beat after the records are announced is 1024 more records copied.
+    const auto battito = [attesa, fd, &annunciato] {
+        ::alarm(attesa);
+        if (annunciato)
+            invia(fd, 'R', QString());
+    };
     battito();
     int stato = 0;
     try {
         importaQui(sorgente, destinazione, percorso, [fd](const TabellaAccess& t, qint64 record) {
             invia(fd, 'T', t.nome + kSeparatore + QString::number(record) + kSeparatore + t.saltati.join(kSeparatore));
-        }, battito);
+        }, battito, [fd, attesa, &annunciato](qint64 totale) {
+            ::alarm(attesa);
+            invia(fd, 'N', QString::number(totale));
+            annunciato = true;
+        });
     } catch (const ErroreAccess& e) {
         invia(fd, 'E', e.message());
         stato = 1;
@@ -212,7 +226,7 @@ QString perchéNonScrivibile(const QString& path)
 // Runs the import in a process of its own and relays its progress; raises ErroreAccess with the
 // process's own text, or with the damaged-file text when it crashed or stopped making progress.
 void importaIsolato(const QString& sorgente, const QString& destinazione, const QString& percorso,
-                    const AvanzamentoImport& avanzamento)
+                    const AvanzamentoImport& avanzamento, const RecordImport& record)
 {
     int tubo[2];
     if (::pipe2(tubo, O_CLOEXEC) != 0)
@@ -229,6 +243,7 @@ void importaIsolato(const QString& sorgente, const QString& destinazione, const 
     }
     ::close(tubo[1]);
     QString rifiuto;
+    qint64 copiati = 0, finiti = 0, totale = 0;  // records: so far, of the tables done, announced
     char tipo = 0;
     quint32 n = 0;
     while (leggiTutto(tubo[0], &tipo, 1) && leggiTutto(tubo[0], reinterpret_cast<char*>(&n), sizeof n)) {
@@ -238,14 +253,24 @@ void importaIsolato(const QString& sorgente, const QString& destinazione, const 
         const QString testo = QString::fromUtf8(dati);
         if (tipo == 'E') {
             rifiuto = testo;
-        } else if (tipo == 'T' && avanzamento) {
+        } else if (tipo == 'N') {
+            totale = testo.toLongLong();
+        } else if (tipo == 'R') {
+            copiati += 1024;
+        } else if (tipo == 'T') {
             const QStringList parti = testo.split(kSeparatore);
-            TabellaAccess t;
-            t.nome = parti.value(0);
-            t.saltati = parti.mid(2);
-            t.saltati.removeAll(QString());
-            avanzamento(t, parti.value(1).toLongLong());
+            finiti += parti.value(1).toLongLong();
+            copiati = finiti;
+            if (avanzamento) {
+                TabellaAccess t;
+                t.nome = parti.value(0);
+                t.saltati = parti.mid(2);
+                t.saltati.removeAll(QString());
+                avanzamento(t, parti.value(1).toLongLong());
+            }
         }
+        if (record && totale > 0 && tipo != 'E')
+            record(qMin(copiati, totale), totale);
     }
     ::close(tubo[0]);
     int stato = 0;
@@ -312,7 +337,8 @@ qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& t, dbe::Inserter
     return n;
 }
 
-void ImportaAccess(const QString& sorgente, const QString& destinazione, const AvanzamentoImport& avanzamento)
+void ImportaAccess(const QString& sorgente, const QString& destinazione, const AvanzamentoImport& avanzamento,
+                  const RecordImport& record)
 {
     const QFileInfo dest(destinazione);
     if (dest.exists() || dest.isSymLink())
@@ -326,7 +352,7 @@ void ImportaAccess(const QString& sorgente, const QString& destinazione, const A
     if (!perché.isEmpty())
         throw ErroreAccess(QStringLiteral("Impossibile creare l'archivio nella cartella '%1': %2.")
                                .arg(nativo(dest.absolutePath()), perché));
-    importaIsolato(sorgente, destinazione, tmp.path(), avanzamento);
+    importaIsolato(sorgente, destinazione, tmp.path(), avanzamento, record);
     if (QFileInfo::exists(destinazione) || !QFile::rename(tmp.path(), destinazione))
         throw ErroreAccess(QStringLiteral("Impossibile scrivere il file di destinazione '%1'.")
                                .arg(nativo(destinazione)));

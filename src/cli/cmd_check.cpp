@@ -102,16 +102,16 @@ int ComandoCheck(const QStringList& argomenti)
     Manutenzione m(s);
     if (!CaricaCatalogo(m, err))
         return 2;
-    const bool terminale = isatty(fileno(stderr));
+    Progresso progresso;
     const int n = m.LstTask.Conta();
     for (int li = 0; li < n; ++li)
         m.ImpostaStato(li, kStatoStart);
     for (int li = 0; li < n; ++li) {
         m.MostraAvanzamento(li);
-        if (terminale)
-            QTextStream(stderr) << "[" << (li + 1) << "/" << n << "] " << SuUnaRiga(m.LblStat()) << "\n";
+        progresso.Mostra(SuUnaRiga(m.LblStat()), li, n);
         m.ControlloItem(li);
     }
+    progresso.Chiudi();
 
     bool problemi = false;
     QJsonArray tasks;

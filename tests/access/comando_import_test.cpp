@@ -320,8 +320,7 @@ TEST_F(ComandiAccess, InterruptedCommandsLeaveNoTemporaryFile)
             if (visto)
                 ::kill(pid_t(p.processId()), SIGINT);
             ASSERT_TRUE(p.waitForFinished(30000));
-            if (visto)
-                EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+            EXPECT_TRUE(!visto || p.exitStatus() == QProcess::CrashExit);
             EXPECT_TRUE(nascosti().isEmpty());
             EXPECT_TRUE(copieTmp().isEmpty()) << copieTmp().join(' ').toStdString();
             QFile::remove(dir.filePath("nuovo.db"));

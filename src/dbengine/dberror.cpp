@@ -72,6 +72,8 @@ const QHash<int, QString>& table()
          QStringLiteral("Il numero dei valori della query e quello dei campi di destinazione non "
                         "corrispondono.")},
         {err::QueryTooComplex, QStringLiteral("Query troppo complessa.")},
+        {err::AggregateInWhere, QStringLiteral("Impossibile inserire una funzione di aggregazione nella clausola WHERE (%1).")},
+        {err::SubqueryMoreThanOneRecord, QStringLiteral("Questa sottoquery può restituire al massimo un record.")},
         {err::InvalidName, QStringLiteral("'%1' non è un nome valido. Verificare che non "
                                           "includa caratteri o punteggiatura non validi e che "
                                           "non sia troppo lungo.")},

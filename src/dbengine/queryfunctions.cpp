@@ -139,11 +139,18 @@ QVariant modulo(const Args& a)
     return x % y;
 }
 
+// a & b & ...: the texts one after the other, a Null as the empty text; Null when all are Null.
 QVariant concatenate(const Args& a)
 {
-    if (isNull(a[0]) && isNull(a[1]))
-        return {};
-    return text(a[0]) + text(a[1]);
+    QString out;
+    bool any = false;
+    for (const QVariant& v : a) {
+        if (isNull(v))
+            continue;
+        any = true;
+        out += text(v);
+    }
+    return any ? QVariant(out) : QVariant();
 }
 
 // ---- conversions ----

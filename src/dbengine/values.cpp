@@ -5,6 +5,7 @@
 #include "connstate.h"
 #include "datevalue.h"
 #include "dbtypes.h"
+#include "mathtextfunctions.h"
 #include "numbertext.h"
 #include "queryfunctions.h"
 #include "sqlitecall.h"
@@ -340,6 +341,7 @@ void registerFunctions(sqlite3* db)
                                nullptr, fitFunction, nullptr, nullptr, nullptr);
     registerValueFunctions(db);
     registerQueryFunctions(db);
+    registerMathTextFunctions(db);
 }
 
 }  // namespace dbe::detail

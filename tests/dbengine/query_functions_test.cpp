@@ -4,6 +4,9 @@
 #include "support/sqlite_file.h"
 
 #include <QDateTime>
+#include <QSet>
+#include <cmath>
+#include <random>
 #include <gtest/gtest.h>
 
 using rstest::Archive;
@@ -212,4 +215,213 @@ TEST(QueryFunctionsTest, UnionAndUnionAll)
     EXPECT_DB_ERROR(3307, a.first("SELECT CODICE, RAGSOC FROM CLIENTI UNION SELECT COD FROM FORNIT", "CODICE"));
     EXPECT_DB_ERROR(3138, a.first("SELECT CODICE FROM CLIENTI ORDER BY CODICE UNION SELECT COD FROM FORNIT", "CODICE"));
     EXPECT_DB_ERROR(3061, a.first("SELECT CODICE FROM CLIENTI UNION SELECT COD FROM FORNIT ORDER BY NOME", "CODICE"));
+}
+
+namespace {
+
+// The first field of every record a query returns, Null as "<null>".
+QStringList column0(const Archive& a, const QString& query)
+{
+    QStringList out;
+    dbe::Recordset rs = a.db.OpenRecordset(query);
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+        out << (rs.Value(0).isNull() ? QStringLiteral("<null>") : rs.Value(0).toString());
+    return out;
+}
+
+}  // namespace
+
+// What people who type queries by hand reach for: ^, the numeric and text functions, Switch and
+// Choose, with the engine's Null rules, its rounding half to even and its errors.
+TEST(QueryFunctionsTest, HandWrittenFunctionsAndPower)
+{
+    Archive a;
+    withOneRecord(a);
+    expectCases(a, {
+        {"2 ^ 10", 1024.0}, {"-2 ^ 2", -4.0}, {"2 ^ -1", 0.5}, {"2 ^ 3 ^ 2", 64.0}, {"N ^ 2", 25.0},
+        {"'2,5' ^ 2", 6.25}, {"NULL ^ 2", QVariant()}, {"0 ^ -1", QVariant(), 11}, {"(-8) ^ 0.5", QVariant(), 5},
+        {"'abc' ^ 2", QVariant(), 3464},
+        {"Round(2.5)", 2.0}, {"Round(3.5)", 4.0}, {"Round(-2.5)", -2.0}, {"Round(1.2345, 2)", 1.23},
+        {"Round('12,55', 1)", 12.6}, {"Round(NULL)", QVariant()}, {"Round(1, -1)", QVariant(), 5},
+        {"Int(-2.5)", -3.0}, {"Fix(-2.5)", -2.0}, {"Int(2.9)", 2.0}, {"Int(NULL)", QVariant()},
+        {"Sgn(-7)", -1.0}, {"Sgn(0)", 0.0}, {"Sqr(16)", 4.0}, {"Sqr(-1)", QVariant(), 5}, {"Log(0)", QVariant(), 5},
+        {"Exp(0)", 1.0},
+        {"IsNumeric('12,5')", -1.0}, {"IsNumeric('12.5')", 0.0}, {"IsNumeric(N)", -1.0}, {"IsNumeric(NULL)", 0.0},
+        {"IsNumeric('abc')", 0.0}, {"IsDate('05/03/2024')", -1.0}, {"IsDate(D)", -1.0}, {"IsDate('abc')", 0.0},
+        {"Replace('Banana', 'A', 'o')", QStringLiteral("Bonono")}, {"Replace('Banana', 'a', 'o', 1, 1)", QStringLiteral("Bonana")},
+        {"Replace('Banana', 'A', 'o', 1, -1, 0)", QStringLiteral("Banana")}, {"Replace('Banana', 'a', 'o', 3)", QStringLiteral("nono")},
+        {"Replace(NULL, 'a', 'o')", QVariant()}, {"Replace('a', NULL, 'o')", QVariant(), 94},
+        {"Space(3) & 'x'", QStringLiteral("   x")}, {"Chr(65)", QStringLiteral("A")}, {"Asc('perché')", 112.0},
+        {"Asc('')", QVariant(), 5}, {"StrComp('abc', 'ABC')", 0.0}, {"StrComp('abc', 'ABC', 0)", 1.0},
+        {"StrComp('a', NULL)", QVariant()}, {"StrReverse(T)", QStringLiteral("éhcrep")},
+        {"InStrRev('a-b-c', '-')", 4.0}, {"InStrRev('a-b-c', '-', 3)", 2.0}, {"InStrRev('abc', 'z')", 0.0},
+        {"Switch(N > 9, 'grande', N > 3, 'medio', True, 'piccolo')", QStringLiteral("medio")},
+        {"Switch(N > 9, 'grande')", QVariant()}, {"Choose(2, 'a', 'b', 'c')", QStringLiteral("b")},
+        {"Choose(4, 'a', 'b', 'c')", QVariant()}, {"Choose(N - 3, 'a', 'b')", QStringLiteral("b")},
+    });
+}
+
+// EXISTS, NOT EXISTS and subqueries used as values, correlated with the outer query; a subquery
+// used as a value that gives two records is an error, as in the original engine.
+TEST(QueryFunctionsTest, ExistsAndSubqueriesAsValues)
+{
+    Archive a;
+    a.exec("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50))");
+    a.exec("CREATE TABLE ORDINI (NUMERO LONG, CLIENTE TEXT(10), TOTALE CURRENCY)");
+    for (const char* s : {"INSERT INTO CLIENTI VALUES ('C1', 'Rossi')", "INSERT INTO CLIENTI VALUES ('C2', 'Bianchi')",
+                          "INSERT INTO CLIENTI VALUES ('C3', 'Verdi')", "INSERT INTO ORDINI VALUES (1, 'c1', 10)",
+                          "INSERT INTO ORDINI VALUES (2, 'C1', 15)", "INSERT INTO ORDINI VALUES (3, 'C3', 7)"})
+        a.exec(s);
+    EXPECT_EQ(column0(a, "SELECT CODICE FROM CLIENTI C WHERE EXISTS (SELECT * FROM ORDINI O WHERE O.CLIENTE = "
+                         "C.CODICE) ORDER BY CODICE"),
+              QStringList({"C1", "C3"}));
+    EXPECT_EQ(column0(a, "SELECT CODICE FROM CLIENTI C WHERE NOT EXISTS (SELECT NUMERO FROM ORDINI WHERE CLIENTE = "
+                         "C.CODICE)"),
+              QStringList({"C2"}));
+    EXPECT_EQ(column0(a, "SELECT (SELECT SUM(TOTALE) FROM ORDINI WHERE CLIENTE = C.CODICE) AS T FROM CLIENTI C "
+                         "ORDER BY CODICE"),
+              QStringList({"25", "<null>", "7"}));
+    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI WHERE TOTALE > (SELECT AVG(TOTALE) FROM ORDINI) "),
+              QStringList({"2"}));
+    EXPECT_EQ(column0(a, "SELECT (SELECT TOP 1 NUMERO FROM ORDINI ORDER BY TOTALE DESC) AS N FROM CLIENTI "
+                         "WHERE CODICE = 'C2'"),
+              QStringList({"2"}));
+    EXPECT_DB_ERROR(3354, column0(a, "SELECT (SELECT NUMERO FROM ORDINI WHERE CLIENTE = C.CODICE) AS N FROM CLIENTI C"));
+    EXPECT_DB_ERROR(3061, column0(a, "SELECT CODICE FROM CLIENTI WHERE EXISTS (SELECT NESSUNO FROM ORDINI)"));
+}
+
+// ORDER BY a number sorts by that field of the result, texts without regard to case; First, Last,
+// StDev, StDevP, Var and VarP over a group.
+TEST(QueryFunctionsTest, OrderByPositionAndTheStatisticalAggregates)
+{
+    Archive a;
+    a.exec("CREATE TABLE V (CODICE TEXT(10), NOME TEXT(20), N DOUBLE)");
+    for (const char* s : {"INSERT INTO V VALUES ('A', 'bruno', 2)", "INSERT INTO V VALUES ('B', 'Anna', 4)",
+                          "INSERT INTO V VALUES ('C', 'carla', 4)", "INSERT INTO V VALUES ('D', 'Dino', 5)",
+                          "INSERT INTO V VALUES ('E', 'elio', NULL)"})
+        a.exec(s);
+    EXPECT_EQ(column0(a, "SELECT CODICE, NOME FROM V ORDER BY 2 DESC"), QStringList({"E", "D", "C", "A", "B"}));
+    EXPECT_EQ(column0(a, "SELECT NOME, N FROM V WHERE N IS NOT NULL ORDER BY 2, 1"),
+              QStringList({"bruno", "Anna", "carla", "Dino"}));
+    EXPECT_EQ(column0(a, "SELECT CODICE FROM V UNION SELECT NOME FROM V ORDER BY 1 DESC").first(), QStringLiteral("elio"));
+    // TOP n PERCENT: rounded up, ties with the last kept as with TOP n.
+    EXPECT_EQ(column0(a, "SELECT TOP 40 PERCENT CODICE FROM V ORDER BY CODICE"), QStringList({"A", "B"}));
+    EXPECT_EQ(column0(a, "SELECT TOP 21 PERCENT CODICE FROM V WHERE N IS NOT NULL ORDER BY N DESC"), QStringList({"D"}));
+    QStringList tied = column0(a, "SELECT TOP 30 PERCENT CODICE FROM V WHERE N IS NOT NULL ORDER BY N DESC");
+    tied.sort();
+    EXPECT_EQ(tied, QStringList({"B", "C", "D"}));
+    auto one = [&](const char* expression) {
+        return a.first(QStringLiteral("SELECT %1 AS X FROM V").arg(QLatin1String(expression)).toUtf8().constData(), "X");
+    };
+    EXPECT_EQ(one("First(NOME)").toString(), QStringLiteral("bruno"));
+    EXPECT_TRUE(one("Last(N)").isNull());  // the last record's value, Null included
+    EXPECT_NEAR(one("Var(N)").toDouble(), 1.583333333333, 1e-9);
+    EXPECT_NEAR(one("VarP(N)").toDouble(), 1.1875, 1e-12);
+    EXPECT_NEAR(one("StDev(N)").toDouble(), std::sqrt(1.583333333333333), 1e-9);
+    EXPECT_NEAR(one("StDevP(N)").toDouble(), std::sqrt(1.1875), 1e-12);
+    EXPECT_TRUE(a.first("SELECT StDev(N) AS X FROM V WHERE CODICE = 'A'", "X").isNull());
+    EXPECT_EQ(a.first("SELECT VarP(N) AS X FROM V WHERE CODICE = 'A'", "X").toDouble(), 0.0);
+}
+
+// Statements as long as people write them: an export line of many fields joined by &, a long list
+// of ORs and ANDs (generated, with the records each must find counted apart), deep parentheses.
+TEST(QueryFunctionsTest, LongStatementsAreAnsweredAsShortOnes)
+{
+    Archive a;
+    a.exec("CREATE TABLE R (N LONG, T TEXT(10))");
+    for (int i = 0; i < 200; ++i)
+        a.db.Execute(QStringLiteral("INSERT INTO R VALUES (%1, 't%1')").arg(i));
+    QStringList parts;
+    for (int i = 0; i < 120; ++i)
+        parts << (i % 3 == 0 ? QStringLiteral("NULL") : i % 3 == 1 ? QStringLiteral("T") : QStringLiteral("';'"));
+    const QString line = a.first(("SELECT " + parts.join(" & ") + " AS X FROM R WHERE N = 7").toUtf8().constData(), "X").toString();
+    EXPECT_EQ(line, QStringLiteral("t7;").repeated(40));
+    EXPECT_TRUE(a.first("SELECT NULL & NULL & NULL AS X FROM R", "X").isNull());
+
+    std::mt19937 rng(20261206);
+    for (int round = 0; round < 6; ++round) {
+        const int n = 200 + int(rng() % 1200);
+        const bool useAnd = round % 2 == 1;
+        QStringList terms;
+        QSet<int> hit;
+        for (int i = 0; i < n; ++i) {
+            const int k = int(rng() % 260);
+            terms << (useAnd ? QStringLiteral("N <> %1").arg(k) : QStringLiteral("N = %1").arg(k));
+            hit.insert(k);
+        }
+        int expected = 0;
+        for (int k = 0; k < 200; ++k)
+            expected += (hit.contains(k) != useAnd) ? 1 : 0;
+        const QString where = terms.join(useAnd ? QStringLiteral(" AND ") : QStringLiteral(" OR "));
+        EXPECT_EQ(a.count(("SELECT * FROM R WHERE " + where).toUtf8().constData()), expected) << n << " termini";
+    }
+    const QString deep = QString(200, u'(') + QStringLiteral("N = 5") + QString(200, u')');
+    EXPECT_EQ(a.count(("SELECT * FROM R WHERE " + deep).toUtf8().constData()), 1);
+    // Deeper than any statement needs: refused with the engine's error, never a crash.
+    const QString tooDeep = QString(100000, u'(') + QStringLiteral("N = 5") + QString(100000, u')');
+    EXPECT_NE(rstest::errorOf([&] { a.count(("SELECT * FROM R WHERE " + tooDeep).toUtf8().constData()); }), 0);
+}
+
+// UPDATE and DELETE over joined tables, as Access writes them: only the records the join selects
+// change, each once, and the other table is left as it was.
+TEST(QueryFunctionsTest, JoinedUpdatesAndDeletes)
+{
+    Archive a;
+    a.exec("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50), SCONTO DOUBLE)");
+    a.exec("CREATE TABLE ORDINI (NUMERO LONG, CLIENTE TEXT(10), SCONTO DOUBLE)");
+    for (const char* s : {"INSERT INTO CLIENTI VALUES ('C1', 'Rossi', 5)", "INSERT INTO CLIENTI VALUES ('C2', 'Bianchi', 10)",
+                          "INSERT INTO ORDINI VALUES (1, 'c1', 0)", "INSERT INTO ORDINI VALUES (2, 'C2', 0)",
+                          "INSERT INTO ORDINI VALUES (3, 'C9', 0)", "INSERT INTO ORDINI VALUES (4, 'C1', 0)"})
+        a.exec(s);
+    a.exec("UPDATE ORDINI AS O INNER JOIN CLIENTI AS C ON O.CLIENTE = C.CODICE SET O.SCONTO = C.SCONTO * 2 "
+           "WHERE C.CODICE <> 'C2'");
+    EXPECT_EQ(column0(a, "SELECT SCONTO FROM ORDINI ORDER BY NUMERO"), QStringList({"10", "0", "0", "10"}));
+    a.exec("UPDATE ORDINI LEFT JOIN CLIENTI ON ORDINI.CLIENTE = CLIENTI.CODICE SET ORDINI.SCONTO = -1 "
+           "WHERE CLIENTI.CODICE IS NULL");
+    EXPECT_EQ(column0(a, "SELECT SCONTO FROM ORDINI ORDER BY NUMERO"), QStringList({"10", "0", "-1", "10"}));
+    a.exec("DELETE DISTINCTROW ORDINI.* FROM ORDINI INNER JOIN CLIENTI ON ORDINI.CLIENTE = CLIENTI.CODICE "
+           "WHERE CLIENTI.RAGSOC = 'ROSSI'");
+    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI ORDER BY NUMERO"), QStringList({"2", "3"}));
+    EXPECT_EQ(column0(a, "SELECT CODICE FROM CLIENTI ORDER BY CODICE"), QStringList({"C1", "C2"}));
+    a.exec("DELETE O.* FROM ORDINI O LEFT JOIN CLIENTI C ON O.CLIENTE = C.CODICE WHERE C.CODICE IS NULL");
+    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI"), QStringList({"2"}));
+    a.exec("DELETE DISTINCTROW * FROM ORDINI WHERE NUMERO = 7");  // DISTINCTROW without a join
+    EXPECT_DB_ERROR(3128, a.exec("DELETE FROM ORDINI INNER JOIN CLIENTI ON ORDINI.CLIENTE = CLIENTI.CODICE"));
+    EXPECT_DB_ERROR(3144, a.exec("UPDATE ORDINI INNER JOIN CLIENTI ON ORDINI.CLIENTE = CLIENTI.CODICE "
+                                 "SET ORDINI.SCONTO = 1, CLIENTI.SCONTO = 1"));
+    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI"), QStringList({"2"}));
+
+    // INSERT INTO ... SELECT: the query's rows, fitted to the fields; a counter numbers them on.
+    a.exec("CREATE TABLE COPIA (ID COUNTER, CODICE TEXT(10), NOTA TEXT(20))");
+    a.exec("INSERT INTO COPIA (CODICE, NOTA) VALUES ('X', 'prima')");
+    a.exec("INSERT INTO COPIA (CODICE, NOTA) SELECT CODICE, RAGSOC & '!' FROM CLIENTI ORDER BY CODICE");
+    EXPECT_EQ(column0(a, "SELECT ID & ':' & CODICE & ':' & NOTA FROM COPIA ORDER BY ID"),
+              QStringList({"1:X:prima", "2:C1:Rossi!", "3:C2:Bianchi!"}));
+    EXPECT_DB_ERROR(3346, a.exec("INSERT INTO COPIA (CODICE) SELECT CODICE, RAGSOC FROM CLIENTI"));
+    EXPECT_DB_ERROR(3163, a.exec("INSERT INTO COPIA (CODICE) SELECT RAGSOC & RAGSOC FROM CLIENTI"));
+    EXPECT_EQ(a.count("SELECT * FROM COPIA"), 3);
+}
+
+// Currency stays exact through *, SUM and AVG (seeded amounts with four decimals, summed and
+// averaged in ten-thousandths apart); an aggregate in WHERE is refused with its own error.
+TEST(QueryFunctionsTest, CurrencyArithmeticIsExactAndAggregatesStayOutOfWhere)
+{
+    Archive a;
+    a.exec("CREATE TABLE M (N LONG, IMPORTO CURRENCY)");
+    std::mt19937_64 rng(6122026);
+    qint64 total = 0;
+    const int n = 400;
+    for (int i = 0; i < n; ++i) {
+        const qint64 cents = qint64(rng() % 2000000000000ULL) - 300000000000LL;  // up to 2×10^8 in ten-thousandths
+        total += cents * 3;
+        a.db.Execute(QStringLiteral("INSERT INTO M VALUES (%1, %2)").arg(i).arg(double(cents) / 10000.0, 0, 'f', 4));
+    }
+    const QVariant sum = a.first("SELECT SUM(IMPORTO * 3) AS X FROM M", "X");
+    EXPECT_EQ(sum.toDouble(), double(total) / 10000.0);
+    const QVariant mean = a.first("SELECT AVG(IMPORTO * 3) AS X FROM M", "X");
+    EXPECT_NEAR(mean.toDouble() * 10000.0, double(total) / n, 0.5);
+    EXPECT_EQ(std::round(mean.toDouble() * 10000.0), mean.toDouble() * 10000.0) << "l'Avg di una valuta è una valuta";
+    EXPECT_DB_ERROR(3096, a.count("SELECT N FROM M WHERE SUM(IMPORTO) > 1"));
+    EXPECT_DB_ERROR(3075, a.count("SELECT N FROM M GROUP BY SUM(IMPORTO)"));
+    EXPECT_EQ(a.count("SELECT N FROM M WHERE IMPORTO > (SELECT AVG(IMPORTO) FROM M)") > 0, true);
 }

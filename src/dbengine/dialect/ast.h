@@ -29,6 +29,8 @@ struct Expr {
         Between,   // args[0] [NOT] BETWEEN args[1] AND args[2]
         InList,    // args[0] [NOT] IN (args[1..])
         InSelect,  // args[0] [NOT] IN (subquery)
+        Exists,    // [NOT] EXISTS (subquery)
+        Subquery,  // (subquery) as a value: one field, at most one record
     };
     Kind kind = Null;
     QString op;
@@ -41,7 +43,9 @@ struct Expr {
     std::unique_ptr<SelectQuery> subquery;
     int pos = 0;  // source range, for messages
     int end = 0;
-    int depth = 1;  // height of the tree below and including this node
+    int depth = 1;  // height of the tree below and including this node, a chain of one of
+                    // AND, OR and & counted as one level (they are written flat)
+    int chain = 1;  // operands of the chain of AND, OR or & this node ends
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
@@ -67,6 +71,7 @@ struct SelectQuery {
     bool distinct = false;
     bool distinctRow = false;  // DISTINCTROW: each record of the tables shown once
     qint64 top = -1;  // TOP n; -1 when absent
+    bool topPercent = false;  // TOP n PERCENT: n in hundredths of the records
     std::vector<SelectItem> items;
     std::vector<TableRef> from;    // in FROM order
     std::vector<JoinKind> joins;   // one per table of from; First for the first
@@ -87,14 +92,18 @@ struct Assignment {
     ExprPtr value;
 };
 
+// UPDATE and DELETE name one table, or several joined as in a SELECT (joined then holds the FROM
+// list: its from, joins and on; table is its first table).
 struct UpdateQuery {
     TableRef table;
+    std::unique_ptr<SelectQuery> joined;
     std::vector<Assignment> sets;
     ExprPtr where;
 };
 
 struct DeleteQuery {
     TableRef table;
+    std::unique_ptr<SelectQuery> joined;
     QString starTable;  // X of DELETE X.* FROM ...; empty when not written
     ExprPtr where;
 };
@@ -104,6 +113,7 @@ struct InsertQuery {
     bool hasFieldList = false;
     std::vector<ExprPtr> fields;  // Column expressions
     std::vector<ExprPtr> values;
+    std::unique_ptr<SelectQuery> select;  // INSERT INTO ... SELECT: the query instead of values
 };
 
 // One parsed statement: the query kinds carry a tree, data definition a filled Statement whose

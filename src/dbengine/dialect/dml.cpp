@@ -42,10 +42,148 @@ int targetColumn(const Expr& target, const Source& s)
     return -1;
 }
 
+// The source of a joined statement that a name (DELETE X.*, or the table of SET X.F) designates:
+// by the name the statement gives it, else by its table's name; -1 when none.
+int sourceNamed(const QVector<Source>& sources, const QString& name)
+{
+    for (int i = 0; i < sources.size(); ++i) {
+        if (sources[i].written.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    for (int i = 0; i < sources.size(); ++i) {
+        if (sources[i].table->name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+// UPDATE A INNER JOIN B ON ... SET A.F = B.G WHERE ...: the values are computed by a query over
+// the joined tables, one row per record of the target (by its rowid), and written from it.
+Statement planJoinedUpdate(const UpdateQuery& q, Emitter& em)
+{
+    Statement st;
+    st.kind = Statement::Update;
+    const QVector<Source> sources = em.resolveSources(q.joined->from);
+    em.pushScope(&sources);
+    int target = -1;
+    QStringList values, sets;
+    QVector<int> assigned;
+    for (const Assignment& a : q.sets) {
+        int source = -1, col = -1;
+        for (int si = 0; si < sources.size() && col < 0; ++si) {
+            col = targetColumn(*a.target, sources[si]);
+            source = si;
+        }
+        const Value v = em.value(*a.value);
+        if (col < 0) {
+            em.noteUnknown(a.target->table.isEmpty() ? a.target->field : a.target->table + u'.' + a.target->field);
+            continue;
+        }
+        if (target >= 0 && source != target)
+            throw DbError::make(err::SyntaxErrorInUpdate);  // one table's records are written at a time
+        target = source;
+        const Column& c = sources[source].table->columns[col];
+        if (assigned.contains(col))
+            throw DbError::make(err::DuplicateOutputDestination, {sources[source].table->name + u'.' + c.name});
+        assigned.append(col);
+        if (isAutoIncrement(c))
+            throw DbError::make(err::FieldCannotBeUpdated);
+        const QString alias = QStringLiteral("dbe_v") + QString::number(values.size());
+        values.append(v.sql + QStringLiteral(" AS ") + alias);
+        sets.append(Emitter::quote(c.name) + QStringLiteral(" = ") + fit(QStringLiteral("dbe_u.") + alias, c));
+    }
+    QString where;
+    if (q.where)
+        where = QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
+    const QString from = em.fromClause(*q.joined, sources);
+    em.popScope();
+    em.finish();
+    if (target < 0)
+        throw DbError::make(err::SyntaxErrorInUpdate);
+    const Source& t = sources[target];
+    refuseSystemTable(*t.table);
+    st.table = t.table->name;
+    const QString rowid = Emitter::rowidName(*t.table);
+    st.sql = QStringLiteral("UPDATE %1 SET %2 FROM (SELECT %3.%4 AS dbe_r, %5 FROM %6%7) AS dbe_u WHERE %1.%4 = dbe_u.dbe_r")
+                 .arg(Emitter::quote(t.table->name), sets.join(QStringLiteral(", ")), Emitter::quote(t.sqlName), rowid,
+                      values.join(QStringLiteral(", ")), from, where);
+    return st;
+}
+
+// DELETE X.* FROM X INNER JOIN Y ON ... WHERE ...: the records of X that the join and the
+// condition select, each once.
+Statement planJoinedDelete(const DeleteQuery& q, Emitter& em)
+{
+    Statement st;
+    st.kind = Statement::Delete;
+    const QVector<Source> sources = em.resolveSources(q.joined->from);
+    const int target = q.starTable.isEmpty() ? -1 : sourceNamed(sources, q.starTable);
+    if (target < 0)
+        throw DbError::make(err::DeleteTableNotSpecified);
+    const Source& t = sources[target];
+    refuseSystemTable(*t.table);
+    st.table = t.table->name;
+    em.pushScope(&sources);
+    const QString from = em.fromClause(*q.joined, sources);
+    QString where;
+    if (q.where)
+        where = QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
+    em.popScope();
+    const QString rowid = Emitter::rowidName(*t.table);
+    st.sql = QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT %3.%2 FROM %4%5)")
+                 .arg(Emitter::quote(t.table->name), rowid, Emitter::quote(t.sqlName), from, where);
+    return st;
+}
+
+// INSERT INTO T [(fields)] SELECT ...: the query's rows, each value fitted to its field; a counter
+// left out numbers the new records on from the greatest one.
+Statement planInsertSelect(const InsertQuery& q, Emitter& em, const Source& s, const QVector<int>& columns)
+{
+    const Table& t = *s.table;
+    Statement st;
+    st.kind = Statement::Insert;
+    st.table = t.name;
+    const SelectPlan plan = planValues(*q.select, em);
+    em.finish();
+    if (plan.columns.size() != columns.size())
+        throw DbError::make(err::ValueCountMismatch);
+    QStringList names, values, aliases;
+    for (int i = 0; i < columns.size(); ++i) {
+        const Column& c = t.columns[columns[i]];
+        const QString alias = QStringLiteral("dbe_c") + QString::number(i);
+        aliases.append(alias);
+        names.append(Emitter::quote(c.name));
+        values.append(fit(alias, c));
+    }
+    for (int i = 0; i < t.columns.size(); ++i) {
+        if (columns.contains(i))
+            continue;
+        const Column& c = t.columns[i];
+        if (isAutoIncrement(c)) {
+            names.append(Emitter::quote(c.name));
+            values.append(QStringLiteral("coalesce((SELECT max(%1) FROM %2), 0) + row_number() OVER ()")
+                              .arg(Emitter::quote(c.name), Emitter::quote(t.name)));
+        } else if (c.primaryKey) {
+            throw DbError::make(err::NullInPrimaryKey);
+        } else if (c.type == dbBoolean) {
+            names.append(Emitter::quote(c.name));
+            values.append(QStringLiteral("0"));
+        } else if (c.required) {
+            throw DbError::make(err::NullInRequiredField, {c.name});
+        }
+    }
+    st.sql = QStringLiteral("WITH dbe_i(%1) AS (%2) INSERT INTO %3 (%4) SELECT %5 FROM dbe_i")
+                 .arg(aliases.join(QStringLiteral(", ")), plan.valuesSql, Emitter::quote(t.name),
+                      names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
+    return st;
+}
+
 }  // namespace
 
 Statement planUpdate(const UpdateQuery& q, Emitter& em)
 {
+    if (q.joined)
+        return planJoinedUpdate(q, em);
     Statement st;
     st.kind = Statement::Update;
     const QVector<Source> sources{em.resolveTarget(q.table)};
@@ -73,7 +211,7 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
     }
     QString where;
     if (q.where)
-        where = QStringLiteral(" WHERE ") + em.condition(*q.where).sql;
+        where = QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
     em.popScope();
     em.finish();
     st.sql = QStringLiteral("UPDATE ") + Emitter::quote(s.table->name) + QStringLiteral(" SET ")
@@ -83,6 +221,8 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
 
 Statement planDelete(const DeleteQuery& q, Emitter& em)
 {
+    if (q.joined)
+        return planJoinedDelete(q, em);
     Statement st;
     st.kind = Statement::Delete;
     const QVector<Source> sources{em.resolveTarget(q.table)};
@@ -95,7 +235,7 @@ Statement planDelete(const DeleteQuery& q, Emitter& em)
     em.pushScope(&sources);
     st.sql = QStringLiteral("DELETE FROM ") + Emitter::quote(st.table);
     if (q.where)
-        st.sql += QStringLiteral(" WHERE ") + em.condition(*q.where).sql;
+        st.sql += QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
     em.popScope();
     return st;
 }
@@ -122,6 +262,8 @@ Statement planInsert(const InsertQuery& q, Emitter& em)
         for (int i = 0; i < t.columns.size(); ++i)
             columns.append(i);
     }
+    if (q.select)
+        return planInsertSelect(q, em, s, columns);
     if (int(q.values.size()) != columns.size())
         throw DbError::make(err::ValueCountMismatch);
     // Values name no table: a name in them is an unknown parameter.

@@ -334,6 +334,11 @@ Value Emitter::column(const Expr& e)
     return v;
 }
 
+namespace {
+// The operands of an AND or OR chain written in one group of parentheses.
+constexpr int kChainGroup = 50;
+}  // namespace
+
 Value Emitter::emitExpr(const Expr& e)
 {
     Value v;
@@ -388,8 +393,33 @@ Value Emitter::emitExpr(const Expr& e)
             QStringList parts;
             for (int i = operands.size() - 1; i >= 0; --i)
                 parts.append(condition(*operands[i]).sql);
-            v.sql = u'(' + parts.join(u' ' + e.op + u' ') + u')';
+            // SQLite reads a flat chain as a tree as deep as the chain is long, and takes trees
+            // up to 1000 deep: a long chain is written in groups.
+            const QString glue = u' ' + e.op + u' ';
+            while (parts.size() > kChainGroup) {
+                QStringList groups;
+                for (int i = 0; i < parts.size(); i += kChainGroup)
+                    groups.append(u'(' + parts.mid(i, kChainGroup).join(glue) + u')');
+                parts = groups;
+            }
+            v.sql = u'(' + parts.join(glue) + u')';
             v.kind = Value::Bool;
+            return v;
+        }
+        if (e.op == u"&") {
+            // a & b & c as one call: nested calls would soon be deeper than SQLite takes.
+            QVector<const Expr*> operands;
+            const Expr* node = &e;
+            while (node->kind == Expr::Binary && node->op == e.op) {
+                operands.append(node->args[1].get());
+                node = node->args[0].get();
+            }
+            operands.append(node);
+            QVector<Value> values;
+            for (int i = operands.size() - 1; i >= 0; --i)
+                values.append(value(*operands[i]));
+            v.sql = concatenationSql(values);
+            v.kind = Value::Text;
             return v;
         }
         if (isComparison(e.op))
@@ -397,14 +427,13 @@ Value Emitter::emitExpr(const Expr& e)
         const Value a = value(*e.args[0]);
         const Value b = value(*e.args[1]);
         v.kind = Value::Number;
-        if (e.op == u"&") {
-            v.sql = concatenationSql(a, b);
-            v.kind = Value::Text;
-        } else if (e.op == u"+" && a.kind == Value::Text && b.kind == Value::Text) {
+        if (e.op == u"+" && a.kind == Value::Text && b.kind == Value::Text) {
             v.sql = u'(' + a.sql + QStringLiteral(" || ") + b.sql + u')';
             v.kind = Value::Text;
         } else if (arithmeticSql(a, e.op, b, &v)) {
             return v;
+        } else if (e.op == u"^") {
+            v.sql = QStringLiteral("dbe_pow(%1, %2)").arg(arithmeticOperandSql(a), arithmeticOperandSql(b));
         } else if (e.op == u"/" || e.op == u"\\" || e.op == u"MOD") {
             v.sql = divisionSql(e.op, arithmeticOperandSql(a), arithmeticOperandSql(b));
         } else {
@@ -454,6 +483,10 @@ Value Emitter::emitExpr(const Expr& e)
     }
     case Expr::InSelect:
         return inSelect(e);
+    case Expr::Exists:
+        return exists(e);
+    case Expr::Subquery:
+        return scalarSubquery(e);
     }
     expressionError(e);
 }
@@ -468,28 +501,28 @@ Value Emitter::comparison(const Expr& e)
     return v;
 }
 
-Value Emitter::inSelect(const Expr& e)
+QString Emitter::subquerySql(const SelectQuery& q, const std::function<QString()>& selectList, bool ordered,
+                             qint64 limit, qint64 offset)
 {
-    const Value a = value(*e.args[0]);
-    const SelectQuery& q = *e.subquery;
-    if (q.items.size() != 1 || q.items[0].expr->kind == Expr::Star)
-        throw DbError::make(err::SyntaxErrorInSelect);
+    if (q.topPercent)
+        throw DbError::make(err::SyntaxErrorInSelect);  // TOP n PERCENT only in the outer query
     const QVector<Source> sources = resolveSources(q.from);
     pushScope(&sources);
     JoinCondition* savedJoin = join_;
     join_ = nullptr;  // the subquery's own sources are numbered apart
+    const bool savedAggregates = aggregatesAllowed_;
+    const int savedCount = aggregateCount_;  // the subquery's aggregates are its own
+    const bool savedWhere = inWhere_;
+    inWhere_ = false;
+    aggregatesAllowed_ = true;
     QString sql = QStringLiteral("SELECT ");
     if (q.distinct)
         sql += QStringLiteral("DISTINCT ");
-    const bool savedAggregates = aggregatesAllowed_;
-    aggregatesAllowed_ = true;
-    const Value key = value(*q.items[0].expr);
+    sql += selectList();
     aggregatesAllowed_ = false;
-    QString keySql;
-    const QString left = inSelectLeftSql(a, key, &keySql);
-    sql += keySql + QStringLiteral(" FROM ") + fromClause(q, sources);
+    sql += QStringLiteral(" FROM ") + fromClause(q, sources);
     if (q.where)
-        sql += QStringLiteral(" WHERE ") + condition(*q.where).sql;
+        sql += QStringLiteral(" WHERE ") + whereCondition(*q.where).sql;
     if (!q.groupBy.empty()) {
         QStringList groups;
         for (const ExprPtr& g : q.groupBy) {
@@ -502,26 +535,109 @@ Value Emitter::inSelect(const Expr& e)
     aggregatesAllowed_ = true;
     if (q.having)
         sql += QStringLiteral(" HAVING ") + condition(*q.having).sql;
-    if (q.top >= 0) {
-        if (!q.orderBy.empty()) {
-            QStringList order;
-            for (const OrderItem& o : q.orderBy) {
-                const Value ov = value(*o.expr);
-                if (!refersToColumn(*o.expr) && !containsAggregate(*o.expr))
-                    continue;  // a constant orders nothing
-                order.append(sortKeySql(ov) + (o.descending ? QStringLiteral(" DESC") : QString()));
-            }
-            if (!order.isEmpty())
-                sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    if (ordered && !q.orderBy.empty()) {
+        QStringList order;
+        for (const OrderItem& o : q.orderBy) {
+            const Value ov = value(*o.expr);
+            if (!refersToColumn(*o.expr) && !containsAggregate(*o.expr))
+                continue;  // a constant orders nothing
+            order.append(sortKeySql(ov) + (o.descending ? QStringLiteral(" DESC") : QString()));
         }
-        sql += QStringLiteral(" LIMIT ") + QString::number(q.top);
+        if (!order.isEmpty())
+            sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     }
+    if (limit >= 0)
+        sql += QStringLiteral(" LIMIT ") + QString::number(limit);
+    if (offset > 0)
+        sql += QStringLiteral(" OFFSET ") + QString::number(offset);
     aggregatesAllowed_ = savedAggregates;
+    aggregateCount_ = savedCount;
+    inWhere_ = savedWhere;
     join_ = savedJoin;
     popScope();
+    return sql;
+}
+
+Value Emitter::inSelect(const Expr& e)
+{
+    const Value a = value(*e.args[0]);
+    const SelectQuery& q = *e.subquery;
+    if (q.items.size() != 1 || q.items[0].expr->kind == Expr::Star)
+        throw DbError::make(err::SyntaxErrorInSelect);
+    QString left;
+    const QString sql = subquerySql(
+        q,
+        [&] {
+            const Value key = value(*q.items[0].expr);
+            QString keySql;
+            left = inSelectLeftSql(a, key, &keySql);
+            return keySql;
+        },
+        q.top >= 0, q.top);
     Value v;
     v.sql = QStringLiteral("(%1 %2IN (%3))").arg(left, e.negated ? QStringLiteral("NOT ") : QString(), sql);
     v.kind = Value::Bool;
+    return v;
+}
+
+Value Emitter::exists(const Expr& e)
+{
+    const SelectQuery& q = *e.subquery;
+    // The select list says nothing about whether a record exists; its names are still looked up.
+    const QString sql = subquerySql(
+        q,
+        [&] {
+            for (const SelectItem& item : q.items) {
+                if (item.expr->kind != Expr::Star)
+                    value(*item.expr);
+            }
+            return QStringLiteral("1");
+        },
+        q.top >= 0, q.top);
+    Value v;
+    v.sql = QStringLiteral("(%1EXISTS (%2))").arg(e.negated ? QStringLiteral("NOT ") : QString(), sql);
+    v.kind = Value::Bool;
+    return v;
+}
+
+Value Emitter::scalarSubquery(const Expr& e)
+{
+    const SelectQuery& q = *e.subquery;
+    if (q.items.size() != 1 || q.items[0].expr->kind == Expr::Star)
+        throw DbError::make(err::SyntaxErrorInSelect);
+    Value result;
+    const auto selectValue = [&] {
+        result = value(*q.items[0].expr);
+        return result.sql;
+    };
+    const qint64 top = q.top;
+    Value v;
+    if (top == 0) {
+        v.sql = QStringLiteral("NULL");
+        v.kind = Value::Null;
+        return v;
+    }
+    const QString first = subquerySql(q, selectValue, top >= 0, 1);
+    // An aggregate over the whole subquery is one record by itself.
+    if (top == 1 || (q.groupBy.empty() && containsAggregate(*q.items[0].expr))) {
+        v.sql = u'(' + first + u')';
+    } else {
+        // A second record is an error (3354), as the original engine raises it.
+        const QString second = subquerySql(q, [] { return QStringLiteral("1"); }, top >= 0, 1, 1);
+        v.sql = QStringLiteral("dbe_single((%1), (%2))").arg(second, first);
+    }
+    v.kind = result.kind;
+    v.type = result.type;
+    v.size = result.size;
+    return v;
+}
+
+Value Emitter::whereCondition(const Expr& e)
+{
+    const bool saved = inWhere_;
+    inWhere_ = true;
+    const Value v = condition(e);
+    inWhere_ = saved;
     return v;
 }
 
@@ -530,6 +646,8 @@ Value Emitter::function(const Expr& e)
     const QString& fn = e.text;
     Value v;
     if (isAggregateFunction(fn)) {
+        if (!aggregatesAllowed_ && inWhere_)
+            throw DbError::make(err::AggregateInWhere, {text_.mid(e.pos, e.end - e.pos)});
         if (!aggregatesAllowed_)
             expressionError(e);
         aggregatesAllowed_ = false;  // no aggregate inside an aggregate
@@ -553,6 +671,21 @@ Value Emitter::function(const Expr& e)
                 v.kind = a.kind;
                 v.type = a.type;
                 v.size = a.size;
+            } else if (fn == u"FIRST" || fn == u"LAST") {
+                // The value of the group's first or last record, as it is stored.
+                v.sql = QStringLiteral("dbe_") + fn.toLower() + u'(' + a.sql + u')';
+                v.kind = a.kind;
+                v.type = a.type;
+                v.size = a.size;
+            } else if (fn.startsWith(u"STDEV") || fn.startsWith(u"VAR")) {
+                const bool read = a.kind == Value::Number || a.kind == Value::Date;
+                v.sql = QStringLiteral("dbe_") + fn.toLower() + u'(' + (read ? valueKeySql(a) : a.sql) + u')';
+                v.type = 7;
+                v.size = 8;
+            } else if (fn == u"AVG" && a.type == 5) {
+                v.sql = QStringLiteral("dbe_currency_avg(") + valueKeySql(a) + u')';  // currency stays currency
+                v.type = 5;
+                v.size = 8;
             } else if (fn == u"SUM" && !sumSql(a).isEmpty()) {
                 v.sql = sumSql(a);
                 v.type = 5;

@@ -10,6 +10,7 @@
 
 #include <QSet>
 #include <QVector>
+#include <functional>
 
 namespace dbe::dialect {
 
@@ -53,6 +54,8 @@ public:
     Value value(const Expr& e);
     // An expression used as a condition (WHERE, ON, HAVING).
     Value condition(const Expr& e);
+    // The condition of a WHERE clause: an aggregate in it raises 3096 naming it.
+    Value whereCondition(const Expr& e);
 
     // Whether aggregate functions are allowed where the next expressions are emitted.
     void setAggregatesAllowed(bool allowed) { aggregatesAllowed_ = allowed; }
@@ -93,6 +96,12 @@ private:
     Value function(const Expr& e);
     Value comparison(const Expr& e);
     Value inSelect(const Expr& e);
+    Value exists(const Expr& e);
+    Value scalarSubquery(const Expr& e);
+    // The SQL of the subquery q, its select list written by selectList with q's sources in scope;
+    // its ORDER BY written when ordered, then LIMIT and OFFSET when not negative.
+    QString subquerySql(const SelectQuery& q, const std::function<QString()>& selectList, bool ordered,
+                        qint64 limit, qint64 offset = -1);
     QString asValue(const Value& v) const;
     // In the ON condition of the join that adds source inner: the text fields of inner to look up
     // by the spellings of the other side, those of the index that seeks on most of its equalities.
@@ -103,6 +112,7 @@ private:
     QVector<const QVector<Source>*> scopes_;
     QStringList unknown_;
     bool aggregatesAllowed_ = false;
+    bool inWhere_ = false;
     JoinCondition* join_ = nullptr;  // while a join's ON condition is emitted
     int aggregateCount_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "typedvalues.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace dbe::dialect {
 
@@ -23,7 +24,16 @@ const QHash<QString, Arity>& arities()
             for (const char* n : names)
                 t.insert(QString::fromLatin1(n), {min, max});
         };
-        add({"COUNT", "SUM", "MIN", "MAX", "AVG"}, 1, 1);
+        add({"COUNT", "SUM", "MIN", "MAX", "AVG", "FIRST", "LAST", "STDEV", "STDEVP", "VAR", "VARP"}, 1, 1);
+        add({"INT", "FIX", "SGN", "SQR", "EXP", "LOG", "ISNUMERIC", "ISDATE", "SPACE", "CHR", "ASC",
+             "STRREVERSE"},
+            1, 1);
+        add({"ROUND"}, 1, 2);
+        add({"STRCOMP"}, 2, 3);
+        add({"INSTRREV"}, 2, 4);
+        add({"REPLACE"}, 3, 6);
+        add({"SWITCH"}, 2, 64);
+        add({"CHOOSE"}, 2, 64);
         add({"ISNULL", "TRIM", "LTRIM", "RTRIM", "UCASE", "LCASE", "UPPER", "LOWER", "LEN", "ABS", "VAL",
              "CSTR", "CLNG", "CINT", "CDBL", "CSNG", "CCUR", "CBYTE", "CDATE", "YEAR", "MONTH", "DAY",
              "HOUR", "MINUTE", "SECOND", "WEEKDAY"},
@@ -77,6 +87,34 @@ short conversionType(const QString& fn)
     return types.value(fn);
 }
 
+// The kind of a value that is one of several: theirs when they agree (Nulls aside), else Other.
+Value::Kind commonKind(const QVector<Value>& values)
+{
+    Value::Kind kind = Value::Null;
+    for (const Value& v : values) {
+        if (v.kind == Value::Null)
+            continue;
+        if (kind != Value::Null && kind != v.kind)
+            return Value::Other;
+        kind = v.kind;
+    }
+    return kind == Value::Null ? Value::Other : kind;
+}
+
+// The run-time function of a numeric or text function that takes its arguments as they are;
+// empty for the others.
+QString mathTextFunction(const QString& fn)
+{
+    static const QHash<QString, QString> names = [] {
+        QHash<QString, QString> t;
+        for (const char* n : {"ROUND", "INT", "FIX", "SGN", "SQR", "EXP", "LOG", "ISNUMERIC", "REPLACE",
+                              "SPACE", "CHR", "ASC", "STRCOMP", "STRREVERSE", "INSTRREV"})
+            t.insert(QString::fromLatin1(n), QStringLiteral("dbe_") + QString::fromLatin1(n).toLower());
+        return t;
+    }();
+    return names.value(fn);
+}
+
 }  // namespace
 
 bool functionArity(const QString& name, int* minArgs, int* maxArgs)
@@ -91,7 +129,12 @@ bool functionArity(const QString& name, int* minArgs, int* maxArgs)
 
 bool isAggregateFunction(const QString& name)
 {
-    return name == u"COUNT" || name == u"SUM" || name == u"MIN" || name == u"MAX" || name == u"AVG";
+    static const QSet<QString> names = {
+        QStringLiteral("COUNT"), QStringLiteral("SUM"),   QStringLiteral("MIN"),    QStringLiteral("MAX"),
+        QStringLiteral("AVG"),   QStringLiteral("FIRST"), QStringLiteral("LAST"),   QStringLiteral("STDEV"),
+        QStringLiteral("STDEVP"), QStringLiteral("VAR"),  QStringLiteral("VARP"),
+    };
+    return names.contains(name);
 }
 
 bool refersToColumn(const Expr& e)
@@ -122,15 +165,27 @@ QString divisionSql(const QString& op, const QString& a, const QString& b)
     return QStringLiteral("%1(%2, %3)").arg(QLatin1String(fn), a, b);
 }
 
-QString concatenationSql(const Value& a, const Value& b)
+QString concatenationSql(const QVector<Value>& operands)
 {
-    // A date takes part as its text; a Null on one side is the empty text, on both sides Null.
+    // A date takes part as its text; a Null is the empty text, unless every operand is Null.
     auto text = [](const Value& v) {
         if (v.kind == Value::Date)
             return QStringLiteral("dbe_text(%1, 3)").arg(v.sql);
         return v.column && v.kind == Value::Number && v.type != 1 ? valueKeySql(v) : v.sql;
     };
-    return QStringLiteral("dbe_concat(%1, %2)").arg(text(a), text(b));
+    // SQLite takes at most 127 arguments in a call: a long chain is joined in groups, which keeps
+    // the rule since a group of Nulls is Null.
+    constexpr int kGroup = 100;
+    QStringList parts;
+    for (const Value& v : operands)
+        parts.append(text(v));
+    do {
+        QStringList groups;
+        for (int i = 0; i < parts.size(); i += kGroup)
+            groups.append(QStringLiteral("dbe_concat(") + parts.mid(i, kGroup).join(QStringLiteral(", ")) + u')');
+        parts = groups;
+    } while (parts.size() > 1);
+    return parts.first();
 }
 
 Value emitFunction(Emitter& em, const Expr& e)
@@ -146,6 +201,30 @@ Value emitFunction(Emitter& em, const Expr& e)
                                      ? a.kind
                                      : (a.kind == Value::Null ? b.kind : Value::Other);
         return make(QStringLiteral("(CASE WHEN %1 THEN %2 ELSE %3 END)").arg(c.sql, a.sql, b.sql), kind);
+    }
+    if (fn == u"SWITCH") {
+        // Switch(condition, value, ...): the value of the first true condition, else Null.
+        if (e.args.size() % 2 != 0)
+            em.expressionError(e);
+        QString sql = QStringLiteral("(CASE");
+        QVector<Value> values;
+        for (size_t i = 0; i < e.args.size(); i += 2) {
+            const Value c = em.condition(*e.args[i]);
+            values.append(em.value(*e.args[i + 1]));
+            sql += QStringLiteral(" WHEN %1 THEN %2").arg(c.sql, values.last().sql);
+        }
+        return make(sql + QStringLiteral(" END)"), commonKind(values));
+    }
+    if (fn == u"CHOOSE") {
+        // Choose(index, value, ...): the value at the index rounded half to even, Null outside.
+        const Value index = em.value(*e.args[0]);
+        QString sql = QStringLiteral("(CASE dbe_round(%1) ").arg(arithmeticOperandSql(index));
+        QVector<Value> values;
+        for (size_t i = 1; i < e.args.size(); ++i) {
+            values.append(em.value(*e.args[i]));
+            sql += QStringLiteral("WHEN %1 THEN %2 ").arg(QString::number(i), values.last().sql);
+        }
+        return make(sql + QStringLiteral("END)"), commonKind(values));
     }
     if (fn == u"DATE" || fn == u"NOW" || fn == u"TIME") {
         const char* which = fn == u"DATE" ? "0" : fn == u"NOW" ? "1" : "2";
@@ -184,6 +263,8 @@ Value emitFunction(Emitter& em, const Expr& e)
                              a.size() == 4 ? a[3].sql : QStringLiteral("1")),
                     Value::Number, 4, 4);
     }
+    if (fn == u"ISDATE")  // a date field's stored text, in whichever form it is
+        return make(QStringLiteral("dbe_isdate(") + a[0].sql + u')', Value::Number);
     if (fn == u"VAL")
         return make(QStringLiteral("dbe_val(") + a[0].sql + u')', Value::Number, 7, 8);
     // The date functions and conversions take a date field's value as its day number: every
@@ -191,6 +272,13 @@ Value emitFunction(Emitter& em, const Expr& e)
     for (Value& v : a) {
         if (v.kind == Value::Date && v.column)
             v.sql = valueKeySql(v);
+    }
+    if (const QString runtime = mathTextFunction(fn); !runtime.isEmpty()) {
+        QStringList sql;
+        for (const Value& v : a)
+            sql.append(v.sql);
+        const bool numeric = fn != u"REPLACE" && fn != u"SPACE" && fn != u"CHR" && fn != u"STRREVERSE";
+        return make(runtime + u'(' + sql.join(QStringLiteral(", ")) + u')', numeric ? Value::Number : Value::Text);
     }
     if (fn == u"CSTR")
         return make(QStringLiteral("dbe_text(%1, %2)").arg(a[0].sql, dateHint(a[0])), Value::Text);
@@ -223,7 +311,7 @@ const std::vector<RuntimeFunction>& runtimeFunctions()
 {
     static const std::vector<RuntimeFunction> list = {
         {"dbe_div", 2, true},      {"dbe_idiv", 2, true},      {"dbe_mod", 2, true},
-        {"dbe_concat", 2, true},   {"dbe_text", 2, true},      {"dbe_num", 3, true},
+        {"dbe_concat", -1, true},   {"dbe_text", 2, true},      {"dbe_num", 3, true},
         {"dbe_val", 1, true},      {"dbe_cdate", 1, true},     {"dbe_datepart", 2, true},
         {"dbe_now", 1, false},     {"dbe_dateadd", 3, true},   {"dbe_datediff", 3, true},
         {"dbe_dateserial", 3, true}, {"dbe_format", 3, true},  {"dbe_instr", 4, true},     {"dbe_left", 2, true},

@@ -26,7 +26,8 @@ Value emitFunction(Emitter& em, const Expr& e);
 
 // The operators run by SQL functions: a / b, a \ b, a MOD b and a & b.
 QString divisionSql(const QString& op, const QString& a, const QString& b);
-QString concatenationSql(const Value& a, const Value& b);
+// a & b & ...: Null only when every operand is Null.
+QString concatenationSql(const QVector<Value>& operands);
 
 struct RuntimeFunction {
     const char* name;

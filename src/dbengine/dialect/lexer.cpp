@@ -133,7 +133,7 @@ QVector<Token> tokenize(const QString& text)
             }
             if (matched)
                 continue;
-            static const QString oneChar = QStringLiteral("=<>+-*/\\&(),.;!");
+            static const QString oneChar = QStringLiteral("=<>+-*/\\^&(),.;!");
             push(oneChar.contains(c) ? Token::Op : Token::Invalid, QString(c), start, i + 1);
             ++i;
         }

@@ -71,6 +71,11 @@ private:
             q->top = next().text.toLongLong(&ok);
             if (!ok || q->top < 0)
                 fail();
+            if (acceptKeyword("PERCENT")) {
+                q->topPercent = true;
+                if (q->top > 100)
+                    fail();
+            }
         }
         do {
             q->items.push_back(selectItem());
@@ -172,12 +177,12 @@ private:
         return e;
     }
 
-    void fromList(SelectQuery& q)
+    void fromList(SelectQuery& q, int error = err::SyntaxErrorInFrom)
     {
         const int savedStart = exprStart;
         exprStart = -1;
         const int savedError = clauseError;
-        clauseError = err::SyntaxErrorInFrom;
+        clauseError = error;
         fromItem(q, true);
         for (;;) {
             if (acceptOp(",")) {
@@ -247,6 +252,17 @@ private:
     {
         auto e = make(Expr::Binary, a->pos, b->end);
         e->op = op;
+        const bool chained = (op == u"AND" || op == u"OR" || op == u"&") && a->kind == Expr::Binary && a->op == op;
+        if (chained) {
+            // One more operand of a chain that is written flat: as high as its highest operand.
+            e->chain = a->chain + 1;
+            e->depth = qMax(a->depth, b->depth + 1);
+            if (e->chain > kMaxChain || e->depth > kMaxTreeHeight)
+                fail();
+            e->args.push_back(std::move(a));
+            e->args.push_back(std::move(b));
+            return e;
+        }
         e->args.push_back(std::move(a));
         e->args.push_back(std::move(b));
         return grown(std::move(e));
@@ -439,7 +455,31 @@ private:
             e->args.push_back(std::move(operand));
             return grown(std::move(e));
         }
-        return primary();
+        return power();
+    }
+    // a ^ b binds tighter than a sign before it (-2 ^ 2 is -4) and is read from left to right; the
+    // exponent may carry its own sign (2 ^ -1).
+    ExprPtr power()
+    {
+        ExprPtr left = primary();
+        while (acceptOp("^")) {
+            ExprPtr right;
+            if (peek().isOp("-") || peek().isOp("+")) {
+                const Token& t = next();
+                ExprPtr operand = primary();
+                if (t.text == u"-") {
+                    auto e = make(Expr::Unary, t.pos, operand->end);
+                    e->op = QStringLiteral("-");
+                    e->args.push_back(std::move(operand));
+                    operand = grown(std::move(e));
+                }
+                right = std::move(operand);
+            } else {
+                right = primary();
+            }
+            left = binary(QStringLiteral("^"), std::move(left), std::move(right));
+        }
+        return left;
     }
 
     ExprPtr primary()
@@ -471,7 +511,7 @@ private:
             if (t.isOp("(")) {
                 next();
                 if (peek().isKeyword("SELECT"))
-                    fail();  // a subquery is read only after IN
+                    return subquery(Expr::Subquery, t.pos);
                 ExprPtr inner = expr();
                 expectOp(")");
                 return inner;
@@ -488,7 +528,12 @@ private:
                 e->boolValue = t.isKeyword("TRUE");
                 return e;
             }
-            if (peek(1).isOp("(") && (!isReserved(t) || t.isKeyword("LEFT") || t.isKeyword("RIGHT")))
+            if (t.isKeyword("EXISTS") && peek(1).isOp("(") && peek(2).isKeyword("SELECT")) {
+                next();
+                next();
+                return subquery(Expr::Exists, t.pos);
+            }
+            if (peek(1).isOp("(") && (!isReserved(t) || t.isKeyword("LEFT") || t.isKeyword("RIGHT") || t.isKeyword("ASC")))
                 return function();
             [[fallthrough]];
         case Token::Bracketed:
@@ -496,6 +541,19 @@ private:
         default:
             fail();
         }
+    }
+
+    // A subquery used as a value or after EXISTS, its opening parenthesis read: up to the closing one.
+    ExprPtr subquery(Expr::Kind kind, int pos)
+    {
+        Nest nest(*this, kMaxNesting);
+        auto e = make(kind, pos, 0);
+        e->subquery = select();
+        if (kind == Expr::Subquery && e->subquery->items.size() != 1)
+            fail();
+        e->end = peek().end;
+        expectOp(")");
+        return grown(std::move(e));
     }
 
     ExprPtr column()
@@ -554,7 +612,11 @@ private:
         clauseError = err::SyntaxErrorInUpdate;
         auto q = std::make_unique<UpdateQuery>();
         expectKeyword("UPDATE");
-        q->table = tableRef();
+        q->joined = targets();
+        q->table = q->joined->from.front();
+        if (q->joined->from.size() == 1)
+            q->joined.reset();
+        clauseError = err::SyntaxErrorInUpdate;
         expectKeyword("SET");
         do {
             Assignment a;
@@ -573,16 +635,29 @@ private:
         clauseError = err::SyntaxErrorInUpdate;
         auto q = std::make_unique<DeleteQuery>();
         expectKeyword("DELETE");
+        acceptKeyword("DISTINCTROW");  // each record of the table once: what a delete does anyway
         if (!acceptOp("*") && atName() && (peek(1).isOp(".") || peek(1).isOp("!"))) {
             q->starTable = name();  // DELETE table.* FROM table
             next();
             expectOp("*");
         }
         expectKeyword("FROM");
-        q->table = tableRef();
+        q->joined = targets();
+        q->table = q->joined->from.front();
+        if (q->joined->from.size() == 1)
+            q->joined.reset();
+        clauseError = err::SyntaxErrorInUpdate;
         if (acceptKeyword("WHERE"))
             q->where = clauseExpr();
         return q;
+    }
+
+    // The table of an UPDATE or DELETE, or the tables joined as in a FROM clause.
+    std::unique_ptr<SelectQuery> targets()
+    {
+        auto from = std::make_unique<SelectQuery>();
+        fromList(*from, err::SyntaxErrorInUpdate);
+        return from;
     }
 
     std::unique_ptr<InsertQuery> insert()
@@ -598,6 +673,12 @@ private:
                 q->fields.push_back(column());
             } while (acceptOp(","));
             expectOp(")");
+        }
+        if (peek().isKeyword("SELECT")) {
+            q->select = select();
+            unionParts(*q->select);
+            clauseError = err::SyntaxErrorInInsert;
+            return q;
         }
         expectKeyword("VALUES");
         expectOp("(");

@@ -14,7 +14,10 @@ ParsedStatement parse(const QString& text);
 // The deepest nesting of parentheses, NOT and signs that parse() accepts, and the greatest height
 // of an expression tree (a chain of AND is as high as it is long): whatever walks the tree
 // recursively stays within a small stack.
-inline constexpr int kMaxNesting = 200;
+// A chain of AND, OR or & (written flat, and walked one operand after another) may be longer, up
+// to kMaxChain operands.
+inline constexpr int kMaxNesting = 256;
 inline constexpr int kMaxTreeHeight = 400;
+inline constexpr int kMaxChain = 4000;
 
 }  // namespace dbe::dialect

@@ -8,6 +8,9 @@
 namespace dbe::dialect {
 
 SelectPlan planSelect(const SelectQuery& q, Emitter& emitter);
+// The plan of a query whose values are written somewhere (INSERT INTO ... SELECT): never a keyset,
+// its valuesSql giving the fields' values as they are.
+SelectPlan planValues(const SelectQuery& q, Emitter& emitter);
 
 Statement planUpdate(const UpdateQuery& q, Emitter& emitter);
 Statement planDelete(const DeleteQuery& q, Emitter& emitter);

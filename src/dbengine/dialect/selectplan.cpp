@@ -55,6 +55,17 @@ QString writtenName(const Expr& e)
     return e.table.isEmpty() ? e.field : e.table + u'.' + e.field;
 }
 
+// The position an ORDER BY item names when it is a whole number written alone (ORDER BY 2 sorts
+// by the second field of the result); 0 otherwise.
+int ordinal(const Expr& e)
+{
+    if (e.kind != Expr::Number)
+        return 0;
+    bool ok = false;
+    const int n = e.text.toInt(&ok);
+    return ok ? n : 0;
+}
+
 // In a query that groups or aggregates, every field outside an aggregate must be one of the
 // grouped expressions, or be part of one: otherwise 3122 names it. groups holds the SQL of the
 // GROUP BY expressions.
@@ -64,7 +75,7 @@ void checkGrouped(const Expr& e, Emitter& em, const QSet<QString>& groups)
         return;
     if (!refersToColumn(e))
         return;
-    if (!containsAggregate(e) && e.kind != Expr::InSelect) {
+    if (!containsAggregate(e) && e.kind != Expr::InSelect && e.kind != Expr::Exists && e.kind != Expr::Subquery) {
         const Value v = em.value(e);
         if (groups.contains(v.sql) || v.kind == Value::Null)
             return;  // grouped; or an unknown name, which finish() reports
@@ -101,7 +112,7 @@ void checkGrouping(const SelectQuery& q, Emitter& em, const QVector<Source>& sou
 
 // SELECT cols FROM (inner with its rank) WHERE rank <= n: TOP n keeps every record that ties with
 // the n-th on the ORDER BY values.
-QString withTies(const QStringList& columns, const QString& innerFrom, const QStringList& order, qint64 top)
+QString withTies(const QStringList& columns, const QString& innerFrom, const QStringList& order, const QString& top)
 {
     QStringList inner, outer;
     for (int i = 0; i < columns.size(); ++i) {
@@ -111,13 +122,13 @@ QString withTies(const QStringList& columns, const QString& innerFrom, const QSt
     return QStringLiteral("SELECT %1 FROM (SELECT %2, rank() OVER (ORDER BY %3) AS dbe_rank FROM %4) "
                           "WHERE dbe_rank <= %5 ORDER BY dbe_rank")
         .arg(outer.join(QStringLiteral(", ")), inner.join(QStringLiteral(", ")), order.join(QStringLiteral(", ")),
-             innerFrom, QString::number(top));
+             innerFrom, top);
 }
 
-SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
+SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool valuesOnly = false)
 {
     SelectPlan plan;
-    plan.keyset = !unionPart && isKeysetQuery(q);
+    plan.keyset = !unionPart && !valuesOnly && isKeysetQuery(q);
     const QVector<Source> sources = em.resolveSources(q.from);
     for (const Source& s : sources)
         plan.sources.append({s.table->name, s.sqlName, s.written});
@@ -126,7 +137,7 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
     const QString from = em.fromClause(q, sources);
     QString where;
     if (q.where)
-        where = em.condition(*q.where).sql;
+        where = em.whereCondition(*q.where).sql;
 
     // The output columns. qualified: the join rule's TABLE.FIELD name, used when the bare name
     // is not unique.
@@ -231,18 +242,41 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
     em.setAggregatesAllowed(aggregateQuery);
     if (q.having)
         tail += QStringLiteral(" HAVING ") + em.condition(*q.having).sql;
+    // How an output column is told apart from another: texts without regard to case, dates by
+    // their day number, number and yes/no fields by their reading.
+    const auto outKey = [](const Out& o) {
+        Value key;
+        key.sql = o.sql;
+        key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
+        if (!o.column.field.isEmpty() && !o.text && !o.date) {
+            key.kind = Value::Number;
+            key.column = (o.column.type >= 1 && o.column.type <= 7) || o.column.type == 20;
+            key.type = o.column.type;
+        }
+        return key;
+    };
     QStringList order;
     for (const OrderItem& item : q.orderBy) {
+        const QString direction = item.descending ? QStringLiteral(" DESC") : QString();
+        if (const int n = ordinal(*item.expr); n >= 1 && n <= outs.size()) {
+            order.append(sortKeySql(outKey(outs[n - 1])) + direction);  // ORDER BY 2: the second field
+            continue;
+        }
         const Value ov = em.value(*item.expr);
         if (!refersToColumn(*item.expr) && !containsAggregate(*item.expr))
-            continue;  // a constant orders nothing
-        order.append(sortKeySql(ov) + (item.descending ? QStringLiteral(" DESC") : QString()));
+            continue;  // any other constant orders nothing
+        order.append(sortKeySql(ov) + direction);
     }
+    // TOP n PERCENT: n hundredths of the records (or groups) the query selects, rounded up.
+    const QString whereSql0 = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where;
+    const QString top = !q.topPercent ? QString::number(q.top)
+                                      : QStringLiteral("(SELECT (count(*) * %1 + 99) / 100 FROM (SELECT 1 FROM %2%3%4))")
+                                            .arg(QString::number(q.top), from, whereSql0, tail);
     const bool ties = q.top >= 0 && !order.isEmpty() && !q.distinct;
     if (!order.isEmpty() && !ties)
         tail += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
     if (q.top >= 0 && !ties)
-        tail += QStringLiteral(" LIMIT ") + QString::number(q.top);
+        tail += QStringLiteral(" LIMIT ") + top;
     em.setAggregatesAllowed(false);
     em.popScope();
 
@@ -270,23 +304,13 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart)
         if (grouped.size() < sources.size())
             groupTail = QStringLiteral(" GROUP BY ") + grouped.join(QStringLiteral(", "));
         columns = rowids + identities + contents;
-        plan.keySql = ties ? withTies(columns, from + whereSql + groupTail + tail, order, q.top)
+        plan.keySql = ties ? withTies(columns, from + whereSql + groupTail + tail, order, top)
                            : QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                                  + from + whereSql + groupTail + tail;
     } else {
-        for (const Out& o : outs) {
-            // DISTINCT and UNION tell texts apart without regard to case, and dates by their day.
-            Value key;
-            key.sql = o.sql;
-            key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
-            if (!o.column.field.isEmpty() && !o.text && !o.date) {
-                key.kind = Value::Number;  // a number or yes/no field, told apart by its reading
-                key.column = (o.column.type >= 1 && o.column.type <= 7) || o.column.type == 20;
-                key.type = o.column.type;
-            }
-            columns.append(q.distinct || unionPart ? sortKeySql(key) : o.sql);
-        }
-        plan.valuesSql = ties ? withTies(columns, from + whereSql + tail, order, q.top)
+        for (const Out& o : outs)  // DISTINCT and UNION tell values apart as ORDER BY does
+            columns.append(q.distinct || unionPart ? sortKeySql(outKey(o)) : o.sql);
+        plan.valuesSql = ties ? withTies(columns, from + whereSql + tail, order, top)
                               : QStringLiteral("SELECT ") + (q.distinct ? QStringLiteral("DISTINCT ") : QString())
                                     + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from + whereSql
                                     + tail;
@@ -309,6 +333,10 @@ SelectPlan planUnion(const SelectQuery& q, Emitter& em)
     }
     QStringList order;
     for (const OrderItem& item : q.unionOrderBy) {
+        if (const int n = ordinal(*item.expr); n >= 1 && n <= plan.columns.size()) {
+            order.append(QString::number(n) + (item.descending ? QStringLiteral(" DESC") : QString()));
+            continue;
+        }
         if (item.expr->kind != Expr::Column)
             throw DbError::make(err::SyntaxErrorInOrderBy);
         const int column = findOutColumn(plan, writtenName(*item.expr));
@@ -330,6 +358,11 @@ SelectPlan planUnion(const SelectQuery& q, Emitter& em)
 SelectPlan planSelect(const SelectQuery& q, Emitter& em)
 {
     return q.unionParts.empty() ? planOne(q, em, false) : planUnion(q, em);
+}
+
+SelectPlan planValues(const SelectQuery& q, Emitter& em)
+{
+    return q.unionParts.empty() ? planOne(q, em, false, true) : planUnion(q, em);
 }
 
 int findOutColumn(const SelectPlan& plan, const QString& name)

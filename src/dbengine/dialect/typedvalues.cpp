@@ -512,7 +512,17 @@ bool arithmeticSql(const Value& a, const QString& op, const Value& b, Value* out
         return true;
     }
     const QString x = arithmeticOperandSql(a), y = arithmeticOperandSql(b);
-    if (a.type == 5 && b.type == 5 && op != u"*") {
+    // Currency with currency, and currency times a whole number, stay currency: exact to the
+    // fourth decimal, as the original engine keeps them.
+    const auto whole = [](const Value& v) {
+        if (v.type >= 2 && v.type <= 4)
+            return true;
+        bool ok = false;
+        return v.type == 0 && v.kind == Value::Number && !v.column && (v.sql.toLongLong(&ok), ok);
+    };
+    const bool currency = op == u"*" ? (a.type == 5 && (b.type == 5 || whole(b))) || (b.type == 5 && whole(a))
+                                     : a.type == 5 && b.type == 5;
+    if (currency) {
         out->sql = QStringLiteral("round(%1 %2 %3, 4)").arg(x, op, y);
         out->kind = Value::Number;
         out->type = 5;

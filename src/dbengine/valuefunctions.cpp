@@ -61,6 +61,13 @@ Reading readStoredText(const char* utf8, int size, short type, double* out)
     return ok ? Reading::Read : Reading::Unreadable;
 }
 
+QString nextCounterSql(const QString& column, const QString& table)
+{
+    return QStringLiteral("(SELECT max(coalesce((SELECT max(%1) FROM %2 WHERE %1 < ''), 0), "
+                          "coalesce((SELECT max(%3(%1)) FROM %2 WHERE %1 >= ''), 0)) + 1)")
+        .arg(column, table, QLatin1String(kNumberFunction));
+}
+
 Reading readStored(sqlite3_value* v, short type, double* out)
 {
     switch (sqlite3_value_type(v)) {

@@ -82,6 +82,11 @@ Reading readStoredText(const char* utf8, int size, short type, double* out);
 // Whether a type is read by a rule: yes/no, the number types and date.
 bool hasReading(short type);
 
+// The SQL of the next value of an auto-increment column (both names quoted): the largest value
+// plus one, the values stored as numbers taken from the column's index (as they sort first) and
+// those another program stored as text ("12,0") by their reading, so that neither is counted twice.
+QString nextCounterSql(const QString& column, const QString& table);
+
 namespace detail {
 void registerValueFunctions(sqlite3* db);
 }

@@ -331,3 +331,31 @@ TEST(StoredReadingsPlan, DateAndNumberEqualitiesAreAnsweredFromTheirIndexes)
             << where << "\n" << plan.toStdString();
     }
 }
+
+TEST_F(StoredReadings, TheNextCounterReadsTheNumbersOtherProgramsStoredAsText)
+{
+    // A counter another program filled in part with Italian text, which SQLite sorts after every
+    // number: the next value is still the largest number plus one, by INSERT and by a record set.
+    std::mt19937 rng(11);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        db = Database();
+        QFile::remove(path);
+        const int high = 20 + int(rng() % 500);
+        const int asText = 1 + int(rng() % (high - 1));
+        testsupport::sqliteExec(path, QStringLiteral(
+            "CREATE TABLE T (ID COUNTER NOT NULL, X TEXT(5)); CREATE UNIQUE INDEX \"T.PrimaryKey\" ON T (ID);"
+            "INSERT INTO T VALUES (1, 'a'), (%1, 'b'), ('%2,0', 'c'), ('%3', 'd');")
+                                              .arg(high).arg(asText).arg(asText + 1 < high ? asText + 1 : 2));
+        db = OpenDatabase(path);
+        EXPECT_EQ(rows(QStringLiteral("SELECT MAX(ID) + 1 FROM T")).join(u','), QString::number(high + 1));
+        db.Execute(QStringLiteral("INSERT INTO T (X) VALUES ('e')"));
+        Recordset rs = db.OpenRecordset(QStringLiteral("T"), dbOpenDynaset);
+        rs.AddNew();
+        rs.SetValue(QStringLiteral("X"), QStringLiteral("f"));
+        rs.Update();
+        rs.Close();
+        EXPECT_EQ(rows(QStringLiteral("SELECT X, ID FROM T WHERE X IN ('e', 'f') ORDER BY X")).join(u','),
+                  QStringLiteral("e|%1,f|%2").arg(high + 1).arg(high + 2));
+    }
+}

@@ -1,5 +1,6 @@
 #include "rapporto_html.h"
 
+#include "checks/valori_illeggibili.h"
 #include "records/testo_valore.h"
 
 #include <QDir>
@@ -212,6 +213,9 @@ QString intestazione(const RapportoControllo& r)
     if (!r.AvvisoDanno.isEmpty())
         s += QStringLiteral("<tr><th>Integrità dell'archivio</th><td><div class=\"verdetto avviso\">%1</div></td></tr>")
                  .arg(righe(r.AvvisoDanno));
+    if (!r.ValoriIlleggibili.isEmpty())
+        s += QStringLiteral("<tr><th>Valori illeggibili</th><td><div class=\"verdetto avviso\">%1</div></td></tr>")
+                 .arg(righe(AvvisoValoriIlleggibili(r.ValoriIlleggibili)));
     return s + QStringLiteral("</table></header>\n");
 }
 
@@ -236,6 +240,10 @@ QString riepilogo(const RapportoControllo& r)
     else
         s += QStringLiteral("%1 su %2 controlli hanno rilevato problemi; %3 non si sono potuti eseguire.")
                  .arg(numero(problemi), totale, numero(nonEseguibili));
+    // Counts that may leave out records whose values no rule reads are said beside them.
+    if (!r.ValoriIlleggibili.isEmpty())
+        s += QStringLiteral(" Alcuni campi contengono valori illeggibili (vedi sopra): i conteggi dei controlli "
+                            "che li leggono possono non essere esatti.");
     s += QStringLiteral("</p><table class=\"riepilogo\">");
     s += rigaRiepilogo(struttura) + rigaRiepilogo(dati);
     return s + QStringLiteral("</table></section>\n");

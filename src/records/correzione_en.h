@@ -25,6 +25,11 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task);
 // done survives a power cut. Returns the message to show when that fails, the empty text otherwise.
 QString SincronizzaArchivio(const dbe::Database& db);
 
+// A failure that no later record of a walk escapes: the archive's file deleted, renamed or
+// replaced since it was opened, the disk full, the archive read-only. A walk stops at the first
+// record that meets one, with its reason, and journals what it did until then.
+bool FallimentoDefinitivo(const dbe::DbError& e);
+
 // The current record of a record set for the operator and the journal: its table, row number and
 // first field ("VENDITE, riga 12 (NUMORD = 7)").
 QString DescriviRiga(const dbe::Recordset& rs);

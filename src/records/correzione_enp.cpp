@@ -33,6 +33,8 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
     try {
         chiavi.append({campi.first(), v.DtRow.FieldType(campi.first()), v.DtRow.Value(campi.first())});
     } catch (const dbe::DbError& e) {
+        if (FallimentoDefinitivo(e))
+            throw;
         // The row's record went with an earlier row's deletion.
         return e.number() == dbe::err::RecordDeleted ? Esito::Saltata : Esito::Abbandonata;
     }
@@ -79,7 +81,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
                 ricerca.Close();
         } catch (const dbe::DbError&) {
         }
-        if (Bloccato(e))
+        if (Bloccato(e) || FallimentoDefinitivo(e))
             throw;
         return Esito::Abbandonata;
     }
@@ -130,6 +132,7 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
                 }
             } catch (const dbe::DbError& e) {
                 errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
+                voce.Fermata(e.description());
             }
         }
         const QString sincronia = SincronizzaArchivio(v.sessione().DbArchivi);

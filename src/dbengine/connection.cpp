@@ -267,8 +267,8 @@ void DatabaseImpl::raise(int rc, const QString& context) const
         throw DbError(m.captured(1).toInt(), m.captured(2));
 
     // No room for the file: the disk, the user's quota or the largest file allowed (EFBIG).
-    if ((rc & 0xff) == SQLITE_IOERR && h
-        && (sqlite3_system_errno(h) == ENOSPC || sqlite3_system_errno(h) == EDQUOT || sqlite3_system_errno(h) == EFBIG))
+    const int os = !h ? 0 : sqlite3_system_errno(h) != 0 ? sqlite3_system_errno(h) : errno;
+    if ((rc & 0xff) == SQLITE_IOERR && (os == ENOSPC || os == EDQUOT || os == EFBIG))
         throw DbError::make(err::DiskFull);
     // Whatever failed on a file that was moved meanwhile failed because it was moved.
     if (hasMoved()) {

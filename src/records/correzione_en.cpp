@@ -194,12 +194,13 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                 blocco.Avanza();
             }
             } catch (const dbe::DbError& e) {
-                if (FallimentoDefinitivo(e))
+                if (FallimentoDefinitivo(MotivoFermata(e, voce)))
                     blocco.Abbandona();
                 throw;
             }
             blocco.Chiudi();
-        } catch (const dbe::DbError& e) {
+        } catch (const dbe::DbError& errato) {
+            const dbe::DbError e = MotivoFermata(errato, voce);
             // A refused write leaves the edit pending: drop it before stopping.
             try {
                 if (v.DtRow.EditMode() != dbe::dbEditNone)
@@ -234,6 +235,11 @@ bool FallimentoDefinitivo(const dbe::DbError& e)
     default:
         return false;
     }
+}
+
+dbe::DbError MotivoFermata(const dbe::DbError& e, const ModificaRegistrata& voce)
+{
+    return voce.RegistroPieno() && !FallimentoDefinitivo(e) ? dbe::DbError::make(dbe::err::DiskFull) : e;
 }
 
 QString DescriviRiga(const dbe::Recordset& rs)

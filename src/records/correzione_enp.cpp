@@ -81,7 +81,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
                 ricerca.Close();
         } catch (const dbe::DbError&) {
         }
-        if (Bloccato(e) || FallimentoDefinitivo(e))
+        if (Bloccato(e) || FallimentoDefinitivo(MotivoFermata(e, voce)))
             throw;
         return Esito::Abbandonata;
     }
@@ -130,7 +130,8 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
                         voce.Lasciato(DescriviRiga(v.DtRow));
                     }
                 }
-            } catch (const dbe::DbError& e) {
+            } catch (const dbe::DbError& errato) {
+                const dbe::DbError e = MotivoFermata(errato, voce);
                 errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
                 voce.Fermata(e.description());
             }

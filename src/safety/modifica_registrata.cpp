@@ -97,9 +97,12 @@ void ModificaRegistrata::Record(const RecordRegistro& r)
     RecordRegistro c = r;
     c.n = ++n_;
     // A record that cannot be journaled must not be changed: the error stops the change.
-    if (!reg_->AggiungiRecord(id_, c))
+    if (!reg_->AggiungiRecord(id_, c)) {
+        if (reg_->Pieno())
+            throw dbe::DbError::make(dbe::err::DiskFull);
         throw dbe::DbError(dbe::err::ReservedError,
                            QStringLiteral("Impossibile scrivere il registro delle modifiche: ") + reg_->Errore());
+    }
 }
 
 void ModificaRegistrata::Lasciato(const QString& descrizione)
@@ -172,20 +175,29 @@ void ModificaRegistrata::concludi(const QString& stato, const QString& esito, co
 
 qint64 RiconciliaVoce(const dbe::Database& db, Registro& reg, qint64 id)
 {
-    qint64 nonFatti = 0;
     reg.Scrivi();
-    for (const RecordRegistro& r : reg.Record(id)) {
-        bool fatto = r.fatto;
-        try {
-            fatto = RecordFatto(db, r);
-        } catch (const dbe::DbError&) {
+    auto segna = [&] {
+        qint64 nonFatti = 0;
+        for (const RecordRegistro& r : reg.Record(id)) {
+            bool fatto = r.fatto;
+            try {
+                fatto = RecordFatto(db, r);
+            } catch (const dbe::DbError&) {
+            }
+            if (!fatto)
+                ++nonFatti;
+            if (fatto != r.fatto)
+                reg.SegnaRecord(id, r.n, fatto);
         }
-        if (!fatto)
-            ++nonFatti;
-        if (fatto != r.fatto)
-            reg.SegnaRecord(id, r.n, fatto);
+        return nonFatti;
+    };
+    qint64 nonFatti = segna();
+    // On a full disk the marks are made again once the journal has made room in itself.
+    if (!reg.Scrivi() && reg.Pieno()) {
+        reg.FaiSpazio();
+        nonFatti = segna();
+        reg.Scrivi();
     }
-    reg.Scrivi();
     return nonFatti;
 }
 

@@ -50,6 +50,9 @@ public:
     // journaled record against the archive and ends the entry "interrotta" with the reason, or
     // "non riuscita" when no record was changed.
     void Fermata(const QString& motivo) { fermata_ = motivo; }
+    // True when the journal could not be written for lack of room: the archive's writes it refused
+    // then failed for a full disk, whatever the engine said of them.
+    bool RegistroPieno() const { return reg_ && reg_->Pieno(); }
     // Commits what is pending now (before a change made through another connection).
     bool Scrivi();
     // Ends the entry: "fatta", or "interrotta" when some records were not changed, with the outcome

@@ -2,6 +2,7 @@
 // replaces the archive's file part-way through the walk (at a record drawn at random), the disk
 // fills, the archive is read-only. The walk stops there with the reason, the journal says what was
 // done, nothing is left where the archive was, and a file put in its place is not touched.
+#include "fixture_comandi.h"
 #include "fixture_sicurezza.h"
 
 #include "records/correzione_en.h"
@@ -11,6 +12,9 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdio>
 #include <functional>
 #include <random>
@@ -162,5 +166,81 @@ TEST_F(Fermata, AWalkStopsWhereTheArchivesFileWasMovedAndLeavesNothingBehind)
                 EXPECT_EQ(testsupport::VerificaDaFuori(file + ".spostato", w.corretti), QString::number(fatti));
             }
         }
+    }
+}
+
+// An archive that can only be read: every walk stops at its first record and changes nothing.
+TEST_F(Fermata, AWalkOnAnArchiveThatCanOnlyBeReadStopsAtItsFirstRecord)
+{
+    for (const int n : {1, 9, 18}) {
+        const QString file = nuovoArchivio(QString::number(n));
+        SessioneProva().DbArchivi.Close();
+        SessioneProva().DbArchivi = dbe::OpenDatabase(file, true);
+        const TaskCorrezione t = task(n);
+        ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+        SelezionaTutti(v);
+        v.Opzione = n == 9 ? OptFisso : OptElimina;
+        BarraGuasta barra;
+        v.Barra = &barra;
+        OperatoreDiProva().Mostrati().clear();
+        t.Tipo == "ENP" ? GestisciCorrezioneENP(v, t) : GestisciCorrezioneEN(v, t);
+        v.Barra = &this->barra;
+        ASSERT_FALSE(OperatoreDiProva().Mostrati().isEmpty());
+        EXPECT_EQ(OperatoreDiProva().Mostrati().last(),
+                  "Impossibile completare la correzione.\r" + dbe::DbError::make(3027).description()) << n;
+        EXPECT_LE(barra.valori.size(), 2) << n;
+    }
+}
+
+namespace {
+
+// corvale-cli correct on an archive of kRecord orders without lines (check No. 18, key 0019K).
+class FermataComando : public prova::ComandiSicurezza {
+protected:
+    void SetUp() override
+    {
+        ComandiSicurezza::SetUp();
+        dbe::Database a = dbe::OpenDatabase(archivio());
+        QStringList s;
+        for (int i = 0; i < kRecord; ++i)
+            s << QString("INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA) VALUES ('C1', '%1', #03/15/2001#, 'F1')")
+                     .arg(i);
+        prova::Esegui(a, s);
+        a.Close();
+    }
+    qint64 ordini() { return testsupport::sqliteValue(archivio(), "SELECT count(*) FROM VENDITE").toLongLong(); }
+};
+
+}  // namespace
+
+// The process may not write its files past a size drawn at random: each write beyond fails as on a
+// full disk, whichever file meets it first (the archive's log or the journal's).
+TEST_F(FermataComando, AFullDiskStopsTheWalkWithItsReasonAndTheJournalSaysWhatWasDone)
+{
+    std::mt19937 caso(6122026);
+    for (int giro = 0; giro < 3; ++giro) {
+        const qint64 limite = std::uniform_int_distribution<qint64>(40000, 150000)(caso);
+        SCOPED_TRACE(limite);
+        const qint64 prima = ordini();
+        const prova::EsitoCli e = prova::EseguiCli(
+            {"correct", "0019K", "--elimina", "--senza-copia", "--home", home.path(), "--archive", home.filePath("archivi")},
+            limite);
+        EXPECT_EQ(e.stato, 1);
+        EXPECT_TRUE(e.err.contains("Impossibile completare la correzione. / Spazio su disco insufficiente."))
+            << e.err.toStdString();
+        EXPECT_FALSE(e.err.contains("chiavi non utilizzabili")) << e.err.toStdString();
+        const qint64 tolti = prima - testsupport::VerificaDaFuori(archivio(), "SELECT count(*) FROM VENDITE").toLongLong();
+        EXPECT_GT(tolti, 0);
+        EXPECT_LT(tolti, prima);
+
+        const prova::EsitoCli r = esegui({"registro", "--json"});
+        const QJsonObject voce =
+            QJsonDocument::fromJson(r.out.toUtf8()).object().value("modifiche").toArray().first().toObject();
+        EXPECT_EQ(voce.value("stato").toString(), "interrotta");
+        EXPECT_TRUE(voce.value("messaggio").toString().contains("Spazio su disco insufficiente.")) << r.out.toStdString();
+        qint64 fatti = 0;
+        for (const QJsonValue x : voce.value("record").toArray())
+            fatti += x.toObject().value("fatto").toBool();
+        EXPECT_EQ(fatti, tolti);
     }
 }

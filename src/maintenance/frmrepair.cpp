@@ -285,6 +285,9 @@ void FrmRepair::Puls_Click(int indice)
             m_.AvviaControllo();
             ImpostaModo(2);
             m_.MostraDettaglio();
+            // The results take the keys (the start button was disabled during the run, which
+            // left the focus on "Chiudi").
+            lstTask_->setFocus(Qt::OtherFocusReason);
             Clessidra(false);
         } else if (modo_ == 2) {
             caricaCatalogo();
@@ -382,6 +385,11 @@ void FrmRepair::correggi()
         }
         chiaveVista_ = m_.LstTask.Riga(sel).Chiave;
         ImpostaModo(3);
+        // The keys go to the view just opened: its grid of records or its list of corrections.
+        QWidget* vista = t.Tipo == QLatin1String("ST") ? static_cast<QWidget*>(lstStruct_)
+                                                       : frmCorr_->findChild<QWidget*>(QStringLiteral("DBGrid1"));
+        if (vista)
+            vista->setFocus(Qt::OtherFocusReason);
     } else if (modo_ == 3) {
         if (access::AccessInSolaLettura(m_.sessione().DbArchivi)) {
             m_.sessione().operatore().Mostra(access::MessaggioSolaLettura(m_.sessione().DbArchivi));

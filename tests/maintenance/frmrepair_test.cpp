@@ -8,6 +8,8 @@
 #include "dbengine/connection.h"
 #include "app/operatore_finestre.h"
 #include "maintenance/frmrepair.h"
+#include "maintenance/griglia_record.h"
+#include "records/correzione_en.h"
 #include "support/archivi_prova.h"
 #include "support/eventi.h"
 #include "support/testo_intero.h"
@@ -558,4 +560,84 @@ TEST_F(FinestraManutenzione, ChiudiStopsTheRunningQuery)
     EXPECT_EQ(m.ElencoTask[9].Correggibile, "");
     EXPECT_EQ(m.ElencoTask[9].Dettaglio, "prima");
     EXPECT_EQ(stato(f, "0010K"), "Da Eseguire");
+}
+
+// The window from the keyboard alone: Tab walks the controls in a sensible order, and a whole
+// record correction (find the task, open its records, select some, choose, confirm) needs no mouse.
+TEST_F(FinestraManutenzione, ARecordCorrectionByKeyboardAlone)
+{
+    for (int i = 2; i <= 7; ++i)
+        SessioneProva().DbArchivi.Execute(QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', NULL)").arg(i));
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    const auto focoDopoTab = [&](int volte, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QStringList nomi;
+        for (int i = 0; i < volte; ++i) {
+            tasto(&f, Qt::Key_Tab, 1, m);
+            nomi << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "-");
+        }
+        return nomi;
+    };
+    f.Puls(0)->setFocus(Qt::TabFocusReason);
+    tasto(&f, Qt::Key_Return);  // Avvia Controllo
+    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(QApplication::focusWidget(), f.LstTask());
+    EXPECT_EQ(focoDopoTab(6), QStringList({"TxtDett", "Puls0", "Puls1", "Puls2", "Puls3", "LstTask"}));
+    tasto(&f, Qt::Key_Home);
+    ASSERT_EQ(chiavi(f).first(), "0003K");  // the empty customer names
+
+    // Dettagli from the keyboard: the records' view takes the focus, in its grid.
+    focoDopoTab(4);
+    ASSERT_EQ(QApplication::focusWidget(), f.Puls(2));
+    tasto(&f, Qt::Key_Return);
+    ASSERT_EQ(f.Modo(), 3);
+    auto* griglia = f.findChild<GrigliaRecord*>("DBGrid1");
+    ASSERT_NE(griglia, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), griglia);
+    // Tab leaves the grid (after the view's own controls come the detail box and the buttons);
+    // Shift+Tab and Ctrl+Tab leave it too, and the grid's cells never trap the keys.
+    EXPECT_EQ(focoDopoTab(5), QStringList({"PulsSelAll", "OptCorr(0)", "TxtDett", "Puls0", "Puls1"}));
+    EXPECT_EQ(focoDopoTab(3), QStringList({"Puls2", "Puls3", "DBGrid1"}));
+    tasto(&f, Qt::Key_Tab, 1, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f.Puls(3));
+    tasto(&f, Qt::Key_Tab);
+    tasto(&f, Qt::Key_Tab, 1, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "PulsSelAll");
+    tasto(&f, Qt::Key_Tab, 1, Qt::ShiftModifier);
+    ASSERT_EQ(QApplication::focusWidget(), griglia);
+
+    // Rows C1..C7: Space takes the current row, Shift with the arrows extends (and gives back what
+    // it passed when it turns round), Ctrl with the arrows only moves, Ctrl+Space takes a row out.
+    const auto codici = [&] {
+        QStringList l;
+        for (int r = 0; r < griglia->model()->rowCount(); ++r)
+            if (griglia->model()->data(griglia->model()->index(r, 0), Qt::BackgroundRole).isValid())
+                l << griglia->model()->data(griglia->model()->index(r, 0)).toString();
+        return l;
+    };
+    ASSERT_EQ(griglia->model()->rowCount(), 7);
+    tasto(&f, Qt::Key_Home, 1, Qt::ControlModifier);
+    tasto(&f, Qt::Key_Down);
+    tasto(&f, Qt::Key_Space);
+    EXPECT_EQ(codici(), QStringList({"C2"}));
+    tasto(&f, Qt::Key_Down, 2, Qt::ControlModifier);
+    tasto(&f, Qt::Key_Down, 3, Qt::ShiftModifier);
+    EXPECT_EQ(codici(), QStringList({"C2", "C4", "C5", "C6", "C7"}));
+    tasto(&f, Qt::Key_Up, 2, Qt::ShiftModifier);
+    EXPECT_EQ(codici(), QStringList({"C2", "C4", "C5"}));
+    tasto(&f, Qt::Key_Up);
+    tasto(&f, Qt::Key_Space, 1, Qt::ControlModifier);
+    EXPECT_EQ(codici(), QStringList({"C2", "C5"}));
+    EXPECT_EQ(f.Controllore().Correzioni.RecordSelezionati(), 2);
+
+    // "Elimina" is the chosen action; Tab to "Esegui", Enter, and the question answered Yes.
+    focoDopoTab(6);
+    ASSERT_EQ(QApplication::focusWidget(), f.Puls(2));
+    tasto(&f, Qt::Key_Return);
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaElimina});
+    QStringList restano;
+    dbe::Recordset rs = SessioneProva().DbArchivi.OpenRecordset("SELECT CODICE FROM CLIENTI ORDER BY CODICE");
+    for (; !rs.Eof(); rs.MoveNext())
+        restano << rs.Value("CODICE").toString();
+    EXPECT_EQ(restano, QStringList({"C1", "C3", "C4", "C6", "C7"}));
 }

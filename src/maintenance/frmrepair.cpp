@@ -64,6 +64,17 @@ FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(
     connect(&m_, &Manutenzione::txtDettCambiato, this,
             [this](const QString& t) { txtDett_->setPlainText(perSchermo(t)); });
     CollegaCorrezioniStruttura(m_);
+    // The re-check rebuilds the structure list: each row run keeps its outcome on it.
+    HookCorrezioni& c = m_.Correzioni;
+    c.AttivaCorrezioneStruttura = [this, attiva = c.AttivaCorrezioneStruttura] {
+        attiva();
+        rimettiEsiti();
+    };
+    c.GestisciCorrezioneStruttura = [this, gestisci = c.GestisciCorrezioneStruttura](int p) {
+        gestisci(p);
+        ricordaEsiti();
+    };
+    connect(&m_.LstStruct, &ModelloLista::selezioneCambiata, this, [this](int pos) { mostraEsitoStruttura(pos); });
     CollegaCorrezioneRecord(*this);
     CollegaSalvaRapporto(*this);
     Form_Load();
@@ -210,6 +221,7 @@ void FrmRepair::Form_Unload()
 
 void FrmRepair::caricaCatalogo()
 {
+    esitiStruttura_.clear();
     try {
         m_.CaricaTask();
     } catch (const dbe::DbError& e) {
@@ -349,9 +361,60 @@ void FrmRepair::controlla()
     const DatiTask& t = m_.Task(sel);
     m_.ImpostaTxtDett(t.Dettaglio);
     // A structure task that has never run has no problem counter: there is no list to build.
-    if (t.Tipo == QLatin1String("ST") && !t.P[1].isEmpty() && m_.Correzioni.AttivaCorrezioneStruttura)
+    if (t.Tipo == QLatin1String("ST") && !t.P[1].isEmpty() && m_.Correzioni.AttivaCorrezioneStruttura) {
         eseguiCorrezione(m_.Correzioni.AttivaCorrezioneStruttura);
+        const QString falliti = rimettiEsiti();
+        if (!falliti.isEmpty())
+            m_.ImpostaTxtDett(t.Dettaglio + QChar(13) + QChar(13) + falliti);
+    }
     Clessidra(false);
+}
+
+void FrmRepair::ricordaEsiti()
+{
+    const int sel = m_.LstTask.Selezionata();
+    if (sel < 0)
+        return;
+    QHash<QString, RigaLista>& esiti = esitiStruttura_[m_.LstTask.Riga(sel).Chiave];
+    for (int pos = 0; pos < m_.LstStruct.Conta(); ++pos) {
+        const RigaLista& r = m_.LstStruct.Riga(pos);
+        if (r.TestoStato != QLatin1String("Da Eseguire"))
+            esiti.insert(r.Tag, r);
+    }
+}
+
+QString FrmRepair::rimettiEsiti()
+{
+    const int sel = m_.LstTask.Selezionata();
+    if (sel < 0)
+        return QString();
+    const auto trovati = esitiStruttura_.constFind(m_.LstTask.Riga(sel).Chiave);
+    if (trovati == esitiStruttura_.constEnd())
+        return QString();
+    QStringList falliti;
+    for (int pos = 0; pos < m_.LstStruct.Conta(); ++pos) {
+        const auto e = trovati->constFind(m_.LstStruct.Riga(pos).Tag);
+        if (e == trovati->constEnd())
+            continue;
+        m_.LstStruct.ImpostaTestoStato(pos, e->TestoStato);
+        m_.LstStruct.ImpostaIcona(pos, e->Icona);
+        m_.LstStruct.ImpostaNota(pos, e->Nota);
+        if (!e->Nota.isEmpty())
+            falliti << e->Testo + QStringLiteral(": ") + e->TestoStato + QChar(13) + e->Nota;
+    }
+    return falliti.join(QChar(13));
+}
+
+void FrmRepair::mostraEsitoStruttura(int pos)
+{
+    // A structure row chosen in the list shows its own outcome and reason in full.
+    if (modo_ != 3 || pos < 0 || pos >= m_.LstStruct.Conta())
+        return;
+    const RigaLista& r = m_.LstStruct.Riga(pos);
+    if (!r.Nota.isEmpty())
+        m_.ImpostaTxtDett(r.Testo + QStringLiteral(": ") + r.TestoStato + QChar(13) + r.Nota);
+    else
+        m_.MostraDettaglio();
 }
 
 void FrmRepair::correggi()

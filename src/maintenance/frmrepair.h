@@ -8,9 +8,14 @@
 // catalogue; closing during an analysis only asks the run to stop. The window opens at its designed
 // size and can be enlarged. The correction views are filled by the hooks in Controllore().Correzioni;
 // the problem-record frame FrmCorr is handed to that later code through FrmCorr().
+// A structure row keeps its last outcome (state, icon, reason) through the re-check that follows
+// "Esegui" and through reopening the task's view, until that row is run again or the catalogue is
+// reloaded; the detail box then names the rows that failed with their reasons, and a row chosen in
+// the list shows its own outcome and reason in full there.
 #include "core/manutenzione.h"
 
 #include <QDialog>
+#include <QHash>
 
 class QFrame;
 class QLabel;
@@ -66,11 +71,19 @@ private:
     void controlla();
     void correggi();
     bool eseguiCorrezione(const std::function<void()>& passo);
+    // The outcomes of the structure rows just run, kept under their task and coded problem.
+    void ricordaEsiti();
+    // Puts the kept outcomes back on the rebuilt list of the selected task; the detail text of
+    // the rows that failed (empty when none did).
+    QString rimettiEsiti();
+    void mostraEsitoStruttura(int pos);
 
     Manutenzione m_;
     int modo_ = 0;
     bool scaricato_ = false;
     QString chiaveVista_;  // key of the task whose correction view is shown (mode 3)
+    // Last outcome of each structure row run: task key -> coded problem -> row as it was left.
+    QHash<QString, QHash<QString, RigaLista>> esitiStruttura_;
     QTreeWidget* lstTask_ = nullptr;
     QTreeWidget* lstStruct_ = nullptr;
     QFrame* frmStruct_ = nullptr;

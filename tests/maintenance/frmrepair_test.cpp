@@ -641,3 +641,53 @@ TEST_F(FinestraManutenzione, ARecordCorrectionByKeyboardAlone)
         restano << rs.Value("CODICE").toString();
     EXPECT_EQ(restano, QStringList({"C1", "C3", "C4", "C6", "C7"}));
 }
+
+// A structure row that fails keeps its outcome through the re-check after "Esegui" and through a
+// new "Dettagli": the state, the icon, the reason on hover and in the detail box, until it is run
+// again.
+TEST_F(FinestraManutenzione, AFailedStructureRowKeepsItsOutcomeAfterTheRecheck)
+{
+    SessioneProva().DbArchivi.Execute("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', 'Rossi')");
+    SessioneProva().DbMaster.Execute("DROP TABLE Clienti");
+    SessioneProva().DbMaster.Execute("CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC LONG, NOTE TEXT(40))");
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    const QString clienti = chiaveStruttura(f, "CLIENTI");
+    clic(f.Puls(0));
+    clicRiga(f.LstTask(), posizione(f, clienti));
+    clic(f.Puls(2));  // Dettagli
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 2);
+    const QString daEseguire = f.LstStruct()->topLevelItem(1)->text(1);
+    const QIcon iconaDaEseguire = f.LstStruct()->topLevelItem(1)->icon(0);
+    clic(f.Puls(2));  // Esegui: the field comes, the type change is refused (Rossi is no number)
+    EXPECT_TRUE(campi(SessioneProva().DbArchivi, "CLIENTI").contains("NOTE"));
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 1);
+    QTreeWidgetItem* riga = f.LstStruct()->topLevelItem(0);
+    const QString nota = f.Controllore().LstStruct.Riga(0).Nota;
+    const auto controllaEsito = [&](const char* quando) {
+        riga = f.LstStruct()->topLevelItem(0);
+        EXPECT_EQ(riga->text(1), "Non e' stato possibile correggere") << quando;
+        EXPECT_NE(riga->icon(0).cacheKey(), iconaDaEseguire.cacheKey()) << quando;
+        EXPECT_FALSE(nota.isEmpty()) << quando;
+        EXPECT_TRUE(riga->toolTip(1).contains(nota)) << quando;
+        EXPECT_TRUE(f.TxtDett()->toPlainText().contains(QString(nota).replace('\r', '\n')))
+            << quando << ": " << f.TxtDett()->toPlainText().toStdString();
+    };
+    controllaEsito("after the re-check");
+    EXPECT_EQ(daEseguire, "Da Eseguire");
+
+    // Back to the list and in again: still there; choosing the row shows its reason in full.
+    clic(f.Puls(0));
+    clic(f.Puls(2));
+    ASSERT_EQ(f.Modo(), 3);
+    f.TxtDett()->clear();
+    clicRiga(f.LstStruct(), 0);
+    controllaEsito("on a new Dettagli");
+
+    // Run again once the value is a number: the row's new outcome replaces the old one.
+    SessioneProva().DbArchivi.Execute("UPDATE CLIENTI SET RAGSOC = '12' WHERE CODICE = 'C2'");
+    SessioneProva().DbArchivi.Execute("UPDATE CLIENTI SET RAGSOC = '0' WHERE CODICE = 'C1'");
+    clic(f.Puls(2));
+    EXPECT_EQ(f.LstStruct()->topLevelItemCount(), 0);
+    EXPECT_EQ(stato(f, clienti), "Verificato (OK)");
+}

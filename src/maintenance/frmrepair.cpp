@@ -58,7 +58,7 @@ FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(
     m_.Rispondi = [] { QCoreApplication::processEvents(); };
     m_.Ridisegna = [this] { repaint(); };
     // The detail box follows the selected task, however the selection moved (mouse or keys).
-    connect(&m_.LstTask, &ModelloLista::selezioneCambiata, this, [this] { m_.MostraDettaglio(); });
+    connect(&m_.LstTask, &ModelloLista::selezioneCambiata, this, [this] { mostraDettaglio(); });
     connect(&m_, &Manutenzione::lblStatCambiato, this,
             [this](const QString& t) { lblStat_->setText(perSchermo(t)); });
     connect(&m_, &Manutenzione::txtDettCambiato, this,
@@ -296,7 +296,7 @@ void FrmRepair::Puls_Click(int indice)
             Clessidra(true);
             m_.AvviaControllo();
             ImpostaModo(2);
-            m_.MostraDettaglio();
+            mostraDettaglio();
             // The results take the keys (the start button was disabled during the run, which
             // left the focus on "Chiudi").
             lstTask_->setFocus(Qt::OtherFocusReason);
@@ -370,6 +370,19 @@ void FrmRepair::controlla()
     Clessidra(false);
 }
 
+void FrmRepair::mostraDettaglio()
+{
+    const int sel = m_.LstTask.Selezionata();
+    if (sel < 0)
+        return;
+    // A task waiting to run shows nothing: its record may still hold an earlier run's detail
+    // (after an interrupted run, say), which would read as this run's count.
+    if (m_.Task(sel).Stato == kStatoStart)
+        m_.ImpostaTxtDett(QString());
+    else
+        m_.MostraDettaglio();
+}
+
 void FrmRepair::ricordaEsiti()
 {
     const int sel = m_.LstTask.Selezionata();
@@ -414,7 +427,7 @@ void FrmRepair::mostraEsitoStruttura(int pos)
     if (!r.Nota.isEmpty())
         m_.ImpostaTxtDett(r.Testo + QStringLiteral(": ") + r.TestoStato + QChar(13) + r.Nota);
     else
-        m_.MostraDettaglio();
+        mostraDettaglio();
 }
 
 void FrmRepair::correggi()
@@ -524,7 +537,7 @@ bool FrmRepair::eventFilter(QObject* o, QEvent* e)
             // A click on the list shows the selected task's detail (the press has already
             // moved the selection).
             if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
-                m_.MostraDettaglio();
+                mostraDettaglio();
         }
     }
     return QDialog::eventFilter(o, e);

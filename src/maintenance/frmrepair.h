@@ -77,6 +77,8 @@ private:
     // the rows that failed (empty when none did).
     QString rimettiEsiti();
     void mostraEsitoStruttura(int pos);
+    // The selected task's detail in the detail box (nothing for a task waiting to run).
+    void mostraDettaglio();
 
     Manutenzione m_;
     int modo_ = 0;

@@ -356,6 +356,7 @@ TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
     mostra(&f);
     QTreeWidget* l = f.LstTask();
     f.Controllore().ElencoTask[4].Dettaglio = "dettaglio quattro";
+    f.Controllore().ImpostaStato(3, "VER_PRB");  // a task waiting to run shows no detail
     const QList<QAction*> voci = f.MnLst()->actions();
     ASSERT_GE(voci.size(), 3);  // the list's three items come first
 
@@ -690,4 +691,39 @@ TEST_F(FinestraManutenzione, AFailedStructureRowKeepsItsOutcomeAfterTheRecheck)
     clic(f.Puls(2));
     EXPECT_EQ(f.LstStruct()->topLevelItemCount(), 0);
     EXPECT_EQ(stato(f, clienti), "Verificato (OK)");
+}
+
+// A run stopped by the operator after a full one: the rows it never came to, and the one it
+// stopped, wait with nothing of the earlier run in the detail box (no count).
+TEST_F(FinestraManutenzione, AnInterruptedRunShowsNoCountsOfTheRunBefore)
+{
+    SessioneProva().DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    Manutenzione& m = f.Controllore();
+    clic(f.Puls(0));
+    ASSERT_EQ(m.ElencoTask[3].Dettaglio, "Rilevati 1 record nulli o scollegati");
+    clic(f.Puls(0));  // Ripristina
+    int cessioni = 0;
+    m.Cedi = [&] {
+        if (++cessioni == 1)
+            f.Puls(3)->click();
+        QCoreApplication::processEvents();
+    };
+    clic(f.Puls(0));
+    ASSERT_EQ(f.Modo(), 2);
+    int attesa = 0;
+    f.LstTask()->setFocus(Qt::TabFocusReason);
+    tasto(&f, Qt::Key_Home);
+    for (int pos = 0; pos < f.LstTask()->topLevelItemCount(); ++pos) {
+        if (pos > 0) {
+            m.ImpostaTxtDett("x");
+            tasto(&f, Qt::Key_Down);
+        }
+        if (stato(f, chiavi(f)[pos]) != "Da Eseguire")
+            continue;  // a row this run did check
+        ++attesa;
+        EXPECT_EQ(f.TxtDett()->toPlainText(), "") << chiavi(f)[pos].toStdString();
+    }
+    EXPECT_GE(attesa, 29);
 }

@@ -39,6 +39,11 @@ QString perSchermo(QString testo)
     return testo;
 }
 
+const QString kArchivioCambiato = QStringLiteral(
+    "L'archivio è stato modificato da un altro programma dopo che l'elenco è stato riempito: l'elenco è "
+    "stato aggiornato e nessuna correzione è stata eseguita.\rControllare la scelta e premere di nuovo "
+    "\"Esegui\".");
+
 QFrame* cornice(QWidget* parent, const char* nome, const QRect& r)
 {
     auto* f = new QFrame(parent);
@@ -77,6 +82,8 @@ FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(
     connect(&m_.LstStruct, &ModelloLista::selezioneCambiata, this, [this](int pos) { mostraEsitoStruttura(pos); });
     CollegaCorrezioneRecord(*this);
     CollegaSalvaRapporto(*this);
+    presenza_ = std::make_unique<PresenzaArchivio>(
+        sessione, sessione.DbArchivi.isNull() ? QString() : sessione.DbArchivi.Name());
     Form_Load();
 }
 
@@ -367,6 +374,7 @@ void FrmRepair::controlla()
         if (!falliti.isEmpty())
             m_.ImpostaTxtDett(t.Dettaglio + QChar(13) + QChar(13) + falliti);
     }
+    impronta_ = ImprontaArchivio::Di(m_.sessione().DbArchivi);
     Clessidra(false);
 }
 
@@ -460,6 +468,7 @@ void FrmRepair::correggi()
             return;
         }
         chiaveVista_ = m_.LstTask.Riga(sel).Chiave;
+        impronta_ = ImprontaArchivio::Di(m_.sessione().DbArchivi);
         ImpostaModo(3);
         // The keys go to the view just opened: its grid of records or its list of corrections.
         QWidget* vista = t.Tipo == QLatin1String("ST") ? static_cast<QWidget*>(lstStruct_)
@@ -473,6 +482,15 @@ void FrmRepair::correggi()
         }
         if (t.Tipo.left(2) == QLatin1String("EN") && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
             m_.sessione().operatore().Mostra(QStringLiteral("Nessun record selezionato."));
+            return;
+        }
+        if (!impronta_.Uguale(m_.sessione().DbArchivi)) {
+            // Another program wrote since the view was filled: what the operator chose may no
+            // longer be there. The view is filled again and nothing is corrected.
+            m_.sessione().operatore().Mostra(kArchivioCambiato);
+            if (t.Tipo.left(2) == QLatin1String("EN") && c.AttivaCorrezioneRecord)
+                eseguiCorrezione([&] { c.AttivaCorrezioneRecord(i); });
+            controlla();
             return;
         }
         std::function<void(int)> correzione;

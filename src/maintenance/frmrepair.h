@@ -12,10 +12,16 @@
 // "Esegui" and through reopening the task's view, until that row is run again or the catalogue is
 // reloaded; the detail box then names the rows that failed with their reasons, and a row chosen in
 // the list shows its own outcome and reason in full there.
+// While it is open the window holds the archive's presence mark (a restore by another Corvale is
+// refused meanwhile), and "Esegui" first makes sure the archive is as it was when the view was
+// filled: when another program or another Corvale wrote since, it fills the view again, says so,
+// and corrects nothing.
 #include "core/manutenzione.h"
+#include "vista_aggiornata.h"
 
 #include <QDialog>
 #include <QHash>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -86,6 +92,8 @@ private:
     QString chiaveVista_;  // key of the task whose correction view is shown (mode 3)
     // Last outcome of each structure row run: task key -> coded problem -> row as it was left.
     QHash<QString, QHash<QString, RigaLista>> esitiStruttura_;
+    ImprontaArchivio impronta_;  // the archive when the view shown was filled
+    std::unique_ptr<PresenzaArchivio> presenza_;
     QTreeWidget* lstTask_ = nullptr;
     QTreeWidget* lstStruct_ = nullptr;
     QFrame* frmStruct_ = nullptr;

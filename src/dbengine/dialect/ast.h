@@ -31,6 +31,7 @@ struct Expr {
         InSelect,  // args[0] [NOT] IN (subquery)
         Exists,    // [NOT] EXISTS (subquery)
         Subquery,  // (subquery) as a value: one field, at most one record
+        Quantified,  // args[0] op ANY|ALL (subquery); text "ANY" (SOME too) or "ALL"
     };
     Kind kind = Null;
     QString op;

@@ -487,6 +487,8 @@ Value Emitter::emitExpr(const Expr& e)
         return exists(e);
     case Expr::Subquery:
         return scalarSubquery(e);
+    case Expr::Quantified:
+        return quantified(e);
     }
     expressionError(e);
 }
@@ -596,6 +598,39 @@ Value Emitter::exists(const Expr& e)
         q.top >= 0, q.top);
     Value v;
     v.sql = QStringLiteral("(%1EXISTS (%2))").arg(e.negated ? QStringLiteral("NOT ") : QString(), sql);
+    v.kind = Value::Bool;
+    return v;
+}
+
+Value Emitter::quantified(const Expr& e)
+{
+    const Value a = value(*e.args[0]);
+    const SelectQuery& q = *e.subquery;
+    if (q.items.size() != 1 || q.items[0].expr->kind == Expr::Star)
+        throw DbError::make(err::SyntaxErrorInSelect);
+    QString left;
+    const QString sql = subquerySql(
+        q,
+        [&] {
+            const Value key = value(*q.items[0].expr);
+            QString keySql;
+            left = inSelectLeftSql(a, key, &keySql);
+            return keySql + QStringLiteral(" AS dbe_k");
+        },
+        q.top >= 0, q.top);
+    // Three-valued, as SQL has it: ANY is true when one comparison is, ALL false when one is;
+    // otherwise a comparison with Null leaves the answer unknown (Null).
+    // (Joined by +: the subquery's text may hold a % of its own.)
+    const QString cmp = u'(' + left + u' ' + e.op + QStringLiteral(" dbe_k)");
+    const auto exists = [&sql](const QString& condition) {
+        return QStringLiteral("EXISTS (SELECT 1 FROM (") + sql + QStringLiteral(") WHERE ") + condition + u')';
+    };
+    const bool all = e.text == u"ALL";
+    Value v;
+    v.sql = QStringLiteral("(CASE WHEN ") + exists(all ? QStringLiteral("NOT ") + cmp : cmp)
+            + (all ? QStringLiteral(" THEN 0 WHEN ") : QStringLiteral(" THEN 1 WHEN "))
+            + exists(cmp + QStringLiteral(" IS NULL"))
+            + (all ? QStringLiteral(" THEN NULL ELSE 1 END)") : QStringLiteral(" THEN NULL ELSE 0 END)"));
     v.kind = Value::Bool;
     return v;
 }

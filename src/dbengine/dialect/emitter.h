@@ -98,6 +98,7 @@ private:
     Value inSelect(const Expr& e);
     Value exists(const Expr& e);
     Value scalarSubquery(const Expr& e);
+    Value quantified(const Expr& e);
     // The SQL of the subquery q, its select list written by selectList with q's sources in scope;
     // its ORDER BY written when ordered, then LIMIT and OFFSET when not negative.
     QString subquerySql(const SelectQuery& q, const std::function<QString()>& selectList, bool ordered,

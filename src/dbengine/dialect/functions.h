@@ -34,7 +34,8 @@ struct RuntimeFunction {
     int arguments;       // -1: any number
     bool deterministic;  // false for the current date and time
 };
-// Every SQL function that translated SQL may call (dbe_fit aside).
+// Every SQL function that translated SQL may call (dbe_fit and the functions of
+// mathtextfunctions.h aside, which are registered with their own argument counts).
 const std::vector<RuntimeFunction>& runtimeFunctions();
 
 // The function that yields a record's identity in its table (see SelectPlan::keySql).

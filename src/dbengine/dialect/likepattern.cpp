@@ -41,6 +41,8 @@ QString globList(const QString& p, int& i)
         const QChar a = p[i];
         if (i + 2 < n && p[i + 1] == u'-' && p[i + 2] != u']') {
             const QChar b = p[i + 2];
+            if (b < a)
+                return QString();  // a range written backwards, [b-a], is no pattern
             items += QString(a) + u'-' + b;
             const QChar la = a.toLower(), lb = b.toLower(), ua = a.toUpper(), ub = b.toUpper();
             if (la != ua && lb != ub) {
@@ -90,7 +92,10 @@ QString likeCondition(const QString& subjectSql, const QString& pattern, bool ne
         } else if (c == u'#') {
             plain = false;
         } else if (c == u'[') {
-            if (i + 2 < n && pattern[i + 2] == u']' && pattern[i + 1] != u'!') {
+            // [x] of one character, unless x is a letter beyond ASCII (SQLite's LIKE would not
+            // fold its case).
+            const QChar x = i + 1 < n ? pattern[i + 1] : QChar();
+            if (i + 2 < n && pattern[i + 2] == u']' && x != u'!' && !(x.unicode() >= 0x80 && x.toLower() != x.toUpper())) {
                 c = pattern[i + 1];
                 i += 2;
                 if (c == u'%' || c == u'_' || c == u'\\') {

@@ -334,6 +334,23 @@ private:
                 isCmp = isCmp || t.isOp(op);
             if (isCmp) {
                 const QString op = next().text;
+                const Token& q = peek();
+                if ((q.isKeyword("ANY") || q.isKeyword("SOME") || q.isKeyword("ALL")) && peek(1).isOp("(")
+                    && peek(2).isKeyword("SELECT")) {
+                    // x > ALL (SELECT ...), x = ANY (SELECT ...): compared with every record's value.
+                    const QString quantifier = q.isKeyword("ALL") ? QStringLiteral("ALL") : QStringLiteral("ANY");
+                    next();
+                    const int pos = left->pos;
+                    next();
+                    ExprPtr e = subquery(Expr::Quantified, pos);
+                    if (e->subquery->items.size() != 1)
+                        fail();
+                    e->op = op;
+                    e->text = quantifier;
+                    e->args.push_back(std::move(left));
+                    left = grown(std::move(e));
+                    continue;
+                }
                 left = binary(op, std::move(left), concat());
                 continue;
             }

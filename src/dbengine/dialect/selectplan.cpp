@@ -75,7 +75,8 @@ void checkGrouped(const Expr& e, Emitter& em, const QSet<QString>& groups)
         return;
     if (!refersToColumn(e))
         return;
-    if (!containsAggregate(e) && e.kind != Expr::InSelect && e.kind != Expr::Exists && e.kind != Expr::Subquery) {
+    if (!containsAggregate(e) && e.kind != Expr::InSelect && e.kind != Expr::Exists && e.kind != Expr::Subquery
+        && e.kind != Expr::Quantified) {
         const Value v = em.value(e);
         if (groups.contains(v.sql) || v.kind == Value::Null)
             return;  // grouped; or an unknown name, which finish() reports

@@ -196,9 +196,10 @@ int Walk(const QString& archivio, qint64 quanti)
     const qint64 selezionati = sel.Count();
     finestra.Vista().Opzione = corvale::OptElimina;
 
-    // The safety gate before the first change: the walk then runs with the journal on.
+    // The safety gate before the first change, as the walk passes it (the walk's table checked):
+    // the walk then runs with the journal on.
     t.riparti();
-    if (!corvale::PrimaDellaModifica(Sessione()))
+    if (!corvale::PrimaDellaModifica(Sessione(), {QStringLiteral("VENDITE")}))
         return 2;
     const qint64 varco = t.ns();
     const qint64 varcoCpu = t.cpuNs();

@@ -73,7 +73,11 @@ DEMO=$WORK/demo
 ARCH=$DEMO/archivi/lumera.mdb
 
 log "demo con $ORDERS ordini in $DEMO"
-"$CLI" demo "$DEMO" --orders "$ORDERS" >&2 2>"$WORK/demo.log" || { cat "$WORK/demo.log" >&2; exit 2; }
+# The machine's load when the run starts: the clock figures below are worth what it lets them be.
+echo "load $(cut -d ' ' -f 1-3 /proc/loadavg | sed 's/^/one_minute=/; s/ / five_minutes=/; s/ / fifteen_minutes=/')" \
+     "cpus=$(nproc)"
+/usr/bin/time -f '%e %U %S %M' -o "$WORK/t_demo" "$CLI" demo "$DEMO" --orders "$ORDERS" >&2 2>"$WORK/demo.log" \
+    || { cat "$WORK/demo.log" >&2; exit 2; }
 
 # /usr/bin/time writes, on its last line: wall seconds, user seconds, system seconds, peak
 # resident KB (a line about a non-zero exit status may come before it).
@@ -89,6 +93,9 @@ check_counts() {
         else if (match($4, /^Rilevati [0-9]+ /)) n = substr($4, 10, RLENGTH - 10)
         print NR "|" n }'
 }
+
+echo "demo seconds=$(secs "$(cpu_ns "$WORK/t_demo")") wall_seconds=$(secs "$(wall_ns "$WORK/t_demo")")" \
+     "archive_mb=$(awk -v b="$(stat -c %s "$ARCH")" 'BEGIN { printf "%.1f", b / 1048576 }') orders=$ORDERS"
 
 # --- with --forme: the check on the demo as written, then the demo rewritten into other forms --
 rewrite=""

@@ -2,8 +2,9 @@
 # Saves a picture of every state and box of both windows into shots/ (or the folder given):
 # the main window closed and open, the version gate's boxes, the folder chooser, the maintenance
 # window in each mode for a structure task and for each kind of data task, and the corrections
-# list with its outcomes. Drawn on the offscreen platform, with Qt's Italian texts, from small
-# archives made on the spot. Not run by CI.
+# list with its outcomes (a failed row kept after the re-check, with its reason in the detail box).
+# Drawn on the offscreen platform, with Qt's Italian texts, from small archives made on the spot.
+# Not run by CI.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}

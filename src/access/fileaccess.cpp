@@ -10,6 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <QtEndian>
+#include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cerrno>
 #include <cstring>
@@ -26,6 +30,19 @@ constexpr char kFirmaAce[] = "Standard ACE DB";
 constexpr int kIndicePrimario = 1;
 constexpr int kIndiceRelazione = 2;  // the other side of a relationship, not an index of its own
 constexpr int kMascheraPosizione = 0x1FFF;  // a row's offset in its page, without the flag bits
+constexpr int kDataEstesa = 0x14;  // Date/Time Extended of ACE: its value stored as a text
+constexpr int kMaxAllegato = 1 << 30;
+
+// What a complex field of ACE holds, from the type MSysComplexColumns names for it.
+enum class Complesso { Allegati, Valori, Storia };
+
+// The complex fields of the file: for the table whose definition is at a page and a field of it,
+// what it holds and the page of the hidden table its values are in.
+struct CampoComplesso {
+    Complesso tipo = Complesso::Valori;
+    guint32 piatta = 0;
+};
+using Complessi = QMap<QPair<guint32, QString>, CampoComplesso>;
 
 
 // The page size the header's version implies, or 0 when the header is not an Access one.
@@ -61,7 +78,8 @@ short tipoMotore(int tipoAccess)
     case MDB_MEMO: return dbe::dbMemo;
     case MDB_REPID: return dbe::dbGUID;
     case MDB_NUMERIC: return dbe::dbDecimal;
-    default: return 0;  // attachments, multi-value and calculated fields of ACE
+    case kDataEstesa: return dbe::dbText;
+    default: return 0;  // the complex fields of ACE, seen apart
     }
 }
 
@@ -77,7 +95,10 @@ CampoAccess campo(const MdbColumn* col, int colonna)
     c.nome = testo(col->name);
     c.tipo = tipoMotore(col->col_type);
     c.colonna = colonna;
-    if (c.tipo == dbe::dbText || c.tipo == dbe::dbBinary) {
+    if (col->col_type == kDataEstesa) {
+        c.dimensione = qBound(1, int(col->col_size), 255);
+        c.attributi = dbe::dbVariableField;
+    } else if (c.tipo == dbe::dbText || c.tipo == dbe::dbBinary) {
         // Jet 4 and ACE give text sizes in bytes of UCS-2; Jet 3 in characters.
         c.dimensione = col->col_size;
         if (c.tipo == dbe::dbText && col->table->entry->mdb->f->jet_version != MDB_VER_JET3)
@@ -106,6 +127,7 @@ void leggiIndici(MdbTableDef* t, TabellaAccess& tab)
         ix.richiesto = ix.primario || (idx->flags & MDB_IDX_REQUIRED);
         bool leggibile = idx->num_keys > 0;
         bool senzaCampo = false;
+        bool complesso = false;
         for (unsigned k = 0; k < idx->num_keys && leggibile; ++k) {
             const int n = idx->key_col_num[k];
             if (n < 1 || unsigned(n) > t->num_cols) {
@@ -113,14 +135,19 @@ void leggiIndici(MdbTableDef* t, TabellaAccess& tab)
                 break;
             }
             const MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, n - 1));
-            if (tipoMotore(col->col_type) == 0) {  // Access's hidden index on a complex field
+            // Access's hidden index on a complex field, or an index on a field left out
+            const bool portato = std::any_of(tab.campi.cbegin(), tab.campi.cend(),
+                                             [n](const CampoAccess& c) { return c.colonna == n - 1; });
+            if (!portato || col->col_type == MDB_COMPLEX) {
                 senzaCampo = true;
+                complesso = col->col_type == MDB_COMPLEX;
                 break;
             }
             ix.campi.append({testo(col->name), idx->key_col_order[k] == MDB_DESC});
         }
         if (senzaCampo) {
-            tab.saltati << QStringLiteral("indice %1: su un campo non importato").arg(ix.nome);
+            tab.saltati << (complesso ? QStringLiteral("indice %1: indice interno di Access su un campo complesso").arg(ix.nome)
+                                      : QStringLiteral("indice %1: su un campo non importato").arg(ix.nome));
             continue;
         }
         if (!leggibile) {
@@ -134,13 +161,30 @@ void leggiIndici(MdbTableDef* t, TabellaAccess& tab)
     });
 }
 
-TabellaAccess descrivi(MdbTableDef* t)
+TabellaAccess descrivi(MdbTableDef* t, const Complessi& complessi)
 {
     TabellaAccess tab;
     tab.nome = testo(t->name);
     for (unsigned i = 0; i < t->num_cols; ++i) {
         const MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
         CampoAccess c = campo(col, int(i));
+        if (const char* espressione = mdb_col_get_prop(col, "Expression")) {
+            tab.saltati << QStringLiteral("campo %1: calcolato (%2), non importato").arg(c.nome, testo(espressione));
+            continue;
+        }
+        if (col->col_type == MDB_COMPLEX) {
+            const auto k = complessi.constFind({guint32(t->entry->table_pg), c.nome});
+            if (k == complessi.cend()) {
+                tab.saltati << QStringLiteral("campo %1: campo complesso di tipo sconosciuto").arg(c.nome);
+                continue;
+            }
+            if (k->tipo == Complesso::Storia) {
+                tab.saltati << QStringLiteral("campo %1: storia delle versioni di un campo Memo di sola aggiunta, "
+                                              "non importata (il campo ne ha il testo attuale)").arg(c.nome);
+                continue;
+            }
+            c.tipo = dbe::dbLong;  // the number its values in the child table are linked by
+        }
         if (c.tipo == 0) {
             tab.saltati << QStringLiteral("campo %1: tipo Access %2 senza equivalente").arg(c.nome).arg(col->col_type);
             continue;
@@ -149,6 +193,7 @@ TabellaAccess descrivi(MdbTableDef* t)
     }
     leggiIndici(t, tab);
     tab.proprieta = ProprietaTabella(t->props, &tab.saltati);
+    tab.attesi = t->num_rows;
     return tab;
 }
 
@@ -278,6 +323,40 @@ ErroreAccess::ErroreAccess(const QString& message)
 {
 }
 
+QByteArray ContenutoAllegato(const QByteArray& memorizzato, bool* ok)
+{
+    // Eight bytes: 1 when what follows is deflate-compressed (a zlib stream), 0 when not, and the
+    // length of what follows once uncompressed. That is a header (its own length, a number, the
+    // file's extension in UTF-16 ending with a zero), then the file's bytes.
+    const auto intero = [](const QByteArray& b, qsizetype i) {
+        return qint64(qFromLittleEndian<quint32>(b.constData() + i));
+    };
+    if (ok)
+        *ok = false;
+    if (memorizzato.size() < 8)
+        return {};
+    const qint64 compresso = intero(memorizzato, 0);
+    const qint64 lunghezza = intero(memorizzato, 4);
+    if (lunghezza < 8 || lunghezza > kMaxAllegato || compresso > 1)
+        return {};
+    QByteArray contenuto;
+    if (compresso == 1) {
+        QByteArray flusso(4, '\0');
+        qToBigEndian<quint32>(quint32(lunghezza), flusso.data());  // the length qUncompress expects first
+        contenuto = qUncompress(flusso + memorizzato.mid(8));
+    } else if (memorizzato.size() - 8 == lunghezza) {
+        contenuto = memorizzato.mid(8);
+    }
+    if (contenuto.size() != lunghezza)
+        return {};
+    const qint64 intestazione = intero(contenuto, 0);
+    if (intestazione < 8 || intestazione > lunghezza)
+        return {};
+    if (ok)
+        *ok = true;
+    return contenuto.mid(intestazione);
+}
+
 bool SembraFileAccess(const QString& path)
 {
     QFile f(path);
@@ -290,6 +369,133 @@ struct FileAccess::Impl {
     MdbHandle* mdb = nullptr;
     QVector<TabellaAccess> tabelle;
     QString path;
+    Complessi complessi;
+
+    MdbCatalogEntry* voce(guint32 pagina) const
+    {
+        for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+            MdbCatalogEntry* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+            if (e->object_type == MDB_TABLE && guint32(e->table_pg) == pagina)
+                return e;
+        }
+        return nullptr;
+    }
+
+    // MSysComplexColumns, in an ACE file: for each complex field, its table, the type it holds
+    // (a table named after it) and its hidden table of values.
+    void leggiComplessi(qint64 pagine)
+    {
+        MdbCatalogEntry* e = mdb_get_catalogentry_by_name(mdb, "MSysComplexColumns");
+        if (!e || e->object_type != MDB_TABLE || qint64(e->table_pg) >= pagine)
+            return;
+        MdbTableDef* t = mdb_read_table(e);
+        if (!t || !paginePresenti(mdb, t, pagine) || !mdb_read_columns(t)) {
+            if (t)
+                mdb_free_tabledef(t);
+            throw ErroreAccess(MessaggioIlleggibile(path));
+        }
+        const char* nomi[] = {"ColumnName", "ComplexTypeObjectID", "FlatTableID", "ConceptualTableID"};
+        std::vector<std::vector<char>> valori(4, std::vector<char>(size_t(mdb->bind_size) + 1, '\0'));
+        bool legati = true;
+        for (int i = 0; i < 4; ++i)
+            legati = legati && mdb_bind_column_by_name(t, const_cast<char*>(nomi[i]), valori[size_t(i)].data(), nullptr) >= 0;
+        if (legati) {
+            mdb_rewind_table(t);
+            while (mdb_fetch_row(t)) {
+                const MdbCatalogEntry* tipo = voce(guint32(std::atol(valori[1].data())));
+                const QString nomeTipo = tipo ? testo(tipo->object_name) : QString();
+                CampoComplesso c;
+                c.tipo = nomeTipo.startsWith(QLatin1String("MSysComplexTypeVH_"))       ? Complesso::Storia
+                         : nomeTipo == QLatin1String("MSysComplexType_Attachment") ? Complesso::Allegati
+                                                                                   : Complesso::Valori;
+                c.piatta = guint32(std::atol(valori[2].data()));
+                complessi.insert({guint32(std::atol(valori[3].data())), testo(valori[0].data())}, c);
+            }
+        }
+        for (unsigned i = 0; i < t->num_cols; ++i) {
+            MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+            col->bind_ptr = nullptr;
+            col->len_ptr = nullptr;
+        }
+        mdb_free_tabledef(t);
+        if (!legati)
+            throw ErroreAccess(MessaggioIlleggibile(path));
+    }
+
+    // The child table of an attachment or multi-value field: the number that links its records
+    // to the parent's, under the parent field's name, then the values of the hidden table (its
+    // own numbering left out).
+    TabellaAccess figlio(const TabellaAccess& genitore, const CampoAccess& campoGenitore, qint64 pagine)
+    {
+        const CampoComplesso k = complessi.value({guint32(voceDi(genitore.nome)), campoGenitore.nome});
+        MdbCatalogEntry* e = voce(k.piatta);
+        if (!e || qint64(e->table_pg) >= pagine)
+            throw ErroreAccess(MessaggioIlleggibile(path));
+        MdbTableDef* t = mdb_read_table(e);
+        if (!t || !paginePresenti(mdb, t, pagine) || !mdb_read_columns(t)) {
+            if (t)
+                mdb_free_tabledef(t);
+            throw ErroreAccess(MessaggioIlleggibile(path));
+        }
+        TabellaAccess f;
+        f.piatta = testo(e->object_name);
+        f.genitore = genitore.nome;
+        f.campoGenitore = campoGenitore.nome;
+        for (unsigned i = 0; i < t->num_cols; ++i) {
+            const MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, i));
+            CampoAccess c = campo(col, int(i));
+            if (c.nome == QLatin1Char('_') + campoGenitore.nome) {
+                c.nome = campoGenitore.nome;
+                f.campi.prepend(c);
+            } else if (c.nome == genitore.nome + QLatin1Char('_') + campoGenitore.nome) {
+                continue;
+            } else if (c.tipo == 0) {
+                f.saltati << QStringLiteral("campo %1: tipo Access %2 senza equivalente").arg(c.nome).arg(col->col_type);
+            } else {
+                c.allegato = k.tipo == Complesso::Allegati && c.nome == QLatin1String("FileData");
+                f.campi.append(c);
+            }
+        }
+        f.attesi = t->num_rows;
+        mdb_free_tabledef(t);
+        if (f.campi.isEmpty() || f.campi.first().nome != campoGenitore.nome)
+            throw ErroreAccess(MessaggioIlleggibile(path));
+        IndiceAccess ix;
+        ix.nome = campoGenitore.nome;
+        ix.campi.append({campoGenitore.nome, false});
+        f.indici.append(ix);
+        return f;
+    }
+    qint64 voceDi(const QString& tabella) const
+    {
+        const QByteArray nome = tabella.toUtf8();
+        for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+            const MdbCatalogEntry* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+            if (e->object_type == MDB_TABLE && nome == e->object_name)
+                return e->table_pg;
+        }
+        return -1;
+    }
+
+    // Each child table gets its parent's name and its field's, joined by "_", with a number after
+    // them when a table of the file already has that name.
+    void nominaFigli()
+    {
+        const auto usato = [this](const QString& nome) {
+            return std::any_of(tabelle.cbegin(), tabelle.cend(), [&](const TabellaAccess& t) {
+                return t.nome.compare(nome, Qt::CaseInsensitive) == 0;
+            });
+        };
+        for (TabellaAccess& t : tabelle) {
+            if (t.genitore.isEmpty())
+                continue;
+            const QString base = t.genitore + QLatin1Char('_') + t.campoGenitore;
+            QString nome = base;
+            for (int n = 2; usato(nome); ++n)
+                nome = base + QLatin1Char('_') + QString::number(n);
+            t.nome = nome;
+        }
+    }
 
     ~Impl()
     {
@@ -316,8 +522,15 @@ struct FileAccess::Impl {
             mdb_read_indices(t);
             indici = t->indices != nullptr;
         }
-        if (leggibile && utente && indici)
-            tabelle.append(descrivi(t));
+        if (leggibile && utente && indici) {
+            tabelle.append(descrivi(t, complessi));
+            const TabellaAccess genitore = tabelle.last();
+            for (const CampoAccess& c : genitore.campi) {
+                const MdbColumn* col = static_cast<MdbColumn*>(g_ptr_array_index(t->columns, c.colonna));
+                if (col->col_type == MDB_COMPLEX)
+                    tabelle.append(figlio(genitore, c, pagine));
+            }
+        }
         if (t)
             mdb_free_tabledef(t);
         if (!integra || (utente && !leggibile) || !indici)
@@ -351,8 +564,10 @@ FileAccess::FileAccess(const QString& path) : d(std::make_unique<Impl>())
         throw ErroreAccess(MessaggioIlleggibile(path));
     if (!mdb_read_catalog(d->mdb, MDB_ANY) || !mdb_get_catalogentry_by_name(d->mdb, "MSysObjects"))
         throw ErroreAccess(MessaggioIlleggibile(path));
+    d->leggiComplessi(pagine);
     for (unsigned i = 0; i < d->mdb->num_catalog; ++i)
         d->leggiTabella(static_cast<MdbCatalogEntry*>(g_ptr_array_index(d->mdb->catalog, i)), pagine);
+    d->nominaFigli();
 }
 
 FileAccess::~FileAccess() = default;
@@ -368,6 +583,7 @@ struct FileAccess::Lettura::Impl {
     std::vector<std::unique_ptr<char[]>> buffer;  // OLE fields are read through their bound buffer
     std::vector<int> lunghezze;
     std::unique_ptr<CodePage> codePage;  // Access 97: texts in the file's code page
+    QString percorso;
     // Which columns of the current record are Null, read only when a text of length zero asks:
     // libmdb gives Null and the empty text alike.
     mutable std::vector<unsigned char> nulli;
@@ -414,12 +630,17 @@ std::unique_ptr<FileAccess::Lettura> FileAccess::Leggi(const QString& tabella) c
 {
     auto l = std::make_unique<Lettura::Impl>();
     l->mdb = d->mdb;
+    l->percorso = d->path;
+    QString daLeggere = tabella;  // a child table's records are its hidden table's
     for (const TabellaAccess& tab : d->tabelle)
-        if (tab.nome == tabella)
+        if (tab.nome == tabella) {
             l->campi = tab.campi;
+            if (!tab.piatta.isEmpty())
+                daLeggere = tab.piatta;
+        }
     // The catalogue read when the file was opened (reading a table by name would read it again).
     // (Forms and reports may carry a table's name: only tables are looked at.)
-    const QByteArray nome = tabella.toUtf8();
+    const QByteArray nome = daLeggere.toUtf8();
     for (unsigned i = 0; i < d->mdb->num_catalog && !l->t; ++i) {
         MdbCatalogEntry* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(d->mdb->catalog, i));
         if (e->object_type == MDB_TABLE && nome == e->object_name)
@@ -476,12 +697,19 @@ QVariant FileAccess::Lettura::Valore(int campo) const
     case MDB_INT:
         return qint64(qint16(quint16(p[0] | (p[1] << 8))));
     case MDB_LONGINT:
+    case MDB_COMPLEX:
         return qint64(qint32(quint32(mdb_get_int32(mdb->pg_buf, inizio))));
+    case kDataEstesa: {  // its stored text, to the last digit of its precision
+        QByteArray t(reinterpret_cast<const char*>(p), lunghezza);
+        while (t.endsWith('\0') || t.endsWith(' '))
+            t.chop(1);
+        return QString::fromLatin1(t);
+    }
     case MDB_MONEY: {
         quint64 u = 0;
         for (int i = 7; i >= 0; --i)
             u = (u << 8) | p[i];
-        return double(qint64(u)) / 10000.0;
+        return qint64(u);  // ten-thousandths, exactly
     }
     case MDB_FLOAT:
         return double(mdb_get_single(mdb->pg_buf, inizio));
@@ -496,7 +724,14 @@ QVariant FileAccess::Lettura::Valore(int campo) const
         void* dati = mdb_ole_read_full(mdb, col, &dimensione);
         QByteArray b(static_cast<const char*>(dati), qsizetype(dimensione));
         g_free(dati);
-        return b;
+        if (!d->campi.at(campo).allegato)
+            return b;
+        bool ok = false;
+        const QByteArray contenuto = ContenutoAllegato(b, &ok);
+        if (!ok)
+            throw ErroreAccess(QStringLiteral("Il file '%1' è danneggiato: un allegato del campo '%2' non si può leggere.")
+                                   .arg(QDir::toNativeSeparators(d->percorso), d->campi.at(campo).nome));
+        return contenuto;
     }
     case MDB_REPID: {
         char* s = mdb_uuid_to_string_fmt(mdb->pg_buf, inizio, MDB_NOBRACES_4_2_2_2_6);

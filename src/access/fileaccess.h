@@ -5,9 +5,17 @@
 // libmdb opens it for reading only. Not copyable; one thread at a time.
 //
 // Values come as the engine stores them: Null as an invalid QVariant; yes/no as bool; byte,
-// integer and long as qint64; currency as double with four decimals; single and double as
+// integer and long as qint64; currency as qint64 ten-thousandths (exact); single and double as
 // double; dates as QDateTime to the second; text, memo, GUID and decimal as QString; binary and
 // long binary as QByteArray.
+//
+// The complex fields of ACE: an attachment or multi-value field holds in its record the number
+// Access links the record's values by (a long here), and its values come as a child table of
+// their own (TabellaAccess::piatta names the file's hidden table they are read from), with that
+// number and the values; an attachment's file comes as its bytes exactly, unwrapped from the way
+// Access stores it. An append-only memo is its current text (its history is left out, and named);
+// a Date/Time Extended value is its stored text, with its precision; a calculated field is left
+// out and named.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -39,6 +47,7 @@ struct CampoAccess {
     bool richiesto = false;
     bool lunghezzaZero = false;
     int colonna = 0;         // libmdb's column, for the record walk
+    bool allegato = false;   // an attachment's file as Access stores it: unwrapped when read
 };
 
 struct CampoIndice {
@@ -67,7 +76,17 @@ struct TabellaAccess {
     QVector<IndiceAccess> indici;        // by name
     QVector<ProprietaAccess> proprieta;  // by name
     QStringList saltati;                 // what the file holds and the import leaves out, said why
+    qint64 attesi = 0;                   // the records its definition announces
+    // A child table of a complex field: the file's hidden table its records are read from, and
+    // the parent table and field (empty for an ordinary table).
+    QString piatta;
+    QString genitore;
+    QString campoGenitore;
 };
+
+// The file's bytes of an attachment as Access stores them (a small header, then the file's
+// extension and bytes, often deflate-compressed); false in ok when they cannot be unwrapped.
+QByteArray ContenutoAllegato(const QByteArray& memorizzato, bool* ok = nullptr);
 
 // True when the file starts like an Access file (Jet 3, Jet 4 or ACE), read from its first bytes
 // without opening it as a database.
@@ -82,7 +101,8 @@ public:
     FileAccess& operator=(const FileAccess&) = delete;
 
     const QString& Percorso() const;
-    // The user tables (system tables skipped) in the file's catalogue order.
+    // The user tables (system tables skipped) in the file's catalogue order, each followed by
+    // the child tables of its complex fields.
     const QVector<TabellaAccess>& Tabelle() const;
 
     // The record walk of one table: Prossimo() moves to the next record (false at the end),

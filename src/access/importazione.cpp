@@ -19,8 +19,12 @@ namespace {
 
 QString nativo(const QString& path) { return QDir::toNativeSeparators(path); }
 
-void scrivi(dbe::Inserter& ins, int i, const QVariant& v)
+void scrivi(dbe::Inserter& ins, int i, const QVariant& v, short tipo)
 {
+    if (tipo == dbe::dbCurrency && v.typeId() == QMetaType::LongLong) {
+        ins.SetCurrency(i, v.toLongLong());
+        return;
+    }
     switch (v.typeId()) {
     case QMetaType::UnknownType: ins.SetNull(i); break;
     case QMetaType::Bool: ins.SetInteger(i, v.toBool() ? -1 : 0); break;
@@ -90,10 +94,14 @@ void copiaTabella(const FileAccess& file, const dbe::Database& db, const Tabella
 // The whole import, in this process: the source read, every table copied into the new archive at
 // percorso.
 void importaQui(const QString& sorgente, const QString& destinazione, const QString& percorso,
-                const AvanzamentoImport& avanzamento, const std::function<void()>& battito)
+                const AvanzamentoImport& avanzamento, const std::function<void()>& battito,
+                const std::function<void(qint64)>& annunciati)
 {
     const FileAccess file(sorgente);
-    battito();
+    qint64 totale = 0;
+    for (const TabellaAccess& t : file.Tabelle())
+        totale += t.attesi;
+    annunciati(totale);
     dbe::Database db;
     try {
         db = dbe::CreateDatabase(percorso);
@@ -154,6 +162,29 @@ bool leggiTutto(int fd, char* dove, size_t n)
 
 constexpr QChar kSeparatore = QChar(0x1F);
 
+// Why no file can be created at path, in the operator's words, or empty text when one can (the
+// file tried is removed at once).
+QString perchéNonScrivibile(const QString& path)
+{
+    const QByteArray nome = QFile::encodeName(path);
+    const int fd = ::open(nome.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(nome.constData());
+        return QString();
+    }
+    switch (errno) {
+    case EACCES:
+    case EPERM: return QStringLiteral("non si hanno i permessi per scrivere in quella cartella");
+    case EROFS: return QStringLiteral("la cartella è su un disco in sola lettura");
+    case ENOSPC:
+    case EDQUOT: return QStringLiteral("il disco è pieno");
+    case ENOENT:
+    case ENOTDIR: return QStringLiteral("la cartella non esiste o non può contenere file");
+    default: return QStringLiteral("il sistema non permette di crearvi un file (errore di sistema %1)").arg(errno);
+    }
+}
+
 // The reading process: libmdb runs here, where a crash or a loop on a damaged file cannot take the
 // program down. Its own lines go nowhere; an alarm ends it when it makes no progress.
 [[noreturn]] void processoLettura(int fd, const QString& sorgente, const QString& destinazione,
@@ -166,13 +197,23 @@ constexpr QChar kSeparatore = QChar(0x1F);
     }
     std::signal(SIGALRM, SIG_DFL);
     const unsigned attesa = unsigned(secondiSenzaProgressi());
-    const auto battito = [attesa] { ::alarm(attesa); };
+    bool annunciato = false;
+    // Each beat after the records are announced is 1024 more records copied.
+    const auto battito = [attesa, fd, &annunciato] {
+        ::alarm(attesa);
+        if (annunciato)
+            invia(fd, 'R', QString());
+    };
     battito();
     int stato = 0;
     try {
         importaQui(sorgente, destinazione, percorso, [fd](const TabellaAccess& t, qint64 record) {
             invia(fd, 'T', t.nome + kSeparatore + QString::number(record) + kSeparatore + t.saltati.join(kSeparatore));
-        }, battito);
+        }, battito, [fd, attesa, &annunciato](qint64 totale) {
+            ::alarm(attesa);
+            invia(fd, 'N', QString::number(totale));
+            annunciato = true;
+        });
     } catch (const ErroreAccess& e) {
         invia(fd, 'E', e.message());
         stato = 1;
@@ -185,7 +226,7 @@ constexpr QChar kSeparatore = QChar(0x1F);
 // Runs the import in a process of its own and relays its progress; raises ErroreAccess with the
 // process's own text, or with the damaged-file text when it crashed or stopped making progress.
 void importaIsolato(const QString& sorgente, const QString& destinazione, const QString& percorso,
-                    const AvanzamentoImport& avanzamento)
+                    const AvanzamentoImport& avanzamento, const RecordImport& record)
 {
     int tubo[2];
     if (::pipe2(tubo, O_CLOEXEC) != 0)
@@ -202,6 +243,7 @@ void importaIsolato(const QString& sorgente, const QString& destinazione, const 
     }
     ::close(tubo[1]);
     QString rifiuto;
+    qint64 copiati = 0, finiti = 0, totale = 0;  // records: so far, of the tables done, announced
     char tipo = 0;
     quint32 n = 0;
     while (leggiTutto(tubo[0], &tipo, 1) && leggiTutto(tubo[0], reinterpret_cast<char*>(&n), sizeof n)) {
@@ -211,14 +253,24 @@ void importaIsolato(const QString& sorgente, const QString& destinazione, const 
         const QString testo = QString::fromUtf8(dati);
         if (tipo == 'E') {
             rifiuto = testo;
-        } else if (tipo == 'T' && avanzamento) {
+        } else if (tipo == 'N') {
+            totale = testo.toLongLong();
+        } else if (tipo == 'R') {
+            copiati += 1024;
+        } else if (tipo == 'T') {
             const QStringList parti = testo.split(kSeparatore);
-            TabellaAccess t;
-            t.nome = parti.value(0);
-            t.saltati = parti.mid(2);
-            t.saltati.removeAll(QString());
-            avanzamento(t, parti.value(1).toLongLong());
+            finiti += parti.value(1).toLongLong();
+            copiati = finiti;
+            if (avanzamento) {
+                TabellaAccess t;
+                t.nome = parti.value(0);
+                t.saltati = parti.mid(2);
+                t.saltati.removeAll(QString());
+                avanzamento(t, parti.value(1).toLongLong());
+            }
         }
+        if (record && totale > 0 && tipo != 'E')
+            record(qMin(copiati, totale), totale);
     }
     ::close(tubo[0]);
     int stato = 0;
@@ -272,7 +324,7 @@ qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& t, dbe::Inserter
     qint64 n = 0;
     while (l->Prossimo()) {
         for (int i = 0; i < campi; ++i)
-            scrivi(ins, i, l->Valore(i));
+            scrivi(ins, i, l->Valore(i), t.campi[i].tipo);
         ins.Insert();
         if ((++n & 1023) == 0 && battito)
             battito();
@@ -285,7 +337,8 @@ qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& t, dbe::Inserter
     return n;
 }
 
-void ImportaAccess(const QString& sorgente, const QString& destinazione, const AvanzamentoImport& avanzamento)
+void ImportaAccess(const QString& sorgente, const QString& destinazione, const AvanzamentoImport& avanzamento,
+                  const RecordImport& record)
 {
     const QFileInfo dest(destinazione);
     if (dest.exists() || dest.isSymLink())
@@ -295,7 +348,11 @@ void ImportaAccess(const QString& sorgente, const QString& destinazione, const A
         throw ErroreAccess(QStringLiteral("La cartella di destinazione '%1' non esiste.")
                                .arg(nativo(dest.absolutePath())));
     FileTemporaneo tmp(destinazione);
-    importaIsolato(sorgente, destinazione, tmp.path(), avanzamento);
+    const QString perché = perchéNonScrivibile(tmp.path());
+    if (!perché.isEmpty())
+        throw ErroreAccess(QStringLiteral("Impossibile creare l'archivio nella cartella '%1': %2.")
+                               .arg(nativo(dest.absolutePath()), perché));
+    importaIsolato(sorgente, destinazione, tmp.path(), avanzamento, record);
     if (QFileInfo::exists(destinazione) || !QFile::rename(tmp.path(), destinazione))
         throw ErroreAccess(QStringLiteral("Impossibile scrivere il file di destinazione '%1'.")
                                .arg(nativo(destinazione)));

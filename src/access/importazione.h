@@ -20,11 +20,14 @@ namespace corvale::access {
 // and the number of its records.
 using AvanzamentoImport = std::function<void(const TabellaAccess& tabella, qint64 record)>;
 
+// Called now and then with the records copied so far and the records the file announces.
+using RecordImport = std::function<void(qint64 copiati, qint64 totale)>;
+
 // Converts sorgente into the new archive destinazione. A destination that exists, a missing
 // folder, an unreadable source or a record the archive refuses raise ErroreAccess (Italian
 // text); nothing is then left at destinazione.
 void ImportaAccess(const QString& sorgente, const QString& destinazione,
-                   const AvanzamentoImport& avanzamento = {});
+                   const AvanzamentoImport& avanzamento = {}, const RecordImport& record = {});
 
 // The steps of the import, for callers that assemble their own archive (the benchmark):
 // the table with its fields and properties, without indexes;

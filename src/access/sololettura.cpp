@@ -114,12 +114,28 @@ QString FileAperto(const dbe::Database& db)
     return origine.isEmpty() ? db.Name() : origine;
 }
 
-QString MessaggioSolaLettura(const dbe::Database& db)
+namespace {
+
+QString solaLettura(const QString& origine)
 {
     return QStringLiteral("L'archivio '%1' è un file Access aperto in sola lettura: nessuna modifica è "
                           "possibile. Per correggerlo, convertirlo prima nel formato di Corvale con il "
                           "comando:\ncorvale-cli import \"%1\" NUOVO_ARCHIVIO")
-        .arg(QDir::toNativeSeparators(OrigineAccess(db)));
+        .arg(QDir::toNativeSeparators(origine));
+}
+
+}  // namespace
+
+QString MessaggioSolaLettura(const dbe::Database& db)
+{
+    return solaLettura(OrigineAccess(db));
+}
+
+QString RifiutoArchivioAccess(const QString& path, const dbe::DbError& e)
+{
+    if (e.number() != dbe::err::UnrecognizedFormat || !SembraFileAccess(path))
+        return QString();
+    return solaLettura(QFileInfo(path).absoluteFilePath());
 }
 
 }  // namespace corvale::access

@@ -26,5 +26,10 @@ QString OrigineAccess(const dbe::Database& db);
 QString FileAperto(const dbe::Database& db);
 // The message that refuses a change to such an archive, naming the import command.
 QString MessaggioSolaLettura(const dbe::Database& db);
+// For the commands that open the archive's file alone, with the engine only (its journal, undo,
+// the restore of a copy, the repair): when the engine refused path (e) because it is an Access
+// file, the same refusal as MessaggioSolaLettura(); empty text otherwise. The file is only looked
+// at, never imported.
+QString RifiutoArchivioAccess(const QString& path, const dbe::DbError& e);
 
 }  // namespace corvale::access

@@ -3,6 +3,7 @@
 // ControlloItem runs one task by its type.
 #include "checks/controllonull.h"
 #include "checks/controllorecup.h"
+#include "checks/valori_illeggibili.h"
 #include "core/sessione.h"
 #include "core/manutenzione.h"
 #include "safety/sessione_sicurezza.h"
@@ -34,6 +35,7 @@ void Manutenzione::AvviaControllo()
     // The first run of the session verifies the indexes, so that a damage its counts would hide is
     // said with them.
     VerificaPrimaDeiControlli(sessione());
+    QList<int> eseguiti;  // the tasks this run comes to: their counts get the unreadable values' note
     const int righe = LstTask.Conta();
     for (int li = 0; li < righe && li < LstTask.Conta(); ++li) {
         MostraAvanzamento(li);
@@ -41,10 +43,13 @@ void Manutenzione::AvviaControllo()
             break;
         if (Cedi)
             Cedi();
+        if (LstTask.Riga(li).Spuntata)
+            eseguiti << Id(LstTask.Riga(li).Chiave);
         if (!controlloInAscolto(li))
             break;
     }
     Interrompi = false;
+    SegnalaValoriIlleggibili(*this, eseguiti);
     LstTask.RendiVisibile(0);
     int pos = 0;
     while (pos < LstTask.Conta()) {
@@ -61,6 +66,9 @@ void Manutenzione::AvviaControllo()
     const QString danneggiato = AvvisoArchivioDanneggiato(sessione());
     if (!danneggiato.isEmpty())
         sessione().operatore().Mostra(danneggiato);
+    const QString illeggibili = AvvisoValoriIlleggibili(ValoriIlleggibili);
+    if (!illeggibili.isEmpty())
+        sessione().operatore().Mostra(illeggibili);
 }
 
 bool Manutenzione::ChiediInterruzione()

@@ -104,6 +104,7 @@ RapportoControllo RaccogliRapporto(Manutenzione& m, const QDateTime& momento)
     r.AvvisoVersioni = s.VersioneMaster.isEmpty() ? AvvisoVersioneMasterAssente().trimmed()
                                                 : AvvisoVersioni(s.VersioneMaster, r.VersioneArchivio);
     r.AvvisoDanno = AvvisoArchivioDanneggiato(s);
+    r.ValoriIlleggibili = m.ValoriIlleggibili;
     r.Momento = momento;
     r.VersioneProgramma = VersioneProgramma();
 

@@ -61,6 +61,9 @@ struct RapportoControllo {
     QString VersioneMaster;
     QString AvvisoVersioni;    // the gate's warning; empty when the stamps agree
     QString AvvisoDanno;       // the warning of an archive found damaged; empty otherwise
+    // The fields read by the run's checks that hold values no rule of their type reads, one text
+    // each ("DETT_ORD.DATA: 3 valori illeggibili (non sono date)"); empty when none.
+    QStringList ValoriIlleggibili;
     QDateTime Momento;
     QString VersioneProgramma;
     QList<TaskRapporto> Task;  // every task of the table, in key order

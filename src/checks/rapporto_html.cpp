@@ -1,5 +1,6 @@
 #include "rapporto_html.h"
 
+#include "checks/valori_illeggibili.h"
 #include "records/testo_valore.h"
 
 #include <QDir>
@@ -20,9 +21,14 @@ body { font-family: "DejaVu Sans", "Segoe UI", Arial, sans-serif; font-size: 9.5
   -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 h1 { font-size: 17pt; color: #14395e; margin: 0; }
 h2 { font-size: 12pt; color: #14395e; border-bottom: 1.5px solid #14395e; padding-bottom: 1mm;
-  margin: 8mm 0 3mm; break-after: avoid; }
-h3 { font-size: 10pt; margin: 5mm 0 1mm; break-after: avoid; }
-p { margin: 1mm 0 2mm; }
+  margin: 8mm 0 3mm; }
+h3 { font-size: 10pt; margin: 5mm 0 1mm; }
+p { margin: 1mm 0 2mm; orphans: 3; widows: 3; }
+/* In print a heading never ends a page: it keeps with the line that opens its section, the table's
+   header and its first two rows, or the first two records. */
+h1, h2, h3, h2 + p, h3 + p { break-after: avoid; page-break-after: avoid; }
+thead { break-after: avoid; page-break-after: avoid; }
+tbody tr:nth-child(-n+2), .scheda:nth-child(-n+2) { break-before: avoid; page-break-before: avoid; }
 .sotto, .nota { color: #5d6874; }
 .nota { font-size: 8.5pt; }
 table { border-collapse: collapse; width: 100%; }
@@ -207,6 +213,9 @@ QString intestazione(const RapportoControllo& r)
     if (!r.AvvisoDanno.isEmpty())
         s += QStringLiteral("<tr><th>Integrità dell'archivio</th><td><div class=\"verdetto avviso\">%1</div></td></tr>")
                  .arg(righe(r.AvvisoDanno));
+    if (!r.ValoriIlleggibili.isEmpty())
+        s += QStringLiteral("<tr><th>Valori illeggibili</th><td><div class=\"verdetto avviso\">%1</div></td></tr>")
+                 .arg(righe(AvvisoValoriIlleggibili(r.ValoriIlleggibili)));
     return s + QStringLiteral("</table></header>\n");
 }
 
@@ -231,6 +240,10 @@ QString riepilogo(const RapportoControllo& r)
     else
         s += QStringLiteral("%1 su %2 controlli hanno rilevato problemi; %3 non si sono potuti eseguire.")
                  .arg(numero(problemi), totale, numero(nonEseguibili));
+    // Counts that may leave out records whose values no rule reads are said beside them.
+    if (!r.ValoriIlleggibili.isEmpty())
+        s += QStringLiteral(" Alcuni campi contengono valori illeggibili (vedi sopra): i conteggi dei controlli "
+                            "che li leggono possono non essere esatti.");
     s += QStringLiteral("</p><table class=\"riepilogo\">");
     s += rigaRiepilogo(struttura) + rigaRiepilogo(dati);
     return s + QStringLiteral("</table></section>\n");

@@ -7,7 +7,12 @@
 #include "core/versione.h"
 #include "core/manutenzione.h"
 
+#include <QElapsedTimer>
 #include <QTextStream>
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+#include <cstdio>
 
 namespace corvale::cli {
 
@@ -142,6 +147,103 @@ bool CaricaCatalogo(Manutenzione& m, QTextStream& err)
         err << "Impossibile leggere le tabelle del DB Master.\n" << e.description() << "\n";
         return false;
     }
+}
+
+namespace {
+bool silenzioso = false;
+}
+
+void ImpostaSilenzioso(bool s) { silenzioso = s; }
+bool Silenzioso() { return silenzioso; }
+
+struct Progresso::Impl {
+    bool attivo = false;
+    bool disegnata = false;
+    int larghezza = 80;
+    QElapsedTimer orologio;    // since the first count
+    QElapsedTimer ultimo;      // since the last drawing
+    qint64 totaleContato = -1; // the count the estimate is for (another one restarts it)
+    qint64 ultimoFatto = 0;
+};
+
+Progresso::Progresso() : d(std::make_unique<Impl>())
+{
+    d->attivo = SulTerminale();
+    winsize w{};
+    if (d->attivo && ::ioctl(STDERR_FILENO, TIOCGWINSZ, &w) == 0 && w.ws_col > 10)
+        d->larghezza = w.ws_col;
+}
+
+Progresso::~Progresso() { Chiudi(); }
+
+bool Progresso::SulTerminale() { return !silenzioso && ::isatty(STDERR_FILENO) == 1; }
+
+namespace {
+
+QString durata(qint64 secondi)
+{
+    if (secondi < 60)
+        return QStringLiteral("%1 s").arg(qMax<qint64>(secondi, 1));
+    if (secondi < 3600)
+        return QStringLiteral("%1 min").arg((secondi + 30) / 60);
+    return QStringLiteral("%1 h %2 min").arg(secondi / 3600).arg((secondi % 3600) / 60);
+}
+
+}  // namespace
+
+void Progresso::Mostra(const QString& cosa, qint64 fatto, qint64 totale)
+{
+    if (!d->attivo)
+        return;
+    if (totale != d->totaleContato || fatto < d->ultimoFatto || !d->orologio.isValid()) {
+        d->totaleContato = totale;
+        d->orologio.start();
+    }
+    d->ultimoFatto = fatto;
+    const bool finito = totale > 0 && fatto >= totale;
+    if (d->ultimo.isValid() && d->ultimo.elapsed() < 100 && !finito)
+        return;
+    d->ultimo.start();
+    QString riga = cosa;
+    if (totale > 0) {
+        const qint64 percento = qBound(qint64(0), fatto * 100 / totale, qint64(100));
+        riga += QStringLiteral(" — %1 di %2 (%3%)").arg(fatto).arg(totale).arg(percento);
+        const qint64 trascorsi = d->orologio.elapsed();
+        if (fatto * 10 >= totale && fatto < totale && trascorsi > 1000)
+            riga += QStringLiteral(", circa %1 ancora").arg(durata(trascorsi * (totale - fatto) / fatto / 1000));
+    }
+    if (riga.size() > d->larghezza - 1)
+        riga = riga.left(d->larghezza - 2) + QChar(0x2026);
+    QTextStream(stderr) << '\r' << riga.leftJustified(d->larghezza - 1) << Qt::flush;
+    d->disegnata = true;
+}
+
+void Progresso::Riga(const QString& testo)
+{
+    if (silenzioso)
+        return;
+    if (d->disegnata)
+        QTextStream(stderr) << '\r' << QString(d->larghezza - 1, QLatin1Char(' ')) << '\r';
+    d->disegnata = false;
+    d->ultimo.invalidate();  // the line comes back at the next Mostra
+    QTextStream(stderr) << testo << "\n" << Qt::flush;
+}
+
+dbe::Progress ProgressoRiga(const QString& cosa)
+{
+    return [p = std::make_shared<Progresso>(), cosa](qint64 fatto, qint64 totale) {
+        p->Mostra(cosa, fatto, totale);
+        if (totale > 0 && fatto >= totale)
+            p->Chiudi();
+    };
+}
+
+void Progresso::Chiudi()
+{
+    if (!d->disegnata)
+        return;
+    QTextStream(stderr) << '\r' << QString(d->larghezza - 1, QLatin1Char(' ')) << '\r' << Qt::flush;
+    d->disegnata = false;
 }
 
 }  // namespace corvale::cli

@@ -5,6 +5,10 @@
 // gate's warning, computed without changing the archive.
 #include "core/operatore.h"
 #include "core/sessione.h"
+#include "dbengine/filecopy.h"
+#include "records/avanzamento.h"
+
+#include <memory>
 
 #include <QString>
 #include <QStringList>
@@ -64,5 +68,58 @@ private:
 // Loads the catalogue into m (after CreaLista); on an engine error prints the message on err and
 // returns false.
 bool CaricaCatalogo(Manutenzione& m, QTextStream& err);
+
+// --silenzioso, taken by main from any command's arguments: no progress and no informational
+// lines on stderr (errors, warnings and the command's results are still written).
+void ImpostaSilenzioso(bool silenzioso);
+bool Silenzioso();
+
+// The progress of a long command on a terminal: one line on stderr, rewritten in place, saying
+// what the command is doing, how far it is and, once a tenth is done, about how long it has left.
+// Written only when stderr is a terminal and --silenzioso was not given; otherwise nothing at all.
+// The line is redrawn at most ten times a second, cut to the terminal's width, and cleared by
+// Chiudi() or the destructor. Riga() writes an informational line above it (none when silent).
+class Progresso {
+public:
+    Progresso();
+    ~Progresso();
+    Progresso(const Progresso&) = delete;
+    Progresso& operator=(const Progresso&) = delete;
+
+    // Whether anything is drawn (stderr a terminal, not silent).
+    static bool SulTerminale();
+    // cosa: what is being done; fatto and totale: how far (totale <= 0: no count shown).
+    void Mostra(const QString& cosa, qint64 fatto = 0, qint64 totale = 0);
+    void Riga(const QString& testo);
+    void Chiudi();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// The progress of an engine's long step (the integrity check, the repair) as a Progresso line.
+dbe::Progress ProgressoRiga(const QString& cosa);
+
+// A record walk's bar drawn as a Progresso line, for the corrections of corvale-cli.
+class AvanzamentoRiga : public Avanzamento {
+public:
+    explicit AvanzamentoRiga(QString cosa) : cosa_(std::move(cosa)) {}
+    void ImpostaMassimo(qint64 massimo) override { massimo_ = massimo; }
+    void ImpostaValore(qint64 v) override { valore_ = v; }
+    qint64 Valore() const override { return valore_; }
+    void Mostra(bool visibile) override
+    {
+        if (!visibile)
+            riga_.Chiudi();
+    }
+    void Ridisegna() override { riga_.Mostra(cosa_, valore_, massimo_); }
+
+private:
+    QString cosa_;
+    qint64 massimo_ = 0;
+    qint64 valore_ = 0;
+    Progresso riga_;
+};
 
 }  // namespace corvale::cli

@@ -102,7 +102,7 @@ int ComandoRipara(const QStringList& argomenti)
         return 2;
     }
     PulisciRecuperiInterrotti(s.DbArchivi.Name());
-    const QStringList problemi = ProblemiIntegrita(s.DbArchivi);
+    const QStringList problemi = ProblemiIntegrita(s.DbArchivi, ProgressoRiga(QStringLiteral("Verifica dell'archivio")));
     const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
     if (reg)
         RegistraVerifica(*reg, problemi);
@@ -115,7 +115,7 @@ int ComandoRipara(const QStringList& argomenti)
         err << "Impossibile scrivere il registro delle modifiche.\n" << errore << "\n";
         return 2;
     }
-    const EsitoRiparazione e = RiparaArchivio(s, *reg);
+    const EsitoRiparazione e = RiparaArchivio(s, *reg, ProgressoRiga(QStringLiteral("Riparazione dell'archivio")));
     (e.riuscita ? out : err) << (e.riuscita ? "Archivio riparato." : "Riparazione non riuscita.") << "\n";
     for (const QString& riga : e.rapporto.split(QLatin1Char('\r')))
         (e.riuscita ? out : err) << "  " << riga << "\n";

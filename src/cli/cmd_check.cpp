@@ -11,6 +11,7 @@
 #include "core/manutenzione.h"
 #include "core/valore.h"
 #include "checks/rapporto_html.h"
+#include "checks/valori_illeggibili.h"
 #include "safety/sessione_sicurezza.h"
 
 #include <QDir>
@@ -102,15 +103,27 @@ int ComandoCheck(const QStringList& argomenti)
     Manutenzione m(s);
     if (!CaricaCatalogo(m, err))
         return 2;
-    const bool terminale = isatty(fileno(stderr));
+    Progresso progresso;
     const int n = m.LstTask.Conta();
     for (int li = 0; li < n; ++li)
         m.ImpostaStato(li, kStatoStart);
     for (int li = 0; li < n; ++li) {
         m.MostraAvanzamento(li);
-        if (terminale)
-            QTextStream(stderr) << "[" << (li + 1) << "/" << n << "] " << SuUnaRiga(m.LblStat()) << "\n";
+        progresso.Mostra(SuUnaRiga(m.LblStat()), li, n);
         m.ControlloItem(li);
+    }
+    progresso.Chiudi();
+    // Values no rule of their field's type reads: each check that reads such a field says so in its
+    // detail, and the notice lists them.
+    QList<int> eseguiti;
+    for (int li = 0; li < n; ++li)
+        eseguiti << Manutenzione::Id(m.LstTask.Riga(li).Chiave);
+    const QList<CampoIlleggibile> illeggibili = SegnalaValoriIlleggibili(m, eseguiti);
+    const QString avvisoIlleggibili = AvvisoValoriIlleggibili(m.ValoriIlleggibili);
+    if (!avvisoIlleggibili.isEmpty()) {
+        out.flush();
+        err << avvisoIlleggibili << "\n";
+        err.flush();
     }
 
     bool problemi = false;
@@ -130,6 +143,12 @@ int ComandoCheck(const QStringList& argomenti)
             task[QStringLiteral("detail")] = t.Dettaglio;
             task[QStringLiteral("correggibile")] = t.Correggibile;
             task[QStringLiteral("problems")] = QJsonArray::fromStringList(problemiStruttura(t));
+            QStringList campi;
+            for (const CampoIlleggibile& c : illeggibili) {
+                if (c.Chiavi.contains(r.Chiave))
+                    campi << c.Testo();
+            }
+            task[QStringLiteral("illeggibili")] = QJsonArray::fromStringList(campi);
             tasks.append(task);
         } else {
             out << r.Chiave << "\t" << r.Testo << "\t" << r.TestoStato << "\t" << SuUnaRiga(t.Dettaglio) << "\n";
@@ -142,6 +161,18 @@ int ComandoCheck(const QStringList& argomenti)
         radice[QStringLiteral("versione_db")] = versioneDb;
         radice[QStringLiteral("versione_master")] = s.VersioneMaster;
         radice[QStringLiteral("danneggiato")] = !danneggiato.isEmpty();
+        QJsonArray campi;
+        for (const CampoIlleggibile& c : illeggibili) {
+            QJsonObject campo;
+            campo[QStringLiteral("tabella")] = c.Tabella;
+            campo[QStringLiteral("campo")] = c.Campo;
+            campo[QStringLiteral("tipo")] = c.Tipo;
+            campo[QStringLiteral("valori")] = c.Valori;
+            campo[QStringLiteral("testo")] = c.Testo();
+            campo[QStringLiteral("controlli")] = QJsonArray::fromStringList(c.Chiavi);
+            campi.append(campo);
+        }
+        radice[QStringLiteral("illeggibili")] = campi;
         radice[QStringLiteral("tasks")] = tasks;
         out << QJsonDocument(radice).toJson(QJsonDocument::Compact) << "\n";
     }

@@ -186,7 +186,9 @@ int ComandoCorrect(const QStringList& args)
         return stampa();
 
     const TaskCorrezione task = TaskDaManutenzione(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
+    AvanzamentoRiga barra(QStringLiteral("Correzione dei record"));
     VistaCorrezione v(s);
+    v.Barra = &barra;
     try {
         ApriCorrezioneRecord(v, task);
     } catch (const dbe::DbError& e) {

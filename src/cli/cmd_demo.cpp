@@ -1,6 +1,7 @@
 // corvale-cli demo CARTELLA [--orders N]: writes a complete demo, the settings file, the master
 // database and an archive database whose structure and records carry problems of every kind the
 // checks and corrections handle.
+#include "ambiente_cli.h"
 #include "comandi.h"
 #include "demo_carico.h"
 #include "demo_cartella.h"
@@ -13,6 +14,7 @@
 #include "dbengine/inserter.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
 
 namespace corvale::cli {
@@ -97,15 +99,20 @@ int ComandoDemo(const QStringList& args)
         return 2;
     }
 
+    // The lines that tell what is being written: none with --silenzioso.
+    QFile nulla(QStringLiteral("/dev/null"));
+    QTextStream info(stderr);
+    if (Silenzioso() && nulla.open(QIODevice::WriteOnly))
+        info.setDevice(&nulla);
     QElapsedTimer orologio;
     orologio.start();
     const demo::DatiDemo dati(ordini);
     qint64 record = 0;
     try {
-        err << "Database master " << c.master << "\n" << Qt::flush;
+        info << "Database master " << c.master << "\n" << Qt::flush;
         scriviMaster(c, dati);
-        err << "Archivio " << c.archivio << " (" << dati.Ordini() << " ordini)\n" << Qt::flush;
-        record = scriviArchivio(c, dati, err);
+        info << "Archivio " << c.archivio << " (" << dati.Ordini() << " ordini)\n" << Qt::flush;
+        record = scriviArchivio(c, dati, info);
     } catch (const dbe::DbError& e) {
         err << "\nErrore nella scrittura del demo: " << e.description() << "\n";
         return 2;

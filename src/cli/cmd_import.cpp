@@ -1,5 +1,6 @@
 // corvale-cli import SORGENTE DESTINAZIONE: converts an Access file into a new archive, one line
-// of progress per table on stderr.
+// per table on stderr (none with --silenzioso) and, on a terminal, the records copied so far.
+#include "ambiente_cli.h"
 #include "comandi.h"
 
 #include "access/importazione.h"
@@ -16,7 +17,8 @@ const char* kImportHelp =
     "\n"
     "Converte il file Access SORGENTE (Jet 3 .mdb di Access 97, Jet 4 .mdb di Access 2000-2003,\n"
     "ACE .accdb) nel nuovo archivio DESTINAZIONE, che non deve esistere: ogni tabella utente con\n"
-    "campi, indici, proprieta' e record. SORGENTE e' solo letto. Su stderr una riga per tabella.\n"
+    "campi, indici, proprieta' e record. SORGENTE e' solo letto. Su stderr una riga per tabella\n"
+    "e, se stderr e' un terminale, i record copiati finora (nulla di questo con --silenzioso).\n"
     "Un errore scrive il motivo su stderr, non lascia DESTINAZIONE ed esce con stato 2.\n";
 
 }  // namespace
@@ -36,14 +38,18 @@ int ComandoImport(const QStringList& args)
     try {
         qint64 totale = 0;
         int tabelle = 0;
-        access::ImportaAccess(args[0], args[1], [&](const access::TabellaAccess& tabella, qint64 record) {
-            err << "Tabella " << tabella.nome << ": " << record << " record\n";
-            for (const QString& saltato : tabella.saltati)
-                err << "  non importato: " << saltato << "\n";
-            err.flush();
+        Progresso progresso;
+        const auto tabella = [&](const access::TabellaAccess& t, qint64 record) {
+            progresso.Riga(QStringLiteral("Tabella %1: %2 record").arg(t.nome).arg(record));
+            for (const QString& saltato : t.saltati)
+                progresso.Riga(QStringLiteral("  non importato: ") + saltato);
             totale += record;
             ++tabelle;
+        };
+        access::ImportaAccess(args[0], args[1], tabella, [&](qint64 copiati, qint64 annunciati) {
+            progresso.Mostra(QStringLiteral("Importazione: record copiati"), copiati, annunciati);
         });
+        progresso.Chiudi();
         out << "Importate " << tabelle << " tabelle, " << totale << " record, in "
             << QDir::toNativeSeparators(args[1]) << "\n";
     } catch (const access::ErroreAccess& e) {

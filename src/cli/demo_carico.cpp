@@ -1,5 +1,7 @@
 #include "demo_carico.h"
 
+#include "ambiente_cli.h"
+
 #include "dbengine/inserter.h"
 
 #include <QElapsedTimer>
@@ -47,7 +49,7 @@ public:
     void Scrivi() override
     {
         ins_.Insert();
-        if (progresso_ && (ins_.Count() & 0x3FFFF) == 0) {
+        if (progresso_ && (ins_.Count() & 0x3FFFF) == 0 && Progresso::SulTerminale()) {
             *progresso_ << "\r  " << tabella_ << ": " << ins_.Count() << " record su circa " << stima_
                         << "  " << Qt::flush;
         }
@@ -57,7 +59,7 @@ public:
     {
         ins_.Commit();
         if (progresso_) {
-            *progresso_ << "\r  " << tabella_ << ": " << ins_.Count() << " record ("
+            *progresso_ << (Progresso::SulTerminale() ? "\r  " : "  ") << tabella_ << ": " << ins_.Count() << " record ("
                         << QString::number(orologio_.elapsed() / 1000.0, 'f', 1) << " s)          \n"
                         << Qt::flush;
         }

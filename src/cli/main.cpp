@@ -1,6 +1,7 @@
 // corvale-cli: the headless tool. Runs the same engine, catalogue, checks and corrections as the
 // windowed program, without windows.
 #include "access/pulizia.h"
+#include "ambiente_cli.h"
 #include "comandi.h"
 #include "sicurezza_cli.h"
 
@@ -35,6 +36,8 @@ const char* kUsage =
     "  --html FILE        (check) scrive anche il rapporto in una pagina HTML\n"
     "  --senza-copia      (correct, repair-structure, annulla, ripristina, ripara) nessuna copia di\n"
     "                     sicurezza prima della prima modifica\n"
+    "  --silenzioso       (ogni comando) nessun avanzamento e nessuna riga informativa su stderr;\n"
+    "                     l'avanzamento compare solo se stderr è un terminale\n"
     "\n"
     "Prima della prima modifica l'archivio viene verificato e ne viene salvata una copia di sicurezza\n"
     "in archivi/copie; ogni modifica entra nel registro accanto all'archivio (lumera-registro.db).\n";
@@ -52,8 +55,13 @@ int main(int argc, char** argv)
         QTextStream(stderr) << kUsage;
         return 2;
     }
-    const QString cmd = args.takeFirst();
     using namespace corvale::cli;
+    ImpostaSilenzioso(args.removeAll(QStringLiteral("--silenzioso")) > 0);
+    if (args.isEmpty()) {
+        QTextStream(stderr) << kUsage;
+        return 2;
+    }
+    const QString cmd = args.takeFirst();
     if (cmd == QLatin1String("--help") || cmd == QLatin1String("-h") || cmd == QLatin1String("help")) {
         out << kUsage;
         return 0;

@@ -1,5 +1,6 @@
 #include "sicurezza_cli.h"
 
+#include "access/sololettura.h"
 #include "core/avvio.h"
 #include "core/sessione.h"
 #include "safety/sessione_sicurezza.h"
@@ -18,16 +19,11 @@ void PreparaSicurezzaCli(const Sessione& sessione, bool senzaCopia)
                             << "Per riparare l'archivio: corvale-cli ripara. Nessuna modifica è stata fatta.\n";
         return false;
     };
-    // On a big archive, a line now and then; nothing on a small one.
-    s.avanzamento = [ultimo = QString(), percento = -1](const QString& cosa, qint64 fatto, qint64 totale) mutable {
-        if (totale < 200000)
-            return;
-        const int p = totale > 0 ? int(fatto * 100 / totale) : 0;
-        if (cosa == ultimo && p / 10 == percento / 10)
-            return;
-        ultimo = cosa;
-        percento = p;
-        QTextStream(stderr) << cosa << ": " << p << "%\n";
+    // On a terminal, one line rewritten in place.
+    s.avanzamento = [p = std::make_shared<Progresso>()](const QString& cosa, qint64 fatto, qint64 totale) {
+        p->Mostra(cosa, fatto, totale);
+        if (totale > 0 && fatto >= totale)
+            p->Chiudi();
     };
 }
 
@@ -47,7 +43,9 @@ int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore)
     try {
         s.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(s.PathArchivi));
     } catch (const dbe::DbError& e) {
-        errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
+        errore = access::RifiutoArchivioAccess(PercorsoArchivio(s.PathArchivi), e);
+        if (errore.isEmpty())
+            errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
         return 2;
     }
     return 0;

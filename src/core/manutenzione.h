@@ -50,6 +50,9 @@ public:
     ModelloLista LstTask;
     ModelloLista LstStruct;
     bool Interrompi = false;
+    // The fields read by the last run's checks that hold values no rule of their type reads, one
+    // text each (checks/valori_illeggibili.h); empty when none.
+    QStringList ValoriIlleggibili;
 
     // Hooks: Cedi lets the window process its waiting events (the run loop calls it once per
     // task); Ridisegna repaints the window at once. Rispondi lets the window repaint and take the

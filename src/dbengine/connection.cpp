@@ -4,7 +4,10 @@
 #include "database.h"
 
 #include <QRegularExpression>
+#include <QFile>
 #include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sqlite3.h>
 
 namespace dbe::detail {
@@ -146,6 +149,24 @@ void DatabaseImpl::emptyLog() const
         sqlite3_wal_checkpoint_v2(s->db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
+void DatabaseImpl::removeLogOfMovedFile() const
+{
+    // SQLite does not delete the log and its index of a file moved while open (they stay beside
+    // the old path, emptied by emptyLog). When nothing lies at the old path any more they belong
+    // to no file: they go, so that nothing is left where the archive was. When another file took
+    // the path they may be that file's, and stay.
+    const QByteArray base = QFile::encodeName(s->path);
+    struct stat st;
+    if (::stat(base.constData(), &st) == 0 || errno != ENOENT)
+        return;
+    struct stat wal;
+    const QByteArray walName = base + "-wal";
+    if (::stat(walName.constData(), &wal) == 0 && (!S_ISREG(wal.st_mode) || wal.st_size != 0))
+        return;
+    ::unlink(walName.constData());
+    ::unlink((base + "-shm").constData());
+}
+
 void DatabaseImpl::close()
 {
     if (!s || !s->db)
@@ -163,11 +184,14 @@ void DatabaseImpl::close()
     s->cache.clear();
     sqlite3_finalize(s->dataVersionStmt);
     s->dataVersionStmt = nullptr;
-    if (hasMoved())
+    const bool moved = hasMoved();
+    if (moved)
         emptyLog();
     // An open workspace transaction of this connection is rolled back by the close.
     sqlite3_close_v2(s->db);
     s->db = nullptr;
+    if (moved)
+        removeLogOfMovedFile();
 }
 
 Stmt DatabaseImpl::prepare(const QString& sql)
@@ -242,7 +266,9 @@ void DatabaseImpl::raise(int rc, const QString& context) const
     if (m.hasMatch())
         throw DbError(m.captured(1).toInt(), m.captured(2));
 
-    if ((rc & 0xff) == SQLITE_IOERR && h && (sqlite3_system_errno(h) == ENOSPC || sqlite3_system_errno(h) == EDQUOT))
+    // No room for the file: the disk, the user's quota or the largest file allowed (EFBIG).
+    const int os = !h ? 0 : sqlite3_system_errno(h) != 0 ? sqlite3_system_errno(h) : errno;
+    if ((rc & 0xff) == SQLITE_IOERR && (os == ENOSPC || os == EDQUOT || os == EFBIG))
         throw DbError::make(err::DiskFull);
     // Whatever failed on a file that was moved meanwhile failed because it was moved.
     if (hasMoved()) {

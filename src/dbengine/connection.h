@@ -107,6 +107,9 @@ public:
     // The log copied into the file and emptied then.
     void checkSameFile() const;
     bool hasMoved() const;
+    // After the close of a file moved while open: removes the emptied log files left at its old
+    // path when no file lies there now.
+    void removeLogOfMovedFile() const;
     void emptyLog() const;
 
     // The table of that name as the file holds it now; nullptr when absent (case-insensitive).

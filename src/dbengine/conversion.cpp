@@ -1,8 +1,13 @@
 #include "conversion.h"
 
+#include "connection.h"
+#include "connstate.h"
+#include "database.h"
 #include "dbtypes.h"
 #include "valuefunctions.h"
 #include "values.h"
+
+#include <sqlite3.h>
 
 namespace dbe {
 
@@ -47,6 +52,40 @@ bool StoredValueUnreadable(const QVariant& stored, short type)
         return !ok || readStoredNumber(n, type, &d) == Reading::Unreadable;
     }
     }
+}
+
+QVector<qint64> CountUnreadable(const Database& db, const QString& table, const QStringList& fields)
+{
+    QVector<qint64> counts(fields.size(), 0);
+    const auto d = db.impl();
+    if (!d)
+        throw DbError::make(err::ObjectInvalid);
+    const detail::TableInfo* info = d->tableInfo(table);
+    if (!info)
+        throw DbError::make(err::InputTableNotFound, {table});
+    QStringList terms;
+    QVector<int> asked;  // the position in fields of each term
+    for (int i = 0; i < fields.size(); ++i) {
+        const int f = info->fieldIndex(fields[i]);
+        if (f < 0)
+            throw DbError::make(err::ItemNotFound);
+        const detail::FieldInfo& field = info->fields[f];
+        if (!hasReading(field.type))
+            continue;
+        terms << QStringLiteral("%1(%2, %3)")
+                     .arg(QLatin1String(kUnreadableCountFunction), detail::quoteId(field.name))
+                     .arg(field.type);
+        asked << i;
+    }
+    if (terms.isEmpty())
+        return counts;
+    detail::Stmt st = d->prepare(QStringLiteral("SELECT ") + terms.join(QStringLiteral(", "))
+                                 + QStringLiteral(" FROM ") + detail::quoteId(info->name));
+    if (st.step(*d)) {
+        for (int k = 0; k < asked.size(); ++k)
+            counts[asked[k]] = sqlite3_column_int64(st, k);
+    }
+    return counts;
 }
 
 }  // namespace dbe

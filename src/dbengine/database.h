@@ -71,6 +71,10 @@ bool SameFile(const Database& a, const Database& b);
 // a workspace transaction it does nothing.
 void WaitWritable(const Database& db);
 
+// Raises 3045 when the file at db's path is no longer the file db has open (deleted, renamed or
+// replaced by another program); one stat of the path, nothing read or written.
+void CheckSameFile(const Database& db);
+
 // True while the connection has a write transaction open on the file itself (its tables, indexes
 // or definitions), false when it writes nothing or only the connection's own temporary objects.
 // A commit hook (SetCommitHook) asks it to tell a change of the file from the engine's own upkeep.

@@ -157,6 +157,31 @@ void Inserter::SetReal(int field, double value)
     }
 }
 
+void Inserter::SetCurrency(int field, qint64 tenThousandths)
+{
+    const detail::FieldInfo& f = d->field(field);
+    // Up to 2^51 ten-thousandths the nearest real to the value, times 10,000 and rounded, gives
+    // the count back.
+    constexpr qint64 kExactAsReal = qint64(1) << 51;
+    if (f.type != dbCurrency || (tenThousandths > -kExactAsReal && tenThousandths < kExactAsReal)) {
+        SetReal(field, double(tenThousandths) / 10000.0);
+        return;
+    }
+    if (tenThousandths % 10000 == 0) {
+        sqlite3_bind_int64(d->stmt, field + 1, tenThousandths / 10000);
+        return;
+    }
+    // The digits of the count, never through a real; a comma, so that the column's numeric
+    // affinity leaves it as text rather than turning it into an approximate real.
+    const bool negative = tenThousandths < 0;
+    const quint64 magnitude = negative ? quint64(0) - quint64(tenThousandths) : quint64(tenThousandths);
+    const QString text = QStringLiteral("%1%2,%3")
+                             .arg(negative ? QStringLiteral("-") : QString())
+                             .arg(magnitude / 10000)
+                             .arg(magnitude % 10000, 4, 10, QLatin1Char('0'));
+    d->bindText(field, text);
+}
+
 void Inserter::SetDate(int field, const QDate& value)
 {
     const detail::FieldInfo& f = d->field(field);

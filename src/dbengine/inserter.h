@@ -41,6 +41,12 @@ public:
     void SetTextAsFound(int field, const QString& value);
     void SetInteger(int field, qint64 value);
     void SetReal(int field, double value);
+    // A currency value exactly, given in ten-thousandths (Access's and the original engine's
+    // scaled 64-bit integer): a real where the real reads back as that count, a whole number as an
+    // integer, and beyond both (above about 2x10^11 with decimals) the exact text in the Italian
+    // number form ("922337203685477,5807"), which the file keeps as text and the engine reads as
+    // that number. Into a field of another type: as SetReal of the value.
+    void SetCurrency(int field, qint64 tenThousandths);
     void SetDate(int field, const QDate& value);
     // The date and time as they read (the time zone is not looked at); seconds and below dropped.
     void SetDateTime(int field, const QDateTime& value);

@@ -317,6 +317,13 @@ void WaitWritable(const Database& db)
     d->exec(QStringLiteral("ROLLBACK"));
 }
 
+void CheckSameFile(const Database& db)
+{
+    const auto d = db.impl();
+    if (d && d->isOpen())
+        d->checkSameFile();
+}
+
 Database CreateDatabase(const QString& path)
 {
     const QFileInfo fi(path);

@@ -6,6 +6,7 @@
 #include "values.h"
 
 #include <atomic>
+#include <limits>
 #include <sqlite3.h>
 
 namespace dbe {
@@ -56,39 +57,84 @@ void RecordsetImpl::fill()
             keys.append(row++);
         }
     } else {
-        const int width = layout.sourceCount();
-        keys.reset(width);
-        Stmt st = db->prepare(keySql);
-        // The rowids, then (when the query lists them) each source's identity and content.
-        const bool identities = sqlite3_column_count(st) >= 2 * width;
-        const bool contents = sqlite3_column_count(st) >= 3 * width;
-        std::vector<qint64> tuple(size_t(width > 0 ? width : 1), Keyset::kNoRow);
-        std::vector<qint64> identity(tuple.size(), Keyset::kUnknown);
-        std::vector<qint64> content(tuple.size(), Keyset::kUnknown);
-        for (;;) {
-            const int rc = sqlite3_step(st);
-            if (rc == SQLITE_DONE)
-                break;
-            if (rc != SQLITE_ROW)
-                db->raise(rc);
-            for (int s = 0; s < width; ++s) {
-                tuple[size_t(s)] = sqlite3_column_type(st, s) == SQLITE_NULL
-                                       ? Keyset::kNoRow
-                                       : qint64(sqlite3_column_int64(st, s));
-                if (identities)
-                    identity[size_t(s)] = sqlite3_column_type(st, width + s) == SQLITE_NULL
-                                              ? Keyset::kUnknown
-                                              : qint64(sqlite3_column_int64(st, width + s));
-                if (contents)
-                    content[size_t(s)] = sqlite3_column_type(st, 2 * width + s) == SQLITE_NULL
-                                             ? Keyset::kUnknown
-                                             : qint64(sqlite3_column_int64(st, 2 * width + s));
-            }
-            keys.append(tuple.data(), identity.data(), content.data());
+        keys.reset(layout.sourceCount());
+        complete = keyChunkSql.isEmpty();
+        lastRowid = std::numeric_limits<qint64>::min();
+        if (complete) {
+            Stmt st = db->prepare(keySql);
+            appendKeys(st);
+        } else {
+            fetch(kFirstPart);
         }
     }
-    moveTo(keys.nextLive(0));
+    moveTo(nextLive(0));
 }
+
+qint64 RecordsetImpl::appendKeys(sqlite3_stmt* st)
+{
+    const int width = layout.sourceCount();
+    // The rowids, then (when the query lists them) each source's identity and content.
+    const bool identities = sqlite3_column_count(st) >= 2 * width;
+    const bool contents = sqlite3_column_count(st) >= 3 * width;
+    std::vector<qint64> tuple(size_t(width > 0 ? width : 1), Keyset::kNoRow);
+    std::vector<qint64> identity(tuple.size(), Keyset::kUnknown);
+    std::vector<qint64> content(tuple.size(), Keyset::kUnknown);
+    qint64 n = 0;
+    for (;;) {
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            db->raise(rc);
+        for (int s = 0; s < width; ++s) {
+            tuple[size_t(s)] = sqlite3_column_type(st, s) == SQLITE_NULL ? Keyset::kNoRow
+                                                                         : qint64(sqlite3_column_int64(st, s));
+            if (identities)
+                identity[size_t(s)] = sqlite3_column_type(st, width + s) == SQLITE_NULL
+                                          ? Keyset::kUnknown
+                                          : qint64(sqlite3_column_int64(st, width + s));
+            if (contents)
+                content[size_t(s)] = sqlite3_column_type(st, 2 * width + s) == SQLITE_NULL
+                                         ? Keyset::kUnknown
+                                         : qint64(sqlite3_column_int64(st, 2 * width + s));
+        }
+        keys.append(tuple.data(), identity.data(), content.data());
+        lastRowid = tuple[0];
+        ++n;
+    }
+    return n;
+}
+
+qint64 RecordsetImpl::fetch(qint64 n)
+{
+    if (complete)
+        return 0;
+    Stmt st = db->prepare(keyChunkSql);
+    sqlite3_bind_int64(st, sqlite3_bind_parameter_index(st, ":dbe_after"), lastRowid);
+    sqlite3_bind_int64(st, sqlite3_bind_parameter_index(st, ":dbe_limit"), n < 0 ? -1 : n);
+    const qint64 listed = appendKeys(st);
+    if (n < 0 || listed < n)
+        complete = true;
+    return listed;
+}
+
+qint64 RecordsetImpl::nextLive(qint64 from)
+{
+    for (;;) {
+        const qint64 e = keys.nextLive(from);
+        if (e < keys.size() || complete)
+            return e;
+        // Each further part twice the size of what is listed: a walk to the end costs a few parts.
+        fetch(qMax<qint64>(kFirstPart, keys.size()));
+    }
+}
+
+void RecordsetImpl::ensureLive(qint64 count)
+{
+    while (!complete && keys.liveCount() <= count)
+        fetch(qMax<qint64>(qMax<qint64>(kFirstPart, keys.size()), count - keys.liveCount() + 1));
+}
+
 
 void RecordsetImpl::moveTo(qint64 entry)
 {
@@ -200,7 +246,25 @@ bool Recordset::IsOpen() const
 
 qint64 Recordset::RecordCount() const
 {
+    RecordsetImpl& r = use(d_);
+    r.fetchAll();
+    return r.keys.liveCount();
+}
+
+qint64 Recordset::ListedCount() const
+{
     return use(d_).keys.liveCount();
+}
+
+bool Recordset::AllListed() const
+{
+    return use(d_).complete;
+}
+
+qint64 Recordset::ListMore(qint64 n)
+{
+    RecordsetImpl& r = use(d_);
+    return n > 0 ? r.fetch(n) : 0;
 }
 
 bool Recordset::Eof() const
@@ -216,7 +280,7 @@ bool Recordset::Bof() const
 void Recordset::MoveFirst()
 {
     RecordsetImpl& r = use(d_);
-    const qint64 e = r.keys.nextLive(0);
+    const qint64 e = r.nextLive(0);
     r.moveTo(e);
     if (e >= r.keys.size())
         throw DbError::make(err::NoCurrentRecord);
@@ -225,6 +289,7 @@ void Recordset::MoveFirst()
 void Recordset::MoveLast()
 {
     RecordsetImpl& r = use(d_);
+    r.fetchAll();
     const qint64 e = r.keys.prevLive(r.keys.size() - 1);
     r.moveTo(e);
     if (e < 0)
@@ -240,7 +305,7 @@ void Recordset::MoveNext()
     }
     if (r.eof)
         throw DbError::make(err::NoCurrentRecord);
-    r.moveTo(r.keys.nextLive(r.bof ? 0 : r.cur + 1));
+    r.moveTo(r.nextLive(r.bof ? 0 : r.cur + 1));
 }
 
 void Recordset::MovePrevious()
@@ -266,6 +331,7 @@ qint64 Recordset::AbsolutePosition() const
 void Recordset::SetAbsolutePosition(qint64 position)
 {
     RecordsetImpl& r = use(d_);
+    r.ensureLive(position);
     const qint64 e = r.keys.select(position);
     if (e < 0)
         throw DbError::make(err::InvalidArgument);
@@ -375,6 +441,7 @@ void Recordset::AddNew()
     requireUpdatable(r);
     if (r.layout.sourceCount() != 1)
         throw DbError::make(err::InvalidOperation);
+    r.fetchAll();  // a part listed later would list the new record a second time
     r.edit.begin(dbEditAdd, QVector<QVariant>(r.layout.count()));
 }
 

@@ -4,8 +4,11 @@
 // when a record is visited. A record deleted meanwhile (through another record set or a statement)
 // raises 3167 when one of its fields is read. Bookmarks stay valid until Requery or Close.
 //
-// RecordCount: 0 right after opening exactly when the result is empty; exact after MoveLast (in
-// fact exact at all times: the keyset is collected at opening, rowids only). A record deleted
+// RecordCount: 0 right after opening exactly when the result is empty; exact at all times. A
+// one-table query without grouping, ORDER BY or TOP lists its records in rowid order a part at a
+// time (the first part when opened, more as the moves reach the end of it; RecordCount and
+// MoveLast list them all), so that a grid shows the first rows of a large result at once; other
+// sets list every record when opened. Rowids only: values are read when visited. A record deleted
 // through this set leaves the count, the moves and the positions (AbsolutePosition) at once, but
 // stays current until the next move; a record deleted elsewhere keeps its place. Over a join, a
 // field that both tables have is named "TABLE.FIELD", the others by their bare name;
@@ -32,7 +35,12 @@ public:
     bool isNull() const { return !d_; }
     bool IsOpen() const;
 
-    qint64 RecordCount() const;
+    qint64 RecordCount() const;  // lists every record first
+    // Live records listed so far, without listing more; all of them once AllListed.
+    qint64 ListedCount() const;
+    bool AllListed() const;
+    // Lists up to n more records; the number listed (0 at the end).
+    qint64 ListMore(qint64 n);
     bool Eof() const;
     bool Bof() const;
     void MoveFirst();
@@ -42,6 +50,8 @@ public:
     // 0-based position of the current record; -1 when there is none.
     qint64 AbsolutePosition() const;
     void SetAbsolutePosition(qint64 position);
+    // Until Requery, the bookmarks of the set's records in its order are consecutive integers
+    // (a record deleted through the set leaves its value unused).
     Bookmark GetBookmark() const;        // 3021 without a current record
     void SetBookmark(Bookmark bookmark);  // an unknown bookmark raises 3001
     // The bookmark of the record last changed or added by Update; 3021 when there is none.

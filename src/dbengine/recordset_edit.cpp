@@ -2,6 +2,7 @@
 
 #include "dbtypes.h"
 #include "recordset_keyset.h"
+#include "valuefunctions.h"
 #include "values.h"
 
 #include <sqlite3.h>
@@ -139,9 +140,8 @@ qint64 RecordWriter::insert(DatabaseImpl& db, const RecordLayout& layout, const 
         if (f >= 0)
             v = edit.value(f);
         if (v.isNull() && (field.attributes & dbAutoIncrField)) {
-            Stmt st = db.prepare(QStringLiteral("SELECT COALESCE(MAX(%1),0)+1 FROM %2")
-                                     .arg(RecordLayout::quote(field.name),
-                                          RecordLayout::quote(table->name)));
+            Stmt st = db.prepare(QStringLiteral("SELECT ")
+                                 + nextCounterSql(RecordLayout::quote(field.name), RecordLayout::quote(table->name)));
             const int rc = sqlite3_step(st);
             if (rc != SQLITE_ROW)
                 db.raise(rc);

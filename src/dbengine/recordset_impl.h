@@ -2,7 +2,10 @@
 // RecordsetImpl: the state behind a Recordset handle. The set's layout, its keyset, where it
 // stands (current entry, BOF/EOF), the cached current record and the pending edit. A snapshot of a
 // query that has no keyset plan keeps its rows' values here instead, its keyset then numbering the
-// rows. Internal to the engine: Recordset's methods are its only users besides the opening code.
+// rows. A one-table query lists its records a part at a time (keyChunkSql, in rowid order): the
+// first part when opened or re-run, the next ones as the moves reach the end of what is listed,
+// the rest at once for RecordCount, MoveLast or a new record; no statement stays open between
+// parts, so nothing holds the file's read snapshot while the operator looks at the rows. Internal to the engine: Recordset's methods are its only users besides the opening code.
 #include "connection.h"
 #include "recordset_edit.h"
 #include "recordset_keyset.h"
@@ -21,6 +24,7 @@ public:
     std::shared_ptr<DatabaseImpl> db;
     RecordLayout layout;
     QString keySql;     // one row of rowids per record (keyset sets)
+    QString keyChunkSql;  // the same a part at a time (dialect::SelectPlan::keyChunkSql), or empty
     QString valuesSql;  // the rows' values (snapshots of a query without a keyset plan)
     bool updatable = true;
     bool open = true;
@@ -35,10 +39,22 @@ public:
     bool eof = true;
     quint32 generation = nextGeneration();  // the high half of the set's bookmarks
     qint64 lastModified = -1;
+    bool complete = true;  // every record of the result is in the keyset
+    qint64 lastRowid = 0;  // the highest rowid listed so far (keyChunkSql sets)
 
     bool isSnapshotOfValues() const { return keySql.isEmpty(); }
     // Runs the set's query again: a new keyset (or new rows), positioned on the first record.
     void fill();
+    // Lists up to n more records (n < 0: all the rest); the number listed.
+    qint64 fetch(qint64 n);
+    void fetchAll() { if (!complete) fetch(-1); }
+    // The first live entry at or after from, listing more records while there may be one; size()
+    // when there is none.
+    qint64 nextLive(qint64 from);
+    // Lists records until more than count are live (or the result ends).
+    void ensureLive(qint64 count);
+    // Records listed when the set is opened or re-run: a few screens of a grid.
+    static constexpr qint64 kFirstPart = 256;
     // Positions on entry (a live or deleted entry), or on BOF/EOF for -1/size().
     void moveTo(qint64 entry);
     // The current record's values; raise 3021 without a current record, 3167 when it is deleted.
@@ -50,6 +66,10 @@ public:
     // True when the keyset does not know yet the content of a row of the current record.
     bool contentUnknown() const;
     static quint32 nextGeneration();
+
+private:
+    // Appends the rows of a key statement to the keyset; the number appended.
+    qint64 appendKeys(sqlite3_stmt* st);
 };
 
 }  // namespace dbe::detail

@@ -48,6 +48,7 @@ Recordset Database::OpenRecordset(const QString& source, int type, int options) 
         r->layout = detail::RecordLayout::forPlan(st.select, db);
         if (st.select.keyset) {
             r->keySql = st.select.keySql;
+            r->keyChunkSql = st.select.keyChunkSql;
             r->updatable = !readOnly;
             for (const auto& s : st.select.sources) {
                 const detail::TableInfo* t = db.tableInfo(s.table);

@@ -61,6 +61,13 @@ Reading readStoredText(const char* utf8, int size, short type, double* out)
     return ok ? Reading::Read : Reading::Unreadable;
 }
 
+QString nextCounterSql(const QString& column, const QString& table)
+{
+    return QStringLiteral("(SELECT max(coalesce((SELECT max(%1) FROM %2 WHERE %1 < ''), 0), "
+                          "coalesce((SELECT max(%3(%1)) FROM %2 WHERE %1 >= ''), 0)) + 1)")
+        .arg(column, table, QLatin1String(kNumberFunction));
+}
+
 Reading readStored(sqlite3_value* v, short type, double* out)
 {
     switch (sqlite3_value_type(v)) {
@@ -231,6 +238,47 @@ void unreadableFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_int(ctx, unreadable ? 1 : 0);
 }
 
+// True when v is a date text of the engine's own form ("yyyy-MM-dd HH:mm:ss") of a year from 100,
+// a month 1 to 12, a day 1 to 28 and a plausible time: surely read, told without the reading.
+bool plainStoredDate(sqlite3_value* v)
+{
+    if (sqlite3_value_type(v) != SQLITE_TEXT || sqlite3_value_bytes(v) != 19)
+        return false;
+    const unsigned char* t = sqlite3_value_text(v);
+    static const char shape[] = "0000-00-00 00:00:00";
+    for (int i = 0; i < 19; ++i) {
+        if (shape[i] == '0' ? (t[i] < '0' || t[i] > '9') : t[i] != shape[i])
+            return false;
+    }
+    const auto two = [t](int i) { return (t[i] - '0') * 10 + (t[i + 1] - '0'); };
+    return two(0) * 100 + two(2) >= 100 && two(5) >= 1 && two(5) <= 12 && two(8) >= 1 && two(8) <= 28
+           && two(11) < 24 && two(14) < 60 && two(17) < 60;
+}
+
+// dbe_unreadable_count(x, type): the aggregate count of the values of x that are unreadable as
+// dbe_unreadable says; the engine's own date texts and the numbers of a number field cost no reading.
+void unreadableCountStep(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* count = static_cast<sqlite3_int64*>(sqlite3_aggregate_context(ctx, sizeof(sqlite3_int64)));
+    if (!count)
+        return;
+    const int kind = sqlite3_value_type(argv[0]);
+    if (kind == SQLITE_NULL)
+        return;
+    const short type = short(sqlite3_value_int(argv[1]));
+    if (type == dbDate ? plainStoredDate(argv[0]) : (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT))
+        return;
+    double d = 0;
+    if (readStored(argv[0], type, &d) == Reading::Unreadable)
+        ++*count;
+}
+
+void unreadableCountFinal(sqlite3_context* ctx)
+{
+    auto* count = static_cast<sqlite3_int64*>(sqlite3_aggregate_context(ctx, 0));
+    sqlite3_result_int64(ctx, count ? *count : 0);
+}
+
 void caseFunction(sqlite3_context* ctx, sqlite3_value* v, bool upper)
 {
     if (sqlite3_value_type(v) == SQLITE_NULL) {
@@ -388,6 +436,8 @@ void registerValueFunctions(sqlite3* db)
     }
     sqlite3_create_function_v2(db, kUnreadableFunction, 2, flags, nullptr, unreadableFunction, nullptr, nullptr,
                                nullptr);
+    sqlite3_create_function_v2(db, kUnreadableCountFunction, 2, flags, nullptr, nullptr, unreadableCountStep,
+                               unreadableCountFinal, nullptr);
     sqlite3_create_function_v2(db, kUpperFunction, 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kLowerFunction, 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kHasCaseFunction, 1, flags, nullptr, hasCaseFunction, nullptr, nullptr, nullptr);

@@ -24,6 +24,8 @@
 //                           which SQLite sorts after every number. Null stays Null (dbe_yesno: 0).
 //   dbe_unreadable(x, type) 1 when x is not Null and no rule of the field type (a type code)
 //                           reads it, else 0: what the check's report counts as unreadable.
+//   dbe_unreadable_count(x, type)  the aggregate: how many values of x dbe_unreadable gives 1
+//                           for (CountUnreadable, conversion.h).
 //   dbe_upper(x), dbe_lower(x)  upper and lower case of every letter, not only the ASCII ones.
 //   dbe_spellings(x)        the table of every spelling of x that DBE_NOCASE holds equal to it
 //                           (spellingtable.h).
@@ -44,6 +46,7 @@ inline constexpr const char* kDateFunction = "dbe_date";
 inline constexpr const char* kNumberFunction = "dbe_number";
 inline constexpr const char* kYesNoFunction = "dbe_yesno";
 inline constexpr const char* kUnreadableFunction = "dbe_unreadable";
+inline constexpr const char* kUnreadableCountFunction = "dbe_unreadable_count";
 // The modes of dbe_date, dbe_number and dbe_yesno.
 inline constexpr int kReadCompare = 0;
 inline constexpr int kReadStrict = 1;
@@ -78,6 +81,11 @@ Reading readStoredNumber(double value, short type, double* out);
 Reading readStoredText(const char* utf8, int size, short type, double* out);
 // Whether a type is read by a rule: yes/no, the number types and date.
 bool hasReading(short type);
+
+// The SQL of the next value of an auto-increment column (both names quoted): the largest value
+// plus one, the values stored as numbers taken from the column's index (as they sort first) and
+// those another program stored as text ("12,0") by their reading, so that neither is counted twice.
+QString nextCounterSql(const QString& column, const QString& table);
 
 namespace detail {
 void registerValueFunctions(sqlite3* db);

@@ -8,6 +8,7 @@
 #include "safety/registro.h"
 #include "safety/riga_testo.h"
 #include "safety/sessione_sicurezza.h"
+#include "vista_aggiornata.h"
 
 #include <QApplication>
 #include <QDir>
@@ -267,10 +268,15 @@ void FrmRegistro::RipristinaCopia_Click()
     if (s_.operatore().Mostra(DomandaRipristino(*reg, *v), Pulsanti::SiNo) != Risposta::Si)
         return;
     QString testo;
-    {
+    const QString archivio = s_.DbArchivi.isNull() ? QString() : s_.DbArchivi.Name();
+    // The copy replaces the file: never under another Corvale that has it open.
+    const bool solo = archivio.isEmpty() || PresenzaArchivio::DaSolo(s_, archivio, [&] {
         ClessidraAccesa clessidra(s_.operatore());
         RipristinaCopia(s_, v->copia, testo);
-    }
+    });
+    if (!solo)
+        testo = QStringLiteral("Un altro Corvale ha aperto l'archivio: chiuderlo prima di ripristinare la copia."
+                               "\rCopia non ripristinata: nessuna modifica è stata fatta.");
     s_.operatore().Mostra(testo);
     Aggiorna();
 }

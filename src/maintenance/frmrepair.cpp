@@ -39,6 +39,11 @@ QString perSchermo(QString testo)
     return testo;
 }
 
+const QString kArchivioCambiato = QStringLiteral(
+    "L'archivio è stato modificato da un altro programma dopo che l'elenco è stato riempito: l'elenco è "
+    "stato aggiornato e nessuna correzione è stata eseguita.\rControllare la scelta e premere di nuovo "
+    "\"Esegui\".");
+
 QFrame* cornice(QWidget* parent, const char* nome, const QRect& r)
 {
     auto* f = new QFrame(parent);
@@ -58,14 +63,27 @@ FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(
     m_.Rispondi = [] { QCoreApplication::processEvents(); };
     m_.Ridisegna = [this] { repaint(); };
     // The detail box follows the selected task, however the selection moved (mouse or keys).
-    connect(&m_.LstTask, &ModelloLista::selezioneCambiata, this, [this] { m_.MostraDettaglio(); });
+    connect(&m_.LstTask, &ModelloLista::selezioneCambiata, this, [this] { mostraDettaglio(); });
     connect(&m_, &Manutenzione::lblStatCambiato, this,
             [this](const QString& t) { lblStat_->setText(perSchermo(t)); });
     connect(&m_, &Manutenzione::txtDettCambiato, this,
             [this](const QString& t) { txtDett_->setPlainText(perSchermo(t)); });
     CollegaCorrezioniStruttura(m_);
+    // The re-check rebuilds the structure list: each row run keeps its outcome on it.
+    HookCorrezioni& c = m_.Correzioni;
+    c.AttivaCorrezioneStruttura = [this, attiva = c.AttivaCorrezioneStruttura] {
+        attiva();
+        rimettiEsiti();
+    };
+    c.GestisciCorrezioneStruttura = [this, gestisci = c.GestisciCorrezioneStruttura](int p) {
+        gestisci(p);
+        ricordaEsiti();
+    };
+    connect(&m_.LstStruct, &ModelloLista::selezioneCambiata, this, [this](int pos) { mostraEsitoStruttura(pos); });
     CollegaCorrezioneRecord(*this);
     CollegaSalvaRapporto(*this);
+    presenza_ = std::make_unique<PresenzaArchivio>(
+        sessione, sessione.DbArchivi.isNull() ? QString() : sessione.DbArchivi.Name());
     Form_Load();
 }
 
@@ -210,6 +228,7 @@ void FrmRepair::Form_Unload()
 
 void FrmRepair::caricaCatalogo()
 {
+    esitiStruttura_.clear();
     try {
         m_.CaricaTask();
     } catch (const dbe::DbError& e) {
@@ -284,7 +303,10 @@ void FrmRepair::Puls_Click(int indice)
             Clessidra(true);
             m_.AvviaControllo();
             ImpostaModo(2);
-            m_.MostraDettaglio();
+            mostraDettaglio();
+            // The results take the keys (the start button was disabled during the run, which
+            // left the focus on "Chiudi").
+            lstTask_->setFocus(Qt::OtherFocusReason);
             Clessidra(false);
         } else if (modo_ == 2) {
             caricaCatalogo();
@@ -346,9 +368,74 @@ void FrmRepair::controlla()
     const DatiTask& t = m_.Task(sel);
     m_.ImpostaTxtDett(t.Dettaglio);
     // A structure task that has never run has no problem counter: there is no list to build.
-    if (t.Tipo == QLatin1String("ST") && !t.P[1].isEmpty() && m_.Correzioni.AttivaCorrezioneStruttura)
+    if (t.Tipo == QLatin1String("ST") && !t.P[1].isEmpty() && m_.Correzioni.AttivaCorrezioneStruttura) {
         eseguiCorrezione(m_.Correzioni.AttivaCorrezioneStruttura);
+        const QString falliti = rimettiEsiti();
+        if (!falliti.isEmpty())
+            m_.ImpostaTxtDett(t.Dettaglio + QChar(13) + QChar(13) + falliti);
+    }
+    impronta_ = ImprontaArchivio::Di(m_.sessione().DbArchivi);
     Clessidra(false);
+}
+
+void FrmRepair::mostraDettaglio()
+{
+    const int sel = m_.LstTask.Selezionata();
+    if (sel < 0)
+        return;
+    // A task waiting to run shows nothing: its record may still hold an earlier run's detail
+    // (after an interrupted run, say), which would read as this run's count.
+    if (m_.Task(sel).Stato == kStatoStart)
+        m_.ImpostaTxtDett(QString());
+    else
+        m_.MostraDettaglio();
+}
+
+void FrmRepair::ricordaEsiti()
+{
+    const int sel = m_.LstTask.Selezionata();
+    if (sel < 0)
+        return;
+    QHash<QString, RigaLista>& esiti = esitiStruttura_[m_.LstTask.Riga(sel).Chiave];
+    for (int pos = 0; pos < m_.LstStruct.Conta(); ++pos) {
+        const RigaLista& r = m_.LstStruct.Riga(pos);
+        if (r.TestoStato != QLatin1String("Da Eseguire"))
+            esiti.insert(r.Tag, r);
+    }
+}
+
+QString FrmRepair::rimettiEsiti()
+{
+    const int sel = m_.LstTask.Selezionata();
+    if (sel < 0)
+        return QString();
+    const auto trovati = esitiStruttura_.constFind(m_.LstTask.Riga(sel).Chiave);
+    if (trovati == esitiStruttura_.constEnd())
+        return QString();
+    QStringList falliti;
+    for (int pos = 0; pos < m_.LstStruct.Conta(); ++pos) {
+        const auto e = trovati->constFind(m_.LstStruct.Riga(pos).Tag);
+        if (e == trovati->constEnd())
+            continue;
+        m_.LstStruct.ImpostaTestoStato(pos, e->TestoStato);
+        m_.LstStruct.ImpostaIcona(pos, e->Icona);
+        m_.LstStruct.ImpostaNota(pos, e->Nota);
+        if (!e->Nota.isEmpty())
+            falliti << e->Testo + QStringLiteral(": ") + e->TestoStato + QChar(13) + e->Nota;
+    }
+    return falliti.join(QChar(13));
+}
+
+void FrmRepair::mostraEsitoStruttura(int pos)
+{
+    // A structure row chosen in the list shows its own outcome and reason in full.
+    if (modo_ != 3 || pos < 0 || pos >= m_.LstStruct.Conta())
+        return;
+    const RigaLista& r = m_.LstStruct.Riga(pos);
+    if (!r.Nota.isEmpty())
+        m_.ImpostaTxtDett(r.Testo + QStringLiteral(": ") + r.TestoStato + QChar(13) + r.Nota);
+    else
+        mostraDettaglio();
 }
 
 void FrmRepair::correggi()
@@ -381,7 +468,13 @@ void FrmRepair::correggi()
             return;
         }
         chiaveVista_ = m_.LstTask.Riga(sel).Chiave;
+        impronta_ = ImprontaArchivio::Di(m_.sessione().DbArchivi);
         ImpostaModo(3);
+        // The keys go to the view just opened: its grid of records or its list of corrections.
+        QWidget* vista = t.Tipo == QLatin1String("ST") ? static_cast<QWidget*>(lstStruct_)
+                                                       : frmCorr_->findChild<QWidget*>(QStringLiteral("DBGrid1"));
+        if (vista)
+            vista->setFocus(Qt::OtherFocusReason);
     } else if (modo_ == 3) {
         if (access::AccessInSolaLettura(m_.sessione().DbArchivi)) {
             m_.sessione().operatore().Mostra(access::MessaggioSolaLettura(m_.sessione().DbArchivi));
@@ -389,6 +482,15 @@ void FrmRepair::correggi()
         }
         if (t.Tipo.left(2) == QLatin1String("EN") && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
             m_.sessione().operatore().Mostra(QStringLiteral("Nessun record selezionato."));
+            return;
+        }
+        if (!impronta_.Uguale(m_.sessione().DbArchivi)) {
+            // Another program wrote since the view was filled: what the operator chose may no
+            // longer be there. The view is filled again and nothing is corrected.
+            m_.sessione().operatore().Mostra(kArchivioCambiato);
+            if (t.Tipo.left(2) == QLatin1String("EN") && c.AttivaCorrezioneRecord)
+                eseguiCorrezione([&] { c.AttivaCorrezioneRecord(i); });
+            controlla();
             return;
         }
         std::function<void(int)> correzione;
@@ -453,7 +555,7 @@ bool FrmRepair::eventFilter(QObject* o, QEvent* e)
             // A click on the list shows the selected task's detail (the press has already
             // moved the selection).
             if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
-                m_.MostraDettaglio();
+                mostraDettaglio();
         }
     }
     return QDialog::eventFilter(o, e);

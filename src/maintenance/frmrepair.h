@@ -8,9 +8,20 @@
 // catalogue; closing during an analysis only asks the run to stop. The window opens at its designed
 // size and can be enlarged. The correction views are filled by the hooks in Controllore().Correzioni;
 // the problem-record frame FrmCorr is handed to that later code through FrmCorr().
+// A structure row keeps its last outcome (state, icon, reason) through the re-check that follows
+// "Esegui" and through reopening the task's view, until that row is run again or the catalogue is
+// reloaded; the detail box then names the rows that failed with their reasons, and a row chosen in
+// the list shows its own outcome and reason in full there.
+// While it is open the window holds the archive's presence mark (a restore by another Corvale is
+// refused meanwhile), and "Esegui" first makes sure the archive is as it was when the view was
+// filled: when another program or another Corvale wrote since, it fills the view again, says so,
+// and corrects nothing.
 #include "core/manutenzione.h"
+#include "vista_aggiornata.h"
 
 #include <QDialog>
+#include <QHash>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -66,11 +77,23 @@ private:
     void controlla();
     void correggi();
     bool eseguiCorrezione(const std::function<void()>& passo);
+    // The outcomes of the structure rows just run, kept under their task and coded problem.
+    void ricordaEsiti();
+    // Puts the kept outcomes back on the rebuilt list of the selected task; the detail text of
+    // the rows that failed (empty when none did).
+    QString rimettiEsiti();
+    void mostraEsitoStruttura(int pos);
+    // The selected task's detail in the detail box (nothing for a task waiting to run).
+    void mostraDettaglio();
 
     Manutenzione m_;
     int modo_ = 0;
     bool scaricato_ = false;
     QString chiaveVista_;  // key of the task whose correction view is shown (mode 3)
+    // Last outcome of each structure row run: task key -> coded problem -> row as it was left.
+    QHash<QString, QHash<QString, RigaLista>> esitiStruttura_;
+    ImprontaArchivio impronta_;  // the archive when the view shown was filled
+    std::unique_ptr<PresenzaArchivio> presenza_;
     QTreeWidget* lstTask_ = nullptr;
     QTreeWidget* lstStruct_ = nullptr;
     QFrame* frmStruct_ = nullptr;

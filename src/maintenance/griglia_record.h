@@ -8,6 +8,12 @@
 // so: leaving the row, or ConcludiModifica (before a correction, a new set-up, the closing of the
 // window), asks "Salvare nell'archivio la modifica del record?", and No drops it. Nothing writes an
 // edit silently. Rows are never added or deleted here.
+// From the keyboard: the arrows (and Page Up/Down, Ctrl+Home/End) move the current row and, alone
+// or with Ctrl, leave the selection as it is; with Shift they extend it from the row where the
+// Shift move began to the current row (rows the extension passed and left are taken out again,
+// rows selected before are kept). Space or Ctrl+Space adds the current row or takes it out (to type
+// a space into a cell, open it with F2 first). Tab, Shift+Tab and Ctrl+Tab never move from cell to
+// cell: they leave the grid for the window's next or previous control, also from an open cell.
 #include "modello_record.h"
 #include "records/selezione_record.h"
 
@@ -54,9 +60,18 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
+    // Adds row r or takes it out (Space).
+    void invertiRiga(int r);
+    // The Shift extension from the anchor to row r.
+    void estendiA(int r);
+    int ancora_ = -1;           // the row where the Shift extension began (-1: none under way)
+    QList<dbe::Bookmark> estesi_;  // rows the extension under way added
+
     Sessione& sessione_;
     ModelloRecord* modello_;
     bool concludendo_ = false;

@@ -45,15 +45,46 @@ void ModelloRecord::Imposta(const dbe::Recordset& rs, const SelezioneRecord* sel
                 tipi_ << rs_.FieldType(c);
             }
             modificabili_ = CampiModificabili(sessione_, rs_);
-            if (rs_.RecordCount() > 0) {
-                rs_.MoveLast();
-                righe_ = int(qMin<qint64>(rs_.RecordCount(), std::numeric_limits<int>::max()));
-            }
+            righe_ = int(qMin<qint64>(rs_.ListedCount(), std::numeric_limits<int>::max()));
         } catch (const dbe::DbError&) {
             // A closed or broken record set shows as an empty grid.
         }
     }
     endResetModel();
+}
+
+bool ModelloRecord::canFetchMore(const QModelIndex& parent) const
+{
+    if (parent.isValid() || rs_.isNull() || righe_ == std::numeric_limits<int>::max())
+        return false;
+    try {
+        return !rs_.AllListed() || rs_.ListedCount() > righe_;
+    } catch (const dbe::DbError&) {
+        return false;
+    }
+}
+
+void ModelloRecord::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    qint64 listate = 0;
+    try {
+        dbe::Recordset rs = rs_;
+        // What the set already listed (a "Seleziona Tutti" lists everything) comes first; otherwise a
+        // part as large as the rows shown, so that a scroll to the end takes a few parts.
+        if (rs.ListedCount() <= righe_ && !rs.AllListed())
+            rs.ListMore(qMax(kMaxCache, righe_));
+        listate = rs.ListedCount();
+    } catch (const dbe::DbError&) {
+        return;
+    }
+    const int nuove = int(qMin<qint64>(listate, std::numeric_limits<int>::max()));
+    if (nuove <= righe_)
+        return;
+    beginInsertRows(QModelIndex(), righe_, nuove - 1);
+    righe_ = nuove;
+    endInsertRows();
 }
 
 const ModelloRecord::Riga& ModelloRecord::riga(int r) const

@@ -2,7 +2,9 @@
 // ModelloRecord: the table model of the problem-record grid. One column per field of the record
 // set, headed by the field's name; one row per record. Rows are read on demand by position
 // (SetAbsolutePosition, then Value), a few hundred at a time in a small cache, so a record set of
-// any size shows at once. Only the fields of the records' own table can be edited in place
+// any size shows at once. The rows grow as the grid scrolls (canFetchMore/fetchMore): the model
+// counts only the records the set has listed so far and asks it for more when the view reaches the
+// last row; nothing here lists the whole result. Only the fields of the records' own table can be edited in place
 // (CampiModificabili). The edited cells of one row are held until ScriviModifiche writes them the
 // way every change is written (records/modifica_cella.h: the gate, the journal, undo) or
 // ScartaModifiche drops them; nothing writes them otherwise. A write that is refused is reported
@@ -52,6 +54,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
 
     // Rows read from the record set since binding (the cost of showing the grid).
     qint64 RigheLette() const { return righeLette_; }

@@ -44,6 +44,15 @@ public:
     }
     // Commits what was done so far; the block ends.
     void Chiudi() { chiudi(); }
+    // Takes back what the open block did; the block ends. After the archive's file was moved, a
+    // commit would go into the log left at its old path, which a file put there would read.
+    void Abbandona()
+    {
+        if (!aperto_)
+            return;
+        aperto_ = false;
+        dbe::Workspace::Default().Rollback();
+    }
 
 private:
     static constexpr int kRecordBlocco = 1000;
@@ -126,7 +135,8 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
             return;
     }
 
-    if (!PrimaDellaModifica(v.sessione()))
+    // The walk writes the records' own table only: the gate checks that table and its indexes.
+    if (!PrimaDellaModifica(v.sessione(), {task.Param(0).section(QLatin1Char(' '), 0, 0)}))
         return;
 
     const QString campo = task.Param(2);
@@ -144,8 +154,10 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         v.Barra->Mostra(true);
         try {
             BloccoModifiche blocco(v.sessione().DbArchivi, task.Param(0).section(QLatin1Char(' '), 0, 0));
+            try {
             while (v.Selezione.Count() > 0) {
                 v.Barra->Avanza();
+                dbe::CheckSameFile(v.sessione().DbArchivi);
                 v.DtRow.SetBookmark(v.Selezione.Item(0));
                 try {
                     // Only a record that still holds what the grid listed is changed; the write
@@ -182,8 +194,14 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                 v.Selezione.RemoveAt(0);
                 blocco.Avanza();
             }
+            } catch (const dbe::DbError& e) {
+                if (FallimentoDefinitivo(MotivoFermata(e, voce)))
+                    blocco.Abbandona();
+                throw;
+            }
             blocco.Chiudi();
-        } catch (const dbe::DbError& e) {
+        } catch (const dbe::DbError& errato) {
+            const dbe::DbError e = MotivoFermata(errato, voce);
             // A refused write leaves the edit pending: drop it before stopping.
             try {
                 if (v.DtRow.EditMode() != dbe::dbEditNone)
@@ -193,6 +211,7 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
             errore = MessaggioErrore(
                 QStringLiteral("Impossibile completare la correzione."),
                 e);
+            voce.Fermata(e.description());
         }
         // The records changed are on the disk before the walk reports.
         const QString sincronia = SincronizzaArchivio(v.sessione().DbArchivi);
@@ -205,6 +224,23 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         errore = errore.isEmpty() ? MessaggioLasciati(lasciati) : errore + QLatin1Char('\r') + MessaggioLasciati(lasciati);
     if (!errore.isEmpty())
         v.sessione().operatore().Mostra(errore);
+}
+
+bool FallimentoDefinitivo(const dbe::DbError& e)
+{
+    switch (e.number()) {
+    case dbe::err::FileReplaced:
+    case dbe::err::DiskFull:
+    case dbe::err::ReadOnlyDatabase:
+        return true;
+    default:
+        return false;
+    }
+}
+
+dbe::DbError MotivoFermata(const dbe::DbError& e, const ModificaRegistrata& voce)
+{
+    return voce.RegistroPieno() && !FallimentoDefinitivo(e) ? dbe::DbError::make(dbe::err::DiskFull) : e;
 }
 
 QString DescriviRiga(const dbe::Recordset& rs)

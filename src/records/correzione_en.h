@@ -25,6 +25,15 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task);
 // done survives a power cut. Returns the message to show when that fails, the empty text otherwise.
 QString SincronizzaArchivio(const dbe::Database& db);
 
+// A failure that no later record of a walk escapes: the archive's file deleted, renamed or
+// replaced since it was opened, the disk full, the archive read-only. A walk stops at the first
+// record that meets one, with its reason, and journals what it did until then.
+bool FallimentoDefinitivo(const dbe::DbError& e);
+class ModificaRegistrata;
+// Why the walk journaled in voce stops on e: a full disk when the journal could not be written for
+// lack of room (the archive's write it refused says only that it was refused), e otherwise.
+dbe::DbError MotivoFermata(const dbe::DbError& e, const ModificaRegistrata& voce);
+
 // The current record of a record set for the operator and the journal: its table, row number and
 // first field ("VENDITE, riga 12 (NUMORD = 7)").
 QString DescriviRiga(const dbe::Recordset& rs);

@@ -33,6 +33,8 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
     try {
         chiavi.append({campi.first(), v.DtRow.FieldType(campi.first()), v.DtRow.Value(campi.first())});
     } catch (const dbe::DbError& e) {
+        if (FallimentoDefinitivo(e))
+            throw;
         // The row's record went with an earlier row's deletion.
         return e.number() == dbe::err::RecordDeleted ? Esito::Saltata : Esito::Abbandonata;
     }
@@ -79,7 +81,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
                 ricerca.Close();
         } catch (const dbe::DbError&) {
         }
-        if (Bloccato(e))
+        if (Bloccato(e) || FallimentoDefinitivo(MotivoFermata(e, voce)))
             throw;
         return Esito::Abbandonata;
     }
@@ -128,8 +130,10 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
                         voce.Lasciato(DescriviRiga(v.DtRow));
                     }
                 }
-            } catch (const dbe::DbError& e) {
+            } catch (const dbe::DbError& errato) {
+                const dbe::DbError e = MotivoFermata(errato, voce);
                 errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
+                voce.Fermata(e.description());
             }
         }
         const QString sincronia = SincronizzaArchivio(v.sessione().DbArchivi);

@@ -36,7 +36,7 @@ QVector<bool> CampiModificabili(const Sessione& s, dbe::Recordset& rs)
     QVector<bool> si;
     try {
         si.fill(false, rs.FieldCount());
-        if (!rs.Updatable() || rs.RecordCount() == 0)
+        if (!rs.Updatable() || rs.ListedCount() == 0)  // the first part listed tells an empty set
             return si;
         rs.MoveFirst();
         const auto ref = dbe::CurrentRow(rs);

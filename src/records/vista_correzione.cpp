@@ -98,16 +98,37 @@ void SelezionaTutti(VistaCorrezione& v)
             Avanzamento* b;
             ~BarraNascosta() { b->Mostra(false); }
         } nascondi{v.Barra};
-        v.DtRow.MoveLast();
-        v.Barra->ImpostaMassimo(v.DtRow.RecordCount());
-        v.Barra->Mostra(true);
-        v.Barra->ImpostaValore(0);
+        // Every record is listed first; the bookmarks of the set's records in its order are
+        // consecutive, so the selection takes them as runs: one run when no record of the set was
+        // deleted through it, else one per stretch of live records.
+        const qint64 quanti = v.DtRow.RecordCount();
         v.DtRow.MoveFirst();
-        while (!v.DtRow.Eof()) {
-            v.Selezione.Add(v.DtRow.GetBookmark());
-            v.Barra->Avanza();
-            v.DtRow.MoveNext();
+        const dbe::Bookmark primo = v.DtRow.GetBookmark();
+        v.DtRow.MoveLast();
+        const dbe::Bookmark ultimo = v.DtRow.GetBookmark();
+        v.Barra->ImpostaMassimo(quanti);
+        v.Barra->Mostra(true);
+        if (ultimo - primo + 1 == quanti) {
+            v.Selezione.AddIntervallo(primo, ultimo);
+            v.Barra->ImpostaValore(quanti);
+        } else {
+            v.Barra->ImpostaValore(0);
+            v.DtRow.MoveFirst();
+            dbe::Bookmark inizio = v.DtRow.GetBookmark(), fine = inizio;
+            for (v.DtRow.MoveNext(); !v.DtRow.Eof(); v.DtRow.MoveNext()) {
+                const dbe::Bookmark b = v.DtRow.GetBookmark();
+                if (b != fine + 1) {
+                    v.Selezione.AddIntervallo(inizio, fine);
+                    inizio = b;
+                }
+                fine = b;
+                v.Barra->Avanza();
+            }
+            v.Selezione.AddIntervallo(inizio, fine);
+            v.Barra->ImpostaValore(quanti);
         }
+        v.DtRow.MoveLast();
+        v.DtRow.MoveNext();  // past the last record, where the walk through every row used to end
     } catch (const dbe::DbError& e) {
         v.NotificaSelezione();
         v.sessione().operatore().Mostra(MessaggioErrore(QStringLiteral("Impossibile selezionare i record."), e));

@@ -82,7 +82,9 @@ void ApriCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task);
 bool AttivaCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task);
 
 // "Seleziona Tutti": every record of DtRow joins the selection once, after the rows already
-// selected, in record-set order, with the bar running. Nothing happens on an empty grid.
+// selected, in record-set order (the ones the grid has not shown yet too: the set lists them all
+// first). The selection holds them as runs of bookmarks, not a row each. Nothing happens on an
+// empty grid.
 void SelezionaTutti(VistaCorrezione& v);
 
 // The operator clicked in the combo box while it held entry i as selected: DtColl moves to that

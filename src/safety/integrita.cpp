@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 
 namespace corvale {
@@ -336,6 +337,59 @@ QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avan
     } catch (const dbe::DbError& e) {
         return {e.description()};
     }
+}
+
+QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList& tabelle, const dbe::Progress& avanzamento)
+{
+    ArchivioDiretto a(archivio, false, 3000);
+    const std::optional<QStringList> presenti = a.ok() ? a.tabelle() : std::nullopt;
+    if (!presenti)
+        return {QStringLiteral("Impossibile leggere l'archivio: %1").arg(a.errore())};
+    QStringList problemi;
+    qint64 fatte = 0;
+    if (avanzamento)
+        avanzamento(0, tabelle.size());
+    // One read transaction: every table as of one state of the file.
+    a.esegui(QStringLiteral("BEGIN"));
+    for (const QString& t : tabelle) {
+        QString nome;
+        for (const QString& p : *presenti)
+            if (p.compare(t, Qt::CaseInsensitive) == 0)
+                nome = p;
+        if (nome.isEmpty()) {
+            problemi << QStringLiteral("Tabella %1 non trovata nell'archivio.").arg(t);
+        } else if (const auto righe = a.righe(QStringLiteral("PRAGMA integrity_check(%1)").arg(NomeSqlite(nome)))) {
+            for (const QVariantList& r : *righe)
+                if (r.value(0).toString() != QLatin1String("ok"))
+                    problemi << r.value(0).toString();
+        } else {
+            problemi << QStringLiteral("%1: %2").arg(nome, a.errore());
+        }
+        if (avanzamento)
+            avanzamento(++fatte, tabelle.size());
+    }
+    a.esegui(QStringLiteral("COMMIT"));
+    return problemi;
+}
+
+QByteArray ImprontaArchivio(const QString& archivio)
+{
+    QByteArray impronta;
+    for (const QString& f : {archivio, archivio + QStringLiteral("-wal")}) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(f).constData(), &st) != 0) {
+            if (f == archivio)
+                return QByteArray();
+            impronta += "-";
+            continue;
+        }
+        impronta += QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino)) + ':'
+                    + QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_mtim.tv_sec))
+                    + '.' + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ';';
+        // Never opened here: closing a descriptor of a file SQLite holds would drop the process's
+        // locks on it.
+    }
+    return impronta;
 }
 
 QStringList IndiciIncompleti(const QString& archivio)

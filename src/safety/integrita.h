@@ -20,6 +20,17 @@ namespace corvale {
 
 // The problems found (empty for a sound archive).
 QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avanzamento = {});
+// The same check on the named tables only, each with every index it has (SQLite's integrity check
+// of the table: its pages, its records, and each index entry against the records, so an index that
+// misses rows or holds rows its table has not is damage), through a read-only connection of its own.
+// A name the archive does not have is a problem line. The other tables are not looked at.
+QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList& tabelle,
+                                     const dbe::Progress& avanzamento = {});
+
+// What says that the archive's file is the one it was: device, inode, size and modification time
+// (to the nanosecond) of the file and of its write-ahead log, read without opening them. A commit (of
+// this program or another) writes one of the two and so changes it; empty when the file is missing.
+QByteArray ImprontaArchivio(const QString& archivio);
 
 // The cheap verification a session's first check runs before its counts: for every index of every
 // table of the archive (partial indexes and tables without rowid aside), the entries the index holds

@@ -97,9 +97,12 @@ void ModificaRegistrata::Record(const RecordRegistro& r)
     RecordRegistro c = r;
     c.n = ++n_;
     // A record that cannot be journaled must not be changed: the error stops the change.
-    if (!reg_->AggiungiRecord(id_, c))
+    if (!reg_->AggiungiRecord(id_, c)) {
+        if (reg_->Pieno())
+            throw dbe::DbError::make(dbe::err::DiskFull);
         throw dbe::DbError(dbe::err::ReservedError,
                            QStringLiteral("Impossibile scrivere il registro delle modifiche: ") + reg_->Errore());
+    }
 }
 
 void ModificaRegistrata::Lasciato(const QString& descrizione)
@@ -117,23 +120,30 @@ void ModificaRegistrata::Fine(const QString& esito, const QString& messaggio)
         concluso_ = true;
         return;
     }
+    auto aggiungi = [](QString& a, const QString& b, QLatin1String separa) { a = a.isEmpty() ? b : a + separa + b; };
+    QString e = esito;
+    QString m = messaggio;
+    if (!fermata_.isEmpty())
+        aggiungi(m, fermata_, QLatin1String("\n"));
     if (lasciati_ > 0) {
         // The records left alone, with their reason, in the entry's outcome and message.
         QString testo = MessaggioLasciati(lasciati_) + QLatin1Char('\n') + nomiLasciati_.join(QLatin1Char('\n'));
         if (lasciati_ > nomiLasciati_.size())
             testo += QStringLiteral("\n...");
-        const QString conto = QStringLiteral("%1 record lasciati").arg(lasciati_);
-        const QString e = esito.isEmpty() ? conto : esito + QStringLiteral(", ") + conto;
-        const QString m = messaggio.isEmpty() ? testo : messaggio + QLatin1Char('\n') + testo;
-        lasciati_ = 0;
+        aggiungi(e, QStringLiteral("%1 record lasciati").arg(lasciati_), QLatin1String(", "));
+        aggiungi(m, testo, QLatin1String("\n"));
         if (n_ == 0) {
             Fallita(e, m);
             return;
         }
-        Fine(e, m);
-        return;
     }
     qint64 nonFatti = 0;
+    if (!fermata_.isEmpty()) {
+        // Stopped part-way: what reached the archive is known only record by record.
+        nonFatti = RiconciliaVoce(db_, *reg_, id_);
+        concludi(nonFatti == n_ ? stato_modifica::NonRiuscita : stato_modifica::Interrotta, e, m);
+        return;
+    }
     try {
         reg_->Scrivi();
         // Each journaled record is one change of the connection when all went through.
@@ -142,7 +152,7 @@ void ModificaRegistrata::Fine(const QString& esito, const QString& messaggio)
     } catch (const dbe::DbError&) {
         nonFatti = RiconciliaVoce(db_, *reg_, id_);
     }
-    concludi(nonFatti > 0 ? stato_modifica::Interrotta : stato_modifica::Fatta, esito, messaggio);
+    concludi(nonFatti > 0 ? stato_modifica::Interrotta : stato_modifica::Fatta, e, m);
 }
 
 void ModificaRegistrata::Fallita(const QString& esito, const QString& messaggio)
@@ -165,20 +175,29 @@ void ModificaRegistrata::concludi(const QString& stato, const QString& esito, co
 
 qint64 RiconciliaVoce(const dbe::Database& db, Registro& reg, qint64 id)
 {
-    qint64 nonFatti = 0;
     reg.Scrivi();
-    for (const RecordRegistro& r : reg.Record(id)) {
-        bool fatto = r.fatto;
-        try {
-            fatto = RecordFatto(db, r);
-        } catch (const dbe::DbError&) {
+    auto segna = [&] {
+        qint64 nonFatti = 0;
+        for (const RecordRegistro& r : reg.Record(id)) {
+            bool fatto = r.fatto;
+            try {
+                fatto = RecordFatto(db, r);
+            } catch (const dbe::DbError&) {
+            }
+            if (!fatto)
+                ++nonFatti;
+            if (fatto != r.fatto)
+                reg.SegnaRecord(id, r.n, fatto);
         }
-        if (!fatto)
-            ++nonFatti;
-        if (fatto != r.fatto)
-            reg.SegnaRecord(id, r.n, fatto);
+        return nonFatti;
+    };
+    qint64 nonFatti = segna();
+    // On a full disk the marks are made again once the journal has made room in itself.
+    if (!reg.Scrivi() && reg.Pieno()) {
+        reg.FaiSpazio();
+        nonFatti = segna();
+        reg.Scrivi();
     }
-    reg.Scrivi();
     return nonFatti;
 }
 

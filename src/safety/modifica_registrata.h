@@ -46,6 +46,13 @@ public:
     // read (described for the operator: table and key); counted, and named in the entry's message.
     void Lasciato(const QString& descrizione);
     qint64 Lasciati() const { return lasciati_; }
+    // The change stopped part-way for this reason (the engine's message): Fine settles every
+    // journaled record against the archive and ends the entry "interrotta" with the reason, or
+    // "non riuscita" when no record was changed.
+    void Fermata(const QString& motivo) { fermata_ = motivo; }
+    // True when the journal could not be written for lack of room: the archive's writes it refused
+    // then failed for a full disk, whatever the engine said of them.
+    bool RegistroPieno() const { return reg_ && reg_->Pieno(); }
     // Commits what is pending now (before a change made through another connection).
     bool Scrivi();
     // Ends the entry: "fatta", or "interrotta" when some records were not changed, with the outcome
@@ -64,6 +71,7 @@ private:
     qint64 n_ = 0;
     qint64 lasciati_ = 0;
     QStringList nomiLasciati_;
+    QString fermata_;
     qint64 modifiche0_ = 0;
     bool concluso_ = false;
     std::unique_ptr<ScritturaConsentita> scrittura_;  // while the entry is open

@@ -1,5 +1,7 @@
 #include "registro.h"
 
+#include <cerrno>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -136,11 +138,22 @@ Registro::~Registro()
 bool Registro::esegui(const char* sql)
 {
     char* msg = nullptr;
+    errno = 0;
     const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &msg);
-    if (rc != SQLITE_OK)
+    if (rc != SQLITE_OK) {
+        fallito(rc);
         errore_ = msg ? QString::fromUtf8(msg) : QString::fromUtf8(sqlite3_errstr(rc));
+    }
     sqlite3_free(msg);
     return rc == SQLITE_OK;
+}
+
+void Registro::fallito(int rc)
+{
+    errore_ = QString::fromUtf8(sqlite3_errmsg(db_));
+    // The system's error of the failed write, read before anything else can change it.
+    const int os = sqlite3_system_errno(db_) != 0 ? sqlite3_system_errno(db_) : errno;
+    pieno_ = (rc & 0xff) == SQLITE_FULL || ((rc & 0xff) == SQLITE_IOERR && (os == ENOSPC || os == EDQUOT || os == EFBIG));
 }
 
 bool Registro::apriTransazione()
@@ -160,7 +173,7 @@ bool Registro::Scrivi()
     transazione_ = false;
     if (esegui("COMMIT"))
         return true;
-    esegui("ROLLBACK");
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);  // the commit's failure is the one to tell
     return false;
 }
 
@@ -183,7 +196,7 @@ qint64 Registro::Inizia(VoceRegistro v)
     q.testo(11, v.copia);
     q.intero(12, v.annulla);
     if (!q.fatto()) {
-        errore_ = QString::fromUtf8(sqlite3_errmsg(db_));
+        fallito(sqlite3_extended_errcode(db_));
         return 0;
     }
     return sqlite3_last_insert_rowid(db_);
@@ -216,26 +229,56 @@ bool Registro::AggiungiRecord(qint64 voce, const RecordRegistro& r)
     else
         sqlite3_bind_null(q, 6);
     sqlite3_bind_int(q, 7, r.fatto ? 1 : 0);
+    errno = 0;
     const int rc = sqlite3_step(q);
     sqlite3_reset(q);
     sqlite3_clear_bindings(q);
     if (rc != SQLITE_DONE) {
-        errore_ = QString::fromUtf8(sqlite3_errmsg(db_));
+        fallito(rc);
         return false;
     }
     return true;
 }
 
+void Registro::FaiSpazio()
+{
+    // The log's pages go into the journal's own file and the log starts again from its beginning,
+    // on room it already holds.
+    if (db_ && !transazione_)
+        sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+}
+
+bool Registro::conSpazio(const std::function<bool()>& scrittura)
+{
+    errno = 0;
+    if (scrittura())
+        return true;
+    fallito(sqlite3_extended_errcode(db_));
+    if (!pieno_)
+        return false;
+    FaiSpazio();
+    errno = 0;
+    if (scrittura())
+        return true;
+    fallito(sqlite3_extended_errcode(db_));
+    return false;
+}
+
 bool Registro::Concludi(qint64 voce, const QString& stato, const QString& esito, const QString& messaggio)
 {
-    if (!db_ || !Scrivi())
+    if (!db_)
         return false;
-    Q q(db_, "UPDATE modifiche SET stato = ?, esito = ?, messaggio = ? WHERE id = ?");
-    q.testo(1, stato);
-    q.testo(2, esito);
-    q.testo(3, messaggio);
-    q.intero(4, voce);
-    return q.fatto();
+    // Records that could not be committed belong to archive changes that were refused with them:
+    // the entry is settled all the same.
+    Scrivi();
+    return conSpazio([&] {
+        Q q(db_, "UPDATE modifiche SET stato = ?, esito = ?, messaggio = ? WHERE id = ?");
+        q.testo(1, stato);
+        q.testo(2, esito);
+        q.testo(3, messaggio);
+        q.intero(4, voce);
+        return q.fatto();
+    });
 }
 
 bool Registro::SegnaRecord(qint64 voce, qint64 n, bool fatto)

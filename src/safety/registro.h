@@ -18,6 +18,7 @@
 
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -88,6 +89,12 @@ public:
 
     bool Aperto() const { return db_ != nullptr; }
     QString Errore() const { return errore_; }
+    // True when the last failure to write the journal was for lack of room (a full disk or quota,
+    // or a file grown past the largest the system allows).
+    bool Pieno() const { return pieno_; }
+    // After a failure for lack of room: moves what the journal's log holds into its file, so that
+    // the next writes reuse the log's room instead of growing it.
+    void FaiSpazio();
     QString File() const { return file_; }
     QString Archivio() const { return archivio_; }
 
@@ -119,6 +126,9 @@ public:
 
 private:
     bool esegui(const char* sql);
+    void fallito(int rc);
+    // Runs one write; when it fails for lack of room, makes room inside the journal and runs it again.
+    bool conSpazio(const std::function<bool()>& scrittura);
     bool apriTransazione();
 
     sqlite3* db_ = nullptr;
@@ -127,6 +137,7 @@ private:
     QString file_;
     QString errore_;
     bool transazione_ = false;
+    bool pieno_ = false;
 };
 
 }  // namespace corvale

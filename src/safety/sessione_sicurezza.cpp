@@ -19,6 +19,21 @@ struct StatoSicurezza {
     struct Verifica {
         QStringList problemi;
         QDateTime ora;
+        // Set by the gate's integrity check only: the tables it checked (empty: all of them) and
+        // the file's stamp then; the verdict holds while the stamp is the same.
+        QStringList tabelle;
+        QByteArray impronta;
+        bool copre(const QStringList& richieste) const
+        {
+            if (impronta.isEmpty())
+                return false;
+            if (tabelle.isEmpty())
+                return true;
+            for (const QString& t : richieste.isEmpty() ? QStringList{QString()} : richieste)
+                if (!tabelle.contains(t, Qt::CaseInsensitive))
+                    return false;
+            return true;
+        }
     };
     QHash<QString, Verifica> verificati;  // the archives whose indexes the session verified
 };
@@ -118,7 +133,8 @@ QStringList VerificaPrimaDeiControlli(const Sessione& s)
     if (archivio.isEmpty())
         return {};
     auto& verificati = Stato(s).verificati;
-    if (const auto it = verificati.constFind(archivio); it != verificati.cend())
+    // A verdict on the whole archive stands; one on some tables only does not.
+    if (const auto it = verificati.constFind(archivio); it != verificati.cend() && it->tabelle.isEmpty())
         return it->problemi;
     const QStringList problemi = IndiciIncompleti(archivio);
     verificati.insert(archivio, {problemi, QDateTime::currentDateTime()});
@@ -128,7 +144,7 @@ QStringList VerificaPrimaDeiControlli(const Sessione& s)
     return problemi;
 }
 
-bool PrimaDellaModifica(const Sessione& s)
+bool PrimaDellaModifica(const Sessione& s, const QStringList& tabelle)
 {
     const QString archivio = ArchivioAperto(s);
     if (archivio.isEmpty())
@@ -145,9 +161,21 @@ bool PrimaDellaModifica(const Sessione& s)
     }
     RiconciliaInCorso(s.DbArchivi, *reg);
 
-    const QStringList problemi = ProblemiIntegrita(s.DbArchivi, Avanzamento(s, QStringLiteral("Verifica dell'archivio")));
-    RegistraVerifica(*reg, problemi);
-    Stato(s).verificati.insert(archivio, {problemi, QDateTime::currentDateTime()});
+    // The integrity check, unless a verdict of this session on the same tables holds: the file is
+    // still the one it was when checked (no commit since, of this program or another).
+    const QByteArray impronta = ImprontaArchivio(archivio);
+    const auto verdetto = Stato(s).verificati.constFind(archivio);
+    QStringList problemi;
+    if (verdetto != Stato(s).verificati.cend() && verdetto->copre(tabelle) && verdetto->impronta == impronta) {
+        problemi = verdetto->problemi;
+        RegistraVerifica(*reg, problemi);  // journaled as when checked: a damage each time
+    } else {
+        const dbe::Progress avanzamento = Avanzamento(s, QStringLiteral("Verifica dell'archivio"));
+        problemi = tabelle.isEmpty() ? ProblemiIntegrita(s.DbArchivi, avanzamento)
+                                     : ProblemiIntegritaTabelle(archivio, tabelle, avanzamento);
+        RegistraVerifica(*reg, problemi);
+        Stato(s).verificati.insert(archivio, {problemi, QDateTime::currentDateTime(), tabelle, impronta});
+    }
     QString copia;
     if (!problemi.isEmpty()) {
         const QString testo = MessaggioArchivioDanneggiato(problemi);

@@ -3,8 +3,8 @@
 // stamp, the record corrections, the structure corrections, an undo) calls PrimaDellaModifica
 // first; the first call for an archive in this process (a window session or a corvale-cli run):
 //   1. opens the archive's journal and settles the entries a previous session left unfinished;
-//   2. checks the archive's integrity and, on a damaged archive, refuses the change and offers
-//      the repair (integrita.h);
+//   2. checks the archive's integrity (the tables the change names, else all of them) and, on a
+//      damaged archive, refuses the change and offers the repair (integrita.h);
 //   3. writes a safety copy (copia_sicurezza.h) and says where, once;
 // and later calls pass at once. When the journal cannot be written or the copy cannot be made the
 // change is refused with an Italian message and nothing has changed. The gate's state lives in the
@@ -54,8 +54,12 @@ QString AvvisoArchivioDanneggiato(const Sessione& s);
 // this very run. Later calls for the same archive do nothing. The problems found.
 QStringList VerificaPrimaDeiControlli(const Sessione& s);
 
-// The gate on the session's archive: true when the change may go on.
-bool PrimaDellaModifica(const Sessione& s);
+// The gate on the session's archive: true when the change may go on. A change that writes only
+// some tables names them: the integrity check then covers those tables and their indexes only.
+// The check's verdict is kept for the session with the file's stamp (ImprontaArchivio): a gate
+// refused after it (no copy, the journal not writable) and tried again reuses it while no commit
+// touched the file, and checks again otherwise.
+bool PrimaDellaModifica(const Sessione& s, const QStringList& tabelle = {});
 // The journal of the session's archive once the gate has passed for it; nullptr before.
 std::shared_ptr<Registro> RegistroSessione(const Sessione& s);
 // The journal of the session's open archive, gate or not (opened on first use and then shared by

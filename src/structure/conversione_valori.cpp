@@ -132,8 +132,10 @@ QVariant ValoreConvertito(const QVariant& vecchio, short tipoVecchio, short tipo
             return dbe::ConvertValue(vecchio, tipoNuovo);
         return testoValore(vecchio, tipoVecchio);
     }
-    if (daTesto && vecchio.toString().trimmed().isEmpty() && (eNumero(tipoNuovo) || tipoNuovo == dbe::dbDate))
-        return QVariant();  // no value in the old field, none in the new
+    // An empty or blank text is no number, no date and no Yes/No value: it is refused, named, as any
+    // other text that is none, never turned into Null.
+    if (daTesto && vecchio.toString().trimmed().isEmpty())
+        cambierebbe(campo, vecchio.toString());
 
     if (eNumero(tipoNuovo)) {
         double d = 0;

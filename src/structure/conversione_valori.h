@@ -6,7 +6,8 @@
 // it exactly (a single as the figures it shows, so 0.1 stays 0,1); a date as its day number (days
 // since 30 December 1899, the time of day as the fraction); a number or a date written as text the
 // way an Italian operator reads it ("0,1", "31/12/2024", "31/12/2024 10:30:00"). An empty text, or
-// one of spaces only, holds no value, and becomes Null in a field that is not text.
+// one of blanks only, is no number, no date and no Yes/No value: a rebuild into such a field is
+// refused for it, as for any other text that is none (only Null stays Null).
 #include "dbengine/dbengine.h"
 
 #include <QString>

@@ -1,5 +1,7 @@
 #include "modifica_campo.h"
 
+#include <QSet>
+
 #include "core/sessione.h"
 #include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
@@ -85,13 +87,30 @@ void CopiaConvertendo(Sessione& s, const dbe::TableDef& td, const dbe::Field& ve
     rs.Close();
 }
 
+// The name of the rebuilt column while the old one still stands: the field's name with "_NEW" (then
+// "_NEW2", "_NEW3", ...), never one a column of the table already has (an earlier failed rebuild may
+// have left one) and never longer than the engine's 64 characters (the field's name is cut).
+QString NomeTemporaneo(const dbe::TableDef& td, const QString& nome)
+{
+    QSet<QString> presenti;
+    const dbe::FieldCollection campi = td.Fields();
+    for (int i = 0; i < campi.Count(); ++i)
+        presenti.insert(campi.Item(i).Name().toLower());
+    for (int n = 1;; ++n) {
+        const QString coda = n == 1 ? QStringLiteral("_NEW") : QStringLiteral("_NEW%1").arg(n);
+        const QString candidato = nome.left(64 - coda.size()) + coda;
+        if (!presenti.contains(candidato.toLower()))
+            return candidato;
+    }
+}
+
 bool RicostruisciCampo(Sessione& s, const QString& NmTab, const QString& nome, const NuovaDefinizione& nuova)
 {
     try {
         dbe::TableDef td = s.DbArchivi.TableDefs().Item(NmTab);
         const dbe::Field vecchio = td.Fields().Item(nome);
         const QVector<IndiceSalvato> salvati = SalvaIndiciDelCampo(td, nome);
-        const QString nomeNuovo = nome + QStringLiteral("_NEW");
+        const QString nomeNuovo = NomeTemporaneo(td, nome);
         // A name no statement can carry is refused before anything changes.
         const QString tabella = NomeSql(td.Name());
         const QString sqlVecchio = NomeSql(nome);

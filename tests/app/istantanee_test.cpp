@@ -2,7 +2,8 @@
 // state and box of both windows there, drawn from small archives made on the spot: the main window
 // closed and open, the version gate's boxes, the folder chooser, the maintenance window in each
 // mode for a structure task and for each kind of data task, and the corrections list after a run
-// of corrections. Skipped otherwise.
+// of corrections (a failed row kept after the re-check, its reason in the detail box). Skipped
+// otherwise.
 #include "ambiente_prova.h"
 #include "support/sessione_prova.h"
 #include "app/frmprinc.h"
@@ -116,10 +117,13 @@ TEST_F(Istantanee, FinestraManutenzione)
         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', 'Rossi')",
         "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('1', 'C9', 'ZZ')",
         "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('2', 'C2', 'F1')",
-        "INSERT INTO DETT_ORD (NUMORD, CODCLI, RIGA) VALUES ('1', 'C9', 1)"});
+        "INSERT INTO DETT_ORD (NUMORD, CODCLI, RIGA) VALUES ('1', 'C9', 1)",
+        // A discount written as a word: its change to a number is refused, and the row says why.
+        "ALTER TABLE CLIENTI ADD COLUMN SCONTO TEXT(10)",
+        "UPDATE CLIENTI SET SCONTO = 'dieci' WHERE CODICE = 'C2'"});
     SessioneProva().DbMaster = dbe::CreateDatabase(programma.path() + "/esempio.mdb");
     prova::Esegui(SessioneProva().DbMaster, {
-        "CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(80), INDIRIZZO TEXT(60), NOTE TEXT(40))",
+        "CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(80), INDIRIZZO TEXT(60), NOTE TEXT(40), SCONTO LONG)",
         "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
 
     FrmRepair f{SessioneProva()};
@@ -134,6 +138,8 @@ TEST_F(Istantanee, FinestraManutenzione)
     dettagli(f, "Controllo Struttura Tabella <<CLIENTI>>", "struttura");
     testsupport::clic(f.Puls(2));  // Esegui: the corrections with their outcomes
     salva(&f, "manutenzione-3-struttura-eseguita");
+    testsupport::clicRiga(f.LstStruct(), 0);  // the failed row, kept after the re-check, with its reason
+    salva(&f, "manutenzione-3-struttura-fallita");
     dettagli(f, "Controllo Schede Vuote Clienti", "en");
     dettagli(f, "Controllo Ordini senza Fornitori", "enc");
     dettagli(f, "Controllo Ordini/Offerte senza Dettaglio", "enp");

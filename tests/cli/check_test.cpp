@@ -81,8 +81,10 @@ TEST_F(ComandoCheck, JsonListsEveryTaskAndExitsOneOnProblems)
     const QJsonDocument doc = QJsonDocument::fromJson(e.out.toUtf8(), &pe);
     ASSERT_EQ(pe.error, QJsonParseError::NoError) << e.out.toStdString();
     const QJsonObject o = doc.object();
-    EXPECT_EQ(o.keys(), QStringList({"archive", "danneggiato", "master", "tasks", "versione_db", "versione_master"}));
+    EXPECT_EQ(o.keys(), QStringList({"archive", "danneggiato", "illeggibili", "master", "tasks", "versione_db",
+                                     "versione_master"}));
     EXPECT_EQ(o["danneggiato"], false);
+    EXPECT_EQ(o["illeggibili"].toArray(), QJsonArray());
     EXPECT_EQ(QDir::cleanPath(o["archive"].toString()), QDir::cleanPath(archivio));
     EXPECT_EQ(QDir::cleanPath(o["master"].toString()), QDir::cleanPath(master));
     EXPECT_EQ(o["versione_db"].toString(), "A.05 ");
@@ -92,8 +94,8 @@ TEST_F(ComandoCheck, JsonListsEveryTaskAndExitsOneOnProblems)
     ASSERT_EQ(tasks.size(), 2 + 29);
     for (int i = 0; i < tasks.size(); ++i) {
         const QJsonObject t = tasks[i].toObject();
-        EXPECT_EQ(t.keys(), QStringList({"correggibile", "description", "detail", "key", "problems", "state",
-                                         "state_text", "type"}));
+        EXPECT_EQ(t.keys(), QStringList({"correggibile", "description", "detail", "illeggibili", "key", "problems",
+                                         "state", "state_text", "type"}));
         EXPECT_EQ(t["key"].toString(), QString("%1K").arg(i + 1, 4, 10, QChar('0')));
         EXPECT_TRUE(t["problems"].isArray());
     }

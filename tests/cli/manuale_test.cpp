@@ -2,6 +2,7 @@
 // help names is documented in packaging/corvale-cli.1, and the page names no command the program
 // does not know.
 #include "support/processo_cli.h"
+#include "support/seconda_lettura.h"
 #include "support/sqlite_file.h"
 
 #include <QJsonArray>
@@ -9,9 +10,14 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QSet>
 #include <gtest/gtest.h>
+#include <functional>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
 
 using corvale::prova::EseguiCli;
 
@@ -80,6 +86,9 @@ TEST(Manuale, TheCompletionOffersCommandsOptionsAndTheChecksKeys)
     EXPECT_EQ(Completa({"corvale-cli", "cor"}), QStringList{"correct"});
     EXPECT_TRUE(Completa({"corvale-cli", "check", "--"}).contains("--html"));
     EXPECT_TRUE(Completa({"corvale-cli", "correct", "0034K", "--as"}).contains("--associa-chiave"));
+    for (const QString comando : {"check", "correct 0017K", "import", "ripara", "demo"})
+        EXPECT_TRUE(Completa(QStringList{"corvale-cli"} + comando.split(' ') + QStringList{"--sil"}).contains("--silenzioso"))
+            << comando.toStdString();
 
     QTemporaryDir dir;
     ASSERT_EQ(EseguiCli({"demo", dir.filePath("demo")}).stato, 0);
@@ -90,4 +99,111 @@ TEST(Manuale, TheCompletionOffersCommandsOptionsAndTheChecksKeys)
             chiavi << t.toObject().value("key").toString();
     ASSERT_FALSE(chiavi.isEmpty());
     EXPECT_EQ(Completa({"corvale-cli", "correct", "\"\""}), chiavi);
+}
+
+namespace {
+
+// corvale-cli with its stderr on a terminal of the test's own (a pseudo-terminal 100 columns
+// wide) and its stdout on a pipe: the exit status and what reached each.
+struct SulTerminale {
+    int stato = -1;
+    QString out;
+    QString err;
+};
+
+SulTerminale EseguiSulTerminale(const QStringList& argomenti)
+{
+    SulTerminale e;
+    int padrone = -1, servo = -1;
+    winsize w{};
+    w.ws_col = 100;
+    w.ws_row = 30;
+    if (::openpty(&padrone, &servo, nullptr, nullptr, &w) != 0)
+        return e;
+    QProcess p;
+    p.setChildProcessModifier([servo] { ::dup2(servo, STDERR_FILENO); });
+    p.start(QStringLiteral(CORVALE_CLI_PATH), argomenti);
+    p.waitForStarted();
+    ::close(servo);
+    QByteArray err;
+    const auto leggi = [&] {
+        pollfd f{padrone, POLLIN, 0};
+        char buf[4096];
+        while (::poll(&f, 1, 20) > 0 && (f.revents & POLLIN)) {
+            const ssize_t n = ::read(padrone, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            err.append(buf, n);
+        }
+    };
+    while (!p.waitForFinished(20))
+        leggi();
+    leggi();
+    ::close(padrone);
+    e.stato = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    e.out = QString::fromUtf8(p.readAllStandardOutput());
+    e.err = QString::fromUtf8(err).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));  // the terminal's line ends
+    return e;
+}
+
+}  // namespace
+
+// The long commands draw their progress on one line of the terminal, rewritten in place and
+// cleared before anything else is written; --silenzioso and a stderr that is no terminal get no
+// progress at all, and --silenzioso no informational lines either.
+TEST(Manuale, LongCommandsShowProgressOnATerminalOnlyAndNeverWhenSilent)
+{
+    QTemporaryDir dir;
+    int demo = 0;
+    const auto nuovoDemo = [&] {
+        const QString d = dir.filePath(QStringLiteral("demo%1").arg(++demo));
+        EXPECT_EQ(EseguiCli({"demo", d, "--silenzioso"}).stato, 0);
+        return d;
+    };
+    const QString nwind = testsupport::CartellaCampioniAccess() + "/nwind.mdb";
+    int importazioni = 0;
+    const struct {
+        std::function<QStringList()> argomenti;  // a fresh run: corrections change their demo
+        QString cosa;                            // what its progress line says
+        QString informativa;                     // a line --silenzioso leaves out
+    } casi[] = {
+        {[&] { return QStringList{"check", "--home", nuovoDemo()}; }, "Analisi dati in corso", ""},
+        {[&] { return QStringList{"ripara", "--home", nuovoDemo()}; }, "Verifica dell'archivio", ""},
+        {[&] { return QStringList{"correct", "0017K", "--elimina", "--senza-copia", "--home", nuovoDemo()}; },
+         "Correzione dei record", ""},
+        {[&] { return QStringList{"import", nwind, dir.filePath(QStringLiteral("n%1.db").arg(++importazioni))}; },
+         "Importazione: record copiati", "Tabella Orders: 830 record"},
+        {[&] { return QStringList{"demo", dir.filePath(QStringLiteral("d%1").arg(++demo))}; }, "", "CLIENTI: 20 record"},
+    };
+    for (const auto& c : casi) {
+        const QStringList argomenti = c.argomenti();
+        SCOPED_TRACE(argomenti.first().toStdString());
+        if (argomenti.contains(nwind) && !QFileInfo::exists(nwind))
+            continue;
+        const SulTerminale t = EseguiSulTerminale(argomenti);
+        EXPECT_LT(t.stato, 2) << t.err.toStdString();
+        const QStringList righe = t.err.split(QLatin1Char('\n'));
+        if (!c.cosa.isEmpty()) {
+            EXPECT_TRUE(t.err.contains(c.cosa)) << t.err.toStdString();
+            for (const QString& r : righe)
+                if (r.contains(c.cosa)) {  // drawn over itself, each time within the width, then cleared
+                    EXPECT_TRUE(r.startsWith('\r')) << r.toStdString();
+                    for (const QString& disegno : r.split('\r'))
+                        EXPECT_LT(disegno.size(), 100);
+                    EXPECT_FALSE(r.section('\r', -1).contains(c.cosa)) << r.toStdString();
+                }
+        }
+        EXPECT_TRUE(c.informativa.isEmpty() || t.err.contains(c.informativa));
+
+        const SulTerminale zitto = EseguiSulTerminale(c.argomenti() << "--silenzioso");
+        EXPECT_LT(zitto.stato, 2) << zitto.err.toStdString();
+        EXPECT_FALSE(zitto.err.contains('\r')) << zitto.err.toStdString();
+        EXPECT_TRUE(c.informativa.isEmpty() || !zitto.err.contains(c.informativa)) << zitto.err.toStdString();
+
+        const corvale::prova::EsitoCli tubo = EseguiCli(c.argomenti());
+        EXPECT_LT(tubo.stato, 2);
+        EXPECT_FALSE(tubo.err.contains('\r')) << tubo.err.toStdString();
+        EXPECT_TRUE(c.cosa.isEmpty() || !tubo.err.contains(c.cosa));
+        EXPECT_TRUE(c.informativa.isEmpty() || tubo.err.contains(c.informativa));
+    }
 }

@@ -106,6 +106,32 @@ TEST(RapportoCheck, DemoReportHoldsEveryTaskWithItsOutcomeCountAndDifferences)
     EXPECT_TRUE(differenza(diff, QString::fromUtf8("Proprietà Description")).value(2).startsWith("presente"));
     EXPECT_TRUE(visibile.contains(QString::fromUtf8("al più nove differenze")));  // CLIENTI has twelve
 
+    // In print no heading stands alone at the foot of a page: each heading of the page and the line
+    // under it forbid a break after them, a table's header and first rows and the first records a
+    // break before those rows.
+    QString stile = pagina.section("<style>", 1, 1).section("</style>", 0, 0);
+    stile.remove(QRegularExpression("/\\*.*?\\*/", QRegularExpression::DotMatchesEverythingOption));
+    const auto vieta = [&stile](const QString& selettore, const QString& dove) {
+        for (const QString& regola : stile.split('}')) {
+            QStringList selettori = regola.section('{', 0, 0).split(',');
+            for (QString& s : selettori)
+                s = s.simplified();
+            const QString dichiarazioni = regola.section('{', 1);
+            if (selettori.contains(selettore) && dichiarazioni.contains(" break-" + dove + ": avoid")
+                && dichiarazioni.contains("page-break-" + dove + ": avoid"))
+                return true;
+        }
+        return false;
+    };
+    for (const QString titolo : {"h2", "h3"}) {
+        ASSERT_TRUE(pagina.contains("<" + titolo + ">") || pagina.contains("<" + titolo + " "));
+        EXPECT_TRUE(vieta(titolo, "after")) << titolo.toStdString();
+        EXPECT_TRUE(vieta(titolo + " + p", "after")) << titolo.toStdString();
+    }
+    EXPECT_TRUE(vieta("thead", "after"));
+    EXPECT_TRUE(vieta("tbody tr:nth-child(-n+2)", "before"));
+    EXPECT_TRUE(vieta(".scheda:nth-child(-n+2)", "before"));
+
     // The hostile value is text, and the page needs nothing from outside.
     EXPECT_FALSE(pagina.contains(kOstile));
     EXPECT_TRUE(visibile.contains("INDIRIZZO " + kOstile));

@@ -27,7 +27,7 @@ TEST(ProgressWatch, TicksWhileAQueryRunsAndStopsItOnRequest)
     ticks = 0;
     {
         dbe::ProgressWatch w(a.db, [&] { return ++ticks == 3; });
-        EXPECT_NE(rstest::errorOf([&] { a.db.OpenRecordset(orfani); }), 0);
+        EXPECT_NE(rstest::errorOf([&] { a.count(orfani); }), 0);
         EXPECT_TRUE(w.Interrupted());
         EXPECT_EQ(ticks, 3);
         // A stopped watch stops whatever else runs under it.

@@ -125,7 +125,9 @@ protected:
                             yesNoForm(b, int(rng() % 5)));
             if (rng() % 3 == 0) {
                 const QDateTime line = rng() % 4 ? d : days[rng() % days.size()];
-                const QString k = QString::number(i % 7);
+                // A text key that a number field is compared with: numbers in Italian text, and no number.
+                static const char* const keys[] = {"0", "2,5", "7", "12,4", "-0,125", "1.000", "x"};
+                const QString k = QString::fromLatin1(keys[i % 7]);
                 sql += QStringLiteral("INSERT INTO RC VALUES ('%1', %2); INSERT INTO RG VALUES ('%1', %3);")
                            .arg(k, dateForm(line, 0), dateForm(line, int(rng() % 11)));
             }
@@ -212,6 +214,11 @@ TEST_F(StoredReadings, EveryQueryAnswersAlikeOnEveryStoredFormOfItsValues)
             QStringLiteral("SELECT V, COUNT(*), SUM(L), AVG(L), MIN(L), MAX(L) FROM %1 GROUP BY V ORDER BY V"),
             QStringLiteral("SELECT DISTINCT V FROM %1 ORDER BY V DESC"),
             QStringLiteral("SELECT N FROM %1 WHERE V LIKE '12,*' ORDER BY N"),
+            // A number field against a text field: the text read as a number, not the number as text.
+            QStringLiteral("SELECT %1.N, %2.K FROM %1 INNER JOIN %2 ON %1.V = %2.K ORDER BY %1.N, %2.K"),
+            QStringLiteral("SELECT %1.N, %2.K FROM %1, %2 WHERE %2.K > %1.L AND %1.L > -10 ORDER BY %1.N, %2.K"),
+            // Len of a number or a date: the length of its text as CStr writes it.
+            QStringLiteral("SELECT N, Len(D), Len(V), Len(L), Len(CStr(D)) FROM %1 ORDER BY N"),
             QStringLiteral("SELECT N, V, L FROM %1 ORDER BY L, N"),
             // Yes/no in every stored form, Null as False.
             QStringLiteral("SELECT N FROM %1 WHERE B = False ORDER BY N"),
@@ -241,6 +248,9 @@ TEST_F(StoredReadings, DateLiteralsFindEveryFormOfTheirDayAndTheJoinedLookupDele
               QStringLiteral("1,2,3,4,5,6,7"));
     EXPECT_EQ(rows(QStringLiteral("SELECT N FROM O WHERE D <> #3/4/2025# ORDER BY N")).join(u','),
               QStringLiteral("8,9,10"));
+    // Len of a date is the length of the date as it is shown, whatever its stored form.
+    EXPECT_EQ(rows(QStringLiteral("SELECT N, Len(D) FROM O WHERE N IN (1, 6, 8) ORDER BY N")).join(u','),
+              QStringLiteral("1|10,6|10,8|19"));
     db.Execute(QStringLiteral("DELETE FROM O WHERE D = #3/4/2025#"));
     EXPECT_EQ(testsupport::sqliteValue(path, QStringLiteral("SELECT group_concat(N) FROM O")).toString(),
               QStringLiteral("8,9,10"));
@@ -319,5 +329,33 @@ TEST(StoredReadingsPlan, DateAndNumberEqualitiesAreAnsweredFromTheirIndexes)
         const QString plan = db.plan(st.select.keySql);
         EXPECT_TRUE(plan.contains(QStringLiteral("USING INDEX")) && !plan.contains(QStringLiteral("SCAN O")))
             << where << "\n" << plan.toStdString();
+    }
+}
+
+TEST_F(StoredReadings, TheNextCounterReadsTheNumbersOtherProgramsStoredAsText)
+{
+    // A counter another program filled in part with Italian text, which SQLite sorts after every
+    // number: the next value is still the largest number plus one, by INSERT and by a record set.
+    std::mt19937 rng(11);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        db = Database();
+        QFile::remove(path);
+        const int high = 20 + int(rng() % 500);
+        const int asText = 1 + int(rng() % (high - 1));
+        testsupport::sqliteExec(path, QStringLiteral(
+            "CREATE TABLE T (ID COUNTER NOT NULL, X TEXT(5)); CREATE UNIQUE INDEX \"T.PrimaryKey\" ON T (ID);"
+            "INSERT INTO T VALUES (1, 'a'), (%1, 'b'), ('%2,0', 'c'), ('%3', 'd');")
+                                              .arg(high).arg(asText).arg(asText + 1 < high ? asText + 1 : 2));
+        db = OpenDatabase(path);
+        EXPECT_EQ(rows(QStringLiteral("SELECT MAX(ID) + 1 FROM T")).join(u','), QString::number(high + 1));
+        db.Execute(QStringLiteral("INSERT INTO T (X) VALUES ('e')"));
+        Recordset rs = db.OpenRecordset(QStringLiteral("T"), dbOpenDynaset);
+        rs.AddNew();
+        rs.SetValue(QStringLiteral("X"), QStringLiteral("f"));
+        rs.Update();
+        rs.Close();
+        EXPECT_EQ(rows(QStringLiteral("SELECT X, ID FROM T WHERE X IN ('e', 'f') ORDER BY X")).join(u','),
+                  QStringLiteral("e|%1,f|%2").arg(high + 1).arg(high + 2));
     }
 }

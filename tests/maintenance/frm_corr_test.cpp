@@ -353,7 +353,7 @@ TEST_F(FinestraCorr, LargeRecordSetsReadOnlyTheRowsOnScreenAndSelectAllRedrawsTh
     QApplication::processEvents();
     f->DBGrid1->viewport()->repaint();
     auto* modello = static_cast<ModelloRecord*>(f->DBGrid1->model());
-    EXPECT_EQ(modello->rowCount(), 500000);
+    EXPECT_LT(modello->rowCount(), 500000);  // the rest is listed as the grid scrolls
     // Only the rows on screen were read.
     EXPECT_LT(modello->RigheLette(), 200);
 
@@ -362,4 +362,25 @@ TEST_F(FinestraCorr, LargeRecordSetsReadOnlyTheRowsOnScreenAndSelectAllRedrawsTh
     EXPECT_LE(f->Barra().Ridisegni(), 102);
     f->DBGrid1->viewport()->repaint();
     EXPECT_LT(modello->RigheLette(), 400);
+}
+
+// Tab in an open cell keeps what was typed and leaves the grid, instead of opening the next cell;
+// the edit is asked about only when the row is left.
+TEST_F(FinestraCorr, TabFromAnOpenCellLeavesTheGrid)
+{
+    sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', NULL)",
+         "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', NULL)"});
+    ASSERT_TRUE(f->AttivaCorrezioneRecord(task(1)));
+    scriviCella(0, "CODICE", "X", false);
+    ASSERT_NE(QApplication::focusWidget(), f->DBGrid1);  // the cell's editor
+    testsupport::tasto(f.get(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), f->PulsSelAll);
+    EXPECT_EQ(cella(0, "CODICE"), "X");
+    testsupport::tasto(f.get(), Qt::Key_Backtab, 1, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f->DBGrid1);
+    EXPECT_EQ(domandeSalva(), 0);
+    risposta = Risposta::No;
+    testsupport::tasto(f.get(), Qt::Key_Down);
+    EXPECT_EQ(domandeSalva(), 1);
+    EXPECT_EQ(cella(0, "CODICE"), "C1");
 }

@@ -8,6 +8,10 @@
 #include "dbengine/connection.h"
 #include "app/operatore_finestre.h"
 #include "maintenance/frmrepair.h"
+#include "maintenance/griglia_record.h"
+#include "maintenance/frmregistro.h"
+#include "support/altro_programma.h"
+#include "records/correzione_en.h"
 #include "support/archivi_prova.h"
 #include "support/eventi.h"
 #include "support/testo_intero.h"
@@ -22,6 +26,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include "support/stampa_qt.h"
@@ -354,6 +360,7 @@ TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
     mostra(&f);
     QTreeWidget* l = f.LstTask();
     f.Controllore().ElencoTask[4].Dettaglio = "dettaglio quattro";
+    f.Controllore().ImpostaStato(3, "VER_PRB");  // a task waiting to run shows no detail
     const QList<QAction*> voci = f.MnLst()->actions();
     ASSERT_GE(voci.size(), 3);  // the list's three items come first
 
@@ -558,4 +565,227 @@ TEST_F(FinestraManutenzione, ChiudiStopsTheRunningQuery)
     EXPECT_EQ(m.ElencoTask[9].Correggibile, "");
     EXPECT_EQ(m.ElencoTask[9].Dettaglio, "prima");
     EXPECT_EQ(stato(f, "0010K"), "Da Eseguire");
+}
+
+// The window from the keyboard alone: Tab walks the controls in a sensible order, and a whole
+// record correction (find the task, open its records, select some, choose, confirm) needs no mouse.
+TEST_F(FinestraManutenzione, ARecordCorrectionByKeyboardAlone)
+{
+    for (int i = 2; i <= 7; ++i)
+        SessioneProva().DbArchivi.Execute(QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', NULL)").arg(i));
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    const auto focoDopoTab = [&](int volte, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QStringList nomi;
+        for (int i = 0; i < volte; ++i) {
+            tasto(&f, Qt::Key_Tab, 1, m);
+            nomi << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "-");
+        }
+        return nomi;
+    };
+    f.Puls(0)->setFocus(Qt::TabFocusReason);
+    tasto(&f, Qt::Key_Return);  // Avvia Controllo
+    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(QApplication::focusWidget(), f.LstTask());
+    EXPECT_EQ(focoDopoTab(6), QStringList({"TxtDett", "Puls0", "Puls1", "Puls2", "Puls3", "LstTask"}));
+    tasto(&f, Qt::Key_Home);
+    ASSERT_EQ(chiavi(f).first(), "0003K");  // the empty customer names
+
+    // Dettagli from the keyboard: the records' view takes the focus, in its grid.
+    focoDopoTab(4);
+    ASSERT_EQ(QApplication::focusWidget(), f.Puls(2));
+    tasto(&f, Qt::Key_Return);
+    ASSERT_EQ(f.Modo(), 3);
+    auto* griglia = f.findChild<GrigliaRecord*>("DBGrid1");
+    ASSERT_NE(griglia, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), griglia);
+    // Tab leaves the grid (after the view's own controls come the detail box and the buttons);
+    // Shift+Tab and Ctrl+Tab leave it too, and the grid's cells never trap the keys.
+    EXPECT_EQ(focoDopoTab(5), QStringList({"PulsSelAll", "OptCorr(0)", "TxtDett", "Puls0", "Puls1"}));
+    EXPECT_EQ(focoDopoTab(3), QStringList({"Puls2", "Puls3", "DBGrid1"}));
+    tasto(&f, Qt::Key_Tab, 1, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f.Puls(3));
+    tasto(&f, Qt::Key_Tab);
+    tasto(&f, Qt::Key_Tab, 1, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "PulsSelAll");
+    tasto(&f, Qt::Key_Tab, 1, Qt::ShiftModifier);
+    ASSERT_EQ(QApplication::focusWidget(), griglia);
+
+    // Rows C1..C7: Space takes the current row, Shift with the arrows extends (and gives back what
+    // it passed when it turns round), Ctrl with the arrows only moves, Ctrl+Space takes a row out.
+    const auto codici = [&] {
+        QStringList l;
+        for (int r = 0; r < griglia->model()->rowCount(); ++r)
+            if (griglia->model()->data(griglia->model()->index(r, 0), Qt::BackgroundRole).isValid())
+                l << griglia->model()->data(griglia->model()->index(r, 0)).toString();
+        return l;
+    };
+    ASSERT_EQ(griglia->model()->rowCount(), 7);
+    tasto(&f, Qt::Key_Home, 1, Qt::ControlModifier);
+    tasto(&f, Qt::Key_Down);
+    tasto(&f, Qt::Key_Space);
+    EXPECT_EQ(codici(), QStringList({"C2"}));
+    tasto(&f, Qt::Key_Down, 2, Qt::ControlModifier);
+    tasto(&f, Qt::Key_Down, 3, Qt::ShiftModifier);
+    EXPECT_EQ(codici(), QStringList({"C2", "C4", "C5", "C6", "C7"}));
+    tasto(&f, Qt::Key_Up, 2, Qt::ShiftModifier);
+    EXPECT_EQ(codici(), QStringList({"C2", "C4", "C5"}));
+    tasto(&f, Qt::Key_Up);
+    tasto(&f, Qt::Key_Space, 1, Qt::ControlModifier);
+    EXPECT_EQ(codici(), QStringList({"C2", "C5"}));
+    EXPECT_EQ(f.Controllore().Correzioni.RecordSelezionati(), 2);
+
+    // "Elimina" is the chosen action; Tab to "Esegui", Enter, and the question answered Yes.
+    focoDopoTab(6);
+    ASSERT_EQ(QApplication::focusWidget(), f.Puls(2));
+    tasto(&f, Qt::Key_Return);
+    EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList{kDomandaElimina});
+    QStringList restano;
+    dbe::Recordset rs = SessioneProva().DbArchivi.OpenRecordset("SELECT CODICE FROM CLIENTI ORDER BY CODICE");
+    for (; !rs.Eof(); rs.MoveNext())
+        restano << rs.Value("CODICE").toString();
+    EXPECT_EQ(restano, QStringList({"C1", "C3", "C4", "C6", "C7"}));
+}
+
+// A structure row that fails keeps its outcome through the re-check after "Esegui" and through a
+// new "Dettagli": the state, the icon, the reason on hover and in the detail box, until it is run
+// again.
+TEST_F(FinestraManutenzione, AFailedStructureRowKeepsItsOutcomeAfterTheRecheck)
+{
+    SessioneProva().DbArchivi.Execute("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', 'Rossi')");
+    SessioneProva().DbMaster.Execute("DROP TABLE Clienti");
+    SessioneProva().DbMaster.Execute("CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC LONG, NOTE TEXT(40))");
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    const QString clienti = chiaveStruttura(f, "CLIENTI");
+    clic(f.Puls(0));
+    clicRiga(f.LstTask(), posizione(f, clienti));
+    clic(f.Puls(2));  // Dettagli
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 2);
+    const QString daEseguire = f.LstStruct()->topLevelItem(1)->text(1);
+    const QIcon iconaDaEseguire = f.LstStruct()->topLevelItem(1)->icon(0);
+    clic(f.Puls(2));  // Esegui: the field comes, the type change is refused (Rossi is no number)
+    EXPECT_TRUE(campi(SessioneProva().DbArchivi, "CLIENTI").contains("NOTE"));
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 1);
+    QTreeWidgetItem* riga = f.LstStruct()->topLevelItem(0);
+    const QString nota = f.Controllore().LstStruct.Riga(0).Nota;
+    const auto controllaEsito = [&](const char* quando) {
+        riga = f.LstStruct()->topLevelItem(0);
+        EXPECT_EQ(riga->text(1), "Non e' stato possibile correggere") << quando;
+        EXPECT_NE(riga->icon(0).cacheKey(), iconaDaEseguire.cacheKey()) << quando;
+        EXPECT_FALSE(nota.isEmpty()) << quando;
+        EXPECT_TRUE(riga->toolTip(1).contains(nota)) << quando;
+        EXPECT_TRUE(f.TxtDett()->toPlainText().contains(QString(nota).replace('\r', '\n')))
+            << quando << ": " << f.TxtDett()->toPlainText().toStdString();
+    };
+    controllaEsito("after the re-check");
+    EXPECT_EQ(daEseguire, "Da Eseguire");
+
+    // Back to the list and in again: still there; choosing the row shows its reason in full.
+    clic(f.Puls(0));
+    clic(f.Puls(2));
+    ASSERT_EQ(f.Modo(), 3);
+    f.TxtDett()->clear();
+    clicRiga(f.LstStruct(), 0);
+    controllaEsito("on a new Dettagli");
+
+    // Run again once the value is a number: the row's new outcome replaces the old one.
+    SessioneProva().DbArchivi.Execute("UPDATE CLIENTI SET RAGSOC = '12' WHERE CODICE = 'C2'");
+    SessioneProva().DbArchivi.Execute("UPDATE CLIENTI SET RAGSOC = '0' WHERE CODICE = 'C1'");
+    clic(f.Puls(2));
+    EXPECT_EQ(f.LstStruct()->topLevelItemCount(), 0);
+    EXPECT_EQ(stato(f, clienti), "Verificato (OK)");
+}
+
+// A run stopped by the operator after a full one: the rows it never came to, and the one it
+// stopped, wait with nothing of the earlier run in the detail box (no count).
+TEST_F(FinestraManutenzione, AnInterruptedRunShowsNoCountsOfTheRunBefore)
+{
+    SessioneProva().DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    Manutenzione& m = f.Controllore();
+    clic(f.Puls(0));
+    ASSERT_EQ(m.ElencoTask[3].Dettaglio, "Rilevati 1 record nulli o scollegati");
+    clic(f.Puls(0));  // Ripristina
+    int cessioni = 0;
+    m.Cedi = [&] {
+        if (++cessioni == 1)
+            f.Puls(3)->click();
+        QCoreApplication::processEvents();
+    };
+    clic(f.Puls(0));
+    ASSERT_EQ(f.Modo(), 2);
+    int attesa = 0;
+    f.LstTask()->setFocus(Qt::TabFocusReason);
+    tasto(&f, Qt::Key_Home);
+    for (int pos = 0; pos < f.LstTask()->topLevelItemCount(); ++pos) {
+        if (pos > 0) {
+            m.ImpostaTxtDett("x");
+            tasto(&f, Qt::Key_Down);
+        }
+        if (stato(f, chiavi(f)[pos]) != "Da Eseguire")
+            continue;  // a row this run did check
+        ++attesa;
+        EXPECT_EQ(f.TxtDett()->toPlainText(), "") << chiavi(f)[pos].toStdString();
+    }
+    EXPECT_GE(attesa, 29);
+}
+
+// Another program, then another Corvale, on the same archive: "Esegui" on a view filled before
+// another program wrote fills it again and corrects nothing; a safety copy is restored only when no
+// other Corvale (another session, another process) has the archive open.
+TEST_F(FinestraManutenzione, AnotherProgramOrCorvaleOnTheSameArchive)
+{
+    if (!Sqlite3Disponibile())
+        GTEST_SKIP() << "no sqlite3 shell";
+    const QString file = dir.filePath("lumera.mdb");
+    for (int i = 2; i <= 4; ++i)
+        SessioneProva().DbArchivi.Execute(QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', NULL)").arg(i));
+    auto f = std::make_unique<FrmRepair>(SessioneProva());
+    mostra(f.get());
+    clic(f->Puls(0));
+    clicRiga(f->LstTask(), posizione(*f, "0003K"));
+    clic(f->Puls(2));  // Dettagli
+    auto* griglia = f->findChild<GrigliaRecord*>("DBGrid1");
+    ASSERT_EQ(griglia->model()->rowCount(), 4);
+    clic(f->findChild<QPushButton*>("PulsSelAll"));
+    DaFuori(file, "DELETE FROM CLIENTI WHERE CODICE = 'C2'; INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C9', NULL);");
+    clic(f->Puls(2));  // Esegui
+    ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("L'archivio è stato modificato da un altro programma"));
+    EXPECT_EQ(DaFuori(file, "SELECT group_concat(CODICE) FROM (SELECT CODICE FROM CLIENTI ORDER BY CODICE)"),
+              "C1,C3,C4,C9");
+    EXPECT_EQ(griglia->model()->rowCount(), 4);
+    EXPECT_EQ(f->Controllore().Correzioni.RecordSelezionati(), 0);
+    // Chosen again on the fresh view: corrected.
+    clic(f->findChild<QPushButton*>("PulsSelAll"));
+    clic(f->Puls(2));
+    EXPECT_EQ(OperatoreDiProva().Mostrati().last(), kDomandaElimina);
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM CLIENTI"), "0");
+
+    // A second session on the archive: its restore is refused while the window is open.
+    Sessione seconda(OperatoreDiProva());
+    seconda.DbArchivi = dbe::OpenDatabase(file);
+    const auto ripristina = [&] {
+        FrmRegistro r(seconda);
+        EXPECT_TRUE(r.Seleziona(1));
+        r.RipristinaCopia_Click();
+        return OperatoreDiProva().Mostrati().last();
+    };
+    const QString rifiuto = "Un altro Corvale ha aperto l'archivio: chiuderlo prima di ripristinare la copia.\r"
+                            "Copia non ripristinata: nessuna modifica è stata fatta.";
+    EXPECT_EQ(ripristina(), rifiuto);
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM CLIENTI"), "0");
+    f.reset();
+    // Another process holding the mark, as another Corvale does.
+    QProcess altro;
+    altro.start("flock", {"-s", "-o", file + ".presenza", "sleep", "10"});  // -o: the lock is flock's alone
+    ASSERT_TRUE(altro.waitForStarted());
+    QTest::qWait(300);
+    EXPECT_EQ(ripristina(), rifiuto);
+    altro.kill();
+    altro.waitForFinished();
+    EXPECT_TRUE(ripristina().startsWith("Copia ")) << OperatoreDiProva().Mostrati().last().toStdString();
+    EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM CLIENTI"), "4");
 }

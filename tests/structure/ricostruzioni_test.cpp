@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTreeWidget>
 #include <charconv>
 #include <gtest/gtest.h>
@@ -53,8 +54,6 @@ bool conservato(const QVariant& old, short s, const QVariant& v, short t)
         const QString testo = old.toString();
         if (testuale(t))
             return v.toString() == testo;
-        if (testo.trimmed().isEmpty())
-            return v.isNull();
         if (t == dbe::dbDate)
             return v.toDateTime() == dbe::ConvertValue(testo, dbe::dbDate).toDateTime();
         const double d = dbe::ConvertValue(testo, dbe::dbDouble).toDouble();
@@ -86,6 +85,16 @@ struct Caso {
 
 const QDateTime kData(QDate(2024, 1, 2), QTime(10, 30));
 
+// The empty text and blank texts of every length up to eight (seeded), with a Null among them.
+QVariantList vuoti()
+{
+    QRandomGenerator caso(28);
+    QVariantList v{QString(""), QVariant()};
+    for (int i = 0; i < 6; ++i)
+        v << QString(int(caso.bounded(1, 9)), QLatin1Char(' '));
+    return v;
+}
+
 QList<Caso> casi()
 {
     using namespace dbe;
@@ -102,10 +111,11 @@ QList<Caso> casi()
          {kData, QDateTime(QDate(2024, 1, 2), QTime(0, 0)), QDateTime(QDate(1899, 12, 30), QTime(6, 0)),
           QDateTime(QDate(100, 1, 1), QTime(0, 0)), null},
          {dbCurrency, dbDouble, dbText, dbMemo}},  // a single would show 45293,438
-        {dbText, {QString(), QStringLiteral("   "), null, QStringLiteral("2,25"), QStringLiteral("0012"), QStringLiteral("-7")},
+        {dbText, {null, QStringLiteral("2,25"), QStringLiteral("0012"), QStringLiteral("-7")},
          {dbCurrency, dbSingle, dbDouble, dbMemo}},
-        {dbText, {QStringLiteral("31/12/2024"), QStringLiteral("2024-01-02 10:30:00"), QStringLiteral(""), null},
-         {dbDate, dbMemo}},
+        {dbText, {QStringLiteral("31/12/2024"), QStringLiteral("2024-01-02 10:30:00"), null}, {dbDate, dbMemo}},
+        // An empty or blank text is no number, no date, no Yes/No: refused for all of them.
+        {dbText, vuoti(), {dbMemo}},
         {dbMemo, {QString(), QStringLiteral("x"), null, QString(255, QLatin1Char('m'))}, {dbText}},
         // Bytes become a text only when they are one, every byte kept.
         {dbLongBinary, {QByteArray("caff\xc3\xa8 \x01", 8), QByteArray(""), null}, {dbText, dbMemo}},
@@ -140,12 +150,21 @@ TEST(RicostruzioneTest, EmptyTextsAndAwkwardNamesAreRebuiltByEveryCorrection)
 
     Manutenzione m{SessioneProva()};
     prova::Prepara(m);
-    // The first round changes every field; the memo turned text needs its length in a second.
+    // The first round changes every field but the date: an empty text is no date, so that row is
+    // refused naming the value, the field and the record; the memo turned text needs its length in
+    // a second round. With the empty date made Null by the operator, the date goes too.
     const QStringList primo = prova::Correggi(m, QStringLiteral("Order"));
     ASSERT_EQ(primo.size(), 8) << primo.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(stati(primo), QStringList(8, kOk)) << primo.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(stati(primo).count(kOk), 7) << primo.join(QLatin1Char('\n')).toStdString();
+    const QString data = primo.filter(QStringLiteral(" Date")).value(0);
+    EXPECT_TRUE(data.contains(QStringLiteral("Errore 3464")) && data.contains(QStringLiteral("''"))
+                && data.contains(QStringLiteral("Date")) && data.contains(QStringLiteral(" della tabella Order")))
+        << data.toStdString();
+    c.archivio({QStringLiteral("UPDATE [Order] SET [Date] = NULL WHERE [Date] = ''")});
+    SessioneProva().DbArchivi.TableDefs().Refresh();
     const QStringList secondo = prova::Correggi(m, QStringLiteral("Order"));
-    EXPECT_EQ(secondo, QStringList{QStringLiteral("Correzione Lunghezza Campo Note a 50|OK|")});
+    EXPECT_EQ(stati(secondo), QStringList(2, kOk)) << secondo.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(secondo.contains(QStringLiteral("Correzione Lunghezza Campo Note a 50|OK|")));
     EXPECT_TRUE(prova::Correggi(m, QStringLiteral("Order")).isEmpty());
     EXPECT_EQ(m.Task(prova::RigaStruttura(m, QStringLiteral("Order"))).Stato, kStatoOk);
 
@@ -156,7 +175,7 @@ TEST(RicostruzioneTest, EmptyTextsAndAwkwardNamesAreRebuiltByEveryCorrection)
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Città")), (QVariantList{"Forlì", QString(""), null}));
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Ragione sociale")),
               (QVariantList{QString(""), "Rossi & C.", null}));
-    // An empty text holds no date: it becomes Null.
+    // The empty date the operator made Null.
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Date")),
               (QVariantList{null, QDateTime(QDate(2024, 1, 2), QTime(0, 0)), null}));
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Note")), (QVariantList{QString(""), "nota", null}));
@@ -244,8 +263,9 @@ TEST(RicostruzioneTest, EveryTypeChangeKeepsEachValueOrRefusesTheWholeField)
     EXPECT_EQ(valori(7, dbe::dbDouble).value(2).toDouble(), 0.25);
     EXPECT_EQ(valori(7, dbe::dbText).value(0), QVariant(QStringLiteral("02/01/2024 10:30:00")));
     EXPECT_EQ(valori(7, dbe::dbText).value(1), QVariant(QStringLiteral("02/01/2024")));
-    EXPECT_EQ(valori(8, dbe::dbDouble), (QVariantList{QVariant(), QVariant(), QVariant(), 2.25, 12.0, -7.0}));
-    EXPECT_EQ(valori(8, dbe::dbLong).value(3), QVariant(QStringLiteral("2,25")));  // refused: left as text
+    EXPECT_EQ(valori(8, dbe::dbDouble), (QVariantList{QVariant(), 2.25, 12.0, -7.0}));
+    EXPECT_EQ(valori(8, dbe::dbLong).value(1), QVariant(QStringLiteral("2,25")));  // refused: left as text
+    EXPECT_EQ(valori(10, dbe::dbDouble), vuoti());  // refused: every blank left as it was
 }
 
 TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
@@ -305,4 +325,40 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
     EXPECT_EQ(mostrati.size(), 2);
     OperatoreDiProva().Azzera();
     EXPECT_EQ(testsupport::sqliteValue(c.percorsoArchivio(), "SELECT B FROM T").toLongLong(), 7);
+}
+
+// The rebuilt column's temporary name never meets a column already there (an earlier failed
+// rebuild leaves NAME_NEW behind) and never passes the 64-character limit: field names of seeded
+// lengths up to 64, some with leftovers named as the temporary column would be.
+TEST(RicostruzioneTest, TheTemporaryColumnNeverClashesNorPassesTheNameLimit)
+{
+    prova::Coppia c;
+    c.apri();
+    QRandomGenerator caso(64);
+    for (int k = 0; k < 8; ++k) {
+        const int lunghezza = k < 2 ? 64 - k : int(caso.bounded(1, 65));
+        QString nome;
+        for (int i = 0; i < lunghezza; ++i)
+            nome += QChar(u'A' + int(caso.bounded(26)));
+        const QString tabella = QStringLiteral("T%1").arg(k);
+        QStringList avanzi;
+        for (const QString& coda : {QStringLiteral("_NEW"), QStringLiteral("_NEW2")})
+            if (k % 2 == 0 || coda == QStringLiteral("_NEW"))
+                avanzi << nome.left(64 - int(coda.size())) + coda;
+        QString sql = QStringLiteral("CREATE TABLE %1 ([%2] TEXT(10)").arg(tabella, nome);
+        for (const QString& a : avanzi)
+            sql += QStringLiteral(", [%1] TEXT(10)").arg(a);
+        c.archivio({sql + ")", QStringLiteral("INSERT INTO %1 ([%2]) VALUES ('12')").arg(tabella, nome)});
+        SessioneProva().DbArchivi.TableDefs().Refresh();
+        AzzeraMotivoErrore();
+        const std::string n = nome.toStdString();
+        ASSERT_TRUE(ModificaTipoCampo(SessioneProva(), tabella, nome, dbe::dbLong))
+            << n << ": " << UltimoMotivoErrore().testo().toStdString();
+        const dbe::TableDef td = SessioneProva().DbArchivi.TableDefs().Item(tabella);
+        EXPECT_EQ(td.Fields().Item(nome).Type(), dbe::dbLong) << n;
+        EXPECT_EQ(td.Fields().Count(), 1 + avanzi.size()) << n;
+        for (const QString& a : avanzi)
+            EXPECT_EQ(td.Fields().Item(a).Type(), dbe::dbText) << n;
+        EXPECT_EQ(prova::Valori(tabella, nome), QVariantList{12}) << n;
+    }
 }

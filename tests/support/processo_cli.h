@@ -12,7 +12,8 @@ struct EsitoCli {
 };
 
 // Runs the corvale-cli built with the tests with the given arguments and waits for it (ten
-// minutes at most).
-EsitoCli EseguiCli(const QStringList& argomenti);
+// minutes at most). With limiteFile, no file the process writes may grow beyond that many bytes:
+// a write past it fails (EFBIG) as it does on a full disk.
+EsitoCli EseguiCli(const QStringList& argomenti, qint64 limiteFile = -1);
 
 }  // namespace corvale::prova

@@ -63,6 +63,10 @@ struct SelectPlan {
     QVector<OutColumn> columns;
     bool keyset = true;
     QString keySql;
+    // The same records a part at a time, for a one-table keyset in the table's own order: the next
+    // at most :dbe_limit records (-1: all the rest) whose rowid is above :dbe_after, in rowid order.
+    // Empty when the plan cannot be read so (joins, grouping, ORDER BY, TOP).
+    QString keyChunkSql;
     QString valuesSql;
 };
 

@@ -4,6 +4,7 @@
 #include "planner.h"
 
 #include "../dbtypes.h"
+#include "../valuefunctions.h"
 
 namespace dbe::dialect {
 
@@ -283,8 +284,7 @@ Statement planInsert(const InsertQuery& q, Emitter& em)
         const Column& c = t.columns[i];
         if (isAutoIncrement(c)) {
             names.append(Emitter::quote(c.name));
-            values.append(QStringLiteral("(SELECT coalesce(max(%1), 0) + 1 FROM %2)")
-                              .arg(Emitter::quote(c.name), Emitter::quote(t.name)));
+            values.append(nextCounterSql(Emitter::quote(c.name), Emitter::quote(t.name)));
         } else if (c.primaryKey) {
             throw DbError::make(err::NullInPrimaryKey);
         } else if (c.type == dbBoolean) {

@@ -244,7 +244,7 @@ Value emitFunction(Emitter& em, const Expr& e)
         return make(fn.toLower() + u'(' + a[0].sql + u')', Value::Text);  // spaces only, as the dialect
     if (fn == u"UCASE" || fn == u"UPPER" || fn == u"LCASE" || fn == u"LOWER")
         return make(caseSql(a[0], fn == u"UCASE" || fn == u"UPPER"), Value::Text);
-    if (fn == u"LEN")
+    if (fn == u"LEN" && a[0].kind != Value::Number && a[0].kind != Value::Date)
         return make(QStringLiteral("length(") + a[0].sql + u')', Value::Number, 4, 4);
     if (fn == u"ABS")
         return make(QStringLiteral("abs(") + arithmeticOperandSql(a[0]) + u')', Value::Number);
@@ -282,6 +282,13 @@ Value emitFunction(Emitter& em, const Expr& e)
     }
     if (fn == u"CSTR")
         return make(QStringLiteral("dbe_text(%1, %2)").arg(a[0].sql, dateHint(a[0])), Value::Text);
+    if (fn == u"LEN") {
+        // The length of a number's or a date's text as CStr writes it ("05/03/2024", "12,5"); a
+        // number field read by its type first. Null, or a value no rule reads, gives Null.
+        const QString v = a[0].kind == Value::Number && a[0].column ? valueKeySql(a[0]) : a[0].sql;
+        return make(QStringLiteral("length(dbe_text(%1, %2))").arg(v, a[0].kind == Value::Date ? QStringLiteral("3") : QStringLiteral("2")),
+                    Value::Number, 4, 4);
+    }
     if (const short type = conversionType(fn)) {
         return make(QStringLiteral("dbe_num(%1, %2, %3)").arg(a[0].sql, QString::number(type), dateHint(a[0])),
                     Value::Number, type, type == 7 || type == 5 ? 8 : type == 3 ? 2 : type == 2 ? 1 : 4);

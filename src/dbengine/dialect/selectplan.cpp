@@ -308,6 +308,11 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool value
         plan.keySql = ties ? withTies(columns, from + whereSql + groupTail + tail, order, top)
                            : QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                                  + from + whereSql + groupTail + tail;
+        if (sources.size() == 1 && shown[0] && groupTail.isEmpty() && tail.isEmpty() && !ties)
+            plan.keyChunkSql = QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+                               + from + QStringLiteral(" WHERE ") + (where.isEmpty() ? QString() : u'(' + where + QStringLiteral(") AND "))
+                               + rowids[0] + QStringLiteral(" > :dbe_after ORDER BY ") + rowids[0]
+                               + QStringLiteral(" LIMIT :dbe_limit");
     } else {
         for (const Out& o : outs)  // DISTINCT and UNION tell values apart as ORDER BY does
             columns.append(q.distinct || unionPart ? sortKeySql(outKey(o)) : o.sql);

@@ -362,6 +362,13 @@ QString comparisonSql(const Value& a, const QString& op, const Value& b, const J
         }
         return QStringLiteral("(%1 %2 %3)").arg(numericOperand(a), op, numericOperand(b));
     }
+    // A number field against a text field or a text expression (a join's key, a WHERE over two
+    // tables): the text read as a number by the Italian rule, never the number as text; a text that
+    // is no number matches nothing.
+    const auto numberField = [](const Value& v) { return v.column && (isNumberColumn(v) || isYesNo(v)); };
+    const auto textValue = [](const Value& v) { return v.kind == Value::Text && (v.column || !isConstant(v)); };
+    if ((numberField(a) && textValue(b)) || (numberField(b) && textValue(a)))
+        return QStringLiteral("(%1 %2 %3)").arg(numericOperand(a), op, numericOperand(b));
     if (textRule({&a, &b})) {
         const QString coll = collation({&a, &b}, op == u"=" || op == u"<>");
         if ((op == u"=" || op == u"<>") && coll != u"NOCASE" && (a.column || b.column)) {

@@ -61,10 +61,14 @@ int ComandoRepairStructure(const QStringList& argomenti)
         if (m.Task(li).Tipo == QLatin1String("ST"))
             struttura << li;
 
-    for (int li : struttura) {
+    Progresso progresso;
+    for (int i = 0; i < struttura.size(); ++i) {
+        const int li = struttura[i];
+        progresso.Mostra(QStringLiteral("Struttura: ") + m.LstTask.Riga(li).Testo, i, struttura.size());
         Ricontrolla(m, li);
         if (m.Task(li).Stato != kStatoPrb)
             continue;
+        progresso.Chiudi();
         // The safety gate before the first correction; a refusal was told.
         if (!PrimaDellaModifica(s))
             return 2;
@@ -80,10 +84,12 @@ int ComandoRepairStructure(const QStringList& argomenti)
             out << "\n";
         }
         out.flush();
+        progresso.Chiudi();
         if (s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
             return 2;  // the archive could not be opened again: the dispatcher said why
     }
 
+    progresso.Chiudi();
     bool restano = false;
     for (int li : struttura) {
         Ricontrolla(m, li);

@@ -169,6 +169,7 @@ TEST(Manuale, LongCommandsShowProgressOnATerminalOnlyAndNeverWhenSilent)
     } casi[] = {
         {[&] { return QStringList{"check", "--home", nuovoDemo()}; }, "Analisi dati in corso", ""},
         {[&] { return QStringList{"ripara", "--home", nuovoDemo()}; }, "Verifica dell'archivio", ""},
+        {[&] { return QStringList{"repair-structure", "--senza-copia", "--home", nuovoDemo()}; }, "Struttura: ", ""},
         {[&] { return QStringList{"correct", "0017K", "--elimina", "--senza-copia", "--home", nuovoDemo()}; },
          "Correzione dei record", ""},
         {[&] { return QStringList{"import", nwind, dir.filePath(QStringLiteral("n%1.db").arg(++importazioni))}; },

@@ -424,21 +424,7 @@ void currencyMeanFinal(sqlite3_context* ctx)
     sqlite3_result_double(ctx, double(q) / 10000.0);
 }
 
-using Function = QVariant (*)(const Args&);
-
-void call(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
-    const auto fn = reinterpret_cast<Function>(sqlite3_user_data(ctx));
-    Args args;
-    args.reserve(argc);
-    for (int i = 0; i < argc; ++i)
-        args.append(fromSqlite(argv[i]));
-    try {
-        resultValue(ctx, fn(args));
-    } catch (const DbError& e) {
-        resultError(ctx, e);
-    }
-}
+using Function = ScalarFunction;
 
 }  // namespace
 
@@ -461,7 +447,7 @@ void registerMathTextFunctions(sqlite3* db)
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     for (const Entry& e : scalars) {
         for (int n = e.minArgs; n <= e.maxArgs; ++n)
-            sqlite3_create_function_v2(db, e.name, n, flags, reinterpret_cast<void*>(e.fn), call, nullptr, nullptr,
+            sqlite3_create_function_v2(db, e.name, n, flags, reinterpret_cast<void*>(e.fn), callScalar, nullptr, nullptr,
                                        nullptr);
     }
     sqlite3_create_function_v2(db, "dbe_currency_avg", 1, flags, nullptr, nullptr, currencyMeanStep,

@@ -722,21 +722,7 @@ void identity(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 
 // ---- the SQL side ----
 
-using Function = QVariant (*)(const Args&);
-
-void call(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
-    const auto fn = reinterpret_cast<Function>(sqlite3_user_data(ctx));
-    Args args;
-    args.reserve(argc);
-    for (int i = 0; i < argc; ++i)
-        args.append(fromSqlite(argv[i]));
-    try {
-        resultValue(ctx, fn(args));
-    } catch (const DbError& e) {
-        resultError(ctx, e);
-    }
-}
+using Function = ScalarFunction;
 
 }  // namespace
 
@@ -762,7 +748,7 @@ void registerQueryFunctions(sqlite3* db)
         }
         const Function fn = functions.value(name);
         if (fn)
-            sqlite3_create_function_v2(db, f.name, f.arguments, flags, reinterpret_cast<void*>(fn), call,
+            sqlite3_create_function_v2(db, f.name, f.arguments, flags, reinterpret_cast<void*>(fn), callScalar,
                                        nullptr, nullptr, nullptr);
     }
 }

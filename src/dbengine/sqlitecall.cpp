@@ -47,4 +47,18 @@ void resultError(sqlite3_context* ctx, const DbError& e)
     sqlite3_result_error(ctx, m.constData(), int(m.size()));
 }
 
+void callScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    const auto fn = reinterpret_cast<ScalarFunction>(sqlite3_user_data(ctx));
+    QVector<QVariant> args;
+    args.reserve(argc);
+    for (int i = 0; i < argc; ++i)
+        args.append(fromSqlite(argv[i]));
+    try {
+        resultValue(ctx, fn(args));
+    } catch (const DbError& e) {
+        resultError(ctx, e);
+    }
+}
+
 }  // namespace dbe::detail

@@ -6,6 +6,7 @@
 #include "dberror.h"
 
 #include <QVariant>
+#include <QVector>
 
 struct sqlite3_context;
 struct sqlite3_value;
@@ -15,5 +16,10 @@ namespace dbe::detail {
 QVariant fromSqlite(sqlite3_value* v);
 void resultValue(sqlite3_context* ctx, const QVariant& value);
 void resultError(sqlite3_context* ctx, const DbError& e);
+
+// An SQL function written as a C++ function of its arguments: register callScalar with the C++
+// function as the user data; it reads the arguments, calls it, and hands back its value or error.
+using ScalarFunction = QVariant (*)(const QVector<QVariant>& args);
+void callScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 }  // namespace dbe::detail

@@ -412,6 +412,10 @@ TEST(QueryFunctionsTest, JoinedUpdatesAndDeletes)
     EXPECT_DB_ERROR(3346, a.exec("INSERT INTO COPIA (CODICE) SELECT CODICE, RAGSOC FROM CLIENTI"));
     EXPECT_DB_ERROR(3163, a.exec("INSERT INTO COPIA (CODICE) SELECT RAGSOC & RAGSOC FROM CLIENTI"));
     EXPECT_EQ(a.count("SELECT * FROM COPIA"), 3);
+    // A counter another program stored as text is counted by its reading: no number is repeated.
+    testsupport::sqliteExec(a.path, QStringLiteral("INSERT INTO COPIA (ID, CODICE, NOTA) VALUES ('2,0', 'Y', 'altro')"));
+    a.exec("INSERT INTO COPIA (CODICE) SELECT CODICE FROM CLIENTI ORDER BY CODICE");
+    EXPECT_EQ(column0(a, "SELECT ID FROM COPIA WHERE CODICE LIKE 'C*' ORDER BY ID"), QStringList({"2", "3", "4", "5"}));
 }
 
 // Currency stays exact through *, SUM and AVG (seeded amounts with four decimals, summed and

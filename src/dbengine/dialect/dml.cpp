@@ -136,6 +136,29 @@ Statement planJoinedDelete(const DeleteQuery& q, Emitter& em)
     return st;
 }
 
+// The fields an INSERT leaves out: a counter takes its next value (counterOffset added to it), a
+// yes/no is False, never Null; a field of the primary key raises 3058, a required one 3314.
+void leftOutFields(const Table& t, const QVector<int>& columns, const QString& counterOffset, QStringList* names,
+                   QStringList* values)
+{
+    for (int i = 0; i < t.columns.size(); ++i) {
+        if (columns.contains(i))
+            continue;
+        const Column& c = t.columns[i];
+        if (isAutoIncrement(c)) {
+            names->append(Emitter::quote(c.name));
+            values->append(nextCounterSql(Emitter::quote(c.name), Emitter::quote(t.name)) + counterOffset);
+        } else if (c.primaryKey) {
+            throw DbError::make(err::NullInPrimaryKey);
+        } else if (c.type == dbBoolean) {
+            names->append(Emitter::quote(c.name));
+            values->append(QStringLiteral("0"));
+        } else if (c.required) {
+            throw DbError::make(err::NullInRequiredField, {c.name});
+        }
+    }
+}
+
 // INSERT INTO T [(fields)] SELECT ...: the query's rows, each value fitted to its field; a counter
 // left out numbers the new records on from the greatest one.
 Statement planInsertSelect(const InsertQuery& q, Emitter& em, const Source& s, const QVector<int>& columns)
@@ -156,23 +179,8 @@ Statement planInsertSelect(const InsertQuery& q, Emitter& em, const Source& s, c
         names.append(Emitter::quote(c.name));
         values.append(fit(alias, c));
     }
-    for (int i = 0; i < t.columns.size(); ++i) {
-        if (columns.contains(i))
-            continue;
-        const Column& c = t.columns[i];
-        if (isAutoIncrement(c)) {
-            names.append(Emitter::quote(c.name));
-            values.append(QStringLiteral("coalesce((SELECT max(%1) FROM %2), 0) + row_number() OVER ()")
-                              .arg(Emitter::quote(c.name), Emitter::quote(t.name)));
-        } else if (c.primaryKey) {
-            throw DbError::make(err::NullInPrimaryKey);
-        } else if (c.type == dbBoolean) {
-            names.append(Emitter::quote(c.name));
-            values.append(QStringLiteral("0"));
-        } else if (c.required) {
-            throw DbError::make(err::NullInRequiredField, {c.name});
-        }
-    }
+    // The n-th record the query gives takes the counter's next value plus n - 1.
+    leftOutFields(t, columns, QStringLiteral(" - 1 + row_number() OVER ()"), &names, &values);
     st.sql = QStringLiteral("WITH dbe_i(%1) AS (%2) INSERT INTO %3 (%4) SELECT %5 FROM dbe_i")
                  .arg(aliases.join(QStringLiteral(", ")), plan.valuesSql, Emitter::quote(t.name),
                       names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
@@ -278,22 +286,7 @@ Statement planInsert(const InsertQuery& q, Emitter& em)
     }
     em.popScope();
     em.finish();
-    for (int i = 0; i < t.columns.size(); ++i) {
-        if (columns.contains(i))
-            continue;
-        const Column& c = t.columns[i];
-        if (isAutoIncrement(c)) {
-            names.append(Emitter::quote(c.name));
-            values.append(nextCounterSql(Emitter::quote(c.name), Emitter::quote(t.name)));
-        } else if (c.primaryKey) {
-            throw DbError::make(err::NullInPrimaryKey);
-        } else if (c.type == dbBoolean) {
-            names.append(Emitter::quote(c.name));  // a yes/no left out is False, never Null
-            values.append(QStringLiteral("0"));
-        } else if (c.required) {
-            throw DbError::make(err::NullInRequiredField, {c.name});
-        }
-    }
+    leftOutFields(t, columns, QString(), &names, &values);
     st.sql = QStringLiteral("INSERT INTO ") + Emitter::quote(t.name) + QStringLiteral(" (")
              + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") + values.join(QStringLiteral(", "))
              + u')';

@@ -560,22 +560,27 @@ QString Emitter::subquerySql(const SelectQuery& q, const std::function<QString()
     return sql;
 }
 
-Value Emitter::inSelect(const Expr& e)
+QString Emitter::keyedSubquerySql(const Expr& e, const QString& keyAlias, QString* left)
 {
     const Value a = value(*e.args[0]);
     const SelectQuery& q = *e.subquery;
     if (q.items.size() != 1 || q.items[0].expr->kind == Expr::Star)
         throw DbError::make(err::SyntaxErrorInSelect);
-    QString left;
-    const QString sql = subquerySql(
+    return subquerySql(
         q,
         [&] {
             const Value key = value(*q.items[0].expr);
             QString keySql;
-            left = inSelectLeftSql(a, key, &keySql);
-            return keySql;
+            *left = inSelectLeftSql(a, key, &keySql);
+            return keySql + keyAlias;
         },
         q.top >= 0, q.top);
+}
+
+Value Emitter::inSelect(const Expr& e)
+{
+    QString left;
+    const QString sql = keyedSubquerySql(e, QString(), &left);
     Value v;
     v.sql = QStringLiteral("(%1 %2IN (%3))").arg(left, e.negated ? QStringLiteral("NOT ") : QString(), sql);
     v.kind = Value::Bool;
@@ -604,20 +609,8 @@ Value Emitter::exists(const Expr& e)
 
 Value Emitter::quantified(const Expr& e)
 {
-    const Value a = value(*e.args[0]);
-    const SelectQuery& q = *e.subquery;
-    if (q.items.size() != 1 || q.items[0].expr->kind == Expr::Star)
-        throw DbError::make(err::SyntaxErrorInSelect);
     QString left;
-    const QString sql = subquerySql(
-        q,
-        [&] {
-            const Value key = value(*q.items[0].expr);
-            QString keySql;
-            left = inSelectLeftSql(a, key, &keySql);
-            return keySql + QStringLiteral(" AS dbe_k");
-        },
-        q.top >= 0, q.top);
+    const QString sql = keyedSubquerySql(e, QStringLiteral(" AS dbe_k"), &left);
     // Three-valued, as SQL has it: ANY is true when one comparison is, ALL false when one is;
     // otherwise a comparison with Null leaves the answer unknown (Null).
     // (Joined by +: the subquery's text may hold a % of its own.)

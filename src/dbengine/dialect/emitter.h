@@ -103,6 +103,9 @@ private:
     // its ORDER BY written when ordered, then LIMIT and OFFSET when not negative.
     QString subquerySql(const SelectQuery& q, const std::function<QString()>& selectList, bool ordered,
                         qint64 limit, qint64 offset = -1);
+    // The subquery of "x IN (SELECT k ...)" or "x op ANY (SELECT k ...)" selecting its one field
+    // (named keyAlias when not empty) in the form x is compared with; *left gets x in that form.
+    QString keyedSubquerySql(const Expr& e, const QString& keyAlias, QString* left);
     QString asValue(const Value& v) const;
     // In the ON condition of the join that adds source inner: the text fields of inner to look up
     // by the spellings of the other side, those of the index that seeks on most of its equalities.

@@ -225,7 +225,9 @@ QDateTime dateFromItalianText(const QString& text)
                                          "d-M-yyyy H:mm", "d-M-yyyy", "d.M.yyyy H:mm:ss", "d.M.yyyy"};
     for (const char* f : kForms) {
         dt = QDateTime::fromString(t, QString::fromLatin1(f));
-        if (dt.isValid())
+        // Years the stored forms read, and no others: a typed 5/3/0050 would be written as a text
+        // the engine itself could not read back.
+        if (dt.isValid() && dt.date().year() >= 100 && dt.date().year() <= 9999)
             return QDateTime(dt.date(), dt.time());
     }
     return QDateTime();

@@ -35,7 +35,8 @@ QDateTime dateFromStoredText(const QString& text);
 // True when a date is a time alone (its day is day 0, 30 December 1899): shown as a time only.
 bool isTimeOnly(const QDateTime& dt);
 // A date typed by a person under Italian settings: the stored forms, or day/month/year with "/",
-// "-" or "." and an optional time of day ("31/12/2023", "1-2-2024 10:30"). Invalid when none.
+// "-" or "." and an optional time of day ("31/12/2023", "1-2-2024 10:30"), of a year from 100 to
+// 9999. Invalid when none.
 QDateTime dateFromItalianText(const QString& text);
 
 }  // namespace dbe

@@ -72,17 +72,11 @@ QVariant ValoreDaTesto(const QString& testo, short tipo, bool* ok)
         break;
     }
     case dbe::dbDate: {
-        for (const char* f : {"dd/MM/yyyy HH:mm:ss", "dd/MM/yyyy HH:mm", "d/M/yyyy H:mm:ss",
-                              "d/M/yyyy H:mm"}) {
-            const QDateTime dt = QDateTime::fromString(t, QLatin1String(f));
-            if (dt.isValid())
-                return dt;
-        }
-        for (const char* f : {"dd/MM/yyyy", "d/M/yyyy"}) {
-            const QDate d = QDate::fromString(t, QLatin1String(f));
-            if (d.isValid())
-                return QDateTime(d, QTime(0, 0));
-        }
+        // The engine's own reading of a typed date, so that the grid takes exactly what a query
+        // or a record set would write, and nothing it could not read back.
+        const QDateTime dt = dbe::dateFromItalianText(t);
+        if (dt.isValid())
+            return dt;
         break;
     }
     default:

@@ -11,7 +11,8 @@ namespace corvale {
 QString TestoValore(const QVariant& valore);
 
 // The value to write for the text an operator typed into a field of that engine type: the empty
-// text gives Null; dates are read as dd/MM/yyyy with an optional HH:mm[:ss]; numbers by
+// text gives Null; dates as the engine reads a typed date (dbe::dateFromItalianText: dd/MM/yyyy
+// with an optional HH:mm[:ss], the stored forms, years 100 to 9999); numbers by
 // dbe::parseItalianNumber ("1.234,5");
 // yes/no as Vero/Falso, Sì/No, True/False, -1/0. ok is false when the text does not convert.
 QVariant ValoreDaTesto(const QString& testo, short tipo, bool* ok);

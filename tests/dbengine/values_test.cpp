@@ -3,10 +3,12 @@
 #include "dbengine/connection.h"
 #include "dbengine/dbengine.h"
 #include "dbengine/values.h"
+#include "recordset_fixture.h"
 #include "support/sqlite_file.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <random>
 #include <sqlite3.h>
 
 using namespace dbe;
@@ -121,4 +123,43 @@ TEST(ValuesTest, BindAndReadRoundTripAndDbeFitInStatements)
     EXPECT_EQ(err, 3163);
     EXPECT_EQ(testsupport::sqliteValue(path, QStringLiteral("SELECT group_concat(S, ',') FROM T")).toString(),
               QStringLiteral("àè,AB,ABCD"));
+}
+
+// A date typed by a person is taken only in the years the stored forms read back (100 to 9999):
+// by the conversion record sets use, by IsDate, by CDate and by an INSERT, all alike. A typed
+// 5/3/0050 was once written as a text the engine then read as no date at all.
+TEST(ValuesTest, TypedDatesAreTakenOnlyInTheYearsTheEngineReadsBack)
+{
+    rstest::Archive a;
+    a.exec("CREATE TABLE T (N LONG, D DATETIME)");
+    a.exec("INSERT INTO T (N) VALUES (0)");
+    std::mt19937 rng(20261206);
+    const char* const forms[] = {"%1/%2/%3", "%1-%2-%3 10:30", "%1.%2.%3 23:59:58"};
+    int taken = 0;
+    for (int i = 1; i <= 120; ++i) {
+        const int pick = int(rng() % 4);
+        const int year = pick == 0 ? 1 + int(rng() % 99) : pick == 1 ? 100 + int(rng() % 9900)
+                                                           : pick == 2 ? 99 + int(rng() % 2) : 9999;
+        const int month = 1 + int(rng() % 12), dayOfMonth = 1 + int(rng() % 28);
+        const QString text = QString::fromLatin1(forms[rng() % 3])
+                                 .arg(dayOfMonth).arg(month).arg(year, 4, 10, QLatin1Char('0'));
+        const bool readable = year >= 100;
+        SCOPED_TRACE(text.toStdString());
+        taken += readable;
+
+        QVariant stored;
+        EXPECT_EQ(errorOf([&] { stored = toStorage(text, dbDate); }), readable ? 0 : 3464);
+        if (readable) {
+            EXPECT_EQ(dateFromStorage(stored.toString()).date(), QDate(year, month, dayOfMonth));
+        }
+        const QByteArray literal = "'" + text.toUtf8() + "'";
+        const QByteArray isDate = "SELECT IsDate(" + literal + ") AS X FROM T WHERE N = 0";
+        const QByteArray cdate = "SELECT CDate(" + literal + ") AS X FROM T WHERE N = 0";
+        const QByteArray insert = "INSERT INTO T (N, D) VALUES (" + QByteArray::number(i) + ", " + literal + ")";
+        EXPECT_EQ(a.first(isDate.constData(), "X").toInt(), readable ? -1 : 0);
+        EXPECT_EQ(rstest::errorOf([&] { a.first(cdate.constData(), "X"); }), readable ? 0 : 3464);
+        EXPECT_EQ(rstest::errorOf([&] { a.exec(insert.constData()); }), readable ? 0 : 3464);
+    }
+    // What was taken reads back as a date in every record, with no unreadable value left behind.
+    EXPECT_EQ(a.count("SELECT N FROM T WHERE Year(D) >= 100"), taken);
 }

@@ -192,6 +192,32 @@ QList<CampoIlleggibile> SegnalaValoriIlleggibili(Manutenzione& m, const QList<in
     return trovati;
 }
 
+void RicontrollaTask(Manutenzione& m, int li)
+{
+    m.ControlloItem(li);
+    if (li < 0 || li >= m.LstTask.Conta())
+        return;
+    const int id = Manutenzione::Id(m.LstTask.Riga(li).Chiave);
+    if (id <= 0 || id > m.NumTask)
+        return;
+    QList<CampoIlleggibile> trovati;
+    try {
+        trovati = CercaValoriIlleggibili(m, {id});
+    } catch (const std::exception&) {
+        return;  // the count stands, as after a whole run
+    }
+    // This task's fields are counted anew: what the run said of them may no longer hold.
+    DatiTask& t = m.ElencoTask[size_t(id)];
+    for (const auto& [tabella, campo] : CampiLetti(t)) {
+        const QString prefisso = tabella + QLatin1Char('.') + campo + QLatin1Char(':');
+        m.ValoriIlleggibili.removeIf([&](const QString& x) { return x.startsWith(prefisso, Qt::CaseInsensitive); });
+    }
+    for (const CampoIlleggibile& c : trovati) {
+        m.ValoriIlleggibili << c.Testo();
+        t.Dettaglio += QLatin1Char('\n') + c.Testo();
+    }
+}
+
 QString AvvisoValoriIlleggibili(const QStringList& testi)
 {
     if (testi.isEmpty())

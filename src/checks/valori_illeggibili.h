@@ -45,6 +45,11 @@ QList<CampoIlleggibile> CercaValoriIlleggibili(Manutenzione& m, const QList<int>
 // texts (empty when none). An archive that cannot be read for this leaves the counts as they are.
 QList<CampoIlleggibile> SegnalaValoriIlleggibili(Manutenzione& m, const QList<int>& ids);
 
+// Task li's check run again on its own (ControlloItem), as after a correction, with the lines a
+// whole run would add: its detail gets one line per field it reads that holds unreadable values,
+// and m.ValoriIlleggibili has the texts of those fields anew (the other fields' texts stay).
+void RicontrollaTask(Manutenzione& m, int li);
+
 // The notice of a run whose checks read unreadable values; empty when testi is empty.
 QString AvvisoValoriIlleggibili(const QStringList& testi);
 

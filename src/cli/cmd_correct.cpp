@@ -12,6 +12,7 @@
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "core/manutenzione.h"
+#include "checks/valori_illeggibili.h"
 #include "records/task_correzione.h"
 #include "records/correzione_en.h"
 #include "records/correzione_enp.h"
@@ -176,7 +177,7 @@ int ComandoCorrect(const QStringList& args)
 
     // The window opens the view only for a task whose check ran and found problems.
     m.ImpostaStato(li, kStatoStart);
-    m.ControlloItem(li);
+    RicontrollaTask(m, li);
     if (m.Task(li).Correggibile == QLatin1String("N")) {
         stampa();
         err << "Il controllo non può essere eseguito: nessuna correzione.\n";
@@ -225,7 +226,7 @@ int ComandoCorrect(const QStringList& args)
         GestisciCorrezioneEN(v, task);
     err.flush();
 
-    m.ControlloItem(li);
+    RicontrollaTask(m, li);
     return stampa();
 }
 

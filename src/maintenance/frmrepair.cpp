@@ -1,6 +1,7 @@
 #include "frmrepair.h"
 
 #include "access/sololettura.h"
+#include "checks/valori_illeggibili.h"
 #include "app/doppioclic.h"
 #include "app/finestre.h"
 #include "core/sessione.h"
@@ -364,7 +365,7 @@ void FrmRepair::controlla()
     if (sel < 0)
         return;
     Clessidra(true);
-    m_.ControlloItem(sel);
+    RicontrollaTask(m_, sel);
     const DatiTask& t = m_.Task(sel);
     m_.ImpostaTxtDett(t.Dettaglio);
     // A structure task that has never run has no problem counter: there is no list to build.

@@ -2,8 +2,6 @@
 
 #include "codici_struttura.h"
 
-#include <functional>
-
 namespace corvale {
 
 namespace {
@@ -40,96 +38,78 @@ bool proprietaIgnorata(const QString& nome)
            || nome == QLatin1String("RowHeight");
 }
 
-// Fields, in the master's order. Returns false when the comparison must stop.
+// Fields, in the master's order. Returns false when the comparison must stop. The archive is asked
+// whether it has each field; any other engine error goes to the caller, so that a field that cannot
+// be read is never reported missing (and offered to be added again).
 bool confrontaCampi(Confronto& c, const dbe::TableDef& tm, const dbe::TableDef& ta)
 {
     const dbe::FieldCollection campiMaster = tm.Fields();
     const dbe::FieldCollection campiArchivio = ta.Fields();
     const int n = campiMaster.Count();
     for (int i = 0; i < n; ++i) {
-        QString nome;
-        try {
-            const dbe::Field fm = campiMaster.Item(i);
-            nome = fm.Name();
-            const dbe::Field fa = campiArchivio.Item(nome);
-            const short tipoM = fm.Type();
-            const short tipoA = fa.Type();
-            if (tipoM != tipoA) {
-                if (!c.registra(cod::Tipo + QLatin1Char('>') + nome + QLatin1Char('#')
-                                    + QString::number(tipoM),
-                                QStringLiteral("Tipo del campo ") + nome
-                                    + QStringLiteral(" non è corretto (") + QString::number(tipoA)
-                                    + QStringLiteral(" anzichè ") + QString::number(tipoM)
-                                    + QLatin1Char(')') + kCrLf))
-                    return false;
-                continue;
-            }
-            if (tipoM == dbe::dbText && fm.Size() != fa.Size()) {
-                if (!c.registra(cod::Len + QLatin1Char('>') + nome + QLatin1Char('#')
-                                    + QString::number(fm.Size()),
-                                QStringLiteral("Lunghezza del campo ") + nome
-                                    + QStringLiteral(" non è corretta (") + QString::number(fa.Size())
-                                    + QStringLiteral(" anzichè ") + QString::number(fm.Size())
-                                    + QLatin1Char(')') + kCrLf))
-                    return false;
-            }
-            if (fm.Attributes() != fa.Attributes()) {
-                if (!c.registra(cod::Attr + QLatin1Char('>') + nome + QLatin1Char('#')
-                                    + QString::number(fm.Attributes()),
-                                QStringLiteral("Gli attributi del campo ") + nome
-                                    + QStringLiteral(" non sono coretti (")
-                                    + QString::number(fa.Attributes()) + QStringLiteral(" anzichè ")
-                                    + QString::number(fm.Attributes()) + QLatin1Char(')') + kCrLf))
-                    return false;
-            }
-        } catch (const dbe::DbError&) {
-            if (nome.isEmpty())
-                continue;  // the master field itself could not be read: nothing to name
+        const dbe::Field fm = campiMaster.Item(i);
+        const QString nome = fm.Name();
+        if (!campiArchivio.Contains(nome)) {
             if (!c.registra(cod::NoFld + QLatin1Char('>') + nome,
                             QStringLiteral("Il Campo ") + nome + QStringLiteral(" è mancante") + kCrLf))
+                return false;
+            continue;
+        }
+        const dbe::Field fa = campiArchivio.Item(nome);
+        const short tipoM = fm.Type();
+        const short tipoA = fa.Type();
+        if (tipoM != tipoA) {
+            if (!c.registra(cod::Tipo + QLatin1Char('>') + nome + QLatin1Char('#') + QString::number(tipoM),
+                            QStringLiteral("Tipo del campo ") + nome + QStringLiteral(" non è corretto (")
+                                + QString::number(tipoA) + QStringLiteral(" anzichè ") + QString::number(tipoM)
+                                + QLatin1Char(')') + kCrLf))
+                return false;
+            continue;
+        }
+        if (tipoM == dbe::dbText && fm.Size() != fa.Size()) {
+            if (!c.registra(cod::Len + QLatin1Char('>') + nome + QLatin1Char('#') + QString::number(fm.Size()),
+                            QStringLiteral("Lunghezza del campo ") + nome + QStringLiteral(" non è corretta (")
+                                + QString::number(fa.Size()) + QStringLiteral(" anzichè ")
+                                + QString::number(fm.Size()) + QLatin1Char(')') + kCrLf))
+                return false;
+        }
+        if (fm.Attributes() != fa.Attributes()) {
+            if (!c.registra(cod::Attr + QLatin1Char('>') + nome + QLatin1Char('#') + QString::number(fm.Attributes()),
+                            QStringLiteral("Gli attributi del campo ") + nome + QStringLiteral(" non sono coretti (")
+                                + QString::number(fa.Attributes()) + QStringLiteral(" anzichè ")
+                                + QString::number(fm.Attributes()) + QLatin1Char(')') + kCrLf))
                 return false;
         }
     }
     return true;
 }
 
-// Indexes and their fields, in the master's order.
+// Indexes and their fields, in the master's order; asked, as the fields are.
 bool confrontaIndici(Confronto& c, const dbe::TableDef& tm, const dbe::TableDef& ta)
 {
     const dbe::IndexCollection indiciMaster = tm.Indexes();
     const dbe::IndexCollection indiciArchivio = ta.Indexes();
     const int n = indiciMaster.Count();
     for (int i = 0; i < n; ++i) {
-        QString nome;
-        dbe::Index im, ia;
-        try {
-            im = indiciMaster.Item(i);
-            nome = im.Name();
-            ia = indiciArchivio.Item(nome);
-        } catch (const dbe::DbError&) {
-            if (nome.isEmpty())
-                continue;
+        const dbe::Index im = indiciMaster.Item(i);
+        const QString nome = im.Name();
+        if (!indiciArchivio.Contains(nome)) {
             if (!c.registra(cod::NoIdx + QLatin1Char('>') + nome,
                             QStringLiteral("L'indice ") + nome + QStringLiteral(" è mancante") + kCrLf))
                 return false;
             continue;
         }
-        dbe::FieldCollection campiMaster = im.Fields();
-        dbe::FieldCollection campiArchivio = ia.Fields();
+        const dbe::FieldCollection campiMaster = im.Fields();
+        const dbe::FieldCollection campiArchivio = indiciArchivio.Item(nome).Fields();
         const int m = campiMaster.Count();
         for (int j = 0; j < m; ++j) {
-            QString campo;
-            try {
-                campo = campiMaster.Item(j).Name();
-                campiArchivio.Item(campo);
-            } catch (const dbe::DbError&) {
-                if (campo.isEmpty())
-                    continue;
-                if (!c.registra(cod::NoFldIdx + QLatin1Char('>') + nome + QLatin1Char('#') + campo,
-                                QStringLiteral("Il campo ") + campo + QStringLiteral("dell'indice ")
-                                    + nome + QStringLiteral(" è mancante") + kCrLf))
-                    return false;
-            }
+            const QString campo = campiMaster.Item(j).Name();
+            if (campiArchivio.Contains(campo))
+                continue;
+            if (!c.registra(cod::NoFldIdx + QLatin1Char('>') + nome + QLatin1Char('#') + campo,
+                            QStringLiteral("Il campo ") + campo + QStringLiteral("dell'indice ") + nome
+                                + QStringLiteral(" è mancante") + kCrLf))
+                return false;
         }
     }
     return true;
@@ -142,17 +122,12 @@ void confrontaProprieta(Confronto& c, const dbe::TableDef& tm, const dbe::TableD
     const dbe::PropertyCollection propArchivio = ta.Properties();
     const int n = propMaster.Count();
     for (int i = 0; i < n; ++i) {
-        QString nome;
-        try {
-            nome = propMaster.Item(i).Name();
-            propArchivio.Item(nome);
-        } catch (const dbe::DbError&) {
-            if (nome.isEmpty() || proprietaIgnorata(nome))
-                continue;
-            if (!c.registra(cod::NoProp + QLatin1Char('>') + nome,
-                            QStringLiteral("La proprietà ") + nome + QStringLiteral(" è mancante") + kCrLf))
-                return;
-        }
+        const QString nome = propMaster.Item(i).Name();
+        if (proprietaIgnorata(nome) || propArchivio.Contains(nome))
+            continue;
+        if (!c.registra(cod::NoProp + QLatin1Char('>') + nome,
+                        QStringLiteral("La proprietà ") + nome + QStringLiteral(" è mancante") + kCrLf))
+            return;
     }
 }
 
@@ -166,35 +141,20 @@ EsitoStruttura ConfrontaStruttura(const dbe::Database& master, const dbe::Databa
     P[1] = QStringLiteral("1");
 
     Confronto c(P);
-    dbe::TableDef tm;
-    try {
-        tm = master.TableDefs().Item(nomeTabella);
-    } catch (const dbe::DbError&) {
+    if (!master.TableDefs().Contains(nomeTabella)) {
         c.esito.problemi = true;
         c.esito.report = QStringLiteral("La tabella ") + nomeTabella
                          + QStringLiteral(" non è più presente nel Db Master.");
         return c.esito;
     }
-
-    dbe::TableDef ta;
-    try {
-        ta = archivio.TableDefs().Item(tm.Name());
-    } catch (const dbe::DbError&) {
-        c.registra(cod::NoTab + QLatin1Char('>'),
-                   QStringLiteral("La tabella ") + nomeTabella + QStringLiteral(" è mancante"));
+    const dbe::TableDef tm = master.TableDefs().Item(nomeTabella);
+    if (!archivio.TableDefs().Contains(tm.Name())) {
+        c.registra(cod::NoTab + QLatin1Char('>'), QStringLiteral("La tabella ") + nomeTabella + QStringLiteral(" è mancante"));
         return c.esito;
     }
-
-    // A collection that cannot be enumerated at all ends the comparison with what was found.
-    try {
-        if (!confrontaCampi(c, tm, ta))
-            return c.esito;
-        if (!confrontaIndici(c, tm, ta))
-            return c.esito;
+    const dbe::TableDef ta = archivio.TableDefs().Item(tm.Name());
+    if (confrontaCampi(c, tm, ta) && confrontaIndici(c, tm, ta))
         confrontaProprieta(c, tm, ta);
-    } catch (const dbe::DbError&) {
-        c.esito.problemi = true;
-    }
     return c.esito;
 }
 

@@ -16,9 +16,10 @@ struct EsitoStruttura {
 
 // Compares table nomeTabella (the master's name) of master with the archive's. P points to the
 // task's eleven parameter texts: P[2]..P[10] are cleared and P[1] set to "1" first, then each problem
-// is stored with AggiungiErroreStruttura; the comparison stops at the tenth. Engine failures count
-// as the current object missing. A master that no longer has the table gives problemi with a report
-// that says so and no coded problem.
+// is stored with AggiungiErroreStruttura; the comparison stops at the tenth. An object is missing
+// only when the archive says it has no object of that name; any other engine error (a database
+// that cannot be read) is thrown to the caller. A master that no longer has the table gives
+// problemi with a report that says so and no coded problem.
 EsitoStruttura ConfrontaStruttura(const dbe::Database& master, const dbe::Database& archivio,
                                   const QString& nomeTabella, QString* P);
 

@@ -3,6 +3,7 @@
 #include "core/sessione.h"
 #include "core/manutenzione.h"
 #include "structure/confronto_struttura.h"
+#include "dbengine/dbengine.h"
 
 namespace corvale {
 
@@ -19,7 +20,17 @@ void StrutturaTabella(Manutenzione& m, int li)
         esito.problemi = true;
         esito.report = QStringLiteral("Controllo struttura non disponibile.");
     } else {
-        esito = ConfrontaStruttura(m.sessione().DbMaster, m.sessione().DbArchivi, t.P[0], t.P.data());
+        try {
+            esito = ConfrontaStruttura(m.sessione().DbMaster, m.sessione().DbArchivi, t.P[0], t.P.data());
+        } catch (const dbe::DbError& e) {
+            // Nothing is known to be missing: no correction is offered, and the engine's reason
+            // is shown instead.
+            for (int i = 2; i < NumParametri; ++i)
+                t.P[i].clear();
+            t.P[1] = QStringLiteral("1");
+            esito.problemi = true;
+            esito.report = QStringLiteral("Controllo struttura non disponibile.") + QChar(13) + e.description();
+        }
     }
     if (!esito.problemi) {
         m.ImpostaStato(li, kStatoOk);

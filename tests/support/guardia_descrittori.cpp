@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +30,8 @@ thread_local bool dentro = false;
 
 using ApriFn = int (*)(const char*, int, int);
 ApriFn apriOriginale = nullptr;
+using ChiudiFn = int (*)(int);
+std::atomic<ChiudiFn> chiudiOriginale{nullptr};
 
 std::string Percorso(int fd)
 {
@@ -101,10 +104,15 @@ void Controlla(int fd)
 
 }  // namespace
 
-// Every close() of the test binary (Qt's, the C library's, SQLite's own) comes here first.
+// Every close() of the test binary (Qt's, the C library's, SQLite's own) comes here first. The C
+// library's close() is looked up once, at install: a child started by QProcess runs on a small
+// stack between fork and exec, where a first dlsym() does not fit. Before the install, close()
+// goes straight to the kernel.
 extern "C" int close(int fd)
 {
-    static const auto reale = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "close"));
+    const ChiudiFn reale = chiudiOriginale.load();
+    if (!reale)
+        return int(syscall(SYS_close, fd));
     if (!dentro) {
         dentro = true;
         Controlla(fd);
@@ -117,6 +125,7 @@ namespace testsupport {
 
 void InstallaGuardiaDescrittori()
 {
+    chiudiOriginale = reinterpret_cast<ChiudiFn>(dlsym(RTLD_NEXT, "close"));
     sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
     if (!vfs || !vfs->xGetSystemCall || apriOriginale)
         return;

@@ -119,11 +119,11 @@ void Manutenzione::ControlloItem(int li)
     const QString tipo = Task(li).Tipo;
     ImpostaStato(li, kStatoCtrl);
     LstTask.RendiVisibile(li);
-    if (tipo == QLatin1String("EN") || tipo == QLatin1String("ENP"))
+    if (GenereDi(tipo) == GenereTask::RecordNulli || GenereDi(tipo) == GenereTask::RecordAccoppiati)
         ControlloEliminaNull(*this, li);
-    else if (tipo == QLatin1String("ENC"))
+    else if (GenereDi(tipo) == GenereTask::RecordOrfani)
         ControlloEliminaRecup(*this, li);
-    else if (tipo == QLatin1String("ST"))
+    else if (GenereDi(tipo) == GenereTask::Struttura)
         StrutturaTabella(*this, li);
     if (Task(li).Stato == kStatoOk)
         LstTask.ImpostaSpunta(li, false);

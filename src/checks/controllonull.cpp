@@ -12,7 +12,7 @@ void ControlloEliminaNull(Manutenzione& m, int li)
     const DatiTask t = m.Task(li);
     const QString sql = QStringLiteral("SELECT * FROM ") + t.P[0];
     std::function<void(dbe::Recordset&)> verifica;
-    if (t.Tipo == QLatin1String("ENP")) {
+    if (t.Genere() == GenereTask::RecordAccoppiati) {
         // The fields that identify a record of P(1) must exist in the result: a name that begins
         // with "." is qualified by P(1), as the engine names a field both joined tables have.
         verifica = [t](dbe::Recordset& rs) {

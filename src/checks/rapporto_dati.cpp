@@ -22,7 +22,7 @@ QString descrizione(Manutenzione& m, int indice, int primoDati)
     if (li >= 0)
         return m.LstTask.Riga(li).Testo;
     const DatiTask& t = m.ElencoTask[size_t(indice)];
-    if (t.Tipo == QLatin1String("ST"))
+    if (t.Genere() == GenereTask::Struttura)
         return DescrizioneStruttura(t.P[0]);
     const int k = indice - primoDati;
     const auto& voci = VociCatalogo();
@@ -35,7 +35,7 @@ EsitoTask esito(const DatiTask& t)
         return EsitoTask::Superato;
     if (t.Stato != kStatoPrb)
         return EsitoTask::NonEseguito;
-    if (t.Tipo == QLatin1String("ST"))
+    if (t.Genere() == GenereTask::Struttura)
         return ValIntero16(t.P[1]) > 1 ? EsitoTask::Problemi : EsitoTask::NonEseguibile;
     return t.Correggibile == QLatin1String("N") ? EsitoTask::NonEseguibile : EsitoTask::Problemi;
 }
@@ -109,7 +109,7 @@ RapportoControllo RaccogliRapporto(Manutenzione& m, const QDateTime& momento)
     r.VersioneProgramma = VersioneProgramma();
 
     int primoDati = 1;
-    while (primoDati <= m.NumTask && m.ElencoTask[size_t(primoDati)].Tipo == QLatin1String("ST"))
+    while (primoDati <= m.NumTask && m.ElencoTask[size_t(primoDati)].Genere() == GenereTask::Struttura)
         ++primoDati;
     for (int i = 1; i <= m.NumTask && i <= MaxTask; ++i) {
         const DatiTask& t = m.ElencoTask[size_t(i)];

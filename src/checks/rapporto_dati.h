@@ -6,6 +6,7 @@
 // (same query, same columns) and their total. RaccogliRapporto reads the maintenance logic and the
 // open databases (DbArchivi, DbMaster) and changes nothing. No widgets: the window and corvale-cli
 // gather the same way.
+#include "core/datitask.h"
 #include "structure/differenze_struttura.h"
 
 #include <QDateTime>
@@ -51,7 +52,7 @@ struct TaskRapporto {
     qint64 TotaleRecord = 0;
     QString ErroreRecord;
 
-    bool Strutturale() const { return Tipo == QLatin1String("ST"); }
+    bool Strutturale() const { return GenereDi(Tipo) == GenereTask::Struttura; }
 };
 
 struct RapportoControllo {

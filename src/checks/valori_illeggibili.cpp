@@ -66,7 +66,7 @@ QString testoTipo(short tipo, bool uno)
 
 bool eseguito(const DatiTask& t)
 {
-    return t.Tipo != QLatin1String("ST") && (t.Stato == kStatoOk || t.Stato == kStatoPrb)
+    return t.Genere() != GenereTask::Struttura && (t.Stato == kStatoOk || t.Stato == kStatoPrb)
            && t.Correggibile != QLatin1String("N");
 }
 
@@ -83,11 +83,11 @@ QString CampoIlleggibile::Testo() const
 QList<QPair<QString, QString>> CampiLetti(const DatiTask& t)
 {
     QList<QPair<QString, QString>> campi;
-    if (t.Tipo == QLatin1String("ENC")) {
+    if (t.Genere() == GenereTask::RecordOrfani) {
         campi << qMakePair(t.P[0], t.P[2]) << qMakePair(t.P[1], t.P[3]);
         return campi;
     }
-    if (t.Tipo != QLatin1String("EN") && t.Tipo != QLatin1String("ENP"))
+    if (t.Genere() != GenereTask::RecordNulli && t.Genere() != GenereTask::RecordAccoppiati)
         return campi;
     // The tables: the first name, and the one after each JOIN. A field written without its table
     // belongs to the first.

@@ -31,7 +31,7 @@ namespace {
 QStringList problemiStruttura(const DatiTask& t)
 {
     QStringList l;
-    if (t.Tipo != QLatin1String("ST"))
+    if (t.Genere() != GenereTask::Struttura)
         return l;
     const int n = ValIntero16(t.P[1]);
     for (int i = 2; i <= n && i < NumParametri; ++i)

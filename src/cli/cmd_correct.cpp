@@ -162,7 +162,7 @@ int ComandoCorrect(const QStringList& args)
         return 2;
     }
     const QString tipo = m.Task(li).Tipo;
-    if (tipo != QLatin1String("EN") && tipo != QLatin1String("ENC") && tipo != QLatin1String("ENP")) {
+    if (!SuiRecord(GenereDi(tipo))) {
         err << "Il controllo " << r.chiave << " non riguarda i record: nessuna correzione dei record.\n";
         return 2;
     }
@@ -220,7 +220,7 @@ int ComandoCorrect(const QStringList& args)
     // The safety gate (integrity check, safety copy) before the first change; a refusal was told.
     if (!PrimaDellaModifica(s))
         return 2;
-    if (tipo == QLatin1String("ENP"))
+    if (GenereDi(tipo) == GenereTask::RecordAccoppiati)
         GestisciCorrezioneENP(v, task);
     else
         GestisciCorrezioneEN(v, task);

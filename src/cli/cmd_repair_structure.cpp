@@ -58,7 +58,7 @@ int ComandoRepairStructure(const QStringList& argomenti)
 
     QList<int> struttura;
     for (int li = 0; li < m.LstTask.Conta(); ++li)
-        if (m.Task(li).Tipo == QLatin1String("ST"))
+        if (m.Task(li).Genere() == GenereTask::Struttura)
             struttura << li;
 
     Progresso progresso;

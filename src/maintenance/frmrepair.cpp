@@ -369,7 +369,7 @@ void FrmRepair::controlla()
     const DatiTask& t = m_.Task(sel);
     m_.ImpostaTxtDett(t.Dettaglio);
     // A structure task that has never run has no problem counter: there is no list to build.
-    if (t.Tipo == QLatin1String("ST") && !t.P[1].isEmpty() && m_.Correzioni.AttivaCorrezioneStruttura) {
+    if (t.Genere() == GenereTask::Struttura && !t.P[1].isEmpty() && m_.Correzioni.AttivaCorrezioneStruttura) {
         eseguiCorrezione(m_.Correzioni.AttivaCorrezioneStruttura);
         const QString falliti = rimettiEsiti();
         if (!falliti.isEmpty())
@@ -451,12 +451,12 @@ void FrmRepair::correggi()
         if (t.Stato == kStatoOk || t.Stato == kStatoStart || t.Correggibile == QLatin1String("N"))
             return;
         bool aperta = true;
-        if (t.Tipo.left(2) == QLatin1String("EN")) {
+        if (SuiRecord(t.Genere())) {
             frmCorr_->show();
             frmCorr_->raise();
             if (c.AttivaCorrezioneRecord)
                 aperta = eseguiCorrezione([&] { c.AttivaCorrezioneRecord(i); });
-        } else if (t.Tipo == QLatin1String("ST")) {
+        } else if (t.Genere() == GenereTask::Struttura) {
             frmStruct_->show();
             frmStruct_->raise();
             if (c.AttivaCorrezioneStruttura)
@@ -472,7 +472,7 @@ void FrmRepair::correggi()
         impronta_ = ImprontaArchivio::Di(m_.sessione().DbArchivi);
         ImpostaModo(3);
         // The keys go to the view just opened: its grid of records or its list of corrections.
-        QWidget* vista = t.Tipo == QLatin1String("ST") ? static_cast<QWidget*>(lstStruct_)
+        QWidget* vista = t.Genere() == GenereTask::Struttura ? static_cast<QWidget*>(lstStruct_)
                                                        : frmCorr_->findChild<QWidget*>(QStringLiteral("DBGrid1"));
         if (vista)
             vista->setFocus(Qt::OtherFocusReason);
@@ -481,7 +481,7 @@ void FrmRepair::correggi()
             m_.sessione().operatore().Mostra(access::MessaggioSolaLettura(m_.sessione().DbArchivi));
             return;
         }
-        if (t.Tipo.left(2) == QLatin1String("EN") && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
+        if (SuiRecord(t.Genere()) && !(c.RecordSelezionati && c.RecordSelezionati() > 0)) {
             m_.sessione().operatore().Mostra(QStringLiteral("Nessun record selezionato."));
             return;
         }
@@ -489,17 +489,17 @@ void FrmRepair::correggi()
             // Another program wrote since the view was filled: what the operator chose may no
             // longer be there. The view is filled again and nothing is corrected.
             m_.sessione().operatore().Mostra(kArchivioCambiato);
-            if (t.Tipo.left(2) == QLatin1String("EN") && c.AttivaCorrezioneRecord)
+            if (SuiRecord(t.Genere()) && c.AttivaCorrezioneRecord)
                 eseguiCorrezione([&] { c.AttivaCorrezioneRecord(i); });
             controlla();
             return;
         }
         std::function<void(int)> correzione;
-        if (t.Tipo == QLatin1String("EN") || t.Tipo == QLatin1String("ENC"))
+        if (t.Genere() == GenereTask::RecordNulli || t.Genere() == GenereTask::RecordOrfani)
             correzione = c.GestisciCorrezioneEN;
-        else if (t.Tipo == QLatin1String("ENP"))
+        else if (t.Genere() == GenereTask::RecordAccoppiati)
             correzione = c.GestisciCorrezioneENP;
-        else if (t.Tipo == QLatin1String("ST"))
+        else if (t.Genere() == GenereTask::Struttura)
             correzione = c.GestisciCorrezioneStruttura;
         if (correzione)
             eseguiCorrezione([&] { correzione(i); });

@@ -3,6 +3,8 @@
 // task record: the check type, the parameter texts P(0)..P(10) and the task's text in the list.
 // A plain value, so that the corrections depend on no window and no task table.
 // TaskDaManutenzione makes one from the task table.
+#include "core/datitask.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +17,7 @@ struct TaskCorrezione {
     QString Chiave;       // the task's key in the list ("0008K")
 
     QString Param(int i) const { return i >= 0 && i < P.size() ? P.at(i) : QString(); }
+    GenereTask Genere() const { return GenereDi(Tipo); }
 };
 
 class Manutenzione;

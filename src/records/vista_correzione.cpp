@@ -17,9 +17,9 @@ QString MessaggioErrore(const QString& testo, const dbe::DbError& e)
 
 QString SqlRecordProblema(const TaskCorrezione& task)
 {
-    if (task.Tipo == QLatin1String("EN") || task.Tipo == QLatin1String("ENP"))
+    if (task.Genere() == GenereTask::RecordNulli || task.Genere() == GenereTask::RecordAccoppiati)
         return QStringLiteral("SELECT * FROM ") + task.Param(0);
-    if (task.Tipo == QLatin1String("ENC"))
+    if (task.Genere() == GenereTask::RecordOrfani)
         return CreaSqlNotIn(task.Param(0), task.Param(1), task.Param(2), task.Param(3));
     return QString();
 }
@@ -28,7 +28,7 @@ void ApriCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
 {
     ClessidraAccesa clessidra(v.sessione().operatore());
     const QString sqlSelect = QStringLiteral("SELECT * FROM ");
-    if (task.Tipo == QLatin1String("EN") || task.Tipo == QLatin1String("ENP")) {
+    if (task.Genere() == GenereTask::RecordNulli || task.Genere() == GenereTask::RecordAccoppiati) {
         dbe::Recordset righe =
             v.sessione().DbArchivi.OpenRecordset(SqlRecordProblema(task), dbe::dbOpenDefault, dbe::dbInconsistent);
         v.DtRow = righe;
@@ -37,7 +37,7 @@ void ApriCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
         v.OpzioneVisibile[OptAssocia] = false;
         v.OpzioneVisibile[OptFisso] = false;
         v.Opzione = OptElimina;
-    } else if (task.Tipo == QLatin1String("ENC")) {
+    } else if (task.Genere() == GenereTask::RecordOrfani) {
         dbe::Recordset righe =
             v.sessione().DbArchivi.OpenRecordset(SqlRecordProblema(task), dbe::dbOpenDefault, dbe::dbInconsistent);
         dbe::Recordset master = v.sessione().DbArchivi.OpenRecordset(sqlSelect + task.Param(1));

@@ -30,8 +30,9 @@ const char* kSchema =
     "CREATE TABLE IF NOT EXISTS record ("
     " modifica INTEGER NOT NULL, n INTEGER NOT NULL, tabella TEXT NOT NULL, riga INTEGER NOT NULL,"
     " prima TEXT, dopo TEXT, fatto INTEGER NOT NULL DEFAULT 1, PRIMARY KEY (modifica, n)) WITHOUT ROWID;"
-    "CREATE TABLE IF NOT EXISTS copie (file TEXT PRIMARY KEY, ora TEXT NOT NULL, byte INTEGER NOT NULL);"
-    "CREATE TABLE IF NOT EXISTS impronte (file TEXT PRIMARY KEY, impronta TEXT NOT NULL);";
+    "CREATE TABLE IF NOT EXISTS copie (file TEXT PRIMARY KEY, ora TEXT NOT NULL, byte INTEGER NOT NULL);";
+// Made with the first stamp of a copy, so that opening a journal written before it writes nothing.
+const char* kImpronte = "CREATE TABLE IF NOT EXISTS impronte (file TEXT PRIMARY KEY, impronta TEXT NOT NULL)";
 
 QString UtenteSistema()
 {
@@ -395,7 +396,7 @@ QStringList Registro::Copie()
 
 void Registro::SegnaImpronta(const QString& file, const QString& impronta)
 {
-    if (!db_ || !Scrivi())
+    if (!db_ || !Scrivi() || !esegui(kImpronte))
         return;
     Q q(db_, "INSERT OR REPLACE INTO impronte (file, impronta) VALUES (?, ?)");
     q.testo(1, QFileInfo(file).absoluteFilePath());

@@ -5,6 +5,7 @@
 #include "safety/sessione_sicurezza.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 
 namespace corvale {
 
@@ -57,21 +58,36 @@ public:
 private:
     static constexpr int kRecordBlocco = 1000;
     static constexpr qint64 kMsBlocco = 250;
+    // The engine's busy timeout: how long another program's write is waited for.
+    static constexpr qint64 kAttesaMs = 3000;
 
+    // Reading the table's description before the first write starts the transaction's read: when
+    // another program commits before the write, SQLite refuses the write at once (the transaction
+    // read a state that is gone, or the other program holds the lock at that instant, and SQLite
+    // does not wait inside a transaction that has read). A program that writes often and briefly
+    // meets that at almost every block: the block is then given up, nothing in it having been
+    // done, and begun again from a fresh read, for as long as the busy timeout.
     void apri()
     {
         if (!attivo_)
             return;
-        dbe::Workspace::Default().BeginTrans();
-        aperto_ = true;
-        try {
-            db_.Execute(QStringLiteral("DELETE FROM [") + tabella_ + QStringLiteral("] WHERE 1 = 0"));
-        } catch (const dbe::DbError& e) {
-            if (e.number() != dbe::err::CouldNotUpdateLocked)
-                return;  // not a plain table name: the block takes the right at its first write
-            aperto_ = false;
-            dbe::Workspace::Default().Rollback();
-            throw;
+        QElapsedTimer attesa;
+        attesa.start();
+        for (;;) {
+            dbe::Workspace::Default().BeginTrans();
+            aperto_ = true;
+            try {
+                db_.Execute(QStringLiteral("DELETE FROM [") + tabella_ + QStringLiteral("] WHERE 1 = 0"));
+                break;
+            } catch (const dbe::DbError& e) {
+                if (e.number() != dbe::err::CouldNotUpdateLocked)
+                    return;  // not a plain table name: the block takes the right at its first write
+                aperto_ = false;
+                dbe::Workspace::Default().Rollback();
+                if (attesa.elapsed() >= kAttesaMs)
+                    throw;
+                QThread::msleep(2);
+            }
         }
         record_ = 0;
         orologio_.start();

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 
 namespace corvale {
@@ -33,6 +34,55 @@ qint64 RigaLibera(const dbe::Database& db, const QString& tabella, qint64 riga)
     for (qint64 passo = 1; dbe::ReadStoredRow(db, tabella, prova); passo *= 2)
         prova = riga + passo;
     return prova;
+}
+
+const QString kPrefissoRipristino = QStringLiteral("Ripristino della copia ");
+
+QString Assoluto(const QString& file) { return QFileInfo(QDir::fromNativeSeparators(file)).absoluteFilePath(); }
+
+// The last entry of the journal made before the safety copy `copia` was written: the copy holds
+// every change up to it and none after. A copy is written before the first change that names it as
+// its session's copy; a copy no change names was followed by the first change naming a later copy.
+// nullopt for a file the journal does not list as a copy.
+std::optional<qint64> PuntoDellaCopia(Registro& reg, const QVector<VoceRegistro>& voci, const QString& copia)
+{
+    const QStringList copie = reg.Copie();
+    qsizetype dove = -1;
+    for (qsizetype i = 0; i < copie.size(); ++i)
+        if (Assoluto(copie.at(i)) == copia)
+            dove = i;
+    if (dove < 0)
+        return std::nullopt;
+    QSet<QString> daQui;
+    for (qsizetype i = dove; i < copie.size(); ++i)
+        daQui.insert(Assoluto(copie.at(i)));
+    qint64 primo = 0;
+    for (const VoceRegistro& v : voci)  // newest first
+        if (!v.copia.isEmpty() && daQui.contains(Assoluto(v.copia)))
+            primo = v.id;
+    if (primo == 0)
+        return voci.isEmpty() ? 0 : voci.first().id;
+    return primo - 1;
+}
+
+// The restore that already took change `v` back: the newest restore done after it, when the copy
+// it put back was written before the change. A later restore of a copy written after the change
+// brought the change back, and then it is undone as usual.
+std::optional<VoceRegistro> RipristinoCheLaRiprese(Registro& reg, const VoceRegistro& v)
+{
+    const QVector<VoceRegistro> voci = reg.Elenco();
+    for (const VoceRegistro& r : voci) {
+        if (r.id <= v.id)
+            break;
+        if (r.tipo != tipo_modifica::Ripristino || r.stato != stato_modifica::Fatta
+            || !r.descrizione.startsWith(kPrefissoRipristino))
+            continue;
+        const auto punto = PuntoDellaCopia(reg, voci, Assoluto(r.descrizione.mid(kPrefissoRipristino.size())));
+        if (punto && *punto < v.id)
+            return r;
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -76,6 +126,22 @@ EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
 
     ModificaRegistrata m(s, tipo_modifica::Annulla, v->tabella, v->chiave,
                          QStringLiteral("Annullamento della modifica %1: %2").arg(id).arg(v->descrizione), id);
+    // A restore of a copy written before the change put every one of its records back as it was:
+    // undoing it now would put back a record that is already there, or take back what the restore
+    // brought back. Each record is refused with that reason.
+    if (const auto r = RipristinoCheLaRiprese(*reg, *v)) {
+        const QString copia = r->descrizione.mid(kPrefissoRipristino.size());
+        for (const RecordRegistro& x : record)
+            e.rifiutati << QStringLiteral("%1: lasciato com'è, il ripristino della copia %2 (modifica %3) lo ha già "
+                                          "riportato a prima della modifica %4.")
+                               .arg(Descrivi(x, x.prima ? *x.prima : x.dopo ? *x.dopo : dbe::StoredRow{}), copia)
+                               .arg(r->id)
+                               .arg(id);
+        m.Fallita(QStringLiteral("0 record rimessi, %1 rifiutati").arg(e.rifiutati.size()), e.rifiutati.join(QLatin1Char('\n')));
+        e.voce = m.Id();
+        e.eseguito = true;
+        return e;
+    }
     dbe::Workspace& ws = dbe::Workspace::Default();
     ws.BeginTrans();
     try {
@@ -216,7 +282,7 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
     }
     VoceRegistro v;
     v.tipo = tipo_modifica::Ripristino;
-    v.descrizione = QStringLiteral("Ripristino della copia %1").arg(QDir::toNativeSeparators(fi.absoluteFilePath()));
+    v.descrizione = kPrefissoRipristino + QDir::toNativeSeparators(fi.absoluteFilePath());
     v.copia = attuale;
     const qint64 id = reg->Inizia(v);
     try {

@@ -40,6 +40,21 @@ bool StessoFile(const QString& a, const QString& b)
 
 }  // namespace
 
+QString ImprontaContenuto(const QString& archivio)
+{
+    struct stat a {}, log {};
+    if (::stat(QFile::encodeName(archivio).constData(), &a) != 0)
+        return QString();
+    if (::stat(QFile::encodeName(archivio + QStringLiteral("-wal")).constData(), &log) == 0 && log.st_size > 0)
+        return QString();
+    return QStringLiteral("%1:%2:%3:%4.%5")
+        .arg(quint64(a.st_dev))
+        .arg(quint64(a.st_ino))
+        .arg(qint64(a.st_size))
+        .arg(qint64(a.st_mtim.tv_sec))
+        .arg(qint64(a.st_mtim.tv_nsec), 9, 10, QLatin1Char('0'));
+}
+
 QString CartellaCopie(const QString& archivio)
 {
     return QFileInfo(archivio).absoluteDir().filePath(QStringLiteral("copie"));
@@ -71,6 +86,12 @@ QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QSt
     for (const QFileInfo& f : QDir(cartella).entryInfoList({QStringLiteral("*.parziale")}, QDir::Files))
         if (f.lastModified() < vecchio)
             QFile::remove(f.absoluteFilePath());
+    // The archive unchanged since a copy was made of it (an undo that put nothing back, a restore
+    // that failed, a command run again): that copy already holds this state, and another one would
+    // only push older copies out.
+    const QString impronta = ImprontaContenuto(archivio);
+    if (const QString gia = reg.CopiaConImpronta(impronta); !gia.isEmpty())
+        return gia;
     qint64 byte = 0;
     try {
         byte = dbe::DatabaseBytes(db);
@@ -108,6 +129,11 @@ QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QSt
         }
     }
     reg.AggiungiCopia(file, QFileInfo(file).size());
+    // The copy is the file's content under this stamp only when nothing changed the file while it
+    // was made (the copy empties the log first; a stamp taken before that, with pages in the log,
+    // says nothing).
+    if (const QString dopo = ImprontaContenuto(archivio); !dopo.isEmpty() && dopo == impronta)
+        reg.SegnaImpronta(file, dopo);
     ApplicaConservazione(reg, conserva, daTenere);
     return file;
 }

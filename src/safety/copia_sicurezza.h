@@ -24,6 +24,12 @@ namespace corvale {
 // The folder of the safety copies of an archive file.
 QString CartellaCopie(const QString& archivio);
 
+// The stamp of an archive file's content while its log holds no pages (then the file alone holds
+// its state): device, inode, size and modification time; empty while the log holds pages or the
+// file cannot be read. Any commit changes it (the log grows, or a checkpoint writes the file). A
+// copy is not made again of a state a listed copy already holds under the same stamp.
+QString ImprontaContenuto(const QString& archivio);
+
 // The free bytes of a folder (the session's measure when it sets one, as the tests of a full disk
 // do); -1 when unknown.
 qint64 SpazioLibero(const Sessione& s, const QString& cartella);

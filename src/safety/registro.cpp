@@ -31,6 +31,8 @@ const char* kSchema =
     " modifica INTEGER NOT NULL, n INTEGER NOT NULL, tabella TEXT NOT NULL, riga INTEGER NOT NULL,"
     " prima TEXT, dopo TEXT, fatto INTEGER NOT NULL DEFAULT 1, PRIMARY KEY (modifica, n)) WITHOUT ROWID;"
     "CREATE TABLE IF NOT EXISTS copie (file TEXT PRIMARY KEY, ora TEXT NOT NULL, byte INTEGER NOT NULL);";
+// Made with the first stamp of a copy, so that opening a journal written before it writes nothing.
+const char* kImpronte = "CREATE TABLE IF NOT EXISTS impronte (file TEXT PRIMARY KEY, impronta TEXT NOT NULL)";
 
 QString UtenteSistema()
 {
@@ -392,10 +394,37 @@ QStringList Registro::Copie()
     return l;
 }
 
+void Registro::SegnaImpronta(const QString& file, const QString& impronta)
+{
+    if (!db_ || !Scrivi() || !esegui(kImpronte))
+        return;
+    Q q(db_, "INSERT OR REPLACE INTO impronte (file, impronta) VALUES (?, ?)");
+    q.testo(1, QFileInfo(file).absoluteFilePath());
+    q.testo(2, impronta);
+    q.fatto();
+}
+
+QString Registro::CopiaConImpronta(const QString& impronta)
+{
+    if (!db_ || impronta.isEmpty())
+        return QString();
+    Q q(db_, "SELECT c.file FROM copie c JOIN impronte i ON i.file = c.file WHERE i.impronta = ? ORDER BY c.ora DESC, c.rowid DESC");
+    q.testo(1, impronta);
+    while (q.riga())
+        if (QFileInfo(q.t(0)).isFile())
+            return q.t(0);
+    return QString();
+}
+
 void Registro::TogliCopia(const QString& file)
 {
     if (!db_ || !Scrivi())
         return;
+    {
+        Q i(db_, "DELETE FROM impronte WHERE file = ?");
+        i.testo(1, file);
+        i.fatto();
+    }
     Q q(db_, "DELETE FROM copie WHERE file = ?");
     q.testo(1, file);
     q.fatto();

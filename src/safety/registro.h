@@ -123,6 +123,11 @@ public:
     void AggiungiCopia(const QString& file, qint64 byte);
     QStringList Copie();
     void TogliCopia(const QString& file);
+    // The stamp of the archive's content (ImprontaContenuto) when it was the content of copy `file`.
+    void SegnaImpronta(const QString& file, const QString& impronta);
+    // The newest listed copy, still on disk, whose content the archive had under that stamp; empty
+    // when none.
+    QString CopiaConImpronta(const QString& impronta);
 
 private:
     bool esegui(const char* sql);

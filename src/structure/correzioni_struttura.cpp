@@ -11,6 +11,9 @@
 #include "modifica_lunghezza.h"
 #include "motivo_errore.h"
 
+#include <QElapsedTimer>
+#include <QThread>
+
 namespace corvale {
 
 namespace {
@@ -18,6 +21,8 @@ namespace {
 const QString kIconaDaEseguire = QStringLiteral("DA_ESEGUIRE");
 const QString kIconaOk = QStringLiteral("VERIFICATO_OK");
 const QString kIconaProblemi = QStringLiteral("PROBLEMI");
+// How long another program's writes are waited for (the engine's busy timeout).
+constexpr qint64 kAttesaMs = 3000;
 
 // The correction routine for one coded problem of table nmTab.
 bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
@@ -126,12 +131,24 @@ void GestisciCorrezioneStruttura(Manutenzione& m, int P)
             // The right to write is waited for (a bounded time) before the correction reads
             // anything: a correction that read first would fail at once at its first write while
             // another program writes.
+            // A correction reads before it writes: when another program commits in between, SQLite
+            // refuses the write at once instead of waiting (what was read is gone). Nothing of the
+            // correction was done then, so it is tried again from a fresh read, for as long as the
+            // busy timeout, and a program that writes often and briefly is waited for.
             bool ok = false;
-            try {
-                dbe::WaitWritable(s.DbArchivi);
-                ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
-            } catch (const dbe::DbError& e) {
-                RegistraMotivoErrore(e);
+            QElapsedTimer attesa;
+            attesa.start();
+            for (;;) {
+                try {
+                    dbe::WaitWritable(s.DbArchivi);
+                    ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
+                } catch (const dbe::DbError& e) {
+                    RegistraMotivoErrore(e);
+                }
+                if (ok || UltimoMotivoErrore().numero != dbe::err::CouldNotUpdateLocked || attesa.elapsed() >= kAttesaMs)
+                    break;
+                AzzeraMotivoErrore();
+                QThread::msleep(2);
             }
             const QString stato = ok ? QStringLiteral("OK") : QStringLiteral("Non e' stato possibile correggere");
             if (ok)

@@ -106,3 +106,57 @@ TEST_F(ComandiSicurezza, RipristinaRiparaAndSenzaCopia)
     EXPECT_FALSE(e.err.contains("danneggiato")) << e.err.toStdString();
     EXPECT_TRUE(e.out.contains("\"danneggiato\":false")) << e.out.toStdString();
 }
+
+namespace {
+
+// A correction, the restore of the copy before it, and then its undo: the restore already put the
+// records back, so the undo refuses each of them with that reason and changes nothing (on a table
+// without a unique index it would put them back twice; with one, it would say that their key
+// belongs to another record, which is the record itself). Restoring the copy written after the
+// correction brings the correction back, and then its undo puts the records back.
+class RipristinoEAnnulla : public ComandiSicurezza {
+protected:
+    void sequenza()
+    {
+        Esito e = esegui({"correct", "0002K", "--elimina"});
+        ASSERT_EQ(e.stato, 0) << e.err.toStdString();
+        ASSERT_EQ(clienti(), 1);
+        const QString prima = copia(copie().first());
+        e = esegui({"ripristina", prima});
+        ASSERT_EQ(e.stato, 0) << e.err.toStdString();
+        ASSERT_EQ(clienti(), 3);
+        e = esegui({"annulla", "1"});
+        EXPECT_EQ(e.stato, 1) << e.err.toStdString();
+        EXPECT_EQ(e.err.count("il ripristino della copia " + QDir::toNativeSeparators(prima)), 2) << e.err.toStdString();
+        EXPECT_FALSE(e.err.contains("appartiene ora a un altro record")) << e.err.toStdString();
+        EXPECT_TRUE(e.out.contains("0 record rimessi, 2 rifiutati")) << e.out.toStdString();
+        EXPECT_EQ(clienti(), 3);
+
+        QString dopo;  // the copy the restore wrote first: the state after the correction
+        for (const QString& c : copie())
+            if (testsupport::sqliteValue(copia(c), "SELECT count(*) FROM CLIENTI").toLongLong() == 1)
+                dopo = copia(c);
+        ASSERT_FALSE(dopo.isEmpty());
+        e = esegui({"ripristina", dopo});
+        ASSERT_EQ(e.stato, 0) << e.err.toStdString();
+        ASSERT_EQ(clienti(), 1);
+        e = esegui({"annulla", "1"});
+        EXPECT_EQ(e.stato, 0) << e.err.toStdString();
+        EXPECT_TRUE(e.out.contains("2 record rimessi")) << e.out.toStdString();
+        EXPECT_EQ(clienti(), 3);
+    }
+};
+
+}  // namespace
+
+TEST_F(RipristinoEAnnulla, OnATableWithoutAUniqueIndex)
+{
+    sequenza();
+}
+
+TEST_F(RipristinoEAnnulla, OnATableWithAUniqueKey)
+{
+    testsupport::sqliteExec(archivio(), "UPDATE CLIENTI SET CODICE = 'C' || rowid WHERE CODICE IS NULL;"
+                                        "CREATE UNIQUE INDEX \"CLIENTI.CODICE\" ON CLIENTI (CODICE)");
+    sequenza();
+}

@@ -133,3 +133,27 @@ TEST_F(Copie, RipristinaTakesOnlyACopyOfThisArchive)
     const QString mano = file("a_mano.mdb", archivioBytes);
     EXPECT_EQ(esegui({"ripristina", mano}).stato, 0);
 }
+
+// Commands that find the archive as the last copy left it copy it no more: after a correction and
+// the restore of the copy before it, ten undos of the correction (each refused, the restore having
+// taken it back already) reuse the one copy of that state, so the copy of the state after the
+// correction, neither the day's first nor among the newest two otherwise, stays and restores.
+TEST_F(Copie, CommandsThatChangeNothingAddNoCopyOfAStateAlreadyCopied)
+{
+    conserva(2);
+    ASSERT_EQ(esegui({"correct", "0002K", "--elimina"}).stato, 0);
+    const QStringList corretto = testsupport::sqliteDump(archivio());
+    ASSERT_EQ(elencate().size(), 1);
+    ripristinaEVerifica(elencate().first());
+    ASSERT_EQ(elencate().size(), 2);
+    const QString dopo = elencate().at(1);
+    for (int i = 0; i < 10; ++i) {
+        const Esito e = esegui({"annulla", "1"});
+        ASSERT_EQ(e.stato, 1) << e.err.toStdString();
+    }
+    EXPECT_EQ(elencate().size(), 3) << elencate().join(", ").toStdString();
+    EXPECT_EQ(copie().size(), 3);
+    ASSERT_TRUE(elencate().contains(dopo));
+    ripristinaEVerifica(dopo);
+    EXPECT_EQ(testsupport::sqliteDump(archivio()), corretto);
+}

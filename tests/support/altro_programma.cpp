@@ -82,6 +82,47 @@ void AltroProgramma::AttendiGiri(int n)
     ADD_FAILURE() << "the other program did not complete " << n << " rounds";
 }
 
+ScrittoreFrequente::ScrittoreFrequente(const QString& file) : file_(file)
+{
+    DaFuori(file, QStringLiteral("CREATE TABLE IF NOT EXISTS ALTRO_PROGRAMMA (giro INTEGER)"));
+    // The shell stops at the first statement that fails (-bail), and says so in its status.
+    const char* giri = R"(stop=$1; while [ ! -e "$stop" ]; do echo "INSERT INTO ALTRO_PROGRAMMA VALUES (1);"; sleep 0.01; done)";
+    p_.setStandardOutputFile(QProcess::nullDevice());
+    p_.start(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                    QStringLiteral("(%1) | sqlite3 -batch -bail -cmd '.timeout 5000' \"$2\"")
+                                        .arg(QString::fromLatin1(giri)),
+                                    QStringLiteral("sh"), dir_.filePath(QStringLiteral("ferma")), file});
+    p_.waitForStarted(10000);
+}
+
+ScrittoreFrequente::~ScrittoreFrequente()
+{
+    Ferma();
+}
+
+void ScrittoreFrequente::Attendi(int n)
+{
+    for (int i = 0; i < 1000; ++i) {
+        if (DaFuori(file_, QStringLiteral("SELECT count(*) FROM ALTRO_PROGRAMMA")).toInt() >= n)
+            return;
+        QThread::msleep(20);
+    }
+    ADD_FAILURE() << "the other program did not write " << n << " records";
+}
+
+bool ScrittoreFrequente::Ferma()
+{
+    if (fermato_)
+        return riuscito_;
+    fermato_ = true;
+    QFile(dir_.filePath(QStringLiteral("ferma"))).open(QIODevice::WriteOnly);
+    p_.waitForFinished(60000);
+    riuscito_ = p_.exitStatus() == QProcess::NormalExit && p_.exitCode() == 0;
+    if (!riuscito_)
+        ADD_FAILURE() << "the other program failed: " << p_.readAllStandardError().toStdString();
+    return riuscito_;
+}
+
 ScritturaAltrui::ScritturaAltrui(const QString& file)
 {
     shell_.start(QStringLiteral("sqlite3"), {file});

@@ -42,6 +42,26 @@ private:
     int giri_ = -1;
 };
 
+// Another program writing often and briefly: one sqlite3 process that keeps the file open and
+// commits one record into ALTRO_PROGRAMMA (created here) every 10 ms, each in a transaction of its
+// own, until Ferma(). The rows it committed are the rows of ALTRO_PROGRAMMA.
+class ScrittoreFrequente {
+public:
+    explicit ScrittoreFrequente(const QString& file);
+    ~ScrittoreFrequente();
+    // Waits until it has committed at least n records.
+    void Attendi(int n);
+    // Stops it; true when every write it tried was committed.
+    bool Ferma();
+
+private:
+    QString file_;
+    QTemporaryDir dir_;
+    QProcess p_;
+    bool fermato_ = false;
+    bool riuscito_ = false;
+};
+
 // Another program keeping a write transaction open on the file (BEGIN IMMEDIATE) until Rilascia().
 class ScritturaAltrui {
 public:

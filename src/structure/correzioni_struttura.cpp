@@ -3,6 +3,7 @@
 #include "core/sessione.h"
 #include "safety/modifica_registrata.h"
 #include "safety/sessione_sicurezza.h"
+#include "attributi_campo.h"
 #include "codici_struttura.h"
 #include "correzioni_additive.h"
 #include "core/manutenzione.h"
@@ -18,6 +19,7 @@ namespace {
 const QString kIconaDaEseguire = QStringLiteral("DA_ESEGUIRE");
 const QString kIconaOk = QStringLiteral("VERIFICATO_OK");
 const QString kIconaProblemi = QStringLiteral("PROBLEMI");
+const QString kStatoNonApplicabile = QStringLiteral("Non applicabile");
 
 // The correction routine for one coded problem of table nmTab.
 bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
@@ -47,6 +49,25 @@ bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
         return AggiungiProprieta(s, nmTab, item("PROPRIETA"));
     RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
     return false;
+}
+
+// Why the engine cannot apply an attribute row of table nmTab at all (empty when it can, or for
+// another kind of row): flags it cannot give a field of that type.
+QString NonApplicabile(const Sessione& s, const QString& nmTab, const QString& cod)
+{
+    if (RicavaDatoDaCod(QStringLiteral("CODICE"), cod) != cod::Attr)
+        return QString();
+    bool numero = false;
+    const qint32 voluti = RicavaDatoDaCod(QStringLiteral("ATTRIBUTO"), cod).trimmed().toInt(&numero);
+    const QString campo = RicavaDatoDaCod(QStringLiteral("CAMPO"), cod);
+    if (!numero || s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
+        return QString();
+    try {
+        const short tipo = s.DbArchivi.TableDefs().Item(nmTab).Fields().Item(campo).Type();
+        return AttributiNonImpostabili(campo, tipo, voluti);
+    } catch (const dbe::DbError&) {
+        return QString();  // the row itself will say what is wrong
+    }
 }
 
 // Closes the archive and opens it again by its path, as a fresh shared handle. False, with the
@@ -96,10 +117,18 @@ void AttivaCorrezioneStruttura(Manutenzione& m)
     for (int slot = 2; slot <= n && slot < NumParametri; ++slot) {
         const QString& cod = t.P[slot];
         const int pos = m.LstStruct.Aggiungi(QString(), TestoCorrezione(t.P[0], cod));
+        m.LstStruct.ImpostaTag(pos, cod);
+        const QString motivo = NonApplicabile(m.sessione(), t.P[0], cod);
+        if (!motivo.isEmpty()) {
+            m.LstStruct.ImpostaIcona(pos, kIconaProblemi);
+            m.LstStruct.ImpostaTestoStato(pos, kStatoNonApplicabile);
+            m.LstStruct.ImpostaSpunta(pos, false);
+            m.LstStruct.ImpostaNota(pos, motivo);
+            continue;
+        }
         m.LstStruct.ImpostaIcona(pos, kIconaDaEseguire);
         m.LstStruct.ImpostaTestoStato(pos, QStringLiteral("Da Eseguire"));
         m.LstStruct.ImpostaSpunta(pos, true);
-        m.LstStruct.ImpostaTag(pos, cod);
     }
 }
 

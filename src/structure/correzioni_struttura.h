@@ -8,7 +8,10 @@ namespace corvale {
 class Manutenzione;
 
 // Fills LstStruct from the coded problems of the task selected in LstTask (nothing without a
-// selection, an empty list for a task whose counter is "1" or was never set).
+// selection, an empty list for a task whose counter is "1" or was never set). Each row comes ticked
+// and "Da Eseguire", but for a row the engine cannot apply at all (master's attribute flags a field of
+// that type cannot carry): that one comes unticked, "Non applicabile", with the reason as its note,
+// so that it is reported every round and never run for nothing.
 void AttivaCorrezioneStruttura(Manutenzione& m);
 // Applies the ticked rows of LstStruct for task P (its index in ElencoTask). A row that fails
 // carries, as its note, the engine's error that stopped it ("Errore <number>: <description>").

@@ -15,6 +15,7 @@
 #include "support/archivi_prova.h"
 #include "support/eventi.h"
 #include "support/testo_intero.h"
+#include "support/sqlite_file.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -695,6 +696,35 @@ TEST_F(FinestraManutenzione, AFailedStructureRowKeepsItsOutcomeAfterTheRecheck)
     clic(f.Puls(2));
     EXPECT_EQ(f.LstStruct()->topLevelItemCount(), 0);
     EXPECT_EQ(stato(f, clienti), "Verificato (OK)");
+}
+
+// An attribute row the engine cannot apply (a hyperlink on a text) comes unticked with its reason,
+// is not run by "Esegui", and reads the same after the re-check, while the other row is applied.
+TEST_F(FinestraManutenzione, AnAttributeRowThatCannotBeAppliedIsShownAndNotRun)
+{
+    SessioneProva().DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    sqliteExec(dir.filePath("esempio.mdb"), "INSERT OR REPLACE INTO MSysFields VALUES ('Clienti', 'CODICE', 32770, 0, 0)");
+    SessioneProva().DbMaster.TableDefs().Refresh();
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    clic(f.Puls(0));
+    clicRiga(f.LstTask(), posizione(f, chiaveStruttura(f, "CLIENTI")));
+    clic(f.Puls(2));  // Dettagli
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 2);
+    const auto controlla = [&](int r, const char* quando) {
+        QTreeWidgetItem* riga = f.LstStruct()->topLevelItem(r);
+        EXPECT_EQ(riga->text(0), "Correzione Attributi Campo CODICE a 32770") << quando;
+        EXPECT_EQ(riga->text(1), "Non applicabile") << quando;
+        EXPECT_EQ(riga->checkState(0), Qt::Unchecked) << quando;
+        EXPECT_TRUE(riga->toolTip(1).contains("«collegamento ipertestuale» (32768)")) << riga->toolTip(1).toStdString();
+    };
+    controlla(1, "listed");
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->checkState(0), Qt::Checked);
+    clic(f.Puls(2));  // Esegui
+    EXPECT_TRUE(campi(SessioneProva().DbArchivi, "CLIENTI").contains("NOTE"));
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 1);
+    controlla(0, "after the re-check");
+    EXPECT_EQ(SessioneProva().DbArchivi.TableDefs().Item("CLIENTI").Fields().Item("CODICE").Attributes(), 2);
 }
 
 // A run stopped by the operator after a full one: the rows it never came to, and the one it

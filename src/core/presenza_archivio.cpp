@@ -5,7 +5,11 @@
 #include <QHash>
 #include <QPair>
 
+#include <memory>
+#include <vector>
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -29,19 +33,58 @@ QString canonico(const QString& file)
 }
 // The mark is on a small file beside the archive, never on the archive itself: a descriptor of the
 // archive opened and closed outside SQLite would drop SQLite's own locks on it.
-int apri(const QString& file)
+QByteArray fileSegno(const QString& chiave) { return QFile::encodeName(chiave + QStringLiteral(".presenza")); }
+int apri(const QString& chiave) { return ::open(fileSegno(chiave).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644); }
+// True while fd is still the file at its name: the last holder removes the file as it goes.
+bool ancoraLi(int fd, const QString& chiave)
 {
-    return ::open(QFile::encodeName(file + QStringLiteral(".presenza")).constData(), O_RDWR | O_CREAT | O_CLOEXEC,
-                  0644);
+    struct stat a, b;
+    return ::fstat(fd, &a) == 0 && ::stat(fileSegno(chiave).constData(), &b) == 0 && a.st_dev == b.st_dev
+           && a.st_ino == b.st_ino;
+}
+// A descriptor of the mark's file holding lock (LOCK_SH or LOCK_EX); -1 when it cannot be had now
+// (the file cannot be made, or another holds the lock that excludes this one).
+int blocca(const QString& chiave, int lock)
+{
+    for (int tentativo = 0; tentativo < 20; ++tentativo) {
+        const int fd = apri(chiave);
+        if (fd < 0)
+            return -1;
+        if (::flock(fd, lock | LOCK_NB) != 0) {
+            ::close(fd);
+            if (lock == LOCK_EX)
+                return -1;
+            ::usleep(10000);  // a restore or a holder going away: a moment
+            continue;
+        }
+        if (ancoraLi(fd, chiave))
+            return fd;
+        ::close(fd);  // removed or replaced meanwhile: the file at the name now
+    }
+    return -1;
+}
+// Gives a mark back; the last one, when it can have the file alone, removes it, so that nothing is
+// left beside the archive once no Corvale has it open.
+void rilascia(int fd, const QString& chiave)
+{
+    if (fd < 0)
+        return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ancoraLi(fd, chiave))
+        ::unlink(fileSegno(chiave).constData());
+    ::close(fd);
 }
 void prendi(const Sessione* s, const QString& chiave)
 {
     Segno& g = segni()[{s, chiave}];
-    if (g.conta++ == 0) {
-        g.fd = apri(chiave);
-        if (g.fd >= 0)
-            ::flock(g.fd, LOCK_SH | LOCK_NB);
-    }
+    if (g.conta++ == 0)
+        g.fd = blocca(chiave, LOCK_SH);
+}
+// The marks of a corvale-cli command, given back when the process ends.
+std::vector<std::unique_ptr<PresenzaArchivio>>& finoAllaFine()
+{
+    segni();  // made first, so that it is still there when these go
+    static std::vector<std::unique_ptr<PresenzaArchivio>> v;
+    return v;
 }
 }  // namespace
 
@@ -60,15 +103,14 @@ PresenzaArchivio::~PresenzaArchivio()
     auto it = segni().find({sessione_, chiave_});
     if (it == segni().end() || --it->conta > 0)
         return;
-    if (it->fd >= 0)
-        ::close(it->fd);  // the mark goes with the descriptor
+    rilascia(it->fd, chiave_);
     segni().erase(it);
 }
 
 void PresenzaArchivio::FinoAllaFine(const Sessione& s, const QString& file)
 {
     if (!file.isEmpty())
-        prendi(&s, canonico(file));
+        finoAllaFine().push_back(std::make_unique<PresenzaArchivio>(s, file));
 }
 
 bool PresenzaArchivio::DaSolo(const Sessione& s, const QString& file, const std::function<void()>& azione)
@@ -76,24 +118,29 @@ bool PresenzaArchivio::DaSolo(const Sessione& s, const QString& file, const std:
     const QString chiave = canonico(file);
     auto it = segni().find({&s, chiave});
     const bool propria = it != segni().end() && it->fd >= 0;
-    const int fd = propria ? it->fd : apri(chiave);
-    if (fd < 0) {
-        azione();  // no file to share: nobody has it open
+    if (!propria) {
+        const int fd = blocca(chiave, LOCK_EX);
+        if (fd < 0) {
+            // Refused, or the file cannot be made (a read-only folder): then nobody has a mark on it.
+            const int altro = apri(chiave);
+            if (altro >= 0) {
+                ::close(altro);
+                return false;
+            }
+            azione();
+            return true;
+        }
+        azione();
+        rilascia(fd, chiave);
         return true;
     }
     // Turning the shared mark into a sole one fails while anyone else holds theirs.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (propria)
-            ::flock(fd, LOCK_SH | LOCK_NB);
-        else
-            ::close(fd);
+    if (::flock(it->fd, LOCK_EX | LOCK_NB) != 0) {
+        ::flock(it->fd, LOCK_SH | LOCK_NB);
         return false;
     }
     azione();
-    if (propria)
-        ::flock(fd, LOCK_SH | LOCK_NB);
-    else
-        ::close(fd);
+    ::flock(it->fd, LOCK_SH | LOCK_NB);
     return true;
 }
 

@@ -315,7 +315,7 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
     GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
     QFile::setPermissions(c.percorsoArchivio(), permessi);
     EXPECT_EQ(m.LstStruct.Riga(0).TestoStato, kOk);
-    EXPECT_EQ(m.LstStruct.Riga(1).TestoStato, QStringLiteral("Da Eseguire"));
+    EXPECT_EQ(m.LstStruct.Riga(1).TestoStato, QStringLiteral("Non eseguita"));
     ASSERT_EQ(mostrati.size(), 1);
     EXPECT_TRUE(mostrati[0].startsWith(QStringLiteral("Impossibile riaprire il database")) && mostrati[0].contains(u'\r'))
         << mostrati[0].toStdString();

@@ -192,7 +192,7 @@ EsitoCorrezioniStruttura GestisciCorrezioneStruttura(Manutenzione& m, int P)
             if (!ok && UltimoMotivoErrore().numero == dbe::err::CouldNotUpdateLocked) {
                 QString perche;
                 if (RiapriArchivio(s, percorso, &perche))
-                    perche = QStringLiteral("Un altro programma sta scrivendo nell'archivio: correzioni interrotte.");
+                    perche = QStringLiteral("Impossibile continuare le correzioni: un altro programma sta scrivendo nell'archivio.");
                 ferma(pos, perche);
                 return esito;
             }

@@ -130,7 +130,7 @@ TEST_F(CampoCorto, AnotherProgramWritingStopsTheCorrectionsWithTheReason)
         << righe[0].toStdString();
     EXPECT_EQ(righe[1], kNonEseguita);
     EXPECT_EQ(prova::OperatoreDiProva().Mostrati().last(),
-              "Un altro programma sta scrivendo nell'archivio: correzioni interrotte.\r" + kRiepilogo);
+              "Impossibile continuare le correzioni: un altro programma sta scrivendo nell'archivio.\r" + kRiepilogo);
     altro.Rilascia();
     EXPECT_EQ(DaFuori(file, "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"), "A TEXT(10)");
     righe = prova::Correggi(m, "T");

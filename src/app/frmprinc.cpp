@@ -8,6 +8,7 @@
 #include "finestre.h"
 #include "aperturamanutenzione.h"
 #include "core/operatore.h"
+#include "core/presenza_archivio.h"
 #include "pulsantemultiriga.h"
 #include "core/varco.h"
 #include "core/versione.h"
@@ -170,6 +171,9 @@ void FrmPrinc::resizeEvent(QResizeEvent* e)
 void FrmPrinc::ImpostaDbAperto(bool Aperto)
 {
     dbAperto_ = Aperto;
+    presenza_.reset();
+    if (Aperto && !s_.DbArchivi.isNull())
+        presenza_ = std::make_unique<PresenzaArchivio>(s_, s_.DbArchivi.Name());
     if (Aperto) {
         Puls[0]->setEnabled(true);
         Puls[1]->setEnabled(true);

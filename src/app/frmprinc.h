@@ -8,6 +8,7 @@
 // The window opens at its designed size and may be enlarged; Enter presses the focused button, and
 // a double click on a button is one press.
 #include <QVector>
+#include <memory>
 #include <QWidget>
 
 class QLabel;
@@ -66,6 +67,8 @@ private:
     void ControlloPendente();
 
     bool dbAperto_ = false;
+    // This Corvale's mark on the archive while it is open here: a restore elsewhere waits for it.
+    std::unique_ptr<class PresenzaArchivio> presenza_;
     bool controlloPendente_ = false;  // the path box lost the focus to a mouse press
 };
 

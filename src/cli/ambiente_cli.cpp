@@ -1,5 +1,7 @@
 #include "ambiente_cli.h"
 
+#include "core/presenza_archivio.h"
+
 #include "access/fileaccess.h"
 #include "access/sololettura.h"
 #include "core/sessione.h"
@@ -74,6 +76,7 @@ int ApriArchivi(Sessione& s, const OpzioniArchivi& o, QString& errore)
     s.VersioneMaster = LeggiVersioneMaster(s);
     try {
         s.DbArchivi = access::ApriDatabase(PercorsoArchivio(s.PathArchivi));
+        PresenzaArchivio::FinoAllaFine(s, s.DbArchivi.Name());  // no restore under this command
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
         const QString avviso = o.archivioDato ? QString() : AvvisoFileImpostazioni(s.CartellaProgramma());

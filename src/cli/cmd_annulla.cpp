@@ -5,6 +5,7 @@
 // over the archive after copying the current state; `ripara` repairs a damaged archive. Both exit 0
 // on success, 1 when the archive stays damaged, 2 on an error. --senza-copia: no safety copy.
 #include "comandi.h"
+#include "core/presenza_archivio.h"
 #include "sicurezza_cli.h"
 
 #include "core/sessione.h"
@@ -82,7 +83,10 @@ int ComandoRipristina(const QStringList& argomenti)
         return 2;
     }
     QString testo;
-    const bool fatto = RipristinaCopia(s, copia, testo);
+    bool fatto = false;
+    // The copy replaces the file: never under another Corvale that has it open.
+    if (!PresenzaArchivio::DaSolo(s, s.DbArchivi.Name(), [&] { fatto = RipristinaCopia(s, copia, testo); }))
+        testo = RipristinoRifiutatoAltroCorvale();
     (fatto ? out : err) << SuUnaRiga(testo) << "\n";
     return fatto ? 0 : 2;
 }

@@ -2,8 +2,10 @@
 // through the same dispatcher as the maintenance window's "Esegui", as an operator who ticks every
 // row; then the structure is checked again. Each row is printed with its outcome and, when it
 // failed, the engine's error that stopped it. Exit 0 when no structure problem remains, 1
-// otherwise, 2 when a database cannot be opened (also when the archive cannot be opened again
-// between two corrections).
+// otherwise, 2 when a database cannot be opened, or when the corrections stop part-way (the archive
+// cannot be opened again between two corrections, or another program keeps it locked for writing):
+// the output then says how many rows of that table were done, failed and not run, and which
+// structure checks after it were neither run nor corrected.
 #include "ambiente_cli.h"
 #include "sicurezza_cli.h"
 #include "comandi.h"
@@ -75,7 +77,7 @@ int ComandoRepairStructure(const QStringList& argomenti)
         out << m.LstTask.Riga(li).Testo << "\n";
         m.LstTask.Seleziona(li);
         AttivaCorrezioneStruttura(m);
-        GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
+        const EsitoCorrezioniStruttura esito = GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
         for (int r = 0; r < m.LstStruct.Conta(); ++r) {
             const RigaLista& riga = m.LstStruct.Riga(r);
             out << "  " << riga.Testo << "\t" << riga.TestoStato;
@@ -85,8 +87,17 @@ int ComandoRepairStructure(const QStringList& argomenti)
         }
         out.flush();
         progresso.Chiudi();
-        if (s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
-            return 2;  // the archive could not be opened again: the dispatcher said why
+        // The run stopped inside this table (the dispatcher said why): the tables after it are
+        // neither checked nor corrected, and the output says which.
+        if (esito.interrotta || s.DbArchivi.isNull() || !s.DbArchivi.IsOpen()) {
+            QStringList restanti;
+            for (int j = i + 1; j < struttura.size(); ++j)
+                restanti << m.LstTask.Riga(struttura[j]).Testo;
+            out << "Correzioni interrotte: " << RiepilogoCorrezioni(m.Task(li).P[0], esito) << "\n";
+            if (!restanti.isEmpty())
+                out << "Non controllate e non corrette: " << restanti.join(QStringLiteral(", ")) << "\n";
+            return 2;
+        }
     }
 
     progresso.Chiudi();

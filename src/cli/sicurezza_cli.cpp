@@ -1,5 +1,7 @@
 #include "sicurezza_cli.h"
 
+#include "core/presenza_archivio.h"
+
 #include "access/sololettura.h"
 #include "core/avvio.h"
 #include "core/sessione.h"
@@ -42,6 +44,7 @@ int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore)
     s.PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(s.CartellaProgramma()));
     try {
         s.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(s.PathArchivi));
+        PresenzaArchivio::FinoAllaFine(s, s.DbArchivi.Name());  // no restore under this command
     } catch (const dbe::DbError& e) {
         errore = access::RifiutoArchivioAccess(PercorsoArchivio(s.PathArchivi), e);
         if (errore.isEmpty())

@@ -275,8 +275,7 @@ void FrmRegistro::RipristinaCopia_Click()
         RipristinaCopia(s_, v->copia, testo);
     });
     if (!solo)
-        testo = QStringLiteral("Un altro Corvale ha aperto l'archivio: chiuderlo prima di ripristinare la copia."
-                               "\rCopia non ripristinata: nessuna modifica è stata fatta.");
+        testo = RipristinoRifiutatoAltroCorvale();
     s_.operatore().Mostra(testo);
     Aggiorna();
 }

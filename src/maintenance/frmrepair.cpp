@@ -8,6 +8,7 @@
 #include "dbengine/dberror.h"
 #include "maintenance/collega_correzione.h"
 #include "maintenance/salva_rapporto.h"
+#include "structure/codici_struttura.h"
 #include "structure/correzioni_struttura.h"
 #include "vistalista.h"
 #include "frmregistro.h"
@@ -400,8 +401,13 @@ void FrmRepair::ricordaEsiti()
     QHash<QString, RigaLista>& esiti = esitiStruttura_[m_.LstTask.Riga(sel).Chiave];
     for (int pos = 0; pos < m_.LstStruct.Conta(); ++pos) {
         const RigaLista& r = m_.LstStruct.Riga(pos);
-        if (r.TestoStato != QLatin1String("Da Eseguire"))
-            esiti.insert(r.Tag, r);
+        if (r.TestoStato == QLatin1String("Da Eseguire"))
+            continue;
+        esiti.insert(r.Tag, r);
+        // An index rebuilt for a field it lacked that could not be made again is gone: the re-check
+        // lists it as missing, and that row carries the outcome and the way back.
+        if (!r.Nota.isEmpty() && RicavaDatoDaCod(QStringLiteral("CODICE"), r.Tag) == cod::NoFldIdx)
+            esiti.insert(cod::NoIdx + QLatin1Char('>') + RicavaDatoDaCod(QStringLiteral("INDICE"), r.Tag), r);
     }
 }
 

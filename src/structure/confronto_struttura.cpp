@@ -1,5 +1,6 @@
 #include "confronto_struttura.h"
 
+#include "attributi_campo.h"
 #include "codici_struttura.h"
 
 namespace corvale {
@@ -25,8 +26,23 @@ public:
         return true;
     }
 
+    // A difference no correction can remove goes after all the others, so that it never takes the
+    // place of one that can be corrected.
+    void rinvia(const QString& codice, const QString& riga)
+    {
+        esito.problemi = true;
+        rinviati << QStringList{codice, riga};
+    }
+    void registraRinviati()
+    {
+        for (const QStringList& r : rinviati)
+            if (!registra(r[0], r[1]))
+                return;
+    }
+
     EsitoStruttura esito;
     bool pieno = false;
+    QList<QStringList> rinviati;
 
 private:
     QString* P_;
@@ -74,10 +90,15 @@ bool confrontaCampi(Confronto& c, const dbe::TableDef& tm, const dbe::TableDef& 
                 return false;
         }
         if (fm.Attributes() != fa.Attributes()) {
-            if (!c.registra(cod::Attr + QLatin1Char('>') + nome + QLatin1Char('#') + QString::number(fm.Attributes()),
-                            QStringLiteral("Gli attributi del campo ") + nome + QStringLiteral(" non sono coretti (")
-                                + QString::number(fa.Attributes()) + QStringLiteral(" anzichè ")
-                                + QString::number(fm.Attributes()) + QLatin1Char(')') + kCrLf))
+            const QString codice = cod::Attr + QLatin1Char('>') + nome + QLatin1Char('#') + QString::number(fm.Attributes());
+            const QString riga = QStringLiteral("Gli attributi del campo ") + nome + QStringLiteral(" non sono coretti (")
+                                 + QString::number(fa.Attributes()) + QStringLiteral(" anzichè ")
+                                 + QString::number(fm.Attributes()) + QLatin1Char(')') + kCrLf;
+            // Flags the engine cannot give a field of this type are listed after every other
+            // difference, so that they never take a slot a correctable one needs.
+            if (!AttributiNonImpostabili(nome, tipoA, fm.Attributes()).isEmpty())
+                c.rinvia(codice, riga);
+            else if (!c.registra(codice, riga))
                 return false;
         }
     }
@@ -155,6 +176,8 @@ EsitoStruttura ConfrontaStruttura(const dbe::Database& master, const dbe::Databa
     const dbe::TableDef ta = archivio.TableDefs().Item(tm.Name());
     if (confrontaCampi(c, tm, ta) && confrontaIndici(c, tm, ta))
         confrontaProprieta(c, tm, ta);
+    if (!c.pieno)
+        c.registraRinviati();
     return c.esito;
 }
 

@@ -1,15 +1,36 @@
 #include "correzioni_additive.h"
 
 #include "core/sessione.h"
+#include "safety/sessione_sicurezza.h"
 #include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
 #include "motivo_errore.h"
 #include "transazione_riga.h"
 
+#include <QDir>
+
 namespace corvale {
 
 namespace {
 bool haDimensione(short tipo) { return tipo == dbe::dbText || tipo == dbe::dbMemo; }
+
+// What the operator reads when the old index was deleted and the new one could not be made: the
+// table is now without it, and the safety copy taken before the first change of the session holds it.
+QString IndicePerso(const Sessione& s, const QString& tabella, const QString& indice)
+{
+    const QString copia = CopiaSessione(s);
+    const QString testo = QStringLiteral(" L'indice %1 che la tabella %2 aveva è stato eliminato e non è stato "
+                                         "possibile ricrearlo: la tabella ora ne è senza.")
+                              .arg(indice, tabella);
+    if (copia.isEmpty())
+        return testo + QStringLiteral(" Questa sessione non ha fatto una copia di sicurezza: per riaverlo occorre "
+                                      "una copia fatta prima.");
+    return testo + QStringLiteral(" Per riaverlo com'era, ripristinare la copia di sicurezza %1 fatta prima delle "
+                                  "correzioni: finestra \"Registro delle modifiche\" (Ctrl+R), pulsante "
+                                  "\"Ripristina copia\", oppure corvale-cli ripristina \"%1\". Il ripristino "
+                                  "annulla anche le modifiche fatte dopo la copia.")
+                         .arg(QDir::toNativeSeparators(copia));
+}
 }  // namespace
 
 bool AggiungiTabella(Sessione& s, const QString& Nm)
@@ -75,10 +96,13 @@ bool AggiungiIndice(Sessione& s, const QString& Nm, const QString& NmId)
         TransazioneRiga riga;
         // An index of that name goes first; a lookup that fails means there is none, and a delete
         // that fails leaves it in place (the append below then finds the name taken).
+        bool eliminato = false;
         try {
             dbe::IndexCollection indici = ta.Indexes();
-            if (indici.Contains(NmId))
+            if (indici.Contains(NmId)) {
                 indici.Delete(NmId);
+                eliminato = true;
+            }
         } catch (const dbe::DbError&) {
         }
         const dbe::Index im = tm.Indexes().Item(NmId);
@@ -91,8 +115,11 @@ bool AggiungiIndice(Sessione& s, const QString& Nm, const QString& NmId)
         try {
             ta.Indexes().Append(idx);
         } catch (const dbe::DbError& e) {
-            RegistraMotivoErrore(e);
             riga.conferma();  // the old index stays deleted, as the correction has always done
+            if (eliminato)
+                RegistraMotivoErrore(dbe::DbError(e.number(), e.description() + IndicePerso(s, Nm, NmId)));
+            else
+                RegistraMotivoErrore(e);
             return false;
         }
         riga.conferma();

@@ -4,7 +4,8 @@
 // (its DbArchivi). Each returns true when the object was added and false when any engine operation
 // failed; none shows a message. A failure leaves the archive as it was, with one exception kept on
 // purpose: AggiungiIndice removes an existing index of that name before building the new one, and
-// when the new one cannot be appended the table stays without it.
+// when the new one cannot be appended the table stays without it; its reason then says so, and how
+// to get the index back from the session's safety copy.
 #include <QString>
 
 namespace corvale {

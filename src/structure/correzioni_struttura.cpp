@@ -3,6 +3,7 @@
 #include "core/sessione.h"
 #include "safety/modifica_registrata.h"
 #include "safety/sessione_sicurezza.h"
+#include "attributi_campo.h"
 #include "codici_struttura.h"
 #include "correzioni_additive.h"
 #include "core/manutenzione.h"
@@ -23,6 +24,8 @@ const QString kIconaOk = QStringLiteral("VERIFICATO_OK");
 const QString kIconaProblemi = QStringLiteral("PROBLEMI");
 // How long another program's writes are waited for (the engine's busy timeout).
 constexpr qint64 kAttesaMs = 3000;
+const QString kStatoNonApplicabile = QStringLiteral("Non applicabile");
+const QString kStatoNonEseguita = QStringLiteral("Non eseguita");
 
 // The correction routine for one coded problem of table nmTab.
 bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
@@ -54,11 +57,30 @@ bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
     return false;
 }
 
+// Why the engine cannot apply an attribute row of table nmTab at all (empty when it can, or for
+// another kind of row): flags it cannot give a field of that type.
+QString NonApplicabile(const Sessione& s, const QString& nmTab, const QString& cod)
+{
+    if (RicavaDatoDaCod(QStringLiteral("CODICE"), cod) != cod::Attr)
+        return QString();
+    bool numero = false;
+    const qint32 voluti = RicavaDatoDaCod(QStringLiteral("ATTRIBUTO"), cod).trimmed().toInt(&numero);
+    const QString campo = RicavaDatoDaCod(QStringLiteral("CAMPO"), cod);
+    if (!numero || s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
+        return QString();
+    try {
+        const short tipo = s.DbArchivi.TableDefs().Item(nmTab).Fields().Item(campo).Type();
+        return AttributiNonImpostabili(campo, tipo, voluti);
+    } catch (const dbe::DbError&) {
+        return QString();  // the row itself will say what is wrong
+    }
+}
+
 // Closes the archive and opens it again by its path, as a fresh shared handle. False, with the
-// operator told why, when it cannot be opened again (the file made read-only or locked meanwhile)
+// reason in perche, when it cannot be opened again (the file made read-only or locked meanwhile)
 // or the path now names another file (another program replaced the archive): the handle then
 // stays closed, and the run must end, so that no later correction lands in another file.
-bool RiapriArchivio(Sessione& s, const QString& percorso)
+bool RiapriArchivio(Sessione& s, const QString& percorso, QString* perche = nullptr)
 {
     const dbe::Database chiuso = s.DbArchivi;
     try {
@@ -66,11 +88,10 @@ bool RiapriArchivio(Sessione& s, const QString& percorso)
             s.DbArchivi.Close();
     } catch (const dbe::DbError&) {
     }
-    auto ferma = [&s](const dbe::DbError& e) {
-        s.operatore().Clessidra(false);
-        s.operatore().Mostra(QStringLiteral("Impossibile riaprire il database: le correzioni successive non sono "
-                                            "state eseguite.")
-                             + QChar(u'\r') + e.description());
+    auto ferma = [perche](const dbe::DbError& e) {
+        if (perche)
+            *perche = QStringLiteral("Impossibile riaprire il database: correzioni interrotte.") + QChar(u'\r')
+                      + e.description();
         return false;
     };
     try {
@@ -101,29 +122,53 @@ void AttivaCorrezioneStruttura(Manutenzione& m)
     for (int slot = 2; slot <= n && slot < NumParametri; ++slot) {
         const QString& cod = t.P[slot];
         const int pos = m.LstStruct.Aggiungi(QString(), TestoCorrezione(t.P[0], cod));
+        m.LstStruct.ImpostaTag(pos, cod);
+        const QString motivo = NonApplicabile(m.sessione(), t.P[0], cod);
+        if (!motivo.isEmpty()) {
+            m.LstStruct.ImpostaIcona(pos, kIconaProblemi);
+            m.LstStruct.ImpostaTestoStato(pos, kStatoNonApplicabile);
+            m.LstStruct.ImpostaSpunta(pos, false);
+            m.LstStruct.ImpostaNota(pos, motivo);
+            continue;
+        }
         m.LstStruct.ImpostaIcona(pos, kIconaDaEseguire);
         m.LstStruct.ImpostaTestoStato(pos, QStringLiteral("Da Eseguire"));
         m.LstStruct.ImpostaSpunta(pos, true);
-        m.LstStruct.ImpostaTag(pos, cod);
     }
 }
 
-void GestisciCorrezioneStruttura(Manutenzione& m, int P)
+EsitoCorrezioniStruttura GestisciCorrezioneStruttura(Manutenzione& m, int P)
 {
     Sessione& s = m.sessione();
+    EsitoCorrezioniStruttura esito;
     if (P < 0 || P > MaxTask)
-        return;
+        return esito;
     if (s.DbArchivi.isNull() || !s.DbArchivi.IsOpen()) {
         s.operatore().Mostra(QStringLiteral("Il database non è aperto: nessuna correzione eseguita."));
-        return;
+        return esito;
     }
     const QString percorso = s.DbArchivi.Name();
     const QString tabella = m.ElencoTask[P].P[0];
     if (!PrimaDellaModifica(s))
-        return;
+        return esito;
     const int sel = m.LstTask.Selezionata();
     const QString chiave = sel >= 0 ? m.LstTask.Riga(sel).Chiave : QString();
     ClessidraAccesa clessidra(s.operatore());
+    // The run ends at row pos: every ticked row after it is marked as not run, and the operator is
+    // told what was done, what failed and what was not run.
+    const auto ferma = [&](int pos, const QString& perche) {
+        esito.interrotta = true;
+        for (int r = pos + 1; r < m.LstStruct.Conta(); ++r) {
+            if (!m.LstStruct.Riga(r).Spuntata)
+                continue;
+            ++esito.nonEseguite;
+            m.LstStruct.ImpostaTestoStato(r, kStatoNonEseguita);
+            m.LstStruct.ImpostaIcona(r, kIconaDaEseguire);
+            m.LstStruct.ImpostaNota(r, QStringLiteral("Non eseguita: le correzioni si sono fermate prima."));
+        }
+        s.operatore().Clessidra(false);
+        s.operatore().Mostra(perche + QChar(u'\r') + RiepilogoCorrezioni(tabella, esito));
+    };
     for (int pos = 0; pos < m.LstStruct.Conta(); ++pos) {
         if (m.LstStruct.Riga(pos).Spuntata) {
             ModificaRegistrata voce(s, tipo_modifica::Struttura, tabella, chiave, m.LstStruct.Riga(pos).Testo);
@@ -158,20 +203,33 @@ void GestisciCorrezioneStruttura(Manutenzione& m, int P)
             m.LstStruct.ImpostaTestoStato(pos, stato);
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);
             m.LstStruct.ImpostaNota(pos, ok ? QString() : UltimoMotivoErrore().testo());
+            ++(ok ? esito.fatte : esito.fallite);
             // Another program kept its write open through the whole wait: every later row would
             // wait as long again, so the run stops here and says why.
             if (!ok && UltimoMotivoErrore().numero == dbe::err::CouldNotUpdateLocked) {
-                if (RiapriArchivio(s, percorso)) {
-                    s.operatore().Clessidra(false);
-                    s.operatore().Mostra(QStringLiteral("Un altro programma sta scrivendo nell'archivio: le "
-                                                        "correzioni successive non sono state eseguite."));
-                }
-                return;
+                QString perche;
+                if (RiapriArchivio(s, percorso, &perche))
+                    perche = QStringLiteral("Impossibile continuare le correzioni: un altro programma sta scrivendo nell'archivio.");
+                ferma(pos, perche);
+                return esito;
             }
         }
-        if (!RiapriArchivio(s, percorso))
-            return;
+        QString perche;
+        if (!RiapriArchivio(s, percorso, &perche)) {
+            ferma(pos, perche);
+            return esito;
+        }
     }
+    return esito;
+}
+
+QString RiepilogoCorrezioni(const QString& tabella, const EsitoCorrezioniStruttura& e)
+{
+    return QStringLiteral("Tabella %1: %2 correzioni eseguite, %3 non riuscite, %4 non eseguite.")
+        .arg(tabella)
+        .arg(e.fatte)
+        .arg(e.fallite)
+        .arg(e.nonEseguite);
 }
 
 void CollegaCorrezioniStruttura(Manutenzione& m)

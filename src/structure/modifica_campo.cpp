@@ -5,6 +5,7 @@
 #include "core/sessione.h"
 #include "rinfresca_tabelle.h"
 #include "dbengine/dbengine.h"
+#include "attributi_campo.h"
 #include "conversione_valori.h"
 #include "indici_salvati.h"
 #include "motivo_errore.h"
@@ -147,6 +148,12 @@ bool RicostruisciCampo(Sessione& s, const QString& NmTab, const QString& nome, c
 
         td = s.DbArchivi.TableDefs().Item(NmTab);
         RicreaIndici(td, salvati);
+        // Done only when the field reads back with the flags asked for: otherwise nothing stays.
+        if (nuova.attributi) {
+            const qint32 letti = td.Fields().Item(nome).Attributes();
+            if (letti != *nuova.attributi)
+                throw dbe::DbError(dbe::err::InvalidArgument, AttributiMancati(nome, tipo, *nuova.attributi, letti));
+        }
         riga.conferma();
     } catch (const dbe::DbError& e) {
         RegistraMotivoErrore(e);
@@ -165,6 +172,18 @@ bool ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& Nm
     const qint32 attributi = Attr.trimmed().toInt(&ok);
     if (!ok) {
         RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
+        return false;
+    }
+    // Flags the engine cannot give a field of this type are refused before anything changes.
+    try {
+        const short tipo = s.DbArchivi.TableDefs().Item(NmTab).Fields().Item(NmCmp).Type();
+        const QString motivo = AttributiNonImpostabili(NmCmp, tipo, attributi);
+        if (!motivo.isEmpty()) {
+            RegistraMotivoErrore(dbe::DbError(dbe::err::InvalidArgument, motivo));
+            return false;
+        }
+    } catch (const dbe::DbError& e) {
+        RegistraMotivoErrore(e);
         return false;
     }
     NuovaDefinizione n;

@@ -10,6 +10,7 @@
 #include "support/testo_intero.h"
 #include "support/altro_programma.h"
 #include "support/sqlite_file.h"
+#include "support/processo_cli.h"
 
 #include <QApplication>
 #include <QFile>
@@ -448,4 +449,34 @@ TEST_F(FinestraPrincipale, AnotherProgramLosesNothingOfTheWindow)
     SessioneProva().DbMaster = dbe::Database();
     EXPECT_EQ(testsupport::fileBytes(FileMaster()), master);
     EXPECT_EQ(testsupport::DaFuori(FileMaster(), "PRAGMA journal_mode"), "delete");
+}
+
+// While the main window has the archive open, a restore by another process (corvale-cli ripristina)
+// is refused and changes nothing; once the window has closed it, the same restore goes through.
+TEST_F(FinestraPrincipale, ARestoreElsewhereIsRefusedWhileTheArchiveIsOpenHere)
+{
+    CreaArchivio(FileArchivio(), {QStringLiteral("A.04")});
+    const QString copia = archivi.path() + "/copia.mdb";
+    ASSERT_TRUE(QFile::copy(FileArchivio(), copia));
+    testsupport::sqliteExec(FileArchivio(), "UPDATE AGENZIA SET VERSDB = 'A.05'");
+    const auto versione = [this] { return testsupport::sqliteValue(FileArchivio(), "SELECT VERSDB FROM AGENZIA").toString(); };
+    const auto ripristina = [&] {
+        return prova::EseguiCli({"ripristina", copia, "--archive", archivi.path(), "--senza-copia"});
+    };
+    FrmPrinc f{SessioneProva()};
+    Apri(f);
+    f.TxtPath->setText(archivi.path());
+    Premi(f.PulsApri);
+    ASSERT_TRUE(f.DbAperto());
+    const prova::EsitoCli rifiuto = ripristina();
+    EXPECT_EQ(rifiuto.stato, 2);
+    EXPECT_TRUE(rifiuto.err.startsWith("Un altro Corvale ha aperto l'archivio: chiuderlo prima di ripristinare la copia."))
+        << rifiuto.err.toStdString();
+    EXPECT_EQ(versione(), "A.05");
+
+    Premi(f.PulsApri);  // Chiudi DB
+    ASSERT_FALSE(f.DbAperto());
+    const prova::EsitoCli fatto = ripristina();
+    EXPECT_EQ(fatto.stato, 0) << fatto.err.toStdString();
+    EXPECT_EQ(versione(), "A.04");
 }

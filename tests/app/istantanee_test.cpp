@@ -2,7 +2,8 @@
 // state and box of both windows there, drawn from small archives made on the spot: the main window
 // closed and open, the version gate's boxes, the folder chooser, the maintenance window in each
 // mode for a structure task and for each kind of data task, and the corrections list after a run
-// of corrections (a failed row kept after the re-check, its reason in the detail box). Skipped
+// of corrections (a failed row, a failed index rebuild and an attribute row that cannot be applied,
+// kept after the re-check, each with its reason in the detail box). Skipped
 // otherwise.
 #include "ambiente_prova.h"
 #include "support/sessione_prova.h"
@@ -14,6 +15,7 @@
 #include "maintenance/frm_corr.h"
 #include "support/archivi_prova.h"
 #include "support/eventi.h"
+#include "support/sqlite_file.h"
 
 #include <QApplication>
 #include <QDir>
@@ -120,11 +122,21 @@ TEST_F(Istantanee, FinestraManutenzione)
         "INSERT INTO DETT_ORD (NUMORD, CODCLI, RIGA) VALUES ('1', 'C9', 1)",
         // A discount written as a word: its change to a number is refused, and the row says why.
         "ALTER TABLE CLIENTI ADD COLUMN SCONTO TEXT(10)",
-        "UPDATE CLIENTI SET SCONTO = 'dieci' WHERE CODICE = 'C2'"});
+        "UPDATE CLIENTI SET SCONTO = 'dieci' WHERE CODICE = 'C2'",
+        // Two customers alike in name and discount: the master's unique index over both cannot be
+        // made, and the old index is lost with the reason saying how to get it back.
+        "INSERT INTO CLIENTI (CODICE, RAGSOC, SCONTO) VALUES ('C3', 'Rossi', 'dieci')",
+        "CREATE INDEX IdxRag ON CLIENTI (RAGSOC)"});
     SessioneProva().DbMaster = dbe::CreateDatabase(programma.path() + "/esempio.mdb");
     prova::Esegui(SessioneProva().DbMaster, {
         "CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(80), INDIRIZZO TEXT(60), NOTE TEXT(40), SCONTO LONG)",
-        "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
+        "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))",
+        "CREATE UNIQUE INDEX IdxRag ON CLIENTI (RAGSOC, SCONTO)"});
+    // The master's code is a hyperlink, which a text field cannot be: that row cannot be applied.
+    SessioneProva().DbMaster.Close();
+    testsupport::sqliteExec(programma.path() + "/esempio.mdb",
+                            "INSERT OR REPLACE INTO MSysFields VALUES ('CLIENTI', 'CODICE', 32770, 0, 0)");
+    SessioneProva().DbMaster = dbe::OpenDatabase(programma.path() + "/esempio.mdb", true);
 
     FrmRepair f{SessioneProva()};
     f.Controllore().Cedi = [&] {
@@ -138,8 +150,23 @@ TEST_F(Istantanee, FinestraManutenzione)
     dettagli(f, "Controllo Struttura Tabella <<CLIENTI>>", "struttura");
     testsupport::clic(f.Puls(2));  // Esegui: the corrections with their outcomes
     salva(&f, "manutenzione-3-struttura-eseguita");
-    testsupport::clicRiga(f.LstStruct(), 0);  // the failed row, kept after the re-check, with its reason
-    salva(&f, "manutenzione-3-struttura-fallita");
+    // The rows kept after the re-check, each chosen with its reason in the detail box: the refused
+    // type change, the index rebuild that failed and the attribute row that cannot be applied.
+    const struct { const char* inizio; const char* nome; } righe[] = {
+        {"Correzione Tipo", "manutenzione-3-struttura-fallita"},
+        {"Aggiunta Indice IdxRag", "manutenzione-3-indice-perso"},
+        {"Correzione Attributi", "manutenzione-3-attributi-non-applicabili"}};
+    for (const auto& r : righe) {
+        int trovata = -1;
+        for (int i = 0; i < f.LstStruct()->topLevelItemCount(); ++i)
+            if (f.LstStruct()->topLevelItem(i)->text(0).startsWith(QString::fromUtf8(r.inizio)))
+                trovata = i;
+        EXPECT_GE(trovata, 0) << r.inizio;
+        if (trovata < 0)
+            continue;
+        testsupport::clicRiga(f.LstStruct(), trovata);
+        salva(&f, r.nome);
+    }
     dettagli(f, "Controllo Schede Vuote Clienti", "en");
     dettagli(f, "Controllo Ordini senza Fornitori", "enc");
     dettagli(f, "Controllo Ordini/Offerte senza Dettaglio", "enp");

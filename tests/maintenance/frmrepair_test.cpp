@@ -15,6 +15,7 @@
 #include "support/archivi_prova.h"
 #include "support/eventi.h"
 #include "support/testo_intero.h"
+#include "support/sqlite_file.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -27,6 +28,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -695,6 +697,46 @@ TEST_F(FinestraManutenzione, AFailedStructureRowKeepsItsOutcomeAfterTheRecheck)
     clic(f.Puls(2));
     EXPECT_EQ(f.LstStruct()->topLevelItemCount(), 0);
     EXPECT_EQ(stato(f, clienti), "Verificato (OK)");
+}
+
+// An attribute row the engine cannot apply (a hyperlink on a text) comes unticked with its reason,
+// is not run by "Esegui", and reads the same after the re-check, while the other rows are run. An
+// index whose rebuild fails (unique over two records alike) is gone: the re-check lists it as
+// missing, and that row carries the failure with the way back.
+TEST_F(FinestraManutenzione, AnAttributeRowThatCannotBeAppliedAndAnIndexLostAreShownWithTheirReasons)
+{
+    SessioneProva().DbArchivi.Execute("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')");
+    SessioneProva().DbArchivi.Execute("CREATE INDEX IdxRag ON CLIENTI (RAGSOC)");
+    SessioneProva().DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
+    SessioneProva().DbMaster.Execute("CREATE UNIQUE INDEX IdxRag ON Clienti (RAGSOC, CODICE)");
+    sqliteExec(dir.filePath("esempio.mdb"), "INSERT OR REPLACE INTO MSysFields VALUES ('Clienti', 'CODICE', 32770, 0, 0)");
+    SessioneProva().DbMaster.TableDefs().Refresh();
+    FrmRepair f{SessioneProva()};
+    mostra(&f);
+    clic(f.Puls(0));
+    clicRiga(f.LstTask(), posizione(f, chiaveStruttura(f, "CLIENTI")));
+    clic(f.Puls(2));  // Dettagli
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 3);
+    const auto controlla = [&](int r, const char* quando) {
+        QTreeWidgetItem* riga = f.LstStruct()->topLevelItem(r);
+        EXPECT_EQ(riga->text(0), "Correzione Attributi Campo CODICE a 32770") << quando;
+        EXPECT_EQ(riga->text(1), "Non applicabile") << quando;
+        EXPECT_EQ(riga->checkState(0), Qt::Unchecked) << quando;
+        EXPECT_TRUE(riga->toolTip(1).contains("«collegamento ipertestuale» (32768)")) << riga->toolTip(1).toStdString();
+    };
+    controlla(2, "listed");
+    EXPECT_EQ(f.LstStruct()->topLevelItem(0)->checkState(0), Qt::Checked);
+    clic(f.Puls(2));  // Esegui
+    EXPECT_TRUE(campi(SessioneProva().DbArchivi, "CLIENTI").contains("NOTE"));
+    ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 2);
+    controlla(1, "after the re-check");
+    EXPECT_EQ(SessioneProva().DbArchivi.TableDefs().Item("CLIENTI").Fields().Item("CODICE").Attributes(), 2);
+    QTreeWidgetItem* indice = f.LstStruct()->topLevelItem(0);
+    EXPECT_EQ(indice->text(0), "Aggiunta Indice IdxRag");
+    EXPECT_EQ(indice->text(1), "Non e' stato possibile correggere");
+    EXPECT_TRUE(indice->toolTip(1).contains(QRegularExpression("L'indice IdxRag che la tabella \\w+ aveva è stato eliminato"))
+                && indice->toolTip(1).contains("\"Ripristina copia\""))
+        << indice->toolTip(1).toStdString();
 }
 
 // A run stopped by the operator after a full one: the rows it never came to, and the one it

@@ -69,6 +69,10 @@ TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
     EXPECT_GT(giri, 2);
 }
 
+// What the corrections of T say when they stop at their first row.
+const QString kNonEseguita = "Aggiunta Campo B|Non eseguita|Non eseguita: le correzioni si sono fermate prima.";
+const QString kRiepilogo = "Tabella T: 0 correzioni eseguite, 1 non riuscite, 1 non eseguite.";
+
 // A field of T shorter in the archive than in the master, its corrections listed, for a test in
 // which another program gets in the way of them.
 class CampoCorto : public ::testing::Test {
@@ -100,9 +104,9 @@ TEST_F(CampoCorto, AReplacedArchiveStopsTheCorrections)
     const QStringList righe = prova::Correggi(m, "T");
     ASSERT_EQ(righe.size(), 2);
     EXPECT_TRUE(righe[0].endsWith("|Non e' stato possibile correggere|Errore 3045: " + motivo)) << righe[0].toStdString();
-    EXPECT_TRUE(righe[1].endsWith("|Da Eseguire|")) << righe[1].toStdString();
+    EXPECT_EQ(righe[1], kNonEseguita);
     EXPECT_EQ(prova::OperatoreDiProva().Mostrati().last(),
-              "Impossibile riaprire il database: le correzioni successive non sono state eseguite.\r" + motivo);
+              "Impossibile riaprire il database: correzioni interrotte.\r" + motivo + "\r" + kRiepilogo);
     EXPECT_FALSE(prova::SessioneProva().DbArchivi.IsOpen());
     EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"),
               "A TEXT(10)");
@@ -124,9 +128,9 @@ TEST_F(CampoCorto, AnotherProgramWritingStopsTheCorrectionsWithTheReason)
     EXPECT_TRUE(righe[0].endsWith("|Non e' stato possibile correggere|Errore 3218: Impossibile aggiornare. Attualmente "
                                   "bloccato. Un altro programma sta scrivendo nell'archivio: riprovare quando avrà terminato."))
         << righe[0].toStdString();
-    EXPECT_TRUE(righe[1].endsWith("|Da Eseguire|")) << righe[1].toStdString();
+    EXPECT_EQ(righe[1], kNonEseguita);
     EXPECT_EQ(prova::OperatoreDiProva().Mostrati().last(),
-              "Un altro programma sta scrivendo nell'archivio: le correzioni successive non sono state eseguite.");
+              "Impossibile continuare le correzioni: un altro programma sta scrivendo nell'archivio.\r" + kRiepilogo);
     altro.Rilascia();
     EXPECT_EQ(DaFuori(file, "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"), "A TEXT(10)");
     righe = prova::Correggi(m, "T");
@@ -135,3 +139,4 @@ TEST_F(CampoCorto, AnotherProgramWritingStopsTheCorrectionsWithTheReason)
     EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"),
               "A TEXT(20),B LONG");
 }
+

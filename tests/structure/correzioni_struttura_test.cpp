@@ -2,6 +2,10 @@
 #include "support/sessione_prova.h"
 #include "core/manutenzione.h"
 #include "structure/correzioni_struttura.h"
+#include "safety/annulla.h"
+#include "safety/registro.h"
+#include "safety/sessione_sicurezza.h"
+#include "support/stampa_qt.h"
 
 #include <gtest/gtest.h>
 
@@ -101,4 +105,41 @@ TEST(CorrezioniStrutturaTest, AMissingTableComesFirstThenItsPropertiesOnTheNextR
     EXPECT_EQ(m.Task(li).Stato, kStatoOk);
     AttivaCorrezioneStruttura(m);
     EXPECT_EQ(m.LstStruct.Conta(), 0);
+}
+
+// A unique index the records break: the row fails, and its reason and the journal say that the old
+// index is gone and which safety copy holds it; restoring that copy, as they say, brings it back.
+TEST(CorrezioniStrutturaTest, AFailedIndexRebuildSaysTheOldIndexIsGoneAndHowToGetItBack)
+{
+    prova::Coppia c;
+    c.master({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), CITTA TEXT(20))"),
+              QStringLiteral("CREATE UNIQUE INDEX IdxCitta ON CLIENTI (CITTA, CODICE)")});
+    c.archivio({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), CITTA TEXT(20))"),
+                QStringLiteral("CREATE INDEX IdxCitta ON CLIENTI (CITTA)"),
+                QStringLiteral("INSERT INTO CLIENTI VALUES ('C1', 'Roma')"), QStringLiteral("INSERT INTO CLIENTI VALUES ('C1', 'Roma')")});
+    c.apri();
+    Manutenzione m{SessioneProva()};
+    prova::Prepara(m);
+    const auto haIndice = [] {
+        SessioneProva().DbArchivi.TableDefs().Refresh();
+        return SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Indexes().Contains(QStringLiteral("IdxCitta"));
+    };
+    const QStringList righe = prova::Correggi(m, QStringLiteral("CLIENTI"));
+    ASSERT_EQ(righe.size(), 1);
+    EXPECT_FALSE(haIndice());
+    const QString copia = CopiaSessione(SessioneProva());
+    ASSERT_FALSE(copia.isEmpty());
+    QString nelRegistro;
+    for (const VoceRegistro& v : RegistroSessione(SessioneProva())->Elenco())
+        if (v.tipo == tipo_modifica::Struttura)
+            nelRegistro = v.messaggio;
+    for (const QString& testo : {righe[0], nelRegistro})
+        EXPECT_TRUE(testo.contains(QStringLiteral("Errore 3022")) && testo.contains(QStringLiteral(
+                        "L'indice IdxCitta che la tabella CLIENTI aveva è stato eliminato e non è stato possibile ricrearlo"))
+                    && testo.contains(copia) && testo.contains(QStringLiteral("\"Ripristina copia\"")))
+            << testo.toStdString();
+
+    QString esito;
+    ASSERT_TRUE(RipristinaCopia(SessioneProva(), copia, esito)) << esito.toStdString();
+    EXPECT_TRUE(haIndice());
 }

@@ -9,10 +9,12 @@
 #include "structure/modifica_campo.h"
 #include "structure/motivo_errore.h"
 #include "support/sqlite_file.h"
+#include "support/stampa_qt.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTreeWidget>
 #include <charconv>
 #include <gtest/gtest.h>
@@ -313,7 +315,7 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
     GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
     QFile::setPermissions(c.percorsoArchivio(), permessi);
     EXPECT_EQ(m.LstStruct.Riga(0).TestoStato, kOk);
-    EXPECT_EQ(m.LstStruct.Riga(1).TestoStato, QStringLiteral("Da Eseguire"));
+    EXPECT_EQ(m.LstStruct.Riga(1).TestoStato, QStringLiteral("Non eseguita"));
     ASSERT_EQ(mostrati.size(), 1);
     EXPECT_TRUE(mostrati[0].startsWith(QStringLiteral("Impossibile riaprire il database")) && mostrati[0].contains(u'\r'))
         << mostrati[0].toStdString();
@@ -361,4 +363,77 @@ TEST(RicostruzioneTest, TheTemporaryColumnNeverClashesNorPassesTheNameLimit)
             EXPECT_EQ(td.Fields().Item(a).Type(), dbe::dbText) << n;
         EXPECT_EQ(prova::Valori(tabella, nome), QVariantList{12}) << n;
     }
+}
+
+// The master's attribute flags in seeded forms on a field of every type: a row says OK only when
+// the field reads back with the master's flags; one the engine cannot give says which flag, changes
+// nothing, and on every later round is reported again with its reason instead of being run.
+TEST(RicostruzioneTest, AnAttributeRowIsOkOnlyWhenTheMasterFlagsReadBack)
+{
+    // Each type with the width its fields usually have (text and binaries variable).
+    const QList<QPair<QString, qint32>> tipi = {
+        {"BIT", 1},    {"BYTE", 1},     {"SHORT", 1},   {"LONG", 1},       {"CURRENCY", 1},    {"SINGLE", 1},
+        {"DOUBLE", 1}, {"DATETIME", 1}, {"TEXT(10)", 2}, {"MEMO", 2},      {"BINARY(10)", 2}, {"LONGBINARY", 2}};
+    const qint32 flag[] = {dbe::dbAutoIncrField, dbe::dbUpdatableField, dbe::dbSystemField, dbe::dbHyperlinkField, 4};
+    QRandomGenerator caso(28);
+    QStringList campi;
+    QList<qint32> voluti;
+    for (int k = 0; k < tipi.size() + 4; ++k) {
+        const auto& [tipo, larghezza] = tipi[k % tipi.size()];
+        campi << QStringLiteral("F%1 %2").arg(k).arg(tipo);
+        // Now and again the other width, another flag, rarely a flag the format does not know.
+        qint32 a = caso.bounded(6) == 0 ? 3 - larghezza : larghezza;
+        for (qint32 f : flag)
+            if (caso.bounded(f == 4 ? 16 : 5) == 0)
+                a |= f;
+        voluti << a;
+    }
+    prova::Coppia c;
+    c.entrambi({QStringLiteral("CREATE TABLE A (%1)").arg(campi.join(QStringLiteral(", "))),
+                QStringLiteral("INSERT INTO A (F3, F8) VALUES (7, 'x')")});
+    for (int k = 0; k < voluti.size(); ++k)
+        testsupport::sqliteExec(c.percorsoMaster(), QStringLiteral("INSERT OR REPLACE INTO MSysFields VALUES "
+                                                                   "('A', 'F%1', %2, 0, 0)").arg(k).arg(voluti[k]));
+    c.apri();
+    Manutenzione m{SessioneProva()};
+    prova::Prepara(m);
+    const auto attributi = [](int k) {
+        return SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("A")).Fields().Item(QStringLiteral("F%1").arg(k)).Attributes();
+    };
+
+    QSet<int> fatti, nonApplicabili;
+    QStringList righe;
+    QString prima;
+    for (bool corretti = true; corretti;) {
+        corretti = false;
+        prima = prova::Dump(c.percorsoArchivio());
+        righe = prova::Correggi(m, QStringLiteral("A"));
+        for (const QString& r : righe) {
+            const int k = r.section(QLatin1Char(' '), 3, 3).mid(1).toInt();
+            const QString stato = r.section(QLatin1Char('|'), 1, 1);
+            if (stato == kOk) {
+                fatti << k;
+                corretti = true;
+                EXPECT_EQ(attributi(k), voluti[k]) << r.toStdString();
+                continue;
+            }
+            nonApplicabili << k;
+            EXPECT_EQ(stato, QStringLiteral("Non applicabile")) << r.toStdString();
+            EXPECT_TRUE(r.contains(QStringLiteral("Il campo F%1 ").arg(k)) && r.contains(QStringLiteral("l'attributo «")))
+                << r.toStdString();
+            EXPECT_NE(attributi(k), voluti[k]) << r.toStdString();
+        }
+    }
+    // Rows that cannot be applied never hold back the others: every field ends with the master's
+    // flags or is reported; the last round runs nothing and leaves the archive as it was.
+    for (int k = 0; k < voluti.size(); ++k)
+        EXPECT_TRUE(attributi(k) == voluti[k] || nonApplicabili.contains(k)) << k;
+    EXPECT_EQ(stati(righe), QStringList(int(nonApplicabili.size()), QStringLiteral("Non applicabile")))
+        << righe.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
+    EXPECT_FALSE(fatti.isEmpty()) << righe.join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(nonApplicabili.isEmpty());
+    EXPECT_TRUE(fatti.intersect(nonApplicabili).isEmpty());
+    EXPECT_EQ(prova::Valori(QStringLiteral("A"), QStringLiteral("F3")), QVariantList{7});
+    EXPECT_EQ(prova::Valori(QStringLiteral("A"), QStringLiteral("F8")), QVariantList{"x"});
 }

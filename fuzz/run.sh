@@ -8,6 +8,19 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 secs=${1:-60}
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
+# clang and its libFuzzer runtime, with apt-get when missing (besides what the build needs).
+"$root/scripts/deps.sh"
+missing=()
+for p in clang libclang-rt-dev; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installo: ${missing[*]}" >&2
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALE_FUZZ=ON >/dev/null
 cmake --build "$build" -j2 --target dialect_fuzz ini_fuzz
 status=0

@@ -20,7 +20,8 @@ const char* kSqlHelp =
     "record, poi \"N record\". Null e' un campo vuoto, le date sono yyyy-MM-dd HH:mm:ss, i Si/No\n"
     "sono -1 e 0, i numeri senza separatori delle migliaia e con il punto decimale, i binari in\n"
     "esadecimale; tabulazioni e a capo nei testi diventano spazi.\n"
-    "UPDATE, DELETE, INSERT: \"N record\" con il numero di record modificati.\n"
+    "UPDATE, DELETE, INSERT, SELECT ... INTO: \"N record\" con il numero di record modificati\n"
+    "o copiati.\n"
     "CREATE, DROP, ALTER: nessun output.\n"
     "Un errore scrive \"Errore NUMERO: descrizione\" su stderr ed esce con stato 2.\n";
 
@@ -29,6 +30,15 @@ bool startsWith(const QString& statement, const char* words)
     const QRegularExpression re(QStringLiteral("^\\(*\\s*(%1)\\b").arg(QLatin1String(words)),
                                 QRegularExpression::CaseInsensitiveOption);
     return re.match(statement.trimmed()).hasMatch();
+}
+
+// SELECT ... INTO TABELLA FROM ...: a statement that writes, not a query to print. INTO is looked
+// for outside texts, dates and bracketed names.
+bool selectInto(const QString& statement)
+{
+    QString bare = statement;
+    bare.remove(QRegularExpression(QStringLiteral("'[^']*'|\"[^\"]*\"|\\[[^\\]]*\\]|#[^#]*#")));
+    return bare.contains(QRegularExpression(QStringLiteral("\\bINTO\\b"), QRegularExpression::CaseInsensitiveOption));
 }
 
 }  // namespace
@@ -48,7 +58,7 @@ int ComandoSql(const QStringList& args)
     try {
         const dbe::Database db = dbe::OpenDatabase(args[0]);
         const QString& statement = args[1];
-        if (startsWith(statement, "SELECT")) {
+        if (startsWith(statement, "SELECT") && !selectInto(statement)) {
             dbe::Recordset rs = db.OpenRecordset(statement, dbe::dbOpenSnapshot);
             const qint64 n = dbe::writeRecords(rs, out);
             out << n << " record\n";

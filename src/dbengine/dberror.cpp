@@ -46,6 +46,9 @@ const QHash<int, QString>& table()
         {err::AmbiguousField,
          QStringLiteral("Il campo '%1' specificato potrebbe fare riferimento a più di una tabella "
                         "elencata nella clausola FROM dell'istruzione SQL.")},
+        {err::NotUpdatableQuery, QStringLiteral("L'operazione deve utilizzare una query aggiornabile.")},
+        {err::SameTableNameTwice,
+         QStringLiteral("Impossibile unire più tabelle con lo stesso nome (%1).")},
         {err::InvalidSqlStatement,
          QStringLiteral("Istruzione SQL non valida. Prevista 'DELETE', 'INSERT', 'PROCEDURE', "
                         "'SELECT' o 'UPDATE'.")},

@@ -9,6 +9,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace dbe::detail::ddl {
 
 namespace {
@@ -321,6 +323,137 @@ void dropField(DatabaseImpl& d, const QString& tableName, const QString& field)
     meta::ensureTables(d);
     d.exec(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(quoteId(stored), quoteId(name)));
     meta::deleteField(d, stored, name);
+    meta::touchTable(d, stored);
+    ws.commit();
+    d.invalidateSchema();
+}
+
+namespace {
+
+QString columnText(sqlite3_stmt* st, int i)
+{
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+    return p ? QString::fromUtf8(p, sqlite3_column_bytes(st, i)) : QString();
+}
+
+// The first record of the table (in rowid order) whose value of the field fitSql refuses: an
+// error naming the value, the field and the record's number, with the refusal's number.
+DbError refusedRecord(DatabaseImpl& d, const QString& table, const QString& rowid, const QString& field,
+                      const QString& fitSql, const DbError& bulk)
+{
+    Stmt rows = d.prepare(QStringLiteral("SELECT %1, CAST(%2 AS TEXT) FROM %3 ORDER BY %1")
+                              .arg(rowid, quoteId(field), quoteId(table)));
+    qint64 number = 0;
+    while (rows.step(d)) {
+        ++number;
+        const qint64 id = sqlite3_column_int64(rows, 0);
+        const QString value = sqlite3_column_type(rows, 1) == SQLITE_NULL ? QStringLiteral("Null") : columnText(rows, 1);
+        try {
+            Stmt one = d.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4")
+                                     .arg(fitSql, quoteId(table), rowid, QString::number(id)));
+            one.step(d);
+        } catch (const DbError& e) {
+            return DbError(e.number(),
+                           QStringLiteral("Impossibile modificare il tipo del campo '%1': il valore '%2' del record "
+                                          "%3 della tabella '%4' non può essere convertito. %5")
+                               .arg(field, value, QString::number(number), table, e.description()));
+        }
+    }
+    return bulk;
+}
+
+}  // namespace
+
+void alterField(DatabaseImpl& d, const QString& tableName, FieldInfo f)
+{
+    const TableInfo& t = table(d, tableName);
+    if (t.isSystem())
+        throw DbError::make(err::ReadOnlyDatabase);
+    const int at = t.fieldIndex(f.name);
+    if (at < 0)
+        throw DbError::make(err::ItemNotFound);
+    const QString stored = t.name;
+    const QVector<FieldInfo> fields = t.fields;
+    f.name = fields[at].name;
+    f.allowZeroLength = fields[at].allowZeroLength && isTextType(f.type);
+    f = prepareField(f, false);
+    QString rowid = QStringLiteral("rowid");
+    for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
+        rowid = QString::fromLatin1(candidate);
+        if (t.fieldIndex(rowid) < 0)
+            break;
+    }
+
+    // The columns as SQLite declares them now; the engine's own declarations are written as the
+    // engine writes them (texts compared without regard to case), any other one as it is.
+    QStringList columns, names, values, primary;
+    {
+        Stmt st = d.prepare(QStringLiteral(
+            "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1) ORDER BY cid"));
+        bind(st, 1, stored);
+        QVector<QPair<int, QString>> keys;
+        int i = 0;
+        while (st.step(d)) {
+            const QString name = columnText(st, 0);
+            QString type = columnText(st, 1);
+            bool notNull = sqlite3_column_int(st, 2) != 0;
+            if (i == at) {
+                type = declaredType(f.type, f.size);
+                notNull = f.required;
+            } else if (i < fields.size()) {
+                const QString own = declaredType(fields[i].type, fields[i].size);
+                if (own.section(QStringLiteral(" COLLATE"), 0, 0).compare(type, Qt::CaseInsensitive) == 0)
+                    type = own;
+            }
+            QString column = quoteId(name) + (type.isEmpty() ? QString() : u' ' + type);
+            if (notNull)
+                column += QStringLiteral(" NOT NULL");
+            if (sqlite3_column_type(st, 3) != SQLITE_NULL)
+                column += QStringLiteral(" DEFAULT ") + columnText(st, 3);
+            if (sqlite3_column_int(st, 4) > 0)
+                keys.append({sqlite3_column_int(st, 4), quoteId(name)});
+            columns << column;
+            names << quoteId(name);
+            values << quoteId(name);
+            ++i;
+        }
+        std::sort(keys.begin(), keys.end());
+        for (const auto& k : keys)
+            primary << k.second;
+    }
+    if (!primary.isEmpty())
+        columns << QStringLiteral("PRIMARY KEY (%1)").arg(primary.join(QStringLiteral(", ")));
+    const QString fitSql = QStringLiteral("dbe_fit(%1, %2, %3, %4, %5, %6)")
+                               .arg(quoteId(f.name), QString::number(f.type), QString::number(f.size),
+                                    f.allowZeroLength ? QStringLiteral("1") : QStringLiteral("0"),
+                                    f.required ? QStringLiteral("1") : QStringLiteral("0"),
+                                    u'\'' + QString(f.name).replace(u'\'', QStringLiteral("''")) + u'\'');
+    values[at] = fitSql;
+    QStringList indexSql;
+    {
+        Stmt st = d.prepare(QStringLiteral(
+            "SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL"));
+        bind(st, 1, stored);
+        while (st.step(d))
+            indexSql << columnText(st, 0);
+    }
+
+    WriteScope ws(d);
+    meta::ensureTables(d);
+    const QString fresh = QStringLiteral("dbe_alter_") + stored;
+    d.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteId(fresh), columns.join(QStringLiteral(", "))));
+    try {
+        d.exec(QStringLiteral("INSERT INTO %1 (%2, %3) SELECT %2, %4 FROM %5")
+                   .arg(quoteId(fresh), rowid, names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+                        quoteId(stored)));
+    } catch (const DbError& e) {
+        throw refusedRecord(d, stored, rowid, f.name, fitSql, e);
+    }
+    d.exec(QStringLiteral("DROP TABLE ") + quoteId(stored));
+    d.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(quoteId(fresh), quoteId(stored)));
+    for (const QString& sql : indexSql)
+        d.exec(sql);
+    meta::writeField(d, stored, f);
     meta::touchTable(d, stored);
     ws.commit();
     d.invalidateSchema();

@@ -31,6 +31,11 @@ void addField(DatabaseImpl& d, const QString& table, FieldInfo f, bool attribute
 void renameField(DatabaseImpl& d, const QString& table, const QString& from, const QString& to);
 void setAllowZeroLength(DatabaseImpl& d, const QString& table, const QString& field, bool allow);
 void dropField(DatabaseImpl& d, const QString& table, const QString& field);
+// ALTER COLUMN: the field f.name takes f's type, size and NOT NULL. The table is written anew in
+// its field order with every record's value converted as a value written into the new field is
+// (dbe_fit); a value that does not convert refuses the change with an error that names it, its
+// field and its record, and nothing changes. Indexes, rowids and the other fields stay.
+void alterField(DatabaseImpl& d, const QString& table, FieldInfo f);
 void createIndex(DatabaseImpl& d, const QString& table, IndexInfo ix);
 void dropIndex(DatabaseImpl& d, const QString& table, const QString& index);
 

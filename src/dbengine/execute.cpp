@@ -29,6 +29,29 @@ void Database::Execute(const QString& statement, int options) const
         d.s->recordsAffected = n;
         return;
     }
+    case K::SelectInto: {
+        // The new table and its records: both or neither.
+        DatabaseImpl::WriteScope ws(d);
+        ddl::NewTable t;
+        t.name = st.table;
+        for (const dialect::FieldDef& f : st.fields) {
+            FieldInfo fi;
+            fi.name = f.name;
+            fi.type = f.type;
+            fi.size = f.size;
+            fi.allowZeroLength = f.allowZeroLength;
+            t.fields.append(fi);
+            t.attributesGiven.append(false);
+        }
+        ddl::createTable(d, t);
+        Stmt s = d.prepare(st.sql);
+        while (s.step(d)) {
+        }
+        const qint64 n = d.changes();
+        ws.commit();
+        d.s->recordsAffected = n;
+        return;
+    }
     case K::CreateTable: {
         ddl::NewTable t;
         t.name = st.table;
@@ -84,6 +107,16 @@ void Database::Execute(const QString& statement, int options) const
             ddl::addField(d, st.table, fi, f.autoIncrement, err::FieldExists);
         }
         ws.commit();
+        break;
+    }
+    case K::AlterColumn: {
+        const dialect::FieldDef& f = st.fields.front();
+        FieldInfo fi;
+        fi.name = f.name;
+        fi.type = f.type;
+        fi.size = f.size;
+        fi.required = f.notNull;
+        ddl::alterField(d, st.table, fi);
         break;
     }
     case K::AlterDropColumn:

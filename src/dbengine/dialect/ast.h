@@ -50,11 +50,23 @@ struct Expr {
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
-// A table in a FROM clause or the target of a statement.
+// A table in a FROM clause or the target of a statement; or, in a FROM clause, a query read as a
+// table: (SELECT ...) [AS] alias.
 struct TableRef {
-    QString name;   // as written
+    QString name;   // as written; empty for a query
     QString alias;  // AS alias; empty when none
     int pos = 0;
+    std::shared_ptr<const SelectQuery> query;  // the query of (SELECT ...); null for a table
+};
+
+// How the tables of a FROM clause are joined, as written: a table (first == last, no parts), or
+// the tables first..last joined as left JOIN right (their join's kind and ON condition are those
+// the query lists at right->first). A join written in parentheses on the right,
+// A JOIN (B JOIN C ON ...) ON ..., is a join whose right part is itself a join.
+struct FromNode {
+    int first = 0;
+    int last = 0;
+    std::unique_ptr<FromNode> left, right;
 };
 
 struct SelectItem {
@@ -74,9 +86,12 @@ struct SelectQuery {
     qint64 top = -1;  // TOP n; -1 when absent
     bool topPercent = false;  // TOP n PERCENT: n in hundredths of the records
     std::vector<SelectItem> items;
+    QString into;                  // SELECT ... INTO table FROM ...: the table it creates
     std::vector<TableRef> from;    // in FROM order
     std::vector<JoinKind> joins;   // one per table of from; First for the first
     std::vector<ExprPtr> on;       // one per table of from; null for First and Comma
+    // joins[i] and on[i] belong to the join whose right part begins with table i.
+    std::unique_ptr<FromNode> fromTree;
     ExprPtr where;
     std::vector<ExprPtr> groupBy;
     ExprPtr having;

@@ -94,6 +94,15 @@ Statement planDefinition(Statement s, const SchemaProvider& schema)
             index.table = t.name;
         return s;
     }
+    case Statement::AlterColumn: {
+        const Table& t = existingTable(schema, s.table);
+        s.table = t.name;
+        const int i = fieldIndex(t, s.fields.front().name);
+        if (i < 0)
+            throw DbError::make(err::ItemNotFound);
+        s.fields.front().name = t.columns[i].name;
+        return s;
+    }
     case Statement::AlterDropColumn: {
         const Table& t = existingTable(schema, s.table);
         s.table = t.name;

@@ -1,5 +1,5 @@
 // The data-definition statements: CREATE TABLE, CREATE [UNIQUE] INDEX, DROP INDEX, DROP TABLE
-// and ALTER TABLE ADD/DROP [COLUMN] or CONSTRAINT, read into a Statement whose names are as
+// and ALTER TABLE ADD/DROP [COLUMN] or CONSTRAINT and ALTER [COLUMN], read into a Statement whose names are as
 // written. Errors are 3290.
 #include "ddlparser.h"
 
@@ -85,6 +85,15 @@ public:
             c_.acceptKeyword("COLUMN");
             s.kind = Statement::AlterAddColumn;
             fieldDefinition(s, s.table);
+            return s;
+        }
+        if (c_.acceptKeyword("ALTER")) {
+            // ALTER [COLUMN] f TYPE[(n)] [NOT NULL]: the field's new type and size.
+            c_.acceptKeyword("COLUMN");
+            s.kind = Statement::AlterColumn;
+            fieldDefinition(s, s.table);
+            if (!s.constraints.isEmpty() || s.fields.front().autoIncrement)
+                c_.fail();
             return s;
         }
         c_.expectKeyword("DROP");

@@ -84,6 +84,7 @@ struct FieldDef {
                        // type's fixed size (LONG 4, DOUBLE 8, ...; 0 for MEMO and LONGBINARY)
     bool notNull = false;
     bool autoIncrement = false;  // COUNTER, AUTOINCREMENT
+    bool allowZeroLength = false;  // a text field that takes "" (the fields SELECT ... INTO makes)
 };
 
 struct IndexDef {
@@ -109,12 +110,15 @@ struct Statement {
         DropTable,
         AlterAddColumn,
         AlterDropColumn,
+        AlterColumn,  // ALTER TABLE t ALTER COLUMN: fields holds the field's new definition
+        SelectInto,
     };
     Kind kind = Select;
     SelectPlan select;        // Select
-    QString sql;              // Update, Delete, Insert: the SQLite statement, rules checked by dbe_fit()
+    QString sql;              // Update, Delete, Insert, SelectInto: the SQLite statement, rules
+                              // checked by dbe_fit() (SelectInto: the copy into the new table)
     QString table;            // target table (stored name where it exists, else as written)
-    QVector<FieldDef> fields; // CreateTable, AlterAddColumn
+    QVector<FieldDef> fields; // CreateTable, AlterAddColumn, SelectInto (the new table's fields)
     IndexDef index;           // CreateIndex, DropIndex (name and table)
     QVector<IndexDef> constraints;  // CreateTable: CONSTRAINT name PRIMARY KEY/UNIQUE (f, ...)
     QString field;            // AlterDropColumn

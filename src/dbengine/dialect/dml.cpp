@@ -65,6 +65,8 @@ Statement planJoinedUpdate(const UpdateQuery& q, Emitter& em)
     Statement st;
     st.kind = Statement::Update;
     const QVector<Source> sources = em.resolveSources(q.joined->from);
+    if (Emitter::hasQuerySource(sources))
+        throw DbError::make(err::NotUpdatableQuery);  // a query read as a table is only read
     em.pushScope(&sources);
     int target = -1;
     QStringList values, sets;
@@ -101,6 +103,8 @@ Statement planJoinedUpdate(const UpdateQuery& q, Emitter& em)
     em.finish();
     if (target < 0)
         throw DbError::make(err::SyntaxErrorInUpdate);
+    if (Emitter::nestedSources(*q.joined).contains(target))
+        throw DbError::make(err::NotUpdatableQuery);  // its records cannot be found again by rowid
     const Source& t = sources[target];
     refuseSystemTable(*t.table);
     st.table = t.table->name;
@@ -118,9 +122,13 @@ Statement planJoinedDelete(const DeleteQuery& q, Emitter& em)
     Statement st;
     st.kind = Statement::Delete;
     const QVector<Source> sources = em.resolveSources(q.joined->from);
+    if (Emitter::hasQuerySource(sources))
+        throw DbError::make(err::NotUpdatableQuery);  // a query read as a table is only read
     const int target = q.starTable.isEmpty() ? -1 : sourceNamed(sources, q.starTable);
     if (target < 0)
         throw DbError::make(err::DeleteTableNotSpecified);
+    if (Emitter::nestedSources(*q.joined).contains(target))
+        throw DbError::make(err::NotUpdatableQuery);  // its records cannot be found again by rowid
     const Source& t = sources[target];
     refuseSystemTable(*t.table);
     st.table = t.table->name;
@@ -188,6 +196,44 @@ Statement planInsertSelect(const InsertQuery& q, Emitter& em, const Source& s, c
 }
 
 }  // namespace
+
+Statement planSelectInto(const SelectQuery& q, Emitter& em, const SchemaProvider& schema)
+{
+    Statement st;
+    st.kind = Statement::SelectInto;
+    st.table = q.into;
+    if (schema.table(q.into))
+        throw DbError::make(err::TableExists, {q.into});
+    const SelectPlan plan = planValues(q, em);
+    em.finish();
+    // The new table's fields: each named and typed as the query's field (a counter becomes a
+    // plain Long); a name two joined tables share may not be given twice.
+    QStringList aliases, names, values;
+    for (int i = 0; i < plan.columns.size(); ++i) {
+        const SelectPlan::OutColumn& c = plan.columns[i];
+        FieldDef f;
+        f.name = c.name;
+        if (!c.field.isEmpty() && c.name.contains(u'.'))
+            throw DbError::make(err::DuplicateOutputDestination, {c.field});
+        f.type = c.type;
+        f.size = c.size;
+        f.allowZeroLength = Emitter::isTextType(f.type);  // the empty texts are copied as they are
+        st.fields.append(f);
+        Column column;
+        column.name = f.name;
+        column.type = f.type;
+        column.size = f.size;
+        column.allowZeroLength = f.allowZeroLength;
+        const QString alias = QStringLiteral("dbe_c") + QString::number(i);
+        aliases.append(alias);
+        names.append(Emitter::quote(f.name));
+        values.append(fit(alias, column));
+    }
+    st.sql = QStringLiteral("WITH dbe_i(%1) AS (%2) INSERT INTO %3 (%4) SELECT %5 FROM dbe_i")
+                 .arg(aliases.join(QStringLiteral(", ")), plan.valuesSql, Emitter::quote(q.into),
+                      names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
+    return st;
+}
 
 Statement planUpdate(const UpdateQuery& q, Emitter& em)
 {

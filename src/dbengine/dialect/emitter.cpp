@@ -2,6 +2,7 @@
 
 #include "functions.h"
 #include "likepattern.h"
+#include "planner.h"
 #include "typedvalues.h"
 
 namespace dbe::dialect {
@@ -123,6 +124,8 @@ void Emitter::finish() const
 
 Source Emitter::resolveTarget(const TableRef& ref) const
 {
+    if (ref.query)
+        throw DbError::make(err::NotUpdatableQuery);
     const Table* t = schema_.table(ref.name);
     if (!t)
         throw DbError::make(err::InputTableNotFound, {ref.name});
@@ -133,12 +136,16 @@ Source Emitter::resolveTarget(const TableRef& ref) const
     return s;
 }
 
-QVector<Source> Emitter::resolveSources(const std::vector<TableRef>& from) const
+QVector<Source> Emitter::resolveSources(const std::vector<TableRef>& from)
 {
     QVector<Source> out;
     for (const TableRef& ref : from) {
-        Source s = resolveTarget(ref);
-        // Two sources must not share a name in the SQL (a table joined with itself).
+        Source s = ref.query ? querySource(ref) : resolveTarget(ref);
+        for (const Source& o : out) {
+            if (!s.written.isEmpty() && o.written.compare(s.written, Qt::CaseInsensitive) == 0)
+                throw DbError::make(err::SameTableNameTwice, {s.written});
+        }
+        // Two sources must not share a name in the SQL (queries read as tables without a name).
         const QString base = s.sqlName;
         for (int n = 2;; ++n) {
             bool taken = false;
@@ -153,6 +160,84 @@ QVector<Source> Emitter::resolveSources(const std::vector<TableRef>& from) const
     return out;
 }
 
+Source Emitter::querySource(const TableRef& ref)
+{
+    // The query is planned on its own: it sees no table of the query around it, and its
+    // aggregates and conditions are its own.
+    const QVector<const QVector<Source>*> savedScopes = scopes_;
+    JoinCondition* savedJoin = join_;
+    const bool savedAggregates = aggregatesAllowed_;
+    const int savedCount = aggregateCount_;
+    const bool savedWhere = inWhere_;
+    scopes_.clear();
+    join_ = nullptr;
+    inWhere_ = false;
+    if (ref.query->topPercent)
+        throw DbError::make(err::SyntaxErrorInFrom);
+    const SelectPlan plan = planValues(*ref.query, *this);
+    scopes_ = savedScopes;
+    join_ = savedJoin;
+    aggregatesAllowed_ = savedAggregates;
+    aggregateCount_ = savedCount;
+    inWhere_ = savedWhere;
+
+    // Its fields as a table's: the names the query gives them (a name repeated is taken by the
+    // first field that has it), the types of their values.
+    Table t;
+    t.name = ref.alias;
+    QStringList names;
+    for (const SelectPlan::OutColumn& c : plan.columns) {
+        Column col;
+        col.name = c.name;
+        for (int n = 2; names.contains(col.name, Qt::CaseInsensitive); ++n)
+            col.name = c.name + QStringLiteral("_dbe") + QString::number(n);
+        names.append(col.name);
+        col.type = c.type;
+        col.size = c.size;
+        t.columns.append(col);
+    }
+    queryTables_.push_back(t);
+    Source s;
+    s.table = &queryTables_.back();
+    s.written = ref.alias;
+    s.sqlName = ref.alias.isEmpty() ? QStringLiteral("dbe_q") : ref.alias;
+    QStringList quoted;
+    for (const QString& n : names)
+        quoted.append(quote(n));
+    s.query = QStringLiteral("(WITH dbe_t (%1) AS (%2) SELECT * FROM dbe_t)")
+                  .arg(quoted.join(QStringLiteral(", ")), plan.valuesSql);
+    return s;
+}
+
+bool Emitter::hasQuerySource(const QVector<Source>& sources)
+{
+    for (const Source& s : sources) {
+        if (!s.query.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+QSet<int> Emitter::nestedSources(const SelectQuery& q)
+{
+    QSet<int> nested;
+    QVector<const FromNode*> pending;
+    if (q.fromTree)
+        pending.append(q.fromTree.get());
+    while (!pending.isEmpty()) {
+        const FromNode* node = pending.takeLast();
+        if (!node->left)
+            continue;
+        if (node->right->left) {
+            for (int i = node->right->first; i <= node->right->last; ++i)
+                nested.insert(i);
+        }
+        pending.append(node->left.get());
+        pending.append(node->right.get());
+    }
+    return nested;
+}
+
 bool Emitter::swapsSides(const SelectQuery& q)
 {
     return q.from.size() == 2 && q.joins.size() == 2 && q.joins[1] == SelectQuery::Right;
@@ -160,44 +245,56 @@ bool Emitter::swapsSides(const SelectQuery& q)
 
 QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources)
 {
+    return joinSql(q, *q.fromTree, sources);
+}
+
+QString Emitter::joinSql(const SelectQuery& q, const FromNode& node, const QVector<Source>& sources)
+{
     auto tableSql = [&](int i) {
         const Source& s = sources[i];
+        if (!s.query.isEmpty())
+            return s.query + QStringLiteral(" AS ") + quote(s.sqlName);
         QString sql = quote(s.table->name);
         if (s.sqlName != s.table->name)
             sql += QStringLiteral(" AS ") + quote(s.sqlName);
         return sql;
     };
-    // The ON condition knows which source its join adds (the table SQLite looks up for each row).
-    auto on = [&](int i, int inner) {
-        JoinCondition join{inner, seekLookups(*q.on[i], inner, sources)};
+    if (!node.left)
+        return tableSql(node.first);
+    // The ON condition knows which source its join adds (the table SQLite looks up for each row);
+    // a join that adds joined tables looks up none of them by their indexes' spellings.
+    const int at = node.right->first;
+    const bool addsOne = !node.right->left;
+    auto on = [&](int inner) {
+        JoinCondition join{inner, inner >= 0 ? seekLookups(*q.on[at], inner, sources) : QSet<int>()};
         JoinCondition* saved = join_;
         join_ = &join;
-        const QString sql = condition(*q.on[i]).sql;
+        const QString sql = condition(*q.on[at]).sql;
         join_ = saved;
         return sql;
     };
     if (swapsSides(q))
-        return tableSql(1) + QStringLiteral(" LEFT JOIN ") + tableSql(0) + QStringLiteral(" ON ") + on(1, 0);
-    QString sql = tableSql(0);
-    for (int i = 1; i < sources.size(); ++i) {
-        switch (q.joins[i]) {
-        case SelectQuery::Comma:
-        case SelectQuery::First:
-            sql += QStringLiteral(", ") + tableSql(i);
-            continue;
-        case SelectQuery::Inner:
-            sql += QStringLiteral(" INNER JOIN ");
-            break;
-        case SelectQuery::Left:
-            sql += QStringLiteral(" LEFT JOIN ");
-            break;
-        case SelectQuery::Right:
-            sql += QStringLiteral(" RIGHT JOIN ");
-            break;
-        }
-        sql += tableSql(i) + QStringLiteral(" ON ") + on(i, i);
+        return tableSql(1) + QStringLiteral(" LEFT JOIN ") + tableSql(0) + QStringLiteral(" ON ") + on(0);
+    const QString left = joinSql(q, *node.left, sources);
+    QString right = joinSql(q, *node.right, sources);
+    if (!addsOne)
+        right = u'(' + right + u')';
+    QString keyword;
+    switch (q.joins[at]) {
+    case SelectQuery::Comma:
+    case SelectQuery::First:
+        return left + QStringLiteral(", ") + right;
+    case SelectQuery::Inner:
+        keyword = QStringLiteral(" INNER JOIN ");
+        break;
+    case SelectQuery::Left:
+        keyword = QStringLiteral(" LEFT JOIN ");
+        break;
+    case SelectQuery::Right:
+        keyword = QStringLiteral(" RIGHT JOIN ");
+        break;
     }
-    return sql;
+    return left + keyword + right + QStringLiteral(" ON ") + on(addsOne ? at : -2);
 }
 
 QSet<int> Emitter::seekLookups(const Expr& on, int inner, const QVector<Source>& sources)

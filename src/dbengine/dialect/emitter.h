@@ -10,6 +10,7 @@
 
 #include <QSet>
 #include <QVector>
+#include <deque>
 #include <functional>
 
 namespace dbe::dialect {
@@ -30,19 +31,23 @@ struct Value {
     QString table, field;    // a plain column's table and field, as stored
 };
 
-// A table of a FROM clause (or a statement's target) found in the schema.
+// A table of a FROM clause (or a statement's target) found in the schema, or a query read as a
+// table: then table describes its fields (named as the query names them, typed as their values,
+// so that they compare and sort as those values), and query holds the SQL that yields them.
 struct Source {
     const Table* table = nullptr;
     QString written;  // how the query calls it: the alias, else the name as written
     QString sqlName;  // how the SQL calls it: the alias, else the stored name
+    QString query;    // the SQL of (SELECT ...) read as a table; empty for a table
 };
 
 class Emitter {
 public:
     Emitter(const SchemaProvider& schema, const QString& statementText);
 
-    // The sources of a FROM list, in order; a missing table raises 3078.
-    QVector<Source> resolveSources(const std::vector<TableRef>& from) const;
+    // The sources of a FROM list, in order; a missing table raises 3078, two sources called by
+    // the same name 3081. A query read as a table is planned here, apart from the query around it.
+    QVector<Source> resolveSources(const std::vector<TableRef>& from);
     // The target table of a statement; a missing table raises 3078.
     Source resolveTarget(const TableRef& ref) const;
 
@@ -63,10 +68,16 @@ public:
     int aggregateCount() const { return aggregateCount_; }
 
     // The FROM clause of a query whose sources are given (right joins of two tables are written as
-    // left joins with the tables swapped, which SQLite plans well), without the word FROM.
+    // left joins with the tables swapped, which SQLite plans well), without the word FROM. Joins
+    // written in parentheses keep them.
     QString fromClause(const SelectQuery& q, const QVector<Source>& sources);
     // True when fromClause() writes the two tables of a right join the other way round.
     static bool swapsSides(const SelectQuery& q);
+    // True when one of the sources is a query read as a table (its records have no rowid).
+    static bool hasQuerySource(const QVector<Source>& sources);
+    // The sources joined in parentheses on the right of a join, A JOIN (B JOIN C ON ...) ON ...:
+    // SQLite reads such a join as a query of its own, so their records have no rowid either.
+    static QSet<int> nestedSources(const SelectQuery& q);
 
     // The name under which the table's rowid is reached: rowid, else _rowid_, else oid (a table
     // may have fields so named); raises 3998 when the table has a field of each name.
@@ -107,11 +118,15 @@ private:
     // (named keyAlias when not empty) in the form x is compared with; *left gets x in that form.
     QString keyedSubquerySql(const Expr& e, const QString& keyAlias, QString* left);
     QString asValue(const Value& v) const;
+    // The source of (SELECT ...) [AS] alias: the query planned, its fields as a table's.
+    Source querySource(const TableRef& ref);
+    QString joinSql(const SelectQuery& q, const FromNode& node, const QVector<Source>& sources);
     // In the ON condition of the join that adds source inner: the text fields of inner to look up
     // by the spellings of the other side, those of the index that seeks on most of its equalities.
     QSet<int> seekLookups(const Expr& on, int inner, const QVector<Source>& sources);
 
     const SchemaProvider& schema_;
+    std::deque<Table> queryTables_;  // the fields of each query read as a table
     const QString& text_;
     QVector<const QVector<Source>*> scopes_;
     QStringList unknown_;

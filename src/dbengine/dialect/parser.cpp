@@ -1,6 +1,7 @@
-// The query grammar: SELECT (with joins, subqueries after IN, grouping and ordering), UPDATE,
-// DELETE, INSERT and the expressions, read by recursive descent into the syntax tree; the
-// data-definition statements are handed to the definition parser.
+// The query grammar: SELECT (with joins, parenthesised on either side, queries read as tables,
+// subqueries, grouping and ordering, INTO a new table), UPDATE, DELETE, INSERT and the
+// expressions, read by recursive descent into the syntax tree; the data-definition statements are
+// handed to the definition parser.
 #include "parser.h"
 
 #include "ddlparser.h"
@@ -24,8 +25,14 @@ public:
         const Token& first = peek();
         if (first.isKeyword("SELECT")) {
             out.kind = Statement::Select;
+            intoAllowed = true;
             out.select = select();
             unionParts(*out.select);
+            if (!out.select->into.isEmpty()) {
+                if (!out.select->unionParts.empty())
+                    throw DbError::make(err::SyntaxErrorInSelect);
+                out.kind = Statement::SelectInto;
+            }
         } else if (first.isKeyword("UPDATE")) {
             out.kind = Statement::Update;
             out.update = update();
@@ -49,6 +56,8 @@ public:
     }
 
 private:
+    bool intoAllowed = false;  // the next SELECT read may say INTO table
+
     // ---- SELECT ----
     std::unique_ptr<SelectQuery> select()
     {
@@ -58,6 +67,8 @@ private:
         exprStart = -1;
         clauseError = err::SyntaxErrorInSelect;
         expectKeyword("SELECT");
+        const bool into = intoAllowed;  // only the statement's own query, not its subqueries
+        intoAllowed = false;
         if (acceptKeyword("DISTINCT"))
             q->distinct = true;
         else if (acceptKeyword("DISTINCTROW"))
@@ -80,6 +91,8 @@ private:
         do {
             q->items.push_back(selectItem());
         } while (acceptOp(","));
+        if (into && acceptKeyword("INTO"))
+            q->into = name();
         clauseError = err::SyntaxErrorInFrom;
         expectKeyword("FROM");
         fromList(*q);
@@ -183,16 +196,20 @@ private:
         exprStart = -1;
         const int savedError = clauseError;
         clauseError = error;
-        fromItem(q, true);
+        q.fromTree = joinedTables(q);
+        clauseError = savedError;
+        exprStart = savedStart;
+    }
+
+    // Tables joined one after the other: A, B JOIN C ON ... JOIN D ON ...
+    std::unique_ptr<FromNode> joinedTables(SelectQuery& q)
+    {
+        std::unique_ptr<FromNode> node = fromItem(q);
         for (;;) {
-            if (acceptOp(",")) {
-                q.joins.push_back(SelectQuery::Comma);
-                q.on.push_back(nullptr);
-                fromItem(q, false);
-                continue;
-            }
             SelectQuery::JoinKind kind;
-            if (acceptKeyword("INNER")) {
+            if (acceptOp(",")) {
+                kind = SelectQuery::Comma;
+            } else if (acceptKeyword("INNER")) {
                 kind = SelectQuery::Inner;
             } else if (acceptKeyword("LEFT")) {
                 acceptKeyword("OUTER");
@@ -203,40 +220,58 @@ private:
             } else {
                 break;
             }
-            expectKeyword("JOIN");
-            q.joins.push_back(kind);
-            fromItem(q, false);
-            expectKeyword("ON");
-            q.on.push_back(clauseExpr());
+            if (kind != SelectQuery::Comma)
+                expectKeyword("JOIN");
+            std::unique_ptr<FromNode> right = fromItem(q);
+            const int at = right->first;
+            q.joins[at] = kind;
+            if (kind != SelectQuery::Comma) {
+                expectKeyword("ON");
+                q.on[at] = clauseExpr();
+            }
+            auto join = std::make_unique<FromNode>();
+            join->first = node->first;
+            join->last = right->last;
+            join->left = std::move(node);
+            join->right = std::move(right);
+            node = std::move(join);
         }
-        clauseError = savedError;
-        exprStart = savedStart;
+        return node;
     }
 
-    // A table of the FROM clause, or a parenthesised join at the start: (A JOIN B ON ...) JOIN C.
-    void fromItem(SelectQuery& q, bool first)
+    // A table of the FROM clause; a query read as a table, (SELECT ...) [AS] alias; or joined
+    // tables in parentheses, on either side of a join: (A JOIN B ON ...) JOIN C, A JOIN (B JOIN C).
+    std::unique_ptr<FromNode> fromItem(SelectQuery& q)
     {
         Nest nest(*this, kMaxNesting);
-        if (peek().isOp("(")) {
-            if (!first)
-                fail();  // only left-deep joins are read
-            next();
-            fromList(q);
-            expectOp(")");
-            return;
-        }
         TableRef ref;
         ref.pos = peek().pos;
-        ref.name = name();
+        if (peek().isOp("(")) {
+            next();
+            if (!peek().isKeyword("SELECT")) {
+                std::unique_ptr<FromNode> inner = joinedTables(q);
+                expectOp(")");
+                return inner;
+            }
+            const int savedError = clauseError;
+            std::unique_ptr<SelectQuery> sub = select();
+            unionParts(*sub);
+            clauseError = savedError;
+            expectOp(")");
+            ref.query = std::move(sub);
+        } else {
+            ref.name = name();
+        }
         if (acceptKeyword("AS"))
             ref.alias = name();
         else if (atName())
             ref.alias = name();
-        q.from.push_back(ref);
-        if (first) {
-            q.joins.push_back(SelectQuery::First);
-            q.on.push_back(nullptr);
-        }
+        auto leaf = std::make_unique<FromNode>();
+        leaf->first = leaf->last = int(q.from.size());
+        q.from.push_back(std::move(ref));
+        q.joins.push_back(SelectQuery::First);
+        q.on.push_back(nullptr);
+        return leaf;
     }
 
     // ---- expressions ----

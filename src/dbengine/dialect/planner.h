@@ -15,6 +15,9 @@ SelectPlan planValues(const SelectQuery& q, Emitter& emitter);
 Statement planUpdate(const UpdateQuery& q, Emitter& emitter);
 Statement planDelete(const DeleteQuery& q, Emitter& emitter);
 Statement planInsert(const InsertQuery& q, Emitter& emitter);
+// SELECT ... INTO T FROM ...: the new table's fields (st.fields, typed as the query's fields) and
+// the SQL that copies the query's records into it once it exists; an existing T raises 3010.
+Statement planSelectInto(const SelectQuery& q, Emitter& emitter, const SchemaProvider& schema);
 
 // Data definition: names resolved to the stored ones where the table exists. CREATE TABLE of an
 // existing table raises 3010; every other statement on a missing table raises 3376.

@@ -129,10 +129,14 @@ QString withTies(const QStringList& columns, const QString& innerFrom, const QSt
 SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool valuesOnly = false)
 {
     SelectPlan plan;
-    plan.keyset = !unionPart && !valuesOnly && isKeysetQuery(q);
     const QVector<Source> sources = em.resolveSources(q.from);
+    // The records of a query read as a table, or of tables joined in parentheses on the right,
+    // have no rowid to find them by again.
+    plan.keyset = !unionPart && !valuesOnly && isKeysetQuery(q) && !Emitter::hasQuerySource(sources)
+                  && Emitter::nestedSources(q).isEmpty();
+    // A query read as a table is no table of the file: its source names none.
     for (const Source& s : sources)
-        plan.sources.append({s.table->name, s.sqlName, s.written});
+        plan.sources.append({s.query.isEmpty() ? s.table->name : QString(), s.sqlName, s.written});
     em.pushScope(&sources);
     em.setAggregatesAllowed(false);
     const QString from = em.fromClause(q, sources);
@@ -218,7 +222,12 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool value
                 same += (!other.fixedName && other.bare.compare(o.bare, Qt::CaseInsensitive) == 0) ? 1 : 0;
         }
         o.column.name = same > 1 ? o.qualified : o.bare;
-        plan.columns.append(o.column);
+        SelectPlan::OutColumn column = o.column;
+        if (column.source >= 0 && !sources[column.source].query.isEmpty()) {
+            column.source = -1;  // computed by the inner query: no field of a table to write
+            column.column = -1;
+        }
+        plan.columns.append(column);
     }
 
     // Aggregates in HAVING and ORDER BY only in a query that groups or aggregates its columns.

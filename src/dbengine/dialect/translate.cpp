@@ -69,6 +69,8 @@ Statement plan(const QString& text, const SchemaProvider& schema)
             st.table = st.select.sources.first().table;
         return st;
     }
+    case Statement::SelectInto:
+        return planSelectInto(*parsed.select, emitter, schema);
     case Statement::Update:
         return planUpdate(*parsed.update, emitter);
     case Statement::Delete: {

@@ -74,7 +74,7 @@ ARCH=$DEMO/archivi/lumera.mdb
 
 log "demo con $ORDERS ordini in $DEMO"
 # The machine's load when the run starts: the clock figures below are worth what it lets them be.
-echo "load $(cut -d ' ' -f 1-3 /proc/loadavg | sed 's/^/one_minute=/; s/ / five_minutes=/; s/ / fifteen_minutes=/')" \
+echo "load $(awk '{ print "one_minute=" $1 " five_minutes=" $2 " fifteen_minutes=" $3 }' /proc/loadavg)" \
      "cpus=$(nproc)"
 /usr/bin/time -f '%e %U %S %M' -o "$WORK/t_demo" "$CLI" demo "$DEMO" --orders "$ORDERS" >&2 2>"$WORK/demo.log" \
     || { cat "$WORK/demo.log" >&2; exit 2; }

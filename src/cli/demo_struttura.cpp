@@ -97,12 +97,6 @@ void CreaTabellaArchivio(const Database& master, const Database& archivio, const
             f.SetAllowZeroLength(tipoCambiato || m.AllowZeroLength());
         td.Fields().Append(f);
     }
-    const IndexCollection indici = origine.Indexes();
-    for (int i = 0; i < indici.Count(); ++i) {
-        const Index ix = indici.Item(i);
-        if (ix.Primary())
-            td.Indexes().Append(copiaIndice(td, ix, diff.campiIndiceMancanti.value(ix.Name())));
-    }
     archivio.TableDefs().Append(td);
 }
 
@@ -116,7 +110,7 @@ void CompletaTabellaArchivio(const Database& master, const Database& archivio, c
     const IndexCollection indici = origine.Indexes();
     for (int i = 0; i < indici.Count(); ++i) {
         const Index ix = indici.Item(i);
-        if (ix.Primary() || diff.indiciMancanti.contains(ix.Name()))
+        if (diff.indiciMancanti.contains(ix.Name()))
             continue;
         td.Indexes().Append(copiaIndice(td, ix, diff.campiIndiceMancanti.value(ix.Name())));
     }

@@ -1,10 +1,15 @@
 // The bulk inserter on a real archive file: values by type read back through a record set, the
-// field rules it enforces, and its own transaction (nothing kept without Commit).
+// field rules it enforces, its own transaction (nothing kept without Commit), and dates stored at
+// midnight whatever the machine's time zone.
 #include "dbengine/dbengine.h"
 #include "dbengine/inserter.h"
+#include "support/sqlite_file.h"
 
 #include <QTemporaryDir>
+#include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -74,6 +79,56 @@ TEST(Inserter, EnforcesTheFieldRulesAndKeepsNothingWithoutCommit)
     EXPECT_EQ(db.OpenRecordset("CLIENTI").RecordCount(), 0);
     EXPECT_THROW(dbe::Inserter(db, "MANCANTE", {"CODICE"}), dbe::DbError);
     EXPECT_THROW(dbe::Inserter(db, "CLIENTI", {"NESSUNO"}), dbe::DbError);
+}
+
+// Runs the body with the process's local time zone set to `zona`, then puts the old one back.
+template <typename F>
+void nelFuso(const char* zona, F corpo)
+{
+    const QByteArray prima = qgetenv("TZ");
+    const bool cera = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", zona);
+    tzset();
+    corpo();
+    if (cera)
+        qputenv("TZ", prima);
+    else
+        qunsetenv("TZ");
+    tzset();
+}
+
+TEST(Inserter, StoresADateAsItsDayAtMidnightWhateverTheLocalZone)
+{
+    // Dates drawn over the whole range the field holds, and the days whose midnight a zone skips
+    // (São Paulo moved its clocks from 00:00 to 01:00 on 4 November 2018).
+    std::mt19937 caso(20261206);
+    std::uniform_int_distribution<qint64> giorno(QDate(1, 1, 1).toJulianDay(), QDate(9999, 12, 31).toJulianDay());
+    QVector<QDate> date = {QDate(2018, 11, 4), QDate(2017, 10, 15), QDate(1, 1, 1), QDate(9999, 12, 31),
+                           QDate(2024, 2, 29)};
+    while (date.size() < 200)
+        date.append(QDate::fromJulianDay(giorno(caso)));
+
+    QTemporaryDir dir;
+    dbe::Database db = archivioConTabella(dir);
+    nelFuso("America/Sao_Paulo", [&] {
+        dbe::Inserter ins(db, "CLIENTI", {"CODICE", "DATAINS"});
+        for (int i = 0; i < date.size(); ++i) {
+            ins.SetText(0, QString::number(i));
+            ins.SetDate(1, date[i]);
+            ins.Insert();
+        }
+        ins.Commit();
+    });
+    db.Close();
+    for (int i = 0; i < date.size(); ++i) {
+        const QString atteso = QString::asprintf("%04d-%02d-%02d 00:00:00", date[i].year(), date[i].month(),
+                                                 date[i].day());
+        EXPECT_EQ(testsupport::sqliteValue(dir.filePath("prova.mdb"),
+                                           QStringLiteral("SELECT DATAINS FROM CLIENTI WHERE CODICE='%1'").arg(i))
+                      .toString()
+                      .toStdString(),
+                  atteso.toStdString());
+    }
 }
 
 }  // namespace

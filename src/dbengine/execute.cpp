@@ -10,6 +10,44 @@ namespace dbe {
 
 using namespace detail;
 
+namespace {
+
+// A field as the statement defines it: a counter is a Long with the auto-increment attributes.
+FieldInfo fieldInfoOf(const dialect::FieldDef& f)
+{
+    FieldInfo fi;
+    fi.name = f.name;
+    fi.type = f.autoIncrement ? short(4) : f.type;
+    fi.size = f.size;
+    fi.required = f.notNull;
+    fi.attributes = f.autoIncrement ? 17 : 0;
+    fi.allowZeroLength = f.allowZeroLength;
+    return fi;
+}
+
+IndexInfo indexInfoOf(const dialect::IndexDef& c)
+{
+    IndexInfo ix;
+    ix.name = c.name;
+    ix.fields = c.fields;
+    ix.primary = c.primary;
+    ix.unique = c.unique || c.primary;
+    ix.required = c.disallowNull;
+    ix.ignoreNulls = c.ignoreNull;
+    return ix;
+}
+
+// Runs a data change to its end inside the caller's write scope; the records it changed.
+qint64 runChange(DatabaseImpl& d, const QString& sql)
+{
+    Stmt s = d.prepare(sql);
+    while (s.step(d)) {
+    }
+    return d.changes();
+}
+
+}  // namespace
+
 void Database::Execute(const QString& statement, int options) const
 {
     Q_UNUSED(options);
@@ -21,10 +59,7 @@ void Database::Execute(const QString& statement, int options) const
     case K::Delete:
     case K::Insert: {
         DatabaseImpl::WriteScope ws(d);
-        Stmt s = d.prepare(st.sql);
-        while (s.step(d)) {
-        }
-        const qint64 n = d.changes();
+        const qint64 n = runChange(d, st.sql);
         ws.commit();
         d.s->recordsAffected = n;
         return;
@@ -35,19 +70,11 @@ void Database::Execute(const QString& statement, int options) const
         ddl::NewTable t;
         t.name = st.table;
         for (const dialect::FieldDef& f : st.fields) {
-            FieldInfo fi;
-            fi.name = f.name;
-            fi.type = f.type;
-            fi.size = f.size;
-            fi.allowZeroLength = f.allowZeroLength;
-            t.fields.append(fi);
+            t.fields.append(fieldInfoOf(f));
             t.attributesGiven.append(false);
         }
         ddl::createTable(d, t);
-        Stmt s = d.prepare(st.sql);
-        while (s.step(d)) {
-        }
-        const qint64 n = d.changes();
+        const qint64 n = runChange(d, st.sql);
         ws.commit();
         d.s->recordsAffected = n;
         return;
@@ -56,39 +83,17 @@ void Database::Execute(const QString& statement, int options) const
         ddl::NewTable t;
         t.name = st.table;
         for (const dialect::FieldDef& f : st.fields) {
-            FieldInfo fi;
-            fi.name = f.name;
-            fi.type = f.autoIncrement ? short(4) : f.type;
-            fi.size = f.size;
-            fi.required = f.notNull;
-            fi.attributes = f.autoIncrement ? 17 : 0;
-            t.fields.append(fi);
+            t.fields.append(fieldInfoOf(f));
             t.attributesGiven.append(f.autoIncrement);
         }
-        for (const dialect::IndexDef& c : st.constraints) {
-            IndexInfo ix;
-            ix.name = c.name;
-            ix.fields = c.fields;
-            ix.primary = c.primary;
-            ix.unique = c.unique || c.primary;
-            ix.required = c.disallowNull;
-            ix.ignoreNulls = c.ignoreNull;
-            t.indexes.append(ix);
-        }
+        for (const dialect::IndexDef& c : st.constraints)
+            t.indexes.append(indexInfoOf(c));
         ddl::createTable(d, t);
         break;
     }
-    case K::CreateIndex: {
-        IndexInfo ix;
-        ix.name = st.index.name;
-        ix.fields = st.index.fields;
-        ix.primary = st.index.primary;
-        ix.unique = st.index.unique || st.index.primary;
-        ix.required = st.index.disallowNull;
-        ix.ignoreNulls = st.index.ignoreNull;
-        ddl::createIndex(d, st.index.table.isEmpty() ? st.table : st.index.table, ix);
+    case K::CreateIndex:
+        ddl::createIndex(d, st.index.table.isEmpty() ? st.table : st.index.table, indexInfoOf(st.index));
         break;
-    }
     case K::DropIndex:
         ddl::dropIndex(d, st.index.table.isEmpty() ? st.table : st.index.table, st.index.name);
         break;
@@ -97,15 +102,8 @@ void Database::Execute(const QString& statement, int options) const
         break;
     case K::AlterAddColumn: {
         DatabaseImpl::WriteScope ws(d);  // several columns: all or none
-        for (const dialect::FieldDef& f : st.fields) {
-            FieldInfo fi;
-            fi.name = f.name;
-            fi.type = f.autoIncrement ? short(4) : f.type;
-            fi.size = f.size;
-            fi.required = f.notNull;
-            fi.attributes = f.autoIncrement ? 17 : 0;
-            ddl::addField(d, st.table, fi, f.autoIncrement, err::FieldExists);
-        }
+        for (const dialect::FieldDef& f : st.fields)
+            ddl::addField(d, st.table, fieldInfoOf(f), f.autoIncrement, err::FieldExists);
         ws.commit();
         break;
     }

@@ -32,18 +32,7 @@ protected:
             GTEST_SKIP() << "sqlite3 shell not installed";
         ArchivioRecord::SetUp();
         file = SessioneProva().DbArchivi.Name();
-        QStringList s{"INSERT INTO AGENZIA (COD, VERSDB) VALUES ('1', 'A.05 ')",
-                      "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
-                      "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('VARIE', 'Varie')"};
-        for (int i = 0; i < 300; ++i) {
-            s << QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice %1')").arg(i)
-              << QString("INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA) VALUES ('ZZ', '%1', #03/15/2001#, "
-                         "'NESSUNO')")
-                     .arg(i);
-        }
-        dbe::Workspace::Default().BeginTrans();
-        sql(s);
-        dbe::Workspace::Default().CommitTrans();
+        prova::RiempiRecordDaCorreggere(SessioneProva().DbArchivi, 300, {"INSERT INTO AGENZIA (COD, VERSDB) VALUES ('1', 'A.05 ')"});
     }
     // One walk over the records of catalogue check n (every one, or the first `righe`), as the
     // window runs it; the stamp is read first, as the main window's label does.

@@ -69,16 +69,7 @@ protected:
         QDir(dir.path()).mkdir(nome);
         const QString file = dir.filePath(nome + "/lumera.mdb");
         SessioneProva().DbArchivi = prova::CreaArchivioCompleto(file);
-        QStringList s{"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
-                      "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('VARIE', 'Varie')"};
-        for (int i = 0; i < kRecord; ++i)
-            s << QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice %1')").arg(i)
-              << QString("INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA) VALUES ('ZZ', '%1', #03/15/2001#, "
-                         "'NESSUNO')")
-                     .arg(i);
-        dbe::Workspace::Default().BeginTrans();
-        sql(s);
-        dbe::Workspace::Default().CommitTrans();
+        prova::RiempiRecordDaCorreggere(SessioneProva().DbArchivi, kRecord);
         return file;
     }
     qint64 corretti(const Walk& w)

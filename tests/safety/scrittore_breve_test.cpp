@@ -24,16 +24,7 @@ protected:
         if (!testsupport::Sqlite3Disponibile())
             GTEST_SKIP() << "sqlite3 shell not installed";
         ArchivioSicurezza::SetUp();
-        QStringList s{"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')",
-                      "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('VARIE', 'Varie')"};
-        for (int i = 0; i < kRecord; ++i)
-            s << QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice %1')").arg(i)
-              << QString("INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA) VALUES ('ZZ', '%1', #03/15/2001#, "
-                         "'NESSUNO')")
-                     .arg(i);
-        dbe::Workspace::Default().BeginTrans();
-        sql(s);
-        dbe::Workspace::Default().CommitTrans();
+        prova::RiempiRecordDaCorreggere(SessioneProva().DbArchivi, kRecord);
         file = SessioneProva().DbArchivi.Name();
     }
     // The newest entry of the journal that is a change.

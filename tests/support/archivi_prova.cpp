@@ -52,4 +52,18 @@ void AzzeraAmbiente()
     s.ImpostaPercorsoMaster(QString());
 }
 
+void RiempiRecordDaCorreggere(const dbe::Database& db, int n, const QStringList& prima)
+{
+    QStringList s = prima;
+    s << "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')"
+      << "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('VARIE', 'Varie')";
+    for (int i = 0; i < n; ++i)
+        s << QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Senza codice %1')").arg(i)
+          << QString("INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA) VALUES ('ZZ', '%1', #03/15/2001#, 'NESSUNO')")
+                 .arg(i);
+    dbe::Workspace::Default().BeginTrans();
+    Esegui(db, s);
+    dbe::Workspace::Default().CommitTrans();
+}
+
 }  // namespace corvale::prova

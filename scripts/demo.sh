@@ -13,6 +13,6 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 echo "Nessuno schermo disponibile: eseguo il controllo completo senza finestre." >&2
 status=0
-"$bin/corvale-cli" check --home "$home" || status=$?
+"$bin/corvale-cli" controlla --programma "$home" || status=$?
 # 1 means problems were found, which the demo is made to have.
 [ "$status" -le 1 ] || exit "$status"

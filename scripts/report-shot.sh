@@ -26,7 +26,7 @@ mkdir -p "$shots"
 "$cli" demo "$tmp/demo" >/dev/null 2>&1
 # The demo has problems by design: check ends with 1.
 rc=0
-"$cli" check --home "$tmp/demo" --html "$shots/rapporto.html" >/dev/null || rc=$?
+"$cli" controlla --programma "$tmp/demo" --html "$shots/rapporto.html" >/dev/null || rc=$?
 [ "$rc" -le 1 ] || { echo "check non riuscito ($rc)" >&2; exit "$rc"; }
 
 chrome=(chromium-headless-shell --disable-gpu --hide-scrollbars --user-data-dir="$tmp/profilo")

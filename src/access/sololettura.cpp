@@ -120,7 +120,7 @@ QString solaLettura(const QString& origine)
 {
     return QStringLiteral("L'archivio '%1' è un file Access aperto in sola lettura: nessuna modifica è "
                           "possibile. Per correggerlo, convertirlo prima nel formato di Corvale con il "
-                          "comando:\ncorvale-cli import \"%1\" NUOVO_ARCHIVIO")
+                          "comando:\ncorvale-cli importa \"%1\" NUOVO_ARCHIVIO")
         .arg(QDir::toNativeSeparators(origine));
 }
 

@@ -4,7 +4,7 @@
 // over its field counts without it: a record whose key or date is unreadable is missing from an
 // orphan count, or counted as without its lines. After a run the operator is told which field holds
 // them and how many, beside the counts: in each check's detail, in the window's notice, in
-// corvale-cli check (text and JSON) and in the report.
+// corvale-cli controlla (text and JSON) and in the report.
 //
 // Callers may rely on: the archive is only read (one read of each table that a check of the run
 // reads, over its date, number and yes/no fields only); a field appears only when it holds at

@@ -1,4 +1,5 @@
 #include "ambiente_cli.h"
+#include "comandi.h"
 
 #include "core/presenza_archivio.h"
 
@@ -30,10 +31,10 @@ bool LeggiOpzioni(const QStringList& args, OpzioniArchivi& o, QString& errore, b
             dest = args[++i];
             return true;
         };
-        if (a == QLatin1String("--home")) {
+        if (a == QLatin1String("--programma")) {
             if (!valore(o.home))
                 return false;
-        } else if (a == QLatin1String("--archive")) {
+        } else if (a == QLatin1String("--archivio")) {
             if (!valore(o.archive))
                 return false;
             o.archivioDato = true;
@@ -82,21 +83,21 @@ int ApriArchivi(Sessione& s, const OpzioniArchivi& o, QString& errore)
         const QString avviso = o.archivioDato ? QString() : AvvisoFileImpostazioni(s.CartellaProgramma());
         if (!avviso.isEmpty())
             errore += QLatin1Char('\n') + avviso;
-        return 2;
+        return kEsitoNonEseguito;
     } catch (const access::ErroreAccess& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.message();
-        return 2;
+        return kEsitoNonEseguito;
     }
     try {
         s.DbMaster = access::ApriDatabase(s.PercorsoMaster(), true);
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.description();
-        return 2;
+        return kEsitoNonEseguito;
     } catch (const access::ErroreAccess& e) {
         errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.message();
-        return 2;
+        return kEsitoNonEseguito;
     }
-    return 0;
+    return kEsitoRiuscito;
 }
 
 int AttendiArchivioLibero(Sessione& s, QString& errore)
@@ -105,19 +106,19 @@ int AttendiArchivioLibero(Sessione& s, QString& errore)
         dbe::WaitWritable(s.DbArchivi);
     } catch (const dbe::DbError& e) {
         errore = QStringLiteral("Impossibile aprire il database.\n") + SpiegazioneErrore(e);
-        return 2;
+        return kEsitoNonEseguito;
     }
-    return 0;
+    return kEsitoRiuscito;
 }
 
 int ApriArchiviPerCorreggere(Sessione& s, const OpzioniArchivi& o, QString& errore)
 {
     const int apertura = ApriArchivi(s, o, errore);
-    if (apertura == 0 && access::AccessInSolaLettura(s.DbArchivi)) {
+    if (apertura == kEsitoRiuscito && access::AccessInSolaLettura(s.DbArchivi)) {
         errore = access::MessaggioSolaLettura(s.DbArchivi);
-        return 2;
+        return kEsitoNonEseguito;
     }
-    return apertura != 0 ? apertura : AttendiArchivioLibero(s, errore);
+    return apertura != kEsitoRiuscito ? apertura : AttendiArchivioLibero(s, errore);
 }
 
 QString SuUnaRiga(QString testo)

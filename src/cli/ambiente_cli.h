@@ -1,6 +1,6 @@
 #pragma once
 // What the headless commands need to stand where the windowed program stands after "Apri DB" and
-// "Analisi Struttura": the options --home, --archive and --master, the opening of both databases
+// "Analisi Struttura": the options --programma, --archivio and --master, the opening of both databases
 // (settings file and master stamp read by the program's own start-up readers), and the version
 // gate's warning, computed without changing the archive.
 #include "core/operatore.h"
@@ -22,8 +22,8 @@ class Manutenzione;
 namespace corvale::cli {
 
 struct OpzioniArchivi {
-    QString home;     // --home: the program folder
-    QString archive;  // --archive: the folder of lumera.mdb
+    QString home;     // --programma: the program folder
+    QString archive;  // --archivio: the folder of lumera.mdb
     QString master;   // --master: the master database file
     bool json = false;
     bool archivioDato = false;

@@ -25,41 +25,41 @@ int ComandoAnnulla(const QStringList& argomenti)
     QTextStream err(stderr);
     QStringList args = argomenti;
     const bool senzaCopia = TogliSenzaCopia(args);
-    const char* uso = "Uso: corvale-cli annulla N [--senza-copia] [--home CARTELLA] [--archive CARTELLA]\n";
+    const char* uso = "Uso: corvale-cli annulla N [--senza-copia] [--programma CARTELLA] [--archivio CARTELLA]\n";
     bool ok = false;
     const qint64 id = args.isEmpty() ? 0 : args.takeFirst().toLongLong(&ok);
     if (!ok || id <= 0) {
         err << "Numero di modifica mancante o non valido.\n" << uso;
-        return 2;
+        return kEsitoNonEseguito;
     }
     QString errore;
     OperatoreRiga operatore(Risposta::No);
     Sessione s(operatore);
     PreparaSicurezzaCli(s, senzaCopia);
-    if (ApriSoloArchivio(s, args, errore) != 0) {
+    if (ApriSoloArchivio(s, args, errore) != kEsitoRiuscito) {
         err << errore << "\n" << uso;
-        return 2;
+        return kEsitoNonEseguito;
     }
     // An entry that cannot be undone is refused before the gate makes a copy.
     if (const auto reg = RegistroPer(s, &errore)) {
         const QString no = PerchéNonAnnullabile(*reg, id);
         if (!no.isEmpty()) {
             err << SuUnaRiga(no) << "\n";
-            return 2;
+            return kEsitoNonEseguito;
         }
     }
     if (!PrimaDellaModifica(s))
-        return 2;
+        return kEsitoNonEseguito;
     const EsitoAnnulla e = AnnullaModifica(s, id);
     if (!e.eseguito) {
         err << SuUnaRiga(e.errore) << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     for (const QString& r : e.rifiutati)
         err << r << "\n";
     out << "Modifica " << id << " annullata: " << e.rimessi << " record rimessi, " << e.rifiutati.size()
         << " rifiutati (modifica " << e.voce << " del registro).\n";
-    return e.rifiutati.isEmpty() ? 0 : 1;
+    return e.rifiutati.isEmpty() ? kEsitoRiuscito : kEsitoProblemi;
 }
 
 int ComandoRipristina(const QStringList& argomenti)
@@ -68,19 +68,19 @@ int ComandoRipristina(const QStringList& argomenti)
     QTextStream err(stderr);
     QStringList args = argomenti;
     const bool senzaCopia = TogliSenzaCopia(args);
-    const char* uso = "Uso: corvale-cli ripristina COPIA [--senza-copia] [--home CARTELLA] [--archive CARTELLA]\n";
+    const char* uso = "Uso: corvale-cli ripristina COPIA [--senza-copia] [--programma CARTELLA] [--archivio CARTELLA]\n";
     if (args.isEmpty() || args.first().startsWith(QLatin1String("--"))) {
         err << "Copia di sicurezza da ripristinare mancante.\n" << uso;
-        return 2;
+        return kEsitoNonEseguito;
     }
     const QString copia = args.takeFirst();
     QString errore;
     OperatoreRiga operatore(Risposta::No);
     Sessione s(operatore);
     PreparaSicurezzaCli(s, senzaCopia);
-    if (ApriSoloArchivio(s, args, errore) != 0) {
+    if (ApriSoloArchivio(s, args, errore) != kEsitoRiuscito) {
         err << errore << "\n" << uso;
-        return 2;
+        return kEsitoNonEseguito;
     }
     QString testo;
     bool fatto = false;
@@ -88,7 +88,7 @@ int ComandoRipristina(const QStringList& argomenti)
     if (!PresenzaArchivio::DaSolo(s, s.DbArchivi.Name(), [&] { fatto = RipristinaCopia(s, copia, testo); }))
         testo = RipristinoRifiutatoAltroCorvale();
     (fatto ? out : err) << SuUnaRiga(testo) << "\n";
-    return fatto ? 0 : 2;
+    return fatto ? kEsitoRiuscito : kEsitoNonEseguito;
 }
 
 int ComandoRipara(const QStringList& argomenti)
@@ -101,9 +101,9 @@ int ComandoRipara(const QStringList& argomenti)
     OperatoreRiga operatore(Risposta::No);
     Sessione s(operatore);
     PreparaSicurezzaCli(s, senzaCopia);
-    if (ApriSoloArchivio(s, args, errore) != 0) {
-        err << errore << "\nUso: corvale-cli ripara [--senza-copia] [--home CARTELLA] [--archive CARTELLA]\n";
-        return 2;
+    if (ApriSoloArchivio(s, args, errore) != kEsitoRiuscito) {
+        err << errore << "\nUso: corvale-cli ripara [--senza-copia] [--programma CARTELLA] [--archivio CARTELLA]\n";
+        return kEsitoNonEseguito;
     }
     PulisciRecuperiInterrotti(s.DbArchivi.Name());
     const QStringList problemi = ProblemiIntegrita(s.DbArchivi, ProgressoRiga(QStringLiteral("Verifica dell'archivio")));
@@ -112,18 +112,18 @@ int ComandoRipara(const QStringList& argomenti)
         RegistraVerifica(*reg, problemi);
     if (problemi.isEmpty()) {
         out << "Verifica dell'archivio superata: nessuna riparazione necessaria.\n";
-        return 0;
+        return kEsitoRiuscito;
     }
     err << SuUnaRiga(MessaggioArchivioDanneggiato(problemi)) << "\n";
     if (!reg) {
         err << "Impossibile scrivere il registro delle modifiche.\n" << errore << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     const EsitoRiparazione e = RiparaArchivio(s, *reg, ProgressoRiga(QStringLiteral("Riparazione dell'archivio")));
     (e.riuscita ? out : err) << (e.riuscita ? "Archivio riparato." : "Riparazione non riuscita.") << "\n";
     for (const QString& riga : e.rapporto.split(QLatin1Char('\r')))
         (e.riuscita ? out : err) << "  " << riga << "\n";
-    return e.riuscita ? 0 : 1;
+    return e.riuscita ? kEsitoRiuscito : kEsitoProblemi;
 }
 
 }  // namespace corvale::cli

@@ -1,4 +1,4 @@
-// corvale-cli check: the whole catalogue on the archive, every task ticked, through the same
+// corvale-cli controlla: the whole catalogue on the archive, every task ticked, through the same
 // catalogue load and ControlloItem as the maintenance window. Text or JSON on stdout; exit 0 when
 // every task passed, 1 when any has problems, 2 when a database cannot be opened. With --html FILE
 // it also writes the report of the run as one HTML page.
@@ -63,14 +63,14 @@ bool opzioneHtml(QStringList& args, QString& file, QString& errore)
 
 }  // namespace
 
-int ComandoCheck(const QStringList& argomenti)
+int ComandoControlla(const QStringList& argomenti)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const char* uso = "Uso: corvale-cli check [--home CARTELLA] [--archive CARTELLA] [--master FILE] [--json] [--html FILE]\n";
+    const char* uso = "Uso: corvale-cli controlla [--programma CARTELLA] [--archivio CARTELLA] [--master FILE] [--json] [--html FILE]\n";
     if (argomenti == QStringList{QStringLiteral("--help")}) {
         out << uso;
-        return 0;
+        return kEsitoRiuscito;
     }
     QStringList args = argomenti;
     OpzioniArchivi o;
@@ -78,13 +78,13 @@ int ComandoCheck(const QStringList& argomenti)
     QString html;
     if (!opzioneHtml(args, html, errore) || !LeggiOpzioni(args, o, errore, true)) {
         err << errore << "\n" << uso;
-        return 2;
+        return kEsitoNonEseguito;
     }
     // No operator here: a notice goes to stderr and a question is answered No.
     OperatoreRiga operatore(Risposta::No);
     Sessione s(operatore);
     const int apertura = ApriArchivi(s, o, errore);
-    if (apertura != 0) {
+    if (apertura != kEsitoRiuscito) {
         err << errore << "\n";
         return apertura;
     }
@@ -102,7 +102,7 @@ int ComandoCheck(const QStringList& argomenti)
 
     Manutenzione m(s);
     if (!CaricaCatalogo(m, err))
-        return 2;
+        return kEsitoNonEseguito;
     Progresso progresso;
     const int n = m.LstTask.Conta();
     for (int li = 0; li < n; ++li)
@@ -179,9 +179,9 @@ int ComandoCheck(const QStringList& argomenti)
     if (!html.isEmpty() && !ScriviRapportoHtml(RaccogliRapporto(m), html, &errore)) {
         out.flush();
         err << errore << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
-    return problemi ? 1 : 0;
+    return problemi ? kEsitoProblemi : kEsitoRiuscito;
 }
 
 }  // namespace corvale::cli

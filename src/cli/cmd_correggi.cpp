@@ -1,4 +1,4 @@
-// corvale-cli correct KEY (--elimina | --associa VALUE | --associa-chiave CODE | --fisso): the record
+// corvale-cli correggi KEY (--elimina | --associa VALUE | --associa-chiave CODE | --fisso): the record
 // correction of one data check, through the same set-up, select-all and corrections as the
 // problem-record view, with every problem record selected and every question answered Yes. VALUE
 // is a master record as the combo box lists it (field P(4)); when it names more than one record
@@ -26,8 +26,8 @@ namespace corvale::cli {
 
 namespace {
 
-const char* kUso = "Uso: corvale-cli correct CHIAVE (--elimina | --associa VALORE | --associa-chiave CODICE | "
-                   "--fisso) [--senza-copia] [--home CARTELLA] [--archive CARTELLA] [--master FILE]\n";
+const char* kUso = "Uso: corvale-cli correggi CHIAVE (--elimina | --associa VALORE | --associa-chiave CODICE | "
+                   "--fisso) [--senza-copia] [--programma CARTELLA] [--archivio CARTELLA] [--master FILE]\n";
 
 struct Richiesta {
     QString chiave;
@@ -95,7 +95,7 @@ bool LeggiRichiesta(QStringList args, Richiesta& r, QStringList& resto, QString&
             r.perCodice = a == QLatin1String("--associa-chiave");
             r.valore = args[++i];
             ++azioni;
-        } else if (a == QLatin1String("--home") || a == QLatin1String("--archive")
+        } else if (a == QLatin1String("--programma") || a == QLatin1String("--archivio")
                    || a == QLatin1String("--master")) {
             resto << a;
             if (i + 1 < args.size())
@@ -120,7 +120,7 @@ bool LeggiRichiesta(QStringList args, Richiesta& r, QStringList& resto, QString&
 
 }  // namespace
 
-int ComandoCorrect(const QStringList& args)
+int ComandoCorreggi(const QStringList& args)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -132,7 +132,7 @@ int ComandoCorrect(const QStringList& args)
     const bool senzaCopia = TogliSenzaCopia(argomenti);
     if (!LeggiRichiesta(argomenti, r, resto, errore) || !LeggiOpzioni(resto, o, errore, false)) {
         err << errore << "\n" << kUso;
-        return 2;
+        return kEsitoNonEseguito;
     }
     // No operator here: every question is answered Yes (the command is the request); every
     // notice goes to stderr.
@@ -140,7 +140,7 @@ int ComandoCorrect(const QStringList& args)
     Sessione s(operatore);
     PreparaSicurezzaCli(s, senzaCopia);
     const int apertura = ApriArchiviPerCorreggere(s, o, errore);
-    if (apertura != 0) {
+    if (apertura != kEsitoRiuscito) {
         err << errore << "\n";
         return apertura;
     }
@@ -151,7 +151,7 @@ int ComandoCorrect(const QStringList& args)
 
     Manutenzione m(s);
     if (!CaricaCatalogo(m, err))
-        return 2;
+        return kEsitoNonEseguito;
     int li = -1;
     for (int i = 0; i < m.LstTask.Conta(); ++i) {
         if (m.LstTask.Riga(i).Chiave.compare(r.chiave, Qt::CaseInsensitive) == 0)
@@ -159,12 +159,12 @@ int ComandoCorrect(const QStringList& args)
     }
     if (li < 0) {
         err << "Controllo sconosciuto: " << r.chiave << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     const QString tipo = m.Task(li).Tipo;
     if (!SuiRecord(GenereDi(tipo))) {
         err << "Il controllo " << r.chiave << " non riguarda i record: nessuna correzione dei record.\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     auto stampa = [&] {
         const DatiTask& t = m.Task(li);
@@ -172,7 +172,7 @@ int ComandoCorrect(const QStringList& args)
         out << riga.Chiave << "\t" << riga.Testo << "\t" << riga.TestoStato << "\t"
             << SuUnaRiga(t.Dettaglio) << "\n";
         out.flush();
-        return t.Stato == kStatoOk ? 0 : 1;
+        return t.Stato == kStatoOk ? kEsitoRiuscito : kEsitoProblemi;
     };
 
     // The window opens the view only for a task whose check ran and found problems.
@@ -181,7 +181,7 @@ int ComandoCorrect(const QStringList& args)
     if (m.Task(li).Correggibile == QLatin1String("N")) {
         stampa();
         err << "Il controllo non può essere eseguito: nessuna correzione.\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     if (m.Task(li).Stato == kStatoOk)
         return stampa();
@@ -194,12 +194,12 @@ int ComandoCorrect(const QStringList& args)
         ApriCorrezioneRecord(v, task);
     } catch (const dbe::DbError& e) {
         err << "Impossibile visualizzare i record del controllo.\n" << e.description() << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     if (!v.OpzioneVisibile[r.opzione]) {
         err << (r.opzione == OptFisso ? "Il controllo non prevede un valore fisso da associare.\n"
                                       : "Il controllo consente solo l'eliminazione dei record.\n");
-        return 2;
+        return kEsitoNonEseguito;
     }
     v.Opzione = r.opzione;
     if (r.opzione == OptAssocia) {
@@ -211,7 +211,7 @@ int ComandoCorrect(const QStringList& args)
         }
         if (voce < 0) {
             err << errore;
-            return 2;
+            return kEsitoNonEseguito;
         }
         ScegliVoceCombo(v, voce);
         v.TestoCombo = v.VociCombo.at(voce).Testo;
@@ -219,7 +219,7 @@ int ComandoCorrect(const QStringList& args)
     SelezionaTutti(v);
     // The safety gate (integrity check, safety copy) before the first change; a refusal was told.
     if (!PrimaDellaModifica(s))
-        return 2;
+        return kEsitoNonEseguito;
     if (GenereDi(tipo) == GenereTask::RecordAccoppiati)
         GestisciCorrezioneENP(v, task);
     else

@@ -1,4 +1,4 @@
-// corvale-cli repair-structure: every correction of every structure task with problems, applied
+// corvale-cli correggi-struttura: every correction of every structure task with problems, applied
 // through the same dispatcher as the maintenance window's "Esegui", as an operator who ticks every
 // row; then the structure is checked again. Each row is printed with its outcome and, when it
 // failed, the engine's error that stopped it. Exit 0 when no structure problem remains, 1
@@ -31,7 +31,7 @@ void Ricontrolla(Manutenzione& m, int li)
 
 }  // namespace
 
-int ComandoRepairStructure(const QStringList& argomenti)
+int ComandoCorreggiStruttura(const QStringList& argomenti)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -40,15 +40,15 @@ int ComandoRepairStructure(const QStringList& argomenti)
     QStringList args = argomenti;
     const bool senzaCopia = TogliSenzaCopia(args);
     if (!LeggiOpzioni(args, o, errore, false)) {
-        err << errore << "\nUso: corvale-cli repair-structure [--home CARTELLA] [--archive CARTELLA] "
+        err << errore << "\nUso: corvale-cli correggi-struttura [--programma CARTELLA] [--archivio CARTELLA] "
                          "[--master FILE]\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     OperatoreRiga operatore(Risposta::No);
     Sessione s(operatore);
     PreparaSicurezzaCli(s, senzaCopia);
     const int apertura = ApriArchiviPerCorreggere(s, o, errore);
-    if (apertura != 0) {
+    if (apertura != kEsitoRiuscito) {
         err << errore << "\n";
         return apertura;
     }
@@ -56,7 +56,7 @@ int ComandoRepairStructure(const QStringList& argomenti)
     Manutenzione m(s);
     CollegaCorrezioniStruttura(m);
     if (!CaricaCatalogo(m, err))
-        return 2;
+        return kEsitoNonEseguito;
 
     QList<int> struttura;
     for (int li = 0; li < m.LstTask.Conta(); ++li)
@@ -73,7 +73,7 @@ int ComandoRepairStructure(const QStringList& argomenti)
         progresso.Chiudi();
         // The safety gate before the first correction; a refusal was told.
         if (!PrimaDellaModifica(s))
-            return 2;
+            return kEsitoNonEseguito;
         out << m.LstTask.Riga(li).Testo << "\n";
         m.LstTask.Seleziona(li);
         AttivaCorrezioneStruttura(m);
@@ -96,7 +96,7 @@ int ComandoRepairStructure(const QStringList& argomenti)
             out << "Correzioni interrotte: " << RiepilogoCorrezioni(m.Task(li).P[0], esito) << "\n";
             if (!restanti.isEmpty())
                 out << "Non controllate e non corrette: " << restanti.join(QStringLiteral(", ")) << "\n";
-            return 2;
+            return kEsitoNonEseguito;
         }
     }
 
@@ -112,7 +112,7 @@ int ComandoRepairStructure(const QStringList& argomenti)
     }
     if (!restano)
         out << "Nessun problema di struttura riscontrato.\n";
-    return restano ? 1 : 0;
+    return restano ? kEsitoProblemi : kEsitoRiuscito;
 }
 
 }  // namespace corvale::cli

@@ -1,4 +1,4 @@
-// corvale-cli demo CARTELLA [--orders N]: writes a complete demo, the settings file, the master
+// corvale-cli demo CARTELLA [--ordini N]: writes a complete demo, the settings file, the master
 // database and an archive database whose structure and records carry problems of every kind the
 // checks and corrections handle.
 #include "ambiente_cli.h"
@@ -21,7 +21,7 @@ namespace corvale::cli {
 
 namespace {
 
-const char* kUsoDemo = "Uso: corvale-cli demo CARTELLA [--orders N]\n";
+const char* kUsoDemo = "Uso: corvale-cli demo CARTELLA [--ordini N]\n";
 
 void scriviMaster(const demo::CartellaDemo& c, const demo::DatiDemo& dati)
 {
@@ -69,34 +69,34 @@ int ComandoDemo(const QStringList& args)
     qint64 ordini = demo::kOrdiniPredefiniti;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QLatin1String("--orders")) {
+        if (a == QLatin1String("--ordini")) {
             bool ok = false;
             ordini = i + 1 < args.size() ? args[++i].toLongLong(&ok) : 0;
             if (!ok || ordini < demo::kOrdiniMinimi || ordini > 100000000) {
                 err << "Il numero di ordini deve essere un intero fra " << demo::kOrdiniMinimi
                     << " e 100000000.\n" << kUsoDemo;
-                return 2;
+                return kEsitoNonEseguito;
             }
         } else if (a.startsWith(QLatin1String("--")) || !cartella.isEmpty()) {
             err << "Argomento non valido: " << a << "\n" << kUsoDemo;
-            return 2;
+            return kEsitoNonEseguito;
         } else {
             cartella = a;
         }
     }
     if (cartella.isEmpty()) {
         err << "Indicare la cartella del demo.\n" << kUsoDemo;
-        return 2;
+        return kEsitoNonEseguito;
     }
 
     const demo::CartellaDemo c(cartella);
     if (const QString problema = c.Prepara(); !problema.isEmpty()) {
         err << problema << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     if (!c.ScriviIni()) {
         err << "Impossibile scrivere " << c.ini << ".\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
 
     // The lines that tell what is being written: none with --silenzioso.
@@ -115,13 +115,13 @@ int ComandoDemo(const QStringList& args)
         record = scriviArchivio(c, dati, info);
     } catch (const dbe::DbError& e) {
         err << "\nErrore nella scrittura del demo: " << e.description() << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     out << "Demo scritto in " << c.cartella << ": LUMERA.INI, esempio.mdb (versione "
         << demo::VersioneDemoMaster() << "), archivi/lumera.mdb (versione "
         << demo::VersioneDemoArchivio() << ", " << record << " record) in "
         << QString::number(orologio.elapsed() / 1000.0, 'f', 1) << " s.\n";
-    return 0;
+    return kEsitoRiuscito;
 }
 
 }  // namespace corvale::cli

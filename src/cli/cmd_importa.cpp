@@ -1,4 +1,4 @@
-// corvale-cli import SORGENTE DESTINAZIONE: converts an Access file into a new archive, one line
+// corvale-cli importa SORGENTE DESTINAZIONE: converts an Access file into a new archive, one line
 // per table on stderr (none with --silenzioso) and, on a terminal, the records copied so far.
 #include "ambiente_cli.h"
 #include "comandi.h"
@@ -13,7 +13,7 @@ namespace corvale::cli {
 namespace {
 
 const char* kImportHelp =
-    "Uso: corvale-cli import SORGENTE DESTINAZIONE\n"
+    "Uso: corvale-cli importa SORGENTE DESTINAZIONE\n"
     "\n"
     "Converte il file Access SORGENTE (Jet 3 .mdb di Access 97, Jet 4 .mdb di Access 2000-2003,\n"
     "ACE .accdb) nel nuovo archivio DESTINAZIONE, che non deve esistere: ogni tabella utente con\n"
@@ -23,17 +23,17 @@ const char* kImportHelp =
 
 }  // namespace
 
-int ComandoImport(const QStringList& args)
+int ComandoImporta(const QStringList& args)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
     if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
         out << kImportHelp;
-        return 0;
+        return kEsitoRiuscito;
     }
     if (args.size() != 2) {
         err << kImportHelp;
-        return 2;
+        return kEsitoNonEseguito;
     }
     try {
         qint64 totale = 0;
@@ -55,9 +55,9 @@ int ComandoImport(const QStringList& args)
     } catch (const access::ErroreAccess& e) {
         out.flush();
         err << e.message() << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
-    return 0;
+    return kEsitoRiuscito;
 }
 
 }  // namespace corvale::cli

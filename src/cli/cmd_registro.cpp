@@ -56,22 +56,22 @@ int ComandoRegistro(const QStringList& argomenti)
         sola = args.takeFirst().toLongLong(&ok);
         if (!ok || sola <= 0) {
             err << "Numero di modifica non valido.\n";
-            return 2;
+            return kEsitoNonEseguito;
         }
     }
     QString errore;
     OperatoreRiga operatore(Risposta::No);
     Sessione s(operatore);
-    if (ApriSoloArchivio(s, args, errore) != 0) {
-        err << errore << "\nUso: corvale-cli registro [N] [--json] [--home CARTELLA] [--archive CARTELLA]\n";
-        return 2;
+    if (ApriSoloArchivio(s, args, errore) != kEsitoRiuscito) {
+        err << errore << "\nUso: corvale-cli registro [N] [--json] [--programma CARTELLA] [--archivio CARTELLA]\n";
+        return kEsitoNonEseguito;
     }
     const QString archivio = s.DbArchivi.Name();
     Registro reg(archivio);
     if (!reg.Aperto()) {
         err << "Impossibile leggere il registro delle modifiche " << Registro::FilePer(archivio) << "\n"
             << reg.Errore() << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
     // Entries a crashed session left "in corso" are settled against the archive (read only).
     RiconciliaInCorso(s.DbArchivi, reg);
@@ -80,7 +80,7 @@ int ComandoRegistro(const QStringList& argomenti)
         const auto v = reg.Voce(sola);
         if (!v) {
             err << "Il registro non contiene la modifica " << sola << ".\n";
-            return 2;
+            return kEsitoNonEseguito;
         }
         voci << *v;
     } else {
@@ -92,7 +92,7 @@ int ComandoRegistro(const QStringList& argomenti)
             l.append(VoceJson(v, reg));
         out << QJsonDocument(QJsonObject{{"archivio", archivio}, {"registro", reg.File()}, {"modifiche", l}})
                    .toJson(QJsonDocument::Indented);
-        return 0;
+        return kEsitoRiuscito;
     }
     if (voci.isEmpty())
         out << "Nessuna modifica registrata.\n";
@@ -114,7 +114,7 @@ int ComandoRegistro(const QStringList& argomenti)
                     << (r.dopo ? QString::fromUtf8(TestoDaRiga(*r.dopo)) : QStringLiteral("-")) << "\n";
         }
     }
-    return 0;
+    return kEsitoRiuscito;
 }
 
 }  // namespace corvale::cli

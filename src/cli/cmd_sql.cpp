@@ -49,11 +49,11 @@ int ComandoSql(const QStringList& args)
     QTextStream err(stderr);
     if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
         out << kSqlHelp;
-        return 0;
+        return kEsitoRiuscito;
     }
     if (args.size() != 2) {
         err << kSqlHelp;
-        return 2;
+        return kEsitoNonEseguito;
     }
     try {
         const dbe::Database db = dbe::OpenDatabase(args[0]);
@@ -71,9 +71,9 @@ int ComandoSql(const QStringList& args)
     } catch (const dbe::DbError& e) {
         out.flush();
         err << "Errore " << e.number() << ": " << e.description() << "\n";
-        return 2;
+        return kEsitoNonEseguito;
     }
-    return 0;
+    return kEsitoRiuscito;
 }
 
 }  // namespace corvale::cli

@@ -1,4 +1,5 @@
 #include "sicurezza_cli.h"
+#include "comandi.h"
 
 #include "core/presenza_archivio.h"
 
@@ -38,7 +39,7 @@ int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore)
 {
     OpzioniArchivi o;
     if (!LeggiOpzioni(args, o, errore, false))
-        return 2;
+        return kEsitoNonEseguito;
     if (!o.home.isEmpty())
         s.ImpostaCartellaProgramma(o.home);
     s.PathArchivi = o.archivioDato ? o.archive : LeggiCartellaArchivi(FileImpostazioni(s.CartellaProgramma()));
@@ -49,9 +50,9 @@ int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore)
         errore = access::RifiutoArchivioAccess(PercorsoArchivio(s.PathArchivi), e);
         if (errore.isEmpty())
             errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
-        return 2;
+        return kEsitoNonEseguito;
     }
-    return 0;
+    return kEsitoRiuscito;
 }
 
 }  // namespace corvale::cli

@@ -2,7 +2,7 @@
 // Saving the report of a run from the maintenance window. After a run (the results mode, 2) the
 // task list's popup menu offers "Salva rapporto..." (Ctrl+S on the window does the same): a file
 // chooser in Italian proposes the archive's folder and a dated name, an existing file is replaced
-// only after a Yes, and the page written is the one corvale-cli check --html writes, built from the
+// only after a Yes, and the page written is the one corvale-cli controlla --html writes, built from the
 // whole task table, so the tasks that passed (and left the list) are in it too.
 class QAction;
 

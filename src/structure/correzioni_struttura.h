@@ -2,7 +2,7 @@
 // The structure corrections of one task: the corrections list (one ticked row per coded problem of
 // the selected structure task) and the dispatcher that applies the ticked rows one by one,
 // writing each row's outcome into it and reopening the archive after every row. The maintenance
-// window and corvale-cli repair-structure run this same code.
+// window and corvale-cli correggi-struttura run this same code.
 #include <QString>
 
 namespace corvale {

@@ -211,7 +211,7 @@ TEST_F(ComandiAccess, AccessArchiveAndMasterAreCheckedAsTheyAreAndNeverChanged)
         const EsitoCli e = EseguiCli(comando + opzioni);
         EXPECT_EQ(e.stato, 2);
         EXPECT_TRUE(e.err.contains("file Access aperto in sola lettura")) << e.err.toStdString();
-        EXPECT_TRUE(e.err.contains("corvale-cli import")) << e.err.toStdString();
+        EXPECT_TRUE(e.err.contains("corvale-cli importa")) << e.err.toStdString();
     }
     EXPECT_EQ(QDir(dir.filePath("archivi")).entryList(QDir::Files | QDir::Hidden), cartellaPrima);
     EXPECT_EQ(fileBytes(archivio), originale);

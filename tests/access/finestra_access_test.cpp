@@ -37,7 +37,7 @@ TEST_F(FinestraAccess, ArchivioAccessApertoInSolaLettura)
         const QStringList mostrati = prova::OperatoreDiProva().Mostrati();
         ASSERT_EQ(mostrati.size(), 1);
         EXPECT_TRUE(mostrati[0].contains("è un file Access aperto in sola lettura"));
-        EXPECT_TRUE(mostrati[0].contains("corvale-cli import \"" + FileArchivio() + "\""));
+        EXPECT_TRUE(mostrati[0].contains("corvale-cli importa \"" + FileArchivio() + "\""));
         f.PulsApri->click();
         EXPECT_FALSE(f.DbAperto());
     }

@@ -79,26 +79,42 @@ QStringList Completa(const QStringList& parole)
 
 }  // namespace
 
-// The completion offers the commands, each command's options, and for "correct" the keys of the
-// data checks: the same keys a check of the demo reports.
+// The completion offers the commands, each command's options, and for "correggi" the keys of the
+// data checks: the same keys a check of the demo reports. The English names of the first releases
+// still run the same commands: the same output, the same status.
 TEST(Manuale, TheCompletionOffersCommandsOptionsAndTheChecksKeys)
 {
-    EXPECT_EQ(Completa({"corvale-cli", "cor"}), QStringList{"correct"});
-    EXPECT_TRUE(Completa({"corvale-cli", "check", "--"}).contains("--html"));
-    EXPECT_TRUE(Completa({"corvale-cli", "correct", "0034K", "--as"}).contains("--associa-chiave"));
-    for (const QString comando : {"check", "correct 0017K", "import", "ripara", "demo"})
+    EXPECT_EQ(Completa({"corvale-cli", "corr"}), (QStringList{"correggi-struttura", "correggi"}));
+    EXPECT_TRUE(Completa({"corvale-cli", "controlla", "--"}).contains("--html"));
+    EXPECT_TRUE(Completa({"corvale-cli", "correggi", "0034K", "--as"}).contains("--associa-chiave"));
+    EXPECT_TRUE(Completa({"corvale-cli", "correct", "0034K", "--arc"}).contains("--archivio"));
+    for (const QString comando : {"controlla", "correggi 0017K", "importa", "ripara", "demo"})
         EXPECT_TRUE(Completa(QStringList{"corvale-cli"} + comando.split(' ') + QStringList{"--sil"}).contains("--silenzioso"))
             << comando.toStdString();
 
     QTemporaryDir dir;
-    ASSERT_EQ(EseguiCli({"demo", dir.filePath("demo")}).stato, 0);
-    const corvale::prova::EsitoCli check = EseguiCli({"check", "--home", dir.filePath("demo"), "--json"});
+    ASSERT_EQ(EseguiCli({"demo", dir.filePath("demo"), "--ordini", "200"}).stato, 0);
+    const corvale::prova::EsitoCli check = EseguiCli({"controlla", "--programma", dir.filePath("demo"), "--json"});
     QStringList chiavi;
     for (const QJsonValue& t : QJsonDocument::fromJson(check.out.toUtf8()).object().value("tasks").toArray())
         if (t.toObject().value("type").toString() != QLatin1String("ST"))
             chiavi << t.toObject().value("key").toString();
     ASSERT_FALSE(chiavi.isEmpty());
-    EXPECT_EQ(Completa({"corvale-cli", "correct", "\"\""}), chiavi);
+    EXPECT_EQ(Completa({"corvale-cli", "correggi", "\"\""}), chiavi);
+
+    const corvale::prova::EsitoCli inglese =
+        EseguiCli({"check", "--home", dir.filePath("demo"), "--archive", dir.filePath("demo/archivi"), "--json"});
+    EXPECT_EQ(inglese.stato, check.stato);
+    EXPECT_EQ(inglese.stato, 1);  // the demo has problems
+    EXPECT_EQ(QJsonDocument::fromJson(inglese.out.toUtf8()).object().value("tasks"),
+              QJsonDocument::fromJson(check.out.toUtf8()).object().value("tasks"));
+    for (const QStringList& sbagliato : {QStringList{"correct"}, QStringList{"import"}, QStringList{"repair-structure", "--x"}}) {
+        QStringList italiano = sbagliato;
+        italiano[0] = italiano[0] == "correct" ? "correggi" : italiano[0] == "import" ? "importa" : "correggi-struttura";
+        const corvale::prova::EsitoCli a = EseguiCli(sbagliato), b = EseguiCli(italiano);
+        EXPECT_EQ(a.stato, 2) << sbagliato.join(' ').toStdString();
+        EXPECT_EQ(a.err, b.err) << sbagliato.join(' ').toStdString();
+    }
 }
 
 namespace {

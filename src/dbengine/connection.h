@@ -140,6 +140,8 @@ public:
     public:
         enum Writes { Several, OneStatement };
         explicit WriteScope(DatabaseImpl& d, Writes writes = Several);
+        WriteScope(const WriteScope&) = delete;  // one scope, one commit or rollback
+        WriteScope& operator=(const WriteScope&) = delete;
         ~WriteScope();
         void commit();
     private:

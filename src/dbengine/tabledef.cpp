@@ -22,6 +22,34 @@ namespace {
     throw DbError::make(err::ItemNotFound);
 }
 
+// The lookups the field, index and property collections share, over the objects of one list in
+// order: by position, and by name as the engine compares names (null when absent).
+template <class Impl>
+std::shared_ptr<Impl> itemAt(const std::vector<std::shared_ptr<Impl>>& all, int index)
+{
+    if (index < 0 || index >= int(all.size()))
+        notFound();
+    return all[size_t(index)];
+}
+
+template <class Impl>
+std::shared_ptr<Impl> findNamed(const std::vector<std::shared_ptr<Impl>>& all, const QString& name)
+{
+    for (const auto& o : all)
+        if (sameName(o->info.name, name))
+            return o;
+    return nullptr;
+}
+
+template <class Impl>
+std::shared_ptr<Impl> itemNamed(const std::vector<std::shared_ptr<Impl>>& all, const QString& name)
+{
+    auto o = findNamed(all, name);
+    if (!o)
+        notFound();
+    return o;
+}
+
 template <typename T>
 T& checked(const std::shared_ptr<T>& p)
 {
@@ -258,29 +286,11 @@ std::vector<std::shared_ptr<FieldImpl>> fieldsOf(FieldList& l)
 
 int FieldCollection::Count() const { return int(fieldsOf(checked(d_)).size()); }
 
-Field FieldCollection::Item(int index) const
-{
-    const auto all = fieldsOf(checked(d_));
-    if (index < 0 || index >= int(all.size()))
-        notFound();
-    return Field(all[size_t(index)]);
-}
+Field FieldCollection::Item(int index) const { return Field(itemAt(fieldsOf(checked(d_)), index)); }
 
-Field FieldCollection::Item(const QString& name) const
-{
-    for (const auto& f : fieldsOf(checked(d_)))
-        if (sameName(f->info.name, name))
-            return Field(f);
-    notFound();
-}
+Field FieldCollection::Item(const QString& name) const { return Field(itemNamed(fieldsOf(checked(d_)), name)); }
 
-bool FieldCollection::Contains(const QString& name) const
-{
-    for (const auto& f : fieldsOf(checked(d_)))
-        if (sameName(f->info.name, name))
-            return true;
-    return false;
-}
+bool FieldCollection::Contains(const QString& name) const { return findNamed(fieldsOf(checked(d_)), name) != nullptr; }
 
 void FieldCollection::Append(const Field& field)
 {
@@ -429,29 +439,11 @@ IndexInfo definitionOf(IndexImpl& ix)
 
 int IndexCollection::Count() const { return int(indexesOf(checked(d_)).size()); }
 
-Index IndexCollection::Item(int index) const
-{
-    const auto all = indexesOf(checked(d_));
-    if (index < 0 || index >= int(all.size()))
-        notFound();
-    return Index(all[size_t(index)]);
-}
+Index IndexCollection::Item(int index) const { return Index(itemAt(indexesOf(checked(d_)), index)); }
 
-Index IndexCollection::Item(const QString& name) const
-{
-    for (const auto& i : indexesOf(checked(d_)))
-        if (sameName(i->info.name, name))
-            return Index(i);
-    notFound();
-}
+Index IndexCollection::Item(const QString& name) const { return Index(itemNamed(indexesOf(checked(d_)), name)); }
 
-bool IndexCollection::Contains(const QString& name) const
-{
-    for (const auto& i : indexesOf(checked(d_)))
-        if (sameName(i->info.name, name))
-            return true;
-    return false;
-}
+bool IndexCollection::Contains(const QString& name) const { return findNamed(indexesOf(checked(d_)), name) != nullptr; }
 
 void IndexCollection::Append(const Index& index)
 {
@@ -620,29 +612,11 @@ int PropertyCollection::Count() const
     return int(ddl::builtinProperties().size() + t.info().properties.size());
 }
 
-Property PropertyCollection::Item(int index) const
-{
-    const auto all = propertiesOf(checked(d_));
-    if (index < 0 || index >= int(all.size()))
-        notFound();
-    return Property(all[size_t(index)]);
-}
+Property PropertyCollection::Item(int index) const { return Property(itemAt(propertiesOf(checked(d_)), index)); }
 
-Property PropertyCollection::Item(const QString& name) const
-{
-    for (const auto& p : propertiesOf(checked(d_)))
-        if (sameName(p->info.name, name))
-            return Property(p);
-    notFound();
-}
+Property PropertyCollection::Item(const QString& name) const { return Property(itemNamed(propertiesOf(checked(d_)), name)); }
 
-bool PropertyCollection::Contains(const QString& name) const
-{
-    for (const auto& p : propertiesOf(checked(d_)))
-        if (sameName(p->info.name, name))
-            return true;
-    return false;
-}
+bool PropertyCollection::Contains(const QString& name) const { return findNamed(propertiesOf(checked(d_)), name) != nullptr; }
 
 void PropertyCollection::Append(const Property& property)
 {

@@ -1,8 +1,8 @@
 #pragma once
 // The tests' operator and session. OperatoreProva answers every box in place of a person (with the
 // responders a test sets; notices Ok and questions No otherwise) and records every text shown, in
-// order, and the hourglass. SessioneProva is the one session of a test process, with that
-// operator; AzzeraAmbiente (archivi_prova.h) clears it between tests.
+// order, and the hourglass. SessioneProva is the session of the running test, with that operator:
+// each test gets a fresh pair, made when it starts and destroyed (the archive closed) when it ends.
 #include "core/operatore.h"
 #include "core/sessione.h"
 

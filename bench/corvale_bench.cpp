@@ -31,7 +31,7 @@
 #include "app/operatore_finestre.h"
 #include "maintenance/frmrepair.h"
 #include "dbengine/filecopy.h"
-#include "safety/guardia_archivio.h"
+#include "core/guardia_archivio.h"
 #include "safety/registro.h"
 #include "safety/sessione_sicurezza.h"
 #include "checks/catalogo.h"

@@ -1,6 +1,6 @@
 #include "dirselector.h"
 
-#include "icone_senza_lettura.h"
+#include "widgets/icone_senza_lettura.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -4,14 +4,15 @@
 #include "core/avvio.h"
 #include "core/sessione.h"
 #include "dirselector.h"
-#include "doppioclic.h"
-#include "finestre.h"
+#include "widgets/doppioclic.h"
+#include "widgets/finestre.h"
 #include "aperturamanutenzione.h"
 #include "core/operatore.h"
 #include "core/presenza_archivio.h"
 #include "pulsantemultiriga.h"
 #include "core/varco.h"
 #include "core/versione.h"
+#include "safety/versione_registrata.h"
 #include "safety/sessione_sicurezza.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "app/operatore_finestre.h"
 
-#include "app/finestre.h"
+#include "widgets/finestre.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -42,6 +42,7 @@ void EseguiConteggio(Manutenzione& m, int li, const QString& sql,
             try {
                 rs.Close();
             } catch (const std::exception&) {
+                // Already on a failure: the check's state says so; a failed close adds nothing.
             }
         }
         m.ImpostaStato(li, kStatoPrb);

@@ -10,7 +10,7 @@
 #include "core/operatore.h"
 #include "core/manutenzione.h"
 #include "core/valore.h"
-#include "checks/rapporto_html.h"
+#include "report/rapporto_html.h"
 #include "checks/valori_illeggibili.h"
 #include "safety/sessione_sicurezza.h"
 

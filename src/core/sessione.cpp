@@ -1,6 +1,6 @@
 #include "core/sessione.h"
 
-#include "safety/guardia_archivio.h"
+#include "core/guardia_archivio.h"
 
 #include <QCoreApplication>
 

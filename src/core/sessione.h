@@ -13,11 +13,11 @@
 namespace corvale {
 
 struct StatoSicurezza;  // safety/sessione_sicurezza.h
-class GuardiaArchivio;  // safety/guardia_archivio.h
+class GuardiaArchivio;  // core/guardia_archivio.h
 
 // The session's archive handle: a dbe::Database that puts the session's guard on every connection
 // set into it, so that the archive is written only inside a journaled change, whichever code set
-// the handle (safety/guardia_archivio.h). Copies of it are plain handles of the same connection.
+// the handle (core/guardia_archivio.h). Copies of it are plain handles of the same connection.
 class ArchivioSessione : public dbe::Database {
 public:
     ArchivioSessione();

@@ -2,7 +2,6 @@
 
 #include "access/sololettura.h"
 #include "core/sessione.h"
-#include "safety/modifica_registrata.h"
 
 #include <QRegularExpression>
 
@@ -47,21 +46,6 @@ void ScriviVersioneDb(const dbe::Database& db, const QString& valore)
 }
 
 QString VersioneDb(const Sessione& s) { return LeggiVersioneDb(s.DbArchivi); }
-
-void VersioneDb(const Sessione& s, const QString& Valore)
-{
-    // The stamp goes into the journal, committed before the write on the second connection.
-    ModificaRegistrata voce(s, tipo_modifica::Versione, kTabella);
-    if (voce.Attiva()) {
-        dbe::Recordset rs = s.DbArchivi.OpenRecordset(kTabella);
-        rs.MoveFirst();
-        if (const auto ref = dbe::CurrentRow(rs))
-            voce.Record(ref->table, ref->rowid, dbe::StoredRow{{kCampo}, {Valore}});
-        rs.Close();
-        voce.Scrivi();
-    }
-    ScriviVersioneDb(s.DbArchivi, Valore);
-}
 
 QString LeggiVersioneMaster(const Sessione& s) { return LeggiVersioneMaster(s.PercorsoMaster()); }
 

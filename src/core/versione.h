@@ -19,9 +19,8 @@ class Sessione;
 QString LeggiVersioneDb(const dbe::Database& db, bool aggiungiRecord = true);
 // Writes `valore` into VERSDB of the first record of AGENZIA through a second connection.
 void ScriviVersioneDb(const dbe::Database& db, const QString& valore);
-// The same on the session's DbArchivi.
+// The same on the session's DbArchivi (the journaled write is in safety/versione_registrata.h).
 QString VersioneDb(const Sessione& s);
-void VersioneDb(const Sessione& s, const QString& Valore);
 
 // The master's stamp: VERSDB of the current (first) record of AGENZIA of the master file (by
 // default the session's PercorsoMaster()), Null as the empty text; any failure gives the empty text.

@@ -2,7 +2,7 @@
 
 #include "core/operatore.h"
 #include "core/sessione.h"
-#include "app/finestre.h"
+#include "widgets/finestre.h"
 #include "safety/annulla.h"
 #include "safety/modifica_registrata.h"
 #include "safety/registro.h"

@@ -2,8 +2,8 @@
 
 #include "access/sololettura.h"
 #include "checks/valori_illeggibili.h"
-#include "app/doppioclic.h"
-#include "app/finestre.h"
+#include "widgets/doppioclic.h"
+#include "widgets/finestre.h"
 #include "core/sessione.h"
 #include "dbengine/dberror.h"
 #include "maintenance/collega_correzione.h"

@@ -1,14 +1,14 @@
 #include "salva_rapporto.h"
 
 #include "access/sololettura.h"
-#include "app/icone_senza_lettura.h"
+#include "widgets/icone_senza_lettura.h"
 
 #include "frmrepair.h"
 
 #include "core/sessione.h"
-#include "app/finestre.h"
+#include "widgets/finestre.h"
 #include "core/operatore.h"
-#include "checks/rapporto_html.h"
+#include "report/rapporto_html.h"
 
 #include <QAction>
 #include <QIcon>

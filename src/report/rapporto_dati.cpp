@@ -99,6 +99,7 @@ RapportoControllo RaccogliRapporto(Manutenzione& m, const QDateTime& momento)
         if (!s.DbArchivi.isNull())
             r.VersioneArchivio = LeggiVersioneDb(s.DbArchivi, false);
     } catch (const dbe::DbError&) {
+        // A stamp that cannot be read is shown empty: the report still lists the run's outcomes.
     }
     r.VersioneMaster = s.VersioneMaster;
     r.AvvisoVersioni = s.VersioneMaster.isEmpty() ? AvvisoVersioneMasterAssente().trimmed()

@@ -2,7 +2,7 @@
 
 #include "archivio_diretto.h"
 #include "copia_sicurezza.h"
-#include "guardia_archivio.h"
+#include "core/guardia_archivio.h"
 #include "sessione_sicurezza.h"
 
 #include <QCoreApplication>

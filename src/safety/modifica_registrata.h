@@ -2,7 +2,7 @@
 // ModificaRegistrata: one change to the session's archive as it goes into the journal. The code
 // that changes the archive creates one before the change, reports each record before touching it,
 // and lets it go (or calls Fine) after. While it lives, the archive's guard lets the session's
-// archive be written (guardia_archivio.h) and the journal's pending records are committed just
+// archive be written (core/guardia_archivio.h) and the journal's pending records are committed just
 // before every commit of the archive's connection, so no archive change is ever committed before
 // its record. It settles itself at the end: when the archive's connection changed fewer
 // records than were journaled (a refused delete, a walk stopped part-way), each record is checked
@@ -10,7 +10,7 @@
 //
 // Without a journal (no change was prepared with PrimaDellaModifica, as in a test of one routine)
 // it records nothing, costs nothing and opens nothing: on a guarded archive the writes are refused.
-#include "guardia_archivio.h"
+#include "core/guardia_archivio.h"
 #include "registro.h"
 
 #include "core/sessione.h"

@@ -26,6 +26,7 @@ public:
             if (!db_.isNull())
                 db_.Close();
         } catch (const dbe::DbError&) {
+            // A destructor does not throw; the throwaway archive goes with its temporary folder.
         }
     }
     Prova(const Prova&) = delete;

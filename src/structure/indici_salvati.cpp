@@ -8,19 +8,19 @@ QVector<IndiceSalvato> SalvaIndiciDelCampo(const dbe::TableDef& td, const QStrin
     const dbe::IndexCollection indici = td.Indexes();
     const int n = indici.Count();
     for (int i = 0; i < n; ++i) {
-        try {
-            const dbe::Index idx = indici.Item(i);
-            const dbe::FieldCollection campi = idx.Fields();
-            campi.Item(campo);  // raises when the index does not contain the field
-            IndiceSalvato s;
-            s.nome = idx.Name();
-            s.primario = idx.Primary();
-            s.univoco = idx.Unique();
-            for (int j = 0; j < campi.Count(); ++j)
-                s.campi << campi.Item(j).Name();
-            salvati << s;
-        } catch (const dbe::DbError&) {
-        }
+        // Only the indexes that contain the field; an engine error reading one goes to the caller,
+        // so that no index is left out of the list (it would be dropped and not made again).
+        const dbe::Index idx = indici.Item(i);
+        const dbe::FieldCollection campi = idx.Fields();
+        if (!campi.Contains(campo))
+            continue;
+        IndiceSalvato s;
+        s.nome = idx.Name();
+        s.primario = idx.Primary();
+        s.univoco = idx.Unique();
+        for (int j = 0; j < campi.Count(); ++j)
+            s.campi << campi.Item(j).Name();
+        salvati << s;
     }
     return salvati;
 }

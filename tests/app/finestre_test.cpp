@@ -1,5 +1,5 @@
 // The busy pointer and the centring of a window.
-#include "app/finestre.h"
+#include "widgets/finestre.h"
 #include "app/operatore_finestre.h"
 
 #include <QApplication>

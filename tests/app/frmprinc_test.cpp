@@ -2,7 +2,7 @@
 // path check) before a button acts; boxes are answered through Messaggi.
 #include "ambiente_prova.h"
 #include "support/sessione_prova.h"
-#include "app/finestre.h"
+#include "widgets/finestre.h"
 #include "app/frmprinc.h"
 #include "app/traduzioni.h"
 #include "core/versione.h"

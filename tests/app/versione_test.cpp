@@ -3,6 +3,7 @@
 #include "ambiente_prova.h"
 #include "support/sessione_prova.h"
 #include "core/versione.h"
+#include "safety/versione_registrata.h"
 
 using namespace corvale;
 

@@ -3,7 +3,7 @@
 // the first fifty problem records and their total, values in Italian form and the version warning.
 #include "core/sessione.h"
 #include "core/operatore.h"
-#include "checks/rapporto_html.h"
+#include "report/rapporto_html.h"
 #include "core/manutenzione.h"
 #include "support/archivi_prova.h"
 #include "support/pagina_html.h"

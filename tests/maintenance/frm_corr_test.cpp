@@ -10,7 +10,7 @@
 #include "records/correzione_en.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
-#include "safety/guardia_archivio.h"
+#include "core/guardia_archivio.h"
 #include "safety/registro.h"
 #include "support/eventi.h"
 

@@ -3,7 +3,7 @@
 // folder and installed as DbArchivi; the operator's answers to questions (Yes unless a test says
 // otherwise); helpers to read the archive back and to build tasks from catalogue entries.
 #include "core/sessione.h"
-#include "app/finestre.h"
+#include "widgets/finestre.h"
 #include "core/operatore.h"
 #include "checks/catalogo.h"
 #include "records/avanzamento.h"

@@ -4,7 +4,7 @@
 // pass; a handle the session takes later is guarded too, and a handle of its own is not.
 #include "fixture_sicurezza.h"
 
-#include "safety/guardia_archivio.h"
+#include "core/guardia_archivio.h"
 #include "safety/modifica_registrata.h"
 
 #include <functional>

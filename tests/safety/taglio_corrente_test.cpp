@@ -7,6 +7,7 @@
 
 #include "core/manutenzione.h"
 #include "core/versione.h"
+#include "safety/versione_registrata.h"
 #include "safety/modifica_registrata.h"
 #include "support/coppia_prova.h"
 #include "support/taglio_corrente.h"

@@ -1,7 +1,7 @@
 #include "archivi_prova.h"
 
 #include "core/sessione.h"
-#include "safety/guardia_archivio.h"
+#include "core/guardia_archivio.h"
 #include "safety/sessione_sicurezza.h"
 
 namespace corvale::prova {

@@ -342,13 +342,17 @@ void DatabaseImpl::WriteScope::commit()
         r.step(d_);
     }
     done_ = true;
+    Q_ASSERT(d_.s->writeDepth > 0);  // scopes end in the reverse order they began
     --d_.s->writeDepth;
+    // The outermost scope leaves no transaction open behind it (a workspace transaction aside).
+    Q_ASSERT(nested_ || sqlite3_get_autocommit(d_.s->db));
 }
 
 DatabaseImpl::WriteScope::~WriteScope()
 {
     if (done_ || !d_.isOpen())
         return;
+    Q_ASSERT(d_.s->writeDepth > 0);
     --d_.s->writeDepth;
     sqlite3* h = d_.s->db;
     if (!nested_) {

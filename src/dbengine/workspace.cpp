@@ -113,6 +113,8 @@ void Workspace::CommitTrans()
             try {
                 d->exec(QStringLiteral("ROLLBACK TO ") + sp + QStringLiteral("; RELEASE ") + sp);
             } catch (const DbError&) {
+                // The first error is the one raised below; SQLite undoes an open transaction that
+                // cannot be rolled back when its connection closes.
             }
             d->invalidateSchema();
             if (!first)
@@ -120,6 +122,9 @@ void Workspace::CommitTrans()
         }
         d->s->workspaceLevel = level - 1;
     }
+    // No connection is left deeper than the workspace's transactions now are.
+    for (auto& d : r.live())
+        Q_ASSERT(d->s->workspaceLevel <= r.level);
     if (first)
         throw *first;
 }

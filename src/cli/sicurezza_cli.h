@@ -14,7 +14,8 @@ namespace corvale::cli {
 void PreparaSicurezzaCli(const Sessione& s, bool senzaCopia);
 // Removes --senza-copia from args; true when it was there.
 bool TogliSenzaCopia(QStringList& args);
-// Reads --home/--archive and opens DbArchivi only. 0, or 2 with the message in errore.
-int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore);
+// Reads --home/--archive and opens DbArchivi only. 0, or 2 with the message in errore (and the
+// engine's error number in numero, when given: dbe::err::DiskFull for a full disk).
+int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore, int* numero = nullptr);
 
 }  // namespace corvale::cli

@@ -267,7 +267,7 @@ int Length(const QString& archivio, const QString& tabella, const QString& campo
     // The routine alone, as before the session's guard: no gate and no journal are measured here.
     corvale::ScritturaConsentita consentita(Sessione());
     Cronometro t;
-    const bool ok = corvale::ModificaLunghezzaCampo(Sessione(), tabella, campo, lung);
+    const bool ok = corvale::ModificaLunghezzaCampo(Sessione(), tabella, campo, lung).fatta;
     const qint64 ns = t.ns();
     const qint64 cpu = t.cpuNs();
     Sessione().DbArchivi.Close();

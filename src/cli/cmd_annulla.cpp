@@ -15,6 +15,9 @@
 #include "safety/registro.h"
 #include "safety/sessione_sicurezza.h"
 
+#include "dbengine/dberror.h"
+
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace corvale::cli {
@@ -33,16 +36,35 @@ int ComandoAnnulla(const QStringList& argomenti)
         return kEsitoNonEseguito;
     }
     QString errore;
+    int numero = 0;
     OperatoreRiga operatore(Risposta::No);
     Sessione s(operatore);
     PreparaSicurezzaCli(s, senzaCopia);
-    if (ApriSoloArchivio(s, args, errore) != kEsitoRiuscito) {
+    if (ApriSoloArchivio(s, args, errore, &numero) != kEsitoRiuscito) {
+        // On a full disk the archive cannot even be opened: the journal still says whether the
+        // change can be undone, and how much room the undo needs.
+        const QString archivio = QFileInfo(PercorsoArchivio(s.PathArchivi)).absoluteFilePath();
+        if (numero == dbe::err::DiskFull && QFileInfo::exists(Registro::FilePer(archivio))) {
+            Registro reg(archivio);
+            if (reg.Aperto()) {
+                QString no = PerchéNonAnnullabile(reg, id);
+                if (no.isEmpty())
+                    no = SpazioMancantePerAnnullare(s, reg, id, archivio, !senzaCopia);
+                if (!no.isEmpty()) {
+                    err << SuUnaRiga(no) << "\n";
+                    return kEsitoNonEseguito;
+                }
+            }
+        }
         err << errore << "\n" << uso;
         return kEsitoNonEseguito;
     }
-    // An entry that cannot be undone is refused before the gate makes a copy.
+    // An entry that cannot be undone, or for which the disk has no room, is refused before the
+    // gate makes a copy.
     if (const auto reg = RegistroPer(s, &errore)) {
-        const QString no = PerchéNonAnnullabile(*reg, id);
+        QString no = PerchéNonAnnullabile(*reg, id);
+        if (no.isEmpty())
+            no = SpazioMancantePerAnnullare(s, *reg, id, s.DbArchivi.Name(), !senzaCopia);
         if (!no.isEmpty()) {
             err << SuUnaRiga(no) << "\n";
             return kEsitoNonEseguito;

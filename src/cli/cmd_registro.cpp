@@ -11,6 +11,8 @@
 #include "safety/registro.h"
 #include "safety/riga_testo.h"
 
+#include "dbengine/dberror.h"
+
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -60,13 +62,17 @@ int ComandoRegistro(const QStringList& argomenti)
         }
     }
     QString errore;
+    int numero = 0;
     OperatoreRiga operatore(Risposta::No);
     Sessione s(operatore);
-    if (ApriSoloArchivio(s, args, errore) != kEsitoRiuscito) {
+    const bool aperto = ApriSoloArchivio(s, args, errore, &numero) == kEsitoRiuscito;
+    // On a full disk the archive cannot be opened (its readers need room for a shared index), but
+    // its journal can still be read: it is listed as it is.
+    const QString archivio = aperto ? s.DbArchivi.Name() : QFileInfo(PercorsoArchivio(s.PathArchivi)).absoluteFilePath();
+    if (!aperto && (numero != dbe::err::DiskFull || !QFileInfo::exists(Registro::FilePer(archivio)))) {
         err << errore << "\nUso: corvale-cli registro [N] [--json] [--programma CARTELLA] [--archivio CARTELLA]\n";
         return kEsitoNonEseguito;
     }
-    const QString archivio = s.DbArchivi.Name();
     Registro reg(archivio);
     if (!reg.Aperto()) {
         err << "Impossibile leggere il registro delle modifiche " << Registro::FilePer(archivio) << "\n"
@@ -74,7 +80,11 @@ int ComandoRegistro(const QStringList& argomenti)
         return kEsitoNonEseguito;
     }
     // Entries a crashed session left "in corso" are settled against the archive (read only).
-    RiconciliaInCorso(s.DbArchivi, reg);
+    if (aperto)
+        RiconciliaInCorso(s.DbArchivi, reg);
+    else if (!reg.InCorso().isEmpty())
+        err << "Spazio su disco insufficiente per aprire l'archivio: le modifiche \"in corso\" sono elencate "
+               "come le ha lasciate il registro, senza confrontarle con l'archivio.\n";
     QVector<VoceRegistro> voci;
     if (sola) {
         const auto v = reg.Voce(sola);

@@ -35,7 +35,7 @@ bool TogliSenzaCopia(QStringList& args)
     return args.removeAll(QStringLiteral("--senza-copia")) > 0;
 }
 
-int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore)
+int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore, int* numero)
 {
     OpzioniArchivi o;
     if (!LeggiOpzioni(args, o, errore, false))
@@ -47,6 +47,8 @@ int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore)
         s.DbArchivi = dbe::OpenDatabase(PercorsoArchivio(s.PathArchivi));
         PresenzaArchivio::FinoAllaFine(s, s.DbArchivi.Name());  // no restore under this command
     } catch (const dbe::DbError& e) {
+        if (numero)
+            *numero = e.number();
         errore = access::RifiutoArchivioAccess(PercorsoArchivio(s.PathArchivi), e);
         if (errore.isEmpty())
             errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();

@@ -15,7 +15,8 @@ void PreparaSicurezzaCli(const Sessione& s, bool senzaCopia);
 // Removes --senza-copia from args; true when it was there.
 bool TogliSenzaCopia(QStringList& args);
 // Reads --programma/--archivio and opens DbArchivi only. kEsitoRiuscito, or kEsitoNonEseguito with
-// the message in errore.
-int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore);
+// the message in errore (and the engine's error number in numero, when given: dbe::err::DiskFull
+// for a full disk).
+int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore, int* numero = nullptr);
 
 }  // namespace corvale::cli

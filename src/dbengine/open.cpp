@@ -247,7 +247,8 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
         sqlite3_finalize(st);
         if (rc != SQLITE_ROW) {
             const int base = rc & 0xff;
-            fail(base == SQLITE_FULL ? err::DiskFull
+            // No room for the index of the log the readers share (the "-shm" file) is a full disk.
+            fail(base == SQLITE_FULL || rc == SQLITE_IOERR_SHMSIZE ? err::DiskFull
                  : base == SQLITE_BUSY || base == SQLITE_LOCKED || base == SQLITE_PERM
                          || base == SQLITE_CANTOPEN || base == SQLITE_READONLY
                      ? err::FileInUse

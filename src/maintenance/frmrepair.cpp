@@ -210,22 +210,20 @@ QPushButton* FrmRepair::Puls(int indice) const
 
 void FrmRepair::Form_Load()
 {
-    Clessidra(true);
+    const ClessidraAccesa clessidra(m_.sessione().operatore());
     CentraForm(this);
     m_.CreaLista();
     caricaCatalogo();
     ImpostaModo(0);
-    Clessidra(false);
 }
 
 void FrmRepair::Form_Unload()
 {
     if (scaricato_)
         return;
-    Clessidra(true);
+    const ClessidraAccesa clessidra(m_.sessione().operatore());
     scaricato_ = true;
     emit scaricata();
-    Clessidra(false);
 }
 
 void FrmRepair::caricaCatalogo()
@@ -234,7 +232,7 @@ void FrmRepair::caricaCatalogo()
     try {
         m_.CaricaTask();
     } catch (const dbe::DbError& e) {
-        Clessidra(false);
+        // The operator's box puts the busy pointer away while it shows.
         m_.sessione().operatore().Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
                          + e.description());
     }
@@ -302,14 +300,13 @@ void FrmRepair::Puls_Click(int indice)
         if (modo_ == 0) {
             m_.ImpostaTxtDett(QString());  // no earlier task's text while the new results come
             ImpostaModo(1);
-            Clessidra(true);
+            const ClessidraAccesa clessidra(m_.sessione().operatore());
             m_.AvviaControllo();
             ImpostaModo(2);
             mostraDettaglio();
             // The results take the keys (the start button was disabled during the run, which
             // left the focus on "Chiudi").
             lstTask_->setFocus(Qt::OtherFocusReason);
-            Clessidra(false);
         } else if (modo_ == 2) {
             caricaCatalogo();
             ImpostaModo(0);
@@ -342,7 +339,6 @@ bool FrmRepair::eseguiCorrezione(const std::function<void()>& passo)
         passo();
         return true;
     } catch (const dbe::DbError& e) {
-        Clessidra(false);
         m_.sessione().operatore().Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13) + e.description());
         return false;
     }
@@ -365,7 +361,7 @@ void FrmRepair::controlla()
     const int sel = rigaAttiva();
     if (sel < 0)
         return;
-    Clessidra(true);
+    const ClessidraAccesa clessidra(m_.sessione().operatore());
     RicontrollaTask(m_, sel);
     const DatiTask& t = m_.Task(sel);
     m_.ImpostaTxtDett(t.Dettaglio);
@@ -377,7 +373,6 @@ void FrmRepair::controlla()
             m_.ImpostaTxtDett(t.Dettaglio + QChar(13) + QChar(13) + falliti);
     }
     impronta_ = ImprontaArchivio::Di(m_.sessione().DbArchivi);
-    Clessidra(false);
 }
 
 void FrmRepair::mostraDettaglio()

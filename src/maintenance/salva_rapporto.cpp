@@ -98,10 +98,12 @@ bool SalvaRapporto(FrmRepair& finestra)
         && finestra.Controllore().sessione().operatore().Mostra(QStringLiteral("Il file %1 esiste già. Sostituirlo ?").arg(nome), Pulsanti::SiNo)
                != Risposta::Si)
         return false;
-    Clessidra(true);
     QString errore;
-    const bool scritto = ScriviRapportoHtml(RaccogliRapporto(finestra.Controllore(), ora), file, &errore);
-    Clessidra(false);
+    bool scritto = false;
+    {
+        const ClessidraAccesa clessidra(finestra.Controllore().sessione().operatore());
+        scritto = ScriviRapportoHtml(RaccogliRapporto(finestra.Controllore(), ora), file, &errore);
+    }
     finestra.Controllore().sessione().operatore().Mostra(scritto ? QStringLiteral("Rapporto salvato in %1.").arg(nome) : errore);
     return scritto;
 }

@@ -1,5 +1,6 @@
 #include "annulla.h"
 
+#include "archivio_diretto.h"
 #include "copia_sicurezza.h"
 #include "modifica_registrata.h"
 #include "riga_testo.h"
@@ -8,9 +9,12 @@
 #include "dbengine/filecopy.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace corvale {
 
@@ -85,7 +89,94 @@ std::optional<VoceRegistro> RipristinoCheLaRiprese(Registro& reg, const VoceRegi
     return std::nullopt;
 }
 
+QString Mega(qint64 byte) { return QString::number(double(byte) / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MB"); }
+
+qint64 Dimensione(const QString& file)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? qint64(st.st_size) : 0;
+}
+
+// The page size of the archive, asked of SQLite (which shares its descriptors and locks among the
+// connections of this process). When SQLite cannot open it (no room for its shared index), no
+// connection of this process has it open either, and its header is read directly.
+qint64 Pagina(const QString& archivio)
+{
+    ArchivioDiretto a(archivio, false);
+    if (const auto v = a.ok() ? a.valore(QStringLiteral("PRAGMA page_size")) : std::nullopt; v && v->toLongLong() >= 512)
+        return v->toLongLong();
+    QFile f(archivio);
+    const QByteArray h = f.open(QIODevice::ReadOnly) ? f.read(100) : QByteArray();
+    if (h.size() < 100)
+        return 65536;  // unknown: the largest page SQLite writes
+    const qint64 p = (quint8(h.at(16)) << 8) | quint8(h.at(17));
+    return p == 1 ? 65536 : p >= 512 ? p : 65536;
+}
+
+// The room a file may take in a folder: the disk's free room, no more than the largest file this
+// process may write (-1 when unknown).
+qint64 Spazio(const Sessione& s, const QString& cartella)
+{
+    qint64 libero = SpazioLibero(s, cartella);
+    rlimit r {};
+    if (getrlimit(RLIMIT_FSIZE, &r) == 0 && r.rlim_cur != RLIM_INFINITY)
+        libero = libero < 0 ? qint64(r.rlim_cur) : std::min(libero, qint64(r.rlim_cur));
+    return libero;
+}
+
+dev_t Disco(const QString& cartella)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(cartella).constData(), &st) == 0 ? st.st_dev : dev_t(-1);
+}
+
 }  // namespace
+
+QString SpazioMancantePerAnnullare(const Sessione& s, Registro& reg, qint64 id, const QString& archivio,
+                                   bool conCopia)
+{
+    // Each frame of a log holds one page and a 24-byte header; the log itself a 32-byte header.
+    // A record put back or taken away touches its table's page and one page of each index, and a
+    // split may touch their parents: eight pages a record at most on the archives this program
+    // knows, and never more pages than the archive holds.
+    constexpr qint64 kIndice = 32768;
+    constexpr qint64 kPagineRecord = 8;
+    const qint64 pagina = Pagina(archivio);
+    qint64 record = 0, testo = 0;
+    for (const RecordRegistro& r : reg.Record(id)) {
+        if (!r.fatto)
+            continue;
+        ++record;
+        testo += (r.prima ? TestoDaRiga(*r.prima).size() : 0) + (r.dopo ? TestoDaRiga(*r.dopo).size() : 0);
+    }
+    const qint64 pagineArchivio = std::max<qint64>(1, Dimensione(archivio) / pagina);
+    qint64 serve = 32 + (std::min(record * kPagineRecord, pagineArchivio) + 2) * (pagina + 24);
+    if (Dimensione(archivio + QStringLiteral("-shm")) < kIndice)
+        serve += kIndice;
+    const qint64 paginaRegistro = reg.Pagina();
+    serve += 32 + (2 * testo / paginaRegistro + 4) * (paginaRegistro + 24);
+
+    const QString cartella = QFileInfo(archivio).absolutePath();
+    const QString rifiuto = QStringLiteral("Spazio insufficiente: servono %1 in %2.\rNessuna modifica è stata fatta.");
+    // The gate's copy, with the margin it asks for; on the archive's disk it adds to the undo's room.
+    qint64 copia = 0;
+    QString copie = cartella;
+    if (conCopia && reg.CopiaConImpronta(ImprontaContenuto(archivio)).isEmpty()) {
+        const qint64 byte = Dimensione(archivio) + Dimensione(archivio + QStringLiteral("-wal"));
+        copia = byte + byte / 20 + 1024 * 1024;
+        if (QFileInfo::exists(CartellaCopie(archivio)))
+            copie = CartellaCopie(archivio);
+        if (Disco(copie) == Disco(cartella)) {
+            serve += copia;
+            copia = 0;
+        }
+    }
+    if (const qint64 qui = Spazio(s, cartella); qui >= 0 && qui < serve)
+        return rifiuto.arg(Mega(serve), QDir::toNativeSeparators(cartella));
+    if (const qint64 la = Spazio(s, copie); copia > 0 && la >= 0 && la < copia)
+        return rifiuto.arg(Mega(copia), QDir::toNativeSeparators(copie));
+    return QString();
+}
 
 QString PerchéNonAnnullabile(Registro& reg, qint64 id)
 {
@@ -117,6 +208,8 @@ EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
         return e;
     }
     e.errore = PerchéNonAnnullabile(*reg, id);
+    if (e.errore.isEmpty())
+        e.errore = SpazioMancantePerAnnullare(s, *reg, id, DbArchivi.Name(), false);
     if (!e.errore.isEmpty())
         return e;
     const std::optional<VoceRegistro> v = reg->Voce(id);

@@ -28,6 +28,16 @@ EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id);
 // not undone record by record, no record changed); empty when it can. Reads only.
 QString PerchéNonAnnullabile(Registro& reg, qint64 id);
 
+// The room on disk an undo of entry `id` needs and does not find: the refusal for the operator
+// ("Spazio insufficiente: servono N MB in CARTELLA."), empty when there is room. What it counts,
+// an upper bound: the archive's shared log index when it is not there yet, the archive's log for
+// every page the records put back may touch, the journal's log for the undo's entry and records,
+// and with conCopia the safety copy the gate writes first (unless a listed copy holds this very
+// state). The room is the disk's free room, and no more than the largest file the process may
+// write. Reads only; the archive need not be open.
+QString SpazioMancantePerAnnullare(const Sessione& s, Registro& reg, qint64 id, const QString& archivio,
+                                   bool conCopia);
+
 // Restores the safety copy `copia` over the archive, after a safety copy of the current state;
 // refused while another program writes the archive. True on success; the message for the operator
 // in `testo` either way.

@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
 #ifdef Q_OS_UNIX
@@ -111,21 +112,52 @@ QString Registro::FilePer(const QString& archivio)
 Registro::Registro(const QString& archivio)
     : archivio_(QFileInfo(archivio).absoluteFilePath()), file_(FilePer(archivio))
 {
+    if (apri(false))
+        return;
+    // A journal in log mode is read through an index shared by the programs that have it open
+    // (the "-shm" file, 32 KB). With no room for that file (a full disk) the journal could not even
+    // be read. It is then opened with the exclusive lock, which keeps that index in this process's
+    // memory and needs no room to read. Of the ways to read without room this one is safe while
+    // another Corvale writes the journal: the exclusive lock is refused while another program has
+    // the journal open (and that program's shared index is then there, so the ordinary opening is
+    // tried once more and needs no room either), and while it is held no other program can write
+    // behind this one's back. It reads the log too, so nothing committed is missed. (Reading the
+    // file as immutable would need no lock but would miss the changes still in the log, and could
+    // read pages another program's checkpoint is rewriting.)
+    const QString primo = errore_;
+    if (apri(true)) {
+        privato_ = true;
+        // The shared index the failed opening began is no one's: while the exclusive lock is held no
+        // other program has the journal open.
+        QFile::remove(file_ + QStringLiteral("-shm"));
+        return;
+    }
+    if (apri(false))
+        return;
+    errore_ = primo;
+}
+
+bool Registro::apri(bool esclusivo)
+{
     sqlite3* h = nullptr;
+    errno = 0;
     if (sqlite3_open_v2(file_.toUtf8().constData(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
         != SQLITE_OK) {
         errore_ = h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("memoria esaurita");
         sqlite3_close_v2(h);
-        return;
+        return false;
     }
     sqlite3_busy_timeout(h, 3000);
     db_ = h;
     // Log mode with a sync at every commit: an entry committed here is on disk before the archive
     // change it describes is committed.
-    if (!esegui("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL") || !esegui(kSchema)) {
+    if ((esclusivo && !esegui("PRAGMA locking_mode=EXCLUSIVE"))
+        || !esegui("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL") || !esegui(kSchema)) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
+        return false;
     }
+    return true;
 }
 
 Registro::~Registro()
@@ -302,6 +334,14 @@ bool Registro::SegnaAnnullata(qint64 voce, qint64 da)
     q.intero(1, da);
     q.intero(2, voce);
     return q.fatto();
+}
+
+qint64 Registro::Pagina()
+{
+    if (!db_)
+        return 4096;
+    Q q(db_, "PRAGMA page_size");
+    return q.riga() && q.n(0) >= 512 ? q.n(0) : 4096;
 }
 
 QVector<VoceRegistro> Registro::Elenco()

@@ -88,6 +88,10 @@ public:
     Registro& operator=(const Registro&) = delete;
 
     bool Aperto() const { return db_ != nullptr; }
+    // True when the journal was opened without room for the index its readers share (a full
+    // disk): it is read and written as usual, but no other program can open it until this object
+    // is destroyed.
+    bool Privato() const { return privato_; }
     QString Errore() const { return errore_; }
     // True when the last failure to write the journal was for lack of room (a full disk or quota,
     // or a file grown past the largest the system allows).
@@ -96,6 +100,8 @@ public:
     // the next writes reuse the log's room instead of growing it.
     void FaiSpazio();
     QString File() const { return file_; }
+    // The journal file's page size (4096 when it cannot be read).
+    qint64 Pagina();
     QString Archivio() const { return archivio_; }
 
     // A new entry, "in corso", committed at once; its id. Time and user are filled here. 0 on failure.
@@ -130,6 +136,7 @@ public:
     QString CopiaConImpronta(const QString& impronta);
 
 private:
+    bool apri(bool esclusivo);
     bool esegui(const char* sql);
     void fallito(int rc);
     // Runs one write; when it fails for lack of room, makes room inside the journal and runs it again.
@@ -143,6 +150,7 @@ private:
     QString errore_;
     bool transazione_ = false;
     bool pieno_ = false;
+    bool privato_ = false;
 };
 
 }  // namespace corvale

@@ -33,7 +33,7 @@ QString IndicePerso(const Sessione& s, const QString& tabella, const QString& in
 }
 }  // namespace
 
-bool AggiungiTabella(Sessione& s, const QString& Nm)
+EsitoCorrezione AggiungiTabella(Sessione& s, const QString& Nm)
 {
     try {
         const dbe::TableDef tm = s.DbMaster.TableDefs().Item(Nm);
@@ -60,14 +60,13 @@ bool AggiungiTabella(Sessione& s, const QString& Nm)
         }
         // Nothing reaches the archive before this append, which is all or nothing.
         s.DbArchivi.TableDefs().Append(nuova);
-        return true;
+        return EsitoCorrezione::Fatta();
     } catch (const dbe::DbError& e) {
-        RegistraMotivoErrore(e);
-        return false;
+        return EsitoCorrezione::Fallita(e);
     }
 }
 
-bool AggiungiCampo(Sessione& s, const QString& NmTab, const QString& NmCmp)
+EsitoCorrezione AggiungiCampo(Sessione& s, const QString& NmTab, const QString& NmCmp)
 {
     try {
         const dbe::TableDef tm = s.DbMaster.TableDefs().Item(NmTab);
@@ -80,14 +79,13 @@ bool AggiungiCampo(Sessione& s, const QString& NmTab, const QString& NmCmp)
         }
         f.SetAttributes(fm.Attributes());
         ta.Fields().Append(f);
-        return true;
+        return EsitoCorrezione::Fatta();
     } catch (const dbe::DbError& e) {
-        RegistraMotivoErrore(e);
-        return false;
+        return EsitoCorrezione::Fallita(e);
     }
 }
 
-bool AggiungiIndice(Sessione& s, const QString& Nm, const QString& NmId)
+EsitoCorrezione AggiungiIndice(Sessione& s, const QString& Nm, const QString& NmId)
 {
     try {
         const dbe::TableDef tm = s.DbMaster.TableDefs().Item(Nm);
@@ -117,20 +115,17 @@ bool AggiungiIndice(Sessione& s, const QString& Nm, const QString& NmId)
         } catch (const dbe::DbError& e) {
             riga.conferma();  // the old index stays deleted, as the correction has always done
             if (eliminato)
-                RegistraMotivoErrore(dbe::DbError(e.number(), e.description() + IndicePerso(s, Nm, NmId)));
-            else
-                RegistraMotivoErrore(e);
-            return false;
+                return EsitoCorrezione::Fallita(dbe::DbError(e.number(), e.description() + IndicePerso(s, Nm, NmId)));
+            return EsitoCorrezione::Fallita(e);
         }
         riga.conferma();
-        return true;
+        return EsitoCorrezione::Fatta();
     } catch (const dbe::DbError& e) {
-        RegistraMotivoErrore(e);
-        return false;
+        return EsitoCorrezione::Fallita(e);
     }
 }
 
-bool AggiungiProprieta(Sessione& s, const QString& NmTab, const QString& NmProp)
+EsitoCorrezione AggiungiProprieta(Sessione& s, const QString& NmTab, const QString& NmProp)
 {
     try {
         const dbe::TableDef tm = s.DbMaster.TableDefs().Item(NmTab);
@@ -138,11 +133,10 @@ bool AggiungiProprieta(Sessione& s, const QString& NmTab, const QString& NmProp)
         const dbe::Property pm = tm.Properties().Item(NmProp);
         ta.Properties().Append(ta.CreateProperty(NmProp, pm.Type(), pm.Value()));
     } catch (const dbe::DbError& e) {
-        RegistraMotivoErrore(e);
-        return false;
+        return EsitoCorrezione::Fallita(e);
     }
     RinfrescaTabelleArchivio(s);
-    return true;
+    return EsitoCorrezione::Fatta();
 }
 
 }  // namespace corvale

@@ -28,7 +28,7 @@ const QString kStatoNonApplicabile = QStringLiteral("Non applicabile");
 const QString kStatoNonEseguita = QStringLiteral("Non eseguita");
 
 // The correction routine for one coded problem of table nmTab.
-bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
+EsitoCorrezione Correggi(Sessione& s, const QString& nmTab, const QString& cod)
 {
     const auto item = [&cod](const char* cosa) { return RicavaDatoDaCod(QLatin1String(cosa), cod); };
     const QString codice = item("CODICE");
@@ -44,8 +44,7 @@ bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
         bool ok = false;
         const qint32 tipo = item("TIPO").trimmed().toInt(&ok);
         if (!ok) {
-            RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidFieldType));
-            return false;
+            return EsitoCorrezione::Fallita(dbe::DbError::make(dbe::err::InvalidFieldType));
         }
         return ModificaTipoCampo(s, nmTab, item("CAMPO"), tipo);
     }
@@ -53,8 +52,7 @@ bool Correggi(Sessione& s, const QString& nmTab, const QString& cod)
         return AggiungiIndice(s, nmTab, item("INDICE"));
     if (codice == cod::NoProp)
         return AggiungiProprieta(s, nmTab, item("PROPRIETA"));
-    RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
-    return false;
+    return EsitoCorrezione::Fallita(dbe::DbError::make(dbe::err::InvalidArgument));
 }
 
 // Why the engine cannot apply an attribute row of table nmTab at all (empty when it can, or for
@@ -166,13 +164,11 @@ EsitoCorrezioniStruttura GestisciCorrezioneStruttura(Manutenzione& m, int P)
             m.LstStruct.ImpostaIcona(r, kIconaDaEseguire);
             m.LstStruct.ImpostaNota(r, QStringLiteral("Non eseguita: le correzioni si sono fermate prima."));
         }
-        s.operatore().Clessidra(false);
         s.operatore().Mostra(perche + QChar(u'\r') + RiepilogoCorrezioni(tabella, esito));
     };
     for (int pos = 0; pos < m.LstStruct.Conta(); ++pos) {
         if (m.LstStruct.Riga(pos).Spuntata) {
             ModificaRegistrata voce(s, tipo_modifica::Struttura, tabella, chiave, m.LstStruct.Riga(pos).Testo);
-            AzzeraMotivoErrore();
             // The right to write is waited for (a bounded time) before the correction reads
             // anything: a correction that read first would fail at once at its first write while
             // another program writes.
@@ -180,33 +176,33 @@ EsitoCorrezioniStruttura GestisciCorrezioneStruttura(Manutenzione& m, int P)
             // refuses the write at once instead of waiting (what was read is gone). Nothing of the
             // correction was done then, so it is tried again from a fresh read, for as long as the
             // busy timeout, and a program that writes often and briefly is waited for.
-            bool ok = false;
+            EsitoCorrezione riga;
             QElapsedTimer attesa;
             attesa.start();
             for (;;) {
                 try {
                     dbe::WaitWritable(s.DbArchivi);
-                    ok = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
+                    riga = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
                 } catch (const dbe::DbError& e) {
-                    RegistraMotivoErrore(e);
+                    riga = EsitoCorrezione::Fallita(e);
                 }
-                if (ok || UltimoMotivoErrore().numero != dbe::err::CouldNotUpdateLocked || attesa.elapsed() >= kAttesaMs)
+                if (riga || riga.motivo.numero != dbe::err::CouldNotUpdateLocked || attesa.elapsed() >= kAttesaMs)
                     break;
-                AzzeraMotivoErrore();
                 QThread::msleep(2);
             }
+            const bool ok = riga.fatta;
             const QString stato = ok ? QStringLiteral("OK") : QStringLiteral("Non e' stato possibile correggere");
             if (ok)
                 voce.Fine(stato);
             else
-                voce.Fallita(stato, UltimoMotivoErrore().testo());
+                voce.Fallita(stato, riga.motivo.testo());
             m.LstStruct.ImpostaTestoStato(pos, stato);
             m.LstStruct.ImpostaIcona(pos, ok ? kIconaOk : kIconaProblemi);
-            m.LstStruct.ImpostaNota(pos, ok ? QString() : UltimoMotivoErrore().testo());
+            m.LstStruct.ImpostaNota(pos, ok ? QString() : riga.motivo.testo());
             ++(ok ? esito.fatte : esito.fallite);
             // Another program kept its write open through the whole wait: every later row would
             // wait as long again, so the run stops here and says why.
-            if (!ok && UltimoMotivoErrore().numero == dbe::err::CouldNotUpdateLocked) {
+            if (!ok && riga.motivo.numero == dbe::err::CouldNotUpdateLocked) {
                 QString perche;
                 if (RiapriArchivio(s, percorso, &perche))
                     perche = QStringLiteral("Impossibile continuare le correzioni: un altro programma sta scrivendo nell'archivio.");

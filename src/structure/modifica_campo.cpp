@@ -105,7 +105,7 @@ QString NomeTemporaneo(const dbe::TableDef& td, const QString& nome)
     }
 }
 
-bool RicostruisciCampo(Sessione& s, const QString& NmTab, const QString& nome, const NuovaDefinizione& nuova)
+EsitoCorrezione RicostruisciCampo(Sessione& s, const QString& NmTab, const QString& nome, const NuovaDefinizione& nuova)
 {
     try {
         dbe::TableDef td = s.DbArchivi.TableDefs().Item(NmTab);
@@ -156,46 +156,42 @@ bool RicostruisciCampo(Sessione& s, const QString& NmTab, const QString& nome, c
         }
         riga.conferma();
     } catch (const dbe::DbError& e) {
-        RegistraMotivoErrore(e);
+        const EsitoCorrezione esito = EsitoCorrezione::Fallita(e);
         RinfrescaTabelleArchivio(s);
-        return false;
+        return esito;
     }
     RinfrescaTabelleArchivio(s);
-    return true;
+    return EsitoCorrezione::Fatta();
 }
 
 }  // namespace
 
-bool ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Attr)
+EsitoCorrezione ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Attr)
 {
     bool ok = false;
     const qint32 attributi = Attr.trimmed().toInt(&ok);
     if (!ok) {
-        RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
-        return false;
+        return EsitoCorrezione::Fallita(dbe::DbError::make(dbe::err::InvalidArgument));
     }
     // Flags the engine cannot give a field of this type are refused before anything changes.
     try {
         const short tipo = s.DbArchivi.TableDefs().Item(NmTab).Fields().Item(NmCmp).Type();
         const QString motivo = AttributiNonImpostabili(NmCmp, tipo, attributi);
         if (!motivo.isEmpty()) {
-            RegistraMotivoErrore(dbe::DbError(dbe::err::InvalidArgument, motivo));
-            return false;
+            return EsitoCorrezione::Fallita(dbe::DbError(dbe::err::InvalidArgument, motivo));
         }
     } catch (const dbe::DbError& e) {
-        RegistraMotivoErrore(e);
-        return false;
+        return EsitoCorrezione::Fallita(e);
     }
     NuovaDefinizione n;
     n.attributi = attributi;
     return RicostruisciCampo(s, NmTab, NmCmp, n);
 }
 
-bool ModificaTipoCampo(Sessione& s, const QString& NmTab, const QString& NmCampo, qint32 NmTipo)
+EsitoCorrezione ModificaTipoCampo(Sessione& s, const QString& NmTab, const QString& NmCampo, qint32 NmTipo)
 {
     if (NmTipo < -32768 || NmTipo > 32767) {
-        RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidFieldType));
-        return false;
+        return EsitoCorrezione::Fallita(dbe::DbError::make(dbe::err::InvalidFieldType));
     }
     NuovaDefinizione n;
     n.tipo = static_cast<short>(NmTipo);

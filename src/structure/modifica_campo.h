@@ -4,16 +4,18 @@
 // with an update statement, dropping the old column and renaming the new one, while the indexes
 // that contain the field are set aside and created again. Each change is one transaction: applied
 // whole or not at all, and values that do not convert to the new type refuse it.
+#include "motivo_errore.h"
+
 #include <QString>
 
 namespace corvale {
 
 class Sessione;
 
-// Attr: the master's attribute flags as decimal text. True when applied; false, with the archive
-// unchanged, otherwise. No message.
-bool ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Attr);
+// Attr: the master's attribute flags as decimal text. Done when applied; failed, with the archive
+// unchanged and the reason, otherwise. No message.
+EsitoCorrezione ModificaAttributoCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Attr);
 // NmTipo: the master's type code.
-bool ModificaTipoCampo(Sessione& s, const QString& NmTab, const QString& NmCampo, qint32 NmTipo);
+EsitoCorrezione ModificaTipoCampo(Sessione& s, const QString& NmTab, const QString& NmCampo, qint32 NmTipo);
 
 }  // namespace corvale

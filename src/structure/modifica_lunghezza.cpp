@@ -78,22 +78,20 @@ void NewDimCampoIndicizzato(Sessione& s, const QString& NomeCampo, const QString
     riga.conferma();
 }
 
-bool ModificaLunghezzaCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Lung)
+EsitoCorrezione ModificaLunghezzaCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Lung)
 {
     bool ok = false;
     const int n = Lung.trimmed().toInt(&ok);
     if (!ok || n < 1 || n > 32767) {
-        RegistraMotivoErrore(dbe::DbError::make(dbe::err::InvalidArgument));
-        return false;
+        return EsitoCorrezione::Fallita(dbe::DbError::make(dbe::err::InvalidArgument));
     }
     try {
         NewDimCampoIndicizzato(s, NmCmp, NmTab, static_cast<qint16>(n));
     } catch (const dbe::DbError& e) {
-        RegistraMotivoErrore(e);
-        return false;
+        return EsitoCorrezione::Fallita(e);
     }
     RinfrescaTabelleArchivio(s);
-    return true;
+    return EsitoCorrezione::Fatta();
 }
 
 }  // namespace corvale

@@ -5,6 +5,8 @@
 // and created again. The whole change runs on a second connection to the archive, in one
 // transaction: it is applied whole or not at all, and values that would not fit the new length
 // refuse it before anything changes.
+#include "motivo_errore.h"
+
 #include "dbengine/dbengine.h"
 
 #include <QString>
@@ -13,9 +15,10 @@ namespace corvale {
 
 class Sessione;
 
-// Entry point: Lung is the new length as decimal text. True when the field has the new length
-// (also when it had it already); false, with the archive unchanged, otherwise. No message.
-bool ModificaLunghezzaCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Lung);
+// Entry point: Lung is the new length as decimal text. Done when the field has the new length
+// (also when it had it already); failed, with the archive unchanged and the reason, otherwise. No
+// message.
+EsitoCorrezione ModificaLunghezzaCampo(Sessione& s, const QString& NmTab, const QString& NmCmp, const QString& Lung);
 
 // The indexes around the rebuild, on a second connection to the archive, in one transaction.
 // Errors go to the caller, after the transaction was rolled back.

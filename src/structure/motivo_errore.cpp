@@ -4,10 +4,6 @@
 
 namespace corvale {
 
-namespace {
-MotivoErrore ultimo;
-}  // namespace
-
 QString MotivoErrore::testo() const
 {
     if (vuoto())
@@ -15,22 +11,9 @@ QString MotivoErrore::testo() const
     return QStringLiteral("Errore %1: %2").arg(numero).arg(descrizione);
 }
 
-void AzzeraMotivoErrore()
+EsitoCorrezione EsitoCorrezione::Fallita(const dbe::DbError& e)
 {
-    ultimo = MotivoErrore();
-}
-
-void RegistraMotivoErrore(const dbe::DbError& e)
-{
-    if (!ultimo.vuoto())
-        return;
-    ultimo.numero = e.number();
-    ultimo.descrizione = SpiegazioneErrore(e);
-}
-
-const MotivoErrore& UltimoMotivoErrore()
-{
-    return ultimo;
+    return EsitoCorrezione{false, {e.number(), SpiegazioneErrore(e)}};
 }
 
 }  // namespace corvale

@@ -1,10 +1,10 @@
 #pragma once
-// MotivoErrore: why the last structure correction failed, kept for the corrections list and
-// corvale-cli. The correction routines report failure only through their truth value; on the way
-// out they note here the engine's error that stopped them (number and description), or a refusal
-// of their own given as an engine error of the same table. The dispatcher clears the note before
-// each row and reads it after. Only the first error noted since the clearing is kept: what a
-// failure sets off afterwards (a rollback, a refresh) does not hide its cause.
+// MotivoErrore and EsitoCorrezione: the outcome of one structure correction, returned by each
+// correction routine and read by the corrections list and corvale-cli. A routine that fails returns
+// the engine's error that stopped it (number and description), or a refusal of its own given as an
+// engine error of the same table. The reason is taken when the failure happens: what the failure
+// sets off afterwards (a rollback, a refresh) does not hide its cause. No state is kept anywhere
+// else.
 #include "dbengine/dberror.h"
 
 #include <QString>
@@ -12,16 +12,22 @@
 namespace corvale {
 
 struct MotivoErrore {
-    int numero = 0;  // 0: nothing noted
+    int numero = 0;  // 0: no reason
     QString descrizione;
     bool vuoto() const { return numero == 0 && descrizione.isEmpty(); }
-    // "Errore 3315: Il campo 'X' non può essere una stringa di lunghezza zero."; empty when nothing
-    // was noted.
+    // "Errore 3315: Il campo 'X' non può essere una stringa di lunghezza zero."; empty without a
+    // reason.
     QString testo() const;
 };
 
-void AzzeraMotivoErrore();
-void RegistraMotivoErrore(const dbe::DbError& e);
-const MotivoErrore& UltimoMotivoErrore();
+// Done, or not done with its reason. Tests as its truth value.
+struct EsitoCorrezione {
+    bool fatta = false;
+    MotivoErrore motivo;  // empty when done
+    explicit operator bool() const { return fatta; }
+
+    static EsitoCorrezione Fatta() { return EsitoCorrezione{true, {}}; }
+    static EsitoCorrezione Fallita(const dbe::DbError& e);
+};
 
 }  // namespace corvale

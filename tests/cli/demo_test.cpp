@@ -352,19 +352,19 @@ TEST_F(DemoTest, TwoRoundsOfTheStructureCorrectionsMakeTheArchiveLikeTheMaster)
         const QString campo = RicavaDatoDaCod("CAMPO", c);
         bool ok = false;
         if (codice == "NO-TAB")
-            ok = corvale::AggiungiTabella(corvale::prova::SessioneProva(), t);
+            ok = corvale::AggiungiTabella(corvale::prova::SessioneProva(), t).fatta;
         else if (codice == "NO-FLD")
-            ok = corvale::AggiungiCampo(corvale::prova::SessioneProva(), t, campo);
+            ok = corvale::AggiungiCampo(corvale::prova::SessioneProva(), t, campo).fatta;
         else if (codice == "TIPO")
-            ok = corvale::ModificaTipoCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("TIPO", c).toInt());
+            ok = corvale::ModificaTipoCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("TIPO", c).toInt()).fatta;
         else if (codice == "LEN")
-            ok = corvale::ModificaLunghezzaCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("LUNGHEZZA", c));
+            ok = corvale::ModificaLunghezzaCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("LUNGHEZZA", c)).fatta;
         else if (codice == "ATTR")
-            ok = corvale::ModificaAttributoCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("ATTRIBUTO", c));
+            ok = corvale::ModificaAttributoCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("ATTRIBUTO", c)).fatta;
         else if (codice == "NO-IDX" || codice == "NO-FLDIDX")
-            ok = corvale::AggiungiIndice(corvale::prova::SessioneProva(), t, RicavaDatoDaCod("INDICE", c));
+            ok = corvale::AggiungiIndice(corvale::prova::SessioneProva(), t, RicavaDatoDaCod("INDICE", c)).fatta;
         else if (codice == "NO-PROP")
-            ok = corvale::AggiungiProprieta(corvale::prova::SessioneProva(), t, RicavaDatoDaCod("PROPRIETA", c));
+            ok = corvale::AggiungiProprieta(corvale::prova::SessioneProva(), t, RicavaDatoDaCod("PROPRIETA", c)).fatta;
         corvale::prova::SessioneProva().DbArchivi.Close();
         corvale::prova::SessioneProva().DbArchivi = dbe::OpenDatabase(copia);
         return ok;

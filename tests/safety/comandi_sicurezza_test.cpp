@@ -4,11 +4,14 @@
 #include "fixture_comandi.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <random>
 #include "support/stampa_qt.h"
 
 using namespace corvale;
@@ -57,6 +60,42 @@ TEST_F(ComandiSicurezza, CorrectJournalsAndAnnullaPutsBack)
     EXPECT_EQ(esegui({"annulla", "99"}).stato, 2);
     EXPECT_EQ(esegui({"annulla", "uno"}).stato, 2);
     EXPECT_EQ(copie().size(), 2) << "a refused annulla makes no copy";
+}
+
+// A full disk, made by a limit on the size of any file the process writes, drawn below the 32 KB
+// that the index readers share of a log needs: the journal is still listed, and an undo refuses
+// with the room it needs and changes nothing, neither the archive nor the journal. With room again
+// the same undo puts the records back.
+TEST_F(ComandiSicurezza, OnAFullDiskTheJournalIsListedAndAnUndoSaysTheRoomItNeeds)
+{
+    const QStringList prima = testsupport::sqliteDump(archivio());
+    Esito e = esegui({"correct", "0002K", "--elimina"});
+    ASSERT_EQ(e.stato, 0) << e.err.toStdString();
+    const QStringList corretto = testsupport::sqliteDump(archivio());
+    const QString cartella = home.filePath("archivi");
+    const QStringList dove{"--home", home.path(), "--archive", cartella};
+    std::mt19937 caso(26042026);
+    for (int giro = 0; giro < 3; ++giro) {
+        const qint64 limite = std::uniform_int_distribution<qint64>(0, 32767)(caso);
+        SCOPED_TRACE(limite);
+        e = prova::EseguiCli(QStringList{"registro"} + dove, limite);
+        EXPECT_EQ(e.stato, 0) << e.err.toStdString();
+        EXPECT_TRUE(e.out.startsWith("1\t") && e.out.contains("eliminazione\t0002K\t")) << e.out.toStdString();
+        e = prova::EseguiCli(QStringList{"annulla", "1"} + dove, limite);
+        EXPECT_EQ(e.stato, 2);
+        EXPECT_TRUE(e.err.contains(QRegularExpression("^Spazio insufficiente: servono [0-9.]+ MB in "
+                                                      + QRegularExpression::escape(cartella) + "\\. / Nessuna")))
+            << e.err.toStdString();
+        EXPECT_EQ(testsupport::sqliteDump(archivio()), corretto);
+        EXPECT_FALSE(QFile::exists(home.filePath("archivi/lumera-registro.db-shm")));
+    }
+    e = esegui({"registro", "--json"});
+    const QJsonArray voci = QJsonDocument::fromJson(e.out.toUtf8()).object().value("modifiche").toArray();
+    ASSERT_EQ(voci.size(), 1) << e.out.toStdString();
+    EXPECT_EQ(voci.first().toObject().value("annullata_da").toInteger(), 0);
+    e = esegui({"annulla", "1"});
+    EXPECT_EQ(e.stato, 0) << e.err.toStdString();
+    EXPECT_EQ(testsupport::sqliteDump(archivio()), prima);
 }
 
 TEST_F(ComandiSicurezza, RipristinaRiparaAndSenzaCopia)

@@ -238,12 +238,12 @@ TEST(RicostruzioneTest, EveryTypeChangeKeepsEachValueOrRefusesTheWholeField)
             const std::string nome = QStringLiteral("%1 -> %2 (%3)").arg(caso.tipo).arg(t).arg(tabella).toStdString();
             const QVariantList prima = prova::Valori(tabella, campo);
             const QString file = prova::Dump(c.percorsoArchivio());
-            AzzeraMotivoErrore();
-            if (!ModificaTipoCampo(SessioneProva(), tabella, campo, t)) {
-                EXPECT_FALSE(caso.riescono.contains(t)) << nome << ": " << UltimoMotivoErrore().testo().toStdString();
+            const EsitoCorrezione esito = ModificaTipoCampo(SessioneProva(), tabella, campo, t);
+            if (!esito) {
+                EXPECT_FALSE(caso.riescono.contains(t)) << nome << ": " << esito.motivo.testo().toStdString();
                 // The refusal names the record whose value it could not keep.
-                EXPECT_TRUE(UltimoMotivoErrore().testo().contains(QStringLiteral(" della tabella %1").arg(tabella)))
-                    << nome << ": " << UltimoMotivoErrore().testo().toStdString();
+                EXPECT_TRUE(esito.motivo.testo().contains(QStringLiteral(" della tabella %1").arg(tabella)))
+                    << nome << ": " << esito.motivo.testo().toStdString();
                 EXPECT_EQ(prova::Dump(c.percorsoArchivio()), file) << nome;
                 continue;
             }
@@ -352,10 +352,9 @@ TEST(RicostruzioneTest, TheTemporaryColumnNeverClashesNorPassesTheNameLimit)
             sql += QStringLiteral(", [%1] TEXT(10)").arg(a);
         c.archivio({sql + ")", QStringLiteral("INSERT INTO %1 ([%2]) VALUES ('12')").arg(tabella, nome)});
         SessioneProva().DbArchivi.TableDefs().Refresh();
-        AzzeraMotivoErrore();
         const std::string n = nome.toStdString();
-        ASSERT_TRUE(ModificaTipoCampo(SessioneProva(), tabella, nome, dbe::dbLong))
-            << n << ": " << UltimoMotivoErrore().testo().toStdString();
+        const EsitoCorrezione esito = ModificaTipoCampo(SessioneProva(), tabella, nome, dbe::dbLong);
+        ASSERT_TRUE(esito) << n << ": " << esito.motivo.testo().toStdString();
         const dbe::TableDef td = SessioneProva().DbArchivi.TableDefs().Item(tabella);
         EXPECT_EQ(td.Fields().Item(nome).Type(), dbe::dbLong) << n;
         EXPECT_EQ(td.Fields().Count(), 1 + avanzi.size()) << n;

@@ -6,7 +6,11 @@
 #include "recordset_impl.h"
 #include "spellingtable.h"
 #include "valuefunctions.h"
+#include "values.h"
 
+#include <QHash>
+#include <QSet>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace dbe {
@@ -238,6 +242,187 @@ std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table,
     for (int i = 0; i < n; ++i)
         r.values << columnValue(st, i);
     return r;
+}
+
+QVector<std::pair<Bookmark, QVariant>> ReadFieldOfAll(const Recordset& rs, const QString& field)
+{
+    const int f = rs.FieldIndex(field);  // 3265 for a field the set does not have
+    const auto impl = rs.impl();
+    impl->fetchAll();
+    const detail::Keyset& keys = impl->keys;
+    const Bookmark generation = Bookmark(impl->generation) << 32;
+    QVector<std::pair<Bookmark, QVariant>> out;
+    out.reserve(keys.liveCount());
+    const short type = impl->layout.field(f).info.type;
+    if (impl->isSnapshotOfValues()) {
+        for (qint64 e = keys.nextLive(0); e < keys.size(); e = keys.nextLive(e + 1))
+            out.append({generation | e, impl->rows.at(e * impl->layout.count() + f)});
+        return out;
+    }
+    const int s = impl->layout.field(f).source;
+    QByteArray ids = "[";
+    for (qint64 e = keys.nextLive(0); e < keys.size(); e = keys.nextLive(e + 1)) {
+        out.append({generation | e, QVariant()});
+        const qint64 rowid = s < 0 ? detail::Keyset::kNoRow : keys.rowid(e, s);
+        if (ids.size() > 1)
+            ids += ',';
+        ids += rowid == detail::Keyset::kNoRow ? QByteArray("null") : QByteArray::number(rowid);
+    }
+    ids += ']';
+    if (s < 0 || out.isEmpty())
+        return out;
+    const detail::LayoutSource& src = impl->layout.source(s);
+    DatabaseImpl& d = *impl->db;
+    // The array's position of each rowid is the record's place in the result; a row is read once
+    // for each record that lists it, its pages in the set's order.
+    const QString t = quoteId(src.table);
+    Stmt st = d.prepare(QStringLiteral("SELECT k.key, %1.%2 FROM json_each(?1) AS k JOIN %1 ON %1.%3 = k.value")
+                            .arg(t, quoteId(impl->layout.field(f).info.name), src.rowid));
+    sqlite3_bind_text(st, 1, ids.constData(), int(ids.size()), SQLITE_TRANSIENT);
+    qint64 read = 0;
+    while (st.step(d)) {
+        out[sqlite3_column_int64(st, 0)].second = detail::readValue(st, 1, type);
+        ++read;
+    }
+    // A record of the missing side of an outer join reads as Null; any other row missing is gone.
+    qint64 expected = 0;
+    for (qint64 e = keys.nextLive(0); e < keys.size(); e = keys.nextLive(e + 1))
+        expected += keys.rowid(e, s) != detail::Keyset::kNoRow;
+    if (read != expected)
+        throw DbError::make(err::RecordDeleted);
+    return out;
+}
+
+std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookmark>& marks,
+                                       const std::function<void(const RowRef&, const StoredRow&)>& before)
+{
+    const auto impl = rs.impl();
+    if (!impl || !impl->open)
+        throw DbError::make(err::ObjectInvalid);
+    if (!impl->updatable)
+        throw DbError::make(err::ReadOnlyDatabase);
+    if (impl->isSnapshotOfValues() || impl->layout.sourceCount() != 1)
+        throw DbError::make(err::InvalidOperation);
+    detail::Keyset& keys = impl->keys;
+    const detail::LayoutSource& src = impl->layout.source(0);
+    DatabaseImpl& d = *impl->db;
+
+    // The entries named, each once; a bookmark of another set or of an earlier run is refused.
+    std::vector<RowState> outcome(size_t(marks.size()), RowState::Gone);
+    std::vector<std::pair<qint64, int>> listed;  // rowid, position in marks
+    listed.reserve(size_t(marks.size()));
+    QHash<qint64, int> atRowid;
+    for (int k = 0; k < marks.size(); ++k) {
+        const Bookmark b = marks.at(k);
+        const qint64 entry = b & 0xffffffffLL;
+        if (b < 0 || quint32(b >> 32) != impl->generation || entry >= keys.size())
+            throw DbError::make(err::InvalidArgument);
+        if (keys.isDeleted(entry) || keys.rowid(entry, 0) == detail::Keyset::kNoRow
+            || atRowid.contains(keys.rowid(entry, 0)))
+            continue;
+        atRowid.insert(keys.rowid(entry, 0), k);
+        listed.push_back({keys.rowid(entry, 0), k});
+    }
+    if (listed.empty())
+        return outcome;
+    std::sort(listed.begin(), listed.end());
+    QByteArray ids = "[";
+    for (const auto& [rowid, k] : listed) {
+        if (ids.size() > 1)
+            ids += ',';
+        ids += QByteArray::number(rowid);
+    }
+    ids += ']';
+    const auto bindJson = [](sqlite3_stmt* st, int i, const QByteArray& json) {
+        sqlite3_bind_text(st, i, json.constData(), int(json.size()), SQLITE_TRANSIENT);
+    };
+    const auto entryOf = [&](int k) { return marks.at(k) & 0xffffffffLL; };
+
+    // The write lock first (or a savepoint inside the caller's transaction): what is read below is
+    // what the delete meets.
+    DatabaseImpl::WriteScope scope(d);
+    const QString table = quoteId(src.table);
+    QVector<StoredRow> rows(marks.size());
+    QByteArray held = "[";  // "rowid:content" of each record found as listed
+    QByteArray found = "[";
+    {
+        Stmt st = d.prepare(QStringLiteral("SELECT %1, %2, %3, * FROM %4 WHERE %1 IN (SELECT value FROM json_each(?1))")
+                                .arg(src.rowid, src.identity, src.content, table));
+        bindJson(st, 1, ids);
+        QStringList names;
+        while (st.step(d)) {
+            const qint64 rowid = sqlite3_column_int64(st, 0);
+            const int k = atRowid.value(rowid, -1);
+            if (k < 0)
+                continue;
+            const qint64 entry = entryOf(k);
+            const auto same = [&](int column, qint64 had) {
+                return had == detail::Keyset::kUnknown || sqlite3_column_type(st, column) == SQLITE_NULL
+                    || sqlite3_column_int64(st, column) == had;
+            };
+            if (!same(1, keys.identity(entry, 0)) || !same(2, keys.content(entry, 0))) {
+                outcome[size_t(k)] = RowState::Changed;
+                continue;
+            }
+            const int n = sqlite3_column_count(st);
+            if (names.isEmpty())
+                for (int i = 3; i < n; ++i)
+                    names << QString::fromUtf8(sqlite3_column_name(st, i));
+            StoredRow& r = rows[k];
+            r.columns = names;
+            r.values.reserve(n - 3);
+            for (int i = 3; i < n; ++i)
+                r.values << columnValue(st, i);
+            if (held.size() > 1) {
+                held += ',';
+                found += ',';
+            }
+            const char* content = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
+            held += '"' + QByteArray::number(rowid) + ':' + QByteArray(content) + '"';
+            found += QByteArray::number(rowid);
+            outcome[size_t(k)] = RowState::Same;
+        }
+    }
+    held += ']';
+    found += ']';
+    // Rows not found as listed: gone, or holding another record (its identity) or other values.
+    for (const auto& [rowid, k] : listed) {
+        if (outcome[size_t(k)] != RowState::Gone)
+            continue;
+        Stmt chk = d.prepare(src.checkSql);
+        sqlite3_bind_int64(chk, 1, rowid);
+        if (chk.step(d))
+            outcome[size_t(k)] = RowState::Changed;
+    }
+    if (found.size() <= 2) {
+        scope.commit();
+        return outcome;
+    }
+    // The journal of every record before any of them is deleted, in the order of the marks.
+    for (int k = 0; k < marks.size(); ++k)
+        if (outcome[size_t(k)] == RowState::Same)
+            before(RowRef{src.table, keys.rowid(entryOf(k), 0)}, rows.at(k));
+    QSet<qint64> deleted;
+    {
+        Stmt del = d.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT value FROM json_each(?1)) AND "
+                                            "(%2 || ':' || ifnull(%3, '')) IN (SELECT value FROM json_each(?2)) "
+                                            "RETURNING %2")
+                                 .arg(table, src.rowid, src.content));
+        bindJson(del, 1, found);
+        bindJson(del, 2, held);
+        while (del.step(d))
+            deleted.insert(sqlite3_column_int64(del, 0));
+    }
+    scope.commit();
+    for (const auto& [rowid, k] : listed) {
+        if (deleted.contains(rowid)) {
+            keys.markDeleted(entryOf(k));
+        } else if (outcome[size_t(k)] == RowState::Same) {
+            outcome[size_t(k)] = RowState::Changed;  // changed between the read and the delete
+        }
+    }
+    impl->reader.invalidate();
+    return outcome;
 }
 
 QVector<qint64> FindStoredRows(const Database& db, const QString& table, const StoredRow& where, int limit)

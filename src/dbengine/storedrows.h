@@ -17,6 +17,7 @@
 #include <QVector>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace dbe {
 
@@ -41,6 +42,26 @@ std::optional<RowRef> CurrentRow(const Recordset& rs);
 // the set listed or first read). A snapshot of computed values is always Same. Reads only.
 enum class RowState { Same, Changed, Gone };
 RowState CurrentRowState(const Recordset& rs);
+
+// Deletes a group of a record set's records at once, as a record walk deletes them: the records
+// named by `marks` (bookmarks of rs, in any order) whose rows still hold what the set listed (the
+// identity and content of CurrentRowState) are read as stored and handed to `before` (the journal)
+// in the order of `marks`, then deleted together by one statement that checks the same again, the
+// rows visited in rowid order. Returns, for each mark, Same when its record was deleted now, Changed
+// when its row holds another record or other values (left alone), Gone when its row no longer
+// exists or the record was deleted through the set. The deleted records are marked deleted in the
+// set, as Delete marks them. Nothing is deleted when `before` throws or the engine refuses the
+// statement (the error goes to the caller). A set of one table only (3219 otherwise, 3027 for a
+// read-only set); a bookmark of another set raises 3001.
+std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookmark>& marks,
+                                       const std::function<void(const RowRef&, const StoredRow&)>& before);
+
+// One field of every record of a record set, in the set's order, each with its record's bookmark:
+// what moving from the first record to the last and reading Value(field) at each gives, read by
+// one statement instead of a read of the whole record each. Lists the whole result first, as
+// RecordCount does; leaves the set where it was. Raises 3265 for a field the set does not have,
+// 3167 when a record's row no longer exists.
+QVector<std::pair<Bookmark, QVariant>> ReadFieldOfAll(const Recordset& rs, const QString& field);
 
 // The record with that rowid, or nullopt when the table has none.
 std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table, qint64 rowid);

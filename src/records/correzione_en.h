@@ -2,8 +2,9 @@
 // GestisciCorrezioneEN: the correction of the records of an "EN" or "ENC" task that the operator
 // selected in the problem-record view: delete them, write the key of the chosen master record into
 // their reference field P(2), or write the task's fixed code P(5) there. It asks for confirmation,
-// then works through the selection in the order the rows were selected, one record at a time, and
-// re-runs the grid's query. Callers may rely on: No to a question, or a missing master choice,
+// then works through the selection in the order the rows were selected (a delete a group of records
+// at a time, each group read, journaled and deleted by one statement; a rewrite one record at a
+// time), and re-runs the grid's query. Callers may rely on: No to a question, or a missing master choice,
 // changes nothing; a record is changed only while it still holds what the grid listed: one that
 // another program changed or replaced since is left alone, counted and reported (MessaggioLasciati)
 // and named in the journal, one it deleted is passed over; if the engine refuses a change the walk

@@ -5,6 +5,7 @@
 #include "core/sessione.h"
 
 #include "checks/controllorecup.h"
+#include "dbengine/storedrows.h"
 
 namespace corvale {
 
@@ -41,15 +42,15 @@ void ApriCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
         dbe::Recordset righe =
             v.sessione().DbArchivi.OpenRecordset(SqlRecordProblema(task), dbe::dbOpenDefault, dbe::dbInconsistent);
         dbe::Recordset master = v.sessione().DbArchivi.OpenRecordset(sqlSelect + task.Param(1));
-        // The combo box lists field P(4) of every master record, in the record set's order.
+        // The combo box lists field P(4) of every master record, in the record set's order: that
+        // field alone, read for all of them at once.
         QVector<VoceCombo> voci;
         const QString campo = task.Param(4);
         if (master.RecordCount() > 0) {
-            master.MoveFirst();
-            while (!master.Eof()) {
-                voci.append({TestoValore(master.Value(campo)), master.GetBookmark()});
-                master.MoveNext();
-            }
+            const auto valori = dbe::ReadFieldOfAll(master, campo);
+            voci.reserve(valori.size());
+            for (const auto& [segnalibro, valore] : valori)
+                voci.append({TestoValore(valore), segnalibro});
             master.MoveFirst();
         }
         v.DtRow = righe;

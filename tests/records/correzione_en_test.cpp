@@ -5,7 +5,12 @@
 
 #include "records/correzione_en.h"
 #include "safety/modifica_registrata.h"
+#include "safety/sessione_sicurezza.h"
 #include "support/sqlite_file.h"
+
+#include <algorithm>
+#include <numeric>
+#include <random>
 
 using namespace corvale;
 using corvale::prova::ArchivioRecord;
@@ -305,4 +310,83 @@ TEST_F(CorrezioneEN, ARecordReplacedByAnotherProgramUnderItsRowNumberIsLeftAlone
     EXPECT_EQ(OperatoreDiProva().Mostrati(), (QStringList{kDomandaElimina, MessaggioLasciati(1)}));
     EXPECT_EQ(colonna("SELECT CODICE FROM CLIENTI ORDER BY CODICE"), (QStringList{"C1", "C2", "C9"}));
     EXPECT_EQ(v.DtRow.RecordCount(), 1);  // the new customer, still to be seen to
+}
+
+// The delete walk takes the selection a group of records at a time. Another program changes,
+// replaces under their row numbers, or deletes records at places drawn at random (seeded), group
+// edges among them, after the grid was filled and the rows selected in a random order: exactly
+// those records are left alone (the changed and replaced ones counted) and every other one is
+// deleted and journaled, whatever its place in its group.
+TEST_F(CorrezioneEN, AGroupedDeleteLeavesAloneExactlyTheRecordsAnotherProgramTouched)
+{
+    const int n = 700;
+    prova::RiempiRecordDaCorreggere(SessioneProva().DbArchivi, n);
+    const QString file = dir.filePath("lumera.mdb");
+    std::mt19937 caso(29122026);
+    for (int giro = 0; giro < 3; ++giro) {
+        SCOPED_TRACE(giro);
+        const TaskCorrezione t = task(1);
+        ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
+        const int righe = int(v.DtRow.RecordCount());
+        std::vector<int> ordine(static_cast<size_t>(righe));
+        std::iota(ordine.begin(), ordine.end(), 0);
+        std::shuffle(ordine.begin(), ordine.end(), caso);
+        for (int p : ordine) {
+            v.DtRow.SetAbsolutePosition(p);
+            v.Selezione.Add(v.DtRow.GetBookmark());
+        }
+        // The places touched: the first and last of the grid, the neighbours of every 50th row
+        // (each group edge among them), and others at random; a third of each kind.
+        std::vector<int> posti{0, righe - 1};
+        for (int p = 50; p < righe; p += 50)
+            posti.push_back(p - 1 + std::uniform_int_distribution<int>(0, 1)(caso));
+        for (int k = 0; k < 10; ++k)
+            posti.push_back(std::uniform_int_distribution<int>(0, righe - 1)(caso));
+        std::sort(posti.begin(), posti.end());
+        posti.erase(std::unique(posti.begin(), posti.end()), posti.end());
+        QString altro;
+        QStringList restano;  // RAGSOC of the problem records left afterwards
+        int lasciati = 0, tolti = 0;
+        for (int p : posti) {
+            v.DtRow.SetAbsolutePosition(p);
+            const qint64 riga = dbe::CurrentRow(v.DtRow)->rowid;
+            const QString nome = QString("Altro %1-%2").arg(giro).arg(p);
+            switch (std::uniform_int_distribution<int>(0, 2)(caso)) {
+            case 0:
+                altro += QString("UPDATE CLIENTI SET RAGSOC = '%1' WHERE rowid = %2;").arg(nome).arg(riga);
+                restano << nome;
+                ++lasciati;
+                break;
+            case 1:
+                altro += QString("DELETE FROM CLIENTI WHERE rowid = %1;"
+                                 "INSERT INTO CLIENTI (rowid, CODICE, RAGSOC) VALUES (%1, NULL, '%2');")
+                             .arg(riga)
+                             .arg(nome);
+                restano << nome;
+                ++lasciati;
+                break;
+            default:
+                altro += QString("DELETE FROM CLIENTI WHERE rowid = %1;").arg(riga);
+                ++tolti;
+            }
+        }
+        testsupport::sqliteExec(file, altro);
+        OperatoreDiProva().Mostrati().clear();
+        GestisciCorrezioneEN(v, t);
+        EXPECT_EQ(OperatoreDiProva().Mostrati(), (QStringList{kDomandaElimina, MessaggioLasciati(lasciati)}));
+        restano.sort();
+        EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI WHERE CODICE IS NULL ORDER BY RAGSOC"), restano);
+        const auto voci = RegistroSessione(SessioneProva())->Elenco();
+        const auto voce = std::find_if(voci.begin(), voci.end(),
+                                       [](const VoceRegistro& x) { return x.tipo == tipo_modifica::Elimina; });
+        ASSERT_NE(voce, voci.end());
+        EXPECT_EQ(voce->recordFatti, righe - lasciati - tolti);
+        EXPECT_EQ(barra.valori.size(), righe + 1);
+        // The records left are in the next round's grid, with more of their own.
+        QStringList altri;
+        for (int i = 0; i < n / 2; ++i)
+            altri << QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES (NULL, 'Nuovo %1-%2')").arg(giro).arg(i);
+        sql(altri);
+        barra.valori.clear();
+    }
 }

@@ -7,7 +7,10 @@
 #include <QList>
 #include <QSet>
 #include <sqlite3.h>
+#include <algorithm>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace dbe {
 
@@ -90,8 +93,34 @@ QStringList caseSpellings(const QString& text, int max)
 
 namespace {
 
+// The spellings that one column holds of the texts with more than kRangeSpellings of them, for a
+// column that no NOCASE index leads, where the range read would read the whole table for every
+// text looked up. Each such value is kept as one 64-bit entry: a hash of its folded text and the
+// case of each of its letters outside ASCII (which letter of the letter's class it is, two bits
+// a letter, at most kPatternLetters of them); a value with more letters, or of letters beyond the
+// fourth of their class, is kept as kWholeRead, which sends the texts of its hash back to the
+// range read. A text looked up is then answered with its folded form (which NOCASE finds equal
+// to every value whose letters outside ASCII are all folded) and its own letters put in the case
+// of each entry of its hash: every such text is a spelling of it, so a hash shared by two folded
+// texts can only add a spelling that matches nothing. Values whose letters outside ASCII are all
+// folded are not kept, nor those with kRangeSpellings spellings or fewer (equal texts have as many
+// spellings, and such texts are listed). The entries are read again, in one pass over the column,
+// when the file's data version or this connection's count of changed records has moved since
+// they were read: any commit by anyone, and any change of this connection, even uncommitted.
+struct ColumnSpellings {
+    bool led = false;      // a NOCASE index leads the column: the range read seeks on it
+    bool anyWhole = false;  // a value was not valid UTF-8: every look-up reads the range
+    unsigned version = 0;
+    sqlite3_int64 changes = -1;
+    std::vector<quint64> entries;  // hash << 32 | case of the letters, sorted, each once
+};
+
+inline constexpr int kPatternLetters = 15;
+inline constexpr quint32 kWholeRead = 0xFFFFFFFFu;
+
 struct Table : sqlite3_vtab {
     sqlite3* db = nullptr;
+    std::map<QByteArray, ColumnSpellings> columns;  // by table '\0' column
 };
 
 // The argument is copied: SQLite keeps it only for the call to filter.
@@ -229,6 +258,174 @@ int readSpellings(Cursor* k, sqlite3* db, const QString& x, sqlite3_value* table
     return SQLITE_OK;
 }
 
+// The letters of c's class (those equal to it under DBE_NOCASE) in a fixed order, or none when c
+// has no other case.
+const QVector<char32_t>* classOf(char32_t foldedLetter)
+{
+    if (foldedLetter < 0x80)
+        return nullptr;
+    const auto& classes = letterClasses();
+    const auto it = classes.constFind(foldedLetter);
+    return it == classes.cend() ? nullptr : &it.value();
+}
+
+quint32 foldedHash(const std::u32string& folded)
+{
+    const size_t h = qHash(QByteArrayView(reinterpret_cast<const char*>(folded.data()),
+                                          qsizetype(folded.size() * sizeof(char32_t))),
+                           size_t(0));
+    return quint32(h ^ (quint64(h) >> 32));
+}
+
+// The folded letters of text and, through *pattern, the case of its letters outside ASCII (the
+// class index of each, two bits a letter, kWholeRead when that does not fit); *count is how many
+// spellings it has, up to kRangeSpellings + 1. False when the text has no letter outside ASCII
+// that is not folded (NOCASE finds it under its folded form).
+bool caseOf(const QString& text, std::u32string* folded, quint32* pattern, int* count)
+{
+    folded->clear();
+    *pattern = 0;
+    *count = 1;
+    int letters = 0;
+    bool unfolded = false;
+    for (const char32_t c : text.toUcs4()) {
+        const char32_t f = foldLetter(c);
+        folded->push_back(f);
+        const QVector<char32_t>* cls = classOf(f);
+        if (!cls)
+            continue;
+        *count = std::min(*count * int(cls->size()), kRangeSpellings + 1);
+        const int at = int(cls->indexOf(c));
+        unfolded = unfolded || c != f;
+        if (*pattern == kWholeRead)
+            continue;
+        if (at < 0 || at > 3 || letters == kPatternLetters)
+            *pattern = kWholeRead;
+        else
+            *pattern |= quint32(at) << (2 * letters++);
+    }
+    return unfolded;
+}
+
+// Whether a NOCASE index that takes every record leads tab.col.
+bool nocaseIndexLeads(sqlite3* db, const QByteArray& tab, const QByteArray& col, int* rc)
+{
+    static const char sql[] = "SELECT 1 FROM pragma_index_list(?1) AS l, pragma_index_xinfo(l.name) AS x "
+                              "WHERE l.partial = 0 AND x.seqno = 0 AND x.key = 1 AND x.coll = 'NOCASE' "
+                              "AND x.name = ?2 COLLATE NOCASE LIMIT 1";
+    sqlite3_stmt* st = nullptr;
+    *rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    if (*rc != SQLITE_OK)
+        return false;
+    sqlite3_bind_text(st, 1, tab.constData(), int(tab.size()), SQLITE_STATIC);
+    sqlite3_bind_text(st, 2, col.constData(), int(col.size()), SQLITE_STATIC);
+    const int step = sqlite3_step(st);
+    *rc = step == SQLITE_ROW || step == SQLITE_DONE ? SQLITE_OK : step;
+    sqlite3_finalize(st);
+    return step == SQLITE_ROW;
+}
+
+// The column's spellings as they are now (read again when anything changed since), or null when
+// the range read is the cheaper way: a NOCASE index leads the column.
+const ColumnSpellings* columnSpellings(Table* t, const QByteArray& tab, const QByteArray& col, int* rc)
+{
+    *rc = SQLITE_OK;
+    unsigned version = 0;
+    if (sqlite3_file_control(t->db, "main", SQLITE_FCNTL_DATA_VERSION, &version) != SQLITE_OK)
+        return nullptr;  // no version to tell a stale reading by: read the range
+    const sqlite3_int64 changes = sqlite3_total_changes64(t->db);
+    ColumnSpellings& c = t->columns[tab + '\0' + col];
+    if (c.version == version && c.changes == changes)
+        return c.led ? nullptr : &c;
+    c = ColumnSpellings{};
+    c.led = nocaseIndexLeads(t->db, tab, col, rc);
+    if (*rc != SQLITE_OK)
+        return nullptr;
+    if (!c.led) {
+        const QByteArray sql = "SELECT " + quoted(col) + " FROM " + quoted(tab);
+        sqlite3_stmt* st = nullptr;
+        *rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &st, nullptr);
+        if (*rc != SQLITE_OK)
+            return nullptr;
+        std::u32string folded;
+        while ((*rc = sqlite3_step(st)) == SQLITE_ROW) {
+            if (sqlite3_column_type(st, 0) != SQLITE_TEXT)
+                continue;
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            const int n = sqlite3_column_bytes(st, 0);
+            if (std::all_of(p, p + n, [](char b) { return uchar(b) < 0x80; }))
+                continue;
+            const QByteArray bytes = QByteArray::fromRawData(p, n);
+            const QString text = QString::fromUtf8(bytes);
+            if (text.toUtf8() != bytes) {
+                c.anyWhole = true;
+                c.entries.clear();
+                break;
+            }
+            quint32 pattern = 0;
+            int count = 0;
+            if (caseOf(text, &folded, &pattern, &count) && count > kRangeSpellings)
+                c.entries.push_back(quint64(foldedHash(folded)) << 32 | pattern);
+        }
+        sqlite3_finalize(st);
+        if (*rc != SQLITE_ROW && *rc != SQLITE_DONE) {
+            t->columns.erase(tab + '\0' + col);
+            return nullptr;
+        }
+        *rc = SQLITE_OK;
+        std::sort(c.entries.begin(), c.entries.end());
+        c.entries.erase(std::unique(c.entries.begin(), c.entries.end()), c.entries.end());
+        c.entries.shrink_to_fit();
+    }
+    c.version = version;
+    c.changes = changes;
+    return c.led ? nullptr : &c;
+}
+
+// The spellings of x that tab.col holds, from the column's entries: x folded, and x in the case of
+// each entry of its hash. False when an entry of x's hash sends it to the range read.
+bool spellingsFromColumn(const ColumnSpellings& c, const QString& x, QList<QByteArray>* out)
+{
+    if (c.anyWhole)
+        return false;
+    std::u32string folded;
+    quint32 ignored = 0;
+    int count = 0;
+    caseOf(x, &folded, &ignored, &count);
+    const quint64 from = quint64(foldedHash(folded)) << 32;
+    QSet<QByteArray> seen;
+    const auto add = [&](const std::u32string& letters) {
+        const QByteArray value = QString::fromUcs4(letters.data(), qsizetype(letters.size())).toUtf8();
+        if (!seen.contains(value)) {
+            seen.insert(value);
+            out->append(value);
+        }
+    };
+    add(folded);
+    for (auto it = std::lower_bound(c.entries.begin(), c.entries.end(), from);
+         it != c.entries.end() && (*it >> 32) == (from >> 32); ++it) {
+        const quint32 pattern = quint32(*it);
+        if (pattern == kWholeRead)
+            return false;
+        std::u32string spelled = folded;
+        int letters = 0;
+        bool fits = true;
+        for (char32_t& f : spelled) {
+            const QVector<char32_t>* cls = classOf(f);
+            if (!cls)
+                continue;
+            const int at = letters < kPatternLetters ? int(pattern >> (2 * letters++)) & 3 : 0;
+            if (at >= cls->size())
+                fits = false;
+            else
+                f = (*cls)[at];
+        }
+        if (fits)
+            add(spelled);
+    }
+    return true;
+}
+
 // How many spellings text has, counted up to max + 1.
 int spellingCount(const QString& text, int max)
 {
@@ -282,7 +479,17 @@ int filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_va
     if (!named)
         return SQLITE_OK;
     k->listed = true;
-    return readSpellings(k, static_cast<Table*>(c->pVtab)->db, text, argv[1], argv[2]);
+    auto* t = static_cast<Table*>(c->pVtab);
+    const QByteArray tab(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])), sqlite3_value_bytes(argv[1]));
+    const QByteArray col(reinterpret_cast<const char*>(sqlite3_value_text(argv[2])), sqlite3_value_bytes(argv[2]));
+    int rc = SQLITE_OK;
+    const ColumnSpellings* spellings = columnSpellings(t, tab, col, &rc);
+    if (rc != SQLITE_OK)
+        return fail(k, t->db, rc);
+    if (spellings && spellingsFromColumn(*spellings, text, &k->more))
+        return SQLITE_OK;
+    k->more.clear();
+    return readSpellings(k, t->db, text, argv[1], argv[2]);
 }
 
 int next(sqlite3_vtab_cursor* c)

@@ -1,5 +1,6 @@
 #include "spellingtable.h"
 
+#include "dbtypes.h"
 #include "valuefunctions.h"
 
 #include <QByteArray>
@@ -118,9 +119,19 @@ struct ColumnSpellings {
 inline constexpr int kPatternLetters = 15;
 inline constexpr quint32 kWholeRead = 0xFFFFFFFFu;
 
+// The texts that one number column holds, by their reading under the Italian rule (texts no rule
+// reads left out), read again on the same terms as ColumnSpellings.
+struct NumberTexts {
+    unsigned version = 0;
+    sqlite3_int64 changes = -1;
+    std::vector<std::pair<double, QByteArray>> texts;  // sorted, each once
+};
+
 struct Table : sqlite3_vtab {
     sqlite3* db = nullptr;
+    bool numbers = false;                           // dbe_numberforms rather than dbe_spellings
     std::map<QByteArray, ColumnSpellings> columns;  // by table '\0' column
+    std::map<QByteArray, NumberTexts> numberTexts;  // likewise
 };
 
 // The argument is copied: SQLite keeps it only for the call to filter.
@@ -129,6 +140,8 @@ struct Cursor : sqlite3_vtab_cursor {
     std::string text;                // x, when it is a text
     bool listed = false;             // the rows are `more` (possibly none), not x itself
     QList<QByteArray> more;
+    bool hasNumber = false;  // dbe_numberforms: a first row, x's number, before `more`
+    double number = 0;
     int row = 0;
     sqlite3_stmt* scan = nullptr;  // the range read of a long text, kept for the next row
     QByteArray scanOf;             // the table and column it reads
@@ -141,7 +154,7 @@ struct Cursor : sqlite3_vtab_cursor {
 
 Cursor* cur(sqlite3_vtab_cursor* c) { return static_cast<Cursor*>(c); }
 
-int connect(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out, char**)
+int connect(sqlite3* db, void* numbers, int, const char* const*, sqlite3_vtab** out, char**)
 {
     const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(value, arg HIDDEN, tab HIDDEN, col HIDDEN)");
     if (rc != SQLITE_OK)
@@ -150,6 +163,7 @@ int connect(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out, cha
     if (!t)
         return SQLITE_NOMEM;
     t->db = db;
+    t->numbers = numbers != nullptr;
     sqlite3_vtab_config(db, SQLITE_VTAB_INNOCUOUS);
     *out = t;
     return SQLITE_OK;
@@ -258,6 +272,16 @@ int readSpellings(Cursor* k, sqlite3* db, const QString& x, sqlite3_value* table
     return SQLITE_OK;
 }
 
+// The file's data version and this connection's count of changed records: what a kept reading of
+// a column is valid for. False when the file gives no version.
+bool readingStamp(sqlite3* db, unsigned* version, sqlite3_int64* changes)
+{
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, version) != SQLITE_OK)
+        return false;
+    *changes = sqlite3_total_changes64(db);
+    return true;
+}
+
 // The letters of c's class (those equal to it under DBE_NOCASE) in a fixed order, or none when c
 // has no other case.
 const QVector<char32_t>* classOf(char32_t foldedLetter)
@@ -331,9 +355,9 @@ const ColumnSpellings* columnSpellings(Table* t, const QByteArray& tab, const QB
 {
     *rc = SQLITE_OK;
     unsigned version = 0;
-    if (sqlite3_file_control(t->db, "main", SQLITE_FCNTL_DATA_VERSION, &version) != SQLITE_OK)
+    sqlite3_int64 changes = 0;
+    if (!readingStamp(t->db, &version, &changes))
         return nullptr;  // no version to tell a stale reading by: read the range
-    const sqlite3_int64 changes = sqlite3_total_changes64(t->db);
     ColumnSpellings& c = t->columns[tab + '\0' + col];
     if (c.version == version && c.changes == changes)
         return c.led ? nullptr : &c;
@@ -426,6 +450,80 @@ bool spellingsFromColumn(const ColumnSpellings& c, const QString& x, QList<QByte
     return true;
 }
 
+// The texts of tab.col by their reading as numbers, as they are now (read again when anything
+// changed since); null on an error (*rc) or when the file gives no version.
+const NumberTexts* numberTexts(Table* t, const QByteArray& tab, const QByteArray& col, int* rc)
+{
+    *rc = SQLITE_OK;
+    unsigned version = 0;
+    sqlite3_int64 changes = 0;
+    if (!readingStamp(t->db, &version, &changes))
+        return nullptr;
+    const QByteArray key = tab + '\0' + col;
+    NumberTexts& n = t->numberTexts[key];
+    if (n.version == version && n.changes == changes)
+        return &n;
+    n = NumberTexts{};
+    // Texts sort after every number: an index on the column gives them alone.
+    const QByteArray sql = "SELECT " + quoted(col) + " FROM " + quoted(tab) + " WHERE " + quoted(col) + " >= ''";
+    sqlite3_stmt* st = nullptr;
+    *rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &st, nullptr);
+    if (*rc == SQLITE_OK) {
+        while ((*rc = sqlite3_step(st)) == SQLITE_ROW) {
+            if (sqlite3_column_type(st, 0) != SQLITE_TEXT)
+                continue;
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            const int size = sqlite3_column_bytes(st, 0);
+            double d = 0;
+            if (readStoredText(p, size, dbDouble, &d) == Reading::Read)
+                n.texts.emplace_back(d, QByteArray(p, size));
+        }
+        if (*rc == SQLITE_DONE)
+            *rc = SQLITE_OK;
+    }
+    sqlite3_finalize(st);
+    if (*rc != SQLITE_OK) {
+        t->numberTexts.erase(key);
+        return nullptr;
+    }
+    std::sort(n.texts.begin(), n.texts.end());
+    n.texts.erase(std::unique(n.texts.begin(), n.texts.end()), n.texts.end());
+    n.texts.shrink_to_fit();
+    n.version = version;
+    n.changes = changes;
+    return &n;
+}
+
+// dbe_numberforms(x, table, column): x's number, then every text of table.column that reads as
+// that number; no row when x is Null or no number.
+int filterNumbers(Cursor* k, Table* t, int idxNum, int argc, sqlite3_value** argv)
+{
+    k->listed = true;
+    double d = 0;
+    if (readStored(argv[0], dbDouble, &d) != Reading::Read)
+        return SQLITE_OK;
+    k->hasNumber = true;
+    k->number = d;
+    if (idxNum != 3 || argc < 3 || sqlite3_value_type(argv[1]) != SQLITE_TEXT
+        || sqlite3_value_type(argv[2]) != SQLITE_TEXT)
+        return SQLITE_OK;
+    const QByteArray tab(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])), sqlite3_value_bytes(argv[1]));
+    const QByteArray col(reinterpret_cast<const char*>(sqlite3_value_text(argv[2])), sqlite3_value_bytes(argv[2]));
+    int rc = SQLITE_OK;
+    const NumberTexts* n = numberTexts(t, tab, col, &rc);
+    if (rc != SQLITE_OK)
+        return fail(k, t->db, rc);
+    if (!n) {
+        sqlite3_free(t->zErrMsg);
+        t->zErrMsg = sqlite3_mprintf("%s", "no data version");
+        return SQLITE_ERROR;
+    }
+    const auto from = std::lower_bound(n->texts.begin(), n->texts.end(), std::make_pair(d, QByteArray()));
+    for (auto it = from; it != n->texts.end() && it->first == d; ++it)
+        k->more.append(it->second);
+    return SQLITE_OK;
+}
+
 // How many spellings text has, counted up to max + 1.
 int spellingCount(const QString& text, int max)
 {
@@ -444,9 +542,12 @@ int filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_va
     Cursor* k = cur(c);
     k->row = 0;
     k->listed = false;
+    k->hasNumber = false;
     k->more.clear();
     sqlite3_value_free(k->other);
     k->other = nullptr;
+    if (static_cast<Table*>(c->pVtab)->numbers && argc > 0)
+        return filterNumbers(k, static_cast<Table*>(c->pVtab), idxNum, argc, argv);
     sqlite3_value* x = argc > 0 ? argv[0] : nullptr;
     if (!x || sqlite3_value_type(x) != SQLITE_TEXT) {
         k->other = x ? sqlite3_value_dup(x) : nullptr;
@@ -501,16 +602,21 @@ int next(sqlite3_vtab_cursor* c)
 int eof(sqlite3_vtab_cursor* c)
 {
     const Cursor* k = cur(c);
-    return k->row >= (k->listed ? k->more.size() : 1);
+    return k->row >= (k->listed ? k->more.size() + (k->hasNumber ? 1 : 0) : 1);
 }
 
 int column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int col)
 {
     const Cursor* k = cur(c);
+    const int at = k->row - (k->hasNumber ? 1 : 0);
     if (col != 0)
         sqlite3_result_null(ctx);
+    else if (k->listed && at < 0 && k->number == double(sqlite3_int64(k->number)))
+        sqlite3_result_int64(ctx, sqlite3_int64(k->number));
+    else if (k->listed && at < 0)
+        sqlite3_result_double(ctx, k->number);
     else if (k->listed)
-        sqlite3_result_text(ctx, k->more[k->row].constData(), int(k->more[k->row].size()), SQLITE_TRANSIENT);
+        sqlite3_result_text(ctx, k->more[at].constData(), int(k->more[at].size()), SQLITE_TRANSIENT);
     else if (k->other)
         sqlite3_result_value(ctx, k->other);
     else
@@ -559,6 +665,8 @@ namespace detail {
 void registerSpellingTable(sqlite3* db)
 {
     sqlite3_create_module_v2(db, kSpellingsTable, &kModule, nullptr, nullptr);
+    static int numbers = 1;
+    sqlite3_create_module_v2(db, kNumberFormsTable, &kModule, &numbers, nullptr);
 }
 
 }  // namespace detail

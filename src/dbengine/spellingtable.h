@@ -26,6 +26,12 @@ struct sqlite3;
 namespace dbe {
 
 inline constexpr const char* kSpellingsTable = "dbe_spellings";
+// dbe_numberforms(x [, table, column]): the stored forms of a number, for "col IN (SELECT value
+// FROM dbe_numberforms(x, 'T', 'col'))", which holds exactly when col's reading equals x's (both
+// read as numbers, texts under the Italian rule): one row, x's number, then, given the table and
+// column, every text of table.column that reads as that number ('37,0', '37,00', '1.234,5'); no
+// row when x is Null or no number. The texts are read once per data version, as above.
+inline constexpr const char* kNumberFormsTable = "dbe_numberforms";
 
 // At most this many spellings are listed without the table and column; with them, beyond
 // kRangeSpellings the table's index is read over that many ranges instead (which costs less than

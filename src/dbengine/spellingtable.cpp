@@ -451,17 +451,16 @@ bool spellingsFromColumn(const ColumnSpellings& c, const QString& x, QList<QByte
 }
 
 // The texts of tab.col by their reading as numbers, as they are now (read again when anything
-// changed since); null on an error (*rc) or when the file gives no version.
+// changed since, and at every call when the file gives no version); null on an error (*rc).
 const NumberTexts* numberTexts(Table* t, const QByteArray& tab, const QByteArray& col, int* rc)
 {
     *rc = SQLITE_OK;
     unsigned version = 0;
     sqlite3_int64 changes = 0;
-    if (!readingStamp(t->db, &version, &changes))
-        return nullptr;
+    const bool stamped = readingStamp(t->db, &version, &changes);
     const QByteArray key = tab + '\0' + col;
     NumberTexts& n = t->numberTexts[key];
-    if (n.version == version && n.changes == changes)
+    if (stamped && n.version == version && n.changes == changes)
         return &n;
     n = NumberTexts{};
     // Texts sort after every number: an index on the column gives them alone.
@@ -490,7 +489,7 @@ const NumberTexts* numberTexts(Table* t, const QByteArray& tab, const QByteArray
     n.texts.erase(std::unique(n.texts.begin(), n.texts.end()), n.texts.end());
     n.texts.shrink_to_fit();
     n.version = version;
-    n.changes = changes;
+    n.changes = stamped ? changes : -1;  // -1: never taken for current
     return &n;
 }
 
@@ -511,13 +510,8 @@ int filterNumbers(Cursor* k, Table* t, int idxNum, int argc, sqlite3_value** arg
     const QByteArray col(reinterpret_cast<const char*>(sqlite3_value_text(argv[2])), sqlite3_value_bytes(argv[2]));
     int rc = SQLITE_OK;
     const NumberTexts* n = numberTexts(t, tab, col, &rc);
-    if (rc != SQLITE_OK)
+    if (!n)
         return fail(k, t->db, rc);
-    if (!n) {
-        sqlite3_free(t->zErrMsg);
-        t->zErrMsg = sqlite3_mprintf("%s", "no data version");
-        return SQLITE_ERROR;
-    }
     const auto from = std::lower_bound(n->texts.begin(), n->texts.end(), std::make_pair(d, QByteArray()));
     for (auto it = from; it != n->texts.end() && it->first == d; ++it)
         k->more.append(it->second);

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <sqlite3.h>
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -113,7 +114,8 @@ struct ColumnSpellings {
     bool anyWhole = false;  // a value was not valid UTF-8: every look-up reads the range
     unsigned version = 0;
     sqlite3_int64 changes = -1;
-    std::vector<quint64> entries;  // hash << 32 | case of the letters, sorted, each once
+    std::deque<quint64> entries;  // hash << 32 | case of the letters, sorted, each once (in blocks:
+                                  // growing never copies them all)
 };
 
 inline constexpr int kPatternLetters = 15;

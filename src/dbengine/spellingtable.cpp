@@ -108,31 +108,36 @@ namespace {
 // folded are not kept, nor those with kRangeSpellings spellings or fewer (equal texts have as many
 // spellings, and such texts are listed). The entries are read again, in one pass over the column,
 // when the file's data version or this connection's count of changed records has moved since
-// they were read: any commit by anyone, and any change of this connection, even uncommitted.
+// they were read: any commit by anyone, and any change of this connection, even uncommitted (every
+// column's are then dropped at once). A column that a NOCASE index leads has its range read too:
+// its values are kept only while all such columns together keep at most kLedEntries of them (the
+// memory they take stays bounded on a large archive), else it is marked to be read by ranges.
 struct ColumnSpellings {
-    bool led = false;      // a NOCASE index leads the column: the range read seeks on it
+    bool ranges = false;    // read by ranges: a NOCASE index leads it and its values did not fit
     bool anyWhole = false;  // a value was not valid UTF-8: every look-up reads the range
-    unsigned version = 0;
-    sqlite3_int64 changes = -1;
     std::deque<quint64> entries;  // hash << 32 | case of the letters, sorted, each once (in blocks:
                                   // growing never copies them all)
 };
 
+inline constexpr qsizetype kLedEntries = 2'000'000;  // 16 MB
 inline constexpr int kPatternLetters = 15;
 inline constexpr quint32 kWholeRead = 0xFFFFFFFFu;
 
 // The texts that one number column holds, by their reading under the Italian rule (texts no rule
 // reads left out), read again on the same terms as ColumnSpellings.
 struct NumberTexts {
-    unsigned version = 0;
-    sqlite3_int64 changes = -1;
     std::vector<std::pair<double, QByteArray>> texts;  // sorted, each once
 };
 
 struct Table : sqlite3_vtab {
     sqlite3* db = nullptr;
-    bool numbers = false;                           // dbe_numberforms rather than dbe_spellings
+    bool numbers = false;  // dbe_numberforms rather than dbe_spellings
+    // What the columns below were read under: the file's data version, the connection's count of
+    // changed records (-1: nothing read yet, or a file without a version).
+    unsigned version = 0;
+    sqlite3_int64 changes = -1;
     std::map<QByteArray, ColumnSpellings> columns;  // by table '\0' column
+    qsizetype ledEntries = 0;                       // kept of the columns an index leads
     std::map<QByteArray, NumberTexts> numberTexts;  // likewise
 };
 
@@ -274,14 +279,22 @@ int readSpellings(Cursor* k, sqlite3* db, const QString& x, sqlite3_value* table
     return SQLITE_OK;
 }
 
-// The file's data version and this connection's count of changed records: what a kept reading of
-// a column is valid for. False when the file gives no version.
-bool readingStamp(sqlite3* db, unsigned* version, sqlite3_int64* changes)
+// Drops every column's kept values when the file's data version or this connection's count of
+// changed records has moved since they were read. False when the file gives no version: nothing
+// is kept then.
+bool keptAreCurrent(Table* t)
 {
-    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, version) != SQLITE_OK)
-        return false;
-    *changes = sqlite3_total_changes64(db);
-    return true;
+    unsigned version = 0;
+    const bool stamped = sqlite3_file_control(t->db, "main", SQLITE_FCNTL_DATA_VERSION, &version) == SQLITE_OK;
+    const sqlite3_int64 changes = stamped ? sqlite3_total_changes64(t->db) : -1;
+    if (!stamped || version != t->version || changes != t->changes) {
+        t->columns.clear();
+        t->numberTexts.clear();
+        t->ledEntries = 0;
+        t->version = version;
+        t->changes = changes;
+    }
+    return stamped;
 }
 
 // The letters of c's class (those equal to it under DBE_NOCASE) in a fixed order, or none when c
@@ -356,56 +369,59 @@ bool nocaseIndexLeads(sqlite3* db, const QByteArray& tab, const QByteArray& col,
 const ColumnSpellings* columnSpellings(Table* t, const QByteArray& tab, const QByteArray& col, int* rc)
 {
     *rc = SQLITE_OK;
-    unsigned version = 0;
-    sqlite3_int64 changes = 0;
-    if (!readingStamp(t->db, &version, &changes))
+    if (!keptAreCurrent(t))
         return nullptr;  // no version to tell a stale reading by: read the range
-    ColumnSpellings& c = t->columns[tab + '\0' + col];
-    if (c.version == version && c.changes == changes)
-        return c.led ? nullptr : &c;
-    c = ColumnSpellings{};
-    c.led = nocaseIndexLeads(t->db, tab, col, rc);
+    const QByteArray key = tab + '\0' + col;
+    const auto found = t->columns.find(key);
+    if (found != t->columns.end())
+        return found->second.ranges ? nullptr : &found->second;
+    const bool led = nocaseIndexLeads(t->db, tab, col, rc);
     if (*rc != SQLITE_OK)
         return nullptr;
-    if (!c.led) {
-        const QByteArray sql = "SELECT " + quoted(col) + " FROM " + quoted(tab);
-        sqlite3_stmt* st = nullptr;
-        *rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &st, nullptr);
-        if (*rc != SQLITE_OK)
-            return nullptr;
-        std::u32string folded;
-        while ((*rc = sqlite3_step(st)) == SQLITE_ROW) {
-            if (sqlite3_column_type(st, 0) != SQLITE_TEXT)
-                continue;
-            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-            const int n = sqlite3_column_bytes(st, 0);
-            if (std::all_of(p, p + n, [](char b) { return uchar(b) < 0x80; }))
-                continue;
-            const QByteArray bytes = QByteArray::fromRawData(p, n);
-            const QString text = QString::fromUtf8(bytes);
-            if (text.toUtf8() != bytes) {
-                c.anyWhole = true;
+    ColumnSpellings c;
+    const QByteArray sql = "SELECT " + quoted(col) + " FROM " + quoted(tab);
+    sqlite3_stmt* st = nullptr;
+    *rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &st, nullptr);
+    if (*rc != SQLITE_OK)
+        return nullptr;
+    std::u32string folded;
+    while ((*rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (sqlite3_column_type(st, 0) != SQLITE_TEXT)
+            continue;
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        const int n = sqlite3_column_bytes(st, 0);
+        if (std::all_of(p, p + n, [](char b) { return uchar(b) < 0x80; }))
+            continue;
+        const QByteArray bytes = QByteArray::fromRawData(p, n);
+        const QString text = QString::fromUtf8(bytes);
+        if (text.toUtf8() != bytes) {
+            c.anyWhole = true;
+            c.entries.clear();
+            break;
+        }
+        quint32 pattern = 0;
+        int count = 0;
+        if (caseOf(text, &folded, &pattern, &count) && count > kRangeSpellings) {
+            c.entries.push_back(quint64(foldedHash(folded)) << 32 | pattern);
+            if (led && t->ledEntries + qsizetype(c.entries.size()) > kLedEntries) {
                 c.entries.clear();
+                c.ranges = true;
+                *rc = SQLITE_DONE;
                 break;
             }
-            quint32 pattern = 0;
-            int count = 0;
-            if (caseOf(text, &folded, &pattern, &count) && count > kRangeSpellings)
-                c.entries.push_back(quint64(foldedHash(folded)) << 32 | pattern);
         }
-        sqlite3_finalize(st);
-        if (*rc != SQLITE_ROW && *rc != SQLITE_DONE) {
-            t->columns.erase(tab + '\0' + col);
-            return nullptr;
-        }
-        *rc = SQLITE_OK;
-        std::sort(c.entries.begin(), c.entries.end());
-        c.entries.erase(std::unique(c.entries.begin(), c.entries.end()), c.entries.end());
-        c.entries.shrink_to_fit();
     }
-    c.version = version;
-    c.changes = changes;
-    return c.led ? nullptr : &c;
+    sqlite3_finalize(st);
+    if (*rc != SQLITE_ROW && *rc != SQLITE_DONE)
+        return nullptr;
+    *rc = SQLITE_OK;
+    std::sort(c.entries.begin(), c.entries.end());
+    c.entries.erase(std::unique(c.entries.begin(), c.entries.end()), c.entries.end());
+    c.entries.shrink_to_fit();
+    if (led)
+        t->ledEntries += qsizetype(c.entries.size());
+    ColumnSpellings& kept = t->columns[key] = std::move(c);
+    return kept.ranges ? nullptr : &kept;
 }
 
 // The spellings of x that tab.col holds, from the column's entries: x folded, and x in the case of
@@ -457,13 +473,11 @@ bool spellingsFromColumn(const ColumnSpellings& c, const QString& x, QList<QByte
 const NumberTexts* numberTexts(Table* t, const QByteArray& tab, const QByteArray& col, int* rc)
 {
     *rc = SQLITE_OK;
-    unsigned version = 0;
-    sqlite3_int64 changes = 0;
-    const bool stamped = readingStamp(t->db, &version, &changes);
+    const bool stamped = keptAreCurrent(t);
     const QByteArray key = tab + '\0' + col;
+    if (stamped && t->numberTexts.count(key))
+        return &t->numberTexts[key];
     NumberTexts& n = t->numberTexts[key];
-    if (stamped && n.version == version && n.changes == changes)
-        return &n;
     n = NumberTexts{};
     // Texts sort after every number: an index on the column gives them alone.
     const QByteArray sql = "SELECT " + quoted(col) + " FROM " + quoted(tab) + " WHERE " + quoted(col) + " >= ''";
@@ -490,8 +504,6 @@ const NumberTexts* numberTexts(Table* t, const QByteArray& tab, const QByteArray
     std::sort(n.texts.begin(), n.texts.end());
     n.texts.erase(std::unique(n.texts.begin(), n.texts.end()), n.texts.end());
     n.texts.shrink_to_fit();
-    n.version = version;
-    n.changes = stamped ? changes : -1;  // -1: never taken for current
     return &n;
 }
 

@@ -14,10 +14,11 @@
 // gives them all, x first. A text with more, given the table and column, gives the values of
 // table.column equal to it under DBE_NOCASE: the NOCASE index is read over the range of each
 // spelling of the text's longest beginning with at most kRangeSpellings of them, and each record
-// found is compared whole. A column that no NOCASE index leads has no range to read: its values
-// with many spellings are read once and kept on the connection (8 bytes each) until the file's
-// data version or the connection's count of changed records moves, so that a look-up never
-// answers from values older than the file. Without table and column such a text gives only itself.
+// found is compared whole. Rather than read ranges for every text, the column's values with many
+// spellings are read once and kept on the connection (8 bytes each; within a bound of 16 MB for
+// the columns a NOCASE index leads, which can still be read by ranges; always for those it does
+// not lead, which have no range to read) until the file's data version or the connection's count
+// of changed records moves, so that a look-up never answers from values older than the file. Without table and column such a text gives only itself.
 #include <QString>
 #include <QStringList>
 

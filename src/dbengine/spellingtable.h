@@ -14,7 +14,11 @@
 // gives them all, x first. A text with more, given the table and column, gives the values of
 // table.column equal to it under DBE_NOCASE: the NOCASE index is read over the range of each
 // spelling of the text's longest beginning with at most kRangeSpellings of them, and each record
-// found is compared whole. Without table and column such a text gives only itself.
+// found is compared whole. Rather than read ranges for every text, the column's values with many
+// spellings are read once and kept on the connection (8 bytes each; within a bound of 16 MB for
+// the columns a NOCASE index leads, which can still be read by ranges; always for those it does
+// not lead, which have no range to read) until the file's data version or the connection's count
+// of changed records moves, so that a look-up never answers from values older than the file. Without table and column such a text gives only itself.
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +27,12 @@ struct sqlite3;
 namespace dbe {
 
 inline constexpr const char* kSpellingsTable = "dbe_spellings";
+// dbe_numberforms(x [, table, column]): the stored forms of a number, for "col IN (SELECT value
+// FROM dbe_numberforms(x, 'T', 'col'))", which holds exactly when col's reading equals x's (both
+// read as numbers, texts under the Italian rule): one row, x's number, then, given the table and
+// column, every text of table.column that reads as that number ('37,0', '37,00', '1.234,5'); no
+// row when x is Null or no number. The texts are read once per data version, as above.
+inline constexpr const char* kNumberFormsTable = "dbe_numberforms";
 
 // At most this many spellings are listed without the table and column; with them, beyond
 // kRangeSpellings the table's index is read over that many ranges instead (which costs less than

@@ -12,8 +12,10 @@
 #include "support/forme_prova.h"
 #include "support/processo_cli.h"
 #include "support/sqlite_file.h"
+#include "support/stampa_qt.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -152,6 +154,47 @@ QStringList FormeDaAmbiente()
 
 quint64 PrimoSeme() { return qEnvironmentVariableIsSet("CORVALE_FORME_SEME") ? qEnvironmentVariable("CORVALE_FORME_SEME").toULongLong() : 1; }
 
+// The numbers a check joins on (the batches' IDRIS, in RISOLTI and PAGAM_RISOLTI) rewritten so
+// that no payment writes its batch's number in the form the batch does: each as stored (an
+// integer) or as Italian text with one to three decimals ('37,0', '37,000', '1.234,00').
+void RiscriviChiaviNumeriche(const QString& archivio, quint64 seme)
+{
+    QRandomGenerator caso(seme);
+    const auto forma = [](qint64 n, int f) {
+        if (f == 0)
+            return QString::number(n);
+        QString intero = QString::number(n);
+        if (f == 3)
+            for (qsizetype at = intero.size() - 3; at > 0; at -= 3)
+                intero.insert(at, u'.');
+        return QStringLiteral("'%1,%2'").arg(intero, QString(f, u'0'));
+    };
+    const auto elenco = [&](const QString& query) {
+        return testsupport::sqliteValue(archivio, query).toString().split(u',', Qt::SkipEmptyParts);
+    };
+    QStringList sql;
+    for (const QString& distinta : elenco(QStringLiteral("SELECT group_concat(IDRIS) FROM RISOLTI"))) {
+        const qint64 n = distinta.toLongLong();
+        const int f = int(caso.bounded(4));
+        sql << QStringLiteral("UPDATE RISOLTI SET IDRIS = %1 WHERE IDRIS = %2;").arg(forma(n, f)).arg(n);
+        for (const QString& riga : elenco(QStringLiteral("SELECT group_concat(rowid) FROM PAGAM_RISOLTI WHERE IDRIS = %1").arg(n))) {
+            sql << QStringLiteral("UPDATE PAGAM_RISOLTI SET IDRIS = %1 WHERE rowid = %2;")
+                       .arg(forma(n, (f + 1 + int(caso.bounded(3))) % 4), riga);
+        }
+    }
+    testsupport::sqliteExec(archivio, sql.join(u'\n'));
+}
+
+// The records a correction changed on a copy of the archive.
+QStringList CambiamentiDi(const QString& archivio, const QStringList& correzione)
+{
+    QTemporaryDir cartella;
+    const QString copia = CopiaArchivio(archivio, cartella.path());
+    const Contenuto prima = LeggiContenuto(copia);
+    Cli(QStringList{QStringLiteral("correct")} + correzione + QStringList{QStringLiteral("--senza-copia")}, copia);
+    return Cambiamenti(prima, LeggiContenuto(copia));
+}
+
 }  // namespace
 
 TEST(FormeMemorizzate, OgniFormaMescolataDaGliStessiControlliEGliStessiRecordCorretti)
@@ -204,4 +247,23 @@ TEST(FormeMemorizzate, DiagnosiFormaPerForma)
         }
     }
     EXPECT_TRUE(fallite.isEmpty()) << fallite.join(QLatin1Char(' ')).toStdString();
+}
+
+// Keys joined on numbers that the two sides write in different forms: the same outcome of every
+// check, and the joined delete on them takes the same records.
+TEST(FormeMemorizzate, ChiaviNumericheInFormeDiverseDaGliStessiControlliEGliStessiRecordCorretti)
+{
+    const QString archivio = LaDemo().archivio;
+    const QString attesa = Cli({QStringLiteral("check")}, archivio).out;
+    const QStringList correzione{QStringLiteral("0045K"), QStringLiteral("--elimina")};
+    const QStringList cambiamenti = CambiamentiDi(archivio, correzione);
+    ASSERT_FALSE(cambiamenti.isEmpty());
+    for (const quint64 seme : {1u, 2u}) {
+        SCOPED_TRACE(seme);
+        QTemporaryDir cartella;
+        const QString riscritto = CopiaArchivio(archivio, cartella.path());
+        RiscriviChiaviNumeriche(riscritto, seme);
+        EXPECT_EQ(DifferenzeControllo(attesa, Cli({QStringLiteral("check")}, riscritto).out), QStringList());
+        EXPECT_EQ(CambiamentiDi(riscritto, correzione), cambiamenti);
+    }
 }

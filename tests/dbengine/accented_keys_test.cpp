@@ -3,6 +3,10 @@
 // and refused as duplicates by a unique index, all compared with the keys' folded forms computed
 // here. The keys are generated (seeded): 0 to 20 accented letters, each in a random case.
 #include "recordset_fixture.h"
+#include "support/altro_programma.h"
+#include "support/stampa_qt.h"
+
+#include "dbengine/progress.h"
 
 #include <QRandomGenerator>
 #include <QSet>
@@ -151,7 +155,122 @@ struct Archives {
     }
 };
 
+// Orders O and their lines L joined as the order-lines check joins them, on the customer and the
+// number, which the lines carry respelled under one index (CODCLI, NUMORD): no index leads the
+// number. Numbers have 4 to 12 accented letters, more spellings than are listed one by one.
+struct Documents {
+    Archive a;
+    QStringList pairs, orphans;  // "order:line" pairs; orders without a line
+    QVector<int> strays;         // lines of no order (near misses)
+
+    Documents(Keys& keys, int orders)
+    {
+        a.exec("CREATE TABLE O (N LONG, CODCLI TEXT(80), NUMORD TEXT(80))");
+        a.exec("CREATE TABLE L (N LONG, CODCLI TEXT(80), NUMORD TEXT(80))");
+        a.exec("CREATE INDEX DOCUMENTO ON L (CODCLI, NUMORD)");
+        QStringList customers;
+        while (customers.size() < orders / 5 + 1)
+            customers << keys.make(int(keys.bounded(4)));
+        QSet<QString> numbers;
+        QVector<QPair<QString, QString>> lines;
+        dbe::Workspace::Default().BeginTrans();
+        for (int o = 0; o < orders; ++o) {
+            const QString customer = customers[keys.bounded(customers.size())];
+            const QString number = keys.make(4 + int(keys.bounded(9)));
+            if (numbers.contains(Keys::fold(number))) {
+                --o;
+                continue;
+            }
+            numbers.insert(Keys::fold(number));
+            a.db.Execute(QStringLiteral("INSERT INTO O VALUES (%1, %2, %3)")
+                             .arg(o)
+                             .arg(quoted(keys.respell(customer)), quoted(keys.respell(number))));
+            const int own = int(keys.bounded(4));  // 0: an order without lines
+            for (int j = 0; j < own; ++j) {
+                pairs << QStringLiteral("%1:%2").arg(o).arg(lines.size());
+                lines.append({keys.respell(customer), keys.respell(number)});
+            }
+            if (own == 0)
+                orphans << QString::number(o);
+            strays << int(lines.size());
+            lines.append({keys.respell(customer), keys.nearMiss(number)});
+        }
+        for (int j = 0; j < lines.size(); ++j)
+            add(j, lines[j].first, lines[j].second);
+        dbe::Workspace::Default().CommitTrans();
+        pairs.sort();
+        orphans.sort();
+    }
+    void add(int n, const QString& customer, const QString& number) const
+    {
+        a.db.Execute(QStringLiteral("INSERT INTO L VALUES (%1, %2, %3)").arg(n).arg(quoted(customer), quoted(number)));
+    }
+};
+
+const char* const kPairsQuery = "SELECT O.N, L.N FROM O INNER JOIN L ON O.CODCLI = L.CODCLI AND O.NUMORD = L.NUMORD";
+const char* const kOrphansQuery =
+    "SELECT O.N FROM O LEFT JOIN L ON O.CODCLI = L.CODCLI AND O.NUMORD = L.NUMORD WHERE L.NUMORD IS NULL";
+
+// The rows of a query and, through *work, how many thousands of steps the engine took for it,
+// every statement it ran on the way included.
+QStringList rowsAndWork(const Archive& a, const char* query, int* work)
+{
+    int ticks = 0;
+    dbe::ProgressWatch watch(a.db, [&] {
+        ++ticks;
+        return false;
+    });
+    const QStringList out = rows(a, QString::fromUtf8(query));
+    *work += ticks;
+    return out;
+}
+
 }  // namespace
+
+TEST(AccentedKeys, TwoKeyJoinReadsTheLinesInStepsThatGrowWithTheTables)
+{
+    // Four times the orders must cost about four times the steps, not sixteen: a number looked up
+    // by reading every line for each order would.
+    int work[2] = {0, 0};
+    for (int size : {0, 1}) {
+        SCOPED_TRACE(size);
+        Keys keys(31 + size);
+        Documents d(keys, size ? 400 : 100);
+        EXPECT_EQ(rowsAndWork(d.a, kPairsQuery, &work[size]), d.pairs);
+        EXPECT_EQ(rowsAndWork(d.a, kOrphansQuery, &work[size]), d.orphans);
+    }
+    EXPECT_GT(work[0], 0);
+    EXPECT_LE(work[1], 6 * work[0] + 10) << work[0] << " -> " << work[1];
+}
+
+TEST(AccentedKeys, TwoKeyJoinSeesEveryChangeMadeSinceItsLastRun)
+{
+    if (!testsupport::Sqlite3Disponibile())
+        GTEST_SKIP() << "sqlite3 non disponibile";
+    Keys keys(4242);
+    Documents d(keys, 60);
+    int work = 0;
+    ASSERT_EQ(rowsAndWork(d.a, kOrphansQuery, &work), d.orphans);
+    ASSERT_GE(d.orphans.size(), 3);
+    // Lines for three orders without lines, each number in a spelling no line had: one added by
+    // this connection, one by another program, and one line of another order given that spelling
+    // by another program.
+    // The customer and number of an order, each respelled.
+    const auto keysOf = [&](const QString& order) {
+        const QString both = rows(d.a, "SELECT CODCLI, NUMORD FROM O WHERE N = " + order).value(0);
+        return QStringList{quoted(keys.respell(Keys::fold(both.section(u':', 0, 0)))),
+                           quoted(keys.respell(Keys::fold(both.section(u':', 1))))};
+    };
+    const QStringList own = keysOf(d.orphans[0]);
+    d.a.db.Execute(QStringLiteral("INSERT INTO L VALUES (9000, %1, %2)").arg(own[0], own[1]));
+    EXPECT_EQ(rows(d.a, kOrphansQuery), d.orphans.mid(1));
+    const QStringList other = keysOf(d.orphans[1]), moved = keysOf(d.orphans[2]);
+    testsupport::DaFuori(d.a.path, QStringLiteral("INSERT INTO L VALUES (9001, %1, %2);"
+                                                  "UPDATE L SET CODCLI = %3, NUMORD = %4 WHERE N = %5;")
+                                       .arg(other[0], other[1], moved[0], moved[1])
+                                       .arg(d.strays[0]));
+    EXPECT_EQ(rows(d.a, kOrphansQuery), d.orphans.mid(3));
+}
 
 TEST(AccentedKeys, TablesJoinAndLookUpAsTheFoldedKeysDo)
 {

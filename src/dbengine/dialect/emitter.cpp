@@ -328,18 +328,20 @@ QSet<int> Emitter::seekLookups(const Expr& on, int inner, const QVector<Source>&
     }
     // The index that seeks on the most of them, from its first field on.
     QSet<int> best;
-    int bestLength = 0;
+    int bestLength = 0, bestTexts = 0;
     for (const QVector<int>& index : sources[inner].table->indexes) {
         QSet<int> lookups;
         int length = 0;
+        int textLookups = 0;
         while (length < index.size() && seekable.contains(index[length])) {
-            if (texts.contains(index[length]))
-                lookups.insert(index[length]);
+            lookups.insert(index[length]);
+            textLookups += texts.contains(index[length]) ? 1 : 0;
             ++length;
         }
-        if (length > bestLength || (length == bestLength && lookups.size() < best.size())) {
+        if (length > bestLength || (length == bestLength && textLookups < bestTexts)) {
             best = lookups;
             bestLength = length;
+            bestTexts = textLookups;
         }
     }
     return best;

@@ -121,8 +121,9 @@ private:
     // The source of (SELECT ...) [AS] alias: the query planned, its fields as a table's.
     Source querySource(const TableRef& ref);
     QString joinSql(const SelectQuery& q, const FromNode& node, const QVector<Source>& sources);
-    // In the ON condition of the join that adds source inner: the text fields of inner to look up
-    // by the spellings of the other side, those of the index that seeks on most of its equalities.
+    // In the ON condition of the join that adds source inner: the text and number fields of inner to
+    // look up by the spellings or stored forms of the other side, those of the index that seeks on
+    // most of its equalities.
     QSet<int> seekLookups(const Expr& on, int inner, const QVector<Source>& sources);
 
     const SchemaProvider& schema_;

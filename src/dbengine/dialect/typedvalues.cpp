@@ -320,6 +320,38 @@ QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinC
     return QStringLiteral("(%1 AND %2)").arg(spellingLookup(a, b), spellingLookup(b, a));
 }
 
+// "inner's reading equals outer's", answered from an index on inner: inner looked up under outer's
+// number and under every text of inner's field that reads as it (spellingtable.h).
+QString numberLookup(const Value& inner, const Value& outer)
+{
+    return QStringLiteral("(%1 IN (SELECT value FROM %2(%3, %4, %5)))")
+        .arg(inner.sql, QString::fromLatin1(kNumberFormsTable), outer.sql, Emitter::textLiteral(inner.table),
+             Emitter::textLiteral(inner.field));
+}
+
+// Two number fields compared by their readings, so that '37,0' stored by another program equals
+// 37; an equality across tables looks one of them up as textColumnsSql does, so that an index
+// answers it.
+QString numberColumnsSql(const Value& a, const QString& op, const Value& b, const JoinCondition* join)
+{
+    const QString read = QStringLiteral("(%1 %2 %3)").arg(numericOperand(a), op, numericOperand(b));
+    if (op != u"=" || a.table.isEmpty() || a.field.isEmpty() || b.table.isEmpty() || b.field.isEmpty())
+        return read;
+    if (join) {
+        if ((a.source == join->innerSource) == (b.source == join->innerSource))
+            return read;
+        const bool innerA = a.source == join->innerSource;
+        if (!join->lookups.contains((innerA ? a : b).columnIndex))
+            return read;
+        return numberLookup(innerA ? a : b, innerA ? b : a);
+    }
+    if ((a.source >= 0) != (b.source >= 0))
+        return numberLookup(a.source >= 0 ? a : b, a.source >= 0 ? b : a);
+    if (a.source < 0 || a.source == b.source)
+        return read;
+    return QStringLiteral("(%1 AND %2)").arg(numberLookup(a, b), numberLookup(b, a));
+}
+
 }  // namespace
 
 QString comparisonSql(const Value& a, const QString& op, const Value& b, const JoinCondition* join)
@@ -346,12 +378,8 @@ QString comparisonSql(const Value& a, const QString& op, const Value& b, const J
         return QStringLiteral("(%1 %2 %3)").arg(dateOperand(a), op, dateOperand(b));
     }
     if (numberRule({&a, &b})) {
-        if (isNumberColumn(a) && isNumberColumn(b)) {
-            // Two number fields (a join's key): compared as stored, so that an index answers, a
-            // value that no rule reads matching nothing.
-            return QStringLiteral("(%1 %2 %3 AND %4 IS NOT NULL AND %5 IS NOT NULL)")
-                .arg(a.sql, op, b.sql, numericOperand(a), numericOperand(b));
-        }
+        if (isNumberColumn(a) && isNumberColumn(b))
+            return numberColumnsSql(a, op, b, join);  // a join's key: a value no rule reads matches nothing
         if (isNumberColumn(a) && isConstant(b))
             return numberColumnSql(a.sql, op, numericOperand(b));
         if (isNumberColumn(b) && isConstant(a)) {

@@ -15,7 +15,9 @@
 // column equal to a date literal becomes the ranges of the stored forms that begin with that day
 // ("yyyy-MM-dd..", "yyyy/MM/dd..", the day numbers) with an exact reading of each value found; a
 // number column compared with a constant compares the values stored as numbers as they are and
-// reads only those stored as text; two number columns compare as stored; two date columns are
+// reads only those stored as text; two number columns of different tables equal when one is looked
+// up under the other's number and the texts of its field that read as it (dbe_numberforms); two
+// date columns are
 // first compared as stored, so that a join over texts and dates is still answered from the index
 // on its texts.
 #include "emitter.h"
@@ -24,8 +26,9 @@
 
 namespace dbe::dialect {
 
-// The ON condition of a join being written: the source the join adds, and its text fields that
-// are looked up by the spellings of the other side (those an index of the source seeks on).
+// The ON condition of a join being written: the source the join adds, and its text and number
+// fields that are looked up by the spellings or stored forms of the other side (those an index of
+// the source seeks on).
 struct JoinCondition {
     int innerSource = -1;
     QSet<int> lookups;  // column numbers in the source's table

@@ -264,6 +264,14 @@ bool iniziaLettura(sqlite3* db)
     return false;
 }
 
+// Only a log nobody is using can be emptied: no waiting for other programs here.
+void vuotaLog(sqlite3* db)
+{
+    sqlite3_busy_timeout(db, 0);
+    sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(db, detail::kBusyTimeoutMs);
+}
+
 #ifdef __linux__
 // The descriptor SQLite holds on the file at path, found among the process's descriptors by device
 // and inode (none is opened here, and it is never closed here); -1 when there is none.
@@ -341,12 +349,7 @@ bool copiaDiretta(DatabaseImpl& d, const QString& part, const Progress& progress
         return false;
     const QString path = QString::fromUtf8(name);
     const QByteArray wal = QFile::encodeName(path + QStringLiteral("-wal"));
-    {
-        // Only a log nobody is using can be emptied: no waiting for other programs here.
-        sqlite3_busy_timeout(db, 0);
-        sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-        sqlite3_busy_timeout(db, detail::kBusyTimeoutMs);
-    }
+    vuotaLog(db);
     if (!iniziaLettura(db))
         return false;
     bool ok = false;
@@ -380,6 +383,13 @@ qint64 DatabaseBytes(const Database& db)
 {
     DatabaseImpl& d = conn(db);
     return pragmaInt(d, QStringLiteral("page_count")) * pragmaInt(d, QStringLiteral("page_size"));
+}
+
+void EmptyLog(const Database& db)
+{
+    DatabaseImpl& d = conn(db);
+    if (!d.inTransaction() && sqlite3_get_autocommit(d.db()))
+        vuotaLog(d.db());
 }
 
 bool BackupTo(const Database& db, const QString& dest, const Progress& progress)

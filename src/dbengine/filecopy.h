@@ -21,6 +21,10 @@ using Progress = std::function<void(qint64 done, qint64 total)>;
 // The bytes the archive occupies: its pages (the log's pages included).
 qint64 DatabaseBytes(const Database& db);
 
+// Writes the archive's log into its file and cuts the log to nothing, without waiting: only when no
+// other program is using the log; otherwise nothing happens. Never changes what a read sees.
+void EmptyLog(const Database& db);
+
 // Writes a consistent copy of the archive to `dest` (which must not exist; its folder must), a
 // self-contained file in rollback-journal mode, synced to disk. The copy is written under a
 // provisional name of this process's own (dest + ".<pid>-<n>.parziale") and renamed when complete,

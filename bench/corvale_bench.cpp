@@ -21,6 +21,10 @@
 //   corvale-bench backup ARCHIVIO COPIA
 //       Times the safety copy of the open archive into COPIA (SQLite's online backup, synced) and
 //       the integrity check of the archive.
+//   corvale-bench gate ARCHIVIO [--come-prima]
+//       Times the gate before a walk of VENDITE alone (its integrity check and its safety copy), or
+//       with --come-prima the same two steps as they ran before they overlapped: SQLite's full check
+//       of the table, then the copy.
 //   corvale-bench import ACCESS DESTINAZIONE [--repeat K]
 //       Times the import's record path: every user table of the Access file made in the new
 //       archive DESTINAZIONE (fields and properties), its records copied K times (default 50),
@@ -34,6 +38,7 @@
 #include "safety/guardia_archivio.h"
 #include "safety/registro.h"
 #include "safety/sessione_sicurezza.h"
+#include "safety/copia_sicurezza.h"
 #include "checks/catalogo.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
@@ -52,6 +57,7 @@
 #include <QTimer>
 #include <QTextStream>
 #include <limits>
+#include <sqlite3.h>
 #include <sys/resource.h>
 
 namespace {
@@ -260,6 +266,37 @@ int Backup(const QString& archivio, const QString& copia)
     return 0;
 }
 
+// The gate before a walk alone, on VENDITE: as the program runs it, or (comePrima) as it ran before
+// the copy went beside the check: SQLite's full check of the table through a read-only connection
+// of its own (memory-mapped, one read transaction), then the copy.
+int Gate(const QString& archivio, bool comePrima)
+{
+    Sessione().DbArchivi = dbe::OpenDatabase(archivio);
+    Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
+    Cronometro t;
+    qint64 verifica = 0;
+    if (comePrima) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(archivio.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_exec(db, "PRAGMA mmap_size=2147418112; BEGIN; PRAGMA integrity_check(VENDITE); COMMIT", nullptr, nullptr,
+                     nullptr);
+        sqlite3_close(db);
+        verifica = t.ns();
+        QString errore;
+        const auto reg = corvale::RegistroPer(Sessione(), &errore);
+        if (!reg || corvale::ScriviCopiaSicurezza(Sessione(), *reg, 0, errore).isEmpty()) {
+            err << errore << "\n";
+            return 2;
+        }
+    } else if (!corvale::PrimaDellaModifica(Sessione(), {QStringLiteral("VENDITE")})) {
+        return 2;
+    }
+    out << "gate safety_gate_seconds=" << secondi(t.cpuNs()) << " safety_gate_wall_seconds=" << secondi(t.ns())
+        << (comePrima ? " integrity_wall_seconds=" + secondi(verifica) : QString()) << " way="
+        << (comePrima ? "before" : "now") << "\n";
+    return 0;
+}
+
 int Length(const QString& archivio, const QString& tabella, const QString& campo, const QString& lung)
 {
     Sessione().DbArchivi = dbe::OpenDatabase(archivio);
@@ -377,6 +414,7 @@ int main(int argc, char** argv)
                       "     corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA\n"
                       "     corvale-bench answer ARCHIVIO MASTER [SECONDI]\n"
                       "     corvale-bench backup ARCHIVIO COPIA\n"
+                      "     corvale-bench gate ARCHIVIO [--come-prima]\n"
 
                       "     corvale-bench import ACCESS DESTINAZIONE [--repeat K]\n";
     try {
@@ -392,6 +430,9 @@ int main(int argc, char** argv)
             return Answer(a[1], a[2], a.size() == 4 ? a[3].toDouble() : 1.0);
         } else if (a.size() == 5 && a[0] == QLatin1String("length")) {
             return Length(a[1], a[2], a[3], a[4]);
+        } else if ((a.size() == 2 || (a.size() == 3 && a[2] == QLatin1String("--come-prima")))
+                   && a[0] == QLatin1String("gate")) {
+            return Gate(a[1], a.size() == 3);
         } else if (a.size() == 3 && a[0] == QLatin1String("backup")) {
             return Backup(a[1], a[2]);
         } else if ((a.size() == 3 || (a.size() == 5 && a[3] == QLatin1String("--repeat")))

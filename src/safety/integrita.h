@@ -1,7 +1,8 @@
 #pragma once
 // The archive's integrity and its repair. The check is SQLite's integrity check of every table
 // with its indexes (an index that misses rows of its table is damage: a check joined through it
-// would take a good record for a broken one). The repair works in the manner of a compact and
+// would take a good record for a broken one); the check of a walk's table alone reaches the same
+// verdict on its indexes by reading each of them and the table once, in order. The repair works in the manner of a compact and
 // repair: after a safety copy it rebuilds every index from its table; when the archive is still
 // damaged it copies every record that can be read into a fresh file beside the copies and puts
 // that file's content in place of the archive's; then it checks again. The repair is one journal

@@ -39,6 +39,7 @@
 #include "safety/registro.h"
 #include "safety/sessione_sicurezza.h"
 #include "safety/copia_sicurezza.h"
+#include "safety/integrita.h"
 #include "checks/catalogo.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
@@ -288,8 +289,16 @@ int Gate(const QString& archivio, bool comePrima)
             err << errore << "\n";
             return 2;
         }
-    } else if (!corvale::PrimaDellaModifica(Sessione(), {QStringLiteral("VENDITE")})) {
-        return 2;
+    } else {
+        // The check alone first, then the whole gate.
+        const QStringList problemi = corvale::ProblemiIntegritaTabelle(archivio, {QStringLiteral("VENDITE")});
+        verifica = t.ns();
+        err << "check_seconds=" << secondi(t.cpuNs()) << " check_wall_seconds=" << secondi(verifica)
+            << " problems=" << problemi.size() << "\n";
+        err.flush();
+        t.riparti();
+        if (!corvale::PrimaDellaModifica(Sessione(), {QStringLiteral("VENDITE")}))
+            return 2;
     }
     out << "gate safety_gate_seconds=" << secondi(t.cpuNs()) << " safety_gate_wall_seconds=" << secondi(t.ns())
         << (comePrima ? " integrity_wall_seconds=" + secondi(verifica) : QString()) << " way="

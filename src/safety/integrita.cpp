@@ -17,7 +17,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sqlite3.h>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace corvale {
 
@@ -402,6 +404,16 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
         x.inTabella << 0;
         elenco << x;
     }
+    // Each index walked in the index itself (every field it needs is in it, so the table is not
+    // read): a plan SQLite will not make leaves the table to its full check.
+    std::vector<std::unique_ptr<Stmt>> walks;
+    for (const Indice& x : elenco) {
+        walks.push_back(std::make_unique<Stmt>(db, QStringLiteral("SELECT %1, %2 FROM %3 INDEXED BY %4 WHERE +%2 IS NOT NULL")
+                                                       .arg(x.campi.join(QLatin1Char(',')), rowid, NomeSqlite(tabella),
+                                                            NomeSqlite(x.nome))));
+        if (!walks.back()->st)
+            return std::nullopt;
+    }
     QStringList problemi;
     if (const auto righe = a.righe(QStringLiteral("PRAGMA quick_check(%1)").arg(NomeSqlite(tabella)))) {
         for (const QVariantList& r : *righe)
@@ -426,14 +438,9 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
         if (rc != SQLITE_DONE)
             return QStringList{QStringLiteral("Tabella %1 illeggibile: %2").arg(tabella, QString::fromUtf8(sqlite3_errmsg(db)))};
     }
-    for (const Indice& x : elenco) {
-        // Walked in the index itself: every field it needs is in the index, so the table is not read.
-        Stmt st(db, QStringLiteral("SELECT %1, %2 FROM %3 INDEXED BY %4 WHERE +%2 IS NOT NULL")
-                        .arg(x.campi.join(QLatin1Char(',')), rowid, NomeSqlite(tabella), NomeSqlite(x.nome)));
-        if (!st.st) {
-            problemi << QStringLiteral("Indice %1 della tabella %2 illeggibile: %3").arg(x.nome, tabella, QString::fromUtf8(sqlite3_errmsg(db)));
-            continue;
-        }
+    for (int n = 0; n < elenco.size(); ++n) {
+        const Indice& x = elenco[n];
+        const Stmt& st = *walks[size_t(n)];
         QVector<int> colonne;
         for (int c = 0; c <= x.campi.size(); ++c)
             colonne << c;

@@ -145,3 +145,32 @@ TEST_F(Varco, TheCopyKeptIsTheStateThatWasChecked)
         testsupport::sqliteExec(archivio(), "DROP INDEX VARCO_POI");
     }
 }
+
+// The copy from the file's bytes (written past the page cache, several pieces at once, the rest
+// after the last whole 4 KB block the usual way) is the file byte for byte but for its log mark,
+// whatever the archive's page size and length (seeded).
+TEST_F(Varco, TheCopyOfTheFilesBytesIsTheFileWhateverItsPageSizeAndLength)
+{
+    for (quint32 seme = 1; seme <= 8; ++seme) {
+        SCOPED_TRACE(seme);
+        QRandomGenerator g(seme);
+        const QString file = dir.filePath(QString("pagine%1.mdb").arg(seme));
+        const int pagina = 512 << g.bounded(8);
+        const int righe = int(g.bounded(seme % 3 == 0 ? 5 : 1500));
+        testsupport::sqliteExec(file, QString("PRAGMA page_size = %1; PRAGMA journal_mode = WAL; CREATE TABLE B (X BLOB);"
+                                              "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
+                                              "INSERT INTO B SELECT randomblob(1 + abs(random()) % 20000) FROM n;")
+                                          .arg(pagina)
+                                          .arg(righe));
+        dbe::Database db = dbe::OpenDatabase(file);
+        const QString copia = file + ".copia";
+        EXPECT_TRUE(dbe::BackupTo(db, copia));
+        db.Close();  // the file is then read by a descriptor of the test's own
+        QByteArray atteso = testsupport::fileBytes(file);
+        ASSERT_GT(atteso.size(), 20);
+        atteso[18] = atteso[19] = 1;
+        const QByteArray avuto = testsupport::fileBytes(copia);
+        EXPECT_EQ(avuto.size(), atteso.size()) << pagina;
+        EXPECT_TRUE(avuto == atteso) << pagina << " " << atteso.size();
+    }
+}

@@ -276,6 +276,10 @@ void vuotaLog(sqlite3* db)
     sqlite3_busy_timeout(db, detail::kBusyTimeoutMs);
 }
 
+// Below this the page cache takes the copy and its sync sooner on the clock (175 MB: 0.42 s
+// against 0.65; 1.8 GB: 5.4 to 7.8 s against 4.6 to 5.0, and a fifth of the processor time).
+std::atomic<qint64> daDiretta{qint64(512) * 1024 * 1024};
+
 #ifdef __linux__
 // The descriptor SQLite holds on the file at path, found among the process's descriptors by device
 // and inode (none is opened here, and it is never closed here); -1 when there is none.
@@ -306,7 +310,7 @@ int descrittoreDi(const QString& path)
 }
 
 // Copies bytes [0, size) of in to out past the page cache (out set to O_DIRECT), several pieces in
-// flight at once: the disk writes while the next pieces are read, no copy of the file is left
+// flight at once, when the file is big: the disk writes while the next pieces are read, no copy of the file is left
 // dirty in memory for the final sync to write, and the processor copies each byte once (from the
 // page cache into the write's buffer) rather than twice. Only whole 4 KB blocks go this way; what
 // follows them is left to the caller. False, with out back to ordinary writes, when the file system
@@ -320,7 +324,7 @@ bool copiaSenzaCache(int in, int out, qint64 size, qint64 pageSize, const Progre
     const qint64 allineati = size / kBlocco * kBlocco;
     fatto = 0;
     const int flags = ::fcntl(out, F_GETFL);
-    if (allineati == 0 || flags == -1 || ::fcntl(out, F_SETFL, flags | O_DIRECT) != 0)
+    if (allineati == 0 || allineati < daDiretta.load() || flags == -1 || ::fcntl(out, F_SETFL, flags | O_DIRECT) != 0)
         return false;
     std::atomic<qint64> prossimo{0}, scritti{0};
     std::atomic<bool> guasto{false};
@@ -462,6 +466,8 @@ qint64 DatabaseBytes(const Database& db)
     DatabaseImpl& d = conn(db);
     return pragmaInt(d, QStringLiteral("page_count")) * pragmaInt(d, QStringLiteral("page_size"));
 }
+
+qint64 SetUncachedCopyFrom(qint64 bytes) { return daDiretta.exchange(bytes); }
 
 void EmptyLog(const Database& db)
 {

@@ -33,6 +33,11 @@ void EmptyLog(const Database& db);
 // True when the copy was made from the file's bytes (its log empty), false when page by page.
 bool BackupTo(const Database& db, const QString& dest, const Progress& progress = {});
 
+// The size from which a copy from the file's bytes is written past the page cache, several pieces
+// at once (512 MB unless set; smaller files go through the page cache, which is then quicker). The
+// previous value; for the tests, which see that way on small files.
+qint64 SetUncachedCopyFrom(qint64 bytes);
+
 // Replaces the whole content of the open archive by the content of the SQLite file `source`
 // (opened read-only), in one transaction of the archive. Refused (3218) while another program
 // writes the archive.

@@ -21,6 +21,11 @@
 //   corvale-bench backup ARCHIVIO COPIA
 //       Times the safety copy of the open archive into COPIA (SQLite's online backup, synced) and
 //       the integrity check of the archive.
+//   corvale-bench gate ARCHIVIO [--come-prima]
+//       Times the gate before a walk of VENDITE alone (its integrity check and its safety copy), or
+//       with --come-prima the same two steps as they ran before they overlapped: SQLite's full check
+//       of the table, then the copy of the file's bytes as it was made then (the kernel's copy,
+//       synced at the end).
 //   corvale-bench import ACCESS DESTINAZIONE [--repeat K]
 //       Times the import's record path: every user table of the Access file made in the new
 //       archive DESTINAZIONE (fields and properties), its records copied K times (default 50),
@@ -34,6 +39,8 @@
 #include "core/guardia_archivio.h"
 #include "safety/registro.h"
 #include "safety/sessione_sicurezza.h"
+#include "safety/copia_sicurezza.h"
+#include "safety/integrita.h"
 #include "checks/catalogo.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
@@ -52,6 +59,11 @@
 #include <QTimer>
 #include <QTextStream>
 #include <limits>
+#include <sqlite3.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
 #include <sys/resource.h>
 
 namespace {
@@ -260,6 +272,67 @@ int Backup(const QString& archivio, const QString& copia)
     return 0;
 }
 
+// The gate before a walk alone, on VENDITE: as the program runs it, or (comePrima) as it ran before
+// the copy went beside the check: SQLite's full check of the table through a read-only connection
+// of its own (memory-mapped, one read transaction), then the copy.
+int Gate(const QString& archivio, bool comePrima)
+{
+    Sessione().DbArchivi = dbe::OpenDatabase(archivio);
+    Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
+    Cronometro t;
+    qint64 verifica = 0;
+    if (comePrima) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(archivio.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_exec(db, "PRAGMA mmap_size=2147418112; BEGIN; PRAGMA integrity_check(VENDITE); COMMIT", nullptr, nullptr,
+                     nullptr);
+        sqlite3_close(db);
+        verifica = t.ns();
+        // The copy as it was made then: the log emptied, a read transaction, the file's bytes copied
+        // by the kernel in 16 MB pieces, the copy marked as a rollback-journal file and synced.
+        sqlite3_open_v2(archivio.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE); BEGIN; SELECT count(*) FROM sqlite_master", nullptr, nullptr,
+                     nullptr);
+        // A descriptor of our own, left open to the end of the process: closing it would drop the
+        // process's locks on the archive.
+        const int in = ::open(QFile::encodeName(archivio).constData(), O_RDONLY | O_CLOEXEC);
+        const QString copia = QFileInfo(archivio).absoluteDir().filePath(QStringLiteral("copia-come-prima.mdb"));
+        const int fuori = ::open(QFile::encodeName(copia).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const qint64 byte = QFileInfo(archivio).size();
+        for (qint64 fatti = 0; in >= 0 && fuori >= 0 && fatti < byte;) {
+            loff_t da = fatti, a = fatti;
+            const ssize_t n = ::copy_file_range(in, &da, fuori, &a, size_t(qMin<qint64>(16 << 20, byte - fatti)), 0);
+            if (n <= 0)
+                break;
+            fatti += n;
+        }
+        const char segno[2] = {1, 1};
+        const bool ok = fuori >= 0 && ::pwrite(fuori, segno, 2, 18) == 2 && ::fsync(fuori) == 0;
+        ::close(fuori);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        QFile::remove(copia);
+        if (!ok) {
+            err << "copia non riuscita\n";
+            return 2;
+        }
+    } else {
+        // The check alone first, then the whole gate.
+        const QStringList problemi = corvale::ProblemiIntegritaTabelle(archivio, {QStringLiteral("VENDITE")});
+        verifica = t.ns();
+        err << "check_seconds=" << secondi(t.cpuNs()) << " check_wall_seconds=" << secondi(verifica)
+            << " problems=" << problemi.size() << "\n";
+        err.flush();
+        t.riparti();
+        if (!corvale::PrimaDellaModifica(Sessione(), {QStringLiteral("VENDITE")}))
+            return 2;
+    }
+    out << "gate safety_gate_seconds=" << secondi(t.cpuNs()) << " safety_gate_wall_seconds=" << secondi(t.ns())
+        << (comePrima ? " integrity_wall_seconds=" + secondi(verifica) : QString()) << " way="
+        << (comePrima ? "before" : "now") << "\n";
+    return 0;
+}
+
 int Length(const QString& archivio, const QString& tabella, const QString& campo, const QString& lung)
 {
     Sessione().DbArchivi = dbe::OpenDatabase(archivio);
@@ -377,6 +450,7 @@ int main(int argc, char** argv)
                       "     corvale-bench length ARCHIVIO TABELLA CAMPO LUNGHEZZA\n"
                       "     corvale-bench answer ARCHIVIO MASTER [SECONDI]\n"
                       "     corvale-bench backup ARCHIVIO COPIA\n"
+                      "     corvale-bench gate ARCHIVIO [--come-prima]\n"
 
                       "     corvale-bench import ACCESS DESTINAZIONE [--repeat K]\n";
     try {
@@ -392,6 +466,9 @@ int main(int argc, char** argv)
             return Answer(a[1], a[2], a.size() == 4 ? a[3].toDouble() : 1.0);
         } else if (a.size() == 5 && a[0] == QLatin1String("length")) {
             return Length(a[1], a[2], a[3], a[4]);
+        } else if ((a.size() == 2 || (a.size() == 3 && a[2] == QLatin1String("--come-prima")))
+                   && a[0] == QLatin1String("gate")) {
+            return Gate(a[1], a.size() == 3);
         } else if (a.size() == 3 && a[0] == QLatin1String("backup")) {
             return Backup(a[1], a[2]);
         } else if ((a.size() == 3 || (a.size() == 5 && a[3] == QLatin1String("--repeat")))

@@ -11,6 +11,10 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+#include <vector>
 #include <sqlite3.h>
 
 #ifdef __linux__
@@ -264,6 +268,18 @@ bool iniziaLettura(sqlite3* db)
     return false;
 }
 
+// Only a log nobody is using can be emptied: no waiting for other programs here.
+void vuotaLog(sqlite3* db)
+{
+    sqlite3_busy_timeout(db, 0);
+    sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_busy_timeout(db, detail::kBusyTimeoutMs);
+}
+
+// Below this the page cache takes the copy and its sync sooner on the clock (175 MB: 0.42 s
+// against 0.65; 1.8 GB: 5.4 to 7.8 s against 4.6 to 5.0, and a fifth of the processor time).
+std::atomic<qint64> daDiretta{qint64(512) * 1024 * 1024};
+
 #ifdef __linux__
 // The descriptor SQLite holds on the file at path, found among the process's descriptors by device
 // and inode (none is opened here, and it is never closed here); -1 when there is none.
@@ -293,13 +309,84 @@ int descrittoreDi(const QString& path)
     return found;
 }
 
+// Copies bytes [0, size) of in to out past the page cache (out set to O_DIRECT), several pieces in
+// flight at once, when the file is big: the disk writes while the next pieces are read, no copy of the file is left
+// dirty in memory for the final sync to write, and the processor copies each byte once (from the
+// page cache into the write's buffer) rather than twice. Only whole 4 KB blocks go this way; what
+// follows them is left to the caller. False, with out back to ordinary writes, when the file system
+// does not take such writes (the caller then copies the whole again its usual way); the bytes
+// done are in `fatto`.
+bool copiaSenzaCache(int in, int out, qint64 size, qint64 pageSize, const Progress& progress, qint64& fatto)
+{
+    constexpr qint64 kBlocco = 4096;
+    constexpr qint64 kPezzo = 8 * 1024 * 1024;
+    constexpr int kInVolo = 4;
+    const qint64 allineati = size / kBlocco * kBlocco;
+    fatto = 0;
+    const int flags = ::fcntl(out, F_GETFL);
+    if (allineati == 0 || allineati < daDiretta.load() || flags == -1 || ::fcntl(out, F_SETFL, flags | O_DIRECT) != 0)
+        return false;
+    std::atomic<qint64> prossimo{0}, scritti{0};
+    std::atomic<bool> guasto{false};
+    const auto lavora = [&](bool riferisce) {
+        void* mem = nullptr;
+        if (::posix_memalign(&mem, size_t(kBlocco), size_t(kPezzo)) != 0) {
+            guasto = true;
+            return;
+        }
+        char* buf = static_cast<char*>(mem);
+        while (!guasto) {
+            const qint64 da = prossimo.fetch_add(kPezzo);
+            if (da >= allineati)
+                break;
+            const qint64 quanti = qMin(kPezzo, allineati - da);
+            for (qint64 letti = 0; letti < quanti && !guasto;) {
+                const ssize_t n = ::pread(in, buf + letti, size_t(quanti - letti), da + letti);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    guasto = true;
+                else
+                    letti += n;
+            }
+            for (qint64 dati = 0; dati < quanti && !guasto;) {
+                const ssize_t n = ::pwrite(out, buf + dati, size_t(quanti - dati), da + dati);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0 || n % kBlocco != 0)
+                    guasto = true;
+                else
+                    dati += n;
+            }
+            const qint64 ora = scritti.fetch_add(quanti) + quanti;
+            if (riferisce && progress && !guasto)
+                progress(ora / pageSize, size / pageSize);
+        }
+        std::free(mem);
+    };
+    std::vector<std::thread> altri;
+    for (int i = 1; i < kInVolo; ++i)
+        altri.emplace_back(lavora, false);
+    lavora(true);
+    for (std::thread& t : altri)
+        t.join();
+    ::fcntl(out, F_SETFL, flags);
+    if (guasto)
+        return false;
+    fatto = allineati;
+    return true;
+}
+
 // Copies bytes [0, size) of in to out, in the kernel where it can.
 bool copiaByte(int in, int out, qint64 size, qint64 pageSize, const Progress& progress)
 {
     constexpr qint64 kPezzo = 16 * 1024 * 1024;
     bool kernel = true;
     QByteArray buf;
-    for (qint64 done = 0; done < size;) {
+    qint64 inizio = 0;
+    if (!copiaSenzaCache(in, out, size, pageSize, progress, inizio))
+        inizio = 0;
+    for (qint64 done = inizio; done < size;) {
         const qint64 want = qMin(kPezzo, size - done);
         ssize_t n = -1;
         if (kernel) {
@@ -319,6 +406,9 @@ bool copiaByte(int in, int out, qint64 size, qint64 pageSize, const Progress& pr
             continue;
         if (n <= 0)
             return false;
+        // The disk starts writing each piece now rather than all of them at the final sync: the
+        // copy's writing overlaps its reading instead of following it.
+        ::sync_file_range(out, done, n, SYNC_FILE_RANGE_WRITE);
         done += n;
         if (progress)
             progress(done / pageSize, size / pageSize);
@@ -341,12 +431,7 @@ bool copiaDiretta(DatabaseImpl& d, const QString& part, const Progress& progress
         return false;
     const QString path = QString::fromUtf8(name);
     const QByteArray wal = QFile::encodeName(path + QStringLiteral("-wal"));
-    {
-        // Only a log nobody is using can be emptied: no waiting for other programs here.
-        sqlite3_busy_timeout(db, 0);
-        sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-        sqlite3_busy_timeout(db, detail::kBusyTimeoutMs);
-    }
+    vuotaLog(db);
     if (!iniziaLettura(db))
         return false;
     bool ok = false;
@@ -380,6 +465,15 @@ qint64 DatabaseBytes(const Database& db)
 {
     DatabaseImpl& d = conn(db);
     return pragmaInt(d, QStringLiteral("page_count")) * pragmaInt(d, QStringLiteral("page_size"));
+}
+
+qint64 SetUncachedCopyFrom(qint64 bytes) { return daDiretta.exchange(bytes); }
+
+void EmptyLog(const Database& db)
+{
+    DatabaseImpl& d = conn(db);
+    if (!d.inTransaction() && sqlite3_get_autocommit(d.db()))
+        vuotaLog(d.db());
 }
 
 bool BackupTo(const Database& db, const QString& dest, const Progress& progress)

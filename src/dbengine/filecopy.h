@@ -21,6 +21,10 @@ using Progress = std::function<void(qint64 done, qint64 total)>;
 // The bytes the archive occupies: its pages (the log's pages included).
 qint64 DatabaseBytes(const Database& db);
 
+// Writes the archive's log into its file and cuts the log to nothing, without waiting: only when no
+// other program is using the log; otherwise nothing happens. Never changes what a read sees.
+void EmptyLog(const Database& db);
+
 // Writes a consistent copy of the archive to `dest` (which must not exist; its folder must), a
 // self-contained file in rollback-journal mode, synced to disk. The copy is written under a
 // provisional name of this process's own (dest + ".<pid>-<n>.parziale") and renamed when complete,
@@ -28,6 +32,11 @@ qint64 DatabaseBytes(const Database& db);
 // second) it raises 3010 (TableExists) and leaves nothing behind. A failure leaves no file at dest.
 // True when the copy was made from the file's bytes (its log empty), false when page by page.
 bool BackupTo(const Database& db, const QString& dest, const Progress& progress = {});
+
+// The size from which a copy from the file's bytes is written past the page cache, several pieces
+// at once (512 MB unless set; smaller files go through the page cache, which is then quicker). The
+// previous value; for the tests, which see that way on small files.
+qint64 SetUncachedCopyFrom(qint64 bytes);
 
 // Replaces the whole content of the open archive by the content of the SQLite file `source`
 // (opened read-only), in one transaction of the archive. Refused (3218) while another program

@@ -1,6 +1,7 @@
 #include "copia_sicurezza.h"
 
 #include "archivio_diretto.h"
+#include "integrita.h"
 #include "sessione_sicurezza.h"
 
 #include "core/avvio.h"
@@ -69,16 +70,27 @@ qint64 SpazioLibero(const Sessione& s, const QString& cartella)
     return info.isValid() ? info.bytesAvailable() : -1;
 }
 
-QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QString& errore,
-                             const dbe::Progress& avanzamento, const QString& daTenere)
+namespace {
+
+// What is settled before a copy is written: the copy already made of this state, or the name the
+// new one takes and the file's stamp before it.
+struct Preparazione {
+    bool ok = false;
+    QString gia;       // a listed copy that holds this very state
+    QString base;      // the new copy's path without ".mdb"
+    QString impronta;  // ImprontaContenuto before the copy
+};
+
+Preparazione PreparaCopia(const Sessione& s, Registro& reg, QString& errore)
 {
+    Preparazione p;
     const dbe::Database& db = s.DbArchivi;
     const QString archivio = db.Name();
     const QString cartella = CartellaCopie(archivio);
     if (!QDir().mkpath(cartella)) {
         errore = QStringLiteral("Impossibile creare la cartella delle copie di sicurezza %1.")
                      .arg(QDir::toNativeSeparators(cartella));
-        return QString();
+        return p;
     }
     // A copy cut short by a crash is left under its provisional name: never a copy, so removed once
     // it has not been written for an hour (a copy being written by another program is younger).
@@ -89,15 +101,18 @@ QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QSt
     // The archive unchanged since a copy was made of it (an undo that put nothing back, a restore
     // that failed, a command run again): that copy already holds this state, and another one would
     // only push older copies out.
-    const QString impronta = ImprontaContenuto(archivio);
-    if (const QString gia = reg.CopiaConImpronta(impronta); !gia.isEmpty())
-        return gia;
+    p.impronta = ImprontaContenuto(archivio);
+    if (const QString gia = reg.CopiaConImpronta(p.impronta); !gia.isEmpty()) {
+        p.gia = gia;
+        p.ok = true;
+        return p;
+    }
     qint64 byte = 0;
     try {
         byte = dbe::DatabaseBytes(db);
     } catch (const dbe::DbError& e) {
         errore = e.description();
-        return QString();
+        return p;
     }
     // Room for the copy and a margin for the file system.
     const qint64 libero = SpazioLibero(s, cartella);
@@ -106,20 +121,29 @@ QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QSt
         errore = QStringLiteral("Spazio su disco insufficiente per la copia di sicurezza in %1: servono %2, "
                                 "liberi %3.")
                      .arg(QDir::toNativeSeparators(cartella), Mega(serve), Mega(libero));
-        return QString();
+        return p;
     }
-    const QString base = QFileInfo(archivio).completeBaseName() + QLatin1Char('-')
-                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    p.base = QDir(cartella).filePath(QFileInfo(archivio).completeBaseName() + QLatin1Char('-')
+                                     + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    p.ok = true;
+    return p;
+}
+
+// Writes the copy under the first free name after p.base; its path, or empty with the reason.
+// `diretta` says whether it was made from the file's bytes. Touches nothing but the archive's
+// connection and the copies' folder, so it may run beside the check.
+QString ScriviFileCopia(const dbe::Database& db, const Preparazione& p, bool& diretta, QString& errore,
+                        const dbe::Progress& avanzamento)
+{
     // The first free name: another program may take the same name meanwhile, and the copy then
     // goes under the next one.
-    QString file;
     for (int i = 1;; ++i) {
-        file = QDir(cartella).filePath(i == 1 ? base + QStringLiteral(".mdb") : QStringLiteral("%1-%2.mdb").arg(base).arg(i));
+        const QString file = i == 1 ? p.base + QStringLiteral(".mdb") : QStringLiteral("%1-%2.mdb").arg(p.base).arg(i);
         if (QFileInfo::exists(file))
             continue;
         try {
-            dbe::BackupTo(db, file, avanzamento);
-            break;
+            diretta = dbe::BackupTo(db, file, avanzamento);
+            return file;
         } catch (const dbe::DbError& e) {
             if (e.number() == dbe::err::TableExists && i < 100)
                 continue;
@@ -128,6 +152,13 @@ QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QSt
             return QString();
         }
     }
+}
+
+// The copy written becomes one of the archive's copies: listed, with its stamp when the file did not
+// change while it was made, and the retention applied.
+void ConcludiCopia(Registro& reg, const QString& archivio, const QString& file, const QString& impronta, int conserva,
+                   const QString& daTenere)
+{
     reg.AggiungiCopia(file, QFileInfo(file).size());
     // The copy is the file's content under this stamp only when nothing changed the file while it
     // was made (the copy empties the log first; a stamp taken before that, with pages in the log,
@@ -135,7 +166,66 @@ QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QSt
     if (const QString dopo = ImprontaContenuto(archivio); !dopo.isEmpty() && dopo == impronta)
         reg.SegnaImpronta(file, dopo);
     ApplicaConservazione(reg, conserva, daTenere);
+}
+
+}  // namespace
+
+QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QString& errore,
+                             const dbe::Progress& avanzamento, const QString& daTenere)
+{
+    const Preparazione p = PreparaCopia(s, reg, errore);
+    if (!p.ok || !p.gia.isEmpty())
+        return p.gia;
+    bool diretta = false;
+    const QString file = ScriviFileCopia(s.DbArchivi, p, diretta, errore, avanzamento);
+    if (!file.isEmpty())
+        ConcludiCopia(reg, s.DbArchivi.Name(), file, p.impronta, conserva, daTenere);
     return file;
+}
+
+VerificaConCopia VerificaECopia(const Sessione& s, Registro& reg, int conserva, const QStringList& tabelle,
+                                const dbe::Progress& avanzamento)
+{
+    VerificaConCopia esito;
+    const dbe::Database& db = s.DbArchivi;
+    const QString archivio = db.Name();
+    const Preparazione p = PreparaCopia(s, reg, esito.errore);
+    if (!p.ok || !p.gia.isEmpty()) {
+        // No copy to write (none can be, or one holds this state already): the check alone.
+        esito.problemi = ProblemiIntegritaTabelle(archivio, tabelle, avanzamento);
+        if (esito.problemi.isEmpty())
+            esito.copia = p.gia;
+        return esito;
+    }
+    // The log emptied into the file first, so that the check and the copy both read the file alone.
+    try {
+        dbe::EmptyLog(db);
+    } catch (const dbe::DbError&) {
+    }
+    bool soloFile = false, diretta = false;
+    QString file, erroreCopia;
+    esito.problemi = ProblemiIntegritaTabelle(archivio, tabelle, avanzamento, [&](bool solo) {
+        soloFile = solo;
+        file = ScriviFileCopia(db, p, diretta, erroreCopia, {});
+    });
+    if (!file.isEmpty() && !(soloFile && diretta)) {
+        // Another program wrote meanwhile, and the copy may hold a later state than the one
+        // checked: the copy itself is checked, so that what is kept is what was found sound.
+        esito.problemi = ProblemiIntegritaTabelle(file, tabelle, avanzamento);
+    }
+    if (!esito.problemi.isEmpty()) {
+        // A damaged state is not kept as a copy here (the repair makes its own).
+        if (!file.isEmpty())
+            QFile::remove(file);
+        return esito;
+    }
+    if (file.isEmpty()) {
+        esito.errore = erroreCopia;
+        return esito;
+    }
+    ConcludiCopia(reg, archivio, file, p.impronta, conserva, QString());
+    esito.copia = file;
+    return esito;
 }
 
 void ApplicaConservazione(Registro& reg, int conserva, const QString& serve)

@@ -17,6 +17,7 @@
 #include "dbengine/filecopy.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace corvale {
@@ -39,6 +40,21 @@ qint64 SpazioLibero(const Sessione& s, const QString& cartella);
 // deleted (conserva 0: none is deleted); `serve` (a copy about to be restored) is never deleted.
 QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QString& errore,
                              const dbe::Progress& avanzamento = {}, const QString& serve = QString());
+
+// The gate's integrity check of `tabelle` (ProblemiIntegritaTabelle) and the safety copy at once:
+// the copy is written in a second thread while the check reads, both from one state of the file
+// (the log emptied first; the check's read transaction, begun on the file alone, keeps checkpoints
+// from writing the file until both end). When another program wrote meanwhile (the copy could not
+// be made from the file alone), the copy itself is checked afterwards. On damage no copy is kept
+// (the file written is removed, nothing listed, no copy deleted); when the check finds none and the
+// copy could not be made, `errore` says why. A listed copy of this very state is taken as is.
+struct VerificaConCopia {
+    QStringList problemi;  // the check's findings (empty: sound)
+    QString copia;         // the copy, listed in the journal (empty on damage or failure)
+    QString errore;        // why there is no copy of a sound archive
+};
+VerificaConCopia VerificaECopia(const Sessione& s, Registro& reg, int conserva, const QStringList& tabelle,
+                                const dbe::Progress& avanzamento = {});
 
 // Deletes the listed copies the retention does not keep (see above); `serve` is kept whatever its
 // age.

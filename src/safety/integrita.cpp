@@ -17,6 +17,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sqlite3.h>
+#include <memory>
+#include <thread>
+#include <vector>
 
 namespace corvale {
 
@@ -230,6 +233,255 @@ Sostituzione Sostituisci(ArchivioDiretto& tenuta, ArchivioDiretto& osserva, qint
     return Sostituzione::Fatta;
 }
 
+// The entries of an index as a whole: how many, and the sum (modulo 2^64) of a strong 64-bit hash
+// of each entry (its rowid and its values as the index stores them). Two walks that hold the same
+// entries, in whatever order, give the same count and sum; one entry missing, added or holding
+// another value gives another sum but with a chance of 2^-64.
+struct SommaVoci {
+    qint64 voci = 0;
+    quint64 somma = 0;
+};
+
+// The mixer of MurmurHash3's finaliser: every bit of the input reaches every bit of the output.
+inline quint64 Mescola(quint64 x)
+{
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ULL;
+    x ^= x >> 33;
+    return x;
+}
+
+// The hash of one entry: the values of columns `colonne` of the statement's row, each with its
+// storage class (an integer 1 and a text "1" differ), the texts and blobs byte by byte.
+quint64 HashVoce(sqlite3_stmt* st, const QVector<int>& colonne)
+{
+    quint64 h = 0x9e3779b97f4a7c15ULL;
+    for (int j = 0; j < colonne.size(); ++j) {
+        const int c = colonne[j];
+        const int tipo = sqlite3_column_type(st, c);
+        h = Mescola(h ^ (quint64(tipo) << 56) ^ quint64(j));
+        switch (tipo) {
+        case SQLITE_INTEGER: h = Mescola(h + quint64(sqlite3_column_int64(st, c))); break;
+        case SQLITE_FLOAT: {
+            const double d = sqlite3_column_double(st, c);
+            quint64 b = 0;
+            std::memcpy(&b, &d, sizeof b);
+            h = Mescola(h + b);
+            break;
+        }
+        case SQLITE_NULL: break;
+        default: {
+            const auto* p = static_cast<const unsigned char*>(tipo == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(st, c))
+                                                                                 : sqlite3_column_blob(st, c));
+            const int n = sqlite3_column_bytes(st, c);
+            h = Mescola(h + quint64(n));
+            int i = 0;
+            for (; i + 8 <= n; i += 8) {
+                quint64 w = 0;
+                std::memcpy(&w, p + i, 8);
+                h = Mescola(h + w);
+            }
+            if (i < n) {
+                quint64 w = 0;
+                std::memcpy(&w, p + i, size_t(n - i));
+                h = Mescola(h + w + 1);
+            }
+        }
+        }
+    }
+    return h;
+}
+
+// Two values the same for a unique index under its collation (BINARY, NOCASE, RTRIM; any other
+// collation compared byte by byte). A NULL is never the same as anything.
+bool StessaChiave(sqlite3_stmt* a, int c, const QString& collazione, const QByteArray& prima)
+{
+    const int t = sqlite3_column_type(a, c);
+    if (t == SQLITE_NULL || prima.isNull())
+        return false;
+    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT)
+        return prima.size() == 8 + 1 && prima[0] == char(t) && [&] {
+            const double x = sqlite3_column_double(a, c);
+            double y = 0;
+            std::memcpy(&y, prima.constData() + 1, 8);
+            return x == y;
+        }();
+    const auto* p = reinterpret_cast<const char*>(t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(a, c))
+                                                                   : sqlite3_column_blob(a, c));
+    QByteArray ora(p ? p : "", sqlite3_column_bytes(a, c));
+    QByteArray prec = prima.mid(1);
+    if (prima[0] != char(t))
+        return false;
+    if (t == SQLITE_TEXT && collazione.compare(QLatin1String("RTRIM"), Qt::CaseInsensitive) == 0) {
+        while (ora.endsWith(' '))
+            ora.chop(1);
+        while (prec.endsWith(' '))
+            prec.chop(1);
+    }
+    if (t == SQLITE_TEXT && collazione.compare(QLatin1String("NOCASE"), Qt::CaseInsensitive) == 0)
+        return ora.size() == prec.size() && qstrnicmp(ora.constData(), prec.constData(), ora.size()) == 0;
+    return ora == prec;
+}
+
+// A value kept for the comparison with the next entry of a unique index: its storage class, then
+// its bytes (a number as a double).
+QByteArray ChiaveTenuta(sqlite3_stmt* st, int c)
+{
+    const int t = sqlite3_column_type(st, c);
+    if (t == SQLITE_NULL)
+        return QByteArray();
+    QByteArray k(1, char(t));
+    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+        const double d = sqlite3_column_double(st, c);
+        k.append(reinterpret_cast<const char*>(&d), 8);
+    } else {
+        const auto* p = reinterpret_cast<const char*>(t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(st, c))
+                                                                       : sqlite3_column_blob(st, c));
+        k.append(p ? p : "", sqlite3_column_bytes(st, c));
+    }
+    return k;
+}
+
+// The walk's table against its indexes, each read once from end to end: SQLite's quick check of the
+// table (every page of the table and of its indexes, each record's form, NOT NULL and CHECK), then,
+// for every index, the count and sum of its entries walked in the index itself against those the
+// table's records give, and for a unique index no two neighbouring entries with the same key. What
+// SQLite's full check finds by looking each record up in each index (an index that misses rows,
+// holds rows its table has not, or holds other values), found in reads that follow the file's
+// order. Nullopt when the table has what this does not handle (an index on an expression, a
+// partial index, a table without rowid): the caller then runs SQLite's full check.
+std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QString& tabella)
+{
+    sqlite3* db = a.get();
+    if (a.valore(QStringLiteral("SELECT wr FROM pragma_table_list(?1)"), {tabella}).value_or(QVariant(1)).toInt() != 0)
+        return std::nullopt;
+    const auto indici = a.righe(QStringLiteral("SELECT name, \"unique\", partial FROM pragma_index_list(?1) ORDER BY name"), {tabella});
+    if (!indici)
+        return std::nullopt;
+    QStringList colonneTabella;  // the fields the indexes hold, once each, as the table's walk reads them
+    struct Indice {
+        QString nome;
+        bool unico;
+        QVector<int> inTabella;  // the index's fields among colonneTabella (0: the rowid)
+        QStringList campi;       // quoted, in the index's order
+        QStringList collazioni;
+        SommaVoci daTabella;
+    };
+    QVector<Indice> elenco;
+    const QString rowid = [&] {
+        const auto campi = a.righe(QStringLiteral("SELECT lower(name) FROM pragma_table_info(?1)"), {tabella});
+        QStringList nomi;
+        for (const QVariantList& r : campi.value_or(QVector<QVariantList>()))
+            nomi << r.value(0).toString();
+        for (const char* c : {"rowid", "_rowid_", "oid"})
+            if (!nomi.contains(QLatin1String(c)))
+                return QString::fromLatin1(c);
+        return QString();
+    }();
+    if (rowid.isEmpty())
+        return std::nullopt;
+    colonneTabella << rowid;
+    for (const QVariantList& i : *indici) {
+        if (i.value(2).toInt() != 0)
+            return std::nullopt;
+        Indice x{i.value(0).toString(), i.value(1).toInt() != 0, {}, {}, {}, {}};
+        const auto chiave = a.righe(QStringLiteral("SELECT cid, name, coll FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno"),
+                                    {x.nome});
+        if (!chiave || chiave->isEmpty())
+            return std::nullopt;
+        for (const QVariantList& c : *chiave) {
+            if (c.value(0).toInt() == -2)
+                return std::nullopt;
+            const QString campo = c.value(0).toInt() == -1 ? rowid : NomeSqlite(c.value(1).toString());
+            if (!colonneTabella.contains(campo))
+                colonneTabella << campo;
+            x.inTabella << int(colonneTabella.indexOf(campo));
+            x.campi << campo;
+            x.collazioni << c.value(2).toString();
+        }
+        x.inTabella << 0;
+        elenco << x;
+    }
+    // Each index walked in the index itself (every field it needs is in it, so the table is not
+    // read): a plan SQLite will not make leaves the table to its full check.
+    std::vector<std::unique_ptr<Stmt>> walks;
+    for (const Indice& x : elenco) {
+        walks.push_back(std::make_unique<Stmt>(db, QStringLiteral("SELECT %1, %2 FROM %3 INDEXED BY %4 WHERE +%2 IS NOT NULL")
+                                                       .arg(x.campi.join(QLatin1Char(',')), rowid, NomeSqlite(tabella),
+                                                            NomeSqlite(x.nome))));
+        if (!walks.back()->st)
+            return std::nullopt;
+    }
+    QStringList problemi;
+    if (const auto righe = a.righe(QStringLiteral("PRAGMA quick_check(%1)").arg(NomeSqlite(tabella)))) {
+        for (const QVariantList& r : *righe)
+            if (r.value(0).toString() != QLatin1String("ok"))
+                problemi << r.value(0).toString();
+    } else {
+        return QStringList{QStringLiteral("%1: %2").arg(tabella, a.errore())};
+    }
+    if (elenco.isEmpty() || !problemi.isEmpty())
+        return problemi;
+    // One walk of the table for every index at once.
+    {
+        Stmt st(db, QStringLiteral("SELECT %1 FROM %2 NOT INDEXED").arg(colonneTabella.join(QLatin1Char(',')), NomeSqlite(tabella)));
+        if (!st.st)
+            return QStringList{QStringLiteral("%1: %2").arg(tabella, QString::fromUtf8(sqlite3_errmsg(db)))};
+        int rc;
+        while ((rc = sqlite3_step(st.st)) == SQLITE_ROW)
+            for (Indice& x : elenco) {
+                ++x.daTabella.voci;
+                x.daTabella.somma += HashVoce(st.st, x.inTabella);
+            }
+        if (rc != SQLITE_DONE)
+            return QStringList{QStringLiteral("Tabella %1 illeggibile: %2").arg(tabella, QString::fromUtf8(sqlite3_errmsg(db)))};
+    }
+    for (int n = 0; n < elenco.size(); ++n) {
+        const Indice& x = elenco[n];
+        const Stmt& st = *walks[size_t(n)];
+        QVector<int> colonne;
+        for (int c = 0; c <= x.campi.size(); ++c)
+            colonne << c;
+        SommaVoci dallIndice;
+        QVector<QByteArray> prima(x.campi.size());
+        qint64 doppie = 0, rigaDoppia = 0;
+        int rc;
+        while ((rc = sqlite3_step(st.st)) == SQLITE_ROW) {
+            ++dallIndice.voci;
+            dallIndice.somma += HashVoce(st.st, colonne);
+            if (x.unico) {
+                bool uguale = true;
+                for (int c = 0; c < x.campi.size(); ++c) {
+                    uguale = uguale && StessaChiave(st.st, c, x.collazioni[c], prima[c]);
+                    prima[c] = ChiaveTenuta(st.st, c);
+                }
+                if (uguale && !x.campi.isEmpty() && doppie++ == 0)
+                    rigaDoppia = sqlite3_column_int64(st.st, int(x.campi.size()));
+            }
+        }
+        if (rc != SQLITE_DONE)
+            problemi << QStringLiteral("Indice %1 della tabella %2 illeggibile: %3").arg(x.nome, tabella, QString::fromUtf8(sqlite3_errmsg(db)));
+        else if (dallIndice.voci != x.daTabella.voci)
+            problemi << QStringLiteral("Indice %1 della tabella %2: %3 voci per %4 record.")
+                            .arg(x.nome, tabella)
+                            .arg(dallIndice.voci)
+                            .arg(x.daTabella.voci);
+        else if (dallIndice.somma != x.daTabella.somma)
+            problemi << QStringLiteral("Indice %1 della tabella %2: le sue voci non sono quelle dei record (valori diversi, "
+                                       "o record mancanti al posto di altri in più).")
+                            .arg(x.nome, tabella);
+        if (doppie > 0)
+            problemi << QStringLiteral("Indice univoco %1 della tabella %2: %3 voci con la chiave di quella precedente (la prima "
+                                       "al record %4).")
+                            .arg(x.nome, tabella)
+                            .arg(doppie)
+                            .arg(rigaDoppia);
+    }
+    return problemi;
+}
+
 }  // namespace
 
 void PulisciRecuperiInterrotti(const QString& archivio)
@@ -339,12 +591,16 @@ QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avan
     }
 }
 
-QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList& tabelle, const dbe::Progress& avanzamento)
+QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList& tabelle, const dbe::Progress& avanzamento,
+                                     const std::function<void(bool soloFile)>& durante)
 {
     ArchivioDiretto a(archivio, false, 3000);
     const std::optional<QStringList> presenti = a.ok() ? a.tabelle() : std::nullopt;
-    if (!presenti)
+    if (!presenti) {
+        if (durante)
+            durante(false);
         return {QStringLiteral("Impossibile leggere l'archivio: %1").arg(a.errore())};
+    }
     QStringList problemi;
     qint64 fatte = 0;
     if (avanzamento)
@@ -355,8 +611,17 @@ QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList&
     // only, which reads and never writes; pages not yet committed to the file still come from the
     // write-ahead log, as without it.
     a.esegui(QStringLiteral("PRAGMA mmap_size=2147418112"));
-    // One read transaction: every table as of one state of the file.
-    a.esegui(QStringLiteral("BEGIN"));
+    // One read transaction: every table as of one state of the file. Begun on an empty log, it
+    // reads the file alone, and while it lasts no checkpoint writes the file.
+    a.esegui(QStringLiteral("BEGIN; SELECT count(*) FROM sqlite_master"));
+    std::thread accanto;
+    if (durante) {
+        struct stat log {};
+        const bool soloFile = ::stat(QFile::encodeName(archivio + QStringLiteral("-wal")).constData(), &log) != 0
+                                  ? errno == ENOENT
+                                  : log.st_size == 0;
+        accanto = std::thread([&durante, soloFile] { durante(soloFile); });
+    }
     for (const QString& t : tabelle) {
         QString nome;
         for (const QString& p : *presenti)
@@ -364,16 +629,26 @@ QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList&
                 nome = p;
         if (nome.isEmpty()) {
             problemi << QStringLiteral("Tabella %1 non trovata nell'archivio.").arg(t);
-        } else if (const auto righe = a.righe(QStringLiteral("PRAGMA integrity_check(%1)").arg(NomeSqlite(nome)))) {
-            for (const QVariantList& r : *righe)
-                if (r.value(0).toString() != QLatin1String("ok"))
-                    problemi << r.value(0).toString();
-        } else {
-            problemi << QStringLiteral("%1: %2").arg(nome, a.errore());
+        } else if (const std::optional<QStringList> trovati = ConfrontoSequenziale(a, nome); !trovati || !trovati->isEmpty()) {
+            // SQLite's full check: on a table the walks above do not handle, and on a damaged one,
+            // whose damage is then told in SQLite's own words (each record missing from each index).
+            QStringList sue;
+            if (const auto righe = a.righe(QStringLiteral("PRAGMA integrity_check(%1)").arg(NomeSqlite(nome)))) {
+                for (const QVariantList& r : *righe)
+                    if (r.value(0).toString() != QLatin1String("ok"))
+                        sue << r.value(0).toString();
+            } else {
+                sue << QStringLiteral("%1: %2").arg(nome, a.errore());
+            }
+            // What SQLite does not see (a value equal to the record's under the index's collation
+            // only) is said in ours.
+            problemi << (sue.isEmpty() && trovati ? *trovati : sue);
         }
         if (avanzamento)
             avanzamento(++fatte, tabelle.size());
     }
+    if (accanto.joinable())
+        accanto.join();
     a.esegui(QStringLiteral("COMMIT"));
     return problemi;
 }

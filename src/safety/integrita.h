@@ -1,7 +1,8 @@
 #pragma once
 // The archive's integrity and its repair. The check is SQLite's integrity check of every table
 // with its indexes (an index that misses rows of its table is damage: a check joined through it
-// would take a good record for a broken one). The repair works in the manner of a compact and
+// would take a good record for a broken one); the check of a walk's table alone reaches the same
+// verdict on its indexes by reading each of them and the table once, in order. The repair works in the manner of a compact and
 // repair: after a safety copy it rebuilds every index from its table; when the archive is still
 // damaged it copies every record that can be read into a fresh file beside the copies and puts
 // that file's content in place of the archive's; then it checks again. The repair is one journal
@@ -15,17 +16,27 @@
 #include "dbengine/filecopy.h"
 
 #include <QStringList>
+#include <functional>
 
 namespace corvale {
 
 // The problems found (empty for a sound archive).
 QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avanzamento = {});
-// The same check on the named tables only, each with every index it has (SQLite's integrity check
-// of the table: its pages, its records, and each index entry against the records, so an index that
-// misses rows or holds rows its table has not is damage), through a read-only connection of its own.
-// A name the archive does not have is a problem line. The other tables are not looked at.
+// The check of the named tables only, each with every index it has, through a read-only
+// connection of its own in one read transaction: SQLite's quick check of the table (every page of
+// the table and of its indexes, each record's form, NOT NULL, CHECK), then each index compared with
+// the table in one sequential walk of each (the count of its entries and an order-free sum of a
+// 64-bit hash of each entry's rowid and values, and no two equal keys in a unique index), so that an
+// index that misses rows, holds rows its table has not or holds other values is damage, as in
+// SQLite's full check, which is run instead on a table this does not handle (an index on an
+// expression, a partial index, a table without rowid). A name the archive does not have is a
+// problem line. The other tables are not looked at. `durante`, when given, runs in a second thread
+// while the check reads, once its read transaction holds its state of the file; `soloFile` says
+// that this state is the archive's file alone (its log empty: no checkpoint writes the file until
+// the check ends). It has returned when this returns.
 QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList& tabelle,
-                                     const dbe::Progress& avanzamento = {});
+                                     const dbe::Progress& avanzamento = {},
+                                     const std::function<void(bool soloFile)>& durante = {});
 
 // What says that the archive's file is the one it was: device, inode, size and modification time
 // (to the nanosecond) of the file and of its write-ahead log, read without opening them. A commit (of

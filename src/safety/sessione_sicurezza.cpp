@@ -166,17 +166,28 @@ bool PrimaDellaModifica(const Sessione& s, const QStringList& tabelle)
     const QByteArray impronta = ImprontaArchivio(archivio);
     const auto verdetto = Stato(s).verificati.constFind(archivio);
     QStringList problemi;
+    QString copia, erroreCopia;
+    bool copiaFatta = false;  // the copy written beside the check (or refused: erroreCopia)
     if (verdetto != Stato(s).verificati.cend() && verdetto->copre(tabelle) && verdetto->impronta == impronta) {
         problemi = verdetto->problemi;
         RegistraVerifica(*reg, problemi);  // journaled as when checked: a damage each time
     } else {
         const dbe::Progress avanzamento = Avanzamento(s, QStringLiteral("Verifica dell'archivio"));
-        problemi = tabelle.isEmpty() ? ProblemiIntegrita(s.DbArchivi, avanzamento)
-                                     : ProblemiIntegritaTabelle(archivio, tabelle, avanzamento);
+        if (tabelle.isEmpty()) {
+            problemi = ProblemiIntegrita(s.DbArchivi, avanzamento);
+        } else if (Sicurezza(s).senzaCopia) {
+            problemi = ProblemiIntegritaTabelle(archivio, tabelle, avanzamento);
+        } else {
+            // A walk's gate: the copy is written while its tables are checked, of the same state.
+            const VerificaConCopia v = VerificaECopia(s, *reg, CopieDaConservare(s), tabelle, avanzamento);
+            problemi = v.problemi;
+            copia = v.copia;
+            erroreCopia = v.errore;
+            copiaFatta = true;
+        }
         RegistraVerifica(*reg, problemi);
         Stato(s).verificati.insert(archivio, {problemi, QDateTime::currentDateTime(), tabelle, impronta});
     }
-    QString copia;
     if (!problemi.isEmpty()) {
         const QString testo = MessaggioArchivioDanneggiato(problemi);
         const QString domanda = testo + QStringLiteral("\r\rRiparare ora l'archivio? Prima della riparazione ne "
@@ -195,8 +206,11 @@ bool PrimaDellaModifica(const Sessione& s, const QStringList& tabelle)
         Stato(s).verificati.insert(archivio, {QStringList(), QDateTime::currentDateTime()});
         copia = e.copia;
     } else if (!Sicurezza(s).senzaCopia) {
-        copia = ScriviCopiaSicurezza(s, *reg, CopieDaConservare(s), errore,
-                                     Avanzamento(s, QStringLiteral("Copia di sicurezza")));
+        if (!copiaFatta)
+            copia = ScriviCopiaSicurezza(s, *reg, CopieDaConservare(s), errore,
+                                         Avanzamento(s, QStringLiteral("Copia di sicurezza")));
+        else
+            errore = erroreCopia;
         if (copia.isEmpty()) {
             s.operatore().Mostra(errore + QLatin1Char('\r') + kNessunaModifica);
             return false;

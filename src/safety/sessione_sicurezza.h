@@ -5,7 +5,8 @@
 //   1. opens the archive's journal and settles the entries a previous session left unfinished;
 //   2. checks the archive's integrity (the tables the change names, else all of them) and, on a
 //      damaged archive, refuses the change and offers the repair (integrita.h);
-//   3. writes a safety copy (copia_sicurezza.h) and says where, once;
+//   3. writes a safety copy (copia_sicurezza.h) and says where, once (for a change that names its
+//      tables, the copy is written while step 2 checks them, of the same state: VerificaECopia);
 // and later calls pass at once. When the journal cannot be written or the copy cannot be made the
 // change is refused with an Italian message and nothing has changed. The gate's state lives in the
 // session (Sessione::Protezione): a new session starts with no archive prepared. What talks to the

@@ -68,4 +68,50 @@ inline int DanneggiaFoglioClienti(const QString& file, QRandomGenerator& g)
     return alterati;
 }
 
+// How an index is damaged by DanneggiaIndice.
+enum class DannoIndice { VociInPiu, VociMancanti, ValoreDiverso };
+
+// Damages index `indice` behind SQLite's back, on k records of its table chosen by g: the index is
+// declared partial with a predicate no record meets (so that SQLite leaves it as it is), the records
+// are deleted (the index keeps their entries), deleted and put back whole with their rowids (the
+// index misses them) or given another value in the index's first field (the index keeps the old
+// one), and the index's declaration is put back. Each step is a connection of its own.
+inline void DanneggiaIndice(const QString& file, const QString& indice, DannoIndice danno, int k, QRandomGenerator& g)
+{
+    using testsupport::sqliteExec;
+    using testsupport::sqliteValue;
+    const QString nome = QString(indice).replace('\'', "''");
+    const QString sql = sqliteValue(file, QString("SELECT sql FROM sqlite_master WHERE name = '%1'").arg(nome)).toString();
+    const QString tabella = sqliteValue(file, QString("SELECT tbl_name FROM sqlite_master WHERE name = '%1'").arg(nome)).toString();
+    const QString campo = sqliteValue(file, QString("SELECT name FROM pragma_index_info('%1') WHERE seqno = 0").arg(nome)).toString();
+    QStringList righe = sqliteValue(file, QString("SELECT group_concat(rowid) FROM \"%1\"").arg(tabella)).toString().split(',');
+    QStringList scelte;
+    for (int i = 0; i < k && !righe.isEmpty(); ++i)
+        scelte << righe.takeAt(int(g.bounded(qint64(righe.size()))));
+    const QString dove = QString("rowid IN (%1)").arg(scelte.join(','));
+    const auto dichiara = [&](const QString& testo) {
+        sqliteExec(file, QString("PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = '%1' WHERE name = '%2'; "
+                                 "PRAGMA writable_schema = OFF;")
+                             .arg(QString(testo).replace('\'', "''"), nome));
+    };
+    const QString colonne = sqliteValue(file, QString("SELECT group_concat('\"' || name || '\"') FROM pragma_table_info('%1')").arg(tabella)).toString();
+    if (danno == DannoIndice::VociMancanti)
+        sqliteExec(file, QString("CREATE TABLE DANNO_TENUTI AS SELECT rowid AS R_, %1 FROM \"%2\" WHERE %3; DELETE FROM \"%2\" WHERE %3;")
+                             .arg(colonne, tabella, dove));
+    dichiara(sql + " WHERE 0");
+    switch (danno) {
+    case DannoIndice::VociInPiu: sqliteExec(file, QString("DELETE FROM \"%1\" WHERE %2").arg(tabella, dove)); break;
+    case DannoIndice::VociMancanti:
+        sqliteExec(file, QString("INSERT INTO \"%1\" (rowid, %2) SELECT R_, %2 FROM DANNO_TENUTI; DROP TABLE DANNO_TENUTI;")
+                             .arg(tabella, colonne));
+        break;
+    case DannoIndice::ValoreDiverso:
+        sqliteExec(file, QString("UPDATE \"%1\" SET \"%2\" = CASE typeof(\"%2\") WHEN 'text' THEN \"%2\" || 'Q' WHEN 'null' "
+                                 "THEN 'Q' ELSE \"%2\" + 1000000007 END WHERE %3")
+                             .arg(tabella, campo, dove));
+        break;
+    }
+    dichiara(sql);
+}
+
 }  // namespace corvale::prova

@@ -214,7 +214,7 @@ void FrmRepair::Form_Load()
     CentraForm(this);
     m_.CreaLista();
     caricaCatalogo();
-    ImpostaModo(0);
+    ImpostaModo(ModoRepair::Selezione);
 }
 
 void FrmRepair::Form_Unload()
@@ -238,11 +238,11 @@ void FrmRepair::caricaCatalogo()
     }
 }
 
-void FrmRepair::ImpostaModo(int modo)
+void FrmRepair::ImpostaModo(ModoRepair modo)
 {
     modo_ = modo;
     switch (modo) {
-    case 0:
+    case ModoRepair::Selezione:
         lstTask_->show();
         lstTask_->raise();
         frmCorr_->hide();
@@ -259,13 +259,13 @@ void FrmRepair::ImpostaModo(int modo)
         m_.ImpostaLblStat(QStringLiteral("Spuntare i controlli da effettuare"));
         txtDett_->hide();
         break;
-    case 1:
+    case ModoRepair::Analisi:
         puls_[0]->setEnabled(false);
         frmLog_->show();
         m_.ImpostaLblStat(QStringLiteral("Analisi dati in corso ..."));
         repaint();
         break;
-    case 2:
+    case ModoRepair::Risultati:
         puls_[0]->setEnabled(true);
         puls_[0]->setText(QStringLiteral("Ripristina"));
         puls_[2]->setText(QStringLiteral("Dettagli"));
@@ -280,7 +280,7 @@ void FrmRepair::ImpostaModo(int modo)
         lstTask_->raise();
         chiaveVista_.clear();
         break;
-    case 3:
+    case ModoRepair::VistaCorrezione:
         puls_[0]->setEnabled(true);
         puls_[2]->show();
         puls_[0]->setText(QStringLiteral("Visualizza Lista"));
@@ -297,21 +297,21 @@ void FrmRepair::Puls_Click(int indice)
 {
     switch (indice) {
     case 0:
-        if (modo_ == 0) {
+        if (modo_ == ModoRepair::Selezione) {
             m_.ImpostaTxtDett(QString());  // no earlier task's text while the new results come
-            ImpostaModo(1);
+            ImpostaModo(ModoRepair::Analisi);
             const ClessidraAccesa clessidra(m_.sessione().operatore());
             m_.AvviaControllo();
-            ImpostaModo(2);
+            ImpostaModo(ModoRepair::Risultati);
             mostraDettaglio();
             // The results take the keys (the start button was disabled during the run, which
             // left the focus on "Chiudi").
             lstTask_->setFocus(Qt::OtherFocusReason);
-        } else if (modo_ == 2) {
+        } else if (modo_ == ModoRepair::Risultati) {
             caricaCatalogo();
-            ImpostaModo(0);
-        } else if (modo_ == 3) {
-            ImpostaModo(2);
+            ImpostaModo(ModoRepair::Selezione);
+        } else if (modo_ == ModoRepair::VistaCorrezione) {
+            ImpostaModo(ModoRepair::Risultati);
         }
         break;
     case 1:
@@ -321,7 +321,7 @@ void FrmRepair::Puls_Click(int indice)
         correggi();
         break;
     case 3:
-        if (modo_ == 1)
+        if (modo_ == ModoRepair::Analisi)
             m_.Interrompi = true;
         else
             reject();
@@ -348,7 +348,7 @@ bool FrmRepair::eseguiCorrezione(const std::function<void()>& passo)
 // selected row again, should anything have moved the selection); otherwise the selected row.
 int FrmRepair::rigaAttiva()
 {
-    if (modo_ != 3 || chiaveVista_.isEmpty())
+    if (modo_ != ModoRepair::VistaCorrezione || chiaveVista_.isEmpty())
         return m_.LstTask.Selezionata();
     const int pos = m_.LstTask.Trova(chiaveVista_);
     if (pos >= 0)
@@ -431,7 +431,7 @@ QString FrmRepair::rimettiEsiti()
 void FrmRepair::mostraEsitoStruttura(int pos)
 {
     // A structure row chosen in the list shows its own outcome and reason in full.
-    if (modo_ != 3 || pos < 0 || pos >= m_.LstStruct.Conta())
+    if (modo_ != ModoRepair::VistaCorrezione || pos < 0 || pos >= m_.LstStruct.Conta())
         return;
     const RigaLista& r = m_.LstStruct.Riga(pos);
     if (!r.Nota.isEmpty())
@@ -448,7 +448,7 @@ void FrmRepair::correggi()
     const int i = Manutenzione::Id(m_.LstTask.Riga(sel).Chiave);
     const DatiTask& t = m_.Task(sel);
     const HookCorrezioni& c = m_.Correzioni;
-    if (modo_ == 2) {
+    if (modo_ == ModoRepair::Risultati) {
         if (t.Stato == kStatoOk || t.Stato == kStatoStart || t.Correggibile == QLatin1String("N"))
             return;
         bool aperta = true;
@@ -471,13 +471,13 @@ void FrmRepair::correggi()
         }
         chiaveVista_ = m_.LstTask.Riga(sel).Chiave;
         impronta_ = ImprontaArchivio::Di(m_.sessione().DbArchivi);
-        ImpostaModo(3);
+        ImpostaModo(ModoRepair::VistaCorrezione);
         // The keys go to the view just opened: its grid of records or its list of corrections.
         QWidget* vista = t.Genere() == GenereTask::Struttura ? static_cast<QWidget*>(lstStruct_)
                                                        : frmCorr_->findChild<QWidget*>(QStringLiteral("DBGrid1"));
         if (vista)
             vista->setFocus(Qt::OtherFocusReason);
-    } else if (modo_ == 3) {
+    } else if (modo_ == ModoRepair::VistaCorrezione) {
         if (access::AccessInSolaLettura(m_.sessione().DbArchivi)) {
             m_.sessione().operatore().Mostra(access::MessaggioSolaLettura(m_.sessione().DbArchivi));
             return;
@@ -511,7 +511,7 @@ void FrmRepair::correggi()
 void FrmRepair::reject()
 {
     // During an analysis the window stays: closing only asks the run loop to stop.
-    if (modo_ == 1) {
+    if (modo_ == ModoRepair::Analisi) {
         m_.Interrompi = true;
         return;
     }
@@ -535,7 +535,7 @@ void FrmRepair::keyPressEvent(QKeyEvent* e)
 
 void FrmRepair::closeEvent(QCloseEvent* e)
 {
-    if (modo_ == 1) {
+    if (modo_ == ModoRepair::Analisi) {
         m_.Interrompi = true;
         e->ignore();
         return;

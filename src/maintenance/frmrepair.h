@@ -1,8 +1,8 @@
 #pragma once
 // FrmRepair: the maintenance window "Manutenzione Archivi". It shows the task list and the
 // structure corrections list of its Manutenzione, the status and detail texts, and the four
-// buttons Puls0..Puls3 whose meaning depends on the mode (0 selection, 1 analysis running,
-// 2 results, 3 correction view). Exactly one view is shown at a time (task list, or one correction
+// buttons Puls0..Puls3 whose meaning depends on the mode (ModoRepair: selection, analysis running,
+// results, correction view). Exactly one view is shown at a time (task list, or one correction
 // view), so a hidden view never takes the focus or the keys; a correction view stays bound to the
 // task it was opened for, and "Esegui" and "Controlla" act on that task. Loading builds a fresh
 // catalogue; closing during an analysis only asks the run to stop. The window opens at its designed
@@ -34,14 +34,22 @@ namespace corvale {
 
 class VistaLista;
 
+// What the window is doing, which decides what its four buttons mean.
+enum class ModoRepair {
+    Selezione,        // the task list, ticks to choose
+    Analisi,          // a run in progress
+    Risultati,        // the run's outcomes
+    VistaCorrezione,  // one task's correction view
+};
+
 class FrmRepair : public QDialog {
     Q_OBJECT
 public:
     explicit FrmRepair(Sessione& sessione, QWidget* parent = nullptr);
 
     Manutenzione& Controllore() { return m_; }
-    int Modo() const { return modo_; }
-    void ImpostaModo(int modo);
+    ModoRepair Modo() const { return modo_; }
+    void ImpostaModo(ModoRepair modo);
     void Puls_Click(int indice);
 
     QPushButton* Puls(int indice) const;
@@ -87,9 +95,9 @@ private:
     void mostraDettaglio();
 
     Manutenzione m_;
-    int modo_ = 0;
+    ModoRepair modo_ = ModoRepair::Selezione;
     bool scaricato_ = false;
-    QString chiaveVista_;  // key of the task whose correction view is shown (mode 3)
+    QString chiaveVista_;  // key of the task whose correction view is shown (ModoRepair::VistaCorrezione)
     // Last outcome of each structure row run: task key -> coded problem -> row as it was left.
     QHash<QString, QHash<QString, RigaLista>> esitiStruttura_;
     ImprontaArchivio impronta_;  // the archive when the view shown was filled

@@ -80,14 +80,14 @@ QAction* CollegaSalvaRapporto(FrmRepair& finestra)
     voce->setShortcutContext(Qt::WindowShortcut);
     finestra.addAction(voce);
     FrmRepair* f = &finestra;
-    QObject::connect(menu, &QMenu::aboutToShow, voce, [voce, f] { voce->setEnabled(f->Modo() == 2); });
+    QObject::connect(menu, &QMenu::aboutToShow, voce, [voce, f] { voce->setEnabled(f->Modo() == ModoRepair::Risultati); });
     QObject::connect(voce, &QAction::triggered, f, [f] { SalvaRapporto(*f); });
     return voce;
 }
 
 bool SalvaRapporto(FrmRepair& finestra)
 {
-    if (finestra.Modo() != 2)
+    if (finestra.Modo() != ModoRepair::Risultati)
         return false;
     const QDateTime ora = QDateTime::currentDateTime();
     const QString file = scegliFile(&finestra, NomeRapportoProposto(cartellaArchivio(finestra.Controllore().sessione()), ora.date()));

@@ -55,7 +55,7 @@ protected:
     // description: mode 2 with it selected, then its correction view (mode 3).
     void dettagli(FrmRepair& f, const QString& descrizione, const QString& nome)
     {
-        if (f.Modo() == 3)
+        if (f.Modo() == ModoRepair::VistaCorrezione)
             testsupport::clic(f.Puls(0));
         QTreeWidget* l = f.LstTask();
         for (int i = 0; i < l->topLevelItemCount(); ++i) {
@@ -146,7 +146,7 @@ TEST_F(Istantanee, FinestraManutenzione)
     testsupport::mostra(&f);
     salva(&f, "manutenzione-0-selezione");
     testsupport::clic(f.Puls(0));
-    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(f.Modo(), ModoRepair::Risultati);
     dettagli(f, "Controllo Struttura Tabella <<CLIENTI>>", "struttura");
     testsupport::clic(f.Puls(2));  // Esegui: the corrections with their outcomes
     salva(&f, "manutenzione-3-struttura-eseguita");

@@ -56,11 +56,11 @@ TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
     ASSERT_NE(vista, nullptr);
     testsupport::mostra(&f);
     f.Puls(0)->click();  // every check
-    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(f.Modo(), ModoRepair::Risultati);
 
     scegli(f, "Controllo Ordini senza Clienti");
     f.Puls(2)->click();  // "Dettagli"
-    ASSERT_EQ(f.Modo(), 3);
+    ASSERT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     EXPECT_TRUE(vista->isVisibleTo(&f));
     EXPECT_EQ(vista->LDescr0->text(), "Controllo Ordini senza Clienti");
     EXPECT_EQ(vista->DBGrid1->model()->rowCount(), 2);
@@ -76,14 +76,14 @@ TEST_F(FinestraConVista, DetailsThenExecuteCorrectsAndChecksAgain)
     EXPECT_EQ(OperatoreDiProva().Mostrati().last(), "Riassegnare i record selezionati ?");
     EXPECT_EQ(colonna("SELECT CODCLI FROM VENDITE"), (QStringList{"C2", "C2"}));
     EXPECT_EQ(vista->DBGrid1->model()->rowCount(), 0);
-    EXPECT_EQ(f.Modo(), 3);
+    EXPECT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     EXPECT_EQ(f.LstTask()->currentItem()->text(1), "Verificato (OK)");
 
     // Back to the list, then an empty-record task: "Elimina" only.
     f.Puls(0)->click();
     scegli(f, "Controllo Schede Vuote Clienti");
     f.Puls(2)->click();
-    ASSERT_EQ(f.Modo(), 3);
+    ASSERT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     EXPECT_TRUE(vista->DbCmb->isHidden());
     vista->PulsSelAll->click();
     f.Puls(2)->click();
@@ -100,7 +100,7 @@ TEST_F(FinestraConVista, AFailingSetUpKeepsTheWindowOnTheList)
     scegli(f, "Controllo Ordini senza Clienti");
     SessioneProva().DbArchivi.Execute("DROP TABLE CLIENTI");
     f.Puls(2)->click();
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
     EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("Impossibile")) << OperatoreDiProva().Mostrati()[0].toStdString();
     EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].contains(QChar(13)));

@@ -129,7 +129,7 @@ TEST_F(FinestraManutenzione, LoadsTheCatalogueInSelectionMode)
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(f.Puls(i), f.findChild<QPushButton*>(QStringLiteral("Puls%1").arg(i)));
 
-    EXPECT_EQ(f.Modo(), 0);
+    EXPECT_EQ(f.Modo(), ModoRepair::Selezione);
     EXPECT_EQ(f.Puls(0)->text(), "Avvia Controllo");
     EXPECT_TRUE(f.Puls(0)->isEnabled());
     EXPECT_FALSE(visibile(f, f.Puls(1)));
@@ -169,11 +169,11 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
     // "Controlla" and "Correggi" without a selected row, in selection mode: nothing.
     f.Puls(1)->click();
     f.Puls_Click(2);
-    EXPECT_EQ(f.Modo(), 0);
+    EXPECT_EQ(f.Modo(), ModoRepair::Selezione);
     EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
 
     f.Puls(0)->click();
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_TRUE(OperatoreDiProva().Mostrati().isEmpty());
     EXPECT_EQ(chiavi(f), QStringList({"0003K", "0009K"}));
     EXPECT_EQ(f.LstTask()->currentItem(), f.LstTask()->topLevelItem(0));
@@ -189,7 +189,7 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
     // "Dettagli" on a data task with problems opens the record view.
     f.Puls(2)->click();
     EXPECT_EQ(aperte, QList<int>({3}));
-    EXPECT_EQ(f.Modo(), 3);
+    EXPECT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     EXPECT_EQ(f.Puls(0)->text(), "Visualizza Lista");
     EXPECT_EQ(f.Puls(2)->text(), "Esegui");
     EXPECT_TRUE(visibile(f, f.FrmCorr()));
@@ -201,7 +201,7 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
     m.Correzioni.RecordSelezionati = [] { return 1; };
     f.Puls(2)->click();
     EXPECT_EQ(corrette, QList<int>({3}));
-    EXPECT_EQ(f.Modo(), 3);
+    EXPECT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     EXPECT_EQ(m.ElencoTask[3].Stato, "VER_OK");
     EXPECT_EQ(f.LstTask()->topLevelItem(0)->text(1), "Verificato (OK)");
     EXPECT_EQ(f.LstTask()->topLevelItem(0)->checkState(0), Qt::Unchecked);
@@ -210,15 +210,15 @@ TEST_F(FinestraManutenzione, ButtonsThroughEveryMode)
 
     // Back to the list; "Dettagli" on the task that now passes does nothing.
     f.Puls(0)->click();
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_FALSE(visibile(f, f.FrmCorr()));
     f.Puls(2)->click();
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_EQ(aperte.size(), 1);
 
     // "Ripristina" reloads the whole catalogue, ticked and waiting.
     f.Puls(0)->click();
-    EXPECT_EQ(f.Modo(), 0);
+    EXPECT_EQ(f.Modo(), ModoRepair::Selezione);
     ASSERT_EQ(f.LstTask()->topLevelItemCount(), 31);
     EXPECT_EQ(f.LstTask()->topLevelItem(2)->text(1), "Da Eseguire");
     EXPECT_EQ(f.LstTask()->topLevelItem(2)->checkState(0), Qt::Checked);
@@ -241,7 +241,7 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
         f.LstTask()->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
     f.Puls(0)->click();
     EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Nessuna azione selezionata."}));
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_EQ(f.LstTask()->topLevelItemCount(), 31);
     EXPECT_EQ(f.LstTask()->topLevelItem(5)->text(1), "Da Eseguire");
 
@@ -258,7 +258,7 @@ TEST_F(FinestraManutenzione, FailedCheckOffersNoCorrectionAndEmptyRunChangesNoth
     EXPECT_EQ(t.Correggibile, "N");
     EXPECT_EQ(t.Dettaglio, "Impossibile eseguire il controllo... probabile errore di definizione struttura.");
     f.Puls(2)->click();
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_TRUE(aperte.isEmpty());
 
     // "Controlla" re-runs the selected task and shows its detail.
@@ -275,7 +275,7 @@ TEST_F(FinestraManutenzione, DettagliOnAStructureTaskShowsItsCorrections)
     ASSERT_EQ(chiavi(f).first(), "0001K");
     EXPECT_EQ(f.Controllore().ElencoTask[1].P[2], "NO-FLD>NOTE");
     f.Puls(2)->click();
-    EXPECT_EQ(f.Modo(), 3);
+    EXPECT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     EXPECT_TRUE(visibile(f, f.FrmStruct()));
     EXPECT_FALSE(visibile(f, f.FrmCorr()));
     ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 1);
@@ -283,7 +283,7 @@ TEST_F(FinestraManutenzione, DettagliOnAStructureTaskShowsItsCorrections)
     EXPECT_EQ(f.LstStruct()->topLevelItem(0)->text(1), "Da Eseguire");
     EXPECT_EQ(f.LstStruct()->topLevelItem(0)->checkState(0), Qt::Checked);
     f.Puls(0)->click();
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_TRUE(visibile(f, f.LstTask()));
 }
 
@@ -304,7 +304,7 @@ TEST_F(FinestraManutenzione, ChiudiDuringTheRunAnsweredYesStopsTheLoop)
     EXPECT_EQ(cessioni, 3);
     EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Interrompere l'analisi ?"}));
     EXPECT_EQ(scaricata, 0);
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_FALSE(f.Controllore().Interrompi);
     // The two structure checks passed and are gone; the empty customer stays; the rest never ran.
     const QStringList k = chiavi(f);
@@ -353,7 +353,7 @@ TEST_F(FinestraManutenzione, ProgressTextAndClosingTheWindowDuringARun)
     EXPECT_EQ(avanzamento[0], "Analisi dati in corso ...\n[Controllo Struttura Tabella <<CLIENTI>>]");
     EXPECT_EQ(f.Controllore().LblStat(),
               QString("Analisi dati in corso ...") + QChar(13) + "[Controllo Struttura Tabella <<LINEE>>]");
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
 }
 
 TEST_F(FinestraManutenzione, PopupMenuAndDetailOnClick)
@@ -412,13 +412,13 @@ TEST_F(FinestraManutenzione, EseguiCorrectsTheTaskWhoseViewIsShown)
     mostra(&f);
     const QString clienti = chiaveStruttura(f, "CLIENTI"), fornit = chiaveStruttura(f, "FORNIT");
     clic(f.Puls(0));
-    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(f.Modo(), ModoRepair::Risultati);
     ASSERT_EQ(stato(f, clienti), "Rilevati Problemi");
     ASSERT_EQ(stato(f, fornit), "Rilevati Problemi");
 
     clicRiga(f.LstTask(), posizione(f, clienti));
     clic(f.Puls(2));  // Dettagli
-    ASSERT_EQ(f.Modo(), 3);
+    ASSERT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     EXPECT_FALSE(f.LstTask()->isVisible());
     for (int i = 0; i < 3; ++i) {
         tasto(&f, Qt::Key_Tab);
@@ -444,17 +444,17 @@ TEST_F(FinestraManutenzione, ADoubleClickIsOneAction)
     FrmRepair f{SessioneProva()};
     mostra(&f);
     doppioClic(f.Puls(0));  // "Avvia Controllo": one run, not a run then "Ripristina"
-    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_EQ(chiavi(f), QStringList({"0001K", "0003K", "0009K"}));
 
     doppioClic(f.Puls(2));  // "Dettagli", not "Dettagli" then "Esegui"
-    ASSERT_EQ(f.Modo(), 3);
+    ASSERT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     ASSERT_EQ(f.LstStruct()->topLevelItemCount(), 1);
     EXPECT_EQ(f.LstStruct()->topLevelItem(0)->text(1), "Da Eseguire");
     EXPECT_FALSE(campi(SessioneProva().DbArchivi, "CLIENTI").contains("NOTE"));
 
     doppioClic(f.Puls(0));  // "Visualizza Lista", not then "Ripristina"
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_EQ(chiavi(f), QStringList({"0001K", "0003K", "0009K"}));
     EXPECT_EQ(stato(f, "0003K"), "Rilevati Problemi");
 
@@ -473,7 +473,7 @@ TEST_F(FinestraManutenzione, KeysDetailAndResizing)
     mostra(&f);
     f.Puls(0)->setFocus(Qt::TabFocusReason);
     tasto(&f, Qt::Key_Return);
-    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_EQ(f.TxtDett()->toPlainText(), "Rilevati 1 record nulli o scollegati");
     f.Controllore().ElencoTask[9].Dettaglio = "dettaglio nove";
     f.LstTask()->setFocus(Qt::TabFocusReason);
@@ -554,7 +554,7 @@ TEST_F(FinestraManutenzione, ChiudiStopsTheRunningQuery)
     ASSERT_TRUE(premuto);
     EXPECT_EQ(statoAllaDomanda, QStringList({"Controllo in corso"}));
     EXPECT_FALSE(clessidraAllaDomanda);
-    EXPECT_EQ(f.Modo(), 2);
+    EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     EXPECT_FALSE(m.Interrompi);
     // The stopped task and every later one wait, ticked; the earlier passed ones are gone.
     const QStringList k = chiavi(f);
@@ -587,7 +587,7 @@ TEST_F(FinestraManutenzione, ARecordCorrectionByKeyboardAlone)
     };
     f.Puls(0)->setFocus(Qt::TabFocusReason);
     tasto(&f, Qt::Key_Return);  // Avvia Controllo
-    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(f.Modo(), ModoRepair::Risultati);
     ASSERT_EQ(QApplication::focusWidget(), f.LstTask());
     EXPECT_EQ(focoDopoTab(6), QStringList({"TxtDett", "Puls0", "Puls1", "Puls2", "Puls3", "LstTask"}));
     tasto(&f, Qt::Key_Home);
@@ -597,7 +597,7 @@ TEST_F(FinestraManutenzione, ARecordCorrectionByKeyboardAlone)
     focoDopoTab(4);
     ASSERT_EQ(QApplication::focusWidget(), f.Puls(2));
     tasto(&f, Qt::Key_Return);
-    ASSERT_EQ(f.Modo(), 3);
+    ASSERT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     auto* griglia = f.findChild<GrigliaRecord*>("DBGrid1");
     ASSERT_NE(griglia, nullptr);
     EXPECT_EQ(QApplication::focusWidget(), griglia);
@@ -686,7 +686,7 @@ TEST_F(FinestraManutenzione, AFailedStructureRowKeepsItsOutcomeAfterTheRecheck)
     // Back to the list and in again: still there; choosing the row shows its reason in full.
     clic(f.Puls(0));
     clic(f.Puls(2));
-    ASSERT_EQ(f.Modo(), 3);
+    ASSERT_EQ(f.Modo(), ModoRepair::VistaCorrezione);
     f.TxtDett()->clear();
     clicRiga(f.LstStruct(), 0);
     controllaEsito("on a new Dettagli");
@@ -757,7 +757,7 @@ TEST_F(FinestraManutenzione, AnInterruptedRunShowsNoCountsOfTheRunBefore)
         QCoreApplication::processEvents();
     };
     clic(f.Puls(0));
-    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(f.Modo(), ModoRepair::Risultati);
     int attesa = 0;
     f.LstTask()->setFocus(Qt::TabFocusReason);
     tasto(&f, Qt::Key_Home);

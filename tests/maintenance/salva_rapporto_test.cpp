@@ -105,7 +105,7 @@ TEST_F(SalvaRapporto, AfterARunTheMenuItemSavesTheWholeReport)
     }
 
     QTest::mouseClick(f.Puls(0), Qt::LeftButton);
-    ASSERT_EQ(f.Modo(), 2);
+    ASSERT_EQ(f.Modo(), ModoRepair::Risultati);
     ASSERT_EQ(f.LstTask()->topLevelItemCount(), 1);  // only the empty customer is left
     const QString proposto =
         QStringLiteral("rapporto-controllo-%1.html").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));

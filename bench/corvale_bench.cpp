@@ -80,7 +80,7 @@ qint64 ProcessoreNs()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return (qint64(u.ru_utime.tv_sec) + u.ru_stime.tv_sec) * 1000000000LL
-        + (qint64(u.ru_utime.tv_usec) + u.ru_stime.tv_usec) * 1000LL;
+           + (qint64(u.ru_utime.tv_usec) + u.ru_stime.tv_usec) * 1000LL;
 }
 
 // Clock and processor time from construction.
@@ -136,8 +136,7 @@ qint64 Conta(const QString& sql)
 // Orders whose customer code no customer has, enough for the check to find at least `quanti`.
 qint64 AggiungiOrdiniOrfani(qint64 quanti)
 {
-    const QString nonIn =
-        QStringLiteral(" FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)");
+    const QString nonIn = QStringLiteral(" FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)");
     const qint64 presenti = Conta(QStringLiteral("SELECT COUNT(*) AS N") + nonIn);
     if (presenti >= quanti)
         return presenti;
@@ -146,8 +145,8 @@ qint64 AggiungiOrdiniOrfani(qint64 quanti)
     // guard, unjournaled.
     corvale::ScritturaConsentita preparazione(Sessione());
     dbe::Inserter ins(Sessione().DbArchivi, QStringLiteral("VENDITE"),
-                      {QStringLiteral("ID"), QStringLiteral("NUMORD"), QStringLiteral("DATA"),
-                       QStringLiteral("CODCLI"), QStringLiteral("DITTA"), QStringLiteral("TIPODEP")});
+                      {QStringLiteral("ID"), QStringLiteral("NUMORD"), QStringLiteral("DATA"), QStringLiteral("CODCLI"),
+                       QStringLiteral("DITTA"), QStringLiteral("TIPODEP")});
     const QDate giorno(2020, 1, 1);
     for (qint64 i = presenti; i < quanti; ++i) {
         ins.SetInteger(0, ++id);
@@ -225,11 +224,10 @@ int Walk(const QString& archivio, qint64 quanti)
     t.riparti();
     corvale::RieseguiDtRow(finestra.Vista());
     const qint64 rilettura = t.cpuNs();
-    const qint64 rimasti = Conta(QStringLiteral(
-        "SELECT COUNT(*) AS N FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)"));
+    const qint64 rimasti = Conta(
+        QStringLiteral("SELECT COUNT(*) AS N FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)"));
     if (problemi - rimasti != selezionati) {
-        err << "Il cammino ha eliminato " << (problemi - rimasti) << " record invece di " << selezionati
-            << ".\n";
+        err << "Il cammino ha eliminato " << (problemi - rimasti) << " record invece di " << selezionati << ".\n";
         return 2;
     }
     const auto reg = corvale::RegistroSessione(Sessione());
@@ -241,16 +239,12 @@ int Walk(const QString& archivio, qint64 quanti)
     }
     out << "walk_delete records_per_second=" << qint64(selezionati / (qMax<qint64>(camminoCpu, 1) / 1e9))
         << " wall_records_per_second=" << qint64(selezionati / (qMax<qint64>(cammino, 1) / 1e9))
-        << " records=" << selezionati << " seconds=" << secondi(camminoCpu)
-        << " wall_seconds=" << secondi(cammino)
-        << " problem_records=" << problemi << " grid_rows=" << righe
-        << " dettagli_seconds=" << secondi(dettagli) << " dettagli_cpu_seconds=" << secondi(dettagliCpu)
-        << " view_setup_seconds=" << secondi(impostazione)
-        << " view_setup_cpu_seconds=" << secondi(impostazioneCpu)
-        << " select_all_seconds=" << secondi(selezione)
+        << " records=" << selezionati << " seconds=" << secondi(camminoCpu) << " wall_seconds=" << secondi(cammino)
+        << " problem_records=" << problemi << " grid_rows=" << righe << " dettagli_seconds=" << secondi(dettagli)
+        << " dettagli_cpu_seconds=" << secondi(dettagliCpu) << " view_setup_seconds=" << secondi(impostazione)
+        << " view_setup_cpu_seconds=" << secondi(impostazioneCpu) << " select_all_seconds=" << secondi(selezione)
         << " requery_seconds=" << secondi(rilettura) << " journal=on journaled_records=" << registrati
-        << " safety_gate_seconds=" << secondi(varcoCpu) << " safety_gate_wall_seconds=" << secondi(varco)
-        << "\n";
+        << " safety_gate_seconds=" << secondi(varcoCpu) << " safety_gate_wall_seconds=" << secondi(varco) << "\n";
     return 0;
 }
 
@@ -284,8 +278,8 @@ int Gate(const QString& archivio, bool comePrima)
     if (comePrima) {
         sqlite3* db = nullptr;
         sqlite3_open_v2(archivio.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_exec(db, "PRAGMA mmap_size=2147418112; BEGIN; PRAGMA integrity_check(VENDITE); COMMIT", nullptr, nullptr,
-                     nullptr);
+        sqlite3_exec(db, "PRAGMA mmap_size=2147418112; BEGIN; PRAGMA integrity_check(VENDITE); COMMIT", nullptr,
+                     nullptr, nullptr);
         sqlite3_close(db);
         verifica = t.ns();
         // The copy as it was made then: the log emptied, a read transaction, the file's bytes copied
@@ -328,8 +322,8 @@ int Gate(const QString& archivio, bool comePrima)
             return 2;
     }
     out << "gate safety_gate_seconds=" << secondi(t.cpuNs()) << " safety_gate_wall_seconds=" << secondi(t.ns())
-        << (comePrima ? " integrity_wall_seconds=" + secondi(verifica) : QString()) << " way="
-        << (comePrima ? "before" : "now") << "\n";
+        << (comePrima ? " integrity_wall_seconds=" + secondi(verifica) : QString())
+        << " way=" << (comePrima ? "before" : "now") << "\n";
     return 0;
 }
 

@@ -28,11 +28,11 @@
 //                     code wherever it appears (in whatever case it is written), each letter in
 //                     upper or lower case at random; the fixed codes VARIE and AGENZIA keep none
 //
-// Default: every form; a family (data, numero, sino, chiave) names all its forms. Dates are the columns declared DATETIME holding the engine's 19-character
-// text; numbers the columns of the number and currency types; yes/no the YESNO columns; codes the
-// code columns the checks compare (kCodici). Null, blank texts and anything else stay as they are.
-// A number as text always carries the decimal comma ('12,0'), since SQLite would store a number
-// column's '12' as 12 and its '1.234' as 1.234.
+// Default: every form; a family (data, numero, sino, chiave) names all its forms. Dates are the columns declared
+// DATETIME holding the engine's 19-character text; numbers the columns of the number and currency types; yes/no the
+// YESNO columns; codes the code columns the checks compare (kCodici). Null, blank texts and anything else stay as they
+// are. A number as text always carries the decimal comma ('12,0'), since SQLite would store a number column's '12' as
+// 12 and its '1.234' as 1.234.
 //
 // With --ore, the dates of about two days in three first get a time of day drawn from their day
 // alone (every value of one day the same time, seconds zero in about half of them), so that the forms of a time can be
@@ -58,9 +58,8 @@
 
 namespace {
 
-const std::vector<std::string> kFormeDate = {"data-t",     "data-minuti", "data-ms",     "data-us",
-                                             "data-z",     "data-fuso",   "data-barre",  "data-giorno",
-                                             "data-numero", "data-reale"};
+const std::vector<std::string> kFormeDate = {"data-t",    "data-minuti", "data-ms",     "data-us",     "data-z",
+                                             "data-fuso", "data-barre",  "data-giorno", "data-numero", "data-reale"};
 const std::vector<std::string> kFormeNumeri = {"numero-testo", "numero-migliaia"};
 const std::vector<std::string> kFormeSiNo = {"sino-uno", "sino-vero", "sino-true"};
 const std::vector<std::string> kFormeChiavi = {"chiave-maiuscole", "chiave-accenti"};
@@ -86,9 +85,10 @@ const std::map<std::string, std::set<std::string>> kCodici = {
 const std::set<std::string> kCodiciFissi = {"varie", "agenzia"};
 
 // Accented letters: small and capital, UTF-8.
-const std::vector<std::pair<const char*, const char*>> kAccentate = {
-    {"à", "À"}, {"è", "È"}, {"é", "É"}, {"ì", "Ì"}, {"ò", "Ò"}, {"ù", "Ù"}, {"ç", "Ç"},
-    {"ñ", "Ñ"}, {"ä", "Ä"}, {"ö", "Ö"}, {"ü", "Ü"}, {"â", "Â"}, {"ê", "Ê"}, {"ô", "Ô"}};
+const std::vector<std::pair<const char*, const char*>> kAccentate = {{"à", "À"}, {"è", "È"}, {"é", "É"}, {"ì", "Ì"},
+                                                                     {"ò", "Ò"}, {"ù", "Ù"}, {"ç", "Ç"}, {"ñ", "Ñ"},
+                                                                     {"ä", "Ä"}, {"ö", "Ö"}, {"ü", "Ü"}, {"â", "Â"},
+                                                                     {"ê", "Ê"}, {"ô", "Ô"}};
 
 enum class Genere { Data, Numero, SiNo, Chiave };
 
@@ -361,8 +361,8 @@ std::string GenereColonna(const std::string& tabella, const std::string& colonna
         return "data";
     if (base == "CURRENCY" || base == "MONEY")
         return "valuta";
-    if (base == "BYTE" || base == "SHORT" || base == "LONG" || base == "SINGLE" || base == "DOUBLE"
-        || base == "COUNTER" || base == "INTEGER" || base == "DECIMAL")
+    if (base == "BYTE" || base == "SHORT" || base == "LONG" || base == "SINGLE" || base == "DOUBLE" || base == "COUNTER"
+        || base == "INTEGER" || base == "DECIMAL")
         return "numero";
     if (base == "YESNO" || base == "BIT" || base == "BOOLEAN")
         return "sino";

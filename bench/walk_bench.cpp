@@ -29,15 +29,14 @@ void fill(dbe::Database& db, qint64 n)
     auto impl = db.impl();
     impl->exec(QStringLiteral("BEGIN"));
     {
-        dbe::detail::Stmt st = impl->prepare(QStringLiteral(
-            "INSERT INTO \"T\" (\"ID\",\"CODICE\",\"RAGSOC\",\"GRUPPO\",\"IMPORTO\",\"DATA\") "
-            "VALUES (?,?,?,?,?,?)"));
+        dbe::detail::Stmt st = impl->prepare(
+            QStringLiteral("INSERT INTO \"T\" (\"ID\",\"CODICE\",\"RAGSOC\",\"GRUPPO\",\"IMPORTO\",\"DATA\") "
+                           "VALUES (?,?,?,?,?,?)"));
         const QDateTime base(QDate(2001, 1, 1), QTime(0, 0));
         for (qint64 i = 0; i < n; ++i) {
             const QByteArray code = "C" + QByteArray::number(i);
             const QByteArray name = "Ragione sociale numero " + QByteArray::number(i * 7919 % n);
-            const QByteArray date =
-                dbe::detail::dateToStorage(base.addSecs((i * 3571) % (86400LL * 3650))).toUtf8();
+            const QByteArray date = dbe::detail::dateToStorage(base.addSecs((i * 3571) % (86400LL * 3650))).toUtf8();
             sqlite3_bind_int64(st, 1, i + 1);
             sqlite3_bind_text(st, 2, code.constData(), int(code.size()), SQLITE_TRANSIENT);
             sqlite3_bind_text(st, 3, name.constData(), int(name.size()), SQLITE_TRANSIENT);
@@ -68,8 +67,7 @@ qint64 cpuMs()
 {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return qint64(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+    return qint64(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
 }
 
 qint64 cpuStart = 0;
@@ -79,9 +77,8 @@ void report(const char* what, qint64 records, qint64 ms)
     const qint64 cpu = cpuMs() - cpuStart;
     const double seconds = ms > 0 ? ms / 1000.0 : 0.001;
     const double cpuSeconds = cpu > 0 ? cpu / 1000.0 : 0.001;
-    out << what << ": " << records << " records in " << ms << " ms (" << cpu
-        << " ms processor), records_per_second " << qint64(records / seconds)
-        << ", per_processor_second " << qint64(records / cpuSeconds) << "\n";
+    out << what << ": " << records << " records in " << ms << " ms (" << cpu << " ms processor), records_per_second "
+        << qint64(records / seconds) << ", per_processor_second " << qint64(records / cpuSeconds) << "\n";
     out.flush();
 }
 

@@ -56,10 +56,7 @@ int dimensionePagina(const QByteArray& testa)
     return testa.at(0x14) == 0 ? 2048 : 4096;
 }
 
-QString testo(const char* s)
-{
-    return QString::fromUtf8(s);
-}
+QString testo(const char* s) { return QString::fromUtf8(s); }
 
 short tipoMotore(int tipoAccess)
 {
@@ -146,8 +143,9 @@ void leggiIndici(MdbTableDef* t, TabellaAccess& tab)
             ix.campi.append({testo(col->name), idx->key_col_order[k] == MDB_DESC});
         }
         if (senzaCampo) {
-            tab.saltati << (complesso ? QStringLiteral("indice %1: indice interno di Access su un campo complesso").arg(ix.nome)
-                                      : QStringLiteral("indice %1: su un campo non importato").arg(ix.nome));
+            tab.saltati
+                << (complesso ? QStringLiteral("indice %1: indice interno di Access su un campo complesso").arg(ix.nome)
+                              : QStringLiteral("indice %1: su un campo non importato").arg(ix.nome));
             continue;
         }
         if (!leggibile) {
@@ -180,7 +178,8 @@ TabellaAccess descrivi(MdbTableDef* t, const Complessi& complessi)
             }
             if (k->tipo == Complesso::Storia) {
                 tab.saltati << QStringLiteral("campo %1: storia delle versioni di un campo Memo di sola aggiunta, "
-                                              "non importata (il campo ne ha il testo attuale)").arg(c.nome);
+                                              "non importata (il campo ne ha il testo attuale)")
+                                   .arg(c.nome);
                 continue;
             }
             c.tipo = dbe::dbLong;  // the number its values in the child table are linked by
@@ -318,10 +317,7 @@ QString MessaggioIlleggibile(const QString& path)
         .arg(QDir::toNativeSeparators(path));
 }
 
-ErroreAccess::ErroreAccess(const QString& message)
-    : std::runtime_error(message.toStdString()), message_(message)
-{
-}
+ErroreAccess::ErroreAccess(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
 
 QByteArray ContenutoAllegato(const QByteArray& memorizzato, bool* ok)
 {
@@ -398,14 +394,15 @@ struct FileAccess::Impl {
         std::vector<std::vector<char>> valori(4, std::vector<char>(size_t(mdb->bind_size) + 1, '\0'));
         bool legati = true;
         for (int i = 0; i < 4; ++i)
-            legati = legati && mdb_bind_column_by_name(t, const_cast<char*>(nomi[i]), valori[size_t(i)].data(), nullptr) >= 0;
+            legati = legati
+                     && mdb_bind_column_by_name(t, const_cast<char*>(nomi[i]), valori[size_t(i)].data(), nullptr) >= 0;
         if (legati) {
             mdb_rewind_table(t);
             while (mdb_fetch_row(t)) {
                 const MdbCatalogEntry* tipo = voce(guint32(std::atol(valori[1].data())));
                 const QString nomeTipo = tipo ? testo(tipo->object_name) : QString();
                 CampoComplesso c;
-                c.tipo = nomeTipo.startsWith(QLatin1String("MSysComplexTypeVH_"))       ? Complesso::Storia
+                c.tipo = nomeTipo.startsWith(QLatin1String("MSysComplexTypeVH_"))  ? Complesso::Storia
                          : nomeTipo == QLatin1String("MSysComplexType_Attachment") ? Complesso::Allegati
                                                                                    : Complesso::Valori;
                 c.piatta = guint32(std::atol(valori[2].data()));
@@ -450,7 +447,8 @@ struct FileAccess::Impl {
             } else if (c.nome == genitore.nome + QLatin1Char('_') + campoGenitore.nome) {
                 continue;
             } else if (c.tipo == 0) {
-                f.saltati << QStringLiteral("campo %1: tipo Access %2 senza equivalente").arg(c.nome).arg(col->col_type);
+                f.saltati
+                    << QStringLiteral("campo %1: tipo Access %2 senza equivalente").arg(c.nome).arg(col->col_type);
             } else {
                 c.allegato = k.tipo == Complesso::Allegati && c.nome == QLatin1String("FileData");
                 f.campi.append(c);
@@ -482,9 +480,8 @@ struct FileAccess::Impl {
     void nominaFigli()
     {
         const auto usato = [this](const QString& nome) {
-            return std::any_of(tabelle.cbegin(), tabelle.cend(), [&](const TabellaAccess& t) {
-                return t.nome.compare(nome, Qt::CaseInsensitive) == 0;
-            });
+            return std::any_of(tabelle.cbegin(), tabelle.cend(),
+                               [&](const TabellaAccess& t) { return t.nome.compare(nome, Qt::CaseInsensitive) == 0; });
         };
         for (TabellaAccess& t : tabelle) {
             if (t.genitore.isEmpty())
@@ -545,8 +542,8 @@ FileAccess::FileAccess(const QString& path) : d(std::make_unique<Impl>())
     if (!f.exists())
         throw ErroreAccess(QStringLiteral("Il file '%1' non esiste.").arg(QDir::toNativeSeparators(path)));
     if (!f.open(QIODevice::ReadOnly))
-        throw ErroreAccess(QStringLiteral("Il file '%1' non può essere aperto in lettura.")
-                               .arg(QDir::toNativeSeparators(path)));
+        throw ErroreAccess(
+            QStringLiteral("Il file '%1' non può essere aperto in lettura.").arg(QDir::toNativeSeparators(path)));
     const int pagina = dimensionePagina(f.read(kIntestazione));
     if (pagina == 0)
         throw ErroreAccess(QStringLiteral("Il file '%1' non è un file Access (Jet 3, Jet 4 o ACE).")
@@ -670,10 +667,7 @@ bool FileAccess::Lettura::Prossimo()
     return mdb_fetch_row(d->t) != 0;
 }
 
-qint64 FileAccess::Lettura::Attesi() const
-{
-    return d->t->num_rows;
-}
+qint64 FileAccess::Lettura::Attesi() const { return d->t->num_rows; }
 
 QVariant FileAccess::Lettura::Valore(int campo) const
 {
@@ -692,13 +686,10 @@ QVariant FileAccess::Lettura::Valore(int campo) const
     }
     const unsigned char* p = mdb->pg_buf + inizio;
     switch (col->col_type) {
-    case MDB_BYTE:
-        return qint64(p[0]);
-    case MDB_INT:
-        return qint64(qint16(quint16(p[0] | (p[1] << 8))));
+    case MDB_BYTE: return qint64(p[0]);
+    case MDB_INT: return qint64(qint16(quint16(p[0] | (p[1] << 8))));
     case MDB_LONGINT:
-    case MDB_COMPLEX:
-        return qint64(qint32(quint32(mdb_get_int32(mdb->pg_buf, inizio))));
+    case MDB_COMPLEX: return qint64(qint32(quint32(mdb_get_int32(mdb->pg_buf, inizio))));
     case kDataEstesa: {  // its stored text, to the last digit of its precision
         QByteArray t(reinterpret_cast<const char*>(p), lunghezza);
         while (t.endsWith('\0') || t.endsWith(' '))
@@ -711,14 +702,10 @@ QVariant FileAccess::Lettura::Valore(int campo) const
             u = (u << 8) | p[i];
         return qint64(u);  // ten-thousandths, exactly
     }
-    case MDB_FLOAT:
-        return double(mdb_get_single(mdb->pg_buf, inizio));
-    case MDB_DOUBLE:
-        return mdb_get_double(mdb->pg_buf, inizio);
-    case MDB_DATETIME:
-        return dataDaAccess(mdb_get_double(mdb->pg_buf, inizio));
-    case MDB_BINARY:
-        return QByteArray(reinterpret_cast<const char*>(p), lunghezza);
+    case MDB_FLOAT: return double(mdb_get_single(mdb->pg_buf, inizio));
+    case MDB_DOUBLE: return mdb_get_double(mdb->pg_buf, inizio);
+    case MDB_DATETIME: return dataDaAccess(mdb_get_double(mdb->pg_buf, inizio));
+    case MDB_BINARY: return QByteArray(reinterpret_cast<const char*>(p), lunghezza);
     case MDB_OLE: {
         size_t dimensione = 0;
         void* dati = mdb_ole_read_full(mdb, col, &dimensione);
@@ -729,8 +716,9 @@ QVariant FileAccess::Lettura::Valore(int campo) const
         bool ok = false;
         const QByteArray contenuto = ContenutoAllegato(b, &ok);
         if (!ok)
-            throw ErroreAccess(QStringLiteral("Il file '%1' è danneggiato: un allegato del campo '%2' non si può leggere.")
-                                   .arg(QDir::toNativeSeparators(d->percorso), d->campi.at(campo).nome));
+            throw ErroreAccess(
+                QStringLiteral("Il file '%1' è danneggiato: un allegato del campo '%2' non si può leggere.")
+                    .arg(QDir::toNativeSeparators(d->percorso), d->campi.at(campo).nome));
         return contenuto;
     }
     case MDB_REPID: {
@@ -739,8 +727,7 @@ QVariant FileAccess::Lettura::Valore(int campo) const
         g_free(s);
         return guid;
     }
-    case MDB_TEXT:
-        return d->testo(p, size_t(lunghezza));
+    case MDB_TEXT: return d->testo(p, size_t(lunghezza));
     case MDB_NUMERIC: {
         char* s = mdb_numeric_to_string(mdb, inizio, col->col_scale, col->col_prec);
         const QString n = QString::fromLatin1(s);

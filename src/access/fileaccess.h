@@ -41,13 +41,13 @@ private:
 
 struct CampoAccess {
     QString nome;
-    short tipo = 0;          // the engine's type code
-    qint32 dimensione = 0;   // text and binary: their size; others: the type's
-    qint32 attributi = 0;    // fixed/variable, auto-increment
+    short tipo = 0;  // the engine's type code
+    qint32 dimensione = 0;  // text and binary: their size; others: the type's
+    qint32 attributi = 0;  // fixed/variable, auto-increment
     bool richiesto = false;
     bool lunghezzaZero = false;
-    int colonna = 0;         // libmdb's column, for the record walk
-    bool allegato = false;   // an attachment's file as Access stores it: unwrapped when read
+    int colonna = 0;  // libmdb's column, for the record walk
+    bool allegato = false;  // an attachment's file as Access stores it: unwrapped when read
 };
 
 struct CampoIndice {
@@ -72,11 +72,11 @@ struct ProprietaAccess {
 
 struct TabellaAccess {
     QString nome;
-    QVector<CampoAccess> campi;          // column order
-    QVector<IndiceAccess> indici;        // by name
+    QVector<CampoAccess> campi;  // column order
+    QVector<IndiceAccess> indici;  // by name
     QVector<ProprietaAccess> proprieta;  // by name
-    QStringList saltati;                 // what the file holds and the import leaves out, said why
-    qint64 attesi = 0;                   // the records its definition announces
+    QStringList saltati;  // what the file holds and the import leaves out, said why
+    qint64 attesi = 0;  // the records its definition announces
     // A child table of a complex field: the file's hidden table its records are read from, and
     // the parent table and field (empty for an ordinary table).
     QString piatta;

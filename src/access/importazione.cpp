@@ -85,7 +85,10 @@ void copiaTabella(const FileAccess& file, const dbe::Database& db, const Tabella
     } catch (const dbe::DbError& e) {
         throw ErroreAccess(QStringLiteral("Importazione interrotta alla tabella '%1' (%2 record copiati): "
                                           "errore %3, %4")
-                               .arg(t.nome).arg(n).arg(e.number()).arg(e.description()));
+                               .arg(t.nome)
+                               .arg(n)
+                               .arg(e.number())
+                               .arg(e.description()));
     }
     if (avanzamento)
         avanzamento(t, n);
@@ -187,8 +190,7 @@ QString perchéNonScrivibile(const QString& path)
 
 // The reading process: libmdb runs here, where a crash or a loop on a damaged file cannot take the
 // program down. Its own lines go nowhere; an alarm ends it when it makes no progress.
-[[noreturn]] void processoLettura(int fd, const QString& sorgente, const QString& destinazione,
-                                  const QString& percorso)
+[[noreturn]] void processoLettura(int fd, const QString& sorgente, const QString& destinazione, const QString& percorso)
 {
     const int nulla = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (nulla >= 0) {
@@ -207,13 +209,18 @@ QString perchéNonScrivibile(const QString& path)
     battito();
     int stato = 0;
     try {
-        importaQui(sorgente, destinazione, percorso, [fd](const TabellaAccess& t, qint64 record) {
-            invia(fd, 'T', t.nome + kSeparatore + QString::number(record) + kSeparatore + t.saltati.join(kSeparatore));
-        }, battito, [fd, attesa, &annunciato](qint64 totale) {
-            ::alarm(attesa);
-            invia(fd, 'N', QString::number(totale));
-            annunciato = true;
-        });
+        importaQui(
+            sorgente, destinazione, percorso,
+            [fd](const TabellaAccess& t, qint64 record) {
+                invia(fd, 'T',
+                      t.nome + kSeparatore + QString::number(record) + kSeparatore + t.saltati.join(kSeparatore));
+            },
+            battito,
+            [fd, attesa, &annunciato](qint64 totale) {
+                ::alarm(attesa);
+                invia(fd, 'N', QString::number(totale));
+                annunciato = true;
+            });
     } catch (const ErroreAccess& e) {
         invia(fd, 'E', e.message());
         stato = 1;
@@ -274,8 +281,7 @@ void importaIsolato(const QString& sorgente, const QString& destinazione, const 
     }
     ::close(tubo[0]);
     int stato = 0;
-    while (::waitpid(pid, &stato, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &stato, 0) < 0 && errno == EINTR) {}
     if (WIFEXITED(stato) && WEXITSTATUS(stato) == 0)
         return;
     if (!rifiuto.isEmpty())
@@ -317,7 +323,7 @@ void CreaIndici(const dbe::Database& db, const TabellaAccess& t)
 }
 
 qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& t, dbe::Inserter& ins,
-                  const std::function<void()>& battito)
+                   const std::function<void()>& battito)
 {
     const std::unique_ptr<FileAccess::Lettura> l = file.Leggi(t.nome);
     const int campi = int(t.campi.size());
@@ -333,20 +339,22 @@ qint64 CopiaRecord(const FileAccess& file, const TabellaAccess& t, dbe::Inserter
         throw ErroreAccess(QStringLiteral("Il file '%1' è danneggiato: la tabella '%2' dichiara %3 record, "
                                           "se ne leggono %4.")
                                .arg(QDir::toNativeSeparators(file.Percorso()), t.nome)
-                               .arg(l->Attesi()).arg(n));
+                               .arg(l->Attesi())
+                               .arg(n));
     return n;
 }
 
 void ImportaAccess(const QString& sorgente, const QString& destinazione, const AvanzamentoImport& avanzamento,
-                  const RecordImport& record)
+                   const RecordImport& record)
 {
     const QFileInfo dest(destinazione);
     if (dest.exists() || dest.isSymLink())
         throw ErroreAccess(QStringLiteral("Il file di destinazione '%1' esiste già: l'importazione non lo "
-                                          "sovrascrive.").arg(nativo(destinazione)));
+                                          "sovrascrive.")
+                               .arg(nativo(destinazione)));
     if (!dest.absoluteDir().exists())
-        throw ErroreAccess(QStringLiteral("La cartella di destinazione '%1' non esiste.")
-                               .arg(nativo(dest.absolutePath())));
+        throw ErroreAccess(
+            QStringLiteral("La cartella di destinazione '%1' non esiste.").arg(nativo(dest.absolutePath())));
     FileTemporaneo tmp(destinazione);
     const QString perché = perchéNonScrivibile(tmp.path());
     if (!perché.isEmpty())
@@ -354,8 +362,8 @@ void ImportaAccess(const QString& sorgente, const QString& destinazione, const A
                                .arg(nativo(dest.absolutePath()), perché));
     importaIsolato(sorgente, destinazione, tmp.path(), avanzamento, record);
     if (QFileInfo::exists(destinazione) || !QFile::rename(tmp.path(), destinazione))
-        throw ErroreAccess(QStringLiteral("Impossibile scrivere il file di destinazione '%1'.")
-                               .arg(nativo(destinazione)));
+        throw ErroreAccess(
+            QStringLiteral("Impossibile scrivere il file di destinazione '%1'.").arg(nativo(destinazione)));
     tmp.tieni();
 }
 

@@ -26,8 +26,8 @@ using RecordImport = std::function<void(qint64 copiati, qint64 totale)>;
 // Converts sorgente into the new archive destinazione. A destination that exists, a missing
 // folder, an unreadable source or a record the archive refuses raise ErroreAccess (Italian
 // text); nothing is then left at destinazione.
-void ImportaAccess(const QString& sorgente, const QString& destinazione,
-                   const AvanzamentoImport& avanzamento = {}, const RecordImport& record = {});
+void ImportaAccess(const QString& sorgente, const QString& destinazione, const AvanzamentoImport& avanzamento = {},
+                   const RecordImport& record = {});
 
 // The steps of the import, for callers that assemble their own archive (the benchmark):
 // the table with its fields and properties, without indexes;

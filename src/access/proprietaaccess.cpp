@@ -15,32 +15,46 @@ const QHash<QString, short>& tipiNoti()
 {
     using namespace dbe;
     static const QHash<QString, short> tipi = {
-        {QStringLiteral("Description"), dbText},       {QStringLiteral("Caption"), dbText},
-        {QStringLiteral("Format"), dbText},            {QStringLiteral("InputMask"), dbText},
-        {QStringLiteral("DefaultValue"), dbText},      {QStringLiteral("SubdatasheetName"), dbText},
-        {QStringLiteral("LinkChildFields"), dbText},   {QStringLiteral("LinkMasterFields"), dbText},
-        {QStringLiteral("DatasheetFontName"), dbText}, {QStringLiteral("Filter"), dbMemo},
-        {QStringLiteral("OrderBy"), dbMemo},           {QStringLiteral("OrderByOn"), dbBoolean},
-        {QStringLiteral("FilterOnLoad"), dbBoolean},   {QStringLiteral("OrderByOnLoad"), dbBoolean},
-        {QStringLiteral("TotalsRow"), dbBoolean},      {QStringLiteral("SubdatasheetExpanded"), dbBoolean},
+        {QStringLiteral("Description"), dbText},
+        {QStringLiteral("Caption"), dbText},
+        {QStringLiteral("Format"), dbText},
+        {QStringLiteral("InputMask"), dbText},
+        {QStringLiteral("DefaultValue"), dbText},
+        {QStringLiteral("SubdatasheetName"), dbText},
+        {QStringLiteral("LinkChildFields"), dbText},
+        {QStringLiteral("LinkMasterFields"), dbText},
+        {QStringLiteral("DatasheetFontName"), dbText},
+        {QStringLiteral("Filter"), dbMemo},
+        {QStringLiteral("OrderBy"), dbMemo},
+        {QStringLiteral("OrderByOn"), dbBoolean},
+        {QStringLiteral("FilterOnLoad"), dbBoolean},
+        {QStringLiteral("OrderByOnLoad"), dbBoolean},
+        {QStringLiteral("TotalsRow"), dbBoolean},
+        {QStringLiteral("SubdatasheetExpanded"), dbBoolean},
         {QStringLiteral("DatasheetFontItalic"), dbBoolean},
         {QStringLiteral("DatasheetFontUnderline"), dbBoolean},
         {QStringLiteral("ReadOnlyWhenDisconnected"), dbBoolean},
-        {QStringLiteral("Orientation"), dbByte},       {QStringLiteral("DefaultView"), dbByte},
-        {QStringLiteral("DecimalPlaces"), dbByte},     {QStringLiteral("TabularFamily"), dbByte},
-        {QStringLiteral("TabularCharSet"), dbByte},    {QStringLiteral("DatasheetCellsEffect"), dbByte},
+        {QStringLiteral("Orientation"), dbByte},
+        {QStringLiteral("DefaultView"), dbByte},
+        {QStringLiteral("DecimalPlaces"), dbByte},
+        {QStringLiteral("TabularFamily"), dbByte},
+        {QStringLiteral("TabularCharSet"), dbByte},
+        {QStringLiteral("DatasheetCellsEffect"), dbByte},
         {QStringLiteral("DatasheetGridlinesBehavior"), dbByte},
         {QStringLiteral("HorizontalDatasheetGridlineStyle"), dbByte},
         {QStringLiteral("VerticalDatasheetGridlineStyle"), dbByte},
-        {QStringLiteral("RowHeight"), dbInteger},      {QStringLiteral("FrozenColumns"), dbInteger},
+        {QStringLiteral("RowHeight"), dbInteger},
+        {QStringLiteral("FrozenColumns"), dbInteger},
         {QStringLiteral("DatasheetFontHeight"), dbInteger},
         {QStringLiteral("DatasheetFontWeight"), dbInteger},
         {QStringLiteral("SubdatasheetHeight"), dbLong},
-        {QStringLiteral("DatasheetForeColor"), dbLong}, {QStringLiteral("DatasheetBackColor"), dbLong},
+        {QStringLiteral("DatasheetForeColor"), dbLong},
+        {QStringLiteral("DatasheetBackColor"), dbLong},
         {QStringLiteral("DatasheetGridlinesColor"), dbLong},
         {QStringLiteral("DatasheetForeThemeColorIndex"), dbLong},
         {QStringLiteral("DatasheetBackThemeColorIndex"), dbLong},
-        {QStringLiteral("GUID"), dbBinary},            {QStringLiteral("NameMap"), dbLongBinary},
+        {QStringLiteral("GUID"), dbBinary},
+        {QStringLiteral("NameMap"), dbLongBinary},
     };
     return tipi;
 }
@@ -49,7 +63,9 @@ QVariant valore(short tipo, const QString& testo)
 {
     switch (tipo) {
     case dbe::dbBoolean: return testo == QLatin1String("yes");
-    case dbe::dbByte: case dbe::dbInteger: case dbe::dbLong: return testo.toLongLong();
+    case dbe::dbByte:
+    case dbe::dbInteger:
+    case dbe::dbLong: return testo.toLongLong();
     default: return testo;
     }
 }

@@ -83,8 +83,8 @@ dbe::Database ApriDatabase(const QString& path, bool readOnly)
         if (e.number() != dbe::err::UnrecognizedFormat || !SembraFileAccess(path))
             throw;
     }
-    const QString temporaneo = QDir::temp().filePath(QStringLiteral("corvale-access-%1.db")
-                                                         .arg(QUuid::createUuid().toString(QUuid::Id128)));
+    const QString temporaneo =
+        QDir::temp().filePath(QStringLiteral("corvale-access-%1.db").arg(QUuid::createUuid().toString(QUuid::Id128)));
     auto elenco = std::make_shared<FileProvvisorio>(temporaneo);
     ImportaAccess(path, temporaneo);
     try {
@@ -97,10 +97,7 @@ dbe::Database ApriDatabase(const QString& path, bool readOnly)
     }
 }
 
-bool AccessInSolaLettura(const dbe::Database& db)
-{
-    return viste().trova(db) != nullptr;
-}
+bool AccessInSolaLettura(const dbe::Database& db) { return viste().trova(db) != nullptr; }
 
 QString OrigineAccess(const dbe::Database& db)
 {
@@ -126,10 +123,7 @@ QString solaLettura(const QString& origine)
 
 }  // namespace
 
-QString MessaggioSolaLettura(const dbe::Database& db)
-{
-    return solaLettura(OrigineAccess(db));
-}
+QString MessaggioSolaLettura(const dbe::Database& db) { return solaLettura(OrigineAccess(db)); }
 
 QString RifiutoArchivioAccess(const QString& path, const dbe::DbError& e)
 {

@@ -54,11 +54,10 @@ FrmPrinc::FrmPrinc(Sessione& sessione, QWidget* padre) : QWidget(padre), s_(sess
     setMinimumSize(7875 / Twip, 3840 / Twip);
     resize(minimumSize());
 
-    LTit = new QLabel(
-        QStringLiteral("Questa utility permette di gestire gli archivi usati da Lumera e correggere "
-                       "eventuali errori di allineamento dei dati recuperando la corretta "
-                       "funzionalità del programma."),
-        this);
+    LTit = new QLabel(QStringLiteral("Questa utility permette di gestire gli archivi usati da Lumera e correggere "
+                                     "eventuali errori di allineamento dei dati recuperando la corretta "
+                                     "funzionalità del programma."),
+                      this);
     LTit->setObjectName(QStringLiteral("LTit"));
     LTit->setWordWrap(true);
     LTit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -107,9 +106,8 @@ FrmPrinc::FrmPrinc(Sessione& sessione, QWidget* padre) : QWidget(padre), s_(sess
         b->setAutoDefault(true);
         guardia->Proteggi(b);
     }
-    for (QWidget* w : {static_cast<QWidget*>(TxtPath), static_cast<QWidget*>(PulsDir),
-                       static_cast<QWidget*>(PulsApri), static_cast<QWidget*>(Puls[0]),
-                       static_cast<QWidget*>(PulsFine), static_cast<QWidget*>(Puls[1])})
+    for (QWidget* w : {static_cast<QWidget*>(TxtPath), static_cast<QWidget*>(PulsDir), static_cast<QWidget*>(PulsApri),
+                       static_cast<QWidget*>(Puls[0]), static_cast<QWidget*>(PulsFine), static_cast<QWidget*>(Puls[1])})
         w->setFocusPolicy(Qt::StrongFocus);
     setTabOrder(TxtPath, PulsDir);
     setTabOrder(PulsDir, PulsApri);
@@ -149,8 +147,8 @@ void FrmPrinc::disponi()
     LTit->setGeometry(Twips(150, 75, 7635, 1500).adjusted(0, 0, dx, 0));
     LDescr[1]->setGeometry(Twips(105, 2250, 5805, 300).adjusted(0, 0, dx, 0));
     const QRect apri = Twips(6885, 1770, 870, 330).translated(dx, 0);
-    const int wApri = qMax(apri.width(), LarghezzaPulsante(PulsApri, {QStringLiteral("Apri DB"),
-                                                                     QStringLiteral("Chiudi DB")}));
+    const int wApri =
+        qMax(apri.width(), LarghezzaPulsante(PulsApri, {QStringLiteral("Apri DB"), QStringLiteral("Chiudi DB")}));
     PulsApri->setGeometry(apri.adjusted(apri.width() - wApri, 0, 0, 0));
     const QRect dir = Twips(6000, 1770, 870, 330).translated(dx - (wApri - apri.width()), 0);
     const int wDir = qMax(dir.width(), LarghezzaPulsante(PulsDir, {QStringLiteral("Sfoglia")}));
@@ -194,8 +192,8 @@ void FrmPrinc::ImpostaDbAperto(bool Aperto)
         TxtPath->setEnabled(false);
         PulsDir->setEnabled(false);
         if (fallita)
-            s_.operatore().Mostra(QStringLiteral("Impossibile leggere la versione del database.") +
-                             QChar(u'\r') + errore);
+            s_.operatore().Mostra(QStringLiteral("Impossibile leggere la versione del database.") + QChar(u'\r')
+                                  + errore);
     } else {
         Puls[0]->setEnabled(false);
         Puls[1]->setEnabled(false);
@@ -213,8 +211,8 @@ void FrmPrinc::PulsApri_Click()
         try {
             s_.DbArchivi.Close();
         } catch (const std::exception& e) {
-            s_.operatore().Mostra(QStringLiteral("Impossibile chiudere il database.") + QChar(u'\r') +
-                             DescrizioneErrore(e));
+            s_.operatore().Mostra(QStringLiteral("Impossibile chiudere il database.") + QChar(u'\r')
+                                  + DescrizioneErrore(e));
         }
         ImpostaDbAperto(false);
         return;
@@ -228,8 +226,8 @@ void FrmPrinc::PulsApri_Click()
         ImpostaDbAperto(false);
         QString testo = QStringLiteral("Impossibile aprire il database.") + QChar(u'\r') + DescrizioneErrore(e);
         // An empty folder: the settings file gave none, and a missing one is named.
-        const QString avviso = cartella.trimmed().isEmpty() ? AvvisoFileImpostazioni(s_.CartellaProgramma())
-                                                            : QString();
+        const QString avviso =
+            cartella.trimmed().isEmpty() ? AvvisoFileImpostazioni(s_.CartellaProgramma()) : QString();
         if (!avviso.isEmpty())
             testo += QChar(u'\r') + avviso;
         s_.operatore().Mostra(testo);
@@ -242,8 +240,7 @@ void FrmPrinc::PulsApri_Click()
 void FrmPrinc::PulsDir_Click()
 {
     ControlloPendente();
-    const QString cartella =
-        DirSel->Apri(QStringLiteral("Scegliere la cartella contenente il DB di Lumera"));
+    const QString cartella = DirSel->Apri(QStringLiteral("Scegliere la cartella contenente il DB di Lumera"));
     if (!cartella.isEmpty())
         TxtPath->setText(cartella);
 }
@@ -265,14 +262,9 @@ void FrmPrinc::Puls_Click(int Index)
 {
     ControlloPendente();
     switch (Index) {
-    case 0:
-        AnalisiStruttura();
-        break;
-    case 1:
-        ImpostaNumeroVersione();
-        break;
-    default:
-        break;
+    case 0: AnalisiStruttura(); break;
+    case 1: ImpostaNumeroVersione(); break;
+    default: break;
     }
 }
 
@@ -296,8 +288,8 @@ void FrmPrinc::ImpostaNumeroVersione()
     try {
         VersioneDb(s_, esito.valore);
     } catch (const std::exception& e) {
-        s_.operatore().Mostra(QStringLiteral("Impossibile scrivere la versione del database.") +
-                         QChar(u'\r') + DescrizioneErrore(e));
+        s_.operatore().Mostra(QStringLiteral("Impossibile scrivere la versione del database.") + QChar(u'\r')
+                              + DescrizioneErrore(e));
         return;
     }
     LDescr[1]->setText(kEtichettaVersione + esito.valore);

@@ -5,9 +5,7 @@
 
 namespace corvale {
 
-PulsanteMultiriga::PulsanteMultiriga(const QString& testo, QWidget* padre) : QPushButton(testo, padre)
-{
-}
+PulsanteMultiriga::PulsanteMultiriga(const QString& testo, QWidget* padre) : QPushButton(testo, padre) {}
 
 void PulsanteMultiriga::paintEvent(QPaintEvent*)
 {
@@ -17,10 +15,8 @@ void PulsanteMultiriga::paintEvent(QPaintEvent*)
     const QString testo = opzioni.text;
     opzioni.text.clear();
     p.drawControl(QStyle::CE_PushButton, opzioni);
-    const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &opzioni, this)
-                           .adjusted(2, 2, -2, -2);
-    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                             QPalette::ButtonText));
+    const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &opzioni, this).adjusted(2, 2, -2, -2);
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     p.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, testo);
 }
 

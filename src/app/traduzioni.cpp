@@ -13,8 +13,8 @@ bool CaricaTraduzioniQt()
     if (traduttore)
         return true;
     auto* t = new QTranslator(QCoreApplication::instance());
-    if (!t->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
-                 QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!t->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete t;
         return false;
     }

@@ -5,12 +5,10 @@
 
 namespace corvale {
 
-QString CreaSqlNotIn(const QString& tabella, const QString& master, const QString& campo,
-                     const QString& chiave)
+QString CreaSqlNotIn(const QString& tabella, const QString& master, const QString& campo, const QString& chiave)
 {
-    return QStringLiteral("SELECT * FROM ") + tabella + QStringLiteral(" WHERE ") + campo
-        + QStringLiteral(" NOT IN ") + QStringLiteral("(SELECT DISTINCT ") + chiave
-        + QStringLiteral(" FROM ") + master + QStringLiteral(")");
+    return QStringLiteral("SELECT * FROM ") + tabella + QStringLiteral(" WHERE ") + campo + QStringLiteral(" NOT IN ")
+           + QStringLiteral("(SELECT DISTINCT ") + chiave + QStringLiteral(" FROM ") + master + QStringLiteral(")");
 }
 
 void ControlloEliminaRecup(Manutenzione& m, int li)

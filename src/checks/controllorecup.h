@@ -9,8 +9,7 @@ namespace corvale {
 class Manutenzione;
 
 // "SELECT * FROM T WHERE F NOT IN (SELECT DISTINCT K FROM M)"; names inserted as they are.
-QString CreaSqlNotIn(const QString& tabella, const QString& master, const QString& campo,
-                     const QString& chiave);
+QString CreaSqlNotIn(const QString& tabella, const QString& master, const QString& campo, const QString& chiave);
 
 void ControlloEliminaRecup(Manutenzione& m, int li);
 

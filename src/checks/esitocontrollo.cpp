@@ -16,8 +16,7 @@ QString DettaglioRilevati(qint64 numero)
     return QStringLiteral("Rilevati ") + QString::number(numero) + QStringLiteral(" record nulli o scollegati");
 }
 
-void EseguiConteggio(Manutenzione& m, int li, const QString& sql,
-                     const std::function<void(dbe::Recordset&)>& verifica)
+void EseguiConteggio(Manutenzione& m, int li, const QString& sql, const std::function<void(dbe::Recordset&)>& verifica)
 {
     dbe::Recordset rs;
     try {

@@ -5,7 +5,9 @@
 #include <QString>
 #include <functional>
 
-namespace dbe { class Recordset; }
+namespace dbe {
+class Recordset;
+}
 
 namespace corvale {
 
@@ -18,7 +20,6 @@ extern const QString kDettaglioNonEseguibile;
 // Opens sql on DbArchivi; an empty result ends "VER_OK". Otherwise verifica (if set) runs on the
 // open record set (a lookup that fails raises), then "VER_PRB" with the count. Any failure ends
 // "VER_PRB" with Correggibile "N". The record set is always closed.
-void EseguiConteggio(Manutenzione& m, int li, const QString& sql,
-                     const std::function<void(dbe::Recordset&)>& verifica);
+void EseguiConteggio(Manutenzione& m, int li, const QString& sql, const std::function<void(dbe::Recordset&)>& verifica);
 
 }  // namespace corvale

@@ -14,7 +14,9 @@
 #include <QString>
 #include <QStringList>
 
-namespace dbe { class Database; }
+namespace dbe {
+class Database;
+}
 
 namespace corvale {
 
@@ -22,11 +24,11 @@ class Manutenzione;
 struct DatiTask;
 
 struct CampoIlleggibile {
-    QString Tabella;      // as the archive names it
+    QString Tabella;  // as the archive names it
     QString Campo;
-    short Tipo = 0;       // the field's type code
-    qint64 Valori = 0;    // how many of its values are unreadable
-    QStringList Chiavi;   // the keys ("0018K") of the checks of the run that read the field
+    short Tipo = 0;  // the field's type code
+    qint64 Valori = 0;  // how many of its values are unreadable
+    QStringList Chiavi;  // the keys ("0018K") of the checks of the run that read the field
     // "DETT_ORD.DATA: 3 valori illeggibili (non sono date)".
     QString Testo() const;
 };

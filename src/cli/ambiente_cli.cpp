@@ -164,9 +164,9 @@ struct Progresso::Impl {
     bool attivo = false;
     bool disegnata = false;
     int larghezza = 80;
-    QElapsedTimer orologio;    // since the first count
-    QElapsedTimer ultimo;      // since the last drawing
-    qint64 totaleContato = -1; // the count the estimate is for (another one restarts it)
+    QElapsedTimer orologio;  // since the first count
+    QElapsedTimer ultimo;  // since the last drawing
+    qint64 totaleContato = -1;  // the count the estimate is for (another one restarts it)
     qint64 ultimoFatto = 0;
 };
 

@@ -22,9 +22,9 @@ class Manutenzione;
 namespace corvale::cli {
 
 struct OpzioniArchivi {
-    QString home;     // --programma: the program folder
+    QString home;  // --programma: the program folder
     QString archive;  // --archivio: the folder of lumera.mdb
-    QString master;   // --master: the master database file
+    QString master;  // --master: the master database file
     bool json = false;
     bool archivioDato = false;
 };

@@ -90,7 +90,8 @@ int ComandoRipristina(const QStringList& argomenti)
     QTextStream err(stderr);
     QStringList args = argomenti;
     const bool senzaCopia = TogliSenzaCopia(args);
-    const char* uso = "Uso: corvale-cli ripristina COPIA [--senza-copia] [--programma CARTELLA] [--archivio CARTELLA]\n";
+    const char* uso =
+        "Uso: corvale-cli ripristina COPIA [--senza-copia] [--programma CARTELLA] [--archivio CARTELLA]\n";
     if (args.isEmpty() || args.first().startsWith(QLatin1String("--"))) {
         err << "Copia di sicurezza da ripristinare mancante.\n" << uso;
         return kEsitoNonEseguito;
@@ -128,7 +129,8 @@ int ComandoRipara(const QStringList& argomenti)
         return kEsitoNonEseguito;
     }
     PulisciRecuperiInterrotti(s.DbArchivi.Name());
-    const QStringList problemi = ProblemiIntegrita(s.DbArchivi, ProgressoRiga(QStringLiteral("Verifica dell'archivio")));
+    const QStringList problemi =
+        ProblemiIntegrita(s.DbArchivi, ProgressoRiga(QStringLiteral("Verifica dell'archivio")));
     const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
     if (reg)
         RegistraVerifica(*reg, problemi);

@@ -67,7 +67,8 @@ int ComandoControlla(const QStringList& argomenti)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const char* uso = "Uso: corvale-cli controlla [--programma CARTELLA] [--archivio CARTELLA] [--master FILE] [--json] [--html FILE]\n";
+    const char* uso = "Uso: corvale-cli controlla [--programma CARTELLA] [--archivio CARTELLA] [--master FILE] "
+                      "[--json] [--html FILE]\n";
     if (argomenti == QStringList{QStringLiteral("--help")}) {
         out << uso;
         return kEsitoRiuscito;

@@ -32,7 +32,7 @@ const char* kUso = "Uso: corvale-cli correggi CHIAVE (--elimina | --associa VALO
 struct Richiesta {
     QString chiave;
     int opzione = -1;
-    QString valore;       // --associa or --associa-chiave
+    QString valore;  // --associa or --associa-chiave
     bool perCodice = false;  // --associa-chiave: valore is the master record's code
 };
 
@@ -169,8 +169,7 @@ int ComandoCorreggi(const QStringList& args)
     auto stampa = [&] {
         const DatiTask& t = m.Task(li);
         const RigaLista& riga = m.LstTask.Riga(li);
-        out << riga.Chiave << "\t" << riga.Testo << "\t" << riga.TestoStato << "\t"
-            << SuUnaRiga(t.Dettaglio) << "\n";
+        out << riga.Chiave << "\t" << riga.Testo << "\t" << riga.TestoStato << "\t" << SuUnaRiga(t.Dettaglio) << "\n";
         out.flush();
         return t.Stato == kStatoOk ? kEsitoRiuscito : kEsitoProblemi;
     };

@@ -40,8 +40,9 @@ int ComandoCorreggiStruttura(const QStringList& argomenti)
     QStringList args = argomenti;
     const bool senzaCopia = TogliSenzaCopia(args);
     if (!LeggiOpzioni(args, o, errore, false)) {
-        err << errore << "\nUso: corvale-cli correggi-struttura [--programma CARTELLA] [--archivio CARTELLA] "
-                         "[--master FILE]\n";
+        err << errore
+            << "\nUso: corvale-cli correggi-struttura [--programma CARTELLA] [--archivio CARTELLA] "
+               "[--master FILE]\n";
         return kEsitoNonEseguito;
     }
     OperatoreRiga operatore(Risposta::No);
@@ -77,7 +78,8 @@ int ComandoCorreggiStruttura(const QStringList& argomenti)
         out << m.LstTask.Riga(li).Testo << "\n";
         m.LstTask.Seleziona(li);
         AttivaCorrezioneStruttura(m);
-        const EsitoCorrezioniStruttura esito = GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
+        const EsitoCorrezioniStruttura esito =
+            GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
         for (int r = 0; r < m.LstStruct.Conta(); ++r) {
             const RigaLista& riga = m.LstStruct.Riga(r);
             out << "  " << riga.Testo << "\t" << riga.TestoStato;

@@ -73,8 +73,8 @@ int ComandoDemo(const QStringList& args)
             bool ok = false;
             ordini = i + 1 < args.size() ? args[++i].toLongLong(&ok) : 0;
             if (!ok || ordini < demo::kOrdiniMinimi || ordini > 100000000) {
-                err << "Il numero di ordini deve essere un intero fra " << demo::kOrdiniMinimi
-                    << " e 100000000.\n" << kUsoDemo;
+                err << "Il numero di ordini deve essere un intero fra " << demo::kOrdiniMinimi << " e 100000000.\n"
+                    << kUsoDemo;
                 return kEsitoNonEseguito;
             }
         } else if (a.startsWith(QLatin1String("--")) || !cartella.isEmpty()) {
@@ -117,9 +117,8 @@ int ComandoDemo(const QStringList& args)
         err << "\nErrore nella scrittura del demo: " << e.description() << "\n";
         return kEsitoNonEseguito;
     }
-    out << "Demo scritto in " << c.cartella << ": LUMERA.INI, esempio.mdb (versione "
-        << demo::VersioneDemoMaster() << "), archivi/lumera.mdb (versione "
-        << demo::VersioneDemoArchivio() << ", " << record << " record) in "
+    out << "Demo scritto in " << c.cartella << ": LUMERA.INI, esempio.mdb (versione " << demo::VersioneDemoMaster()
+        << "), archivi/lumera.mdb (versione " << demo::VersioneDemoArchivio() << ", " << record << " record) in "
         << QString::number(orologio.elapsed() / 1000.0, 'f', 1) << " s.\n";
     return kEsitoRiuscito;
 }

@@ -50,8 +50,8 @@ int ComandoImporta(const QStringList& args)
             progresso.Mostra(QStringLiteral("Importazione: record copiati"), copiati, annunciati);
         });
         progresso.Chiudi();
-        out << "Importate " << tabelle << " tabelle, " << totale << " record, in "
-            << QDir::toNativeSeparators(args[1]) << "\n";
+        out << "Importate " << tabelle << " tabelle, " << totale << " record, in " << QDir::toNativeSeparators(args[1])
+            << "\n";
     } catch (const access::ErroreAccess& e) {
         out.flush();
         err << e.message() << "\n";

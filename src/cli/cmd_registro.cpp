@@ -32,14 +32,27 @@ QJsonValue RigaJson(const std::optional<dbe::StoredRow>& r)
 
 QJsonObject VoceJson(const VoceRegistro& v, Registro& reg)
 {
-    QJsonObject o{{"id", v.id}, {"ora", v.ora}, {"utente", v.utente}, {"chiave", v.chiave},
-                  {"descrizione", v.descrizione}, {"tipo", v.tipo}, {"tabella", v.tabella},
-                  {"stato", v.stato}, {"esito", v.esito}, {"messaggio", v.messaggio}, {"copia", v.copia},
-                  {"annulla", v.annulla}, {"annullata_da", v.annullataDa}};
+    QJsonObject o{{"id", v.id},
+                  {"ora", v.ora},
+                  {"utente", v.utente},
+                  {"chiave", v.chiave},
+                  {"descrizione", v.descrizione},
+                  {"tipo", v.tipo},
+                  {"tabella", v.tabella},
+                  {"stato", v.stato},
+                  {"esito", v.esito},
+                  {"messaggio", v.messaggio},
+                  {"copia", v.copia},
+                  {"annulla", v.annulla},
+                  {"annullata_da", v.annullataDa}};
     QJsonArray record;
     for (const RecordRegistro& r : reg.Record(v.id))
-        record.append(QJsonObject{{"n", r.n}, {"tabella", r.tabella}, {"riga", r.riga}, {"fatto", r.fatto},
-                                  {"prima", RigaJson(r.prima)}, {"dopo", RigaJson(r.dopo)}});
+        record.append(QJsonObject{{"n", r.n},
+                                  {"tabella", r.tabella},
+                                  {"riga", r.riga},
+                                  {"fatto", r.fatto},
+                                  {"prima", RigaJson(r.prima)},
+                                  {"dopo", RigaJson(r.dopo)}});
     o.insert(QStringLiteral("record"), record);
     return o;
 }
@@ -68,7 +81,8 @@ int ComandoRegistro(const QStringList& argomenti)
     const bool aperto = ApriSoloArchivio(s, args, errore, &numero) == kEsitoRiuscito;
     // On a full disk the archive cannot be opened (its readers need room for a shared index), but
     // its journal can still be read: it is listed as it is.
-    const QString archivio = aperto ? s.DbArchivi.Name() : QFileInfo(PercorsoArchivio(s.PathArchivi)).absoluteFilePath();
+    const QString archivio =
+        aperto ? s.DbArchivi.Name() : QFileInfo(PercorsoArchivio(s.PathArchivi)).absoluteFilePath();
     if (!aperto && (numero != dbe::err::DiskFull || !QFileInfo::exists(Registro::FilePer(archivio)))) {
         err << errore << "\nUso: corvale-cli registro [N] [--json] [--programma CARTELLA] [--archivio CARTELLA]\n";
         return kEsitoNonEseguito;

@@ -12,18 +12,17 @@ namespace corvale::cli {
 
 namespace {
 
-const char* kSqlHelp =
-    "Uso: corvale-cli sql FILE ISTRUZIONE\n"
-    "\n"
-    "Esegue ISTRUZIONE sul database FILE, che deve esistere.\n"
-    "SELECT: una riga d'intestazione con i nomi dei campi separati da tabulazioni, una riga per\n"
-    "record, poi \"N record\". Null e' un campo vuoto, le date sono yyyy-MM-dd HH:mm:ss, i Si/No\n"
-    "sono -1 e 0, i numeri senza separatori delle migliaia e con il punto decimale, i binari in\n"
-    "esadecimale; tabulazioni e a capo nei testi diventano spazi.\n"
-    "UPDATE, DELETE, INSERT, SELECT ... INTO: \"N record\" con il numero di record modificati\n"
-    "o copiati.\n"
-    "CREATE, DROP, ALTER: nessun output.\n"
-    "Un errore scrive \"Errore NUMERO: descrizione\" su stderr ed esce con stato 2.\n";
+const char* kSqlHelp = "Uso: corvale-cli sql FILE ISTRUZIONE\n"
+                       "\n"
+                       "Esegue ISTRUZIONE sul database FILE, che deve esistere.\n"
+                       "SELECT: una riga d'intestazione con i nomi dei campi separati da tabulazioni, una riga per\n"
+                       "record, poi \"N record\". Null e' un campo vuoto, le date sono yyyy-MM-dd HH:mm:ss, i Si/No\n"
+                       "sono -1 e 0, i numeri senza separatori delle migliaia e con il punto decimale, i binari in\n"
+                       "esadecimale; tabulazioni e a capo nei testi diventano spazi.\n"
+                       "UPDATE, DELETE, INSERT, SELECT ... INTO: \"N record\" con il numero di record modificati\n"
+                       "o copiati.\n"
+                       "CREATE, DROP, ALTER: nessun output.\n"
+                       "Un errore scrive \"Errore NUMERO: descrizione\" su stderr ed esce con stato 2.\n";
 
 bool startsWith(const QString& statement, const char* words)
 {

@@ -8,8 +8,8 @@ namespace corvale::cli {
 
 // What corvale-cli returns to the shell.
 enum EsitoComando : int {
-    kEsitoRiuscito = 0,     // done; controlla: no check found a problem
-    kEsitoProblemi = 1,     // done, with problems found or left (controlla, correggi, ripara, annulla)
+    kEsitoRiuscito = 0,  // done; controlla: no check found a problem
+    kEsitoProblemi = 1,  // done, with problems found or left (controlla, correggi, ripara, annulla)
     kEsitoNonEseguito = 2,  // not done or failed: wrong arguments, an archive that does not open, a
                             // refusal; the reason is on stderr
 };

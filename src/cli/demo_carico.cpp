@@ -14,10 +14,9 @@ namespace {
 // The generator's fields mapped onto the inserter's: -1 for a field the table lacks.
 class RigaInserita : public RigaDemo {
 public:
-    RigaInserita(const dbe::Database& db, const QString& tabella, const QStringList& campi,
-                 QTextStream* progresso, qint64 stima)
-        : ins_(db, tabella, presenti(db, tabella, campi)), tabella_(tabella), progresso_(progresso),
-          stima_(stima)
+    RigaInserita(const dbe::Database& db, const QString& tabella, const QStringList& campi, QTextStream* progresso,
+                 qint64 stima)
+        : ins_(db, tabella, presenti(db, tabella, campi)), tabella_(tabella), progresso_(progresso), stima_(stima)
     {
         const dbe::FieldCollection f = db.TableDefs().Item(tabella).Fields();
         int k = 0;
@@ -50,8 +49,8 @@ public:
     {
         ins_.Insert();
         if (progresso_ && (ins_.Count() & 0x3FFFF) == 0 && Progresso::SulTerminale()) {
-            *progresso_ << "\r  " << tabella_ << ": " << ins_.Count() << " record su circa " << stima_
-                        << "  " << Qt::flush;
+            *progresso_ << "\r  " << tabella_ << ": " << ins_.Count() << " record su circa " << stima_ << "  "
+                        << Qt::flush;
         }
     }
 
@@ -59,8 +58,8 @@ public:
     {
         ins_.Commit();
         if (progresso_) {
-            *progresso_ << (Progresso::SulTerminale() ? "\r  " : "  ") << tabella_ << ": " << ins_.Count() << " record ("
-                        << QString::number(orologio_.elapsed() / 1000.0, 'f', 1) << " s)          \n"
+            *progresso_ << (Progresso::SulTerminale() ? "\r  " : "  ") << tabella_ << ": " << ins_.Count()
+                        << " record (" << QString::number(orologio_.elapsed() / 1000.0, 'f', 1) << " s)          \n"
                         << Qt::flush;
         }
         return ins_.Count();
@@ -90,8 +89,7 @@ private:
 qint64 CaricaTabella(const dbe::Database& db, const QString& tabella, const DatiDemo& dati, bool master,
                      QTextStream* progresso)
 {
-    RigaInserita riga(db, tabella, DatiDemo::Campi(tabella), master ? nullptr : progresso,
-                      dati.Stima(tabella));
+    RigaInserita riga(db, tabella, DatiDemo::Campi(tabella), master ? nullptr : progresso, dati.Stima(tabella));
     if (master)
         dati.GeneraMaster(tabella, riga);
     else

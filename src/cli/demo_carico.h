@@ -12,7 +12,7 @@
 namespace corvale::cli::demo {
 
 // Loads the archive's records of the table (or, with master true, the master's); returns how many.
-qint64 CaricaTabella(const dbe::Database& db, const QString& tabella, const DatiDemo& dati,
-                     bool master, QTextStream* progresso);
+qint64 CaricaTabella(const dbe::Database& db, const QString& tabella, const DatiDemo& dati, bool master,
+                     QTextStream* progresso);
 
 }  // namespace corvale::cli::demo

@@ -12,8 +12,8 @@ namespace {
 bool rimuoviDatabase(const QString& file)
 {
     bool ok = true;
-    for (const QString& f : {file, file + QStringLiteral("-wal"), file + QStringLiteral("-shm"),
-                             file + QStringLiteral("-journal")}) {
+    for (const QString& f :
+         {file, file + QStringLiteral("-wal"), file + QStringLiteral("-shm"), file + QStringLiteral("-journal")}) {
         if (QFileInfo::exists(f) && !QFile::remove(f))
             ok = false;
     }
@@ -38,7 +38,8 @@ QString CartellaDemo::Prepara() const
     if (info.exists() && !info.isDir())
         return QStringLiteral("%1 non è una cartella: il demo non viene scritto.").arg(cartella);
     if (info.exists()) {
-        const bool vuota = QDir(cartella).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        const bool vuota =
+            QDir(cartella).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
         const bool giaDemo = QFileInfo(ini).isFile() && QFileInfo(master).isFile();
         if (!vuota && !giaDemo)
             return QStringLiteral("La cartella %1 non è vuota e non contiene un demo (LUMERA.INI ed "
@@ -50,8 +51,7 @@ QString CartellaDemo::Prepara() const
             return QStringLiteral("%1 non è una cartella: il demo non viene scritto.").arg(archivi);
         if (giaDemo) {
             if (!rimuoviDatabase(master) || !rimuoviDatabase(archivio) || !QFile::remove(ini))
-                return QStringLiteral("Impossibile sostituire il demo in %1: file in uso o protetti.")
-                    .arg(cartella);
+                return QStringLiteral("Impossibile sostituire il demo in %1: file in uso o protetti.").arg(cartella);
         }
     }
     if (!QDir().mkpath(archivi))

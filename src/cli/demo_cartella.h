@@ -8,11 +8,11 @@
 namespace corvale::cli::demo {
 
 struct CartellaDemo {
-    QString cartella;   // absolute
-    QString ini;        // cartella/LUMERA.INI
-    QString master;     // cartella/esempio.mdb
-    QString archivi;    // cartella/archivi
-    QString archivio;   // cartella/archivi/lumera.mdb
+    QString cartella;  // absolute
+    QString ini;  // cartella/LUMERA.INI
+    QString master;  // cartella/esempio.mdb
+    QString archivi;  // cartella/archivi
+    QString archivio;  // cartella/archivi/lumera.mdb
 
     explicit CartellaDemo(const QString& percorso);
 

@@ -13,10 +13,24 @@ namespace {
 
 // Tags that give every table its own random stream.
 enum Flusso : quint32 {
-    FClienti = 1, FFornitori, FAgenti, FProdotti, FOrdini, FRigheOrdini, FFatture, FRigheFatture,
-    FPagamenti, FDistinte, FCliditt, FAgenda, FAgenteCliente, FAgenzie,
+    FClienti = 1,
+    FFornitori,
+    FAgenti,
+    FProdotti,
+    FOrdini,
+    FRigheOrdini,
+    FFatture,
+    FRigheFatture,
+    FPagamenti,
+    FDistinte,
+    FCliditt,
+    FAgenda,
+    FAgenteCliente,
+    FAgenzie,
     // Second streams of a record, for the fields that do not decide its place in the data.
-    FProdottiAltri, FOrdiniAltri, FFattureAltre
+    FProdottiAltri,
+    FOrdiniAltri,
+    FFattureAltre
 };
 
 // A seeded problem (or a seeded oddity that is no problem) of kind k falls on about 1% of the n
@@ -35,7 +49,12 @@ double arrotonda(double v) { return std::round(v * 100.0) / 100.0; }
 const QDate kInizio(2018, 1, 8);
 constexpr int kGiorniArchivio = 6 * 365;
 
-struct Agenzia { const char* cod; const char* rag; const char* citta; const char* prov; };
+struct Agenzia {
+    const char* cod;
+    const char* rag;
+    const char* citta;
+    const char* prov;
+};
 const Agenzia kAgenzie[] = {
     {"AZ01", "Lumera Sede Centrale", "Bologna", "BO"},
     {"AZ02", "Agenzia di Milano", "Milano", "MI"},
@@ -43,14 +62,17 @@ const Agenzia kAgenzie[] = {
     {"AZ04", "", "Napoli", "NA"},  // an agency whose name was never filled in
 };
 
-struct Modalita { const char* cod; const char* des; int giorni; int rate; bool fineMese; };
+struct Modalita {
+    const char* cod;
+    const char* des;
+    int giorni;
+    int rate;
+    bool fineMese;
+};
 const Modalita kModalita[] = {
-    {"RD", "Rimessa diretta", 0, 1, false},
-    {"B30", "Ricevuta bancaria 30 gg", 30, 1, true},
-    {"B60", "Ricevuta bancaria 60 gg", 60, 1, true},
-    {"B90", "Ricevuta bancaria 30/60/90 gg", 90, 3, true},
-    {"BON", "Bonifico bancario", 30, 1, false},
-    {"CON", "Contrassegno", 0, 1, false},
+    {"RD", "Rimessa diretta", 0, 1, false},          {"B30", "Ricevuta bancaria 30 gg", 30, 1, true},
+    {"B60", "Ricevuta bancaria 60 gg", 60, 1, true}, {"B90", "Ricevuta bancaria 30/60/90 gg", 90, 3, true},
+    {"BON", "Bonifico bancario", 30, 1, false},      {"CON", "Contrassegno", 0, 1, false},
 };
 
 struct Riga {
@@ -61,15 +83,15 @@ struct Riga {
 };
 
 struct Documento {
-    qint64 cliente = 0;      // customer index
-    QString codcli;          // as written in the record (seeded)
+    qint64 cliente = 0;  // customer index
+    QString codcli;  // as written in the record (seeded)
     QString codage;
-    QString ditta;           // supplier code as written (seeded)
-    QString dittaBase;       // supplier code before seeding
+    QString ditta;  // supplier code as written (seeded)
+    QString dittaBase;  // supplier code before seeding
     QString agenzia;
-    QString numero;          // Null text when the document has no number
+    QString numero;  // Null text when the document has no number
     QString tipodep;
-    QString riferimento;     // an invoice's order number
+    QString riferimento;  // an invoice's order number
     QDate data;
     QVector<Riga> righe;
     bool senzaRighe = false;
@@ -82,8 +104,7 @@ struct Documento {
 struct DatiDemo::Dati {
     qint64 ordini = 0;
     quint64 seme = 0;
-    qint64 clienti = 0, agenti = 0, fornitori = 0, prodotti = 0, fatture = 0, pagamenti = 0,
-           distinte = 0, linee = 0;
+    qint64 clienti = 0, agenti = 0, fornitori = 0, prodotti = 0, fatture = 0, pagamenti = 0, distinte = 0, linee = 0;
     QVector<QString> descrProdotti;
     QVector<double> prezzoProdotti;
     QVector<QString> umProdotti;
@@ -183,8 +204,8 @@ struct DatiDemo::Dati {
         f.cliente = base.cliente;
         f.codcli = codiceCliente(base.cliente);
         f.codage = codiceAgente(agenteDi(base.cliente));
-        f.dittaBase = base.dittaBase.startsWith(QLatin1String("FX")) ? codiceFornitore(fornitoreNormale(r))
-                                                                     : base.dittaBase;
+        f.dittaBase =
+            base.dittaBase.startsWith(QLatin1String("FX")) ? codiceFornitore(fornitoreNormale(r)) : base.dittaBase;
         f.ditta = f.dittaBase;
         f.agenzia = base.agenzia;
         f.numero = numero(j + 1, 8);
@@ -263,32 +284,42 @@ qint64 DatiDemo::Clienti() const { return d->clienti; }
 
 QStringList DatiDemo::TabelleArchivio()
 {
-    return {QStringLiteral("AGENZIA"), QStringLiteral("AGENTI"), QStringLiteral("FORNIT"),
-            QStringLiteral("LINEE"), QStringLiteral("PRODOTTI"), QStringLiteral("CLIENTI"),
-            QStringLiteral("CLIDITT"), QStringLiteral("VENDITE"), QStringLiteral("DETT_ORD"),
-            QStringLiteral("FATTURE"), QStringLiteral("DETT_FAT"), QStringLiteral("PAGAM"),
+    return {QStringLiteral("AGENZIA"), QStringLiteral("AGENTI"),        QStringLiteral("FORNIT"),
+            QStringLiteral("LINEE"),   QStringLiteral("PRODOTTI"),      QStringLiteral("CLIENTI"),
+            QStringLiteral("CLIDITT"), QStringLiteral("VENDITE"),       QStringLiteral("DETT_ORD"),
+            QStringLiteral("FATTURE"), QStringLiteral("DETT_FAT"),      QStringLiteral("PAGAM"),
             QStringLiteral("RISOLTI"), QStringLiteral("PAGAM_RISOLTI"), QStringLiteral("AGENDA")};
 }
 
-QStringList DatiDemo::TabelleMaster()
-{
-    return {QStringLiteral("AGENZIA"), QStringLiteral("MODPAGAM")};
-}
+QStringList DatiDemo::TabelleMaster() { return {QStringLiteral("AGENZIA"), QStringLiteral("MODPAGAM")}; }
 
 QStringList DatiDemo::Campi(const QString& t)
 {
     static const QHash<QString, QStringList> campi = {
-        {QStringLiteral("AGENZIA"), {"COD", "RAG", "INDIRIZZO", "CAP", "CITTA", "PROV", "PIVA", "TELEFONO", "EMAIL", "VERSDB"}},
-        {QStringLiteral("AGENTI"), {"CODAGE", "RAGSOC", "INDIRIZZO", "CITTA", "PROV", "TELEFONO", "EMAIL", "PROVVIGIONE", "ZONA"}},
-        {QStringLiteral("FORNIT"), {"COD", "RAGSOC", "INDIRIZZO", "CAP", "CITTA", "PROV", "PIVA", "TELEFONO", "EMAIL", "SITOWEB", "PROVVIGIONE"}},
+        {QStringLiteral("AGENZIA"),
+         {"COD", "RAG", "INDIRIZZO", "CAP", "CITTA", "PROV", "PIVA", "TELEFONO", "EMAIL", "VERSDB"}},
+        {QStringLiteral("AGENTI"),
+         {"CODAGE", "RAGSOC", "INDIRIZZO", "CITTA", "PROV", "TELEFONO", "EMAIL", "PROVVIGIONE", "ZONA"}},
+        {QStringLiteral("FORNIT"),
+         {"COD", "RAGSOC", "INDIRIZZO", "CAP", "CITTA", "PROV", "PIVA", "TELEFONO", "EMAIL", "SITOWEB", "PROVVIGIONE"}},
         {QStringLiteral("LINEE"), {"LINEA", "DESCR", "SCONTOMAX"}},
-        {QStringLiteral("PRODOTTI"), {"CODICE", "DESCR", "LINEA", "FORNITORE", "UM", "PREZZO", "COSTO", "IVA", "GIACENZA"}},
-        {QStringLiteral("CLIENTI"), {"CODICE", "RAGSOC", "INDIRIZZO", "CAP", "CITTA", "PROV", "PIVA", "CODFISC", "TELEFONO", "SITOWEB", "CODAGE", "ZONA", "GGPAG", "FIDO", "DATAINS", "NOTE", "EMAIL"}},
+        {QStringLiteral("PRODOTTI"),
+         {"CODICE", "DESCR", "LINEA", "FORNITORE", "UM", "PREZZO", "COSTO", "IVA", "GIACENZA"}},
+        {QStringLiteral("CLIENTI"),
+         {"CODICE", "RAGSOC", "INDIRIZZO", "CAP", "CITTA", "PROV", "PIVA", "CODFISC", "TELEFONO", "SITOWEB", "CODAGE",
+          "ZONA", "GGPAG", "FIDO", "DATAINS", "NOTE", "EMAIL"}},
         {QStringLiteral("CLIDITT"), {"CODCLI", "CODDIT", "PAGAM", "SCONTO", "LISTINO"}},
-        {QStringLiteral("VENDITE"), {"ID", "NUMORD", "DATA", "CODCLI", "CODAGE", "DITTA", "CODAGENZIA", "TIPODEP", "STATO", "CODPAG", "CONSEGNA", "IMPONIBILE", "IVA", "TOTALE"}},
-        {QStringLiteral("DETT_ORD"), {"ID", "CODCLI", "NUMORD", "DATA", "DITTA", "LIB3", "RIGA", "CODPROD", "DESCR", "QTA", "UM", "PREZZO", "SCONTO", "IVA"}},
-        {QStringLiteral("FATTURE"), {"ID", "NUMFAT", "DATA", "CODCLI", "CODAGE", "CODDITTA", "CODAGENZIA", "NUMORD", "CODPAG", "SCADENZA", "IMPONIBILE", "IVA", "TOTALE", "PAGATA"}},
-        {QStringLiteral("DETT_FAT"), {"ID", "CODCLI", "NUMFAT", "DATA", "DITTA", "RIGA", "CODPROD", "DESCR", "QTA", "PREZZO", "SCONTO", "IVA"}},
+        {QStringLiteral("VENDITE"),
+         {"ID", "NUMORD", "DATA", "CODCLI", "CODAGE", "DITTA", "CODAGENZIA", "TIPODEP", "STATO", "CODPAG", "CONSEGNA",
+          "IMPONIBILE", "IVA", "TOTALE"}},
+        {QStringLiteral("DETT_ORD"),
+         {"ID", "CODCLI", "NUMORD", "DATA", "DITTA", "LIB3", "RIGA", "CODPROD", "DESCR", "QTA", "UM", "PREZZO",
+          "SCONTO", "IVA"}},
+        {QStringLiteral("FATTURE"),
+         {"ID", "NUMFAT", "DATA", "CODCLI", "CODAGE", "CODDITTA", "CODAGENZIA", "NUMORD", "CODPAG", "SCADENZA",
+          "IMPONIBILE", "IVA", "TOTALE", "PAGATA"}},
+        {QStringLiteral("DETT_FAT"),
+         {"ID", "CODCLI", "NUMFAT", "DATA", "DITTA", "RIGA", "CODPROD", "DESCR", "QTA", "PREZZO", "SCONTO", "IVA"}},
         {QStringLiteral("PAGAM"), {"ID", "DATA", "CODCLI", "AGENTE", "DITTA", "NUMFAT", "IMPORTO", "MODALITA", "NOTE"}},
         {QStringLiteral("RISOLTI"), {"IDRIS", "DATA", "DESCR", "BANCA", "TOTALE"}},
         {QStringLiteral("PAGAM_RISOLTI"), {"IDRIS", "IDPAG"}},
@@ -409,8 +440,9 @@ qint64 DatiDemo::Dati::scriviFornit(RigaDemo& riga) const
     };
     for (qint64 f = 0; f < x.fornitori; ++f) {
         Caso r = Caso::per(seme, FFornitori, f);
-        QString rag = f == 0 ? QStringLiteral("Fornitori vari")
-            : f == 1 ? QStringLiteral("Vendite dirette dell'agenzia") : Societa(r);
+        QString rag = f == 0   ? QStringLiteral("Fornitori vari")
+                      : f == 1 ? QStringLiteral("Vendite dirette dell'agenzia")
+                               : Societa(r);
         const Citta& c = UnaCitta(r);
         riga.Testo(0, x.codiceFornitore(f));
         if (f >= 2 && seminato(f, x.fornitori, 0)) {
@@ -508,7 +540,7 @@ qint64 DatiDemo::Dati::scriviClienti(RigaDemo& riga) const
         } else {
             QString cf = nome.toUpper().remove(QLatin1Char(' ')).remove(QLatin1Char('\'')).left(6);
             cf = (cf + QStringLiteral("XXXXXX")).left(6) + numero(r.fino(100), 2) + QLatin1Char('A')
-                + numero(1 + r.fino(28), 2) + QLatin1Char('H') + numero(r.fino(1000), 3) + QLatin1Char('X');
+                 + numero(1 + r.fino(28), 2) + QLatin1Char('H') + numero(r.fino(1000), 3) + QLatin1Char('X');
             riga.Testo(7, cf);
         }
         riga.Testo(8, Telefono(r));
@@ -811,20 +843,13 @@ qint64 DatiDemo::Genera(const QString& t, RigaDemo& riga) const
         const char* tabella;
         qint64 (Dati::*scrivi)(RigaDemo&) const;
     } kTabelle[] = {
-        {"AGENZIA", &Dati::scriviAgenzia},
-        {"AGENTI", &Dati::scriviAgenti},
-        {"FORNIT", &Dati::scriviFornit},
-        {"LINEE", &Dati::scriviLinee},
-        {"PRODOTTI", &Dati::scriviProdotti},
-        {"CLIENTI", &Dati::scriviClienti},
-        {"CLIDITT", &Dati::scriviCliditt},
-        {"VENDITE", &Dati::scriviVendite},
-        {"DETT_ORD", &Dati::scriviDettOrd},
-        {"FATTURE", &Dati::scriviFatture},
-        {"DETT_FAT", &Dati::scriviDettFat},
-        {"PAGAM", &Dati::scriviPagam},
-        {"RISOLTI", &Dati::scriviRisolti},
-        {"PAGAM_RISOLTI", &Dati::scriviPagamRisolti},
+        {"AGENZIA", &Dati::scriviAgenzia},   {"AGENTI", &Dati::scriviAgenti},
+        {"FORNIT", &Dati::scriviFornit},     {"LINEE", &Dati::scriviLinee},
+        {"PRODOTTI", &Dati::scriviProdotti}, {"CLIENTI", &Dati::scriviClienti},
+        {"CLIDITT", &Dati::scriviCliditt},   {"VENDITE", &Dati::scriviVendite},
+        {"DETT_ORD", &Dati::scriviDettOrd},  {"FATTURE", &Dati::scriviFatture},
+        {"DETT_FAT", &Dati::scriviDettFat},  {"PAGAM", &Dati::scriviPagam},
+        {"RISOLTI", &Dati::scriviRisolti},   {"PAGAM_RISOLTI", &Dati::scriviPagamRisolti},
         {"AGENDA", &Dati::scriviAgenda},
     };
     for (const auto& k : kTabelle) {

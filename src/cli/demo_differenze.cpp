@@ -6,14 +6,11 @@ namespace corvale::cli::demo {
 
 int DifferenzeTabella::problemi() const
 {
-    return int(campiMancanti.size() + campiDiversi.size() + indiciMancanti.size()
-               + campiIndiceMancanti.size() + proprietaMancanti.size());
+    return int(campiMancanti.size() + campiDiversi.size() + indiciMancanti.size() + campiIndiceMancanti.size()
+               + proprietaMancanti.size());
 }
 
-QStringList TabelleMancanti()
-{
-    return {QStringLiteral("MODPAGAM")};
-}
+QStringList TabelleMancanti() { return {QStringLiteral("MODPAGAM")}; }
 
 DifferenzeTabella Differenze(const QString& tabella)
 {

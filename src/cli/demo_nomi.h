@@ -29,17 +29,17 @@ struct Citta {
 
 QString Nome(Caso& c);
 QString Cognome(Caso& c);
-QString Persona(Caso& c);            // "Cognome Nome", at most 40 characters
-QString Societa(Caso& c);            // a company name, at most 50 characters
+QString Persona(Caso& c);  // "Cognome Nome", at most 40 characters
+QString Societa(Caso& c);  // a company name, at most 50 characters
 const Citta& UnaCitta(Caso& c);
-QString Indirizzo(Caso& c);          // "Via ..., 12", at most 40 characters
-QString Prodotto(Caso& c);           // a product description, at most 50 characters
+QString Indirizzo(Caso& c);  // "Via ..., 12", at most 40 characters
+QString Prodotto(Caso& c);  // a product description, at most 50 characters
 QString UnitaMisura(Caso& c);
-QString Banca(Caso& c);              // at most 40 characters
-QString PartitaIva(Caso& c);         // 11 digits
-QString Telefono(Caso& c);           // at most 20 characters
+QString Banca(Caso& c);  // at most 40 characters
+QString PartitaIva(Caso& c);  // 11 digits
+QString Telefono(Caso& c);  // at most 20 characters
 QString Email(const QString& nome, Caso& c);  // at most 60 characters
-QString NotaAgenda(Caso& c);         // an appointment's text, at most 200 characters
-QString DescrizioneLinea(int i);     // the product line i (0-based, any i)
+QString NotaAgenda(Caso& c);  // an appointment's text, at most 200 characters
+QString DescrizioneLinea(int i);  // the product line i (0-based, any i)
 
 }  // namespace corvale::cli::demo

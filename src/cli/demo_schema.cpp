@@ -11,7 +11,10 @@ using namespace dbe;
 CampoDemo testo(const char* nome, qint32 dim) { return {QString::fromLatin1(nome), dbText, dim, 0}; }
 CampoDemo tipo(const char* nome, short t) { return {QString::fromLatin1(nome), t, 0, 0}; }
 CampoDemo contatore(const char* nome) { return {QString::fromLatin1(nome), dbLong, 0, dbFixedField | dbAutoIncrField}; }
-CampoDemo collegamento(const char* nome) { return {QString::fromLatin1(nome), dbMemo, 0, dbVariableField | dbHyperlinkField}; }
+CampoDemo collegamento(const char* nome)
+{
+    return {QString::fromLatin1(nome), dbMemo, 0, dbVariableField | dbHyperlinkField};
+}
 
 IndiceDemo primario(const QStringList& campi) { return {QStringLiteral("PrimaryKey"), campi, true, true}; }
 IndiceDemo indice(const char* nome, const QStringList& campi, bool unico = false)
@@ -31,36 +34,33 @@ QVector<TabellaDemo> costruisci()
     QVector<TabellaDemo> t;
 
     t.append({QStringLiteral("AGENZIA"),
-              {testo("COD", 6), testo("RAG", 50), testo("INDIRIZZO", 60), testo("CAP", 5),
-               testo("CITTA", 40), testo("PROV", 2), testo("PIVA", 11), testo("TELEFONO", 20),
-               testo("EMAIL", 60), testo("VERSDB", 5), tipo("NOTE", dbMemo)},
+              {testo("COD", 6), testo("RAG", 50), testo("INDIRIZZO", 60), testo("CAP", 5), testo("CITTA", 40),
+               testo("PROV", 2), testo("PIVA", 11), testo("TELEFONO", 20), testo("EMAIL", 60), testo("VERSDB", 5),
+               tipo("NOTE", dbMemo)},
               {primario({"COD"})},
               {descrizione(QStringLiteral("Agenzie e sedi; il primo record porta la versione del database")),
                orientamento()}});
 
     t.append({QStringLiteral("AGENTI"),
-              {testo("CODAGE", 6), testo("RAGSOC", 50), testo("INDIRIZZO", 60), testo("CITTA", 40),
-               testo("PROV", 2), testo("TELEFONO", 20), testo("EMAIL", 60),
-               tipo("PROVVIGIONE", dbSingle), testo("ZONA", 30), tipo("NOTE", dbMemo)},
+              {testo("CODAGE", 6), testo("RAGSOC", 50), testo("INDIRIZZO", 60), testo("CITTA", 40), testo("PROV", 2),
+               testo("TELEFONO", 20), testo("EMAIL", 60), tipo("PROVVIGIONE", dbSingle), testo("ZONA", 30),
+               tipo("NOTE", dbMemo)},
               {primario({"CODAGE"}), indice("RAGSOC", {"RAGSOC"})},
               {descrizione(QStringLiteral("Agenti di vendita")), orientamento(), altezzaRiga()}});
 
     t.append({QStringLiteral("CLIENTI"),
-              {testo("CODICE", 10), testo("RAGSOC", 50), testo("INDIRIZZO", 60), testo("CAP", 5),
-               testo("CITTA", 40), testo("PROV", 2), testo("PIVA", 11), testo("CODFISC", 16),
-               testo("TELEFONO", 20), testo("CELLULARE", 20), testo("FAX", 20), testo("EMAIL", 60),
-               collegamento("SITOWEB"), testo("CODAGE", 6), tipo("ZONA", dbLong),
-               tipo("GGPAG", dbInteger), tipo("FIDO", dbCurrency), tipo("DATAINS", dbDate),
-               tipo("NOTE", dbMemo)},
+              {testo("CODICE", 10), testo("RAGSOC", 50), testo("INDIRIZZO", 60), testo("CAP", 5), testo("CITTA", 40),
+               testo("PROV", 2), testo("PIVA", 11), testo("CODFISC", 16), testo("TELEFONO", 20), testo("CELLULARE", 20),
+               testo("FAX", 20), testo("EMAIL", 60), collegamento("SITOWEB"), testo("CODAGE", 6), tipo("ZONA", dbLong),
+               tipo("GGPAG", dbInteger), tipo("FIDO", dbCurrency), tipo("DATAINS", dbDate), tipo("NOTE", dbMemo)},
               {primario({"CODICE"}), indice("RAGSOC", {"RAGSOC", "CITTA"}), indice("CITTA", {"CITTA"}),
                indice("CODAGE", {"CODAGE"}), indice("PIVA", {"PIVA"})},
               {descrizione(QStringLiteral("Anagrafica clienti")), orientamento(), altezzaRiga()}});
 
     t.append({QStringLiteral("FORNIT"),
-              {testo("COD", 10), testo("RAGSOC", 50), testo("INDIRIZZO", 60), testo("CAP", 5),
-               testo("CITTA", 40), testo("PROV", 2), testo("PIVA", 11), testo("TELEFONO", 20),
-               testo("EMAIL", 60), collegamento("SITOWEB"), tipo("PROVVIGIONE", dbSingle),
-               tipo("NOTE", dbMemo)},
+              {testo("COD", 10), testo("RAGSOC", 50), testo("INDIRIZZO", 60), testo("CAP", 5), testo("CITTA", 40),
+               testo("PROV", 2), testo("PIVA", 11), testo("TELEFONO", 20), testo("EMAIL", 60), collegamento("SITOWEB"),
+               tipo("PROVVIGIONE", dbSingle), tipo("NOTE", dbMemo)},
               {primario({"COD"}), indice("RAGSOC", {"RAGSOC"})},
               {descrizione(QStringLiteral("Ditte fornitrici e mandanti")), orientamento()}});
 
@@ -70,9 +70,9 @@ QVector<TabellaDemo> costruisci()
               {descrizione(QStringLiteral("Linee di prodotto"))}});
 
     t.append({QStringLiteral("PRODOTTI"),
-              {testo("CODICE", 15), testo("DESCR", 60), testo("LINEA", 4), testo("FORNITORE", 10),
-               testo("UM", 3), tipo("PREZZO", dbCurrency), tipo("COSTO", dbCurrency),
-               tipo("IVA", dbInteger), tipo("GIACENZA", dbLong), tipo("NOTE", dbMemo)},
+              {testo("CODICE", 15), testo("DESCR", 60), testo("LINEA", 4), testo("FORNITORE", 10), testo("UM", 3),
+               tipo("PREZZO", dbCurrency), tipo("COSTO", dbCurrency), tipo("IVA", dbInteger), tipo("GIACENZA", dbLong),
+               tipo("NOTE", dbMemo)},
               {primario({"CODICE"}), indice("DESCR", {"DESCR"}), indice("FORNITORE", {"FORNITORE"}),
                indice("LINEA", {"LINEA"})},
               {descrizione(QStringLiteral("Listino prodotti")), orientamento(), ordinaAttivo()}});
@@ -89,21 +89,19 @@ QVector<TabellaDemo> costruisci()
               {primario({"CODCLI", "CODDIT"}), indice("CODDIT", {"CODDIT"})},
               {descrizione(QStringLiteral("Condizioni dei clienti presso le ditte"))}});
 
-    t.append({QStringLiteral("VENDITE"),
-              {contatore("ID"), testo("NUMORD", 10), tipo("DATA", dbDate), testo("CODCLI", 10),
-               testo("CODAGE", 6), testo("DITTA", 10), testo("CODAGENZIA", 6), testo("TIPODEP", 3),
-               testo("STATO", 1), testo("CODPAG", 4), tipo("CONSEGNA", dbDate),
-               tipo("IMPONIBILE", dbCurrency), tipo("IVA", dbCurrency), tipo("TOTALE", dbCurrency),
-               testo("LIB1", 20), testo("LIB2", 20), testo("LIB3", 3), tipo("NOTE", dbMemo)},
-              {primario({"ID"}), indice("NUMORD", {"NUMORD"}), indice("CODCLI", {"CODCLI"}),
-               indice("DATA", {"DATA"}),
-               indice("DOCUMENTO", {"CODCLI", "NUMORD", "DATA", "DITTA", "TIPODEP"})},
-              {descrizione(QStringLiteral("Ordini e offerte")), orientamento(), altezzaRiga()}});
+    t.append(
+        {QStringLiteral("VENDITE"),
+         {contatore("ID"), testo("NUMORD", 10), tipo("DATA", dbDate), testo("CODCLI", 10), testo("CODAGE", 6),
+          testo("DITTA", 10), testo("CODAGENZIA", 6), testo("TIPODEP", 3), testo("STATO", 1), testo("CODPAG", 4),
+          tipo("CONSEGNA", dbDate), tipo("IMPONIBILE", dbCurrency), tipo("IVA", dbCurrency), tipo("TOTALE", dbCurrency),
+          testo("LIB1", 20), testo("LIB2", 20), testo("LIB3", 3), tipo("NOTE", dbMemo)},
+         {primario({"ID"}), indice("NUMORD", {"NUMORD"}), indice("CODCLI", {"CODCLI"}), indice("DATA", {"DATA"}),
+          indice("DOCUMENTO", {"CODCLI", "NUMORD", "DATA", "DITTA", "TIPODEP"})},
+         {descrizione(QStringLiteral("Ordini e offerte")), orientamento(), altezzaRiga()}});
 
     t.append({QStringLiteral("DETT_ORD"),
-              {contatore("ID"), testo("CODCLI", 10), testo("NUMORD", 10), tipo("DATA", dbDate),
-               testo("DITTA", 10), testo("LIB1", 20), testo("LIB2", 20), testo("LIB3", 3),
-               tipo("RIGA", dbInteger), testo("CODPROD", 15),
+              {contatore("ID"), testo("CODCLI", 10), testo("NUMORD", 10), tipo("DATA", dbDate), testo("DITTA", 10),
+               testo("LIB1", 20), testo("LIB2", 20), testo("LIB3", 3), tipo("RIGA", dbInteger), testo("CODPROD", 15),
                testo("DESCR", 60), tipo("QTA", dbDouble), testo("UM", 3), tipo("PREZZO", dbCurrency),
                tipo("SCONTO", dbSingle), tipo("IVA", dbInteger)},
               {primario({"ID"}), indice("DOCUMENTO", {"CODCLI", "NUMORD", "DATA", "DITTA", "LIB3"}),
@@ -111,27 +109,24 @@ QVector<TabellaDemo> costruisci()
               {descrizione(QStringLiteral("Righe degli ordini e delle offerte"))}});
 
     t.append({QStringLiteral("FATTURE"),
-              {contatore("ID"), testo("NUMFAT", 10), tipo("DATA", dbDate), testo("CODCLI", 10),
-               testo("CODAGE", 6), testo("CODDITTA", 10), testo("CODAGENZIA", 6),
-               testo("NUMORD", 10), testo("CODPAG", 4), tipo("SCADENZA", dbDate),
-               tipo("IMPONIBILE", dbCurrency), tipo("IVA", dbCurrency), tipo("TOTALE", dbCurrency),
-               tipo("PAGATA", dbBoolean), tipo("NOTE", dbMemo)},
+              {contatore("ID"), testo("NUMFAT", 10), tipo("DATA", dbDate), testo("CODCLI", 10), testo("CODAGE", 6),
+               testo("CODDITTA", 10), testo("CODAGENZIA", 6), testo("NUMORD", 10), testo("CODPAG", 4),
+               tipo("SCADENZA", dbDate), tipo("IMPONIBILE", dbCurrency), tipo("IVA", dbCurrency),
+               tipo("TOTALE", dbCurrency), tipo("PAGATA", dbBoolean), tipo("NOTE", dbMemo)},
               {primario({"ID"}), indice("NUMFAT", {"NUMFAT"}), indice("CODCLI", {"CODCLI"}),
                indice("DOCUMENTO", {"CODCLI", "NUMFAT", "DATA", "CODDITTA"})},
               {descrizione(QStringLiteral("Fatture")), orientamento()}});
 
     t.append({QStringLiteral("DETT_FAT"),
-              {contatore("ID"), testo("CODCLI", 10), testo("NUMFAT", 10), tipo("DATA", dbDate),
-               testo("DITTA", 10), tipo("RIGA", dbInteger), testo("CODPROD", 15), testo("DESCR", 60),
-               tipo("QTA", dbDouble), tipo("PREZZO", dbCurrency), tipo("SCONTO", dbSingle),
-               tipo("IVA", dbInteger)},
+              {contatore("ID"), testo("CODCLI", 10), testo("NUMFAT", 10), tipo("DATA", dbDate), testo("DITTA", 10),
+               tipo("RIGA", dbInteger), testo("CODPROD", 15), testo("DESCR", 60), tipo("QTA", dbDouble),
+               tipo("PREZZO", dbCurrency), tipo("SCONTO", dbSingle), tipo("IVA", dbInteger)},
               {primario({"ID"}), indice("DOCUMENTO", {"CODCLI", "NUMFAT", "DATA", "DITTA"})},
               {descrizione(QStringLiteral("Righe delle fatture"))}});
 
     t.append({QStringLiteral("PAGAM"),
-              {contatore("ID"), tipo("DATA", dbDate), testo("CODCLI", 10), testo("AGENTE", 6),
-               testo("DITTA", 10), testo("NUMFAT", 10), tipo("IMPORTO", dbCurrency),
-               testo("MODALITA", 4), tipo("NOTE", dbMemo)},
+              {contatore("ID"), tipo("DATA", dbDate), testo("CODCLI", 10), testo("AGENTE", 6), testo("DITTA", 10),
+               testo("NUMFAT", 10), tipo("IMPORTO", dbCurrency), testo("MODALITA", 4), tipo("NOTE", dbMemo)},
               {primario({"ID"}), indice("CODCLI", {"CODCLI"}), indice("DATA", {"DATA"})},
               {descrizione(QStringLiteral("Pagamenti incassati")), orientamento()}});
 
@@ -147,8 +142,8 @@ QVector<TabellaDemo> costruisci()
               {descrizione(QStringLiteral("Pagamenti compresi nelle distinte"))}});
 
     t.append({QStringLiteral("AGENDA"),
-              {contatore("ID"), tipo("GIORNO", dbDate), testo("ORA", 5), testo("TESTO", 200),
-               testo("CODCLI", 10), testo("CODAGE", 6), tipo("FATTO", dbBoolean)},
+              {contatore("ID"), tipo("GIORNO", dbDate), testo("ORA", 5), testo("TESTO", 200), testo("CODCLI", 10),
+               testo("CODAGE", 6), tipo("FATTO", dbBoolean)},
               {primario({"ID"}), indice("GIORNO", {"GIORNO"})},
               {descrizione(QStringLiteral("Agenda degli appuntamenti")), altezzaRiga()}});
 

@@ -12,9 +12,9 @@ namespace corvale::cli::demo {
 
 struct CampoDemo {
     QString nome;
-    short tipo = 0;          // engine type code
-    qint32 dimensione = 0;   // text fields only
-    qint32 attributi = 0;    // extra attribute flags (counter, hyperlink); 0 leaves the default
+    short tipo = 0;  // engine type code
+    qint32 dimensione = 0;  // text fields only
+    qint32 attributi = 0;  // extra attribute flags (counter, hyperlink); 0 leaves the default
 };
 
 struct IndiceDemo {

@@ -15,7 +15,7 @@ bool testuale(short tipo) { return tipo == dbText || tipo == dbMemo; }
 bool proprietaDiMaschera(const QString& nome)
 {
     return nome == QLatin1String("Orientation") || nome == QLatin1String("OrderByOn")
-        || nome == QLatin1String("RowHeight");
+           || nome == QLatin1String("RowHeight");
 }
 
 Index copiaIndice(const TableDef& destinazione, const Index& origine, const QString& campoTolto)

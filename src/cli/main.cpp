@@ -51,10 +51,10 @@ const char* kUsage =
 const struct {
     const char* inglese;
     const char* italiano;
-} kNomiInglesi[] = {{"check", "controlla"},       {"correct", "correggi"},   {"repair-structure", "correggi-struttura"},
-                    {"import", "importa"},        {"--home", "--programma"}, {"--archive", "--archivio"},
+} kNomiInglesi[] = {{"check", "controlla"},  {"correct", "correggi"},   {"repair-structure", "correggi-struttura"},
+                    {"import", "importa"},   {"--home", "--programma"}, {"--archive", "--archivio"},
                     {"--orders", "--ordini"}};
-}
+}  // namespace
 
 namespace corvale::cli {
 
@@ -100,16 +100,11 @@ int main(int argc, char** argv)
     const struct {
         const char* nome;
         int (*esegui)(const QStringList&);
-    } comandi[] = {{"sql", ComandoSql},
-                   {"controlla", ComandoControlla},
-                   {"demo", ComandoDemo},
-                   {"correggi-struttura", ComandoCorreggiStruttura},
-                   {"correggi", ComandoCorreggi},
-                   {"registro", ComandoRegistro},
-                   {"annulla", ComandoAnnulla},
-                   {"ripristina", ComandoRipristina},
-                   {"ripara", ComandoRipara},
-                   {"importa", ComandoImporta}};
+    } comandi[] = {{"sql", ComandoSql},           {"controlla", ComandoControlla},
+                   {"demo", ComandoDemo},         {"correggi-struttura", ComandoCorreggiStruttura},
+                   {"correggi", ComandoCorreggi}, {"registro", ComandoRegistro},
+                   {"annulla", ComandoAnnulla},   {"ripristina", ComandoRipristina},
+                   {"ripara", ComandoRipara},     {"importa", ComandoImporta}};
     for (const auto& c : comandi) {
         if (cmd == QLatin1String(c.nome))
             return c.esegui(args);

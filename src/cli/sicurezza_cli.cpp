@@ -30,10 +30,7 @@ void PreparaSicurezzaCli(const Sessione& sessione, bool senzaCopia)
     };
 }
 
-bool TogliSenzaCopia(QStringList& args)
-{
-    return args.removeAll(QStringLiteral("--senza-copia")) > 0;
-}
+bool TogliSenzaCopia(QStringList& args) { return args.removeAll(QStringLiteral("--senza-copia")) > 0; }
 
 int ApriSoloArchivio(Sessione& s, const QStringList& args, QString& errore, int* numero)
 {

@@ -15,8 +15,7 @@ QString FileImpostazioni(const QString& cartellaProgramma)
     const QString esatto = cartellaProgramma + u'/' + nome;
     if (QFileInfo(esatto).isFile())
         return esatto;
-    const QStringList simili = QDir(cartellaProgramma).entryList({nome}, QDir::Files | QDir::Hidden,
-                                                                  QDir::Name);
+    const QStringList simili = QDir(cartellaProgramma).entryList({nome}, QDir::Files | QDir::Hidden, QDir::Name);
     for (const QString& s : simili)
         if (s.compare(nome, Qt::CaseInsensitive) == 0)
             return cartellaProgramma + u'/' + s;

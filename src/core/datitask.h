@@ -7,8 +7,8 @@
 
 namespace corvale {
 
-constexpr int MaxTask = 150;       // highest task index
-constexpr int NumParametri = 11;   // P(0) to P(10)
+constexpr int MaxTask = 150;  // highest task index
+constexpr int NumParametri = 11;  // P(0) to P(10)
 
 // The kinds of task, by the catalogue's type text: "EN" the empty or incomplete records of one
 // table, "ENC" the records whose reference matches no record of another table, "ENP" the records
@@ -35,11 +35,11 @@ inline bool SuiRecord(GenereTask g)
 }
 
 struct DatiTask {
-    QString Tipo;          // "EN", "ENC", "ENP" or "ST", as the catalogue writes it (GenereDi)
-    QString Stato;         // "START", "CTRL", "VER_OK", "VER_PRB"; empty before the first state
+    QString Tipo;  // "EN", "ENC", "ENP" or "ST", as the catalogue writes it (GenereDi)
+    QString Stato;  // "START", "CTRL", "VER_OK", "VER_PRB"; empty before the first state
     std::array<QString, NumParametri> P;
     QString Correggibile;  // "N" when the check's query could not be run
-    QString Dettaglio;     // shown in the detail box
+    QString Dettaglio;  // shown in the detail box
 
     GenereTask Genere() const { return GenereDi(Tipo); }
 };

@@ -47,7 +47,8 @@ ScritturaConsentita::ScritturaConsentita(const Sessione& s, std::function<bool()
 ScritturaConsentita::~ScritturaConsentita()
 {
     auto& scopi = guardia_->scopi_;
-    scopi.erase(std::remove_if(scopi.begin(), scopi.end(), [this](const GuardiaArchivio::Scopo& x) { return x.chi == this; }),
+    scopi.erase(std::remove_if(scopi.begin(), scopi.end(),
+                               [this](const GuardiaArchivio::Scopo& x) { return x.chi == this; }),
                 scopi.end());
 }
 

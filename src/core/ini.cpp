@@ -66,8 +66,8 @@ QString LeggiValoreIni(QStringView testo, QStringView sezione, QStringView chiav
 {
     const QStringView nomeSezione = Rifila(sezione);
     const QStringView nomeChiave = Rifila(chiave);
-    bool dentro = false;   // inside the first section of that name
-    bool vista = false;    // that section has begun
+    bool dentro = false;  // inside the first section of that name
+    bool vista = false;  // that section has begun
     qsizetype inizio = 0;
     const qsizetype n = testo.size();
     while (inizio <= n) {
@@ -102,8 +102,7 @@ QString LeggiValoreIni(QStringView testo, QStringView sezione, QStringView chiav
     return QString();
 }
 
-QString LeggiValoreIni(const QByteArray& contenuto, QStringView sezione, QStringView chiave,
-                       qsizetype massimo)
+QString LeggiValoreIni(const QByteArray& contenuto, QStringView sezione, QStringView chiave, qsizetype massimo)
 {
     return LeggiValoreIni(QStringView(DecodificaIni(contenuto)), sezione, chiave, massimo);
 }

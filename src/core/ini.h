@@ -18,15 +18,12 @@ QString DecodificaIni(const QByteArray& contenuto);
 // first line of that key; the value is cut at a NUL character, stripped of surrounding white space
 // and of one pair of matching quotes, and cut to its first `massimo` characters. An absent section
 // or key, or a key with nothing after the equals sign, gives the empty text.
-QString LeggiValoreIni(QStringView testo, QStringView sezione, QStringView chiave,
-                       qsizetype massimo = 255);
+QString LeggiValoreIni(QStringView testo, QStringView sezione, QStringView chiave, qsizetype massimo = 255);
 // The same on a file's bytes.
-QString LeggiValoreIni(const QByteArray& contenuto, QStringView sezione, QStringView chiave,
-                       qsizetype massimo = 255);
+QString LeggiValoreIni(const QByteArray& contenuto, QStringView sezione, QStringView chiave, qsizetype massimo = 255);
 // The same on a file; a missing or unreadable file, and anything that is not a plain file (a
 // folder, a pipe, a device), gives the empty text at once: nothing is opened that could block.
-QString LeggiFileIni(const QString& file, QStringView sezione, QStringView chiave,
-                     qsizetype massimo = 255);
+QString LeggiFileIni(const QString& file, QStringView sezione, QStringView chiave, qsizetype massimo = 255);
 // What a path that exists but is no plain file is, in words ("una cartella", "una pipe con nome
 // (FIFO)", "un dispositivo", "un socket"); empty for a plain file (or a link to one) and for a path
 // where nothing is. Only asks the file's kind, never opens it.

@@ -1,9 +1,9 @@
 #pragma once
 // ModelloLista: the rows of a report-style list with check boxes, without any widget: columns,
 // and per row a key, a text, a state text (second column), an icon key, a tick, a tag and a note
-// (shown as the row's tooltip), plus the selected row. The task list and the structure corrections list are each one of these; a
-// window shows them through VistaLista, which listens to the signals below. Positions are 0-based
-// in display order; every change is signalled synchronously, after the model has changed.
+// (shown as the row's tooltip), plus the selected row. The task list and the structure corrections list are each one of
+// these; a window shows them through VistaLista, which listens to the signals below. Positions are 0-based in display
+// order; every change is signalled synchronously, after the model has changed.
 #include <QList>
 #include <QObject>
 #include <QString>

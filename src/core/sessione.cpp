@@ -43,7 +43,7 @@ QString SpiegazioneErrore(const dbe::DbError& e)
     if (e.number() != dbe::err::CouldNotUpdateLocked)
         return e.description();
     return e.description()
-        + QStringLiteral(" Un altro programma sta scrivendo nell'archivio: riprovare quando avrà terminato.");
+           + QStringLiteral(" Un altro programma sta scrivendo nell'archivio: riprovare quando avrà terminato.");
 }
 
 QString PercorsoArchivio(const QString& cartella) { return cartella + QStringLiteral("/lumera.mdb"); }

@@ -22,7 +22,10 @@ class ArchivioSessione : public dbe::Database {
 public:
     ArchivioSessione();
     ArchivioSessione(const ArchivioSessione&) = delete;
-    ArchivioSessione& operator=(const ArchivioSessione& altro) { return *this = static_cast<const dbe::Database&>(altro); }
+    ArchivioSessione& operator=(const ArchivioSessione& altro)
+    {
+        return *this = static_cast<const dbe::Database&>(altro);
+    }
     ArchivioSessione& operator=(const dbe::Database& db);
 
     const std::shared_ptr<GuardiaArchivio>& Guardia() const { return guardia_; }
@@ -37,9 +40,9 @@ public:
     Sessione(const Sessione&) = delete;
     Sessione& operator=(const Sessione&) = delete;
 
-    QString PathArchivi;     // folder of lumera.mdb, without file name
+    QString PathArchivi;  // folder of lumera.mdb, without file name
     QString VersioneMaster;  // the master's stamp, read once at start-up; empty if unreadable
-    ArchivioSessione DbArchivi; // the open archive database, guarded
+    ArchivioSessione DbArchivi;  // the open archive database, guarded
     dbe::Database DbMaster;  // the master database, opened by the version gate
 
     Operatore& operatore() const { return *operatore_; }

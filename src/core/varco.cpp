@@ -8,20 +8,19 @@ namespace corvale {
 
 bool VarcoVersione(Sessione& s)
 {
-    s.operatore().Mostra(QStringLiteral(
-        "Attenzione !!! Prima di effettuare correzioni sul database e fortemente consigliato di "
-        "effettuare una copia dello stesso."));
+    s.operatore().Mostra(
+        QStringLiteral("Attenzione !!! Prima di effettuare correzioni sul database e fortemente consigliato di "
+                       "effettuare una copia dello stesso."));
 
     // Each press opens the master anew; the new handle replaces, and so releases, the old one.
     try {
         s.DbMaster = access::ApriDatabase(s.PercorsoMaster(), true);
     } catch (const dbe::DbError& e) {
-        s.operatore().Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
-                         e.description());
+        s.operatore().Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') + e.description());
         return false;
     } catch (const std::exception& e) {
-        s.operatore().Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r') +
-                         QString::fromLocal8Bit(e.what()));
+        s.operatore().Mostra(QStringLiteral("Problemi nell'aperture del DB Master.") + QChar(u'\r')
+                             + QString::fromLocal8Bit(e.what()));
         return false;
     }
 

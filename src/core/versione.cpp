@@ -65,9 +65,9 @@ QString LeggiVersioneMaster(const QString& fileMaster)
 
 bool TestoNumerico(QStringView testo)
 {
-    static const QRegularExpression numero(QStringLiteral(
-        "^\\s*(?:[+-]?\\s*(?:\\d+(?:[.,]\\d*)?|[.,]\\d+)(?:[eEdD][+-]?\\d+)?"
-        "|&[hH][0-9A-Fa-f]+|&[oO]?[0-7]+)\\s*$"));
+    static const QRegularExpression numero(
+        QStringLiteral("^\\s*(?:[+-]?\\s*(?:\\d+(?:[.,]\\d*)?|[.,]\\d+)(?:[eEdD][+-]?\\d+)?"
+                       "|&[hH][0-9A-Fa-f]+|&[oO]?[0-7]+)\\s*$"));
     return numero.match(testo.toString()).hasMatch();
 }
 
@@ -85,28 +85,22 @@ VoceVersione ValutaVoceVersione(const QString& voce)
     return {EsitoVoce::Valida, stamp};
 }
 
-int ConfrontaVersioni(const QString& a, const QString& b)
-{
-    return QString::compare(a, b, Qt::CaseSensitive);
-}
+int ConfrontaVersioni(const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseSensitive); }
 
 QString AvvisoVersioni(const QString& master, const std::function<QString()>& versioneDb)
 {
     if (ConfrontaVersioni(master, versioneDb()) > 0)
-        return QStringLiteral(
-            "Attenzione !!! Prima di eseguire qualsiasi modifica è strettamante consigliato di "
-            "eseguire Lumera almeno una volta in modo da allineare la versione del DB.");
+        return QStringLiteral("Attenzione !!! Prima di eseguire qualsiasi modifica è strettamante consigliato di "
+                              "eseguire Lumera almeno una volta in modo da allineare la versione del DB.");
     if (ConfrontaVersioni(master, versioneDb()) < 0)
-        return QStringLiteral(
-            "Attenzione !!! La versione del Db Master è obsoleta. Contattare la Ombrisa e "
-            "richiedere una versione aggiornata.");
+        return QStringLiteral("Attenzione !!! La versione del Db Master è obsoleta. Contattare la Ombrisa e "
+                              "richiedere una versione aggiornata.");
     return QString();
 }
 
 QString AvvisoVersioneMasterAssente()
 {
-    return QStringLiteral("Impossibile ricavare la versione di riferimento del nel Db Master.") +
-           QChar(u'\r');
+    return QStringLiteral("Impossibile ricavare la versione di riferimento del nel Db Master.") + QChar(u'\r');
 }
 
 QString AvvisoVersioni(const QString& master, const QString& versioneDb)

@@ -29,9 +29,9 @@ QString LeggiVersioneMaster(const QString& fileMaster);
 
 // The operator's entry for "Imposta Numero Versione".
 enum class EsitoVoce {
-    Vuota,      // nothing entered (or the box cancelled): nothing happens
+    Vuota,  // nothing entered (or the box cancelled): nothing happens
     NonValida,  // "Versione non valida."
-    Valida,     // `valore` is the stamp to write
+    Valida,  // `valore` is the stamp to write
 };
 struct VoceVersione {
     EsitoVoce esito;

@@ -10,12 +10,21 @@ namespace dbe {
 bool isValidType(int type)
 {
     switch (type) {
-    case dbBoolean: case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle:
-    case dbDouble: case dbDate: case dbBinary: case dbText: case dbLongBinary: case dbMemo:
-    case dbGUID: case dbDecimal:
-        return true;
-    default:
-        return false;
+    case dbBoolean:
+    case dbByte:
+    case dbInteger:
+    case dbLong:
+    case dbCurrency:
+    case dbSingle:
+    case dbDouble:
+    case dbDate:
+    case dbBinary:
+    case dbText:
+    case dbLongBinary:
+    case dbMemo:
+    case dbGUID:
+    case dbDecimal: return true;
+    default: return false;
     }
 }
 
@@ -47,11 +56,16 @@ QString declaredType(short type, qint32 size)
 qint32 fixedSize(short type)
 {
     switch (type) {
-    case dbBoolean: case dbByte: return 1;
+    case dbBoolean:
+    case dbByte: return 1;
     case dbInteger: return 2;
-    case dbLong: case dbSingle: return 4;
-    case dbCurrency: case dbDouble: case dbDate: return 8;
-    case dbGUID: case dbDecimal: return 16;
+    case dbLong:
+    case dbSingle: return 4;
+    case dbCurrency:
+    case dbDouble:
+    case dbDate: return 8;
+    case dbGUID:
+    case dbDecimal: return 16;
     default: return 0;  // memo, long binary; text and binary have their own
     }
 }
@@ -61,10 +75,11 @@ qint32 defaultAttributes(short type, bool autoIncrement)
     if (autoIncrement)
         return dbFixedField | dbAutoIncrField;
     switch (type) {
-    case dbText: case dbMemo: case dbBinary: case dbLongBinary:
-        return dbVariableField;
-    default:
-        return dbFixedField;
+    case dbText:
+    case dbMemo:
+    case dbBinary:
+    case dbLongBinary: return dbVariableField;
+    default: return dbFixedField;
     }
 }
 
@@ -90,26 +105,43 @@ ColumnType parseDeclaredType(const QString& declared)
     };
 
     static const QHash<QString, short> exact = {
-        {QStringLiteral("YESNO"), dbBoolean}, {QStringLiteral("BIT"), dbBoolean},
-        {QStringLiteral("BOOLEAN"), dbBoolean}, {QStringLiteral("BOOL"), dbBoolean},
+        {QStringLiteral("YESNO"), dbBoolean},
+        {QStringLiteral("BIT"), dbBoolean},
+        {QStringLiteral("BOOLEAN"), dbBoolean},
+        {QStringLiteral("BOOL"), dbBoolean},
         {QStringLiteral("LOGICAL"), dbBoolean},
-        {QStringLiteral("BYTE"), dbByte}, {QStringLiteral("TINYINT"), dbByte},
-        {QStringLiteral("SHORT"), dbInteger}, {QStringLiteral("SMALLINT"), dbInteger},
-        {QStringLiteral("LONG"), dbLong}, {QStringLiteral("INT"), dbLong},
+        {QStringLiteral("BYTE"), dbByte},
+        {QStringLiteral("TINYINT"), dbByte},
+        {QStringLiteral("SHORT"), dbInteger},
+        {QStringLiteral("SMALLINT"), dbInteger},
+        {QStringLiteral("LONG"), dbLong},
+        {QStringLiteral("INT"), dbLong},
         {QStringLiteral("INTEGER"), dbLong},
-        {QStringLiteral("CURRENCY"), dbCurrency}, {QStringLiteral("MONEY"), dbCurrency},
-        {QStringLiteral("SINGLE"), dbSingle}, {QStringLiteral("FLOAT4"), dbSingle},
-        {QStringLiteral("DOUBLE"), dbDouble}, {QStringLiteral("FLOAT"), dbDouble},
-        {QStringLiteral("FLOAT8"), dbDouble}, {QStringLiteral("REAL"), dbDouble},
+        {QStringLiteral("CURRENCY"), dbCurrency},
+        {QStringLiteral("MONEY"), dbCurrency},
+        {QStringLiteral("SINGLE"), dbSingle},
+        {QStringLiteral("FLOAT4"), dbSingle},
+        {QStringLiteral("DOUBLE"), dbDouble},
+        {QStringLiteral("FLOAT"), dbDouble},
+        {QStringLiteral("FLOAT8"), dbDouble},
+        {QStringLiteral("REAL"), dbDouble},
         {QStringLiteral("DOUBLE PRECISION"), dbDouble},
-        {QStringLiteral("DATETIME"), dbDate}, {QStringLiteral("DATE"), dbDate},
-        {QStringLiteral("TIME"), dbDate}, {QStringLiteral("TIMESTAMP"), dbDate},
-        {QStringLiteral("LONGBINARY"), dbLongBinary}, {QStringLiteral("BLOB"), dbLongBinary},
-        {QStringLiteral("IMAGE"), dbLongBinary}, {QStringLiteral("OLEOBJECT"), dbLongBinary},
-        {QStringLiteral("LONGTEXT"), dbMemo}, {QStringLiteral("MEMO"), dbMemo},
-        {QStringLiteral("NOTE"), dbMemo}, {QStringLiteral("CLOB"), dbMemo},
-        {QStringLiteral("GUID"), dbGUID}, {QStringLiteral("UNIQUEIDENTIFIER"), dbGUID},
-        {QStringLiteral("DECIMAL"), dbDecimal}, {QStringLiteral("NUMERIC"), dbDecimal},
+        {QStringLiteral("DATETIME"), dbDate},
+        {QStringLiteral("DATE"), dbDate},
+        {QStringLiteral("TIME"), dbDate},
+        {QStringLiteral("TIMESTAMP"), dbDate},
+        {QStringLiteral("LONGBINARY"), dbLongBinary},
+        {QStringLiteral("BLOB"), dbLongBinary},
+        {QStringLiteral("IMAGE"), dbLongBinary},
+        {QStringLiteral("OLEOBJECT"), dbLongBinary},
+        {QStringLiteral("LONGTEXT"), dbMemo},
+        {QStringLiteral("MEMO"), dbMemo},
+        {QStringLiteral("NOTE"), dbMemo},
+        {QStringLiteral("CLOB"), dbMemo},
+        {QStringLiteral("GUID"), dbGUID},
+        {QStringLiteral("UNIQUEIDENTIFIER"), dbGUID},
+        {QStringLiteral("DECIMAL"), dbDecimal},
+        {QStringLiteral("NUMERIC"), dbDecimal},
         {QStringLiteral("DEC"), dbDecimal},
     };
     if (base == QLatin1String("COUNTER") || base == QLatin1String("AUTOINCREMENT"))
@@ -117,8 +149,8 @@ ColumnType parseDeclaredType(const QString& declared)
     if (base == QLatin1String("BINARY") || base == QLatin1String("VARBINARY"))
         return {dbBinary, arg >= 1 && arg <= 255 ? arg : 255, false};
     if (base == QLatin1String("TEXT") || base == QLatin1String("VARCHAR") || base == QLatin1String("CHAR")
-        || base == QLatin1String("NVARCHAR") || base == QLatin1String("NCHAR")
-        || base == QLatin1String("CHARACTER") || base == QLatin1String("STRING"))
+        || base == QLatin1String("NVARCHAR") || base == QLatin1String("NCHAR") || base == QLatin1String("CHARACTER")
+        || base == QLatin1String("STRING"))
         return textOrMemo();
     const auto it = exact.find(base);
     if (it != exact.end())

@@ -43,10 +43,7 @@ Stmt& Stmt::operator=(Stmt&& o) noexcept
     return *this;
 }
 
-Stmt::~Stmt()
-{
-    release();
-}
+Stmt::~Stmt() { release(); }
 
 bool Stmt::step(const DatabaseImpl& db)
 {
@@ -70,10 +67,7 @@ QString quoteId(const QString& name)
     return QLatin1Char('"') + n + QLatin1Char('"');
 }
 
-DatabaseImpl::~DatabaseImpl()
-{
-    close();
-}
+DatabaseImpl::~DatabaseImpl() { close(); }
 
 sqlite3* DatabaseImpl::db() const
 {
@@ -88,10 +82,7 @@ const QString& DatabaseImpl::path() const
     return s ? s->path : none;
 }
 
-bool DatabaseImpl::isOpen() const
-{
-    return s && s->db;
-}
+bool DatabaseImpl::isOpen() const { return s && s->db; }
 
 void watchCommits(DatabaseImpl& d)
 {
@@ -137,7 +128,7 @@ bool DatabaseImpl::hasMoved() const
 {
     int moved = 0;
     return s && s->db && !s->readOnly
-        && sqlite3_file_control(s->db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved;
+           && sqlite3_file_control(s->db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved;
 }
 
 void DatabaseImpl::emptyLog() const
@@ -205,8 +196,8 @@ Stmt DatabaseImpl::prepare(const QString& sql)
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt* st = nullptr;
     const bool cacheIt = it == s->cache.end();
-    const int rc = sqlite3_prepare_v3(h, text.constData(), int(text.size()),
-                                      cacheIt ? SQLITE_PREPARE_PERSISTENT : 0, &st, nullptr);
+    const int rc = sqlite3_prepare_v3(h, text.constData(), int(text.size()), cacheIt ? SQLITE_PREPARE_PERSISTENT : 0,
+                                      &st, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(st);
         raise(rc);
@@ -243,15 +234,9 @@ void DatabaseImpl::exec(const QString& sql)
         raise(rc);
 }
 
-qint64 DatabaseImpl::changes() const
-{
-    return sqlite3_changes64(db());
-}
+qint64 DatabaseImpl::changes() const { return sqlite3_changes64(db()); }
 
-bool DatabaseImpl::inTransaction() const
-{
-    return isOpen() && !sqlite3_get_autocommit(s->db);
-}
+bool DatabaseImpl::inTransaction() const { return isOpen() && !sqlite3_get_autocommit(s->db); }
 
 void DatabaseImpl::raise(int rc, const QString& context) const
 {
@@ -276,8 +261,7 @@ void DatabaseImpl::raise(int rc, const QString& context) const
         throw DbError::make(err::FileReplaced, {path()});
     }
     switch (rc & 0xff) {
-    case SQLITE_BUSY:
-        throw DbError::make(err::CouldNotUpdateLocked);
+    case SQLITE_BUSY: throw DbError::make(err::CouldNotUpdateLocked);
     case SQLITE_LOCKED:
         if (context.isEmpty())
             throw DbError::make(err::CouldNotUpdateLocked);
@@ -296,15 +280,11 @@ void DatabaseImpl::raise(int rc, const QString& context) const
             throw DbError::make(err::NullInRequiredField, {field});
         }
         break;
-    case SQLITE_READONLY:
-        throw DbError::make(err::ReadOnlyDatabase);
-    case SQLITE_FULL:
-        throw DbError::make(err::DiskFull);
+    case SQLITE_READONLY: throw DbError::make(err::ReadOnlyDatabase);
+    case SQLITE_FULL: throw DbError::make(err::DiskFull);
     case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-        throw DbError::make(err::CannotOpenFile, {path()});
-    default:
-        break;
+    case SQLITE_CORRUPT: throw DbError::make(err::CannotOpenFile, {path()});
+    default: break;
     }
     throw DbError::make(err::ReservedError, {context.isEmpty() ? msg : context + QStringLiteral(": ") + msg});
 }

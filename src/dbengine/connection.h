@@ -25,11 +25,11 @@ struct FieldInfo {
     bool allowZeroLength = false;
     bool required = false;
     bool primaryKey = false;  // in the primary index or one that refuses Null: Null refused (3058)
-    QString declaredType;     // the column's declared type in the file
+    QString declaredType;  // the column's declared type in the file
 };
 
 struct IndexInfo {
-    QString name;        // the engine's name, per table ("PrimaryKey")
+    QString name;  // the engine's name, per table ("PrimaryKey")
     QString sqliteName;  // the SQLite index's name in the file
     bool primary = false;
     bool unique = false;
@@ -47,10 +47,10 @@ struct PropertyInfo {
 struct TableInfo {
     QString name;  // as stored
     qint32 attributes = 0;
-    QVector<FieldInfo> fields;        // column order
-    QVector<IndexInfo> indexes;       // by name
-    QVector<PropertyInfo> properties; // the table's own, in append order
-    QVariant dateCreated;             // QDateTime or null (from MSysTables)
+    QVector<FieldInfo> fields;  // column order
+    QVector<IndexInfo> indexes;  // by name
+    QVector<PropertyInfo> properties;  // the table's own, in append order
+    QVariant dateCreated;  // QDateTime or null (from MSysTables)
     QVariant lastUpdated;
     bool isSystem() const { return attributes & qint32(0x80000002u); }
     int fieldIndex(const QString& name) const;  // case-insensitive; -1 when absent
@@ -71,7 +71,9 @@ class Stmt {
 public:
     Stmt() = default;
     Stmt(sqlite3_stmt* s, bool owned, std::shared_ptr<StmtSlot> slot = {})
-        : s_(s), owned_(owned), slot_(std::move(slot)) {}
+        : s_(s), owned_(owned), slot_(std::move(slot))
+    {
+    }
     Stmt(Stmt&& o) noexcept : s_(o.s_), owned_(o.owned_), slot_(std::move(o.slot_)) { o.s_ = nullptr; }
     Stmt& operator=(Stmt&& o) noexcept;
     ~Stmt();
@@ -93,7 +95,7 @@ class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
 public:
     ~DatabaseImpl();
 
-    sqlite3* db() const;              // raises 3420 once closed
+    sqlite3* db() const;  // raises 3420 once closed
     const QString& path() const;
     bool isOpen() const;
     // Syncs what this connection committed to the disk, then closes the connection.
@@ -144,11 +146,12 @@ public:
         WriteScope& operator=(const WriteScope&) = delete;
         ~WriteScope();
         void commit();
+
     private:
         DatabaseImpl& d_;
         bool done_ = false;
         bool nested_ = false;  // inside another scope or a transaction: no BEGIN of its own
-        QString name_;         // its savepoint, when it has one
+        QString name_;  // its savepoint, when it has one
     };
 
     // Internal state, set by the opening code.

@@ -40,7 +40,7 @@ struct DatabaseImpl::State {
     QString path;
     bool readOnly = false;  // opened only to be read (the master)
     bool unsynced = false;  // a commit of this connection may not be on the disk yet
-    quint64 device = 0;     // the file opened, as its directory entry was then
+    quint64 device = 0;  // the file opened, as its directory entry was then
     quint64 inode = 0;
     QHash<QString, std::shared_ptr<StmtSlot>> cache;
 
@@ -48,17 +48,17 @@ struct DatabaseImpl::State {
     // committed) and this connection did not mark them stale. gen counts the reloads.
     qint64 dataVersion = -1;
     sqlite3_stmt* dataVersionStmt = nullptr;
-    QString lastName;                 // the last table looked up, and its entry
+    QString lastName;  // the last table looked up, and its entry
     SchemaEntry* lastEntry = nullptr;
     quint64 gen = 1;
     bool stale = true;
     QHash<QString, std::shared_ptr<SchemaEntry>> tables;  // lower-case name
     quint64 namesGen = 0;
-    QStringList names;                 // stored names, sorted case-insensitively
+    QStringList names;  // stored names, sorted case-insensitively
     QHash<QString, QString> storedName;  // lower-case name -> stored name
     SchemaProviderImpl provider;
 
-    int writeDepth = 0;    // open write scopes
+    int writeDepth = 0;  // open write scopes
     int workspaceLevel = 0;  // workspace transaction levels this connection joined
     qint64 recordsAffected = 0;
 
@@ -79,10 +79,7 @@ void registerFunctions(sqlite3* db);
 // Double-quoted SQLite identifier.
 QString quoteId(const QString& name);
 // Case-insensitive name comparison (the engine's rule for every name).
-inline bool sameName(const QString& a, const QString& b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+inline bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // The workspace's transaction level; connections opened inside it join that many levels.
 int workspaceLevel();

@@ -17,18 +17,19 @@ QVariant ConvertValue(const QVariant& value, short type)
     if (!stored.isValid() || stored.isNull())
         return QVariant();
     switch (type) {
-    case dbBoolean:
-        return stored.toLongLong() != 0;
-    case dbByte: case dbInteger: case dbLong:
-        return stored.toLongLong();
-    case dbCurrency: case dbSingle: case dbDouble: case dbDecimal:
-        return stored.toDouble();
-    case dbDate:
-        return detail::dateFromStorage(stored.toString());
-    case dbText: case dbMemo: case dbGUID:
-        return stored.toString();
-    default:
-        return stored;
+    case dbBoolean: return stored.toLongLong() != 0;
+    case dbByte:
+    case dbInteger:
+    case dbLong: return stored.toLongLong();
+    case dbCurrency:
+    case dbSingle:
+    case dbDouble:
+    case dbDecimal: return stored.toDouble();
+    case dbDate: return detail::dateFromStorage(stored.toString());
+    case dbText:
+    case dbMemo:
+    case dbGUID: return stored.toString();
+    default: return stored;
     }
 }
 
@@ -42,10 +43,10 @@ bool StoredValueUnreadable(const QVariant& stored, short type)
         const QByteArray utf8 = stored.toString().toUtf8();
         return readStoredText(utf8.constData(), int(utf8.size()), type, &d) == Reading::Unreadable;
     }
-    case QMetaType::QByteArray:
-        return true;
-    case QMetaType::QDateTime: case QMetaType::QDate: case QMetaType::Bool:
-        return false;
+    case QMetaType::QByteArray: return true;
+    case QMetaType::QDateTime:
+    case QMetaType::QDate:
+    case QMetaType::Bool: return false;
     default: {
         bool ok = false;
         const double n = stored.toDouble(&ok);
@@ -79,8 +80,8 @@ QVector<qint64> CountUnreadable(const Database& db, const QString& table, const 
     }
     if (terms.isEmpty())
         return counts;
-    detail::Stmt st = d->prepare(QStringLiteral("SELECT ") + terms.join(QStringLiteral(", "))
-                                 + QStringLiteral(" FROM ") + detail::quoteId(info->name));
+    detail::Stmt st = d->prepare(QStringLiteral("SELECT ") + terms.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+                                 + detail::quoteId(info->name));
     if (st.step(*d)) {
         for (int k = 0; k < asked.size(); ++k)
             counts[asked[k]] = sqlite3_column_int64(st, k);

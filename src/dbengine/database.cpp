@@ -10,20 +10,11 @@ namespace dbe {
 
 using namespace detail;
 
-bool Database::IsOpen() const
-{
-    return d_ && d_->isOpen();
-}
+bool Database::IsOpen() const { return d_ && d_->isOpen(); }
 
-QString Database::Name() const
-{
-    return openImpl(d_).path();
-}
+QString Database::Name() const { return openImpl(d_).path(); }
 
-void Database::Close()
-{
-    openImpl(d_).close();
-}
+void Database::Close() { openImpl(d_).close(); }
 
 TableDefCollection Database::TableDefs() const
 {
@@ -43,9 +34,6 @@ TableDef Database::CreateTableDef(const QString& name, qint32 attributes) const
     return TableDef(t);
 }
 
-qint64 Database::RecordsAffected() const
-{
-    return openImpl(d_).s->recordsAffected;
-}
+qint64 Database::RecordsAffected() const { return openImpl(d_).s->recordsAffected; }
 
 }  // namespace dbe

@@ -15,7 +15,9 @@
 namespace dbe {
 
 class Recordset;
-namespace detail { class DatabaseImpl; }
+namespace detail {
+class DatabaseImpl;
+}
 
 class Database {
 public:

@@ -14,10 +14,7 @@ constexpr double kMsPerDay = 86400000.0;
 const double kFirstSerial = double(QDate(100, 1, 1).toJulianDay() - kEpochJulianDay);
 const double kEndSerial = double(QDate(10000, 1, 1).toJulianDay() - kEpochJulianDay);
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A cursor over the bytes of a stored text.
 struct Reader {
@@ -133,10 +130,7 @@ bool readDayNumber(const char* text, int n, double* serial)
 
 }  // namespace
 
-bool serialInRange(double serial)
-{
-    return std::isfinite(serial) && serial >= kFirstSerial && serial < kEndSerial;
-}
+bool serialInRange(double serial) { return std::isfinite(serial) && serial >= kFirstSerial && serial < kEndSerial; }
 
 namespace {
 
@@ -178,10 +172,7 @@ bool readStoredForm(const char* text, int n, double* serial, bool dayNumbers)
 
 }  // namespace
 
-bool serialFromStoredText(const char* text, int n, double* serial)
-{
-    return readStoredForm(text, n, serial, true);
-}
+bool serialFromStoredText(const char* text, int n, double* serial) { return readStoredForm(text, n, serial, true); }
 
 double dateSerial(const QDateTime& dt)
 {
@@ -210,10 +201,7 @@ QDateTime dateFromStoredText(const QString& text)
     return dateFromSerial(serial);
 }
 
-bool isTimeOnly(const QDateTime& dt)
-{
-    return dt.date() == QDate(1899, 12, 30);
-}
+bool isTimeOnly(const QDateTime& dt) { return dt.date() == QDate(1899, 12, 30); }
 
 QDateTime dateFromItalianText(const QString& text)
 {
@@ -221,8 +209,8 @@ QDateTime dateFromItalianText(const QString& text)
     QDateTime dt = dateFromStoredText(t);
     if (dt.isValid())
         return dt;
-    static const char* const kForms[] = {"d/M/yyyy H:mm:ss", "d/M/yyyy H:mm", "d/M/yyyy", "d-M-yyyy H:mm:ss",
-                                         "d-M-yyyy H:mm", "d-M-yyyy", "d.M.yyyy H:mm:ss", "d.M.yyyy"};
+    static const char* const kForms[] = {"d/M/yyyy H:mm:ss", "d/M/yyyy H:mm", "d/M/yyyy",         "d-M-yyyy H:mm:ss",
+                                         "d-M-yyyy H:mm",    "d-M-yyyy",      "d.M.yyyy H:mm:ss", "d.M.yyyy"};
     for (const char* f : kForms) {
         dt = QDateTime::fromString(t, QString::fromLatin1(f));
         // Years the stored forms read, and no others: a typed 5/3/0050 would be written as a text

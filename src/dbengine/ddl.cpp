@@ -44,8 +44,8 @@ QString columnDefinition(const FieldInfo& f, bool notNull)
 }
 
 // Checks an index against its table's fields and indexes and completes it (flags, SQLite name).
-void prepareIndex(const QString& tableName, const QVector<FieldInfo>& fields,
-                  const QVector<IndexInfo>& existing, IndexInfo& ix)
+void prepareIndex(const QString& tableName, const QVector<FieldInfo>& fields, const QVector<IndexInfo>& existing,
+                  IndexInfo& ix)
 {
     checkName(ix.name);
     for (const IndexInfo& e : existing) {
@@ -88,8 +88,8 @@ QString createIndexSql(const QString& tableName, const QVector<FieldInfo>& field
         cols << c;
     }
     return QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-        .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), quoteId(ix.sqliteName),
-             quoteId(tableName), cols.join(QStringLiteral(", ")));
+        .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), quoteId(ix.sqliteName), quoteId(tableName),
+             cols.join(QStringLiteral(", ")));
 }
 
 void checkProperty(const PropertyInfo& p)
@@ -132,8 +132,8 @@ FieldInfo prepareField(FieldInfo f, bool attributesGiven)
         f.size = fixedSize(f.type);
     }
     qint32 a = attributesGiven ? f.attributes : 0;
-    constexpr qint32 known = dbFixedField | dbVariableField | dbAutoIncrField | dbUpdatableField
-                             | dbSystemField | dbHyperlinkField;
+    constexpr qint32 known =
+        dbFixedField | dbVariableField | dbAutoIncrField | dbUpdatableField | dbSystemField | dbHyperlinkField;
     if ((a & ~known) != 0 || ((a & dbFixedField) && (a & dbVariableField)))
         throw DbError::make(err::InvalidArgument);
     if ((a & dbAutoIncrField) && f.type != dbLong)
@@ -341,13 +341,14 @@ QString columnText(sqlite3_stmt* st, int i)
 DbError refusedRecord(DatabaseImpl& d, const QString& table, const QString& rowid, const QString& field,
                       const QString& fitSql, const DbError& bulk)
 {
-    Stmt rows = d.prepare(QStringLiteral("SELECT %1, CAST(%2 AS TEXT) FROM %3 ORDER BY %1")
-                              .arg(rowid, quoteId(field), quoteId(table)));
+    Stmt rows = d.prepare(
+        QStringLiteral("SELECT %1, CAST(%2 AS TEXT) FROM %3 ORDER BY %1").arg(rowid, quoteId(field), quoteId(table)));
     qint64 number = 0;
     while (rows.step(d)) {
         ++number;
         const qint64 id = sqlite3_column_int64(rows, 0);
-        const QString value = sqlite3_column_type(rows, 1) == SQLITE_NULL ? QStringLiteral("Null") : columnText(rows, 1);
+        const QString value =
+            sqlite3_column_type(rows, 1) == SQLITE_NULL ? QStringLiteral("Null") : columnText(rows, 1);
         try {
             Stmt one = d.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4")
                                      .arg(fitSql, quoteId(table), rowid, QString::number(id)));
@@ -388,8 +389,8 @@ void alterField(DatabaseImpl& d, const QString& tableName, FieldInfo f)
     // engine writes them (texts compared without regard to case), any other one as it is.
     QStringList columns, names, values, primary;
     {
-        Stmt st = d.prepare(QStringLiteral(
-            "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1) ORDER BY cid"));
+        Stmt st = d.prepare(
+            QStringLiteral("SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1) ORDER BY cid"));
         bind(st, 1, stored);
         QVector<QPair<int, QString>> keys;
         int i = 0;
@@ -431,8 +432,8 @@ void alterField(DatabaseImpl& d, const QString& tableName, FieldInfo f)
     values[at] = fitSql;
     QStringList indexSql;
     {
-        Stmt st = d.prepare(QStringLiteral(
-            "SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL"));
+        Stmt st = d.prepare(
+            QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL"));
         bind(st, 1, stored);
         while (st.step(d))
             indexSql << columnText(st, 0);
@@ -479,7 +480,7 @@ void createIndex(DatabaseImpl& d, const QString& tableName, IndexInfo ix)
     WriteScope ws(d);
     meta::ensureTables(d);
     d.exec(createIndexSql(stored, fields, ix));  // duplicates in the records: 3022
-    if (hasCaseTwins(d, stored, fields, ix))    // ... also those NOCASE tells apart ('àbc', 'ÀBC')
+    if (hasCaseTwins(d, stored, fields, ix))  // ... also those NOCASE tells apart ('àbc', 'ÀBC')
         throw DbError::make(err::DuplicateKey);
     meta::writeIndex(d, ix);
     meta::touchTable(d, stored);
@@ -509,18 +510,23 @@ void dropIndex(DatabaseImpl& d, const QString& tableName, const QString& index)
 const QStringList& builtinProperties()
 {
     static const QStringList names = {
-        QStringLiteral("Name"), QStringLiteral("Updatable"), QStringLiteral("DateCreated"),
-        QStringLiteral("LastUpdated"), QStringLiteral("Connect"), QStringLiteral("Attributes"),
-        QStringLiteral("SourceTableName"), QStringLiteral("RecordCount"), QStringLiteral("ValidationRule"),
-        QStringLiteral("ValidationText"), QStringLiteral("ConflictTable"), QStringLiteral("ReplicaFilter"),
+        QStringLiteral("Name"),
+        QStringLiteral("Updatable"),
+        QStringLiteral("DateCreated"),
+        QStringLiteral("LastUpdated"),
+        QStringLiteral("Connect"),
+        QStringLiteral("Attributes"),
+        QStringLiteral("SourceTableName"),
+        QStringLiteral("RecordCount"),
+        QStringLiteral("ValidationRule"),
+        QStringLiteral("ValidationText"),
+        QStringLiteral("ConflictTable"),
+        QStringLiteral("ReplicaFilter"),
     };
     return names;
 }
 
-bool isBuiltinProperty(const QString& name)
-{
-    return builtinProperties().contains(name, Qt::CaseInsensitive);
-}
+bool isBuiltinProperty(const QString& name) { return builtinProperties().contains(name, Qt::CaseInsensitive); }
 
 void appendProperty(DatabaseImpl& d, const QString& tableName, const PropertyInfo& p)
 {

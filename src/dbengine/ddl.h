@@ -26,8 +26,7 @@ FieldInfo prepareField(FieldInfo f, bool attributesGiven);
 void createTable(DatabaseImpl& d, NewTable t);
 void dropTable(DatabaseImpl& d, const QString& table, int missingError = 3265);
 // takenError: 3191 (Fields.Append) or 3380 (ALTER TABLE ADD COLUMN).
-void addField(DatabaseImpl& d, const QString& table, FieldInfo f, bool attributesGiven,
-              int takenError = 3191);
+void addField(DatabaseImpl& d, const QString& table, FieldInfo f, bool attributesGiven, int takenError = 3191);
 void renameField(DatabaseImpl& d, const QString& table, const QString& from, const QString& to);
 void setAllowZeroLength(DatabaseImpl& d, const QString& table, const QString& field, bool allow);
 void dropField(DatabaseImpl& d, const QString& table, const QString& field);

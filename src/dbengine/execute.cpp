@@ -41,8 +41,7 @@ IndexInfo indexInfoOf(const dialect::IndexDef& c)
 qint64 runChange(DatabaseImpl& d, const QString& sql)
 {
     Stmt s = d.prepare(sql);
-    while (s.step(d)) {
-    }
+    while (s.step(d)) {}
     return d.changes();
 }
 
@@ -94,12 +93,8 @@ void Database::Execute(const QString& statement, int options) const
     case K::CreateIndex:
         ddl::createIndex(d, st.index.table.isEmpty() ? st.table : st.index.table, indexInfoOf(st.index));
         break;
-    case K::DropIndex:
-        ddl::dropIndex(d, st.index.table.isEmpty() ? st.table : st.index.table, st.index.name);
-        break;
-    case K::DropTable:
-        ddl::dropTable(d, st.table, err::TableNotFound);
-        break;
+    case K::DropIndex: ddl::dropIndex(d, st.index.table.isEmpty() ? st.table : st.index.table, st.index.name); break;
+    case K::DropTable: ddl::dropTable(d, st.table, err::TableNotFound); break;
     case K::AlterAddColumn: {
         DatabaseImpl::WriteScope ws(d);  // several columns: all or none
         for (const dialect::FieldDef& f : st.fields)
@@ -117,11 +112,8 @@ void Database::Execute(const QString& statement, int options) const
         ddl::alterField(d, st.table, fi);
         break;
     }
-    case K::AlterDropColumn:
-        ddl::dropField(d, st.table, st.field);
-        break;
-    case K::Select:
-        throw DbError::make(err::InvalidOperation);
+    case K::AlterDropColumn: ddl::dropField(d, st.table, st.field); break;
+    case K::Select: throw DbError::make(err::InvalidOperation);
     }
     d.s->recordsAffected = 0;
 }

@@ -27,8 +27,8 @@
 namespace dbe {
 
 using detail::DatabaseImpl;
-using detail::Stmt;
 using detail::quoteId;
+using detail::Stmt;
 
 namespace {
 
@@ -36,8 +36,7 @@ DatabaseImpl& conn(const Database& db) { return detail::openImpl(db.impl()); }
 
 QString text(sqlite3_stmt* st, int i)
 {
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                             sqlite3_column_bytes(st, i));
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i));
 }
 
 // The file system under a copy being written: the default one, with the pages SQLite writes one by
@@ -140,10 +139,7 @@ int xFileControl(sqlite3_file* p, int op, void* arg)
     return rc != SQLITE_OK ? rc : f->real->pMethods->xFileControl(f->real, op, arg);
 }
 int xSectorSize(sqlite3_file* p) { return me(p)->real->pMethods->xSectorSize(me(p)->real); }
-int xDeviceCharacteristics(sqlite3_file* p)
-{
-    return me(p)->real->pMethods->xDeviceCharacteristics(me(p)->real);
-}
+int xDeviceCharacteristics(sqlite3_file* p) { return me(p)->real->pMethods->xDeviceCharacteristics(me(p)->real); }
 
 int xShmMap(sqlite3_file* p, int pg, int sz, int ext, void volatile** pp)
 {
@@ -151,7 +147,10 @@ int xShmMap(sqlite3_file* p, int pg, int sz, int ext, void volatile** pp)
     const int rc = flush(f);
     return rc != SQLITE_OK ? rc : f->real->pMethods->xShmMap(f->real, pg, sz, ext, pp);
 }
-int xShmLock(sqlite3_file* p, int off, int n, int flags) { return me(p)->real->pMethods->xShmLock(me(p)->real, off, n, flags); }
+int xShmLock(sqlite3_file* p, int off, int n, int flags)
+{
+    return me(p)->real->pMethods->xShmLock(me(p)->real, off, n, flags);
+}
 void xShmBarrier(sqlite3_file* p) { me(p)->real->pMethods->xShmBarrier(me(p)->real); }
 int xShmUnmap(sqlite3_file* p, int del) { return me(p)->real->pMethods->xShmUnmap(me(p)->real, del); }
 // No mapping: every page is read through xRead, after what is gathered is written.
@@ -162,10 +161,24 @@ int xFetch(sqlite3_file*, sqlite3_int64, int, void** pp)
 }
 int xUnfetch(sqlite3_file*, sqlite3_int64, void*) { return SQLITE_OK; }
 
-const sqlite3_io_methods kMethods = {3,        xClose,      xRead,        xWrite,    xTruncate,
-                                     xSync,    xFileSize,   xLock,        xUnlock,   xCheckReservedLock,
-                                     xFileControl, xSectorSize, xDeviceCharacteristics,
-                                     xShmMap,  xShmLock,    xShmBarrier,  xShmUnmap, xFetch,
+const sqlite3_io_methods kMethods = {3,
+                                     xClose,
+                                     xRead,
+                                     xWrite,
+                                     xTruncate,
+                                     xSync,
+                                     xFileSize,
+                                     xLock,
+                                     xUnlock,
+                                     xCheckReservedLock,
+                                     xFileControl,
+                                     xSectorSize,
+                                     xDeviceCharacteristics,
+                                     xShmMap,
+                                     xShmLock,
+                                     xShmBarrier,
+                                     xShmUnmap,
+                                     xFetch,
                                      xUnfetch};
 
 int xOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* p, int flags, int* outFlags)
@@ -517,9 +530,8 @@ bool BackupTo(const Database& db, const QString& dest, const Progress& progress)
             // and this last write syncs the whole file to disk.
             try {
                 out.exec(QStringLiteral("PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE"));
-                out.exec(QStringLiteral("BEGIN IMMEDIATE; PRAGMA user_version=") +
-                         QString::number(pragmaInt(d, QStringLiteral("user_version"))) +
-                         QStringLiteral("; COMMIT"));
+                out.exec(QStringLiteral("BEGIN IMMEDIATE; PRAGMA user_version=")
+                         + QString::number(pragmaInt(d, QStringLiteral("user_version"))) + QStringLiteral("; COMMIT"));
             } catch (const DbError& e) {
                 rc = SQLITE_ERROR;
                 msg = e.description();
@@ -542,7 +554,8 @@ void RestoreFrom(const Database& db, const QString& source, const Progress& prog
     DatabaseImpl& d = conn(db);
     if (d.inTransaction())
         throw DbError::make(err::InvalidOperation);
-    RawFile in(QStringLiteral("file:") + QString::fromUtf8(QUrl::toPercentEncoding(QFileInfo(source).absoluteFilePath(), "/"))
+    RawFile in(QStringLiteral("file:")
+                   + QString::fromUtf8(QUrl::toPercentEncoding(QFileInfo(source).absoluteFilePath(), "/"))
                    + QStringLiteral("?mode=ro"),
                SQLITE_OPEN_READONLY);
     {
@@ -635,9 +648,10 @@ void SalvageInto(const Database& db, const QString& fresh, QStringList& notes)
     };
     QVector<Object> objects;
     {
-        Stmt st = d.prepare(QStringLiteral(
-            "SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
-            "ORDER BY CASE type WHEN 'table' THEN 0 WHEN 'index' THEN 1 ELSE 2 END, rowid"));
+        Stmt st =
+            d.prepare(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL AND name NOT "
+                                     "LIKE 'sqlite\\_%' ESCAPE '\\' "
+                                     "ORDER BY CASE type WHEN 'table' THEN 0 WHEN 'index' THEN 1 ELSE 2 END, rowid"));
         while (st.step(d))
             objects.append({text(st, 0), text(st, 1), text(st, 2)});
     }
@@ -674,7 +688,8 @@ void SalvageInto(const Database& db, const QString& fresh, QStringList& notes)
             params << QStringLiteral("?");
         if (sqlite3_prepare_v2(out.get(),
                                QStringLiteral("INSERT OR IGNORE INTO %1 (%4,%2) VALUES (%3)")
-                                   .arg(quoteId(o.name), colNames.join(QLatin1Char(',')), params.join(QLatin1Char(',')), rowid)
+                                   .arg(quoteId(o.name), colNames.join(QLatin1Char(',')), params.join(QLatin1Char(',')),
+                                        rowid)
                                    .toUtf8()
                                    .constData(),
                                -1, &ins, nullptr)
@@ -705,7 +720,8 @@ void SalvageInto(const Database& db, const QString& fresh, QStringList& notes)
                 broken = true;
             sqlite3_finalize(rd);
         };
-        const QString all = QStringLiteral("SELECT %3, %1 FROM %2").arg(colNames.join(QLatin1Char(',')), quoteId(o.name), rowid);
+        const QString all =
+            QStringLiteral("SELECT %3, %1 FROM %2").arg(colNames.join(QLatin1Char(',')), quoteId(o.name), rowid);
         pass(all + QStringLiteral(" ORDER BY ") + rowid, true);
         if (broken) {
             pass(all + QStringLiteral(" WHERE %1 > ?1 ORDER BY %1 DESC").arg(rowid), false);

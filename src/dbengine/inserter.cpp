@@ -53,8 +53,7 @@ struct Inserter::Impl {
     }
 };
 
-Inserter::Inserter(const Database& db, const QString& table, const QStringList& fields)
-    : d(std::make_unique<Impl>())
+Inserter::Inserter(const Database& db, const QString& table, const QStringList& fields) : d(std::make_unique<Impl>())
 {
     if (db.isNull())
         throw DbError::make(err::ObjectInvalid);
@@ -147,9 +146,10 @@ void Inserter::SetReal(int field, double value)
 {
     const detail::FieldInfo& f = d->field(field);
     switch (f.type) {
-    case dbSingle: case dbDouble: case dbCurrency: case dbDecimal:
-        sqlite3_bind_double(d->stmt, field + 1, value);
-        return;
+    case dbSingle:
+    case dbDouble:
+    case dbCurrency:
+    case dbDecimal: sqlite3_bind_double(d->stmt, field + 1, value); return;
     default: {
         const QVariant stored = detail::toStorage(value, f.type);
         detail::checkRules(f, stored);

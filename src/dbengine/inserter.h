@@ -6,10 +6,10 @@
 //
 // Values go in by type, as the field stores them: text for text and memo fields, whole numbers
 // for yes/no (-1/0), byte, integer, long, real numbers for single, double and currency, dates
-// with or without time of day (to the second), bytes for binary and long binary. A number set into a text field is written as its decimal text. Text is
-// checked against the field's size (3163) and zero-length setting (3315); unique indexes are
-// checked by the file (3022). Counter fields are not numbered: give them their values. Every
-// field starts Null on each record.
+// with or without time of day (to the second), bytes for binary and long binary. A number set into a text field is
+// written as its decimal text. Text is checked against the field's size (3163) and zero-length setting (3315); unique
+// indexes are checked by the file (3022). Counter fields are not numbered: give them their values. Every field starts
+// Null on each record.
 #include "database.h"
 
 #include <QByteArray>

@@ -17,21 +17,12 @@ namespace {
 
 using Args = QVector<QVariant>;
 
-bool isNull(const QVariant& v)
-{
-    return !v.isValid() || v.isNull();
-}
+bool isNull(const QVariant& v) { return !v.isValid() || v.isNull(); }
 
-[[noreturn]] void fail(int number)
-{
-    throw DbError::make(number);
-}
+[[noreturn]] void fail(int number) { throw DbError::make(number); }
 
 // A number argument: read by the Italian rule when it is a text (3464 when it is none).
-double number(const QVariant& v)
-{
-    return toStorage(v, dbDouble).toDouble();
-}
+double number(const QVariant& v) { return toStorage(v, dbDouble).toDouble(); }
 
 // A whole number where one is needed (a count of characters, a code): Null raises 94.
 qint64 whole(const QVariant& v)
@@ -437,21 +428,21 @@ void registerMathTextFunctions(sqlite3* db)
         Function fn;
     };
     static const Entry scalars[] = {
-        {"dbe_pow", 2, 2, power},          {"dbe_round", 1, 2, round},         {"dbe_int", 1, 1, integerPart},
-        {"dbe_fix", 1, 1, fixPart},        {"dbe_sgn", 1, 1, sign},            {"dbe_sqr", 1, 1, squareRoot},
-        {"dbe_exp", 1, 1, exponential},    {"dbe_log", 1, 1, logarithm},       {"dbe_isnumeric", 1, 1, isNumeric},
-        {"dbe_isdate", 1, 1, isDate},      {"dbe_replace", 3, 6, replace},     {"dbe_space", 1, 1, spaces},
-        {"dbe_chr", 1, 1, character},      {"dbe_asc", 1, 1, characterCode},   {"dbe_strcomp", 2, 3, compareTexts},
+        {"dbe_pow", 2, 2, power},           {"dbe_round", 1, 2, round},       {"dbe_int", 1, 1, integerPart},
+        {"dbe_fix", 1, 1, fixPart},         {"dbe_sgn", 1, 1, sign},          {"dbe_sqr", 1, 1, squareRoot},
+        {"dbe_exp", 1, 1, exponential},     {"dbe_log", 1, 1, logarithm},     {"dbe_isnumeric", 1, 1, isNumeric},
+        {"dbe_isdate", 1, 1, isDate},       {"dbe_replace", 3, 6, replace},   {"dbe_space", 1, 1, spaces},
+        {"dbe_chr", 1, 1, character},       {"dbe_asc", 1, 1, characterCode}, {"dbe_strcomp", 2, 3, compareTexts},
         {"dbe_strreverse", 1, 1, reversed}, {"dbe_instrrev", 2, 4, inStrRev}, {"dbe_single", 2, 2, single},
     };
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     for (const Entry& e : scalars) {
         for (int n = e.minArgs; n <= e.maxArgs; ++n)
-            sqlite3_create_function_v2(db, e.name, n, flags, reinterpret_cast<void*>(e.fn), callScalar, nullptr, nullptr,
-                                       nullptr);
+            sqlite3_create_function_v2(db, e.name, n, flags, reinterpret_cast<void*>(e.fn), callScalar, nullptr,
+                                       nullptr, nullptr);
     }
-    sqlite3_create_function_v2(db, "dbe_currency_avg", 1, flags, nullptr, nullptr, currencyMeanStep,
-                               currencyMeanFinal, nullptr);
+    sqlite3_create_function_v2(db, "dbe_currency_avg", 1, flags, nullptr, nullptr, currencyMeanStep, currencyMeanFinal,
+                               nullptr);
     sqlite3_create_function_v2(db, "dbe_first", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, edgeFinal, nullptr);
     sqlite3_create_function_v2(db, "dbe_last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, edgeFinal, nullptr);
     const char* spreads[] = {"dbe_stdev", "dbe_stdevp", "dbe_var", "dbe_varp"};

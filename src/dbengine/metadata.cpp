@@ -45,10 +45,7 @@ void ensureTables(DatabaseImpl& d)
 
 namespace {
 
-QString now()
-{
-    return dateToStorage(QDateTime::currentDateTime());
-}
+QString now() { return dateToStorage(QDateTime::currentDateTime()); }
 
 void run(DatabaseImpl& d, const QString& sql, const QVariantList& args)
 {
@@ -64,15 +61,15 @@ void writeTable(DatabaseImpl& d, const QString& table, qint32 attributes, bool c
 {
     const QString t = now();
     run(d, QStringLiteral("DELETE FROM MSysTables WHERE Name = ?1 COLLATE NOCASE"), {table});
-    run(d, QStringLiteral("INSERT INTO MSysTables (Name, Attributes, DateCreated, LastUpdated) "
-                          "VALUES (?1, ?2, ?3, ?4)"),
+    run(d,
+        QStringLiteral("INSERT INTO MSysTables (Name, Attributes, DateCreated, LastUpdated) "
+                       "VALUES (?1, ?2, ?3, ?4)"),
         {table, qint64(attributes), created ? QVariant(t) : QVariant(), t});
 }
 
 void touchTable(DatabaseImpl& d, const QString& table)
 {
-    run(d, QStringLiteral("UPDATE MSysTables SET LastUpdated = ?2 WHERE Name = ?1 COLLATE NOCASE"),
-        {table, now()});
+    run(d, QStringLiteral("UPDATE MSysTables SET LastUpdated = ?2 WHERE Name = ?1 COLLATE NOCASE"), {table, now()});
     if (d.changes() == 0)
         run(d, QStringLiteral("INSERT INTO MSysTables (Name, Attributes, LastUpdated) VALUES (?1, 0, ?2)"),
             {table, now()});
@@ -81,23 +78,25 @@ void touchTable(DatabaseImpl& d, const QString& table)
 void writeField(DatabaseImpl& d, const QString& table, const FieldInfo& f)
 {
     deleteField(d, table, f.name);
-    run(d, QStringLiteral("INSERT INTO MSysFields (TableName, FieldName, Attributes, AllowZeroLength, "
-                          "Required) VALUES (?1, ?2, ?3, ?4, ?5)"),
-        {table, f.name, qint64(f.attributes), qint64(f.allowZeroLength ? 1 : 0),
-         qint64(f.required ? 1 : 0)});
+    run(d,
+        QStringLiteral("INSERT INTO MSysFields (TableName, FieldName, Attributes, AllowZeroLength, "
+                       "Required) VALUES (?1, ?2, ?3, ?4, ?5)"),
+        {table, f.name, qint64(f.attributes), qint64(f.allowZeroLength ? 1 : 0), qint64(f.required ? 1 : 0)});
 }
 
 void renameField(DatabaseImpl& d, const QString& table, const QString& from, const QString& to)
 {
-    run(d, QStringLiteral("UPDATE MSysFields SET FieldName = ?3 WHERE TableName = ?1 COLLATE NOCASE "
-                          "AND FieldName = ?2 COLLATE NOCASE"),
+    run(d,
+        QStringLiteral("UPDATE MSysFields SET FieldName = ?3 WHERE TableName = ?1 COLLATE NOCASE "
+                       "AND FieldName = ?2 COLLATE NOCASE"),
         {table, from, to});
 }
 
 void setAllowZeroLength(DatabaseImpl& d, const QString& table, const FieldInfo& f, bool allow)
 {
-    run(d, QStringLiteral("UPDATE MSysFields SET AllowZeroLength = ?3 WHERE TableName = ?1 COLLATE "
-                          "NOCASE AND FieldName = ?2 COLLATE NOCASE"),
+    run(d,
+        QStringLiteral("UPDATE MSysFields SET AllowZeroLength = ?3 WHERE TableName = ?1 COLLATE "
+                       "NOCASE AND FieldName = ?2 COLLATE NOCASE"),
         {table, f.name, qint64(allow ? 1 : 0)});
     if (d.changes() == 0) {
         FieldInfo g = f;
@@ -109,16 +108,18 @@ void setAllowZeroLength(DatabaseImpl& d, const QString& table, const FieldInfo& 
 
 void deleteField(DatabaseImpl& d, const QString& table, const QString& field)
 {
-    run(d, QStringLiteral("DELETE FROM MSysFields WHERE TableName = ?1 COLLATE NOCASE AND "
-                          "FieldName = ?2 COLLATE NOCASE"),
+    run(d,
+        QStringLiteral("DELETE FROM MSysFields WHERE TableName = ?1 COLLATE NOCASE AND "
+                       "FieldName = ?2 COLLATE NOCASE"),
         {table, field});
 }
 
 void writeIndex(DatabaseImpl& d, const IndexInfo& i)
 {
     deleteIndex(d, i.sqliteName);
-    run(d, QStringLiteral("INSERT INTO MSysIndexes (SqliteName, IsPrimary, IsRequired, IgnoreNulls) "
-                          "VALUES (?1, ?2, ?3, ?4)"),
+    run(d,
+        QStringLiteral("INSERT INTO MSysIndexes (SqliteName, IsPrimary, IsRequired, IgnoreNulls) "
+                       "VALUES (?1, ?2, ?3, ?4)"),
         {i.sqliteName, qint64(i.primary), qint64(i.required), qint64(i.ignoreNulls)});
 }
 
@@ -137,22 +138,25 @@ void appendProperty(DatabaseImpl& d, const QString& table, const PropertyInfo& p
         if (st.step(d))
             ordinal = sqlite3_column_int64(st, 0);
     }
-    run(d, QStringLiteral("INSERT INTO MSysProperties (TableName, Ordinal, Name, Type, Value) "
-                          "VALUES (?1, ?2, ?3, ?4, ?5)"),
+    run(d,
+        QStringLiteral("INSERT INTO MSysProperties (TableName, Ordinal, Name, Type, Value) "
+                       "VALUES (?1, ?2, ?3, ?4, ?5)"),
         {table, ordinal, p.name, qint64(p.type), toStorage(p.value, p.type)});
 }
 
 void setProperty(DatabaseImpl& d, const QString& table, const PropertyInfo& p)
 {
-    run(d, QStringLiteral("UPDATE MSysProperties SET Value = ?3 WHERE TableName = ?1 COLLATE NOCASE "
-                          "AND Name = ?2 COLLATE NOCASE"),
+    run(d,
+        QStringLiteral("UPDATE MSysProperties SET Value = ?3 WHERE TableName = ?1 COLLATE NOCASE "
+                       "AND Name = ?2 COLLATE NOCASE"),
         {table, p.name, toStorage(p.value, p.type)});
 }
 
 void deleteProperty(DatabaseImpl& d, const QString& table, const QString& name)
 {
-    run(d, QStringLiteral("DELETE FROM MSysProperties WHERE TableName = ?1 COLLATE NOCASE AND "
-                          "Name = ?2 COLLATE NOCASE"),
+    run(d,
+        QStringLiteral("DELETE FROM MSysProperties WHERE TableName = ?1 COLLATE NOCASE AND "
+                       "Name = ?2 COLLATE NOCASE"),
         {table, name});
 }
 

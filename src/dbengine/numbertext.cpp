@@ -9,10 +9,7 @@ namespace dbe {
 
 namespace {
 
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 }  // namespace
 

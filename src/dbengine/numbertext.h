@@ -2,9 +2,9 @@
 // The one rule by which the engine reads a number written as text, wherever a text becomes a
 // number: INSERT and UPDATE statements, record-set writes, the rebuild of a text field into a
 // number field, the conversion functions, and the reading of a number or yes/no field that another
-// program filled with text (queries, arithmetic and record sets alike). The rule is the Italian one: the comma is the decimal
-// separator, and a point may only group the digits before the comma in threes ("1.234,5" is
-// 1234.5); a text that is not a well-formed number under it is no number at all, never a guess.
+// program filled with text (queries, arithmetic and record sets alike). The rule is the Italian one: the comma is the
+// decimal separator, and a point may only group the digits before the comma in threes ("1.234,5" is 1234.5); a text
+// that is not a well-formed number under it is no number at all, never a guess.
 #include <QString>
 
 namespace dbe {

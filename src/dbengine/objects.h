@@ -66,7 +66,7 @@ public:
 class FieldList {
 public:
     std::shared_ptr<TableDefImpl> table;  // a table's fields, or
-    std::shared_ptr<IndexImpl> index;     // an index's fields
+    std::shared_ptr<IndexImpl> index;  // an index's fields
 };
 
 class IndexList {

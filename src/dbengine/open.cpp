@@ -38,18 +38,17 @@ bool networkFileSystem(const QString& folder)
     if (statfs(QFile::encodeName(folder).constData(), &fs) != 0)
         return false;
     switch (static_cast<unsigned long>(fs.f_type)) {
-    case 0x6969UL:      // NFS
-    case 0x517BUL:      // SMB
+    case 0x6969UL:  // NFS
+    case 0x517BUL:  // SMB
     case 0xFF534D42UL:  // CIFS
     case 0xFE534D42UL:  // SMB2
-    case 0x564CUL:      // NCP
+    case 0x564CUL:  // NCP
     case 0x5346414FUL:  // AFS
     case 0x73757245UL:  // Coda
     case 0x00C36400UL:  // Ceph
     case 0x01021997UL:  // 9P
         return true;
-    default:
-        return false;
+    default: return false;
     }
 #else
     Q_UNUSED(folder);
@@ -144,10 +143,7 @@ void checkHeader(sqlite3* h, const QString& path, const QString& shown)
         throw DbError::make(err::CannotOpenFile, {shown});
 }
 
-std::string utf8(const QString& s)
-{
-    return s.toUtf8().toStdString();
-}
+std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
 // Hands a set-up connection to a new DatabaseImpl.
 std::shared_ptr<DatabaseImpl> finishOpen(sqlite3* h, const QString& full, bool readOnly, const struct stat& id)
@@ -189,8 +185,7 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
     int rc = sqlite3_open_v2(utf8(full).c_str(), &h, flags, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(h);
-        throw DbError::make(rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? err::CannotOpenFile : err::FileInUse,
-                            {path});
+        throw DbError::make(rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? err::CannotOpenFile : err::FileInUse, {path});
     }
     auto fail = [&](int number) {
         // SQLite reports a full disk met while making the log or its index as an I/O error or as
@@ -249,8 +244,8 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
             const int base = rc & 0xff;
             // No room for the index of the log the readers share (the "-shm" file) is a full disk.
             fail(base == SQLITE_FULL || rc == SQLITE_IOERR_SHMSIZE ? err::DiskFull
-                 : base == SQLITE_BUSY || base == SQLITE_LOCKED || base == SQLITE_PERM
-                         || base == SQLITE_CANTOPEN || base == SQLITE_READONLY
+                 : base == SQLITE_BUSY || base == SQLITE_LOCKED || base == SQLITE_PERM || base == SQLITE_CANTOPEN
+                         || base == SQLITE_READONLY
                      ? err::FileInUse
                      : err::CannotOpenFile);
         }
@@ -270,7 +265,7 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
             mode = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
         sqlite3_finalize(st);
         if (mode.toLower() != "wal")
-            fail((rc & 0xff) == SQLITE_FULL                                    ? err::DiskFull
+            fail((rc & 0xff) == SQLITE_FULL                                      ? err::DiskFull
                  : (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB ? err::CannotOpenFile
                                                                                  : err::FileInUse);
     }
@@ -279,8 +274,9 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
     // After a checkpoint the log file is cut back to 64 MB at most. A page cache of up to 64 MB
     // (SQLite's default holds 8 MB) keeps the checks' joins over a big archive from reading the same
     // index pages from the file again and again.
-    if (sqlite3_exec(h, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF; PRAGMA wal_autocheckpoint=10000; "
-                        "PRAGMA journal_size_limit=67108864; PRAGMA cache_size=-65536",
+    if (sqlite3_exec(h,
+                     "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF; PRAGMA wal_autocheckpoint=10000; "
+                     "PRAGMA journal_size_limit=67108864; PRAGMA cache_size=-65536",
                      nullptr, nullptr, nullptr)
         != SQLITE_OK)
         fail(err::FileInUse);
@@ -289,15 +285,9 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
 
 }  // namespace detail
 
-Database OpenDatabase(const QString& path, bool readOnly)
-{
-    return Database(detail::openConnection(path, readOnly));
-}
+Database OpenDatabase(const QString& path, bool readOnly) { return Database(detail::openConnection(path, readOnly)); }
 
-void SyncToDisk(const Database& db)
-{
-    detail::openImpl(db.impl()).syncToDisk();
-}
+void SyncToDisk(const Database& db) { detail::openImpl(db.impl()).syncToDisk(); }
 
 bool SameFile(const Database& a, const Database& b)
 {
@@ -334,8 +324,8 @@ Database CreateDatabase(const QString& path)
         throw DbError::make(err::DatabaseExists, {path});
     sqlite3* h = nullptr;
     const QByteArray name = fi.absoluteFilePath().toUtf8();
-    int rc = sqlite3_open_v2(name.constData(), &h,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = sqlite3_open_v2(name.constData(), &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
     QString sql = QStringLiteral("PRAGMA journal_mode=WAL;");
     for (const QString& s : detail::meta::createStatements())
         sql += s + QLatin1Char(';');

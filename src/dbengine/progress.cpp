@@ -13,8 +13,7 @@ namespace {
 constexpr int kSteps = 4000;
 }  // namespace
 
-ProgressWatch::ProgressWatch(const Database& db, std::function<bool()> tick)
-    : d_(db.impl()), tick_(std::move(tick))
+ProgressWatch::ProgressWatch(const Database& db, std::function<bool()> tick) : d_(db.impl()), tick_(std::move(tick))
 {
     if (d_ && d_->isOpen() && tick_)
         sqlite3_progress_handler(d_->db(), kSteps, &ProgressWatch::callback, this);

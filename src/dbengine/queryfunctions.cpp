@@ -23,15 +23,9 @@ using Args = QVector<QVariant>;
 
 const QDateTime kEpoch(QDate(1899, 12, 30), QTime(0, 0));
 
-bool isNull(const QVariant& v)
-{
-    return !v.isValid() || v.isNull();
-}
+bool isNull(const QVariant& v) { return !v.isValid() || v.isNull(); }
 
-[[noreturn]] void fail(int number)
-{
-    throw DbError::make(number);
-}
+[[noreturn]] void fail(int number) { throw DbError::make(number); }
 
 const QVariant& required(const QVariant& v)
 {
@@ -60,10 +54,7 @@ QString text(const QVariant& v)
     }
 }
 
-double number(const QVariant& v)
-{
-    return toStorage(v, dbDouble).toDouble();
-}
+double number(const QVariant& v) { return toStorage(v, dbDouble).toDouble(); }
 
 // A whole number as the conversions take it: rounded half to even.
 qint64 whole(const QVariant& v)
@@ -74,15 +65,9 @@ qint64 whole(const QVariant& v)
     return qint64(d);
 }
 
-QDateTime date(const QVariant& v)
-{
-    return dateFromStorage(toStorage(v, dbDate).toString());
-}
+QDateTime date(const QVariant& v) { return dateFromStorage(toStorage(v, dbDate).toString()); }
 
-double serial(const QDateTime& dt)
-{
-    return double(kEpoch.msecsTo(dt)) / 86400000.0;
-}
+double serial(const QDateTime& dt) { return double(kEpoch.msecsTo(dt)) / 86400000.0; }
 
 QVariant dateValue(const QDateTime& dt)
 {
@@ -222,10 +207,7 @@ QVariant val(const Args& a)
     return ok && std::isfinite(d) ? d : 0.0;
 }
 
-QVariant toDate(const Args& a)
-{
-    return dateValue(date(required(a[0])));
-}
+QVariant toDate(const Args& a) { return dateValue(date(required(a[0]))); }
 
 // ---- dates ----
 
@@ -241,16 +223,26 @@ QVariant datePart(const Args& a)
     const QString part = text(required(a[0])).toLower();
     const QDateTime dt = date(a[1]);
     const QDate d = dt.date();
-    if (part == u"yyyy") return d.year();
-    if (part == u"q") return (d.month() - 1) / 3 + 1;
-    if (part == u"m") return d.month();
-    if (part == u"y") return d.dayOfYear();
-    if (part == u"d") return d.day();
-    if (part == u"w") return weekday(d);
-    if (part == u"ww") return (d.dayOfYear() + weekday(QDate(d.year(), 1, 1)) - 2) / 7 + 1;
-    if (part == u"h") return dt.time().hour();
-    if (part == u"n") return dt.time().minute();
-    if (part == u"s") return dt.time().second();
+    if (part == u"yyyy")
+        return d.year();
+    if (part == u"q")
+        return (d.month() - 1) / 3 + 1;
+    if (part == u"m")
+        return d.month();
+    if (part == u"y")
+        return d.dayOfYear();
+    if (part == u"d")
+        return d.day();
+    if (part == u"w")
+        return weekday(d);
+    if (part == u"ww")
+        return (d.dayOfYear() + weekday(QDate(d.year(), 1, 1)) - 2) / 7 + 1;
+    if (part == u"h")
+        return dt.time().hour();
+    if (part == u"n")
+        return dt.time().minute();
+    if (part == u"s")
+        return dt.time().second();
     fail(err::InvalidProcedureCall);
 }
 
@@ -276,15 +268,24 @@ QVariant dateAdd(const Args& a)
         fail(err::InvalidProcedureCall);
     const int k = int(n);
     QDateTime r;
-    if (part == u"yyyy") r = QDateTime(dt.date().addYears(k), dt.time());
-    else if (part == u"q") r = QDateTime(dt.date().addMonths(3 * k), dt.time());
-    else if (part == u"m") r = QDateTime(dt.date().addMonths(k), dt.time());
-    else if (part == u"y" || part == u"d" || part == u"w") r = dt.addDays(k);
-    else if (part == u"ww") r = dt.addDays(7 * qint64(k));
-    else if (part == u"h") r = dt.addSecs(3600 * n);
-    else if (part == u"n") r = dt.addSecs(60 * n);
-    else if (part == u"s") r = dt.addSecs(n);
-    else fail(err::InvalidProcedureCall);
+    if (part == u"yyyy")
+        r = QDateTime(dt.date().addYears(k), dt.time());
+    else if (part == u"q")
+        r = QDateTime(dt.date().addMonths(3 * k), dt.time());
+    else if (part == u"m")
+        r = QDateTime(dt.date().addMonths(k), dt.time());
+    else if (part == u"y" || part == u"d" || part == u"w")
+        r = dt.addDays(k);
+    else if (part == u"ww")
+        r = dt.addDays(7 * qint64(k));
+    else if (part == u"h")
+        r = dt.addSecs(3600 * n);
+    else if (part == u"n")
+        r = dt.addSecs(60 * n);
+    else if (part == u"s")
+        r = dt.addSecs(n);
+    else
+        fail(err::InvalidProcedureCall);
     return dateValue(r);
 }
 
@@ -300,15 +301,24 @@ QVariant dateDiff(const Args& a)
         const qint64 v = kEpoch.msecsTo(t);
         return v >= 0 ? v / ms : -((-v + ms - 1) / ms);
     };
-    if (part == u"yyyy") return dy.year() - dx.year();
-    if (part == u"q") return (dy.year() * 4 + (dy.month() - 1) / 3) - (dx.year() * 4 + (dx.month() - 1) / 3);
-    if (part == u"m") return (dy.year() * 12 + dy.month()) - (dx.year() * 12 + dx.month());
-    if (part == u"y" || part == u"d") return dx.daysTo(dy);
-    if (part == u"w") return dx.daysTo(dy) / 7;
-    if (part == u"ww") return dx.addDays(1 - weekday(dx)).daysTo(dy.addDays(1 - weekday(dy))) / 7;
-    if (part == u"h") return units(y, 3600000) - units(x, 3600000);
-    if (part == u"n") return units(y, 60000) - units(x, 60000);
-    if (part == u"s") return units(y, 1000) - units(x, 1000);
+    if (part == u"yyyy")
+        return dy.year() - dx.year();
+    if (part == u"q")
+        return (dy.year() * 4 + (dy.month() - 1) / 3) - (dx.year() * 4 + (dx.month() - 1) / 3);
+    if (part == u"m")
+        return (dy.year() * 12 + dy.month()) - (dx.year() * 12 + dx.month());
+    if (part == u"y" || part == u"d")
+        return dx.daysTo(dy);
+    if (part == u"w")
+        return dx.daysTo(dy) / 7;
+    if (part == u"ww")
+        return dx.addDays(1 - weekday(dx)).daysTo(dy.addDays(1 - weekday(dy))) / 7;
+    if (part == u"h")
+        return units(y, 3600000) - units(x, 3600000);
+    if (part == u"n")
+        return units(y, 60000) - units(x, 60000);
+    if (part == u"s")
+        return units(y, 1000) - units(x, 1000);
     fail(err::InvalidProcedureCall);
 }
 
@@ -394,10 +404,7 @@ bool hasToken(const QString& pattern, const QString& chars)
     return false;
 }
 
-QString two(int n)
-{
-    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
-}
+QString two(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
 QString formatDate(const QDateTime& dt, const QString& pattern)
 {
@@ -448,29 +455,42 @@ QString formatDate(const QDateTime& dt, const QString& pattern)
             ++run;
         switch (lc.unicode()) {
         case u'd':
-            if (run == 1) out += QString::number(d.day());
-            else if (run == 2) out += two(d.day());
-            else if (run == 3) out += italian().dayName(d.dayOfWeek(), QLocale::ShortFormat);
-            else if (run == 4) out += italian().dayName(d.dayOfWeek(), QLocale::LongFormat);
-            else if (run == 5) out += d.toString(QStringLiteral("dd/MM/yyyy"));
-            else out += formatDate(dt, QStringLiteral("dddd d mmmm yyyy"));
+            if (run == 1)
+                out += QString::number(d.day());
+            else if (run == 2)
+                out += two(d.day());
+            else if (run == 3)
+                out += italian().dayName(d.dayOfWeek(), QLocale::ShortFormat);
+            else if (run == 4)
+                out += italian().dayName(d.dayOfWeek(), QLocale::LongFormat);
+            else if (run == 5)
+                out += d.toString(QStringLiteral("dd/MM/yyyy"));
+            else
+                out += formatDate(dt, QStringLiteral("dddd d mmmm yyyy"));
             break;
         case u'w':
-            out += QString::number(run == 1 ? weekday(d)
-                                            : datePart({QStringLiteral("ww"), dateToStorage(dt)}).toInt());
+            out += QString::number(run == 1 ? weekday(d) : datePart({QStringLiteral("ww"), dateToStorage(dt)}).toInt());
             break;
         case u'm':
-            if (run <= 2 && afterHour) out += run == 1 ? QString::number(t.minute()) : two(t.minute());
-            else if (run == 1) out += QString::number(d.month());
-            else if (run == 2) out += two(d.month());
-            else if (run == 3) out += italian().monthName(d.month(), QLocale::ShortFormat);
-            else out += italian().monthName(d.month(), QLocale::LongFormat);
+            if (run <= 2 && afterHour)
+                out += run == 1 ? QString::number(t.minute()) : two(t.minute());
+            else if (run == 1)
+                out += QString::number(d.month());
+            else if (run == 2)
+                out += two(d.month());
+            else if (run == 3)
+                out += italian().monthName(d.month(), QLocale::ShortFormat);
+            else
+                out += italian().monthName(d.month(), QLocale::LongFormat);
             break;
         case u'q': out += QString::number((d.month() - 1) / 3 + 1); break;
         case u'y':
-            if (run == 1) out += QString::number(d.dayOfYear());
-            else if (run <= 3) out += two(d.year() % 100);
-            else out += QString::number(d.year());
+            if (run == 1)
+                out += QString::number(d.dayOfYear());
+            else if (run <= 3)
+                out += two(d.year() % 100);
+            else
+                out += QString::number(d.year());
             break;
         case u'h': out += run == 1 ? QString::number(hour) : two(hour); break;
         case u'n': out += run == 1 ? QString::number(t.minute()) : two(t.minute()); break;
@@ -656,8 +676,10 @@ QVariant format(const Args& a)
             return numberText(asNumber());
         if (named == u"yes/no" || named == u"true/false" || named == u"on/off") {
             const bool on = asNumber() != 0;
-            if (named == u"yes/no") return on ? QStringLiteral("Sì") : QStringLiteral("No");
-            if (named == u"true/false") return on ? QStringLiteral("Vero") : QStringLiteral("Falso");
+            if (named == u"yes/no")
+                return on ? QStringLiteral("Sì") : QStringLiteral("No");
+            if (named == u"true/false")
+                return on ? QStringLiteral("Vero") : QStringLiteral("Falso");
             return on ? QStringLiteral("On") : QStringLiteral("Off");
         }
         if (hasToken(pattern, QStringLiteral("0#")))
@@ -705,14 +727,11 @@ void identity(sqlite3_context* ctx, int argc, sqlite3_value** argv)
             mix(reinterpret_cast<const unsigned char*>(&v), int(sizeof v));
             break;
         }
-        case SQLITE_TEXT:
-            mix(sqlite3_value_text(argv[i]), sqlite3_value_bytes(argv[i]));
-            break;
+        case SQLITE_TEXT: mix(sqlite3_value_text(argv[i]), sqlite3_value_bytes(argv[i])); break;
         case SQLITE_BLOB:
             mix(static_cast<const unsigned char*>(sqlite3_value_blob(argv[i])), sqlite3_value_bytes(argv[i]));
             break;
-        default:
-            break;
+        default: break;
         }
         const unsigned char end = 0xff;
         mix(&end, 1);
@@ -729,15 +748,24 @@ using Function = ScalarFunction;
 void registerQueryFunctions(sqlite3* db)
 {
     static const QHash<QString, Function> functions = {
-        {QStringLiteral("dbe_div"), divide},         {QStringLiteral("dbe_idiv"), integerDivide},
-        {QStringLiteral("dbe_mod"), modulo},         {QStringLiteral("dbe_concat"), concatenate},
-        {QStringLiteral("dbe_text"), toText},        {QStringLiteral("dbe_num"), toNumber},
-        {QStringLiteral("dbe_val"), val},            {QStringLiteral("dbe_cdate"), toDate},
-        {QStringLiteral("dbe_datepart"), datePart},  {QStringLiteral("dbe_now"), now},
-        {QStringLiteral("dbe_dateadd"), dateAdd},    {QStringLiteral("dbe_datediff"), dateDiff},
-        {QStringLiteral("dbe_dateserial"), dateSerial}, {QStringLiteral("dbe_format"), format},
-        {QStringLiteral("dbe_instr"), inStr},        {QStringLiteral("dbe_left"), left},
-        {QStringLiteral("dbe_right"), right},        {QStringLiteral("dbe_mid"), mid},
+        {QStringLiteral("dbe_div"), divide},
+        {QStringLiteral("dbe_idiv"), integerDivide},
+        {QStringLiteral("dbe_mod"), modulo},
+        {QStringLiteral("dbe_concat"), concatenate},
+        {QStringLiteral("dbe_text"), toText},
+        {QStringLiteral("dbe_num"), toNumber},
+        {QStringLiteral("dbe_val"), val},
+        {QStringLiteral("dbe_cdate"), toDate},
+        {QStringLiteral("dbe_datepart"), datePart},
+        {QStringLiteral("dbe_now"), now},
+        {QStringLiteral("dbe_dateadd"), dateAdd},
+        {QStringLiteral("dbe_datediff"), dateDiff},
+        {QStringLiteral("dbe_dateserial"), dateSerial},
+        {QStringLiteral("dbe_format"), format},
+        {QStringLiteral("dbe_instr"), inStr},
+        {QStringLiteral("dbe_left"), left},
+        {QStringLiteral("dbe_right"), right},
+        {QStringLiteral("dbe_mid"), mid},
     };
     for (const dialect::RuntimeFunction& f : dialect::runtimeFunctions()) {
         const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
@@ -748,8 +776,8 @@ void registerQueryFunctions(sqlite3* db)
         }
         const Function fn = functions.value(name);
         if (fn)
-            sqlite3_create_function_v2(db, f.name, f.arguments, flags, reinterpret_cast<void*>(fn), callScalar,
-                                       nullptr, nullptr, nullptr);
+            sqlite3_create_function_v2(db, f.name, f.arguments, flags, reinterpret_cast<void*>(fn), callScalar, nullptr,
+                                       nullptr, nullptr);
     }
 }
 

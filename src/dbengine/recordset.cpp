@@ -43,13 +43,12 @@ void RecordsetImpl::fill()
                 case SQLITE_INTEGER: rows.append(qint64(sqlite3_column_int64(st, c))); break;
                 case SQLITE_FLOAT: rows.append(sqlite3_column_double(st, c)); break;
                 case SQLITE_TEXT:
-                    rows.append(QString::fromUtf8(
-                        reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
-                        sqlite3_column_bytes(st, c)));
+                    rows.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                                  sqlite3_column_bytes(st, c)));
                     break;
                 case SQLITE_BLOB:
-                    rows.append(QByteArray(static_cast<const char*>(sqlite3_column_blob(st, c)),
-                                           sqlite3_column_bytes(st, c)));
+                    rows.append(
+                        QByteArray(static_cast<const char*>(sqlite3_column_blob(st, c)), sqlite3_column_bytes(st, c)));
                     break;
                 default: rows.append(QVariant()); break;
                 }
@@ -87,8 +86,8 @@ qint64 RecordsetImpl::appendKeys(sqlite3_stmt* st)
         if (rc != SQLITE_ROW)
             db->raise(rc);
         for (int s = 0; s < width; ++s) {
-            tuple[size_t(s)] = sqlite3_column_type(st, s) == SQLITE_NULL ? Keyset::kNoRow
-                                                                         : qint64(sqlite3_column_int64(st, s));
+            tuple[size_t(s)] =
+                sqlite3_column_type(st, s) == SQLITE_NULL ? Keyset::kNoRow : qint64(sqlite3_column_int64(st, s));
             if (identities)
                 identity[size_t(s)] = sqlite3_column_type(st, width + s) == SQLITE_NULL
                                           ? Keyset::kUnknown
@@ -239,10 +238,7 @@ void requireUpdatable(const RecordsetImpl& r)
 
 }  // namespace
 
-bool Recordset::IsOpen() const
-{
-    return d_ && d_->open && d_->db && d_->db->isOpen();
-}
+bool Recordset::IsOpen() const { return d_ && d_->open && d_->db && d_->db->isOpen(); }
 
 qint64 Recordset::RecordCount() const
 {
@@ -251,15 +247,9 @@ qint64 Recordset::RecordCount() const
     return r.keys.liveCount();
 }
 
-qint64 Recordset::ListedCount() const
-{
-    return use(d_).keys.liveCount();
-}
+qint64 Recordset::ListedCount() const { return use(d_).keys.liveCount(); }
 
-bool Recordset::AllListed() const
-{
-    return use(d_).complete;
-}
+bool Recordset::AllListed() const { return use(d_).complete; }
 
 qint64 Recordset::ListMore(qint64 n)
 {
@@ -267,15 +257,9 @@ qint64 Recordset::ListMore(qint64 n)
     return n > 0 ? r.fetch(n) : 0;
 }
 
-bool Recordset::Eof() const
-{
-    return use(d_).eof;
-}
+bool Recordset::Eof() const { return use(d_).eof; }
 
-bool Recordset::Bof() const
-{
-    return use(d_).bof;
-}
+bool Recordset::Bof() const { return use(d_).bof; }
 
 void Recordset::MoveFirst()
 {
@@ -363,10 +347,7 @@ Bookmark Recordset::LastModified() const
     return (Bookmark(r.generation) << 32) | Bookmark(r.lastModified);
 }
 
-int Recordset::FieldCount() const
-{
-    return use(d_).layout.count();
-}
+int Recordset::FieldCount() const { return use(d_).layout.count(); }
 
 QString Recordset::FieldName(int index) const
 {
@@ -374,10 +355,7 @@ QString Recordset::FieldName(int index) const
     return r.layout.field(checkedIndex(r, index)).name;
 }
 
-int Recordset::FieldIndex(const QString& name) const
-{
-    return checkedIndex(use(d_), name);
-}
+int Recordset::FieldIndex(const QString& name) const { return checkedIndex(use(d_), name); }
 
 short Recordset::FieldType(int index) const
 {
@@ -430,10 +408,7 @@ void Recordset::SetValue(int index, const QVariant& value)
     r.edit.set(index, value);
 }
 
-void Recordset::SetValue(const QString& name, const QVariant& value)
-{
-    SetValue(checkedIndex(use(d_), name), value);
-}
+void Recordset::SetValue(const QString& name, const QVariant& value) { SetValue(checkedIndex(use(d_), name), value); }
 
 void Recordset::AddNew()
 {
@@ -485,8 +460,7 @@ void Recordset::Update()
         }
         break;
     }
-    default:
-        throw DbError::make(err::UpdateWithoutEdit);
+    default: throw DbError::make(err::UpdateWithoutEdit);
     }
     r.edit.clear();
     r.reader.invalidate();
@@ -522,15 +496,9 @@ void Recordset::Delete()
     r.reader.invalidate();
 }
 
-int Recordset::EditMode() const
-{
-    return use(d_).edit.mode();
-}
+int Recordset::EditMode() const { return use(d_).edit.mode(); }
 
-bool Recordset::Updatable() const
-{
-    return use(d_).updatable;
-}
+bool Recordset::Updatable() const { return use(d_).updatable; }
 
 void Recordset::Requery()
 {

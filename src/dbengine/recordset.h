@@ -12,8 +12,8 @@
 // through this set leaves the count, the moves and the positions (AbsolutePosition) at once, but
 // stays current until the next move; a record deleted elsewhere keeps its place. Over a join, a
 // field that both tables have is named "TABLE.FIELD", the others by their bare name;
-// Value/FieldType of a name the result lacks raise 3265. Edits (Edit/AddNew, SetValue, Update) are checked against the fields' rules (size,
-// zero-length, required, unique indexes) and written at Update; a refused Update changes nothing
+// Value/FieldType of a name the result lacks raise 3265. Edits (Edit/AddNew, SetValue, Update) are checked against the
+// fields' rules (size, zero-length, required, unique indexes) and written at Update; a refused Update changes nothing
 // and leaves the edit pending. With dbInconsistent, an edit of a join record writes each changed
 // field into its own table's row.
 #include "dberror.h"
@@ -25,7 +25,9 @@
 
 namespace dbe {
 
-namespace detail { class RecordsetImpl; }
+namespace detail {
+class RecordsetImpl;
+}
 
 using Bookmark = qint64;
 
@@ -52,7 +54,7 @@ public:
     void SetAbsolutePosition(qint64 position);
     // Until Requery, the bookmarks of the set's records in its order are consecutive integers
     // (a record deleted through the set leaves its value unused).
-    Bookmark GetBookmark() const;        // 3021 without a current record
+    Bookmark GetBookmark() const;  // 3021 without a current record
     void SetBookmark(Bookmark bookmark);  // an unknown bookmark raises 3001
     // The bookmark of the record last changed or added by Update; 3021 when there is none.
     Bookmark LastModified() const;

@@ -5,7 +5,8 @@
 // rows. A one-table query lists its records a part at a time (keyChunkSql, in rowid order): the
 // first part when opened or re-run, the next ones as the moves reach the end of what is listed,
 // the rest at once for RecordCount, MoveLast or a new record; no statement stays open between
-// parts, so nothing holds the file's read snapshot while the operator looks at the rows. Internal to the engine: Recordset's methods are its only users besides the opening code.
+// parts, so nothing holds the file's read snapshot while the operator looks at the rows. Internal to the engine:
+// Recordset's methods are its only users besides the opening code.
 #include "connection.h"
 #include "recordset_edit.h"
 #include "recordset_keyset.h"
@@ -23,7 +24,7 @@ class RecordsetImpl {
 public:
     std::shared_ptr<DatabaseImpl> db;
     RecordLayout layout;
-    QString keySql;     // one row of rowids per record (keyset sets)
+    QString keySql;  // one row of rowids per record (keyset sets)
     QString keyChunkSql;  // the same a part at a time (dialect::SelectPlan::keyChunkSql), or empty
     QString valuesSql;  // the rows' values (snapshots of a query without a keyset plan)
     bool updatable = true;
@@ -47,7 +48,11 @@ public:
     void fill();
     // Lists up to n more records (n < 0: all the rest); the number listed.
     qint64 fetch(qint64 n);
-    void fetchAll() { if (!complete) fetch(-1); }
+    void fetchAll()
+    {
+        if (!complete)
+            fetch(-1);
+    }
     // The first live entry at or after from, listing more records while there may be one; size()
     // when there is none.
     qint64 nextLive(qint64 from);

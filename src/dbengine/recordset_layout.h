@@ -15,21 +15,21 @@
 namespace dbe::detail {
 
 struct LayoutField {
-    QString name;     // as the set shows it ("TABLE.FIELD" for a field both joined tables have)
+    QString name;  // as the set shows it ("TABLE.FIELD" for a field both joined tables have)
     int source = -1;  // index into the sources; -1 for a computed column of a snapshot
-    int slot = -1;    // the field's column in its source's readSql
-    FieldInfo info;   // type, size and rules; info.name is the column as stored
+    int slot = -1;  // the field's column in its source's readSql
+    FieldInfo info;  // type, size and rules; info.name is the column as stored
 };
 
 struct LayoutSource {
-    QString table;        // stored name
+    QString table;  // stored name
     QVector<int> fields;  // the set's fields read from this source, in readSql's column order
-    QString rowid;        // the name of the rowid in T: rowid, or _rowid_ or oid when a field is so named
-    QString identity;     // dbe_ident(...) of a row's key (Emitter::identitySql)
-    QString content;      // dbe_ident(...) of all a row's values (Emitter::contentSql)
-    QString readSql;      // SELECT "a","b",identity,content FROM "T" WHERE rowid=?
-    QString checkSql;     // SELECT identity,content FROM "T" WHERE rowid=?
-    QString deleteSql;    // DELETE FROM "T" WHERE rowid=?1 AND content IS ?2
+    QString rowid;  // the name of the rowid in T: rowid, or _rowid_ or oid when a field is so named
+    QString identity;  // dbe_ident(...) of a row's key (Emitter::identitySql)
+    QString content;  // dbe_ident(...) of all a row's values (Emitter::contentSql)
+    QString readSql;  // SELECT "a","b",identity,content FROM "T" WHERE rowid=?
+    QString checkSql;  // SELECT identity,content FROM "T" WHERE rowid=?
+    QString deleteSql;  // DELETE FROM "T" WHERE rowid=?1 AND content IS ?2
 };
 
 class RecordLayout {

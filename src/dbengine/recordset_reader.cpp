@@ -7,8 +7,7 @@
 
 namespace dbe::detail {
 
-const QVector<QVariant>& RecordReader::values(DatabaseImpl& db, const RecordLayout& layout, Keyset& keys,
-                                              qint64 entry)
+const QVector<QVariant>& RecordReader::values(DatabaseImpl& db, const RecordLayout& layout, Keyset& keys, qint64 entry)
 {
     const qint64* rowids = keys.tuple(entry);
     sqlite3* h = db.db();

@@ -30,30 +30,22 @@ QString valueText(const QVariant& value)
     if (value.isNull() || !value.isValid())
         return QString();
     switch (value.typeId()) {
-    case QMetaType::QDateTime:
-        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    case QMetaType::QDate:
-        return value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
+    case QMetaType::QDateTime: return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
+    case QMetaType::Bool: return value.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
     case QMetaType::Double:
-    case QMetaType::Float:
-        return numberText(value.toDouble());
+    case QMetaType::Float: return numberText(value.toDouble());
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::Short:
     case QMetaType::Char:
-    case QMetaType::SChar:
-        return QString::number(value.toLongLong());
+    case QMetaType::SChar: return QString::number(value.toLongLong());
     case QMetaType::UInt:
     case QMetaType::ULongLong:
     case QMetaType::UShort:
-    case QMetaType::UChar:
-        return QString::number(value.toULongLong());
-    case QMetaType::QByteArray:
-        return QString::fromLatin1(value.toByteArray().toHex());
-    default:
-        return oneLine(value.toString());
+    case QMetaType::UChar: return QString::number(value.toULongLong());
+    case QMetaType::QByteArray: return QString::fromLatin1(value.toByteArray().toHex());
+    default: return oneLine(value.toString());
     }
 }
 

@@ -47,18 +47,14 @@ Stmt metaStatement(DatabaseImpl& d, const QString& sql)
     }
 }
 
-bool isMetaTable(const QString& lower)
-{
-    return lower.startsWith(QLatin1String("msys"));
-}
+bool isMetaTable(const QString& lower) { return lower.startsWith(QLatin1String("msys")); }
 
 // The table's columns from SQLite, with the defaults of their types; the position of a column that
 // is the table's INTEGER PRIMARY KEY (SQLite keeps it without an index), or -1.
 int loadColumns(DatabaseImpl& d, const QString& stored, TableInfo& t)
 {
     int rowidPk = -1;
-    Stmt st = d.prepare(QStringLiteral(
-        "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1) ORDER BY cid"));
+    Stmt st = d.prepare(QStringLiteral("SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1) ORDER BY cid"));
     bind(st, 1, stored);
     int pkCount = 0;
     while (st.step(d)) {
@@ -85,8 +81,9 @@ int loadColumns(DatabaseImpl& d, const QString& stored, TableInfo& t)
 // The table's attributes and dates, from MSysTables.
 void loadTableMeta(DatabaseImpl& d, const QString& stored, TableInfo& t)
 {
-    Stmt st = metaStatement(d, QStringLiteral(
-        "SELECT Attributes, DateCreated, LastUpdated FROM MSysTables WHERE Name = ?1 COLLATE NOCASE"));
+    Stmt st = metaStatement(
+        d,
+        QStringLiteral("SELECT Attributes, DateCreated, LastUpdated FROM MSysTables WHERE Name = ?1 COLLATE NOCASE"));
     if (st.get())
         bind(st, 1, stored);
     if (st.get() && st.step(d)) {
@@ -99,9 +96,8 @@ void loadTableMeta(DatabaseImpl& d, const QString& stored, TableInfo& t)
 // The fields' attributes, zero-length and required settings, from MSysFields.
 void loadFieldMeta(DatabaseImpl& d, const QString& stored, TableInfo& t)
 {
-    Stmt st = metaStatement(d, QStringLiteral(
-        "SELECT FieldName, Attributes, AllowZeroLength, Required FROM MSysFields "
-        "WHERE TableName = ?1 COLLATE NOCASE"));
+    Stmt st = metaStatement(d, QStringLiteral("SELECT FieldName, Attributes, AllowZeroLength, Required FROM MSysFields "
+                                              "WHERE TableName = ?1 COLLATE NOCASE"));
     if (st.get())
         bind(st, 1, stored);
     while (st.get() && st.step(d)) {
@@ -120,11 +116,14 @@ void loadFieldMeta(DatabaseImpl& d, const QString& stored, TableInfo& t)
 // hasIndexMeta), sorted by name; an INTEGER PRIMARY KEY column made by hand becomes PrimaryKey.
 void loadIndexes(DatabaseImpl& d, const QString& stored, bool hasIndexMeta, int rowidPk, TableInfo& t)
 {
-    struct Raw { QString name; bool unique; QString origin; };
+    struct Raw {
+        QString name;
+        bool unique;
+        QString origin;
+    };
     QVector<Raw> raw;
     {
-        Stmt st = d.prepare(QStringLiteral(
-            "SELECT name, \"unique\", origin FROM pragma_index_list(?1)"));
+        Stmt st = d.prepare(QStringLiteral("SELECT name, \"unique\", origin FROM pragma_index_list(?1)"));
         bind(st, 1, stored);
         while (st.step(d))
             raw.append({text(st, 0), sqlite3_column_int(st, 1) != 0, text(st, 2)});
@@ -137,8 +136,7 @@ void loadIndexes(DatabaseImpl& d, const QString& stored, bool hasIndexMeta, int 
         ix.unique = r.unique;
         bool expression = false;
         {
-            Stmt st = d.prepare(QStringLiteral(
-                "SELECT name FROM pragma_index_info(?1) ORDER BY seqno"));
+            Stmt st = d.prepare(QStringLiteral("SELECT name FROM pragma_index_info(?1) ORDER BY seqno"));
             bind(st, 1, r.name);
             while (st.step(d)) {
                 if (sqlite3_column_type(st, 0) == SQLITE_NULL)
@@ -158,9 +156,8 @@ void loadIndexes(DatabaseImpl& d, const QString& stored, bool hasIndexMeta, int 
             ix.name = r.name;
         }
         if (hasIndexMeta) {
-            Stmt st = metaStatement(d, QStringLiteral(
-                "SELECT IsPrimary, IsRequired, IgnoreNulls FROM MSysIndexes "
-                "WHERE SqliteName = ?1 COLLATE NOCASE"));
+            Stmt st = metaStatement(d, QStringLiteral("SELECT IsPrimary, IsRequired, IgnoreNulls FROM MSysIndexes "
+                                                      "WHERE SqliteName = ?1 COLLATE NOCASE"));
             if (st.get())
                 bind(st, 1, r.name);
             if (st.get() && st.step(d)) {
@@ -185,9 +182,8 @@ void loadIndexes(DatabaseImpl& d, const QString& stored, bool hasIndexMeta, int 
         ix.fields = {t.fields[rowidPk].name};
         t.indexes.append(ix);
     }
-    std::sort(t.indexes.begin(), t.indexes.end(), [](const IndexInfo& a, const IndexInfo& b) {
-        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
-    });
+    std::sort(t.indexes.begin(), t.indexes.end(),
+              [](const IndexInfo& a, const IndexInfo& b) { return a.name.compare(b.name, Qt::CaseInsensitive) < 0; });
     for (const IndexInfo& ix : t.indexes) {
         if (!ix.primary && !ix.required)
             continue;
@@ -203,8 +199,8 @@ void loadIndexes(DatabaseImpl& d, const QString& stored, bool hasIndexMeta, int 
 void loadProperties(DatabaseImpl& d, const QString& stored, TableInfo& t)
 {
     Stmt st = metaStatement(d, QStringLiteral(
-        "SELECT Name, Type, Value FROM MSysProperties WHERE TableName = ?1 COLLATE NOCASE "
-        "ORDER BY Ordinal, rowid"));
+                                   "SELECT Name, Type, Value FROM MSysProperties WHERE TableName = ?1 COLLATE NOCASE "
+                                   "ORDER BY Ordinal, rowid"));
     if (st.get())
         bind(st, 1, stored);
     while (st.get() && st.step(d)) {
@@ -266,8 +262,8 @@ void DatabaseImpl::State::ensureCurrent(DatabaseImpl& d)
     // statement, kept prepared: a cache hit costs one step (microseconds).
     d.db();  // raises 3420 once closed
     if (!dataVersionStmt) {
-        if (sqlite3_prepare_v3(db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &dataVersionStmt,
-                               nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v3(db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &dataVersionStmt, nullptr)
+            != SQLITE_OK) {
             sqlite3_finalize(dataVersionStmt);
             dataVersionStmt = nullptr;
             d.raise(sqlite3_errcode(db));

@@ -113,7 +113,7 @@ namespace {
 // its values are kept only while all such columns together keep at most kLedEntries of them (the
 // memory they take stays bounded on a large archive), else it is marked to be read by ranges.
 struct ColumnSpellings {
-    bool ranges = false;    // read by ranges: a NOCASE index leads it and its values did not fit
+    bool ranges = false;  // read by ranges: a NOCASE index leads it and its values did not fit
     bool anyWhole = false;  // a value was not valid UTF-8: every look-up reads the range
     std::deque<quint64> entries;  // hash << 32 | case of the letters, sorted, each once (in blocks:
                                   // growing never copies them all)
@@ -137,21 +137,21 @@ struct Table : sqlite3_vtab {
     unsigned version = 0;
     sqlite3_int64 changes = -1;
     std::map<QByteArray, ColumnSpellings> columns;  // by table '\0' column
-    qsizetype ledEntries = 0;                       // kept of the columns an index leads
+    qsizetype ledEntries = 0;  // kept of the columns an index leads
     std::map<QByteArray, NumberTexts> numberTexts;  // likewise
 };
 
 // The argument is copied: SQLite keeps it only for the call to filter.
 struct Cursor : sqlite3_vtab_cursor {
     sqlite3_value* other = nullptr;  // x, when it is no text
-    std::string text;                // x, when it is a text
-    bool listed = false;             // the rows are `more` (possibly none), not x itself
+    std::string text;  // x, when it is a text
+    bool listed = false;  // the rows are `more` (possibly none), not x itself
     QList<QByteArray> more;
     bool hasNumber = false;  // dbe_numberforms: a first row, x's number, before `more`
     double number = 0;
     int row = 0;
     sqlite3_stmt* scan = nullptr;  // the range read of a long text, kept for the next row
-    QByteArray scanOf;             // the table and column it reads
+    QByteArray scanOf;  // the table and column it reads
     ~Cursor()
     {
         sqlite3_value_free(other);
@@ -245,8 +245,8 @@ int readSpellings(Cursor* k, sqlite3* db, const QString& x, sqlite3_value* table
         sqlite3_finalize(k->scan);
         k->scan = nullptr;
         const QByteArray c = quoted(col);
-        const QByteArray sql = "SELECT " + c + " FROM " + quoted(tab) + " WHERE " + c + " COLLATE NOCASE >= ?1 AND "
-                               + c + " COLLATE NOCASE < ?2 AND " + c + " COLLATE " + kNocaseCollation + " = ?3";
+        const QByteArray sql = "SELECT " + c + " FROM " + quoted(tab) + " WHERE " + c + " COLLATE NOCASE >= ?1 AND " + c
+                               + " COLLATE NOCASE < ?2 AND " + c + " COLLATE " + kNocaseCollation + " = ?3";
         const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &k->scan, nullptr);
         if (rc != SQLITE_OK)
             return fail(k, db, rc);
@@ -310,9 +310,9 @@ const QVector<char32_t>* classOf(char32_t foldedLetter)
 
 quint32 foldedHash(const std::u32string& folded)
 {
-    const size_t h = qHash(QByteArrayView(reinterpret_cast<const char*>(folded.data()),
-                                          qsizetype(folded.size() * sizeof(char32_t))),
-                           size_t(0));
+    const size_t h =
+        qHash(QByteArrayView(reinterpret_cast<const char*>(folded.data()), qsizetype(folded.size() * sizeof(char32_t))),
+              size_t(0));
     return quint32(h ^ (quint64(h) >> 32));
 }
 

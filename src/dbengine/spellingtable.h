@@ -18,7 +18,8 @@
 // spellings are read once and kept on the connection (8 bytes each; within a bound of 16 MB for
 // the columns a NOCASE index leads, which can still be read by ranges; always for those it does
 // not lead, which have no range to read) until the file's data version or the connection's count
-// of changed records moves, so that a look-up never answers from values older than the file. Without table and column such a text gives only itself.
+// of changed records moves, so that a look-up never answers from values older than the file. Without table and column
+// such a text gives only itself.
 #include <QString>
 #include <QStringList>
 

@@ -16,27 +16,21 @@
 namespace dbe {
 
 using detail::DatabaseImpl;
-using detail::Stmt;
 using detail::quoteId;
+using detail::Stmt;
 
 namespace {
 
 void bindValue(sqlite3_stmt* st, int i, const QVariant& v)
 {
     switch (v.typeId()) {
-    case QMetaType::UnknownType:
-        sqlite3_bind_null(st, i);
-        break;
+    case QMetaType::UnknownType: sqlite3_bind_null(st, i); break;
     case QMetaType::LongLong:
     case QMetaType::Int:
     case QMetaType::UInt:
-    case QMetaType::Bool:
-        sqlite3_bind_int64(st, i, v.toLongLong());
-        break;
+    case QMetaType::Bool: sqlite3_bind_int64(st, i, v.toLongLong()); break;
     case QMetaType::Double:
-    case QMetaType::Float:
-        sqlite3_bind_double(st, i, v.toDouble());
-        break;
+    case QMetaType::Float: sqlite3_bind_double(st, i, v.toDouble()); break;
     case QMetaType::QByteArray: {
         const QByteArray b = v.toByteArray();
         sqlite3_bind_blob64(st, i, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
@@ -57,19 +51,16 @@ void bindValue(sqlite3_stmt* st, int i, const QVariant& v)
 QVariant columnValue(sqlite3_stmt* st, int i)
 {
     switch (sqlite3_column_type(st, i)) {
-    case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(st, i)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(st, i));
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(st, i)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(st, i));
     case SQLITE_TEXT:
-        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                          sqlite3_column_bytes(st, i)));
+        return QVariant(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)), sqlite3_column_bytes(st, i)));
     case SQLITE_BLOB: {
         const void* p = sqlite3_column_blob(st, i);
         return QVariant(QByteArray(static_cast<const char*>(p), sqlite3_column_bytes(st, i)));
     }
-    default:
-        return QVariant();
+    default: return QVariant();
     }
 }
 
@@ -77,20 +68,15 @@ QVariant columnValue(sqlite3_stmt* st, int i)
 const char* storageClass(const QVariant& v)
 {
     switch (v.typeId()) {
-    case QMetaType::UnknownType:
-        return "null";
+    case QMetaType::UnknownType: return "null";
     case QMetaType::LongLong:
     case QMetaType::Int:
     case QMetaType::UInt:
-    case QMetaType::Bool:
-        return "integer";
+    case QMetaType::Bool: return "integer";
     case QMetaType::Double:
-    case QMetaType::Float:
-        return "real";
-    case QMetaType::QByteArray:
-        return "blob";
-    default:
-        return v.isNull() ? "null" : "text";
+    case QMetaType::Float: return "real";
+    case QMetaType::QByteArray: return "blob";
+    default: return v.isNull() ? "null" : "text";
     }
 }
 
@@ -158,8 +144,7 @@ int StoredRow::indexOf(const QString& column) const
 std::optional<RowRef> CurrentRow(const Recordset& rs)
 {
     const auto impl = rs.impl();
-    if (!impl || !impl->open || impl->isSnapshotOfValues() || impl->bof || impl->eof
-        || impl->layout.sourceCount() < 1)
+    if (!impl || !impl->open || impl->isSnapshotOfValues() || impl->bof || impl->eof || impl->layout.sourceCount() < 1)
         return std::nullopt;
     const qint64 rowid = impl->keys.rowid(impl->cur, 0);
     if (rowid == detail::Keyset::kNoRow)
@@ -185,7 +170,7 @@ RowState CurrentRowState(const Recordset& rs)
             return RowState::Gone;
         const auto known = [&](int column, qint64 had) {
             return had == detail::Keyset::kUnknown || sqlite3_column_type(st, column) == SQLITE_NULL
-                || sqlite3_column_int64(st, column) == had;
+                   || sqlite3_column_int64(st, column) == had;
         };
         if (!known(0, impl->keys.identity(impl->cur, s)) || !known(1, impl->keys.content(impl->cur, s)))
             return RowState::Changed;
@@ -358,7 +343,7 @@ std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookma
             const qint64 entry = entryOf(k);
             const auto same = [&](int column, qint64 had) {
                 return had == detail::Keyset::kUnknown || sqlite3_column_type(st, column) == SQLITE_NULL
-                    || sqlite3_column_int64(st, column) == had;
+                       || sqlite3_column_int64(st, column) == had;
             };
             if (!same(1, keys.identity(entry, 0)) || !same(2, keys.content(entry, 0))) {
                 outcome[size_t(k)] = RowState::Changed;
@@ -454,8 +439,9 @@ qint64 InsertStoredRow(const Database& db, const QString& table, const StoredRow
         cols << quoteId(row.columns.at(i));
         params << QStringLiteral("?%1").arg(i + 2);
     }
-    Stmt st = d.prepare(QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?1, %4)")
-                            .arg(quoteId(table), rowidName, cols.join(QLatin1Char(',')), params.join(QLatin1Char(','))));
+    Stmt st =
+        d.prepare(QStringLiteral("INSERT INTO %1 (%2, %3) VALUES (?1, %4)")
+                      .arg(quoteId(table), rowidName, cols.join(QLatin1Char(',')), params.join(QLatin1Char(','))));
     if (free)
         sqlite3_bind_int64(st, 1, rowid);
     else
@@ -546,15 +532,16 @@ QStringList TakenKeys(const Database& db, const QString& table, const StoredRow&
             const QString c = quoteId(key.columns.at(i));
             shown << c;
             match << (isText(key.columns.at(i))
-                          ? QStringLiteral("(%1 = ?%2 OR (%3(?%2) AND %1 COLLATE NOCASE IN (SELECT value FROM %4(?%2))))")
+                          ? QStringLiteral(
+                                "(%1 = ?%2 OR (%3(?%2) AND %1 COLLATE NOCASE IN (SELECT value FROM %4(?%2))))")
                                 .arg(c)
                                 .arg(i + 2)
                                 .arg(QLatin1String(kHasCaseFunction), QLatin1String(kSpellingsTable))
                           : QStringLiteral("%1 = ?%2").arg(c).arg(i + 2));
         }
-        Stmt st = d.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 <> ?1 AND %4 LIMIT 1")
-                                .arg(shown.join(QLatin1Char(',')), quoteId(table), rowidName,
-                                     match.join(QStringLiteral(" AND "))));
+        Stmt st = d.prepare(
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3 <> ?1 AND %4 LIMIT 1")
+                .arg(shown.join(QLatin1Char(',')), quoteId(table), rowidName, match.join(QStringLiteral(" AND "))));
         sqlite3_bind_int64(st, 1, exceptRowid);
         bindFrom2(st, key);
         if (st.step(d)) {
@@ -571,10 +558,7 @@ QStringList TakenKeys(const Database& db, const QString& table, const StoredRow&
     return taken;
 }
 
-qint64 TotalChanges(const Database& db)
-{
-    return sqlite3_total_changes64(conn(db).db());
-}
+qint64 TotalChanges(const Database& db) { return sqlite3_total_changes64(conn(db).db()); }
 
 namespace {
 // A connection has one commit hook: the caller's function, and the note that there is something

@@ -67,8 +67,7 @@ QVector<std::pair<Bookmark, QVariant>> ReadFieldOfAll(const Recordset& rs, const
 std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table, qint64 rowid);
 // Every record of the table whose columns named in `where` hold exactly these values (stored
 // comparison: same storage class and value; NULL matches NULL): their rowids, at most `limit`.
-QVector<qint64> FindStoredRows(const Database& db, const QString& table, const StoredRow& where,
-                               int limit = 2);
+QVector<qint64> FindStoredRows(const Database& db, const QString& table, const StoredRow& where, int limit = 2);
 
 // Inserts the record under `rowid` when that rowid is free, under a new one otherwise, and
 // returns the rowid used. A unique index that already holds the record's key raises 3022.
@@ -85,8 +84,7 @@ bool DeleteStoredRow(const Database& db, const QString& table, qint64 rowid, con
 // The unique indexes of the table that the record's values collide with in other records, compared
 // as the engine compares keys (texts without regard to case, also of letters outside ASCII): for
 // each, its columns and the other record's values as "COL = value" texts (for the operator's message).
-QStringList TakenKeys(const Database& db, const QString& table, const StoredRow& row,
-                      qint64 exceptRowid = 0);
+QStringList TakenKeys(const Database& db, const QString& table, const StoredRow& row, qint64 exceptRowid = 0);
 
 // The records inserted, changed or deleted through this connection since it was opened.
 qint64 TotalChanges(const Database& db);

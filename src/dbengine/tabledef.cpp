@@ -17,10 +17,7 @@ using namespace detail;
 
 namespace {
 
-[[noreturn]] void notFound()
-{
-    throw DbError::make(err::ItemNotFound);
-}
+[[noreturn]] void notFound() { throw DbError::make(err::ItemNotFound); }
 
 // The lookups the field, index and property collections share, over the objects of one list in
 // order: by position, and by name as the engine compares names (null when absent).
@@ -614,9 +611,15 @@ int PropertyCollection::Count() const
 
 Property PropertyCollection::Item(int index) const { return Property(itemAt(propertiesOf(checked(d_)), index)); }
 
-Property PropertyCollection::Item(const QString& name) const { return Property(itemNamed(propertiesOf(checked(d_)), name)); }
+Property PropertyCollection::Item(const QString& name) const
+{
+    return Property(itemNamed(propertiesOf(checked(d_)), name));
+}
 
-bool PropertyCollection::Contains(const QString& name) const { return findNamed(propertiesOf(checked(d_)), name) != nullptr; }
+bool PropertyCollection::Contains(const QString& name) const
+{
+    return findNamed(propertiesOf(checked(d_)), name) != nullptr;
+}
 
 void PropertyCollection::Append(const Property& property)
 {

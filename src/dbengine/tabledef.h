@@ -65,7 +65,7 @@ private:
 class FieldCollection {
 public:
     int Count() const;
-    Field Item(int index) const;            // 0-based; out of range raises 3265
+    Field Item(int index) const;  // 0-based; out of range raises 3265
     Field Item(const QString& name) const;  // absent raises 3265
     bool Contains(const QString& name) const;
     void Append(const Field& field);

@@ -77,12 +77,15 @@ void triggersFor(const TableInfo& t, const IndexInfo& ix, const QString& rowid, 
         QStringLiteral(" ON %1 WHEN %2 BEGIN SELECT RAISE(ABORT, %3) WHERE EXISTS (SELECT 1 FROM %1 AS o "
                        "WHERE %4 AND o.%5 <> NEW.%5); END")
             .arg(table, when.join(QStringLiteral(" OR ")),
-                 sqlText(QStringLiteral("DBE%1:%2").arg(err::DuplicateKey).arg(DbError::make(err::DuplicateKey).description())),
+                 sqlText(QStringLiteral("DBE%1:%2")
+                             .arg(err::DuplicateKey)
+                             .arg(DbError::make(err::DuplicateKey).description())),
                  match.join(QStringLiteral(" AND ")), rowid);
     for (const QString& event : {QStringLiteral("INSERT"), QStringLiteral("UPDATE OF ") + columns.join(u',')}) {
         const QString def = QStringLiteral("AFTER ") + event + body;
         // The name carries the definition's hash: a trigger of that name is this definition.
-        const QString name = QStringLiteral("dbe_uq_%1").arg(qulonglong(qHash(t.name + u'\n' + def)), 16, 16, QLatin1Char('0'));
+        const QString name =
+            QStringLiteral("dbe_uq_%1").arg(qulonglong(qHash(t.name + u'\n' + def)), 16, 16, QLatin1Char('0'));
         out->insert(name, QStringLiteral("CREATE TEMP TRIGGER ") + quoteId(name) + u' ' + def);
     }
 }
@@ -106,9 +109,9 @@ void syncUniqueTextTriggers(DatabaseImpl& d, const TableInfo& t)
     }
     QStringList present;
     {
-        Stmt st = d.prepare(QStringLiteral(
-            "SELECT name FROM temp.sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 "
-            "AND name LIKE 'dbe\\_uq\\_%' ESCAPE '\\'"));
+        Stmt st =
+            d.prepare(QStringLiteral("SELECT name FROM temp.sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 "
+                                     "AND name LIKE 'dbe\\_uq\\_%' ESCAPE '\\'"));
         bind(st, 1, t.name);
         while (st.step(d))
             present << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));

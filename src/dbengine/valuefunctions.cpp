@@ -26,11 +26,16 @@ char32_t foldLetter(char32_t c)
 bool hasReading(short type)
 {
     switch (type) {
-    case dbBoolean: case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle:
-    case dbDouble: case dbDecimal: case dbDate:
-        return true;
-    default:
-        return false;
+    case dbBoolean:
+    case dbByte:
+    case dbInteger:
+    case dbLong:
+    case dbCurrency:
+    case dbSingle:
+    case dbDouble:
+    case dbDecimal:
+    case dbDate: return true;
+    default: return false;
     }
 }
 
@@ -76,13 +81,11 @@ Reading readStored(sqlite3_value* v, short type, double* out)
             return Reading::Null;
         *out = 0;  // a yes/no left empty by another program is False
         return Reading::Read;
-    case SQLITE_INTEGER: case SQLITE_FLOAT:
-        return readStoredNumber(sqlite3_value_double(v), type, out);
-    case SQLITE_BLOB:
-        return hasReading(type) ? Reading::Unreadable : Reading::Read;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: return readStoredNumber(sqlite3_value_double(v), type, out);
+    case SQLITE_BLOB: return hasReading(type) ? Reading::Unreadable : Reading::Read;
     default:
-        return readStoredText(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v), type,
-                              out);
+        return readStoredText(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v), type, out);
     }
 }
 
@@ -125,8 +128,8 @@ char32_t sortLetter(char32_t c)
 
 // One pass of DBE_NOCASE over the two texts: by sort letter (primary) or by folded letter.
 // *other is set when a character outside ASCII was met.
-int comparePass(const unsigned char* a, const unsigned char* ea, const unsigned char* b,
-                const unsigned char* eb, bool primary, bool* other)
+int comparePass(const unsigned char* a, const unsigned char* ea, const unsigned char* b, const unsigned char* eb,
+                bool primary, bool* other)
 {
     while (a < ea && b < eb) {
         if (*a < 0x80 && *b < 0x80) {  // the common case: two ASCII characters
@@ -176,9 +179,7 @@ void readFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv, short ty
     sqlite3_value* v = argv[0];
     double d = 0;
     switch (readStored(v, type, &d)) {
-    case Reading::Null:
-        sqlite3_result_null(ctx);
-        return;
+    case Reading::Null: sqlite3_result_null(ctx); return;
     case Reading::Read:
         if (sqlite3_value_type(v) == SQLITE_INTEGER && type != dbBoolean)
             sqlite3_result_int64(ctx, sqlite3_value_int64(v));
@@ -187,8 +188,7 @@ void readFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv, short ty
         else
             sqlite3_result_double(ctx, d);
         return;
-    case Reading::Unreadable:
-        break;
+    case Reading::Unreadable: break;
     }
     switch (argc > 1 ? sqlite3_value_int(argv[1]) : kReadCompare) {
     case kReadStrict:
@@ -209,32 +209,22 @@ void readFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv, short ty
         else
             sqlite3_result_value(ctx, v);
         return;
-    default:
-        sqlite3_result_null(ctx);
+    default: sqlite3_result_null(ctx);
     }
 }
 
-void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
-    readFunction(ctx, argc, argv, dbDate);
-}
+void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) { readFunction(ctx, argc, argv, dbDate); }
 
-void numberFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
-    readFunction(ctx, argc, argv, dbDouble);
-}
+void numberFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) { readFunction(ctx, argc, argv, dbDouble); }
 
-void yesNoFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
-{
-    readFunction(ctx, argc, argv, dbBoolean);
-}
+void yesNoFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) { readFunction(ctx, argc, argv, dbBoolean); }
 
 void unreadableFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     double d = 0;
     const short type = short(sqlite3_value_int(argv[1]));
-    const bool unreadable = sqlite3_value_type(argv[0]) != SQLITE_NULL
-                            && readStored(argv[0], type, &d) == Reading::Unreadable;
+    const bool unreadable =
+        sqlite3_value_type(argv[0]) != SQLITE_NULL && readStored(argv[0], type, &d) == Reading::Unreadable;
     sqlite3_result_int(ctx, unreadable ? 1 : 0);
 }
 
@@ -251,8 +241,8 @@ bool plainStoredDate(sqlite3_value* v)
             return false;
     }
     const auto two = [t](int i) { return (t[i] - '0') * 10 + (t[i + 1] - '0'); };
-    return two(0) * 100 + two(2) >= 100 && two(5) >= 1 && two(5) <= 12 && two(8) >= 1 && two(8) <= 28
-           && two(11) < 24 && two(14) < 60 && two(17) < 60;
+    return two(0) * 100 + two(2) >= 100 && two(5) >= 1 && two(5) <= 12 && two(8) >= 1 && two(8) <= 28 && two(11) < 24
+           && two(14) < 60 && two(17) < 60;
 }
 
 // dbe_unreadable_count(x, type): the aggregate count of the values of x that are unreadable as
@@ -285,21 +275,15 @@ void caseFunction(sqlite3_context* ctx, sqlite3_value* v, bool upper)
         sqlite3_result_null(ctx);
         return;
     }
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
-                                           sqlite3_value_bytes(v));
+    const QString text =
+        QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
     const QByteArray out = (upper ? text.toUpper() : text.toLower()).toUtf8();
     sqlite3_result_text64(ctx, out.constData(), sqlite3_uint64(out.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
-void upperFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
-    caseFunction(ctx, argv[0], true);
-}
+void upperFunction(sqlite3_context* ctx, int, sqlite3_value** argv) { caseFunction(ctx, argv[0], true); }
 
-void lowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
-    caseFunction(ctx, argv[0], false);
-}
+void lowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv) { caseFunction(ctx, argv[0], false); }
 
 void hasCaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
@@ -398,14 +382,9 @@ void currencyStep(sqlite3_context* ctx, int, sqlite3_value** argv)
         return;
     sqlite3_value* v = argv[0];
     switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL:
-        return;
-    case SQLITE_INTEGER:
-        s->total += sqlite3_value_int64(v) * 10000;
-        break;
-    default:
-        s->total += std::llround(sqlite3_value_double(v) * 10000.0);
-        break;
+    case SQLITE_NULL: return;
+    case SQLITE_INTEGER: s->total += sqlite3_value_int64(v) * 10000; break;
+    default: s->total += std::llround(sqlite3_value_double(v) * 10000.0); break;
     }
     s->any = true;
 }

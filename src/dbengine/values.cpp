@@ -21,30 +21,30 @@ namespace dbe::detail {
 
 namespace {
 
-[[noreturn]] void mismatch()
-{
-    throw DbError::make(err::TypeMismatch);
-}
+[[noreturn]] void mismatch() { throw DbError::make(err::TypeMismatch); }
 
-bool isNullValue(const QVariant& v)
-{
-    return !v.isValid() || v.isNull();
-}
+bool isNullValue(const QVariant& v) { return !v.isValid() || v.isNull(); }
 
 // A number from any value; false when it is none.
 bool toNumber(const QVariant& v, double* out)
 {
     switch (v.typeId()) {
-    case QMetaType::Bool:
-        *out = v.toBool() ? -1 : 0;
-        return true;
-    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
-    case QMetaType::Double: case QMetaType::Float: case QMetaType::Short: case QMetaType::UShort:
-    case QMetaType::Long: case QMetaType::ULong: case QMetaType::Char: case QMetaType::UChar:
-    case QMetaType::SChar:
-        *out = v.toDouble();
-        return true;
-    case QMetaType::QString: case QMetaType::QByteArray: {
+    case QMetaType::Bool: *out = v.toBool() ? -1 : 0; return true;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Char:
+    case QMetaType::UChar:
+    case QMetaType::SChar: *out = v.toDouble(); return true;
+    case QMetaType::QString:
+    case QMetaType::QByteArray: {
         const QString t = v.toString().trimmed();
         double d = 0;
         bool ok = parseItalianNumber(t, &d);
@@ -62,8 +62,7 @@ bool toNumber(const QVariant& v, double* out)
         *out = d;
         return ok;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -89,13 +88,11 @@ const QDateTime kOleEpoch(QDate(1899, 12, 30), QTime(0, 0));
 QDateTime toDate(const QVariant& v)
 {
     switch (v.typeId()) {
-    case QMetaType::QDateTime:
-        return v.toDateTime();
-    case QMetaType::QDate:
-        return QDateTime(v.toDate(), QTime(0, 0));
-    case QMetaType::QTime:
-        return QDateTime(kOleEpoch.date(), v.toTime());
-    case QMetaType::QString: case QMetaType::QByteArray: {
+    case QMetaType::QDateTime: return v.toDateTime();
+    case QMetaType::QDate: return QDateTime(v.toDate(), QTime(0, 0));
+    case QMetaType::QTime: return QDateTime(kOleEpoch.date(), v.toTime());
+    case QMetaType::QString:
+    case QMetaType::QByteArray: {
         const QDateTime dt = dateFromItalianText(v.toString());
         if (dt.isValid())
             return dt;
@@ -112,15 +109,9 @@ QDateTime toDate(const QVariant& v)
 
 }  // namespace
 
-QString dateToStorage(const QDateTime& dt)
-{
-    return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
+QString dateToStorage(const QDateTime& dt) { return dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 
-QDateTime dateFromStorage(const QString& text)
-{
-    return dateFromStoredText(text);
-}
+QDateTime dateFromStorage(const QString& text) { return dateFromStoredText(text); }
 
 QVariant toStorage(const QVariant& value, short type)
 {
@@ -133,10 +124,12 @@ QVariant toStorage(const QVariant& value, short type)
         case QMetaType::QString: return value;
         case QMetaType::QByteArray: return QString::fromUtf8(value.toByteArray());
         case QMetaType::Bool: return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-        case QMetaType::Double: case QMetaType::Float:
+        case QMetaType::Double:
+        case QMetaType::Float:
             // Written as the number rule reads it back: a decimal comma, no grouping.
             return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest)
-                .replace(u'.', u',').replace(u'e', u'E');
+                .replace(u'.', u',')
+                .replace(u'e', u'E');
         case QMetaType::QDateTime: return dateToStorage(value.toDateTime());
         case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
         case QMetaType::QUuid: return value.toUuid().toString().toUpper();
@@ -154,7 +147,10 @@ QVariant toStorage(const QVariant& value, short type)
     case dbByte: return toWhole(value, 0, 255);
     case dbInteger: return toWhole(value, -32768, 32767);
     case dbLong: return toWhole(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
-    case dbCurrency: case dbSingle: case dbDouble: case dbDecimal: {
+    case dbCurrency:
+    case dbSingle:
+    case dbDouble:
+    case dbDecimal: {
         double d = 0;
         if (!toNumber(value, &d) || !std::isfinite(d))
             mismatch();
@@ -170,7 +166,8 @@ QVariant toStorage(const QVariant& value, short type)
             mismatch();
         return dateToStorage(dt);
     }
-    case dbBinary: case dbLongBinary:
+    case dbBinary:
+    case dbLongBinary:
         if (value.typeId() == QMetaType::QByteArray)
             return value;
         if (value.typeId() == QMetaType::QString)
@@ -188,8 +185,7 @@ QVariant toStorage(const QVariant& value, short type)
             mismatch();
         return u.toString(QUuid::WithBraces).toUpper();
     }
-    default:
-        return value;
+    default: return value;
     }
 }
 
@@ -221,17 +217,20 @@ void bind(sqlite3_stmt* stmt, int index, const QVariant& v)
         return;
     }
     switch (v.typeId()) {
-    case QMetaType::Bool:
-        sqlite3_bind_int64(stmt, index, v.toBool() ? -1 : 0);
-        break;
-    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
-    case QMetaType::Short: case QMetaType::UShort: case QMetaType::Long: case QMetaType::ULong:
-    case QMetaType::Char: case QMetaType::UChar: case QMetaType::SChar:
-        sqlite3_bind_int64(stmt, index, v.toLongLong());
-        break;
-    case QMetaType::Double: case QMetaType::Float:
-        sqlite3_bind_double(stmt, index, v.toDouble());
-        break;
+    case QMetaType::Bool: sqlite3_bind_int64(stmt, index, v.toBool() ? -1 : 0); break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Char:
+    case QMetaType::UChar:
+    case QMetaType::SChar: sqlite3_bind_int64(stmt, index, v.toLongLong()); break;
+    case QMetaType::Double:
+    case QMetaType::Float: sqlite3_bind_double(stmt, index, v.toDouble()); break;
     case QMetaType::QByteArray: {
         const QByteArray b = v.toByteArray();
         if (b.isEmpty())
@@ -240,13 +239,10 @@ void bind(sqlite3_stmt* stmt, int index, const QVariant& v)
             sqlite3_bind_blob64(stmt, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
         break;
     }
-    case QMetaType::QDateTime:
-        bind(stmt, index, dateToStorage(v.toDateTime()));
-        break;
+    case QMetaType::QDateTime: bind(stmt, index, dateToStorage(v.toDateTime())); break;
     default: {
         const QByteArray t = v.toString().toUtf8();
-        sqlite3_bind_text64(stmt, index, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT,
-                            SQLITE_UTF8);
+        sqlite3_bind_text64(stmt, index, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
     }
     }
 }
@@ -269,7 +265,9 @@ QVariant readValue(sqlite3_stmt* stmt, int col, short type)
         if (readStored(sqlite3_column_value(stmt, col), type, &d) == Reading::Read) {
             switch (type) {
             case dbBoolean: return d != 0;
-            case dbByte: case dbInteger: case dbLong:
+            case dbByte:
+            case dbInteger:
+            case dbLong:
                 if (st == SQLITE_INTEGER)
                     return qint64(sqlite3_column_int64(stmt, col));
                 return qint64(std::nearbyint(d));
@@ -286,12 +284,14 @@ QVariant readValue(sqlite3_stmt* stmt, int col, short type)
         }
     }
     switch (type) {
-    case dbBinary: case dbLongBinary: {
+    case dbBinary:
+    case dbLongBinary: {
         const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, col));
         return QByteArray(p ? p : "", sqlite3_column_bytes(stmt, col));
     }
-    case dbText: case dbMemo: case dbGUID:
-        return columnText(stmt, col);
+    case dbText:
+    case dbMemo:
+    case dbGUID: return columnText(stmt, col);
     default:
         switch (st) {
         case SQLITE_INTEGER: return qint64(sqlite3_column_int64(stmt, col));
@@ -337,8 +337,8 @@ void fitFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 
 void registerFunctions(sqlite3* db)
 {
-    sqlite3_create_function_v2(db, dialect::kFitFunction, 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                               nullptr, fitFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, dialect::kFitFunction, 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fitFunction,
+                               nullptr, nullptr, nullptr);
     registerValueFunctions(db);
     registerQueryFunctions(db);
     registerMathTextFunctions(db);

@@ -39,15 +39,9 @@ Registry& registry()
 
 }  // namespace
 
-int workspaceLevel()
-{
-    return registry().level;
-}
+int workspaceLevel() { return registry().level; }
 
-std::vector<std::shared_ptr<DatabaseImpl>> openConnections()
-{
-    return registry().live();
-}
+std::vector<std::shared_ptr<DatabaseImpl>> openConnections() { return registry().live(); }
 
 void registerConnection(const std::shared_ptr<DatabaseImpl>& d)
 {
@@ -63,10 +57,7 @@ Workspace& Workspace::Default()
     return w;
 }
 
-int Workspace::TransactionLevel() const
-{
-    return detail::registry().level;
-}
+int Workspace::TransactionLevel() const { return detail::registry().level; }
 
 void Workspace::BeginTrans()
 {

@@ -6,10 +6,7 @@
 namespace corvale {
 
 namespace {
-int limita(qint64 v)
-{
-    return int(qBound<qint64>(qint64(0), v, qint64(std::numeric_limits<int>::max())));
-}
+int limita(qint64 v) { return int(qBound<qint64>(qint64(0), v, qint64(std::numeric_limits<int>::max()))); }
 }  // namespace
 
 int BarraAvanzamento::percento(qint64 v) const
@@ -38,10 +35,7 @@ void BarraAvanzamento::ImpostaValore(qint64 valore)
         Ridisegna();
 }
 
-void BarraAvanzamento::Mostra(bool visibile)
-{
-    barra_->setVisible(visibile);
-}
+void BarraAvanzamento::Mostra(bool visibile) { barra_->setVisible(visibile); }
 
 void BarraAvanzamento::Ridisegna()
 {

@@ -27,7 +27,7 @@ private:
     QProgressBar* barra_;
     qint64 massimo_ = 0;
     qint64 valore_ = 0;
-    int mostrato_ = -1;   // percent last shown
+    int mostrato_ = -1;  // percent last shown
     bool sporca_ = false;
     qint64 ridisegni_ = 0;
     QElapsedTimer orologio_;  // since the last repaint

@@ -22,17 +22,13 @@
 namespace corvale {
 
 FrmCorr::FrmCorr(Sessione& sessione, QWidget* parent)
-    : QFrame(parent)
-    , LDescr0(new QLabel(kTitoloVista, this))
-    , DBGrid1(new GrigliaRecord(sessione, this))
-    , PBar(new QProgressBar(this))
-    , LDescr2(new QLabel(QStringLiteral("Selezionare i record tenendo premuto il tasto Ctrl"), this))
-    , PulsSelAll(new QPushButton(QStringLiteral("Seleziona Tutti"), this))
-    , OptCorr{new QRadioButton(QStringLiteral("Elimina"), this),
-              new QRadioButton(kCaptionAssocia, this), new QRadioButton(kCaptionAssocia, this)}
-    , DbCmb(new QComboBox(this))
-    , vista_(sessione)
-    , barra_(PBar)
+    : QFrame(parent), LDescr0(new QLabel(kTitoloVista, this)), DBGrid1(new GrigliaRecord(sessione, this)),
+      PBar(new QProgressBar(this)),
+      LDescr2(new QLabel(QStringLiteral("Selezionare i record tenendo premuto il tasto Ctrl"), this)),
+      PulsSelAll(new QPushButton(QStringLiteral("Seleziona Tutti"), this)),
+      OptCorr{new QRadioButton(QStringLiteral("Elimina"), this), new QRadioButton(kCaptionAssocia, this),
+              new QRadioButton(kCaptionAssocia, this)},
+      DbCmb(new QComboBox(this)), vista_(sessione), barra_(PBar)
 {
     setObjectName(QStringLiteral("FrmCorr"));
     LDescr0->setObjectName(QStringLiteral("LDescr(0)"));
@@ -189,8 +185,8 @@ bool FrmCorr::eventFilter(QObject* o, QEvent* e)
     case QEvent::KeyPress: {
         const int tasto = static_cast<QKeyEvent*>(e)->key();
         const bool invio = tasto == Qt::Key_Return || tasto == Qt::Key_Enter;
-        const bool frecce = tasto == Qt::Key_Up || tasto == Qt::Key_Down || tasto == Qt::Key_PageUp
-                            || tasto == Qt::Key_PageDown;
+        const bool frecce =
+            tasto == Qt::Key_Up || tasto == Qt::Key_Down || tasto == Qt::Key_PageUp || tasto == Qt::Key_PageDown;
         if (nelBox || o == DbCmb->view())
             dallaLista_ = (o == DbCmb->view() && invio) || (nelBox && frecce);
         break;
@@ -202,8 +198,7 @@ bool FrmCorr::eventFilter(QObject* o, QEvent* e)
             && DbCmb->currentText() != DbCmb->itemText(sceltaCombo_))
             mostraScelta();
         break;
-    default:
-        break;
+    default: break;
     }
     return QFrame::eventFilter(o, e);
 }

@@ -69,7 +69,7 @@ private:
     VistaCorrezione vista_;
     BarraAvanzamento barra_;
     bool aggiornando_ = false;
-    int sceltaCombo_ = -1;     // the entry last chosen from the list (the first after set-up)
+    int sceltaCombo_ = -1;  // the entry last chosen from the list (the first after set-up)
     bool dallaLista_ = false;  // the activation under way comes from the list
     QPointer<QWidget> finestra_;  // the window holding the view, watched for its closing
 };

@@ -28,10 +28,7 @@ namespace {
 constexpr int kColonnaDescrizione = 4;  // "Controllo": the one that stretches
 
 // The journal of the open archive, read without passing the gate (the list changes nothing).
-std::shared_ptr<Registro> RegistroAperto(const Sessione& s)
-{
-    return RegistroPer(s);
-}
+std::shared_ptr<Registro> RegistroAperto(const Sessione& s) { return RegistroPer(s); }
 
 QString Campi(const std::optional<dbe::StoredRow>& r)
 {
@@ -49,8 +46,9 @@ void PreparaSicurezzaFinestre(Sessione& sessione)
 {
     ImpostazioniSicurezza& s = Sicurezza(sessione);
     s.avviso = [&sessione](const QString& testo) {
-        sessione.operatore().Mostra(testo + QStringLiteral("\rLe modifiche si possono annullare dal registro delle "
-                                                "modifiche (Ctrl+R nella finestra di manutenzione)."));
+        sessione.operatore().Mostra(testo
+                                    + QStringLiteral("\rLe modifiche si possono annullare dal registro delle "
+                                                     "modifiche (Ctrl+R nella finestra di manutenzione)."));
     };
     // A dialog only on a big archive; it closes itself at the end.
     s.avanzamento = [d = std::shared_ptr<QProgressDialog>()](const QString& cosa, qint64 fatto, qint64 totale) mutable {
@@ -119,9 +117,8 @@ void FrmRegistro::Aggiorna()
     if (reg) {
         RiconciliaInCorso(s_.DbArchivi, *reg);
         for (const VoceRegistro& v : reg->Elenco()) {
-            auto* it = new QTreeWidgetItem(lst_, {QString::number(v.id), v.ora, v.utente, v.tipo,
-                                                  v.descrizione, v.tabella,
-                                                  v.annullataDa ? QStringLiteral("annullata") : v.stato,
+            auto* it = new QTreeWidgetItem(lst_, {QString::number(v.id), v.ora, v.utente, v.tipo, v.descrizione,
+                                                  v.tabella, v.annullataDa ? QStringLiteral("annullata") : v.stato,
                                                   QString::number(v.recordFatti)});
             it->setData(0, Qt::UserRole, v.id);
             for (int c = 0; c < it->columnCount(); ++c)
@@ -168,7 +165,9 @@ void FrmRegistro::mostraDettaglio()
                                 : QStringLiteral("Nessun archivio aperto."));
         return;
     }
-    QStringList righe{QStringLiteral("Modifica %1 (%2) del %3, utente %4: %5").arg(v->id).arg(v->tipo, v->ora, v->utente, v->descrizione)};
+    QStringList righe{QStringLiteral("Modifica %1 (%2) del %3, utente %4: %5")
+                          .arg(v->id)
+                          .arg(v->tipo, v->ora, v->utente, v->descrizione)};
     if (!v->esito.isEmpty())
         righe << QStringLiteral("Esito: ") + v->esito;
     if (!v->messaggio.isEmpty())
@@ -183,7 +182,8 @@ void FrmRegistro::mostraDettaglio()
         }
         righe << QStringLiteral("%1. %2%3: prima %4; dopo %5")
                      .arg(r.n)
-                     .arg(r.tabella, r.fatto ? QString() : QStringLiteral(" (non fatto)"), Campi(r.prima), Campi(r.dopo));
+                     .arg(r.tabella, r.fatto ? QString() : QStringLiteral(" (non fatto)"), Campi(r.prima),
+                          Campi(r.dopo));
     }
     dett_->setPlainText(righe.join(QLatin1Char('\n')));
 }
@@ -237,7 +237,7 @@ void FrmRegistro::AnnullaModifica_Click()
         }
     }
     if (s_.operatore().Mostra(QStringLiteral("Rimettere nell'archivio i record della modifica %1 ?").arg(id),
-                         Pulsanti::SiNo)
+                              Pulsanti::SiNo)
         != Risposta::Si)
         return;
     if (!PrimaDellaModifica(s_))
@@ -271,9 +271,9 @@ void FrmRegistro::RipristinaCopia_Click()
     const QString archivio = s_.DbArchivi.isNull() ? QString() : s_.DbArchivi.Name();
     // The copy replaces the file: never under another Corvale that has it open.
     const bool solo = archivio.isEmpty() || PresenzaArchivio::DaSolo(s_, archivio, [&] {
-        ClessidraAccesa clessidra(s_.operatore());
-        RipristinaCopia(s_, v->copia, testo);
-    });
+                          ClessidraAccesa clessidra(s_.operatore());
+                          RipristinaCopia(s_, v->copia, testo);
+                      });
     if (!solo)
         testo = RipristinoRifiutatoAltroCorvale();
     s_.operatore().Mostra(testo);

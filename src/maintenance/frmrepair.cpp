@@ -41,10 +41,10 @@ QString perSchermo(QString testo)
     return testo;
 }
 
-const QString kArchivioCambiato = QStringLiteral(
-    "L'archivio è stato modificato da un altro programma dopo che l'elenco è stato riempito: l'elenco è "
-    "stato aggiornato e nessuna correzione è stata eseguita.\rControllare la scelta e premere di nuovo "
-    "\"Esegui\".");
+const QString kArchivioCambiato =
+    QStringLiteral("L'archivio è stato modificato da un altro programma dopo che l'elenco è stato riempito: l'elenco è "
+                   "stato aggiornato e nessuna correzione è stata eseguita.\rControllare la scelta e premere di nuovo "
+                   "\"Esegui\".");
 
 QFrame* cornice(QWidget* parent, const char* nome, const QRect& r)
 {
@@ -66,8 +66,7 @@ FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(
     m_.Ridisegna = [this] { repaint(); };
     // The detail box follows the selected task, however the selection moved (mouse or keys).
     connect(&m_.LstTask, &ModelloLista::selezioneCambiata, this, [this] { mostraDettaglio(); });
-    connect(&m_, &Manutenzione::lblStatCambiato, this,
-            [this](const QString& t) { lblStat_->setText(perSchermo(t)); });
+    connect(&m_, &Manutenzione::lblStatCambiato, this, [this](const QString& t) { lblStat_->setText(perSchermo(t)); });
     connect(&m_, &Manutenzione::txtDettCambiato, this,
             [this](const QString& t) { txtDett_->setPlainText(perSchermo(t)); });
     CollegaCorrezioniStruttura(m_);
@@ -84,8 +83,8 @@ FrmRepair::FrmRepair(Sessione& sessione, QWidget* parent) : QDialog(parent), m_(
     connect(&m_.LstStruct, &ModelloLista::selezioneCambiata, this, [this](int pos) { mostraEsitoStruttura(pos); });
     CollegaCorrezioneRecord(*this);
     CollegaSalvaRapporto(*this);
-    presenza_ = std::make_unique<PresenzaArchivio>(
-        sessione, sessione.DbArchivi.isNull() ? QString() : sessione.DbArchivi.Name());
+    presenza_ = std::make_unique<PresenzaArchivio>(sessione,
+                                                   sessione.DbArchivi.isNull() ? QString() : sessione.DbArchivi.Name());
     Form_Load();
 }
 
@@ -178,8 +177,8 @@ void FrmRepair::disponi()
     txtDett_->setGeometry(giu(45, 5010, 7110, 1050));
     // Each button is at least as wide as the longest text it takes in any mode; a wider one
     // pushes the next along, keeping the designed gap.
-    const QRect pulsanti[4] = {twip(45, 6120, 1575, 450), twip(1635, 6120, 1575, 450),
-                               twip(3240, 6135, 1575, 450), twip(5580, 6120, 1575, 450)};
+    const QRect pulsanti[4] = {twip(45, 6120, 1575, 450), twip(1635, 6120, 1575, 450), twip(3240, 6135, 1575, 450),
+                               twip(5580, 6120, 1575, 450)};
     const QStringList testi[4] = {{"Avvia Controllo", "Ripristina", "Visualizza Lista"},
                                   {"Controlla"},
                                   {"Correggi", "Dettagli", "Esegui"},
@@ -203,10 +202,7 @@ void FrmRepair::resizeEvent(QResizeEvent* e)
     disponi();
 }
 
-QPushButton* FrmRepair::Puls(int indice) const
-{
-    return (indice >= 0 && indice < 4) ? puls_[indice] : nullptr;
-}
+QPushButton* FrmRepair::Puls(int indice) const { return (indice >= 0 && indice < 4) ? puls_[indice] : nullptr; }
 
 void FrmRepair::Form_Load()
 {
@@ -234,7 +230,7 @@ void FrmRepair::caricaCatalogo()
     } catch (const dbe::DbError& e) {
         // The operator's box puts the busy pointer away while it shows.
         m_.sessione().operatore().Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
-                         + e.description());
+                                         + e.description());
     }
 }
 
@@ -288,8 +284,7 @@ void FrmRepair::ImpostaModo(ModoRepair modo)
         frmLog_->hide();
         lstTask_->hide();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -314,20 +309,15 @@ void FrmRepair::Puls_Click(int indice)
             ImpostaModo(ModoRepair::Risultati);
         }
         break;
-    case 1:
-        controlla();
-        break;
-    case 2:
-        correggi();
-        break;
+    case 1: controlla(); break;
+    case 2: correggi(); break;
     case 3:
         if (modo_ == ModoRepair::Analisi)
             m_.Interrompi = true;
         else
             reject();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -339,7 +329,8 @@ bool FrmRepair::eseguiCorrezione(const std::function<void()>& passo)
         passo();
         return true;
     } catch (const dbe::DbError& e) {
-        m_.sessione().operatore().Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13) + e.description());
+        m_.sessione().operatore().Mostra(QStringLiteral("Impossibile eseguire l'operazione.") + QChar(13)
+                                         + e.description());
         return false;
     }
 }
@@ -474,7 +465,7 @@ void FrmRepair::correggi()
         ImpostaModo(ModoRepair::VistaCorrezione);
         // The keys go to the view just opened: its grid of records or its list of corrections.
         QWidget* vista = t.Genere() == GenereTask::Struttura ? static_cast<QWidget*>(lstStruct_)
-                                                       : frmCorr_->findChild<QWidget*>(QStringLiteral("DBGrid1"));
+                                                             : frmCorr_->findChild<QWidget*>(QStringLiteral("DBGrid1"));
         if (vista)
             vista->setFocus(Qt::OtherFocusReason);
     } else if (modo_ == ModoRepair::VistaCorrezione) {

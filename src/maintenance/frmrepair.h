@@ -36,9 +36,9 @@ class VistaLista;
 
 // What the window is doing, which decides what its four buttons mean.
 enum class ModoRepair {
-    Selezione,        // the task list, ticks to choose
-    Analisi,          // a run in progress
-    Risultati,        // the run's outcomes
+    Selezione,  // the task list, ticks to choose
+    Analisi,  // a run in progress
+    Risultati,  // the run's outcomes
     VistaCorrezione,  // one task's correction view
 };
 

@@ -17,10 +17,7 @@ SelettoreRecord::SelettoreRecord(QWidget* parent) : QHeaderView(Qt::Vertical, pa
     setFixedWidth(22);
 }
 
-QSize SelettoreRecord::sectionSizeFromContents(int) const
-{
-    return QSize(22, defaultSectionSize());
-}
+QSize SelettoreRecord::sectionSizeFromContents(int) const { return QSize(22, defaultSectionSize()); }
 
 void SelettoreRecord::mousePressEvent(QMouseEvent* e)
 {
@@ -103,10 +100,7 @@ void GrigliaRecord::mousePressEvent(QMouseEvent* e)
     QTableView::mousePressEvent(e);
 }
 
-void GrigliaRecord::invertiRiga(int r)
-{
-    ClicRiga(r, true);
-}
+void GrigliaRecord::invertiRiga(int r) { ClicRiga(r, true); }
 
 void GrigliaRecord::estendiA(int r)
 {

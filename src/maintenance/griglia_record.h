@@ -69,7 +69,7 @@ private:
     void invertiRiga(int r);
     // The Shift extension from the anchor to row r.
     void estendiA(int r);
-    int ancora_ = -1;           // the row where the Shift extension began (-1: none under way)
+    int ancora_ = -1;  // the row where the Shift extension began (-1: none under way)
     QList<dbe::Bookmark> estesi_;  // rows the extension under way added
 
     Sessione& sessione_;

@@ -130,15 +130,9 @@ bool ModelloRecord::selezionata(int r) const
     return x.valida && selezione_->Contains(x.segnalibro);
 }
 
-int ModelloRecord::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : righe_;
-}
+int ModelloRecord::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : righe_; }
 
-int ModelloRecord::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(nomi_.size());
-}
+int ModelloRecord::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(nomi_.size()); }
 
 QVariant ModelloRecord::data(const QModelIndex& index, int role) const
 {
@@ -165,16 +159,14 @@ QVariant ModelloRecord::data(const QModelIndex& index, int role) const
         if (selezionata(r))
             return QApplication::palette().brush(QPalette::HighlightedText);
         return QVariant();
-    default:
-        return QVariant();
+    default: return QVariant();
     }
 }
 
 QVariant ModelloRecord::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal) {
-        if ((role == Qt::DisplayRole || role == Qt::ToolTipRole) && section >= 0
-            && section < nomi_.size())
+        if ((role == Qt::DisplayRole || role == Qt::ToolTipRole) && section >= 0 && section < nomi_.size())
             return nomi_.at(section);
         return QVariant();
     }
@@ -268,8 +260,7 @@ void ModelloRecord::AggiornaSelezione()
 {
     if (righe_ == 0 || nomi_.isEmpty())
         return;
-    emit dataChanged(index(0, 0), index(righe_ - 1, int(nomi_.size()) - 1),
-                     {Qt::BackgroundRole, Qt::ForegroundRole});
+    emit dataChanged(index(0, 0), index(righe_ - 1, int(nomi_.size()) - 1), {Qt::BackgroundRole, Qt::ForegroundRole});
     emit headerDataChanged(Qt::Vertical, 0, righe_ - 1);
 }
 

@@ -66,8 +66,8 @@ private:
     Sessione& sessione_;
     struct Riga {
         dbe::Bookmark segnalibro = 0;
-        bool valida = false;    // the position could be read
-        bool eliminata = false; // the record is gone (3167)
+        bool valida = false;  // the position could be read
+        bool eliminata = false;  // the record is gone (3167)
         QVector<QVariant> valori;
     };
     const Riga& riga(int r) const;

@@ -53,9 +53,12 @@ QString scegliFile(QWidget* padre, const QString& proposto)
     const struct {
         const char* nome;
         const char* testo;
-    } pulsanti[] = {{"backButton", "Indietro"},           {"forwardButton", "Avanti"},
-                    {"toParentButton", "Cartella superiore"}, {"newFolderButton", "Nuova cartella"},
-                    {"listModeButton", "Elenco"},          {"detailModeButton", "Dettagli"}};
+    } pulsanti[] = {{"backButton", "Indietro"},
+                    {"forwardButton", "Avanti"},
+                    {"toParentButton", "Cartella superiore"},
+                    {"newFolderButton", "Nuova cartella"},
+                    {"listModeButton", "Elenco"},
+                    {"detailModeButton", "Dettagli"}};
     for (const auto& p : pulsanti) {
         if (auto* b = d.findChild<QToolButton*>(QLatin1String(p.nome)))
             b->setToolTip(QString::fromUtf8(p.testo));
@@ -80,7 +83,8 @@ QAction* CollegaSalvaRapporto(FrmRepair& finestra)
     voce->setShortcutContext(Qt::WindowShortcut);
     finestra.addAction(voce);
     FrmRepair* f = &finestra;
-    QObject::connect(menu, &QMenu::aboutToShow, voce, [voce, f] { voce->setEnabled(f->Modo() == ModoRepair::Risultati); });
+    QObject::connect(menu, &QMenu::aboutToShow, voce,
+                     [voce, f] { voce->setEnabled(f->Modo() == ModoRepair::Risultati); });
     QObject::connect(voce, &QAction::triggered, f, [f] { SalvaRapporto(*f); });
     return voce;
 }
@@ -90,12 +94,14 @@ bool SalvaRapporto(FrmRepair& finestra)
     if (finestra.Modo() != ModoRepair::Risultati)
         return false;
     const QDateTime ora = QDateTime::currentDateTime();
-    const QString file = scegliFile(&finestra, NomeRapportoProposto(cartellaArchivio(finestra.Controllore().sessione()), ora.date()));
+    const QString file =
+        scegliFile(&finestra, NomeRapportoProposto(cartellaArchivio(finestra.Controllore().sessione()), ora.date()));
     if (file.isEmpty())
         return false;
     const QString nome = QDir::toNativeSeparators(file);
     if (QFileInfo::exists(file)
-        && finestra.Controllore().sessione().operatore().Mostra(QStringLiteral("Il file %1 esiste già. Sostituirlo ?").arg(nome), Pulsanti::SiNo)
+        && finestra.Controllore().sessione().operatore().Mostra(
+               QStringLiteral("Il file %1 esiste già. Sostituirlo ?").arg(nome), Pulsanti::SiNo)
                != Risposta::Si)
         return false;
     QString errore;
@@ -104,7 +110,8 @@ bool SalvaRapporto(FrmRepair& finestra)
         const ClessidraAccesa clessidra(finestra.Controllore().sessione().operatore());
         scritto = ScriviRapportoHtml(RaccogliRapporto(finestra.Controllore(), ora), file, &errore);
     }
-    finestra.Controllore().sessione().operatore().Mostra(scritto ? QStringLiteral("Rapporto salvato in %1.").arg(nome) : errore);
+    finestra.Controllore().sessione().operatore().Mostra(scritto ? QStringLiteral("Rapporto salvato in %1.").arg(nome)
+                                                                 : errore);
     return scritto;
 }
 

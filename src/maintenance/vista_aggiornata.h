@@ -9,7 +9,9 @@
 
 #include <QString>
 
-namespace dbe { class Database; }
+namespace dbe {
+class Database;
+}
 
 namespace corvale {
 

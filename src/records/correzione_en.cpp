@@ -114,7 +114,7 @@ bool MasterScelto(const VistaCorrezione& v)
 {
     try {
         return !v.DtColl.isNull() && v.DtColl.IsOpen() && !v.DtColl.Eof() && !v.DtColl.Bof()
-            && v.DtColl.RecordCount() > 0;
+               && v.DtColl.RecordCount() > 0;
     } catch (const dbe::DbError&) {
         return false;
     }
@@ -220,47 +220,48 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         try {
             BloccoModifiche blocco(v.sessione().DbArchivi, task.Param(0).section(QLatin1Char(' '), 0, 0));
             try {
-            if (opzione == OptElimina)
-                EliminaAGruppi(v, voce, blocco, lasciati);
-            while (v.Selezione.Count() > 0) {
-                v.Barra->Avanza();
-                dbe::CheckSameFile(v.sessione().DbArchivi);
-                v.DtRow.SetBookmark(v.Selezione.Item(0));
-                try {
-                    // Only a record that still holds what the grid listed is changed; the write
-                    // checks that again itself.
-                    const dbe::RowState stato = dbe::CurrentRowState(v.DtRow);
-                    if (stato == dbe::RowState::Changed)
-                        throw dbe::DbError::make(dbe::err::RecordChanged);
-                    if (stato == dbe::RowState::Gone)
-                        throw dbe::DbError::make(dbe::err::RecordDeleted);
-                    if (opzione == OptElimina) {
-                        voce.Record(v.DtRow);
-                        v.DtRow.Delete();
-                    } else {
-                        const QVariant valore = opzione == OptAssocia ? v.DtColl.Value(task.Param(3))
-                                                                      : QVariant(task.Param(5));
-                        voce.Record(v.DtRow, dbe::StoredRow{{campo}, {valore}});
-                        v.DtRow.Edit();
-                        v.DtRow.SetValue(campo, valore);
-                        v.DtRow.Update();
+                if (opzione == OptElimina)
+                    EliminaAGruppi(v, voce, blocco, lasciati);
+                while (v.Selezione.Count() > 0) {
+                    v.Barra->Avanza();
+                    dbe::CheckSameFile(v.sessione().DbArchivi);
+                    v.DtRow.SetBookmark(v.Selezione.Item(0));
+                    try {
+                        // Only a record that still holds what the grid listed is changed; the write
+                        // checks that again itself.
+                        const dbe::RowState stato = dbe::CurrentRowState(v.DtRow);
+                        if (stato == dbe::RowState::Changed)
+                            throw dbe::DbError::make(dbe::err::RecordChanged);
+                        if (stato == dbe::RowState::Gone)
+                            throw dbe::DbError::make(dbe::err::RecordDeleted);
+                        if (opzione == OptElimina) {
+                            voce.Record(v.DtRow);
+                            v.DtRow.Delete();
+                        } else {
+                            const QVariant valore =
+                                opzione == OptAssocia ? v.DtColl.Value(task.Param(3)) : QVariant(task.Param(5));
+                            voce.Record(v.DtRow, dbe::StoredRow{{campo}, {valore}});
+                            v.DtRow.Edit();
+                            v.DtRow.SetValue(campo, valore);
+                            v.DtRow.Update();
+                        }
+                    } catch (const dbe::DbError& e) {
+                        // A record deleted meanwhile by another program is left alone: there is
+                        // nothing of it to correct. One changed or replaced (a new record may even
+                        // hold its row number and its key) is left alone and counted.
+                        if (e.number() != dbe::err::RecordDeleted && e.number() != dbe::err::RecordChanged)
+                            throw;
+                        if (v.DtRow.EditMode() != dbe::dbEditNone)
+                            v.DtRow.CancelUpdate();
+                        if (e.number() == dbe::err::RecordChanged
+                            || dbe::CurrentRowState(v.DtRow) == dbe::RowState::Changed) {
+                            ++lasciati;
+                            voce.Lasciato(DescriviRiga(v.DtRow));
+                        }
                     }
-                } catch (const dbe::DbError& e) {
-                    // A record deleted meanwhile by another program is left alone: there is
-                    // nothing of it to correct. One changed or replaced (a new record may even
-                    // hold its row number and its key) is left alone and counted.
-                    if (e.number() != dbe::err::RecordDeleted && e.number() != dbe::err::RecordChanged)
-                        throw;
-                    if (v.DtRow.EditMode() != dbe::dbEditNone)
-                        v.DtRow.CancelUpdate();
-                    if (e.number() == dbe::err::RecordChanged || dbe::CurrentRowState(v.DtRow) == dbe::RowState::Changed) {
-                        ++lasciati;
-                        voce.Lasciato(DescriviRiga(v.DtRow));
-                    }
+                    v.Selezione.RemoveAt(0);
+                    blocco.Avanza();
                 }
-                v.Selezione.RemoveAt(0);
-                blocco.Avanza();
-            }
             } catch (const dbe::DbError& e) {
                 if (FallimentoDefinitivo(MotivoFermata(e, voce)))
                     blocco.Abbandona();
@@ -275,9 +276,7 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                     v.DtRow.CancelUpdate();
             } catch (const dbe::DbError&) {
             }
-            errore = MessaggioErrore(
-                QStringLiteral("Impossibile completare la correzione."),
-                e);
+            errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
             voce.Fermata(e.description());
         }
         // The records changed are on the disk before the walk reports.
@@ -288,7 +287,8 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         RieseguiDtRow(v);
     }
     if (lasciati > 0)
-        errore = errore.isEmpty() ? MessaggioLasciati(lasciati) : errore + QLatin1Char('\r') + MessaggioLasciati(lasciati);
+        errore =
+            errore.isEmpty() ? MessaggioLasciati(lasciati) : errore + QLatin1Char('\r') + MessaggioLasciati(lasciati);
     if (!errore.isEmpty())
         v.sessione().operatore().Mostra(errore);
 }
@@ -298,10 +298,8 @@ bool FallimentoDefinitivo(const dbe::DbError& e)
     switch (e.number()) {
     case dbe::err::FileReplaced:
     case dbe::err::DiskFull:
-    case dbe::err::ReadOnlyDatabase:
-        return true;
-    default:
-        return false;
+    case dbe::err::ReadOnlyDatabase: return true;
+    default: return false;
     }
 }
 

@@ -27,9 +27,8 @@ QStringList CampiChiave(const TaskCorrezione& task)
 bool TestoChiaveUtilizzabile(const QString& testo)
 {
     for (const QChar c : testo) {
-        if (c == QLatin1Char('\'') || c.category() == QChar::Other_Control
-            || c.category() == QChar::Other_Format || c.isSurrogate()
-            || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+        if (c == QLatin1Char('\'') || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
+            || c.isSurrogate() || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
             return false;
     }
     return true;
@@ -40,8 +39,7 @@ namespace {
 std::optional<QString> TestoNumero(const QVariant& v)
 {
     switch (v.typeId()) {
-    case QMetaType::Bool:
-        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
@@ -52,8 +50,7 @@ std::optional<QString> TestoNumero(const QVariant& v)
     case QMetaType::SChar:
     case QMetaType::UChar:
     case QMetaType::Long:
-    case QMetaType::ULong:
-        return v.toString();
+    case QMetaType::ULong: return v.toString();
     case QMetaType::Double:
     case QMetaType::Float: {
         const double d = v.toDouble();
@@ -62,8 +59,7 @@ std::optional<QString> TestoNumero(const QVariant& v)
         // The shortest form that reads back as the same number, without an exponent.
         return QString::number(d, 'f', QLocale::FloatingPointShortest);
     }
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
@@ -85,8 +81,8 @@ std::optional<QString> ClausolaChiave(const ValoreChiave& chiave)
         const QDateTime dt = v.toDateTime();
         if (!dt.isValid() || dt.date().year() < 100 || dt.date().year() > 9999)
             return std::nullopt;
-        return QStringLiteral("AND ") + nome + QStringLiteral("=#")
-            + dt.date().toString(QStringLiteral("MM/dd/yyyy")) + QStringLiteral("# ");
+        return QStringLiteral("AND ") + nome + QStringLiteral("=#") + dt.date().toString(QStringLiteral("MM/dd/yyyy"))
+               + QStringLiteral("# ");
     }
     if (chiave.Tipo == dbe::dbBinary || chiave.Tipo == dbe::dbLongBinary || chiave.Tipo == dbe::dbGUID)
         return std::nullopt;

@@ -19,8 +19,8 @@
 namespace corvale {
 
 struct ValoreChiave {
-    QString Nome;     // as in the grid's record set ("VENDITE.CODCLI", "TIPODEP")
-    short Tipo = 0;   // the engine's type code of that field
+    QString Nome;  // as in the grid's record set ("VENDITE.CODCLI", "TIPODEP")
+    short Tipo = 0;  // the engine's type code of that field
     QVariant Valore;  // Null is a null QVariant
 };
 

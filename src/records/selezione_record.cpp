@@ -13,10 +13,7 @@ std::map<dbe::Bookmark, dbe::Bookmark>::const_iterator SelezioneRecord::trova(db
     return it->second >= b ? it : mappa_.end();
 }
 
-bool SelezioneRecord::Contains(dbe::Bookmark b) const
-{
-    return trova(b) != mappa_.end();
-}
+bool SelezioneRecord::Contains(dbe::Bookmark b) const { return trova(b) != mappa_.end(); }
 
 dbe::Bookmark SelezioneRecord::Item(qint64 k) const
 {

@@ -41,7 +41,7 @@ private:
     size_t posizione(dbe::Bookmark primo) const;
     void togliDa(size_t i, dbe::Bookmark b);
 
-    std::deque<Tratto> tratti_;                 // in the order selected
+    std::deque<Tratto> tratti_;  // in the order selected
     std::map<dbe::Bookmark, dbe::Bookmark> mappa_;  // first -> last of every run, for membership
     qint64 conta_ = 0;
 };

@@ -11,10 +11,10 @@
 namespace corvale {
 
 struct TaskCorrezione {
-    QString Tipo;         // "EN", "ENC" or "ENP"
-    QStringList P;        // P(0), P(1), ...; missing entries read as empty
+    QString Tipo;  // "EN", "ENC" or "ENP"
+    QStringList P;  // P(0), P(1), ...; missing entries read as empty
     QString Descrizione;  // the task's text in the task list
-    QString Chiave;       // the task's key in the list ("0008K")
+    QString Chiave;  // the task's key in the list ("0008K")
 
     QString Param(int i) const { return i >= 0 && i < P.size() ? P.at(i) : QString(); }
     GenereTask Genere() const { return GenereDi(Tipo); }

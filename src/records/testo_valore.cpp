@@ -22,19 +22,16 @@ QString TestoValore(const QVariant& valore)
             return dt.toString(QStringLiteral("dd/MM/yyyy"));
         return dt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     }
-    case QMetaType::QDate:
-        return valore.toDate().toString(QStringLiteral("dd/MM/yyyy"));
-    case QMetaType::Bool:
-        return valore.toBool() ? QStringLiteral("Vero") : QStringLiteral("Falso");
+    case QMetaType::QDate: return valore.toDate().toString(QStringLiteral("dd/MM/yyyy"));
+    case QMetaType::Bool: return valore.toBool() ? QStringLiteral("Vero") : QStringLiteral("Falso");
     case QMetaType::Double:
     case QMetaType::Float:
         // With a decimal comma, as the engine's number rule reads it back.
         return QString::number(valore.toDouble(), 'g', QLocale::FloatingPointShortest)
-            .replace(u'.', u',').replace(u'e', u'E');
-    case QMetaType::QByteArray:
-        return QStringLiteral("(dati binari)");
-    default:
-        return valore.toString();
+            .replace(u'.', u',')
+            .replace(u'e', u'E');
+    case QMetaType::QByteArray: return QStringLiteral("(dati binari)");
+    default: return valore.toString();
     }
 }
 
@@ -47,8 +44,7 @@ QVariant ValoreDaTesto(const QString& testo, short tipo, bool* ok)
     switch (tipo) {
     case dbe::dbText:
     case dbe::dbMemo:
-    case dbe::dbGUID:
-        return testo;
+    case dbe::dbGUID: return testo;
     case dbe::dbBoolean: {
         const QString l = t.toLower();
         if (l == QLatin1String("vero") || l == QLatin1String("sì") || l == QLatin1String("si")
@@ -79,8 +75,7 @@ QVariant ValoreDaTesto(const QString& testo, short tipo, bool* ok)
             return dt;
         break;
     }
-    default:
-        break;
+    default: break;
     }
     *ok = false;
     return QVariant();

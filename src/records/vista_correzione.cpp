@@ -81,8 +81,8 @@ bool AttivaCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
         ApriCorrezioneRecord(v, task);
         return true;
     } catch (const dbe::DbError& e) {
-        v.sessione().operatore().Mostra(MessaggioErrore(
-            QStringLiteral("Impossibile visualizzare i record del controllo."), e));
+        v.sessione().operatore().Mostra(
+            MessaggioErrore(QStringLiteral("Impossibile visualizzare i record del controllo."), e));
         return false;
     }
 }
@@ -157,8 +157,8 @@ void RieseguiDtRow(VistaCorrezione& v)
             v.DtRow.Requery();
         } catch (const dbe::DbError& e) {
             v.NotificaDtRow();
-            v.sessione().operatore().Mostra(MessaggioErrore(
-                QStringLiteral("Impossibile aggiornare l'elenco dei record."), e));
+            v.sessione().operatore().Mostra(
+                MessaggioErrore(QStringLiteral("Impossibile aggiornare l'elenco dei record."), e));
             return;
         }
     }

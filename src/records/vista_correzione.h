@@ -27,7 +27,7 @@ inline const QString kTitoloVista = QStringLiteral("Elenco Record con problemi")
 inline const QString kCaptionAssocia = QStringLiteral("Associa a ---->");
 
 struct VoceCombo {
-    QString Testo;               // field P(4) of the master record, Null as ""
+    QString Testo;  // field P(4) of the master record, Null as ""
     dbe::Bookmark Segnalibro = 0;  // the master record in DtColl
 };
 
@@ -40,7 +40,7 @@ public:
     // The open archive and the operator.
     Sessione& sessione() const { return sessione_; }
 
-    dbe::Recordset DtRow;   // problem records (the grid)
+    dbe::Recordset DtRow;  // problem records (the grid)
     dbe::Recordset DtColl;  // master records (the combo box), ENC tasks only
 
     int Opzione = OptElimina;  // the chosen OptCorr button
@@ -60,9 +60,21 @@ public:
     std::function<void()> DtCollCambiato;
     std::function<void()> SelezioneCambiata;
 
-    void NotificaDtRow() { if (DtRowCambiato) DtRowCambiato(); }
-    void NotificaDtColl() { if (DtCollCambiato) DtCollCambiato(); }
-    void NotificaSelezione() { if (SelezioneCambiata) SelezioneCambiata(); }
+    void NotificaDtRow()
+    {
+        if (DtRowCambiato)
+            DtRowCambiato();
+    }
+    void NotificaDtColl()
+    {
+        if (DtCollCambiato)
+            DtCollCambiato();
+    }
+    void NotificaSelezione()
+    {
+        if (SelezioneCambiata)
+            SelezioneCambiata();
+    }
 
 private:
     Sessione& sessione_;

@@ -103,7 +103,7 @@ RapportoControllo RaccogliRapporto(Manutenzione& m, const QDateTime& momento)
     }
     r.VersioneMaster = s.VersioneMaster;
     r.AvvisoVersioni = s.VersioneMaster.isEmpty() ? AvvisoVersioneMasterAssente().trimmed()
-                                                : AvvisoVersioni(s.VersioneMaster, r.VersioneArchivio);
+                                                  : AvvisoVersioni(s.VersioneMaster, r.VersioneArchivio);
     r.AvvisoDanno = AvvisoArchivioDanneggiato(s);
     r.ValoriIlleggibili = m.ValoriIlleggibili;
     r.Momento = momento;

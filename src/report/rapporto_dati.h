@@ -22,20 +22,20 @@ class Manutenzione;
 
 // A task's outcome, in the order in which the report lists them.
 enum class EsitoTask {
-    Problemi,       // the check found problems
+    Problemi,  // the check found problems
     NonEseguibile,  // the check could not run (its query failed, or the comparison had no table)
-    NonEseguito,    // the run never came to it (unticked, or interrupted)
-    Superato,       // passed
+    NonEseguito,  // the run never came to it (unticked, or interrupted)
+    Superato,  // passed
 };
 
 // At most this many problem records of each data check go into the report.
 constexpr int kRecordPerControllo = 50;
 
 struct TaskRapporto {
-    QString Chiave;       // "0012K"
+    QString Chiave;  // "0012K"
     QString Descrizione;  // the task's text in the list
     QString Tipo;
-    QString Stato;        // the state code
+    QString Stato;  // the state code
     QString Dettaglio;
     EsitoTask Esito = EsitoTask::NonEseguito;
 
@@ -56,12 +56,12 @@ struct TaskRapporto {
 };
 
 struct RapportoControllo {
-    QString Archivio;          // full path of the archive file
-    QString Master;            // full path of the master file
+    QString Archivio;  // full path of the archive file
+    QString Master;  // full path of the master file
     QString VersioneArchivio;  // the stamps; empty when unreadable
     QString VersioneMaster;
-    QString AvvisoVersioni;    // the gate's warning; empty when the stamps agree
-    QString AvvisoDanno;       // the warning of an archive found damaged; empty otherwise
+    QString AvvisoVersioni;  // the gate's warning; empty when the stamps agree
+    QString AvvisoDanno;  // the warning of an archive found damaged; empty otherwise
     // The fields read by the run's checks that hold values no rule of their type reads, one text
     // each ("DETT_ORD.DATA: 3 valori illeggibili (non sono date)"); empty when none.
     QStringList ValoriIlleggibili;

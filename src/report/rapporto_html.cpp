@@ -106,8 +106,10 @@ QString conteggio(int n, EsitoTask e)
     const bool uno = n == 1;
     switch (e) {
     case EsitoTask::Problemi: return numero(n) + QStringLiteral(" con problemi");
-    case EsitoTask::NonEseguibile: return numero(n) + (uno ? QStringLiteral(" non eseguibile") : QStringLiteral(" non eseguibili"));
-    case EsitoTask::NonEseguito: return numero(n) + (uno ? QStringLiteral(" non eseguito") : QStringLiteral(" non eseguiti"));
+    case EsitoTask::NonEseguibile:
+        return numero(n) + (uno ? QStringLiteral(" non eseguibile") : QStringLiteral(" non eseguibili"));
+    case EsitoTask::NonEseguito:
+        return numero(n) + (uno ? QStringLiteral(" non eseguito") : QStringLiteral(" non eseguiti"));
     case EsitoTask::Superato: return numero(n) + (uno ? QStringLiteral(" superato") : QStringLiteral(" superati"));
     }
     return QString();
@@ -124,16 +126,12 @@ QString cella(const QVariant& v, short tipo)
     QLocale it = italiano();
     it.setNumberOptions(QLocale::OmitGroupSeparator);
     switch (tipo) {
-    case dbe::dbCurrency:
-        return h(it.toString(v.toDouble(), 'f', 2));
+    case dbe::dbCurrency: return h(it.toString(v.toDouble(), 'f', 2));
     case dbe::dbSingle:
     case dbe::dbDouble:
-    case dbe::dbDecimal:
-        return h(it.toString(v.toDouble(), 'f', QLocale::FloatingPointShortest));
-    case dbe::dbBoolean:
-        return v.toBool() ? QStringLiteral("Sì") : QStringLiteral("No");
-    default:
-        break;
+    case dbe::dbDecimal: return h(it.toString(v.toDouble(), 'f', QLocale::FloatingPointShortest));
+    case dbe::dbBoolean: return v.toBool() ? QStringLiteral("Sì") : QStringLiteral("No");
+    default: break;
     }
     const QString testo = TestoValore(v);
     if (testo.trimmed().isEmpty())
@@ -175,10 +173,11 @@ QString barra(const Gruppo& g)
 
 QString rigaRiepilogo(const Gruppo& g)
 {
-    QString s = QStringLiteral("<tr><td class=\"gruppo\">%1<span>%2</span></td><td>%3</td><td class=\"legenda\">")
-                    .arg(h(g.nome),
-                         g.totale() == 1 ? QStringLiteral("1 controllo") : numero(g.totale()) + QStringLiteral(" controlli"),
-                         barra(g));
+    QString s =
+        QStringLiteral("<tr><td class=\"gruppo\">%1<span>%2</span></td><td>%3</td><td class=\"legenda\">")
+            .arg(h(g.nome),
+                 g.totale() == 1 ? QStringLiteral("1 controllo") : numero(g.totale()) + QStringLiteral(" controlli"),
+                 barra(g));
     QStringList voci;
     for (int e : {3, 0, 1, 2}) {
         if (g.conta[e] == 0 && (e == 1 || e == 2))
@@ -226,7 +225,8 @@ QString riepilogo(const RapportoControllo& r)
     for (const TaskRapporto& t : r.Task)
         ++(t.Strutturale() ? struttura : dati).conta[int(t.Esito)];
     const int problemi = struttura.conta[int(EsitoTask::Problemi)] + dati.conta[int(EsitoTask::Problemi)];
-    const int nonEseguibili = struttura.conta[int(EsitoTask::NonEseguibile)] + dati.conta[int(EsitoTask::NonEseguibile)];
+    const int nonEseguibili =
+        struttura.conta[int(EsitoTask::NonEseguibile)] + dati.conta[int(EsitoTask::NonEseguibile)];
     const QString totale = numero(struttura.totale() + dati.totale());
     QString s = QStringLiteral("<section><h2>Riepilogo</h2><p>");
     // The checks that could not run are counted apart: they found nothing because they did not run.
@@ -260,7 +260,8 @@ QString elencoControlli(const QList<const TaskRapporto*>& ordinati)
         if (t->Esito == EsitoTask::Problemi && t->Strutturale()) {
             // The report lines say in code what the differences table below says in words.
             const int n = t->Differenze.size();
-            dettaglio = n == 1 ? QStringLiteral("1 differenza dal master") : numero(n) + QStringLiteral(" differenze dal master");
+            dettaglio = n == 1 ? QStringLiteral("1 differenza dal master")
+                               : numero(n) + QStringLiteral(" differenze dal master");
         } else if (t->Esito != EsitoTask::NonEseguito) {
             dettaglio = righe(t->Dettaglio);
         }
@@ -268,8 +269,7 @@ QString elencoControlli(const QList<const TaskRapporto*>& ordinati)
             dettaglio += QStringLiteral(" <a class=\"vedi\" href=\"#%1\">(vedi sotto)</a>").arg(ancora(*t));
         s += QStringLiteral("<tr><td class=\"chiave\">%1</td><td>%2</td><td><span class=\"esito e%3\">%4</span>"
                             "</td><td class=\"dett\">%5</td></tr>\n")
-                 .arg(h(t->Chiave), h(t->Descrizione), QString::number(int(t->Esito)), testoEsito(t->Esito),
-                      dettaglio);
+                 .arg(h(t->Chiave), h(t->Descrizione), QString::number(int(t->Esito)), testoEsito(t->Esito), dettaglio);
     }
     return s + QStringLiteral("</tbody></table></section>\n");
 }
@@ -327,7 +327,8 @@ QString schedeRecord(const TaskRapporto& t)
         s += QStringLiteral("<div class=\"scheda\"><span class=\"n\">%1</span>").arg(r + 1);
         const QVariantList& riga = t.Righe[r];
         for (int c = 0; c < riga.size() && c < t.Colonne.size(); ++c)
-            s += QStringLiteral("<span class=\"c\"><b>%1</b>%2</span> ").arg(h(t.Colonne[c]), cella(riga[c], tipoColonna(t, c)));
+            s += QStringLiteral("<span class=\"c\"><b>%1</b>%2</span> ")
+                     .arg(h(t.Colonne[c]), cella(riga[c], tipoColonna(t, c)));
         s += QStringLiteral("</div>\n");
     }
     return s + QStringLiteral("</div>\n");
@@ -342,7 +343,8 @@ QString recordProblema(const QList<const TaskRapporto*>& ordinati)
         s += QStringLiteral("<h3 id=\"%1\">%2 <span class=\"chiave\">%3</span></h3>")
                  .arg(ancora(*t), h(t->Descrizione), h(t->Chiave));
         if (!t->ErroreRecord.isEmpty()) {
-            s += QStringLiteral("<p class=\"errore\">Impossibile leggere i record: %1</p>\n").arg(righe(t->ErroreRecord));
+            s += QStringLiteral("<p class=\"errore\">Impossibile leggere i record: %1</p>\n")
+                     .arg(righe(t->ErroreRecord));
             continue;
         }
         const qint64 mostrati = t->Righe.size();
@@ -404,8 +406,8 @@ bool ScriviRapportoHtml(const RapportoControllo& r, const QString& file, QString
 
 QString NomeRapportoProposto(const QString& cartella, const QDate& giorno)
 {
-    return QDir(cartella).filePath(QStringLiteral("rapporto-controllo-%1.html")
-                                       .arg(giorno.toString(QStringLiteral("yyyy-MM-dd"))));
+    return QDir(cartella).filePath(
+        QStringLiteral("rapporto-controllo-%1.html").arg(giorno.toString(QStringLiteral("yyyy-MM-dd"))));
 }
 
 }  // namespace corvale

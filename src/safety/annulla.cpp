@@ -103,7 +103,8 @@ qint64 Dimensione(const QString& file)
 qint64 Pagina(const QString& archivio)
 {
     ArchivioDiretto a(archivio, false);
-    if (const auto v = a.ok() ? a.valore(QStringLiteral("PRAGMA page_size")) : std::nullopt; v && v->toLongLong() >= 512)
+    if (const auto v = a.ok() ? a.valore(QStringLiteral("PRAGMA page_size")) : std::nullopt;
+        v && v->toLongLong() >= 512)
         return v->toLongLong();
     QFile f(archivio);
     const QByteArray h = f.open(QIODevice::ReadOnly) ? f.read(100) : QByteArray();
@@ -118,7 +119,7 @@ qint64 Pagina(const QString& archivio)
 qint64 Spazio(const Sessione& s, const QString& cartella)
 {
     qint64 libero = SpazioLibero(s, cartella);
-    rlimit r {};
+    rlimit r{};
     if (getrlimit(RLIMIT_FSIZE, &r) == 0 && r.rlim_cur != RLIM_INFINITY)
         libero = libero < 0 ? qint64(r.rlim_cur) : std::min(libero, qint64(r.rlim_cur));
     return libero;
@@ -132,8 +133,7 @@ dev_t Disco(const QString& cartella)
 
 }  // namespace
 
-QString SpazioMancantePerAnnullare(const Sessione& s, Registro& reg, qint64 id, const QString& archivio,
-                                   bool conCopia)
+QString SpazioMancantePerAnnullare(const Sessione& s, Registro& reg, qint64 id, const QString& archivio, bool conCopia)
 {
     // Each frame of a log holds one page and a 24-byte header; the log itself a 32-byte header.
     // A record put back or taken away touches its table's page and one page of each index, and a
@@ -227,10 +227,14 @@ EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
         for (const RecordRegistro& x : record)
             e.rifiutati << QStringLiteral("%1: lasciato com'è, il ripristino della copia %2 (modifica %3) lo ha già "
                                           "riportato a prima della modifica %4.")
-                               .arg(Descrivi(x, x.prima ? *x.prima : x.dopo ? *x.dopo : dbe::StoredRow{}), copia)
+                               .arg(Descrivi(x, x.prima  ? *x.prima
+                                                : x.dopo ? *x.dopo
+                                                         : dbe::StoredRow{}),
+                                    copia)
                                .arg(r->id)
                                .arg(id);
-        m.Fallita(QStringLiteral("0 record rimessi, %1 rifiutati").arg(e.rifiutati.size()), e.rifiutati.join(QLatin1Char('\n')));
+        m.Fallita(QStringLiteral("0 record rimessi, %1 rifiutati").arg(e.rifiutati.size()),
+                  e.rifiutati.join(QLatin1Char('\n')));
         e.voce = m.Id();
         e.eseguito = true;
         return e;
@@ -361,7 +365,8 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
     try {
         dbe::WaitWritable(DbArchivi);
     } catch (const dbe::DbError& e) {
-        testo = QStringLiteral("L'archivio è in uso da un altro programma: copia non ripristinata.\r%1").arg(e.description());
+        testo = QStringLiteral("L'archivio è in uso da un altro programma: copia non ripristinata.\r%1")
+                    .arg(e.description());
         return false;
     }
     QString attuale;
@@ -392,7 +397,8 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
     reg->Concludi(id, stato_modifica::Fatta, QStringLiteral("ripristinata"));
     testo = QStringLiteral("Copia %1 ripristinata.").arg(QDir::toNativeSeparators(fi.absoluteFilePath()));
     if (!attuale.isEmpty())
-        testo += QStringLiteral("\rLo stato precedente dell'archivio è nella copia %1.").arg(QDir::toNativeSeparators(attuale));
+        testo += QStringLiteral("\rLo stato precedente dell'archivio è nella copia %1.")
+                     .arg(QDir::toNativeSeparators(attuale));
     return true;
 }
 

@@ -18,8 +18,8 @@ namespace corvale {
 struct EsitoAnnulla {
     bool eseguito = false;  // false: nothing changed, the reason in errore
     QString errore;
-    qint64 voce = 0;        // the undo's own journal entry
-    qint64 rimessi = 0;     // records put back
+    qint64 voce = 0;  // the undo's own journal entry
+    qint64 rimessi = 0;  // records put back
     QStringList rifiutati;  // one line per record refused
 };
 
@@ -35,8 +35,7 @@ QString PerchéNonAnnullabile(Registro& reg, qint64 id);
 // and with conCopia the safety copy the gate writes first (unless a listed copy holds this very
 // state). The room is the disk's free room, and no more than the largest file the process may
 // write. Reads only; the archive need not be open.
-QString SpazioMancantePerAnnullare(const Sessione& s, Registro& reg, qint64 id, const QString& archivio,
-                                   bool conCopia);
+QString SpazioMancantePerAnnullare(const Sessione& s, Registro& reg, qint64 id, const QString& archivio, bool conCopia);
 
 // Restores the safety copy `copia` over the archive, after a safety copy of the current state;
 // refused while another program writes the archive. True on success; the message for the operator

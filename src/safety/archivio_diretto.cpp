@@ -14,11 +14,12 @@ QString NomeSqlite(const QString& nome)
 
 ArchivioDiretto::ArchivioDiretto(const QString& file, bool scrittura, int attesaMs)
 {
-    const QString uri = QStringLiteral("file:")
-                        + QString::fromUtf8(QUrl::toPercentEncoding(QFileInfo(file).absoluteFilePath(), "/"));
+    const QString uri =
+        QStringLiteral("file:") + QString::fromUtf8(QUrl::toPercentEncoding(QFileInfo(file).absoluteFilePath(), "/"));
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(uri.toUtf8().constData(), &db,
-                                   (scrittura ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_URI, nullptr);
+    const int rc =
+        sqlite3_open_v2(uri.toUtf8().constData(), &db,
+                        (scrittura ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK) {
         errore_ = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
         codice_ = rc & 0xff;
@@ -81,7 +82,8 @@ std::optional<QVector<QVariantList>> ArchivioDiretto::righe(const QString& sql, 
                                                 sqlite3_column_bytes(st, c)));
                 break;
             case SQLITE_BLOB:
-                r << QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(st, c)), sqlite3_column_bytes(st, c)));
+                r << QVariant(
+                    QByteArray(static_cast<const char*>(sqlite3_column_blob(st, c)), sqlite3_column_bytes(st, c)));
                 break;
             default: r << QVariant(); break;
             }

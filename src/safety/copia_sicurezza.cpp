@@ -34,7 +34,8 @@ QDate GiornoCopia(const QString& copia)
 // Same device and inode (a second name of the same file); false when either is missing.
 bool StessoFile(const QString& a, const QString& b)
 {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
            && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -43,7 +44,8 @@ bool StessoFile(const QString& a, const QString& b)
 
 QString ImprontaContenuto(const QString& archivio)
 {
-    struct stat a {}, log {};
+    struct stat a {
+    }, log{};
     if (::stat(QFile::encodeName(archivio).constData(), &a) != 0)
         return QString();
     if (::stat(QFile::encodeName(archivio + QStringLiteral("-wal")).constData(), &log) == 0 && log.st_size > 0)
@@ -76,8 +78,8 @@ namespace {
 // new one takes and the file's stamp before it.
 struct Preparazione {
     bool ok = false;
-    QString gia;       // a listed copy that holds this very state
-    QString base;      // the new copy's path without ".mdb"
+    QString gia;  // a listed copy that holds this very state
+    QString base;  // the new copy's path without ".mdb"
     QString impronta;  // ImprontaContenuto before the copy
 };
 
@@ -266,10 +268,12 @@ QString PerchéNonCopia(const dbe::Database& db, Registro& reg, const QString& f
     const QString archivio = QFileInfo(db.Name()).absoluteFilePath();
     if (!fi.isFile())
         return QStringLiteral("Copia di sicurezza non trovata: %1").arg(nome);
-    for (const QString& suffisso : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
+    for (const QString& suffisso :
+         {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
         if (fi.absoluteFilePath() == archivio + suffisso || StessoFile(fi.absoluteFilePath(), archivio + suffisso))
-            return suffisso.isEmpty() ? QStringLiteral("La copia indicata è l'archivio stesso.")
-                                      : QStringLiteral("Il file %1 è un file di lavoro dell'archivio, non una copia.").arg(nome);
+            return suffisso.isEmpty()
+                       ? QStringLiteral("La copia indicata è l'archivio stesso.")
+                       : QStringLiteral("Il file %1 è un file di lavoro dell'archivio, non una copia.").arg(nome);
     }
     if (fi.size() == 0)
         return QStringLiteral("Il file %1 è vuoto: non è una copia dell'archivio.").arg(nome);

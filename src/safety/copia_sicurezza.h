@@ -50,8 +50,8 @@ QString ScriviCopiaSicurezza(const Sessione& s, Registro& reg, int conserva, QSt
 // copy could not be made, `errore` says why. A listed copy of this very state is taken as is.
 struct VerificaConCopia {
     QStringList problemi;  // the check's findings (empty: sound)
-    QString copia;         // the copy, listed in the journal (empty on damage or failure)
-    QString errore;        // why there is no copy of a sound archive
+    QString copia;  // the copy, listed in the journal (empty on damage or failure)
+    QString errore;  // why there is no copy of a sound archive
 };
 VerificaConCopia VerificaECopia(const Sessione& s, Registro& reg, int conserva, const QStringList& tabelle,
                                 const dbe::Progress& avanzamento = {});

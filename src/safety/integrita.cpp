@@ -75,8 +75,10 @@ bool StessoValoreSqlite(sqlite3_stmt* a, int i, sqlite3_stmt* b, int j)
     }
     case SQLITE_NULL: return true;
     default: {
-        const void* x = t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(a, i)) : sqlite3_column_blob(a, i);
-        const void* y = t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(b, j)) : sqlite3_column_blob(b, j);
+        const void* x =
+            t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(a, i)) : sqlite3_column_blob(a, i);
+        const void* y =
+            t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(b, j)) : sqlite3_column_blob(b, j);
         const int n = sqlite3_column_bytes(a, i);
         return n == sqlite3_column_bytes(b, j) && (n == 0 || std::memcmp(x, y, size_t(n)) == 0);
     }
@@ -138,7 +140,10 @@ bool ScartaRecordGuasti(ArchivioDiretto& archivio, ArchivioDiretto& fresco, QStr
                 }
             }
             if (!perche.isEmpty()) {
-                scartati << QStringLiteral("%1, record %2: non riletto per intero (%3), non ripreso.").arg(t).arg(riga).arg(perche);
+                scartati << QStringLiteral("%1, record %2: non riletto per intero (%3), non ripreso.")
+                                .arg(t)
+                                .arg(riga)
+                                .arg(perche);
                 via.append({t, riga});
             }
         }
@@ -158,7 +163,8 @@ bool ScartaRecordGuasti(ArchivioDiretto& archivio, ArchivioDiretto& fresco, QStr
         return false;
     }
     for (const QString& t : *tabelle)
-        conteggi.insert(t, fresco.valore(QStringLiteral("SELECT count(*) FROM %1").arg(NomeSqlite(t))).value_or(0).toLongLong());
+        conteggi.insert(
+            t, fresco.valore(QStringLiteral("SELECT count(*) FROM %1").arg(NomeSqlite(t))).value_or(0).toLongLong());
     return true;
 }
 
@@ -210,7 +216,8 @@ Sostituzione Sostituisci(ArchivioDiretto& tenuta, ArchivioDiretto& osserva, qint
     QElapsedTimer orologio;
     orologio.start();
     int rc;
-    while (((rc = sqlite3_backup_step(b, 0)) == SQLITE_BUSY || rc == SQLITE_LOCKED) && orologio.elapsed() < kAttesaScrittoriMs)
+    while (((rc = sqlite3_backup_step(b, 0)) == SQLITE_BUSY || rc == SQLITE_LOCKED)
+           && orologio.elapsed() < kAttesaScrittoriMs)
         sqlite3_sleep(20);
     if (rc != SQLITE_OK) {
         sqlite3_backup_finish(b);
@@ -273,8 +280,9 @@ quint64 HashVoce(sqlite3_stmt* st, const QVector<int>& colonne)
         }
         case SQLITE_NULL: break;
         default: {
-            const auto* p = static_cast<const unsigned char*>(tipo == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(st, c))
-                                                                                 : sqlite3_column_blob(st, c));
+            const auto* p = static_cast<const unsigned char*>(tipo == SQLITE_TEXT
+                                                                  ? static_cast<const void*>(sqlite3_column_text(st, c))
+                                                                  : sqlite3_column_blob(st, c));
             const int n = sqlite3_column_bytes(st, c);
             h = Mescola(h + quint64(n));
             int i = 0;
@@ -337,8 +345,8 @@ QByteArray ChiaveTenuta(sqlite3_stmt* st, int c)
         const double d = sqlite3_column_double(st, c);
         k.append(reinterpret_cast<const char*>(&d), 8);
     } else {
-        const auto* p = reinterpret_cast<const char*>(t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(st, c))
-                                                                       : sqlite3_column_blob(st, c));
+        const auto* p = reinterpret_cast<const char*>(
+            t == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(st, c)) : sqlite3_column_blob(st, c));
         k.append(p ? p : "", sqlite3_column_bytes(st, c));
     }
     return k;
@@ -357,7 +365,8 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
     sqlite3* db = a.get();
     if (a.valore(QStringLiteral("SELECT wr FROM pragma_table_list(?1)"), {tabella}).value_or(QVariant(1)).toInt() != 0)
         return std::nullopt;
-    const auto indici = a.righe(QStringLiteral("SELECT name, \"unique\", partial FROM pragma_index_list(?1) ORDER BY name"), {tabella});
+    const auto indici =
+        a.righe(QStringLiteral("SELECT name, \"unique\", partial FROM pragma_index_list(?1) ORDER BY name"), {tabella});
     if (!indici)
         return std::nullopt;
     QStringList colonneTabella;  // the fields the indexes hold, once each, as the table's walk reads them
@@ -365,7 +374,7 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
         QString nome;
         bool unico;
         QVector<int> inTabella;  // the index's fields among colonneTabella (0: the rowid)
-        QStringList campi;       // quoted, in the index's order
+        QStringList campi;  // quoted, in the index's order
         QStringList collazioni;
         SommaVoci daTabella;
     };
@@ -387,8 +396,9 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
         if (i.value(2).toInt() != 0)
             return std::nullopt;
         Indice x{i.value(0).toString(), i.value(1).toInt() != 0, {}, {}, {}, {}};
-        const auto chiave = a.righe(QStringLiteral("SELECT cid, name, coll FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno"),
-                                    {x.nome});
+        const auto chiave =
+            a.righe(QStringLiteral("SELECT cid, name, coll FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno"),
+                    {x.nome});
         if (!chiave || chiave->isEmpty())
             return std::nullopt;
         for (const QVariantList& c : *chiave) {
@@ -408,9 +418,10 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
     // read): a plan SQLite will not make leaves the table to its full check.
     std::vector<std::unique_ptr<Stmt>> walks;
     for (const Indice& x : elenco) {
-        walks.push_back(std::make_unique<Stmt>(db, QStringLiteral("SELECT %1, %2 FROM %3 INDEXED BY %4 WHERE +%2 IS NOT NULL")
-                                                       .arg(x.campi.join(QLatin1Char(',')), rowid, NomeSqlite(tabella),
-                                                            NomeSqlite(x.nome))));
+        walks.push_back(
+            std::make_unique<Stmt>(db, QStringLiteral("SELECT %1, %2 FROM %3 INDEXED BY %4 WHERE +%2 IS NOT NULL")
+                                           .arg(x.campi.join(QLatin1Char(',')), rowid, NomeSqlite(tabella),
+                                                NomeSqlite(x.nome))));
         if (!walks.back()->st)
             return std::nullopt;
     }
@@ -426,7 +437,8 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
         return problemi;
     // One walk of the table for every index at once.
     {
-        Stmt st(db, QStringLiteral("SELECT %1 FROM %2 NOT INDEXED").arg(colonneTabella.join(QLatin1Char(',')), NomeSqlite(tabella)));
+        Stmt st(db, QStringLiteral("SELECT %1 FROM %2 NOT INDEXED")
+                        .arg(colonneTabella.join(QLatin1Char(',')), NomeSqlite(tabella)));
         if (!st.st)
             return QStringList{QStringLiteral("%1: %2").arg(tabella, QString::fromUtf8(sqlite3_errmsg(db)))};
         int rc;
@@ -436,7 +448,8 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
                 x.daTabella.somma += HashVoce(st.st, x.inTabella);
             }
         if (rc != SQLITE_DONE)
-            return QStringList{QStringLiteral("Tabella %1 illeggibile: %2").arg(tabella, QString::fromUtf8(sqlite3_errmsg(db)))};
+            return QStringList{
+                QStringLiteral("Tabella %1 illeggibile: %2").arg(tabella, QString::fromUtf8(sqlite3_errmsg(db)))};
     }
     for (int n = 0; n < elenco.size(); ++n) {
         const Indice& x = elenco[n];
@@ -462,19 +475,22 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
             }
         }
         if (rc != SQLITE_DONE)
-            problemi << QStringLiteral("Indice %1 della tabella %2 illeggibile: %3").arg(x.nome, tabella, QString::fromUtf8(sqlite3_errmsg(db)));
+            problemi << QStringLiteral("Indice %1 della tabella %2 illeggibile: %3")
+                            .arg(x.nome, tabella, QString::fromUtf8(sqlite3_errmsg(db)));
         else if (dallIndice.voci != x.daTabella.voci)
             problemi << QStringLiteral("Indice %1 della tabella %2: %3 voci per %4 record.")
                             .arg(x.nome, tabella)
                             .arg(dallIndice.voci)
                             .arg(x.daTabella.voci);
         else if (dallIndice.somma != x.daTabella.somma)
-            problemi << QStringLiteral("Indice %1 della tabella %2: le sue voci non sono quelle dei record (valori diversi, "
-                                       "o record mancanti al posto di altri in più).")
+            problemi << QStringLiteral(
+                            "Indice %1 della tabella %2: le sue voci non sono quelle dei record (valori diversi, "
+                            "o record mancanti al posto di altri in più).")
                             .arg(x.nome, tabella);
         if (doppie > 0)
-            problemi << QStringLiteral("Indice univoco %1 della tabella %2: %3 voci con la chiave di quella precedente (la prima "
-                                       "al record %4).")
+            problemi << QStringLiteral(
+                            "Indice univoco %1 della tabella %2: %3 voci con la chiave di quella precedente (la prima "
+                            "al record %4).")
                             .arg(x.nome, tabella)
                             .arg(doppie)
                             .arg(rigaDoppia);
@@ -489,7 +505,8 @@ void PulisciRecuperiInterrotti(const QString& archivio)
     const QString cartella = CartellaCopie(archivio);
     const QString base = QFileInfo(archivio).completeBaseName();
     static const QRegularExpression provvisorio(QStringLiteral("\\.(\\d+)\\.parziale(-journal)?$"));
-    for (const QFileInfo& f : QDir(cartella).entryInfoList({base + QStringLiteral("-recupero-*.parziale*")}, QDir::Files)) {
+    for (const QFileInfo& f :
+         QDir(cartella).entryInfoList({base + QStringLiteral("-recupero-*.parziale*")}, QDir::Files)) {
         const QRegularExpressionMatch m = provvisorio.match(f.fileName());
         if (!m.hasMatch())
             continue;
@@ -509,8 +526,8 @@ bool RecuperaRecord(const Sessione& s, QStringList& righe, QString& errore)
         return false;
     }
     PulisciRecuperiInterrotti(db.Name());
-    const QString nome = base + QStringLiteral("-recupero-")
-                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString nome =
+        base + QStringLiteral("-recupero-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString nuovo = QDir(cartella).filePath(nome + QStringLiteral(".mdb"));
     for (int i = 2; QFileInfo::exists(nuovo); ++i)
         nuovo = QDir(cartella).filePath(QStringLiteral("%1-%2.mdb").arg(nome).arg(i));
@@ -591,7 +608,8 @@ QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avan
     }
 }
 
-QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList& tabelle, const dbe::Progress& avanzamento,
+QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList& tabelle,
+                                     const dbe::Progress& avanzamento,
                                      const std::function<void(bool soloFile)>& durante)
 {
     ArchivioDiretto a(archivio, false, 3000);
@@ -629,7 +647,8 @@ QStringList ProblemiIntegritaTabelle(const QString& archivio, const QStringList&
                 nome = p;
         if (nome.isEmpty()) {
             problemi << QStringLiteral("Tabella %1 non trovata nell'archivio.").arg(t);
-        } else if (const std::optional<QStringList> trovati = ConfrontoSequenziale(a, nome); !trovati || !trovati->isEmpty()) {
+        } else if (const std::optional<QStringList> trovati = ConfrontoSequenziale(a, nome);
+                   !trovati || !trovati->isEmpty()) {
             // SQLite's full check: on a table the walks above do not handle, and on a damaged one,
             // whose damage is then told in SQLite's own words (each record missing from each index).
             QStringList sue;
@@ -665,8 +684,8 @@ QByteArray ImprontaArchivio(const QString& archivio)
             continue;
         }
         impronta += QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino)) + ':'
-                    + QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_mtim.tv_sec))
-                    + '.' + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ';';
+                    + QByteArray::number(qint64(st.st_size)) + ':' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.'
+                    + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ';';
         // Never opened here: closing a descriptor of a file SQLite holds would drop the process's
         // locks on it.
     }
@@ -683,8 +702,8 @@ QStringList IndiciIncompleti(const QString& archivio)
     // One read transaction: the counts are of one state of the file whatever others commit.
     a.esegui(QStringLiteral("BEGIN"));
     for (const QString& t : *tabelle) {
-        const auto indici = a.righe(QStringLiteral("SELECT name FROM pragma_index_list(?1) WHERE partial = 0 ORDER BY name"),
-                                    {t});
+        const auto indici =
+            a.righe(QStringLiteral("SELECT name FROM pragma_index_list(?1) WHERE partial = 0 ORDER BY name"), {t});
         if (!indici || indici->isEmpty())
             continue;
         // A table without rowid is its own index: nothing to compare.
@@ -734,7 +753,8 @@ EsitoRiparazione RiparaArchivio(const Sessione& s, Registro& reg, const dbe::Pro
             e.rapporto = errore + QStringLiteral("\rL'archivio non è stato riparato.");
             return e;
         }
-        righe << QStringLiteral("Copia di sicurezza dell'archivio danneggiato: %1").arg(QDir::toNativeSeparators(e.copia));
+        righe << QStringLiteral("Copia di sicurezza dell'archivio danneggiato: %1")
+                     .arg(QDir::toNativeSeparators(e.copia));
     }
     VoceRegistro v;
     v.tipo = tipo_modifica::Riparazione;

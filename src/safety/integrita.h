@@ -2,12 +2,11 @@
 // The archive's integrity and its repair. The check is SQLite's integrity check of every table
 // with its indexes (an index that misses rows of its table is damage: a check joined through it
 // would take a good record for a broken one); the check of a walk's table alone reaches the same
-// verdict on its indexes by reading each of them and the table once, in order. The repair works in the manner of a compact and
-// repair: after a safety copy it rebuilds every index from its table; when the archive is still
-// damaged it copies every record that can be read into a fresh file beside the copies and puts
-// that file's content in place of the archive's; then it checks again. The repair is one journal
-// entry of kind "riparazione". Callers may rely on: nothing is changed when the safety copy cannot
-// be made (unless they asked to go on without one).
+// verdict on its indexes by reading each of them and the table once, in order. The repair works in the manner of a
+// compact and repair: after a safety copy it rebuilds every index from its table; when the archive is still damaged it
+// copies every record that can be read into a fresh file beside the copies and puts that file's content in place of the
+// archive's; then it checks again. The repair is one journal entry of kind "riparazione". Callers may rely on: nothing
+// is changed when the safety copy cannot be made (unless they asked to go on without one).
 #include "registro.h"
 
 #include "core/sessione.h"
@@ -69,7 +68,7 @@ void PulisciRecuperiInterrotti(const QString& archivio);
 
 struct EsitoRiparazione {
     bool riuscita = false;
-    QString copia;     // the safety copy taken before, if any
+    QString copia;  // the safety copy taken before, if any
     QString rapporto;  // what was done, in Italian, several lines
 };
 

@@ -16,7 +16,7 @@ bool RecordFatto(const dbe::Database& db, const RecordRegistro& r)
         return !(ora && HaCampi(*ora, *r.prima));
     if (!r.prima && r.dopo)  // inserted
         return ora && HaCampi(*ora, *r.dopo);
-    if (r.prima && r.dopo)   // rewritten: not done while the fields still hold their old values
+    if (r.prima && r.dopo)  // rewritten: not done while the fields still hold their old values
         return !(ora && HaCampi(*ora, ValoriPrima(*r.prima, *r.dopo)) && !HaCampi(*ora, *r.dopo));
     return true;
 }
@@ -31,8 +31,8 @@ QString MessaggioLasciati(qint64 n)
     return QStringLiteral("Record non corretti: %1 (%2).").arg(n).arg(kMotivoLasciato);
 }
 
-ModificaRegistrata::ModificaRegistrata(const Sessione& s, const QString& tipo, const QString& tabella, const QString& chiave,
-                                       const QString& descrizione, qint64 annulla)
+ModificaRegistrata::ModificaRegistrata(const Sessione& s, const QString& tipo, const QString& tabella,
+                                       const QString& chiave, const QString& descrizione, qint64 annulla)
 {
     reg_ = RegistroSessione(s);
     if (!reg_ || s.DbArchivi.isNull() || !s.DbArchivi.IsOpen())
@@ -207,7 +207,9 @@ void RiconciliaInCorso(const dbe::Database& db, Registro& reg)
         RiconciliaVoce(db, reg, id);
         const auto v = reg.Voce(id);
         reg.Concludi(id, stato_modifica::Interrotta,
-                     v && v->tipo == tipo_modifica::Struttura ? QStringLiteral("esito sconosciuto") : v ? v->esito : QString(),
+                     v && v->tipo == tipo_modifica::Struttura ? QStringLiteral("esito sconosciuto")
+                     : v                                      ? v->esito
+                                                              : QString(),
                      QStringLiteral("La sessione si è interrotta prima della fine della modifica."));
     }
 }

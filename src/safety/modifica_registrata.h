@@ -27,8 +27,8 @@ QString MessaggioLasciati(qint64 n);
 
 class ModificaRegistrata {
 public:
-    ModificaRegistrata(const Sessione& s, const QString& tipo, const QString& tabella, const QString& chiave = QString(),
-                       const QString& descrizione = QString(), qint64 annulla = 0);
+    ModificaRegistrata(const Sessione& s, const QString& tipo, const QString& tabella,
+                       const QString& chiave = QString(), const QString& descrizione = QString(), qint64 annulla = 0);
     ~ModificaRegistrata();
     ModificaRegistrata(const ModificaRegistrata&) = delete;
     ModificaRegistrata& operator=(const ModificaRegistrata&) = delete;

@@ -66,7 +66,8 @@ public:
     bool fatto() { return s_ && sqlite3_step(s_) == SQLITE_DONE; }
     QString t(int i) const
     {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s_, i)), sqlite3_column_bytes(s_, i));
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s_, i)),
+                                 sqlite3_column_bytes(s_, i));
     }
     qint64 n(int i) const { return sqlite3_column_int64(s_, i); }
     bool nullo(int i) const { return sqlite3_column_type(s_, i) == SQLITE_NULL; }
@@ -187,7 +188,8 @@ void Registro::fallito(int rc)
     errore_ = QString::fromUtf8(sqlite3_errmsg(db_));
     // The system's error of the failed write, read before anything else can change it.
     const int os = sqlite3_system_errno(db_) != 0 ? sqlite3_system_errno(db_) : errno;
-    pieno_ = (rc & 0xff) == SQLITE_FULL || ((rc & 0xff) == SQLITE_IOERR && (os == ENOSPC || os == EDQUOT || os == EFBIG));
+    pieno_ =
+        (rc & 0xff) == SQLITE_FULL || ((rc & 0xff) == SQLITE_IOERR && (os == ENOSPC || os == EDQUOT || os == EFBIG));
 }
 
 bool Registro::apriTransazione()
@@ -242,8 +244,10 @@ bool Registro::AggiungiRecord(qint64 voce, const RecordRegistro& r)
         return false;
     // Prepared once: the record walks add one record per change.
     if (!insRecord_
-        && sqlite3_prepare_v3(db_, "INSERT INTO record (modifica, n, tabella, riga, prima, dopo, fatto) "
-                                   "VALUES (?,?,?,?,?,?,?)", -1, SQLITE_PREPARE_PERSISTENT, &insRecord_, nullptr)
+        && sqlite3_prepare_v3(db_,
+                              "INSERT INTO record (modifica, n, tabella, riga, prima, dopo, fatto) "
+                              "VALUES (?,?,?,?,?,?,?)",
+                              -1, SQLITE_PREPARE_PERSISTENT, &insRecord_, nullptr)
                != SQLITE_OK)
         return false;
     sqlite3_stmt* q = insRecord_;
@@ -448,7 +452,8 @@ QString Registro::CopiaConImpronta(const QString& impronta)
 {
     if (!db_ || impronta.isEmpty())
         return QString();
-    Q q(db_, "SELECT c.file FROM copie c JOIN impronte i ON i.file = c.file WHERE i.impronta = ? ORDER BY c.ora DESC, c.rowid DESC");
+    Q q(db_, "SELECT c.file FROM copie c JOIN impronte i ON i.file = c.file WHERE i.impronta = ? ORDER BY c.ora DESC, "
+             "c.rowid DESC");
     q.testo(1, impronta);
     while (q.riga())
         if (QFileInfo(q.t(0)).isFile())

@@ -55,16 +55,16 @@ struct VoceRegistro {
     QString utente;
     QString chiave;  // the task's key ("0008K"), empty for a change of no task
     QString descrizione;
-    QString tipo;     // tipo_modifica
+    QString tipo;  // tipo_modifica
     QString tabella;
-    QString stato;    // stato_modifica
-    QString esito;    // a structure row's "Stato" text, an undo's summary
+    QString stato;  // stato_modifica
+    QString esito;  // a structure row's "Stato" text, an undo's summary
     QString messaggio;  // the engine's message, or the records refused by an undo
-    QString copia;      // the session's safety copy
-    qint64 annulla = 0;     // for an undo: the entry undone
-    qint64 annullataDa = 0; // the undo entry that undid this one
-    qint64 record = 0;      // records journaled
-    qint64 recordFatti = 0; // of those, changed in the archive
+    QString copia;  // the session's safety copy
+    qint64 annulla = 0;  // for an undo: the entry undone
+    qint64 annullataDa = 0;  // the undo entry that undid this one
+    qint64 record = 0;  // records journaled
+    qint64 recordFatti = 0;  // of those, changed in the archive
 };
 
 struct RecordRegistro {
@@ -72,7 +72,7 @@ struct RecordRegistro {
     QString tabella;
     qint64 riga = 0;  // the record's rowid in the archive
     std::optional<dbe::StoredRow> prima;  // absent for a record that did not exist
-    std::optional<dbe::StoredRow> dopo;   // the fields written; absent for a deleted record
+    std::optional<dbe::StoredRow> dopo;  // the fields written; absent for a deleted record
     bool fatto = true;  // false: journaled, but the archive was not changed
 };
 

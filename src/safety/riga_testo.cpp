@@ -83,19 +83,11 @@ QByteArray TestoDaRiga(const dbe::StoredRow& riga)
         s += nomi.at(i);
         const QVariant& v = riga.values.at(i);
         switch (v.typeId()) {
-        case QMetaType::UnknownType:
-            s += ",\"n\",null]";
-            continue;
+        case QMetaType::UnknownType: s += ",\"n\",null]"; continue;
         case QMetaType::LongLong:
-        case QMetaType::Int:
-            s += ",\"i\",\"" + QByteArray::number(v.toLongLong()) + "\"]";
-            continue;
-        case QMetaType::Double:
-            s += ",\"r\",\"" + QByteArray::number(v.toDouble(), 'g', 17) + "\"]";
-            continue;
-        case QMetaType::QByteArray:
-            s += ",\"b\",\"" + v.toByteArray().toBase64() + "\"]";
-            continue;
+        case QMetaType::Int: s += ",\"i\",\"" + QByteArray::number(v.toLongLong()) + "\"]"; continue;
+        case QMetaType::Double: s += ",\"r\",\"" + QByteArray::number(v.toDouble(), 'g', 17) + "\"]"; continue;
+        case QMetaType::QByteArray: s += ",\"b\",\"" + v.toByteArray().toBase64() + "\"]"; continue;
         default:
             if (v.isNull()) {
                 s += ",\"n\",null]";

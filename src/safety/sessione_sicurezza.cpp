@@ -155,8 +155,8 @@ bool PrimaDellaModifica(const Sessione& s, const QStringList& tabelle)
     const std::shared_ptr<Registro> reg = RegistroPer(s, &errore);
     if (!reg) {
         s.operatore().Mostra(QStringLiteral("Impossibile scrivere il registro delle modifiche %1.\r%2\r")
-                             .arg(QDir::toNativeSeparators(Registro::FilePer(archivio)), errore)
-                         + kNessunaModifica);
+                                 .arg(QDir::toNativeSeparators(Registro::FilePer(archivio)), errore)
+                             + kNessunaModifica);
         return false;
     }
     RiconciliaInCorso(s.DbArchivi, *reg);
@@ -190,17 +190,18 @@ bool PrimaDellaModifica(const Sessione& s, const QStringList& tabelle)
     }
     if (!problemi.isEmpty()) {
         const QString testo = MessaggioArchivioDanneggiato(problemi);
-        const QString domanda = testo + QStringLiteral("\r\rRiparare ora l'archivio? Prima della riparazione ne "
-                                                       "viene salvata una copia di sicurezza.");
+        const QString domanda = testo
+                                + QStringLiteral("\r\rRiparare ora l'archivio? Prima della riparazione ne "
+                                                 "viene salvata una copia di sicurezza.");
         const bool ripara = Sicurezza(s).offriRiparazione
                                 ? Sicurezza(s).offriRiparazione(testo)
                                 : s.operatore().Mostra(domanda, Pulsanti::SiNo) == Risposta::Si;
         if (!ripara)
             return false;
-        const EsitoRiparazione e = RiparaArchivio(s, *reg,
-                                                  Avanzamento(s, QStringLiteral("Verifica dell'archivio")));
-        s.operatore().Mostra((e.riuscita ? QStringLiteral("Archivio riparato.\r") : QStringLiteral("Riparazione non riuscita.\r"))
-                         + e.rapporto);
+        const EsitoRiparazione e = RiparaArchivio(s, *reg, Avanzamento(s, QStringLiteral("Verifica dell'archivio")));
+        s.operatore().Mostra(
+            (e.riuscita ? QStringLiteral("Archivio riparato.\r") : QStringLiteral("Riparazione non riuscita.\r"))
+            + e.rapporto);
         if (!e.riuscita)
             return false;
         Stato(s).verificati.insert(archivio, {QStringList(), QDateTime::currentDateTime()});

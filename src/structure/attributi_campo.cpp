@@ -57,10 +57,7 @@ private:
     int tabelle_ = 0;
 };
 
-QString Attributo(qint32 bit)
-{
-    return QStringLiteral("«%1» (%2)").arg(DescriviAttributi(bit)).arg(bit);
-}
+QString Attributo(qint32 bit) { return QStringLiteral("«%1» (%2)").arg(DescriviAttributi(bit)).arg(bit); }
 
 QString Frase(const QString& campo, short tipo, const QStringList& parti)
 {

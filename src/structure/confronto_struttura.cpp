@@ -85,15 +85,17 @@ bool confrontaCampi(Confronto& c, const dbe::TableDef& tm, const dbe::TableDef& 
         if (tipoM == dbe::dbText && fm.Size() != fa.Size()) {
             if (!c.registra(cod::Len + QLatin1Char('>') + nome + QLatin1Char('#') + QString::number(fm.Size()),
                             QStringLiteral("Lunghezza del campo ") + nome + QStringLiteral(" non è corretta (")
-                                + QString::number(fa.Size()) + QStringLiteral(" anzichè ")
-                                + QString::number(fm.Size()) + QLatin1Char(')') + kCrLf))
+                                + QString::number(fa.Size()) + QStringLiteral(" anzichè ") + QString::number(fm.Size())
+                                + QLatin1Char(')') + kCrLf))
                 return false;
         }
         if (fm.Attributes() != fa.Attributes()) {
-            const QString codice = cod::Attr + QLatin1Char('>') + nome + QLatin1Char('#') + QString::number(fm.Attributes());
-            const QString riga = QStringLiteral("Gli attributi del campo ") + nome + QStringLiteral(" non sono coretti (")
-                                 + QString::number(fa.Attributes()) + QStringLiteral(" anzichè ")
-                                 + QString::number(fm.Attributes()) + QLatin1Char(')') + kCrLf;
+            const QString codice =
+                cod::Attr + QLatin1Char('>') + nome + QLatin1Char('#') + QString::number(fm.Attributes());
+            const QString riga = QStringLiteral("Gli attributi del campo ") + nome
+                                 + QStringLiteral(" non sono coretti (") + QString::number(fa.Attributes())
+                                 + QStringLiteral(" anzichè ") + QString::number(fm.Attributes()) + QLatin1Char(')')
+                                 + kCrLf;
             // Flags the engine cannot give a field of this type are listed after every other
             // difference, so that they never take a slot a correctable one needs.
             if (!AttributiNonImpostabili(nome, tipoA, fm.Attributes()).isEmpty())
@@ -164,13 +166,14 @@ EsitoStruttura ConfrontaStruttura(const dbe::Database& master, const dbe::Databa
     Confronto c(P);
     if (!master.TableDefs().Contains(nomeTabella)) {
         c.esito.problemi = true;
-        c.esito.report = QStringLiteral("La tabella ") + nomeTabella
-                         + QStringLiteral(" non è più presente nel Db Master.");
+        c.esito.report =
+            QStringLiteral("La tabella ") + nomeTabella + QStringLiteral(" non è più presente nel Db Master.");
         return c.esito;
     }
     const dbe::TableDef tm = master.TableDefs().Item(nomeTabella);
     if (!archivio.TableDefs().Contains(tm.Name())) {
-        c.registra(cod::NoTab + QLatin1Char('>'), QStringLiteral("La tabella ") + nomeTabella + QStringLiteral(" è mancante"));
+        c.registra(cod::NoTab + QLatin1Char('>'),
+                   QStringLiteral("La tabella ") + nomeTabella + QStringLiteral(" è mancante"));
         return c.esito;
     }
     const dbe::TableDef ta = archivio.TableDefs().Item(tm.Name());

@@ -11,7 +11,7 @@ namespace corvale {
 
 struct EsitoStruttura {
     bool problemi = false;  // any difference found (or the master table is gone)
-    QString report;         // the report lines of the problems stored, in the order found
+    QString report;  // the report lines of the problems stored, in the order found
 };
 
 // Compares table nomeTabella (the master's name) of master with the archive's. P points to the

@@ -14,20 +14,24 @@ bool eTesto(short tipo) { return tipo == dbe::dbText || tipo == dbe::dbMemo; }
 bool eNumero(short tipo)
 {
     switch (tipo) {
-    case dbe::dbBoolean: case dbe::dbByte: case dbe::dbInteger: case dbe::dbLong: case dbe::dbCurrency:
-    case dbe::dbSingle: case dbe::dbDouble: case dbe::dbDecimal:
-        return true;
-    default:
-        return false;
+    case dbe::dbBoolean:
+    case dbe::dbByte:
+    case dbe::dbInteger:
+    case dbe::dbLong:
+    case dbe::dbCurrency:
+    case dbe::dbSingle:
+    case dbe::dbDouble:
+    case dbe::dbDecimal: return true;
+    default: return false;
     }
 }
 
 [[noreturn]] void cambierebbe(const QString& campo, const QString& valore)
 {
-    throw dbe::DbError(dbe::err::TypeMismatch,
-                       dbe::errorDescription(dbe::err::TypeMismatch) + QStringLiteral(" Il valore '") + valore
-                           + QStringLiteral("' del campo '") + campo
-                           + QStringLiteral("' non si conserva nel nuovo tipo."));
+    throw dbe::DbError(dbe::err::TypeMismatch, dbe::errorDescription(dbe::err::TypeMismatch)
+                                                   + QStringLiteral(" Il valore '") + valore
+                                                   + QStringLiteral("' del campo '") + campo
+                                                   + QStringLiteral("' non si conserva nel nuovo tipo."));
 }
 
 // The text an operator reads for a value of the old field (for the messages and for text fields).
@@ -40,12 +44,11 @@ QString testoValore(const QVariant& v, short tipo)
             return dt.toString(QStringLiteral("dd/MM/yyyy"));
         return dt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     }
-    case QMetaType::Double: case QMetaType::Float:
-        return TestoNumero(v.toDouble(), tipo == dbe::dbSingle);
-    case QMetaType::LongLong: case QMetaType::Int:
-        return QString::number(v.toLongLong());
-    default:
-        return v.toString();
+    case QMetaType::Double:
+    case QMetaType::Float: return TestoNumero(v.toDouble(), tipo == dbe::dbSingle);
+    case QMetaType::LongLong:
+    case QMetaType::Int: return QString::number(v.toLongLong());
+    default: return v.toString();
     }
 }
 
@@ -53,39 +56,33 @@ QString testoValore(const QVariant& v, short tipo)
 bool numeroDi(const QVariant& v, short tipo, double* d)
 {
     switch (v.typeId()) {
-    case QMetaType::Bool:
-        *d = v.toBool() ? -1 : 0;
-        return true;
-    case QMetaType::LongLong: case QMetaType::Int:
-        *d = double(v.toLongLong());
-        return true;
-    case QMetaType::Double: case QMetaType::Float:
+    case QMetaType::Bool: *d = v.toBool() ? -1 : 0; return true;
+    case QMetaType::LongLong:
+    case QMetaType::Int: *d = double(v.toLongLong()); return true;
+    case QMetaType::Double:
+    case QMetaType::Float:
         // A single counts as the figures it shows.
-        *d = tipo == dbe::dbSingle ? TestoNumero(v.toDouble(), true).replace(QLatin1Char(','), QLatin1Char('.')).toDouble()
-                                   : v.toDouble();
+        *d = tipo == dbe::dbSingle
+                 ? TestoNumero(v.toDouble(), true).replace(QLatin1Char(','), QLatin1Char('.')).toDouble()
+                 : v.toDouble();
         return true;
-    case QMetaType::QDateTime:
-        *d = NumeroGiorno(v.toDateTime());
-        return true;
+    case QMetaType::QDateTime: *d = NumeroGiorno(v.toDateTime()); return true;
     case QMetaType::QString:
         *d = dbe::ConvertValue(v, dbe::dbDouble).toDouble();  // the engine's reading of the text
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
 bool stessoNumero(const QVariant& w, short tipoNuovo, double d)
 {
     switch (tipoNuovo) {
-    case dbe::dbBoolean:
-        return (w.toBool() ? -1.0 : 0.0) == d;
-    case dbe::dbByte: case dbe::dbInteger: case dbe::dbLong:
-        return double(w.toLongLong()) == d;
-    case dbe::dbSingle:
-        return TestoNumero(w.toDouble(), true) == TestoNumero(d, false);
-    default:
-        return w.toDouble() == d;
+    case dbe::dbBoolean: return (w.toBool() ? -1.0 : 0.0) == d;
+    case dbe::dbByte:
+    case dbe::dbInteger:
+    case dbe::dbLong: return double(w.toLongLong()) == d;
+    case dbe::dbSingle: return TestoNumero(w.toDouble(), true) == TestoNumero(d, false);
+    default: return w.toDouble() == d;
     }
 }
 
@@ -97,8 +94,8 @@ QString TestoNumero(double d, bool single)
     const double a = std::fabs(d);
     const auto forma = a == 0 || (a >= 1e-5 && a < 1e15) ? std::chars_format::fixed : std::chars_format::scientific;
     char buf[400];
-    const auto r = single ? std::to_chars(buf, buf + sizeof buf, float(d), forma)
-                          : std::to_chars(buf, buf + sizeof buf, d, forma);
+    const auto r =
+        single ? std::to_chars(buf, buf + sizeof buf, float(d), forma) : std::to_chars(buf, buf + sizeof buf, d, forma);
     QString t = QString::fromLatin1(buf, int(r.ptr - buf));
     t.replace(QLatin1Char('.'), QLatin1Char(',')).replace(QLatin1Char('e'), QLatin1Char('E'));
     return t;

@@ -23,13 +23,15 @@ QString IndicePerso(const Sessione& s, const QString& tabella, const QString& in
                                          "possibile ricrearlo: la tabella ora ne è senza.")
                               .arg(indice, tabella);
     if (copia.isEmpty())
-        return testo + QStringLiteral(" Questa sessione non ha fatto una copia di sicurezza: per riaverlo occorre "
-                                      "una copia fatta prima.");
-    return testo + QStringLiteral(" Per riaverlo com'era, ripristinare la copia di sicurezza %1 fatta prima delle "
-                                  "correzioni: finestra \"Registro delle modifiche\" (Ctrl+R), pulsante "
-                                  "\"Ripristina copia\", oppure corvale-cli ripristina \"%1\". Il ripristino "
-                                  "annulla anche le modifiche fatte dopo la copia.")
-                         .arg(QDir::toNativeSeparators(copia));
+        return testo
+               + QStringLiteral(" Questa sessione non ha fatto una copia di sicurezza: per riaverlo occorre "
+                                "una copia fatta prima.");
+    return testo
+           + QStringLiteral(" Per riaverlo com'era, ripristinare la copia di sicurezza %1 fatta prima delle "
+                            "correzioni: finestra \"Registro delle modifiche\" (Ctrl+R), pulsante "
+                            "\"Ripristina copia\", oppure corvale-cli ripristina \"%1\". Il ripristino "
+                            "annulla anche le modifiche fatte dopo la copia.")
+                 .arg(QDir::toNativeSeparators(copia));
 }
 }  // namespace
 

@@ -205,7 +205,8 @@ EsitoCorrezioniStruttura GestisciCorrezioneStruttura(Manutenzione& m, int P)
             if (!ok && riga.motivo.numero == dbe::err::CouldNotUpdateLocked) {
                 QString perche;
                 if (RiapriArchivio(s, percorso, &perche))
-                    perche = QStringLiteral("Impossibile continuare le correzioni: un altro programma sta scrivendo nell'archivio.");
+                    perche = QStringLiteral(
+                        "Impossibile continuare le correzioni: un altro programma sta scrivendo nell'archivio.");
                 ferma(pos, perche);
                 return esito;
             }

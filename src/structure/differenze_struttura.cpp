@@ -34,10 +34,7 @@ QString campiIndice(const dbe::Index& indice)
     return nomi.isEmpty() ? QStringLiteral("nessun campo") : QStringLiteral("campi ") + nomi.join(QStringLiteral(", "));
 }
 
-QString descriviCampo(const dbe::Field& f)
-{
-    return NomeTipoCampo(f.Type(), f.Size());
-}
+QString descriviCampo(const dbe::Field& f) { return NomeTipoCampo(f.Type(), f.Size()); }
 
 QString descriviProprieta(const dbe::Property& p)
 {
@@ -59,8 +56,7 @@ QString NomeTipoCampo(short tipo, qint32 dimensione)
     case dbe::dbDouble: return QStringLiteral("Precisione doppia");
     case dbe::dbDate: return QStringLiteral("Data/ora");
     case dbe::dbBinary: return QStringLiteral("Binario");
-    case dbe::dbText:
-        return dimensione > 0 ? QStringLiteral("Testo (%1)").arg(dimensione) : QStringLiteral("Testo");
+    case dbe::dbText: return dimensione > 0 ? QStringLiteral("Testo (%1)").arg(dimensione) : QStringLiteral("Testo");
     case dbe::dbLongBinary: return QStringLiteral("Oggetto OLE");
     case dbe::dbMemo: return QStringLiteral("Memo");
     case dbe::dbGUID: return QStringLiteral("Identificativo di replica");
@@ -75,12 +71,9 @@ QString DescriviAttributi(qint32 attributi)
         qint32 bit;
         const char* nome;
     } nomi[] = {
-        {dbe::dbFixedField, "lunghezza fissa"},
-        {dbe::dbVariableField, "lunghezza variabile"},
-        {dbe::dbAutoIncrField, "contatore"},
-        {dbe::dbUpdatableField, "aggiornabile"},
-        {dbe::dbSystemField, "di sistema"},
-        {dbe::dbHyperlinkField, "collegamento ipertestuale"},
+        {dbe::dbFixedField, "lunghezza fissa"}, {dbe::dbVariableField, "lunghezza variabile"},
+        {dbe::dbAutoIncrField, "contatore"},    {dbe::dbUpdatableField, "aggiornabile"},
+        {dbe::dbSystemField, "di sistema"},     {dbe::dbHyperlinkField, "collegamento ipertestuale"},
     };
     QStringList parole;
     qint32 resto = attributi;
@@ -124,15 +117,13 @@ DifferenzaStruttura DescriviDifferenza(const dbe::Database& master, const dbe::D
     } else if (codice == cod::Len) {
         auto caratteri = [](const QString& n) { return n + QStringLiteral(" caratteri"); };
         d.Oggetto = QStringLiteral("Campo ") + campo;
-        d.Archivio = leggi(archivio, tabella, delCampo([&](const dbe::Field& f) {
-            return caratteri(QString::number(f.Size()));
-        }));
+        d.Archivio = leggi(archivio, tabella,
+                           delCampo([&](const dbe::Field& f) { return caratteri(QString::number(f.Size())); }));
         d.Master = caratteri(RicavaDatoDaCod(QStringLiteral("LUNGHEZZA"), COD));
     } else if (codice == cod::Attr) {
         d.Oggetto = QStringLiteral("Attributi del campo ") + campo;
-        d.Archivio = leggi(archivio, tabella, delCampo([](const dbe::Field& f) {
-            return DescriviAttributi(f.Attributes());
-        }));
+        d.Archivio =
+            leggi(archivio, tabella, delCampo([](const dbe::Field& f) { return DescriviAttributi(f.Attributes()); }));
         d.Master = DescriviAttributi(RicavaDatoDaCod(QStringLiteral("ATTRIBUTO"), COD).toInt());
     } else if (codice == cod::NoIdx) {
         d.Oggetto = QStringLiteral("Indice ") + indice;
@@ -149,9 +140,8 @@ DifferenzaStruttura DescriviDifferenza(const dbe::Database& master, const dbe::D
         const QString nome = RicavaDatoDaCod(QStringLiteral("PROPRIETA"), COD);
         d.Oggetto = QStringLiteral("Proprietà ") + nome;
         d.Archivio = kAssente;
-        d.Master = leggi(master, tabella, [&nome](const dbe::TableDef& t) {
-            return descriviProprieta(t.Properties().Item(nome));
-        });
+        d.Master = leggi(master, tabella,
+                         [&nome](const dbe::TableDef& t) { return descriviProprieta(t.Properties().Item(nome)); });
     } else {
         d.Oggetto = COD;
         d.Archivio = kNonRilevabile;

@@ -11,9 +11,9 @@
 namespace corvale {
 
 struct DifferenzaStruttura {
-    QString Oggetto;   // "Campo INDIRIZZO", "Indice RAGSOC, campo CITTA", "Tabella MODPAGAM", ...
+    QString Oggetto;  // "Campo INDIRIZZO", "Indice RAGSOC, campo CITTA", "Tabella MODPAGAM", ...
     QString Archivio;  // what the archive has
-    QString Master;    // what the master wants
+    QString Master;  // what the master wants
 };
 
 // The coded problem COD of table tabella (the master's name), described from both databases.

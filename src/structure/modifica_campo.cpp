@@ -59,7 +59,8 @@ QString DescriviChiave(const dbe::Recordset& rs, const QStringList& chiave)
 
 // Copies every value of the old field into the new one of another type, record by record, each
 // converted so that it is kept or the copy refused (ValoreConvertito).
-void CopiaConvertendo(Sessione& s, const dbe::TableDef& td, const dbe::Field& vecchio, const QString& nomeNuovo, short tipoNuovo)
+void CopiaConvertendo(Sessione& s, const dbe::TableDef& td, const dbe::Field& vecchio, const QString& nomeNuovo,
+                      short tipoNuovo)
 {
     dbe::Recordset rs = s.DbArchivi.OpenRecordset(td.Name(), dbe::dbOpenTable);
     const int da = rs.FieldIndex(vecchio.Name());
@@ -78,7 +79,8 @@ void CopiaConvertendo(Sessione& s, const dbe::TableDef& td, const dbe::Field& ve
         }
     } catch (const dbe::DbError& e) {
         // The refusal names the record it met, so that the operator can find and mend it.
-        const QString record = QStringLiteral(" Record %1 della tabella %2%3.").arg(n).arg(td.Name(), DescriviChiave(rs, chiave));
+        const QString record =
+            QStringLiteral(" Record %1 della tabella %2%3.").arg(n).arg(td.Name(), DescriviChiave(rs, chiave));
         rs.Close();
         throw dbe::DbError(e.number(), e.description() + record);
     } catch (...) {
@@ -136,7 +138,7 @@ EsitoCorrezione RicostruisciCampo(Sessione& s, const QString& NmTab, const QStri
 
         if (tipo == vecchio.Type())
             s.DbArchivi.Execute(QStringLiteral("UPDATE ") + tabella + QStringLiteral(" SET ") + sqlNuovo
-                              + QLatin1Char('=') + sqlVecchio);
+                                + QLatin1Char('=') + sqlVecchio);
         else
             CopiaConvertendo(s, s.DbArchivi.TableDefs().Item(NmTab), vecchio, nomeNuovo, tipo);
         s.DbArchivi.Execute(QStringLiteral("ALTER TABLE ") + tabella + QStringLiteral(" DROP COLUMN ") + sqlVecchio);

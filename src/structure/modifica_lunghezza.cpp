@@ -41,8 +41,8 @@ void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint
         // The new column takes every value the old one holds, the empty text included, whatever
         // its setting; the field gets its own setting back once renamed.
         C.TableDefs().Item(t).Fields().Item(nuovo).SetAllowZeroLength(true);
-        C.Execute(QStringLiteral("UPDATE ") + tab + QStringLiteral(" SET [NEW") + f + QStringLiteral("]=[")
-                  + f + QStringLiteral("];"));
+        C.Execute(QStringLiteral("UPDATE ") + tab + QStringLiteral(" SET [NEW") + f + QStringLiteral("]=[") + f
+                  + QStringLiteral("];"));
         C.Execute(QStringLiteral("ALTER TABLE ") + tab + QStringLiteral(" DROP [") + f + QLatin1Char(']'));
     } catch (...) {
         dbe::Workspace::Default().Rollback();

@@ -19,20 +19,37 @@ inline bool ParolaRiservata(const QString& nome)
 {
     static const QSet<QString> parole = [] {
         QSet<QString> s;
-        for (const char* p :
-             {"ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUTOINCREMENT", "AVG", "BETWEEN", "BINARY",
-              "BIT", "BOOL", "BOOLEAN", "BY", "BYTE", "CHAR", "CHARACTER", "CLOB", "COLUMN", "CONSTRAINT",
-              "COUNT", "COUNTER", "CREATE", "CURRENCY", "DATABASE", "DATE", "DATETIME", "DEC", "DECIMAL",
-              "DELETE", "DESC", "DISALLOW", "DISTINCT", "DISTINCTROW", "DOUBLE", "DROP", "EQV", "EXISTS",
-              "FALSE", "FIRST", "FLOAT", "FLOAT4", "FLOAT8", "FOREIGN", "FROM", "FULL", "GROUP", "GUID",
-              "HAVING", "IGNORE", "IIF", "IMAGE", "IMP", "IN", "INDEX", "INNER", "INSERT", "INT", "INTEGER",
-              "INTO", "IS", "ISNULL", "JOIN", "KEY", "LAST", "LEFT", "LIKE", "LOGICAL", "LONG",
-              "LONGBINARY", "LONGTEXT", "MAX", "MEMO", "MIN", "MOD", "MONEY", "NOT", "NOTE", "NULL",
-              "NUMBER", "NUMERIC", "OLEOBJECT", "ON", "OR", "ORDER", "OUTER", "PERCENT", "PIVOT",
-              "PRIMARY", "PROCEDURE", "REAL", "REFERENCES", "RIGHT", "SELECT", "SET", "SHORT", "SINGLE",
-              "SMALLINT", "SOME", "STRING", "SUM", "TABLE", "TEXT", "TIME", "TIMESTAMP", "TINYINT", "TO",
-              "TOP", "TRANSFORM", "TRIM", "TRUE", "UNION", "UNIQUE", "UPDATE", "VALUE", "VALUES",
-              "VARBINARY", "VARCHAR", "WHERE", "WITH", "XOR", "YESNO"})
+        for (const char* p : {"ADD",        "ALL",       "ALTER",       "AND",
+                              "ANY",        "AS",        "ASC",         "AUTOINCREMENT",
+                              "AVG",        "BETWEEN",   "BINARY",      "BIT",
+                              "BOOL",       "BOOLEAN",   "BY",          "BYTE",
+                              "CHAR",       "CHARACTER", "CLOB",        "COLUMN",
+                              "CONSTRAINT", "COUNT",     "COUNTER",     "CREATE",
+                              "CURRENCY",   "DATABASE",  "DATE",        "DATETIME",
+                              "DEC",        "DECIMAL",   "DELETE",      "DESC",
+                              "DISALLOW",   "DISTINCT",  "DISTINCTROW", "DOUBLE",
+                              "DROP",       "EQV",       "EXISTS",      "FALSE",
+                              "FIRST",      "FLOAT",     "FLOAT4",      "FLOAT8",
+                              "FOREIGN",    "FROM",      "FULL",        "GROUP",
+                              "GUID",       "HAVING",    "IGNORE",      "IIF",
+                              "IMAGE",      "IMP",       "IN",          "INDEX",
+                              "INNER",      "INSERT",    "INT",         "INTEGER",
+                              "INTO",       "IS",        "ISNULL",      "JOIN",
+                              "KEY",        "LAST",      "LEFT",        "LIKE",
+                              "LOGICAL",    "LONG",      "LONGBINARY",  "LONGTEXT",
+                              "MAX",        "MEMO",      "MIN",         "MOD",
+                              "MONEY",      "NOT",       "NOTE",        "NULL",
+                              "NUMBER",     "NUMERIC",   "OLEOBJECT",   "ON",
+                              "OR",         "ORDER",     "OUTER",       "PERCENT",
+                              "PIVOT",      "PRIMARY",   "PROCEDURE",   "REAL",
+                              "REFERENCES", "RIGHT",     "SELECT",      "SET",
+                              "SHORT",      "SINGLE",    "SMALLINT",    "SOME",
+                              "STRING",     "SUM",       "TABLE",       "TEXT",
+                              "TIME",       "TIMESTAMP", "TINYINT",     "TO",
+                              "TOP",        "TRANSFORM", "TRIM",        "TRUE",
+                              "UNION",      "UNIQUE",    "UPDATE",      "VALUE",
+                              "VALUES",     "VARBINARY", "VARCHAR",     "WHERE",
+                              "WITH",       "XOR",       "YESNO"})
             s.insert(QString::fromLatin1(p));
         return s;
     }();

@@ -8,16 +8,12 @@
 
 namespace corvale {
 
-void GuardiaDoppioClic::Proteggi(QWidget* pulsante)
-{
-    pulsante->installEventFilter(this);
-}
+void GuardiaDoppioClic::Proteggi(QWidget* pulsante) { pulsante->installEventFilter(this); }
 
 bool GuardiaDoppioClic::eventFilter(QObject* o, QEvent* e)
 {
     switch (e->type()) {
-    case QEvent::MouseButtonDblClick:
-        return true;
+    case QEvent::MouseButtonDblClick: return true;
     case QEvent::MouseButtonPress: {
         const auto* me = static_cast<QMouseEvent*>(e);
         const quint64 t = me->timestamp();
@@ -42,8 +38,7 @@ bool GuardiaDoppioClic::eventFilter(QObject* o, QEvent* e)
             return true;
         }
         return false;
-    default:
-        return QObject::eventFilter(o, e);
+    default: return QObject::eventFilter(o, e);
     }
 }
 

@@ -36,15 +36,15 @@ void CentraForm(QWidget* finestra)
         return;
     const QRect area = schermo->geometry();
     const QSize dim = finestra->frameGeometry().size();
-    finestra->move(area.x() + (area.width() - dim.width()) / 2,
-                   area.y() + (area.height() - dim.height()) / 2);
+    finestra->move(area.x() + (area.width() - dim.width()) / 2, area.y() + (area.height() - dim.height()) / 2);
 }
 
 int LarghezzaPulsante(const QPushButton* pulsante, const QStringList& testi)
 {
     const QStyle* st = pulsante->style();
-    const int margini = 2 * (st->pixelMetric(QStyle::PM_ButtonMargin, nullptr, pulsante)
-                             + st->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, pulsante));
+    const int margini = 2
+                        * (st->pixelMetric(QStyle::PM_ButtonMargin, nullptr, pulsante)
+                           + st->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, pulsante));
     int w = 0;
     for (const QString& t : testi)
         w = qMax(w, pulsante->fontMetrics().horizontalAdvance(t) + margini);

@@ -77,10 +77,7 @@ QString cartellaChiusa()
     return chiusa.path();
 }
 
-QStringList temporaneiAccess()
-{
-    return QDir::temp().entryList({"corvale-access-*"}, QDir::Files);
-}
+QStringList temporaneiAccess() { return QDir::temp().entryList({"corvale-access-*"}, QDir::Files); }
 
 }  // namespace
 
@@ -89,9 +86,9 @@ TEST_F(ComandiAccess, ImportOfNorthwindKeepsWhatTheSampleHolds)
     const QString dest = dir.filePath("nwind.db");
     const EsitoCli e = EseguiCli({"import", campione("nwind.mdb"), dest});
     ASSERT_EQ(e.stato, 0) << e.err.toStdString();
-    for (const char* riga : {"Tabella Customers: 91 record", "Tabella Orders: 830 record",
-                             "Tabella Order Details: 2155 record", "Tabella Products: 77 record",
-                             "Tabella Employees: 9 record", "Tabella Umsätze: 830 record"})
+    for (const char* riga :
+         {"Tabella Customers: 91 record", "Tabella Orders: 830 record", "Tabella Order Details: 2155 record",
+          "Tabella Products: 77 record", "Tabella Employees: 9 record", "Tabella Umsätze: 830 record"})
         EXPECT_TRUE(e.err.contains(QString::fromUtf8(riga))) << riga;
     EXPECT_TRUE(e.out.contains("Importate 9 tabelle, 4032 record"));
 
@@ -186,7 +183,8 @@ TEST_F(ComandiAccess, AccessArchiveAndMasterAreCheckedAsTheyAreAndNeverChanged)
     EXPECT_TRUE(html.contains(QDir::toNativeSeparators(QFileInfo(archivio).absoluteFilePath()).toHtmlEscaped()));
     EXPECT_FALSE(html.contains("corvale-access-"));
     // The 29 data checks that cannot run on Northwind are counted apart from those with problems.
-    EXPECT_TRUE(html.contains("29 su 38 non si sono potuti eseguire")) << html.section("Riepilogo", 1, 1).left(300).toStdString();
+    EXPECT_TRUE(html.contains("29 su 38 non si sono potuti eseguire"))
+        << html.section("Riepilogo", 1, 1).left(300).toStdString();
     const QJsonArray task = radice.value("tasks").toArray();
     int struttura = 0, nonEseguibili = 0;
     for (const QJsonValue& t : task) {
@@ -269,12 +267,14 @@ TEST_F(ComandiAccess, DamagedFilesAreReadOrRefusedNeverCrashHangOrFlood)
         EXPECT_FALSE(e.err.contains("CRITICAL") || e.err.contains("Warning")) << e.err.left(300).toStdString();
         if (e.stato == 2) {
             ++rifiutati;
-            EXPECT_TRUE(e.err.contains("danneggiato") || e.err.contains("Importazione interrotta")) << e.err.toStdString();
+            EXPECT_TRUE(e.err.contains("danneggiato") || e.err.contains("Importazione interrotta"))
+                << e.err.toStdString();
             EXPECT_FALSE(QFileInfo::exists(dest));
         }
         if (k % 8 == 0) {  // the same reading behind a check of the file as the archive
             writeFile(dir.filePath("archivi/lumera.mdb"), byte);
-            const EsitoCli c = EseguiCli({"check", "--home", dir.filePath("home"), "--archive", dir.filePath("archivi")});
+            const EsitoCli c =
+                EseguiCli({"check", "--home", dir.filePath("home"), "--archive", dir.filePath("archivi")});
             EXPECT_TRUE(c.stato >= 0 && c.stato <= 2) << c.stato << " " << c.err.left(300).toStdString();
             EXPECT_FALSE(c.err.contains("CRITICAL") || c.err.contains("Warning"));
         }
@@ -294,7 +294,9 @@ TEST_F(ComandiAccess, InterruptedCommandsLeaveNoTemporaryFile)
     QDir(dir.path()).mkdir("archivi");
     copia("nwind.mdb", "home/esempio.mdb");
     copia("nwind.mdb", "archivi/lumera.mdb");
-    const auto nascosti = [this] { return QDir(dir.path()).entryList({".*importazione*"}, QDir::Files | QDir::Hidden); };
+    const auto nascosti = [this] {
+        return QDir(dir.path()).entryList({".*importazione*"}, QDir::Files | QDir::Hidden);
+    };
     const auto copieTmp = [this] { return QDir(dir.filePath("tmp")).entryList(QDir::Files | QDir::Hidden); };
     const struct {
         QStringList argomenti;

@@ -36,7 +36,8 @@ QString comeMdb(const QVariant& v, short tipo)
     case dbe::dbBoolean: return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     case dbe::dbCurrency: return QString::number(v.toDouble(), 'f', 4);
     case dbe::dbDate: return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    case dbe::dbBinary: case dbe::dbLongBinary: return QString::fromLatin1(v.toByteArray().toHex()).toUpper();
+    case dbe::dbBinary:
+    case dbe::dbLongBinary: return QString::fromLatin1(v.toByteArray().toHex()).toUpper();
     default: return v.toString();
     }
 }
@@ -113,7 +114,8 @@ void confrontaTabella(const QString& file, const dbe::Database& db, const QStrin
     // (version history) left out.
     QVector<int> colonne;
     for (int i = 0; i < campi.size(); ++i)
-        if (!campi[i].second.startsWith(QLatin1String("Unknown_")) || db.TableDefs().Contains(nome + '_' + campi[i].first))
+        if (!campi[i].second.startsWith(QLatin1String("Unknown_"))
+            || db.TableDefs().Contains(nome + '_' + campi[i].first))
             colonne << i;
     ASSERT_EQ(t.Fields().Count(), colonne.size());
     for (int i = 0; i < colonne.size(); ++i) {
@@ -143,7 +145,8 @@ void confrontaTabella(const QString& file, const dbe::Database& db, const QStrin
         for (int c = 0; c < rs.FieldCount(); ++c)
             EXPECT_TRUE(uguali(attesi[r][colonne[c]], rs.Value(c), rs.FieldType(c)))
                 << "record " << r << " campo " << rs.FieldName(c).toStdString() << ": mdb-export "
-                << attesi[r][colonne[c]].left(80).toStdString() << ", importato " << comeMdb(rs.Value(c), rs.FieldType(c)).left(80).toStdString();
+                << attesi[r][colonne[c]].left(80).toStdString() << ", importato "
+                << comeMdb(rs.Value(c), rs.FieldType(c)).left(80).toStdString();
     }
     EXPECT_EQ(r, attesi.size());
     rs.Close();
@@ -169,9 +172,11 @@ void confrontaFiglio(const QString& file, const dbe::Database& db, const QString
         ASSERT_LT(r, attesi.size());
         for (int c = 0; c < rs.FieldCount(); ++c) {
             const QString colonna = rs.FieldName(c) == campo ? '_' + campo : rs.FieldName(c);
-            const auto m = std::find_if(campi.cbegin(), campi.cend(), [&](const auto& p) { return p.first == colonna; });
+            const auto m =
+                std::find_if(campi.cbegin(), campi.cend(), [&](const auto& p) { return p.first == colonna; });
             ASSERT_NE(m, campi.cend()) << colonna.toStdString();
-            EXPECT_TRUE(colonna == "FileData" || uguali(attesi[r][int(m - campi.cbegin())], rs.Value(c), rs.FieldType(c)))
+            EXPECT_TRUE(colonna == "FileData"
+                        || uguali(attesi[r][int(m - campi.cbegin())], rs.Value(c), rs.FieldType(c)))
                 << "record " << r << " " << colonna.toStdString();
         }
     }
@@ -279,8 +284,10 @@ TEST_F(ImportAccess, EmptyTextsAndEveryCharacterComeInAsStored)
                 qint64 nulli = 0;
                 for (const QStringList& r : attesi)
                     nulli += r.value(m) == QLatin1String(kNullMdb);
-                EXPECT_EQ(sqliteValue(d, QStringLiteral("SELECT count(*) FROM [%1] WHERE [%2] IS NULL").arg(t.Name(), f.Name())),
-                          QVariant(nulli)) << file.toStdString() << " " << t.Name().toStdString() << "." << f.Name().toStdString();
+                EXPECT_EQ(sqliteValue(d, QStringLiteral("SELECT count(*) FROM [%1] WHERE [%2] IS NULL")
+                                             .arg(t.Name(), f.Name())),
+                          QVariant(nulli))
+                    << file.toStdString() << " " << t.Name().toStdString() << "." << f.Name().toStdString();
             }
         }
         db.Close();
@@ -293,7 +300,8 @@ TEST_F(ImportAccess, EmptyTextsAndEveryCharacterComeInAsStored)
     int n = 0;
     for (; !rs.Eof(); rs.MoveNext(), ++n) {
         const char32_t punto = char32_t(rs.Value("key").toLongLong());
-        EXPECT_EQ(rs.Value("data").toString(), QStringLiteral("a") + QString::fromUcs4(&punto, 1) + QStringLiteral("a"));
+        EXPECT_EQ(rs.Value("data").toString(),
+                  QStringLiteral("a") + QString::fromUcs4(&punto, 1) + QStringLiteral("a"));
     }
     EXPECT_GT(n, 0);
     rs.Close();
@@ -310,7 +318,8 @@ TEST_F(ImportAccess, ComplexFieldsComeInAsChildTablesWithTheirValuesAndFiles)
     };
     // The append-only memo is its current text; its history is no field of the table.
     EXPECT_EQ(elenco("SELECT [append-memo-data] AS v FROM Table1 ORDER BY id"), "row2-memo|row3-memo-again|row4-memo");
-    EXPECT_EQ(sqliteValue(dest, "SELECT count(*) FROM pragma_table_info('Table1') WHERE name LIKE 'VersionHistory%'"), QVariant(0));
+    EXPECT_EQ(sqliteValue(dest, "SELECT count(*) FROM pragma_table_info('Table1') WHERE name LIKE 'VersionHistory%'"),
+              QVariant(0));
     // Each record's values through the number its field holds.
     const QString valori = "SELECT t.id || ':' || v.Value AS v FROM Table1 t JOIN [Table1_multi-value-data] v "
                            "ON v.[multi-value-data] = t.[multi-value-data] ORDER BY t.id, v.Value";
@@ -321,8 +330,8 @@ TEST_F(ImportAccess, ComplexFieldsComeInAsChildTablesWithTheirValuesAndFiles)
                              "ORDER BY t.id, a.FileName";
     const QString primo = QByteArray("this is some test data for attachment.").toHex().toUpper();
     const QString secondo = QByteArray("this is some more test data for attachment.").toHex().toUpper();
-    EXPECT_EQ(elenco(allegati), "row2:test_data.txt:txt:" + primo + "|row2:test_data2.txt:txt:" + secondo +
-                                    "|row4:test_data2.txt:txt:" + secondo);
+    EXPECT_EQ(elenco(allegati), "row2:test_data.txt:txt:" + primo + "|row2:test_data2.txt:txt:" + secondo
+                                    + "|row4:test_data2.txt:txt:" + secondo);
     EXPECT_EQ(sqliteValue(dest, "SELECT typeof(FileData) FROM [Table1_attach-data] LIMIT 1"), QVariant("blob"));
 }
 
@@ -339,8 +348,8 @@ TEST(AllegatoAccess, EveryFileComesBackExactlyAndDamageIsRefused)
             b = char(ripetitivo ? 'a' + caso.bounded(4) : caso.bounded(256));
         const QString estensione = QStringList{"txt", "pdf", "jpeg", ""}.at(k % 4);
         QByteArray intestazione(8, '\0');
-        const QByteArray nome = QByteArray(reinterpret_cast<const char*>(estensione.utf16()), estensione.size() * 2)
-                                + QByteArray(2, '\0');
+        const QByteArray nome =
+            QByteArray(reinterpret_cast<const char*>(estensione.utf16()), estensione.size() * 2) + QByteArray(2, '\0');
         QByteArray lunghezzaNome(4, '\0');
         qToLittleEndian<quint32>(quint32(estensione.size() + 1), lunghezzaNome.data());
         const QByteArray contenuto = lunghezzaNome + nome + file;
@@ -353,7 +362,11 @@ TEST(AllegatoAccess, EveryFileComesBackExactlyAndDamageIsRefused)
         qToLittleEndian<quint32>(quint32(interno.size()), memorizzato.data() + 4);
         memorizzato += compresso ? qCompress(interno).mid(4) : interno;  // a zlib stream without Qt's length
 
-        SCOPED_TRACE(QStringLiteral("caso %1: %2 byte, %3").arg(k).arg(dimensione).arg(compresso ? "compresso" : "com'è").toStdString());
+        SCOPED_TRACE(QStringLiteral("caso %1: %2 byte, %3")
+                         .arg(k)
+                         .arg(dimensione)
+                         .arg(compresso ? "compresso" : "com'è")
+                         .toStdString());
         bool ok = false;
         EXPECT_EQ(access::ContenutoAllegato(memorizzato, &ok), file);
         EXPECT_TRUE(ok);

@@ -13,12 +13,12 @@
 namespace corvale::prova {
 
 // The gate's two warnings.
-inline const QString kPiuNuovo = QStringLiteral(
-    "Attenzione !!! Prima di eseguire qualsiasi modifica è strettamante consigliato di eseguire "
-    "Lumera almeno una volta in modo da allineare la versione del DB.");
-inline const QString kObsoleto = QStringLiteral(
-    "Attenzione !!! La versione del Db Master è obsoleta. Contattare la Ombrisa e richiedere una "
-    "versione aggiornata.");
+inline const QString kPiuNuovo =
+    QStringLiteral("Attenzione !!! Prima di eseguire qualsiasi modifica è strettamante consigliato di eseguire "
+                   "Lumera almeno una volta in modo da allineare la versione del DB.");
+inline const QString kObsoleto =
+    QStringLiteral("Attenzione !!! La versione del Db Master è obsoleta. Contattare la Ombrisa e richiedere una "
+                   "versione aggiornata.");
 
 class AmbienteApp : public ::testing::Test {
 protected:
@@ -88,8 +88,8 @@ protected:
 
     QTemporaryDir programma;
     QTemporaryDir archivi;
-    QString voce;             // the operator's entry in the next input box
-    QString sceltaCartella;   // the folder the operator picks ("" cancels)
+    QString voce;  // the operator's entry in the next input box
+    QString sceltaCartella;  // the folder the operator picks ("" cancels)
     int manutenzioniAperte = 0;
 };
 

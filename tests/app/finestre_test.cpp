@@ -46,7 +46,8 @@ TEST(Finestre, BoxesOfLongTextsFitTheScreenAndLoseNoLine)
         QStringList righe;
         for (int i = 0; i < n; ++i)
             righe << QStringLiteral("*** in database main *** Page %1: btreeInitPage() returns error code 11 (riga %2)")
-                         .arg(caso.bounded(100000)).arg(i);
+                         .arg(caso.bounded(100000))
+                         .arg(i);
         QString testo = QStringLiteral("L'archivio è danneggiato:\r") + righe.join(QChar(u'\r'));
         if (domanda)
             testo += QStringLiteral("\r\rRiparare ora l'archivio?");

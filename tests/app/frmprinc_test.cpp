@@ -29,9 +29,9 @@ namespace {
 
 using prova::kObsoleto;
 using prova::kPiuNuovo;
-const QString kCopia = QStringLiteral(
-    "Attenzione !!! Prima di effettuare correzioni sul database e fortemente consigliato di "
-    "effettuare una copia dello stesso.");
+const QString kCopia =
+    QStringLiteral("Attenzione !!! Prima di effettuare correzioni sul database e fortemente consigliato di "
+                   "effettuare una copia dello stesso.");
 const QString kPrompt = QStringLiteral("Immettere la versione (formato A.XX oppure O per azzerare) ");
 
 // A press and release of the left button in the middle of the widget. A press from the platform
@@ -42,11 +42,11 @@ void Premi(QWidget* w)
     if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus))
         w->setFocus(Qt::MouseFocusReason);
     const QPointF centro = QRectF(w->rect()).center();
-    QMouseEvent giu(QEvent::MouseButtonPress, centro, w->mapToGlobal(centro), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent giu(QEvent::MouseButtonPress, centro, w->mapToGlobal(centro), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
     QApplication::sendEvent(w, &giu);
-    QMouseEvent su(QEvent::MouseButtonRelease, centro, w->mapToGlobal(centro), Qt::LeftButton,
-                   Qt::NoButton, Qt::NoModifier);
+    QMouseEvent su(QEvent::MouseButtonRelease, centro, w->mapToGlobal(centro), Qt::LeftButton, Qt::NoButton,
+                   Qt::NoModifier);
     QApplication::sendEvent(w, &su);
 }
 
@@ -84,10 +84,16 @@ TEST_F(FinestraPrincipale, AspettoAlCaricamento)
     Apri(f);
     EXPECT_EQ(f.windowTitle(), "Lumera Win 2001 - Gestione Archivi");
     EXPECT_EQ(f.size(), QSize(525, 256));
-    const struct { const char* nome; const char* testo; QRect posizione; } controlli[] = {
-        {"LTit", "Questa utility permette di gestire gli archivi usati da Lumera e correggere "
-                 "eventuali errori di allineamento dei dati recuperando la corretta funzionalità "
-                 "del programma.", {10, 5, 509, 100}},
+    const struct {
+        const char* nome;
+        const char* testo;
+        QRect posizione;
+    } controlli[] = {
+        {"LTit",
+         "Questa utility permette di gestire gli archivi usati da Lumera e correggere "
+         "eventuali errori di allineamento dei dati recuperando la corretta funzionalità "
+         "del programma.",
+         {10, 5, 509, 100}},
         {"LDescr0", "Path Archivi", {5, 120, 77, 21}},
         {"TxtPath", "/dati/lumera", {}},
         {"PulsDir", "Sfoglia", {}},
@@ -150,8 +156,8 @@ TEST_F(FinestraPrincipale, ControlloDelPercorsoESfoglia)
     f.TxtPath->setFocus(Qt::TabFocusReason);
     f.PulsDir->setFocus(Qt::MouseFocusReason);
     EXPECT_EQ(Mostrati().size(), 2);
-    QMouseEvent su(QEvent::MouseButtonRelease, QPointF(1, 1), f.mapToGlobal(QPointF(1, 1)),
-                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent su(QEvent::MouseButtonRelease, QPointF(1, 1), f.mapToGlobal(QPointF(1, 1)), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&f, &su);
     QApplication::processEvents();
     EXPECT_EQ(Mostrati().size(), 3);
@@ -179,8 +185,7 @@ TEST_F(FinestraPrincipale, ControlloDelPercorsoESfoglia)
     sceltaCartella.clear();
     Premi(f.PulsDir);
     EXPECT_EQ(f.TxtPath->text(), "/scelta");
-    EXPECT_EQ(DirSelector::Titoli(),
-              QStringList(2, "Scegliere la cartella contenente il DB di Lumera"));
+    EXPECT_EQ(DirSelector::Titoli(), QStringList(2, "Scegliere la cartella contenente il DB di Lumera"));
     QApplication::processEvents();
     EXPECT_EQ(Mostrati(), QStringList(4, "PathDb non valido!"));
     EXPECT_TRUE(SessioneProva().PathArchivi.isEmpty());
@@ -206,7 +211,8 @@ TEST_F(FinestraPrincipale, AperturaFallita)
     f.TxtPath->clear();
     Premi(f.PulsApri);
     EXPECT_TRUE(Mostrati().last().startsWith("Impossibile aprire il database.\r")) << Mostrati().last().toStdString();
-    EXPECT_TRUE(Mostrati().last().endsWith("\rIl file delle impostazioni '" + programma.path() + "/LUMERA.INI' non esiste."))
+    EXPECT_TRUE(
+        Mostrati().last().endsWith("\rIl file delle impostazioni '" + programma.path() + "/LUMERA.INI' non esiste."))
         << Mostrati().last().toStdString();
 }
 
@@ -265,7 +271,11 @@ TEST_F(FinestraPrincipale, ImpostaNumeroVersione)
     Apri(f);
     f.TxtPath->setText(archivi.path());
     Premi(f.PulsApri);
-    const struct { const char* voce; const char* etichetta; const char* messaggio; } casi[] = {
+    const struct {
+        const char* voce;
+        const char* etichetta;
+        const char* messaggio;
+    } casi[] = {
         {"a.5", "A.5  ", nullptr},
         {"A.123456", "A.123", nullptr},
         {"O", "A.123", "Versione non valida."},
@@ -327,9 +337,14 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
     EXPECT_EQ(manutenzioniAperte, 0);
 
     // Equal, newer and older master stamps; the window opens every time.
-    const struct { const char* master; QStringList attesi; } casi[] = {
-        {"A.05 ", {kCopia}}, {"A.06 ", {kCopia, kPiuNuovo}}, {"A.05", {kCopia, kObsoleto}},
-        {"A.1", {kCopia, kPiuNuovo}}, {"A.04 ", {kCopia, kObsoleto}}};
+    const struct {
+        const char* master;
+        QStringList attesi;
+    } casi[] = {{"A.05 ", {kCopia}},
+                {"A.06 ", {kCopia, kPiuNuovo}},
+                {"A.05", {kCopia, kObsoleto}},
+                {"A.1", {kCopia, kPiuNuovo}},
+                {"A.04 ", {kCopia, kObsoleto}}};
     for (const auto& c : casi) {
         SessioneProva().VersioneMaster = c.master;
         const auto prima = SessioneProva().DbMaster.impl();
@@ -459,7 +474,9 @@ TEST_F(FinestraPrincipale, ARestoreElsewhereIsRefusedWhileTheArchiveIsOpenHere)
     const QString copia = archivi.path() + "/copia.mdb";
     ASSERT_TRUE(QFile::copy(FileArchivio(), copia));
     testsupport::sqliteExec(FileArchivio(), "UPDATE AGENZIA SET VERSDB = 'A.05'");
-    const auto versione = [this] { return testsupport::sqliteValue(FileArchivio(), "SELECT VERSDB FROM AGENZIA").toString(); };
+    const auto versione = [this] {
+        return testsupport::sqliteValue(FileArchivio(), "SELECT VERSDB FROM AGENZIA").toString();
+    };
     const auto ripristina = [&] {
         return prova::EseguiCli({"ripristina", copia, "--archive", archivi.path(), "--senza-copia"});
     };
@@ -470,7 +487,8 @@ TEST_F(FinestraPrincipale, ARestoreElsewhereIsRefusedWhileTheArchiveIsOpenHere)
     ASSERT_TRUE(f.DbAperto());
     const prova::EsitoCli rifiuto = ripristina();
     EXPECT_EQ(rifiuto.stato, 2);
-    EXPECT_TRUE(rifiuto.err.startsWith("Un altro Corvale ha aperto l'archivio: chiuderlo prima di ripristinare la copia."))
+    EXPECT_TRUE(
+        rifiuto.err.startsWith("Un altro Corvale ha aperto l'archivio: chiuderlo prima di ripristinare la copia."))
         << rifiuto.err.toStdString();
     EXPECT_EQ(versione(), "A.05");
 

@@ -75,7 +75,7 @@ TEST(FileIni, Codifiche)
 TEST(FileIni, NessunContenutoLoFaFallire)
 {
     EXPECT_EQ(Archivi(QByteArray("[Path]\nArchivi=/a\0/b\n", 21)), "/a");
-    EXPECT_EQ(Archivi(QByteArray("\xFF\xFE[\0P\0", 6)), "");        // UTF-16, cut short
+    EXPECT_EQ(Archivi(QByteArray("\xFF\xFE[\0P\0", 6)), "");  // UTF-16, cut short
     EXPECT_EQ(Archivi(QByteArray("\xFF\xFE[\0P\0a\0t\0h\0]", 13)), "");  // odd length
     EXPECT_EQ(Archivi("[Path"), "");
     EXPECT_EQ(Archivi("["), "");
@@ -162,9 +162,9 @@ TEST_F(Avvio, UnPercorsoCheNonEUnFileVieneDettoPerQuelloCheE)
         tempo.start();
         LeggiPathArchivi(SessioneProva());
         EXPECT_EQ(SessioneProva().PathArchivi, "");
-        EXPECT_EQ(AvvisoFileImpostazioni(programma.path()),
-                  "Il file delle impostazioni '" + nome + "' non può essere letto: è " + c.tipo
-                      + ", non un file ordinario.");
+        EXPECT_EQ(AvvisoFileImpostazioni(programma.path()), "Il file delle impostazioni '" + nome
+                                                                + "' non può essere letto: è " + c.tipo
+                                                                + ", non un file ordinario.");
         EXPECT_LT(tempo.elapsed(), 5000) << c.tipo;
         ASSERT_TRUE(QDir().rmdir(ini) || QFile::remove(ini));
     }

@@ -90,8 +90,7 @@ TEST_F(Istantanee, FinestraPrincipaleEMessaggi)
     box(QStringLiteral("Attenzione !!! Prima di effettuare correzioni sul database e fortemente "
                        "consigliato di effettuare una copia dello stesso."),
         Pulsanti::Ok, "box-varco-copia");
-    box(QStringLiteral("Problemi nell'aperture del DB Master.\rFile non trovato."), Pulsanti::Ok,
-        "box-varco-master");
+    box(QStringLiteral("Problemi nell'aperture del DB Master.\rFile non trovato."), Pulsanti::Ok, "box-varco-master");
     box(AvvisoVersioneMasterAssente(), Pulsanti::Ok, "box-varco-senza-versione");
     box(prova::kPiuNuovo, Pulsanti::Ok, "box-varco-archivio-nuovo");
     box(prova::kObsoleto, Pulsanti::Ok, "box-varco-master-obsoleto");
@@ -110,28 +109,29 @@ TEST_F(Istantanee, FinestraPrincipaleEMessaggi)
 TEST_F(Istantanee, FinestraManutenzione)
 {
     SessioneProva().DbArchivi = prova::CreaArchivioCompleto(archivi.path() + "/lumera.mdb");
-    prova::Esegui(SessioneProva().DbArchivi, {
-        "INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
-        "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta Alfa')",
-        "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F2', 'Ditta Beta')",
-        "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
-        "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
-        "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', 'Rossi')",
-        "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('1', 'C9', 'ZZ')",
-        "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('2', 'C2', 'F1')",
-        "INSERT INTO DETT_ORD (NUMORD, CODCLI, RIGA) VALUES ('1', 'C9', 1)",
-        // A discount written as a word: its change to a number is refused, and the row says why.
-        "ALTER TABLE CLIENTI ADD COLUMN SCONTO TEXT(10)",
-        "UPDATE CLIENTI SET SCONTO = 'dieci' WHERE CODICE = 'C2'",
-        // Two customers alike in name and discount: the master's unique index over both cannot be
-        // made, and the old index is lost with the reason saying how to get it back.
-        "INSERT INTO CLIENTI (CODICE, RAGSOC, SCONTO) VALUES ('C3', 'Rossi', 'dieci')",
-        "CREATE INDEX IdxRag ON CLIENTI (RAGSOC)"});
+    prova::Esegui(SessioneProva().DbArchivi,
+                  {"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
+                   "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta Alfa')",
+                   "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F2', 'Ditta Beta')",
+                   "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
+                   "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
+                   "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C2', 'Rossi')",
+                   "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('1', 'C9', 'ZZ')",
+                   "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA) VALUES ('2', 'C2', 'F1')",
+                   "INSERT INTO DETT_ORD (NUMORD, CODCLI, RIGA) VALUES ('1', 'C9', 1)",
+                   // A discount written as a word: its change to a number is refused, and the row says why.
+                   "ALTER TABLE CLIENTI ADD COLUMN SCONTO TEXT(10)",
+                   "UPDATE CLIENTI SET SCONTO = 'dieci' WHERE CODICE = 'C2'",
+                   // Two customers alike in name and discount: the master's unique index over both cannot be
+                   // made, and the old index is lost with the reason saying how to get it back.
+                   "INSERT INTO CLIENTI (CODICE, RAGSOC, SCONTO) VALUES ('C3', 'Rossi', 'dieci')",
+                   "CREATE INDEX IdxRag ON CLIENTI (RAGSOC)"});
     SessioneProva().DbMaster = dbe::CreateDatabase(programma.path() + "/esempio.mdb");
-    prova::Esegui(SessioneProva().DbMaster, {
-        "CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(80), INDIRIZZO TEXT(60), NOTE TEXT(40), SCONTO LONG)",
-        "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))",
-        "CREATE UNIQUE INDEX IdxRag ON CLIENTI (RAGSOC, SCONTO)"});
+    prova::Esegui(
+        SessioneProva().DbMaster,
+        {"CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(80), INDIRIZZO TEXT(60), NOTE TEXT(40), SCONTO LONG)",
+         "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))",
+         "CREATE UNIQUE INDEX IdxRag ON CLIENTI (RAGSOC, SCONTO)"});
     // The master's code is a hyperlink, which a text field cannot be: that row cannot be applied.
     SessioneProva().DbMaster.Close();
     testsupport::sqliteExec(programma.path() + "/esempio.mdb",
@@ -152,10 +152,12 @@ TEST_F(Istantanee, FinestraManutenzione)
     salva(&f, "manutenzione-3-struttura-eseguita");
     // The rows kept after the re-check, each chosen with its reason in the detail box: the refused
     // type change, the index rebuild that failed and the attribute row that cannot be applied.
-    const struct { const char* inizio; const char* nome; } righe[] = {
-        {"Correzione Tipo", "manutenzione-3-struttura-fallita"},
-        {"Aggiunta Indice IdxRag", "manutenzione-3-indice-perso"},
-        {"Correzione Attributi", "manutenzione-3-attributi-non-applicabili"}};
+    const struct {
+        const char* inizio;
+        const char* nome;
+    } righe[] = {{"Correzione Tipo", "manutenzione-3-struttura-fallita"},
+                 {"Aggiunta Indice IdxRag", "manutenzione-3-indice-perso"},
+                 {"Correzione Attributi", "manutenzione-3-attributi-non-applicabili"}};
     for (const auto& r : righe) {
         int trovata = -1;
         for (int i = 0; i < f.LstStruct()->topLevelItemCount(); ++i)

@@ -12,7 +12,11 @@ using prova::kPiuNuovo;
 
 TEST(Versione, VociDellOperatore)
 {
-    struct Caso { const char* voce; EsitoVoce esito; const char* valore; };
+    struct Caso {
+        const char* voce;
+        EsitoVoce esito;
+        const char* valore;
+    };
     const Caso casi[] = {
         {"", EsitoVoce::Vuota, ""},
         {"a.5", EsitoVoce::Valida, "A.5  "},
@@ -21,11 +25,11 @@ TEST(Versione, VociDellOperatore)
         {"a.1,5", EsitoVoce::Valida, "A.1,5"},
         {"A.1E2", EsitoVoce::Valida, "A.1E2"},
         {"A.&HF", EsitoVoce::Valida, "A.&HF"},
-        {"0", EsitoVoce::Valida, ""},        // the digit zero clears the stamp
-        {"O", EsitoVoce::NonValida, ""},     // the letter the prompt shows does not
+        {"0", EsitoVoce::Valida, ""},  // the digit zero clears the stamp
+        {"O", EsitoVoce::NonValida, ""},  // the letter the prompt shows does not
         {"00", EsitoVoce::NonValida, ""},
         {" 0", EsitoVoce::NonValida, ""},
-        {"0    x", EsitoVoce::Valida, ""},   // only the first five characters count
+        {"0    x", EsitoVoce::Valida, ""},  // only the first five characters count
         {"A.", EsitoVoce::NonValida, ""},
         {"A.1-2", EsitoVoce::NonValida, ""},
         {"A.ab", EsitoVoce::NonValida, ""},
@@ -43,7 +47,7 @@ TEST(Versione, ConfrontoOrdinale)
     EXPECT_GT(ConfrontaVersioni("A.10", "A.09"), 0);
     EXPECT_GT(ConfrontaVersioni("A.5", "A.10"), 0);
     EXPECT_GT(ConfrontaVersioni("A.05 ", "A.05"), 0);  // a proper prefix is the smaller
-    EXPECT_GT(ConfrontaVersioni("a.05", "A.05"), 0);   // by character code, not by case
+    EXPECT_GT(ConfrontaVersioni("a.05", "A.05"), 0);  // by character code, not by case
     EXPECT_GT(ConfrontaVersioni("A.05", "0"), 0);
     EXPECT_LT(ConfrontaVersioni("", "A"), 0);
     EXPECT_EQ(ConfrontaVersioni("A.05 ", "A.05 "), 0);
@@ -94,8 +98,10 @@ TEST_F(VersioneSuDb, VersioneMaster)
     EXPECT_EQ(LeggiVersioneMaster(SessioneProva()), "");  // no master file
     CreaArchivio(FileMaster(), {QStringLiteral("A.07 "), QStringLiteral("A.99 ")});
     EXPECT_EQ(LeggiVersioneMaster(SessioneProva()), "A.07 ");
-    const struct { QStringList versioni; bool agenzia; } vuoti[] = {
-        {{QString()}, true}, {{}, true}, {{}, false}};
+    const struct {
+        QStringList versioni;
+        bool agenzia;
+    } vuoti[] = {{{QString()}, true}, {{}, true}, {{}, false}};
     for (const auto& v : vuoti) {
         QFile::remove(FileMaster());
         CreaArchivio(FileMaster(), v.versioni, v.agenzia);

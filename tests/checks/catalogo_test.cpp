@@ -93,8 +93,9 @@ TEST_F(CaricaCatalogo, MasterWithoutOrdinaryTablesGivesOnlyTheDataChecks)
 TEST_F(CaricaCatalogo, OneStructureCheckPerMasterTableThenTheDataChecks)
 {
     SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-    prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10))", "CREATE TABLE AGENTI (CODAGE TEXT(10))",
-                             "CREATE TABLE Zona (Z TEXT(10))"});
+    prova::Esegui(SessioneProva().DbMaster,
+                  {"CREATE TABLE Clienti (CODICE TEXT(10))", "CREATE TABLE AGENTI (CODAGE TEXT(10))",
+                   "CREATE TABLE Zona (Z TEXT(10))"});
     Manutenzione m{SessioneProva()};
     m.AggiungiTask("vecchio", "EN", {});
     m.CaricaTask();

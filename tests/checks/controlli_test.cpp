@@ -117,7 +117,8 @@ TEST_F(ControlliDati, JoinedChecksLookUpTheirKeyFieldsOnlyWhenTheyFindRecords)
     // (VENDITE.CODCLI, DETT_ORD.LIB3) and the bare ones (TIPODEP, RIGA) must all be found.
     sql({"INSERT INTO VENDITE (NUMORD, CODCLI, DITTA, DATA, TIPODEP) VALUES ('7', 'C1', 'F1', #03/15/2024#, 'A')",
          "INSERT INTO VENDITE (NUMORD, CODCLI, DITTA, DATA, TIPODEP) VALUES ('8', 'C1', 'VARIE', #03/15/2024#, 'A')",
-         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C2', '9', #03/16/2024#, 'F1', 'A', 1)"});
+         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C2', '9', #03/16/2024#, 'F1', 'A', "
+         "1)"});
     EXPECT_EQ(esegui(18).Dettaglio, "Rilevati 1 record nulli o scollegati");
     EXPECT_EQ(esegui(20).Dettaglio, "Rilevati 1 record nulli o scollegati");
 

@@ -33,7 +33,7 @@ protected:
         prova::Esegui(SessioneProva().DbArchivi, righe);
         SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
         prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(60))",
-                                 "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
+                                                 "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
         SessioneProva().VersioneMaster = QStringLiteral("A.05 ");
     }
     void TearDown() override
@@ -76,13 +76,15 @@ TEST_F(Rapporto, GathersTheWholeTableAfterARunAndWritesItInItalian)
     EXPECT_EQ(clienti.Righe.size(), kRecordPerControllo);
     EXPECT_EQ(clienti.Colonne, QStringList({"CODICE", "RAGSOC"}));
     const TaskRapporto& pagamenti = r.Task[2 + 23];
-    EXPECT_EQ(pagamenti.Descrizione, QString::fromUtf8("Controllo Relazioni Clienti-Ditte senza modalità di pagamento"));
+    EXPECT_EQ(pagamenti.Descrizione,
+              QString::fromUtf8("Controllo Relazioni Clienti-Ditte senza modalità di pagamento"));
     EXPECT_EQ(pagamenti.Esito, EsitoTask::NonEseguibile);
     EXPECT_TRUE(pagamenti.Colonne.isEmpty());
 
     const QString html = RapportoHtml(r);
     const QString testo = prova::TestoPagina(html);
-    EXPECT_TRUE(testo.contains(QString::fromUtf8("Analisi del 7 marzo 2026 alle 09:05"))) << testo.left(300).toStdString();
+    EXPECT_TRUE(testo.contains(QString::fromUtf8("Analisi del 7 marzo 2026 alle 09:05")))
+        << testo.left(300).toStdString();
     EXPECT_TRUE(testo.contains("Attenzione !!! Prima di eseguire"));
     EXPECT_TRUE(testo.contains("60 record con problemi; sono mostrati i primi 50."));
     // The agenda entry without text: its amount with a decimal comma, its blank text marked.
@@ -94,8 +96,10 @@ TEST_F(Rapporto, GathersTheWholeTableAfterARunAndWritesItInItalian)
     const QList<QStringList> compiti = prova::RigheTabella(html, "compiti");
     ASSERT_EQ(compiti.size(), 31);
     EXPECT_EQ(compiti[0][0], "0001K");
-    EXPECT_EQ(compiti[3], QStringList({"0026K", QString::fromUtf8("Controllo Relazioni Clienti-Ditte senza modalità di pagamento"),
-                                       "Non eseguibile", "Impossibile eseguire il controllo... probabile errore di definizione struttura."}));
+    EXPECT_EQ(compiti[3],
+              QStringList({"0026K", QString::fromUtf8("Controllo Relazioni Clienti-Ditte senza modalità di pagamento"),
+                           "Non eseguibile",
+                           "Impossibile eseguire il controllo... probabile errore di definizione struttura."}));
     EXPECT_EQ(compiti[4], QStringList({"0005K", "Controllo Schede Vuote Agenti", "Non eseguito", ""}));
     EXPECT_EQ(compiti[30][2], "Superato");
     const QList<QStringList> riepilogo = prova::RigheTabella(html, "riepilogo");

@@ -57,7 +57,10 @@ const QList<CampoDemo>& CampiDemo()
     return c;
 }
 
-QString testoSql(const QString& t) { return QLatin1Char('\'') + QString(t).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\''); }
+QString testoSql(const QString& t)
+{
+    return QLatin1Char('\'') + QString(t).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
 
 QString parola(QRandomGenerator& g)
 {
@@ -93,8 +96,7 @@ QString illeggibile(Genere genere, QRandomGenerator& g, int k)
         case 2: return testoSql(QStringLiteral("%1-").arg(k));
         default: return QStringLiteral("x'00%1'").arg(due(k));
         }
-    case Genere::SiNo:
-        return g.bounded(2) ? testoSql(parola(g) + QStringLiteral("x")) : QStringLiteral("x'01'");
+    case Genere::SiNo: return g.bounded(2) ? testoSql(parola(g) + QStringLiteral("x")) : QStringLiteral("x'01'");
     }
     return QString();
 }
@@ -103,7 +105,8 @@ QString illeggibile(Genere genere, QRandomGenerator& g, int k)
 // far above the demo's, so that a unique index takes it).
 QString leggibile(Genere genere, QRandomGenerator& g, int k)
 {
-    const QString giorno = QStringLiteral("%1-%2-%3").arg(g.bounded(1990, 2030)).arg(due(1 + g.bounded(12))).arg(due(1 + g.bounded(28)));
+    const QString giorno =
+        QStringLiteral("%1-%2-%3").arg(g.bounded(1990, 2030)).arg(due(1 + g.bounded(12))).arg(due(1 + g.bounded(28)));
     switch (genere) {
     case Genere::Data:
         switch (g.bounded(6)) {
@@ -116,8 +119,7 @@ QString leggibile(Genere genere, QRandomGenerator& g, int k)
         }
     case Genere::Numero:
         return g.bounded(2) ? testoSql(QStringLiteral("9.000.%1,0").arg(100 + k)) : QString::number(8000000 + k);
-    case Genere::SiNo:
-        return g.bounded(2) ? testoSql(QStringLiteral("Vero")) : QStringLiteral("1");
+    case Genere::SiNo: return g.bounded(2) ? testoSql(QStringLiteral("Vero")) : QStringLiteral("1");
     }
     return QString();
 }
@@ -135,7 +137,9 @@ QMap<QString, qint64> Mescola(const QString& archivio, quint64 seme)
         const CampoDemo& c = campi[i];
         if (i != int(seme % 7) && g.bounded(2) == 0)  // one of the read fields always, the others by chance
             continue;
-        const qint64 righe = testsupport::sqliteValue(archivio, QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(c.tabella))).toLongLong();
+        const qint64 righe =
+            testsupport::sqliteValue(archivio, QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(c.tabella)))
+                .toLongLong();
         if (righe < 2)
             continue;
         QSet<qint64> usate;
@@ -147,7 +151,8 @@ QMap<QString, qint64> Mescola(const QString& archivio, quint64 seme)
                 r = qint64(g.bounded(quint64(righe)));
             while (usate.contains(r));
             usate.insert(r);
-            sql << QStringLiteral("UPDATE %1 SET %2 = %3 WHERE rowid = (SELECT rowid FROM %1 ORDER BY rowid LIMIT 1 OFFSET %4)")
+            sql << QStringLiteral(
+                       "UPDATE %1 SET %2 = %3 WHERE rowid = (SELECT rowid FROM %1 ORDER BY rowid LIMIT 1 OFFSET %4)")
                        .arg(QLatin1String(c.tabella), QLatin1String(c.campo),
                             k < n ? illeggibile(c.genere, g, k) : leggibile(c.genere, g, k))
                        .arg(r);
@@ -199,9 +204,10 @@ void ConfrontaCampi(const char* dove, const QMap<QString, qint64>& attesi, const
 // "VENDITE.DATA: 3 valori illeggibili (non sono date)" -> ("VENDITE.DATA", 3); false for other lines.
 bool LeggiRiga(const QString& riga, QString* campo, qint64* n)
 {
-    const QRegularExpressionMatch m = QRegularExpression(
-        QStringLiteral("^([A-Z_]+\\.[A-Z_]+): (\\d+) valor[ei] illeggibil[ei] \\(non (sono|è) (date|una data|numeri|un numero|Sì/No)\\)$"))
-                                          .match(riga.trimmed());
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^([A-Z_]+\\.[A-Z_]+): (\\d+) valor[ei] illeggibil[ei] \\(non (sono|è) "
+                                          "(date|una data|numeri|un numero|Sì/No)\\)$"))
+            .match(riga.trimmed());
     if (!m.hasMatch())
         return false;
     *campo = m.captured(1);
@@ -223,14 +229,16 @@ TEST(ValoriIlleggibili, CheckNamesEachFieldReadWithHowManyValuesNoRuleReads)
 
         // --json: the list of fields, and each task's own.
         const QString rapporto = cartella.filePath(QStringLiteral("rapporto.html"));
-        const EsitoCli json = EseguiCli(base + QStringList{QStringLiteral("--json"), QStringLiteral("--html"), rapporto});
+        const EsitoCli json =
+            EseguiCli(base + QStringList{QStringLiteral("--json"), QStringLiteral("--html"), rapporto});
         ASSERT_LE(json.stato, 1) << json.err.toStdString();
         const QJsonObject radice = QJsonDocument::fromJson(json.out.toUtf8()).object();
         QMap<QString, qint64> detti;
         QMap<QString, QStringList> chiavi, chiaviTask;
         for (const QJsonValue v : radice.value(QStringLiteral("illeggibili")).toArray()) {
             const QJsonObject o = v.toObject();
-            const QString campo = o[QStringLiteral("tabella")].toString() + QLatin1Char('.') + o[QStringLiteral("campo")].toString();
+            const QString campo =
+                o[QStringLiteral("tabella")].toString() + QLatin1Char('.') + o[QStringLiteral("campo")].toString();
             detti[campo] = o[QStringLiteral("valori")].toInteger();
             for (const QJsonValue k : o[QStringLiteral("controlli")].toArray())
                 chiavi[campo] << k.toString();
@@ -281,7 +289,8 @@ TEST(ValoriIlleggibili, CheckNamesEachFieldReadWithHowManyValuesNoRuleReads)
         const QString pagina = TestoPagina(QString::fromUtf8(testsupport::fileBytes(rapporto)));
         EXPECT_TRUE(pagina.contains(QStringLiteral("Alcuni campi contengono valori illeggibili"))) << seme;
         for (auto c = attesi.cbegin(); c != attesi.cend(); ++c)
-            EXPECT_TRUE(pagina.contains(QStringLiteral("%1: %2 valor").arg(c.key()).arg(c.value()))) << c.key().toStdString() << ", seme " << seme;
+            EXPECT_TRUE(pagina.contains(QStringLiteral("%1: %2 valor").arg(c.key()).arg(c.value())))
+                << c.key().toStdString() << ", seme " << seme;
     }
 }
 

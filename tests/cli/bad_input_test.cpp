@@ -59,8 +59,7 @@ QMap<QString, QByteArray> impronte(const QString& cartella)
                 m.insert(fi.fileName() + QLatin1Char('/') + it.key(), it.value());
             m.insert(fi.fileName() + QLatin1Char('/'), QByteArray());
         } else if (fi.isFile()) {
-            m.insert(fi.fileName(), QCryptographicHash::hash(leggi(fi.absoluteFilePath()),
-                                                            QCryptographicHash::Sha256));
+            m.insert(fi.fileName(), QCryptographicHash::hash(leggi(fi.absoluteFilePath()), QCryptographicHash::Sha256));
         } else {
             m.insert(fi.fileName(), "(non un file)");  // a pipe or a device is never read
         }
@@ -197,14 +196,17 @@ TEST_F(InputErrato, AValueNamingSeveralMasterRecordsIsRefusedWithTheirCodesAndAC
     const QString orfani = "SELECT group_concat(NUMORD) FROM VENDITE WHERE CODCLI NOT IN (SELECT CODICE FROM CLIENTI)";
     const QString prima = testsupport::sqliteValue(mdb, orfani).toString();
     ASSERT_FALSE(prima.isEmpty());
-    const QString nome = testsupport::sqliteValue(mdb, "SELECT RAGSOC FROM CLIENTI WHERE RAGSOC > '' ORDER BY CODICE").toString();
+    const QString nome =
+        testsupport::sqliteValue(mdb, "SELECT RAGSOC FROM CLIENTI WHERE RAGSOC > '' ORDER BY CODICE").toString();
 
     // The name given to more customers (how many and which code is chosen: seeded).
     QRandomGenerator caso(4242);
-    QStringList codici{testsupport::sqliteValue(mdb, "SELECT CODICE FROM CLIENTI WHERE RAGSOC = '" + nome + "'").toString()};
+    QStringList codici{
+        testsupport::sqliteValue(mdb, "SELECT CODICE FROM CLIENTI WHERE RAGSOC = '" + nome + "'").toString()};
     for (int i = 1 + int(caso.bounded(3)); i > 0; --i) {
         codici << QStringLiteral("D%1").arg(caso.bounded(100000));
-        testsupport::sqliteExec(mdb, "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('" + codici.last() + "', '" + nome + "')");
+        testsupport::sqliteExec(mdb, "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('" + codici.last() + "', '" + nome
+                                         + "')");
     }
     const auto intatto = impronte(dir.path());
     Esito e = cli({"correct", chiave, "--associa", nome, "--home", home});
@@ -397,10 +399,9 @@ TEST_F(InputErrato, NamesTheEngineRefusesInAMasterMadeElsewhereAreRefusedCleanly
 {
     // A master written with plain SQLite can hold names the engine never makes: a table and a
     // field with brackets. The structure check reports them; their corrections fail row by row.
-    testsupport::sqliteExec(home + "/esempio.mdb",
-                            "CREATE TABLE \"Tab [1]\" (\"Cod [a]\" TEXT, \"Val.b\" INTEGER);"
-                            "CREATE INDEX \"Tab [1].Ind [x]\" ON \"Tab [1]\" (\"Cod [a]\");"
-                            "CREATE TABLE \"AGENTI [bis]\" (X TEXT)");
+    testsupport::sqliteExec(home + "/esempio.mdb", "CREATE TABLE \"Tab [1]\" (\"Cod [a]\" TEXT, \"Val.b\" INTEGER);"
+                                                   "CREATE INDEX \"Tab [1].Ind [x]\" ON \"Tab [1]\" (\"Cod [a]\");"
+                                                   "CREATE TABLE \"AGENTI [bis]\" (X TEXT)");
     const int clienti = testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT count(*) FROM CLIENTI").toInt();
     ASSERT_GT(clienti, 0);
     const Esito c = cli({"check", "--home", home});
@@ -417,8 +418,7 @@ TEST_F(InputErrato, NamesTheEngineRefusesInAMasterMadeElsewhereAreRefusedCleanly
                                        "SELECT count(*) FROM sqlite_master WHERE name LIKE '%[%'")
                   .toInt(),
               0);
-    EXPECT_EQ(testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT count(*) FROM CLIENTI").toInt(),
-              clienti);
+    EXPECT_EQ(testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT count(*) FROM CLIENTI").toInt(), clienti);
 }
 
 TEST_F(InputErrato, DataThatCannotTakeTheMastersDefinitionIsReportedRowByRowWithTheReason)
@@ -441,8 +441,9 @@ TEST_F(InputErrato, DataThatCannotTakeTheMastersDefinitionIsReportedRowByRowWith
                                "Errore 3464: Tipo di dati non corrispondente"))
         << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("'2,25'")) << r.out.toStdString();
-    EXPECT_EQ(testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT CODICE || '/' || IMPORTO FROM PROVA").toString(),
-              QStringLiteral("ABCDEFG/2,25"));
+    EXPECT_EQ(
+        testsupport::sqliteValue(archivi + "/lumera.mdb", "SELECT CODICE || '/' || IMPORTO FROM PROVA").toString(),
+        QStringLiteral("ABCDEFG/2,25"));
 }
 
 // A full disk: the open is refused as a full disk, not as a damaged file, and leaves no log or log

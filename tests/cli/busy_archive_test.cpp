@@ -94,7 +94,7 @@ TEST_F(ArchivioOccupato, WritingCommandsWaitBrieflyFailCleanlyAndSucceedAfterwar
         EXPECT_EQ(e.stato, 2) << comando.first().toStdString() << e.err.toStdString();
         EXPECT_TRUE(e.err.contains("Impossibile aprire il database.\nImpossibile aggiornare. Attualmente bloccato."))
             << e.err.toStdString();
-        EXPECT_GE(e.ms, 2500);   // it waited
+        EXPECT_GE(e.ms, 2500);  // it waited
         EXPECT_LT(e.ms, 30000);  // but not long
         EXPECT_EQ(impronta(archivio), prima);
     }

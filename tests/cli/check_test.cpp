@@ -69,8 +69,8 @@ TEST_F(ComandoCheck, JsonListsEveryTaskAndExitsOneOnProblems)
         m.Close();
     }
     // The settings file as the program reads it: [Path] Archivi, spaces around the value.
-    scrivi(home.filePath("LUMERA.INI"), "[Altro]\r\nArchivi=/nowhere\r\n[Path]\r\nArchivi =  "
-                                            + archivi.path().toUtf8() + "  \r\n");
+    scrivi(home.filePath("LUMERA.INI"),
+           "[Altro]\r\nArchivi=/nowhere\r\n[Path]\r\nArchivi =  " + archivi.path().toUtf8() + "  \r\n");
     const QByteArray prima = impronta(archivio);
     const QByteArray primaMaster = impronta(master);
 

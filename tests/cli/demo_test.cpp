@@ -35,8 +35,8 @@ Esito cli(const QStringList& argomenti)
     QProcess p;
     p.start(QStringLiteral(CORVALE_CLI_PATH), argomenti);
     p.waitForFinished(600000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 Esito demo(const QStringList& argomenti) { return cli(QStringList{QStringLiteral("demo")} + argomenti); }
@@ -212,7 +212,8 @@ TEST_F(DemoTest, WritesSettingsMasterAndArchiveWithTheirStamps)
     ASSERT_TRUE(QFileInfo(file("archivi/lumera.mdb")).isFile());
     QFile ini(file("LUMERA.INI"));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
-    const QStringList righe = QString::fromLocal8Bit(ini.readAll()).split(QRegularExpression("\r?\n"), Qt::SkipEmptyParts);
+    const QStringList righe =
+        QString::fromLocal8Bit(ini.readAll()).split(QRegularExpression("\r?\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(righe.size(), 2);
     EXPECT_EQ(righe[0], "[Path]");
     const QString archivi = righe[1].mid(QStringLiteral("Archivi=").size());
@@ -283,7 +284,8 @@ TEST_F(DemoTest, DataChecksPassFailOrCannotRunAsSeeded)
     // The case rule: orders and payments whose codes differ from their master's only in case are
     // no orphans, so a case-sensitive NOT IN would count more.
     auto minuscoli = [](const QStringList& v) {
-        return std::count_if(v.begin(), v.end(), [](const QString& s) { return s.startsWith('c') || s.startsWith('a'); });
+        return std::count_if(v.begin(), v.end(),
+                             [](const QString& s) { return s.startsWith('c') || s.startsWith('a'); });
     };
     EXPECT_GT(minuscoli(valori(archivio, "SELECT * FROM VENDITE", "CODCLI")), 0);
     EXPECT_GT(minuscoli(valori(archivio, "SELECT * FROM PAGAM", "AGENTE")), 0);
@@ -309,8 +311,7 @@ TEST_F(DemoTest, ArchiveStructureDiffersFromTheMasterAsDocumented)
     }
     EXPECT_GE(identiche, 5);
     EXPECT_EQ(oltreNove, 1);
-    EXPECT_EQ(codici, (QSet<QString>{"NO-TAB", "NO-FLD", "TIPO", "LEN", "ATTR", "NO-IDX", "NO-FLDIDX",
-                                    "NO-PROP"}));
+    EXPECT_EQ(codici, (QSet<QString>{"NO-TAB", "NO-FLD", "TIPO", "LEN", "ATTR", "NO-IDX", "NO-FLDIDX", "NO-PROP"}));
     // Correctable: texts of digits where the master has numbers, texts that fit the master's
     // length (they fit the archive's shorter one).
     for (const QString& zona : valori(archivio, "SELECT * FROM CLIENTI", "ZONA")) {
@@ -340,7 +341,8 @@ TEST_F(DemoTest, TwoRoundsOfTheStructureCorrectionsMakeTheArchiveLikeTheMaster)
     auto problemi = [&](const QString& t) {
         QString P[11];
         P[0] = t;
-        corvale::ConfrontaStruttura(corvale::prova::SessioneProva().DbMaster, corvale::prova::SessioneProva().DbArchivi, t, P);
+        corvale::ConfrontaStruttura(corvale::prova::SessioneProva().DbMaster, corvale::prova::SessioneProva().DbArchivi,
+                                    t, P);
         QStringList out;
         for (int k = 2; k <= P[1].toInt(); ++k)
             out << P[k];
@@ -356,11 +358,17 @@ TEST_F(DemoTest, TwoRoundsOfTheStructureCorrectionsMakeTheArchiveLikeTheMaster)
         else if (codice == "NO-FLD")
             ok = corvale::AggiungiCampo(corvale::prova::SessioneProva(), t, campo).fatta;
         else if (codice == "TIPO")
-            ok = corvale::ModificaTipoCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("TIPO", c).toInt()).fatta;
+            ok = corvale::ModificaTipoCampo(corvale::prova::SessioneProva(), t, campo,
+                                            RicavaDatoDaCod("TIPO", c).toInt())
+                     .fatta;
         else if (codice == "LEN")
-            ok = corvale::ModificaLunghezzaCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("LUNGHEZZA", c)).fatta;
+            ok = corvale::ModificaLunghezzaCampo(corvale::prova::SessioneProva(), t, campo,
+                                                 RicavaDatoDaCod("LUNGHEZZA", c))
+                     .fatta;
         else if (codice == "ATTR")
-            ok = corvale::ModificaAttributoCampo(corvale::prova::SessioneProva(), t, campo, RicavaDatoDaCod("ATTRIBUTO", c)).fatta;
+            ok = corvale::ModificaAttributoCampo(corvale::prova::SessioneProva(), t, campo,
+                                                 RicavaDatoDaCod("ATTRIBUTO", c))
+                     .fatta;
         else if (codice == "NO-IDX" || codice == "NO-FLDIDX")
             ok = corvale::AggiungiIndice(corvale::prova::SessioneProva(), t, RicavaDatoDaCod("INDICE", c)).fatta;
         else if (codice == "NO-PROP")

@@ -29,8 +29,8 @@ const QStringList kCorrezioni[] = {
     {QStringLiteral("0017K"), QStringLiteral("--elimina")},  // empty customers: delete
     {QStringLiteral("0023K"), QStringLiteral("--elimina")},  // orders of no customer: delete
     {QStringLiteral("0027K"), QStringLiteral("--associa")},  // invoices of no customer: reassign
-    {QStringLiteral("0025K"), QStringLiteral("--fisso")},    // orders of no supplier: VARIE
-    {QStringLiteral("0044K"), QStringLiteral("--fisso")},    // payments of no supplier: AGENZIA
+    {QStringLiteral("0025K"), QStringLiteral("--fisso")},  // orders of no supplier: VARIE
+    {QStringLiteral("0044K"), QStringLiteral("--fisso")},  // payments of no supplier: AGENZIA
     {QStringLiteral("0034K"), QStringLiteral("--elimina")},  // orders without lines: joined delete
     {QStringLiteral("0036K"), QStringLiteral("--elimina")},  // lines without order: joined delete
     {QStringLiteral("0045K"), QStringLiteral("--elimina")},  // batches of no payment: joined on numbers
@@ -71,8 +71,9 @@ Demo& LaDemo(bool ore = false)
 
 EsitoCli Cli(const QStringList& argomenti, const QString& archivio)
 {
-    return EseguiCli(argomenti + QStringList{QStringLiteral("--home"), LaDemo().home, QStringLiteral("--archive"),
-                                             QFileInfo(archivio).path()});
+    return EseguiCli(argomenti
+                     + QStringList{QStringLiteral("--home"), LaDemo().home, QStringLiteral("--archive"),
+                                   QFileInfo(archivio).path()});
 }
 
 // Every check, then each correction on a copy of its own.
@@ -86,12 +87,15 @@ Esiti Prova(const QString& archivio, const QString& cliente)
         QTemporaryDir cartella;
         const QString copia = CopiaArchivio(archivio, cartella.path());
         const Contenuto prima = LeggiContenuto(copia);
-        QStringList argomenti = QStringList{QStringLiteral("correct")} + c + QStringList{QStringLiteral("--senza-copia")};
+        QStringList argomenti =
+            QStringList{QStringLiteral("correct")} + c + QStringList{QStringLiteral("--senza-copia")};
         if (c[1] == QLatin1String("--associa"))
             argomenti.insert(3, cliente);
         const EsitoCli fatto = Cli(argomenti, copia);
-        e.correzioni[c.join(QLatin1Char(' '))] = QStringList{QStringLiteral("stato %1, %2").arg(fatto.stato).arg(fatto.out.trimmed().section(QLatin1Char('\t'), -1))}
-                                                 + Cambiamenti(prima, LeggiContenuto(copia));
+        e.correzioni[c.join(QLatin1Char(' '))] =
+            QStringList{
+                QStringLiteral("stato %1, %2").arg(fatto.stato).arg(fatto.out.trimmed().section(QLatin1Char('\t'), -1))}
+            + Cambiamenti(prima, LeggiContenuto(copia));
     }
     return e;
 }
@@ -111,9 +115,12 @@ QStringList Confronta(quint64 seme, const QStringList& forme, bool ore, bool ore
             r << QStringLiteral("la forma %1 non e' stata scritta").arg(f.key());
     }
     // A customer whose rewritten code still fits the invoices' code field (10 letters).
-    const QString cliente = testsupport::sqliteValue(riscritto, QStringLiteral(
-        "SELECT RAGSOC FROM CLIENTI WHERE length(CODICE) <= 10 AND trim(RAGSOC) <> '' "
-        "GROUP BY RAGSOC HAVING count(*) = 1 ORDER BY min(rowid) LIMIT 1")).toString();
+    const QString cliente =
+        testsupport::sqliteValue(riscritto,
+                                 QStringLiteral(
+                                     "SELECT RAGSOC FROM CLIENTI WHERE length(CODICE) <= 10 AND trim(RAGSOC) <> '' "
+                                     "GROUP BY RAGSOC HAVING count(*) = 1 ORDER BY min(rowid) LIMIT 1"))
+            .toString();
     if (!demo.attesi.contains(cliente))
         demo.attesi.insert(cliente, Prova(demo.archivio, cliente));
     const Esiti& attesi = demo.attesi[cliente];
@@ -143,7 +150,7 @@ QString Racconta(quint64 seme, const QStringList& forme, bool ore, const QString
                .arg(seme)
                .arg(forme.isEmpty() ? QStringLiteral("tutte") : forme.join(QLatin1Char(',')),
                     ore ? QStringLiteral(" (date con le ore)") : QString())
-        + differenze.join(QStringLiteral("\n  "));
+           + differenze.join(QStringLiteral("\n  "));
 }
 
 QStringList FormeDaAmbiente()
@@ -152,7 +159,11 @@ QStringList FormeDaAmbiente()
     return f.isEmpty() ? QStringList() : f.split(QLatin1Char(','), Qt::SkipEmptyParts);
 }
 
-quint64 PrimoSeme() { return qEnvironmentVariableIsSet("CORVALE_FORME_SEME") ? qEnvironmentVariable("CORVALE_FORME_SEME").toULongLong() : 1; }
+quint64 PrimoSeme()
+{
+    return qEnvironmentVariableIsSet("CORVALE_FORME_SEME") ? qEnvironmentVariable("CORVALE_FORME_SEME").toULongLong()
+                                                           : 1;
+}
 
 // The numbers a check joins on (the batches' IDRIS, in RISOLTI and PAGAM_RISOLTI) rewritten so
 // that no payment writes its batch's number in the form the batch does: each as stored (an
@@ -177,7 +188,8 @@ void RiscriviChiaviNumeriche(const QString& archivio, quint64 seme)
         const qint64 n = distinta.toLongLong();
         const int f = int(caso.bounded(4));
         sql << QStringLiteral("UPDATE RISOLTI SET IDRIS = %1 WHERE IDRIS = %2;").arg(forma(n, f)).arg(n);
-        for (const QString& riga : elenco(QStringLiteral("SELECT group_concat(rowid) FROM PAGAM_RISOLTI WHERE IDRIS = %1").arg(n))) {
+        for (const QString& riga :
+             elenco(QStringLiteral("SELECT group_concat(rowid) FROM PAGAM_RISOLTI WHERE IDRIS = %1").arg(n))) {
             sql << QStringLiteral("UPDATE PAGAM_RISOLTI SET IDRIS = %1 WHERE rowid = %2;")
                        .arg(forma(n, (f + 1 + int(caso.bounded(3))) % 4), riga);
         }
@@ -241,7 +253,10 @@ TEST(FormeMemorizzate, DiagnosiFormaPerForma)
             if (ore && !f.startsWith(QLatin1String("data-")))
                 continue;
             const QStringList differenze = Confronta(PrimoSeme(), {f}, ore, ore);
-            std::cout << (differenze.isEmpty() ? f + QStringLiteral(": uguale") : Racconta(PrimoSeme(), {f}, ore, differenze)).toStdString() << std::endl;
+            std::cout << (differenze.isEmpty() ? f + QStringLiteral(": uguale")
+                                               : Racconta(PrimoSeme(), {f}, ore, differenze))
+                             .toStdString()
+                      << std::endl;
             if (!differenze.isEmpty())
                 fallite << f + (ore ? QStringLiteral("(ore)") : QString());
         }

@@ -26,7 +26,8 @@ TEST(Manuale, ThePageDocumentsEveryCommandAndOptionOfTheHelp)
     const corvale::prova::EsitoCli aiuto = EseguiCli({"--help"});
     ASSERT_EQ(aiuto.stato, 0);
     // The page as man shows it: troff's escaped hyphens read as hyphens.
-    QString pagina = QString::fromUtf8(testsupport::fileBytes(QStringLiteral(CORVALE_SOURCE_DIR "/packaging/corvale-cli.1")));
+    QString pagina =
+        QString::fromUtf8(testsupport::fileBytes(QStringLiteral(CORVALE_SOURCE_DIR "/packaging/corvale-cli.1")));
     pagina.replace(QStringLiteral("\\-"), QStringLiteral("-"));
     ASSERT_FALSE(pagina.isEmpty());
 
@@ -44,8 +45,9 @@ TEST(Manuale, ThePageDocumentsEveryCommandAndOptionOfTheHelp)
     }
     EXPECT_GE(comandi.size(), 10);
     for (const QString& c : comandi) {
-        EXPECT_TRUE(pagina.contains(QRegularExpression(QStringLiteral("^\\.B[IR]? \"?%1\\b").arg(QRegularExpression::escape(c)),
-                                                       QRegularExpression::MultilineOption)))
+        EXPECT_TRUE(
+            pagina.contains(QRegularExpression(QStringLiteral("^\\.B[IR]? \"?%1\\b").arg(QRegularExpression::escape(c)),
+                                               QRegularExpression::MultilineOption)))
             << "comando non documentato: " << c.toStdString();
         EXPECT_EQ(EseguiCli({c, "--help"}).err.contains("Comando sconosciuto"), false) << c.toStdString();
     }
@@ -67,11 +69,11 @@ namespace {
 QStringList Completa(const QStringList& parole)
 {
     QProcess bash;
-    const QString script = QStringLiteral(
-        "source '" CORVALE_SOURCE_DIR "/packaging/corvale-cli.bash-completion'; COMP_WORDS=(%1); "
-        "COMP_CWORD=%2; _corvale_cli; printf '%s\\n' \"${COMPREPLY[@]}\"")
-        .arg(parole.join(QLatin1Char(' ')))
-        .arg(parole.size() - 1);
+    const QString script =
+        QStringLiteral("source '" CORVALE_SOURCE_DIR "/packaging/corvale-cli.bash-completion'; COMP_WORDS=(%1); "
+                       "COMP_CWORD=%2; _corvale_cli; printf '%s\\n' \"${COMPREPLY[@]}\"")
+            .arg(parole.join(QLatin1Char(' ')))
+            .arg(parole.size() - 1);
     bash.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
     bash.waitForFinished();
     return QString::fromUtf8(bash.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -89,7 +91,8 @@ TEST(Manuale, TheCompletionOffersCommandsOptionsAndTheChecksKeys)
     EXPECT_TRUE(Completa({"corvale-cli", "correggi", "0034K", "--as"}).contains("--associa-chiave"));
     EXPECT_TRUE(Completa({"corvale-cli", "correct", "0034K", "--arc"}).contains("--archivio"));
     for (const QString comando : {"controlla", "correggi 0017K", "importa", "ripara", "demo"})
-        EXPECT_TRUE(Completa(QStringList{"corvale-cli"} + comando.split(' ') + QStringList{"--sil"}).contains("--silenzioso"))
+        EXPECT_TRUE(
+            Completa(QStringList{"corvale-cli"} + comando.split(' ') + QStringList{"--sil"}).contains("--silenzioso"))
             << comando.toStdString();
 
     QTemporaryDir dir;
@@ -108,9 +111,12 @@ TEST(Manuale, TheCompletionOffersCommandsOptionsAndTheChecksKeys)
     EXPECT_EQ(inglese.stato, 1);  // the demo has problems
     EXPECT_EQ(QJsonDocument::fromJson(inglese.out.toUtf8()).object().value("tasks"),
               QJsonDocument::fromJson(check.out.toUtf8()).object().value("tasks"));
-    for (const QStringList& sbagliato : {QStringList{"correct"}, QStringList{"import"}, QStringList{"repair-structure", "--x"}}) {
+    for (const QStringList& sbagliato :
+         {QStringList{"correct"}, QStringList{"import"}, QStringList{"repair-structure", "--x"}}) {
         QStringList italiano = sbagliato;
-        italiano[0] = italiano[0] == "correct" ? "correggi" : italiano[0] == "import" ? "importa" : "correggi-struttura";
+        italiano[0] = italiano[0] == "correct"  ? "correggi"
+                      : italiano[0] == "import" ? "importa"
+                                                : "correggi-struttura";
         const corvale::prova::EsitoCli a = EseguiCli(sbagliato), b = EseguiCli(italiano);
         EXPECT_EQ(a.stato, 2) << sbagliato.join(' ').toStdString();
         EXPECT_EQ(a.err, b.err) << sbagliato.join(' ').toStdString();
@@ -180,17 +186,31 @@ TEST(Manuale, LongCommandsShowProgressOnATerminalOnlyAndNeverWhenSilent)
     int importazioni = 0;
     const struct {
         std::function<QStringList()> argomenti;  // a fresh run: corrections change their demo
-        QString cosa;                            // what its progress line says
-        QString informativa;                     // a line --silenzioso leaves out
+        QString cosa;  // what its progress line says
+        QString informativa;  // a line --silenzioso leaves out
     } casi[] = {
-        {[&] { return QStringList{"check", "--home", nuovoDemo()}; }, "Analisi dati in corso", ""},
-        {[&] { return QStringList{"ripara", "--home", nuovoDemo()}; }, "Verifica dell'archivio", ""},
-        {[&] { return QStringList{"repair-structure", "--senza-copia", "--home", nuovoDemo()}; }, "Struttura: ", ""},
+        {[&] {
+             return QStringList{"check", "--home", nuovoDemo()};
+         },
+         "Analisi dati in corso", ""},
+        {[&] {
+             return QStringList{"ripara", "--home", nuovoDemo()};
+         },
+         "Verifica dell'archivio", ""},
+        {[&] {
+             return QStringList{"repair-structure", "--senza-copia", "--home", nuovoDemo()};
+         },
+         "Struttura: ", ""},
         {[&] { return QStringList{"correct", "0017K", "--elimina", "--senza-copia", "--home", nuovoDemo()}; },
          "Correzione dei record", ""},
-        {[&] { return QStringList{"import", nwind, dir.filePath(QStringLiteral("n%1.db").arg(++importazioni))}; },
+        {[&] {
+             return QStringList{"import", nwind, dir.filePath(QStringLiteral("n%1.db").arg(++importazioni))};
+         },
          "Importazione: record copiati", "Tabella Orders: 830 record"},
-        {[&] { return QStringList{"demo", dir.filePath(QStringLiteral("d%1").arg(++demo))}; }, "", "CLIENTI: 20 record"},
+        {[&] {
+             return QStringList{"demo", dir.filePath(QStringLiteral("d%1").arg(++demo))};
+         },
+         "", "CLIENTI: 20 record"},
     };
     for (const auto& c : casi) {
         const QStringList argomenti = c.argomenti();

@@ -38,9 +38,9 @@ TEST(RapportoCheck, DemoReportHoldsEveryTaskWithItsOutcomeCountAndDifferences)
     const QString home = dir.filePath("demo");
     ASSERT_EQ(prova::EseguiCli({"demo", home}).stato, 0);
     // A nameless customer (a problem record of the first data check) whose address is markup.
-    testsupport::sqliteExec(home + "/archivi/lumera.mdb",
-                            "UPDATE CLIENTI SET INDIRIZZO='" + kOstile + "' WHERE rowid=(SELECT min(rowid) FROM "
-                            "CLIENTI WHERE RAGSOC IS NULL OR trim(RAGSOC)='')");
+    testsupport::sqliteExec(home + "/archivi/lumera.mdb", "UPDATE CLIENTI SET INDIRIZZO='" + kOstile
+                                                              + "' WHERE rowid=(SELECT min(rowid) FROM "
+                                                                "CLIENTI WHERE RAGSOC IS NULL OR trim(RAGSOC)='')");
 
     const prova::EsitoCli json = prova::EseguiCli({"check", "--home", home, "--json"});
     const prova::EsitoCli testo = prova::EseguiCli({"check", "--home", home});
@@ -71,14 +71,14 @@ TEST(RapportoCheck, DemoReportHoldsEveryTaskWithItsOutcomeCountAndDifferences)
         const QStringList r = perChiave.value(t["key"].toString());
         ASSERT_EQ(r.size(), 4) << t["key"].toString().toStdString();
         EXPECT_EQ(r[1], t["description"].toString());
-        const QString esito = t["state"] == "VER_OK" ? "Superato"
-                              : t["correggibile"] == "N" ? "Non eseguibile" : "Rilevati problemi";
+        const QString esito = t["state"] == "VER_OK"     ? "Superato"
+                              : t["correggibile"] == "N" ? "Non eseguibile"
+                                                         : "Rilevati problemi";
         EXPECT_EQ(r[2], esito) << r[0].toStdString();
         nonEseguibili += esito == "Non eseguibile";
         const QRegularExpressionMatch n = QRegularExpression("Rilevati (\\d+) record").match(t["detail"].toString());
         if (n.hasMatch())
-            EXPECT_TRUE(visibile.contains(QString("%1 %2 %3 record con problemi")
-                                              .arg(r[1], r[0], n.captured(1))))
+            EXPECT_TRUE(visibile.contains(QString("%1 %2 %3 record con problemi").arg(r[1], r[0], n.captured(1))))
                 << r[0].toStdString() << " " << n.captured(1).toStdString();
     }
     EXPECT_EQ(nonEseguibili, 1);  // the demo's archive has no MODPAGAM
@@ -90,8 +90,7 @@ TEST(RapportoCheck, DemoReportHoldsEveryTaskWithItsOutcomeCountAndDifferences)
     // The coded problems as a reader wants them: what the archive has, what the master wants.
     const QList<QStringList> diff = prova::RigheTabella(pagina, "differenze");
     EXPECT_EQ(differenza(diff, "Campo INDIRIZZO"), QStringList({"Campo INDIRIZZO", "40 caratteri", "60 caratteri"}));
-    EXPECT_EQ(differenza(diff, "Campo IMPONIBILE"),
-              QStringList({"Campo IMPONIBILE", "Precisione doppia", "Valuta"}));
+    EXPECT_EQ(differenza(diff, "Campo IMPONIBILE"), QStringList({"Campo IMPONIBILE", "Precisione doppia", "Valuta"}));
     EXPECT_EQ(differenza(diff, "Campo ZONA").value(2), "Intero lungo");
     EXPECT_EQ(differenza(diff, "Campo CELLULARE").value(1), "assente");
     EXPECT_EQ(differenza(diff, "Tabella MODPAGAM").value(1), "assente");

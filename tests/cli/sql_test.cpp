@@ -19,9 +19,8 @@ protected:
     {
         path = dir.filePath(QStringLiteral("lumera.mdb"));
         dbe::Database db = dbe::CreateDatabase(path);
-        db.Execute(QStringLiteral(
-            "CREATE TABLE VENDITE (NUMORD TEXT(10), DATA DATETIME, IMPORTO DOUBLE, PEZZI LONG, "
-            "EVASO YESNO, NOTE MEMO)"));
+        db.Execute(QStringLiteral("CREATE TABLE VENDITE (NUMORD TEXT(10), DATA DATETIME, IMPORTO DOUBLE, PEZZI LONG, "
+                                  "EVASO YESNO, NOTE MEMO)"));
         db.Execute(QStringLiteral("INSERT INTO VENDITE (NUMORD, DATA, IMPORTO, PEZZI, EVASO, NOTE) "
                                   "VALUES ('7', #03/15/2001#, 1234.5, 3, TRUE, 'prima\triga')"));
         db.Execute(QStringLiteral("INSERT INTO VENDITE (NUMORD, IMPORTO, EVASO) VALUES ('8', 2, FALSE)"));

@@ -18,9 +18,9 @@ namespace {
 
 // Letters equal to one another without regard to case, each group's first one its folded form.
 const QStringList kGroups = {
-    QStringLiteral("àÀ"), QStringLiteral("èÈ"), QStringLiteral("éÉ"), QStringLiteral("ìÌ"), QStringLiteral("òÒ"),
-    QStringLiteral("ùÙ"), QStringLiteral("çÇ"), QStringLiteral("ñÑ"), QStringLiteral("öÖ"), QStringLiteral("åÅ"),
-    QStringLiteral("œŒ"), QStringLiteral("šŠ"), QStringLiteral("łŁ"), QStringLiteral("σΣ"), QStringLiteral("жЖ"),
+    QStringLiteral("àÀ"), QStringLiteral("èÈ"),  QStringLiteral("éÉ"), QStringLiteral("ìÌ"), QStringLiteral("òÒ"),
+    QStringLiteral("ùÙ"), QStringLiteral("çÇ"),  QStringLiteral("ñÑ"), QStringLiteral("öÖ"), QStringLiteral("åÅ"),
+    QStringLiteral("œŒ"), QStringLiteral("šŠ"),  QStringLiteral("łŁ"), QStringLiteral("σΣ"), QStringLiteral("жЖ"),
     QStringLiteral("ßẞ"), QStringLiteral("ǆǅǄ"), QStringLiteral("üÜ"),
 };
 
@@ -94,10 +94,7 @@ private:
     QRandomGenerator random_;
 };
 
-QString quoted(const QString& text)
-{
-    return u'\'' + text + u'\'';
-}
+QString quoted(const QString& text) { return u'\'' + text + u'\''; }
 
 // Every record of a query, each as its fields joined by ':', sorted.
 QStringList rows(const Archive& a, const QString& query)
@@ -161,7 +158,7 @@ struct Archives {
 struct Documents {
     Archive a;
     QStringList pairs, orphans;  // "order:line" pairs; orders without a line
-    QVector<int> strays;         // lines of no order (near misses)
+    QVector<int> strays;  // lines of no order (near misses)
 
     Documents(Keys& keys, int orders)
     {
@@ -312,14 +309,17 @@ TEST(AccentedKeys, LiteralsAndUniqueIndexesFollowTheFoldedKeys)
         EXPECT_EQ(a.count(("SELECT * FROM V WHERE CODCLI <> " + quoted(respelled)).toUtf8().constData()),
                   t.lines.size() - lines.size());
         const QString next = t.masters[(i + 1) % t.masters.size()];
-        EXPECT_EQ(rows(a, QStringLiteral("SELECT ID FROM C WHERE COD IN (%1, %2)").arg(quoted(respelled), quoted(keys.respell(next)))).size(), 2);
+        EXPECT_EQ(rows(a, QStringLiteral("SELECT ID FROM C WHERE COD IN (%1, %2)")
+                              .arg(quoted(respelled), quoted(keys.respell(next))))
+                      .size(),
+                  2);
 
         // The unique index refuses the key in another case, by INSERT and by UPDATE, and takes a near
         // miss, which then stays.
         EXPECT_DB_ERROR(3022, a.db.Execute("INSERT INTO C (ID, COD) VALUES (-1, " + quoted(respelled) + ")"));
-        EXPECT_DB_ERROR(3022, a.db.Execute(QStringLiteral("UPDATE C SET COD = %1 WHERE ID = %2")
-                                               .arg(quoted(keys.respell(next)))
-                                               .arg(i)));
+        EXPECT_DB_ERROR(
+            3022,
+            a.db.Execute(QStringLiteral("UPDATE C SET COD = %1 WHERE ID = %2").arg(quoted(keys.respell(next))).arg(i)));
         const QString miss = keys.nearMiss(Keys::fold(t.masters[i]));
         a.db.Execute(QStringLiteral("INSERT INTO C (ID, COD) VALUES (%1, %2)").arg(1000 + i).arg(quoted(miss)));
         EXPECT_EQ(rows(a, "SELECT ID FROM C WHERE COD = " + quoted(miss)), QStringList{QString::number(1000 + i)});

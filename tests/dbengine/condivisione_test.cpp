@@ -27,8 +27,9 @@ protected:
         if (!testsupport::Sqlite3Disponibile())
             GTEST_SKIP() << "sqlite3 shell not installed";
         archivio = dir.filePath(QStringLiteral("lumera.mdb"));
-        QString sql = QStringLiteral("PRAGMA journal_mode=WAL; BEGIN; CREATE TABLE CLIENTI (CODICE LONG, RAGSOC TEXT(50));"
-                                     "CREATE INDEX CLI_RAG ON CLIENTI (RAGSOC);");
+        QString sql =
+            QStringLiteral("PRAGMA journal_mode=WAL; BEGIN; CREATE TABLE CLIENTI (CODICE LONG, RAGSOC TEXT(50));"
+                           "CREATE INDEX CLI_RAG ON CLIENTI (RAGSOC);");
         for (int i = 1; i <= 2000; ++i)
             sql += QStringLiteral("INSERT INTO CLIENTI VALUES (%1, 'CLIENTE %1');").arg(i);
         testsupport::sqliteExec(archivio, sql + QStringLiteral("COMMIT;"));

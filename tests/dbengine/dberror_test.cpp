@@ -11,6 +11,5 @@ TEST(DbErrorTest, MakeFillsTheDescriptionsPlaceholders)
     EXPECT_EQ(e.description(), QStringLiteral("Impossibile trovare il file 'C:\\x\\lumera.mdb'."));
     DbError f = DbError::make(dbe::err::FieldExists, {QStringLiteral("A"), QStringLiteral("T")});
     EXPECT_EQ(f.description(), QStringLiteral("Il campo 'A' esiste già nella tabella 'T'."));
-    EXPECT_EQ(DbError::make(dbe::err::RecordDeleted).description(),
-              QStringLiteral("Il record è stato eliminato."));
+    EXPECT_EQ(DbError::make(dbe::err::RecordDeleted).description(), QStringLiteral("Il record è stato eliminato."));
 }

@@ -18,31 +18,45 @@ protected:
     void SetUp() override
     {
         path = dir.path() + QStringLiteral("/lumera.mdb");
-        testsupport::sqliteExec(path, QStringLiteral(
-            "BEGIN; CREATE TABLE CLIENTI (CODICE LONG, RAGSOC TEXT(30) COLLATE NOCASE, CITTA TEXT(20) COLLATE NOCASE,"
-            " FIDO CURRENCY);"
-            "INSERT INTO CLIENTI VALUES (1, 'ROSSI', 'Roma', 10), (2, 'rossi', NULL, 20), (3, NULL, 'Bari', 30);"
-            "COMMIT;"));
+        testsupport::sqliteExec(
+            path,
+            QStringLiteral(
+                "BEGIN; CREATE TABLE CLIENTI (CODICE LONG, RAGSOC TEXT(30) COLLATE NOCASE, CITTA TEXT(20) COLLATE "
+                "NOCASE,"
+                " FIDO CURRENCY);"
+                "INSERT INTO CLIENTI VALUES (1, 'ROSSI', 'Roma', 10), (2, 'rossi', NULL, 20), (3, NULL, 'Bari', 30);"
+                "COMMIT;"));
         db = OpenDatabase(path);
     }
 
     // Everything a refused operation could have touched: the schema, the metadata and the records.
     QString state() const
     {
-        QString s = sqliteValue(path, QStringLiteral(
-            "SELECT group_concat(type || ':' || name || ':' || coalesce(sql, ''), '|') FROM "
-            "(SELECT * FROM sqlite_master ORDER BY name)")).toString();
-        s += sqliteValue(path, QStringLiteral("SELECT group_concat(CODICE || ',' || coalesce(RAGSOC, '-'), '|') FROM CLIENTI")).toString();
+        QString s =
+            sqliteValue(path,
+                        QStringLiteral("SELECT group_concat(type || ':' || name || ':' || coalesce(sql, ''), '|') FROM "
+                                       "(SELECT * FROM sqlite_master ORDER BY name)"))
+                .toString();
+        s +=
+            sqliteValue(path,
+                        QStringLiteral("SELECT group_concat(CODICE || ',' || coalesce(RAGSOC, '-'), '|') FROM CLIENTI"))
+                .toString();
         const char* meta[][2] = {{"MSysTables", "Name, Attributes, DateCreated, LastUpdated"},
                                  {"MSysFields", "TableName, FieldName, Attributes, AllowZeroLength, Required"},
                                  {"MSysIndexes", "SqliteName, IsPrimary, IsRequired, IgnoreNulls"},
                                  {"MSysProperties", "TableName, Ordinal, Name, Type, Value"}};
         for (const auto& m : meta) {
-            if (!sqliteValue(path, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '%1'").arg(QLatin1String(m[0]))).toInt())
+            if (!sqliteValue(path, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '%1'")
+                                       .arg(QLatin1String(m[0])))
+                     .toInt())
                 continue;
             QString cols = QString::fromLatin1(m[1]);
-            cols = QStringLiteral("quote(") + cols.replace(QStringLiteral(", "), QStringLiteral(") || ',' || quote(")) + QLatin1Char(')');
-            s += QLatin1Char('#') + sqliteValue(path, QStringLiteral("SELECT group_concat(%1, '|') FROM %2").arg(cols, QLatin1String(m[0]))).toString();
+            cols = QStringLiteral("quote(") + cols.replace(QStringLiteral(", "), QStringLiteral(") || ',' || quote("))
+                   + QLatin1Char(')');
+            s += QLatin1Char('#')
+                 + sqliteValue(path,
+                               QStringLiteral("SELECT group_concat(%1, '|') FROM %2").arg(cols, QLatin1String(m[0])))
+                       .toString();
         }
         return s;
     }
@@ -114,9 +128,13 @@ TEST_F(DdlTest, NewTableWithFieldsIndexesAndPropertyIsWrittenWhole)
     EXPECT_EQ(sqliteValue(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'ORDINI'")).toString(),
               QStringLiteral("CREATE TABLE \"ORDINI\" (\"ID\" LONG, \"NUMERO\" TEXT(10) COLLATE NOCASE, "
                              "\"NOTE\" LONGTEXT COLLATE NOCASE, \"DATA\" DATETIME)"));
-    EXPECT_EQ(sqliteValue(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'ORDINI.NumData'")).toString(),
-              QStringLiteral("CREATE UNIQUE INDEX \"ORDINI.NumData\" ON \"ORDINI\" (\"NUMERO\" COLLATE NOCASE, \"DATA\")"));
-    EXPECT_EQ(sqliteValue(path, QStringLiteral("SELECT IsPrimary FROM MSysIndexes WHERE SqliteName = 'ORDINI.PrimaryKey'")).toInt(), 1);
+    EXPECT_EQ(
+        sqliteValue(path, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'ORDINI.NumData'")).toString(),
+        QStringLiteral("CREATE UNIQUE INDEX \"ORDINI.NumData\" ON \"ORDINI\" (\"NUMERO\" COLLATE NOCASE, \"DATA\")"));
+    EXPECT_EQ(sqliteValue(path,
+                          QStringLiteral("SELECT IsPrimary FROM MSysIndexes WHERE SqliteName = 'ORDINI.PrimaryKey'"))
+                  .toInt(),
+              1);
 }
 
 TEST_F(DdlTest, RefusedNewTablesChangeNothing)
@@ -136,48 +154,69 @@ TEST_F(DdlTest, RefusedNewTablesChangeNothing)
     expectRefused(3259, table(QStringLiteral("T1"), [&](TableDef& t) { field(t, "A", 13); }), "unknown type");
     expectRefused(3001, table(QStringLiteral("T2"), [&](TableDef& t) { field(t, "A", dbText, 300); }), "text size");
     expectRefused(3125, table(QStringLiteral("T.3"), [&](TableDef& t) { field(t, "A", dbLong); }), "bad name");
-    expectRefused(3259, table(QStringLiteral("T4"), [&](TableDef& t) {
-        Field f = t.CreateField(QStringLiteral("A"), dbText, 10);
-        f.SetAttributes(dbAutoIncrField);
-        t.Fields().Append(f);
-    }), "counter on text");
-    expectRefused(3219, table(QStringLiteral("T5"), [&](TableDef& t) {
-        Field f = t.CreateField(QStringLiteral("A"), dbLong);
-        f.SetAllowZeroLength(true);
-        t.Fields().Append(f);
-    }), "zero length on a number");
-    expectRefused(3191, table(QStringLiteral("T6"), [&](TableDef& t) {
-        field(t, "A", dbLong);
-        field(t, "a", dbText, 5);
-    }), "field twice");
-    expectRefused(3283, table(QStringLiteral("T7"), [&](TableDef& t) {
-        field(t, "A", dbLong);
-        for (const char* n : {"P1", "P2"}) {
-            Index i = t.CreateIndex(QString::fromLatin1(n));
-            i.Fields().Append(i.CreateField(QStringLiteral("A")));
-            i.SetPrimary(true);
-            t.Indexes().Append(i);
-        }
-    }), "two primary indexes");
-    expectRefused(3265, table(QStringLiteral("T8"), [&](TableDef& t) {
-        field(t, "A", dbLong);
-        Index i = t.CreateIndex(QStringLiteral("I"));
-        i.Fields().Append(i.CreateField(QStringLiteral("B")));
-        t.Indexes().Append(i);
-    }), "index on a missing field");
-    expectRefused(3367, table(QStringLiteral("T9"), [&](TableDef& t) {
-        field(t, "A", dbLong);
-        t.Properties().Append(t.CreateProperty(QStringLiteral("RecordCount"), dbLong, 1));
-    }), "built-in property name");
+    expectRefused(3259,
+                  table(QStringLiteral("T4"),
+                        [&](TableDef& t) {
+                            Field f = t.CreateField(QStringLiteral("A"), dbText, 10);
+                            f.SetAttributes(dbAutoIncrField);
+                            t.Fields().Append(f);
+                        }),
+                  "counter on text");
+    expectRefused(3219,
+                  table(QStringLiteral("T5"),
+                        [&](TableDef& t) {
+                            Field f = t.CreateField(QStringLiteral("A"), dbLong);
+                            f.SetAllowZeroLength(true);
+                            t.Fields().Append(f);
+                        }),
+                  "zero length on a number");
+    expectRefused(3191,
+                  table(QStringLiteral("T6"),
+                        [&](TableDef& t) {
+                            field(t, "A", dbLong);
+                            field(t, "a", dbText, 5);
+                        }),
+                  "field twice");
+    expectRefused(3283,
+                  table(QStringLiteral("T7"),
+                        [&](TableDef& t) {
+                            field(t, "A", dbLong);
+                            for (const char* n : {"P1", "P2"}) {
+                                Index i = t.CreateIndex(QString::fromLatin1(n));
+                                i.Fields().Append(i.CreateField(QStringLiteral("A")));
+                                i.SetPrimary(true);
+                                t.Indexes().Append(i);
+                            }
+                        }),
+                  "two primary indexes");
+    expectRefused(3265,
+                  table(QStringLiteral("T8"),
+                        [&](TableDef& t) {
+                            field(t, "A", dbLong);
+                            Index i = t.CreateIndex(QStringLiteral("I"));
+                            i.Fields().Append(i.CreateField(QStringLiteral("B")));
+                            t.Indexes().Append(i);
+                        }),
+                  "index on a missing field");
+    expectRefused(3367,
+                  table(QStringLiteral("T9"),
+                        [&](TableDef& t) {
+                            field(t, "A", dbLong);
+                            t.Properties().Append(t.CreateProperty(QStringLiteral("RecordCount"), dbLong, 1));
+                        }),
+                  "built-in property name");
     EXPECT_FALSE(db.TableDefs().Contains(QStringLiteral("T8")));
 }
 
 TEST_F(DdlTest, FieldsOfAnExistingTable)
 {
     TableDef t = db.TableDefs().Item(QStringLiteral("CLIENTI"));
-    expectRefused(3191, [&] { t.Fields().Append(t.CreateField(QStringLiteral("ragsoc"), dbText, 10)); }, "taken field");
-    expectRefused(3259, [&] { t.Fields().Append(t.CreateField(QStringLiteral("X"), 0)); }, "no type");
-    expectRefused(3001, [&] { t.Fields().Append(t.CreateField(QStringLiteral("X"), dbText, 256)); }, "size 256");
+    expectRefused(
+        3191, [&] { t.Fields().Append(t.CreateField(QStringLiteral("ragsoc"), dbText, 10)); }, "taken field");
+    expectRefused(
+        3259, [&] { t.Fields().Append(t.CreateField(QStringLiteral("X"), 0)); }, "no type");
+    expectRefused(
+        3001, [&] { t.Fields().Append(t.CreateField(QStringLiteral("X"), dbText, 256)); }, "size 256");
 
     // Appended at the end, zero length as set before the append.
     Field f = t.CreateField(QStringLiteral("PROV"), dbText, 2);
@@ -204,26 +243,35 @@ TEST_F(DdlTest, FieldsOfAnExistingTable)
     EXPECT_EQ(citta.Name(), QStringLiteral("LOCALITA"));
     EXPECT_FALSE(t.Fields().Contains(QStringLiteral("CITTA")));
     EXPECT_EQ(t.Indexes().Item(QStringLiteral("Citta")).Fields().Item(0).Name(), QStringLiteral("LOCALITA"));
-    EXPECT_EQ(sqliteValue(path, QStringLiteral("SELECT LOCALITA FROM CLIENTI WHERE CODICE = 3")).toString(), QStringLiteral("Bari"));
-    expectRefused(3191, [&] { citta.SetName(QStringLiteral("RAGSOC")); }, "rename onto a taken name");
+    EXPECT_EQ(sqliteValue(path, QStringLiteral("SELECT LOCALITA FROM CLIENTI WHERE CODICE = 3")).toString(),
+              QStringLiteral("Bari"));
+    expectRefused(
+        3191, [&] { citta.SetName(QStringLiteral("RAGSOC")); }, "rename onto a taken name");
     citta.SetName(QStringLiteral("Localita"));  // only the case
     EXPECT_EQ(t.Fields().Item(2).Name(), QStringLiteral("Localita"));
 
     // Zero length written on an attached field; refused on a number.
     Field rs = t.Fields().Item(QStringLiteral("RAGSOC"));
     rs.SetAllowZeroLength(true);
-    EXPECT_TRUE(db.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("RAGSOC")).AllowZeroLength());
+    EXPECT_TRUE(
+        db.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("RAGSOC")).AllowZeroLength());
     rs.SetAllowZeroLength(false);
     EXPECT_FALSE(rs.AllowZeroLength());
-    expectRefused(3219, [&] { t.Fields().Item(QStringLiteral("FIDO")).SetAllowZeroLength(true); }, "zero length on currency");
-    expectRefused(3219, [&] { rs.SetSize(10); }, "size of an attached field");
+    expectRefused(
+        3219, [&] { t.Fields().Item(QStringLiteral("FIDO")).SetAllowZeroLength(true); }, "zero length on currency");
+    expectRefused(
+        3219, [&] { rs.SetSize(10); }, "size of an attached field");
 
     // Delete: refused while indexed, done otherwise.
-    expectRefused(3280, [&] { t.Fields().Delete(QStringLiteral("localita")); }, "indexed field");
-    expectRefused(3265, [&] { t.Fields().Delete(QStringLiteral("NESSUNO")); }, "absent field");
+    expectRefused(
+        3280, [&] { t.Fields().Delete(QStringLiteral("localita")); }, "indexed field");
+    expectRefused(
+        3265, [&] { t.Fields().Delete(QStringLiteral("NESSUNO")); }, "absent field");
     t.Fields().Delete(QStringLiteral("FIDO"));
     EXPECT_FALSE(t.Fields().Contains(QStringLiteral("FIDO")));
-    EXPECT_EQ(sqliteValue(path, QStringLiteral("SELECT count(*) FROM pragma_table_info('CLIENTI') WHERE name = 'FIDO'")).toInt(), 0);
+    EXPECT_EQ(sqliteValue(path, QStringLiteral("SELECT count(*) FROM pragma_table_info('CLIENTI') WHERE name = 'FIDO'"))
+                  .toInt(),
+              0);
 }
 
 TEST_F(DdlTest, IndexesOfAnExistingTable)
@@ -260,15 +308,21 @@ TEST_F(DdlTest, IndexesOfAnExistingTable)
     EXPECT_EQ(rc.Fields().Item(1).Name(), QStringLiteral("RAGSOC"));
 
     // The new unique index refuses a duplicate written afterwards, without regard to case.
-    expectRefused(3022, [&] {
-        detail::DatabaseImpl::WriteScope ws(*db.impl());
-        db.impl()->exec(QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA) VALUES (9, 'ROSSI', 'ROMA')"));
-        ws.commit();
-    }, "duplicate written");
+    expectRefused(
+        3022,
+        [&] {
+            detail::DatabaseImpl::WriteScope ws(*db.impl());
+            db.impl()->exec(QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA) VALUES (9, 'ROSSI', 'ROMA')"));
+            ws.commit();
+        },
+        "duplicate written");
     t.Indexes().Delete(QStringLiteral("RAGCITTA"));
     EXPECT_FALSE(t.Indexes().Contains(QStringLiteral("RagCitta")));
-    EXPECT_EQ(sqliteValue(path, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'CLIENTI.RagCitta'")).toInt(), 0);
-    expectRefused(3265, [&] { t.Indexes().Delete(QStringLiteral("RagCitta")); }, "absent index");
+    EXPECT_EQ(
+        sqliteValue(path, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'CLIENTI.RagCitta'")).toInt(),
+        0);
+    expectRefused(
+        3265, [&] { t.Indexes().Delete(QStringLiteral("RagCitta")); }, "absent index");
 }
 
 TEST_F(DdlTest, PropertiesAndTableDelete)
@@ -276,13 +330,18 @@ TEST_F(DdlTest, PropertiesAndTableDelete)
     TableDef t = db.TableDefs().Item(QStringLiteral("CLIENTI"));
     t.Properties().Append(t.CreateProperty(QStringLiteral("Description"), dbText, QStringLiteral("Clienti")));
     t.Properties().Append(t.CreateProperty(QStringLiteral("OrderByOn"), dbBoolean, false));
-    expectRefused(3367, [&] { t.Properties().Append(t.CreateProperty(QStringLiteral("description"), dbText, QStringLiteral("x"))); },
-                  "taken property");
-    expectRefused(3367, [&] { t.Properties().Append(t.CreateProperty(QStringLiteral("Name"), dbText, QStringLiteral("x"))); },
-                  "built-in property");
-    expectRefused(3259, [&] { t.Properties().Append(t.CreateProperty(QStringLiteral("P"), 99, 1)); }, "property type");
-    expectRefused(3464, [&] { t.Properties().Append(t.CreateProperty(QStringLiteral("P"), dbLong, QStringLiteral("abc"))); },
-                  "property value");
+    expectRefused(
+        3367,
+        [&] { t.Properties().Append(t.CreateProperty(QStringLiteral("description"), dbText, QStringLiteral("x"))); },
+        "taken property");
+    expectRefused(
+        3367, [&] { t.Properties().Append(t.CreateProperty(QStringLiteral("Name"), dbText, QStringLiteral("x"))); },
+        "built-in property");
+    expectRefused(
+        3259, [&] { t.Properties().Append(t.CreateProperty(QStringLiteral("P"), 99, 1)); }, "property type");
+    expectRefused(
+        3464, [&] { t.Properties().Append(t.CreateProperty(QStringLiteral("P"), dbLong, QStringLiteral("abc"))); },
+        "property value");
 
     // Stored at once: another connection sees them, in append order, after the built-in ones.
     Database other = OpenDatabase(path);
@@ -295,7 +354,8 @@ TEST_F(DdlTest, PropertiesAndTableDelete)
     pc.Item(12).SetValue(QStringLiteral("Anagrafica"));
     EXPECT_EQ(t.Properties().Item(QStringLiteral("Description")).Value().toString(), QStringLiteral("Anagrafica"));
 
-    expectRefused(3265, [&] { db.TableDefs().Delete(QStringLiteral("NESSUNA")); }, "absent table");
+    expectRefused(
+        3265, [&] { db.TableDefs().Delete(QStringLiteral("NESSUNA")); }, "absent table");
     db.TableDefs().Delete(QStringLiteral("clienti"));
     EXPECT_FALSE(db.TableDefs().Contains(QStringLiteral("CLIENTI")));
     EXPECT_FALSE(other.TableDefs().Contains(QStringLiteral("CLIENTI")));

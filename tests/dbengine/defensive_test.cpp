@@ -24,17 +24,16 @@ protected:
         sqliteExec(altro, "CREATE TABLE FURTO (X TEXT)");
         // Written by another program: a log table, triggers that copy every change into it and
         // into another file, and a view.
-        sqliteExec(file,
-                   "CREATE TABLE CLIENTI (CODICE TEXT, RAGSOC TEXT);"
-                   "CREATE TABLE REGISTRO (QUANDO TEXT, COSA TEXT);"
-                   "INSERT INTO CLIENTI VALUES ('C1', 'Uno'), ('C2', NULL), ('C3', 'Tre');"
-                   "CREATE TRIGGER td AFTER DELETE ON CLIENTI BEGIN "
-                   "  INSERT INTO REGISTRO VALUES ('delete', old.CODICE); END;"
-                   "CREATE TRIGGER tu AFTER UPDATE ON CLIENTI BEGIN "
-                   "  INSERT INTO REGISTRO VALUES ('update', new.CODICE); DELETE FROM CLIENTI; END;"
-                   "CREATE TRIGGER ti BEFORE INSERT ON CLIENTI BEGIN "
-                   "  SELECT RAISE(ABORT, 'vietato'); END;"
-                   "CREATE VIEW VISTA AS SELECT CODICE FROM CLIENTI;");
+        sqliteExec(file, "CREATE TABLE CLIENTI (CODICE TEXT, RAGSOC TEXT);"
+                         "CREATE TABLE REGISTRO (QUANDO TEXT, COSA TEXT);"
+                         "INSERT INTO CLIENTI VALUES ('C1', 'Uno'), ('C2', NULL), ('C3', 'Tre');"
+                         "CREATE TRIGGER td AFTER DELETE ON CLIENTI BEGIN "
+                         "  INSERT INTO REGISTRO VALUES ('delete', old.CODICE); END;"
+                         "CREATE TRIGGER tu AFTER UPDATE ON CLIENTI BEGIN "
+                         "  INSERT INTO REGISTRO VALUES ('update', new.CODICE); DELETE FROM CLIENTI; END;"
+                         "CREATE TRIGGER ti BEFORE INSERT ON CLIENTI BEGIN "
+                         "  SELECT RAISE(ABORT, 'vietato'); END;"
+                         "CREATE VIEW VISTA AS SELECT CODICE FROM CLIENTI;");
     }
 
     QTemporaryDir dir;

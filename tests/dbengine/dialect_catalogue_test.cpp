@@ -28,13 +28,13 @@ struct Orphan {
     const char* key;
 };
 const Orphan kOrphanChecks[] = {
-    {"VENDITE", "CLIENTI", "CODCLI", "CODICE"},   {"VENDITE", "AGENTI", "CODAGE", "CODAGE"},
-    {"VENDITE", "FORNIT", "DITTA", "COD"},        {"VENDITE", "AGENZIA", "CODAGENZIA", "COD"},
-    {"FATTURE", "CLIENTI", "CODCLI", "CODICE"},   {"FATTURE", "AGENTI", "CODAGE", "CODAGE"},
-    {"FATTURE", "FORNIT", "CODDITTA", "COD"},     {"FATTURE", "AGENZIA", "CODAGENZIA", "COD"},
-    {"PRODOTTI", "FORNIT", "FORNITORE", "COD"},   {"CLIDITT", "CLIENTI", "CODCLI", "CODICE"},
-    {"CLIDITT", "FORNIT", "CODDIT", "COD"},       {"CLIDITT", "MODPAGAM", "PAGAM", "COD"},
-    {"PAGAM", "CLIENTI", "CODCLI", "CODICE"},     {"PAGAM", "AGENTI", "AGENTE", "CODAGE"},
+    {"VENDITE", "CLIENTI", "CODCLI", "CODICE"}, {"VENDITE", "AGENTI", "CODAGE", "CODAGE"},
+    {"VENDITE", "FORNIT", "DITTA", "COD"},      {"VENDITE", "AGENZIA", "CODAGENZIA", "COD"},
+    {"FATTURE", "CLIENTI", "CODCLI", "CODICE"}, {"FATTURE", "AGENTI", "CODAGE", "CODAGE"},
+    {"FATTURE", "FORNIT", "CODDITTA", "COD"},   {"FATTURE", "AGENZIA", "CODAGENZIA", "COD"},
+    {"PRODOTTI", "FORNIT", "FORNITORE", "COD"}, {"CLIDITT", "CLIENTI", "CODCLI", "CODICE"},
+    {"CLIDITT", "FORNIT", "CODDIT", "COD"},     {"CLIDITT", "MODPAGAM", "PAGAM", "COD"},
+    {"PAGAM", "CLIENTI", "CODCLI", "CODICE"},   {"PAGAM", "AGENTI", "AGENTE", "CODAGE"},
     {"PAGAM", "FORNIT", "DITTA", "COD"},
 };
 
@@ -100,17 +100,17 @@ TEST(DialectCatalogueTest, EmptyRecordQueriesFindNullAndBlankRecordsOnly)
         auto insert = [&](const QString& nullField, const QString& blank) {
             QStringList values;
             for (const QString& f : fields)
-                values.append(f == nullField ? QStringLiteral("NULL")
+                values.append(f == nullField                       ? QStringLiteral("NULL")
                               : f == blankField && !blank.isNull() ? u'\'' + blank + u'\''
                                                                    : QStringLiteral("'x'"));
             db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, fields.join(u','), values.join(u',')));
         };
-        insert(QString(), QString());               // complete: not found
-        insert(QString(), QStringLiteral(" a "));   // spaces around a name: not found
+        insert(QString(), QString());  // complete: not found
+        insert(QString(), QStringLiteral(" a "));  // spaces around a name: not found
         for (const QString& f : fields)
-            insert(f, QString());                   // one per field left Null
-        insert(QString(), QStringLiteral("   "));   // only spaces
-        insert(QString(), QStringLiteral(""));      // empty text
+            insert(f, QString());  // one per field left Null
+        insert(QString(), QStringLiteral("   "));  // only spaces
+        insert(QString(), QStringLiteral(""));  // empty text
         EXPECT_EQ(db.count(QStringLiteral("SELECT * FROM ") + text), fields.size() + 2);
     }
 }
@@ -124,13 +124,15 @@ TEST(DialectCatalogueTest, OrphanQueriesMatchKeysWithoutRegardToCaseAndSkipNullR
             DialectDb db;
             addArchiveTables(db, declaredNocase);
             db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES ('K1'), ('k2')").arg(o.master, o.key));
-            db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES ('k1'), ('K2'), ('ZZ'), (NULL)").arg(o.table, o.reference));
+            db.exec(
+                QStringLiteral("INSERT INTO %1 (%2) VALUES ('k1'), ('K2'), ('ZZ'), (NULL)").arg(o.table, o.reference));
             const dbe::dialect::Statement st = db.translate(query);
             ASSERT_TRUE(st.select.keyset);
             const auto rows = db.rows(st.select.keySql);
             ASSERT_EQ(rows.size(), 1);
             EXPECT_EQ(db.rows(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = %3")
-                                  .arg(o.reference, o.table, rows[0][0].toString()))[0][0].toString(),
+                                  .arg(o.reference, o.table, rows[0][0].toString()))[0][0]
+                          .toString(),
                       QStringLiteral("ZZ"));
             // A master key left Null: NOT IN is then never true.
             db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (NULL)").arg(o.master, o.key));
@@ -165,7 +167,8 @@ TEST(DialectCatalogueTest, OrdersAndInvoicesWithoutLines)
     QStringList found;
     for (const auto& r : rows) {
         EXPECT_FALSE(r[1].isValid());  // no line
-        found.append(db.rows(QStringLiteral("SELECT CODCLI FROM VENDITE WHERE rowid = ") + r[0].toString())[0][0].toString());
+        found.append(
+            db.rows(QStringLiteral("SELECT CODCLI FROM VENDITE WHERE rowid = ") + r[0].toString())[0][0].toString());
     }
     found.sort();
     EXPECT_EQ(found, (QStringList{QStringLiteral("C3"), QStringLiteral("C4")}));
@@ -203,7 +206,8 @@ TEST(DialectCatalogueTest, IsolatedLinesOfARightJoin)
         EXPECT_FALSE(r[0].isValid());  // the order side is missing: first column, FROM order
         EXPECT_TRUE(r[1].isValid());
     }
-    for (const char* f : {"DETT_ORD.CODCLI", "DETT_ORD.NUMORD", "DETT_ORD.DATA", "DETT_ORD.LIB3", "DETT_ORD.DITTA", "RIGA"})
+    for (const char* f :
+         {"DETT_ORD.CODCLI", "DETT_ORD.NUMORD", "DETT_ORD.DATA", "DETT_ORD.LIB3", "DETT_ORD.DITTA", "RIGA"})
         EXPECT_GE(dbe::dialect::findOutColumn(st.select, QString::fromLatin1(f)), 0) << f;
     EXPECT_EQ(dbe::dialect::findOutColumn(st.select, QStringLiteral("CODCLI")), -1);
 
@@ -263,10 +267,11 @@ TEST(DialectCatalogueTest, JoinsAndLookupsUseTheIndexes)
         << db.plan(right.select.keySql).toStdString();
     const auto batches = db.translate(QStringLiteral("SELECT * FROM ") + kBatchesWithoutPayments);
     EXPECT_TRUE(db.plan(batches.select.keySql).contains(QStringLiteral("SEARCH PAGAM_RISOLTI USING")));
-    const auto lookup = db.translate(QStringLiteral(
-        "SELECT * FROM VENDITE WHERE TRUE AND VENDITE.CODCLI='C1' AND VENDITE.NUMORD='7' AND "
-        "VENDITE.DATA=#03/15/2001# AND VENDITE.DITTA='AB' AND ISNULL(TIPODEP) "));
+    const auto lookup = db.translate(
+        QStringLiteral("SELECT * FROM VENDITE WHERE TRUE AND VENDITE.CODCLI='C1' AND VENDITE.NUMORD='7' AND "
+                       "VENDITE.DATA=#03/15/2001# AND VENDITE.DITTA='AB' AND ISNULL(TIPODEP) "));
     // The date of the key is read exactly from the records the code and number find.
-    EXPECT_TRUE(db.plan(lookup.select.keySql).contains(QStringLiteral("SEARCH VENDITE USING INDEX ord_key (CODCLI=? AND NUMORD=?")))
+    EXPECT_TRUE(db.plan(lookup.select.keySql)
+                    .contains(QStringLiteral("SEARCH VENDITE USING INDEX ord_key (CODCLI=? AND NUMORD=?")))
         << db.plan(lookup.select.keySql).toStdString();
 }

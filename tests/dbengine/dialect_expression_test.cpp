@@ -11,17 +11,20 @@ namespace {
 void addPeople(DialectDb& db)
 {
     db.addTable(QStringLiteral("Anagrafica Clienti"),
-                {{QStringLiteral("Codice")}, {QStringLiteral("Città")}, {QStringLiteral("Nome d'arte")},
-                 {QStringLiteral("Cod.Fiscale")}, {QStringLiteral("Nato"), 8}, {QStringLiteral("Eta"), 4},
+                {{QStringLiteral("Codice")},
+                 {QStringLiteral("Città")},
+                 {QStringLiteral("Nome d'arte")},
+                 {QStringLiteral("Cod.Fiscale")},
+                 {QStringLiteral("Nato"), 8},
+                 {QStringLiteral("Eta"), 4},
                  {QStringLiteral("Attivo"), 1}},
                 /*nocase=*/false);
-    db.exec(QStringLiteral(
-        "INSERT INTO \"Anagrafica Clienti\" VALUES "
-        "('a1', 'Milano', 'O''Brien', 'X.1', '2001-03-05 00:00:00', 30, -1), "
-        "('A2', 'MILANO', NULL, 'x.2', '2001-03-05 14:30:00', 45, 0), "
-        "('b3', 'Torino', '', NULL, '1999-12-31 00:00:00', NULL, -1), "
-        "('B4', NULL, '  Zeta  ', 'Y', NULL, 7, 0), "
-        "('5c', '10%', 'a_b', 'Z', '2030-01-02 00:00:00', 12, 0)"));
+    db.exec(QStringLiteral("INSERT INTO \"Anagrafica Clienti\" VALUES "
+                           "('a1', 'Milano', 'O''Brien', 'X.1', '2001-03-05 00:00:00', 30, -1), "
+                           "('A2', 'MILANO', NULL, 'x.2', '2001-03-05 14:30:00', 45, 0), "
+                           "('b3', 'Torino', '', NULL, '1999-12-31 00:00:00', NULL, -1), "
+                           "('B4', NULL, '  Zeta  ', 'Y', NULL, 7, 0), "
+                           "('5c', '10%', 'a_b', 'Z', '2030-01-02 00:00:00', 12, 0)"));
 }
 
 int count(DialectDb& db, const char* where)
@@ -52,7 +55,8 @@ TEST(DialectExpressionTest, LiteralsAndDates)
     EXPECT_EQ(count(db, "Nato>=#03/05/2001#"), 3);
     EXPECT_EQ(count(db, "Nato<#1/1/2000#"), 1);
     EXPECT_EQ(count(db, "Nato BETWEEN #1/1/1999# AND #12/31/2001#"), 3);
-    for (const char* bad : {"Nato=#13/05/2001#", "Nato=#02/30/2001#", "Nato=#03/05#", "Nato=#ieri#", "Nato=#03/05/2001"}) {
+    for (const char* bad :
+         {"Nato=#13/05/2001#", "Nato=#02/30/2001#", "Nato=#03/05#", "Nato=#ieri#", "Nato=#03/05/2001"}) {
         QString description;
         EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM [Anagrafica Clienti] WHERE ") + QLatin1String(bad),
                           &description),
@@ -101,7 +105,7 @@ TEST(DialectExpressionTest, LikeUsesTheDialectsWildcards)
     EXPECT_EQ(count(db, "Codice LIKE '[a-a]#'"), 2);
     EXPECT_EQ(count(db, "Codice LIKE '[!a]*'"), 3);
     EXPECT_EQ(count(db, "Città LIKE '10[%]'"), 1);
-    EXPECT_EQ(count(db, "Città LIKE '1_%'"), 0);        // _ and % are ordinary characters
+    EXPECT_EQ(count(db, "Città LIKE '1_%'"), 0);  // _ and % are ordinary characters
     EXPECT_EQ(count(db, "[Nome d'arte] LIKE 'a_b'"), 1);
     EXPECT_EQ(count(db, "[Nome d'arte] LIKE '[*]*'"), 0);
     EXPECT_EQ(count(db, "Città LIKE Città"), 4);
@@ -146,10 +150,12 @@ TEST(DialectExpressionTest, SnapshotsForDistinctAggregatesAndComputedColumns)
     EXPECT_EQ(counted[0][0].toInt(), 5);
     EXPECT_EQ(counted[0][1].toInt(), 45);
     EXPECT_EQ(counted[0][2].toString(), QStringLiteral("10%"));
-    const auto grouped = values("SELECT Città, COUNT(Codice) FROM [Anagrafica Clienti] GROUP BY Città HAVING COUNT(*)>1");
+    const auto grouped =
+        values("SELECT Città, COUNT(Codice) FROM [Anagrafica Clienti] GROUP BY Città HAVING COUNT(*)>1");
     ASSERT_EQ(grouped.size(), 1);
     EXPECT_EQ(grouped[0][1].toInt(), 2);
-    const Statement st = db.translate(QStringLiteral("SELECT Codice & '!' AS Segnato, UCASE(Città), Eta FROM [Anagrafica Clienti] ORDER BY Codice DESC"));
+    const Statement st = db.translate(QStringLiteral(
+        "SELECT Codice & '!' AS Segnato, UCASE(Città), Eta FROM [Anagrafica Clienti] ORDER BY Codice DESC"));
     ASSERT_FALSE(st.select.keyset);
     EXPECT_EQ(st.select.columns[0].name, QStringLiteral("Segnato"));
     EXPECT_EQ(st.select.columns[0].type, 10);
@@ -178,12 +184,13 @@ TEST(DialectExpressionTest, KeysetPlansNameTheirColumnsByTheJoinRule)
     const auto rows = db.rows(inner.select.keySql);
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0][0].toInt(), 2);  // NUMORD 2 first
-    const Statement comma = db.translate(QStringLiteral(
-        "SELECT V.*, C.RAGSOC FROM VENDITE AS V, CLIENTI C WHERE V.CODCLI = C.CODICE"));
+    const Statement comma =
+        db.translate(QStringLiteral("SELECT V.*, C.RAGSOC FROM VENDITE AS V, CLIENTI C WHERE V.CODCLI = C.CODICE"));
     EXPECT_EQ(db.rows(comma.select.keySql).size(), 3);
     EXPECT_EQ(comma.select.columns.last().name, QStringLiteral("RAGSOC"));
     EXPECT_EQ(comma.select.sources[0].written, QStringLiteral("V"));
-    const Statement self = db.translate(QStringLiteral("SELECT * FROM CLIENTI LEFT JOIN CLIENTI AS C2 ON CLIENTI.CODICE = C2.RAGSOC"));
+    const Statement self =
+        db.translate(QStringLiteral("SELECT * FROM CLIENTI LEFT JOIN CLIENTI AS C2 ON CLIENTI.CODICE = C2.RAGSOC"));
     EXPECT_EQ(self.select.columns[0].name, QStringLiteral("CLIENTI.CODICE"));
     EXPECT_EQ(self.select.columns[2].name, QStringLiteral("C2.CODICE"));
     EXPECT_EQ(db.rows(self.select.keySql).size(), 3);
@@ -221,10 +228,16 @@ TEST(DialectExpressionTest, ErrorsNameWhatIsWrong)
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM CLIENTI WHERE X=1 AND y=2 AND x=3"), &d), 3061);
     EXPECT_EQ(d, QStringLiteral("Parametri insufficienti. Previsto 2."));
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM CLIENTI WHERE VENDITE.CODCLI='1'")), 3061);
-    EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM VENDITE LEFT JOIN DETT_ORD ON VENDITE.CODCLI=DETT_ORD.CODCLI WHERE NUMORD='1'"), &d), 3079);
+    EXPECT_EQ(
+        errorOf(db,
+                QStringLiteral(
+                    "SELECT * FROM VENDITE LEFT JOIN DETT_ORD ON VENDITE.CODCLI=DETT_ORD.CODCLI WHERE NUMORD='1'"),
+                &d),
+        3079);
     EXPECT_TRUE(d.contains(QStringLiteral("'NUMORD'")));
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE = = 1"), &d), 3075);
-    EXPECT_EQ(d, QStringLiteral("Errore di sintassi (operatore mancante) nell'espressione della query 'CODICE = = 1'."));
+    EXPECT_EQ(d,
+              QStringLiteral("Errore di sintassi (operatore mancante) nell'espressione della query 'CODICE = = 1'."));
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE 'x'")), 3075);
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM CLIENTI WHERE (CODICE='x'")), 3075);
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE='x")), 3075);
@@ -247,21 +260,28 @@ TEST(DialectExpressionTest, ErrorsNameWhatIsWrong)
     EXPECT_EQ(errorOf(db, minus), 3075);
     const QString chain = QStringLiteral("SELECT * FROM CLIENTI WHERE 1") + QStringLiteral(" AND 1").repeated(100000);
     EXPECT_EQ(errorOf(db, chain), 3075);
-    const QString ins = QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE IN (SELECT CODICE FROM CLIENTI WHERE CODICE IN ").repeated(5000);
+    const QString ins =
+        QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE IN (SELECT CODICE FROM CLIENTI WHERE CODICE IN ")
+            .repeated(5000);
     EXPECT_NE(errorOf(db, ins), 0);
     // Long chains run (written flat for SQLite); nesting beyond what SQLite's parser takes is
     // refused as too complex rather than handed on.
-    EXPECT_EQ(db.count(QStringLiteral("SELECT * FROM CLIENTI WHERE TRUE") + QStringLiteral(" AND CODICE<>'x'").repeated(300)), 0);
+    EXPECT_EQ(db.count(QStringLiteral("SELECT * FROM CLIENTI WHERE TRUE")
+                       + QStringLiteral(" AND CODICE<>'x'").repeated(300)),
+              0);
     EXPECT_EQ(db.count(QStringLiteral("SELECT * FROM CLIENTI WHERE ") + QStringLiteral("(CODICE='a' OR ").repeated(20)
                        + QStringLiteral("TRUE") + QString(20, u')')),
               0);
-    EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM CLIENTI WHERE ") + QStringLiteral("(CODICE='a' OR ").repeated(40)
-                              + QStringLiteral("TRUE") + QString(40, u')')),
+    EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM CLIENTI WHERE ")
+                              + QStringLiteral("(CODICE='a' OR ").repeated(40) + QStringLiteral("TRUE")
+                              + QString(40, u')')),
               3360);
     EXPECT_EQ(errorOf(db, QStringLiteral("SELECT * FROM CLIENTI WHERE ")
-                              + QStringLiteral("CODICE IN (SELECT CODICE FROM CLIENTI WHERE ").repeated(12) + QStringLiteral("TRUE")
-                              + QString(12, u')')),
+                              + QStringLiteral("CODICE IN (SELECT CODICE FROM CLIENTI WHERE ").repeated(12)
+                              + QStringLiteral("TRUE") + QString(12, u')')),
               3360);
     // A moderately nested but valid condition still translates.
-    EXPECT_EQ(db.count(QStringLiteral("SELECT * FROM CLIENTI WHERE ") + QString(100, u'(') + QStringLiteral("TRUE") + QString(100, u')')), 0);
+    EXPECT_EQ(db.count(QStringLiteral("SELECT * FROM CLIENTI WHERE ") + QString(100, u'(') + QStringLiteral("TRUE")
+                       + QString(100, u')')),
+              0);
 }

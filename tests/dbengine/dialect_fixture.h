@@ -35,8 +35,8 @@ public:
         sqlite3_open(":memory:", &db_);
         sqlite3_create_function(
             db_, "dbe_fit", 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-            [](sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); },
-            nullptr, nullptr);
+            [](sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); }, nullptr,
+            nullptr);
         dbe::detail::registerValueFunctions(db_);  // dates, case, currency: part of the translation
         dbe::detail::registerQueryFunctions(db_);
     }
@@ -63,19 +63,12 @@ public:
             QString type;
             switch (c.type) {
             case 10:
-            case 12:
-                type = nocase ? QStringLiteral("TEXT COLLATE NOCASE") : QStringLiteral("TEXT");
-                break;
-            case 8:
-                type = QStringLiteral("TEXT");
-                break;
+            case 12: type = nocase ? QStringLiteral("TEXT COLLATE NOCASE") : QStringLiteral("TEXT"); break;
+            case 8: type = QStringLiteral("TEXT"); break;
             case 6:
             case 7:
-            case 5:
-                type = QStringLiteral("REAL");
-                break;
-            default:
-                type = QStringLiteral("INTEGER");
+            case 5: type = QStringLiteral("REAL"); break;
+            default: type = QStringLiteral("INTEGER");
             }
             decl.append(QStringLiteral("\"%1\" %2").arg(c.name, type));
         }
@@ -114,10 +107,12 @@ public:
     {
         for (Table& t : tables_) {
             t.indexes.clear();
-            for (const QVector<QVariant>& ix : rows(QStringLiteral("SELECT name FROM pragma_index_list('%1')").arg(t.name))) {
+            for (const QVector<QVariant>& ix :
+                 rows(QStringLiteral("SELECT name FROM pragma_index_list('%1')").arg(t.name))) {
                 QVector<int> cols;
                 for (const QVector<QVariant>& c :
-                     rows(QStringLiteral("SELECT name FROM pragma_index_info('%1') ORDER BY seqno").arg(ix[0].toString()))) {
+                     rows(QStringLiteral("SELECT name FROM pragma_index_info('%1') ORDER BY seqno")
+                              .arg(ix[0].toString()))) {
                     for (int i = 0; i < t.columns.size(); ++i)
                         if (t.columns[i].name.compare(c[0].toString(), Qt::CaseInsensitive) == 0)
                             cols.append(i);
@@ -140,18 +135,11 @@ public:
             QVector<QVariant> row;
             for (int i = 0; i < sqlite3_column_count(st); ++i) {
                 switch (sqlite3_column_type(st, i)) {
-                case SQLITE_NULL:
-                    row.append(QVariant());
-                    break;
-                case SQLITE_INTEGER:
-                    row.append(QVariant(qint64(sqlite3_column_int64(st, i))));
-                    break;
-                case SQLITE_FLOAT:
-                    row.append(QVariant(sqlite3_column_double(st, i)));
-                    break;
+                case SQLITE_NULL: row.append(QVariant()); break;
+                case SQLITE_INTEGER: row.append(QVariant(qint64(sqlite3_column_int64(st, i)))); break;
+                case SQLITE_FLOAT: row.append(QVariant(sqlite3_column_double(st, i))); break;
                 default:
-                    row.append(QVariant(QString::fromUtf8(
-                        reinterpret_cast<const char*>(sqlite3_column_text(st, i)))));
+                    row.append(QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)))));
                 }
             }
             out.append(row);
@@ -201,33 +189,49 @@ inline void addArchiveTables(DialectDb& db, bool nocase = true)
                 {{QStringLiteral("CODICE")}, {QStringLiteral("DESCR")}, {QStringLiteral("FORNITORE")}}, nocase);
     db.addTable(QStringLiteral("LINEE"), {{QStringLiteral("LINEA")}, {QStringLiteral("DESCR")}}, nocase);
     db.addTable(QStringLiteral("VENDITE"),
-                {{QStringLiteral("CODCLI")}, {QStringLiteral("NUMORD")}, {QStringLiteral("DATA"), D},
-                 {QStringLiteral("DITTA")}, {QStringLiteral("TIPODEP")}, {QStringLiteral("CODAGE")},
+                {{QStringLiteral("CODCLI")},
+                 {QStringLiteral("NUMORD")},
+                 {QStringLiteral("DATA"), D},
+                 {QStringLiteral("DITTA")},
+                 {QStringLiteral("TIPODEP")},
+                 {QStringLiteral("CODAGE")},
                  {QStringLiteral("CODAGENZIA")}},
                 nocase);
     db.addTable(QStringLiteral("DETT_ORD"),
-                {{QStringLiteral("CODCLI")}, {QStringLiteral("NUMORD")}, {QStringLiteral("DATA"), D},
-                 {QStringLiteral("DITTA")}, {QStringLiteral("LIB3")}, {QStringLiteral("RIGA"), L}},
+                {{QStringLiteral("CODCLI")},
+                 {QStringLiteral("NUMORD")},
+                 {QStringLiteral("DATA"), D},
+                 {QStringLiteral("DITTA")},
+                 {QStringLiteral("LIB3")},
+                 {QStringLiteral("RIGA"), L}},
                 nocase);
     db.addTable(QStringLiteral("FATTURE"),
-                {{QStringLiteral("CODCLI")}, {QStringLiteral("NUMFAT")}, {QStringLiteral("DATA"), D},
-                 {QStringLiteral("CODDITTA")}, {QStringLiteral("CODAGE")}, {QStringLiteral("CODAGENZIA")}},
+                {{QStringLiteral("CODCLI")},
+                 {QStringLiteral("NUMFAT")},
+                 {QStringLiteral("DATA"), D},
+                 {QStringLiteral("CODDITTA")},
+                 {QStringLiteral("CODAGE")},
+                 {QStringLiteral("CODAGENZIA")}},
                 nocase);
     db.addTable(QStringLiteral("DETT_FAT"),
-                {{QStringLiteral("CODCLI")}, {QStringLiteral("NUMFAT")}, {QStringLiteral("DATA"), D},
-                 {QStringLiteral("DITTA")}, {QStringLiteral("RIGA"), L}},
+                {{QStringLiteral("CODCLI")},
+                 {QStringLiteral("NUMFAT")},
+                 {QStringLiteral("DATA"), D},
+                 {QStringLiteral("DITTA")},
+                 {QStringLiteral("RIGA"), L}},
                 nocase);
     db.addTable(QStringLiteral("AGENDA"), {{QStringLiteral("GIORNO"), D}, {QStringLiteral("TESTO"), 12}}, nocase);
     db.addTable(QStringLiteral("CLIDITT"),
                 {{QStringLiteral("CODCLI")}, {QStringLiteral("CODDIT")}, {QStringLiteral("PAGAM")}}, nocase);
     db.addTable(QStringLiteral("MODPAGAM"), {{QStringLiteral("COD")}, {QStringLiteral("DES")}}, nocase);
     db.addTable(QStringLiteral("PAGAM"),
-                {{QStringLiteral("CODCLI")}, {QStringLiteral("AGENTE")}, {QStringLiteral("DITTA")},
+                {{QStringLiteral("CODCLI")},
+                 {QStringLiteral("AGENTE")},
+                 {QStringLiteral("DITTA")},
                  {QStringLiteral("IDRIS"), L}},
                 nocase);
     db.addTable(QStringLiteral("RISOLTI"), {{QStringLiteral("IDRIS"), L}, {QStringLiteral("NOTE")}}, nocase);
-    db.addTable(QStringLiteral("PAGAM_RISOLTI"),
-                {{QStringLiteral("IDPAG"), L}, {QStringLiteral("IDRIS"), L}}, nocase);
+    db.addTable(QStringLiteral("PAGAM_RISOLTI"), {{QStringLiteral("IDPAG"), L}, {QStringLiteral("IDRIS"), L}}, nocase);
 }
 
 // The error number a translation raises; 0 when it succeeds.

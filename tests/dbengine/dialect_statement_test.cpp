@@ -62,7 +62,8 @@ TEST(DialectStatementTest, FieldLengthRebuildSequence)
     ASSERT_EQ(copy.kind, Statement::Update);
     EXPECT_EQ(copy.table, QStringLiteral("CLIENTI"));
     db.exec(copy.sql);
-    EXPECT_EQ(db.rows(QStringLiteral("SELECT NEWRAGSOC FROM CLIENTI WHERE CODICE='C1'"))[0][0].toString(), QStringLiteral("Rossi"));
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT NEWRAGSOC FROM CLIENTI WHERE CODICE='C1'"))[0][0].toString(),
+              QStringLiteral("Rossi"));
     ASSERT_EQ(calls.size(), 2);
     EXPECT_EQ(calls[0].type, 10);
     EXPECT_EQ(calls[0].size, 60);
@@ -86,7 +87,8 @@ TEST(DialectStatementTest, FieldTypeRebuildStatements)
     EXPECT_EQ(copy.table, QStringLiteral("Fornitori Esteri"));
     EXPECT_TRUE(copy.sql.startsWith(QStringLiteral("UPDATE \"Fornitori Esteri\" SET \"RAGSOC_NEW\" = dbe_fit(")));
     db.exec(copy.sql);
-    EXPECT_EQ(db.rows(QStringLiteral("SELECT RAGSOC_NEW FROM \"Fornitori Esteri\""))[0][0].toString(), QStringLiteral("Alfa"));
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT RAGSOC_NEW FROM \"Fornitori Esteri\""))[0][0].toString(),
+              QStringLiteral("Alfa"));
     const Statement drop = db.translate(QStringLiteral("ALTER TABLE CLIENTI DROP COLUMN ragsoc"));
     EXPECT_EQ(drop.kind, Statement::AlterDropColumn);
     EXPECT_EQ(drop.field, QStringLiteral("RAGSOC"));
@@ -102,13 +104,15 @@ TEST(DialectStatementTest, UpdateAndDeleteSelectWithoutRegardToCase)
 {
     DialectDb db;
     addArchiveTables(db, /*nocase=*/false);
-    db.exec(QStringLiteral("INSERT INTO VENDITE (CODCLI, NUMORD, DITTA) VALUES ('c1', '1', 'x'), ('C1', '2', 'y'), ('C2', '3', NULL)"));
+    db.exec(QStringLiteral(
+        "INSERT INTO VENDITE (CODCLI, NUMORD, DITTA) VALUES ('c1', '1', 'x'), ('C1', '2', 'y'), ('C2', '3', NULL)"));
     QVector<FitCall> calls;
     recordFit(db, &calls);
     db.run(QStringLiteral("UPDATE VENDITE SET DITTA='VARIE', NUMORD=NUMORD & '-' WHERE CODCLI='C1'"));
     EXPECT_EQ(calls.size(), 4);
     EXPECT_EQ(db.rows(QStringLiteral("SELECT count(*) FROM VENDITE WHERE DITTA='VARIE'"))[0][0].toInt(), 2);
-    EXPECT_EQ(db.rows(QStringLiteral("SELECT NUMORD FROM VENDITE WHERE CODCLI='c1'"))[0][0].toString(), QStringLiteral("1-"));
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT NUMORD FROM VENDITE WHERE CODCLI='c1'"))[0][0].toString(),
+              QStringLiteral("1-"));
     db.run(QStringLiteral("UPDATE VENDITE SET VENDITE.DATA=#12/31/2002# WHERE ISNULL(DITTA)"));
     EXPECT_EQ(db.rows(QStringLiteral("SELECT DATA FROM VENDITE WHERE CODCLI='C2'"))[0][0].toString(),
               QStringLiteral("2002-12-31 00:00:00"));
@@ -195,12 +199,13 @@ TEST(DialectStatementTest, DataDefinition)
     EXPECT_EQ(errorOf(db, QStringLiteral("CREATE TABLE T (A TEXT, CONSTRAINT P PRIMARY KEY (B))")), 3290);
     EXPECT_EQ(errorOf(db, QStringLiteral("CREATE TABLE T ()")), 3290);
 
-    const Statement index = db.translate(QStringLiteral(
-        "CREATE UNIQUE INDEX Chiave ON vendite (codcli ASC, NUMORD DESC, [DATA]) WITH DISALLOW NULL"));
+    const Statement index = db.translate(
+        QStringLiteral("CREATE UNIQUE INDEX Chiave ON vendite (codcli ASC, NUMORD DESC, [DATA]) WITH DISALLOW NULL"));
     ASSERT_EQ(index.kind, Statement::CreateIndex);
     EXPECT_EQ(index.index.name, QStringLiteral("Chiave"));
     EXPECT_EQ(index.index.table, QStringLiteral("VENDITE"));
-    EXPECT_EQ(index.index.fields, (QStringList{QStringLiteral("CODCLI"), QStringLiteral("NUMORD"), QStringLiteral("DATA")}));
+    EXPECT_EQ(index.index.fields,
+              (QStringList{QStringLiteral("CODCLI"), QStringLiteral("NUMORD"), QStringLiteral("DATA")}));
     EXPECT_EQ(index.index.descending, (QList<bool>{false, true, false}));
     EXPECT_TRUE(index.index.unique);
     EXPECT_TRUE(index.index.disallowNull);

@@ -16,17 +16,20 @@ protected:
     void SetUp() override
     {
         path = dir.path() + QStringLiteral("/lumera.mdb");
-        testsupport::sqliteExec(path, QStringLiteral(
-            "BEGIN; CREATE TABLE CLIENTI (CODCLI TEXT(10) COLLATE NOCASE NOT NULL, RAGSOC TEXT(30) COLLATE NOCASE,"
-            " FIDO CURRENCY);"
-            "CREATE UNIQUE INDEX \"CLIENTI.PrimaryKey\" ON CLIENTI (CODCLI COLLATE NOCASE);"
-            "CREATE INDEX \"CLIENTI.RagSoc\" ON CLIENTI (RAGSOC COLLATE NOCASE, CODCLI COLLATE NOCASE);"
-            "CREATE TABLE MSysIndexes (SqliteName TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, IsPrimary INTEGER NOT NULL"
-            " DEFAULT 0, IsRequired INTEGER NOT NULL DEFAULT 0, IgnoreNulls INTEGER NOT NULL DEFAULT 0);"
-            "INSERT INTO MSysIndexes VALUES ('CLIENTI.PrimaryKey', 1, 0, 0);"
-            "INSERT INTO CLIENTI VALUES ('C1', 'ROSSI SRL', 10), ('C2', 'BIANCHI SPA CON UN NOME LUNGO', 20),"
-            " ('C3', NULL, 30);"
-            "COMMIT;"));
+        testsupport::sqliteExec(
+            path,
+            QStringLiteral(
+                "BEGIN; CREATE TABLE CLIENTI (CODCLI TEXT(10) COLLATE NOCASE NOT NULL, RAGSOC TEXT(30) COLLATE NOCASE,"
+                " FIDO CURRENCY);"
+                "CREATE UNIQUE INDEX \"CLIENTI.PrimaryKey\" ON CLIENTI (CODCLI COLLATE NOCASE);"
+                "CREATE INDEX \"CLIENTI.RagSoc\" ON CLIENTI (RAGSOC COLLATE NOCASE, CODCLI COLLATE NOCASE);"
+                "CREATE TABLE MSysIndexes (SqliteName TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, IsPrimary INTEGER NOT "
+                "NULL"
+                " DEFAULT 0, IsRequired INTEGER NOT NULL DEFAULT 0, IgnoreNulls INTEGER NOT NULL DEFAULT 0);"
+                "INSERT INTO MSysIndexes VALUES ('CLIENTI.PrimaryKey', 1, 0, 0);"
+                "INSERT INTO CLIENTI VALUES ('C1', 'ROSSI SRL', 10), ('C2', 'BIANCHI SPA CON UN NOME LUNGO', 20),"
+                " ('C3', NULL, 30);"
+                "COMMIT;"));
         db = OpenDatabase(path);
     }
 
@@ -43,7 +46,8 @@ protected:
     QString ragsoc() const
     {
         return sqliteValue(path, QStringLiteral("SELECT group_concat(coalesce(RAGSOC, '-'), '|') FROM "
-                                                "(SELECT RAGSOC FROM CLIENTI ORDER BY CODCLI)")).toString();
+                                                "(SELECT RAGSOC FROM CLIENTI ORDER BY CODCLI)"))
+            .toString();
     }
 
     QTemporaryDir dir;
@@ -100,14 +104,16 @@ TEST_F(ExecuteTest, LengthChangeOnASecondConnectionInsideATransaction)
     // Shorter than a value: the copy is refused and the transaction leaves nothing behind.
     Workspace::Default().BeginTrans();
     second.Execute(QStringLiteral("ALTER TABLE CLIENTI ADD COLUMN [NEWRAGSOC]TEXT(10);"));
-    EXPECT_EQ([&] {
-        try {
-            second.Execute(QStringLiteral("UPDATE CLIENTI SET [NEWRAGSOC]=[RAGSOC];"));
-        } catch (const DbError& e) {
-            return e.number();
-        }
-        return 0;
-    }(), 3163);
+    EXPECT_EQ(
+        [&] {
+            try {
+                second.Execute(QStringLiteral("UPDATE CLIENTI SET [NEWRAGSOC]=[RAGSOC];"));
+            } catch (const DbError& e) {
+                return e.number();
+            }
+            return 0;
+        }(),
+        3163);
     Workspace::Default().Rollback();
     EXPECT_FALSE(db.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Contains(QStringLiteral("NEWRAGSOC")));
 }

@@ -121,8 +121,8 @@ TEST(Inserter, StoresADateAsItsDayAtMidnightWhateverTheLocalZone)
     });
     db.Close();
     for (int i = 0; i < date.size(); ++i) {
-        const QString atteso = QString::asprintf("%04d-%02d-%02d 00:00:00", date[i].year(), date[i].month(),
-                                                 date[i].day());
+        const QString atteso =
+            QString::asprintf("%04d-%02d-%02d 00:00:00", date[i].year(), date[i].month(), date[i].day());
         EXPECT_EQ(testsupport::sqliteValue(dir.filePath("prova.mdb"),
                                            QStringLiteral("SELECT DATAINS FROM CLIENTI WHERE CODICE='%1'").arg(i))
                       .toString()

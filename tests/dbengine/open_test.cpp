@@ -170,8 +170,7 @@ TEST(OpenTest, CreateDatabaseMakesAnEmptyArchiveAndRefusesAnExistingFile)
         EXPECT_TRUE(tables.Item(i).Name().startsWith(QStringLiteral("MSys")));
         EXPECT_EQ(tables.Item(i).Attributes() & dbSystemObject, dbSystemObject);
     }
-    EXPECT_EQ(testsupport::sqliteValue(path, QStringLiteral("PRAGMA journal_mode")).toString(),
-              QStringLiteral("wal"));
+    EXPECT_EQ(testsupport::sqliteValue(path, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
     try {
         CreateDatabase(path);
         ADD_FAILURE() << "existing file overwritten";

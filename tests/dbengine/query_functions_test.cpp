@@ -21,16 +21,14 @@ struct Case {
     int error = 0;
 };
 
-QVariant day(int y, int m, int d, int h = 0, int mi = 0)
-{
-    return QDateTime(QDate(y, m, d), QTime(h, mi));
-}
+QVariant day(int y, int m, int d, int h = 0, int mi = 0) { return QDateTime(QDate(y, m, d), QTime(h, mi)); }
 
 // Runs every case as SELECT expression FROM table and compares.
 void expectCases(const Archive& a, const QVector<Case>& cases, const char* table = "UNO")
 {
     for (const Case& c : cases) {
-        const QString query = QStringLiteral("SELECT %1 AS X FROM %2").arg(QString::fromUtf8(c.expression), QLatin1String(table));
+        const QString query =
+            QStringLiteral("SELECT %1 AS X FROM %2").arg(QString::fromUtf8(c.expression), QLatin1String(table));
         QVariant got;
         const int error = rstest::errorOf([&] { got = a.first(query.toUtf8().constData(), "X"); });
         EXPECT_EQ(error, c.error) << c.expression;
@@ -61,55 +59,55 @@ TEST(QueryFunctionsTest, ConversionsAndTextFollowTheEnginesNullRules)
     Archive a;
     withOneRecord(a);
     expectCases(a, {
-        {"Nz(Null, 5)", 5},
-        {"Nz(Null)", QStringLiteral("")},
-        {"Nz(N, 0)", 5},
-        {"IIf(Null, 1, 2)", 2},
-        {"IIf(N > 1, 'sì', 'no')", QStringLiteral("sì")},
-        {"InStr(T, 'CH')", 4},
-        {"InStr(3, 'abcabc', 'a')", 4},
-        {"InStr(1, 'abc', 'B', 0)", 0},
-        {"InStr(T, '')", 1},
-        {"InStr(Null, 'a')", QVariant()},
-        {"InStr(0, 'a', 'a')", QVariant(), 5},
-        {"Val(' 12 34abc')", 1234},
-        {"Val('1.5e2x')", 150},
-        {"Val('&H1F')", 31},
-        {"Val('abc')", 0},
-        {"Val(Null)", QVariant(), 94},
-        {"CStr(1.5)", QStringLiteral("1,5")},
-        {"CStr(N)", QStringLiteral("5")},
-        {"CStr(D)", QStringLiteral("05/03/2024 14:07:00")},
-        {"CStr(Null)", QVariant(), 94},
-        {"CLng(2.5) + CLng(3.5)", 6},
-        {"CInt(-2.5)", -2},
-        {"CInt(40000)", QVariant(), 6},
-        {"CLng(Null)", QVariant(), 94},
-        {"CDbl(#1/2/1900#)", 3},
-        {"CLng('abc')", QVariant(), 3464},
-        {"UCase(T)", QStringLiteral("PERCHÉ")},
-        {"LCase('ÀBC')", QStringLiteral("àbc")},
-        {"UCase(Null)", QVariant()},
-        {"Null & Null", QVariant()},
-        {"'a' & Null & N", QStringLiteral("a5")},
-        {"Left(T, 3) & Right(T, 2) & Mid(T, 2, 2)", QStringLiteral("perhéer")},
-        {"Mid(Null, 1)", QVariant()},
-        {"Mid(T, 10)", QStringLiteral("")},
-        {"Mid(T, -1)", QVariant(), 5},
-        {"Mid(T, 0, 1)", QVariant(), 5},
-        {"Mid(T, 2, -1)", QVariant(), 5},
-        {"Left(T, -1)", QVariant(), 5},
-        {"N / 2", 2.5},
-        {"N / 0", QVariant(), 11},
-        {"0 / 0", QVariant(), 6},
-        {"N \\ 0", QVariant(), 11},
-        {"N MOD 0", QVariant(), 11},
-        {"Null / 0", QVariant()},
-        {"7 \\ 2 + 7 MOD 2", 4},
-        {"- TRUE", 1},
-        {"2 - - TRUE", 1},
-        {"NoSuch(N)", QVariant(), 3085},
-    });
+                       {"Nz(Null, 5)", 5},
+                       {"Nz(Null)", QStringLiteral("")},
+                       {"Nz(N, 0)", 5},
+                       {"IIf(Null, 1, 2)", 2},
+                       {"IIf(N > 1, 'sì', 'no')", QStringLiteral("sì")},
+                       {"InStr(T, 'CH')", 4},
+                       {"InStr(3, 'abcabc', 'a')", 4},
+                       {"InStr(1, 'abc', 'B', 0)", 0},
+                       {"InStr(T, '')", 1},
+                       {"InStr(Null, 'a')", QVariant()},
+                       {"InStr(0, 'a', 'a')", QVariant(), 5},
+                       {"Val(' 12 34abc')", 1234},
+                       {"Val('1.5e2x')", 150},
+                       {"Val('&H1F')", 31},
+                       {"Val('abc')", 0},
+                       {"Val(Null)", QVariant(), 94},
+                       {"CStr(1.5)", QStringLiteral("1,5")},
+                       {"CStr(N)", QStringLiteral("5")},
+                       {"CStr(D)", QStringLiteral("05/03/2024 14:07:00")},
+                       {"CStr(Null)", QVariant(), 94},
+                       {"CLng(2.5) + CLng(3.5)", 6},
+                       {"CInt(-2.5)", -2},
+                       {"CInt(40000)", QVariant(), 6},
+                       {"CLng(Null)", QVariant(), 94},
+                       {"CDbl(#1/2/1900#)", 3},
+                       {"CLng('abc')", QVariant(), 3464},
+                       {"UCase(T)", QStringLiteral("PERCHÉ")},
+                       {"LCase('ÀBC')", QStringLiteral("àbc")},
+                       {"UCase(Null)", QVariant()},
+                       {"Null & Null", QVariant()},
+                       {"'a' & Null & N", QStringLiteral("a5")},
+                       {"Left(T, 3) & Right(T, 2) & Mid(T, 2, 2)", QStringLiteral("perhéer")},
+                       {"Mid(Null, 1)", QVariant()},
+                       {"Mid(T, 10)", QStringLiteral("")},
+                       {"Mid(T, -1)", QVariant(), 5},
+                       {"Mid(T, 0, 1)", QVariant(), 5},
+                       {"Mid(T, 2, -1)", QVariant(), 5},
+                       {"Left(T, -1)", QVariant(), 5},
+                       {"N / 2", 2.5},
+                       {"N / 0", QVariant(), 11},
+                       {"0 / 0", QVariant(), 6},
+                       {"N \\ 0", QVariant(), 11},
+                       {"N MOD 0", QVariant(), 11},
+                       {"Null / 0", QVariant()},
+                       {"7 \\ 2 + 7 MOD 2", 4},
+                       {"- TRUE", 1},
+                       {"2 - - TRUE", 1},
+                       {"NoSuch(N)", QVariant(), 3085},
+                   });
     QString description;
     try {
         a.first("SELECT Frobnica(N) FROM UNO", "N");
@@ -124,47 +122,47 @@ TEST(QueryFunctionsTest, DatesInEveryStoredFormAndTheirArithmetic)
     Archive a;
     withOneRecord(a);
     expectCases(a, {
-        {"Year(D) * 10000 + Month(D) * 100 + Day(D)", 20240305},
-        {"Month(Null)", QVariant()},
-        {"DatePart('h', D) * 100 + DatePart('n', D)", 1407},
-        {"CDate('2024-01-15')", day(2024, 1, 15)},
-        {"CDate(45306)", day(2024, 1, 15)},
-        {"CDate(Null)", QVariant(), 94},
-        {"DateAdd('m', 1, #1/31/2024#)", day(2024, 2, 29)},
-        {"DateAdd('yyyy', -1, #2/29/2024#)", day(2023, 2, 28)},
-        {"DateAdd('d', -1, #3/1/2024#)", day(2024, 2, 29)},
-        {"DateAdd('h', 10, D)", day(2024, 3, 6, 0, 7)},
-        {"DateAdd('d', Null, D)", QVariant()},
-        {"DateAdd('x', 1, D)", QVariant(), 5},
-        {"DateDiff('d', #12/31/2023#, #1/2/2024#)", 2},
-        {"DateDiff('yyyy', #12/31/2023#, #1/1/2024#)", 1},
-        {"DateDiff('m', #1/31/2024#, D)", 2},
-        {"DateDiff('h', #3/5/2024 13:59#, D)", 1},
-        {"DateDiff('m', Null, D)", QVariant()},
-        {"DateSerial(2024, 13, 1)", day(2025, 1, 1)},
-        {"DateSerial(24, 3, 0)", day(2024, 2, 29)},
-        {"DateSerial(Null, 1, 1)", QVariant(), 94},
-        {"Year(Date()) = Year(Now())", -1},
-        {"DateDiff('d', Date(), Now())", 0},
-        {"Format(D, 'dd/mm/yyyy')", QStringLiteral("05/03/2024")},
-        {"Format(D, 'dddd d mmmm yyyy hh:nn')", QStringLiteral("martedì 5 marzo 2024 14:07")},
-        {"Format(D, 'Short Date')", QStringLiteral("05/03/2024")},
-        {"Format(D, 'Long Date')", QStringLiteral("martedì 5 marzo 2024")},
-        {"Format(D, 'hh:mm')", QStringLiteral("14:07")},
-        {"Format(D, 'h:nn AM/PM')", QStringLiteral("2:07 PM")},
-        {"Format(D, 'yyyy-mm-dd')", QStringLiteral("2024-03-05")},
-        {"Format(1234.5, '#,##0.00')", QStringLiteral("1.234,50")},
-        {"Format(0.125, 'Percent')", QStringLiteral("12,50%")},
-        {"Format(-3, '0;(0)')", QStringLiteral("(3)")},
-        {"Format(-1234.567, 'Standard')", QStringLiteral("-1.234,57")},
-        {"Format(5, 'Currency')", QStringLiteral("€ 5,00")},
-        {"Format(N, '000')", QStringLiteral("005")},
-        {"Format(0.5, '#.##')", QStringLiteral(",5")},
-        {"Format(N, 'Yes/No')", QStringLiteral("Sì")},
-        {"Format(T, '>')", QStringLiteral("PERCHÉ")},
-        {"Format(Null, '0')", QVariant()},
-        {"Format(N)", QStringLiteral("5")},
-    });
+                       {"Year(D) * 10000 + Month(D) * 100 + Day(D)", 20240305},
+                       {"Month(Null)", QVariant()},
+                       {"DatePart('h', D) * 100 + DatePart('n', D)", 1407},
+                       {"CDate('2024-01-15')", day(2024, 1, 15)},
+                       {"CDate(45306)", day(2024, 1, 15)},
+                       {"CDate(Null)", QVariant(), 94},
+                       {"DateAdd('m', 1, #1/31/2024#)", day(2024, 2, 29)},
+                       {"DateAdd('yyyy', -1, #2/29/2024#)", day(2023, 2, 28)},
+                       {"DateAdd('d', -1, #3/1/2024#)", day(2024, 2, 29)},
+                       {"DateAdd('h', 10, D)", day(2024, 3, 6, 0, 7)},
+                       {"DateAdd('d', Null, D)", QVariant()},
+                       {"DateAdd('x', 1, D)", QVariant(), 5},
+                       {"DateDiff('d', #12/31/2023#, #1/2/2024#)", 2},
+                       {"DateDiff('yyyy', #12/31/2023#, #1/1/2024#)", 1},
+                       {"DateDiff('m', #1/31/2024#, D)", 2},
+                       {"DateDiff('h', #3/5/2024 13:59#, D)", 1},
+                       {"DateDiff('m', Null, D)", QVariant()},
+                       {"DateSerial(2024, 13, 1)", day(2025, 1, 1)},
+                       {"DateSerial(24, 3, 0)", day(2024, 2, 29)},
+                       {"DateSerial(Null, 1, 1)", QVariant(), 94},
+                       {"Year(Date()) = Year(Now())", -1},
+                       {"DateDiff('d', Date(), Now())", 0},
+                       {"Format(D, 'dd/mm/yyyy')", QStringLiteral("05/03/2024")},
+                       {"Format(D, 'dddd d mmmm yyyy hh:nn')", QStringLiteral("martedì 5 marzo 2024 14:07")},
+                       {"Format(D, 'Short Date')", QStringLiteral("05/03/2024")},
+                       {"Format(D, 'Long Date')", QStringLiteral("martedì 5 marzo 2024")},
+                       {"Format(D, 'hh:mm')", QStringLiteral("14:07")},
+                       {"Format(D, 'h:nn AM/PM')", QStringLiteral("2:07 PM")},
+                       {"Format(D, 'yyyy-mm-dd')", QStringLiteral("2024-03-05")},
+                       {"Format(1234.5, '#,##0.00')", QStringLiteral("1.234,50")},
+                       {"Format(0.125, 'Percent')", QStringLiteral("12,50%")},
+                       {"Format(-3, '0;(0)')", QStringLiteral("(3)")},
+                       {"Format(-1234.567, 'Standard')", QStringLiteral("-1.234,57")},
+                       {"Format(5, 'Currency')", QStringLiteral("€ 5,00")},
+                       {"Format(N, '000')", QStringLiteral("005")},
+                       {"Format(0.5, '#.##')", QStringLiteral(",5")},
+                       {"Format(N, 'Yes/No')", QStringLiteral("Sì")},
+                       {"Format(T, '>')", QStringLiteral("PERCHÉ")},
+                       {"Format(Null, '0')", QVariant()},
+                       {"Format(N)", QStringLiteral("5")},
+                   });
     // A date stored by another tool as yyyy-MM-dd, ISO text with T, or a day number.
     testsupport::sqliteExec(a.path, QStringLiteral("CREATE TABLE FORME (D DATETIME);"
                                                    "INSERT INTO FORME VALUES ('2024-03-05'), "
@@ -209,7 +207,8 @@ TEST(QueryFunctionsTest, UnionAndUnionAll)
     EXPECT_EQ(all.first(), QStringLiteral("Verdi"));
     EXPECT_EQ(all.mid(1, 2).join(u',').toUpper(), QStringLiteral("ROSSI,ROSSI"));
     EXPECT_EQ(all.last(), QStringLiteral("Altro"));
-    dbe::Recordset named = a.db.OpenRecordset(QStringLiteral("SELECT CODICE, RAGSOC FROM CLIENTI UNION SELECT COD, NOME FROM FORNIT"));
+    dbe::Recordset named =
+        a.db.OpenRecordset(QStringLiteral("SELECT CODICE, RAGSOC FROM CLIENTI UNION SELECT COD, NOME FROM FORNIT"));
     EXPECT_EQ(named.FieldName(1), QStringLiteral("RAGSOC"));
     EXPECT_EQ(named.RecordCount(), 5);
     EXPECT_DB_ERROR(3307, a.first("SELECT CODICE, RAGSOC FROM CLIENTI UNION SELECT COD FROM FORNIT", "CODICE"));
@@ -238,27 +237,64 @@ TEST(QueryFunctionsTest, HandWrittenFunctionsAndPower)
     Archive a;
     withOneRecord(a);
     expectCases(a, {
-        {"2 ^ 10", 1024.0}, {"-2 ^ 2", -4.0}, {"2 ^ -1", 0.5}, {"2 ^ 3 ^ 2", 64.0}, {"N ^ 2", 25.0},
-        {"'2,5' ^ 2", 6.25}, {"NULL ^ 2", QVariant()}, {"0 ^ -1", QVariant(), 11}, {"(-8) ^ 0.5", QVariant(), 5},
-        {"'abc' ^ 2", QVariant(), 3464},
-        {"Round(2.5)", 2.0}, {"Round(3.5)", 4.0}, {"Round(-2.5)", -2.0}, {"Round(1.2345, 2)", 1.23},
-        {"Round('12,55', 1)", 12.6}, {"Round(NULL)", QVariant()}, {"Round(1, -1)", QVariant(), 5},
-        {"Int(-2.5)", -3.0}, {"Fix(-2.5)", -2.0}, {"Int(2.9)", 2.0}, {"Int(NULL)", QVariant()},
-        {"Sgn(-7)", -1.0}, {"Sgn(0)", 0.0}, {"Sqr(16)", 4.0}, {"Sqr(-1)", QVariant(), 5}, {"Log(0)", QVariant(), 5},
-        {"Exp(0)", 1.0},
-        {"IsNumeric('12,5')", -1.0}, {"IsNumeric('12.5')", 0.0}, {"IsNumeric(N)", -1.0}, {"IsNumeric(NULL)", 0.0},
-        {"IsNumeric('abc')", 0.0}, {"IsDate('05/03/2024')", -1.0}, {"IsDate(D)", -1.0}, {"IsDate('abc')", 0.0},
-        {"Replace('Banana', 'A', 'o')", QStringLiteral("Bonono")}, {"Replace('Banana', 'a', 'o', 1, 1)", QStringLiteral("Bonana")},
-        {"Replace('Banana', 'A', 'o', 1, -1, 0)", QStringLiteral("Banana")}, {"Replace('Banana', 'a', 'o', 3)", QStringLiteral("nono")},
-        {"Replace(NULL, 'a', 'o')", QVariant()}, {"Replace('a', NULL, 'o')", QVariant(), 94},
-        {"Space(3) & 'x'", QStringLiteral("   x")}, {"Chr(65)", QStringLiteral("A")}, {"Asc('perché')", 112.0},
-        {"Asc('')", QVariant(), 5}, {"StrComp('abc', 'ABC')", 0.0}, {"StrComp('abc', 'ABC', 0)", 1.0},
-        {"StrComp('a', NULL)", QVariant()}, {"StrReverse(T)", QStringLiteral("éhcrep")},
-        {"InStrRev('a-b-c', '-')", 4.0}, {"InStrRev('a-b-c', '-', 3)", 2.0}, {"InStrRev('abc', 'z')", 0.0},
-        {"Switch(N > 9, 'grande', N > 3, 'medio', True, 'piccolo')", QStringLiteral("medio")},
-        {"Switch(N > 9, 'grande')", QVariant()}, {"Choose(2, 'a', 'b', 'c')", QStringLiteral("b")},
-        {"Choose(4, 'a', 'b', 'c')", QVariant()}, {"Choose(N - 3, 'a', 'b')", QStringLiteral("b")},
-    });
+                       {"2 ^ 10", 1024.0},
+                       {"-2 ^ 2", -4.0},
+                       {"2 ^ -1", 0.5},
+                       {"2 ^ 3 ^ 2", 64.0},
+                       {"N ^ 2", 25.0},
+                       {"'2,5' ^ 2", 6.25},
+                       {"NULL ^ 2", QVariant()},
+                       {"0 ^ -1", QVariant(), 11},
+                       {"(-8) ^ 0.5", QVariant(), 5},
+                       {"'abc' ^ 2", QVariant(), 3464},
+                       {"Round(2.5)", 2.0},
+                       {"Round(3.5)", 4.0},
+                       {"Round(-2.5)", -2.0},
+                       {"Round(1.2345, 2)", 1.23},
+                       {"Round('12,55', 1)", 12.6},
+                       {"Round(NULL)", QVariant()},
+                       {"Round(1, -1)", QVariant(), 5},
+                       {"Int(-2.5)", -3.0},
+                       {"Fix(-2.5)", -2.0},
+                       {"Int(2.9)", 2.0},
+                       {"Int(NULL)", QVariant()},
+                       {"Sgn(-7)", -1.0},
+                       {"Sgn(0)", 0.0},
+                       {"Sqr(16)", 4.0},
+                       {"Sqr(-1)", QVariant(), 5},
+                       {"Log(0)", QVariant(), 5},
+                       {"Exp(0)", 1.0},
+                       {"IsNumeric('12,5')", -1.0},
+                       {"IsNumeric('12.5')", 0.0},
+                       {"IsNumeric(N)", -1.0},
+                       {"IsNumeric(NULL)", 0.0},
+                       {"IsNumeric('abc')", 0.0},
+                       {"IsDate('05/03/2024')", -1.0},
+                       {"IsDate(D)", -1.0},
+                       {"IsDate('abc')", 0.0},
+                       {"Replace('Banana', 'A', 'o')", QStringLiteral("Bonono")},
+                       {"Replace('Banana', 'a', 'o', 1, 1)", QStringLiteral("Bonana")},
+                       {"Replace('Banana', 'A', 'o', 1, -1, 0)", QStringLiteral("Banana")},
+                       {"Replace('Banana', 'a', 'o', 3)", QStringLiteral("nono")},
+                       {"Replace(NULL, 'a', 'o')", QVariant()},
+                       {"Replace('a', NULL, 'o')", QVariant(), 94},
+                       {"Space(3) & 'x'", QStringLiteral("   x")},
+                       {"Chr(65)", QStringLiteral("A")},
+                       {"Asc('perché')", 112.0},
+                       {"Asc('')", QVariant(), 5},
+                       {"StrComp('abc', 'ABC')", 0.0},
+                       {"StrComp('abc', 'ABC', 0)", 1.0},
+                       {"StrComp('a', NULL)", QVariant()},
+                       {"StrReverse(T)", QStringLiteral("éhcrep")},
+                       {"InStrRev('a-b-c', '-')", 4.0},
+                       {"InStrRev('a-b-c', '-', 3)", 2.0},
+                       {"InStrRev('abc', 'z')", 0.0},
+                       {"Switch(N > 9, 'grande', N > 3, 'medio', True, 'piccolo')", QStringLiteral("medio")},
+                       {"Switch(N > 9, 'grande')", QVariant()},
+                       {"Choose(2, 'a', 'b', 'c')", QStringLiteral("b")},
+                       {"Choose(4, 'a', 'b', 'c')", QVariant()},
+                       {"Choose(N - 3, 'a', 'b')", QStringLiteral("b")},
+                   });
 }
 
 // EXISTS, NOT EXISTS and subqueries used as values, correlated with the outer query; a subquery
@@ -286,14 +322,17 @@ TEST(QueryFunctionsTest, ExistsAndSubqueriesAsValues)
     EXPECT_EQ(column0(a, "SELECT (SELECT TOP 1 NUMERO FROM ORDINI ORDER BY TOTALE DESC) AS N FROM CLIENTI "
                          "WHERE CODICE = 'C2'"),
               QStringList({"2"}));
-    EXPECT_DB_ERROR(3354, column0(a, "SELECT (SELECT NUMERO FROM ORDINI WHERE CLIENTE = C.CODICE) AS N FROM CLIENTI C"));
+    EXPECT_DB_ERROR(3354,
+                    column0(a, "SELECT (SELECT NUMERO FROM ORDINI WHERE CLIENTE = C.CODICE) AS N FROM CLIENTI C"));
     EXPECT_DB_ERROR(3061, column0(a, "SELECT CODICE FROM CLIENTI WHERE EXISTS (SELECT NESSUNO FROM ORDINI)"));
     // ANY, SOME and ALL: texts compared without regard to case; ALL of no record is true.
-    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI WHERE TOTALE >= ALL (SELECT TOTALE FROM ORDINI)"), QStringList({"2"}));
+    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI WHERE TOTALE >= ALL (SELECT TOTALE FROM ORDINI)"),
+              QStringList({"2"}));
     EXPECT_EQ(column0(a, "SELECT CODICE FROM CLIENTI WHERE CODICE = ANY (SELECT CLIENTE FROM ORDINI) ORDER BY 1"),
               QStringList({"C1", "C3"}));
-    EXPECT_EQ(column0(a, "SELECT NUMERO FROM ORDINI WHERE TOTALE > SOME (SELECT TOTALE FROM ORDINI WHERE CLIENTE = 'c3') "
-                         "ORDER BY 1"),
+    EXPECT_EQ(column0(a,
+                      "SELECT NUMERO FROM ORDINI WHERE TOTALE > SOME (SELECT TOTALE FROM ORDINI WHERE CLIENTE = 'c3') "
+                      "ORDER BY 1"),
               QStringList({"1", "2"}));
     EXPECT_EQ(a.count("SELECT * FROM ORDINI WHERE TOTALE < ALL (SELECT TOTALE FROM ORDINI WHERE NUMERO > 9)"), 3);
     a.exec("INSERT INTO ORDINI VALUES (4, 'C2', NULL)");
@@ -315,15 +354,18 @@ TEST(QueryFunctionsTest, OrderByPositionAndTheStatisticalAggregates)
     EXPECT_EQ(column0(a, "SELECT CODICE, NOME FROM V ORDER BY 2 DESC"), QStringList({"E", "D", "C", "A", "B"}));
     EXPECT_EQ(column0(a, "SELECT NOME, N FROM V WHERE N IS NOT NULL ORDER BY 2, 1"),
               QStringList({"bruno", "Anna", "carla", "Dino"}));
-    EXPECT_EQ(column0(a, "SELECT CODICE FROM V UNION SELECT NOME FROM V ORDER BY 1 DESC").first(), QStringLiteral("elio"));
+    EXPECT_EQ(column0(a, "SELECT CODICE FROM V UNION SELECT NOME FROM V ORDER BY 1 DESC").first(),
+              QStringLiteral("elio"));
     // TOP n PERCENT: rounded up, ties with the last kept as with TOP n.
     EXPECT_EQ(column0(a, "SELECT TOP 40 PERCENT CODICE FROM V ORDER BY CODICE"), QStringList({"A", "B"}));
-    EXPECT_EQ(column0(a, "SELECT TOP 21 PERCENT CODICE FROM V WHERE N IS NOT NULL ORDER BY N DESC"), QStringList({"D"}));
+    EXPECT_EQ(column0(a, "SELECT TOP 21 PERCENT CODICE FROM V WHERE N IS NOT NULL ORDER BY N DESC"),
+              QStringList({"D"}));
     QStringList tied = column0(a, "SELECT TOP 30 PERCENT CODICE FROM V WHERE N IS NOT NULL ORDER BY N DESC");
     tied.sort();
     EXPECT_EQ(tied, QStringList({"B", "C", "D"}));
     auto one = [&](const char* expression) {
-        return a.first(QStringLiteral("SELECT %1 AS X FROM V").arg(QLatin1String(expression)).toUtf8().constData(), "X");
+        return a.first(QStringLiteral("SELECT %1 AS X FROM V").arg(QLatin1String(expression)).toUtf8().constData(),
+                       "X");
     };
     EXPECT_EQ(one("First(NOME)").toString(), QStringLiteral("bruno"));
     EXPECT_TRUE(one("Last(N)").isNull());  // the last record's value, Null included
@@ -346,7 +388,8 @@ TEST(QueryFunctionsTest, LongStatementsAreAnsweredAsShortOnes)
     QStringList parts;
     for (int i = 0; i < 120; ++i)
         parts << (i % 3 == 0 ? QStringLiteral("NULL") : i % 3 == 1 ? QStringLiteral("T") : QStringLiteral("';'"));
-    const QString line = a.first(("SELECT " + parts.join(" & ") + " AS X FROM R WHERE N = 7").toUtf8().constData(), "X").toString();
+    const QString line =
+        a.first(("SELECT " + parts.join(" & ") + " AS X FROM R WHERE N = 7").toUtf8().constData(), "X").toString();
     EXPECT_EQ(line, QStringLiteral("t7;").repeated(40));
     EXPECT_TRUE(a.first("SELECT NULL & NULL & NULL AS X FROM R", "X").isNull());
 
@@ -381,9 +424,10 @@ TEST(QueryFunctionsTest, JoinedUpdatesAndDeletes)
     Archive a;
     a.exec("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50), SCONTO DOUBLE)");
     a.exec("CREATE TABLE ORDINI (NUMERO LONG, CLIENTE TEXT(10), SCONTO DOUBLE)");
-    for (const char* s : {"INSERT INTO CLIENTI VALUES ('C1', 'Rossi', 5)", "INSERT INTO CLIENTI VALUES ('C2', 'Bianchi', 10)",
-                          "INSERT INTO ORDINI VALUES (1, 'c1', 0)", "INSERT INTO ORDINI VALUES (2, 'C2', 0)",
-                          "INSERT INTO ORDINI VALUES (3, 'C9', 0)", "INSERT INTO ORDINI VALUES (4, 'C1', 0)"})
+    for (const char* s :
+         {"INSERT INTO CLIENTI VALUES ('C1', 'Rossi', 5)", "INSERT INTO CLIENTI VALUES ('C2', 'Bianchi', 10)",
+          "INSERT INTO ORDINI VALUES (1, 'c1', 0)", "INSERT INTO ORDINI VALUES (2, 'C2', 0)",
+          "INSERT INTO ORDINI VALUES (3, 'C9', 0)", "INSERT INTO ORDINI VALUES (4, 'C1', 0)"})
         a.exec(s);
     a.exec("UPDATE ORDINI AS O INNER JOIN CLIENTI AS C ON O.CLIENTE = C.CODICE SET O.SCONTO = C.SCONTO * 2 "
            "WHERE C.CODICE <> 'C2'");
@@ -413,7 +457,8 @@ TEST(QueryFunctionsTest, JoinedUpdatesAndDeletes)
     EXPECT_DB_ERROR(3163, a.exec("INSERT INTO COPIA (CODICE) SELECT RAGSOC & RAGSOC FROM CLIENTI"));
     EXPECT_EQ(a.count("SELECT * FROM COPIA"), 3);
     // A counter another program stored as text is counted by its reading: no number is repeated.
-    testsupport::sqliteExec(a.path, QStringLiteral("INSERT INTO COPIA (ID, CODICE, NOTA) VALUES ('2,0', 'Y', 'altro')"));
+    testsupport::sqliteExec(a.path,
+                            QStringLiteral("INSERT INTO COPIA (ID, CODICE, NOTA) VALUES ('2,0', 'Y', 'altro')"));
     a.exec("INSERT INTO COPIA (CODICE) SELECT CODICE FROM CLIENTI ORDER BY CODICE");
     EXPECT_EQ(column0(a, "SELECT ID FROM COPIA WHERE CODICE LIKE 'C*' ORDER BY ID"), QStringList({"2", "3", "4", "5"}));
 }

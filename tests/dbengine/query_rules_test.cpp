@@ -80,7 +80,8 @@ TEST(QueryRulesTest, QueriesAndStatementsTheEngineRefuses)
 TEST(QueryRulesTest, NullIsRefusedByPrimaryAndDisallowNullIndexesAlsoThroughSql)
 {
     Archive a;
-    a.exec("CREATE TABLE ARTICOLI (CODICE TEXT(10), DESCR TEXT(50), LOTTO TEXT(10), CONSTRAINT PrimaryKey PRIMARY KEY (CODICE))");
+    a.exec("CREATE TABLE ARTICOLI (CODICE TEXT(10), DESCR TEXT(50), LOTTO TEXT(10), CONSTRAINT PrimaryKey PRIMARY KEY "
+           "(CODICE))");
     a.exec("CREATE INDEX Lotto ON ARTICOLI (LOTTO) WITH DISALLOW NULL");
     a.exec("INSERT INTO ARTICOLI VALUES ('A1', 'Vite', 'L1')");
     for (const char* s : {"INSERT INTO ARTICOLI (DESCR, LOTTO) VALUES ('Dado', 'L2')",
@@ -110,7 +111,8 @@ TEST(QueryRulesTest, TopDistinctrowAndConstantsShapeTheResultAsTheEngineDoes)
     const char* join = "CLIENTI.* FROM CLIENTI INNER JOIN VENDITE ON CLIENTI.CODICE = VENDITE.CODCLI";
     EXPECT_EQ(a.count(QStringLiteral("SELECT %1").arg(QLatin1String(join)).toUtf8().constData()), 3);
     EXPECT_EQ(a.count(QStringLiteral("SELECT DISTINCTROW %1").arg(QLatin1String(join)).toUtf8().constData()), 2);
-    dbe::Recordset rows = a.db.OpenRecordset(QStringLiteral("SELECT DISTINCTROW %1 ORDER BY CODICE").arg(QLatin1String(join)));
+    dbe::Recordset rows =
+        a.db.OpenRecordset(QStringLiteral("SELECT DISTINCTROW %1 ORDER BY CODICE").arg(QLatin1String(join)));
     EXPECT_TRUE(rows.Updatable());
     rows.MoveLast();
     EXPECT_EQ(rows.Value(QStringLiteral("RAGSOC")).toString(), QStringLiteral("Bianchi"));

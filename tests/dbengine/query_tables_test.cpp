@@ -37,11 +37,12 @@ void customersAndOrders(const Archive& a)
     a.exec("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50), ZONA LONG)");
     a.exec("CREATE TABLE ORDINI (NUMERO LONG, CLIENTE TEXT(10), TOTALE CURRENCY)");
     a.exec("CREATE TABLE ZONE (ZONA LONG, NOME TEXT(20))");
-    for (const char* s : {"INSERT INTO CLIENTI VALUES ('C1', 'Rossi', 1)", "INSERT INTO CLIENTI VALUES ('C2', 'Bianchi', 2)",
-                          "INSERT INTO CLIENTI VALUES ('C3', 'Verdi', 9)", "INSERT INTO ORDINI VALUES (1, 'c1', 10)",
-                          "INSERT INTO ORDINI VALUES (2, 'C1', 15)", "INSERT INTO ORDINI VALUES (3, 'C3', 7)",
-                          "INSERT INTO ORDINI VALUES (4, 'C8', 1)", "INSERT INTO ZONE VALUES (1, 'Nord')",
-                          "INSERT INTO ZONE VALUES (2, 'Sud')"})
+    for (const char* s :
+         {"INSERT INTO CLIENTI VALUES ('C1', 'Rossi', 1)", "INSERT INTO CLIENTI VALUES ('C2', 'Bianchi', 2)",
+          "INSERT INTO CLIENTI VALUES ('C3', 'Verdi', 9)", "INSERT INTO ORDINI VALUES (1, 'c1', 10)",
+          "INSERT INTO ORDINI VALUES (2, 'C1', 15)", "INSERT INTO ORDINI VALUES (3, 'C3', 7)",
+          "INSERT INTO ORDINI VALUES (4, 'C8', 1)", "INSERT INTO ZONE VALUES (1, 'Nord')",
+          "INSERT INTO ZONE VALUES (2, 'Sud')"})
         a.exec(s);
 }
 
@@ -106,8 +107,9 @@ TEST(QueryTablesTest, ValuesKeepTheirReadingThroughAQueryReadAsATable)
         const QString date = rng() % 3 == 0   ? QStringLiteral("'%1 00:00:00'").arg(r.day.toString(Qt::ISODate))
                              : rng() % 2 == 0 ? QStringLiteral("'%1'").arg(r.day.toString(QStringLiteral("yyyy/MM/dd")))
                                               : QString::number(serial);
-        const QString number = rng() % 2 ? QStringLiteral("'%1'").arg(QString::number(r.tenths / 10.0).replace(u'.', u','))
-                                         : QString::number(r.tenths / 10.0);
+        const QString number = rng() % 2
+                                   ? QStringLiteral("'%1'").arg(QString::number(r.tenths / 10.0).replace(u'.', u','))
+                                   : QString::number(r.tenths / 10.0);
         inserts << QStringLiteral("INSERT INTO M VALUES (%1, %2, %3);").arg(id).arg(date, number);
     }
     testsupport::sqliteExec(a.path, inserts.join(u'\n'));
@@ -119,9 +121,8 @@ TEST(QueryTablesTest, ValuesKeepTheirReadingThroughAQueryReadAsATable)
             if (r.day > pivot.day && r.tenths >= pivot.tenths - 300)
                 chosen << r;
         }
-        std::sort(chosen.begin(), chosen.end(), [](const Record& x, const Record& y) {
-            return x.day != y.day ? x.day < y.day : x.id < y.id;
-        });
+        std::sort(chosen.begin(), chosen.end(),
+                  [](const Record& x, const Record& y) { return x.day != y.day ? x.day < y.day : x.id < y.id; });
         for (const Record& r : chosen)
             expected << QString::number(r.id);
         const QString query = QStringLiteral("SELECT Q.ID FROM (SELECT ID, D AS GIORNO, N * 1 AS V, N FROM M) AS Q "

@@ -14,14 +14,10 @@ void fourClients(Archive& a)
 {
     a.exec("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50))");
     for (int i = 1; i <= 4; ++i)
-        a.db.Execute(QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', 'Ditta %1')")
-                         .arg(i));
+        a.db.Execute(QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', 'Ditta %1')").arg(i));
 }
 
-QString code(const Recordset& rs)
-{
-    return rs.Value(QStringLiteral("CODICE")).toString();
-}
+QString code(const Recordset& rs) { return rs.Value(QStringLiteral("CODICE")).toString(); }
 
 }  // namespace
 
@@ -29,8 +25,8 @@ TEST(RecordsetChangesTest, ARecordDeletedElsewhereRaises3167WhenRead)
 {
     Archive a;
     fourClients(a);
-    Recordset grid = a.db.OpenRecordset(QStringLiteral("SELECT * FROM CLIENTI"), dbe::dbOpenDynaset,
-                                        dbe::dbInconsistent);
+    Recordset grid =
+        a.db.OpenRecordset(QStringLiteral("SELECT * FROM CLIENTI"), dbe::dbOpenDynaset, dbe::dbInconsistent);
     QVector<dbe::Bookmark> marks;
     for (grid.MoveFirst(); !grid.Eof(); grid.MoveNext())
         marks << grid.GetBookmark();
@@ -106,8 +102,7 @@ TEST(RecordsetChangesTest, ARefusedUpdateWritesNothingAndKeepsTheEditPending)
     a.exec("CREATE UNIQUE INDEX IXCOD ON FORNIT (COD)");
     a.exec("INSERT INTO FORNIT (COD, NOTE, N) VALUES ('F1', 'uno', 1)");
     a.exec("INSERT INTO FORNIT (COD, NOTE, N) VALUES ('F2', 'due', 2)");
-    a.db.TableDefs().Item(QStringLiteral("FORNIT")).Fields().Item(QStringLiteral("NOTE"))
-        .SetAllowZeroLength(false);
+    a.db.TableDefs().Item(QStringLiteral("FORNIT")).Fields().Item(QStringLiteral("NOTE")).SetAllowZeroLength(false);
 
     Recordset rs = a.db.OpenRecordset(QStringLiteral("FORNIT"));
     EXPECT_DB_ERROR(3020, rs.SetValue(QStringLiteral("COD"), QStringLiteral("X")));
@@ -118,11 +113,8 @@ TEST(RecordsetChangesTest, ARefusedUpdateWritesNothingAndKeepsTheEditPending)
         int error;
     };
     const Case cases[] = {
-        {"COD", QStringLiteral("TROPPO"), 3163},
-        {"NOTE", QStringLiteral(""), 3315},
-        {"COD", QVariant(), 3314},
-        {"N", QStringLiteral("non un numero"), 3464},
-        {"COD", QStringLiteral("F2"), 3022},
+        {"COD", QStringLiteral("TROPPO"), 3163},      {"NOTE", QStringLiteral(""), 3315},  {"COD", QVariant(), 3314},
+        {"N", QStringLiteral("non un numero"), 3464}, {"COD", QStringLiteral("F2"), 3022},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.field);
@@ -201,10 +193,10 @@ TEST(RecordsetChangesTest, AnEditOfAJoinRecordWritesEachFieldIntoItsOwnTable)
     a.exec("INSERT INTO VENDITE (NUMORD, CODICE, NOTE) VALUES ('7', 'C1', 'x')");
     a.exec("INSERT INTO VENDITE (NUMORD, CODICE, NOTE) VALUES ('8', 'C1', 'y')");
 
-    Recordset rs = a.db.OpenRecordset(
-        QStringLiteral("SELECT * FROM VENDITE INNER JOIN CLIENTI ON VENDITE.CODICE=CLIENTI.CODICE "
-                       "WHERE NUMORD='7'"),
-        dbe::dbOpenDynaset, dbe::dbInconsistent);
+    Recordset rs =
+        a.db.OpenRecordset(QStringLiteral("SELECT * FROM VENDITE INNER JOIN CLIENTI ON VENDITE.CODICE=CLIENTI.CODICE "
+                                          "WHERE NUMORD='7'"),
+                           dbe::dbOpenDynaset, dbe::dbInconsistent);
     ASSERT_EQ(rs.RecordCount(), 1);
     rs.Edit();
     rs.SetValue(QStringLiteral("RAGSOC"), QStringLiteral("Nuova"));
@@ -213,10 +205,8 @@ TEST(RecordsetChangesTest, AnEditOfAJoinRecordWritesEachFieldIntoItsOwnTable)
     rs.Update();
     EXPECT_EQ(a.first("SELECT * FROM CLIENTI", "RAGSOC").toString(), QStringLiteral("Nuova"));
     EXPECT_EQ(a.first("SELECT * FROM CLIENTI", "CODICE").toString(), QStringLiteral("C9"));
-    EXPECT_EQ(a.first("SELECT * FROM VENDITE WHERE NUMORD='7'", "NOTE").toString(),
-              QStringLiteral("corretto"));
-    EXPECT_EQ(a.first("SELECT * FROM VENDITE WHERE NUMORD='7'", "CODICE").toString(),
-              QStringLiteral("C1"));
+    EXPECT_EQ(a.first("SELECT * FROM VENDITE WHERE NUMORD='7'", "NOTE").toString(), QStringLiteral("corretto"));
+    EXPECT_EQ(a.first("SELECT * FROM VENDITE WHERE NUMORD='7'", "CODICE").toString(), QStringLiteral("C1"));
     EXPECT_EQ(a.first("SELECT * FROM VENDITE WHERE NUMORD='8'", "NOTE").toString(), QStringLiteral("y"));
     // The record still reads through its rowids, though it no longer meets the join.
     EXPECT_EQ(rs.Value(QStringLiteral("CLIENTI.CODICE")).toString(), QStringLiteral("C9"));
@@ -227,10 +217,10 @@ TEST(RecordsetChangesTest, AnEditOfAJoinRecordWritesEachFieldIntoItsOwnTable)
     EXPECT_EQ(a.count("SELECT * FROM VENDITE"), 2);
 
     // The missing side of an outer join has no row to write into.
-    Recordset orphans = a.db.OpenRecordset(
-        QStringLiteral("SELECT * FROM VENDITE LEFT JOIN DETT_ORD ON VENDITE.NUMORD=DETT_ORD.NUMORD "
-                       "WHERE ISNULL(DETT_ORD.NUMORD)"),
-        dbe::dbOpenDynaset, dbe::dbInconsistent);
+    Recordset orphans =
+        a.db.OpenRecordset(QStringLiteral("SELECT * FROM VENDITE LEFT JOIN DETT_ORD ON VENDITE.NUMORD=DETT_ORD.NUMORD "
+                                          "WHERE ISNULL(DETT_ORD.NUMORD)"),
+                           dbe::dbOpenDynaset, dbe::dbInconsistent);
     ASSERT_GT(orphans.RecordCount(), 0);
     orphans.Edit();
     EXPECT_DB_ERROR(3219, orphans.SetValue(QStringLiteral("RIGA"), 1));

@@ -18,10 +18,10 @@ TEST(RecordsetIdentityTest, FieldsNamedLikeTheRowNumberAreOrdinaryFields)
     Archive a;
     // Made by another tool: the field values run against the row numbers.
     testsupport::sqliteExec(a.path, QStringLiteral(
-        "CREATE TABLE R (ROWID TEXT, NAME TEXT);"
-        "INSERT INTO R (oid, ROWID, NAME) VALUES (1, '2', 'first'), (2, '1', 'second');"
-        "CREATE TABLE S (ROWID TEXT, _ROWID_ TEXT, NAME TEXT);"
-        "INSERT INTO S VALUES ('9', '8', 'first'), ('7', '6', 'second');"));
+                                        "CREATE TABLE R (ROWID TEXT, NAME TEXT);"
+                                        "INSERT INTO R (oid, ROWID, NAME) VALUES (1, '2', 'first'), (2, '1', 'second');"
+                                        "CREATE TABLE S (ROWID TEXT, _ROWID_ TEXT, NAME TEXT);"
+                                        "INSERT INTO S VALUES ('9', '8', 'first'), ('7', '6', 'second');"));
     for (const char* table : {"R", "S"}) {
         const QString t = QString::fromLatin1(table);
         EXPECT_EQ(a.first(QStringLiteral("SELECT NAME FROM %1 WHERE NAME='first'").arg(t).toUtf8().constData(), "NAME")
@@ -35,7 +35,8 @@ TEST(RecordsetIdentityTest, FieldsNamedLikeTheRowNumberAreOrdinaryFields)
         Recordset whole = a.db.OpenRecordset(t);
         whole.MoveLast();
         whole.Delete();
-        EXPECT_EQ(a.count(QStringLiteral("SELECT * FROM %1 WHERE NAME='primo'").arg(t).toUtf8().constData()), 1) << table;
+        EXPECT_EQ(a.count(QStringLiteral("SELECT * FROM %1 WHERE NAME='primo'").arg(t).toUtf8().constData()), 1)
+            << table;
         EXPECT_EQ(a.count(QStringLiteral("SELECT * FROM %1").arg(t).toUtf8().constData()), 1) << table;
     }
     // A table that names all three has no name left for its rows: refused, and left as it is.
@@ -66,11 +67,12 @@ TEST(RecordsetIdentityTest, AWriteRequiresEveryValueTheSetReadInItsStoredForm)
         const QString before = forms.at(int(rng() % forms.size()));
         QString after = forms.at(int(rng() % forms.size()));
         const bool changed = after != before;
-        testsupport::sqliteExec(a.path, QStringLiteral("DELETE FROM LIBERA; INSERT INTO LIBERA VALUES ('K', %1, 'n')").arg(before));
+        testsupport::sqliteExec(
+            a.path, QStringLiteral("DELETE FROM LIBERA; INSERT INTO LIBERA VALUES ('K', %1, 'n')").arg(before));
         const bool viaQuery = rng() % 2;
         const bool edit = rng() % 2;
-        Recordset rs = a.db.OpenRecordset(viaQuery ? QStringLiteral("SELECT CODICE, NOTA FROM LIBERA WHERE CODICE = 'K'")
-                                                   : QStringLiteral("LIBERA"));
+        Recordset rs = a.db.OpenRecordset(
+            viaQuery ? QStringLiteral("SELECT CODICE, NOTA FROM LIBERA WHERE CODICE = 'K'") : QStringLiteral("LIBERA"));
         testsupport::sqliteExec(a.path, QStringLiteral("UPDATE LIBERA SET VALORE = %1").arg(after));
         const auto write = [&] {
             if (!edit)
@@ -79,13 +81,15 @@ TEST(RecordsetIdentityTest, AWriteRequiresEveryValueTheSetReadInItsStoredForm)
             rs.SetValue(QStringLiteral("NOTA"), QStringLiteral("scritta"));
             rs.Update();
         };
-        const QString trace = QStringLiteral("%1 -> %2, %3 %4").arg(before, after, viaQuery ? QStringLiteral("query") : QStringLiteral("table"),
-                                                                             edit ? QStringLiteral("edit") : QStringLiteral("delete"));
+        const QString trace = QStringLiteral("%1 -> %2, %3 %4")
+                                  .arg(before, after, viaQuery ? QStringLiteral("query") : QStringLiteral("table"),
+                                       edit ? QStringLiteral("edit") : QStringLiteral("delete"));
         EXPECT_EQ(rstest::errorOf(write), changed ? 3197 : 0) << trace.toStdString();
-        const QString nota = testsupport::sqliteValue(a.path, QStringLiteral("SELECT ifnull(group_concat(NOTA), '-') FROM LIBERA "
-                                                                             "WHERE VALORE IS %1 AND typeof(VALORE) = typeof(%1)")
-                                                                  .arg(after))
-                                 .toString();
+        const QString nota =
+            testsupport::sqliteValue(a.path, QStringLiteral("SELECT ifnull(group_concat(NOTA), '-') FROM LIBERA "
+                                                            "WHERE VALORE IS %1 AND typeof(VALORE) = typeof(%1)")
+                                                 .arg(after))
+                .toString();
         EXPECT_EQ(nota, changed ? "n" : edit ? "scritta" : "-") << trace.toStdString();
         if (changed) {
             // Read again after a requery, the record is the set's own once more.
@@ -104,12 +108,13 @@ TEST(RecordsetIdentityTest, ARecordReplacedUnderItsRowNumberReads3167AndIsNeverC
                           "INSERT INTO NOTE VALUES ('uno')", "INSERT INTO NOTE VALUES ('due')"})
         a.exec(s);
     struct Case {
-        const char* source;       // the set's table or query
-        const char* replace;      // what another program does to its last record
-        bool replaced;            // the last record is another one afterwards
+        const char* source;  // the set's table or query
+        const char* replace;  // what another program does to its last record
+        bool replaced;  // the last record is another one afterwards
     } cases[] = {
         {"CLIENTI", "DELETE FROM CLIENTI WHERE CODICE='C2'; INSERT INTO CLIENTI VALUES ('C9', 'Nuovo')", true},
-        {"SELECT * FROM CLIENTI ORDER BY CODICE", "DELETE FROM CLIENTI WHERE CODICE='C9'; INSERT INTO CLIENTI VALUES ('C8', 'Nuovo')", true},
+        {"SELECT * FROM CLIENTI ORDER BY CODICE",
+         "DELETE FROM CLIENTI WHERE CODICE='C9'; INSERT INTO CLIENTI VALUES ('C8', 'Nuovo')", true},
         {"SELECT RAGSOC FROM CLIENTI ORDER BY CODICE", "UPDATE CLIENTI SET RAGSOC='Cambiato' WHERE CODICE='C8'", false},
         {"NOTE", "DELETE FROM NOTE WHERE TESTO='due'; INSERT INTO NOTE VALUES ('tre')", true},
     };

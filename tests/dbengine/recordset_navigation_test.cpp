@@ -14,8 +14,7 @@ Archive& clienti(Archive& a, int n)
 {
     a.exec("CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50))");
     for (int i = 1; i <= n; ++i)
-        a.db.Execute(QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', 'Ditta %1')")
-                         .arg(i));
+        a.db.Execute(QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', 'Ditta %1')").arg(i));
     return a;
 }
 
@@ -136,10 +135,10 @@ TEST(RecordsetNavigationTest, AJoinNamesSharedFieldsWithTheirTableAndGivesTheEng
     a.exec("INSERT INTO VENDITE (CODCLI, NUMORD, DATA, IMPORTO) VALUES ('C2', '8', #03/16/2001#, 3)");
     a.exec("INSERT INTO DETT_ORD (NUMORD, RIGA, NOTE) VALUES ('8', 1, 'riga')");
 
-    Recordset rs = a.db.OpenRecordset(
-        QStringLiteral("SELECT * FROM VENDITE LEFT JOIN DETT_ORD ON VENDITE.NUMORD=DETT_ORD.NUMORD "
-                       "WHERE ISNULL(DETT_ORD.NUMORD)"),
-        dbe::dbOpenDynaset, dbe::dbInconsistent);
+    Recordset rs =
+        a.db.OpenRecordset(QStringLiteral("SELECT * FROM VENDITE LEFT JOIN DETT_ORD ON VENDITE.NUMORD=DETT_ORD.NUMORD "
+                                          "WHERE ISNULL(DETT_ORD.NUMORD)"),
+                           dbe::dbOpenDynaset, dbe::dbInconsistent);
     QStringList names;
     for (int i = 0; i < rs.FieldCount(); ++i)
         names << rs.FieldName(i);
@@ -160,14 +159,11 @@ TEST(RecordsetNavigationTest, AJoinNamesSharedFieldsWithTheirTableAndGivesTheEng
     EXPECT_EQ(rs.Value(QStringLiteral("VENDITE.NUMORD")).toString(), QStringLiteral("7"));
     EXPECT_TRUE(rs.Value(QStringLiteral("DETT_ORD.NUMORD")).isNull());
     EXPECT_TRUE(rs.Value(QStringLiteral("RIGA")).isNull());
-    EXPECT_EQ(rs.Value(QStringLiteral("DATA")).toDateTime(),
-              QDateTime(QDate(2001, 3, 15), QTime(0, 0)));
+    EXPECT_EQ(rs.Value(QStringLiteral("DATA")).toDateTime(), QDateTime(QDate(2001, 3, 15), QTime(0, 0)));
     EXPECT_DOUBLE_EQ(rs.Value(QStringLiteral("IMPORTO")).toDouble(), 12.5);
 
     // A query naming a missing table or field fails at opening.
     EXPECT_DB_ERROR(3078, a.db.OpenRecordset(QStringLiteral("SELECT * FROM AGENDA")));
     EXPECT_DB_ERROR(3078, a.db.OpenRecordset(QStringLiteral("AGENDA")));
-    EXPECT_NE(0, rstest::errorOf([&] {
-        a.db.OpenRecordset(QStringLiteral("SELECT * FROM VENDITE WHERE NONC='1'"));
-    }));
+    EXPECT_NE(0, rstest::errorOf([&] { a.db.OpenRecordset(QStringLiteral("SELECT * FROM VENDITE WHERE NONC='1'")); }));
 }

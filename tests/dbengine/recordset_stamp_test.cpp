@@ -43,8 +43,7 @@ TEST(RecordsetStampTest, TheStampIsReadAndWrittenThroughASecondConnection)
 {
     Archive a;
     a.exec("CREATE TABLE AGENZIA (RAGSOC TEXT(40), VERSDB TEXT(5))");
-    a.db.TableDefs().Item(QStringLiteral("AGENZIA")).Fields().Item(QStringLiteral("VERSDB"))
-        .SetAllowZeroLength(true);
+    a.db.TableDefs().Item(QStringLiteral("AGENZIA")).Fields().Item(QStringLiteral("VERSDB")).SetAllowZeroLength(true);
 
     // An empty table gets its first record at the first read; its stamp is Null.
     EXPECT_EQ(readStamp(a.db), QStringLiteral("0"));
@@ -61,8 +60,7 @@ TEST(RecordsetStampTest, TheStampIsReadAndWrittenThroughASecondConnection)
     a.exec("INSERT INTO AGENZIA (RAGSOC, VERSDB) VALUES ('seconda', 'A.99 ')");
     writeStamp(a.db, QString());
     EXPECT_EQ(readStamp(a.db), QString());
-    EXPECT_EQ(a.first("SELECT * FROM AGENZIA WHERE RAGSOC='seconda'", "VERSDB").toString(),
-              QStringLiteral("A.99 "));
+    EXPECT_EQ(a.first("SELECT * FROM AGENZIA WHERE RAGSOC='seconda'", "VERSDB").toString(), QStringLiteral("A.99 "));
 
     // A stamp too long for the field is refused and the old one stays.
     EXPECT_DB_ERROR(3163, writeStamp(a.db, QStringLiteral("A.1234")));

@@ -69,8 +69,8 @@ TEST(SchemaTest, HandMadeMasterReportsWhatItsMakerMeant)
     QStringList names;
     for (int i = 0; i < tables.Count(); ++i)
         names << tables.Item(i).Name();
-    EXPECT_EQ(names, (QStringList{"AGENZIA", "CLIENTI", "MSysFields", "MSysIndexes", "MSysProperties",
-                                  "MSysTables", "Zeta"}));
+    EXPECT_EQ(names,
+              (QStringList{"AGENZIA", "CLIENTI", "MSysFields", "MSysIndexes", "MSysProperties", "MSysTables", "Zeta"}));
     EXPECT_EQ(tables.Item(QStringLiteral("msysfields")).Attributes(), dbSystemObject);
     EXPECT_EQ(tables.Item(QStringLiteral("agenzia")).Attributes(), 1);
     EXPECT_EQ(tables.Item(QStringLiteral("Zeta")).Attributes(), 0);
@@ -78,14 +78,12 @@ TEST(SchemaTest, HandMadeMasterReportsWhatItsMakerMeant)
     TableDef t = tables.Item(QStringLiteral("clienti"));
     EXPECT_EQ(t.Name(), QStringLiteral("CLIENTI"));
     const Expect fields[] = {
-        {"CODICE", 4, 4, 1, false, true},      {"RAGSOC", 10, 50, 2, true, false},
-        {"NOTE", 12, 0, 2, false, false},      {"SITO", 12, 0, 32770, true, false},
-        {"ATTIVO", 1, 1, 1, false, false},     {"SCONTO", 2, 1, 1, false, false},
-        {"ZONA", 3, 2, 1, false, true},        {"FIDO", 5, 8, 1, false, false},
-        {"PESO", 6, 4, 1, false, false},       {"MEDIA", 7, 8, 1, false, false},
-        {"DATAINS", 8, 8, 1, false, false},    {"FIRMA", 9, 16, 2, false, false},
-        {"FOTO", 11, 0, 2, false, false},      {"CHIAVE", 15, 16, 1, false, false},
-        {"IMPORTO", 20, 16, 1, false, false},  {"ID", 4, 4, 17, false, false},
+        {"CODICE", 4, 4, 1, false, true},    {"RAGSOC", 10, 50, 2, true, false},  {"NOTE", 12, 0, 2, false, false},
+        {"SITO", 12, 0, 32770, true, false}, {"ATTIVO", 1, 1, 1, false, false},   {"SCONTO", 2, 1, 1, false, false},
+        {"ZONA", 3, 2, 1, false, true},      {"FIDO", 5, 8, 1, false, false},     {"PESO", 6, 4, 1, false, false},
+        {"MEDIA", 7, 8, 1, false, false},    {"DATAINS", 8, 8, 1, false, false},  {"FIRMA", 9, 16, 2, false, false},
+        {"FOTO", 11, 0, 2, false, false},    {"CHIAVE", 15, 16, 1, false, false}, {"IMPORTO", 20, 16, 1, false, false},
+        {"ID", 4, 4, 17, false, false},
     };
     FieldCollection fc = t.Fields();
     ASSERT_EQ(fc.Count(), int(std::size(fields)));
@@ -125,9 +123,9 @@ TEST(SchemaTest, HandMadeMasterReportsWhatItsMakerMeant)
 
     // Properties: the built-in ones, then the table's own by their ordinal.
     PropertyCollection pc = t.Properties();
-    const QStringList builtins = {"Name", "Updatable", "DateCreated", "LastUpdated", "Connect", "Attributes",
-                                  "SourceTableName", "RecordCount", "ValidationRule", "ValidationText",
-                                  "ConflictTable", "ReplicaFilter"};
+    const QStringList builtins = {"Name",           "Updatable",      "DateCreated",     "LastUpdated",
+                                  "Connect",        "Attributes",     "SourceTableName", "RecordCount",
+                                  "ValidationRule", "ValidationText", "ConflictTable",   "ReplicaFilter"};
     ASSERT_EQ(pc.Count(), builtins.size() + 3);
     for (int i = 0; i < builtins.size(); ++i)
         EXPECT_EQ(pc.Item(i).Name(), builtins[i]);
@@ -139,8 +137,7 @@ TEST(SchemaTest, HandMadeMasterReportsWhatItsMakerMeant)
     EXPECT_EQ(pc.Item(QStringLiteral("rowheight")).Value().toInt(), 255);
     EXPECT_EQ(pc.Item(QStringLiteral("RecordCount")).Value().toLongLong(), 2);
     EXPECT_EQ(pc.Item(QStringLiteral("Name")).Value().toString(), QStringLiteral("CLIENTI"));
-    EXPECT_EQ(pc.Item(QStringLiteral("DateCreated")).Value().toDateTime(),
-              QDateTime(QDate(2024, 1, 2), QTime(10, 0)));
+    EXPECT_EQ(pc.Item(QStringLiteral("DateCreated")).Value().toDateTime(), QDateTime(QDate(2024, 1, 2), QTime(10, 0)));
 
     // Hand-made declared types without metadata map by the documented rules.
     FieldCollection ag = tables.Item(QStringLiteral("AGENZIA")).Fields();
@@ -160,12 +157,9 @@ TEST(SchemaTest, HandMadeMasterReportsWhatItsMakerMeant)
 
     // Every lookup of an absent name: 3265.
     const std::function<void()> absent[] = {
-        [&] { tables.Item(QStringLiteral("NESSUNA")); },
-        [&] { fc.Item(QStringLiteral("NESSUNO")); },
-        [&] { ic.Item(QStringLiteral("NESSUNO")); },
-        [&] { pc.Item(QStringLiteral("NESSUNA")); },
-        [&] { nome.Fields().Item(QStringLiteral("CODICE")); },
-        [&] { fc.Item(99); },
+        [&] { tables.Item(QStringLiteral("NESSUNA")); },       [&] { fc.Item(QStringLiteral("NESSUNO")); },
+        [&] { ic.Item(QStringLiteral("NESSUNO")); },           [&] { pc.Item(QStringLiteral("NESSUNA")); },
+        [&] { nome.Fields().Item(QStringLiteral("CODICE")); }, [&] { fc.Item(99); },
     };
     for (const auto& f : absent) {
         try {
@@ -197,7 +191,8 @@ TEST(SchemaTest, DefinitionsFollowChangesMadeByAnotherConnection)
     EXPECT_FALSE(a.Fields().Item(QStringLiteral("Y")).AllowZeroLength());
 
     // A metadata table made by hand without the documented columns is ignored, not fatal.
-    testsupport::sqliteExec(path, QStringLiteral("CREATE TABLE MSysIndexes (Nome TEXT); CREATE INDEX \"A.IX\" ON A (X)"));
+    testsupport::sqliteExec(path,
+                            QStringLiteral("CREATE TABLE MSysIndexes (Nome TEXT); CREATE INDEX \"A.IX\" ON A (X)"));
     ASSERT_EQ(a.Indexes().Count(), 1);
     EXPECT_EQ(a.Indexes().Item(0).Name(), QStringLiteral("IX"));
     EXPECT_FALSE(a.Indexes().Item(0).Primary());
@@ -207,8 +202,8 @@ TEST(SchemaTest, DefinitionsFollowChangesMadeByAnotherConnection)
 TEST(SchemaTest, TheFormatDocumentsExampleReadsAsItSays)
 {
     // The hand-made master of docs/archive-format.md, section 8, taken from the document itself.
-    const QString doc = QFileInfo(QStringLiteral(__FILE__)).absolutePath()
-                        + QStringLiteral("/../../docs/archive-format.md");
+    const QString doc =
+        QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../docs/archive-format.md");
     const QString text = QString::fromUtf8(testsupport::fileBytes(doc));
     const int section = text.indexOf(QStringLiteral("## 8."));
     ASSERT_GE(section, 0) << doc.toStdString();
@@ -220,9 +215,18 @@ TEST(SchemaTest, TheFormatDocumentsExampleReadsAsItSays)
 
     Database db = OpenDatabase(path);
     TableDef t = db.TableDefs().Item(QStringLiteral("CLIENTI"));
-    struct F { const char* name; short type; int size; int attributes; bool azl; bool required; };
-    const F expect[] = {{"CODCLI", 4, 4, 1, false, true}, {"RAGSOC", 10, 50, 2, true, false},
-                        {"SITO", 12, 0, 32770, true, false}, {"CITTA", 10, 30, 2, false, false},
+    struct F {
+        const char* name;
+        short type;
+        int size;
+        int attributes;
+        bool azl;
+        bool required;
+    };
+    const F expect[] = {{"CODCLI", 4, 4, 1, false, true},
+                        {"RAGSOC", 10, 50, 2, true, false},
+                        {"SITO", 12, 0, 32770, true, false},
+                        {"CITTA", 10, 30, 2, false, false},
                         {"DATAINS", 8, 8, 1, false, false}};
     ASSERT_EQ(t.Fields().Count(), 5);
     for (int i = 0; i < 5; ++i) {
@@ -249,8 +253,8 @@ TEST(SchemaTest, TheFormatDocumentsExampleReadsAsItSays)
 
 TEST(SchemaTest, TheFormatDocumentListsEveryErrorOfTheEngine)
 {
-    const QString doc = QString::fromUtf8(testsupport::fileBytes(
-        QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../docs/archive-format.md")));
+    const QString doc = QString::fromUtf8(testsupport::fileBytes(QFileInfo(QStringLiteral(__FILE__)).absolutePath()
+                                                                 + QStringLiteral("/../../docs/archive-format.md")));
     ASSERT_FALSE(doc.isEmpty());
     int listed = 0;
     for (int n = 3000; n < 4000; ++n) {

@@ -37,7 +37,7 @@ protected:
         Recordset rs = db.OpenRecordset(query);
         for (; !rs.Eof(); rs.MoveNext()) {
             const QVariant v = rs.Value(0);
-            out.append(v.isNull() ? QStringLiteral("Null")
+            out.append(v.isNull()                           ? QStringLiteral("Null")
                        : v.typeId() == QMetaType::QDateTime ? v.toDateTime().toString(QStringLiteral("yyyy-MM-dd"))
                                                             : v.toString());
         }
@@ -55,14 +55,13 @@ protected:
 TEST_F(StoredForms, DatesCompareSortGroupJoinAndSubtractAsDatesInEveryStoredForm)
 {
     // 2 January 2024 four times: the engine's form, the day alone, ISO with T, the day number.
-    make(QStringLiteral(
-        "CREATE TABLE O (N LONG, D DATETIME, C DATETIME);"
-        "INSERT INTO O VALUES (1, '2024-01-02 00:00:00', '2024-01-12'), (2, '2024-01-02', NULL),"
-        " (3, '2024-01-02T00:00:00', NULL), (4, 45293, NULL), (5, '2023-12-31 10:00:00', NULL),"
-        " (6, '2024-01-10', NULL);"
-        "CREATE TABLE R (D DATETIME, K TEXT(5) COLLATE NOCASE);"
-        "INSERT INTO R VALUES ('2024-01-02 00:00:00', 'a'), (45301, 'b');"
-        "CREATE INDEX \"R.D\" ON R (D);"));
+    make(QStringLiteral("CREATE TABLE O (N LONG, D DATETIME, C DATETIME);"
+                        "INSERT INTO O VALUES (1, '2024-01-02 00:00:00', '2024-01-12'), (2, '2024-01-02', NULL),"
+                        " (3, '2024-01-02T00:00:00', NULL), (4, 45293, NULL), (5, '2023-12-31 10:00:00', NULL),"
+                        " (6, '2024-01-10', NULL);"
+                        "CREATE TABLE R (D DATETIME, K TEXT(5) COLLATE NOCASE);"
+                        "INSERT INTO R VALUES ('2024-01-02 00:00:00', 'a'), (45301, 'b');"
+                        "CREATE INDEX \"R.D\" ON R (D);"));
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM O WHERE D = #1/2/2024#")), 4);
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM O WHERE D <> #1/2/2024#")), 2);
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM O WHERE D > #1/1/2024#")), 5);
@@ -72,8 +71,7 @@ TEST_F(StoredForms, DatesCompareSortGroupJoinAndSubtractAsDatesInEveryStoredForm
               QStringList({"6", "1", "2", "3", "4", "5"}));
     EXPECT_EQ(column(QStringLiteral("SELECT MIN(D) FROM O")), QStringList{"2023-12-31"});
     EXPECT_EQ(column(QStringLiteral("SELECT MAX(D) FROM O")), QStringList{"2024-01-10"});
-    EXPECT_EQ(column(QStringLiteral("SELECT COUNT(*) FROM O GROUP BY D ORDER BY D")),
-              QStringList({"1", "4", "1"}));
+    EXPECT_EQ(column(QStringLiteral("SELECT COUNT(*) FROM O GROUP BY D ORDER BY D")), QStringList({"1", "4", "1"}));
     EXPECT_EQ(count(QStringLiteral("SELECT DISTINCT D FROM O")), 3);
     // A join on dates stored in different forms, and a text that is a date under Italian settings.
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM O INNER JOIN R ON O.D = R.D")), 5);
@@ -93,9 +91,15 @@ TEST_F(StoredForms, DatesCompareSortGroupJoinAndSubtractAsDatesInEveryStoredForm
 TEST_F(StoredForms, NumbersWrittenAsTextFollowTheItalianRuleEverywhere)
 {
     double d = 0;
-    for (const auto& [text, value] : std::vector<std::pair<const char*, double>>{
-             {"2,500", 2.5}, {"0,125", 0.125}, {"1,25", 1.25}, {"1.234", 1234}, {"1.234,5", 1234.5},
-             {"-1.234.567,75", -1234567.75}, {" 42 ", 42}, {",5", 0.5}, {"1,5E3", 1500}}) {
+    for (const auto& [text, value] : std::vector<std::pair<const char*, double>>{{"2,500", 2.5},
+                                                                                 {"0,125", 0.125},
+                                                                                 {"1,25", 1.25},
+                                                                                 {"1.234", 1234},
+                                                                                 {"1.234,5", 1234.5},
+                                                                                 {"-1.234.567,75", -1234567.75},
+                                                                                 {" 42 ", 42},
+                                                                                 {",5", 0.5},
+                                                                                 {"1,5E3", 1500}}) {
         EXPECT_TRUE(parseItalianNumber(QString::fromUtf8(text), &d)) << text;
         EXPECT_EQ(d, value) << text;
     }
@@ -107,7 +111,8 @@ TEST_F(StoredForms, NumbersWrittenAsTextFollowTheItalianRuleEverywhere)
     db.Execute(QStringLiteral("INSERT INTO P (T, V) VALUES ('b', '0,125')"));
     db.Execute(QStringLiteral("INSERT INTO P (T, V) VALUES ('1.234,5', 0)"));
     db.Execute(QStringLiteral("UPDATE P SET V = T WHERE T = '1.234,5'"));
-    EXPECT_EQ(stored(QStringLiteral("SELECT group_concat(V, '|') FROM P")).toString(), QStringLiteral("2.5|0.125|1234.5"));
+    EXPECT_EQ(stored(QStringLiteral("SELECT group_concat(V, '|') FROM P")).toString(),
+              QStringLiteral("2.5|0.125|1234.5"));
     EXPECT_EQ(stored(QStringLiteral("SELECT L FROM P WHERE T = 'a'")).toLongLong(), 1234);
     EXPECT_EQ(rstest::errorOf([&] { db.Execute(QStringLiteral("INSERT INTO P (V) VALUES ('1.25')")); }), 3464);
     EXPECT_EQ(rstest::errorOf([&] { db.Execute(QStringLiteral("UPDATE P SET V = '2,5,0'")); }), 3464);
@@ -120,7 +125,11 @@ TEST_F(StoredForms, NumbersWrittenAsTextFollowTheItalianRuleEverywhere)
     EXPECT_EQ(stored(QStringLiteral("SELECT M || ' ' || T FROM P WHERE M IS NOT NULL")).toString(),
               QStringLiteral("1000.0001 2,5"));
     rs.AddNew();
-    EXPECT_EQ(rstest::errorOf([&] { rs.SetValue(QStringLiteral("V"), QStringLiteral("3.5")); rs.Update(); }), 3464);
+    EXPECT_EQ(rstest::errorOf([&] {
+                  rs.SetValue(QStringLiteral("V"), QStringLiteral("3.5"));
+                  rs.Update();
+              }),
+              3464);
     rs.CancelUpdate();
     // A number field compared with a text reads the text by the same rule.
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM P WHERE V = '2,5'")), 1);
@@ -163,7 +172,8 @@ TEST_F(StoredForms, NumberKeysJoinByTheirReadingsAndSeeEveryCommit)
     make(sql.join(u'\n'));
     pairs.sort();
     orphans.sort();
-    const QString orphansQuery = QStringLiteral("SELECT B.IDRIS FROM B LEFT JOIN P ON B.IDRIS = P.IDRIS WHERE P.IDRIS IS NULL");
+    const QString orphansQuery =
+        QStringLiteral("SELECT B.IDRIS FROM B LEFT JOIN P ON B.IDRIS = P.IDRIS WHERE P.IDRIS IS NULL");
     const auto sorted = [&](const QString& query) {
         QStringList out;
         Recordset rs = db.OpenRecordset(query);
@@ -201,14 +211,14 @@ TEST_F(StoredForms, CurrencyIsSummedExactly)
 
 TEST_F(StoredForms, CaseIsIgnoredForAccentedLettersToo)
 {
-    make(QStringLiteral(
-        "CREATE TABLE CLIENTI (CODICE TEXT(10) COLLATE NOCASE, RAGSOC TEXT(30) COLLATE NOCASE);"
-        "CREATE UNIQUE INDEX \"CLIENTI.PrimaryKey\" ON CLIENTI (CODICE COLLATE NOCASE);"
-        "INSERT INTO CLIENTI VALUES ('ÈCLI', 'perché'), ('ABC', 'Àbc'), ('XYZ', 'àbc'), ('Q', 'zeta');"
-        "CREATE TABLE VENDITE (CODCLI TEXT(10) COLLATE NOCASE, NUMORD TEXT(5) COLLATE NOCASE);"
-        "INSERT INTO VENDITE VALUES ('èCLI', '1'), ('abc', '2'), ('èclì', '3');"));
+    make(QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10) COLLATE NOCASE, RAGSOC TEXT(30) COLLATE NOCASE);"
+                        "CREATE UNIQUE INDEX \"CLIENTI.PrimaryKey\" ON CLIENTI (CODICE COLLATE NOCASE);"
+                        "INSERT INTO CLIENTI VALUES ('ÈCLI', 'perché'), ('ABC', 'Àbc'), ('XYZ', 'àbc'), ('Q', 'zeta');"
+                        "CREATE TABLE VENDITE (CODCLI TEXT(10) COLLATE NOCASE, NUMORD TEXT(5) COLLATE NOCASE);"
+                        "INSERT INTO VENDITE VALUES ('èCLI', '1'), ('abc', '2'), ('èclì', '3');"));
     // The orphan query counts only the order whose customer does not exist.
-    EXPECT_EQ(column(QStringLiteral("SELECT NUMORD FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)")),
+    EXPECT_EQ(column(QStringLiteral(
+                  "SELECT NUMORD FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)")),
               QStringList{"3"});
     // Joins pair them too, from either side.
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM VENDITE INNER JOIN CLIENTI ON VENDITE.CODCLI = CLIENTI.CODICE")), 2);
@@ -245,21 +255,29 @@ TEST_F(StoredForms, AccentedLettersOfAnyCaseMatchAcrossTablesAndInUniqueIndexes)
         "INSERT INTO V VALUES ('èà1', 'città', 1), ('ÈÀ1', 'CITTÀ', 2), ('b2', 'PIÙ', 3), ('èa1', 'città', 4);"));
     // Every text equality of a join's condition, from either side; two tables in WHERE.
     const QString paired = QStringLiteral("1,2,3");
-    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V INNER JOIN C ON V.CODCLI = C.COD AND C.DITTA = V.DITTA ORDER BY N")).join(u','),
+    EXPECT_EQ(column(
+                  QStringLiteral("SELECT N FROM V INNER JOIN C ON V.CODCLI = C.COD AND C.DITTA = V.DITTA ORDER BY N"))
+                  .join(u','),
               paired);
     EXPECT_EQ(column(QStringLiteral("SELECT N FROM C RIGHT JOIN V ON C.DITTA = V.DITTA AND C.COD = V.CODCLI "
                                     "WHERE C.COD IS NULL")),
               QStringList{"4"});
-    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V, C WHERE C.COD = V.CODCLI AND V.DITTA = C.DITTA ORDER BY N")).join(u','),
+    EXPECT_EQ(
+        column(QStringLiteral("SELECT N FROM V, C WHERE C.COD = V.CODCLI AND V.DITTA = C.DITTA ORDER BY N")).join(u','),
+        paired);
+    EXPECT_EQ(column(QStringLiteral(
+                         "SELECT N FROM V WHERE DITTA IN (SELECT C.DITTA FROM C WHERE C.COD = V.CODCLI) ORDER BY N"))
+                  .join(u','),
               paired);
-    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V WHERE DITTA IN (SELECT C.DITTA FROM C WHERE C.COD = V.CODCLI) ORDER BY N")).join(u','),
-              paired);
-    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V, C WHERE C.COD <> V.CODCLI AND C.COD = 'B2' ORDER BY N")).join(u','),
-              QStringLiteral("1,2,4"));
+    EXPECT_EQ(
+        column(QStringLiteral("SELECT N FROM V, C WHERE C.COD <> V.CODCLI AND C.COD = 'B2' ORDER BY N")).join(u','),
+        QStringLiteral("1,2,4"));
     // LIKE with a pattern taken from a field.
     EXPECT_EQ(column(QStringLiteral("SELECT N FROM V, C WHERE V.CODCLI LIKE C.PAT ORDER BY N")).join(u','),
               QStringLiteral("1,2,3,4"));
-    EXPECT_EQ(column(QStringLiteral("SELECT N FROM V, C WHERE V.CODCLI NOT LIKE C.PAT & '#' AND C.COD = 'B2' ORDER BY N")).join(u','),
+    EXPECT_EQ(column(
+                  QStringLiteral("SELECT N FROM V, C WHERE V.CODCLI NOT LIKE C.PAT & '#' AND C.COD = 'B2' ORDER BY N"))
+                  .join(u','),
               QStringLiteral("1,2,4"));
     EXPECT_EQ(count(QStringLiteral("SELECT * FROM V, C WHERE C.COD = 'B2' AND V.DITTA LIKE C.DITTA")), 1);
 
@@ -275,7 +293,9 @@ TEST_F(StoredForms, AccentedLettersOfAnyCaseMatchAcrossTablesAndInUniqueIndexes)
     db.Execute(QStringLiteral("INSERT INTO C (COD) VALUES ('Èb1')"));
     EXPECT_EQ(rstest::errorOf([&] { db.Execute(QStringLiteral("CREATE UNIQUE INDEX CD ON V (CODCLI)")); }), 3022);
     db.Execute(QStringLiteral("CREATE UNIQUE INDEX CN ON V (CODCLI, N)"));
-    EXPECT_EQ(stored(QStringLiteral("SELECT group_concat(COD, ' ') FROM (SELECT COD FROM C ORDER BY rowid)")).toString(), QStringLiteral("Èà1 B2 Èb1"));
+    EXPECT_EQ(
+        stored(QStringLiteral("SELECT group_concat(COD, ' ') FROM (SELECT COD FROM C ORDER BY rowid)")).toString(),
+        QStringLiteral("Èà1 B2 Èb1"));
 }
 
 TEST_F(StoredForms, YesNoIsNeverNullAndAnyNonZeroIsTrue)

@@ -22,10 +22,7 @@ namespace {
 
 const QDate kEpoch(1899, 12, 30);
 
-QString quoted(const QString& text)
-{
-    return u'\'' + text + u'\'';
-}
+QString quoted(const QString& text) { return u'\'' + text + u'\''; }
 
 QString dayNumber(const QDateTime& dt, QChar point)
 {
@@ -48,8 +45,8 @@ QString dateForm(const QDateTime& dt, int k)
     case 4: return quoted(day + u'T' + hm);
     case 5: return quoted(day + u' ' + hm + QStringLiteral("-0530"));
     case 6: return quoted(dt.date().toString(QStringLiteral("yyyy/MM/dd")) + u' ' + hms);
-    case 7: return dayNumber(dt, u'.');                // a day number
-    case 8: return quoted(dayNumber(dt, u','));        // a day number as text
+    case 7: return dayNumber(dt, u'.');  // a day number
+    case 8: return quoted(dayNumber(dt, u','));  // a day number as text
     case 9: return dt.time() == QTime(0, 0) ? quoted(day) : quoted(day + u'T' + hms + u'Z');
     default: return timeOnly ? quoted(hm) : quoted(day + u'T' + hms + QStringLiteral(".0"));
     }
@@ -97,11 +94,13 @@ protected:
     void makeArchive(unsigned seed, int n)
     {
         std::mt19937 rng(seed);
-        const QList<QDateTime> days = {
-            QDateTime(QDate(2024, 3, 5), QTime(0, 0)),   QDateTime(QDate(2024, 3, 5), QTime(10, 30)),
-            QDateTime(QDate(2025, 3, 4), QTime(0, 0)),   QDateTime(QDate(2023, 12, 31), QTime(23, 59)),
-            QDateTime(QDate(1999, 1, 9), QTime(0, 0)),   QDateTime(kEpoch, QTime(10, 30)),
-            QDateTime(QDate(2024, 2, 29), QTime(12, 0))};
+        const QList<QDateTime> days = {QDateTime(QDate(2024, 3, 5), QTime(0, 0)),
+                                       QDateTime(QDate(2024, 3, 5), QTime(10, 30)),
+                                       QDateTime(QDate(2025, 3, 4), QTime(0, 0)),
+                                       QDateTime(QDate(2023, 12, 31), QTime(23, 59)),
+                                       QDateTime(QDate(1999, 1, 9), QTime(0, 0)),
+                                       QDateTime(kEpoch, QTime(10, 30)),
+                                       QDateTime(QDate(2024, 2, 29), QTime(12, 0))};
         const QList<double> amounts = {0, 2.5, -0.125, 12.4, 12.5, 12790.3, 1234567.75, 7};
         QString sql;
         for (const char* t : {"C", "G"}) {
@@ -118,7 +117,8 @@ protected:
             const bool b = rng() % 2;
             sql += QStringLiteral("INSERT INTO C VALUES (%1, %2, %3, %4, %5);")
                        .arg(i)
-                       .arg(dateForm(d, 0), numberForm(v, 0), QString::number(l), b ? QStringLiteral("-1") : QStringLiteral("0"));
+                       .arg(dateForm(d, 0), numberForm(v, 0), QString::number(l),
+                            b ? QStringLiteral("-1") : QStringLiteral("0"));
             sql += QStringLiteral("INSERT INTO G VALUES (%1, %2, %3, %4, %5);")
                        .arg(i)
                        .arg(dateForm(d, int(rng() % 11)), numberForm(v, int(rng() % 4)), numberForm(l, int(rng() % 4)),
@@ -160,7 +160,8 @@ protected:
     void expectSameOnBothForms(const QString& query)
     {
         auto on = [&query](const char* table) {
-            return QString(query).replace(QStringLiteral("%2"), QStringLiteral("R") + QLatin1String(table))
+            return QString(query)
+                .replace(QStringLiteral("%2"), QStringLiteral("R") + QLatin1String(table))
                 .replace(QStringLiteral("%1"), QLatin1String(table));
         };
         const QStringList canonical = rows(on("C"));
@@ -198,7 +199,8 @@ TEST_F(StoredReadings, EveryQueryAnswersAlikeOnEveryStoredFormOfItsValues)
             QStringLiteral("SELECT DISTINCT D FROM %1 ORDER BY D"),
             QStringLiteral("SELECT MIN(D), MAX(D) FROM %1"),
             QStringLiteral("SELECT N, D + 1, D - #1/1/2024#, Year(D), Month(D), Hour(D) FROM %1 ORDER BY N"),
-            QStringLiteral("SELECT N, Format(D), CStr(D), DateAdd('m', 1, D), DateDiff('d', #1/1/2024#, D) FROM %1 ORDER BY N"),
+            QStringLiteral(
+                "SELECT N, Format(D), CStr(D), DateAdd('m', 1, D), DateDiff('d', #1/1/2024#, D) FROM %1 ORDER BY N"),
             QStringLiteral("SELECT N FROM %1 WHERE D LIKE '05/03/2024*' ORDER BY N"),
             QStringLiteral("SELECT %1.N, %2.K FROM %1 INNER JOIN %2 ON %1.D = %2.D ORDER BY %1.N, %2.K"),
             QStringLiteral("SELECT %1.N FROM %1 LEFT JOIN %2 ON %1.D = %2.D WHERE ISNULL(%2.K) ORDER BY %1.N"),
@@ -238,11 +240,13 @@ TEST_F(StoredReadings, DateLiteralsFindEveryFormOfTheirDayAndTheJoinedLookupDele
 {
     // The lookup of the joined corrections: a date literal on an index, on dates stored as
     // "yyyy-MM-ddTHH:mm" and friends; the delete it drives takes those records and no others.
-    testsupport::sqliteExec(path, QStringLiteral(
-        "CREATE TABLE O (N LONG, D DATETIME); CREATE INDEX \"O.D\" ON O (D);"
-        "INSERT INTO O VALUES (1, '2025-03-04T00:00'), (2, '2025-03-04 00:00'), (3, '2025-03-04 00:00:00.000'),"
-        " (4, '2025-03-04T00:00:00.000Z'), (5, '2025/03/04'), (6, 45720), (7, '45720,0'), (8, '2025-03-04T10:00'),"
-        " (9, '2025-03-05'), (10, '2025-03-03T23:59:59.999');"));
+    testsupport::sqliteExec(
+        path,
+        QStringLiteral(
+            "CREATE TABLE O (N LONG, D DATETIME); CREATE INDEX \"O.D\" ON O (D);"
+            "INSERT INTO O VALUES (1, '2025-03-04T00:00'), (2, '2025-03-04 00:00'), (3, '2025-03-04 00:00:00.000'),"
+            " (4, '2025-03-04T00:00:00.000Z'), (5, '2025/03/04'), (6, 45720), (7, '45720,0'), (8, '2025-03-04T10:00'),"
+            " (9, '2025-03-05'), (10, '2025-03-03T23:59:59.999');"));
     db = OpenDatabase(path);
     EXPECT_EQ(rows(QStringLiteral("SELECT N FROM O WHERE D = #3/4/2025# ORDER BY N")).join(u','),
               QStringLiteral("1,2,3,4,5,6,7"));
@@ -258,10 +262,12 @@ TEST_F(StoredReadings, DateLiteralsFindEveryFormOfTheirDayAndTheJoinedLookupDele
 
 TEST_F(StoredReadings, ValuesNoRuleReadsMatchNothingSortLastAndFailArithmetic)
 {
-    testsupport::sqliteExec(path, QStringLiteral(
-        "CREATE TABLE U (N LONG, D DATETIME, V DOUBLE, B YESNO, T TEXT(10) COLLATE NOCASE);"
-        "INSERT INTO U VALUES (1, '2024-03-05', '12,50', 'Vero', '2,5'), (2, 'domani', 'abc', 'forse', 'abc'),"
-        " (3, '2024-13-01', '12.5', X'00', NULL), (4, NULL, NULL, NULL, '1.234,5'), (5, 3000000, X'01', 2, '');"));
+    testsupport::sqliteExec(
+        path,
+        QStringLiteral(
+            "CREATE TABLE U (N LONG, D DATETIME, V DOUBLE, B YESNO, T TEXT(10) COLLATE NOCASE);"
+            "INSERT INTO U VALUES (1, '2024-03-05', '12,50', 'Vero', '2,5'), (2, 'domani', 'abc', 'forse', 'abc'),"
+            " (3, '2024-13-01', '12.5', X'00', NULL), (4, NULL, NULL, NULL, '1.234,5'), (5, 3000000, X'01', 2, '');"));
     db = OpenDatabase(path);
     auto ns = [&](const QString& where) {
         return rows(QStringLiteral("SELECT N FROM U WHERE ") + where + QStringLiteral(" ORDER BY N")).join(u',');
@@ -280,8 +286,10 @@ TEST_F(StoredReadings, ValuesNoRuleReadsMatchNothingSortLastAndFailArithmetic)
     EXPECT_EQ(ns(QStringLiteral("V IS NOT NULL")), QStringLiteral("1,2,3,5"));
     // After every readable value, before them when descending.
     EXPECT_EQ(rows(QStringLiteral("SELECT N FROM U WHERE N <> 4 ORDER BY D, N")).join(u','), QStringLiteral("1,3,5,2"));
-    EXPECT_EQ(rows(QStringLiteral("SELECT N FROM U WHERE N <> 4 ORDER BY V DESC, N")).join(u','), QStringLiteral("5,2,1,3"));
-    EXPECT_EQ(rows(QStringLiteral("SELECT MAX(V), MIN(D) FROM U")).join(u','), QStringLiteral("12.5|2024-03-05 00:00:00.000"));
+    EXPECT_EQ(rows(QStringLiteral("SELECT N FROM U WHERE N <> 4 ORDER BY V DESC, N")).join(u','),
+              QStringLiteral("5,2,1,3"));
+    EXPECT_EQ(rows(QStringLiteral("SELECT MAX(V), MIN(D) FROM U")).join(u','),
+              QStringLiteral("12.5|2024-03-05 00:00:00.000"));
     // The grid shows them as they are stored.
     EXPECT_EQ(rows(QStringLiteral("SELECT D, V, B FROM U WHERE N = 2")), QStringList{"domani|abc|forse"});
 
@@ -299,16 +307,23 @@ TEST_F(StoredReadings, ValuesNoRuleReadsMatchNothingSortLastAndFailArithmetic)
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     detail::registerValueFunctions(raw);
-    const QList<std::tuple<const char*, short, const char*>> columns = {
-        {"D", dbDate, "01101"}, {"V", dbDouble, "01001"}, {"B", dbBoolean, "01100"}, {"T", dbText, "00000"}};
+    const QList<std::tuple<const char*, short, const char*>> columns = {{"D", dbDate, "01101"},
+                                                                        {"V", dbDouble, "01001"},
+                                                                        {"B", dbBoolean, "01100"},
+                                                                        {"T", dbText, "00000"}};
     for (const auto& [name, type, expected] : columns) {
         QString cpp, sql;
         Recordset rs = db.OpenRecordset(QStringLiteral("SELECT %1 FROM U ORDER BY N").arg(QLatin1String(name)));
         for (; !rs.Eof(); rs.MoveNext())
             cpp += StoredValueUnreadable(rs.Value(0), type) ? u'1' : u'0';
         sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(raw, QStringLiteral("SELECT dbe_unreadable(%1, %2) FROM U ORDER BY N")
-                                    .arg(QLatin1String(name)).arg(type).toUtf8().constData(), -1, &st, nullptr);
+        sqlite3_prepare_v2(raw,
+                           QStringLiteral("SELECT dbe_unreadable(%1, %2) FROM U ORDER BY N")
+                               .arg(QLatin1String(name))
+                               .arg(type)
+                               .toUtf8()
+                               .constData(),
+                           -1, &st, nullptr);
         while (sqlite3_step(st) == SQLITE_ROW)
             sql += QString::number(sqlite3_column_int(st, 0));
         sqlite3_finalize(st);
@@ -323,12 +338,13 @@ TEST(StoredReadingsPlan, DateAndNumberEqualitiesAreAnsweredFromTheirIndexes)
     dialect_test::DialectDb db;
     db.addTable(QStringLiteral("O"), {{QStringLiteral("N"), 4}, {QStringLiteral("D"), 8}, {QStringLiteral("V"), 7}});
     db.exec(QStringLiteral("CREATE INDEX OD ON O (D); CREATE INDEX OV ON O (V)"));
-    for (const char* where : {"D = #3/4/2025#", "#3/4/2025 10:30# = D", "V = 2.5", "V < '12,5'", "V IN (1, 2)",
-                              "V BETWEEN 1 AND 2"}) {
+    for (const char* where :
+         {"D = #3/4/2025#", "#3/4/2025 10:30# = D", "V = 2.5", "V < '12,5'", "V IN (1, 2)", "V BETWEEN 1 AND 2"}) {
         const auto st = db.translate(QStringLiteral("SELECT N FROM O WHERE ") + QLatin1String(where));
         const QString plan = db.plan(st.select.keySql);
         EXPECT_TRUE(plan.contains(QStringLiteral("USING INDEX")) && !plan.contains(QStringLiteral("SCAN O")))
-            << where << "\n" << plan.toStdString();
+            << where << "\n"
+            << plan.toStdString();
     }
 }
 
@@ -343,10 +359,13 @@ TEST_F(StoredReadings, TheNextCounterReadsTheNumbersOtherProgramsStoredAsText)
         QFile::remove(path);
         const int high = 20 + int(rng() % 500);
         const int asText = 1 + int(rng() % (high - 1));
-        testsupport::sqliteExec(path, QStringLiteral(
-            "CREATE TABLE T (ID COUNTER NOT NULL, X TEXT(5)); CREATE UNIQUE INDEX \"T.PrimaryKey\" ON T (ID);"
-            "INSERT INTO T VALUES (1, 'a'), (%1, 'b'), ('%2,0', 'c'), ('%3', 'd');")
-                                              .arg(high).arg(asText).arg(asText + 1 < high ? asText + 1 : 2));
+        testsupport::sqliteExec(
+            path, QStringLiteral(
+                      "CREATE TABLE T (ID COUNTER NOT NULL, X TEXT(5)); CREATE UNIQUE INDEX \"T.PrimaryKey\" ON T (ID);"
+                      "INSERT INTO T VALUES (1, 'a'), (%1, 'b'), ('%2,0', 'c'), ('%3', 'd');")
+                      .arg(high)
+                      .arg(asText)
+                      .arg(asText + 1 < high ? asText + 1 : 2));
         db = OpenDatabase(path);
         EXPECT_EQ(rows(QStringLiteral("SELECT MAX(ID) + 1 FROM T")).join(u','), QString::number(high + 1));
         db.Execute(QStringLiteral("INSERT INTO T (X) VALUES ('e')"));

@@ -118,7 +118,8 @@ TEST(TransactionsTest, KilledWriterLeavesASoundFileWithWholeStatements)
             Database db = OpenDatabase(path);
             for (int i = 0;; ++i) {
                 // Ten records a statement, and a definition change now and then.
-                write(db, QStringLiteral("WITH RECURSIVE c(v) AS (SELECT 1 UNION ALL SELECT v + 1 FROM c WHERE v < 10) INSERT INTO T (X, S) SELECT v, 'riga' FROM c"));
+                write(db, QStringLiteral("WITH RECURSIVE c(v) AS (SELECT 1 UNION ALL SELECT v + 1 FROM c WHERE v < 10) "
+                                         "INSERT INTO T (X, S) SELECT v, 'riga' FROM c"));
                 if (i % 50 == 0) {
                     TableDef t = db.TableDefs().Item(QStringLiteral("T"));
                     t.Fields().Append(t.CreateField(QStringLiteral("F%1").arg(i), dbLong));

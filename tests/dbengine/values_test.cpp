@@ -48,7 +48,8 @@ TEST(ValuesTest, StorageFormsAndRules)
     EXPECT_EQ(toStorage(12.34567, dbCurrency), QVariant(12.3457));
     EXPECT_EQ(toStorage(42, dbText), QVariant(QStringLiteral("42")));
     EXPECT_EQ(toStorage(QDate(2024, 2, 29), dbDate), QVariant(QStringLiteral("2024-02-29 00:00:00")));
-    EXPECT_EQ(toStorage(QStringLiteral("31/12/2023 23:59:58"), dbDate), QVariant(QStringLiteral("2023-12-31 23:59:58")));
+    EXPECT_EQ(toStorage(QStringLiteral("31/12/2023 23:59:58"), dbDate),
+              QVariant(QStringLiteral("2023-12-31 23:59:58")));
     EXPECT_EQ(toStorage(QStringLiteral("{6f9619ff-8b86-d011-b42d-00c04fc964ff}"), dbGUID),
               QVariant(QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}")));
     EXPECT_TRUE(toStorage(QVariant(), dbText).isNull());
@@ -77,7 +78,8 @@ TEST(ValuesTest, BindAndReadRoundTripAndDbeFitInStatements)
 {
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/lumera.mdb");
-    testsupport::sqliteExec(path, QStringLiteral("CREATE TABLE T (A YESNO, D DATETIME, B LONGBINARY, S TEXT(5) COLLATE NOCASE)"));
+    testsupport::sqliteExec(path, QStringLiteral(
+                                      "CREATE TABLE T (A YESNO, D DATETIME, B LONGBINARY, S TEXT(5) COLLATE NOCASE)"));
     Database db = OpenDatabase(path);
     DatabaseImpl& d = *db.impl();
     {
@@ -138,11 +140,13 @@ TEST(ValuesTest, TypedDatesAreTakenOnlyInTheYearsTheEngineReadsBack)
     int taken = 0;
     for (int i = 1; i <= 120; ++i) {
         const int pick = int(rng() % 4);
-        const int year = pick == 0 ? 1 + int(rng() % 99) : pick == 1 ? 100 + int(rng() % 9900)
-                                                           : pick == 2 ? 99 + int(rng() % 2) : 9999;
+        const int year = pick == 0   ? 1 + int(rng() % 99)
+                         : pick == 1 ? 100 + int(rng() % 9900)
+                         : pick == 2 ? 99 + int(rng() % 2)
+                                     : 9999;
         const int month = 1 + int(rng() % 12), dayOfMonth = 1 + int(rng() % 28);
-        const QString text = QString::fromLatin1(forms[rng() % 3])
-                                 .arg(dayOfMonth).arg(month).arg(year, 4, 10, QLatin1Char('0'));
+        const QString text =
+            QString::fromLatin1(forms[rng() % 3]).arg(dayOfMonth).arg(month).arg(year, 4, 10, QLatin1Char('0'));
         const bool readable = year >= 100;
         SCOPED_TRACE(text.toStdString());
         taken += readable;

@@ -102,7 +102,8 @@ TEST_F(FinestraConVista, AFailingSetUpKeepsTheWindowOnTheList)
     f.Puls(2)->click();
     EXPECT_EQ(f.Modo(), ModoRepair::Risultati);
     ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
-    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("Impossibile")) << OperatoreDiProva().Mostrati()[0].toStdString();
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("Impossibile"))
+        << OperatoreDiProva().Mostrati()[0].toStdString();
     EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].contains(QChar(13)));
     EXPECT_FALSE(f.FrmCorr()->isVisibleTo(&f));
 }

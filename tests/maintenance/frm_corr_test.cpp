@@ -105,9 +105,9 @@ protected:
     void molti(qint64 count)
     {
         SessioneProva().DbArchivi.impl()->exec(QString("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
-                                       "WHERE x < %1) INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") "
-                                       "SELECT 'C' || x, NULL FROM n")
-                                   .arg(count));
+                                                       "WHERE x < %1) INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") "
+                                                       "SELECT 'C' || x, NULL FROM n")
+                                                   .arg(count));
     }
     std::unique_ptr<FrmCorr> f;
 };
@@ -116,8 +116,8 @@ protected:
 
 TEST_F(FinestraCorr, NamedChildrenAndTheGridsColumnsOverAJoin)
 {
-    for (const char* nome : {"LDescr(0)", "DBGrid1", "PBar", "LDescr(2)", "PulsSelAll", "OptCorr(0)",
-                             "OptCorr(1)", "OptCorr(2)", "DbCmb"})
+    for (const char* nome :
+         {"LDescr(0)", "DBGrid1", "PBar", "LDescr(2)", "PulsSelAll", "OptCorr(0)", "OptCorr(1)", "OptCorr(2)", "DbCmb"})
         EXPECT_NE(f->findChild<QWidget*>(nome), nullptr) << nome;
     EXPECT_EQ(f->LDescr2->text(), "Selezionare i record tenendo premuto il tasto Ctrl");
     EXPECT_EQ(f->PulsSelAll->text(), "Seleziona Tutti");
@@ -295,8 +295,8 @@ TEST_F(FinestraCorr, AnEditIsWrittenOnlyWhenTheOperatorSaysSoThroughTheJournalAn
     EXPECT_EQ(reg->Elenco().first().stato, stato_modifica::NonRiuscita);
 
     // corvale-cli annulla puts the record back as it was.
-    const prova::EsitoCli annulla = prova::EseguiCli(
-        {"annulla", QString::number(voci[0].id), "--senza-copia", "--archive", dir.path()});
+    const prova::EsitoCli annulla =
+        prova::EseguiCli({"annulla", QString::number(voci[0].id), "--senza-copia", "--archive", dir.path()});
     EXPECT_EQ(annulla.stato, 0) << annulla.err.toStdString();
     EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), vuoti);
 }
@@ -310,7 +310,11 @@ TEST_F(FinestraCorr, ClosingTheViewOrItsWindowWithAnEditUnderWayAsksAndWritesNot
     f->setParent(&finestra);
     struct Stacca {  // the view is the fixture's to delete, whatever happens here
         std::unique_ptr<FrmCorr>& f;
-        ~Stacca() { if (f) f->setParent(nullptr); }
+        ~Stacca()
+        {
+            if (f)
+                f->setParent(nullptr);
+        }
     } stacca{f};
     f->resize(480, 340);
     f->show();

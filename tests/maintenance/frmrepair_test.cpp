@@ -45,20 +45,19 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         OperatoreDiProva().Azzera();
-        OperatoreDiProva().ImpostaRisponditore([this](const QString&, Pulsanti p) {
-            return p == Pulsanti::SiNo ? risposta : Risposta::Ok;
-        });
+        OperatoreDiProva().ImpostaRisponditore(
+            [this](const QString&, Pulsanti p) { return p == Pulsanti::SiNo ? risposta : Risposta::Ok; });
         SessioneProva().DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
         // An empty customer name and an order whose customer does not exist (its other references
         // are empty, which the orphan checks leave alone while their master tables have records).
         prova::Esegui(SessioneProva().DbArchivi, {"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
-                                  "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta')",
-                                  "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
-                                  "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
-                                  "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C9')"});
+                                                  "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta')",
+                                                  "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
+                                                  "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
+                                                  "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C9')"});
         SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
         prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC TEXT(50))",
-                                 "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
+                                                 "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
     }
     void TearDown() override
     {
@@ -515,8 +514,9 @@ TEST_F(FinestraManutenzione, KeysDetailAndResizing)
 // leaves the rows it never came to.
 TEST_F(FinestraManutenzione, ChiudiStopsTheRunningQuery)
 {
-    SessioneProva().DbArchivi.impl()->exec("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 20000) "
-                           "INSERT INTO \"VENDITE\" (\"NUMORD\", \"CODCLI\") SELECT 'N' || x, 'X' || x FROM n");
+    SessioneProva().DbArchivi.impl()->exec(
+        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 20000) "
+        "INSERT INTO \"VENDITE\" (\"NUMORD\", \"CODCLI\") SELECT 'N' || x, 'X' || x FROM n");
     FrmRepair f{SessioneProva()};
     mostra(&f);
     Manutenzione& m = f.Controllore();
@@ -709,7 +709,8 @@ TEST_F(FinestraManutenzione, AnAttributeRowThatCannotBeAppliedAndAnIndexLostAreS
     SessioneProva().DbArchivi.Execute("CREATE INDEX IdxRag ON CLIENTI (RAGSOC)");
     SessioneProva().DbMaster.Execute("ALTER TABLE Clienti ADD COLUMN NOTE TEXT(40)");
     SessioneProva().DbMaster.Execute("CREATE UNIQUE INDEX IdxRag ON Clienti (RAGSOC, CODICE)");
-    sqliteExec(dir.filePath("esempio.mdb"), "INSERT OR REPLACE INTO MSysFields VALUES ('Clienti', 'CODICE', 32770, 0, 0)");
+    sqliteExec(dir.filePath("esempio.mdb"),
+               "INSERT OR REPLACE INTO MSysFields VALUES ('Clienti', 'CODICE', 32770, 0, 0)");
     SessioneProva().DbMaster.TableDefs().Refresh();
     FrmRepair f{SessioneProva()};
     mostra(&f);
@@ -734,8 +735,9 @@ TEST_F(FinestraManutenzione, AnAttributeRowThatCannotBeAppliedAndAnIndexLostAreS
     QTreeWidgetItem* indice = f.LstStruct()->topLevelItem(0);
     EXPECT_EQ(indice->text(0), "Aggiunta Indice IdxRag");
     EXPECT_EQ(indice->text(1), "Non e' stato possibile correggere");
-    EXPECT_TRUE(indice->toolTip(1).contains(QRegularExpression("L'indice IdxRag che la tabella \\w+ aveva è stato eliminato"))
-                && indice->toolTip(1).contains("\"Ripristina copia\""))
+    EXPECT_TRUE(
+        indice->toolTip(1).contains(QRegularExpression("L'indice IdxRag che la tabella \\w+ aveva è stato eliminato"))
+        && indice->toolTip(1).contains("\"Ripristina copia\""))
         << indice->toolTip(1).toStdString();
 }
 

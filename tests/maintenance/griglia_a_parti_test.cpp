@@ -49,7 +49,8 @@ protected:
                 ultimo = i;
             valori << QString("('C%1', %2)").arg(i).arg(vuoto ? QString("NULL") : QString("'Ditta %1'").arg(i));
         }
-        SessioneProva().DbArchivi.impl()->exec("INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") VALUES " + valori.join(','));
+        SessioneProva().DbArchivi.impl()->exec("INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") VALUES "
+                                               + valori.join(','));
         return problemi;
     }
     qint64 contaSql(const QString& query)
@@ -86,7 +87,8 @@ TEST_F(GrigliaAParti, TheGridListsAsItScrollsAndSelectAllAndTheWalkReachEveryRec
             }
             EXPECT_EQ(modello->rowCount(), problemi);
             int codice = 0;
-            while (codice < modello->columnCount() && modello->headerData(codice, Qt::Horizontal, Qt::DisplayRole) != "CODICE")
+            while (codice < modello->columnCount()
+                   && modello->headerData(codice, Qt::Horizontal, Qt::DisplayRole) != "CODICE")
                 ++codice;
             const QModelIndex ultima = modello->index(modello->rowCount() - 1, codice);
             EXPECT_EQ(modello->data(ultima).toString(), QString("C%1").arg(ultimo));
@@ -98,8 +100,8 @@ TEST_F(GrigliaAParti, TheGridListsAsItScrollsAndSelectAllAndTheWalkReachEveryRec
         QApplication::processEvents();
         const int fuori = 1 + int(g.bounded(3u));
         for (int r = 0; r < fuori; ++r)
-            testsupport::clic(f->DBGrid1->viewport(),
-                              f->DBGrid1->visualRect(modello->index(2 * r, 0)).center(), Qt::ControlModifier);
+            testsupport::clic(f->DBGrid1->viewport(), f->DBGrid1->visualRect(modello->index(2 * r, 0)).center(),
+                              Qt::ControlModifier);
         ASSERT_EQ(f->RecordSelezionati(), problemi - fuori);
 
         f->GestisciCorrezioneEN(task(1));

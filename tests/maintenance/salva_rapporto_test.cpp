@@ -55,9 +55,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        OperatoreDiProva().ImpostaRisponditore([this](const QString&, Pulsanti p) {
-            return p == Pulsanti::SiNo ? risposta : Risposta::Ok;
-        });
+        OperatoreDiProva().ImpostaRisponditore(
+            [this](const QString&, Pulsanti p) { return p == Pulsanti::SiNo ? risposta : Risposta::Ok; });
         SessioneProva().DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
         prova::Esegui(SessioneProva().DbArchivi, {"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')"});
         SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
@@ -136,8 +135,7 @@ TEST_F(SalvaRapporto, AfterARunTheMenuItemSavesTheWholeReport)
     const QList<QStringList> compiti = prova::RigheTabella(pagina, "compiti");
     ASSERT_EQ(compiti.size(), 1 + 29);
     EXPECT_EQ(compiti[0].mid(0, 3), QStringList({"0002K", "Controllo Schede Vuote Clienti", "Rilevati problemi"}));
-    EXPECT_EQ(compiti[1].mid(0, 3),
-              QStringList({"0001K", "Controllo Struttura Tabella <<CLIENTI>>", "Superato"}));
+    EXPECT_EQ(compiti[1].mid(0, 3), QStringList({"0001K", "Controllo Struttura Tabella <<CLIENTI>>", "Superato"}));
 
     // Ctrl+S again, onto the same name: replacing it is asked first, and No keeps the old file.
     testsupport::writeFile(file, "vecchio");

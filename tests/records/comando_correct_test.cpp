@@ -41,8 +41,7 @@ protected:
     {
         QProcess p;
         p.start(QStringLiteral(CORVALE_CLI_PATH),
-                QStringList{"correct"} + args
-                    + QStringList{"--home", home.path(), "--archive", archivi.path()});
+                QStringList{"correct"} + args + QStringList{"--home", home.path(), "--archive", archivi.path()});
         p.waitForFinished(120000);
         Esito e;
         e.stato = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;

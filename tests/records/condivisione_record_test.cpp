@@ -32,7 +32,8 @@ protected:
             GTEST_SKIP() << "sqlite3 shell not installed";
         ArchivioRecord::SetUp();
         file = SessioneProva().DbArchivi.Name();
-        prova::RiempiRecordDaCorreggere(SessioneProva().DbArchivi, 300, {"INSERT INTO AGENZIA (COD, VERSDB) VALUES ('1', 'A.05 ')"});
+        prova::RiempiRecordDaCorreggere(SessioneProva().DbArchivi, 300,
+                                        {"INSERT INTO AGENZIA (COD, VERSDB) VALUES ('1', 'A.05 ')"});
     }
     // One walk over the records of catalogue check n (every one, or the first `righe`), as the
     // window runs it; the stamp is read first, as the main window's label does.
@@ -122,8 +123,8 @@ TEST_F(RecordCondivisi, AWalkOnAReplacedArchiveStopsWithItsReason)
     ASSERT_EQ(std::rename(QFile::encodeName(file + ".copia").constData(), QFile::encodeName(file).constData()), 0);
     GestisciCorrezioneEN(v, t);
     ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 2);
-    EXPECT_EQ(OperatoreDiProva().Mostrati()[1], "Impossibile completare la correzione.\r"
-                                                   + dbe::DbError::make(3045, {file}).description());
+    EXPECT_EQ(OperatoreDiProva().Mostrati()[1],
+              "Impossibile completare la correzione.\r" + dbe::DbError::make(3045, {file}).description());
     v.DtRow = dbe::Recordset();
     SessioneProva().DbArchivi.Close();
     EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT count(*) FROM CLIENTI"), "301");

@@ -176,7 +176,8 @@ TEST_F(CorrezioneEN, RefusedUpdateStopsTheWalkWithTheEnginesMessage)
     EXPECT_EQ(OperatoreDiProva().Mostrati()[0], kDomandaRiassegna);
     const QString descrizione = dbe::DbError::make(dbe::err::FieldTooSmall).description();
     EXPECT_TRUE(OperatoreDiProva().Mostrati()[1].startsWith("Impossibile completare la correzione.\r"));
-    EXPECT_TRUE(OperatoreDiProva().Mostrati()[1].contains(descrizione.left(20))) << OperatoreDiProva().Mostrati()[1].toStdString();
+    EXPECT_TRUE(OperatoreDiProva().Mostrati()[1].contains(descrizione.left(20)))
+        << OperatoreDiProva().Mostrati()[1].toStdString();
     EXPECT_EQ(colonna("SELECT DITTA FROM VENDITE"), (QStringList{"AB", "X2", "X3"}));
     EXPECT_FALSE(barra.visibile);
     EXPECT_FALSE(OperatoreDiProva().ClessidraAttiva());
@@ -196,14 +197,13 @@ TEST_F(CorrezioneEN, ChangesAreInTheFileWhenTheWalkReturnsAlsoAfterARefusal)
     // into blocks, so it crosses a block's end before the refusal.
     SessioneProva().DbArchivi.Execute("DROP TABLE VENDITE");
     sql({"CREATE TABLE VENDITE (NUMORD TEXT(10), CODCLI TEXT(10), DITTA TEXT(10))",
-         "CREATE UNIQUE INDEX U ON VENDITE (NUMORD, DITTA)",
-         "CREATE TABLE FORNIT2 (COD TEXT(10), RAGSOC TEXT(50))",
+         "CREATE UNIQUE INDEX U ON VENDITE (NUMORD, DITTA)", "CREATE TABLE FORNIT2 (COD TEXT(10), RAGSOC TEXT(50))",
          "INSERT INTO FORNIT2 (COD, RAGSOC) VALUES ('VARIE', 'Varie')",
          "INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('1200', 'VARIE')"});
     dbe::Workspace::Default().BeginTrans();
     for (int i = 0; i < 1500; ++i)
-        SessioneProva().DbArchivi.Execute(QString("INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('%1', 'X%1')")
-                              .arg(i, 4, 10, QChar('0')));
+        SessioneProva().DbArchivi.Execute(
+            QString("INSERT INTO VENDITE (NUMORD, DITTA) VALUES ('%1', 'X%1')").arg(i, 4, 10, QChar('0')));
     dbe::Workspace::Default().CommitTrans();
     TaskCorrezione t{"ENC", {"VENDITE", "FORNIT2", "DITTA", "COD", "RAGSOC", "VARIE"}, "Prova"};
     ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
@@ -365,9 +365,7 @@ TEST_F(CorrezioneEN, AGroupedDeleteLeavesAloneExactlyTheRecordsAnotherProgramTou
                 restano << nome;
                 ++lasciati;
                 break;
-            default:
-                altro += QString("DELETE FROM CLIENTI WHERE rowid = %1;").arg(riga);
-                ++tolti;
+            default: altro += QString("DELETE FROM CLIENTI WHERE rowid = %1;").arg(riga); ++tolti;
             }
         }
         testsupport::sqliteExec(file, altro);

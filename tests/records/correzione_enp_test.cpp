@@ -12,8 +12,8 @@ namespace {
 
 class CorrezioneENP : public ArchivioRecord {
 protected:
-    QString ordine(const QString& codcli, const QString& numord, const QString& data,
-                   const QString& ditta, const QString& tipodep = "NULL")
+    QString ordine(const QString& codcli, const QString& numord, const QString& data, const QString& ditta,
+                   const QString& tipodep = "NULL")
     {
         return QString("INSERT INTO VENDITE (CODCLI, NUMORD, DATA, DITTA, TIPODEP) "
                        "VALUES (%1, %2, %3, %4, %5)")
@@ -38,10 +38,8 @@ protected:
 
 TEST_F(CorrezioneENP, OrdersWithoutDetailAreDeletedByTheirKey)
 {
-    sql({ordine("'C1'", "'1'", "#03/15/2001#", "'AB'"),
-         ordine("'C1'", "'2'", "#03/15/2001#", "'AB'", "'M'"),
-         ordine("'C2'", "'3'", "#03/16/2001#", "'AB'"),
-         ordine("'C2'", "'4'", "#03/16/2001#", "'AB'", "'M'"),
+    sql({ordine("'C1'", "'1'", "#03/15/2001#", "'AB'"), ordine("'C1'", "'2'", "#03/15/2001#", "'AB'", "'M'"),
+         ordine("'C2'", "'3'", "#03/16/2001#", "'AB'"), ordine("'C2'", "'4'", "#03/16/2001#", "'AB'", "'M'"),
          "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) "
          "VALUES ('C2', '4', #03/16/2001#, 'AB', 'M', 1)"});
     const TaskCorrezione t = task(18);
@@ -73,8 +71,7 @@ TEST_F(CorrezioneENP, OrdersWithoutDetailAreDeletedByTheirKey)
 
 TEST_F(CorrezioneENP, TwoRowsWithOneKeyDeleteBothAndTheSecondIsSkipped)
 {
-    sql({ordine("'C1'", "'7'", "#03/15/2001#", "'AB'"),
-         ordine("'C1'", "'7'", "#03/15/2001#", "'AB'"),
+    sql({ordine("'C1'", "'7'", "#03/15/2001#", "'AB'"), ordine("'C1'", "'7'", "#03/15/2001#", "'AB'"),
          ordine("'C1'", "'8'", "#03/15/2001#", "'AB'")});
     const TaskCorrezione t = task(18);
     ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
@@ -99,10 +96,14 @@ TEST_F(CorrezioneENP, NumericDateAndRightJoinKeys)
     EXPECT_EQ(colonna("SELECT IDRIS FROM RISOLTI"), QStringList{"5"});
 
     // Isolated order lines: six key fields, a date with a time of day finds nothing and stays.
-    sql({"INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, 1)",
-         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, 2)",
-         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003 10:30:00#, 'F1', NULL, 3)",
-         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', 'X', 4)"});
+    sql({"INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, "
+         "1)",
+         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, "
+         "2)",
+         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003 10:30:00#, "
+         "'F1', NULL, 3)",
+         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', 'X', "
+         "4)"});
     t = task(20);
     ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
     ASSERT_EQ(v.DtRow.RecordCount(), 4);
@@ -116,8 +117,8 @@ TEST_F(CorrezioneENP, NumericDateAndRightJoinKeys)
 TEST_F(CorrezioneENP, CraftedKeysDeleteNothingButWhatWasSelected)
 {
     // Key values written to widen a lookup built by concatenation.
-    const QStringList furbi{"x' OR 'a'='a", "' OR TRUE OR '", "Z'--", "Q OR TRUE", "K -- commento",
-                            "[VENDITE]", "#01/01/2000#", "a\"b"};
+    const QStringList furbi{"x' OR 'a'='a",  "' OR TRUE OR '", "Z'--",         "Q OR TRUE",
+                            "K -- commento", "[VENDITE]",      "#01/01/2000#", "a\"b"};
     QStringList istruzioni;
     for (int i = 0; i < furbi.size(); ++i) {
         QString valore = furbi[i];
@@ -125,8 +126,7 @@ TEST_F(CorrezioneENP, CraftedKeysDeleteNothingButWhatWasSelected)
         istruzioni << ordine("'" + valore + "'", QString("'F%1'").arg(i), "#03/15/2001#", "'AB'");
     }
     // Innocent orders that a widened lookup would take with it.
-    istruzioni << ordine("'C1'", "'100'", "#03/15/2001#", "'AB'")
-               << ordine("'x'", "'101'", "#03/15/2001#", "'AB'")
+    istruzioni << ordine("'C1'", "'100'", "#03/15/2001#", "'AB'") << ordine("'x'", "'101'", "#03/15/2001#", "'AB'")
                << ordine("'Q'", "'102'", "#03/15/2001#", "'AB'");
     SessioneProva().DbArchivi.Execute("DROP TABLE VENDITE");
     sql({"CREATE TABLE VENDITE (NUMORD TEXT(10), CODCLI TEXT(50), DITTA TEXT(10), DATA DATETIME, "
@@ -149,8 +149,10 @@ TEST_F(CorrezioneENP, ALookupThatFindsAnotherRecordDeletesNothing)
 {
     // Two lines that differ only by the time of day of their date: the lookup drops the time and
     // finds the midnight one, which was not selected. The row is given up.
-    sql({"INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003 10:30:00#, 'F1', NULL, 7)",
-         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, 7)"});
+    sql({"INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003 10:30:00#, "
+         "'F1', NULL, 7)",
+         "INSERT INTO DETT_ORD (CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA) VALUES ('C1', '1', #01/02/2003#, 'F1', NULL, "
+         "7)"});
     const TaskCorrezione t = task(20);
     ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
     ASSERT_EQ(v.DtRow.RecordCount(), 2);
@@ -162,18 +164,16 @@ TEST_F(CorrezioneENP, ALookupThatFindsAnotherRecordDeletesNothing)
 
 TEST_F(CorrezioneENP, FractionalAndYesNoKeysFindTheirRecord)
 {
-    sql({"CREATE TABLE MISURE (VALORE DOUBLE, ATTIVO YESNO, NOTA TEXT(10))",
-         "CREATE TABLE USI (VALORE DOUBLE)",
+    sql({"CREATE TABLE MISURE (VALORE DOUBLE, ATTIVO YESNO, NOTA TEXT(10))", "CREATE TABLE USI (VALORE DOUBLE)",
          "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (0.1, TRUE, 'a')",
          "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (0.1, FALSE, 'b')",
          "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (-2.5, FALSE, 'c')",
          "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (100000000000000000000, TRUE, 'd')",
          "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (0.3333333333333333, TRUE, 'e')",
-         "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (7, TRUE, 'f')",
-         "INSERT INTO USI (VALORE) VALUES (7)"});
+         "INSERT INTO MISURE (VALORE, ATTIVO, NOTA) VALUES (7, TRUE, 'f')", "INSERT INTO USI (VALORE) VALUES (7)"});
     const TaskCorrezione t{"ENP",
-                           {"MISURE LEFT JOIN USI ON MISURE.VALORE=USI.VALORE WHERE ISNULL(USI.VALORE)",
-                            "MISURE", "2", ".VALORE", "ATTIVO"},
+                           {"MISURE LEFT JOIN USI ON MISURE.VALORE=USI.VALORE WHERE ISNULL(USI.VALORE)", "MISURE", "2",
+                            ".VALORE", "ATTIVO"},
                            "Misure senza uso"};
     ASSERT_TRUE(AttivaCorrezioneRecord(v, t));
     ASSERT_EQ(v.DtRow.RecordCount(), 5);

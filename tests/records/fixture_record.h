@@ -21,9 +21,17 @@ namespace corvale::prova {
 class BarraRegistrata : public Avanzamento {
 public:
     void ImpostaMassimo(qint64 m) override { massimo = m; }
-    void ImpostaValore(qint64 v) override { valore = v; valori << v; }
+    void ImpostaValore(qint64 v) override
+    {
+        valore = v;
+        valori << v;
+    }
     qint64 Valore() const override { return valore; }
-    void Mostra(bool v) override { visibile = v; ++cambiVisibilita; }
+    void Mostra(bool v) override
+    {
+        visibile = v;
+        ++cambiVisibilita;
+    }
     void Ridisegna() override { ++ridisegni; }
     qint64 massimo = -1, valore = -1;
     QList<qint64> valori;
@@ -37,9 +45,8 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         OperatoreDiProva().Azzera();
-        OperatoreDiProva().ImpostaRisponditore([this](const QString&, Pulsanti p) {
-            return p == Pulsanti::SiNo ? risposta : Risposta::Ok;
-        });
+        OperatoreDiProva().ImpostaRisponditore(
+            [this](const QString&, Pulsanti p) { return p == Pulsanti::SiNo ? risposta : Risposta::Ok; });
         SessioneProva().DbArchivi = CreaArchivioCompleto(dir.filePath("lumera.mdb"));
         v.Barra = &barra;
     }
@@ -98,4 +105,3 @@ protected:
 };
 
 }  // namespace corvale::prova
-

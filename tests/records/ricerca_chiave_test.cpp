@@ -15,11 +15,10 @@ QString testo(const std::optional<QString>& s) { return s ? *s : QStringLiteral(
 
 TEST(RicercaChiave, KeyFieldsAndTheWorkedExample)
 {
-    const TaskCorrezione vendite{"ENP", {"VENDITE LEFT JOIN ...", "VENDITE", "5", ".CODCLI", ".NUMORD",
-                                         ".DATA", ".DITTA", "TIPODEP"}, ""};
+    const TaskCorrezione vendite{
+        "ENP", {"VENDITE LEFT JOIN ...", "VENDITE", "5", ".CODCLI", ".NUMORD", ".DATA", ".DITTA", "TIPODEP"}, ""};
     const QStringList campi = CampiChiave(vendite);
-    EXPECT_EQ(campi, (QStringList{"VENDITE.CODCLI", "VENDITE.NUMORD", "VENDITE.DATA",
-                                  "VENDITE.DITTA", "TIPODEP"}));
+    EXPECT_EQ(campi, (QStringList{"VENDITE.CODCLI", "VENDITE.NUMORD", "VENDITE.DATA", "VENDITE.DITTA", "TIPODEP"}));
     const QVector<ValoreChiave> riga{
         {campi[0], dbe::dbText, QString("C1")},
         {campi[1], dbe::dbText, QString("7")},
@@ -41,7 +40,8 @@ TEST(RicercaChiave, KeyFieldsAndTheWorkedExample)
 
     // A count that is not 1 to 6, or a missing name, gives no list.
     for (const QString n : {"0", "7", "x", ""})
-        EXPECT_TRUE(CampiChiave({"ENP", {"", "T", n, "A", "B", "C", "D", "E", "F", "G"}, ""}).isEmpty()) << n.toStdString();
+        EXPECT_TRUE(CampiChiave({"ENP", {"", "T", n, "A", "B", "C", "D", "E", "F", "G"}, ""}).isEmpty())
+            << n.toStdString();
     EXPECT_TRUE(CampiChiave({"ENP", {"", "T", "2", "A"}, ""}).isEmpty());
     EXPECT_EQ(CampoTabella("VENDITE.CODCLI"), "CODCLI");
     EXPECT_EQ(CampoTabella("TIPODEP"), "TIPODEP");

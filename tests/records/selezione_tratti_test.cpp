@@ -35,7 +35,9 @@ TEST(SelezioneTratti, RunsAnswerAsAPlainListInSelectionOrder)
             } else if (mossa < 7 && !lista.empty()) {
                 // The first, the last or any position.
                 const quint32 dove = g.bounded(3u);
-                const qint64 k = dove == 0 ? 0 : dove == 1 ? qint64(lista.size()) - 1 : qint64(g.bounded(quint32(lista.size())));
+                const qint64 k = dove == 0   ? 0
+                                 : dove == 1 ? qint64(lista.size()) - 1
+                                             : qint64(g.bounded(quint32(lista.size())));
                 s.RemoveAt(k);
                 lista.erase(lista.begin() + k);
             } else if (mossa < 9) {

@@ -21,8 +21,9 @@ TEST(TestoValore, DatesShowAsJetShowsThemWhateverTheirStoredForm)
     testsupport::sqliteExec(file, "INSERT INTO T VALUES (1, 0.4375), (2, '10:30:00'), (3, '10:30'), "
                                   "(4, '1899-12-30 10:30:00'), (5, 45356), (6, '2024-03-05T00:00:00.000Z'), "
                                   "(7, 45356.4375), (8, '2024/03/05 10:30')");
-    const QStringList attesi{"10:30:00", "10:30:00", "10:30:00", "10:30:00",
-                             "05/03/2024", "05/03/2024", "05/03/2024 10:30:00", "05/03/2024 10:30:00"};
+    const QStringList attesi{
+        "10:30:00",           "10:30:00", "10:30:00", "10:30:00", "05/03/2024", "05/03/2024", "05/03/2024 10:30:00",
+        "05/03/2024 10:30:00"};
     db = dbe::OpenDatabase(file);
     dbe::Recordset rs = db.OpenRecordset("SELECT N, D FROM T ORDER BY N", dbe::dbOpenSnapshot);
     for (const QString& atteso : attesi) {

@@ -116,7 +116,8 @@ TEST_F(ComandiSicurezza, RipristinaRiparaAndSenzaCopia)
     EXPECT_EQ(e.stato, 0) << e.err.toStdString();
     EXPECT_EQ(clienti(), 1);
     ASSERT_EQ(copie().size(), 1) << "the state before the restore";
-    EXPECT_EQ(testsupport::sqliteValue(home.filePath("archivi/copie/" + copie().first()), "SELECT count(*) FROM CLIENTI")
+    EXPECT_EQ(testsupport::sqliteValue(home.filePath("archivi/copie/" + copie().first()),
+                                       "SELECT count(*) FROM CLIENTI")
                   .toLongLong(),
               2);
 
@@ -124,11 +125,12 @@ TEST_F(ComandiSicurezza, RipristinaRiparaAndSenzaCopia)
     e = esegui({"ripara"});
     EXPECT_EQ(e.stato, 0);
     EXPECT_TRUE(e.out.contains("nessuna riparazione necessaria")) << e.out.toStdString();
-    testsupport::sqliteExec(archivio(), "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C7', NULL);"
-                                        "CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC) WHERE RAGSOC <> 'Rossi';"
-                                        "PRAGMA writable_schema = ON;"
-                                        "UPDATE sqlite_master SET sql = 'CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC)' "
-                                        "WHERE name = 'CLIENTI.RAG';");
+    testsupport::sqliteExec(archivio(),
+                            "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C7', NULL);"
+                            "CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC) WHERE RAGSOC <> 'Rossi';"
+                            "PRAGMA writable_schema = ON;"
+                            "UPDATE sqlite_master SET sql = 'CREATE INDEX \"CLIENTI.RAG\" ON CLIENTI (RAGSOC)' "
+                            "WHERE name = 'CLIENTI.RAG';");
     e = esegui({"correct", "0002K", "--elimina"});
     EXPECT_EQ(e.stato, 2);
     EXPECT_TRUE(e.err.contains("L'archivio è danneggiato")) << e.err.toStdString();
@@ -166,7 +168,8 @@ protected:
         ASSERT_EQ(clienti(), 3);
         e = esegui({"annulla", "1"});
         EXPECT_EQ(e.stato, 1) << e.err.toStdString();
-        EXPECT_EQ(e.err.count("il ripristino della copia " + QDir::toNativeSeparators(prima)), 2) << e.err.toStdString();
+        EXPECT_EQ(e.err.count("il ripristino della copia " + QDir::toNativeSeparators(prima)), 2)
+            << e.err.toStdString();
         EXPECT_FALSE(e.err.contains("appartiene ora a un altro record")) << e.err.toStdString();
         EXPECT_TRUE(e.out.contains("0 record rimessi, 2 rifiutati")) << e.out.toStdString();
         EXPECT_EQ(clienti(), 3);
@@ -188,10 +191,7 @@ protected:
 
 }  // namespace
 
-TEST_F(RipristinoEAnnulla, OnATableWithoutAUniqueIndex)
-{
-    sequenza();
-}
+TEST_F(RipristinoEAnnulla, OnATableWithoutAUniqueIndex) { sequenza(); }
 
 TEST_F(RipristinoEAnnulla, OnATableWithAUniqueKey)
 {

@@ -26,14 +26,16 @@ protected:
     // The copies the journal lists, oldest first.
     QStringList elencate() const
     {
-        return testsupport::sqliteValue(home.filePath("archivi/lumera-registro.db"),
-                                        "SELECT group_concat(file, '|') FROM (SELECT file FROM copie ORDER BY ora, rowid)")
+        return testsupport::sqliteValue(
+                   home.filePath("archivi/lumera-registro.db"),
+                   "SELECT group_concat(file, '|') FROM (SELECT file FROM copie ORDER BY ora, rowid)")
             .toString()
             .split('|', Qt::SkipEmptyParts);
     }
     void conserva(int n) const
     {
-        testsupport::writeFile(home.filePath("LUMERA.INI"), QStringLiteral("[Sicurezza]\r\nCopieConservate=%1\r\n").arg(n).toLatin1());
+        testsupport::writeFile(home.filePath("LUMERA.INI"),
+                               QStringLiteral("[Sicurezza]\r\nCopieConservate=%1\r\n").arg(n).toLatin1());
     }
     // A correction, then `annulla` of the newest entry `volte` times (each undoes the one before).
     void correzioneEAnnulla(int volte)
@@ -107,7 +109,8 @@ TEST_F(Copie, RipristinaTakesOnlyACopyOfThisArchive)
     casi << Caso{file("archivi/lumera.mdb-wal", archivioBytes), "file di lavoro dell'archivio"};
     casi << Caso{home.filePath("archivi/lumera-registro.db"), "non è una copia di questo archivio"};
     const QString estraneo = home.filePath("estraneo.mdb");
-    testsupport::sqliteExec(estraneo, "CREATE TABLE CLIENTI (CODICE TEXT, RAGSOC TEXT); INSERT INTO CLIENTI VALUES ('X', 'Y')");
+    testsupport::sqliteExec(estraneo,
+                            "CREATE TABLE CLIENTI (CODICE TEXT, RAGSOC TEXT); INSERT INTO CLIENTI VALUES ('X', 'Y')");
     casi << Caso{estraneo, "non è una copia di questo archivio"};
     const QString senzaTabella = file("senza.mdb", archivioBytes);
     testsupport::sqliteExec(senzaTabella, "DROP TABLE FORNIT");

@@ -19,7 +19,8 @@ inline void ScriviClienti(const QString& file, int n)
 {
     QString sql = QStringLiteral("BEGIN; DELETE FROM CLIENTI;");
     for (int i = 0; i < n; ++i)
-        sql += QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('K%1', '%2');").arg(i).arg(RagioneSociale(i));
+        sql +=
+            QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('K%1', '%2');").arg(i).arg(RagioneSociale(i));
     testsupport::sqliteExec(file, sql + QStringLiteral("COMMIT;"));
 }
 
@@ -30,8 +31,11 @@ inline void ScriviClienti(const QString& file, int n)
 inline int DanneggiaFoglioClienti(const QString& file, QRandomGenerator& g)
 {
     testsupport::sqliteExec(file, "PRAGMA wal_checkpoint(TRUNCATE)");
-    const QStringList pagine = testsupport::sqliteValue(
-        file, "SELECT group_concat(pageno) FROM dbstat WHERE name = 'CLIENTI' AND pagetype = 'leaf'").toString().split(',');
+    const QStringList pagine =
+        testsupport::sqliteValue(file,
+                                 "SELECT group_concat(pageno) FROM dbstat WHERE name = 'CLIENTI' AND pagetype = 'leaf'")
+            .toString()
+            .split(',');
     const qint64 dimensione = testsupport::sqliteValue(file, "PRAGMA page_size").toLongLong();
     EXPECT_GT(pagine.size(), 4);
     const qint64 pagina = pagine.at(1 + int(g.bounded(qint64(pagine.size() - 2)))).toLongLong();
@@ -81,10 +85,14 @@ inline void DanneggiaIndice(const QString& file, const QString& indice, DannoInd
     using testsupport::sqliteExec;
     using testsupport::sqliteValue;
     const QString nome = QString(indice).replace('\'', "''");
-    const QString sql = sqliteValue(file, QString("SELECT sql FROM sqlite_master WHERE name = '%1'").arg(nome)).toString();
-    const QString tabella = sqliteValue(file, QString("SELECT tbl_name FROM sqlite_master WHERE name = '%1'").arg(nome)).toString();
-    const QString campo = sqliteValue(file, QString("SELECT name FROM pragma_index_info('%1') WHERE seqno = 0").arg(nome)).toString();
-    QStringList righe = sqliteValue(file, QString("SELECT group_concat(rowid) FROM \"%1\"").arg(tabella)).toString().split(',');
+    const QString sql =
+        sqliteValue(file, QString("SELECT sql FROM sqlite_master WHERE name = '%1'").arg(nome)).toString();
+    const QString tabella =
+        sqliteValue(file, QString("SELECT tbl_name FROM sqlite_master WHERE name = '%1'").arg(nome)).toString();
+    const QString campo =
+        sqliteValue(file, QString("SELECT name FROM pragma_index_info('%1') WHERE seqno = 0").arg(nome)).toString();
+    QStringList righe =
+        sqliteValue(file, QString("SELECT group_concat(rowid) FROM \"%1\"").arg(tabella)).toString().split(',');
     QStringList scelte;
     for (int i = 0; i < k && !righe.isEmpty(); ++i)
         scelte << righe.takeAt(int(g.bounded(qint64(righe.size()))));
@@ -94,21 +102,27 @@ inline void DanneggiaIndice(const QString& file, const QString& indice, DannoInd
                                  "PRAGMA writable_schema = OFF;")
                              .arg(QString(testo).replace('\'', "''"), nome));
     };
-    const QString colonne = sqliteValue(file, QString("SELECT group_concat('\"' || name || '\"') FROM pragma_table_info('%1')").arg(tabella)).toString();
+    const QString colonne =
+        sqliteValue(file,
+                    QString("SELECT group_concat('\"' || name || '\"') FROM pragma_table_info('%1')").arg(tabella))
+            .toString();
     if (danno == DannoIndice::VociMancanti)
-        sqliteExec(file, QString("CREATE TABLE DANNO_TENUTI AS SELECT rowid AS R_, %1 FROM \"%2\" WHERE %3; DELETE FROM \"%2\" WHERE %3;")
+        sqliteExec(file, QString("CREATE TABLE DANNO_TENUTI AS SELECT rowid AS R_, %1 FROM \"%2\" WHERE %3; DELETE "
+                                 "FROM \"%2\" WHERE %3;")
                              .arg(colonne, tabella, dove));
     dichiara(sql + " WHERE 0");
     switch (danno) {
     case DannoIndice::VociInPiu: sqliteExec(file, QString("DELETE FROM \"%1\" WHERE %2").arg(tabella, dove)); break;
     case DannoIndice::VociMancanti:
-        sqliteExec(file, QString("INSERT INTO \"%1\" (rowid, %2) SELECT R_, %2 FROM DANNO_TENUTI; DROP TABLE DANNO_TENUTI;")
-                             .arg(tabella, colonne));
+        sqliteExec(file,
+                   QString("INSERT INTO \"%1\" (rowid, %2) SELECT R_, %2 FROM DANNO_TENUTI; DROP TABLE DANNO_TENUTI;")
+                       .arg(tabella, colonne));
         break;
     case DannoIndice::ValoreDiverso:
-        sqliteExec(file, QString("UPDATE \"%1\" SET \"%2\" = CASE typeof(\"%2\") WHEN 'text' THEN \"%2\" || 'Q' WHEN 'null' "
-                                 "THEN 'Q' ELSE \"%2\" + 1000000007 END WHERE %3")
-                             .arg(tabella, campo, dove));
+        sqliteExec(file,
+                   QString("UPDATE \"%1\" SET \"%2\" = CASE typeof(\"%2\") WHEN 'text' THEN \"%2\" || 'Q' WHEN 'null' "
+                           "THEN 'Q' ELSE \"%2\" + 1000000007 END WHERE %3")
+                       .arg(tabella, campo, dove));
         break;
     }
     dichiara(sql);

@@ -42,7 +42,7 @@ public:
 };
 
 struct Walk {
-    int task;      // catalogue entry
+    int task;  // catalogue entry
     int opzione;
     QString tabella;
     QString corretti;  // the records a walk has corrected, counted in tabella
@@ -72,10 +72,7 @@ protected:
         prova::RiempiRecordDaCorreggere(SessioneProva().DbArchivi, kRecord);
         return file;
     }
-    qint64 corretti(const Walk& w)
-    {
-        return SessioneProva().DbArchivi.OpenRecordset(w.corretti).Value(0).toLongLong();
-    }
+    qint64 corretti(const Walk& w) { return SessioneProva().DbArchivi.OpenRecordset(w.corretti).Value(0).toLongLong(); }
     // The walk's journal entry.
     VoceRegistro voce(const QString& file)
     {
@@ -140,7 +137,8 @@ TEST_F(Fermata, AWalkStopsWhereTheArchivesFileWasMovedAndLeavesNothingBehind)
             const VoceRegistro x = voce(file);
             EXPECT_EQ(x.recordFatti, fatti);
             EXPECT_EQ(x.stato, fatti == 0 ? stato_modifica::NonRiuscita : stato_modifica::Interrotta);
-            EXPECT_TRUE(x.messaggio.contains(dbe::DbError::make(3045, {file}).description())) << x.messaggio.toStdString();
+            EXPECT_TRUE(x.messaggio.contains(dbe::DbError::make(3045, {file}).description()))
+                << x.messaggio.toStdString();
 
             v.DtRow = dbe::Recordset();
             v.DtColl = dbe::Recordset();
@@ -178,7 +176,8 @@ TEST_F(Fermata, AWalkOnAnArchiveThatCanOnlyBeReadStopsAtItsFirstRecord)
         v.Barra = &this->barra;
         ASSERT_FALSE(OperatoreDiProva().Mostrati().isEmpty());
         EXPECT_EQ(OperatoreDiProva().Mostrati().last(),
-                  "Impossibile completare la correzione.\r" + dbe::DbError::make(3027).description()) << n;
+                  "Impossibile completare la correzione.\r" + dbe::DbError::make(3027).description())
+            << n;
         EXPECT_LE(barra.valori.size(), 2) << n;
     }
 }
@@ -213,14 +212,15 @@ TEST_F(FermataComando, AFullDiskStopsTheWalkWithItsReasonAndTheJournalSaysWhatWa
         const qint64 limite = std::uniform_int_distribution<qint64>(40000, 150000)(caso);
         SCOPED_TRACE(limite);
         const qint64 prima = ordini();
-        const prova::EsitoCli e = prova::EseguiCli(
-            {"correct", "0019K", "--elimina", "--senza-copia", "--home", home.path(), "--archive", home.filePath("archivi")},
-            limite);
+        const prova::EsitoCli e = prova::EseguiCli({"correct", "0019K", "--elimina", "--senza-copia", "--home",
+                                                    home.path(), "--archive", home.filePath("archivi")},
+                                                   limite);
         EXPECT_EQ(e.stato, 1);
         EXPECT_TRUE(e.err.contains("Impossibile completare la correzione. / Spazio su disco insufficiente."))
             << e.err.toStdString();
         EXPECT_FALSE(e.err.contains("chiavi non utilizzabili")) << e.err.toStdString();
-        const qint64 tolti = prima - testsupport::VerificaDaFuori(archivio(), "SELECT count(*) FROM VENDITE").toLongLong();
+        const qint64 tolti =
+            prima - testsupport::VerificaDaFuori(archivio(), "SELECT count(*) FROM VENDITE").toLongLong();
         EXPECT_GT(tolti, 0);
         EXPECT_LT(tolti, prima);
 
@@ -228,7 +228,8 @@ TEST_F(FermataComando, AFullDiskStopsTheWalkWithItsReasonAndTheJournalSaysWhatWa
         const QJsonObject voce =
             QJsonDocument::fromJson(r.out.toUtf8()).object().value("modifiche").toArray().first().toObject();
         EXPECT_EQ(voce.value("stato").toString(), "interrotta");
-        EXPECT_TRUE(voce.value("messaggio").toString().contains("Spazio su disco insufficiente.")) << r.out.toStdString();
+        EXPECT_TRUE(voce.value("messaggio").toString().contains("Spazio su disco insufficiente."))
+            << r.out.toStdString();
         qint64 fatti = 0;
         for (const QJsonValue x : voce.value("record").toArray())
             fatti += x.toObject().value("fatto").toBool();

@@ -64,7 +64,8 @@ TEST_F(FinestraRegistro, ListsUndoesAndRestores)
     f.Aggiorna();
     ASSERT_TRUE(f.Seleziona(1));
     f.RipristinaCopia_Click();
-    EXPECT_TRUE(OperatoreDiProva().Mostrati().last().startsWith("Copia ")) << OperatoreDiProva().Mostrati().last().toStdString();
+    EXPECT_TRUE(OperatoreDiProva().Mostrati().last().startsWith("Copia "))
+        << OperatoreDiProva().Mostrati().last().toStdString();
     EXPECT_EQ(testsupport::sqliteDump(archivio()), prima);
     EXPECT_EQ(f.LstVoci()->topLevelItem(0)->text(3), "ripristino");
     EXPECT_EQ(copie().size(), 2) << "the state before the restore is kept";

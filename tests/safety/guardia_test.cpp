@@ -24,7 +24,8 @@ struct Scrittura {
 const std::vector<Scrittura>& Scritture()
 {
     static const std::vector<Scrittura> tutte = {
-        {"Execute", [](const dbe::Database& db) { db.Execute("UPDATE CLIENTI SET RAGSOC = 'X1' WHERE CODICE = 'C1'"); }},
+        {"Execute",
+         [](const dbe::Database& db) { db.Execute("UPDATE CLIENTI SET RAGSOC = 'X1' WHERE CODICE = 'C1'"); }},
         {"Edit e Update",
          [](const dbe::Database& db) {
              dbe::Recordset rs = db.OpenRecordset("CLIENTI");
@@ -34,7 +35,9 @@ const std::vector<Scrittura>& Scritture()
              rs.Update();
          }},
         {"UpdateStoredRow",
-         [](const dbe::Database& db) { dbe::UpdateStoredRow(db, "CLIENTI", 1, dbe::StoredRow{{"RAGSOC"}, {QString("X3")}}); }},
+         [](const dbe::Database& db) {
+             dbe::UpdateStoredRow(db, "CLIENTI", 1, dbe::StoredRow{{"RAGSOC"}, {QString("X3")}});
+         }},
         {"AddNew",
          [](const dbe::Database& db) {
              dbe::Recordset rs = db.OpenRecordset("CLIENTI");
@@ -93,8 +96,8 @@ protected:
                 w.fai(SessioneProva().DbArchivi);
                 ADD_FAILURE() << dove << ": " << w.nome << " went through";
             } catch (const dbe::DbError& e) {
-                EXPECT_TRUE(e.description().startsWith("Scrittura rifiutata")) << dove << ": " << w.nome << ": "
-                                                                                 << e.description().toStdString();
+                EXPECT_TRUE(e.description().startsWith("Scrittura rifiutata"))
+                    << dove << ": " << w.nome << ": " << e.description().toStdString();
             }
             EXPECT_EQ(testsupport::sqliteDump(archivio()), prima) << dove << ": " << w.nome;
             EXPECT_EQ(dbe::Workspace::Default().TransactionLevel(), 0) << w.nome;
@@ -120,8 +123,8 @@ TEST_F(Guardia_, EveryWriteOutsideAJournaledChangeIsRefusedAndChangesNothing)
     // Reading passes, also when the engine sets up its own temporary objects for a table that
     // another program has just made (a unique text index).
     dbe::Database altra = dbe::OpenDatabase(archivio());
-    prova::Esegui(altra, {"CREATE TABLE U (K TEXT(5))", "CREATE UNIQUE INDEX UK ON U (K)",
-                          "INSERT INTO U (K) VALUES ('a')"});
+    prova::Esegui(altra,
+                  {"CREATE TABLE U (K TEXT(5))", "CREATE UNIQUE INDEX UK ON U (K)", "INSERT INTO U (K) VALUES ('a')"});
     EXPECT_EQ(SessioneProva().DbArchivi.OpenRecordset("U").Value("K").toString(), "a");
     EXPECT_EQ(colonna("SELECT RAGSOC FROM CLIENTI"), (QStringList{"Rossi", "Bianchi", "Neri"}));
     // A handle of one's own is not the session's: it writes (fixtures, the stamp's connection).

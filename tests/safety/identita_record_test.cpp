@@ -35,8 +35,9 @@ protected:
     // What another program sees of a table: one line per record, its fields joined by ':'.
     QStringList fuori(const QString& tabella, const QStringList& campi)
     {
-        const QString righe = DaFuori(archivio(), QStringLiteral("SELECT %1 FROM %2 ORDER BY 1;")
-                                                      .arg(campi.join(" || ':' || "), tabella));
+        const QString righe =
+            DaFuori(archivio(),
+                    QStringLiteral("SELECT %1 FROM %2 ORDER BY 1;").arg(campi.join(" || ':' || "), tabella));
         return righe.isEmpty() ? QStringList() : righe.split('\n');
     }
     VoceRegistro voce(qint64 id) { return registro().Voce(id).value_or(VoceRegistro()); }
@@ -83,11 +84,12 @@ TEST_F(Identita, AWalkChangesOnlyTheRecordsThatStillHoldWhatTheGridListed)
         // Another program: the last order is deleted and a new one with the same key takes its row
         // number; of the others, some are changed, some deleted.
         const QString ultimo = QString::number(giro * 100 + n - 1);
-        const QString riga = DaFuori(archivio(), QStringLiteral("SELECT rowid FROM VENDITE WHERE NUMORD = '%1';").arg(ultimo));
+        const QString riga =
+            DaFuori(archivio(), QStringLiteral("SELECT rowid FROM VENDITE WHERE NUMORD = '%1';").arg(ultimo));
         QString altro = QStringLiteral("CREATE TEMP TABLE NUOVO AS SELECT * FROM VENDITE WHERE NUMORD = '%1';"
                                        "UPDATE NUOVO SET LIB3 = 'nuovo'; DELETE FROM VENDITE WHERE NUMORD = '%1';"
                                        "INSERT INTO VENDITE SELECT * FROM NUOVO;")
-                             .arg(ultimo);
+                            .arg(ultimo);
         QStringList atteso{QStringLiteral("%1:ZZ:F9:nuovo").arg(ultimo)};
         qint64 lasciati = 1, corretti = 0;
         for (int i = 0; i + 1 < n; ++i) {
@@ -98,9 +100,7 @@ TEST_F(Identita, AWalkChangesOnlyTheRecordsThatStillHoldWhatTheGridListed)
                 atteso << QStringLiteral("%1:ZZ:F9:b").arg(numord);
                 ++lasciati;
                 break;
-            case 1:
-                altro += QStringLiteral("DELETE FROM VENDITE WHERE NUMORD = '%1';").arg(numord);
-                break;
+            case 1: altro += QStringLiteral("DELETE FROM VENDITE WHERE NUMORD = '%1';").arg(numord); break;
             default:
                 ++corretti;
                 if (!c.corretto.isEmpty())
@@ -108,7 +108,8 @@ TEST_F(Identita, AWalkChangesOnlyTheRecordsThatStillHoldWhatTheGridListed)
             }
         }
         DaFuori(archivio(), altro);
-        ASSERT_EQ(DaFuori(archivio(), QStringLiteral("SELECT rowid FROM VENDITE WHERE NUMORD = '%1';").arg(ultimo)), riga);
+        ASSERT_EQ(DaFuori(archivio(), QStringLiteral("SELECT rowid FROM VENDITE WHERE NUMORD = '%1';").arg(ultimo)),
+                  riga);
 
         OperatoreDiProva().Mostrati().clear();
         if (c.task.Tipo == QLatin1String("ENP"))
@@ -127,8 +128,8 @@ TEST_F(Identita, AWalkChangesOnlyTheRecordsThatStillHoldWhatTheGridListed)
         EXPECT_EQ(e.recordFatti, corretti) << traccia;
         EXPECT_EQ(e.stato, corretti ? stato_modifica::Fatta : stato_modifica::NonRiuscita) << traccia;
         EXPECT_TRUE(e.messaggio.contains(MessaggioLasciati(lasciati))) << traccia << e.messaggio.toStdString();
-        EXPECT_TRUE(e.messaggio.contains(QRegularExpression(QStringLiteral("VENDITE, riga %1 \\((VENDITE\\.)?NUMORD = %2\\)")
-                                                                .arg(riga, ultimo))))
+        EXPECT_TRUE(e.messaggio.contains(
+            QRegularExpression(QStringLiteral("VENDITE, riga %1 \\((VENDITE\\.)?NUMORD = %2\\)").arg(riga, ultimo))))
             << traccia << e.messaggio.toStdString();
     }
 }
@@ -155,14 +156,17 @@ TEST_F(Identita, FieldsNamedLikeTheRowNumberNeverStandForTheRow)
         for (int i = 1; i <= ragioni.size(); ++i) {
             QStringList valori;
             for (int k = 0; k < campi.size(); ++k)
-                valori << ((i + k + maschera) % 3 == 0 ? QStringLiteral("NULL") : QString::number(ragioni.size() + 1 - i));
+                valori << ((i + k + maschera) % 3 == 0 ? QStringLiteral("NULL")
+                                                       : QString::number(ragioni.size() + 1 - i));
             altro += QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC%1) VALUES ('C%2', %3%4);")
                          .arg(campi.isEmpty() ? QString() : ", " + campi.join(", "))
                          .arg(i)
                          .arg(ragioni[i - 1], valori.isEmpty() ? QString() : ", " + valori.join(", "));
         }
         DaFuori(archivio(), altro);
-        const auto clienti = [this] { return testsupport::sqliteDump(archivio()).filter(QRegularExpression("^CLIENTI\\|")); };
+        const auto clienti = [this] {
+            return testsupport::sqliteDump(archivio()).filter(QRegularExpression("^CLIENTI\\|"));
+        };
         const QStringList prima = clienti();
         const std::string traccia = campi.join(", ").toStdString();
         if (libero.isEmpty()) {
@@ -223,7 +227,8 @@ TEST_F(Identita, UndoNeverPutsBackAKeyAnotherRecordHoldsInAnotherCase)
         QStringList codici;
         while (codici.size() < 3) {
             const QString c = accentato();
-            if (std::none_of(codici.begin(), codici.end(), [&](const QString& x) { return x.toLower() == c.toLower(); }))
+            if (std::none_of(codici.begin(), codici.end(),
+                             [&](const QString& x) { return x.toLower() == c.toLower(); }))
                 codici << c;
         }
         QStringList s{"DELETE FROM CLIENTI", "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', 'Rossi')"};
@@ -263,6 +268,7 @@ TEST_F(Identita, UndoNeverPutsBackAKeyAnotherRecordHoldsInAnotherCase)
             atteso << c + ':';
         atteso.sort();
         EXPECT_EQ(fuori("CLIENTI", {"CODICE", "ifnull(RAGSOC, '')"}), atteso) << traccia;
-        EXPECT_EQ(voce(e.voce).stato, rimasti.isEmpty() ? stato_modifica::NonRiuscita : stato_modifica::Fatta) << traccia;
+        EXPECT_EQ(voce(e.voce).stato, rimasti.isEmpty() ? stato_modifica::NonRiuscita : stato_modifica::Fatta)
+            << traccia;
     }
 }

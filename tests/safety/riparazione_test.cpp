@@ -62,7 +62,8 @@ TEST_F(Riparazione, WhatIsNotReadBackWholeIsListedAndTheCountsAreTheTables)
         while (scartati.hasNext()) {
             const qint64 riga = scartati.next().captured(1).toLongLong();
             ++elencati;
-            EXPECT_EQ(testsupport::sqliteValue(archivio(), QStringLiteral("SELECT count(*) FROM CLIENTI WHERE rowid = %1").arg(riga))
+            EXPECT_EQ(testsupport::sqliteValue(
+                          archivio(), QStringLiteral("SELECT count(*) FROM CLIENTI WHERE rowid = %1").arg(riga))
                           .toLongLong(),
                       0);
         }
@@ -96,7 +97,8 @@ TEST_F(RiparazioneConAltri, NothingAnotherProgramCommitsIsUndoneAndNothingHalfWr
     prova::DanneggiaFoglioClienti(archivio(), g);
     // What two repairs killed half-way left: one whose process is gone, one of a live process.
     QDir(home.filePath("archivi")).mkdir("copie");
-    const QString morto = copia(QStringLiteral("lumera-recupero-20200101-000000.mdb.%1.parziale").arg(ProcessoFinito()));
+    const QString morto =
+        copia(QStringLiteral("lumera-recupero-20200101-000000.mdb.%1.parziale").arg(ProcessoFinito()));
     const QString vivo = copia(QStringLiteral("lumera-recupero-20200101-000001.mdb.1.parziale"));
     for (const QString& f : {morto, morto + "-journal", vivo})
         testsupport::writeFile(f, "parte");
@@ -143,7 +145,8 @@ TEST_F(RiparazioneConAltri, AKilledRepairLeavesNoRecoveryFileThatIsNotWhole)
     // A recovery file under its final name is whole: it holds what took the archive's place.
     const QString clienti = testsupport::DaFuori(archivio(), "SELECT count(*) FROM CLIENTI");
     for (const QString& f : QDir(copie).entryList({"lumera-recupero-*.mdb"}, QDir::Files))
-        EXPECT_EQ(testsupport::VerificaDaFuori(copie + "/" + f, "SELECT count(*) FROM CLIENTI"), clienti) << f.toStdString();
+        EXPECT_EQ(testsupport::VerificaDaFuori(copie + "/" + f, "SELECT count(*) FROM CLIENTI"), clienti)
+            << f.toStdString();
 }
 
 TEST_F(RiparazioneConAltri, ARepairWaitsForAnotherProgramsWriteAndSaysSo)

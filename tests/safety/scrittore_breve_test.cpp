@@ -104,8 +104,10 @@ TEST(ScrittoreBreveStruttura, EveryStructureRowWaitsForTheOtherProgram)
     SessioneProva().DbArchivi.Close();
     lunghi.sort();
     for (const QString& t : tabelle) {
-        EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT group_concat(x, ',') FROM (SELECT name || ' ' || type AS x "
-                                                     "FROM pragma_table_info('" + t + "') ORDER BY 1)"),
+        EXPECT_EQ(testsupport::VerificaDaFuori(file,
+                                               "SELECT group_concat(x, ',') FROM (SELECT name || ' ' || type AS x "
+                                               "FROM pragma_table_info('"
+                                                   + t + "') ORDER BY 1)"),
                   lunghi.join(","));
         EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM " + t + " WHERE F0 = CAST(substr(F1, 2) AS INTEGER)"), "500");
     }

@@ -88,9 +88,9 @@ TEST_F(Sicurezza_, EveryKindOfCorrectionIsJournaledWholeAndUndoneExactly)
     const QVector<RecordRegistro> ordini = registro().Record(voci[0].id);
     // (Orders of VARIE without lines are no problem: only order 1 was left to delete.)
     ASSERT_EQ(ordini.size(), 1);
-    EXPECT_EQ(ordini[0].prima->values, (QVector<QVariant>{QString("1"), QString("C1"), QVariant(), QString("F1"),
-                                                          QVariant(), QString("2001-03-15 00:00:00"), QVariant(),
-                                                          QVariant()}));
+    EXPECT_EQ(ordini[0].prima->values,
+              (QVector<QVariant>{QString("1"), QString("C1"), QVariant(), QString("F1"), QVariant(),
+                                 QString("2001-03-15 00:00:00"), QVariant(), QVariant()}));
 
     // Undo, newest first: the archive is back record for record, and so are the checks' counts.
     for (const VoceRegistro& v : voci) {
@@ -251,7 +251,8 @@ TEST_F(Sicurezza_, ADamagedArchiveIsRefusedAndRepaired)
     EXPECT_EQ(offerto, MessaggioArchivioDanneggiato(ProblemiIntegrita(SessioneProva().DbArchivi)));
     EXPECT_TRUE(offerto.contains("CLIENTI.RAG")) << offerto.toStdString();
 
-    // Yes to the window's question: a copy of the damaged archive, the indexes rebuilt, the check passes, the change goes on.
+    // Yes to the window's question: a copy of the damaged archive, the indexes rebuilt, the check passes, the change
+    // goes on.
     Sicurezza(SessioneProva()).offriRiparazione = {};
     correggiTutti(vuoti, OptElimina);
     const QStringList testi = OperatoreDiProva().Mostrati().filter("Riparare ora l'archivio?");
@@ -309,10 +310,19 @@ TEST(RigaTesto, EveryStoredValueComesBackExactly)
 {
     dbe::StoredRow r;
     r.columns = QStringList{"T", "Q", "C", "A", "E", "V", "I", "N", "R", "P", "B", "Z", "Ä\"k"};
-    r.values = {QString("a\"b\\c"), QString("riga1\nriga2\tx\r"), QString(QChar(1)) + "\x1f" + QChar(0x7f),
-                QString("perché ÈÀ €"), QString::fromUtf8("\xF0\x9F\x98\x80 fine"), QString(""),
-                QVariant(qlonglong(-4611686018427387904LL)), QVariant(), QVariant(0.1), QVariant(-1e-300),
-                QVariant(QByteArray("\x00\xff\"", 3)), QVariant(qlonglong(0)), QString("x")};
+    r.values = {QString("a\"b\\c"),
+                QString("riga1\nriga2\tx\r"),
+                QString(QChar(1)) + "\x1f" + QChar(0x7f),
+                QString("perché ÈÀ €"),
+                QString::fromUtf8("\xF0\x9F\x98\x80 fine"),
+                QString(""),
+                QVariant(qlonglong(-4611686018427387904LL)),
+                QVariant(),
+                QVariant(0.1),
+                QVariant(-1e-300),
+                QVariant(QByteArray("\x00\xff\"", 3)),
+                QVariant(qlonglong(0)),
+                QString("x")};
     const QByteArray testo = TestoDaRiga(r);
     const auto indietro = RigaDaTesto(QString::fromUtf8(testo));
     ASSERT_TRUE(indietro) << testo.toStdString();

@@ -126,8 +126,10 @@ protected:
         EXPECT_TRUE(!fatti.contains(kPassi[1]) || riassegnati.size() == kOrfani) << riassegnati.size();
         EXPECT_TRUE(!fatti.contains(kPassi[2])
                     || testsupport::sqliteValue(a, "SELECT VERSDB FROM AGENZIA").toString() == "7.5");
-        EXPECT_TRUE(!fatti.contains(kPassi[3])
-                    || testsupport::sqliteValue(a, "SELECT count(*) FROM pragma_table_info('NOTE_T') WHERE name = 'B'").toInt() == 1);
+        EXPECT_TRUE(
+            !fatti.contains(kPassi[3])
+            || testsupport::sqliteValue(a, "SELECT count(*) FROM pragma_table_info('NOTE_T') WHERE name = 'B'").toInt()
+                   == 1);
 
         // The journal, settled as the next session settles it, holds every record change in the
         // archive, and nothing it calls done is missing from it; a step reported done is "fatta".
@@ -172,14 +174,17 @@ TEST_F(TaglioCorrente, ACorrectionReportedDoneSurvivesAndIsJournaled)
     sql({"CREATE TABLE NOTE_T (A TEXT(10))", "INSERT INTO AGENZIA (COD, VERSDB) VALUES ('A', '1.0')"});
     SessioneProva().DbArchivi.Close();
     SessioneProva().DbArchivi = dbe::Database();
-    testsupport::sqliteExec(archivio(), QString(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-        "INSERT INTO CLIENTI (CODICE, RAGSOC) SELECT printf('G%04d', i), 'Cliente ' || i FROM n WHERE i <= %2 "
-        "UNION ALL SELECT printf('V%04d', i), CASE WHEN i % 2 THEN NULL ELSE '  ' END FROM n WHERE i <= %1;"
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %3) "
-        "INSERT INTO VENDITE (NUMORD, CODCLI) SELECT i, printf('X%04d', i) FROM n "
-        "UNION ALL SELECT 10000 + i, printf('G%04d', i) FROM n WHERE i <= %2;")
-        .arg(kVuoti).arg(kBuoni).arg(kOrfani));
+    testsupport::sqliteExec(
+        archivio(),
+        QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                "INSERT INTO CLIENTI (CODICE, RAGSOC) SELECT printf('G%04d', i), 'Cliente ' || i FROM n WHERE i <= %2 "
+                "UNION ALL SELECT printf('V%04d', i), CASE WHEN i % 2 THEN NULL ELSE '  ' END FROM n WHERE i <= %1;"
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %3) "
+                "INSERT INTO VENDITE (NUMORD, CODCLI) SELECT i, printf('X%04d', i) FROM n "
+                "UNION ALL SELECT 10000 + i, printf('G%04d', i) FROM n WHERE i <= %2;")
+            .arg(kVuoti)
+            .arg(kBuoni)
+            .arg(kOrfani));
     ASSERT_TRUE(QFile::rename(archivio(), modello + "/lumera.mdb"));
     {
         dbe::Database m = dbe::CreateDatabase(modello + "/esempio.mdb");

@@ -22,22 +22,28 @@ protected:
     {
         QString sql = "BEGIN;";
         for (int i = 0; i < n; ++i)
-            sql += QString("INSERT INTO VENDITE (CODCLI, NUMORD, DITTA) VALUES ('ZZ%1', 'N%2', 'AB');").arg(i).arg(g.bounded(1000));
+            sql += QString("INSERT INTO VENDITE (CODCLI, NUMORD, DITTA) VALUES ('ZZ%1', 'N%2', 'AB');")
+                       .arg(i)
+                       .arg(g.bounded(1000));
         for (int i = 0; i < n; ++i)
             sql += QString("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('K%1', 'R%1');").arg(i);
         const QString campo = tabella == "VENDITE" ? "CODCLI" : "CODICE";
-        const QString manca = tabella == "VENDITE" ? QString("ZZ%1").arg(g.bounded(n)) : QString("K%1").arg(g.bounded(n));
+        const QString manca =
+            tabella == "VENDITE" ? QString("ZZ%1").arg(g.bounded(n)) : QString("K%1").arg(g.bounded(n));
         sql += QString("CREATE INDEX \"PROVA_IDX\" ON %1 (%2) WHERE %2 <> '%3';").arg(tabella, campo, manca);
         if (danneggia)
-            sql += QString("PRAGMA writable_schema = ON;"
-                           "UPDATE sqlite_master SET sql = 'CREATE INDEX \"PROVA_IDX\" ON %1 (%2)' WHERE name = 'PROVA_IDX';"
-                           "PRAGMA writable_schema = OFF;")
-                       .arg(tabella, campo);
+            sql +=
+                QString(
+                    "PRAGMA writable_schema = ON;"
+                    "UPDATE sqlite_master SET sql = 'CREATE INDEX \"PROVA_IDX\" ON %1 (%2)' WHERE name = 'PROVA_IDX';"
+                    "PRAGMA writable_schema = OFF;")
+                    .arg(tabella, campo);
         testsupport::sqliteExec(archivio(), sql + "COMMIT;");
     }
     qint64 ordiniOrfani()
     {
-        return testsupport::sqliteValue(archivio(), "SELECT count(*) FROM VENDITE WHERE CODCLI NOT IN (SELECT CODICE FROM CLIENTI)")
+        return testsupport::sqliteValue(archivio(),
+                                        "SELECT count(*) FROM VENDITE WHERE CODCLI NOT IN (SELECT CODICE FROM CLIENTI)")
             .toLongLong();
     }
     int verifiche = 0;  // integrity checks the gate started
@@ -58,7 +64,8 @@ TEST_F(VarcoTabelle, AnIndexMissingRowsInTheWalksTableRefusesTheWalk)
         SCOPED_TRACE(seme);
         QRandomGenerator g(seme);
         AzzeraSicurezza(SessioneProva());
-        testsupport::sqliteExec(archivio(), "DELETE FROM VENDITE; DELETE FROM CLIENTI; DROP INDEX IF EXISTS PROVA_IDX;");
+        testsupport::sqliteExec(archivio(),
+                                "DELETE FROM VENDITE; DELETE FROM CLIENTI; DROP INDEX IF EXISTS PROVA_IDX;");
         const bool nelleVendite = seme % 2 == 1;
         prepara(g, 20 + int(g.bounded(200u)), nelleVendite ? "VENDITE" : "CLIENTI", true);
         const qint64 prima = ordiniOrfani();
@@ -93,9 +100,10 @@ TEST_F(VarcoTabelle, TheVerdictHoldsUntilAnotherProgramWrites)
     EXPECT_FALSE(PrimaDellaModifica(SessioneProva(), tabelle));
     EXPECT_EQ(verifiche, 1) << "the file did not change: the verdict holds";
     // Another program damages the index: the next attempt checks again and sees it.
-    testsupport::sqliteExec(archivio(), "PRAGMA writable_schema = ON;"
-                                        "UPDATE sqlite_master SET sql = 'CREATE INDEX \"PROVA_IDX\" ON VENDITE (CODCLI)' "
-                                        "WHERE name = 'PROVA_IDX'; PRAGMA writable_schema = OFF;");
+    testsupport::sqliteExec(archivio(),
+                            "PRAGMA writable_schema = ON;"
+                            "UPDATE sqlite_master SET sql = 'CREATE INDEX \"PROVA_IDX\" ON VENDITE (CODCLI)' "
+                            "WHERE name = 'PROVA_IDX'; PRAGMA writable_schema = OFF;");
     Sicurezza(SessioneProva()).spazioLibero = {};
     risposta = Risposta::No;
     EXPECT_FALSE(PrimaDellaModifica(SessioneProva(), tabelle));

@@ -39,8 +39,11 @@ protected:
                                        {"CLIENTI", "CODICE", {"RAGSOC"}},
                                        {"FATTURE", "NUMFAT", {"CODCLI", "CODDITTA", "DATA"}}};
         QString sql = "REINDEX;";
-        for (const QString& i : testsupport::sqliteValue(archivio(), "SELECT group_concat(name) FROM sqlite_master WHERE "
-                                                                     "name LIKE 'VARCO%'").toString().split(',', Qt::SkipEmptyParts))
+        for (const QString& i :
+             testsupport::sqliteValue(archivio(), "SELECT group_concat(name) FROM sqlite_master WHERE "
+                                                  "name LIKE 'VARCO%'")
+                 .toString()
+                 .split(',', Qt::SkipEmptyParts))
             sql += QString("DROP INDEX \"%1\";").arg(i);
         testsupport::sqliteExec(archivio(), sql);
         sql = "BEGIN;";
@@ -58,7 +61,8 @@ protected:
                 QStringList valori{QString("'U%1'").arg(i)};
                 for (const QString& c : t.campi)
                     valori << valore(c);
-                sql += QString("INSERT INTO %1 (%2, %3) VALUES (%4);").arg(t.nome, t.unico, t.campi.join(','), valori.join(','));
+                sql += QString("INSERT INTO %1 (%2, %3) VALUES (%4);")
+                           .arg(t.nome, t.unico, t.campi.join(','), valori.join(','));
             }
             const int quanti = 1 + int(g.bounded(3));
             for (int k = 0; k < quanti; ++k) {
@@ -90,7 +94,8 @@ TEST_F(Varco, EveryDamagedIndexOfTheWalksTableIsRefusedAndTheSoundArchivePasses)
         const QString indice = indici.at(int(g.bounded(qint64(indici.size()))));
         const QString tabella = indice.section('_', 1, 1);
         azzera();
-        EXPECT_TRUE(PrimaDellaModifica(SessioneProva(), {tabella})) << OperatoreDiProva().Mostrati().join("|").toStdString();
+        EXPECT_TRUE(PrimaDellaModifica(SessioneProva(), {tabella}))
+            << OperatoreDiProva().Mostrati().join("|").toStdString();
         const auto danno = static_cast<prova::DannoIndice>(g.bounded(3));
         prova::DanneggiaIndice(archivio(), indice, danno, 1 + int(g.bounded(3)), g);
         const QStringList prima = copie();
@@ -159,11 +164,12 @@ TEST_F(Varco, TheCopyOfTheFilesBytesIsTheFileWhateverItsPageSizeAndLength)
         const QString file = dir.filePath(QString("pagine%1.mdb").arg(seme));
         const int pagina = 512 << g.bounded(8);
         const int righe = int(g.bounded(seme % 3 == 0 ? 5 : 1500));
-        testsupport::sqliteExec(file, QString("PRAGMA page_size = %1; PRAGMA journal_mode = WAL; CREATE TABLE B (X BLOB);"
-                                              "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
-                                              "INSERT INTO B SELECT randomblob(1 + abs(random()) % 20000) FROM n;")
-                                          .arg(pagina)
-                                          .arg(righe));
+        testsupport::sqliteExec(file,
+                                QString("PRAGMA page_size = %1; PRAGMA journal_mode = WAL; CREATE TABLE B (X BLOB);"
+                                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
+                                        "INSERT INTO B SELECT randomblob(1 + abs(random()) % 20000) FROM n;")
+                                    .arg(pagina)
+                                    .arg(righe));
         dbe::Database db = dbe::OpenDatabase(file);
         const QString copia = file + ".copia";
         EXPECT_TRUE(dbe::BackupTo(db, copia));

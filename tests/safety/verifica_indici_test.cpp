@@ -51,9 +51,12 @@ TEST_F(VerificaIndici, TheFirstCheckSeesAnIndexThatMissesRecords)
         // behind SQLite's back: a plain count would walk the small one and see nothing.
         const int n = 5 + int(g.bounded(60));
         const int manca = int(g.bounded(n));
-        QString sql = "DELETE FROM CLIENTI; DROP INDEX IF EXISTS \"CLIENTI.COD\"; DROP INDEX IF EXISTS \"CLIENTI.RAGCOD\";";
+        QString sql =
+            "DELETE FROM CLIENTI; DROP INDEX IF EXISTS \"CLIENTI.COD\"; DROP INDEX IF EXISTS \"CLIENTI.RAGCOD\";";
         for (int i = 0; i < n; ++i)
-            sql += QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', 'R%2');").arg(i).arg(g.bounded(1000));
+            sql += QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C%1', 'R%2');")
+                       .arg(i)
+                       .arg(g.bounded(1000));
         sql += QStringLiteral("CREATE INDEX \"CLIENTI.COD\" ON CLIENTI (CODICE);"
                               "CREATE INDEX \"CLIENTI.RAGCOD\" ON CLIENTI (RAGSOC, CODICE) WHERE CODICE <> 'C%1';")
                    .arg(manca);

@@ -7,7 +7,7 @@ using namespace corvale;
 
 namespace {
 QString item(const char* cosa, const QString& cod) { return RicavaDatoDaCod(QLatin1String(cosa), cod); }
-}
+}  // namespace
 
 TEST(CodiciStrutturaTest, StoringFillsSlotsInOrderAndStopsAtNine)
 {

@@ -23,8 +23,9 @@ TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
     prova::Coppia c;
     c.master({"CREATE TABLE T (A TEXT(20), B LONG, C LONGTEXT, D TEXT(10))", "CREATE INDEX IdxAB ON T (A, B)",
               "CREATE INDEX IdxD ON T (D)", "CREATE TABLE U (X LONG)"});
-    testsupport::sqliteExec(c.percorsoMaster(), "INSERT OR REPLACE INTO MSysFields VALUES ('T', 'C', 32770, 1, 0);"
-                                                "INSERT INTO MSysProperties VALUES ('T', 1, 'Description', 10, 'Prova');");
+    testsupport::sqliteExec(c.percorsoMaster(),
+                            "INSERT OR REPLACE INTO MSysFields VALUES ('T', 'C', 32770, 1, 0);"
+                            "INSERT INTO MSysProperties VALUES ('T', 1, 'Description', 10, 'Prova');");
     QStringList righe{"CREATE TABLE T (A TEXT(10), B TEXT(5), C LONGTEXT)", "CREATE INDEX IdxAB ON T (A)"};
     for (int i = 0; i < 500; ++i)
         righe << QString("INSERT INTO T (A, B, C) VALUES ('R%1', '%1', 'nota')").arg(i);
@@ -61,8 +62,7 @@ TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
                   file, "SELECT group_concat(name || ' ' || type, ', ') FROM pragma_table_info('T')"),
               "A TEXT(20), B LONG, C LONGTEXT, D TEXT(10)");
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM T WHERE B = CAST(substr(A, 2) AS INTEGER)"), "500");
-    EXPECT_EQ(DaFuori(file, "SELECT Attributes FROM MSysFields WHERE TableName = 'T' AND FieldName = 'C'"),
-              "32770");
+    EXPECT_EQ(DaFuori(file, "SELECT Attributes FROM MSysFields WHERE TableName = 'T' AND FieldName = 'C'"), "32770");
     EXPECT_EQ(DaFuori(file, "SELECT Value FROM MSysProperties WHERE TableName = 'T'"), "Prova");
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM pragma_index_list('T')"), "2");
     EXPECT_EQ(DaFuori(file, "SELECT count(*) FROM pragma_table_info('U')"), "1");
@@ -103,12 +103,14 @@ TEST_F(CampoCorto, AReplacedArchiveStopsTheCorrections)
     const QString motivo = dbe::DbError::make(3045, {file}).description();
     const QStringList righe = prova::Correggi(m, "T");
     ASSERT_EQ(righe.size(), 2);
-    EXPECT_TRUE(righe[0].endsWith("|Non e' stato possibile correggere|Errore 3045: " + motivo)) << righe[0].toStdString();
+    EXPECT_TRUE(righe[0].endsWith("|Non e' stato possibile correggere|Errore 3045: " + motivo))
+        << righe[0].toStdString();
     EXPECT_EQ(righe[1], kNonEseguita);
     EXPECT_EQ(prova::OperatoreDiProva().Mostrati().last(),
               "Impossibile riaprire il database: correzioni interrotte.\r" + motivo + "\r" + kRiepilogo);
     EXPECT_FALSE(prova::SessioneProva().DbArchivi.IsOpen());
-    EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"),
+    EXPECT_EQ(testsupport::VerificaDaFuori(file,
+                                           "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"),
               "A TEXT(10)");
 }
 
@@ -125,8 +127,9 @@ TEST_F(CampoCorto, AnotherProgramWritingStopsTheCorrectionsWithTheReason)
     EXPECT_GE(tempo.elapsed(), 2500);  // it waited
     EXPECT_LT(tempo.elapsed(), 20000);  // once
     ASSERT_EQ(righe.size(), 2);
-    EXPECT_TRUE(righe[0].endsWith("|Non e' stato possibile correggere|Errore 3218: Impossibile aggiornare. Attualmente "
-                                  "bloccato. Un altro programma sta scrivendo nell'archivio: riprovare quando avrà terminato."))
+    EXPECT_TRUE(
+        righe[0].endsWith("|Non e' stato possibile correggere|Errore 3218: Impossibile aggiornare. Attualmente "
+                          "bloccato. Un altro programma sta scrivendo nell'archivio: riprovare quando avrà terminato."))
         << righe[0].toStdString();
     EXPECT_EQ(righe[1], kNonEseguita);
     EXPECT_EQ(prova::OperatoreDiProva().Mostrati().last(),
@@ -136,7 +139,7 @@ TEST_F(CampoCorto, AnotherProgramWritingStopsTheCorrectionsWithTheReason)
     righe = prova::Correggi(m, "T");
     EXPECT_EQ(righe.filter("|OK|").size(), 2) << righe.join('\n').toStdString();
     prova::SessioneProva().DbArchivi.Close();
-    EXPECT_EQ(testsupport::VerificaDaFuori(file, "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"),
+    EXPECT_EQ(testsupport::VerificaDaFuori(file,
+                                           "SELECT group_concat(name || ' ' || type) FROM pragma_table_info('T')"),
               "A TEXT(20),B LONG");
 }
-

@@ -30,7 +30,8 @@ void tabellaClientiMaster(const QString& file)
     db.Execute(QStringLiteral("CREATE INDEX IdxRag ON CLIENTI (RAGSOC, CAP)"));
     db.Execute(QStringLiteral("CREATE INDEX IdxCap ON CLIENTI (CAP)"));
     dbe::TableDef t = db.TableDefs().Item(QStringLiteral("CLIENTI"));
-    t.Properties().Append(t.CreateProperty(QStringLiteral("Description"), dbe::dbText, QStringLiteral("Anagrafica clienti")));
+    t.Properties().Append(
+        t.CreateProperty(QStringLiteral("Description"), dbe::dbText, QStringLiteral("Anagrafica clienti")));
     t.Properties().Append(t.CreateProperty(QStringLiteral("RowHeight"), dbe::dbInteger, 300));
     db.Close();
 }
@@ -53,9 +54,9 @@ TEST(ConfrontoStrutturaTest, EachKindOfDifferenceInTheMastersOrderWithItsReportL
     const EsitoStruttura e = ConfrontaStruttura(SessioneProva().DbMaster, SessioneProva().DbArchivi, P[0], P);
 
     EXPECT_TRUE(e.problemi);
-    const QStringList attesi = {QStringLiteral("LEN>RAGSOC#50"), QStringLiteral("TIPO>CAP#10"),
-                                QStringLiteral("ATTR>NOTE#32770"), QStringLiteral("NO-FLD>CITTA"),
-                                QStringLiteral("NO-IDX>IdxCap"), QStringLiteral("NO-FLDIDX>IdxRag#CAP"),
+    const QStringList attesi = {QStringLiteral("LEN>RAGSOC#50"),      QStringLiteral("TIPO>CAP#10"),
+                                QStringLiteral("ATTR>NOTE#32770"),    QStringLiteral("NO-FLD>CITTA"),
+                                QStringLiteral("NO-IDX>IdxCap"),      QStringLiteral("NO-FLDIDX>IdxRag#CAP"),
                                 QStringLiteral("NO-PROP>Description")};
     EXPECT_EQ(P[1], QString::number(attesi.size() + 1));
     QStringList trovati;
@@ -63,14 +64,13 @@ TEST(ConfrontoStrutturaTest, EachKindOfDifferenceInTheMastersOrderWithItsReportL
         if (!P[i].isEmpty())
             trovati << P[i];
     EXPECT_EQ(trovati, attesi);
-    EXPECT_EQ(e.report,
-              QStringLiteral("Lunghezza del campo RAGSOC non è corretta (30 anzichè 50)\r\n"
-                             "Tipo del campo CAP non è corretto (4 anzichè 10)\r\n"
-                             "Gli attributi del campo NOTE non sono coretti (2 anzichè 32770)\r\n"
-                             "Il Campo CITTA è mancante\r\n"
-                             "L'indice IdxCap è mancante\r\n"
-                             "Il campo CAPdell'indice IdxRag è mancante\r\n"
-                             "La proprietà Description è mancante\r\n"));
+    EXPECT_EQ(e.report, QStringLiteral("Lunghezza del campo RAGSOC non è corretta (30 anzichè 50)\r\n"
+                                       "Tipo del campo CAP non è corretto (4 anzichè 10)\r\n"
+                                       "Gli attributi del campo NOTE non sono coretti (2 anzichè 32770)\r\n"
+                                       "Il Campo CITTA è mancante\r\n"
+                                       "L'indice IdxCap è mancante\r\n"
+                                       "Il campo CAPdell'indice IdxRag è mancante\r\n"
+                                       "La proprietà Description è mancante\r\n"));
 }
 
 TEST(ConfrontoStrutturaTest, AMissingTableIsTheOnlyProblem)
@@ -116,7 +116,8 @@ TEST(ConfrontoStrutturaTest, StopsAtNineProblemsAndAMemoOrNumberSizeIsNotCompare
     QStringList campi;
     for (int i = 1; i <= 11; ++i)
         campi << QStringLiteral("F%1 TEXT(10)").arg(i, 2, 10, QLatin1Char('0'));
-    c.master({QStringLiteral("CREATE TABLE T (K LONG, M MEMO, ") + campi.join(QStringLiteral(", ")) + QLatin1Char(')')});
+    c.master(
+        {QStringLiteral("CREATE TABLE T (K LONG, M MEMO, ") + campi.join(QStringLiteral(", ")) + QLatin1Char(')')});
     c.archivio({QStringLiteral("CREATE TABLE T (K LONG, M MEMO)")});
     c.apri();
     QString P[11];

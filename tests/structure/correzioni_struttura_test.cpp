@@ -18,8 +18,7 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
     prova::Coppia c;
     c.master({QStringLiteral("CREATE TABLE T (A TEXT(3), B TEXT(20), C LONG)"),
               QStringLiteral("CREATE INDEX IdxB ON T (B)")});
-    c.archivio({QStringLiteral("CREATE TABLE T (A TEXT(10))"),
-                QStringLiteral("INSERT INTO T (A) VALUES ('ABCDEFG')")});
+    c.archivio({QStringLiteral("CREATE TABLE T (A TEXT(10))"), QStringLiteral("INSERT INTO T (A) VALUES ('ABCDEFG')")});
     c.apri();
 
     Manutenzione m{SessioneProva()};
@@ -61,7 +60,8 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
     // The shared handle is a new one on the same file.
     EXPECT_NE(SessioneProva().DbArchivi.impl(), primaImpl);
     EXPECT_EQ(SessioneProva().DbArchivi.Name(), c.percorsoArchivio());
-    EXPECT_EQ(SessioneProva().DbArchivi.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE A='ABCDEFG'")).RecordCount(), 1);
+    EXPECT_EQ(
+        SessioneProva().DbArchivi.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE A='ABCDEFG'")).RecordCount(), 1);
 
     // Checked again, the task keeps only what was not corrected.
     m.ControlloItem(li);
@@ -78,7 +78,8 @@ TEST(CorrezioniStrutturaTest, AMissingTableComesFirstThenItsPropertiesOnTheNextR
     {
         dbe::Database mdb = dbe::OpenDatabase(c.percorsoMaster());
         dbe::TableDef t = mdb.TableDefs().Item(QStringLiteral("MODPAGAM"));
-        t.Properties().Append(t.CreateProperty(QStringLiteral("Description"), dbe::dbText, QStringLiteral("Pagamenti")));
+        t.Properties().Append(
+            t.CreateProperty(QStringLiteral("Description"), dbe::dbText, QStringLiteral("Pagamenti")));
         mdb.Close();
     }
     c.apri();
@@ -116,13 +117,18 @@ TEST(CorrezioniStrutturaTest, AFailedIndexRebuildSaysTheOldIndexIsGoneAndHowToGe
               QStringLiteral("CREATE UNIQUE INDEX IdxCitta ON CLIENTI (CITTA, CODICE)")});
     c.archivio({QStringLiteral("CREATE TABLE CLIENTI (CODICE TEXT(10), CITTA TEXT(20))"),
                 QStringLiteral("CREATE INDEX IdxCitta ON CLIENTI (CITTA)"),
-                QStringLiteral("INSERT INTO CLIENTI VALUES ('C1', 'Roma')"), QStringLiteral("INSERT INTO CLIENTI VALUES ('C1', 'Roma')")});
+                QStringLiteral("INSERT INTO CLIENTI VALUES ('C1', 'Roma')"),
+                QStringLiteral("INSERT INTO CLIENTI VALUES ('C1', 'Roma')")});
     c.apri();
     Manutenzione m{SessioneProva()};
     prova::Prepara(m);
     const auto haIndice = [] {
         SessioneProva().DbArchivi.TableDefs().Refresh();
-        return SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Indexes().Contains(QStringLiteral("IdxCitta"));
+        return SessioneProva()
+            .DbArchivi.TableDefs()
+            .Item(QStringLiteral("CLIENTI"))
+            .Indexes()
+            .Contains(QStringLiteral("IdxCitta"));
     };
     const QStringList righe = prova::Correggi(m, QStringLiteral("CLIENTI"));
     ASSERT_EQ(righe.size(), 1);
@@ -134,9 +140,11 @@ TEST(CorrezioniStrutturaTest, AFailedIndexRebuildSaysTheOldIndexIsGoneAndHowToGe
         if (v.tipo == tipo_modifica::Struttura)
             nelRegistro = v.messaggio;
     for (const QString& testo : {righe[0], nelRegistro})
-        EXPECT_TRUE(testo.contains(QStringLiteral("Errore 3022")) && testo.contains(QStringLiteral(
-                        "L'indice IdxCitta che la tabella CLIENTI aveva è stato eliminato e non è stato possibile ricrearlo"))
-                    && testo.contains(copia) && testo.contains(QStringLiteral("\"Ripristina copia\"")))
+        EXPECT_TRUE(
+            testo.contains(QStringLiteral("Errore 3022"))
+            && testo.contains(QStringLiteral(
+                "L'indice IdxCitta che la tabella CLIENTI aveva è stato eliminato e non è stato possibile ricrearlo"))
+            && testo.contains(copia) && testo.contains(QStringLiteral("\"Ripristina copia\"")))
             << testo.toStdString();
 
     QString esito;

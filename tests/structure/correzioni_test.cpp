@@ -61,13 +61,14 @@ TEST(CorrezioniAdditiveTest, ATableComesWithFieldsAndIndexesButNotItsProperties)
     {
         dbe::Database m = dbe::OpenDatabase(c.percorsoMaster());
         dbe::TableDef t = m.TableDefs().Item(QStringLiteral("MODPAGAM"));
-        t.Properties().Append(t.CreateProperty(QStringLiteral("Description"), dbe::dbText, QStringLiteral("Pagamenti")));
+        t.Properties().Append(
+            t.CreateProperty(QStringLiteral("Description"), dbe::dbText, QStringLiteral("Pagamenti")));
         m.Close();
     }
     c.apri();
     ASSERT_TRUE(AggiungiTabella(SessioneProva(), QStringLiteral("MODPAGAM")));
-    EXPECT_EQ(nomiCampi(QStringLiteral("MODPAGAM")),
-              (QStringList{QStringLiteral("COD"), QStringLiteral("DES"), QStringLiteral("GG"), QStringLiteral("NOTE")}));
+    EXPECT_EQ(nomiCampi(QStringLiteral("MODPAGAM")), (QStringList{QStringLiteral("COD"), QStringLiteral("DES"),
+                                                                  QStringLiteral("GG"), QStringLiteral("NOTE")}));
     const dbe::TableDef t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("MODPAGAM"));
     EXPECT_EQ(t.Fields().Item(QStringLiteral("DES")).Size(), 40);
     EXPECT_TRUE(t.Indexes().Item(QStringLiteral("PrimaryKey")).Primary());
@@ -81,7 +82,12 @@ TEST(CorrezioniAdditiveTest, ATableComesWithFieldsAndIndexesButNotItsProperties)
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
     // The property comes with its own correction; a second time it is refused.
     EXPECT_TRUE(AggiungiProprieta(SessioneProva(), QStringLiteral("MODPAGAM"), QStringLiteral("Description")));
-    EXPECT_EQ(SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("MODPAGAM")).Properties().Item(QStringLiteral("Description")).Value(),
+    EXPECT_EQ(SessioneProva()
+                  .DbArchivi.TableDefs()
+                  .Item(QStringLiteral("MODPAGAM"))
+                  .Properties()
+                  .Item(QStringLiteral("Description"))
+                  .Value(),
               QVariant(QStringLiteral("Pagamenti")));
     EXPECT_FALSE(AggiungiProprieta(SessioneProva(), QStringLiteral("MODPAGAM"), QStringLiteral("Description")));
 }
@@ -95,7 +101,8 @@ TEST(CorrezioniAdditiveTest, AFieldIsAppendedWithTheMastersSizeAndAllowsEmptyTex
     c.apri();
     ASSERT_TRUE(AggiungiCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("NOTE2")));
     EXPECT_EQ(nomiCampi(QStringLiteral("CLIENTI")).last(), QStringLiteral("NOTE2"));
-    const dbe::Field f = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("NOTE2"));
+    const dbe::Field f =
+        SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("NOTE2"));
     EXPECT_EQ(f.Type(), dbe::dbText);
     EXPECT_EQ(f.Size(), 50);
     EXPECT_TRUE(f.AllowZeroLength());
@@ -121,7 +128,11 @@ TEST(CorrezioniAdditiveTest, AnIndexIsRebuiltWholeFromTheMasterOrLostWhenItCanno
     // Unique over "Roma" and "ROMA" (the same text to the engine): refused, and the old index is gone.
     EXPECT_FALSE(AggiungiIndice(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("IdxCitta")));
     SessioneProva().DbArchivi.TableDefs().Refresh();
-    EXPECT_FALSE(SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Indexes().Contains(QStringLiteral("IdxCitta")));
+    EXPECT_FALSE(SessioneProva()
+                     .DbArchivi.TableDefs()
+                     .Item(QStringLiteral("CLIENTI"))
+                     .Indexes()
+                     .Contains(QStringLiteral("IdxCitta")));
     EXPECT_EQ(SessioneProva().DbArchivi.OpenRecordset(QStringLiteral("CLIENTI")).RecordCount(), 2);
 }
 
@@ -135,9 +146,10 @@ TEST(ModificaLunghezzaTest, TheFieldIsRebuiltLastWithItsIndexesAndItsValues)
         a.Close();
     }
     c.apri();
-    ASSERT_TRUE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("60")));
-    EXPECT_EQ(nomiCampi(QStringLiteral("CLIENTI")),
-              (QStringList{QStringLiteral("CODICE"), QStringLiteral("CITTA"), QStringLiteral("NOTE"), QStringLiteral("RAGSOC")}));
+    ASSERT_TRUE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"),
+                                       QStringLiteral("60")));
+    EXPECT_EQ(nomiCampi(QStringLiteral("CLIENTI")), (QStringList{QStringLiteral("CODICE"), QStringLiteral("CITTA"),
+                                                                 QStringLiteral("NOTE"), QStringLiteral("RAGSOC")}));
     const dbe::TableDef t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI"));
     EXPECT_EQ(t.Fields().Item(QStringLiteral("RAGSOC")).Size(), 60);
     EXPECT_TRUE(t.Fields().Item(QStringLiteral("RAGSOC")).AllowZeroLength());
@@ -153,7 +165,8 @@ TEST(ModificaLunghezzaTest, TheFieldIsRebuiltLastWithItsIndexesAndItsValues)
     SessioneProva().DbArchivi.Close();
     const QString prima = prova::Dump(c.percorsoArchivio());
     SessioneProva().DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
-    EXPECT_TRUE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("60")));
+    EXPECT_TRUE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"),
+                                       QStringLiteral("60")));
     SessioneProva().DbArchivi.Close();
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
 }
@@ -166,10 +179,14 @@ TEST(ModificaLunghezzaTest, ValuesThatDoNotFitOrABadLengthLeaveTheArchiveAsItWas
     SessioneProva().DbArchivi.Close();
     const QString prima = prova::Dump(c.percorsoArchivio());
     SessioneProva().DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
-    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("5")));
-    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("abc")));
-    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("NESSUNO"), QStringLiteral("20")));
-    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"), QStringLiteral("70000")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"),
+                                        QStringLiteral("5")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"),
+                                        QStringLiteral("abc")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("NESSUNO"),
+                                        QStringLiteral("20")));
+    EXPECT_FALSE(ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("RAGSOC"),
+                                        QStringLiteral("70000")));
     SessioneProva().DbArchivi.Close();
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
 }
@@ -189,14 +206,16 @@ TEST(ModificaCampoTest, AttributeAndTypeChangesKeepValuesAndIndexes)
     EXPECT_EQ(nomiCampi(QStringLiteral("PAGAM")).last(), QStringLiteral("IMPORTO"));
     EXPECT_EQ(campiIndice(QStringLiteral("PAGAM"), QStringLiteral("IdxImp")),
               (QStringList{QStringLiteral("IMPORTO"), QStringLiteral("ID")}));
-    EXPECT_DOUBLE_EQ(valore(QStringLiteral("SELECT * FROM PAGAM WHERE ID=1"), QStringLiteral("IMPORTO")).toDouble(), 10.5);
+    EXPECT_DOUBLE_EQ(valore(QStringLiteral("SELECT * FROM PAGAM WHERE ID=1"), QStringLiteral("IMPORTO")).toDouble(),
+                     10.5);
 
     ASSERT_TRUE(ModificaAttributoCampo(SessioneProva(), QStringLiteral("PAGAM"), QStringLiteral("NOTE"),
                                        QString::number(dbe::dbVariableField | dbe::dbHyperlinkField)));
     t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("PAGAM"));
     EXPECT_EQ(t.Fields().Item(QStringLiteral("NOTE")).Attributes() & dbe::dbHyperlinkField, dbe::dbHyperlinkField);
     EXPECT_TRUE(t.Fields().Item(QStringLiteral("NOTE")).AllowZeroLength());
-    EXPECT_EQ(valore(QStringLiteral("SELECT * FROM PAGAM WHERE ID=1"), QStringLiteral("NOTE")), QVariant(QStringLiteral("a")));
+    EXPECT_EQ(valore(QStringLiteral("SELECT * FROM PAGAM WHERE ID=1"), QStringLiteral("NOTE")),
+              QVariant(QStringLiteral("a")));
     EXPECT_TRUE(t.Indexes().Item(QStringLiteral("PrimaryKey")).Primary());
 }
 
@@ -213,7 +232,8 @@ TEST(ModificaCampoTest, ValuesThatDoNotConvertRefuseTheChangeAndLeaveNoTrace)
     SessioneProva().DbArchivi = dbe::OpenDatabase(c.percorsoArchivio());
     EXPECT_FALSE(ModificaTipoCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("CAP"), dbe::dbLong));
     EXPECT_FALSE(ModificaTipoCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("CAP"), 99));
-    EXPECT_FALSE(ModificaAttributoCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("CAP"), QStringLiteral("x")));
+    EXPECT_FALSE(
+        ModificaAttributoCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("CAP"), QStringLiteral("x")));
     SessioneProva().DbArchivi.Close();
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
 }
@@ -227,8 +247,14 @@ TEST(ModificaCampoTest, ATextFieldTurnedNumberTakesTheNumbersWidthAndLeavesNothi
                 QStringLiteral("INSERT INTO CLIENTI (CODICE, ZONA) VALUES ('C2', NULL)")});
     c.apri();
     ASSERT_TRUE(ModificaTipoCampo(SessioneProva(), QStringLiteral("CLIENTI"), QStringLiteral("ZONA"), dbe::dbLong));
-    const dbe::Field f = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("ZONA"));
-    EXPECT_EQ(f.Attributes(), SessioneProva().DbMaster.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("ZONA")).Attributes());
+    const dbe::Field f =
+        SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("CLIENTI")).Fields().Item(QStringLiteral("ZONA"));
+    EXPECT_EQ(f.Attributes(), SessioneProva()
+                                  .DbMaster.TableDefs()
+                                  .Item(QStringLiteral("CLIENTI"))
+                                  .Fields()
+                                  .Item(QStringLiteral("ZONA"))
+                                  .Attributes());
     EXPECT_EQ(valore(QStringLiteral("SELECT * FROM CLIENTI WHERE CODICE='C1'"), QStringLiteral("ZONA")).toInt(), 12);
     QString P[11];
     P[0] = QStringLiteral("CLIENTI");

@@ -113,7 +113,8 @@ QList<Caso> casi()
          {kData, QDateTime(QDate(2024, 1, 2), QTime(0, 0)), QDateTime(QDate(1899, 12, 30), QTime(6, 0)),
           QDateTime(QDate(100, 1, 1), QTime(0, 0)), null},
          {dbCurrency, dbDouble, dbText, dbMemo}},  // a single would show 45293,438
-        {dbText, {null, QStringLiteral("2,25"), QStringLiteral("0012"), QStringLiteral("-7")},
+        {dbText,
+         {null, QStringLiteral("2,25"), QStringLiteral("0012"), QStringLiteral("-7")},
          {dbCurrency, dbSingle, dbDouble, dbMemo}},
         {dbText, {QStringLiteral("31/12/2024"), QStringLiteral("2024-01-02 10:30:00"), null}, {dbDate, dbMemo}},
         // An empty or blank text is no number, no date, no Yes/No: refused for all of them.
@@ -137,7 +138,7 @@ TEST(RicostruzioneTest, EmptyTextsAndAwkwardNamesAreRebuiltByEveryCorrection)
     // The master's memo is a hyperlink, as a supplier's web site is.
     testsupport::sqliteExec(c.percorsoMaster(),
                             "INSERT OR REPLACE INTO MSysFields VALUES ('Order', 'Desc', 32770, 1, 0)");
-    const QStringList campi = {QStringLiteral("Group"), QStringLiteral("Desc"), QStringLiteral("Città"),
+    const QStringList campi = {QStringLiteral("Group"),           QStringLiteral("Desc"), QStringLiteral("Città"),
                                QStringLiteral("Ragione sociale"), QStringLiteral("Date"), QStringLiteral("Note"),
                                QStringLiteral("L'indirizzo")};
     c.archivio({QStringLiteral("CREATE TABLE [Order] ([Group] TEXT(10), [Desc] MEMO, [Città] TEXT(20), "
@@ -174,13 +175,15 @@ TEST(RicostruzioneTest, EmptyTextsAndAwkwardNamesAreRebuiltByEveryCorrection)
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Group")), (QVariantList{QString(""), "A", null}));
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Desc")),
               (QVariantList{QString(""), "http://x.it", null}));
-    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Città")), (QVariantList{"Forlì", QString(""), null}));
+    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Città")),
+              (QVariantList{"Forlì", QString(""), null}));
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Ragione sociale")),
               (QVariantList{QString(""), "Rossi & C.", null}));
     // The empty date the operator made Null.
     EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Date")),
               (QVariantList{null, QDateTime(QDate(2024, 1, 2), QTime(0, 0)), null}));
-    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Note")), (QVariantList{QString(""), "nota", null}));
+    EXPECT_EQ(prova::Valori(QStringLiteral("Order"), QStringLiteral("Note")),
+              (QVariantList{QString(""), "nota", null}));
     const dbe::TableDef t = SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("Order"));
     for (const char* nome : {"Group", "Desc", "Città", "Ragione sociale", "Note"})
         EXPECT_TRUE(t.Fields().Item(QString::fromUtf8(nome)).AllowZeroLength()) << nome;
@@ -197,8 +200,8 @@ TEST(RicostruzioneTest, EmptyTextsAndAwkwardNamesAreRebuiltByEveryCorrection)
     const QString prima = prova::Dump(c.percorsoArchivio());
     const QStringList rifiuto = prova::Correggi(m, QStringLiteral("Order"));
     ASSERT_EQ(rifiuto.size(), 1);
-    EXPECT_TRUE(rifiuto[0].startsWith(QStringLiteral(
-        "Correzione Lunghezza Campo Cod]x a 9|Non e' stato possibile correggere|Errore 3125: 'Cod]x' non è un nome valido.")))
+    EXPECT_TRUE(rifiuto[0].startsWith(QStringLiteral("Correzione Lunghezza Campo Cod]x a 9|Non e' stato possibile "
+                                                     "correggere|Errore 3125: 'Cod]x' non è un nome valido.")))
         << rifiuto[0].toStdString();
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
 }
@@ -207,8 +210,8 @@ TEST(RicostruzioneTest, EveryTypeChangeKeepsEachValueOrRefusesTheWholeField)
 {
     prova::Coppia c;
     c.apri();
-    const QList<short> tipi = {dbe::dbBoolean, dbe::dbByte, dbe::dbInteger, dbe::dbLong,  dbe::dbCurrency,
-                               dbe::dbSingle,  dbe::dbDouble, dbe::dbDate, dbe::dbText, dbe::dbMemo};
+    const QList<short> tipi = {dbe::dbBoolean, dbe::dbByte,   dbe::dbInteger, dbe::dbLong, dbe::dbCurrency,
+                               dbe::dbSingle,  dbe::dbDouble, dbe::dbDate,    dbe::dbText, dbe::dbMemo};
     const QList<Caso> tutti = casi();
     for (int k = 0; k < tutti.size(); ++k) {
         const Caso& caso = tutti[k];
@@ -253,11 +256,14 @@ TEST(RicostruzioneTest, EveryTypeChangeKeepsEachValueOrRefusesTheWholeField)
             ASSERT_EQ(dopo.size(), prima.size()) << nome;
             for (int i = 0; i < prima.size(); ++i)
                 EXPECT_TRUE(conservato(prima[i], caso.tipo, dopo[i], t))
-                    << nome << ": " << prima[i].toString().toStdString() << " became " << dopo[i].toString().toStdString();
+                    << nome << ": " << prima[i].toString().toStdString() << " became "
+                    << dopo[i].toString().toStdString();
         }
     }
     // The values an operator reads, as the archive shows them.
-    const auto valori = [](int k, short t) { return prova::Valori(QStringLiteral("T%1").arg(k), QStringLiteral("V%1").arg(t)); };
+    const auto valori = [](int k, short t) {
+        return prova::Valori(QStringLiteral("T%1").arg(k), QStringLiteral("V%1").arg(t));
+    };
     EXPECT_EQ(valori(5, dbe::dbText).value(0), QVariant(QStringLiteral("0,1")));
     EXPECT_EQ(valori(5, dbe::dbText).value(2), QVariant(QStringLiteral("1,5E-07")));
     EXPECT_EQ(valori(6, dbe::dbText).value(2), QVariant(QStringLiteral("-1,79E+308")));
@@ -317,7 +323,8 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
     EXPECT_EQ(m.LstStruct.Riga(0).TestoStato, kOk);
     EXPECT_EQ(m.LstStruct.Riga(1).TestoStato, QStringLiteral("Non eseguita"));
     ASSERT_EQ(mostrati.size(), 1);
-    EXPECT_TRUE(mostrati[0].startsWith(QStringLiteral("Impossibile riaprire il database")) && mostrati[0].contains(u'\r'))
+    EXPECT_TRUE(mostrati[0].startsWith(QStringLiteral("Impossibile riaprire il database"))
+                && mostrati[0].contains(u'\r'))
         << mostrati[0].toStdString();
     EXPECT_FALSE(SessioneProva().DbArchivi.IsOpen());
     // Checking or correcting again with the archive closed says so and changes nothing.
@@ -370,9 +377,9 @@ TEST(RicostruzioneTest, TheTemporaryColumnNeverClashesNorPassesTheNameLimit)
 TEST(RicostruzioneTest, AnAttributeRowIsOkOnlyWhenTheMasterFlagsReadBack)
 {
     // Each type with the width its fields usually have (text and binaries variable).
-    const QList<QPair<QString, qint32>> tipi = {
-        {"BIT", 1},    {"BYTE", 1},     {"SHORT", 1},   {"LONG", 1},       {"CURRENCY", 1},    {"SINGLE", 1},
-        {"DOUBLE", 1}, {"DATETIME", 1}, {"TEXT(10)", 2}, {"MEMO", 2},      {"BINARY(10)", 2}, {"LONGBINARY", 2}};
+    const QList<QPair<QString, qint32>> tipi = {{"BIT", 1},      {"BYTE", 1},   {"SHORT", 1},      {"LONG", 1},
+                                                {"CURRENCY", 1}, {"SINGLE", 1}, {"DOUBLE", 1},     {"DATETIME", 1},
+                                                {"TEXT(10)", 2}, {"MEMO", 2},   {"BINARY(10)", 2}, {"LONGBINARY", 2}};
     const qint32 flag[] = {dbe::dbAutoIncrField, dbe::dbUpdatableField, dbe::dbSystemField, dbe::dbHyperlinkField, 4};
     QRandomGenerator caso(28);
     QStringList campi;
@@ -392,12 +399,19 @@ TEST(RicostruzioneTest, AnAttributeRowIsOkOnlyWhenTheMasterFlagsReadBack)
                 QStringLiteral("INSERT INTO A (F3, F8) VALUES (7, 'x')")});
     for (int k = 0; k < voluti.size(); ++k)
         testsupport::sqliteExec(c.percorsoMaster(), QStringLiteral("INSERT OR REPLACE INTO MSysFields VALUES "
-                                                                   "('A', 'F%1', %2, 0, 0)").arg(k).arg(voluti[k]));
+                                                                   "('A', 'F%1', %2, 0, 0)")
+                                                        .arg(k)
+                                                        .arg(voluti[k]));
     c.apri();
     Manutenzione m{SessioneProva()};
     prova::Prepara(m);
     const auto attributi = [](int k) {
-        return SessioneProva().DbArchivi.TableDefs().Item(QStringLiteral("A")).Fields().Item(QStringLiteral("F%1").arg(k)).Attributes();
+        return SessioneProva()
+            .DbArchivi.TableDefs()
+            .Item(QStringLiteral("A"))
+            .Fields()
+            .Item(QStringLiteral("F%1").arg(k))
+            .Attributes();
     };
 
     QSet<int> fatti, nonApplicabili;
@@ -418,7 +432,8 @@ TEST(RicostruzioneTest, AnAttributeRowIsOkOnlyWhenTheMasterFlagsReadBack)
             }
             nonApplicabili << k;
             EXPECT_EQ(stato, QStringLiteral("Non applicabile")) << r.toStdString();
-            EXPECT_TRUE(r.contains(QStringLiteral("Il campo F%1 ").arg(k)) && r.contains(QStringLiteral("l'attributo «")))
+            EXPECT_TRUE(r.contains(QStringLiteral("Il campo F%1 ").arg(k))
+                        && r.contains(QStringLiteral("l'attributo «")))
                 << r.toStdString();
             EXPECT_NE(attributi(k), voluti[k]) << r.toStdString();
         }

@@ -20,10 +20,7 @@ echo $n)";
 
 }  // namespace
 
-bool Sqlite3Disponibile()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty();
-}
+bool Sqlite3Disponibile() { return !QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty(); }
 
 QString DaFuori(const QString& file, const QString& sql)
 {
@@ -50,16 +47,13 @@ AltroProgramma::AltroProgramma(const QString& file, const QStringList& tabelle, 
         DaFuori(file, QStringLiteral("CREATE TABLE IF NOT EXISTS ALTRO_PROGRAMMA (giro INTEGER)"));
         sql += QStringLiteral("INSERT INTO ALTRO_PROGRAMMA VALUES (1);");
     }
-    p_.start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromLatin1(kGiri), QStringLiteral("sh"), file,
-                                    dir_.filePath(QStringLiteral("ferma")), dir_.filePath(QStringLiteral("giri")),
-                                    sql});
+    p_.start(QStringLiteral("sh"),
+             {QStringLiteral("-c"), QString::fromLatin1(kGiri), QStringLiteral("sh"), file,
+              dir_.filePath(QStringLiteral("ferma")), dir_.filePath(QStringLiteral("giri")), sql});
     p_.waitForStarted(10000);
 }
 
-AltroProgramma::~AltroProgramma()
-{
-    Ferma();
-}
+AltroProgramma::~AltroProgramma() { Ferma(); }
 
 int AltroProgramma::Ferma()
 {
@@ -86,19 +80,17 @@ ScrittoreFrequente::ScrittoreFrequente(const QString& file) : file_(file)
 {
     DaFuori(file, QStringLiteral("CREATE TABLE IF NOT EXISTS ALTRO_PROGRAMMA (giro INTEGER)"));
     // The shell stops at the first statement that fails (-bail), and says so in its status.
-    const char* giri = R"(stop=$1; while [ ! -e "$stop" ]; do echo "INSERT INTO ALTRO_PROGRAMMA VALUES (1);"; sleep 0.01; done)";
+    const char* giri =
+        R"(stop=$1; while [ ! -e "$stop" ]; do echo "INSERT INTO ALTRO_PROGRAMMA VALUES (1);"; sleep 0.01; done)";
     p_.setStandardOutputFile(QProcess::nullDevice());
-    p_.start(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                    QStringLiteral("(%1) | sqlite3 -batch -bail -cmd '.timeout 5000' \"$2\"")
-                                        .arg(QString::fromLatin1(giri)),
-                                    QStringLiteral("sh"), dir_.filePath(QStringLiteral("ferma")), file});
+    p_.start(QStringLiteral("sh"),
+             {QStringLiteral("-c"),
+              QStringLiteral("(%1) | sqlite3 -batch -bail -cmd '.timeout 5000' \"$2\"").arg(QString::fromLatin1(giri)),
+              QStringLiteral("sh"), dir_.filePath(QStringLiteral("ferma")), file});
     p_.waitForStarted(10000);
 }
 
-ScrittoreFrequente::~ScrittoreFrequente()
-{
-    Ferma();
-}
+ScrittoreFrequente::~ScrittoreFrequente() { Ferma(); }
 
 void ScrittoreFrequente::Attendi(int n)
 {
@@ -136,10 +128,7 @@ ScritturaAltrui::ScritturaAltrui(const QString& file)
     tiene = letto.contains("preso");
 }
 
-ScritturaAltrui::~ScritturaAltrui()
-{
-    Rilascia();
-}
+ScritturaAltrui::~ScritturaAltrui() { Rilascia(); }
 
 void ScritturaAltrui::Rilascia()
 {

@@ -15,7 +15,8 @@ Coppia::Coppia()
 
 Coppia::~Coppia()
 {
-    for (dbe::Database* d : {static_cast<dbe::Database*>(&SessioneProva().DbArchivi), &corvale::prova::SessioneProva().DbMaster}) {
+    for (dbe::Database* d :
+         {static_cast<dbe::Database*>(&SessioneProva().DbArchivi), &corvale::prova::SessioneProva().DbMaster}) {
         try {
             if (!d->isNull() && d->IsOpen())
                 d->Close();
@@ -91,7 +92,8 @@ int RigaStruttura(const Manutenzione& m, const QString& tabella)
 {
     for (int li = 0; li < m.LstTask.Conta(); ++li)
         if (m.LstTask.Riga(li).Testo.compare(QStringLiteral("Controllo Struttura Tabella <<%1>>").arg(tabella),
-                                             Qt::CaseInsensitive) == 0)
+                                             Qt::CaseInsensitive)
+            == 0)
             return li;
     return -1;
 }

@@ -50,7 +50,8 @@ Compiti CompitiTesto(const QString& uscita)
 Compiti CompitiJson(const QString& uscita)
 {
     Compiti r;
-    const QJsonArray compiti = QJsonDocument::fromJson(uscita.toUtf8()).object().value(QLatin1String("tasks")).toArray();
+    const QJsonArray compiti =
+        QJsonDocument::fromJson(uscita.toUtf8()).object().value(QLatin1String("tasks")).toArray();
     for (const QJsonValue& c : compiti) {
         QJsonObject o = c.toObject();
         const QString chiave = o.take(QLatin1String("key")).toString();
@@ -91,11 +92,12 @@ QMap<QString, long> RiscriviForme(const QString& archivio, quint64 seme, const Q
     p.waitForFinished(600000);
     QMap<QString, long> conteggi;
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        ADD_FAILURE() << ProgrammaForme().toStdString() << " " << argomenti.join(QLatin1Char(' ')).toStdString()
-                      << ": " << p.readAllStandardError().toStdString() << p.errorString().toStdString();
+        ADD_FAILURE() << ProgrammaForme().toStdString() << " " << argomenti.join(QLatin1Char(' ')).toStdString() << ": "
+                      << p.readAllStandardError().toStdString() << p.errorString().toStdString();
         return conteggi;
     }
-    for (const QString& riga : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString& riga :
+         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList parti = riga.split(QLatin1Char(' '));
         if (parti.size() == 2)
             conteggi.insert(parti[0], parti[1].toLong());
@@ -115,13 +117,16 @@ Contenuto LeggiContenuto(const QString& archivio)
     sqlite3_busy_timeout(db, 3000);
     QStringList tabelle;
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
-                           "AND name NOT LIKE 'MSys%'", -1, &st, nullptr);
+    sqlite3_prepare_v2(db,
+                       "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
+                       "AND name NOT LIKE 'MSys%'",
+                       -1, &st, nullptr);
     while (st && sqlite3_step(st) == SQLITE_ROW)
         tabelle << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
     sqlite3_finalize(st);
     for (const QString& t : tabelle) {
-        sqlite3_prepare_v2(db, QStringLiteral("SELECT rowid, * FROM \"%1\"").arg(t).toUtf8().constData(), -1, &st, nullptr);
+        sqlite3_prepare_v2(db, QStringLiteral("SELECT rowid, * FROM \"%1\"").arg(t).toUtf8().constData(), -1, &st,
+                           nullptr);
         for (int i = 1; st && i < sqlite3_column_count(st); ++i)
             c.colonne[t] << QString::fromUtf8(sqlite3_column_name(st, i));
         auto& righe = c.righe[t];
@@ -153,7 +158,10 @@ QStringList Cambiamenti(const Contenuto& prima, const Contenuto& dopo)
             const QStringList nuovi = righeDopo.value(riga.key());
             for (int i = 0; i < colonne.size() && i < nuovi.size(); ++i) {
                 if (nuovi[i] != riga.value().value(i))
-                    r << QStringLiteral("%1 %2 %3=%4").arg(t.key()).arg(riga.key()).arg(colonne[i], Comparabile(nuovi[i]));
+                    r << QStringLiteral("%1 %2 %3=%4")
+                             .arg(t.key())
+                             .arg(riga.key())
+                             .arg(colonne[i], Comparabile(nuovi[i]));
             }
         }
         for (auto riga = righeDopo.cbegin(); riga != righeDopo.cend(); ++riga) {

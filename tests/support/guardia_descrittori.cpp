@@ -46,8 +46,7 @@ int DescrittoreSqlite(const struct stat& st, int salvo)
 {
     const int max = fdMassimo.load();
     for (int i = 0; i <= max && i < kMaxFd; ++i) {
-        if (i != salvo && voci[i].sqlite.load() && voci[i].dev.load() == st.st_dev
-            && voci[i].ino.load() == st.st_ino)
+        if (i != salvo && voci[i].sqlite.load() && voci[i].dev.load() == st.st_dev && voci[i].ino.load() == st.st_ino)
             return i;
     }
     return -1;
@@ -69,8 +68,7 @@ int ApriPerSqlite(const char* path, int flags, int mode)
     voci[fd].dev = st.st_dev;
     voci[fd].ino = st.st_ino;
     voci[fd].sqlite = true;
-    for (int m = fdMassimo.load(); fd > m && !fdMassimo.compare_exchange_weak(m, fd);) {
-    }
+    for (int m = fdMassimo.load(); fd > m && !fdMassimo.compare_exchange_weak(m, fd);) {}
     if (!S_ISREG(st.st_mode) || dentro)
         return fd;
     dentro = true;
@@ -80,8 +78,7 @@ int ApriPerSqlite(const char* path, int flags, int mode)
             struct stat so {};
             if (e->d_name[0] == '.' || altro == fd || altro == dirfd(d) || fstat(altro, &so) != 0)
                 continue;
-            if (so.st_dev == st.st_dev && so.st_ino == st.st_ino
-                && !(altro < kMaxFd && voci[altro].sqlite.load()))
+            if (so.st_dev == st.st_dev && so.st_ino == st.st_ino && !(altro < kMaxFd && voci[altro].sqlite.load()))
                 Segnala("opened outside SQLite is held", altro, Percorso(altro));
         }
         closedir(d);

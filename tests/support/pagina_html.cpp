@@ -7,8 +7,7 @@ namespace corvale::prova {
 QString TestoPagina(const QString& html)
 {
     QString t = html;
-    t.remove(QRegularExpression(QStringLiteral("<style>.*</style>"),
-                                QRegularExpression::DotMatchesEverythingOption));
+    t.remove(QRegularExpression(QStringLiteral("<style>.*</style>"), QRegularExpression::DotMatchesEverythingOption));
     t.replace(QRegularExpression(QStringLiteral("<[^>]*>")), QStringLiteral(" "));
     t.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
         .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
@@ -25,7 +24,8 @@ QList<QStringList> RigheTabella(const QString& html, const QString& classe)
         QStringLiteral("<table class=\"%1\">(.*?)</table>").arg(QRegularExpression::escape(classe)),
         QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpression riga(QStringLiteral("<tr>(.*?)</tr>"), QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpression cella(QStringLiteral("<td[^>]*>(.*?)</td>"), QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpression cella(QStringLiteral("<td[^>]*>(.*?)</td>"),
+                                   QRegularExpression::DotMatchesEverythingOption);
     for (const auto& t : tabella.globalMatch(html)) {
         for (const auto& r : riga.globalMatch(t.captured(1))) {
             QStringList celle;

@@ -54,9 +54,8 @@ qint64 MdbConta(const QString& file, const QString& tabella)
 QVector<QStringList> MdbEsporta(const QString& file, const QString& tabella)
 {
     const QString data = QStringLiteral("%Y-%m-%d %H:%M:%S");
-    const QString testo = Mdb(QStringLiteral("mdb-export"),
-                              {"-H", "-Q", "-d", "\x1f", "-R", "\x1e", "-0", kNullMdb, "-b", "hex", "-D", data,
-                               "-T", data, file, tabella});
+    const QString testo = Mdb(QStringLiteral("mdb-export"), {"-H", "-Q", "-d", "\x1f", "-R", "\x1e", "-0", kNullMdb,
+                                                             "-b", "hex", "-D", data, "-T", data, file, tabella});
     QVector<QStringList> record;
     for (const QString& riga : testo.split(QLatin1Char('\x1e'), Qt::SkipEmptyParts))
         record.append(riga.split(QLatin1Char('\x1f')));
@@ -78,8 +77,8 @@ QVector<QPair<QString, QString>> MdbCampi(const QString& file, const QString& ta
 
 QStringList MdbIndici(const QString& file, const QString& tabella)
 {
-    const QString schema = Mdb(QStringLiteral("mdb-schema"),
-                               {"-T", tabella, "--indexes", "--no-relations", file, "postgres"});
+    const QString schema =
+        Mdb(QStringLiteral("mdb-schema"), {"-T", tabella, "--indexes", "--no-relations", file, "postgres"});
     static const QRegularExpression indice(QStringLiteral("^CREATE (UNIQUE )?INDEX .* ON .* \\((.*)\\);"));
     static const QRegularExpression primario(QStringLiteral("PRIMARY KEY \\((.*)\\);"));
     QStringList indici;

@@ -9,8 +9,8 @@ namespace testsupport {
 void sqliteExec(const QString& path, const QString& sql)
 {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        != SQLITE_OK) {
         ADD_FAILURE() << "cannot open " << path.toStdString();
         sqlite3_close(db);
         return;
@@ -59,8 +59,8 @@ QStringList sqliteDump(const QString& path)
     sqlite3_busy_timeout(db, 3000);
     QStringList tabelle;
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'",
-                       -1, &st, nullptr);
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'", -1, &st,
+                       nullptr);
     while (st && sqlite3_step(st) == SQLITE_ROW)
         tabelle << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
     sqlite3_finalize(st);

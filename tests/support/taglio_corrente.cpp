@@ -127,10 +127,24 @@ int xFetch(sqlite3_file*, sqlite3_int64, int, void** pp)
 }
 int xUnfetch(sqlite3_file*, sqlite3_int64, void*) { return SQLITE_OK; }
 
-const sqlite3_io_methods kMetodi = {3,        xClose,       xRead,       xWrite,    xTruncate,
-                                    xSync,    xFileSize,    xLock,       xUnlock,   xCheckReservedLock,
-                                    xFileControl, xSectorSize, xDeviceCharacteristics,
-                                    xShmMap,  xShmLock,     xShmBarrier, xShmUnmap, xFetch,
+const sqlite3_io_methods kMetodi = {3,
+                                    xClose,
+                                    xRead,
+                                    xWrite,
+                                    xTruncate,
+                                    xSync,
+                                    xFileSize,
+                                    xLock,
+                                    xUnlock,
+                                    xCheckReservedLock,
+                                    xFileControl,
+                                    xSectorSize,
+                                    xDeviceCharacteristics,
+                                    xShmMap,
+                                    xShmLock,
+                                    xShmBarrier,
+                                    xShmUnmap,
+                                    xFetch,
                                     xUnfetch};
 
 int xOpen(sqlite3_vfs*, sqlite3_filename nome, sqlite3_file* p, int flags, int* outFlags)
@@ -195,7 +209,8 @@ void TaglioCorrente()
         if (fd < 0)
             continue;
         for (auto u = s.annulli.rbegin(); u != s.annulli.rend(); ++u) {
-            if (!u->vecchi.empty() && pwrite(fd, u->vecchi.data(), u->vecchi.size(), u->da) != ssize_t(u->vecchi.size()))
+            if (!u->vecchi.empty()
+                && pwrite(fd, u->vecchi.data(), u->vecchi.size(), u->da) != ssize_t(u->vecchi.size()))
                 _exit(3);
             if (ftruncate(fd, u->dimensione) != 0)
                 _exit(3);

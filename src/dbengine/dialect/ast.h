@@ -15,21 +15,21 @@ struct SelectQuery;
 struct Expr {
     enum Kind {
         Null,
-        Bool,      // TRUE / FALSE: boolValue
-        Number,    // text: the number as written
-        Text,      // text: the value
-        Date,      // text: the storage text yyyy-MM-dd HH:mm:ss
-        Column,    // table (empty when not qualified) and field as written
-        Star,      // * or table.* (table empty for *): select lists and COUNT(*)
-        Unary,     // op "NOT" or "-"; args[0]
-        Binary,    // op AND OR = <> < > <= >= + - * / \ MOD &; args[0], args[1]
-        Func,      // text: the function name in upper case; args
-        IsNull,    // args[0] IS [NOT] NULL
-        Like,      // args[0] [NOT] LIKE args[1]
-        Between,   // args[0] [NOT] BETWEEN args[1] AND args[2]
-        InList,    // args[0] [NOT] IN (args[1..])
+        Bool,  // TRUE / FALSE: boolValue
+        Number,  // text: the number as written
+        Text,  // text: the value
+        Date,  // text: the storage text yyyy-MM-dd HH:mm:ss
+        Column,  // table (empty when not qualified) and field as written
+        Star,  // * or table.* (table empty for *): select lists and COUNT(*)
+        Unary,  // op "NOT" or "-"; args[0]
+        Binary,  // op AND OR = <> < > <= >= + - * / \ MOD &; args[0], args[1]
+        Func,  // text: the function name in upper case; args
+        IsNull,  // args[0] IS [NOT] NULL
+        Like,  // args[0] [NOT] LIKE args[1]
+        Between,  // args[0] [NOT] BETWEEN args[1] AND args[2]
+        InList,  // args[0] [NOT] IN (args[1..])
         InSelect,  // args[0] [NOT] IN (subquery)
-        Exists,    // [NOT] EXISTS (subquery)
+        Exists,  // [NOT] EXISTS (subquery)
         Subquery,  // (subquery) as a value: one field, at most one record
         Quantified,  // args[0] op ANY|ALL (subquery); text "ANY" (SOME too) or "ALL"
     };
@@ -53,7 +53,7 @@ using ExprPtr = std::unique_ptr<Expr>;
 // A table in a FROM clause or the target of a statement; or, in a FROM clause, a query read as a
 // table: (SELECT ...) [AS] alias.
 struct TableRef {
-    QString name;   // as written; empty for a query
+    QString name;  // as written; empty for a query
     QString alias;  // AS alias; empty when none
     int pos = 0;
     std::shared_ptr<const SelectQuery> query;  // the query of (SELECT ...); null for a table
@@ -70,7 +70,7 @@ struct FromNode {
 };
 
 struct SelectItem {
-    ExprPtr expr;   // a Star expression for * and table.*
+    ExprPtr expr;  // a Star expression for * and table.*
     QString alias;  // AS alias; empty when none
 };
 
@@ -86,10 +86,10 @@ struct SelectQuery {
     qint64 top = -1;  // TOP n; -1 when absent
     bool topPercent = false;  // TOP n PERCENT: n in hundredths of the records
     std::vector<SelectItem> items;
-    QString into;                  // SELECT ... INTO table FROM ...: the table it creates
-    std::vector<TableRef> from;    // in FROM order
-    std::vector<JoinKind> joins;   // one per table of from; First for the first
-    std::vector<ExprPtr> on;       // one per table of from; null for First and Comma
+    QString into;  // SELECT ... INTO table FROM ...: the table it creates
+    std::vector<TableRef> from;  // in FROM order
+    std::vector<JoinKind> joins;  // one per table of from; First for the first
+    std::vector<ExprPtr> on;  // one per table of from; null for First and Comma
     // joins[i] and on[i] belong to the join whose right part begins with table i.
     std::unique_ptr<FromNode> fromTree;
     ExprPtr where;

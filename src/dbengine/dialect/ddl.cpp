@@ -80,9 +80,7 @@ Statement planDefinition(Statement s, const SchemaProvider& schema)
         s.table = t.name;
         return s;
     }
-    case Statement::DropTable:
-        s.table = existingTable(schema, s.table).name;
-        return s;
+    case Statement::DropTable: s.table = existingTable(schema, s.table).name; return s;
     case Statement::AlterAddColumn: {
         const Table& t = existingTable(schema, s.table);
         s.table = t.name;
@@ -112,8 +110,7 @@ Statement planDefinition(Statement s, const SchemaProvider& schema)
         s.field = t.columns[i].name;
         return s;
     }
-    default:
-        throw DbError::make(err::SyntaxErrorInDdl);
+    default: throw DbError::make(err::SyntaxErrorInDdl);
     }
 }
 

@@ -227,9 +227,6 @@ private:
 
 }  // namespace
 
-Statement parseDefinition(TokenCursor& cursor)
-{
-    return DefinitionParser(cursor).definition();
-}
+Statement parseDefinition(TokenCursor& cursor) { return DefinitionParser(cursor).definition(); }
 
 }  // namespace dbe::dialect

@@ -52,10 +52,10 @@ struct SelectPlan {
         QString written;  // the name the query calls it by (its alias, else the name as written)
     };
     struct OutColumn {
-        QString name;    // "TABLE.FIELD" when both joined tables have the field, else the bare name
+        QString name;  // "TABLE.FIELD" when both joined tables have the field, else the bare name
         int source = -1;  // index into sources; -1 for a computed column of a snapshot
         int column = -1;  // index into the source table's columns
-        QString field;    // the source column's stored name; empty for a computed column
+        QString field;  // the source column's stored name; empty for a computed column
         short type = 0;
         qint32 size = 0;
     };
@@ -80,8 +80,8 @@ int findOutColumn(const SelectPlan& plan, const QString& name);
 struct FieldDef {
     QString name;
     short type = 0;
-    qint32 size = 0;   // TEXT(n), BINARY(n); 255 for TEXT and BINARY when not given, else the
-                       // type's fixed size (LONG 4, DOUBLE 8, ...; 0 for MEMO and LONGBINARY)
+    qint32 size = 0;  // TEXT(n), BINARY(n); 255 for TEXT and BINARY when not given, else the
+                      // type's fixed size (LONG 4, DOUBLE 8, ...; 0 for MEMO and LONGBINARY)
     bool notNull = false;
     bool autoIncrement = false;  // COUNTER, AUTOINCREMENT
     bool allowZeroLength = false;  // a text field that takes "" (the fields SELECT ... INTO makes)
@@ -91,11 +91,11 @@ struct IndexDef {
     QString name;
     QString table;
     QStringList fields;
-    QList<bool> descending;    // one per field: DESC in CREATE INDEX
+    QList<bool> descending;  // one per field: DESC in CREATE INDEX
     bool unique = false;
-    bool primary = false;      // WITH PRIMARY
-    bool disallowNull = false; // WITH DISALLOW NULL
-    bool ignoreNull = false;   // WITH IGNORE NULL
+    bool primary = false;  // WITH PRIMARY
+    bool disallowNull = false;  // WITH DISALLOW NULL
+    bool ignoreNull = false;  // WITH IGNORE NULL
 };
 
 struct Statement {
@@ -114,14 +114,14 @@ struct Statement {
         SelectInto,
     };
     Kind kind = Select;
-    SelectPlan select;        // Select
-    QString sql;              // Update, Delete, Insert, SelectInto: the SQLite statement, rules
-                              // checked by dbe_fit() (SelectInto: the copy into the new table)
-    QString table;            // target table (stored name where it exists, else as written)
-    QVector<FieldDef> fields; // CreateTable, AlterAddColumn, SelectInto (the new table's fields)
-    IndexDef index;           // CreateIndex, DropIndex (name and table)
+    SelectPlan select;  // Select
+    QString sql;  // Update, Delete, Insert, SelectInto: the SQLite statement, rules
+                  // checked by dbe_fit() (SelectInto: the copy into the new table)
+    QString table;  // target table (stored name where it exists, else as written)
+    QVector<FieldDef> fields;  // CreateTable, AlterAddColumn, SelectInto (the new table's fields)
+    IndexDef index;  // CreateIndex, DropIndex (name and table)
     QVector<IndexDef> constraints;  // CreateTable: CONSTRAINT name PRIMARY KEY/UNIQUE (f, ...)
-    QString field;            // AlterDropColumn
+    QString field;  // AlterDropColumn
 };
 
 // Translates one statement. A trailing semicolon is allowed. Statement::table is, for a SELECT,

@@ -15,7 +15,9 @@ QString fit(const QString& valueSql, const Column& c)
     return QStringLiteral("%1(%2, %3, %4, %5, %6, %7)")
         .arg(QString::fromLatin1(kFitFunction), valueSql, QString::number(c.type), QString::number(c.size),
              c.allowZeroLength ? QStringLiteral("1") : QStringLiteral("0"),
-             c.primaryKey ? QStringLiteral("2") : c.required ? QStringLiteral("1") : QStringLiteral("0"),
+             c.primaryKey ? QStringLiteral("2")
+             : c.required ? QStringLiteral("1")
+                          : QStringLiteral("0"),
              Emitter::textLiteral(c.name));
 }
 
@@ -26,10 +28,7 @@ void refuseSystemTable(const Table& t)
         throw DbError::make(err::ReadOnlyDatabase);
 }
 
-bool isAutoIncrement(const Column& c)
-{
-    return (c.attributes & dbAutoIncrField) != 0;
-}
+bool isAutoIncrement(const Column& c) { return (c.attributes & dbAutoIncrField) != 0; }
 
 // The column a target name of a statement on source s designates; -1 when there is none.
 int targetColumn(const Expr& target, const Source& s)
@@ -109,9 +108,10 @@ Statement planJoinedUpdate(const UpdateQuery& q, Emitter& em)
     refuseSystemTable(*t.table);
     st.table = t.table->name;
     const QString rowid = Emitter::rowidName(*t.table);
-    st.sql = QStringLiteral("UPDATE %1 SET %2 FROM (SELECT %3.%4 AS dbe_r, %5 FROM %6%7) AS dbe_u WHERE %1.%4 = dbe_u.dbe_r")
-                 .arg(Emitter::quote(t.table->name), sets.join(QStringLiteral(", ")), Emitter::quote(t.sqlName), rowid,
-                      values.join(QStringLiteral(", ")), from, where);
+    st.sql =
+        QStringLiteral("UPDATE %1 SET %2 FROM (SELECT %3.%4 AS dbe_r, %5 FROM %6%7) AS dbe_u WHERE %1.%4 = dbe_u.dbe_r")
+            .arg(Emitter::quote(t.table->name), sets.join(QStringLiteral(", ")), Emitter::quote(t.sqlName), rowid,
+                 values.join(QStringLiteral(", ")), from, where);
     return st;
 }
 
@@ -252,8 +252,7 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
         const int col = targetColumn(*a.target, s);
         const Value v = em.value(*a.value);
         if (col < 0) {
-            em.noteUnknown(a.target->table.isEmpty() ? a.target->field
-                                                     : a.target->table + u'.' + a.target->field);
+            em.noteUnknown(a.target->table.isEmpty() ? a.target->field : a.target->table + u'.' + a.target->field);
             continue;
         }
         const Column& c = s.table->columns[col];

@@ -22,10 +22,8 @@ Value::Kind kindOfType(short type)
 {
     switch (type) {
     case 10:
-    case 12:
-        return Value::Text;
-    case 8:
-        return Value::Date;
+    case 12: return Value::Text;
+    case 8: return Value::Date;
     case 1:
     case 2:
     case 3:
@@ -33,10 +31,8 @@ Value::Kind kindOfType(short type)
     case 5:
     case 6:
     case 7:
-    case 20:
-        return Value::Number;
-    default:
-        return Value::Other;
+    case 20: return Value::Number;
+    default: return Value::Other;
     }
 }
 
@@ -47,10 +43,7 @@ bool isComparison(const QString& op)
 
 }  // namespace
 
-Emitter::Emitter(const SchemaProvider& schema, const QString& statementText)
-    : schema_(schema), text_(statementText)
-{
-}
+Emitter::Emitter(const SchemaProvider& schema, const QString& statementText) : schema_(schema), text_(statementText) {}
 
 QString Emitter::quote(const QString& identifier)
 {
@@ -282,17 +275,10 @@ QString Emitter::joinSql(const SelectQuery& q, const FromNode& node, const QVect
     QString keyword;
     switch (q.joins[at]) {
     case SelectQuery::Comma:
-    case SelectQuery::First:
-        return left + QStringLiteral(", ") + right;
-    case SelectQuery::Inner:
-        keyword = QStringLiteral(" INNER JOIN ");
-        break;
-    case SelectQuery::Left:
-        keyword = QStringLiteral(" LEFT JOIN ");
-        break;
-    case SelectQuery::Right:
-        keyword = QStringLiteral(" RIGHT JOIN ");
-        break;
+    case SelectQuery::First: return left + QStringLiteral(", ") + right;
+    case SelectQuery::Inner: keyword = QStringLiteral(" INNER JOIN "); break;
+    case SelectQuery::Left: keyword = QStringLiteral(" LEFT JOIN "); break;
+    case SelectQuery::Right: keyword = QStringLiteral(" RIGHT JOIN "); break;
     }
     return left + keyword + right + QStringLiteral(" ON ") + on(addsOne ? at : -2);
 }
@@ -462,10 +448,8 @@ Value Emitter::emitExpr(const Expr& e)
         v.sql = textLiteral(e.text);
         v.kind = Value::Date;
         return v;
-    case Expr::Column:
-        return column(e);
-    case Expr::Star:
-        expressionError(e);
+    case Expr::Column: return column(e);
+    case Expr::Star: expressionError(e);
     case Expr::Unary: {
         if (e.op == u"NOT") {
             const Value a = condition(*e.args[0]);
@@ -540,8 +524,7 @@ Value Emitter::emitExpr(const Expr& e)
         }
         return v;
     }
-    case Expr::Func:
-        return function(e);
+    case Expr::Func: return function(e);
     case Expr::IsNull: {
         const Value a = value(*e.args[0]);
         v.sql = u'(' + a.sql + (e.negated ? QStringLiteral(" IS NOT NULL)") : QStringLiteral(" IS NULL)"));
@@ -580,14 +563,10 @@ Value Emitter::emitExpr(const Expr& e)
         v.kind = Value::Bool;
         return v;
     }
-    case Expr::InSelect:
-        return inSelect(e);
-    case Expr::Exists:
-        return exists(e);
-    case Expr::Subquery:
-        return scalarSubquery(e);
-    case Expr::Quantified:
-        return quantified(e);
+    case Expr::InSelect: return inSelect(e);
+    case Expr::Exists: return exists(e);
+    case Expr::Subquery: return scalarSubquery(e);
+    case Expr::Quantified: return quantified(e);
     }
     expressionError(e);
 }
@@ -750,7 +729,8 @@ Value Emitter::scalarSubquery(const Expr& e)
         v.sql = u'(' + first + u')';
     } else {
         // A second record is an error (3354), as the original engine raises it.
-        const QString second = subquerySql(q, [] { return QStringLiteral("1"); }, top >= 0, 1, 1);
+        const QString second = subquerySql(
+            q, [] { return QStringLiteral("1"); }, top >= 0, 1, 1);
         v.sql = QStringLiteral("dbe_single((%1), (%2))").arg(second, first);
     }
     v.kind = result.kind;

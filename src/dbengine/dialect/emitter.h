@@ -22,13 +22,13 @@ struct Value {
     enum Kind { Bool, Text, Number, Date, Null, Other };
     QString sql;
     Kind kind = Other;
-    bool column = false;     // a plain column reference
+    bool column = false;  // a plain column reference
     bool aggregate = false;  // contains an aggregate function
-    short type = 0;          // the column's type (0 when not a column)
+    short type = 0;  // the column's type (0 when not a column)
     qint32 size = 0;
-    int source = -1;         // the column's source in the innermost scope, -1 otherwise
+    int source = -1;  // the column's source in the innermost scope, -1 otherwise
     int columnIndex = -1;
-    QString table, field;    // a plain column's table and field, as stored
+    QString table, field;  // a plain column's table and field, as stored
 };
 
 // A table of a FROM clause (or a statement's target) found in the schema, or a query read as a
@@ -38,7 +38,7 @@ struct Source {
     const Table* table = nullptr;
     QString written;  // how the query calls it: the alias, else the name as written
     QString sqlName;  // how the SQL calls it: the alias, else the stored name
-    QString query;    // the SQL of (SELECT ...) read as a table; empty for a table
+    QString query;  // the SQL of (SELECT ...) read as a table; empty for a table
 };
 
 class Emitter {
@@ -112,8 +112,8 @@ private:
     Value quantified(const Expr& e);
     // The SQL of the subquery q, its select list written by selectList with q's sources in scope;
     // its ORDER BY written when ordered, then LIMIT and OFFSET when not negative.
-    QString subquerySql(const SelectQuery& q, const std::function<QString()>& selectList, bool ordered,
-                        qint64 limit, qint64 offset = -1);
+    QString subquerySql(const SelectQuery& q, const std::function<QString()>& selectList, bool ordered, qint64 limit,
+                        qint64 offset = -1);
     // The subquery of "x IN (SELECT k ...)" or "x op ANY (SELECT k ...)" selecting its one field
     // (named keyAlias when not empty) in the form x is compared with; *left gets x in that form.
     QString keyedSubquerySql(const Expr& e, const QString& keyAlias, QString* left);

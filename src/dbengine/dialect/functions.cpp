@@ -25,18 +25,17 @@ const QHash<QString, Arity>& arities()
                 t.insert(QString::fromLatin1(n), {min, max});
         };
         add({"COUNT", "SUM", "MIN", "MAX", "AVG", "FIRST", "LAST", "STDEV", "STDEVP", "VAR", "VARP"}, 1, 1);
-        add({"INT", "FIX", "SGN", "SQR", "EXP", "LOG", "ISNUMERIC", "ISDATE", "SPACE", "CHR", "ASC",
-             "STRREVERSE"},
-            1, 1);
+        add({"INT", "FIX", "SGN", "SQR", "EXP", "LOG", "ISNUMERIC", "ISDATE", "SPACE", "CHR", "ASC", "STRREVERSE"}, 1,
+            1);
         add({"ROUND"}, 1, 2);
         add({"STRCOMP"}, 2, 3);
         add({"INSTRREV"}, 2, 4);
         add({"REPLACE"}, 3, 6);
         add({"SWITCH"}, 2, 64);
         add({"CHOOSE"}, 2, 64);
-        add({"ISNULL", "TRIM", "LTRIM", "RTRIM", "UCASE", "LCASE", "UPPER", "LOWER", "LEN", "ABS", "VAL",
-             "CSTR", "CLNG", "CINT", "CDBL", "CSNG", "CCUR", "CBYTE", "CDATE", "YEAR", "MONTH", "DAY",
-             "HOUR", "MINUTE", "SECOND", "WEEKDAY"},
+        add({"ISNULL", "TRIM", "LTRIM", "RTRIM", "UCASE", "LCASE",  "UPPER",  "LOWER",  "LEN",
+             "ABS",    "VAL",  "CSTR",  "CLNG",  "CINT",  "CDBL",   "CSNG",   "CCUR",   "CBYTE",
+             "CDATE",  "YEAR", "MONTH", "DAY",   "HOUR",  "MINUTE", "SECOND", "WEEKDAY"},
             1, 1);
         add({"LEFT", "RIGHT", "DATEPART"}, 2, 2);
         add({"MID"}, 2, 3);
@@ -50,10 +49,7 @@ const QHash<QString, Arity>& arities()
     return table;
 }
 
-QString dateHint(const Value& v)
-{
-    return v.kind == Value::Date ? QStringLiteral("1") : QStringLiteral("0");
-}
+QString dateHint(const Value& v) { return v.kind == Value::Date ? QStringLiteral("1") : QStringLiteral("0"); }
 
 Value make(const QString& sql, Value::Kind kind, short type = 0, qint32 size = 0)
 {
@@ -107,8 +103,8 @@ QString mathTextFunction(const QString& fn)
 {
     static const QHash<QString, QString> names = [] {
         QHash<QString, QString> t;
-        for (const char* n : {"ROUND", "INT", "FIX", "SGN", "SQR", "EXP", "LOG", "ISNUMERIC", "REPLACE",
-                              "SPACE", "CHR", "ASC", "STRCOMP", "STRREVERSE", "INSTRREV"})
+        for (const char* n : {"ROUND", "INT", "FIX", "SGN", "SQR", "EXP", "LOG", "ISNUMERIC", "REPLACE", "SPACE", "CHR",
+                              "ASC", "STRCOMP", "STRREVERSE", "INSTRREV"})
             t.insert(QString::fromLatin1(n), QStringLiteral("dbe_") + QString::fromLatin1(n).toLower());
         return t;
     }();
@@ -130,9 +126,9 @@ bool functionArity(const QString& name, int* minArgs, int* maxArgs)
 bool isAggregateFunction(const QString& name)
 {
     static const QSet<QString> names = {
-        QStringLiteral("COUNT"), QStringLiteral("SUM"),   QStringLiteral("MIN"),    QStringLiteral("MAX"),
-        QStringLiteral("AVG"),   QStringLiteral("FIRST"), QStringLiteral("LAST"),   QStringLiteral("STDEV"),
-        QStringLiteral("STDEVP"), QStringLiteral("VAR"),  QStringLiteral("VARP"),
+        QStringLiteral("COUNT"),  QStringLiteral("SUM"),   QStringLiteral("MIN"),  QStringLiteral("MAX"),
+        QStringLiteral("AVG"),    QStringLiteral("FIRST"), QStringLiteral("LAST"), QStringLiteral("STDEV"),
+        QStringLiteral("STDEVP"), QStringLiteral("VAR"),   QStringLiteral("VARP"),
     };
     return names.contains(name);
 }
@@ -197,9 +193,8 @@ Value emitFunction(Emitter& em, const Expr& e)
         const Value c = em.condition(*e.args[0]);
         const Value a = em.value(*e.args[1]);
         const Value b = em.value(*e.args[2]);
-        const Value::Kind kind = a.kind == b.kind || b.kind == Value::Null
-                                     ? a.kind
-                                     : (a.kind == Value::Null ? b.kind : Value::Other);
+        const Value::Kind kind =
+            a.kind == b.kind || b.kind == Value::Null ? a.kind : (a.kind == Value::Null ? b.kind : Value::Other);
         return make(QStringLiteral("(CASE WHEN %1 THEN %2 ELSE %3 END)").arg(c.sql, a.sql, b.sql), kind);
     }
     if (fn == u"SWITCH") {
@@ -235,8 +230,8 @@ Value emitFunction(Emitter& em, const Expr& e)
         a.append(em.value(*arg));
     if (fn == u"NZ") {
         const Value::Kind kind = a.size() > 1 && a[0].kind != a[1].kind ? Value::Other
-                                 : a[0].kind == Value::Null            ? Value::Text
-                                                                       : a[0].kind;
+                                 : a[0].kind == Value::Null             ? Value::Text
+                                                                        : a[0].kind;
         return make(QStringLiteral("coalesce(%1, %2)").arg(a[0].sql, a.size() > 1 ? a[1].sql : QStringLiteral("''")),
                     kind);
     }
@@ -286,12 +281,17 @@ Value emitFunction(Emitter& em, const Expr& e)
         // The length of a number's or a date's text as CStr writes it ("05/03/2024", "12,5"); a
         // number field read by its type first. Null, or a value no rule reads, gives Null.
         const QString v = a[0].kind == Value::Number && a[0].column ? valueKeySql(a[0]) : a[0].sql;
-        return make(QStringLiteral("length(dbe_text(%1, %2))").arg(v, a[0].kind == Value::Date ? QStringLiteral("3") : QStringLiteral("2")),
+        return make(QStringLiteral("length(dbe_text(%1, %2))")
+                        .arg(v, a[0].kind == Value::Date ? QStringLiteral("3") : QStringLiteral("2")),
                     Value::Number, 4, 4);
     }
     if (const short type = conversionType(fn)) {
         return make(QStringLiteral("dbe_num(%1, %2, %3)").arg(a[0].sql, QString::number(type), dateHint(a[0])),
-                    Value::Number, type, type == 7 || type == 5 ? 8 : type == 3 ? 2 : type == 2 ? 1 : 4);
+                    Value::Number, type,
+                    type == 7 || type == 5 ? 8
+                    : type == 3            ? 2
+                    : type == 2            ? 1
+                                           : 4);
     }
     if (fn == u"CDATE")
         return make(QStringLiteral("dbe_cdate(") + a[0].sql + u')', Value::Date);
@@ -302,8 +302,7 @@ Value emitFunction(Emitter& em, const Expr& e)
     if (fn == u"DATEADD")
         return make(QStringLiteral("dbe_dateadd(%1, %2, %3)").arg(a[0].sql, a[1].sql, a[2].sql), Value::Date);
     if (fn == u"DATEDIFF")
-        return make(QStringLiteral("dbe_datediff(%1, %2, %3)").arg(a[0].sql, a[1].sql, a[2].sql), Value::Number,
-                    4, 4);
+        return make(QStringLiteral("dbe_datediff(%1, %2, %3)").arg(a[0].sql, a[1].sql, a[2].sql), Value::Number, 4, 4);
     if (fn == u"DATESERIAL")
         return make(QStringLiteral("dbe_dateserial(%1, %2, %3)").arg(a[0].sql, a[1].sql, a[2].sql), Value::Date);
     if (fn == u"FORMAT") {
@@ -317,20 +316,51 @@ Value emitFunction(Emitter& em, const Expr& e)
 const std::vector<RuntimeFunction>& runtimeFunctions()
 {
     static const std::vector<RuntimeFunction> list = {
-        {"dbe_div", 2, true},      {"dbe_idiv", 2, true},      {"dbe_mod", 2, true},
-        {"dbe_concat", -1, true},   {"dbe_text", 2, true},      {"dbe_num", 3, true},
-        {"dbe_val", 1, true},      {"dbe_cdate", 1, true},     {"dbe_datepart", 2, true},
-        {"dbe_now", 1, false},     {"dbe_dateadd", 3, true},   {"dbe_datediff", 3, true},
-        {"dbe_dateserial", 3, true}, {"dbe_format", 3, true},  {"dbe_instr", 4, true},     {"dbe_left", 2, true},
-        {"dbe_right", 2, true},    {"dbe_mid", -1, true},      {kIdentityFunction, -1, true},
+        {"dbe_div", 2, true},
+        {"dbe_idiv", 2, true},
+        {"dbe_mod", 2, true},
+        {"dbe_concat", -1, true},
+        {"dbe_text", 2, true},
+        {"dbe_num", 3, true},
+        {"dbe_val", 1, true},
+        {"dbe_cdate", 1, true},
+        {"dbe_datepart", 2, true},
+        {"dbe_now", 1, false},
+        {"dbe_dateadd", 3, true},
+        {"dbe_datediff", 3, true},
+        {"dbe_dateserial", 3, true},
+        {"dbe_format", 3, true},
+        {"dbe_instr", 4, true},
+        {"dbe_left", 2, true},
+        {"dbe_right", 2, true},
+        {"dbe_mid", -1, true},
+        {kIdentityFunction, -1, true},
         // Registered apart (mathtextfunctions.h), with their own argument counts; the aggregates
         // among them are called only where an aggregate may stand.
-        {"dbe_pow", -1, true},     {"dbe_round", -1, true},    {"dbe_int", -1, true},      {"dbe_fix", -1, true},
-        {"dbe_sgn", -1, true},     {"dbe_sqr", -1, true},      {"dbe_exp", -1, true},      {"dbe_log", -1, true},
-        {"dbe_isnumeric", -1, true}, {"dbe_isdate", -1, true}, {"dbe_replace", -1, true}, {"dbe_space", -1, true},
-        {"dbe_chr", -1, true},     {"dbe_asc", -1, true},      {"dbe_strcomp", -1, true},  {"dbe_strreverse", -1, true},
-        {"dbe_instrrev", -1, true}, {"dbe_single", -1, true},  {"dbe_first", -1, true},    {"dbe_last", -1, true},
-        {"dbe_stdev", -1, true},   {"dbe_stdevp", -1, true},   {"dbe_var", -1, true},      {"dbe_varp", -1, true},
+        {"dbe_pow", -1, true},
+        {"dbe_round", -1, true},
+        {"dbe_int", -1, true},
+        {"dbe_fix", -1, true},
+        {"dbe_sgn", -1, true},
+        {"dbe_sqr", -1, true},
+        {"dbe_exp", -1, true},
+        {"dbe_log", -1, true},
+        {"dbe_isnumeric", -1, true},
+        {"dbe_isdate", -1, true},
+        {"dbe_replace", -1, true},
+        {"dbe_space", -1, true},
+        {"dbe_chr", -1, true},
+        {"dbe_asc", -1, true},
+        {"dbe_strcomp", -1, true},
+        {"dbe_strreverse", -1, true},
+        {"dbe_instrrev", -1, true},
+        {"dbe_single", -1, true},
+        {"dbe_first", -1, true},
+        {"dbe_last", -1, true},
+        {"dbe_stdev", -1, true},
+        {"dbe_stdevp", -1, true},
+        {"dbe_var", -1, true},
+        {"dbe_varp", -1, true},
         {"dbe_currency_avg", -1, true},
     };
     return list;

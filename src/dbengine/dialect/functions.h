@@ -31,7 +31,7 @@ QString concatenationSql(const QVector<Value>& operands);
 
 struct RuntimeFunction {
     const char* name;
-    int arguments;       // -1: any number
+    int arguments;  // -1: any number
     bool deterministic;  // false for the current date and time
 };
 // Every SQL function that translated SQL may call (dbe_fit aside).

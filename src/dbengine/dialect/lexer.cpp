@@ -4,20 +4,11 @@ namespace dbe::dialect {
 
 namespace {
 
-bool isNameStart(QChar c)
-{
-    return c.isLetter() || c == u'_';
-}
+bool isNameStart(QChar c) { return c.isLetter() || c == u'_'; }
 
-bool isNameChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_';
-}
+bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 }  // namespace
 
@@ -81,8 +72,7 @@ QVector<Token> tokenize(const QString& text)
             i = close + 1;
         } else if (isDigit(c)
                    || (c == u'.' && i + 1 < n && isDigit(text[i + 1])
-                       && (out.isEmpty()
-                           || (out.last().kind == Token::Op && out.last().text != u")")))) {
+                       && (out.isEmpty() || (out.last().kind == Token::Op && out.last().text != u")")))) {
             int j = i;
             while (j < n && isDigit(text[j]))
                 ++j;

@@ -11,13 +11,13 @@ namespace dbe::dialect {
 
 struct Token {
     enum Kind {
-        Name,      // plain name or keyword: text holds it as written
-        Bracketed, // [name]: text holds the name without the brackets
-        String,    // 'text' or "text": text holds the value, doubled quotes undone
-        Number,    // text holds the digits as written
-        Date,      // #...#: text holds what is between the hashes
-        Op,        // = <> < > <= >= + - * / \ & ( ) , . ; !
-        Invalid,   // something the lexer cannot read
+        Name,  // plain name or keyword: text holds it as written
+        Bracketed,  // [name]: text holds the name without the brackets
+        String,  // 'text' or "text": text holds the value, doubled quotes undone
+        Number,  // text holds the digits as written
+        Date,  // #...#: text holds what is between the hashes
+        Op,  // = <> < > <= >= + - * / \ & ( ) , . ; !
+        Invalid,  // something the lexer cannot read
         End,
     };
     Kind kind = End;

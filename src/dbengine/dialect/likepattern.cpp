@@ -95,7 +95,8 @@ QString likeCondition(const QString& subjectSql, const QString& pattern, bool ne
             // [x] of one character, unless x is a letter beyond ASCII (SQLite's LIKE would not
             // fold its case).
             const QChar x = i + 1 < n ? pattern[i + 1] : QChar();
-            if (i + 2 < n && pattern[i + 2] == u']' && x != u'!' && !(x.unicode() >= 0x80 && x.toLower() != x.toUpper())) {
+            if (i + 2 < n && pattern[i + 2] == u']' && x != u'!'
+                && !(x.unicode() >= 0x80 && x.toLower() != x.toUpper())) {
                 c = pattern[i + 1];
                 i += 2;
                 if (c == u'%' || c == u'_' || c == u'\\') {

@@ -11,8 +11,9 @@ namespace dbe::dialect {
 
 QString dateLiteralToStorage(const QString& text)
 {
-    static const QRegularExpression full(QStringLiteral(
-        R"(^\s*(?:(\d{1,4})([/-])(\d{1,2})(?:\2(\d{1,4}))?)?\s*(?:(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?\s*(AM|PM|A|P)?)?\s*$)"),
+    static const QRegularExpression full(
+        QStringLiteral(
+            R"(^\s*(?:(\d{1,4})([/-])(\d{1,2})(?:\2(\d{1,4}))?)?\s*(?:(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?\s*(AM|PM|A|P)?)?\s*$)"),
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = full.match(text);
     if (!m.hasMatch())

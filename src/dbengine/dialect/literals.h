@@ -14,9 +14,9 @@ QString dateLiteralToStorage(const QString& text);
 
 struct TypeName {
     short type = 0;
-    qint32 size = 0;        // the size the type gives when none is written (text and binary 255)
+    qint32 size = 0;  // the size the type gives when none is written (text and binary 255)
     bool autoIncrement = false;
-    bool sized = false;     // takes a size in parentheses: TEXT(n), BINARY(n)
+    bool sized = false;  // takes a size in parentheses: TEXT(n), BINARY(n)
 };
 
 // The type of a type name (TEXT, LONG, COUNTER, ...), without regard to case; false when the name

@@ -585,13 +585,12 @@ private:
                 next();
                 return subquery(Expr::Exists, t.pos);
             }
-            if (peek(1).isOp("(") && (!isReserved(t) || t.isKeyword("LEFT") || t.isKeyword("RIGHT") || t.isKeyword("ASC")))
+            if (peek(1).isOp("(")
+                && (!isReserved(t) || t.isKeyword("LEFT") || t.isKeyword("RIGHT") || t.isKeyword("ASC")))
                 return function();
             [[fallthrough]];
-        case Token::Bracketed:
-            return column();
-        default:
-            fail();
+        case Token::Bracketed: return column();
+        default: fail();
         }
     }
 
@@ -740,7 +739,6 @@ private:
         expectOp(")");
         return q;
     }
-
 };
 
 }  // namespace

@@ -50,10 +50,7 @@ void computedType(const Value& v, SelectPlan::OutColumn& c)
 }
 
 // How a field is written in a message: as the query wrote it.
-QString writtenName(const Expr& e)
-{
-    return e.table.isEmpty() ? e.field : e.table + u'.' + e.field;
-}
+QString writtenName(const Expr& e) { return e.table.isEmpty() ? e.field : e.table + u'.' + e.field; }
 
 // The position an ORDER BY item names when it is a whole number written alone (ORDER BY 2 sorts
 // by the second field of the result); 0 otherwise.
@@ -279,9 +276,10 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool value
     }
     // TOP n PERCENT: n hundredths of the records (or groups) the query selects, rounded up.
     const QString whereSql0 = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where;
-    const QString top = !q.topPercent ? QString::number(q.top)
-                                      : QStringLiteral("(SELECT (count(*) * %1 + 99) / 100 FROM (SELECT 1 FROM %2%3%4))")
-                                            .arg(QString::number(q.top), from, whereSql0, tail);
+    const QString top = !q.topPercent
+                            ? QString::number(q.top)
+                            : QStringLiteral("(SELECT (count(*) * %1 + 99) / 100 FROM (SELECT 1 FROM %2%3%4))")
+                                  .arg(QString::number(q.top), from, whereSql0, tail);
     const bool ties = q.top >= 0 && !order.isEmpty() && !q.distinct;
     if (!order.isEmpty() && !ties)
         tail += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
@@ -319,8 +317,9 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool value
                                  + from + whereSql + groupTail + tail;
         if (sources.size() == 1 && shown[0] && groupTail.isEmpty() && tail.isEmpty() && !ties)
             plan.keyChunkSql = QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                               + from + QStringLiteral(" WHERE ") + (where.isEmpty() ? QString() : u'(' + where + QStringLiteral(") AND "))
-                               + rowids[0] + QStringLiteral(" > :dbe_after ORDER BY ") + rowids[0]
+                               + from + QStringLiteral(" WHERE ")
+                               + (where.isEmpty() ? QString() : u'(' + where + QStringLiteral(") AND ")) + rowids[0]
+                               + QStringLiteral(" > :dbe_after ORDER BY ") + rowids[0]
                                + QStringLiteral(" LIMIT :dbe_limit");
     } else {
         for (const Out& o : outs)  // DISTINCT and UNION tell values apart as ORDER BY does
@@ -397,8 +396,7 @@ int findOutColumn(const SelectPlan& plan, const QString& name)
             continue;
         const SelectPlan::Source& s = plan.sources[c.source];
         if (c.field.compare(field, Qt::CaseInsensitive) == 0
-            && (s.written.compare(table, Qt::CaseInsensitive) == 0
-                || s.table.compare(table, Qt::CaseInsensitive) == 0))
+            && (s.written.compare(table, Qt::CaseInsensitive) == 0 || s.table.compare(table, Qt::CaseInsensitive) == 0))
             return i;
     }
     return -1;

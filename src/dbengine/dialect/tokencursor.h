@@ -62,8 +62,7 @@ public:
     bool atName() const
     {
         const Token& t = peek();
-        return (t.kind == Token::Name && !isReserved(t))
-               || (t.kind == Token::Bracketed && !t.text.trimmed().isEmpty());
+        return (t.kind == Token::Name && !isReserved(t)) || (t.kind == Token::Bracketed && !t.text.trimmed().isEmpty());
     }
     QString name()
     {
@@ -85,8 +84,8 @@ public:
         TokenCursor& c_;
     };
 
-    int exprStart = -1;                        // where the expression being read began
-    int clauseError = err::SyntaxErrorInUpdate; // the error of the clause being read
+    int exprStart = -1;  // where the expression being read began
+    int clauseError = err::SyntaxErrorInUpdate;  // the error of the clause being read
 
 private:
     const QString& text_;

@@ -69,27 +69,20 @@ Statement plan(const QString& text, const SchemaProvider& schema)
             st.table = st.select.sources.first().table;
         return st;
     }
-    case Statement::SelectInto:
-        return planSelectInto(*parsed.select, emitter, schema);
-    case Statement::Update:
-        return planUpdate(*parsed.update, emitter);
+    case Statement::SelectInto: return planSelectInto(*parsed.select, emitter, schema);
+    case Statement::Update: return planUpdate(*parsed.update, emitter);
     case Statement::Delete: {
         Statement st = planDelete(*parsed.remove, emitter);
         emitter.finish();
         return st;
     }
-    case Statement::Insert:
-        return planInsert(*parsed.insert, emitter);
-    default:
-        return planDefinition(std::move(parsed.ddl), schema);
+    case Statement::Insert: return planInsert(*parsed.insert, emitter);
+    default: return planDefinition(std::move(parsed.ddl), schema);
     }
 }
 
 }  // namespace
 
-Statement translate(const QString& text, const SchemaProvider& schema)
-{
-    return checked(plan(text, schema));
-}
+Statement translate(const QString& text, const SchemaProvider& schema) { return checked(plan(text, schema)); }
 
 }  // namespace dbe::dialect

@@ -37,37 +37,19 @@ bool literalText(const Value& v, QString* text)
     return true;
 }
 
-bool isYesNo(const Value& v)
-{
-    return v.column && v.type == 1;
-}
+bool isYesNo(const Value& v) { return v.column && v.type == 1; }
 
 // A column of a number type other than yes/no (byte to decimal).
-bool isNumberColumn(const Value& v)
-{
-    return v.column && v.kind == Value::Number && v.type != 1;
-}
+bool isNumberColumn(const Value& v) { return v.column && v.kind == Value::Number && v.type != 1; }
 
-bool isDate(const Value& v)
-{
-    return v.kind == Value::Date;
-}
+bool isDate(const Value& v) { return v.kind == Value::Date; }
 
 // A value the same for every record: no column of this query or an enclosing one takes part.
-bool isConstant(const Value& v)
-{
-    return !v.column && !v.aggregate && !v.sql.contains(u'"');
-}
+bool isConstant(const Value& v) { return !v.column && !v.aggregate && !v.sql.contains(u'"'); }
 
-[[noreturn]] void mismatch()
-{
-    throw DbError::make(err::TypeMismatch);
-}
+[[noreturn]] void mismatch() { throw DbError::make(err::TypeMismatch); }
 
-QString number(double d)
-{
-    return QString::number(d, 'g', 17);
-}
+QString number(double d) { return QString::number(d, 'g', 17); }
 
 QString readCall(const char* function, const QString& sql, int mode)
 {
@@ -81,8 +63,7 @@ QString dateOperand(const Value& v, int mode = kReadCompare)
 {
     QString text;
     switch (v.kind) {
-    case Value::Null:
-        return QStringLiteral("NULL");
+    case Value::Null: return QStringLiteral("NULL");
     case Value::Number:
     case Value::Bool:
         if (isYesNo(v))
@@ -105,8 +86,7 @@ QString dateOperand(const Value& v, int mode = kReadCompare)
             return number(dateSerial(dt));
         }
         return readCall(kDateFunction, v.sql, kReadStrict);
-    default:
-        return readCall(kDateFunction, v.sql, mode);
+    default: return readCall(kDateFunction, v.sql, mode);
     }
 }
 
@@ -279,17 +259,15 @@ QString spellingList(const Value& column, const QVector<const Value*>& values)
     return calls.join(QStringLiteral(" UNION ALL "));
 }
 
-QString notWord(bool negated)
-{
-    return negated ? QStringLiteral("NOT ") : QString();
-}
+QString notWord(bool negated) { return negated ? QStringLiteral("NOT ") : QString(); }
 
 // "inner equals outer" under DBE_NOCASE, answered from a NOCASE index on the column inner: inner
 // is looked up under every spelling of outer, or, for a text with too many, under the values of
 // inner's field equal to it.
 QString spellingLookup(const Value& inner, const Value& outer)
 {
-    return QStringLiteral("(%1 COLLATE NOCASE IN (SELECT value FROM %2))").arg(inner.sql, spellingsCall(inner, outer.sql));
+    return QStringLiteral("(%1 COLLATE NOCASE IN (SELECT value FROM %2))")
+        .arg(inner.sql, spellingsCall(inner, outer.sql));
 }
 
 // Two text columns of different tables compared for equality, so that an index is used: in a
@@ -383,9 +361,10 @@ QString comparisonSql(const Value& a, const QString& op, const Value& b, const J
         if (isNumberColumn(a) && isConstant(b))
             return numberColumnSql(a.sql, op, numericOperand(b));
         if (isNumberColumn(b) && isConstant(a)) {
-            static const QHash<QString, QString> mirrored = {
-                {QStringLiteral("<"), QStringLiteral(">")}, {QStringLiteral(">"), QStringLiteral("<")},
-                {QStringLiteral("<="), QStringLiteral(">=")}, {QStringLiteral(">="), QStringLiteral("<=")}};
+            static const QHash<QString, QString> mirrored = {{QStringLiteral("<"), QStringLiteral(">")},
+                                                             {QStringLiteral(">"), QStringLiteral("<")},
+                                                             {QStringLiteral("<="), QStringLiteral(">=")},
+                                                             {QStringLiteral(">="), QStringLiteral("<=")}};
             return numberColumnSql(b.sql, mirrored.value(op, op), numericOperand(a));
         }
         return QStringLiteral("(%1 %2 %3)").arg(numericOperand(a), op, numericOperand(b));
@@ -404,8 +383,7 @@ QString comparisonSql(const Value& a, const QString& op, const Value& b, const J
             const Value& other = a.column ? b : a;
             const QString list = spellingList(col, {&other});
             if (!list.isEmpty()) {
-                return QStringLiteral("(%1 COLLATE NOCASE %2IN (%3))")
-                    .arg(col.sql, notWord(op == u"<>"), list);
+                return QStringLiteral("(%1 COLLATE NOCASE %2IN (%3))").arg(col.sql, notWord(op == u"<>"), list);
             }
         }
         return QStringLiteral("(%1 COLLATE %2 %3 %4)").arg(a.sql, coll, op, b.sql);
@@ -428,8 +406,8 @@ QString betweenSql(const Value& a, const Value& lo, const Value& hi, bool negate
         return QStringLiteral("(%1 %2BETWEEN %3 AND %4)")
             .arg(numericOperand(a), notWord(negated), numericOperand(lo), numericOperand(hi));
     }
-    const QString coll = textRule({&a, &lo, &hi}) ? QStringLiteral(" COLLATE ") + collation({&a, &lo, &hi}, false)
-                                                  : QString();
+    const QString coll =
+        textRule({&a, &lo, &hi}) ? QStringLiteral(" COLLATE ") + collation({&a, &lo, &hi}, false) : QString();
     return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)").arg(a.sql, coll, notWord(negated), lo.sql, hi.sql);
 }
 

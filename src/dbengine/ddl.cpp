@@ -4,6 +4,7 @@
 #include "connstate.h"
 #include "dbtypes.h"
 #include "metadata.h"
+#include "rowidname.h"
 #include "uniquetext.h"
 #include "values.h"
 
@@ -378,12 +379,12 @@ void alterField(DatabaseImpl& d, const QString& tableName, FieldInfo f)
     f.name = fields[at].name;
     f.allowZeroLength = fields[at].allowZeroLength && isTextType(f.type);
     f = prepareField(f, false);
-    QString rowid = QStringLiteral("rowid");
-    for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
-        rowid = QString::fromLatin1(candidate);
-        if (t.fieldIndex(rowid) < 0)
-            break;
-    }
+    QStringList fieldNames;
+    for (const FieldInfo& x : fields)
+        fieldNames << x.name;
+    const QString rowid = UnshadowedRowid(fieldNames);
+    if (rowid.isEmpty())  // the rows could not be copied with their row numbers
+        throw DbError::make(err::RowNumberShadowed, {stored});
 
     // The columns as SQLite declares them now; the engine's own declarations are written as the
     // engine writes them (texts compared without regard to case), any other one as it is.

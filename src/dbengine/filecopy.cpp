@@ -1,6 +1,7 @@
 #include "filecopy.h"
 
 #include "connstate.h"
+#include "rowidname.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
@@ -667,20 +668,18 @@ void SalvageInto(const Database& db, const QString& fresh, QStringList& notes)
         // Records in rowid order from the front until an unreadable page stops the walk, then from
         // the back down to the same place: what lies between is lost.
         sqlite3_stmt* ins = nullptr;
-        QStringList colNames;
+        QStringList colNames, fieldNames;
         {
             Stmt info = d.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"));
             const QByteArray n = o.name.toUtf8();
             sqlite3_bind_text(info, 1, n.constData(), int(n.size()), SQLITE_TRANSIENT);
-            while (info.step(d))
-                colNames << quoteId(text(info, 0));
+            while (info.step(d)) {
+                fieldNames << text(info, 0);
+                colNames << quoteId(fieldNames.last());
+            }
         }
         // The rowid under a name no field of the table shadows.
-        QString rowid;
-        for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
-            if (rowid.isEmpty() && !colNames.contains(quoteId(QString::fromLatin1(candidate)), Qt::CaseInsensitive))
-                rowid = QString::fromLatin1(candidate);
-        }
+        const QString rowid = UnshadowedRowid(fieldNames);
         if (rowid.isEmpty())
             throw DbError::make(err::RowNumberShadowed, {o.name});
         QStringList params;

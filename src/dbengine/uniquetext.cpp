@@ -2,6 +2,7 @@
 
 #include "columntype.h"
 #include "connstate.h"
+#include "rowidname.h"
 #include "spellingtable.h"
 #include "valuefunctions.h"
 #include "values.h"
@@ -41,11 +42,10 @@ QString sqlText(const QString& s)
 // The name under which the table's rowid is reached (a table may have a field named rowid).
 QString rowidName(const QVector<FieldInfo>& fields)
 {
-    for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
-        if (!field(fields, QString::fromLatin1(candidate)))
-            return QString::fromLatin1(candidate);
-    }
-    return QString();
+    QStringList names;
+    for (const FieldInfo& f : fields)
+        names << f.name;
+    return UnshadowedRowid(names);
 }
 
 bool withoutRowid(DatabaseImpl& d, const QString& table)

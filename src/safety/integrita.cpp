@@ -3,6 +3,7 @@
 #include "archivio_diretto.h"
 #include "copia_sicurezza.h"
 #include "core/guardia_archivio.h"
+#include "dbengine/rowidname.h"
 #include "sessione_sicurezza.h"
 
 #include <QCoreApplication>
@@ -380,14 +381,11 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
     };
     QVector<Indice> elenco;
     const QString rowid = [&] {
-        const auto campi = a.righe(QStringLiteral("SELECT lower(name) FROM pragma_table_info(?1)"), {tabella});
+        const auto campi = a.righe(QStringLiteral("SELECT name FROM pragma_table_info(?1)"), {tabella});
         QStringList nomi;
         for (const QVariantList& r : campi.value_or(QVector<QVariantList>()))
             nomi << r.value(0).toString();
-        for (const char* c : {"rowid", "_rowid_", "oid"})
-            if (!nomi.contains(QLatin1String(c)))
-                return QString::fromLatin1(c);
-        return QString();
+        return dbe::UnshadowedRowid(nomi);
     }();
     if (rowid.isEmpty())
         return std::nullopt;

@@ -5,6 +5,8 @@
 #include "planner.h"
 #include "typedvalues.h"
 
+#include "dbengine/rowidname.h"
+
 namespace dbe::dialect {
 
 namespace {
@@ -63,11 +65,13 @@ QString Emitter::textLiteral(const QString& text)
 
 QString Emitter::rowidName(const Table& table)
 {
-    for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
-        if (fieldIndex(table, QString::fromLatin1(candidate)) < 0)
-            return QString::fromLatin1(candidate);
-    }
-    throw DbError::make(err::RowNumberShadowed, {table.name});
+    QStringList fields;
+    for (const Column& c : table.columns)
+        fields << c.name;
+    const QString rowid = UnshadowedRowid(fields);
+    if (rowid.isEmpty())
+        throw DbError::make(err::RowNumberShadowed, {table.name});
+    return rowid;
 }
 
 QString Emitter::contentSql(const Table& table, const QString& sqlName)

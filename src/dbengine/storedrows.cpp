@@ -80,6 +80,24 @@ const char* storageClass(const QVariant& v)
     }
 }
 
+// A JSON array of the given texts (numbers, or quoted strings), for json_each(): one bound text
+// carries a whole list of rowids into a single statement.
+QByteArray jsonArray(const QVector<QByteArray>& items)
+{
+    QByteArray a = "[";
+    for (const QByteArray& item : items) {
+        if (a.size() > 1)
+            a += ',';
+        a += item;
+    }
+    return a + ']';
+}
+
+void bindText(sqlite3_stmt* st, int i, const QByteArray& text)
+{
+    sqlite3_bind_text(st, i, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
 // "c1" IS ?1 AND typeof("c1") = ?2 ...: an exact match of stored values (COLLATE BINARY, so a
 // NOCASE column does not take "rossi" for "ROSSI").
 QString exactWhere(const StoredRow& row, int firstParam)
@@ -245,15 +263,14 @@ QVector<std::pair<Bookmark, QVariant>> ReadFieldOfAll(const Recordset& rs, const
         return out;
     }
     const int s = impl->layout.field(f).source;
-    QByteArray ids = "[";
+    QVector<QByteArray> ids;
+    qint64 expected = 0;  // the records with a row: one of the missing side of an outer join has none
     for (qint64 e = keys.nextLive(0); e < keys.size(); e = keys.nextLive(e + 1)) {
         out.append({generation | e, QVariant()});
         const qint64 rowid = s < 0 ? detail::Keyset::kNoRow : keys.rowid(e, s);
-        if (ids.size() > 1)
-            ids += ',';
-        ids += rowid == detail::Keyset::kNoRow ? QByteArray("null") : QByteArray::number(rowid);
+        expected += rowid != detail::Keyset::kNoRow;
+        ids << (rowid == detail::Keyset::kNoRow ? QByteArray("null") : QByteArray::number(rowid));
     }
-    ids += ']';
     if (s < 0 || out.isEmpty())
         return out;
     const detail::LayoutSource& src = impl->layout.source(s);
@@ -263,16 +280,13 @@ QVector<std::pair<Bookmark, QVariant>> ReadFieldOfAll(const Recordset& rs, const
     const QString t = quoteId(src.table);
     Stmt st = d.prepare(QStringLiteral("SELECT k.key, %1.%2 FROM json_each(?1) AS k JOIN %1 ON %1.%3 = k.value")
                             .arg(t, quoteId(impl->layout.field(f).info.name), src.rowid));
-    sqlite3_bind_text(st, 1, ids.constData(), int(ids.size()), SQLITE_TRANSIENT);
+    bindText(st, 1, jsonArray(ids));
     qint64 read = 0;
     while (st.step(d)) {
         out[sqlite3_column_int64(st, 0)].second = detail::readValue(st, 1, type);
         ++read;
     }
     // A record of the missing side of an outer join reads as Null; any other row missing is gone.
-    qint64 expected = 0;
-    for (qint64 e = keys.nextLive(0); e < keys.size(); e = keys.nextLive(e + 1))
-        expected += keys.rowid(e, s) != detail::Keyset::kNoRow;
     if (read != expected)
         throw DbError::make(err::RecordDeleted);
     return out;
@@ -311,16 +325,9 @@ std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookma
     if (listed.empty())
         return outcome;
     std::sort(listed.begin(), listed.end());
-    QByteArray ids = "[";
-    for (const auto& [rowid, k] : listed) {
-        if (ids.size() > 1)
-            ids += ',';
-        ids += QByteArray::number(rowid);
-    }
-    ids += ']';
-    const auto bindJson = [](sqlite3_stmt* st, int i, const QByteArray& json) {
-        sqlite3_bind_text(st, i, json.constData(), int(json.size()), SQLITE_TRANSIENT);
-    };
+    QVector<QByteArray> ids;
+    for (const auto& [rowid, k] : listed)
+        ids << QByteArray::number(rowid);
     const auto entryOf = [&](int k) { return marks.at(k) & 0xffffffffLL; };
 
     // The write lock first (or a savepoint inside the caller's transaction): what is read below is
@@ -328,12 +335,12 @@ std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookma
     DatabaseImpl::WriteScope scope(d);
     const QString table = quoteId(src.table);
     QVector<StoredRow> rows(marks.size());
-    QByteArray held = "[";  // "rowid:content" of each record found as listed
-    QByteArray found = "[";
+    QVector<QByteArray> held;  // "rowid:content" of each record found as listed
+    QVector<QByteArray> found;
     {
         Stmt st = d.prepare(QStringLiteral("SELECT %1, %2, %3, * FROM %4 WHERE %1 IN (SELECT value FROM json_each(?1))")
                                 .arg(src.rowid, src.identity, src.content, table));
-        bindJson(st, 1, ids);
+        bindText(st, 1, jsonArray(ids));
         QStringList names;
         while (st.step(d)) {
             const qint64 rowid = sqlite3_column_int64(st, 0);
@@ -358,18 +365,12 @@ std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookma
             r.values.reserve(n - 3);
             for (int i = 3; i < n; ++i)
                 r.values << columnValue(st, i);
-            if (held.size() > 1) {
-                held += ',';
-                found += ',';
-            }
             const char* content = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
-            held += '"' + QByteArray::number(rowid) + ':' + QByteArray(content) + '"';
-            found += QByteArray::number(rowid);
+            held << '"' + QByteArray::number(rowid) + ':' + QByteArray(content) + '"';
+            found << QByteArray::number(rowid);
             outcome[size_t(k)] = RowState::Same;
         }
     }
-    held += ']';
-    found += ']';
     // Rows not found as listed: gone, or holding another record (its identity) or other values.
     for (const auto& [rowid, k] : listed) {
         if (outcome[size_t(k)] != RowState::Gone)
@@ -379,7 +380,7 @@ std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookma
         if (chk.step(d))
             outcome[size_t(k)] = RowState::Changed;
     }
-    if (found.size() <= 2) {
+    if (found.isEmpty()) {
         scope.commit();
         return outcome;
     }
@@ -393,8 +394,8 @@ std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookma
                                             "(%2 || ':' || ifnull(%3, '')) IN (SELECT value FROM json_each(?2)) "
                                             "RETURNING %2")
                                  .arg(table, src.rowid, src.content));
-        bindJson(del, 1, found);
-        bindJson(del, 2, held);
+        bindText(del, 1, jsonArray(found));
+        bindText(del, 2, jsonArray(held));
         while (del.step(d))
             deleted.insert(sqlite3_column_int64(del, 0));
     }

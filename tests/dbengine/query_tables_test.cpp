@@ -195,6 +195,17 @@ TEST(QueryTablesTest, ATableNameUsedTwiceIsRefused)
               QStringList({"C1|C2"}));
 }
 
+// A one-table UPDATE or DELETE may call its table by an alias, with or without AS, and qualify
+// its fields by it.
+TEST(QueryTablesTest, OneTableChangesNameTheirTableByAnAlias)
+{
+    Archive a;
+    customersAndOrders(a);
+    a.exec("UPDATE ORDINI AS O SET O.TOTALE = O.TOTALE * 2 WHERE O.NUMERO MOD 2 = 0");
+    a.exec("DELETE * FROM ORDINI O WHERE O.TOTALE < 8 AND IIF(O.NUMERO > 2, 1, 0) = 1");
+    EXPECT_EQ(sorted(rows(a, "SELECT NUMERO, TOTALE FROM ORDINI")), QStringList({"1|10", "2|30"}));
+}
+
 namespace {
 
 // Each field of a table as NAME:type:size, through a record set over the whole table.

@@ -235,6 +235,18 @@ Statement planSelectInto(const SelectQuery& q, Emitter& em, const SchemaProvider
     return st;
 }
 
+namespace {
+
+// The target of a one-table UPDATE or DELETE as SQLite names it: the table, with the alias the
+// statement's fields are qualified by when the query gave one.
+QString targetSql(const Source& s)
+{
+    const QString table = Emitter::quote(s.table->name);
+    return s.sqlName == s.table->name ? table : table + QStringLiteral(" AS ") + Emitter::quote(s.sqlName);
+}
+
+}  // namespace
+
 Statement planUpdate(const UpdateQuery& q, Emitter& em)
 {
     if (q.joined)
@@ -268,8 +280,8 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
         where = QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
     em.popScope();
     em.finish();
-    st.sql = QStringLiteral("UPDATE ") + Emitter::quote(s.table->name) + QStringLiteral(" SET ")
-             + sets.join(QStringLiteral(", ")) + where;
+    st.sql =
+        QStringLiteral("UPDATE ") + targetSql(s) + QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) + where;
     return st;
 }
 
@@ -287,7 +299,7 @@ Statement planDelete(const DeleteQuery& q, Emitter& em)
         && q.starTable.compare(st.table, Qt::CaseInsensitive) != 0)
         throw DbError::make(err::DeleteTableNotSpecified);
     em.pushScope(&sources);
-    st.sql = QStringLiteral("DELETE FROM ") + Emitter::quote(st.table);
+    st.sql = QStringLiteral("DELETE FROM ") + targetSql(sources[0]);
     if (q.where)
         st.sql += QStringLiteral(" WHERE ") + em.whereCondition(*q.where).sql;
     em.popScope();

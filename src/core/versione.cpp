@@ -8,8 +8,8 @@
 namespace corvale {
 
 namespace {
-const QString kTabella = QStringLiteral("AGENZIA");
-const QString kCampo = QStringLiteral("VERSDB");
+const QString kTabella = QString::fromLatin1(kTabellaVersione);
+const QString kCampo = QString::fromLatin1(kCampoVersione);
 }  // namespace
 
 QString LeggiVersioneDb(const dbe::Database& db, bool aggiungiRecord)

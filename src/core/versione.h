@@ -13,6 +13,10 @@ namespace corvale {
 
 class Sessione;
 
+// Where the stamp is kept: the table and its text field.
+inline constexpr char kTabellaVersione[] = "AGENZIA";
+inline constexpr char kCampoVersione[] = "VERSDB";
+
 // The stamp of an open database, read through a second connection to the same file: an empty
 // AGENZIA gains one record at its defaults (with `aggiungiRecord` false, as a check that changes
 // nothing wants, it reads as "0" and stays empty); a Null VERSDB reads as "0".

@@ -5,7 +5,7 @@
 // --target dialect_fuzz; run: build-fuzz/fuzz/dialect_fuzz -max_len=512 corpus/
 #include "dbengine/dialect/dialect.h"
 #include "dbengine/dialect/functions.h"
-#include "dbengine/valuefunctions.h"
+#include "dbengine/value_functions.h"
 
 #include <sqlite3.h>
 

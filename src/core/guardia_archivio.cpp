@@ -1,7 +1,7 @@
 #include "guardia_archivio.h"
 
 #include "core/sessione.h"
-#include "dbengine/storedrows.h"
+#include "dbengine/stored_rows.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // The connection: statement cache, running SQL, mapping SQLite's failures onto the engine's error
 // numbers, and the write scope that makes each change its own transaction.
-#include "connstate.h"
+#include "conn_state.h"
 #include "database.h"
 
 #include <QRegularExpression>

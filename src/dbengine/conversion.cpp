@@ -1,10 +1,10 @@
 #include "conversion.h"
 
 #include "connection.h"
-#include "connstate.h"
+#include "conn_state.h"
 #include "database.h"
-#include "dbtypes.h"
-#include "valuefunctions.h"
+#include "db_types.h"
+#include "value_functions.h"
 #include "values.h"
 
 #include <sqlite3.h>

@@ -7,9 +7,9 @@
 //
 // StoredValueUnreadable tells, for a value as a column holds it (as the engine's record sets read
 // it back when no rule reads it: the text, the number or the bytes as stored), whether no rule of
-// the field's type reads it (valuefunctions.h: dates, numbers under the Italian rule, yes/no).
+// the field's type reads it (value_functions.h: dates, numbers under the Italian rule, yes/no).
 // CountUnreadable counts such values in the fields of a table, in one pass over it.
-#include "dberror.h"
+#include "db_error.h"
 
 #include <QStringList>
 #include <QVariant>

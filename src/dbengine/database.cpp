@@ -2,7 +2,7 @@
 // in open.cpp, record sets in recordset.cpp.
 #include "database.h"
 
-#include "connstate.h"
+#include "conn_state.h"
 #include "ddl.h"
 #include "objects.h"
 

@@ -5,9 +5,9 @@
 // to the file when the call returns (each statement, record write or definition append is its own
 // transaction unless a workspace transaction is open), and synced to the disk by SyncToDisk() or
 // Close().
-#include "dberror.h"
-#include "dbtypes.h"
-#include "tabledef.h"
+#include "db_error.h"
+#include "db_types.h"
+#include "table_def.h"
 
 #include <QString>
 #include <memory>

@@ -2,8 +2,8 @@
 // The database engine the rest of the program calls: include this one header.
 #include "conversion.h"
 #include "database.h"
-#include "dberror.h"
+#include "db_error.h"
 #include "progress.h"
-#include "dbtypes.h"
+#include "db_types.h"
 #include "recordset.h"
-#include "tabledef.h"
+#include "table_def.h"

@@ -3,7 +3,7 @@
 // only callers of Execute need the translator.
 #include "database.h"
 
-#include "connstate.h"
+#include "conn_state.h"
 #include "ddl.h"
 
 namespace dbe {

@@ -1,6 +1,6 @@
 // Opening and creating archive files. An archive is validated before anything in it changes: a
 // file that is not an archive, or a damaged one, is refused and left exactly as it was.
-#include "connstate.h"
+#include "conn_state.h"
 #include "database.h"
 #include "metadata.h"
 

@@ -16,8 +16,8 @@
 // fields' rules (size, zero-length, required, unique indexes) and written at Update; a refused Update changes nothing
 // and leaves the edit pending. With dbInconsistent, an edit of a join record writes each changed
 // field into its own table's row.
-#include "dberror.h"
-#include "dbtypes.h"
+#include "db_error.h"
+#include "db_types.h"
 
 #include <QString>
 #include <QVariant>

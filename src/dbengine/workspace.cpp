@@ -1,6 +1,6 @@
 // The default workspace: transactions that span every database open in the process, nested by
 // savepoints. A database opened inside a transaction joins it at the current level.
-#include "connstate.h"
+#include "conn_state.h"
 #include "database.h"
 
 #include <optional>

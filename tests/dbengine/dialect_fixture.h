@@ -5,8 +5,8 @@
 // rules it enforces belong to the engine, not to the translation. The functions the translation
 // compares dates and texts with, and the query functions, are the engine's own.
 #include "dbengine/dialect/dialect.h"
-#include "dbengine/queryfunctions.h"
-#include "dbengine/valuefunctions.h"
+#include "dbengine/query_functions.h"
+#include "dbengine/value_functions.h"
 
 #include <QVariant>
 #include <QVector>

@@ -1,7 +1,7 @@
 #include "proprieta_access.h"
 
 #include "dbengine/db_types.h"
-#include "dbengine/ddl.h"
+#include "dbengine/table_def.h"
 
 #include <QHash>
 #include <mdbtools.h>
@@ -99,7 +99,7 @@ QVector<ProprietaAccess> ProprietaTabella(const void* props, QStringList* saltat
         const QString nome = QString::fromUtf8(static_cast<const char*>(k));
         const QString testo = QString::fromUtf8(static_cast<const char*>(v));
         const short tipo = TipoProprieta(nome, testo);
-        if (dbe::detail::ddl::isBuiltinProperty(nome)) {
+        if (dbe::IsBuiltinProperty(nome)) {
             saltati->append(QStringLiteral("proprietà %1: nome riservato dall'archivio").arg(nome));
             continue;
         }

@@ -14,7 +14,7 @@ namespace corvale::access {
 namespace {
 
 struct Vista {
-    std::weak_ptr<dbe::detail::DatabaseImpl> db;
+    dbe::WeakDatabase db;
     QString temporaneo;
     QString origine;
     std::shared_ptr<FileProvvisorio> elenco;  // removed also on an interruption
@@ -37,13 +37,13 @@ public:
     void aggiungi(const dbe::Database& db, const QString& temporaneo, const QString& origine,
                   std::shared_ptr<FileProvvisorio> elenco)
     {
-        viste_.push_back({db.impl(), temporaneo, origine, std::move(elenco)});
+        viste_.push_back({dbe::WeakDatabase(db), temporaneo, origine, std::move(elenco)});
     }
     void pulisci()
     {
         for (auto it = viste_.begin(); it != viste_.end();) {
-            const auto db = it->db.lock();
-            if (db && dbe::Database(db).IsOpen()) {
+            const dbe::Database db = it->db.Lock();
+            if (!db.isNull() && db.IsOpen()) {
                 ++it;
                 continue;
             }
@@ -54,7 +54,7 @@ public:
     const Vista* trova(const dbe::Database& db) const
     {
         for (const Vista& v : viste_)
-            if (!db.isNull() && v.db.lock() == db.impl())
+            if (v.db.Refers(db))
                 return &v;
         return nullptr;
     }

@@ -1,6 +1,6 @@
 #include "column_type.h"
 
-#include "db_types.h"
+#include "dbengine/db_types.h"
 
 #include <QHash>
 #include <QRegularExpression>

@@ -1,9 +1,10 @@
-#include "conversion.h"
+#include "dbengine/conversion.h"
 
+#include "impl_access.h"
 #include "connection.h"
 #include "conn_state.h"
-#include "database.h"
-#include "db_types.h"
+#include "dbengine/database.h"
+#include "dbengine/db_types.h"
 #include "value_functions.h"
 #include "values.h"
 
@@ -58,7 +59,7 @@ bool StoredValueUnreadable(const QVariant& stored, short type)
 QVector<qint64> CountUnreadable(const Database& db, const QString& table, const QStringList& fields)
 {
     QVector<qint64> counts(fields.size(), 0);
-    const auto d = db.impl();
+    const auto d = detail::implOf(db);
     if (!d)
         throw DbError::make(err::ObjectInvalid);
     const detail::TableInfo* info = d->tableInfo(table);

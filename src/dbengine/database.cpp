@@ -1,6 +1,6 @@
 // Database: the handle's own operations (name, close, table definitions, statements). Opening is
 // in open.cpp, record sets in recordset.cpp.
-#include "database.h"
+#include "dbengine/database.h"
 
 #include "conn_state.h"
 #include "ddl.h"

@@ -1,6 +1,6 @@
-#include "date_value.h"
+#include "dbengine/date_value.h"
 
-#include "number_text.h"
+#include "dbengine/number_text.h"
 
 #include <cmath>
 

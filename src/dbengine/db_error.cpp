@@ -1,4 +1,4 @@
-#include "db_error.h"
+#include "dbengine/db_error.h"
 
 #include <QHash>
 

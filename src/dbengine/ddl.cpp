@@ -2,9 +2,9 @@
 
 #include "column_type.h"
 #include "conn_state.h"
-#include "db_types.h"
+#include "dbengine/db_types.h"
 #include "metadata.h"
-#include "rowid_name.h"
+#include "dbengine/rowid_name.h"
 #include "unique_text.h"
 #include "values.h"
 

@@ -1,7 +1,8 @@
-#include "file_copy.h"
+#include "dbengine/file_copy.h"
 
+#include "impl_access.h"
 #include "conn_state.h"
-#include "rowid_name.h"
+#include "dbengine/rowid_name.h"
 
 #include <QAtomicInteger>
 #include <QCoreApplication>
@@ -33,7 +34,7 @@ using detail::Stmt;
 
 namespace {
 
-DatabaseImpl& conn(const Database& db) { return detail::openImpl(db.impl()); }
+DatabaseImpl& conn(const Database& db) { return detail::openImpl(detail::implOf(db)); }
 
 QString text(sqlite3_stmt* st, int i)
 {

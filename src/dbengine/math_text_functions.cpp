@@ -2,7 +2,7 @@
 // StDevP, Var and VarP, at run time.
 #include "math_text_functions.h"
 
-#include "db_types.h"
+#include "dbengine/db_types.h"
 #include "sqlite_call.h"
 #include "values.h"
 

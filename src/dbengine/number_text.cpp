@@ -1,6 +1,6 @@
 // The Italian number rule, read by hand: a locale's reader would accept groupings of any length
 // and a point where the comma belongs.
-#include "number_text.h"
+#include "dbengine/number_text.h"
 
 #include <QByteArray>
 #include <cmath>

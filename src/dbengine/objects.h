@@ -4,7 +4,7 @@
 // connection (always the file as it is now) and keeps the last one read, so that it still answers
 // after its table or field is gone.
 #include "connection.h"
-#include "table_def.h"
+#include "dbengine/table_def.h"
 
 #include <QHash>
 #include <vector>

@@ -2,8 +2,8 @@
 // each with the original engine's Null rules and errors.
 #include "query_functions.h"
 
-#include "date_value.h"
-#include "db_types.h"
+#include "dbengine/date_value.h"
+#include "dbengine/db_types.h"
 #include "dialect/functions.h"
 #include "sqlite_call.h"
 #include "values.h"

@@ -1,6 +1,6 @@
 #include "recordset_edit.h"
 
-#include "db_types.h"
+#include "dbengine/db_types.h"
 #include "recordset_keyset.h"
 #include "value_functions.h"
 #include "values.h"

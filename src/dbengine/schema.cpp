@@ -3,7 +3,7 @@
 // connection changed the schema or the metadata.
 #include "column_type.h"
 #include "conn_state.h"
-#include "db_types.h"
+#include "dbengine/db_types.h"
 #include "unique_text.h"
 #include "values.h"
 

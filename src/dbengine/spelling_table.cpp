@@ -1,6 +1,6 @@
 #include "spelling_table.h"
 
-#include "db_types.h"
+#include "dbengine/db_types.h"
 #include "value_functions.h"
 
 #include <QByteArray>

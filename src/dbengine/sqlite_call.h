@@ -3,7 +3,7 @@
 // QVariant (Null as an invalid QVariant, integers as qint64, texts as UTF-8 decoded QString, blobs
 // as QByteArray), and a result or an engine error handed back to SQLite. An error travels as the
 // text "DBE<number>:<description>", which the connection turns back into the engine's error.
-#include "db_error.h"
+#include "dbengine/db_error.h"
 
 #include <QVariant>
 #include <QVector>

@@ -1,5 +1,6 @@
-#include "stored_rows.h"
+#include "dbengine/stored_rows.h"
 
+#include "impl_access.h"
 #include "column_type.h"
 #include "conn_state.h"
 #include "dialect/emitter.h"
@@ -137,7 +138,7 @@ void bindFrom2(sqlite3_stmt* st, const StoredRow& row)
         bindValue(st, i + 2, row.values.at(i));
 }
 
-DatabaseImpl& conn(const Database& db) { return detail::openImpl(db.impl()); }
+DatabaseImpl& conn(const Database& db) { return detail::openImpl(detail::implOf(db)); }
 
 // The name under which the table's rows are addressed: rowid, else _rowid_, else oid (a table may
 // have fields so named; 3998 when it has all three). Looking the table up also gives this
@@ -161,7 +162,7 @@ int StoredRow::indexOf(const QString& column) const
 
 std::optional<RowRef> CurrentRow(const Recordset& rs)
 {
-    const auto impl = rs.impl();
+    const auto impl = detail::implOf(rs);
     if (!impl || !impl->open || impl->isSnapshotOfValues() || impl->bof || impl->eof || impl->layout.sourceCount() < 1)
         return std::nullopt;
     const qint64 rowid = impl->keys.rowid(impl->cur, 0);
@@ -172,7 +173,7 @@ std::optional<RowRef> CurrentRow(const Recordset& rs)
 
 RowState CurrentRowState(const Recordset& rs)
 {
-    const auto impl = rs.impl();
+    const auto impl = detail::implOf(rs);
     if (!impl || !impl->open || impl->isSnapshotOfValues() || impl->bof || impl->eof)
         return RowState::Same;
     if (impl->keys.isDeleted(impl->cur))
@@ -250,7 +251,7 @@ std::optional<StoredRow> ReadStoredRow(const Database& db, const QString& table,
 QVector<std::pair<Bookmark, QVariant>> ReadFieldOfAll(const Recordset& rs, const QString& field)
 {
     const int f = rs.FieldIndex(field);  // 3265 for a field the set does not have
-    const auto impl = rs.impl();
+    const auto impl = detail::implOf(rs);
     impl->fetchAll();
     const detail::Keyset& keys = impl->keys;
     const Bookmark generation = Bookmark(impl->generation) << 32;
@@ -295,7 +296,7 @@ QVector<std::pair<Bookmark, QVariant>> ReadFieldOfAll(const Recordset& rs, const
 std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookmark>& marks,
                                        const std::function<void(const RowRef&, const StoredRow&)>& before)
 {
-    const auto impl = rs.impl();
+    const auto impl = detail::implOf(rs);
     if (!impl || !impl->open)
         throw DbError::make(err::ObjectInvalid);
     if (!impl->updatable)

@@ -1,8 +1,9 @@
 // The data-definition handles: TableDef, Field, Index, Property and their collections. Reads of
 // attached objects go to the connection's current definitions; appends, deletes and the writable
 // properties go through the data-definition operations (ddl.h).
-#include "table_def.h"
+#include "dbengine/table_def.h"
 
+#include "impl_access.h"
 #include "column_type.h"
 #include "conn_state.h"
 #include "ddl.h"
@@ -292,7 +293,7 @@ bool FieldCollection::Contains(const QString& name) const { return findNamed(fie
 void FieldCollection::Append(const Field& field)
 {
     FieldList& l = checked(d_);
-    auto f = field.impl();
+    auto f = detail::implOf(field);
     if (!f)
         throw DbError::make(err::InvalidArgument);
     if (f->attached)
@@ -446,7 +447,7 @@ void IndexCollection::Append(const Index& index)
 {
     IndexList& l = checked(d_);
     TableDefImpl& t = checked(l.table);
-    auto ix = index.impl();
+    auto ix = detail::implOf(index);
     if (!ix)
         throw DbError::make(err::InvalidArgument);
     if (ix->attached)
@@ -625,7 +626,7 @@ void PropertyCollection::Append(const Property& property)
 {
     PropertyList& l = checked(d_);
     TableDefImpl& t = checked(l.table);
-    auto p = property.impl();
+    auto p = detail::implOf(property);
     if (!p)
         throw DbError::make(err::InvalidArgument);
     if (p->attached || p->builtin)
@@ -794,7 +795,7 @@ bool TableDefCollection::Contains(const QString& name) const
 void TableDefCollection::Append(const TableDef& table)
 {
     TableList& l = checked(d_);
-    auto t = table.impl();
+    auto t = detail::implOf(table);
     if (!t)
         throw DbError::make(err::InvalidArgument);
     if (t->attached)
@@ -852,5 +853,7 @@ void TableDefCollection::Refresh()
     l.db->db();
     l.db->invalidateSchema();
 }
+
+bool IsBuiltinProperty(const QString& name) { return detail::ddl::isBuiltinProperty(name); }
 
 }  // namespace dbe

@@ -2,7 +2,7 @@
 
 #include "column_type.h"
 #include "conn_state.h"
-#include "rowid_name.h"
+#include "dbengine/rowid_name.h"
 #include "spelling_table.h"
 #include "value_functions.h"
 #include "values.h"

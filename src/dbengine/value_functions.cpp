@@ -1,9 +1,9 @@
 #include "value_functions.h"
 
-#include "date_value.h"
-#include "db_error.h"
-#include "db_types.h"
-#include "number_text.h"
+#include "dbengine/date_value.h"
+#include "dbengine/db_error.h"
+#include "dbengine/db_types.h"
+#include "dbengine/number_text.h"
 #include "spelling_table.h"
 #include "sqlite_call.h"
 

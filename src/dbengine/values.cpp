@@ -3,10 +3,10 @@
 
 #include "column_type.h"
 #include "conn_state.h"
-#include "date_value.h"
-#include "db_types.h"
+#include "dbengine/date_value.h"
+#include "dbengine/db_types.h"
 #include "math_text_functions.h"
-#include "number_text.h"
+#include "dbengine/number_text.h"
 #include "query_functions.h"
 #include "sqlite_call.h"
 #include "value_functions.h"

@@ -1,5 +1,6 @@
 // The main window, driven as the operator drives it: mouse presses move the focus (and so run the
 // path check) before a button acts; boxes are answered through Messaggi.
+#include "dbengine_inside.h"
 #include "ambiente_prova.h"
 #include "support/sessione_prova.h"
 #include "widgets/finestre.h"
@@ -347,10 +348,10 @@ TEST_F(FinestraPrincipale, VarcoDellaVersione)
                 {"A.04 ", {kCopia, kObsoleto}}};
     for (const auto& c : casi) {
         SessioneProva().VersioneMaster = c.master;
-        const auto prima = SessioneProva().DbMaster.impl();
+        const auto prima = dbe::inside::Impl(SessioneProva().DbMaster);
         EXPECT_EQ(premi(), c.attesi) << c.master;
         EXPECT_TRUE(SessioneProva().DbMaster.IsOpen());
-        EXPECT_NE(SessioneProva().DbMaster.impl(), prima);  // opened anew at every press
+        EXPECT_NE(dbe::inside::Impl(SessioneProva().DbMaster), prima);  // opened anew at every press
     }
     EXPECT_EQ(manutenzioniAperte, 5);
 

@@ -5,7 +5,7 @@
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "support/sessione_prova.h"
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "app/operatore_finestre.h"
 #include "maintenance/frm_repair.h"
 #include "maintenance/griglia_record.h"
@@ -514,9 +514,9 @@ TEST_F(FinestraManutenzione, KeysDetailAndResizing)
 // leaves the rows it never came to.
 TEST_F(FinestraManutenzione, ChiudiStopsTheRunningQuery)
 {
-    SessioneProva().DbArchivi.impl()->exec(
-        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 20000) "
-        "INSERT INTO \"VENDITE\" (\"NUMORD\", \"CODCLI\") SELECT 'N' || x, 'X' || x FROM n");
+    dbe::inside::Impl(SessioneProva().DbArchivi)
+        ->exec("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 20000) "
+               "INSERT INTO \"VENDITE\" (\"NUMORD\", \"CODCLI\") SELECT 'N' || x, 'X' || x FROM n");
     FrmRepair f{SessioneProva()};
     mostra(&f);
     Manutenzione& m = f.Controllore();

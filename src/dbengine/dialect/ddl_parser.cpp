@@ -4,7 +4,7 @@
 #include "ddl_parser.h"
 
 #include "literals.h"
-#include "../db_types.h"
+#include "dbengine/db_types.h"
 
 namespace dbe::dialect {
 

@@ -3,7 +3,7 @@
 // the field's storage form and fails the statement when it does not fit.
 #include "planner.h"
 
-#include "../db_types.h"
+#include "dbengine/db_types.h"
 #include "../value_functions.h"
 
 namespace dbe::dialect {

@@ -1,6 +1,6 @@
 #include "literals.h"
 
-#include "../db_types.h"
+#include "dbengine/db_types.h"
 
 #include <QDate>
 #include <QHash>

@@ -3,7 +3,7 @@
 // syntax error is raised with the number of the clause being read (clauseError), or as 3075 with
 // the expression's text while an expression is read (exprStart >= 0). Nest bounds the nesting of
 // the recursive descent.
-#include "../db_error.h"
+#include "dbengine/db_error.h"
 #include "lexer.h"
 
 namespace dbe::dialect {

@@ -1,7 +1,7 @@
 #include "typed_values.h"
 
-#include "../date_value.h"
-#include "../number_text.h"
+#include "dbengine/date_value.h"
+#include "dbengine/number_text.h"
 #include "../spelling_table.h"
 #include "../value_functions.h"
 

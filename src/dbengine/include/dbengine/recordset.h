@@ -26,8 +26,9 @@
 namespace dbe {
 
 namespace detail {
+struct ImplAccess;
 class RecordsetImpl;
-}
+}  // namespace detail
 
 using Bookmark = qint64;
 
@@ -81,10 +82,11 @@ public:
     void Requery();
     void Close();
 
-    std::shared_ptr<detail::RecordsetImpl> impl() const { return d_; }
     explicit Recordset(std::shared_ptr<detail::RecordsetImpl> d) : d_(std::move(d)) {}
 
 private:
+    friend struct detail::ImplAccess;  // the engine's own files reach the implementation
+    std::shared_ptr<detail::RecordsetImpl> impl() const { return d_; }
     std::shared_ptr<detail::RecordsetImpl> d_;
 };
 

@@ -16,8 +16,9 @@ namespace dbe {
 
 class Recordset;
 namespace detail {
+struct ImplAccess;
 class DatabaseImpl;
-}
+}  // namespace detail
 
 class Database {
 public:
@@ -43,12 +44,37 @@ public:
     // Records changed by the last Execute.
     qint64 RecordsAffected() const;
 
-    std::shared_ptr<detail::DatabaseImpl> impl() const { return d_; }
     explicit Database(std::shared_ptr<detail::DatabaseImpl> d) : d_(std::move(d)) {}
 
 private:
+    friend struct detail::ImplAccess;  // the engine's own files reach the implementation
+    friend class WeakDatabase;
+    std::shared_ptr<detail::DatabaseImpl> impl() const { return d_; }
     std::shared_ptr<detail::DatabaseImpl> d_;
 };
+
+// A Database that does not keep its connection alive, for hooks and lists that must not hold a
+// file open: Lock() gives the Database back while any copy of it is alive, a null one after.
+class WeakDatabase {
+public:
+    WeakDatabase() = default;
+    explicit WeakDatabase(const Database& db) : d_(db.d_) {}
+    Database Lock() const { return Database(d_.lock()); }
+    // True when db is a copy of the Database this was made from (never for a null db).
+    bool Refers(const Database& db) const { return db.d_ && d_.lock() == db.d_; }
+
+private:
+    std::weak_ptr<detail::DatabaseImpl> d_;
+};
+
+// What tells whether other connections wrote to the file since: SQLite's data_version on db's
+// connection (it moves with every commit of another connection and never with db's own) and the
+// connection it was read on. A null connection and -1 when db is closed or the count is unreadable.
+struct DataVersion {
+    const void* connection = nullptr;
+    qint64 version = -1;
+};
+DataVersion ReadDataVersion(const Database& db);
 
 // DBEngine.OpenDatabase with the path only: shared, read-write, no connect text. Never creates a
 // missing file: a missing file raises 3024, a file that is not an archive 3343 or 3049, a locked

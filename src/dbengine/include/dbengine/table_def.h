@@ -26,6 +26,7 @@
 namespace dbe {
 
 namespace detail {
+struct ImplAccess;
 class TableDefImpl;
 class FieldImpl;
 class IndexImpl;
@@ -55,10 +56,11 @@ public:
     void SetRequired(bool required);
     int OrdinalPosition() const;
 
-    std::shared_ptr<detail::FieldImpl> impl() const { return d_; }
     explicit Field(std::shared_ptr<detail::FieldImpl> d) : d_(std::move(d)) {}
 
 private:
+    friend struct detail::ImplAccess;  // the engine's own files reach the implementation
+    std::shared_ptr<detail::FieldImpl> impl() const { return d_; }
     std::shared_ptr<detail::FieldImpl> d_;
 };
 
@@ -97,10 +99,11 @@ public:
     // An index field: name only matters (type and size are ignored).
     Field CreateField(const QString& name, short type = 0, qint32 size = 0) const;
 
-    std::shared_ptr<detail::IndexImpl> impl() const { return d_; }
     explicit Index(std::shared_ptr<detail::IndexImpl> d) : d_(std::move(d)) {}
 
 private:
+    friend struct detail::ImplAccess;  // the engine's own files reach the implementation
+    std::shared_ptr<detail::IndexImpl> impl() const { return d_; }
     std::shared_ptr<detail::IndexImpl> d_;
 };
 
@@ -131,12 +134,18 @@ public:
     void SetValue(const QVariant& value);  // attached user-defined property: stored at once
     bool Inherited() const;
 
-    std::shared_ptr<detail::PropertyImpl> impl() const { return d_; }
     explicit Property(std::shared_ptr<detail::PropertyImpl> d) : d_(std::move(d)) {}
 
 private:
+    friend struct detail::ImplAccess;  // the engine's own files reach the implementation
+    std::shared_ptr<detail::PropertyImpl> impl() const { return d_; }
     std::shared_ptr<detail::PropertyImpl> d_;
 };
+
+// True for the name (in any case) of a property the engine gives every table itself (Name,
+// Updatable, DateCreated, ...), which a table's Properties() lists before its own and which no
+// property appended to a table may take.
+bool IsBuiltinProperty(const QString& name);
 
 class PropertyCollection {
 public:
@@ -171,10 +180,11 @@ public:
     Property CreateProperty(const QString& name, short type, const QVariant& value) const;
     qint64 RecordCount() const;
 
-    std::shared_ptr<detail::TableDefImpl> impl() const { return d_; }
     explicit TableDef(std::shared_ptr<detail::TableDefImpl> d) : d_(std::move(d)) {}
 
 private:
+    friend struct detail::ImplAccess;  // the engine's own files reach the implementation
+    std::shared_ptr<detail::TableDefImpl> impl() const { return d_; }
     std::shared_ptr<detail::TableDefImpl> d_;
 };
 

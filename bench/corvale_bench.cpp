@@ -34,8 +34,8 @@
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "app/operatore_finestre.h"
-#include "maintenance/frmrepair.h"
-#include "dbengine/filecopy.h"
+#include "maintenance/frm_repair.h"
+#include "dbengine/file_copy.h"
 #include "core/guardia_archivio.h"
 #include "safety/registro.h"
 #include "safety/sessione_sicurezza.h"
@@ -49,7 +49,7 @@
 #include "structure/modifica_lunghezza.h"
 
 #include "dbengine/dbengine.h"
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "dbengine/inserter.h"
 
 #include <QApplication>
@@ -166,7 +166,7 @@ int Walk(const QString& archivio, qint64 quanti)
     Sessione().DbArchivi = dbe::OpenDatabase(archivio);
     Sessione().PathArchivi = QFileInfo(archivio).absolutePath();
     if (qEnvironmentVariableIsSet("BENCH_PRAGMAS"))  // for experiments
-        Sessione().DbArchivi.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
+        dbe::inside::Impl(Sessione().DbArchivi)->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
     const qint64 problemi = AggiungiOrdiniOrfani(quanti);
 
     Cronometro t;

@@ -5,9 +5,8 @@
 // tenth the same way. Prints records_per_second for each walk.
 //
 // Usage: bench_walk [N] [--dir FOLDER]   (the archive is written to FOLDER, default a temporary one)
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "dbengine/dbengine.h"
-#include "dbengine/values.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -26,7 +25,7 @@ QTextStream out(stdout);
 // the engine reads.
 void fill(dbe::Database& db, qint64 n)
 {
-    auto impl = db.impl();
+    auto impl = dbe::inside::Impl(db);
     impl->exec(QStringLiteral("BEGIN"));
     {
         dbe::detail::Stmt st = impl->prepare(
@@ -120,7 +119,7 @@ int main(int argc, char** argv)
 
         db = dbe::OpenDatabase(path);
         if (qEnvironmentVariableIsSet("BENCH_PRAGMAS"))  // for experiments: BENCH_PRAGMAS="PRAGMA ..."
-            db.impl()->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
+            dbe::inside::Impl(db)->exec(qEnvironmentVariable("BENCH_PRAGMAS"));
         t.restart();
         cpuStart = cpuMs();
         dbe::Recordset rs = db.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE GRUPPO=3"));

@@ -3,9 +3,7 @@
 // on a database with the same tables (the translator, not SQLite, reports what is wrong).
 // Build: CXX=clang++ cmake -S . -B build-fuzz -DCORVALE_FUZZ=ON && cmake --build build-fuzz
 // --target dialect_fuzz; run: build-fuzz/fuzz/dialect_fuzz -max_len=512 corpus/
-#include "dbengine/dialect/dialect.h"
-#include "dbengine/dialect/functions.h"
-#include "dbengine/valuefunctions.h"
+#include "dbengine_inside.h"
 
 #include <sqlite3.h>
 

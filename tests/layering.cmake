@@ -5,6 +5,7 @@
 # So neither the engine nor the logic includes a window header (nor Qt Widgets or Qt Gui), the
 # command-line tool and the windows include nothing of each other, and no two folders include each
 # other. Includes written with a relative path ("../app/...") are read as the folder they reach.
+# Outside the engine only its public headers are included (below).
 # Usage: cmake -DSRC=<src folder> -P layering.cmake
 set(ranghi dbengine access core safety structure checks records report cli widgets maintenance app)
 # Two folders of the same height that must not see each other: the tool and the windows.
@@ -46,6 +47,56 @@ foreach(cartella ${ranghi})
     endforeach()
   endforeach()
 endforeach()
+# The engine's public face: outside src/dbengine a file includes only the headers of
+# dbengine/include ("dbengine/dbengine.h", ...). The private headers beside them, reachable by a
+# relative path or by name through the door's include path, are the engine's own; the one door to
+# them (dbengine_inside.h) is for the tests, the benchmarks and the fuzzer, never for src/.
+get_filename_component(radice "${SRC}/.." ABSOLUTE)
+set(motore "${SRC}/dbengine")
+set(esterni "")
+foreach(cartella ${ranghi})
+  if(NOT cartella STREQUAL "dbengine")
+    file(GLOB_RECURSE f "${SRC}/${cartella}/*.h" "${SRC}/${cartella}/*.cpp")
+    list(APPEND esterni ${f})
+  endif()
+endforeach()
+file(GLOB_RECURSE prove "${radice}/tests/*.h" "${radice}/tests/*.cpp" "${radice}/bench/*.h" "${radice}/bench/*.cpp"
+     "${radice}/fuzz/*.h" "${radice}/fuzz/*.cpp")
+foreach(f ${esterni} ${prove})
+  get_filename_component(dir "${f}" DIRECTORY)
+  file(STRINGS "${f}" righe REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(r ${righe})
+    string(REGEX MATCH "\"([^\"]+)\"" _ "${r}")
+    set(incluso "${CMAKE_MATCH_1}")
+    if(EXISTS "${dir}/${incluso}")
+      get_filename_component(trovato "${dir}/${incluso}" ABSOLUTE)  # next to the file, or relative
+    elseif(incluso MATCHES "^dbengine/")
+      set(trovato "${motore}/include/${incluso}")
+      if(NOT EXISTS "${trovato}")
+        set(trovato "${SRC}/${incluso}")  # a private header named by its place under src/
+      endif()
+    elseif(EXISTS "${motore}/${incluso}" OR EXISTS "${motore}/inside/${incluso}")
+      set(trovato "${motore}/${incluso}")  # by name, through the door's include path
+      if(EXISTS "${motore}/inside/${incluso}")
+        set(trovato "${motore}/inside/${incluso}")
+      endif()
+    else()
+      continue()
+    endif()
+    string(FIND "${trovato}" "${motore}/" nel_motore)
+    if(NOT nel_motore EQUAL 0)
+      continue()
+    endif()
+    string(FIND "${trovato}" "${motore}/include/" pubblico)
+    string(FIND "${trovato}" "${motore}/inside/" porta)
+    list(FIND prove "${f}" di_prova)
+    if(pubblico EQUAL 0 OR (porta EQUAL 0 AND di_prova GREATER -1))
+      continue()
+    endif()
+    list(APPEND violazioni "${f}: ${r} (a private header of the engine)")
+  endforeach()
+endforeach()
+
 if(violazioni)
   list(JOIN violazioni "\n" testo)
   message(FATAL_ERROR "Includes against the layering:\n${testo}")

@@ -7,7 +7,7 @@
 // own (libmdb may crash or loop on a damaged file): a crash, or no progress for 30 seconds
 // (CORVALE_ACCESS_SECONDI), is reported as a damaged file, and libmdb's own lines never reach the
 // operator.
-#include "fileaccess.h"
+#include "file_access.h"
 
 #include "dbengine/dbengine.h"
 #include "dbengine/inserter.h"

@@ -2,8 +2,8 @@
 // settings and the master's stamp into it, ignoring any error, then shows the main window; the
 // program ends when its last window is closed.
 #include "access/pulizia.h"
-#include "app/frmprinc.h"
-#include "maintenance/frmregistro.h"
+#include "app/frm_princ.h"
+#include "maintenance/frm_registro.h"
 #include "app/operatore_finestre.h"
 #include "core/avvio.h"
 #include "core/sessione.h"

@@ -3,8 +3,8 @@
 
 #include "core/presenza_archivio.h"
 
-#include "access/fileaccess.h"
-#include "access/sololettura.h"
+#include "access/file_access.h"
+#include "access/solo_lettura.h"
 #include "core/sessione.h"
 #include "core/avvio.h"
 #include "core/versione.h"

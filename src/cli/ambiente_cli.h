@@ -5,7 +5,7 @@
 // gate's warning, computed without changing the archive.
 #include "core/operatore.h"
 #include "core/sessione.h"
-#include "dbengine/filecopy.h"
+#include "dbengine/file_copy.h"
 #include "records/avanzamento.h"
 
 #include <memory>

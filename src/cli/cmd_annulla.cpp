@@ -15,7 +15,7 @@
 #include "safety/registro.h"
 #include "safety/sessione_sicurezza.h"
 
-#include "dbengine/dberror.h"
+#include "dbengine/db_error.h"
 
 #include <QFileInfo>
 #include <QTextStream>

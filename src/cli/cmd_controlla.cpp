@@ -5,7 +5,7 @@
 #include "ambiente_cli.h"
 #include "comandi.h"
 
-#include "access/sololettura.h"
+#include "access/solo_lettura.h"
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "core/manutenzione.h"

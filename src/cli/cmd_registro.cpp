@@ -11,7 +11,7 @@
 #include "safety/registro.h"
 #include "safety/riga_testo.h"
 
-#include "dbengine/dberror.h"
+#include "dbengine/db_error.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #include "demo_differenze.h"
 
-#include "dbengine/dbtypes.h"
+#include "dbengine/db_types.h"
 
 namespace corvale::cli::demo {
 

@@ -1,6 +1,6 @@
 #include "demo_schema.h"
 
-#include "dbengine/dbtypes.h"
+#include "dbengine/db_types.h"
 
 namespace corvale::cli::demo {
 

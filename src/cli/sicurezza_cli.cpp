@@ -3,7 +3,7 @@
 
 #include "core/presenza_archivio.h"
 
-#include "access/sololettura.h"
+#include "access/solo_lettura.h"
 #include "core/avvio.h"
 #include "core/sessione.h"
 #include "safety/sessione_sicurezza.h"

@@ -1,7 +1,7 @@
 #include "guardia_archivio.h"
 
 #include "core/sessione.h"
-#include "dbengine/storedrows.h"
+#include "dbengine/stored_rows.h"
 
 #include <algorithm>
 
@@ -13,11 +13,11 @@ void GuardiaArchivio::Installa(const dbe::Database& db)
         return;
     // The hook keeps neither the guard nor the connection alive: the connection owns the hook.
     std::weak_ptr<GuardiaArchivio> g = weak_from_this();
-    std::weak_ptr<dbe::detail::DatabaseImpl> c = db.impl();
+    const dbe::WeakDatabase c(db);
     dbe::SetCommitHook(db, [g, c] {
         const auto guardia = g.lock();
-        const auto conn = c.lock();
-        return !guardia || !conn || guardia->primaDelCommit(dbe::Database(conn));
+        const dbe::Database conn = c.Lock();
+        return !guardia || conn.isNull() || guardia->primaDelCommit(conn);
     });
 }
 

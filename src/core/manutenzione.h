@@ -5,8 +5,8 @@
 // load, the run loop and the checks. The window (FrmRepair) and corvale-cli drive the same object;
 // the only user-interface needs go through the session's operator and the hooks below, which do
 // nothing when unset. A row of LstTask is passed around as its position (Li); its record is ElencoTask[Id(key)].
-#include "core/datitask.h"
-#include "core/modellolista.h"
+#include "core/dati_task.h"
+#include "core/modello_lista.h"
 
 #include <QObject>
 #include <QString>
@@ -88,7 +88,7 @@ public:
 
     // Catalogue (checks/catalogo.cpp). Engine errors reading the master go to the caller.
     void CaricaTask();
-    // Run loop (checks/ciclocontrollo.cpp).
+    // Run loop (checks/ciclo_controllo.cpp).
     void AvviaControllo();
     void ControlloItem(int li);
     // The interruption question; Yes: true; No: false, and Interrompi is cleared.

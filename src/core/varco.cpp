@@ -1,6 +1,6 @@
 #include "varco.h"
 
-#include "access/sololettura.h"
+#include "access/solo_lettura.h"
 #include "core/sessione.h"
 #include "versione.h"
 

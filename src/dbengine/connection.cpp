@@ -1,7 +1,8 @@
 // The connection: statement cache, running SQL, mapping SQLite's failures onto the engine's error
 // numbers, and the write scope that makes each change its own transaction.
-#include "connstate.h"
-#include "database.h"
+#include "impl_access.h"
+#include "conn_state.h"
+#include "dbengine/database.h"
 
 #include <QRegularExpression>
 #include <QFile>
@@ -351,7 +352,7 @@ namespace dbe {
 
 bool WritesFile(const Database& db)
 {
-    const auto d = db.impl();
+    const auto d = detail::implOf(db);
     return d && d->isOpen() && sqlite3_txn_state(d->db(), "main") == SQLITE_TXN_WRITE;
 }
 

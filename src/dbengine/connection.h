@@ -3,7 +3,7 @@
 // definitions. Internal to the engine: the object model, Execute and the record sets build on it.
 // Callers may rely on: tableInfo() always describes the file as it is now (it reloads when this or
 // another connection changed the schema or the metadata tables); every failure is a DbError.
-#include "dberror.h"
+#include "dbengine/db_error.h"
 #include "dialect/dialect.h"
 
 #include <QString>

@@ -1,10 +1,11 @@
-#include "conversion.h"
+#include "dbengine/conversion.h"
 
+#include "impl_access.h"
 #include "connection.h"
-#include "connstate.h"
-#include "database.h"
-#include "dbtypes.h"
-#include "valuefunctions.h"
+#include "conn_state.h"
+#include "dbengine/database.h"
+#include "dbengine/db_types.h"
+#include "value_functions.h"
 #include "values.h"
 
 #include <sqlite3.h>
@@ -58,7 +59,7 @@ bool StoredValueUnreadable(const QVariant& stored, short type)
 QVector<qint64> CountUnreadable(const Database& db, const QString& table, const QStringList& fields)
 {
     QVector<qint64> counts(fields.size(), 0);
-    const auto d = db.impl();
+    const auto d = detail::implOf(db);
     if (!d)
         throw DbError::make(err::ObjectInvalid);
     const detail::TableInfo* info = d->tableInfo(table);

@@ -1,8 +1,8 @@
 // Database: the handle's own operations (name, close, table definitions, statements). Opening is
 // in open.cpp, record sets in recordset.cpp.
-#include "database.h"
+#include "dbengine/database.h"
 
-#include "connstate.h"
+#include "conn_state.h"
 #include "ddl.h"
 #include "objects.h"
 

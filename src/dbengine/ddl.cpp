@@ -1,11 +1,11 @@
 #include "ddl.h"
 
-#include "columntype.h"
-#include "connstate.h"
-#include "dbtypes.h"
+#include "column_type.h"
+#include "conn_state.h"
+#include "dbengine/db_types.h"
 #include "metadata.h"
-#include "rowidname.h"
-#include "uniquetext.h"
+#include "dbengine/rowid_name.h"
+#include "unique_text.h"
 #include "values.h"
 
 #include <sqlite3.h>

@@ -1,9 +1,9 @@
 // Database::Execute: one statement of the dialect, translated, then run as data changes inside a
 // write scope, or mapped onto the data-definition operations. Kept apart from database.cpp so that
 // only callers of Execute need the translator.
-#include "database.h"
+#include "dbengine/database.h"
 
-#include "connstate.h"
+#include "conn_state.h"
 #include "ddl.h"
 
 namespace dbe {

@@ -1,5 +1,6 @@
-#include "inserter.h"
+#include "dbengine/inserter.h"
 
+#include "impl_access.h"
 #include "connection.h"
 #include "values.h"
 
@@ -57,7 +58,7 @@ Inserter::Inserter(const Database& db, const QString& table, const QStringList& 
 {
     if (db.isNull())
         throw DbError::make(err::ObjectInvalid);
-    d->db = db.impl();
+    d->db = detail::implOf(db);
     const detail::TableInfo* t = d->db->tableInfo(table);
     if (!t)
         throw DbError::make(err::InputTableNotFound, {table});
@@ -277,8 +278,9 @@ void PrepareForBulkLoad(const Database& db)
 {
     if (db.isNull())
         throw DbError::make(err::ObjectInvalid);
-    db.impl()->exec(QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; "
-                                   "PRAGMA temp_store=MEMORY; PRAGMA threads=2"));
+    detail::implOf(db)->exec(
+        QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; "
+                       "PRAGMA temp_store=MEMORY; PRAGMA threads=2"));
 }
 
 }  // namespace dbe

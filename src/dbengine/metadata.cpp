@@ -1,6 +1,6 @@
 #include "metadata.h"
 
-#include "connstate.h"
+#include "conn_state.h"
 #include "values.h"
 
 #include <sqlite3.h>

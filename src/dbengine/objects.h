@@ -1,10 +1,10 @@
 #pragma once
-// The objects behind the data-definition handles of tabledef.h. A new object holds its own
+// The objects behind the data-definition handles of table_def.h. A new object holds its own
 // definition until it is appended; an attached one reads its table's definition from the
 // connection (always the file as it is now) and keeps the last one read, so that it still answers
 // after its table or field is gone.
 #include "connection.h"
-#include "tabledef.h"
+#include "dbengine/table_def.h"
 
 #include <QHash>
 #include <vector>

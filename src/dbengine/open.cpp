@@ -1,7 +1,8 @@
 // Opening and creating archive files. An archive is validated before anything in it changes: a
 // file that is not an archive, or a damaged one, is refused and left exactly as it was.
-#include "connstate.h"
-#include "database.h"
+#include "impl_access.h"
+#include "conn_state.h"
+#include "dbengine/database.h"
 #include "metadata.h"
 
 #include <QDir>
@@ -287,18 +288,18 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
 
 Database OpenDatabase(const QString& path, bool readOnly) { return Database(detail::openConnection(path, readOnly)); }
 
-void SyncToDisk(const Database& db) { detail::openImpl(db.impl()).syncToDisk(); }
+void SyncToDisk(const Database& db) { detail::openImpl(detail::implOf(db)).syncToDisk(); }
 
 bool SameFile(const Database& a, const Database& b)
 {
-    const auto x = a.impl();
-    const auto y = b.impl();
+    const auto x = detail::implOf(a);
+    const auto y = detail::implOf(b);
     return x && y && x->s && y->s && x->s->inode != 0 && x->s->device == y->s->device && x->s->inode == y->s->inode;
 }
 
 void WaitWritable(const Database& db)
 {
-    const auto d = db.impl();
+    const auto d = detail::implOf(db);
     if (!d || !d->isOpen())
         throw DbError::make(err::ObjectInvalid);
     if (d->inTransaction())
@@ -310,9 +311,25 @@ void WaitWritable(const Database& db)
 
 void CheckSameFile(const Database& db)
 {
-    const auto d = db.impl();
+    const auto d = detail::implOf(db);
     if (d && d->isOpen())
         d->checkSameFile();
+}
+
+DataVersion ReadDataVersion(const Database& db)
+{
+    DataVersion v;
+    const auto d = detail::implOf(db);
+    if (!d || !d->isOpen())
+        return v;
+    sqlite3* h = d->db();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(h, "PRAGMA data_version", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
+        v.connection = h;
+        v.version = sqlite3_column_int64(st, 0);
+    }
+    sqlite3_finalize(st);
+    return v;
 }
 
 Database CreateDatabase(const QString& path)

@@ -1,6 +1,7 @@
 // The progress watch: SQLite's progress handler on the watched connection.
-#include "progress.h"
+#include "dbengine/progress.h"
 
+#include "impl_access.h"
 #include "connection.h"
 
 #include <sqlite3.h>
@@ -13,7 +14,8 @@ namespace {
 constexpr int kSteps = 4000;
 }  // namespace
 
-ProgressWatch::ProgressWatch(const Database& db, std::function<bool()> tick) : d_(db.impl()), tick_(std::move(tick))
+ProgressWatch::ProgressWatch(const Database& db, std::function<bool()> tick)
+    : d_(detail::implOf(db)), tick_(std::move(tick))
 {
     if (d_ && d_->isOpen() && tick_)
         sqlite3_progress_handler(d_->db(), kSteps, &ProgressWatch::callback, this);

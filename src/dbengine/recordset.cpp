@@ -1,6 +1,6 @@
 // The record set's public methods: navigation, bookmarks, field access and edits, all on the
 // RecordsetImpl behind the handle.
-#include "recordset.h"
+#include "dbengine/recordset.h"
 
 #include "recordset_impl.h"
 #include "values.h"

@@ -1,8 +1,8 @@
 #include "recordset_edit.h"
 
-#include "dbtypes.h"
+#include "dbengine/db_types.h"
 #include "recordset_keyset.h"
-#include "valuefunctions.h"
+#include "value_functions.h"
 #include "values.h"
 
 #include <sqlite3.h>

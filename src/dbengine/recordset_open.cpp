@@ -1,8 +1,8 @@
 // Database::OpenRecordset: a table name opens a table-type set (every record of the table in
 // rowid order), a SELECT text is translated and opened as a keyset over its source tables, or as
 // a read-only snapshot when the query has no keyset plan (DISTINCT, aggregates, expressions).
-#include "database.h"
-#include "recordset.h"
+#include "dbengine/database.h"
+#include "dbengine/recordset.h"
 #include "recordset_impl.h"
 
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "recordset_text.h"
+#include "dbengine/recordset_text.h"
 
 #include <QDateTime>
 #include <QLocale>

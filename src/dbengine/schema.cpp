@@ -1,10 +1,10 @@
 // Reading the definitions of the tables from the file: the SQLite schema for columns and indexes,
 // the MSys tables for what SQLite does not hold. Cached per table, reloaded when this or another
 // connection changed the schema or the metadata.
-#include "columntype.h"
-#include "connstate.h"
-#include "dbtypes.h"
-#include "uniquetext.h"
+#include "column_type.h"
+#include "conn_state.h"
+#include "dbengine/db_types.h"
+#include "unique_text.h"
 #include "values.h"
 
 #include <algorithm>

@@ -1,15 +1,15 @@
 // Value storage and the rules of a field, and the dbe_fit() SQL function built on them.
 #include "values.h"
 
-#include "columntype.h"
-#include "connstate.h"
-#include "datevalue.h"
-#include "dbtypes.h"
-#include "mathtextfunctions.h"
-#include "numbertext.h"
-#include "queryfunctions.h"
-#include "sqlitecall.h"
-#include "valuefunctions.h"
+#include "column_type.h"
+#include "conn_state.h"
+#include "dbengine/date_value.h"
+#include "dbengine/db_types.h"
+#include "math_text_functions.h"
+#include "dbengine/number_text.h"
+#include "query_functions.h"
+#include "sqlite_call.h"
+#include "value_functions.h"
 
 #include <QLocale>
 #include <QUuid>

@@ -1,7 +1,7 @@
 // The default workspace: transactions that span every database open in the process, nested by
 // savepoints. A database opened inside a transaction joins it at the current level.
-#include "connstate.h"
-#include "database.h"
+#include "conn_state.h"
+#include "dbengine/database.h"
 
 #include <optional>
 #include <vector>

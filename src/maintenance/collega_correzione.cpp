@@ -2,7 +2,7 @@
 
 #include "frm_corr.h"
 
-#include "maintenance/frmrepair.h"
+#include "maintenance/frm_repair.h"
 
 #include <QFrame>
 #include <QVBoxLayout>

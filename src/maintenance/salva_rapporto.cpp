@@ -1,9 +1,9 @@
 #include "salva_rapporto.h"
 
-#include "access/sololettura.h"
+#include "access/solo_lettura.h"
 #include "widgets/icone_senza_lettura.h"
 
-#include "frmrepair.h"
+#include "frm_repair.h"
 
 #include "core/sessione.h"
 #include "widgets/finestre.h"

@@ -1,6 +1,6 @@
 #include "ricerca_chiave.h"
 
-#include "dbengine/dbtypes.h"
+#include "dbengine/db_types.h"
 
 #include <QDateTime>
 #include <QLocale>

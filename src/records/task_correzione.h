@@ -3,7 +3,7 @@
 // task record: the check type, the parameter texts P(0)..P(10) and the task's text in the list.
 // A plain value, so that the corrections depend on no window and no task table.
 // TaskDaManutenzione makes one from the task table.
-#include "core/datitask.h"
+#include "core/dati_task.h"
 
 #include <QString>
 #include <QStringList>

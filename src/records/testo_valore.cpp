@@ -1,8 +1,8 @@
 #include "testo_valore.h"
 
-#include "dbengine/dbtypes.h"
-#include "dbengine/datevalue.h"
-#include "dbengine/numbertext.h"
+#include "dbengine/db_types.h"
+#include "dbengine/date_value.h"
+#include "dbengine/number_text.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -4,8 +4,8 @@
 
 #include "core/sessione.h"
 
-#include "checks/controllorecup.h"
-#include "dbengine/storedrows.h"
+#include "checks/controllo_recup.h"
+#include "dbengine/stored_rows.h"
 
 namespace corvale {
 

@@ -1,6 +1,6 @@
 #include "rapporto_dati.h"
 
-#include "access/sololettura.h"
+#include "access/solo_lettura.h"
 #include "safety/sessione_sicurezza.h"
 #include "core/sessione.h"
 #include "core/versione.h"

@@ -6,7 +6,7 @@
 // (same query, same columns) and their total. RaccogliRapporto reads the maintenance logic and the
 // open databases (DbArchivi, DbMaster) and changes nothing. No widgets: the window and corvale-cli
 // gather the same way.
-#include "core/datitask.h"
+#include "core/dati_task.h"
 #include "structure/differenze_struttura.h"
 
 #include <QDateTime>

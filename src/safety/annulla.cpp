@@ -6,7 +6,7 @@
 #include "riga_testo.h"
 #include "sessione_sicurezza.h"
 
-#include "dbengine/filecopy.h"
+#include "dbengine/file_copy.h"
 
 #include <QDir>
 #include <QFile>

@@ -14,7 +14,7 @@
 #include "core/sessione.h"
 
 #include "dbengine/dbengine.h"
-#include "dbengine/filecopy.h"
+#include "dbengine/file_copy.h"
 
 #include <QString>
 #include <QStringList>

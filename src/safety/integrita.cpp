@@ -3,7 +3,7 @@
 #include "archivio_diretto.h"
 #include "copia_sicurezza.h"
 #include "core/guardia_archivio.h"
-#include "dbengine/rowidname.h"
+#include "dbengine/rowid_name.h"
 #include "sessione_sicurezza.h"
 
 #include <QCoreApplication>

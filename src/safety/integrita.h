@@ -12,7 +12,7 @@
 #include "core/sessione.h"
 
 #include "dbengine/dbengine.h"
-#include "dbengine/filecopy.h"
+#include "dbengine/file_copy.h"
 
 #include <QStringList>
 #include <functional>

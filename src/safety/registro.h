@@ -14,7 +14,7 @@
 // the archive without its record in the journal, only records journaled for changes that never
 // reached the archive: the next session finds the entry still "in corso" and settles it against the
 // archive (Riconcilia, in modifica_registrata.h).
-#include "dbengine/storedrows.h"
+#include "dbengine/stored_rows.h"
 
 #include <QString>
 #include <QVector>

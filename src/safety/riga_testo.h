@@ -5,7 +5,7 @@
 // Callers may rely on: TestoDaRiga and RigaDaTesto are inverse; a text that is not of this form
 // reads as nullopt. The comparisons below tell whether a record in the archive is the one the
 // journal describes.
-#include "dbengine/storedrows.h"
+#include "dbengine/stored_rows.h"
 
 #include <QByteArray>
 #include <QString>

@@ -16,7 +16,7 @@
 
 #include "core/sessione.h"
 
-#include "dbengine/filecopy.h"
+#include "dbengine/file_copy.h"
 
 #include <QString>
 #include <QStringList>

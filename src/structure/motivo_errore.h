@@ -5,7 +5,7 @@
 // engine error of the same table. The reason is taken when the failure happens: what the failure
 // sets off afterwards (a rollback, a refresh) does not hide its cause. No state is kept anywhere
 // else.
-#include "dbengine/dberror.h"
+#include "dbengine/db_error.h"
 
 #include <QString>
 

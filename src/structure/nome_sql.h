@@ -6,7 +6,7 @@
 // word such as ORDER, GROUP, DESC, SET, DATE or NOTE), so that it still reads as one name.
 // ControllaNomeSql refuses, with the engine's invalid-name error 3125, a name that no statement can
 // carry: an empty one, or one holding a closing bracket (a bracketed name ends at the first one).
-#include "dbengine/dberror.h"
+#include "dbengine/db_error.h"
 
 #include <QSet>
 #include <QString>

@@ -1,7 +1,7 @@
 // The main window on an archive that is an Access file: "Apri DB" opens it as it is, and setting
 // the stamp is refused before the operator is even asked for it, naming the import command.
 #include "app/ambiente_prova.h"
-#include "app/frmprinc.h"
+#include "app/frm_princ.h"
 #include "support/seconda_lettura.h"
 #include "support/sqlite_file.h"
 

@@ -3,8 +3,8 @@
 // folder, the shared state reset, and every box answered and recorded instead of shown.
 #include "core/sessione.h"
 #include "support/sessione_prova.h"
-#include "app/dirselector.h"
-#include "app/aperturamanutenzione.h"
+#include "app/dir_selector.h"
+#include "app/apertura_manutenzione.h"
 #include "core/operatore.h"
 
 #include <QTemporaryDir>

@@ -7,11 +7,11 @@
 // otherwise.
 #include "ambiente_prova.h"
 #include "support/sessione_prova.h"
-#include "app/frmprinc.h"
+#include "app/frm_princ.h"
 #include "app/operatore_finestre.h"
 #include "app/traduzioni.h"
 #include "core/versione.h"
-#include "maintenance/frmrepair.h"
+#include "maintenance/frm_repair.h"
 #include "maintenance/frm_corr.h"
 #include "support/archivi_prova.h"
 #include "support/eventi.h"

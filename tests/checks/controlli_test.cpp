@@ -2,7 +2,7 @@
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "checks/catalogo.h"
-#include "checks/controllorecup.h"
+#include "checks/controllo_recup.h"
 #include "core/manutenzione.h"
 #include "support/archivi_prova.h"
 

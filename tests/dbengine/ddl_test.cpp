@@ -1,6 +1,6 @@
 // Data definition through the objects: each success as the file then holds it, and each refusal
 // with its number and the file left exactly as it was.
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "dbengine/dbengine.h"
 #include "support/sqlite_file.h"
 
@@ -311,8 +311,9 @@ TEST_F(DdlTest, IndexesOfAnExistingTable)
     expectRefused(
         3022,
         [&] {
-            detail::DatabaseImpl::WriteScope ws(*db.impl());
-            db.impl()->exec(QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA) VALUES (9, 'ROSSI', 'ROMA')"));
+            detail::DatabaseImpl::WriteScope ws(*dbe::inside::Impl(db));
+            dbe::inside::Impl(db)->exec(
+                QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, CITTA) VALUES (9, 'ROSSI', 'ROMA')"));
             ws.commit();
         },
         "duplicate written");

@@ -4,9 +4,7 @@
 // statement and run the SQL it gives on real data. dbe_fit is registered as a pass-through: the
 // rules it enforces belong to the engine, not to the translation. The functions the translation
 // compares dates and texts with, and the query functions, are the engine's own.
-#include "dbengine/dialect/dialect.h"
-#include "dbengine/queryfunctions.h"
-#include "dbengine/valuefunctions.h"
+#include "dbengine_inside.h"
 
 #include <QVariant>
 #include <QVector>

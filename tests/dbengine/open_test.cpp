@@ -1,6 +1,6 @@
 // Opening archives: every kind of bad file refused with its number and left byte for byte as it
 // was; a good one opened read-write, by its full path, alongside a second connection.
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "dbengine/dbengine.h"
 #include "support/sqlite_file.h"
 
@@ -116,10 +116,10 @@ TEST(OpenTest, OpensByFullPathWithASecondConnectionWriting)
 
     // A second connection in the same process writes while the first holds a read open.
     Database b = OpenDatabase(path);
-    auto ia = a.impl();
+    auto ia = dbe::inside::Impl(a);
     detail::Stmt reading = ia->prepare(QStringLiteral("SELECT CODICE FROM CLIENTI"));
     ASSERT_TRUE(reading.step(*ia));
-    auto ib = b.impl();
+    auto ib = dbe::inside::Impl(b);
     {
         detail::DatabaseImpl::WriteScope ws(*ib);
         ib->exec(QStringLiteral("INSERT INTO CLIENTI VALUES (2, 'BIANCHI')"));

@@ -2,7 +2,7 @@
 // error, and once the watch is gone the same query runs to its end untouched.
 #include "recordset_fixture.h"
 
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@ TEST(ProgressWatch, TicksWhileAQueryRunsAndStopsItOnRequest)
     rstest::Archive a;
     a.exec("CREATE TABLE VENDITE (NUMORD TEXT(10), CODCLI TEXT(10))");
     a.exec("CREATE TABLE CLIENTI (CODICE TEXT(10))");
-    a.db.impl()->exec("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 30000) "
-                      "INSERT INTO \"VENDITE\" SELECT 'N' || x, 'C' || x FROM n");
+    dbe::inside::Impl(a.db)->exec("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 30000) "
+                                  "INSERT INTO \"VENDITE\" SELECT 'N' || x, 'C' || x FROM n");
     const char* orfani = "SELECT * FROM VENDITE WHERE CODCLI NOT IN (SELECT DISTINCT CODICE FROM CLIENTI)";
 
     int ticks = 0;

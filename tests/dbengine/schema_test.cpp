@@ -1,6 +1,6 @@
 // A master written by hand with plain SQLite, as the archive-format document says a third party
 // would: the engine reports exactly the types, sizes, flags, indexes and properties meant.
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "dbengine/dbengine.h"
 #include "support/sqlite_file.h"
 
@@ -277,7 +277,7 @@ TEST(SchemaTest, ACachedDefinitionIsNotReloadedForData)
     sql += QStringLiteral("); CREATE INDEX \"T.I\" ON T (F1, F2);");
     testsupport::sqliteExec(path, sql);
     Database db = OpenDatabase(path);
-    auto d = db.impl();
+    auto d = dbe::inside::Impl(db);
     const detail::TableInfo* first = d->tableInfo(QStringLiteral("T"));
     ASSERT_NE(first, nullptr);
 

@@ -2,7 +2,7 @@
 // numbers written as Italian text, currency sums, accented letters in any case, yes/no stored as 1
 // or left out. Each case runs real statements and record sets on a small archive written by hand.
 #include "dbengine/dbengine.h"
-#include "dbengine/numbertext.h"
+#include "dbengine/number_text.h"
 #include "recordset_fixture.h"
 #include "support/sqlite_file.h"
 

@@ -5,7 +5,7 @@
 // reads match nothing, sort last and fail arithmetic.
 #include "dbengine/conversion.h"
 #include "dbengine/dbengine.h"
-#include "dbengine/valuefunctions.h"
+#include "dbengine_inside.h"
 #include "dialect_fixture.h"
 #include "recordset_fixture.h"
 #include "support/sqlite_file.h"

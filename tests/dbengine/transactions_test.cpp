@@ -1,6 +1,6 @@
 // The default workspace's transactions across connections, data definition rolled back with
 // them, and a process killed while writing leaving a sound file.
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "dbengine/dbengine.h"
 #include "support/sqlite_file.h"
 
@@ -19,8 +19,8 @@ namespace {
 
 void write(Database& db, const QString& sql)
 {
-    detail::DatabaseImpl::WriteScope ws(*db.impl());
-    db.impl()->exec(sql);
+    detail::DatabaseImpl::WriteScope ws(*dbe::inside::Impl(db));
+    dbe::inside::Impl(db)->exec(sql);
     ws.commit();
 }
 

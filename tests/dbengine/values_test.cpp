@@ -1,8 +1,7 @@
 // The field rules and value storage, through the functions and through dbe_fit() in SQL, so that
 // record sets and statements check alike.
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "dbengine/dbengine.h"
-#include "dbengine/values.h"
 #include "recordset_fixture.h"
 #include "support/sqlite_file.h"
 
@@ -81,7 +80,7 @@ TEST(ValuesTest, BindAndReadRoundTripAndDbeFitInStatements)
     testsupport::sqliteExec(path, QStringLiteral(
                                       "CREATE TABLE T (A YESNO, D DATETIME, B LONGBINARY, S TEXT(5) COLLATE NOCASE)"));
     Database db = OpenDatabase(path);
-    DatabaseImpl& d = *db.impl();
+    DatabaseImpl& d = *dbe::inside::Impl(db);
     {
         Stmt st = d.prepare(QStringLiteral("INSERT INTO T VALUES (?1, ?2, ?3, ?4)"));
         bind(st, 1, toStorage(true, dbBoolean));

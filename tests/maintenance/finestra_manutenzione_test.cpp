@@ -3,7 +3,7 @@
 #include "records/fixture_record.h"
 #include "support/sessione_prova.h"
 
-#include "maintenance/frmrepair.h"
+#include "maintenance/frm_repair.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
 #include "support/eventi.h"

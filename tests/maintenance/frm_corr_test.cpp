@@ -6,7 +6,7 @@
 #include "support/processo_cli.h"
 #include "support/sessione_prova.h"
 
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "records/correzione_en.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
@@ -104,10 +104,11 @@ protected:
     // count records in CLIENTI with a code and no name, written straight into the file.
     void molti(qint64 count)
     {
-        SessioneProva().DbArchivi.impl()->exec(QString("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
-                                                       "WHERE x < %1) INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") "
-                                                       "SELECT 'C' || x, NULL FROM n")
-                                                   .arg(count));
+        dbe::inside::Impl(SessioneProva().DbArchivi)
+            ->exec(QString("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+                           "WHERE x < %1) INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") "
+                           "SELECT 'C' || x, NULL FROM n")
+                       .arg(count));
     }
     std::unique_ptr<FrmCorr> f;
 };

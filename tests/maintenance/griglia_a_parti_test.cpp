@@ -6,7 +6,7 @@
 #include "support/eventi.h"
 #include "support/sessione_prova.h"
 
-#include "dbengine/connection.h"
+#include "dbengine_inside.h"
 #include "maintenance/frm_corr.h"
 #include "maintenance/griglia_record.h"
 #include "safety/registro.h"
@@ -49,8 +49,8 @@ protected:
                 ultimo = i;
             valori << QString("('C%1', %2)").arg(i).arg(vuoto ? QString("NULL") : QString("'Ditta %1'").arg(i));
         }
-        SessioneProva().DbArchivi.impl()->exec("INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") VALUES "
-                                               + valori.join(','));
+        dbe::inside::Impl(SessioneProva().DbArchivi)
+            ->exec("INSERT INTO \"CLIENTI\" (\"CODICE\", \"RAGSOC\") VALUES " + valori.join(','));
         return problemi;
     }
     qint64 contaSql(const QString& query)

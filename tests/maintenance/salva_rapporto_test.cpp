@@ -4,7 +4,7 @@
 // file answered No.
 #include "core/sessione.h"
 #include "core/operatore.h"
-#include "maintenance/frmrepair.h"
+#include "maintenance/frm_repair.h"
 #include "support/archivi_prova.h"
 #include "support/pagina_html.h"
 #include "support/sqlite_file.h"

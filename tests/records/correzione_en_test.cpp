@@ -1,5 +1,6 @@
 // Delete and reassign ("EN" and "ENC" tasks) on small archives, through the same view object the
 // window binds.
+#include "dbengine_inside.h"
 #include "fixture_record.h"
 #include "support/sessione_prova.h"
 
@@ -247,7 +248,7 @@ TEST_F(CorrezioneEN, FailingSetUpReportsTheEngineAndKeepsTheView)
     ASSERT_EQ(OperatoreDiProva().Mostrati().size(), 1);
     EXPECT_TRUE(OperatoreDiProva().Mostrati()[0].startsWith("Impossibile visualizzare i record del controllo.\r"));
     EXPECT_GT(OperatoreDiProva().Mostrati()[0].size(), 52);
-    EXPECT_EQ(v.DtRow.impl(), prima.impl());
+    EXPECT_EQ(dbe::inside::Impl(v.DtRow), dbe::inside::Impl(prima));
     EXPECT_EQ(v.Titolo, "Controllo Schede Vuote Clienti");
     EXPECT_FALSE(OperatoreDiProva().ClessidraAttiva());
 }

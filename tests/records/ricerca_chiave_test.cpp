@@ -1,7 +1,7 @@
 // The lookup by key of the joined-record correction, as text.
 #include "records/ricerca_chiave.h"
 
-#include "dbengine/dbtypes.h"
+#include "dbengine/db_types.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>

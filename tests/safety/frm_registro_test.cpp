@@ -3,8 +3,8 @@
 // window opens it with Ctrl+R.
 #include "fixture_sicurezza.h"
 
-#include "maintenance/frmregistro.h"
-#include "maintenance/frmrepair.h"
+#include "maintenance/frm_registro.h"
+#include "maintenance/frm_repair.h"
 
 #include <QHeaderView>
 #include <QShortcut>

@@ -3,7 +3,7 @@
 // records are journaled whole, undo puts them back exactly, and what cannot be made safe is refused.
 #include "fixture_sicurezza.h"
 
-#include "dbengine/filecopy.h"
+#include "dbengine/file_copy.h"
 #include "safety/annulla.h"
 #include "safety/copia_sicurezza.h"
 #include "safety/integrita.h"

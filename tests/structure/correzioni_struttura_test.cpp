@@ -1,3 +1,4 @@
+#include "dbengine_inside.h"
 #include "support/coppia_prova.h"
 #include "support/sessione_prova.h"
 #include "core/manutenzione.h"
@@ -46,7 +47,7 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
     EXPECT_EQ(m.LstStruct.Riga(1).Tag, QStringLiteral("NO-FLD>B"));
 
     m.LstStruct.ImpostaSpunta(2, false);
-    const auto primaImpl = SessioneProva().DbArchivi.impl();
+    const auto primaImpl = dbe::inside::Impl(SessioneProva().DbArchivi);
     m.Correzioni.GestisciCorrezioneStruttura(Manutenzione::Id(m.LstTask.Riga(li).Chiave));
 
     // The value that does not fit three characters refuses the length change.
@@ -58,7 +59,7 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
     EXPECT_FALSE(m.LstStruct.Riga(2).Spuntata);
     EXPECT_EQ(m.LstStruct.Riga(3).TestoStato, QStringLiteral("OK"));
     // The shared handle is a new one on the same file.
-    EXPECT_NE(SessioneProva().DbArchivi.impl(), primaImpl);
+    EXPECT_NE(dbe::inside::Impl(SessioneProva().DbArchivi), primaImpl);
     EXPECT_EQ(SessioneProva().DbArchivi.Name(), c.percorsoArchivio());
     EXPECT_EQ(
         SessioneProva().DbArchivi.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE A='ABCDEFG'")).RecordCount(), 1);

@@ -4,7 +4,7 @@
 #include "support/coppia_prova.h"
 #include "support/sessione_prova.h"
 #include "core/manutenzione.h"
-#include "maintenance/vistalista.h"
+#include "maintenance/vista_lista.h"
 #include "structure/correzioni_struttura.h"
 #include "structure/modifica_campo.h"
 #include "structure/motivo_errore.h"

@@ -6,7 +6,7 @@
 // compared as dates. Pure: it reads the schema only through SchemaProvider and runs nothing.
 // Every failure is a DbError (3078 missing table, 3061 unknown name, 3075/3131/3134/3144/3290
 // syntax), never a crash.
-#include "../dberror.h"
+#include "dbengine/db_error.h"
 
 #include <QString>
 #include <QStringList>

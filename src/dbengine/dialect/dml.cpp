@@ -3,8 +3,8 @@
 // the field's storage form and fails the statement when it does not fit.
 #include "planner.h"
 
-#include "../dbtypes.h"
-#include "../valuefunctions.h"
+#include "dbengine/db_types.h"
+#include "../value_functions.h"
 
 namespace dbe::dialect {
 

@@ -1,11 +1,11 @@
 #include "emitter.h"
 
 #include "functions.h"
-#include "likepattern.h"
+#include "like_pattern.h"
 #include "planner.h"
-#include "typedvalues.h"
+#include "typed_values.h"
 
-#include "dbengine/rowidname.h"
+#include "dbengine/rowid_name.h"
 
 namespace dbe::dialect {
 

@@ -2,7 +2,7 @@
 // most of them is done at run time by the engine's SQL functions named dbe_*.
 #include "functions.h"
 
-#include "typedvalues.h"
+#include "typed_values.h"
 
 #include <QHash>
 #include <QSet>
@@ -335,7 +335,7 @@ const std::vector<RuntimeFunction>& runtimeFunctions()
         {"dbe_right", 2, true},
         {"dbe_mid", -1, true},
         {kIdentityFunction, -1, true},
-        // Registered apart (mathtextfunctions.h), with their own argument counts; the aggregates
+        // Registered apart (math_text_functions.h), with their own argument counts; the aggregates
         // among them are called only where an aggregate may stand.
         {"dbe_pow", -1, true},
         {"dbe_round", -1, true},

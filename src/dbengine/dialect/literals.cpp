@@ -1,6 +1,6 @@
 #include "literals.h"
 
-#include "../dbtypes.h"
+#include "dbengine/db_types.h"
 
 #include <QDate>
 #include <QHash>

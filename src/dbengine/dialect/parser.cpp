@@ -4,10 +4,10 @@
 // handed to the definition parser.
 #include "parser.h"
 
-#include "ddlparser.h"
+#include "ddl_parser.h"
 #include "functions.h"
 #include "literals.h"
-#include "tokencursor.h"
+#include "token_cursor.h"
 
 #include <QSet>
 

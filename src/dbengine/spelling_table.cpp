@@ -1,0 +1,682 @@
+#include "spelling_table.h"
+
+#include "dbengine/db_types.h"
+#include "value_functions.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <sqlite3.h>
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace dbe {
+
+namespace {
+
+// The letters outside ASCII that share their folded case with another letter, by folded case.
+const QHash<char32_t, QVector<char32_t>>& letterClasses()
+{
+    static const QHash<char32_t, QVector<char32_t>> classes = [] {
+        QHash<char32_t, QVector<char32_t>> all;
+        for (char32_t c = 0x80; c < 0x20000; ++c) {  // the planes that hold letters with a case
+            const char32_t f = foldLetter(c);
+            if (f != c && (c < 0xD800 || c >= 0xE000))
+                all[f].append(c);
+        }
+        for (auto it = all.begin(); it != all.end();) {
+            if (foldLetter(it.key()) == it.key())
+                it.value().prepend(it.key());
+            it = it.value().size() > 1 ? std::next(it) : all.erase(it);
+        }
+        return all;
+    }();
+    return classes;
+}
+
+}  // namespace
+
+QVector<char32_t> sameLetters(char32_t c)
+{
+    if (c < 0x80)
+        return {c};
+    const auto& classes = letterClasses();
+    const auto it = classes.constFind(foldLetter(c));
+    if (it == classes.cend())
+        return {c};
+    QVector<char32_t> out{c};
+    for (const char32_t d : it.value()) {
+        if (d != c)
+            out.append(d);
+    }
+    return out;
+}
+
+QStringList spellingsOfPrefix(const QString& text, int max, qsizetype* covered)
+{
+    QStringList out{QString()};
+    qsizetype at = 0;
+    for (const char32_t c : text.toUcs4()) {
+        const QVector<char32_t> forms = sameLetters(c);
+        if (forms.size() > 1 && out.size() * forms.size() > max)
+            break;
+        QStringList next;
+        next.reserve(out.size() * forms.size());
+        for (const QString& s : out) {
+            for (const char32_t d : forms)
+                next.append(s + QString::fromUcs4(&d, 1));
+        }
+        out = std::move(next);
+        at += QChar::requiresSurrogates(c) ? 2 : 1;
+    }
+    *covered = at;
+    return out;
+}
+
+bool hasNonAsciiCase(const QString& text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        if (c >= 0x80 && sameLetters(c).size() > 1)
+            return true;
+    }
+    return false;
+}
+
+QStringList caseSpellings(const QString& text, int max)
+{
+    qsizetype covered = 0;
+    QStringList all = spellingsOfPrefix(text, max, &covered);
+    return covered < text.size() ? QStringList{text} : all;
+}
+
+namespace {
+
+// The spellings that one column holds of the texts with more than kRangeSpellings of them, for a
+// column that no NOCASE index leads, where the range read would read the whole table for every
+// text looked up. Each such value is kept as one 64-bit entry: a hash of its folded text and the
+// case of each of its letters outside ASCII (which letter of the letter's class it is, two bits
+// a letter, at most kPatternLetters of them); a value with more letters, or of letters beyond the
+// fourth of their class, is kept as kWholeRead, which sends the texts of its hash back to the
+// range read. A text looked up is then answered with its folded form (which NOCASE finds equal
+// to every value whose letters outside ASCII are all folded) and its own letters put in the case
+// of each entry of its hash: every such text is a spelling of it, so a hash shared by two folded
+// texts can only add a spelling that matches nothing. Values whose letters outside ASCII are all
+// folded are not kept, nor those with kRangeSpellings spellings or fewer (equal texts have as many
+// spellings, and such texts are listed). The entries are read again, in one pass over the column,
+// when the file's data version or this connection's count of changed records has moved since
+// they were read: any commit by anyone, and any change of this connection, even uncommitted (every
+// column's are then dropped at once). A column that a NOCASE index leads has its range read too:
+// its values are kept only while all such columns together keep at most kLedEntries of them (the
+// memory they take stays bounded on a large archive), else it is marked to be read by ranges.
+struct ColumnSpellings {
+    bool ranges = false;  // read by ranges: a NOCASE index leads it and its values did not fit
+    bool anyWhole = false;  // a value was not valid UTF-8: every look-up reads the range
+    std::deque<quint64> entries;  // hash << 32 | case of the letters, sorted, each once (in blocks:
+                                  // growing never copies them all)
+};
+
+inline constexpr qsizetype kLedEntries = 2'000'000;  // 16 MB
+inline constexpr int kPatternLetters = 15;
+inline constexpr quint32 kWholeRead = 0xFFFFFFFFu;
+
+// The texts that one number column holds, by their reading under the Italian rule (texts no rule
+// reads left out), read again on the same terms as ColumnSpellings.
+struct NumberTexts {
+    std::vector<std::pair<double, QByteArray>> texts;  // sorted, each once
+};
+
+struct Table : sqlite3_vtab {
+    sqlite3* db = nullptr;
+    bool numbers = false;  // dbe_numberforms rather than dbe_spellings
+    // What the columns below were read under: the file's data version, the connection's count of
+    // changed records (-1: nothing read yet, or a file without a version).
+    unsigned version = 0;
+    sqlite3_int64 changes = -1;
+    std::map<QByteArray, ColumnSpellings> columns;  // by table '\0' column
+    qsizetype ledEntries = 0;  // kept of the columns an index leads
+    std::map<QByteArray, NumberTexts> numberTexts;  // likewise
+};
+
+// The argument is copied: SQLite keeps it only for the call to filter.
+struct Cursor : sqlite3_vtab_cursor {
+    sqlite3_value* other = nullptr;  // x, when it is no text
+    std::string text;  // x, when it is a text
+    bool listed = false;  // the rows are `more` (possibly none), not x itself
+    QList<QByteArray> more;
+    bool hasNumber = false;  // dbe_numberforms: a first row, x's number, before `more`
+    double number = 0;
+    int row = 0;
+    sqlite3_stmt* scan = nullptr;  // the range read of a long text, kept for the next row
+    QByteArray scanOf;  // the table and column it reads
+    ~Cursor()
+    {
+        sqlite3_value_free(other);
+        sqlite3_finalize(scan);
+    }
+};
+
+Cursor* cur(sqlite3_vtab_cursor* c) { return static_cast<Cursor*>(c); }
+
+int connect(sqlite3* db, void* numbers, int, const char* const*, sqlite3_vtab** out, char**)
+{
+    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(value, arg HIDDEN, tab HIDDEN, col HIDDEN)");
+    if (rc != SQLITE_OK)
+        return rc;
+    auto* t = new (std::nothrow) Table{};
+    if (!t)
+        return SQLITE_NOMEM;
+    t->db = db;
+    t->numbers = numbers != nullptr;
+    sqlite3_vtab_config(db, SQLITE_VTAB_INNOCUOUS);
+    *out = t;
+    return SQLITE_OK;
+}
+
+int disconnect(sqlite3_vtab* t)
+{
+    delete static_cast<Table*>(t);
+    return SQLITE_OK;
+}
+
+// The argument is the only plan: without it there is nothing to list. The table and the column
+// are taken when both are given (idxNum 3).
+int bestIndex(sqlite3_vtab*, sqlite3_index_info* info)
+{
+    int at[4] = {-1, -1, -1, -1};
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& c = info->aConstraint[i];
+        if (c.iColumn < 1 || c.iColumn > 3 || c.op != SQLITE_INDEX_CONSTRAINT_EQ)
+            continue;
+        if (!c.usable)
+            return SQLITE_CONSTRAINT;
+        at[c.iColumn] = i;
+    }
+    if (at[1] < 0)
+        return SQLITE_CONSTRAINT;
+    const bool named = at[2] >= 0 && at[3] >= 0;
+    for (int column = 1; column <= (named ? 3 : 1); ++column) {
+        info->aConstraintUsage[at[column]].argvIndex = column;
+        info->aConstraintUsage[at[column]].omit = 1;
+    }
+    info->idxNum = named ? 3 : 1;
+    info->estimatedCost = 1;
+    info->estimatedRows = 1;
+    return SQLITE_OK;
+}
+
+int open(sqlite3_vtab*, sqlite3_vtab_cursor** out)
+{
+    *out = new Cursor{};
+    return SQLITE_OK;
+}
+
+int close(sqlite3_vtab_cursor* c)
+{
+    delete cur(c);
+    return SQLITE_OK;
+}
+
+QByteArray quoted(const QByteArray& name)
+{
+    QByteArray n = name;
+    n.replace('"', "\"\"");
+    return '"' + n + '"';
+}
+
+int fail(sqlite3_vtab_cursor* c, sqlite3* db, int rc)
+{
+    sqlite3_free(c->pVtab->zErrMsg);
+    c->pVtab->zErrMsg = sqlite3_mprintf("%s", sqlite3_errmsg(db));
+    return rc;
+}
+
+// The values of table.column equal to x under DBE_NOCASE, each once (NOCASE tells apart no two of
+// them), read from the column's NOCASE index over the range of every spelling of x's beginning.
+int readSpellings(Cursor* k, sqlite3* db, const QString& x, sqlite3_value* table, sqlite3_value* column)
+{
+    const QByteArray tab(reinterpret_cast<const char*>(sqlite3_value_text(table)), sqlite3_value_bytes(table));
+    const QByteArray col(reinterpret_cast<const char*>(sqlite3_value_text(column)), sqlite3_value_bytes(column));
+    const QByteArray of = tab + '\0' + col;
+    if (!k->scan || k->scanOf != of) {
+        sqlite3_finalize(k->scan);
+        k->scan = nullptr;
+        const QByteArray c = quoted(col);
+        const QByteArray sql = "SELECT " + c + " FROM " + quoted(tab) + " WHERE " + c + " COLLATE NOCASE >= ?1 AND " + c
+                               + " COLLATE NOCASE < ?2 AND " + c + " COLLATE " + kNocaseCollation + " = ?3";
+        const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &k->scan, nullptr);
+        if (rc != SQLITE_OK)
+            return fail(k, db, rc);
+        k->scanOf = of;
+    }
+    qsizetype covered = 0;
+    QSet<QByteArray> seen;
+    for (const QString& prefix : spellingsOfPrefix(x, kRangeSpellings, &covered)) {
+        // Every text that begins with prefix (in any ASCII case) lies between prefix and prefix
+        // followed by a byte that UTF-8 never holds.
+        const QByteArray low = prefix.toUtf8();
+        const QByteArray high = low + '\xFF';
+        sqlite3_bind_text(k->scan, 1, low.constData(), int(low.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(k->scan, 2, high.constData(), int(high.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(k->scan, 3, k->text.data(), int(k->text.size()), SQLITE_STATIC);
+        int rc;
+        while ((rc = sqlite3_step(k->scan)) == SQLITE_ROW) {
+            const QByteArray value(reinterpret_cast<const char*>(sqlite3_column_text(k->scan, 0)),
+                                   sqlite3_column_bytes(k->scan, 0));
+            const QByteArray folded = value.toLower();  // ASCII only: NOCASE's own folding
+            if (!seen.contains(folded)) {
+                seen.insert(folded);
+                k->more.append(value);
+            }
+        }
+        sqlite3_reset(k->scan);
+        if (rc != SQLITE_DONE)
+            return fail(k, db, rc);
+    }
+    return SQLITE_OK;
+}
+
+// Drops every column's kept values when the file's data version or this connection's count of
+// changed records has moved since they were read. False when the file gives no version: nothing
+// is kept then.
+bool keptAreCurrent(Table* t)
+{
+    unsigned version = 0;
+    const bool stamped = sqlite3_file_control(t->db, "main", SQLITE_FCNTL_DATA_VERSION, &version) == SQLITE_OK;
+    const sqlite3_int64 changes = stamped ? sqlite3_total_changes64(t->db) : -1;
+    if (!stamped || version != t->version || changes != t->changes) {
+        t->columns.clear();
+        t->numberTexts.clear();
+        t->ledEntries = 0;
+        t->version = version;
+        t->changes = changes;
+    }
+    return stamped;
+}
+
+// The letters of c's class (those equal to it under DBE_NOCASE) in a fixed order, or none when c
+// has no other case.
+const QVector<char32_t>* classOf(char32_t foldedLetter)
+{
+    if (foldedLetter < 0x80)
+        return nullptr;
+    const auto& classes = letterClasses();
+    const auto it = classes.constFind(foldedLetter);
+    return it == classes.cend() ? nullptr : &it.value();
+}
+
+quint32 foldedHash(const std::u32string& folded)
+{
+    const size_t h =
+        qHash(QByteArrayView(reinterpret_cast<const char*>(folded.data()), qsizetype(folded.size() * sizeof(char32_t))),
+              size_t(0));
+    return quint32(h ^ (quint64(h) >> 32));
+}
+
+// The folded letters of text and, through *pattern, the case of its letters outside ASCII (the
+// class index of each, two bits a letter, kWholeRead when that does not fit); *count is how many
+// spellings it has, up to kRangeSpellings + 1. False when the text has no letter outside ASCII
+// that is not folded (NOCASE finds it under its folded form).
+bool caseOf(const QString& text, std::u32string* folded, quint32* pattern, int* count)
+{
+    folded->clear();
+    *pattern = 0;
+    *count = 1;
+    int letters = 0;
+    bool unfolded = false;
+    for (const char32_t c : text.toUcs4()) {
+        const char32_t f = foldLetter(c);
+        folded->push_back(f);
+        const QVector<char32_t>* cls = classOf(f);
+        if (!cls)
+            continue;
+        *count = std::min(*count * int(cls->size()), kRangeSpellings + 1);
+        const int at = int(cls->indexOf(c));
+        unfolded = unfolded || c != f;
+        if (*pattern == kWholeRead)
+            continue;
+        if (at < 0 || at > 3 || letters == kPatternLetters)
+            *pattern = kWholeRead;
+        else
+            *pattern |= quint32(at) << (2 * letters++);
+    }
+    return unfolded;
+}
+
+// Whether a NOCASE index that takes every record leads tab.col.
+bool nocaseIndexLeads(sqlite3* db, const QByteArray& tab, const QByteArray& col, int* rc)
+{
+    static const char sql[] = "SELECT 1 FROM pragma_index_list(?1) AS l, pragma_index_xinfo(l.name) AS x "
+                              "WHERE l.partial = 0 AND x.seqno = 0 AND x.key = 1 AND x.coll = 'NOCASE' "
+                              "AND x.name = ?2 COLLATE NOCASE LIMIT 1";
+    sqlite3_stmt* st = nullptr;
+    *rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    if (*rc != SQLITE_OK)
+        return false;
+    sqlite3_bind_text(st, 1, tab.constData(), int(tab.size()), SQLITE_STATIC);
+    sqlite3_bind_text(st, 2, col.constData(), int(col.size()), SQLITE_STATIC);
+    const int step = sqlite3_step(st);
+    *rc = step == SQLITE_ROW || step == SQLITE_DONE ? SQLITE_OK : step;
+    sqlite3_finalize(st);
+    return step == SQLITE_ROW;
+}
+
+// The column's spellings as they are now (read again when anything changed since), or null when
+// the range read is the cheaper way: a NOCASE index leads the column.
+const ColumnSpellings* columnSpellings(Table* t, const QByteArray& tab, const QByteArray& col, int* rc)
+{
+    *rc = SQLITE_OK;
+    if (!keptAreCurrent(t))
+        return nullptr;  // no version to tell a stale reading by: read the range
+    const QByteArray key = tab + '\0' + col;
+    const auto found = t->columns.find(key);
+    if (found != t->columns.end())
+        return found->second.ranges ? nullptr : &found->second;
+    const bool led = nocaseIndexLeads(t->db, tab, col, rc);
+    if (*rc != SQLITE_OK)
+        return nullptr;
+    ColumnSpellings c;
+    const QByteArray sql = "SELECT " + quoted(col) + " FROM " + quoted(tab);
+    sqlite3_stmt* st = nullptr;
+    *rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &st, nullptr);
+    if (*rc != SQLITE_OK)
+        return nullptr;
+    std::u32string folded;
+    while ((*rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (sqlite3_column_type(st, 0) != SQLITE_TEXT)
+            continue;
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        const int n = sqlite3_column_bytes(st, 0);
+        if (std::all_of(p, p + n, [](char b) { return uchar(b) < 0x80; }))
+            continue;
+        const QByteArray bytes = QByteArray::fromRawData(p, n);
+        const QString text = QString::fromUtf8(bytes);
+        if (text.toUtf8() != bytes) {
+            c.anyWhole = true;
+            c.entries.clear();
+            break;
+        }
+        quint32 pattern = 0;
+        int count = 0;
+        if (caseOf(text, &folded, &pattern, &count) && count > kRangeSpellings) {
+            c.entries.push_back(quint64(foldedHash(folded)) << 32 | pattern);
+            if (led && t->ledEntries + qsizetype(c.entries.size()) > kLedEntries) {
+                c.entries.clear();
+                c.ranges = true;
+                *rc = SQLITE_DONE;
+                break;
+            }
+        }
+    }
+    sqlite3_finalize(st);
+    if (*rc != SQLITE_ROW && *rc != SQLITE_DONE)
+        return nullptr;
+    *rc = SQLITE_OK;
+    std::sort(c.entries.begin(), c.entries.end());
+    c.entries.erase(std::unique(c.entries.begin(), c.entries.end()), c.entries.end());
+    c.entries.shrink_to_fit();
+    if (led)
+        t->ledEntries += qsizetype(c.entries.size());
+    ColumnSpellings& kept = t->columns[key] = std::move(c);
+    return kept.ranges ? nullptr : &kept;
+}
+
+// The spellings of x that tab.col holds, from the column's entries: x folded, and x in the case of
+// each entry of its hash. False when an entry of x's hash sends it to the range read.
+bool spellingsFromColumn(const ColumnSpellings& c, const QString& x, QList<QByteArray>* out)
+{
+    if (c.anyWhole)
+        return false;
+    std::u32string folded;
+    quint32 ignored = 0;
+    int count = 0;
+    caseOf(x, &folded, &ignored, &count);
+    const quint64 from = quint64(foldedHash(folded)) << 32;
+    QSet<QByteArray> seen;
+    const auto add = [&](const std::u32string& letters) {
+        const QByteArray value = QString::fromUcs4(letters.data(), qsizetype(letters.size())).toUtf8();
+        if (!seen.contains(value)) {
+            seen.insert(value);
+            out->append(value);
+        }
+    };
+    add(folded);
+    for (auto it = std::lower_bound(c.entries.begin(), c.entries.end(), from);
+         it != c.entries.end() && (*it >> 32) == (from >> 32); ++it) {
+        const quint32 pattern = quint32(*it);
+        if (pattern == kWholeRead)
+            return false;
+        std::u32string spelled = folded;
+        int letters = 0;
+        bool fits = true;
+        for (char32_t& f : spelled) {
+            const QVector<char32_t>* cls = classOf(f);
+            if (!cls)
+                continue;
+            const int at = letters < kPatternLetters ? int(pattern >> (2 * letters++)) & 3 : 0;
+            if (at >= cls->size())
+                fits = false;
+            else
+                f = (*cls)[at];
+        }
+        if (fits)
+            add(spelled);
+    }
+    return true;
+}
+
+// The texts of tab.col by their reading as numbers, as they are now (read again when anything
+// changed since, and at every call when the file gives no version); null on an error (*rc).
+const NumberTexts* numberTexts(Table* t, const QByteArray& tab, const QByteArray& col, int* rc)
+{
+    *rc = SQLITE_OK;
+    const bool stamped = keptAreCurrent(t);
+    const QByteArray key = tab + '\0' + col;
+    if (stamped && t->numberTexts.count(key))
+        return &t->numberTexts[key];
+    NumberTexts& n = t->numberTexts[key];
+    n = NumberTexts{};
+    // Texts sort after every number: an index on the column gives them alone.
+    const QByteArray sql = "SELECT " + quoted(col) + " FROM " + quoted(tab) + " WHERE " + quoted(col) + " >= ''";
+    sqlite3_stmt* st = nullptr;
+    *rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &st, nullptr);
+    if (*rc == SQLITE_OK) {
+        while ((*rc = sqlite3_step(st)) == SQLITE_ROW) {
+            if (sqlite3_column_type(st, 0) != SQLITE_TEXT)
+                continue;
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            const int size = sqlite3_column_bytes(st, 0);
+            double d = 0;
+            if (readStoredText(p, size, dbDouble, &d) == Reading::Read)
+                n.texts.emplace_back(d, QByteArray(p, size));
+        }
+        if (*rc == SQLITE_DONE)
+            *rc = SQLITE_OK;
+    }
+    sqlite3_finalize(st);
+    if (*rc != SQLITE_OK) {
+        t->numberTexts.erase(key);
+        return nullptr;
+    }
+    std::sort(n.texts.begin(), n.texts.end());
+    n.texts.erase(std::unique(n.texts.begin(), n.texts.end()), n.texts.end());
+    n.texts.shrink_to_fit();
+    return &n;
+}
+
+// dbe_numberforms(x, table, column): x's number, then every text of table.column that reads as
+// that number; no row when x is Null or no number.
+int filterNumbers(Cursor* k, Table* t, int idxNum, int argc, sqlite3_value** argv)
+{
+    k->listed = true;
+    double d = 0;
+    if (readStored(argv[0], dbDouble, &d) != Reading::Read)
+        return SQLITE_OK;
+    k->hasNumber = true;
+    k->number = d;
+    if (idxNum != 3 || argc < 3 || sqlite3_value_type(argv[1]) != SQLITE_TEXT
+        || sqlite3_value_type(argv[2]) != SQLITE_TEXT)
+        return SQLITE_OK;
+    const QByteArray tab(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])), sqlite3_value_bytes(argv[1]));
+    const QByteArray col(reinterpret_cast<const char*>(sqlite3_value_text(argv[2])), sqlite3_value_bytes(argv[2]));
+    int rc = SQLITE_OK;
+    const NumberTexts* n = numberTexts(t, tab, col, &rc);
+    if (!n)
+        return fail(k, t->db, rc);
+    const auto from = std::lower_bound(n->texts.begin(), n->texts.end(), std::make_pair(d, QByteArray()));
+    for (auto it = from; it != n->texts.end() && it->first == d; ++it)
+        k->more.append(it->second);
+    return SQLITE_OK;
+}
+
+// How many spellings text has, counted up to max + 1.
+int spellingCount(const QString& text, int max)
+{
+    int count = 1;
+    for (const char32_t c : text.toUcs4()) {
+        if (c >= 0x80)
+            count *= int(sameLetters(c).size());
+        if (count > max)
+            return max + 1;
+    }
+    return count;
+}
+
+int filter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv)
+{
+    Cursor* k = cur(c);
+    k->row = 0;
+    k->listed = false;
+    k->hasNumber = false;
+    k->more.clear();
+    sqlite3_value_free(k->other);
+    k->other = nullptr;
+    if (static_cast<Table*>(c->pVtab)->numbers && argc > 0)
+        return filterNumbers(k, static_cast<Table*>(c->pVtab), idxNum, argc, argv);
+    sqlite3_value* x = argc > 0 ? argv[0] : nullptr;
+    if (!x || sqlite3_value_type(x) != SQLITE_TEXT) {
+        k->other = x ? sqlite3_value_dup(x) : nullptr;
+        return x && !k->other ? SQLITE_NOMEM : SQLITE_OK;
+    }
+    const auto* p = sqlite3_value_text(x);
+    const int n = sqlite3_value_bytes(x);
+    k->text.assign(reinterpret_cast<const char*>(p), size_t(n));
+    int i = 0;
+    while (i < n && p[i] < 0x80)
+        ++i;
+    if (i == n)  // ASCII: NOCASE covers every spelling
+        return SQLITE_OK;
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(p), n);
+    // Given the table and column, reading the index over a few ranges costs less than looking up
+    // many spellings one by one.
+    const bool named = idxNum == 3 && argc >= 3 && sqlite3_value_type(argv[1]) == SQLITE_TEXT
+                       && sqlite3_value_type(argv[2]) == SQLITE_TEXT;
+    const int listed = named ? kRangeSpellings : kListedSpellings;
+    if (spellingCount(text, listed) <= listed) {
+        qsizetype covered = 0;
+        const QStringList all = spellingsOfPrefix(text, listed, &covered);
+        if (all.size() > 1) {
+            k->listed = true;
+            for (const QString& s : all)
+                k->more.append(s.toUtf8());
+        }
+        return SQLITE_OK;
+    }
+    if (!named)
+        return SQLITE_OK;
+    k->listed = true;
+    auto* t = static_cast<Table*>(c->pVtab);
+    const QByteArray tab(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])), sqlite3_value_bytes(argv[1]));
+    const QByteArray col(reinterpret_cast<const char*>(sqlite3_value_text(argv[2])), sqlite3_value_bytes(argv[2]));
+    int rc = SQLITE_OK;
+    const ColumnSpellings* spellings = columnSpellings(t, tab, col, &rc);
+    if (rc != SQLITE_OK)
+        return fail(k, t->db, rc);
+    if (spellings && spellingsFromColumn(*spellings, text, &k->more))
+        return SQLITE_OK;
+    k->more.clear();
+    return readSpellings(k, t->db, text, argv[1], argv[2]);
+}
+
+int next(sqlite3_vtab_cursor* c)
+{
+    ++cur(c)->row;
+    return SQLITE_OK;
+}
+
+int eof(sqlite3_vtab_cursor* c)
+{
+    const Cursor* k = cur(c);
+    return k->row >= (k->listed ? k->more.size() + (k->hasNumber ? 1 : 0) : 1);
+}
+
+int column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int col)
+{
+    const Cursor* k = cur(c);
+    const int at = k->row - (k->hasNumber ? 1 : 0);
+    if (col != 0)
+        sqlite3_result_null(ctx);
+    else if (k->listed && at < 0 && k->number == double(sqlite3_int64(k->number)))
+        sqlite3_result_int64(ctx, sqlite3_int64(k->number));
+    else if (k->listed && at < 0)
+        sqlite3_result_double(ctx, k->number);
+    else if (k->listed)
+        sqlite3_result_text(ctx, k->more[at].constData(), int(k->more[at].size()), SQLITE_TRANSIENT);
+    else if (k->other)
+        sqlite3_result_value(ctx, k->other);
+    else
+        sqlite3_result_text(ctx, k->text.data(), int(k->text.size()), SQLITE_TRANSIENT);
+    return SQLITE_OK;
+}
+
+int rowid(sqlite3_vtab_cursor* c, sqlite_int64* out)
+{
+    *out = cur(c)->row;
+    return SQLITE_OK;
+}
+
+// Eponymous only (no xCreate): the table exists on every connection under its name.
+const sqlite3_module kModule = {
+    .iVersion = 0,
+    .xCreate = nullptr,
+    .xConnect = connect,
+    .xBestIndex = bestIndex,
+    .xDisconnect = disconnect,
+    .xDestroy = disconnect,
+    .xOpen = open,
+    .xClose = close,
+    .xFilter = filter,
+    .xNext = next,
+    .xEof = eof,
+    .xColumn = column,
+    .xRowid = rowid,
+    .xUpdate = nullptr,
+    .xBegin = nullptr,
+    .xSync = nullptr,
+    .xCommit = nullptr,
+    .xRollback = nullptr,
+    .xFindFunction = nullptr,
+    .xRename = nullptr,
+    .xSavepoint = nullptr,
+    .xRelease = nullptr,
+    .xRollbackTo = nullptr,
+    .xShadowName = nullptr,
+};
+
+}  // namespace
+
+namespace detail {
+
+void registerSpellingTable(sqlite3* db)
+{
+    sqlite3_create_module_v2(db, kSpellingsTable, &kModule, nullptr, nullptr);
+    static int numbers = 1;
+    sqlite3_create_module_v2(db, kNumberFormsTable, &kModule, &numbers, nullptr);
+}
+
+}  // namespace detail
+
+}  // namespace dbe

@@ -312,9 +312,12 @@ EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
         }
         ws.CommitTrans();
     } catch (const dbe::DbError& err) {
+        // Every engine error: the undo is all or nothing, so it is rolled back whole, journaled as
+        // failed and reported with the engine's own description.
         try {
             ws.Rollback();
         } catch (const dbe::DbError&) {
+            // Swallowed: a rollback that fails leaves nothing committed; err is what is reported.
         }
         m.Fallita(QStringLiteral("non riuscito"), err.description());
         e.errore = QStringLiteral("Annullamento della modifica %1 non riuscito: nessun record è stato rimesso.\r%2")
@@ -365,6 +368,8 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
     try {
         dbe::WaitWritable(DbArchivi);
     } catch (const dbe::DbError& e) {
+        // Every engine error (3218 busy, 3045 file replaced, ...): nothing is restored and the
+        // operator reads why.
         testo = QStringLiteral("L'archivio è in uso da un altro programma: copia non ripristinata.\r%1")
                     .arg(e.description());
         return false;
@@ -387,6 +392,8 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
         const ScritturaConsentita scrittura(s);
         dbe::RestoreFrom(DbArchivi, fi.absoluteFilePath());
     } catch (const dbe::DbError& e) {
+        // Every engine error: the restore is one transaction, so the archive is as it was; 3218
+        // (another program writing) gets its own first line, any other its description.
         reg->Concludi(id, stato_modifica::NonRiuscita, QStringLiteral("non ripristinata"), e.description());
         testo = (e.number() == dbe::err::CouldNotUpdateLocked
                      ? QStringLiteral("L'archivio è in uso da un altro programma: copia non ripristinata.\r")

@@ -61,6 +61,44 @@ bool opzioneHtml(QStringList& args, QString& file, QString& errore)
     return true;
 }
 
+// One task of the run as --json writes it.
+QJsonObject taskJson(const RigaLista& r, const DatiTask& t, const QList<CampoIlleggibile>& illeggibili)
+{
+    QJsonObject task;
+    task[QStringLiteral("key")] = r.Chiave;
+    task[QStringLiteral("description")] = r.Testo;
+    task[QStringLiteral("type")] = t.Tipo;
+    task[QStringLiteral("state")] = t.Stato;
+    task[QStringLiteral("state_text")] = r.TestoStato;
+    task[QStringLiteral("detail")] = t.Dettaglio;
+    task[QStringLiteral("correggibile")] = t.Correggibile;
+    task[QStringLiteral("problems")] = QJsonArray::fromStringList(problemiStruttura(t));
+    QStringList campi;
+    for (const CampoIlleggibile& c : illeggibili) {
+        if (c.Chiavi.contains(r.Chiave))
+            campi << c.Testo();
+    }
+    task[QStringLiteral("illeggibili")] = QJsonArray::fromStringList(campi);
+    return task;
+}
+
+// The fields with values no rule of their type reads, as --json writes them.
+QJsonArray illeggibiliJson(const QList<CampoIlleggibile>& illeggibili)
+{
+    QJsonArray campi;
+    for (const CampoIlleggibile& c : illeggibili) {
+        QJsonObject campo;
+        campo[QStringLiteral("tabella")] = c.Tabella;
+        campo[QStringLiteral("campo")] = c.Campo;
+        campo[QStringLiteral("tipo")] = c.Tipo;
+        campo[QStringLiteral("valori")] = c.Valori;
+        campo[QStringLiteral("testo")] = c.Testo();
+        campo[QStringLiteral("controlli")] = QJsonArray::fromStringList(c.Chiavi);
+        campi.append(campo);
+    }
+    return campi;
+}
+
 }  // namespace
 
 int ComandoControlla(const QStringList& argomenti)
@@ -135,22 +173,7 @@ int ComandoControlla(const QStringList& argomenti)
         if (t.Stato != kStatoOk)
             problemi = true;
         if (o.json) {
-            QJsonObject task;
-            task[QStringLiteral("key")] = r.Chiave;
-            task[QStringLiteral("description")] = r.Testo;
-            task[QStringLiteral("type")] = t.Tipo;
-            task[QStringLiteral("state")] = t.Stato;
-            task[QStringLiteral("state_text")] = r.TestoStato;
-            task[QStringLiteral("detail")] = t.Dettaglio;
-            task[QStringLiteral("correggibile")] = t.Correggibile;
-            task[QStringLiteral("problems")] = QJsonArray::fromStringList(problemiStruttura(t));
-            QStringList campi;
-            for (const CampoIlleggibile& c : illeggibili) {
-                if (c.Chiavi.contains(r.Chiave))
-                    campi << c.Testo();
-            }
-            task[QStringLiteral("illeggibili")] = QJsonArray::fromStringList(campi);
-            tasks.append(task);
+            tasks.append(taskJson(r, t, illeggibili));
         } else {
             out << r.Chiave << "\t" << r.Testo << "\t" << r.TestoStato << "\t" << SuUnaRiga(t.Dettaglio) << "\n";
         }
@@ -162,18 +185,7 @@ int ComandoControlla(const QStringList& argomenti)
         radice[QStringLiteral("versione_db")] = versioneDb;
         radice[QStringLiteral("versione_master")] = s.VersioneMaster;
         radice[QStringLiteral("danneggiato")] = !danneggiato.isEmpty();
-        QJsonArray campi;
-        for (const CampoIlleggibile& c : illeggibili) {
-            QJsonObject campo;
-            campo[QStringLiteral("tabella")] = c.Tabella;
-            campo[QStringLiteral("campo")] = c.Campo;
-            campo[QStringLiteral("tipo")] = c.Tipo;
-            campo[QStringLiteral("valori")] = c.Valori;
-            campo[QStringLiteral("testo")] = c.Testo();
-            campo[QStringLiteral("controlli")] = QJsonArray::fromStringList(c.Chiavi);
-            campi.append(campo);
-        }
-        radice[QStringLiteral("illeggibili")] = campi;
+        radice[QStringLiteral("illeggibili")] = illeggibiliJson(illeggibili);
         radice[QStringLiteral("tasks")] = tasks;
         out << QJsonDocument(radice).toJson(QJsonDocument::Compact) << "\n";
     }

@@ -167,6 +167,56 @@ std::shared_ptr<DatabaseImpl> finishOpen(sqlite3* h, const QString& full, bool r
     return d;
 }
 
+// The connection's settings, before anything is read: extended result codes, the busy timeout,
+// and nothing an archive from elsewhere could use against the program.
+void configure(sqlite3* h)
+{
+    sqlite3_extended_result_codes(h, 1);
+    sqlite3_busy_timeout(h, kBusyTimeoutMs);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    // Archives come from elsewhere: triggers in them never fire on our statements (nothing we
+    // delete or update can write anywhere else), and no other file can be attached.
+    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 0);
+}
+
+// 0 when the schema can be read; else the error the opening fails with.
+int schemaUnreadable(sqlite3* h)
+{
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(h, "SELECT count(*) FROM sqlite_master", -1, &st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (rc == SQLITE_ROW)
+        return 0;
+    const int base = rc & 0xff;
+    // No room for the index of the log the readers share (the "-shm" file) is a full disk.
+    return base == SQLITE_FULL || rc == SQLITE_IOERR_SHMSIZE ? err::DiskFull
+           : base == SQLITE_BUSY || base == SQLITE_LOCKED || base == SQLITE_PERM || base == SQLITE_CANTOPEN
+                   || base == SQLITE_READONLY
+               ? err::FileInUse
+               : err::CannotOpenFile;
+}
+
+// 0 once the file is in write-ahead log mode; else the error the opening fails with.
+int noWriteAheadLog(sqlite3* h)
+{
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(h, "PRAGMA journal_mode=WAL", -1, &st, nullptr);
+    QByteArray mode;
+    if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
+        mode = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    if (mode.toLower() == "wal")
+        return 0;
+    return (rc & 0xff) == SQLITE_FULL                                      ? err::DiskFull
+           : (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB ? err::CannotOpenFile
+                                                                           : err::FileInUse;
+}
+
 }  // namespace
 
 std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
@@ -222,35 +272,13 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
         sqlite3_close_v2(h);
         throw;
     }
-    sqlite3_extended_result_codes(h, 1);
-    sqlite3_busy_timeout(h, kBusyTimeoutMs);
-    sqlite3_db_config(h, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(h, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
-    // Archives come from elsewhere: triggers in them never fire on our statements (nothing we
-    // delete or update can write anywhere else), and no other file can be attached.
-    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
-    sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 0);
+    configure(h);
     if (!readOnly && sqlite3_db_readonly(h, "main") == 1)
         fail(err::FileInUse);
 
     // The schema must be readable before anything is written.
-    {
-        sqlite3_stmt* st = nullptr;
-        rc = sqlite3_prepare_v2(h, "SELECT count(*) FROM sqlite_master", -1, &st, nullptr);
-        if (rc == SQLITE_OK)
-            rc = sqlite3_step(st);
-        sqlite3_finalize(st);
-        if (rc != SQLITE_ROW) {
-            const int base = rc & 0xff;
-            // No room for the index of the log the readers share (the "-shm" file) is a full disk.
-            fail(base == SQLITE_FULL || rc == SQLITE_IOERR_SHMSIZE ? err::DiskFull
-                 : base == SQLITE_BUSY || base == SQLITE_LOCKED || base == SQLITE_PERM || base == SQLITE_CANTOPEN
-                         || base == SQLITE_READONLY
-                     ? err::FileInUse
-                     : err::CannotOpenFile);
-        }
-    }
+    if (const int number = schemaUnreadable(h))
+        fail(number);
     if (readOnly) {
         // A file opened only to be read (the master) keeps its journal mode and every byte.
         if (sqlite3_exec(h, "PRAGMA foreign_keys=OFF; PRAGMA query_only=1", nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -258,18 +286,8 @@ std::shared_ptr<DatabaseImpl> openConnection(const QString& path, bool readOnly)
         return finishOpen(h, full, true, id);
     }
     // Only now: write-ahead log, so that a second connection can write while this one reads.
-    {
-        sqlite3_stmt* st = nullptr;
-        rc = sqlite3_prepare_v2(h, "PRAGMA journal_mode=WAL", -1, &st, nullptr);
-        QByteArray mode;
-        if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
-            mode = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        sqlite3_finalize(st);
-        if (mode.toLower() != "wal")
-            fail((rc & 0xff) == SQLITE_FULL                                      ? err::DiskFull
-                 : (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB ? err::CannotOpenFile
-                                                                                 : err::FileInUse);
-    }
+    if (const int number = noWriteAheadLog(h))
+        fail(number);
     // Record walks commit once per record: a checkpoint (and its two disk syncs) every 10000 log
     // pages rather than every 1000 keeps them from waiting on the disk most of the time.
     // After a checkpoint the log file is cut back to 64 MB at most. A page cache of up to 64 MB

@@ -16,6 +16,27 @@ using detail::RecordsetImpl;
 
 namespace detail {
 
+namespace {
+
+// Steps st to its end, calling row() on each of its rows; an error of SQLite is raised through db.
+// The rows stepped.
+template <class Row>
+qint64 eachRow(const DatabaseImpl& db, sqlite3_stmt* st, Row&& row)
+{
+    qint64 n = 0;
+    for (;;) {
+        const int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE)
+            return n;
+        if (rc != SQLITE_ROW)
+            db.raise(rc);
+        row();
+        ++n;
+    }
+}
+
+}  // namespace
+
 void RecordsetImpl::fill()
 {
     reader.invalidate();
@@ -27,12 +48,7 @@ void RecordsetImpl::fill()
         Stmt st = db->prepare(valuesSql);
         const int n = layout.count();
         qint64 row = 0;
-        for (;;) {
-            const int rc = sqlite3_step(st);
-            if (rc == SQLITE_DONE)
-                break;
-            if (rc != SQLITE_ROW)
-                db->raise(rc);
+        eachRow(*db, st, [&] {
             for (int c = 0; c < n; ++c) {
                 const short type = layout.field(c).info.type;
                 if (type != 0) {
@@ -54,7 +70,7 @@ void RecordsetImpl::fill()
                 }
             }
             keys.append(row++);
-        }
+        });
     } else {
         keys.reset(layout.sourceCount());
         complete = keyChunkSql.isEmpty();
@@ -78,13 +94,7 @@ qint64 RecordsetImpl::appendKeys(sqlite3_stmt* st)
     std::vector<qint64> tuple(size_t(width > 0 ? width : 1), Keyset::kNoRow);
     std::vector<qint64> identity(tuple.size(), Keyset::kUnknown);
     std::vector<qint64> content(tuple.size(), Keyset::kUnknown);
-    qint64 n = 0;
-    for (;;) {
-        const int rc = sqlite3_step(st);
-        if (rc == SQLITE_DONE)
-            break;
-        if (rc != SQLITE_ROW)
-            db->raise(rc);
+    return eachRow(*db, st, [&] {
         for (int s = 0; s < width; ++s) {
             tuple[size_t(s)] =
                 sqlite3_column_type(st, s) == SQLITE_NULL ? Keyset::kNoRow : qint64(sqlite3_column_int64(st, s));
@@ -99,9 +109,7 @@ qint64 RecordsetImpl::appendKeys(sqlite3_stmt* st)
         }
         keys.append(tuple.data(), identity.data(), content.data());
         lastRowid = tuple[0];
-        ++n;
-    }
-    return n;
+    });
 }
 
 qint64 RecordsetImpl::fetch(qint64 n)

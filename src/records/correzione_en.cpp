@@ -33,6 +33,9 @@ public:
         try {
             chiudi();
         } catch (const dbe::DbError&) {
+            // Swallows every engine error: a destructor may not throw, and it runs either after
+            // Chiudi() (nothing left to close) or while the walk's own error unwinds, which is the
+            // one the operator is told; the block's changes are then rolled back or journaled.
         }
     }
     // Records handled: commits the block when it is full or old enough.
@@ -116,6 +119,8 @@ bool MasterScelto(const VistaCorrezione& v)
         return !v.DtColl.isNull() && v.DtColl.IsOpen() && !v.DtColl.Eof() && !v.DtColl.Bof()
                && v.DtColl.RecordCount() > 0;
     } catch (const dbe::DbError&) {
+        // Swallows every engine error: a master set that cannot even say where it stands (closed,
+        // its file gone) has no record to take the key from, which is the answer asked for.
         return false;
     }
 }
@@ -177,6 +182,8 @@ QString SincronizzaArchivio(const dbe::Database& db)
             dbe::SyncToDisk(db);
         return QString();
     } catch (const dbe::DbError& e) {
+        // Every engine error: the walk is over and what it did is journaled; the operator reads
+        // why the sync failed, whatever its number.
         return MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
     }
 }
@@ -269,12 +276,15 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
             }
             blocco.Chiudi();
         } catch (const dbe::DbError& errato) {
+            // Every engine error stops the walk: the records done so far stay done and journaled,
+            // and the operator is told why it stopped, whatever the number.
             const dbe::DbError e = MotivoFermata(errato, voce);
             // A refused write leaves the edit pending: drop it before stopping.
             try {
                 if (v.DtRow.EditMode() != dbe::dbEditNone)
                     v.DtRow.CancelUpdate();
             } catch (const dbe::DbError&) {
+                // Swallowed: the walk is already stopping on the error above, the one reported.
             }
             errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
             voce.Fermata(e.description());
@@ -318,6 +328,8 @@ QString DescriviRiga(const dbe::Recordset& rs)
         if (rs.FieldCount() > 0)
             testo += QStringLiteral(" (%1 = %2)").arg(rs.FieldName(0), rs.Value(0).toString());
     } catch (const dbe::DbError&) {
+        // Swallows every engine error: the first field only adds to a description that the table
+        // and row number already make whole (a record gone or unreadable has no value to show).
     }
     return testo;
 }

@@ -80,6 +80,7 @@ Esito CorreggiRiga(VistaCorrezione& v, const QString& tabella, const QStringList
             if (!ricerca.isNull() && ricerca.IsOpen())
                 ricerca.Close();
         } catch (const dbe::DbError&) {
+            // Swallowed: the row's own error, handled below, is the one that counts.
         }
         if (Bloccato(e) || FallimentoDefinitivo(MotivoFermata(e, voce)))
             throw;
@@ -119,6 +120,9 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
                     try {
                         v.DtRow.SetBookmark(v.Selezione.Item(j));
                     } catch (const dbe::DbError&) {
+                        // Any number: a row the grid can no longer reach (its bookmark no longer
+                        // valid, its record gone) is left alone and counted, like a row abandoned;
+                        // a lasting failure meets the walk again at the next row's write.
                         posizionata = false;
                     }
                     v.Barra->Avanza();
@@ -131,6 +135,8 @@ void GestisciCorrezioneENP(VistaCorrezione& v, const TaskCorrezione& task)
                     }
                 }
             } catch (const dbe::DbError& errato) {
+                // Every engine error stops the walk: the rows done so far stay done and journaled,
+                // and the operator is told why it stopped, whatever the number.
                 const dbe::DbError e = MotivoFermata(errato, voce);
                 errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
                 voce.Fermata(e.description());

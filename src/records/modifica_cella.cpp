@@ -48,6 +48,8 @@ QVector<bool> CampiModificabili(const Sessione& s, dbe::Recordset& rs)
         for (int c = 0; c < si.size(); ++c)
             si[c] = !Colonna(rs.FieldName(c), ref->table, riga->columns).isEmpty();
     } catch (const dbe::DbError&) {
+        // Swallows every engine error: a set or record that cannot be read now offers no field to
+        // edit (the safe answer), and the operator meets the error itself on the next refresh.
         si.fill(false);
     }
     return si;
@@ -90,6 +92,7 @@ EsitoModificaRecord ScriviModificaRecord(const Sessione& s, dbe::Recordset& rs, 
             campi.columns << colonna;
         }
     } catch (const dbe::DbError& err) {
+        // Every engine error: nothing is written yet, and the operator reads why not.
         e.messaggio = MessaggioErrore(titolo, err);
         return e;
     }
@@ -128,16 +131,20 @@ EsitoModificaRecord ScriviModificaRecord(const Sessione& s, dbe::Recordset& rs, 
                 if (rs.EditMode() != dbe::dbEditNone)
                     rs.CancelUpdate();
             } catch (const dbe::DbError&) {
+                // Swallowed: the error rethrown below is the one the operator is told.
             }
             try {
                 if (aperta)
                     ws.Rollback();
             } catch (const dbe::DbError&) {
+                // Swallowed likewise: a rollback that fails leaves nothing committed either.
             }
             throw;
         }
         dbe::SyncToDisk(s.DbArchivi);
     } catch (const dbe::DbError& err) {
+        // Every engine error: the change is rolled back (or, failing the sync, already journaled)
+        // and the operator reads why it was not saved, whatever the number.
         voce.Fallita(QStringLiteral("non salvata"), err.description());
         e.messaggio = MessaggioErrore(titolo, err);
         return e;

@@ -81,6 +81,7 @@ bool AttivaCorrezioneRecord(VistaCorrezione& v, const TaskCorrezione& task)
         ApriCorrezioneRecord(v, task);
         return true;
     } catch (const dbe::DbError& e) {
+        // Every engine error: the view does not open and the operator reads why.
         v.sessione().operatore().Mostra(
             MessaggioErrore(QStringLiteral("Impossibile visualizzare i record del controllo."), e));
         return false;
@@ -131,6 +132,8 @@ void SelezionaTutti(VistaCorrezione& v)
         v.DtRow.MoveLast();
         v.DtRow.MoveNext();  // past the last record, where the walk through every row used to end
     } catch (const dbe::DbError& e) {
+        // Every engine error: the selection made so far is shown and the operator reads why it
+        // stopped; nothing was changed.
         v.NotificaSelezione();
         v.sessione().operatore().Mostra(MessaggioErrore(QStringLiteral("Impossibile selezionare i record."), e));
         return;
@@ -145,6 +148,7 @@ void ScegliVoceCombo(VistaCorrezione& v, int i)
     try {
         v.DtColl.SetBookmark(v.VociCombo.at(i).Segnalibro);
     } catch (const dbe::DbError& e) {
+        // Every engine error: the choice is not made and the operator reads why.
         v.sessione().operatore().Mostra(MessaggioErrore(QStringLiteral("Impossibile scegliere il record."), e));
     }
 }
@@ -156,6 +160,7 @@ void RieseguiDtRow(VistaCorrezione& v)
         try {
             v.DtRow.Requery();
         } catch (const dbe::DbError& e) {
+            // Every engine error: the list keeps what it showed and the operator reads why.
             v.NotificaDtRow();
             v.sessione().operatore().Mostra(
                 MessaggioErrore(QStringLiteral("Impossibile aggiornare l'elenco dei record."), e));

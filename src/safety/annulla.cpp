@@ -198,6 +198,97 @@ QString PerchéNonAnnullabile(Registro& reg, qint64 id)
     return QString();
 }
 
+namespace {
+
+// A record the change deleted: inserted again with its old values, unless its key is now taken.
+bool RimettiEliminato(const dbe::Database& DbArchivi, ModificaRegistrata& m, const RecordRegistro& r,
+                      QStringList& rifiutati)
+{
+    const QStringList prese = dbe::TakenKeys(DbArchivi, r.tabella, *r.prima);
+    if (!prese.isEmpty()) {
+        rifiutati << QStringLiteral("%1: non rimesso, la chiave %2 appartiene ora a un altro record.")
+                         .arg(Descrivi(r, *r.prima), Chiavi(prese));
+        return false;
+    }
+    RecordRegistro n;
+    n.tabella = r.tabella;
+    n.riga = RigaLibera(DbArchivi, r.tabella, r.riga);
+    n.dopo = r.prima;
+    m.Record(n);
+    dbe::InsertStoredRow(DbArchivi, r.tabella, *r.prima, n.riga);
+    return true;
+}
+
+// A record the change added: removed, only while it still holds what the change put there.
+bool TogliAggiunto(const dbe::Database& DbArchivi, ModificaRegistrata& m, const RecordRegistro& r,
+                   const std::optional<dbe::StoredRow>& ora, QStringList& rifiutati)
+{
+    if (!ora || !HaCampi(*ora, *r.dopo) || ora->columns.size() != r.dopo->columns.size()) {
+        rifiutati << QStringLiteral("%1: non tolto, è stato modificato o eliminato dopo.").arg(Descrivi(r, *r.dopo));
+        return false;
+    }
+    m.Record(r.tabella, r.riga, std::nullopt);
+    // Removed only while it holds what the undo put back (the delete checks).
+    if (!dbe::DeleteStoredRow(DbArchivi, r.tabella, r.riga, &*ora)) {
+        rifiutati << QStringLiteral("%1: non tolto, è stato modificato o eliminato dopo.").arg(Descrivi(r, *r.dopo));
+        return false;
+    }
+    return true;
+}
+
+// A record the change rewrote: its old values written back, only while it is still as the change
+// left it and its old key is free.
+bool RiscriviModificato(const dbe::Database& DbArchivi, ModificaRegistrata& m, const RecordRegistro& r,
+                        const std::optional<dbe::StoredRow>& ora, QStringList& rifiutati)
+{
+    // Rewritten: the record must still be as the change left it.
+    dbe::StoredRow altri = *r.prima;
+    for (const QString& c : r.dopo->columns) {
+        const int at = altri.indexOf(c);
+        if (at >= 0) {
+            altri.columns.removeAt(at);
+            altri.values.removeAt(at);
+        }
+    }
+    if (!ora || !HaCampi(*ora, *r.dopo) || !HaCampi(*ora, altri)) {
+        rifiutati << QStringLiteral("%1: non rimesso, è stato modificato o eliminato dopo la correzione.")
+                         .arg(Descrivi(r, *r.prima));
+        return false;
+    }
+    const dbe::StoredRow vecchi = ValoriPrima(*r.prima, *r.dopo);
+    const QStringList prese = dbe::TakenKeys(DbArchivi, r.tabella, *r.prima, r.riga);
+    if (!prese.isEmpty()) {
+        rifiutati << QStringLiteral("%1: non rimesso, la chiave %2 appartiene ora a un altro record.")
+                         .arg(Descrivi(r, *r.prima), Chiavi(prese));
+        return false;
+    }
+    m.Record(r.tabella, r.riga, vecchi);
+    // Rewritten only while it holds what was read above (the write checks).
+    if (!dbe::UpdateStoredRow(DbArchivi, r.tabella, r.riga, vecchi, &*ora)) {
+        rifiutati << QStringLiteral("%1: non rimesso, è stato modificato o eliminato dopo la correzione.")
+                         .arg(Descrivi(r, *r.prima));
+        return false;
+    }
+    return true;
+}
+
+// One record of the change put back as it was before it; false (and the reason in rifiutati) when
+// it is left as it is.
+bool RimettiRecord(const dbe::Database& DbArchivi, ModificaRegistrata& m, const RecordRegistro& r,
+                   QStringList& rifiutati)
+{
+    if (r.prima && !r.dopo)
+        return RimettiEliminato(DbArchivi, m, r, rifiutati);
+    const std::optional<dbe::StoredRow> ora = dbe::ReadStoredRow(DbArchivi, r.tabella, r.riga);
+    if (!r.prima && r.dopo)
+        return TogliAggiunto(DbArchivi, m, r, ora, rifiutati);
+    if (!r.prima || !r.dopo)
+        return false;
+    return RiscriviModificato(DbArchivi, m, r, ora, rifiutati);
+}
+
+}  // namespace
+
 EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
 {
     const dbe::Database& DbArchivi = s.DbArchivi;
@@ -244,77 +335,17 @@ EsitoAnnulla AnnullaModifica(const Sessione& s, qint64 id)
     try {
         // Last change first, so that a record changed twice gets its oldest values back.
         for (auto it = record.crbegin(); it != record.crend(); ++it) {
-            const RecordRegistro& r = *it;
-            if (r.prima && !r.dopo) {
-                const QStringList prese = dbe::TakenKeys(DbArchivi, r.tabella, *r.prima);
-                if (!prese.isEmpty()) {
-                    e.rifiutati << QStringLiteral("%1: non rimesso, la chiave %2 appartiene ora a un altro record.")
-                                       .arg(Descrivi(r, *r.prima), Chiavi(prese));
-                    continue;
-                }
-                RecordRegistro n;
-                n.tabella = r.tabella;
-                n.riga = RigaLibera(DbArchivi, r.tabella, r.riga);
-                n.dopo = r.prima;
-                m.Record(n);
-                dbe::InsertStoredRow(DbArchivi, r.tabella, *r.prima, n.riga);
+            if (RimettiRecord(DbArchivi, m, *it, e.rifiutati))
                 ++e.rimessi;
-                continue;
-            }
-            const std::optional<dbe::StoredRow> ora = dbe::ReadStoredRow(DbArchivi, r.tabella, r.riga);
-            if (!r.prima && r.dopo) {
-                if (!ora || !HaCampi(*ora, *r.dopo) || ora->columns.size() != r.dopo->columns.size()) {
-                    e.rifiutati << QStringLiteral("%1: non tolto, è stato modificato o eliminato dopo.")
-                                       .arg(Descrivi(r, *r.dopo));
-                    continue;
-                }
-                m.Record(r.tabella, r.riga, std::nullopt);
-                // Removed only while it holds what the undo put back (the delete checks).
-                if (!dbe::DeleteStoredRow(DbArchivi, r.tabella, r.riga, &*ora)) {
-                    e.rifiutati << QStringLiteral("%1: non tolto, è stato modificato o eliminato dopo.")
-                                       .arg(Descrivi(r, *r.dopo));
-                    continue;
-                }
-                ++e.rimessi;
-                continue;
-            }
-            if (!r.prima || !r.dopo)
-                continue;
-            // Rewritten: the record must still be as the change left it.
-            dbe::StoredRow altri = *r.prima;
-            for (const QString& c : r.dopo->columns) {
-                const int at = altri.indexOf(c);
-                if (at >= 0) {
-                    altri.columns.removeAt(at);
-                    altri.values.removeAt(at);
-                }
-            }
-            if (!ora || !HaCampi(*ora, *r.dopo) || !HaCampi(*ora, altri)) {
-                e.rifiutati << QStringLiteral("%1: non rimesso, è stato modificato o eliminato dopo la correzione.")
-                                   .arg(Descrivi(r, *r.prima));
-                continue;
-            }
-            const dbe::StoredRow vecchi = ValoriPrima(*r.prima, *r.dopo);
-            const QStringList prese = dbe::TakenKeys(DbArchivi, r.tabella, *r.prima, r.riga);
-            if (!prese.isEmpty()) {
-                e.rifiutati << QStringLiteral("%1: non rimesso, la chiave %2 appartiene ora a un altro record.")
-                                   .arg(Descrivi(r, *r.prima), Chiavi(prese));
-                continue;
-            }
-            m.Record(r.tabella, r.riga, vecchi);
-            // Rewritten only while it holds what was read above (the write checks).
-            if (!dbe::UpdateStoredRow(DbArchivi, r.tabella, r.riga, vecchi, &*ora)) {
-                e.rifiutati << QStringLiteral("%1: non rimesso, è stato modificato o eliminato dopo la correzione.")
-                                   .arg(Descrivi(r, *r.prima));
-                continue;
-            }
-            ++e.rimessi;
         }
         ws.CommitTrans();
     } catch (const dbe::DbError& err) {
+        // Every engine error: the undo is all or nothing, so it is rolled back whole, journaled as
+        // failed and reported with the engine's own description.
         try {
             ws.Rollback();
         } catch (const dbe::DbError&) {
+            // Swallowed: a rollback that fails leaves nothing committed; err is what is reported.
         }
         m.Fallita(QStringLiteral("non riuscito"), err.description());
         e.errore = QStringLiteral("Annullamento della modifica %1 non riuscito: nessun record è stato rimesso.\r%2")
@@ -365,6 +396,8 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
     try {
         dbe::WaitWritable(DbArchivi);
     } catch (const dbe::DbError& e) {
+        // Every engine error (3218 busy, 3045 file replaced, ...): nothing is restored and the
+        // operator reads why.
         testo = QStringLiteral("L'archivio è in uso da un altro programma: copia non ripristinata.\r%1")
                     .arg(e.description());
         return false;
@@ -387,6 +420,8 @@ bool RipristinaCopia(const Sessione& s, const QString& copia, QString& testo)
         const ScritturaConsentita scrittura(s);
         dbe::RestoreFrom(DbArchivi, fi.absoluteFilePath());
     } catch (const dbe::DbError& e) {
+        // Every engine error: the restore is one transaction, so the archive is as it was; 3218
+        // (another program writing) gets its own first line, any other its description.
         reg->Concludi(id, stato_modifica::NonRiuscita, QStringLiteral("non ripristinata"), e.description());
         testo = (e.number() == dbe::err::CouldNotUpdateLocked
                      ? QStringLiteral("L'archivio è in uso da un altro programma: copia non ripristinata.\r")

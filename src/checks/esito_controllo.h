@@ -17,9 +17,10 @@ class Manutenzione;
 QString DettaglioRilevati(qint64 numero);
 extern const QString kDettaglioNonEseguibile;
 
-// Opens sql on DbArchivi; an empty result ends "VER_OK". Otherwise verifica (if set) runs on the
-// open record set (a lookup that fails raises), then "VER_PRB" with the count. Any failure ends
-// "VER_PRB" with Correggibile "N". The record set is always closed.
+// Counts the records sql lists on DbArchivi (a "SELECT * FROM ..." through the engine's own count,
+// which lists none of them); none ends "VER_OK". Otherwise verifica (if set) runs on a record set
+// of the same fields that lists no record (a lookup that fails raises), then "VER_PRB" with the
+// count. Any failure ends "VER_PRB" with Correggibile "N". Every record set is closed.
 void EseguiConteggio(Manutenzione& m, int li, const QString& sql, const std::function<void(dbe::Recordset&)>& verifica);
 
 }  // namespace corvale

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace dbe {
@@ -158,6 +159,9 @@ int comparePass(const unsigned char* a, const unsigned char* ea, const unsigned 
 // letters without accents first ("àbc" before "b"), then by the accents.
 int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
 {
+    // The same bytes are the same text: a join's keys mostly are.
+    if (n1 == n2 && (n1 == 0 || std::memcmp(s1, s2, size_t(n1)) == 0))
+        return 0;
     auto* a = static_cast<const unsigned char*>(s1);
     auto* b = static_cast<const unsigned char*>(s2);
     bool other = false;
@@ -213,7 +217,52 @@ void readFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv, short ty
     }
 }
 
-void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) { readFunction(ctx, argc, argv, dbDate); }
+// Days from 1 March of year 0 of the proleptic Gregorian calendar to the given day.
+qint64 civilDays(int y, int m, int d)
+{
+    y -= m <= 2 ? 1 : 0;
+    const qint64 era = y / 400;
+    const qint64 yoe = y - era * 400;
+    const qint64 doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy;
+}
+
+// The engine's own date form, "yyyy-MM-dd HH:mm:ss" of a real day and time from year 100, read
+// straight into its day number: the same number the full reading gives, at a fraction of its cost.
+// False for any other value, which the full reading then takes.
+bool engineDateSerial(sqlite3_value* v, double* serial)
+{
+    if (sqlite3_value_type(v) != SQLITE_TEXT || sqlite3_value_bytes(v) != 19)
+        return false;
+    const unsigned char* t = sqlite3_value_text(v);
+    static const char shape[] = "0000-00-00 00:00:00";
+    for (int i = 0; i < 19; ++i) {
+        if (shape[i] == '0' ? (t[i] < '0' || t[i] > '9') : t[i] != shape[i])
+            return false;
+    }
+    const auto two = [t](int i) { return (t[i] - '0') * 10 + (t[i + 1] - '0'); };
+    const int y = two(0) * 100 + two(2), m = two(5), d = two(8), h = two(11), mi = two(14), se = two(17);
+    if (y < 100 || m < 1 || m > 12 || d < 1 || h > 23 || mi > 59 || se > 59)
+        return false;
+    static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > monthDays[m - 1] + (m == 2 && leap ? 1 : 0))
+        return false;
+    static const qint64 epoch = civilDays(1899, 12, 30);
+    const int msOfDay = ((h * 60 + mi) * 60 + se) * 1000;
+    *serial = double(civilDays(y, m, d) - epoch) + double(msOfDay) / 86400000.0;
+    return true;
+}
+
+void dateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    double serial = 0;
+    if (engineDateSerial(argv[0], &serial)) {
+        sqlite3_result_double(ctx, serial);
+        return;
+    }
+    readFunction(ctx, argc, argv, dbDate);
+}
 
 void numberFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) { readFunction(ctx, argc, argv, dbDouble); }
 

@@ -5,7 +5,9 @@
 #include "checks/controllo_recup.h"
 #include "core/manutenzione.h"
 #include "support/archivi_prova.h"
+#include "support/sqlite_file.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include "support/stampa_qt.h"
@@ -174,4 +176,99 @@ TEST_F(ControlliDati, RunLoopTrimsTheListAndSkipsUntickedRows)
     EXPECT_EQ(tutti.LstTask.Conta(), 0);
     EXPECT_EQ(tutti.TxtDett(), "Nessun problema riscontrato");
     EXPECT_FALSE(tutti.Interrompi);
+}
+
+namespace {
+
+// A code as another program may have written it: each letter in either case, or no code at all.
+QString codiceGenerato(QRandomGenerator& r)
+{
+    static const QStringList codici{"C1", "C2", "ÈR7", "àb", "VARIE", "GONE", "F1"};
+    const int k = r.bounded(codici.size() + 2);
+    if (k == codici.size())
+        return "NULL";
+    if (k == codici.size() + 1)
+        return r.bounded(2) ? "''" : "'  '";
+    QString c;
+    for (const QChar ch : codici[k])
+        c += r.bounded(2) ? ch.toUpper() : ch.toLower();
+    return "'" + c + "'";
+}
+
+// A date in one of the stored forms, an unreadable text or none: one of three days.
+QString dataGenerata(QRandomGenerator& r)
+{
+    const int g = 1 + r.bounded(3);
+    switch (r.bounded(7)) {
+    case 0: return QString("'2024-03-0%1 00:00:00'").arg(g);
+    case 1: return QString("'2024-03-0%1'").arg(g);
+    case 2: return QString("'2024/03/0%1T00:00:00.000Z'").arg(g);
+    case 3: return QString::number(45351 + g);
+    case 4: return QString("'%1,0'").arg(45351 + g);
+    case 5: return "'domani'";
+    default: return "NULL";
+    }
+}
+
+}  // namespace
+
+// Each check's count is the number of records its query lists for the problem-record view, on
+// archives of codes in any case, dates in every stored form, unreadable and missing values, with
+// and without the indexes a count may read instead of the records.
+TEST_F(ControlliDati, CountsEqualTheRecordsTheQueryLists)
+{
+    const QString file = SessioneProva().DbArchivi.Name();
+    for (quint32 seme = 1; seme <= 4; ++seme) {
+        QRandomGenerator r(seme);
+        if (seme == 3)
+            sql({"CREATE INDEX DOCUMENTO ON VENDITE (CODCLI, NUMORD, DATA, DITTA, TIPODEP)",
+                 "CREATE INDEX DOCUMENTO ON DETT_ORD (CODCLI, NUMORD, DATA, DITTA)",
+                 "CREATE INDEX DOCUMENTO ON FATTURE (CODCLI, NUMFAT, DATA, CODDITTA)",
+                 "CREATE INDEX DOCUMENTO ON DETT_FAT (CODCLI, NUMFAT, DATA, DITTA)",
+                 "CREATE INDEX CODCLI ON PAGAM (CODCLI)", "CREATE INDEX CODICE ON CLIENTI (CODICE)",
+                 "CREATE INDEX IDRIS ON PAGAM_RISOLTI (IDRIS)"});
+        QStringList righe{"BEGIN"};
+        const auto riga = [&](const QString& tabella, const QString& campi, const QStringList& valori) {
+            righe << QString("INSERT INTO %1 (%2) VALUES (%3)").arg(tabella, campi, valori.join(", "));
+        };
+        for (int i = 0; i < 60; ++i) {
+            const QString c = codiceGenerato(r), n = QString("'%1'").arg(r.bounded(8)), d = dataGenerata(r);
+            const QString f = codiceGenerato(r), t = r.bounded(2) ? "'ord'" : "'OFF'";
+            if (i < 3) {  // few masters: many references find none
+                riga("CLIENTI", "CODICE, RAGSOC", {codiceGenerato(r), r.bounded(4) ? "'Rossi'" : codiceGenerato(r)});
+                riga("FORNIT", "COD, RAGSOC", {codiceGenerato(r), "'Bianchi'"});
+                riga("AGENTI", "CODAGE, RAGSOC", {codiceGenerato(r), "'Verdi'"});
+                riga("AGENZIA", "COD, RAG", {codiceGenerato(r), "'Sede'"});
+            }
+            riga("VENDITE", "NUMORD, CODCLI, CODAGE, DITTA, CODAGENZIA, DATA, TIPODEP",
+                 {r.bounded(6) ? n : codiceGenerato(r), c, codiceGenerato(r), f, codiceGenerato(r), d, t});
+            riga("DETT_ORD", "CODCLI, NUMORD, DATA, DITTA, LIB3, RIGA",
+                 {r.bounded(3) ? c : codiceGenerato(r), r.bounded(4) ? n : codiceGenerato(r),
+                  r.bounded(3) ? d : dataGenerata(r), r.bounded(4) ? f : codiceGenerato(r), r.bounded(4) ? t : "'ORD'",
+                  QString::number(i)});
+            riga("FATTURE", "NUMFAT, CODCLI, CODAGE, CODDITTA, CODAGENZIA, DATA", {n, c, codiceGenerato(r), f, c, d});
+            riga("DETT_FAT", "CODCLI, NUMFAT, DATA, DITTA, RIGA",
+                 {r.bounded(3) ? c : codiceGenerato(r), n, r.bounded(3) ? d : dataGenerata(r), f, "1"});
+            riga("PAGAM", "CODCLI, AGENTE, DITTA", {codiceGenerato(r), codiceGenerato(r), codiceGenerato(r)});
+            const QStringList idris{"1", "2", "'2,0'", "'3'", "'x'", "NULL", "2.5"};
+            riga("RISOLTI", "IDRIS", {idris[r.bounded(idris.size())]});
+            riga("PAGAM_RISOLTI", "IDRIS", {idris[r.bounded(idris.size())]});
+        }
+        testsupport::sqliteExec(file, righe.join(";\n") + ";\nCOMMIT;");
+        for (int numero = 1; numero <= int(VociCatalogo().size()); ++numero) {
+            const VoceCatalogo& v = VociCatalogo().at(size_t(numero - 1));
+            const QString query =
+                v.Tipo == "ENC" ? CreaSqlNotIn(v.P[0], v.P[1], v.P[2], v.P[3]) : "SELECT * FROM " + v.P[0];
+            QString attesa = "Controllo superato con successo";
+            try {
+                dbe::Recordset rs = SessioneProva().DbArchivi.OpenRecordset(query);
+                if (const qint64 n = rs.RecordCount())
+                    attesa = QString("Rilevati %1 record nulli o scollegati").arg(n);
+                rs.Close();
+            } catch (const dbe::DbError&) {
+                attesa = kFallito;
+            }
+            EXPECT_EQ(esegui(numero).Dettaglio, attesa) << "seme " << seme << ", controllo " << numero;
+        }
+    }
 }

@@ -378,3 +378,72 @@ TEST_F(StoredReadings, TheNextCounterReadsTheNumbersOtherProgramsStoredAsText)
                   QStringLiteral("e|%1,f|%2").arg(high + 1).arg(high + 2));
     }
 }
+
+// dbe_date and the DBE_NOCASE collation answer as the full reading and the case rule do, on
+// generated values: texts of the engine's own date shape with every day, month, hour and year at
+// and past its limits (29 February of leap and common years, day 31 of short months, hour 24,
+// years 99 and 100, a wrong separator), and texts compared with themselves, a copy, another case
+// and one letter changed.
+TEST(StoredReadingsFunctions, ShortcutsAnswerAsTheFullReading)
+{
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
+    detail::registerValueFunctions(raw);
+    sqlite3_stmt* date = nullptr;
+    sqlite3_stmt* same = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT dbe_date(?1)", -1, &date, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT ?1 = ?2 COLLATE DBE_NOCASE", -1, &same, nullptr), SQLITE_OK);
+    std::mt19937 gen(29);
+    const auto pick = [&gen](int n) { return int(gen() % unsigned(n)); };
+    const auto bind = [](sqlite3_stmt* st, int i, const QByteArray& t) {
+        sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+    };
+    int read = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const int years[] = {99, 100, 1899, 1900, 2000, 2023, 2024, 9999};
+        QByteArray t = QStringLiteral("%1-%2-%3 %4:%5:%6")
+                           .arg(years[pick(8)], 4, 10, QLatin1Char('0'))
+                           .arg(pick(14), 2, 10, QLatin1Char('0'))
+                           .arg(pick(33), 2, 10, QLatin1Char('0'))
+                           .arg(pick(26), 2, 10, QLatin1Char('0'))
+                           .arg(pick(62), 2, 10, QLatin1Char('0'))
+                           .arg(pick(62), 2, 10, QLatin1Char('0'))
+                           .toLatin1();
+        if (pick(10) == 0)
+            t[pick(19)] = "-: T/x5"[pick(7)];
+        double full = 0;
+        const bool readable = readStoredText(t.constData(), int(t.size()), dbDate, &full) == Reading::Read;
+        read += readable ? 1 : 0;
+        bind(date, 1, t);
+        ASSERT_EQ(sqlite3_step(date), SQLITE_ROW);
+        if (readable)
+            EXPECT_EQ(sqlite3_column_double(date, 0), full) << t.constData();
+        else
+            EXPECT_EQ(sqlite3_column_type(date, 0), SQLITE_NULL) << t.constData();
+        sqlite3_reset(date);
+    }
+    EXPECT_GT(read, 5000);
+    EXPECT_LT(read, 15000);
+
+    const QString letters = QStringLiteral("abcxyzàèéìòùAÈ1 ");
+    for (int i = 0; i < 5000; ++i) {
+        QString a;
+        for (int k = pick(6); k >= 0; --k)
+            a += letters[pick(letters.size())];
+        QString b = a;
+        switch (pick(4)) {
+        case 0: b = a.toUpper(); break;
+        case 1: b[pick(b.size())] = letters[pick(letters.size())]; break;
+        case 2: b += letters[pick(letters.size())]; break;
+        default: break;
+        }
+        bind(same, 1, a.toUtf8());
+        bind(same, 2, b.toUtf8());
+        ASSERT_EQ(sqlite3_step(same), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(same, 0) == 1, a.toLower() == b.toLower()) << (a + u' ' + b).toStdString();
+        sqlite3_reset(same);
+    }
+    sqlite3_finalize(date);
+    sqlite3_finalize(same);
+    sqlite3_close(raw);
+}

@@ -270,6 +270,33 @@ QString spellingLookup(const Value& inner, const Value& outer)
         .arg(inner.sql, spellingsCall(inner, outer.sql));
 }
 
+// Which of the join's keys looked up together "inner = outer" is (its number), -1 for none.
+int keyOf(const JoinCondition& join, const Value& inner, const Value& outer)
+{
+    for (int k = 0; k < join.keys.size(); ++k) {
+        if (join.keys[k].column == inner.columnIndex && join.keys[k].outerSql == outer.sql)
+            return k;
+    }
+    return -1;
+}
+
+// Every key of the join equal to its other side under DBE_NOCASE, answered from the NOCASE index
+// that leads with the key fields: they are looked up together under the keys the table holds
+// (spellingtable.h). The condition of the first key; the others are then tested on each record
+// found.
+QString keysLookup(const JoinCondition& join)
+{
+    QStringList inner, values, args{Emitter::textLiteral(join.keysTable)};
+    for (int k = 0; k < join.keys.size(); ++k) {
+        inner << join.keys[k].innerSql;
+        values << QStringLiteral("v%1 COLLATE NOCASE").arg(k + 1);
+        args << Emitter::textLiteral(join.keysFields[k]) << join.keys[k].outerSql;
+    }
+    return QStringLiteral("((%1) IN (SELECT %2 FROM %3(%4)))")
+        .arg(inner.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+             QString::fromLatin1(kKeySpellingsTable), args.join(QStringLiteral(", ")));
+}
+
 // Two text columns of different tables compared for equality, so that an index is used: in a
 // join's ON condition, an equality on a field that an index of the table the join adds seeks on
 // looks that table up, any other compares through DBE_NOCASE (then SQLite may also build an
@@ -284,7 +311,10 @@ QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinC
         if ((a.source == join->innerSource) == (b.source == join->innerSource))
             return QString();
         const bool innerA = a.source == join->innerSource;
-        if (!join->lookups.contains((innerA ? a : b).columnIndex)) {
+        const int key = keyOf(*join, innerA ? a : b, innerA ? b : a);
+        if (key == 0)
+            return keysLookup(*join);
+        if (!join->lookups.contains((innerA ? a : b).columnIndex) || key > 0) {
             // "+": a test of each record the index found, never the key of an automatic index,
             // which SQLite would otherwise build on such fields however few their values.
             return QStringLiteral("(+%1 COLLATE %2 = +%3)").arg(a.sql, QString::fromLatin1(kNocaseCollation), b.sql);

@@ -10,6 +10,7 @@
 #include <QSet>
 #include <sqlite3.h>
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <map>
 #include <string>
@@ -691,6 +692,19 @@ const sqlite3_module kModule = {
 
 // --- dbe_keyspellings ---------------------------------------------------------------------------
 
+// foldLetter of the letters below kFoldedBelow (the Latin, Greek and Cyrillic ones), computed once.
+inline constexpr char32_t kFoldedBelow = 0x800;
+const std::array<char32_t, kFoldedBelow>& foldedLetters()
+{
+    static const std::array<char32_t, kFoldedBelow> letters = [] {
+        std::array<char32_t, kFoldedBelow> f{};
+        for (char32_t c = 0; c < kFoldedBelow; ++c)
+            f[c] = foldLetter(c);
+        return f;
+    }();
+    return letters;
+}
+
 // The folded letters of a UTF-8 text appended to *out, as DBE_NOCASE reads them; *unfolded is set
 // when one of its letters outside ASCII is not in its folded case. False when the text is not
 // valid UTF-8.
@@ -715,7 +729,7 @@ bool foldUtf8(const unsigned char* p, int n, std::u32string* out, bool* unfolded
         p += more;
         if ((more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c < 0xE000))
             return false;
-        const char32_t f = foldLetter(c);
+        const char32_t f = c < kFoldedBelow ? foldedLetters()[c] : foldLetter(c);
         *unfolded = *unfolded || f != c;
         out->push_back(f);
     }
@@ -728,7 +742,30 @@ inline constexpr char32_t kKeyEnd = 0xFFFFFFFFu;
 
 quint32 keysHash(const std::u32string& folded) { return foldedHash(folded); }
 
-QByteArray utf8Of(const char32_t* p, qsizetype n) { return QString::fromUcs4(p, n).toUtf8(); }
+QByteArray utf8Of(const char32_t* p, qsizetype n)
+{
+    QByteArray out;
+    out.reserve(n * 2);
+    for (const char32_t* end = p + n; p < end; ++p) {
+        const char32_t c = *p;
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
 
 struct KeyCursor : sqlite3_vtab_cursor {
     int columns = 0;
@@ -980,15 +1017,18 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
     if (!kept || kept->byColumn)
         return keysByColumn(k, t, n, argv);
     // The folded keys, then the keys of the kept rows whose folded keys are the same.
-    QSet<QByteArray> seen;  // the keys found so far, as NOCASE tells them apart
+    // Each once, as NOCASE tells them apart (the rows are few: a linear search).
     const auto add = [&](std::vector<KeyCursor::Cell>&& row) {
-        QByteArray nocase;
-        for (const KeyCursor::Cell& cell : row)
-            nocase += cell.text.toLower() + '\0';
-        if (!seen.contains(nocase)) {
-            seen.insert(nocase);
+        const auto same = [&](const std::vector<KeyCursor::Cell>& other) {
+            for (size_t i = 0; i < row.size(); ++i) {
+                const QByteArray &a = row[i].text, &b = other[i].text;
+                if (a.size() != b.size() || sqlite3_strnicmp(a.constData(), b.constData(), int(a.size())) != 0)
+                    return false;
+            }
+            return true;
+        };
+        if (std::none_of(k->rows.begin(), k->rows.end(), same))
             k->rows.push_back(std::move(row));
-        }
     };
     {
         std::vector<KeyCursor::Cell> row;

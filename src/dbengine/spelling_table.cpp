@@ -1,6 +1,7 @@
 #include "spelling_table.h"
 
 #include "dbengine/db_types.h"
+#include "dbengine/rowid_name.h"
 #include "value_functions.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 #include <QSet>
 #include <sqlite3.h>
 #include <algorithm>
+#include <array>
 #include <deque>
 #include <map>
 #include <string>
@@ -129,6 +131,21 @@ struct NumberTexts {
     std::vector<std::pair<double, QByteArray>> texts;  // sorted, each once
 };
 
+// The rows of one table whose key fields (the columns dbe_keyspellings is asked about, together)
+// hold a letter outside ASCII in another case than its folded one, by the hash of their folded
+// keys: the only rows that a NOCASE look-up of the folded keys does not find. Each is one 64-bit
+// entry, the hash above the rowid (a table whose rowids do not fit, or whose keys are not all valid
+// UTF-8, is looked up key by key instead: `byColumn`). Read again on the same terms as
+// ColumnSpellings, within kKeyEntries entries for all tables together.
+struct KeyRows {
+    bool byColumn = false;
+    QByteArray rowidName;  // the name the table's rowid goes by
+    std::vector<quint64> entries;  // sorted
+};
+
+inline constexpr qsizetype kKeyEntries = 6'000'000;  // 48 MB
+inline constexpr int kMaxKeyColumns = kKeySpellingsColumns;
+
 struct Table : sqlite3_vtab {
     sqlite3* db = nullptr;
     bool numbers = false;  // dbe_numberforms rather than dbe_spellings
@@ -139,6 +156,8 @@ struct Table : sqlite3_vtab {
     std::map<QByteArray, ColumnSpellings> columns;  // by table '\0' column
     qsizetype ledEntries = 0;  // kept of the columns an index leads
     std::map<QByteArray, NumberTexts> numberTexts;  // likewise
+    std::map<QByteArray, KeyRows> keyRows;  // dbe_keyspellings: by table '\0' columns
+    qsizetype keyEntries = 0;  // kept in keyRows, all tables together
 };
 
 // The argument is copied: SQLite keeps it only for the call to filter.
@@ -290,7 +309,9 @@ bool keptAreCurrent(Table* t)
     if (!stamped || version != t->version || changes != t->changes) {
         t->columns.clear();
         t->numberTexts.clear();
+        t->keyRows.clear();
         t->ledEntries = 0;
+        t->keyEntries = 0;
         t->version = version;
         t->changes = changes;
     }
@@ -666,6 +687,423 @@ const sqlite3_module kModule = {
     .xShadowName = nullptr,
 };
 
+// --- dbe_keyspellings ---------------------------------------------------------------------------
+
+// foldLetter of the letters below kFoldedBelow (the Latin, Greek and Cyrillic ones), computed once.
+inline constexpr char32_t kFoldedBelow = 0x800;
+const std::array<char32_t, kFoldedBelow>& foldedLetters()
+{
+    static const std::array<char32_t, kFoldedBelow> letters = [] {
+        std::array<char32_t, kFoldedBelow> f{};
+        for (char32_t c = 0; c < kFoldedBelow; ++c)
+            f[c] = foldLetter(c);
+        return f;
+    }();
+    return letters;
+}
+
+// The folded letters of a UTF-8 text appended to *out, as DBE_NOCASE reads them; *unfolded is set
+// when one of its letters outside ASCII is not in its folded case. False when the text is not
+// valid UTF-8.
+bool foldUtf8(const unsigned char* p, int n, std::u32string* out, bool* unfolded)
+{
+    const unsigned char* end = p + n;
+    while (p < end) {
+        const unsigned char b = *p++;
+        if (b < 0x80) {
+            out->push_back(b >= 'A' && b <= 'Z' ? b + 32 : b);
+            continue;
+        }
+        const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 ? 1 : -1;
+        if (more < 0 || b > 0xF4 || end - p < more)
+            return false;
+        char32_t c = b & (0x3F >> more);
+        for (int k = 0; k < more; ++k) {
+            if ((p[k] & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (p[k] & 0x3F);
+        }
+        p += more;
+        if ((more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c < 0xE000))
+            return false;
+        const char32_t f = c < kFoldedBelow ? foldedLetters()[c] : foldLetter(c);
+        *unfolded = *unfolded || f != c;
+        out->push_back(f);
+    }
+    return true;
+}
+
+// The folded keys of one row (or of the looked-up texts), each key ended by a character that no
+// text holds.
+inline constexpr char32_t kKeyEnd = 0xFFFFFFFFu;
+
+quint32 keysHash(const std::u32string& folded) { return foldedHash(folded); }
+
+QByteArray utf8Of(const char32_t* p, qsizetype n)
+{
+    QByteArray out;
+    out.reserve(n * 2);
+    for (const char32_t* end = p + n; p < end; ++p) {
+        const char32_t c = *p;
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+struct KeyCursor : sqlite3_vtab_cursor {
+    int columns = 0;
+    std::vector<sqlite3_value*> values;  // the looked-up values that are no texts, copied
+    // Each row's cells: a text, or (when text is null) values[index].
+    struct Cell {
+        QByteArray text;
+        int value = -1;
+        sqlite3_int64 rowid = -1;  // mode 1: the row's rowid
+    };
+    std::vector<std::vector<Cell>> rows;
+    size_t row = 0;
+    ~KeyCursor()
+    {
+        for (sqlite3_value* v : values)
+            sqlite3_value_free(v);
+    }
+};
+
+KeyCursor* keyCur(sqlite3_vtab_cursor* c) { return static_cast<KeyCursor*>(c); }
+
+// v1..v4: the keys of a row (mode 0) or its rowid (mode 1, v1); then the mode, the table, and each
+// column with the value looked up in it.
+int connectKeys(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out, char**)
+{
+    const int rc =
+        sqlite3_declare_vtab(db, "CREATE TABLE x(v1, v2, v3, v4, mode HIDDEN, tab HIDDEN, c1 HIDDEN, a1 HIDDEN, "
+                                 "c2 HIDDEN, a2 HIDDEN, c3 HIDDEN, a3 HIDDEN, c4 HIDDEN, a4 HIDDEN)");
+    if (rc != SQLITE_OK)
+        return rc;
+    auto* t = new (std::nothrow) Table{};
+    if (!t)
+        return SQLITE_NOMEM;
+    t->db = db;
+    sqlite3_vtab_config(db, SQLITE_VTAB_INNOCUOUS);
+    *out = t;
+    return SQLITE_OK;
+}
+
+// The mode, the table and the first n columns with their values (idxNum n), all of them required
+// from the first on.
+int bestIndexKeys(sqlite3_vtab*, sqlite3_index_info* info)
+{
+    int at[2 * kMaxKeyColumns + 2];
+    std::fill(std::begin(at), std::end(at), -1);
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& c = info->aConstraint[i];
+        if (c.iColumn < kMaxKeyColumns || c.op != SQLITE_INDEX_CONSTRAINT_EQ)
+            continue;
+        if (!c.usable)
+            return SQLITE_CONSTRAINT;
+        at[c.iColumn - kMaxKeyColumns] = i;
+    }
+    int n = 0;
+    while (n < kMaxKeyColumns && at[2 + 2 * n] >= 0 && at[3 + 2 * n] >= 0)
+        ++n;
+    if (at[0] < 0 || at[1] < 0 || n == 0)
+        return SQLITE_CONSTRAINT;
+    for (int k = 0; k <= 2 * n + 1; ++k) {
+        info->aConstraintUsage[at[k]].argvIndex = k + 1;
+        info->aConstraintUsage[at[k]].omit = 1;
+    }
+    info->idxNum = n;
+    info->estimatedCost = 1;
+    info->estimatedRows = 1;
+    return SQLITE_OK;
+}
+
+int openKeys(sqlite3_vtab*, sqlite3_vtab_cursor** out)
+{
+    *out = new KeyCursor{};
+    return SQLITE_OK;
+}
+
+int closeKeys(sqlite3_vtab_cursor* c)
+{
+    delete keyCur(c);
+    return SQLITE_OK;
+}
+
+QByteArray textArg(sqlite3_value* v)
+{
+    return QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+}
+
+// The rows of tab whose keys a NOCASE look-up of the folded keys misses, as they are now.
+const KeyRows* keyRows(Table* t, const QByteArray& tab, const QList<QByteArray>& cols, int* rc)
+{
+    *rc = SQLITE_OK;
+    if (!keptAreCurrent(t))
+        return nullptr;
+    QByteArray key = tab;
+    for (const QByteArray& c : cols)
+        key += '\0' + c;
+    const auto found = t->keyRows.find(key);
+    if (found != t->keyRows.end())
+        return &found->second;
+    KeyRows k;
+    // The table's fields, for the name its rowid goes by.
+    QStringList fields;
+    {
+        sqlite3_stmt* st = nullptr;
+        *rc = sqlite3_prepare_v2(t->db, "SELECT name FROM pragma_table_info(?1)", -1, &st, nullptr);
+        if (*rc != SQLITE_OK)
+            return nullptr;
+        sqlite3_bind_text(st, 1, tab.constData(), int(tab.size()), SQLITE_STATIC);
+        while (sqlite3_step(st) == SQLITE_ROW)
+            fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        *rc = sqlite3_finalize(st);
+        if (*rc != SQLITE_OK)
+            return nullptr;
+    }
+    k.rowidName = UnshadowedRowid(fields).toUtf8();
+    k.byColumn = k.rowidName.isEmpty();
+    if (!k.byColumn) {
+        QByteArray sql = "SELECT " + k.rowidName;
+        for (const QByteArray& c : cols)
+            sql += ", " + quoted(c);
+        sql += " FROM " + quoted(tab);
+        sqlite3_stmt* st = nullptr;
+        *rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &st, nullptr);
+        if (*rc != SQLITE_OK)
+            return nullptr;
+        std::u32string folded;
+        while ((*rc = sqlite3_step(st)) == SQLITE_ROW) {
+            bool unfolded = false, valid = true;
+            folded.clear();
+            for (int i = 1; i <= int(cols.size()) && valid; ++i) {
+                if (sqlite3_column_type(st, i) == SQLITE_TEXT) {
+                    const auto* p = sqlite3_column_text(st, i);
+                    valid = foldUtf8(p, sqlite3_column_bytes(st, i), &folded, &unfolded);
+                }
+                folded.push_back(kKeyEnd);
+            }
+            const sqlite3_int64 rowid = sqlite3_column_int64(st, 0);
+            if (!valid || (unfolded && (rowid < 0 || rowid > 0xFFFFFFFFll))
+                || t->keyEntries + qsizetype(k.entries.size()) >= kKeyEntries) {
+                k.byColumn = true;
+                k.entries = {};
+                *rc = SQLITE_DONE;
+                break;
+            }
+            if (unfolded)
+                k.entries.push_back(quint64(keysHash(folded)) << 32 | quint64(rowid));
+        }
+        sqlite3_finalize(st);
+        if (*rc != SQLITE_DONE)
+            return nullptr;
+        *rc = SQLITE_OK;
+        std::sort(k.entries.begin(), k.entries.end());
+        k.entries.shrink_to_fit();
+        t->keyEntries += qsizetype(k.entries.size());
+    }
+    return &(t->keyRows[key] = std::move(k));
+}
+
+// Each column's own look-up (what dbe_spellings gives for it), and every combination of them.
+int keysByColumn(KeyCursor* k, Table* t, int n, sqlite3_value** argv)
+{
+    std::vector<std::vector<KeyCursor::Cell>> lists(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        Cursor one;
+        one.pVtab = t;
+        sqlite3_value* args[3] = {argv[2 + 2 * i], argv[0], argv[1 + 2 * i]};
+        const int rc = filter(&one, 3, nullptr, 3, args);
+        if (rc != SQLITE_OK)
+            return rc;
+        for (; !eof(&one); next(&one)) {
+            KeyCursor::Cell cell;
+            if (one.listed)
+                cell.text = one.more[one.row];
+            else if (one.other) {
+                k->values.push_back(sqlite3_value_dup(one.other));
+                cell.value = int(k->values.size()) - 1;
+            } else
+                cell.text = QByteArray(one.text.data(), qsizetype(one.text.size()));
+            lists[size_t(i)].push_back(std::move(cell));
+        }
+    }
+    std::vector<std::vector<KeyCursor::Cell>> rows{{}};
+    for (const auto& list : lists) {
+        std::vector<std::vector<KeyCursor::Cell>> more;
+        for (const auto& r : rows) {
+            for (const KeyCursor::Cell& cell : list) {
+                more.push_back(r);
+                more.back().push_back(cell);
+            }
+        }
+        rows = std::move(more);
+    }
+    k->rows = std::move(rows);
+    return SQLITE_OK;
+}
+
+// dbe_keyspellings(table, column1, x1 [, column2, x2 ...]): the keys that a NOCASE look-up of
+// (column1, column2, ...) must try so that it finds exactly the rows whose keys equal x1, x2, ...
+// each under DBE_NOCASE: the folded keys, then the keys of every row of the table that the folded
+// keys miss and that are equal to them, each once. No row when an x is Null.
+int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv)
+{
+    KeyCursor* k = keyCur(c);
+    auto* t = static_cast<Table*>(c->pVtab);
+    k->row = 0;
+    k->rows.clear();
+    for (sqlite3_value* v : k->values)
+        sqlite3_value_free(v);
+    k->values.clear();
+    if (argc < 1)
+        return SQLITE_OK;
+    const bool rowids = sqlite3_value_int(argv[0]) == 1;
+    ++argv;
+    --argc;
+    const int n = std::min(idxNum, (argc - 1) / 2);
+    k->columns = rowids ? 1 : n;
+    if (n <= 0 || sqlite3_value_type(argv[0]) != SQLITE_TEXT)
+        return SQLITE_OK;
+    bool texts = true, ascii = true;
+    for (int i = 0; i < n; ++i) {
+        sqlite3_value* x = argv[2 + 2 * i];
+        if (sqlite3_value_type(x) == SQLITE_NULL)
+            return SQLITE_OK;
+        if (sqlite3_value_type(argv[1 + 2 * i]) != SQLITE_TEXT)
+            return SQLITE_OK;
+        if (sqlite3_value_type(x) != SQLITE_TEXT) {
+            texts = false;
+            continue;
+        }
+        const auto* p = sqlite3_value_text(x);
+        ascii = ascii && std::all_of(p, p + sqlite3_value_bytes(x), [](unsigned char b) { return b < 0x80; });
+    }
+    if (texts && ascii && rowids)  // no row with a letter outside ASCII equals them
+        return SQLITE_OK;
+    if (texts && ascii) {  // NOCASE finds every spelling
+        std::vector<KeyCursor::Cell> row;
+        for (int i = 0; i < n; ++i)
+            row.push_back({textArg(argv[2 + 2 * i]), -1});
+        k->rows.push_back(std::move(row));
+        return SQLITE_OK;
+    }
+    if (!texts)
+        return rowids ? SQLITE_OK : keysByColumn(k, t, n, argv);
+    // The looked-up keys, folded.
+    std::u32string folded;
+    bool unfolded = false;
+    for (int i = 0; i < n; ++i) {
+        sqlite3_value* x = argv[2 + 2 * i];
+        if (!foldUtf8(sqlite3_value_text(x), sqlite3_value_bytes(x), &folded, &unfolded))
+            return rowids ? SQLITE_OK : keysByColumn(k, t, n, argv);
+        folded.push_back(kKeyEnd);
+    }
+    const QByteArray tab = textArg(argv[0]);
+    QList<QByteArray> cols;
+    for (int i = 0; i < n; ++i)
+        cols << textArg(argv[1 + 2 * i]);
+    int rc = SQLITE_OK;
+    const KeyRows* kept = keyRows(t, tab, cols, &rc);
+    if (rc != SQLITE_OK)
+        return fail(c, t->db, rc);
+    if (!kept || kept->byColumn)
+        return rowids ? SQLITE_OK : keysByColumn(k, t, n, argv);
+    if (rowids) {
+        // The kept rows of the folded keys' hash: their keys are compared whole by the caller.
+        const quint64 hash = quint64(keysHash(folded)) << 32;
+        for (auto it = std::lower_bound(kept->entries.begin(), kept->entries.end(), hash);
+             it != kept->entries.end() && (*it >> 32) == (hash >> 32); ++it) {
+            KeyCursor::Cell cell;
+            cell.rowid = sqlite3_int64(*it & 0xFFFFFFFFu);
+            k->rows.push_back({std::move(cell)});
+        }
+        return SQLITE_OK;
+    }
+    // The folded keys: the index finds under them every row whose letters are all folded.
+    std::vector<KeyCursor::Cell> row;
+    qsizetype from = 0;
+    for (int i = 0; i < n; ++i) {
+        const qsizetype to = qsizetype(folded.find(kKeyEnd, size_t(from)));
+        row.push_back({utf8Of(folded.data() + from, to - from), -1});
+        from = to + 1;
+    }
+    k->rows.push_back(std::move(row));
+    return SQLITE_OK;
+}
+
+int nextKeys(sqlite3_vtab_cursor* c)
+{
+    ++keyCur(c)->row;
+    return SQLITE_OK;
+}
+
+int eofKeys(sqlite3_vtab_cursor* c) { return keyCur(c)->row >= keyCur(c)->rows.size(); }
+
+int columnKeys(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int col)
+{
+    const KeyCursor* k = keyCur(c);
+    if (col >= k->columns || col >= kMaxKeyColumns) {
+        sqlite3_result_null(ctx);
+        return SQLITE_OK;
+    }
+    const KeyCursor::Cell& cell = k->rows[k->row][size_t(col)];
+    if (cell.rowid >= 0)
+        sqlite3_result_int64(ctx, cell.rowid);
+    else if (cell.value >= 0)
+        sqlite3_result_value(ctx, k->values[size_t(cell.value)]);
+    else
+        sqlite3_result_text(ctx, cell.text.constData(), int(cell.text.size()), SQLITE_TRANSIENT);
+    return SQLITE_OK;
+}
+
+int rowidKeys(sqlite3_vtab_cursor* c, sqlite_int64* out)
+{
+    *out = sqlite_int64(keyCur(c)->row);
+    return SQLITE_OK;
+}
+
+const sqlite3_module kKeysModule = {
+    .iVersion = 0,
+    .xCreate = nullptr,
+    .xConnect = connectKeys,
+    .xBestIndex = bestIndexKeys,
+    .xDisconnect = disconnect,
+    .xDestroy = disconnect,
+    .xOpen = openKeys,
+    .xClose = closeKeys,
+    .xFilter = filterKeys,
+    .xNext = nextKeys,
+    .xEof = eofKeys,
+    .xColumn = columnKeys,
+    .xRowid = rowidKeys,
+    .xUpdate = nullptr,
+    .xBegin = nullptr,
+    .xSync = nullptr,
+    .xCommit = nullptr,
+    .xRollback = nullptr,
+    .xFindFunction = nullptr,
+    .xRename = nullptr,
+    .xSavepoint = nullptr,
+    .xRelease = nullptr,
+    .xRollbackTo = nullptr,
+    .xShadowName = nullptr,
+};
+
 }  // namespace
 
 namespace detail {
@@ -675,6 +1113,7 @@ void registerSpellingTable(sqlite3* db)
     sqlite3_create_module_v2(db, kSpellingsTable, &kModule, nullptr, nullptr);
     static int numbers = 1;
     sqlite3_create_module_v2(db, kNumberFormsTable, &kModule, &numbers, nullptr);
+    sqlite3_create_module_v2(db, kKeySpellingsTable, &kKeysModule, nullptr, nullptr);
 }
 
 }  // namespace detail

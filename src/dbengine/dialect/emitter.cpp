@@ -1,5 +1,7 @@
 #include "emitter.h"
 
+#include "../spellingtable.h"
+
 #include "functions.h"
 #include "like_pattern.h"
 #include "planner.h"
@@ -263,7 +265,12 @@ QString Emitter::joinSql(const SelectQuery& q, const FromNode& node, const QVect
     const int at = node.right->first;
     const bool addsOne = !node.right->left;
     auto on = [&](int inner) {
-        JoinCondition join{inner, inner >= 0 ? seekLookups(*q.on[at], inner, sources) : QSet<int>()};
+        JoinCondition join;
+        join.innerSource = inner;
+        if (inner >= 0) {
+            join.lookups = seekLookups(*q.on[at], inner, sources);
+            keyLookups(*q.on[at], sources[inner], &join);
+        }
         JoinCondition* saved = join_;
         join_ = &join;
         const QString sql = condition(*q.on[at]).sql;
@@ -335,6 +342,47 @@ QSet<int> Emitter::seekLookups(const Expr& on, int inner, const QVector<Source>&
         }
     }
     return best;
+}
+
+void Emitter::keyLookups(const Expr& on, const Source& inner, JoinCondition* join)
+{
+    // The condition's top-level equalities of a text field looked up with a text field of another
+    // table, the first for each field.
+    QVector<const Expr*> pending{&on};
+    while (!pending.isEmpty()) {
+        const Expr* e = pending.takeLast();
+        if (e->kind == Expr::Binary && e->op == u"AND") {
+            pending.append(e->args[1].get());
+            pending.append(e->args[0].get());
+            continue;
+        }
+        if (e->kind != Expr::Binary || e->op != u"=" || e->args[0]->kind != Expr::Column
+            || e->args[1]->kind != Expr::Column || join->keys.size() == kKeySpellingsColumns)
+            continue;
+        const Value a = value(*e->args[0]), b = value(*e->args[1]);
+        if (!a.column || !b.column || (a.source == join->innerSource) == (b.source == join->innerSource))
+            continue;
+        const Value& in = a.source == join->innerSource ? a : b;
+        const Value& out = a.source == join->innerSource ? b : a;
+        if (!isTextType(in.type) || !isTextType(out.type) || !join->lookups.contains(in.columnIndex)
+            || in.table.isEmpty() || in.field.isEmpty()
+            || std::any_of(join->keys.begin(), join->keys.end(),
+                           [&](const JoinCondition::Key& k) { return k.column == in.columnIndex; }))
+            continue;
+        join->keys.append({in.columnIndex, in.sql, out.sql});
+        join->keysTable = in.table;
+        join->keysFields << in.field;
+    }
+    QStringList fields;
+    for (const Column& c : inner.table->columns)
+        fields << c.name;
+    const QString rowid = UnshadowedRowid(fields);
+    if (join->keys.size() < 2 || inner.table->name != join->keysTable || rowid.isEmpty() || !inner.query.isEmpty()) {
+        join->keys.clear();
+        join->keysFields.clear();
+        return;
+    }
+    join->keysRowid = quote(inner.sqlName) + u'.' + rowid;
 }
 
 QString Emitter::asValue(const Value& v) const

@@ -125,6 +125,9 @@ private:
     // look up by the spellings or stored forms of the other side, those of the index that seeks on
     // most of its equalities.
     QSet<int> seekLookups(const Expr& on, int inner, const QVector<Source>& sources);
+    // Of those lookups, the text fields that are looked up together (join->keys), when there are
+    // two or more.
+    void keyLookups(const Expr& on, const Source& inner, JoinCondition* join);
 
     const SchemaProvider& schema_;
     std::deque<Table> queryTables_;  // the fields of each query read as a table

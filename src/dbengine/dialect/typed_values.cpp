@@ -270,6 +270,35 @@ QString spellingLookup(const Value& inner, const Value& outer)
         .arg(inner.sql, spellingsCall(inner, outer.sql));
 }
 
+// Which of the join's keys looked up together "inner = outer" is (its number), -1 for none.
+int keyOf(const JoinCondition& join, const Value& inner, const Value& outer)
+{
+    for (int k = 0; k < join.keys.size(); ++k) {
+        if (join.keys[k].column == inner.columnIndex && join.keys[k].outerSql == outer.sql)
+            return k;
+    }
+    return -1;
+}
+
+// Every key of the join equal to its other side under DBE_NOCASE, answered from the NOCASE index
+// that leads with the key fields (spellingtable.h): the records under the folded keys, or those
+// among the records whose keys are not folded that have the folded keys' hash; the first key's
+// equality is tested on each record found, as the others are where they are written.
+QString keysLookup(const JoinCondition& join, const Value& a, const Value& b)
+{
+    QStringList inner, values, args{Emitter::textLiteral(join.keysTable)};
+    for (int k = 0; k < join.keys.size(); ++k) {
+        inner << join.keys[k].innerSql;
+        values << QStringLiteral("v%1 COLLATE NOCASE").arg(k + 1);
+        args << Emitter::textLiteral(join.keysFields[k]) << join.keys[k].outerSql;
+    }
+    const QString table = QString::fromLatin1(kKeySpellingsTable), list = args.join(QStringLiteral(", "));
+    return QStringLiteral("(((%1) IN (SELECT %2 FROM %3(0, %4)) OR %5 IN (SELECT v1 FROM %3(1, %4))) AND "
+                          "(+%6 COLLATE %7 = +%8))")
+        .arg(inner.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")), table, list, join.keysRowid, a.sql,
+             QString::fromLatin1(kNocaseCollation), b.sql);
+}
+
 // Two text columns of different tables compared for equality, so that an index is used: in a
 // join's ON condition, an equality on a field that an index of the table the join adds seeks on
 // looks that table up, any other compares through DBE_NOCASE (then SQLite may also build an
@@ -284,7 +313,10 @@ QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinC
         if ((a.source == join->innerSource) == (b.source == join->innerSource))
             return QString();
         const bool innerA = a.source == join->innerSource;
-        if (!join->lookups.contains((innerA ? a : b).columnIndex)) {
+        const int key = keyOf(*join, innerA ? a : b, innerA ? b : a);
+        if (key == 0)
+            return keysLookup(*join, a, b);
+        if (!join->lookups.contains((innerA ? a : b).columnIndex) || key > 0) {
             // "+": a test of each record the index found, never the key of an automatic index,
             // which SQLite would otherwise build on such fields however few their values.
             return QStringLiteral("(+%1 COLLATE %2 = +%3)").arg(a.sql, QString::fromLatin1(kNocaseCollation), b.sql);

@@ -1,6 +1,6 @@
 #include "emitter.h"
 
-#include "../spellingtable.h"
+#include "../spelling_table.h"
 
 #include "functions.h"
 #include "like_pattern.h"

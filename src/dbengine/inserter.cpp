@@ -277,7 +277,7 @@ void PrepareForBulkLoad(const Database& db)
 {
     if (db.isNull())
         throw DbError::make(err::ObjectInvalid);
-    db.impl()->exec(QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; "
+    db.impl()->exec(QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-8000; "
                                    "PRAGMA temp_store=MEMORY; PRAGMA threads=2"));
 }
 

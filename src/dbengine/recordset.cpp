@@ -35,7 +35,69 @@ qint64 eachRow(const DatabaseImpl& db, sqlite3_stmt* st, Row&& row)
     }
 }
 
+qint64 pragmaValue(DatabaseImpl& db, const char* sql)
+{
+    Stmt st = db.prepare(QString::fromLatin1(sql));
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_ROW)
+        db.raise(rc);
+    return sqlite3_column_int64(st, 0);
+}
+
 }  // namespace
+
+RecordsetImpl::FileStamp RecordsetImpl::stamp() const
+{
+    FileStamp s;
+    s.connection = db->db();
+    s.dataVersion = pragmaValue(*db, "PRAGMA data_version");
+    s.schemaVersion = pragmaValue(*db, "PRAGMA schema_version");
+    s.changes = qint64(sqlite3_total_changes64(db->db()));
+    return s;
+}
+
+void RecordsetImpl::keepStamp(const FileStamp& s)
+{
+    listedConnection = s.connection;
+    listedDataVersion = s.dataVersion;
+    listedSchemaVersion = s.schemaVersion;
+    listedChanges = s.changes;
+}
+
+bool RecordsetImpl::reuseKeys()
+{
+    if (!keysReusable || isSnapshotOfValues() || listedConnection == nullptr)
+        return false;
+    // Taken before anything is read: a commit of another connection after this point shows at
+    // the next requery.
+    const FileStamp now = stamp();
+    if (now.connection != listedConnection || now.dataVersion != listedDataVersion
+        || now.schemaVersion != listedSchemaVersion || now.changes - listedChanges != keys.deletedCount())
+        return false;
+    const std::vector<qint64> gone = keys.deletedRowids();
+    if (!gone.empty()) {
+        const LayoutSource& src = layout.source(0);
+        QByteArray list = "[";
+        for (const qint64 rowid : gone)
+            list += QByteArray::number(rowid) + ',';
+        list[list.size() - 1] = ']';
+        Stmt st = db->prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 IN (SELECT value FROM json_each(?1))")
+                                  .arg(RecordLayout::quote(src.table), src.rowid));
+        sqlite3_bind_text(st, 1, list.constData(), int(list.size()), SQLITE_TRANSIENT);
+        const int rc = sqlite3_step(st);
+        if (rc != SQLITE_ROW)
+            db->raise(rc);
+        if (sqlite3_column_int64(st, 0) != 0)
+            return false;
+    }
+    reader.invalidate();
+    edit.clear();
+    lastModified = -1;
+    keys.dropDeleted();
+    keepStamp(now);
+    moveTo(nextLive(0));
+    return true;
+}
 
 void RecordsetImpl::fill()
 {
@@ -73,6 +135,8 @@ void RecordsetImpl::fill()
         });
     } else {
         keys.reset(layout.sourceCount());
+        if (keysReusable)
+            keepStamp(stamp());
         complete = keyChunkSql.isEmpty();
         lastRowid = std::numeric_limits<qint64>::min();
         if (complete) {
@@ -512,7 +576,8 @@ void Recordset::Requery()
 {
     RecordsetImpl& r = use(d_);
     r.generation = RecordsetImpl::nextGeneration();
-    r.fill();
+    if (!r.reuseKeys())
+        r.fill();
 }
 
 void Recordset::Close()

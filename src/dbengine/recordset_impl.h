@@ -42,10 +42,25 @@ public:
     qint64 lastModified = -1;
     bool complete = true;  // every record of the result is in the keyset
     qint64 lastRowid = 0;  // the highest rowid listed so far (keyChunkSql sets)
+    // True when the query's answer for a record depends on that record and other tables only, never
+    // on other records of its own table nor on the time: then, when nothing but this set's own
+    // deletes changed the file, running the query again would give the keyset less those records.
+    bool keysReusable = false;
+    // What the file was when the keyset was listed: the connection, another connection's last
+    // commit seen (data_version), the structure (schema_version), this connection's row changes.
+    const void* listedConnection = nullptr;
+    qint64 listedDataVersion = -1;
+    qint64 listedSchemaVersion = -1;
+    qint64 listedChanges = -1;
 
     bool isSnapshotOfValues() const { return keySql.isEmpty(); }
     // Runs the set's query again: a new keyset (or new rows), positioned on the first record.
     void fill();
+    // Requery without running the query when its answer is known: a keysReusable set whose file
+    // nothing but the set's own deletes changed since it was listed (and whose deleted records are
+    // gone indeed: a rolled-back delete leaves them) keeps its keyset less those records, and the
+    // parts not listed yet are listed as usual. False, with nothing changed, otherwise.
+    bool reuseKeys();
     // Lists up to n more records (n < 0: all the rest); the number listed.
     qint64 fetch(qint64 n);
     void fetchAll()
@@ -75,6 +90,14 @@ public:
 private:
     // Appends the rows of a key statement to the keyset; the number appended.
     qint64 appendKeys(sqlite3_stmt* st);
+    struct FileStamp {
+        const void* connection = nullptr;
+        qint64 dataVersion = -1;
+        qint64 schemaVersion = -1;
+        qint64 changes = -1;
+    };
+    FileStamp stamp() const;
+    void keepStamp(const FileStamp& s);
 };
 
 }  // namespace dbe::detail

@@ -1,5 +1,7 @@
 #include "recordset_keyset.h"
 
+#include <algorithm>
+
 namespace dbe::detail {
 
 void Keyset::reset(int width)
@@ -57,6 +59,40 @@ void Keyset::markDeleted(qint64 entry)
     const size_t n = size_t(size());
     for (size_t i = size_t(entry) + 1; i <= n; i += i & (~i + 1))
         tree_[i] -= 1;
+}
+
+std::vector<qint64> Keyset::deletedRowids() const
+{
+    std::vector<qint64> out;
+    out.reserve(size_t(deletedCount_));
+    for (size_t e = 0; e < deleted_.size(); ++e)
+        if (deleted_[e])
+            out.push_back(rowids_[e * size_t(width_)]);
+    return out;
+}
+
+void Keyset::dropDeleted()
+{
+    if (deletedCount_ == 0)
+        return;
+    const size_t w = size_t(width_);
+    size_t to = 0;
+    for (size_t e = 0; e < deleted_.size(); ++e) {
+        if (deleted_[e])
+            continue;
+        if (to != e) {
+            std::copy_n(rowids_.begin() + e * w, w, rowids_.begin() + to * w);
+            std::copy_n(identities_.begin() + e * w, w, identities_.begin() + to * w);
+            std::copy_n(contents_.begin() + e * w, w, contents_.begin() + to * w);
+        }
+        ++to;
+    }
+    rowids_.resize(to * w);
+    identities_.resize(to * w);
+    contents_.resize(to * w);
+    deleted_.clear();
+    tree_.clear();
+    deletedCount_ = 0;
 }
 
 qint64 Keyset::prefix(qint64 count) const

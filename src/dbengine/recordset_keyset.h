@@ -50,6 +50,11 @@ public:
 
     bool isDeleted(qint64 entry) const { return !deleted_.empty() && deleted_[size_t(entry)]; }
     void markDeleted(qint64 entry);
+    qint64 deletedCount() const { return deletedCount_; }
+    // The rowids (of the first source) of the entries marked deleted, in entry order.
+    std::vector<qint64> deletedRowids() const;
+    // Removes the entries marked deleted; the others keep their order and are renumbered.
+    void dropDeleted();
 
     // The first live entry at or after from; size() when there is none.
     qint64 nextLive(qint64 from) const;

@@ -3,6 +3,7 @@
 // a read-only snapshot when the query has no keyset plan (DISTINCT, aggregates, expressions).
 #include "dbengine/database.h"
 #include "dbengine/recordset.h"
+#include "dialect/functions.h"
 #include "recordset_impl.h"
 
 #include <QRegularExpression>
@@ -23,6 +24,27 @@ QString tableName(const QString& text)
     if (text.size() >= 2 && text.startsWith(QLatin1Char('[')) && text.endsWith(QLatin1Char(']')))
         return text.mid(1, text.size() - 2);
     return text;
+}
+
+// True when a one-table query's key statement names its table once only, as its source (a name
+// followed by a dot qualifies a field of that source), and calls nothing that changes with the time:
+// the answer for each record then depends on that record and on other tables alone.
+bool answersPerRecord(const QString& keyChunkSql, const QString& table)
+{
+    if (keyChunkSql.isEmpty())
+        return false;
+    for (const dialect::RuntimeFunction& f : dialect::runtimeFunctions())
+        if (!f.deterministic && keyChunkSql.contains(QLatin1String(f.name), Qt::CaseInsensitive))
+            return false;
+    const QString quoted = detail::RecordLayout::quote(table);
+    int sources = 0;
+    for (qsizetype at = keyChunkSql.indexOf(quoted, 0, Qt::CaseInsensitive); at >= 0;
+         at = keyChunkSql.indexOf(quoted, at + quoted.size(), Qt::CaseInsensitive)) {
+        const qsizetype after = at + quoted.size();
+        if (after >= keyChunkSql.size() || keyChunkSql.at(after) != u'.')
+            ++sources;
+    }
+    return sources == 1;
 }
 
 }  // namespace
@@ -49,6 +71,8 @@ Recordset Database::OpenRecordset(const QString& source, int type, int options) 
         if (st.select.keyset) {
             r->keySql = st.select.keySql;
             r->keyChunkSql = st.select.keyChunkSql;
+            r->keysReusable =
+                st.select.sources.size() == 1 && answersPerRecord(st.select.keyChunkSql, st.select.sources[0].table);
             r->updatable = !readOnly;
             for (const auto& s : st.select.sources) {
                 const detail::TableInfo* t = db.tableInfo(s.table);
@@ -69,6 +93,7 @@ Recordset Database::OpenRecordset(const QString& source, int type, int options) 
         r->keySql = QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
                         .arg(src.rowid, src.identity, src.content, detail::RecordLayout::quote(table->name));
         r->updatable = !readOnly && !table->isSystem();
+        r->keysReusable = true;  // every record of the table
     }
     r->fill();
     return Recordset(r);

@@ -7,6 +7,8 @@
 #include "nome_sql.h"
 #include "transazione_riga.h"
 
+#include "dbengine/bulk_rewrite.h"
+
 namespace corvale {
 
 namespace {
@@ -66,6 +68,9 @@ void NewDimCampoIndicizzato(Sessione& s, const QString& NomeCampo, const QString
     // A name no statement can carry is refused before anything changes.
     ControllaNomeSql(T.Name());
     ControllaNomeSql(F.Name());
+    // The table is rewritten whole (its field copied, the old one dropped, its indexes built again):
+    // a small page cache does it with less work than the large one kept for the checks.
+    dbe::BulkRewrite riscrittura(C);
     // Everything from the first index dropped to the last one recreated is one transaction, ended
     // before the second connection closes.
     TransazioneRiga riga;

@@ -79,6 +79,10 @@ public:
     int EditMode() const;
     bool Updatable() const;
 
+    // Runs the query again, positioned on the first record. When nothing but the set's own deletes
+    // changed the file since it was listed, and the query's answer for a record depends on that
+    // record alone (one table, no subquery on that table, no current time), the set keeps its
+    // records less the deleted ones without reading the table again: the same records either way.
     void Requery();
     void Close();
 

@@ -6,8 +6,9 @@
 # The build is as cheap as it can be while every file of ours is instrumented: Debug at -O1 with
 # line tables only (-g1), ccache when present, and only the test programs and the programs they
 # run (no benchmarks, fuzzers or packages). Each process writes its reports to
-# <build>/sanitizer/report.<program>.<pid>, so that a child's report does not mix with the output a test
-# reads; the end of the log repeats the failing tests and the reports ("== sanitizer summary").
+# <build>/sanitizer/report.<program>.<pid>, so that a child's report does not mix with the output
+# a test reads; the end of the log repeats the failing tests and the reports ("== sanitizer
+# summary").
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ASAN_BUILD_DIR:-$root/build-asan}

@@ -2,7 +2,7 @@
 # Builds Corvale with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/ (or
 # $ASAN_BUILD_DIR) and runs the whole suite there, leaks included. Fails on a failing test and on
 # any sanitizer report, also one from a corvale-cli a test started and whose exit it expected.
-#   scripts/sanitize-check.sh [ctest arguments, e.g. -R test_dbengine]
+#   scripts/sanitize-check.sh [ctest arguments, e.g. -R TransactionsTest]
 # The build is as cheap as it can be while every file of ours is instrumented: Debug at -O1 with
 # line tables only (-g1), ccache when present, and only the test programs and the programs they
 # run (no benchmarks, fuzzers or packages). Each process writes its reports to

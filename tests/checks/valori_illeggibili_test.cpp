@@ -143,7 +143,8 @@ QMap<QString, qint64> Mescola(const QString& archivio, quint64 seme)
         if (righe < 2)
             continue;
         QSet<qint64> usate;
-        const int n = int(g.bounded(1, int(qMin<qint64>(righe / 2, 7))));
+        // One record at least, however few the table has (a range of one value is no range).
+        const int n = int(g.bounded(1, int(qBound(qint64(2), righe / 2, qint64(7)))));
         for (int k = 0; k < 2 * n; ++k) {
             // The k-th record of a draw; the first n get unreadable values.
             qint64 r;

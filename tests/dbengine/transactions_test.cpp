@@ -130,6 +130,14 @@ TEST(TransactionsTest, KilledWriterLeavesASoundFileWithWholeStatements)
         }
         _exit(3);
     }
+    // The kill falls well after the writer's first definition change, however slowly it starts (a
+    // loaded machine, a sanitized build): before it, the file has no metadata to check.
+    QElapsedTimer started;
+    started.start();
+    while (sqliteValue(path, QStringLiteral("SELECT count(*) FROM pragma_table_info('T') WHERE name = 'F0'")).toInt()
+               == 0
+           && started.elapsed() < 60000)
+        usleep(20 * 1000);
     usleep(400 * 1000);
     kill(child, SIGKILL);
     int status = 0;

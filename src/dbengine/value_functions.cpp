@@ -277,21 +277,12 @@ void unreadableFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_int(ctx, unreadable ? 1 : 0);
 }
 
-// True when v is a date text of the engine's own form ("yyyy-MM-dd HH:mm:ss") of a year from 100,
-// a month 1 to 12, a day 1 to 28 and a plausible time: surely read, told without the reading.
+// True when v is a date text of the engine's own form ("yyyy-MM-dd HH:mm:ss") of a real day and
+// time from year 100: surely read, told without the full reading.
 bool plainStoredDate(sqlite3_value* v)
 {
-    if (sqlite3_value_type(v) != SQLITE_TEXT || sqlite3_value_bytes(v) != 19)
-        return false;
-    const unsigned char* t = sqlite3_value_text(v);
-    static const char shape[] = "0000-00-00 00:00:00";
-    for (int i = 0; i < 19; ++i) {
-        if (shape[i] == '0' ? (t[i] < '0' || t[i] > '9') : t[i] != shape[i])
-            return false;
-    }
-    const auto two = [t](int i) { return (t[i] - '0') * 10 + (t[i + 1] - '0'); };
-    return two(0) * 100 + two(2) >= 100 && two(5) >= 1 && two(5) <= 12 && two(8) >= 1 && two(8) <= 28 && two(11) < 24
-           && two(14) < 60 && two(17) < 60;
+    double serial = 0;
+    return engineDateSerial(v, &serial);
 }
 
 // dbe_unreadable_count(x, type): the aggregate count of the values of x that are unreadable as

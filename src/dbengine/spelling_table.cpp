@@ -158,6 +158,9 @@ struct Table : sqlite3_vtab {
     std::map<QByteArray, NumberTexts> numberTexts;  // likewise
     std::map<QByteArray, KeyRows> keyRows;  // dbe_keyspellings: by table '\0' columns
     qsizetype keyEntries = 0;  // kept in keyRows, all tables together
+    sqlite3_stmt* keyRead = nullptr;  // a row's keys by its rowid, for the table and columns keyReadOf
+    QByteArray keyReadOf;
+    ~Table() { sqlite3_finalize(keyRead); }
 };
 
 // The argument is copied: SQLite keeps it only for the call to filter.
@@ -771,7 +774,6 @@ struct KeyCursor : sqlite3_vtab_cursor {
     struct Cell {
         QByteArray text;
         int value = -1;
-        sqlite3_int64 rowid = -1;  // mode 1: the row's rowid
     };
     std::vector<std::vector<Cell>> rows;
     size_t row = 0;
@@ -784,13 +786,11 @@ struct KeyCursor : sqlite3_vtab_cursor {
 
 KeyCursor* keyCur(sqlite3_vtab_cursor* c) { return static_cast<KeyCursor*>(c); }
 
-// v1..v4: the keys of a row (mode 0) or its rowid (mode 1, v1); then the mode, the table, and each
-// column with the value looked up in it.
+// v1..v4: the keys of a row; then the table, and each column with the value looked up in it.
 int connectKeys(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out, char**)
 {
-    const int rc =
-        sqlite3_declare_vtab(db, "CREATE TABLE x(v1, v2, v3, v4, mode HIDDEN, tab HIDDEN, c1 HIDDEN, a1 HIDDEN, "
-                                 "c2 HIDDEN, a2 HIDDEN, c3 HIDDEN, a3 HIDDEN, c4 HIDDEN, a4 HIDDEN)");
+    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(v1, v2, v3, v4, tab HIDDEN, c1 HIDDEN, a1 HIDDEN, "
+                                            "c2 HIDDEN, a2 HIDDEN, c3 HIDDEN, a3 HIDDEN, c4 HIDDEN, a4 HIDDEN)");
     if (rc != SQLITE_OK)
         return rc;
     auto* t = new (std::nothrow) Table{};
@@ -802,11 +802,11 @@ int connectKeys(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out,
     return SQLITE_OK;
 }
 
-// The mode, the table and the first n columns with their values (idxNum n), all of them required
-// from the first on.
+// The table and the first n columns with their values (idxNum n), all of them required from the
+// first on.
 int bestIndexKeys(sqlite3_vtab*, sqlite3_index_info* info)
 {
-    int at[2 * kMaxKeyColumns + 2];
+    int at[2 * kMaxKeyColumns + 1];
     std::fill(std::begin(at), std::end(at), -1);
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
@@ -817,11 +817,11 @@ int bestIndexKeys(sqlite3_vtab*, sqlite3_index_info* info)
         at[c.iColumn - kMaxKeyColumns] = i;
     }
     int n = 0;
-    while (n < kMaxKeyColumns && at[2 + 2 * n] >= 0 && at[3 + 2 * n] >= 0)
+    while (n < kMaxKeyColumns && at[1 + 2 * n] >= 0 && at[2 + 2 * n] >= 0)
         ++n;
-    if (at[0] < 0 || at[1] < 0 || n == 0)
+    if (at[0] < 0 || n == 0)
         return SQLITE_CONSTRAINT;
-    for (int k = 0; k <= 2 * n + 1; ++k) {
+    for (int k = 0; k <= 2 * n; ++k) {
         info->aConstraintUsage[at[k]].argvIndex = k + 1;
         info->aConstraintUsage[at[k]].omit = 1;
     }
@@ -970,13 +970,8 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
     for (sqlite3_value* v : k->values)
         sqlite3_value_free(v);
     k->values.clear();
-    if (argc < 1)
-        return SQLITE_OK;
-    const bool rowids = sqlite3_value_int(argv[0]) == 1;
-    ++argv;
-    --argc;
     const int n = std::min(idxNum, (argc - 1) / 2);
-    k->columns = rowids ? 1 : n;
+    k->columns = n;
     if (n <= 0 || sqlite3_value_type(argv[0]) != SQLITE_TEXT)
         return SQLITE_OK;
     bool texts = true, ascii = true;
@@ -993,8 +988,6 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
         const auto* p = sqlite3_value_text(x);
         ascii = ascii && std::all_of(p, p + sqlite3_value_bytes(x), [](unsigned char b) { return b < 0x80; });
     }
-    if (texts && ascii && rowids)  // no row with a letter outside ASCII equals them
-        return SQLITE_OK;
     if (texts && ascii) {  // NOCASE finds every spelling
         std::vector<KeyCursor::Cell> row;
         for (int i = 0; i < n; ++i)
@@ -1003,14 +996,14 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
         return SQLITE_OK;
     }
     if (!texts)
-        return rowids ? SQLITE_OK : keysByColumn(k, t, n, argv);
+        return keysByColumn(k, t, n, argv);
     // The looked-up keys, folded.
     std::u32string folded;
     bool unfolded = false;
     for (int i = 0; i < n; ++i) {
         sqlite3_value* x = argv[2 + 2 * i];
         if (!foldUtf8(sqlite3_value_text(x), sqlite3_value_bytes(x), &folded, &unfolded))
-            return rowids ? SQLITE_OK : keysByColumn(k, t, n, argv);
+            return keysByColumn(k, t, n, argv);
         folded.push_back(kKeyEnd);
     }
     const QByteArray tab = textArg(argv[0]);
@@ -1022,27 +1015,72 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
     if (rc != SQLITE_OK)
         return fail(c, t->db, rc);
     if (!kept || kept->byColumn)
-        return rowids ? SQLITE_OK : keysByColumn(k, t, n, argv);
-    if (rowids) {
-        // The kept rows of the folded keys' hash: their keys are compared whole by the caller.
-        const quint64 hash = quint64(keysHash(folded)) << 32;
-        for (auto it = std::lower_bound(kept->entries.begin(), kept->entries.end(), hash);
-             it != kept->entries.end() && (*it >> 32) == (hash >> 32); ++it) {
-            KeyCursor::Cell cell;
-            cell.rowid = sqlite3_int64(*it & 0xFFFFFFFFu);
-            k->rows.push_back({std::move(cell)});
+        return keysByColumn(k, t, n, argv);
+    // The folded keys, then the keys of the kept rows whose folded keys are the same.
+    // Each once, as NOCASE tells them apart (the rows are few: a linear search).
+    const auto add = [&](std::vector<KeyCursor::Cell>&& row) {
+        const auto same = [&](const std::vector<KeyCursor::Cell>& other) {
+            for (size_t i = 0; i < row.size(); ++i) {
+                const QByteArray &a = row[i].text, &b = other[i].text;
+                if (a.size() != b.size() || sqlite3_strnicmp(a.constData(), b.constData(), int(a.size())) != 0)
+                    return false;
+            }
+            return true;
+        };
+        if (std::none_of(k->rows.begin(), k->rows.end(), same))
+            k->rows.push_back(std::move(row));
+    };
+    {
+        std::vector<KeyCursor::Cell> row;
+        qsizetype from = 0;
+        for (int i = 0; i < n; ++i) {
+            const qsizetype to = qsizetype(folded.find(kKeyEnd, size_t(from)));
+            row.push_back({utf8Of(folded.data() + from, to - from), -1});
+            from = to + 1;
         }
+        add(std::move(row));
+    }
+    const quint64 hash = quint64(keysHash(folded)) << 32;
+    auto it = std::lower_bound(kept->entries.begin(), kept->entries.end(), hash);
+    if (it == kept->entries.end() || (*it >> 32) != (hash >> 32))
         return SQLITE_OK;
+    QByteArray of = tab;
+    for (const QByteArray& col : cols)
+        of += '\0' + col;
+    if (!t->keyRead || t->keyReadOf != of) {
+        sqlite3_finalize(t->keyRead);
+        t->keyRead = nullptr;
+        QByteArray sql = "SELECT ";
+        for (int i = 0; i < n; ++i)
+            sql += (i ? ", " : "") + quoted(cols[i]);
+        sql += " FROM " + quoted(tab) + " WHERE " + kept->rowidName + " = ?1";
+        rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &t->keyRead, nullptr);
+        if (rc != SQLITE_OK)
+            return fail(c, t->db, rc);
+        t->keyReadOf = of;
     }
-    // The folded keys: the index finds under them every row whose letters are all folded.
-    std::vector<KeyCursor::Cell> row;
-    qsizetype from = 0;
-    for (int i = 0; i < n; ++i) {
-        const qsizetype to = qsizetype(folded.find(kKeyEnd, size_t(from)));
-        row.push_back({utf8Of(folded.data() + from, to - from), -1});
-        from = to + 1;
+    sqlite3_stmt* read = t->keyRead;
+    std::u32string theirs;
+    for (; it != kept->entries.end() && (*it >> 32) == (hash >> 32); ++it) {
+        sqlite3_bind_int64(read, 1, sqlite3_int64(*it & 0xFFFFFFFFu));
+        if ((rc = sqlite3_step(read)) == SQLITE_ROW) {
+            theirs.clear();
+            bool ignored = false, valid = true;
+            std::vector<KeyCursor::Cell> row;
+            for (int i = 0; i < n && valid; ++i) {
+                const auto* p = sqlite3_column_text(read, i);
+                const int size = sqlite3_column_bytes(read, i);
+                valid = sqlite3_column_type(read, i) == SQLITE_TEXT && foldUtf8(p, size, &theirs, &ignored);
+                theirs.push_back(kKeyEnd);
+                row.push_back({QByteArray(reinterpret_cast<const char*>(p), size), -1});
+            }
+            if (valid && theirs == folded)
+                add(std::move(row));
+        }
+        sqlite3_reset(read);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return fail(c, t->db, rc);
     }
-    k->rows.push_back(std::move(row));
     return SQLITE_OK;
 }
 
@@ -1062,9 +1100,7 @@ int columnKeys(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int col)
         return SQLITE_OK;
     }
     const KeyCursor::Cell& cell = k->rows[k->row][size_t(col)];
-    if (cell.rowid >= 0)
-        sqlite3_result_int64(ctx, cell.rowid);
-    else if (cell.value >= 0)
+    if (cell.value >= 0)
         sqlite3_result_value(ctx, k->values[size_t(cell.value)]);
     else
         sqlite3_result_text(ctx, cell.text.constData(), int(cell.text.size()), SQLITE_TRANSIENT);

@@ -35,19 +35,18 @@ inline constexpr const char* kSpellingsTable = "dbe_spellings";
 // row when x is Null or no number. The texts are read once per data version, as above.
 inline constexpr const char* kNumberFormsTable = "dbe_numberforms";
 
-// dbe_keyspellings(mode, table, column1, x1 [, column2, x2, ... up to four]): a NOCASE look-up of
-// several fields at once, without trying every combination of each field's spellings. Mode 0
-// gives the keys (v1, v2, ...) for "(col1, col2) IN (SELECT v1 COLLATE NOCASE, v2 COLLATE NOCASE
-// FROM dbe_keyspellings(0, 'T', 'col1', x1, 'col2', x2))", which a NOCASE index that leads with
-// the columns answers: x's keys folded, which find every record of T equal to them whose letters
-// outside ASCII are all in their folded case. Mode 1 gives, as v1, the rowids of the other records
-// (a letter outside ASCII in another case) whose folded keys have the same hash: the caller
-// compares their keys whole (DBE_NOCASE). Together they find exactly the records whose keys equal
-// x's under DBE_NOCASE. No row when an x is Null. Those other records are read once and kept
-// (8 bytes each: the hash of their folded keys and their rowid; within kKeyEntries for all tables)
-// on the terms of dbe_spellings above. A table beyond that bound, whose rowids do not fit in 32
-// bits or whose keys are not valid UTF-8, and keys that are not all texts, are looked up by mode 0
-// alone, as each column's dbe_spellings and every combination of them.
+// dbe_keyspellings(table, column1, x1 [, column2, x2, ... up to four]): the keys of a NOCASE look-up
+// of several fields at once, for "(col1, col2) IN (SELECT v1 COLLATE NOCASE, v2 COLLATE NOCASE FROM
+// dbe_keyspellings('T', 'col1', x1, 'col2', x2))", which holds exactly when each col equals its x
+// under DBE_NOCASE, answered from a NOCASE index that leads with the columns: one row (v1, v2, ...)
+// for the folded keys, then one for the keys of each record of T that the folded keys do not find
+// (a letter outside ASCII in another case) and that are equal to them, each once; no row when an
+// x is Null. The records of T whose keys are not folded are read once and kept (8 bytes each, the
+// hash of their folded keys and their rowid, within kKeyEntries for all tables) on the terms of
+// dbe_spellings above; a table beyond that bound, or whose keys are not valid UTF-8, or keys that
+// are not all texts, are looked up as each column's dbe_spellings and every combination of them.
+// Unlike looking up each column by its spellings, the number of keys tried does not grow with the
+// product of the spellings that the columns hold.
 inline constexpr const char* kKeySpellingsTable = "dbe_keyspellings";
 inline constexpr int kKeySpellingsColumns = 4;
 

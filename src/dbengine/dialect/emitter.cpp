@@ -373,16 +373,10 @@ void Emitter::keyLookups(const Expr& on, const Source& inner, JoinCondition* joi
         join->keysTable = in.table;
         join->keysFields << in.field;
     }
-    QStringList fields;
-    for (const Column& c : inner.table->columns)
-        fields << c.name;
-    const QString rowid = UnshadowedRowid(fields);
-    if (join->keys.size() < 2 || inner.table->name != join->keysTable || rowid.isEmpty() || !inner.query.isEmpty()) {
+    if (join->keys.size() < 2 || inner.table->name != join->keysTable) {
         join->keys.clear();
         join->keysFields.clear();
-        return;
     }
-    join->keysRowid = quote(inner.sqlName) + u'.' + rowid;
 }
 
 QString Emitter::asValue(const Value& v) const

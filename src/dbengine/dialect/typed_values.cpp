@@ -281,10 +281,10 @@ int keyOf(const JoinCondition& join, const Value& inner, const Value& outer)
 }
 
 // Every key of the join equal to its other side under DBE_NOCASE, answered from the NOCASE index
-// that leads with the key fields (spellingtable.h): the records under the folded keys, or those
-// among the records whose keys are not folded that have the folded keys' hash; the first key's
-// equality is tested on each record found, as the others are where they are written.
-QString keysLookup(const JoinCondition& join, const Value& a, const Value& b)
+// that leads with the key fields: they are looked up together under the keys the table holds
+// (spellingtable.h). The condition of the first key; the others are then tested on each record
+// found.
+QString keysLookup(const JoinCondition& join)
 {
     QStringList inner, values, args{Emitter::textLiteral(join.keysTable)};
     for (int k = 0; k < join.keys.size(); ++k) {
@@ -292,11 +292,9 @@ QString keysLookup(const JoinCondition& join, const Value& a, const Value& b)
         values << QStringLiteral("v%1 COLLATE NOCASE").arg(k + 1);
         args << Emitter::textLiteral(join.keysFields[k]) << join.keys[k].outerSql;
     }
-    const QString table = QString::fromLatin1(kKeySpellingsTable), list = args.join(QStringLiteral(", "));
-    return QStringLiteral("(((%1) IN (SELECT %2 FROM %3(0, %4)) OR %5 IN (SELECT v1 FROM %3(1, %4))) AND "
-                          "(+%6 COLLATE %7 = +%8))")
-        .arg(inner.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")), table, list, join.keysRowid, a.sql,
-             QString::fromLatin1(kNocaseCollation), b.sql);
+    return QStringLiteral("((%1) IN (SELECT %2 FROM %3(%4)))")
+        .arg(inner.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+             QString::fromLatin1(kKeySpellingsTable), args.join(QStringLiteral(", ")));
 }
 
 // Two text columns of different tables compared for equality, so that an index is used: in a
@@ -315,7 +313,7 @@ QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinC
         const bool innerA = a.source == join->innerSource;
         const int key = keyOf(*join, innerA ? a : b, innerA ? b : a);
         if (key == 0)
-            return keysLookup(*join, a, b);
+            return keysLookup(*join);
         if (!join->lookups.contains((innerA ? a : b).columnIndex) || key > 0) {
             // "+": a test of each record the index found, never the key of an automatic index,
             // which SQLite would otherwise build on such fields however few their values.

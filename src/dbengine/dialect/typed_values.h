@@ -33,9 +33,8 @@ struct JoinCondition {
     int innerSource = -1;
     QSet<int> lookups;  // column numbers in the source's table
     // The text fields among the lookups when there are two or more (at most four), each with the
-    // value of the other side it equals: they are looked up together (dbe_keyspellings), under
-    // their folded keys and by the rowids of the records whose keys are not folded, not under
-    // every combination of each field's spellings.
+    // value of the other side it equals: they are looked up together (dbe_keyspellings), so that
+    // the keys tried are those the table holds, not every combination of each field's spellings.
     struct Key {
         int column = -1;
         QString innerSql, outerSql;
@@ -43,7 +42,6 @@ struct JoinCondition {
     QVector<Key> keys;
     QString keysTable;  // the source's table, as stored
     QStringList keysFields;  // the keys' fields, as stored
-    QString keysRowid;  // the source's rowid, as the SQL reaches it
 };
 
 // join: null outside an ON condition. Two text fields equal across tables become "inner IN every

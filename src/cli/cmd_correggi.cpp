@@ -118,6 +118,62 @@ bool LeggiRichiesta(QStringList args, Richiesta& r, QStringList& resto, QString&
     return true;
 }
 
+// The row of the task keyed `chiave` (any case) if it is a check on records; otherwise -1, with the
+// reason on err.
+int TaskSuiRecord(Manutenzione& m, const QString& chiave, QTextStream& err)
+{
+    int li = -1;
+    for (int i = 0; i < m.LstTask.Conta(); ++i) {
+        if (m.LstTask.Riga(i).Chiave.compare(chiave, Qt::CaseInsensitive) == 0)
+            li = i;
+    }
+    if (li < 0) {
+        err << "Controllo sconosciuto: " << chiave << "\n";
+        return -1;
+    }
+    if (!SuiRecord(GenereDi(m.Task(li).Tipo))) {
+        err << "Il controllo " << chiave << " non riguarda i record: nessuna correzione dei record.\n";
+        return -1;
+    }
+    return li;
+}
+
+// The problem-record view opened as the window opens it, with the requested option (and for
+// --associa its entry) chosen and every record selected; false, with the reason on err, when the
+// records cannot be read or the check does not offer that option.
+bool PreparaVista(VistaCorrezione& v, const TaskCorrezione& task, const Richiesta& r, QTextStream& err)
+{
+    try {
+        ApriCorrezioneRecord(v, task);
+    } catch (const dbe::DbError& e) {
+        err << "Impossibile visualizzare i record del controllo.\n" << e.description() << "\n";
+        return false;
+    }
+    if (!v.OpzioneVisibile[r.opzione]) {
+        err << (r.opzione == OptFisso ? "Il controllo non prevede un valore fisso da associare.\n"
+                                      : "Il controllo consente solo l'eliminazione dei record.\n");
+        return false;
+    }
+    v.Opzione = r.opzione;
+    if (r.opzione == OptAssocia) {
+        int voce = -1;
+        QString errore;
+        try {
+            voce = VoceRichiesta(v, task, r, errore);
+        } catch (const dbe::DbError& e) {
+            errore = QStringLiteral("Impossibile leggere i record di %1.\n%2\n").arg(task.Param(1), e.description());
+        }
+        if (voce < 0) {
+            err << errore;
+            return false;
+        }
+        ScegliVoceCombo(v, voce);
+        v.TestoCombo = v.VociCombo.at(voce).Testo;
+    }
+    SelezionaTutti(v);
+    return true;
+}
+
 }  // namespace
 
 int ComandoCorreggi(const QStringList& args)
@@ -152,20 +208,10 @@ int ComandoCorreggi(const QStringList& args)
     Manutenzione m(s);
     if (!CaricaCatalogo(m, err))
         return kEsitoNonEseguito;
-    int li = -1;
-    for (int i = 0; i < m.LstTask.Conta(); ++i) {
-        if (m.LstTask.Riga(i).Chiave.compare(r.chiave, Qt::CaseInsensitive) == 0)
-            li = i;
-    }
-    if (li < 0) {
-        err << "Controllo sconosciuto: " << r.chiave << "\n";
+    const int li = TaskSuiRecord(m, r.chiave, err);
+    if (li < 0)
         return kEsitoNonEseguito;
-    }
     const QString tipo = m.Task(li).Tipo;
-    if (!SuiRecord(GenereDi(tipo))) {
-        err << "Il controllo " << r.chiave << " non riguarda i record: nessuna correzione dei record.\n";
-        return kEsitoNonEseguito;
-    }
     auto stampa = [&] {
         const DatiTask& t = m.Task(li);
         const RigaLista& riga = m.LstTask.Riga(li);
@@ -189,33 +235,8 @@ int ComandoCorreggi(const QStringList& args)
     AvanzamentoRiga barra(QStringLiteral("Correzione dei record"));
     VistaCorrezione v(s);
     v.Barra = &barra;
-    try {
-        ApriCorrezioneRecord(v, task);
-    } catch (const dbe::DbError& e) {
-        err << "Impossibile visualizzare i record del controllo.\n" << e.description() << "\n";
+    if (!PreparaVista(v, task, r, err))
         return kEsitoNonEseguito;
-    }
-    if (!v.OpzioneVisibile[r.opzione]) {
-        err << (r.opzione == OptFisso ? "Il controllo non prevede un valore fisso da associare.\n"
-                                      : "Il controllo consente solo l'eliminazione dei record.\n");
-        return kEsitoNonEseguito;
-    }
-    v.Opzione = r.opzione;
-    if (r.opzione == OptAssocia) {
-        int voce = -1;
-        try {
-            voce = VoceRichiesta(v, task, r, errore);
-        } catch (const dbe::DbError& e) {
-            errore = QStringLiteral("Impossibile leggere i record di %1.\n%2\n").arg(task.Param(1), e.description());
-        }
-        if (voce < 0) {
-            err << errore;
-            return kEsitoNonEseguito;
-        }
-        ScegliVoceCombo(v, voce);
-        v.TestoCombo = v.VociCombo.at(voce).Testo;
-    }
-    SelezionaTutti(v);
     // The safety gate (integrity check, safety copy) before the first change; a refusal was told.
     if (!PrimaDellaModifica(s))
         return kEsitoNonEseguito;

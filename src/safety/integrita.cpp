@@ -353,47 +353,32 @@ QByteArray ChiaveTenuta(sqlite3_stmt* st, int c)
     return k;
 }
 
-// The walk's table against its indexes, each read once from end to end: SQLite's quick check of the
-// table (every page of the table and of its indexes, each record's form, NOT NULL and CHECK), then,
-// for every index, the count and sum of its entries walked in the index itself against those the
-// table's records give, and for a unique index no two neighbouring entries with the same key. What
-// SQLite's full check finds by looking each record up in each index (an index that misses rows,
-// holds rows its table has not, or holds other values), found in reads that follow the file's
-// order. Nullopt when the table has what this does not handle (an index on an expression, a
-// partial index, a table without rowid): the caller then runs SQLite's full check.
-std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QString& tabella)
+// An index of the walk's table as the sequential comparison reads it.
+struct IndiceLetto {
+    QString nome;
+    bool unico;
+    QVector<int> inTabella;  // the index's fields among the table walk's fields (0: the rowid)
+    QStringList campi;  // quoted, in the index's order
+    QStringList collazioni;
+    SommaVoci daTabella;
+};
+
+// The indexes of `tabella` with their key fields, and in `colonneTabella` the fields the table's
+// walk reads (the rowid first, then each field an index holds, once). Nullopt for what the
+// sequential comparison does not handle: an index on an expression or a partial one.
+std::optional<QVector<IndiceLetto>> LeggiIndici(ArchivioDiretto& a, const QString& tabella, const QString& rowid,
+                                                QStringList& colonneTabella)
 {
-    sqlite3* db = a.get();
-    if (a.valore(QStringLiteral("SELECT wr FROM pragma_table_list(?1)"), {tabella}).value_or(QVariant(1)).toInt() != 0)
-        return std::nullopt;
     const auto indici =
         a.righe(QStringLiteral("SELECT name, \"unique\", partial FROM pragma_index_list(?1) ORDER BY name"), {tabella});
     if (!indici)
         return std::nullopt;
-    QStringList colonneTabella;  // the fields the indexes hold, once each, as the table's walk reads them
-    struct Indice {
-        QString nome;
-        bool unico;
-        QVector<int> inTabella;  // the index's fields among colonneTabella (0: the rowid)
-        QStringList campi;  // quoted, in the index's order
-        QStringList collazioni;
-        SommaVoci daTabella;
-    };
-    QVector<Indice> elenco;
-    const QString rowid = [&] {
-        const auto campi = a.righe(QStringLiteral("SELECT name FROM pragma_table_info(?1)"), {tabella});
-        QStringList nomi;
-        for (const QVariantList& r : campi.value_or(QVector<QVariantList>()))
-            nomi << r.value(0).toString();
-        return dbe::UnshadowedRowid(nomi);
-    }();
-    if (rowid.isEmpty())
-        return std::nullopt;
-    colonneTabella << rowid;
+    colonneTabella = QStringList{rowid};
+    QVector<IndiceLetto> elenco;
     for (const QVariantList& i : *indici) {
         if (i.value(2).toInt() != 0)
             return std::nullopt;
-        Indice x{i.value(0).toString(), i.value(1).toInt() != 0, {}, {}, {}, {}};
+        IndiceLetto x{i.value(0).toString(), i.value(1).toInt() != 0, {}, {}, {}, {}};
         const auto chiave =
             a.righe(QStringLiteral("SELECT cid, name, coll FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno"),
                     {x.nome});
@@ -412,10 +397,87 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
         x.inTabella << 0;
         elenco << x;
     }
+    return elenco;
+}
+
+// One index walked in the index itself (st) against what the table's records gave it: its count
+// and sum of entries, and for a unique index no two neighbouring entries with one key. What does
+// not match goes into `problemi`.
+void ConfrontaIndice(sqlite3* db, const QString& tabella, const IndiceLetto& x, const Stmt& st, QStringList& problemi)
+{
+    QVector<int> colonne;
+    for (int c = 0; c <= x.campi.size(); ++c)
+        colonne << c;
+    SommaVoci dallIndice;
+    QVector<QByteArray> prima(x.campi.size());
+    qint64 doppie = 0, rigaDoppia = 0;
+    int rc;
+    while ((rc = sqlite3_step(st.st)) == SQLITE_ROW) {
+        ++dallIndice.voci;
+        dallIndice.somma += HashVoce(st.st, colonne);
+        if (x.unico) {
+            bool uguale = true;
+            for (int c = 0; c < x.campi.size(); ++c) {
+                uguale = uguale && StessaChiave(st.st, c, x.collazioni[c], prima[c]);
+                prima[c] = ChiaveTenuta(st.st, c);
+            }
+            if (uguale && !x.campi.isEmpty() && doppie++ == 0)
+                rigaDoppia = sqlite3_column_int64(st.st, int(x.campi.size()));
+        }
+    }
+    if (rc != SQLITE_DONE)
+        problemi << QStringLiteral("Indice %1 della tabella %2 illeggibile: %3")
+                        .arg(x.nome, tabella, QString::fromUtf8(sqlite3_errmsg(db)));
+    else if (dallIndice.voci != x.daTabella.voci)
+        problemi << QStringLiteral("Indice %1 della tabella %2: %3 voci per %4 record.")
+                        .arg(x.nome, tabella)
+                        .arg(dallIndice.voci)
+                        .arg(x.daTabella.voci);
+    else if (dallIndice.somma != x.daTabella.somma)
+        problemi << QStringLiteral(
+                        "Indice %1 della tabella %2: le sue voci non sono quelle dei record (valori diversi, "
+                        "o record mancanti al posto di altri in più).")
+                        .arg(x.nome, tabella);
+    if (doppie > 0)
+        problemi << QStringLiteral(
+                        "Indice univoco %1 della tabella %2: %3 voci con la chiave di quella precedente (la prima "
+                        "al record %4).")
+                        .arg(x.nome, tabella)
+                        .arg(doppie)
+                        .arg(rigaDoppia);
+}
+
+// The walk's table against its indexes, each read once from end to end: SQLite's quick check of the
+// table (every page of the table and of its indexes, each record's form, NOT NULL and CHECK), then,
+// for every index, the count and sum of its entries walked in the index itself against those the
+// table's records give, and for a unique index no two neighbouring entries with the same key. What
+// SQLite's full check finds by looking each record up in each index (an index that misses rows,
+// holds rows its table has not, or holds other values), found in reads that follow the file's
+// order. Nullopt when the table has what this does not handle (an index on an expression, a
+// partial index, a table without rowid): the caller then runs SQLite's full check.
+std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QString& tabella)
+{
+    sqlite3* db = a.get();
+    if (a.valore(QStringLiteral("SELECT wr FROM pragma_table_list(?1)"), {tabella}).value_or(QVariant(1)).toInt() != 0)
+        return std::nullopt;
+    const QString rowid = [&] {
+        const auto campi = a.righe(QStringLiteral("SELECT name FROM pragma_table_info(?1)"), {tabella});
+        QStringList nomi;
+        for (const QVariantList& r : campi.value_or(QVector<QVariantList>()))
+            nomi << r.value(0).toString();
+        return dbe::UnshadowedRowid(nomi);
+    }();
+    if (rowid.isEmpty())
+        return std::nullopt;
+    QStringList colonneTabella;  // the fields the indexes hold, once each, as the table's walk reads them
+    auto letti = LeggiIndici(a, tabella, rowid, colonneTabella);
+    if (!letti)
+        return std::nullopt;
+    QVector<IndiceLetto>& elenco = *letti;
     // Each index walked in the index itself (every field it needs is in it, so the table is not
     // read): a plan SQLite will not make leaves the table to its full check.
     std::vector<std::unique_ptr<Stmt>> walks;
-    for (const Indice& x : elenco) {
+    for (const IndiceLetto& x : elenco) {
         walks.push_back(
             std::make_unique<Stmt>(db, QStringLiteral("SELECT %1, %2 FROM %3 INDEXED BY %4 WHERE +%2 IS NOT NULL")
                                            .arg(x.campi.join(QLatin1Char(',')), rowid, NomeSqlite(tabella),
@@ -441,7 +503,7 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
             return QStringList{QStringLiteral("%1: %2").arg(tabella, QString::fromUtf8(sqlite3_errmsg(db)))};
         int rc;
         while ((rc = sqlite3_step(st.st)) == SQLITE_ROW)
-            for (Indice& x : elenco) {
+            for (IndiceLetto& x : elenco) {
                 ++x.daTabella.voci;
                 x.daTabella.somma += HashVoce(st.st, x.inTabella);
             }
@@ -449,50 +511,8 @@ std::optional<QStringList> ConfrontoSequenziale(ArchivioDiretto& a, const QStrin
             return QStringList{
                 QStringLiteral("Tabella %1 illeggibile: %2").arg(tabella, QString::fromUtf8(sqlite3_errmsg(db)))};
     }
-    for (int n = 0; n < elenco.size(); ++n) {
-        const Indice& x = elenco[n];
-        const Stmt& st = *walks[size_t(n)];
-        QVector<int> colonne;
-        for (int c = 0; c <= x.campi.size(); ++c)
-            colonne << c;
-        SommaVoci dallIndice;
-        QVector<QByteArray> prima(x.campi.size());
-        qint64 doppie = 0, rigaDoppia = 0;
-        int rc;
-        while ((rc = sqlite3_step(st.st)) == SQLITE_ROW) {
-            ++dallIndice.voci;
-            dallIndice.somma += HashVoce(st.st, colonne);
-            if (x.unico) {
-                bool uguale = true;
-                for (int c = 0; c < x.campi.size(); ++c) {
-                    uguale = uguale && StessaChiave(st.st, c, x.collazioni[c], prima[c]);
-                    prima[c] = ChiaveTenuta(st.st, c);
-                }
-                if (uguale && !x.campi.isEmpty() && doppie++ == 0)
-                    rigaDoppia = sqlite3_column_int64(st.st, int(x.campi.size()));
-            }
-        }
-        if (rc != SQLITE_DONE)
-            problemi << QStringLiteral("Indice %1 della tabella %2 illeggibile: %3")
-                            .arg(x.nome, tabella, QString::fromUtf8(sqlite3_errmsg(db)));
-        else if (dallIndice.voci != x.daTabella.voci)
-            problemi << QStringLiteral("Indice %1 della tabella %2: %3 voci per %4 record.")
-                            .arg(x.nome, tabella)
-                            .arg(dallIndice.voci)
-                            .arg(x.daTabella.voci);
-        else if (dallIndice.somma != x.daTabella.somma)
-            problemi << QStringLiteral(
-                            "Indice %1 della tabella %2: le sue voci non sono quelle dei record (valori diversi, "
-                            "o record mancanti al posto di altri in più).")
-                            .arg(x.nome, tabella);
-        if (doppie > 0)
-            problemi << QStringLiteral(
-                            "Indice univoco %1 della tabella %2: %3 voci con la chiave di quella precedente (la prima "
-                            "al record %4).")
-                            .arg(x.nome, tabella)
-                            .arg(doppie)
-                            .arg(rigaDoppia);
-    }
+    for (int n = 0; n < elenco.size(); ++n)
+        ConfrontaIndice(db, tabella, elenco[n], *walks[size_t(n)], problemi);
     return problemi;
 }
 

@@ -279,7 +279,7 @@ void PrepareForBulkLoad(const Database& db)
     if (db.isNull())
         throw DbError::make(err::ObjectInvalid);
     detail::implOf(db)->exec(
-        QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144; "
+        QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-8000; "
                        "PRAGMA temp_store=MEMORY; PRAGMA threads=2"));
 }
 

@@ -66,10 +66,11 @@ private:
 };
 
 // Speeds up a bulk load into a file that is being made from scratch, for this connection only:
-// the rollback journal in memory, no syncing to disk, a large page cache (SQLite sizes the sorts
-// that build indexes by it: with 8 MB the 1,000,000-order demo took a fifth longer), two threads
-// for those sorts. A failed insert still rolls back; a crash of the process or the machine
-// meanwhile may leave the file unusable. Only for new files such as the demo's; the next
+// the rollback journal in memory, no syncing to disk, a page cache of 8 MB (records appended in
+// rowid order and indexes built by sorting need only the pages on the path being written; a larger
+// cache only fills with pages written once, each a fresh allocation, and made the load slower),
+// two threads for the sorts that build indexes. A failed insert still rolls back; a crash of the process or the
+// machine meanwhile may leave the file unusable. Only for new files such as the demo's; the next
 // OpenDatabase of the file works as usual.
 void PrepareForBulkLoad(const Database& db);
 

@@ -6,6 +6,8 @@
 //
 // One line per step: "passo NOME seconds=S wall_seconds=W [esito]"; the data checks are named by
 // their key, the structure checks by their table. The last line adds the steps up.
+#include "checks/ciclo_controllo.h"
+#include "checks/catalogo.h"
 #include "checks/valori_illeggibili.h"
 #include "core/manutenzione.h"
 #include "core/operatore.h"
@@ -78,13 +80,13 @@ int main(int argc, char** argv)
     corvale::VerificaPrimaDeiControlli(s);
     c.passo(QStringLiteral("indici"));
     corvale::Manutenzione m(s);
-    m.CaricaTask();
+    CaricaTask(m);
     const int n = m.LstTask.Conta();
     for (int li = 0; li < n; ++li)
         m.ImpostaStato(li, corvale::kStatoStart);
     c.passo(QStringLiteral("catalogo"));
     for (int li = 0; li < n; ++li) {
-        m.ControlloItem(li);
+        ControlloItem(m, li);
         const corvale::DatiTask& t = m.Task(li);
         const QString nome = t.Genere() == corvale::GenereTask::Struttura ? t.P[0] : m.LstTask.Riga(li).Chiave;
         c.passo(nome, QString(t.Dettaglio).replace(QLatin1Char('\n'), QLatin1Char(' ')).left(60));

@@ -47,6 +47,39 @@ foreach(cartella ${ranghi})
     endforeach()
   endforeach()
 endforeach()
+# Each class is defined in the folder that declares it: a member defined at the start of a line
+# ("void Manutenzione::CreaLista()") in a file of another folder than the header declaring the
+# class is against the rule, as an include upwards would be. A name declared in two folders is
+# not judged.
+foreach(cartella ${ranghi})
+  file(GLOB_RECURSE intestazioni "${SRC}/${cartella}/*.h")
+  foreach(h ${intestazioni})
+    file(STRINGS "${h}" classi REGEX "^(class|struct) [A-Za-z_][A-Za-z0-9_]*( final)?( :[^;]*)?( {)?$")
+    foreach(c ${classi})
+      string(REGEX MATCH "^(class|struct) ([A-Za-z_][A-Za-z0-9_]*)" _ "${c}")
+      set(nome "${CMAKE_MATCH_2}")
+      if(DEFINED classe_${nome} AND NOT classe_${nome} STREQUAL cartella)
+        set(classe_${nome} "-")
+      else()
+        set(classe_${nome} "${cartella}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+foreach(cartella ${ranghi})
+  file(GLOB_RECURSE sorgenti "${SRC}/${cartella}/*.cpp")
+  foreach(f ${sorgenti})
+    file(STRINGS "${f}" definizioni REGEX "^([A-Za-z_][^ (]* )*[*&]?[A-Z][A-Za-z0-9_]*::~?[A-Za-z_][A-Za-z0-9_]*\\(")
+    foreach(d ${definizioni})
+      string(REGEX MATCH "([A-Z][A-Za-z0-9_]*)::~?[A-Za-z_][A-Za-z0-9_]*\\(" _ "${d}")
+      set(nome "${CMAKE_MATCH_1}")
+      if(DEFINED classe_${nome} AND NOT classe_${nome} STREQUAL "-" AND NOT classe_${nome} STREQUAL cartella)
+        list(APPEND violazioni "${f}: ${d} (${nome} is declared in ${classe_${nome}})")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
 # The engine's public face: outside src/dbengine a file includes only the headers of
 # dbengine/include ("dbengine/dbengine.h", ...). The private headers beside them, reachable by a
 # relative path or by name through the door's include path, are the engine's own; the one door to

@@ -157,27 +157,27 @@ QString DescrizioneStruttura(const QString& tabella)
     return QStringLiteral("Controllo Struttura Tabella <<") + tabella.toUpper() + QStringLiteral(">>");
 }
 
-void Manutenzione::CaricaTask()
+void CaricaTask(Manutenzione& m)
 {
-    NumTask = 0;
-    LstTask.Svuota();
-    if (sessione().DbMaster.isNull())
+    m.NumTask = 0;
+    m.LstTask.Svuota();
+    if (m.sessione().DbMaster.isNull())
         throw dbe::DbError::make(dbe::err::ObjectInvalid);
     // One structure check per ordinary table of the master, in the engine's order; the engine's
     // own tables carry a bit of the system-object mask.
-    const dbe::TableDefCollection tabelle = sessione().DbMaster.TableDefs();
+    const dbe::TableDefCollection tabelle = m.sessione().DbMaster.TableDefs();
     // The table has room for 150 tasks: structure checks beyond what leaves room for the data
     // checks are not added, so that the data checks are always there.
     const int postiStruttura = MaxTask - int(VociCatalogo().size());
     const int n = tabelle.Count();
-    for (int i = 0; i < n && NumTask < postiStruttura; ++i) {
+    for (int i = 0; i < n && m.NumTask < postiStruttura; ++i) {
         const dbe::TableDef td = tabelle.Item(i);
         if ((td.Attributes() & dbe::dbSystemObject) != 0)
             continue;
-        AggiungiTask(DescrizioneStruttura(td.Name()), QStringLiteral("ST"), {td.Name()});
+        m.AggiungiTask(DescrizioneStruttura(td.Name()), QStringLiteral("ST"), {td.Name()});
     }
     for (const VoceCatalogo& v : VociCatalogo())
-        AggiungiTask(v.Descrizione, v.Tipo, v.P);
+        m.AggiungiTask(v.Descrizione, v.Tipo, v.P);
 }
 
 }  // namespace corvale

@@ -1,6 +1,5 @@
-// The run loop: AvviaControllo walks the ticked rows of the task list, one yield per row, with
-// the interruption question before a row when Interrompi is set, and trims the list at the end;
-// ControlloItem runs one task by its type.
+#include "ciclo_controllo.h"
+
 #include "checks/controllo_null.h"
 #include "checks/controllo_recup.h"
 #include "checks/valori_illeggibili.h"
@@ -15,118 +14,122 @@
 
 namespace corvale {
 
-void Manutenzione::MostraAvanzamento(int li)
+void MostraAvanzamento(Manutenzione& m, int li)
 {
-    ImpostaLblStat(QStringLiteral("Analisi dati in corso ...") + QChar(13) + QStringLiteral("[")
-                   + LstTask.Riga(li).Testo + QStringLiteral("]"));
-    if (Ridisegna)
-        Ridisegna();
+    m.ImpostaLblStat(QStringLiteral("Analisi dati in corso ...") + QChar(13) + QStringLiteral("[")
+                     + m.LstTask.Riga(li).Testo + QStringLiteral("]"));
+    if (m.Ridisegna)
+        m.Ridisegna();
 }
 
-void Manutenzione::AvviaControllo()
+bool ChiediInterruzione(Manutenzione& m)
 {
-    bool spuntate = false;
-    for (int i = 0; i < LstTask.Conta() && !spuntate; ++i)
-        spuntate = LstTask.Riga(i).Spuntata;
-    if (!spuntate) {
-        sessione().operatore().Mostra(QStringLiteral("Nessuna azione selezionata."));
-        return;
-    }
-    // The first run of the session verifies the indexes, so that a damage its counts would hide is
-    // said with them.
-    VerificaPrimaDeiControlli(sessione());
-    QList<int> eseguiti;  // the tasks this run comes to: their counts get the unreadable values' note
-    const int righe = LstTask.Conta();
-    for (int li = 0; li < righe && li < LstTask.Conta(); ++li) {
-        MostraAvanzamento(li);
-        if (Interrompi && ChiediInterruzione())
-            break;
-        if (Cedi)
-            Cedi();
-        if (LstTask.Riga(li).Spuntata)
-            eseguiti << Id(LstTask.Riga(li).Chiave);
-        if (!controlloInAscolto(li))
-            break;
-    }
-    Interrompi = false;
-    SegnalaValoriIlleggibili(*this, eseguiti);
-    LstTask.RendiVisibile(0);
-    int pos = 0;
-    while (pos < LstTask.Conta()) {
-        if (LstTask.Riga(pos).Spuntata)
-            ++pos;
-        else
-            LstTask.Rimuovi(pos);
-    }
-    if (LstTask.Conta() == 0)
-        ImpostaTxtDett(QStringLiteral("Nessun problema riscontrato"));
-    else
-        LstTask.Seleziona(0);
-    // The counts of a damaged archive may be wrong: said after the run.
-    const QString danneggiato = AvvisoArchivioDanneggiato(sessione());
-    if (!danneggiato.isEmpty())
-        sessione().operatore().Mostra(danneggiato);
-    const QString illeggibili = AvvisoValoriIlleggibili(ValoriIlleggibili);
-    if (!illeggibili.isEmpty())
-        sessione().operatore().Mostra(illeggibili);
-}
-
-bool Manutenzione::ChiediInterruzione()
-{
-    if (sessione().operatore().Mostra(QStringLiteral("Interrompere l'analisi ?"), Pulsanti::SiNo) == Risposta::Si)
+    if (m.sessione().operatore().Mostra(QStringLiteral("Interrompere l'analisi ?"), Pulsanti::SiNo) == Risposta::Si)
         return true;
-    Interrompi = false;
+    m.Interrompi = false;
     return false;
 }
+
+namespace {
 
 // Row li's check, with the window kept answering while the engine works: a close request taken in
 // during a query is asked about there and then, and Yes stops the query. The stopped row is left as
 // the loop leaves the rows it never came to: ticked, "Da Eseguire", its record as it was. False
 // when the operator stopped the run.
-bool Manutenzione::controlloInAscolto(int li)
+bool controlloInAscolto(Manutenzione& m, int li)
 {
-    const DatiTask prima = Task(li);
+    const DatiTask prima = m.Task(li);
     bool fermato = false;
     QElapsedTimer orologio;
     orologio.start();
     const auto ascolta = [&] {
-        if (!fermato && orologio.elapsed() >= IntervalloRisposta) {
-            if (Rispondi)
-                Rispondi();
-            if (Interrompi)
-                fermato = ChiediInterruzione();
+        if (!fermato && orologio.elapsed() >= m.IntervalloRisposta) {
+            if (m.Rispondi)
+                m.Rispondi();
+            if (m.Interrompi)
+                fermato = ChiediInterruzione(m);
             orologio.restart();
         }
         return fermato;
     };
     {
-        dbe::ProgressWatch archivio(sessione().DbArchivi, ascolta);
-        dbe::ProgressWatch master(sessione().DbMaster, ascolta);
-        ControlloItem(li);
+        dbe::ProgressWatch archivio(m.sessione().DbArchivi, ascolta);
+        dbe::ProgressWatch master(m.sessione().DbMaster, ascolta);
+        ControlloItem(m, li);
     }
     if (!fermato)
         return true;
-    Task(li) = prima;
-    ImpostaStato(li, kStatoStart);
-    LstTask.ImpostaSpunta(li, true);
+    m.Task(li) = prima;
+    m.ImpostaStato(li, kStatoStart);
+    m.LstTask.ImpostaSpunta(li, true);
     return false;
 }
 
-void Manutenzione::ControlloItem(int li)
+}  // namespace
+
+void AvviaControllo(Manutenzione& m)
 {
-    if (li < 0 || li >= LstTask.Conta() || !LstTask.Riga(li).Spuntata)
+    bool spuntate = false;
+    for (int i = 0; i < m.LstTask.Conta() && !spuntate; ++i)
+        spuntate = m.LstTask.Riga(i).Spuntata;
+    if (!spuntate) {
+        m.sessione().operatore().Mostra(QStringLiteral("Nessuna azione selezionata."));
         return;
-    const QString tipo = Task(li).Tipo;
-    ImpostaStato(li, kStatoCtrl);
-    LstTask.RendiVisibile(li);
+    }
+    // The first run of the session verifies the indexes, so that a damage its counts would hide is
+    // said with them.
+    VerificaPrimaDeiControlli(m.sessione());
+    QList<int> eseguiti;  // the tasks this run comes to: their counts get the unreadable values' note
+    const int righe = m.LstTask.Conta();
+    for (int li = 0; li < righe && li < m.LstTask.Conta(); ++li) {
+        MostraAvanzamento(m, li);
+        if (m.Interrompi && ChiediInterruzione(m))
+            break;
+        if (m.Cedi)
+            m.Cedi();
+        if (m.LstTask.Riga(li).Spuntata)
+            eseguiti << Manutenzione::Id(m.LstTask.Riga(li).Chiave);
+        if (!controlloInAscolto(m, li))
+            break;
+    }
+    m.Interrompi = false;
+    SegnalaValoriIlleggibili(m, eseguiti);
+    m.LstTask.RendiVisibile(0);
+    int pos = 0;
+    while (pos < m.LstTask.Conta()) {
+        if (m.LstTask.Riga(pos).Spuntata)
+            ++pos;
+        else
+            m.LstTask.Rimuovi(pos);
+    }
+    if (m.LstTask.Conta() == 0)
+        m.ImpostaTxtDett(QStringLiteral("Nessun problema riscontrato"));
+    else
+        m.LstTask.Seleziona(0);
+    // The counts of a damaged archive may be wrong: said after the run.
+    const QString danneggiato = AvvisoArchivioDanneggiato(m.sessione());
+    if (!danneggiato.isEmpty())
+        m.sessione().operatore().Mostra(danneggiato);
+    const QString illeggibili = AvvisoValoriIlleggibili(m.ValoriIlleggibili);
+    if (!illeggibili.isEmpty())
+        m.sessione().operatore().Mostra(illeggibili);
+}
+
+void ControlloItem(Manutenzione& m, int li)
+{
+    if (li < 0 || li >= m.LstTask.Conta() || !m.LstTask.Riga(li).Spuntata)
+        return;
+    const QString tipo = m.Task(li).Tipo;
+    m.ImpostaStato(li, kStatoCtrl);
+    m.LstTask.RendiVisibile(li);
     if (GenereDi(tipo) == GenereTask::RecordNulli || GenereDi(tipo) == GenereTask::RecordAccoppiati)
-        ControlloEliminaNull(*this, li);
+        ControlloEliminaNull(m, li);
     else if (GenereDi(tipo) == GenereTask::RecordOrfani)
-        ControlloEliminaRecup(*this, li);
+        ControlloEliminaRecup(m, li);
     else if (GenereDi(tipo) == GenereTask::Struttura)
-        StrutturaTabella(*this, li);
-    if (Task(li).Stato == kStatoOk)
-        LstTask.ImpostaSpunta(li, false);
+        StrutturaTabella(m, li);
+    if (m.Task(li).Stato == kStatoOk)
+        m.LstTask.ImpostaSpunta(li, false);
 }
 
 }  // namespace corvale

@@ -1,5 +1,6 @@
 #include "valori_illeggibili.h"
 
+#include "checks/ciclo_controllo.h"
 #include "core/manutenzione.h"
 #include "core/sessione.h"
 #include "dbengine/dbengine.h"
@@ -194,7 +195,7 @@ QList<CampoIlleggibile> SegnalaValoriIlleggibili(Manutenzione& m, const QList<in
 
 void RicontrollaTask(Manutenzione& m, int li)
 {
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     if (li < 0 || li >= m.LstTask.Conta())
         return;
     const int id = Manutenzione::Id(m.LstTask.Riga(li).Chiave);

@@ -1,6 +1,7 @@
 #include "ambiente_cli.h"
 #include "comandi.h"
 
+#include "checks/catalogo.h"
 #include "core/presenza_archivio.h"
 
 #include "access/file_access.h"
@@ -145,7 +146,7 @@ bool CaricaCatalogo(Manutenzione& m, QTextStream& err)
 {
     m.CreaLista();
     try {
-        m.CaricaTask();
+        CaricaTask(m);
         return true;
     } catch (const dbe::DbError& e) {
         err << "Impossibile leggere le tabelle del DB Master.\n" << e.description() << "\n";

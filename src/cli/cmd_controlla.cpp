@@ -6,6 +6,7 @@
 #include "comandi.h"
 
 #include "access/solo_lettura.h"
+#include "checks/ciclo_controllo.h"
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "core/manutenzione.h"
@@ -147,9 +148,9 @@ int ComandoControlla(const QStringList& argomenti)
     for (int li = 0; li < n; ++li)
         m.ImpostaStato(li, kStatoStart);
     for (int li = 0; li < n; ++li) {
-        m.MostraAvanzamento(li);
+        MostraAvanzamento(m, li);
         progresso.Mostra(SuUnaRiga(m.LblStat()), li, n);
-        m.ControlloItem(li);
+        ControlloItem(m, li);
     }
     progresso.Chiudi();
     // Values no rule of their field's type reads: each check that reads such a field says so in its

@@ -10,6 +10,7 @@
 #include "sicurezza_cli.h"
 #include "comandi.h"
 
+#include "checks/ciclo_controllo.h"
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "core/manutenzione.h"
@@ -26,7 +27,7 @@ namespace {
 void Ricontrolla(Manutenzione& m, int li)
 {
     m.LstTask.ImpostaSpunta(li, true);
-    m.ControlloItem(li);
+    ControlloItem(m, li);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
 // Manutenzione: the maintenance window's logic without the window. It owns the task table
 // (ElencoTask, NumTask), the task list and the structure corrections list as row models, the
-// interruption flag and the two texts the window shows (LblStat, TxtDett), and runs the catalogue
-// load, the run loop and the checks. The window (FrmRepair) and corvale-cli drive the same object;
+// interruption flag and the two texts the window shows (LblStat, TxtDett). The catalogue load
+// (checks/catalogo.h) and the run loop (checks/ciclo_controllo.h) work on it from above; the
+// window (FrmRepair) and corvale-cli drive the same object;
 // the only user-interface needs go through the session's operator and the hooks below, which do
 // nothing when unset. A row of LstTask is passed around as its position (Li); its record is ElencoTask[Id(key)].
 #include "core/dati_task.h"
@@ -70,7 +71,7 @@ public:
     QString TxtDett() const { return txtDett_; }
     void ImpostaTxtDett(const QString& testo);
 
-    // Task list (maintenance/manutenzione.cpp).
+    // Task list.
     void CreaLista();
     // Appends a task: a ticked row with key "0001K"..., and Tipo and P(0).. in record NumTask.
     // Returns false and changes nothing when the table is full or P has more than eleven values.
@@ -86,15 +87,6 @@ public:
     void SelezionaSoloQuesto();
     void InvertiSelezione();
 
-    // Catalogue (checks/catalogo.cpp). Engine errors reading the master go to the caller.
-    void CaricaTask();
-    // Run loop (checks/ciclo_controllo.cpp).
-    void AvviaControllo();
-    void ControlloItem(int li);
-    // The interruption question; Yes: true; No: false, and Interrompi is cleared.
-    bool ChiediInterruzione();
-    // The progress text for row li in LblStat, and the repaint that makes it visible.
-    void MostraAvanzamento(int li);
 
 signals:
     void lblStatCambiato(const QString& testo);
@@ -103,7 +95,6 @@ signals:
 private:
     void ridisegna();
     Sessione& sessione_;
-    bool controlloInAscolto(int li);
     QString lblStat_;
     QString txtDett_;
 };

@@ -1,6 +1,8 @@
 #include "frm_repair.h"
 
 #include "access/solo_lettura.h"
+#include "checks/ciclo_controllo.h"
+#include "checks/catalogo.h"
 #include "checks/valori_illeggibili.h"
 #include "widgets/doppio_clic.h"
 #include "widgets/finestre.h"
@@ -226,7 +228,7 @@ void FrmRepair::caricaCatalogo()
 {
     esitiStruttura_.clear();
     try {
-        m_.CaricaTask();
+        CaricaTask(m_);
     } catch (const dbe::DbError& e) {
         // The operator's box puts the busy pointer away while it shows.
         m_.sessione().operatore().Mostra(QStringLiteral("Impossibile leggere le tabelle del DB Master.") + QChar(13)
@@ -296,7 +298,7 @@ void FrmRepair::Puls_Click(int indice)
             m_.ImpostaTxtDett(QString());  // no earlier task's text while the new results come
             ImpostaModo(ModoRepair::Analisi);
             const ClessidraAccesa clessidra(m_.sessione().operatore());
-            m_.AvviaControllo();
+            AvviaControllo(m_);
             ImpostaModo(ModoRepair::Risultati);
             mostraDettaglio();
             // The results take the keys (the start button was disabled during the run, which

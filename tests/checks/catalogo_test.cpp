@@ -83,7 +83,7 @@ TEST_F(CaricaCatalogo, MasterWithoutOrdinaryTablesGivesOnlyTheDataChecks)
 {
     SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
     Manutenzione m{SessioneProva()};
-    m.CaricaTask();
+    CaricaTask(m);
     ASSERT_EQ(m.NumTask, 29);
     EXPECT_EQ(m.LstTask.Riga(0).Chiave, "0001K");
     EXPECT_EQ(m.LstTask.Riga(0).Testo, "Controllo Schede Vuote Clienti");
@@ -98,8 +98,8 @@ TEST_F(CaricaCatalogo, OneStructureCheckPerMasterTableThenTheDataChecks)
                    "CREATE TABLE Zona (Z TEXT(10))"});
     Manutenzione m{SessioneProva()};
     m.AggiungiTask("vecchio", "EN", {});
-    m.CaricaTask();
-    m.CaricaTask();  // a reload starts over
+    CaricaTask(m);
+    CaricaTask(m);  // a reload starts over
     ASSERT_EQ(m.NumTask, 32);
     ASSERT_EQ(m.LstTask.Conta(), 32);
 

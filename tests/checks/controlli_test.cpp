@@ -1,4 +1,5 @@
 // The data checks on small archives, and the run loop without a window.
+#include "checks/ciclo_controllo.h"
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "checks/catalogo.h"
@@ -39,7 +40,7 @@ protected:
         m.AggiungiTask(v.Descrizione, v.Tipo, v.P);
         const int li = m.LstTask.Conta() - 1;
         m.Task(li).Correggibile = "?";
-        m.ControlloItem(li);
+        ControlloItem(m, li);
         return m.Task(li);
     }
     void sql(const QStringList& s) { prova::Esegui(SessioneProva().DbArchivi, s); }
@@ -130,12 +131,12 @@ TEST_F(ControlliDati, JoinedChecksLookUpTheirKeyFieldsOnlyWhenTheyFindRecords)
     p[3] = ".NONESISTE";
     m.AggiungiTask(v.Descrizione, v.Tipo, p);
     const int li = m.LstTask.Conta() - 1;
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     EXPECT_EQ(m.Task(li).Stato, "VER_PRB");
     EXPECT_EQ(m.Task(li).Correggibile, "N");
     EXPECT_EQ(m.Task(li).Dettaglio, kFallito);
     sql({"INSERT INTO PAGAM_RISOLTI (IDRIS) VALUES (2)"});
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     EXPECT_EQ(m.Task(li).Stato, "VER_OK");
     EXPECT_FALSE(m.LstTask.Riga(li).Spuntata);
 }
@@ -153,7 +154,7 @@ TEST_F(ControlliDati, RunLoopTrimsTheListAndSkipsUntickedRows)
         ++cessioni;
         avanzamento << m.LblStat();
     };
-    m.AvviaControllo();
+    AvviaControllo(m);
     EXPECT_EQ(cessioni, 3);
     EXPECT_EQ(avanzamento[1], QString("Analisi dati in corso ...") + QChar(13) + "[tipo sconosciuto]");
     // The passed task and the unticked one are gone; the unknown type stays in "CTRL".
@@ -164,7 +165,7 @@ TEST_F(ControlliDati, RunLoopTrimsTheListAndSkipsUntickedRows)
     EXPECT_TRUE(m.ElencoTask[3].Stato.isEmpty());
 
     m.LstTask.ImpostaSpunta(0, false);
-    m.AvviaControllo();
+    AvviaControllo(m);
     EXPECT_EQ(OperatoreDiProva().Mostrati(), QStringList({"Nessuna azione selezionata."}));
     EXPECT_EQ(m.LstTask.Conta(), 1);
 
@@ -172,7 +173,7 @@ TEST_F(ControlliDati, RunLoopTrimsTheListAndSkipsUntickedRows)
     Manutenzione tutti{SessioneProva()};
     tutti.AggiungiTask(clienti.Descrizione, "EN", clienti.P);
     tutti.AggiungiTask("Distinte", "ENP", VociCatalogo().at(28).P);
-    tutti.AvviaControllo();
+    AvviaControllo(tutti);
     EXPECT_EQ(tutti.LstTask.Conta(), 0);
     EXPECT_EQ(tutti.TxtDett(), "Nessun problema riscontrato");
     EXPECT_FALSE(tutti.Interrompi);

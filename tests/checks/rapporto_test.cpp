@@ -1,6 +1,8 @@
 // The report of a run gathered from the maintenance logic after a real run on a small archive: the
 // tasks that the run removed from the list, a check that could not run, one the run never came to,
 // the first fifty problem records and their total, values in Italian form and the version warning.
+#include "checks/ciclo_controllo.h"
+#include "checks/catalogo.h"
 #include "core/sessione.h"
 #include "core/operatore.h"
 #include "report/rapporto_html.h"
@@ -51,11 +53,11 @@ TEST_F(Rapporto, GathersTheWholeTableAfterARunAndWritesItInItalian)
 {
     Manutenzione m{SessioneProva()};
     m.CreaLista();
-    m.CaricaTask();
+    CaricaTask(m);
     for (int i = 0; i < m.LstTask.Conta(); ++i)
         m.ImpostaStato(i, kStatoStart);
     m.LstTask.ImpostaSpunta(m.LstTask.Trova(QStringLiteral("0005K")), false);  // never run
-    m.AvviaControllo();
+    AvviaControllo(m);
     ASSERT_LT(m.LstTask.Conta(), 31);  // the passed tasks have left the list
 
     const RapportoControllo r = RaccogliRapporto(m, QDateTime(QDate(2026, 3, 7), QTime(9, 5)));

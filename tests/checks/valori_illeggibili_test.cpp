@@ -4,6 +4,8 @@
 // number of such values written into it: by corvale-cli check (in the detail of each check that
 // reads it, in the notice, in --json and in the report) and by the maintenance window's run. A field
 // no check reads, and the readable forms, never.
+#include "checks/ciclo_controllo.h"
+#include "checks/catalogo.h"
 #include "checks/valori_illeggibili.h"
 #include "core/manutenzione.h"
 #include "support/archivi_prova.h"
@@ -309,8 +311,8 @@ TEST(ValoriIlleggibili, TheWindowsRunTellsTheOperatorAfterItsCounts)
         {
             Manutenzione m{SessioneProva()};
             m.CreaLista();
-            m.CaricaTask();
-            m.AvviaControllo();
+            CaricaTask(m);
+            AvviaControllo(m);
             QMap<QString, qint64> avviso, dettagli;
             QMap<QString, QStringList> chiavi;
             for (const QString& testo : OperatoreDiProva().Mostrati()) {

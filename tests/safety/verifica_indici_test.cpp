@@ -4,6 +4,8 @@
 // archive is not called damaged.
 #include "fixture_comandi.h"
 
+#include "checks/ciclo_controllo.h"
+#include "checks/catalogo.h"
 #include "core/manutenzione.h"
 #include "core/operatore.h"
 
@@ -89,10 +91,10 @@ TEST_F(VerificaIndici, TheWindowsFirstRunSaysSoWithItsCounts)
     OperatoreDiProva().ImpostaRisponditore([](const QString&, Pulsanti) { return Risposta::Ok; });
     Manutenzione m{SessioneProva()};
     m.CreaLista();
-    m.CaricaTask();
+    CaricaTask(m);
     for (int i = 0; i < m.LstTask.Conta(); ++i)
         m.ImpostaStato(i, kStatoStart);
-    m.AvviaControllo();
+    AvviaControllo(m);
     EXPECT_EQ(OperatoreDiProva().Mostrati().filter("lo ha trovato danneggiato").size(), 1)
         << OperatoreDiProva().Mostrati().join("\n").toStdString();
     OperatoreDiProva().Azzera();

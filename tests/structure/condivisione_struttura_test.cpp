@@ -3,6 +3,8 @@
 // the archive's records.
 #include "support/coppia_prova.h"
 #include "support/sessione_prova.h"
+#include "checks/ciclo_controllo.h"
+#include "checks/catalogo.h"
 #include "core/manutenzione.h"
 #include "structure/correzioni_struttura.h"
 #include "support/altro_programma.h"
@@ -36,20 +38,20 @@ TEST(CondivisioneStruttura, EveryCorrectionSurvivesAnotherProgram)
     Manutenzione m{prova::SessioneProva()};
     CollegaCorrezioniStruttura(m);
     m.CreaLista();
-    m.CaricaTask();
+    CaricaTask(m);
     testsupport::AltroProgramma altro(file, {"T"}, false);
     altro.AttendiGiri(1);
     int corrette = 0;
     for (int li = 0; li < m.LstTask.Conta(); ++li) {
         if (m.Task(li).Tipo != "ST")
             continue;
-        m.ControlloItem(li);
+        ControlloItem(m, li);
         m.LstTask.Seleziona(li);
         AttivaCorrezioneStruttura(m);
         m.Correzioni.GestisciCorrezioneStruttura(Manutenzione::Id(m.LstTask.Riga(li).Chiave));
         for (int r = 0; r < m.LstStruct.Conta(); ++r, ++corrette)
             EXPECT_EQ(m.LstStruct.Riga(r).TestoStato, "OK") << m.LstStruct.Riga(r).Testo.toStdString();
-        m.ControlloItem(li);
+        ControlloItem(m, li);
         EXPECT_EQ(m.Task(li).Stato, kStatoOk) << m.LstTask.Riga(li).Testo.toStdString();
     }
     // LEN, TIPO, ATTR, NO-FLD, NO-FLDIDX, NO-IDX, NO-PROP; NO-TAB.

@@ -1,6 +1,8 @@
 #include "dbengine_inside.h"
 #include "support/coppia_prova.h"
 #include "support/sessione_prova.h"
+#include "checks/ciclo_controllo.h"
+#include "checks/catalogo.h"
 #include "core/manutenzione.h"
 #include "structure/correzioni_struttura.h"
 #include "safety/annulla.h"
@@ -25,10 +27,10 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
     Manutenzione m{SessioneProva()};
     CollegaCorrezioniStruttura(m);
     m.CreaLista();
-    m.CaricaTask();
+    CaricaTask(m);
     const int li = RigaStruttura(m, QStringLiteral("T"));
     ASSERT_GE(li, 0);
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     ASSERT_EQ(m.Task(li).Stato, kStatoPrb);
     m.LstTask.Seleziona(li);
 
@@ -65,7 +67,7 @@ TEST(CorrezioniStrutturaTest, TheListFollowsTheProblemsAndTheDispatcherAppliesOn
         SessioneProva().DbArchivi.OpenRecordset(QStringLiteral("SELECT * FROM T WHERE A='ABCDEFG'")).RecordCount(), 1);
 
     // Checked again, the task keeps only what was not corrected.
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     AttivaCorrezioneStruttura(m);
     ASSERT_EQ(m.LstStruct.Conta(), 2);
     EXPECT_EQ(m.LstStruct.Riga(0).Tag, QStringLiteral("LEN>A#3"));
@@ -87,23 +89,23 @@ TEST(CorrezioniStrutturaTest, AMissingTableComesFirstThenItsPropertiesOnTheNextR
     Manutenzione m{SessioneProva()};
     CollegaCorrezioniStruttura(m);
     m.CreaLista();
-    m.CaricaTask();
+    CaricaTask(m);
     const int li = RigaStruttura(m, QStringLiteral("MODPAGAM"));
     const int P = Manutenzione::Id(m.LstTask.Riga(li).Chiave);
     m.LstTask.Seleziona(li);
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     AttivaCorrezioneStruttura(m);
     ASSERT_EQ(m.LstStruct.Conta(), 1);
     EXPECT_EQ(m.LstStruct.Riga(0).Testo, QStringLiteral("Aggiunta tabella MODPAGAM"));
     GestisciCorrezioneStruttura(m, P);
     EXPECT_EQ(m.LstStruct.Riga(0).TestoStato, QStringLiteral("OK"));
 
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     AttivaCorrezioneStruttura(m);
     ASSERT_EQ(m.LstStruct.Conta(), 1);
     EXPECT_EQ(m.LstStruct.Riga(0).Tag, QStringLiteral("NO-PROP>Description"));
     GestisciCorrezioneStruttura(m, P);
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     EXPECT_EQ(m.Task(li).Stato, kStatoOk);
     AttivaCorrezioneStruttura(m);
     EXPECT_EQ(m.LstStruct.Conta(), 0);

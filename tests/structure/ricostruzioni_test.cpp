@@ -3,6 +3,7 @@
 // what the operator is told when a row fails or the archive is lost between two rows.
 #include "support/coppia_prova.h"
 #include "support/sessione_prova.h"
+#include "checks/ciclo_controllo.h"
 #include "core/manutenzione.h"
 #include "maintenance/vista_lista.h"
 #include "structure/correzioni_struttura.h"
@@ -313,7 +314,7 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
     c.archivio({QStringLiteral("UPDATE T SET A='ABC', B='7'")});
     SessioneProva().DbArchivi.TableDefs().Refresh();
     const int li = prova::RigaStruttura(m, QStringLiteral("T"));
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     AttivaCorrezioneStruttura(m);
     ASSERT_EQ(m.LstStruct.Conta(), 2);
     const QFile::Permissions permessi = QFile::permissions(c.percorsoArchivio());
@@ -328,7 +329,7 @@ TEST(RicostruzioneTest, AFailedRowSaysWhyAndAnArchiveLostBetweenRowsEndsTheRun)
         << mostrati[0].toStdString();
     EXPECT_FALSE(SessioneProva().DbArchivi.IsOpen());
     // Checking or correcting again with the archive closed says so and changes nothing.
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     EXPECT_EQ(m.Task(li).Stato, kStatoPrb);
     GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
     EXPECT_EQ(mostrati.size(), 2);

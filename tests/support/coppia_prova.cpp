@@ -1,6 +1,8 @@
 #include "support/coppia_prova.h"
 #include "support/sessione_prova.h"
 
+#include "checks/ciclo_controllo.h"
+#include "checks/catalogo.h"
 #include "structure/correzioni_struttura.h"
 
 #include <sqlite3.h>
@@ -102,7 +104,7 @@ void Prepara(Manutenzione& m)
 {
     CollegaCorrezioniStruttura(m);
     m.CreaLista();
-    m.CaricaTask();
+    CaricaTask(m);
 }
 
 QStringList Correggi(Manutenzione& m, const QString& tabella)
@@ -112,7 +114,7 @@ QStringList Correggi(Manutenzione& m, const QString& tabella)
         return {QStringLiteral("nessun task per ") + tabella};
     m.LstTask.Seleziona(li);
     m.LstTask.ImpostaSpunta(li, true);  // a task that passed was unticked, and would not run
-    m.ControlloItem(li);
+    ControlloItem(m, li);
     AttivaCorrezioneStruttura(m);
     GestisciCorrezioneStruttura(m, Manutenzione::Id(m.LstTask.Riga(li).Chiave));
     QStringList righe;

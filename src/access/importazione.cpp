@@ -225,9 +225,11 @@ QString perchéNonScrivibile(const QString& path)
         invia(fd, 'E', e.message());
         stato = 1;
     } catch (...) {
+        // The child process ends here whatever happened: the parent reads the text and the status.
         stato = 3;
     }
     ::_exit(stato);
+        // Anything else leaves the child too; the parent says the file is damaged.
 }
 
 // Runs the import in a process of its own and relays its progress; raises ErroreAccess with the

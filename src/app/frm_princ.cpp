@@ -211,6 +211,7 @@ void FrmPrinc::PulsApri_Click()
         try {
             s_.DbArchivi.Close();
         } catch (const std::exception& e) {
+            // Whatever the error, the operator is told and the archive is taken as closed.
             s_.operatore().Mostra(QStringLiteral("Impossibile chiudere il database.") + QChar(u'\r')
                                   + DescrizioneErrore(e));
         }
@@ -288,6 +289,7 @@ void FrmPrinc::ImpostaNumeroVersione()
     try {
         VersioneDb(s_, esito.valore);
     } catch (const std::exception& e) {
+        // Whatever the error, the operator is told and the stamp shown stays the old one.
         s_.operatore().Mostra(QStringLiteral("Impossibile scrivere la versione del database.") + QChar(u'\r')
                               + DescrizioneErrore(e));
         return;

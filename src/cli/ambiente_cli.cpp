@@ -57,6 +57,7 @@ QString LeggiVersioneDbSolaLettura(Sessione& s)
     try {
         return LeggiVersioneDb(s.DbArchivi, false);
     } catch (const dbe::DbError&) {
+        // A stamp that cannot be read, whatever the reason, is shown as empty.
         return QString();
     }
 }
@@ -80,21 +81,25 @@ int ApriArchivi(Sessione& s, const OpzioniArchivi& o, QString& errore)
         s.DbArchivi = access::ApriDatabase(PercorsoArchivio(s.PathArchivi));
         PresenzaArchivio::FinoAllaFine(s, s.DbArchivi.Name());  // no restore under this command
     } catch (const dbe::DbError& e) {
+        // Any failure to open is the command's answer, reported with its description.
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.description();
         const QString avviso = o.archivioDato ? QString() : AvvisoFileImpostazioni(s.CartellaProgramma());
         if (!avviso.isEmpty())
             errore += QLatin1Char('\n') + avviso;
         return kEsitoNonEseguito;
     } catch (const access::ErroreAccess& e) {
+        // An Access file that cannot be read: reported, whatever its cause.
         errore = QStringLiteral("Impossibile aprire il database.\n") + e.message();
         return kEsitoNonEseguito;
     }
     try {
         s.DbMaster = access::ApriDatabase(s.PercorsoMaster(), true);
     } catch (const dbe::DbError& e) {
+        // Any failure to open the master is the command's answer, reported with its description.
         errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.description();
         return kEsitoNonEseguito;
     } catch (const access::ErroreAccess& e) {
+        // An Access master that cannot be read: reported, whatever its cause.
         errore = QStringLiteral("Problemi nell'aperture del DB Master.\n") + e.message();
         return kEsitoNonEseguito;
     }
@@ -106,6 +111,7 @@ int AttendiArchivioLibero(Sessione& s, QString& errore)
     try {
         dbe::WaitWritable(s.DbArchivi);
     } catch (const dbe::DbError& e) {
+        // The archive still busy, or any other failure: reported, and the command stops.
         errore = QStringLiteral("Impossibile aprire il database.\n") + SpiegazioneErrore(e);
         return kEsitoNonEseguito;
     }
@@ -149,6 +155,7 @@ bool CaricaCatalogo(Manutenzione& m, QTextStream& err)
         CaricaTask(m);
         return true;
     } catch (const dbe::DbError& e) {
+        // Any failure reading the master's tables is reported, and the command stops.
         err << "Impossibile leggere le tabelle del DB Master.\n" << e.description() << "\n";
         return false;
     }

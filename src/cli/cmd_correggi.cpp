@@ -161,6 +161,7 @@ bool PreparaVista(VistaCorrezione& v, const TaskCorrezione& task, const Richiest
         try {
             voce = VoceRichiesta(v, task, r, errore);
         } catch (const dbe::DbError& e) {
+            // Reported with the records' table, whatever the number; voce stays negative.
             errore = QStringLiteral("Impossibile leggere i record di %1.\n%2\n").arg(task.Param(1), e.description());
         }
         if (voce < 0) {

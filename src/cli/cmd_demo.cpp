@@ -114,6 +114,7 @@ int ComandoDemo(const QStringList& args)
         info << "Archivio " << c.archivio << " (" << dati.Ordini() << " ordini)\n" << Qt::flush;
         record = scriviArchivio(c, dati, info);
     } catch (const dbe::DbError& e) {
+        // Any failure writing the demo is reported, and the command fails.
         err << "\nErrore nella scrittura del demo: " << e.description() << "\n";
         return kEsitoNonEseguito;
     }

@@ -53,6 +53,7 @@ int ComandoImporta(const QStringList& args)
         out << "Importate " << tabelle << " tabelle, " << totale << " record, in " << QDir::toNativeSeparators(args[1])
             << "\n";
     } catch (const access::ErroreAccess& e) {
+        // The import's own text, whatever the cause, is the command's answer.
         out.flush();
         err << e.message() << "\n";
         return kEsitoNonEseguito;

@@ -59,6 +59,7 @@ QString LeggiVersioneMaster(const QString& fileMaster)
         db.Close();
         return versione;
     } catch (...) {
+        // A master that cannot be opened or read has no stamp, whatever the reason; the gate says so.
         return QString();
     }
 }

@@ -56,6 +56,7 @@ QStringList IntegrityProblems(const Database& db, const Progress& progress)
                     problems << line;
             }
         } catch (const DbError& e) {
+            // Each table's failure is one of the problems listed; the check goes on with the next table.
             problems << QStringLiteral("%1: %2").arg(t.name, e.description());
         }
         done += t.weight;

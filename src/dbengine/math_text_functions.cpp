@@ -158,6 +158,7 @@ QVariant isNumeric(const Args& a)
         number(a[0]);
         return qint64(-1);
     } catch (const DbError&) {
+        // A value that does not convert, for whatever reason, is not numeric.
         return qint64(0);
     }
 }
@@ -169,6 +170,7 @@ QVariant isDate(const Args& a)
     try {
         return toStorage(a[0], dbDate).isNull() ? qint64(0) : qint64(-1);
     } catch (const DbError&) {
+        // A value that does not convert, for whatever reason, is not a date.
         return qint64(0);
     }
 }
@@ -356,6 +358,7 @@ void spreadStep(sqlite3_context* ctx, int, sqlite3_value** argv)
     try {
         x = number(fromSqlite(argv[0]));
     } catch (const DbError& e) {
+        // Errors may not cross SQLite: the statement fails with this one.
         resultError(ctx, e);
         return;
     }

@@ -130,6 +130,7 @@ void SalvageInto(const Database& db, const QString& fresh, QStringList& notes)
         try {
             out.exec(o.sql);
         } catch (const DbError& e) {
+            // An index or view that cannot be made again is noted; the rows saved matter more.
             notes << QStringLiteral("%1 non ricreato: %2").arg(o.name, e.description());
         }
     }

@@ -57,6 +57,7 @@ void callScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     try {
         resultValue(ctx, fn(args));
     } catch (const DbError& e) {
+        // Errors may not cross SQLite: the statement fails with this one.
         resultError(ctx, e);
     }
 }

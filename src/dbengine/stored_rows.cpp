@@ -601,3 +601,4 @@ void SetCommitHook(const Database& db, std::function<bool()> beforeCommit)
 }
 
 }  // namespace dbe
+        // Nothing may cross SQLite's hook: any failure refuses the commit.

@@ -135,6 +135,7 @@ void Workspace::Rollback()
         try {
             d->exec(QStringLiteral("ROLLBACK TO ") + sp + QStringLiteral("; RELEASE ") + sp);
         } catch (const DbError& e) {
+            // Every connection is rolled back; the first failure is raised after.
             if (!first)
                 first = e;
         }

@@ -60,6 +60,7 @@ bool ModelloRecord::canFetchMore(const QModelIndex& parent) const
     try {
         return !rs_.AllListed() || rs_.ListedCount() > righe_;
     } catch (const dbe::DbError&) {
+        // Qt's model calls may not throw: a set that cannot be read has no more rows.
         return false;
     }
 }
@@ -77,6 +78,7 @@ void ModelloRecord::fetchMore(const QModelIndex& parent)
             rs.ListMore(qMax(kMaxCache, righe_));
         listate = rs.ListedCount();
     } catch (const dbe::DbError&) {
+        // Qt's model calls may not throw: a set that cannot be read shows what it has.
         return;
     }
     const int nuove = int(qMin<qint64>(listate, std::numeric_limits<int>::max()));

@@ -74,6 +74,7 @@ void recordProblema(const Sessione& s, const DatiTask& t, TaskRapporto& r)
         }
         rs.Close();
     } catch (const dbe::DbError& e) {
+        // Whatever the error, the report says it in place of the records.
         r.ErroreRecord = e.description();
     }
 }

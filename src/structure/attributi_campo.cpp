@@ -47,6 +47,7 @@ public:
             db_.TableDefs().Append(td);
             return db_.TableDefs().Item(nome).Fields().Item(QStringLiteral("F")).Attributes();
         } catch (const dbe::DbError&) {
+            // A scratch table the engine refuses, for whatever reason, gives no flags.
             return std::nullopt;
         }
     }

@@ -64,6 +64,7 @@ EsitoCorrezione AggiungiTabella(Sessione& s, const QString& Nm)
         s.DbArchivi.TableDefs().Append(nuova);
         return EsitoCorrezione::Fatta();
     } catch (const dbe::DbError& e) {
+        // Every failure is the correction's result, which the operator is shown.
         return EsitoCorrezione::Fallita(e);
     }
 }
@@ -83,6 +84,7 @@ EsitoCorrezione AggiungiCampo(Sessione& s, const QString& NmTab, const QString& 
         ta.Fields().Append(f);
         return EsitoCorrezione::Fatta();
     } catch (const dbe::DbError& e) {
+        // Every failure is the correction's result, which the operator is shown.
         return EsitoCorrezione::Fallita(e);
     }
 }
@@ -123,6 +125,7 @@ EsitoCorrezione AggiungiIndice(Sessione& s, const QString& Nm, const QString& Nm
         riga.conferma();
         return EsitoCorrezione::Fatta();
     } catch (const dbe::DbError& e) {
+        // Every failure is the correction's result, which the operator is shown.
         return EsitoCorrezione::Fallita(e);
     }
 }
@@ -135,6 +138,7 @@ EsitoCorrezione AggiungiProprieta(Sessione& s, const QString& NmTab, const QStri
         const dbe::Property pm = tm.Properties().Item(NmProp);
         ta.Properties().Append(ta.CreateProperty(NmProp, pm.Type(), pm.Value()));
     } catch (const dbe::DbError& e) {
+        // Every failure is the correction's result, which the operator is shown.
         return EsitoCorrezione::Fallita(e);
     }
     RinfrescaTabelleArchivio(s);

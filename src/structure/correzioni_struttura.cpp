@@ -85,6 +85,7 @@ bool RiapriArchivio(Sessione& s, const QString& percorso, QString* perche = null
         if (!s.DbArchivi.isNull() && s.DbArchivi.IsOpen())
             s.DbArchivi.Close();
     } catch (const dbe::DbError&) {
+        // The handle is replaced just below; a failed close of it changes nothing.
     }
     auto ferma = [perche](const dbe::DbError& e) {
         if (perche)
@@ -95,12 +96,14 @@ bool RiapriArchivio(Sessione& s, const QString& percorso, QString* perche = null
     try {
         s.DbArchivi = dbe::OpenDatabase(percorso);
     } catch (const dbe::DbError& e) {
+        // Any failure to reopen stops the run, with its description.
         return ferma(e);
     }
     if (!chiuso.isNull() && !dbe::SameFile(chiuso, s.DbArchivi)) {
         try {
             s.DbArchivi.Close();
         } catch (const dbe::DbError&) {
+            // The replaced file's error is the one reported; this close is cleanup.
         }
         return ferma(dbe::DbError::make(dbe::err::FileReplaced, {percorso}));
     }
@@ -184,6 +187,7 @@ EsitoCorrezioniStruttura GestisciCorrezioneStruttura(Manutenzione& m, int P)
                     dbe::WaitWritable(s.DbArchivi);
                     riga = Correggi(s, tabella, m.LstStruct.Riga(pos).Tag);
                 } catch (const dbe::DbError& e) {
+                    // Every failure is the row's result; a lock is waited out below, the rest reported.
                     riga = EsitoCorrezione::Fallita(e);
                 }
                 if (riga || riga.motivo.numero != dbe::err::CouldNotUpdateLocked || attesa.elapsed() >= kAttesaMs)

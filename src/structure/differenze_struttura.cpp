@@ -21,6 +21,7 @@ QString leggi(const dbe::Database& db, const QString& tabella, Lettura lettura,
     try {
         return lettura(db.TableDefs().Item(tabella));
     } catch (const dbe::DbError&) {
+        // A description the engine cannot read, for whatever reason, is shown as not readable.
         return altrimenti;
     }
 }

@@ -158,6 +158,7 @@ EsitoCorrezione RicostruisciCampo(Sessione& s, const QString& NmTab, const QStri
         }
         riga.conferma();
     } catch (const dbe::DbError& e) {
+        // Every failure is the correction's result, which the operator is shown.
         const EsitoCorrezione esito = EsitoCorrezione::Fallita(e);
         RinfrescaTabelleArchivio(s);
         return esito;

@@ -95,6 +95,7 @@ EsitoCorrezione ModificaLunghezzaCampo(Sessione& s, const QString& NmTab, const 
     } catch (const dbe::DbError& e) {
         return EsitoCorrezione::Fallita(e);
     }
+        // Every failure is the correction's result, which the operator is shown.
     RinfrescaTabelleArchivio(s);
     return EsitoCorrezione::Fatta();
 }

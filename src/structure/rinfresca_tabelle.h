@@ -11,6 +11,7 @@ inline void RinfrescaTabelleArchivio(Sessione& s)
     try {
         s.DbArchivi.TableDefs().Refresh();
     } catch (const dbe::DbError&) {
+        // A refresh is a courtesy after a correction: a stale list is read afresh at its next use.
     }
 }
 

@@ -16,6 +16,7 @@ public:
             try {
                 dbe::Workspace::Default().Rollback();
             } catch (const dbe::DbError&) {
+                // A destructor may not throw; the row's own error is already on its way.
             }
         }
     }

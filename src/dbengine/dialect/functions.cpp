@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <optional>
 
 namespace dbe::dialect {
 
@@ -184,7 +185,11 @@ QString concatenationSql(const QVector<Value>& operands)
     return parts.first();
 }
 
-Value emitFunction(Emitter& em, const Expr& e)
+namespace {
+
+// The functions that decide which of their arguments count (conditions and choices) and those
+// without arguments: written from the expressions themselves.
+std::optional<Value> controlFunction(Emitter& em, const Expr& e)
 {
     const QString& fn = e.text;
     if (fn == u"ISNULL")
@@ -225,9 +230,12 @@ Value emitFunction(Emitter& em, const Expr& e)
         const char* which = fn == u"DATE" ? "0" : fn == u"NOW" ? "1" : "2";
         return make(QStringLiteral("dbe_now(%1)").arg(QLatin1String(which)), Value::Date);
     }
-    QVector<Value> a;
-    for (const ExprPtr& arg : e.args)
-        a.append(em.value(*arg));
+    return std::nullopt;
+}
+
+// The text functions and the tests of a value, over the arguments' values as they are.
+std::optional<Value> textFunction(const QString& fn, const QVector<Value>& a)
+{
     if (fn == u"NZ") {
         const Value::Kind kind = a.size() > 1 && a[0].kind != a[1].kind ? Value::Other
                                  : a[0].kind == Value::Null             ? Value::Text
@@ -262,19 +270,13 @@ Value emitFunction(Emitter& em, const Expr& e)
         return make(QStringLiteral("dbe_isdate(") + a[0].sql + u')', Value::Number);
     if (fn == u"VAL")
         return make(QStringLiteral("dbe_val(") + a[0].sql + u')', Value::Number, 7, 8);
-    // The date functions and conversions take a date field's value as its day number: every
-    // stored form alike, a value no rule reads as Null.
-    for (Value& v : a) {
-        if (v.kind == Value::Date && v.column)
-            v.sql = valueKeySql(v);
-    }
-    if (const QString runtime = mathTextFunction(fn); !runtime.isEmpty()) {
-        QStringList sql;
-        for (const Value& v : a)
-            sql.append(v.sql);
-        const bool numeric = fn != u"REPLACE" && fn != u"SPACE" && fn != u"CHR" && fn != u"STRREVERSE";
-        return make(runtime + u'(' + sql.join(QStringLiteral(", ")) + u')', numeric ? Value::Number : Value::Text);
-    }
+    return std::nullopt;
+}
+
+// The conversions and the date functions, over the arguments' values with a date field's value
+// taken as its day number.
+std::optional<Value> dateOrConversionFunction(const QString& fn, const QVector<Value>& a)
+{
     if (fn == u"CSTR")
         return make(QStringLiteral("dbe_text(%1, %2)").arg(a[0].sql, dateHint(a[0])), Value::Text);
     if (fn == u"LEN") {
@@ -310,6 +312,36 @@ Value emitFunction(Emitter& em, const Expr& e)
                         .arg(a[0].sql, a.size() > 1 ? a[1].sql : QStringLiteral("NULL"), dateHint(a[0])),
                     Value::Text);
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Value emitFunction(Emitter& em, const Expr& e)
+{
+    if (std::optional<Value> v = controlFunction(em, e))
+        return *v;
+    const QString& fn = e.text;
+    QVector<Value> a;
+    for (const ExprPtr& arg : e.args)
+        a.append(em.value(*arg));
+    if (std::optional<Value> v = textFunction(fn, a))
+        return *v;
+    // The date functions and conversions take a date field's value as its day number: every
+    // stored form alike, a value no rule reads as Null.
+    for (Value& v : a) {
+        if (v.kind == Value::Date && v.column)
+            v.sql = valueKeySql(v);
+    }
+    if (const QString runtime = mathTextFunction(fn); !runtime.isEmpty()) {
+        QStringList sql;
+        for (const Value& v : a)
+            sql.append(v.sql);
+        const bool numeric = fn != u"REPLACE" && fn != u"SPACE" && fn != u"CHR" && fn != u"STRREVERSE";
+        return make(runtime + u'(' + sql.join(QStringLiteral(", ")) + u')', numeric ? Value::Number : Value::Text);
+    }
+    if (std::optional<Value> v = dateOrConversionFunction(fn, a))
+        return *v;
     em.expressionError(e);
 }
 

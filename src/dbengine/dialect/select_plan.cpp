@@ -123,39 +123,40 @@ QString withTies(const QStringList& columns, const QString& innerFrom, const QSt
              innerFrom, top);
 }
 
-SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool valuesOnly = false)
-{
-    SelectPlan plan;
-    const QVector<Source> sources = em.resolveSources(q.from);
-    // The records of a query read as a table, or of tables joined in parentheses on the right,
-    // have no rowid to find them by again.
-    plan.keyset = !unionPart && !valuesOnly && isKeysetQuery(q) && !Emitter::hasQuerySource(sources)
-                  && Emitter::nestedSources(q).isEmpty();
-    // A query read as a table is no table of the file: its source names none.
-    for (const Source& s : sources)
-        plan.sources.append({s.query.isEmpty() ? s.table->name : QString(), s.sqlName, s.written});
-    em.pushScope(&sources);
-    em.setAggregatesAllowed(false);
-    const QString from = em.fromClause(q, sources);
-    QString where;
-    if (q.where)
-        where = em.whereCondition(*q.where).sql;
+// An output column. qualified: the join rule's TABLE.FIELD name, used when the bare name is not
+// unique.
+struct Out {
+    SelectPlan::OutColumn column;
+    QString sql;
+    QString bare;
+    QString qualified;
+    bool fixedName = false;  // an alias or a computed column's own name
+    bool text = false;
+    bool date = false;
+};
 
-    // The output columns. qualified: the join rule's TABLE.FIELD name, used when the bare name
-    // is not unique.
-    struct Out {
-        SelectPlan::OutColumn column;
-        QString sql;
-        QString bare;
-        QString qualified;
-        bool fixedName = false;  // an alias or a computed column's own name
-        bool text = false;
-        bool date = false;
-    };
+// The output column of a field of a source.
+Out sourceColumn(const QVector<Source>& sources, int si, int ci)
+{
+    const Source& s = sources[si];
+    const Column& c = s.table->columns[ci];
+    Out o;
+    o.column.source = si;
+    o.column.column = ci;
+    o.column.type = c.type;
+    o.column.size = c.size;
+    o.column.field = c.name;
+    o.bare = c.name;
+    o.qualified = s.written + u'.' + c.name;
+    return o;
+}
+
+// The output columns of the select list: a star gives every field of its sources, an expression
+// one column, named Espr1000, Espr1001, ... when it is computed and has no alias.
+QVector<Out> outputColumns(const SelectQuery& q, Emitter& em, const QVector<Source>& sources)
+{
     QVector<Out> outs;
     int exprNumber = 1000;
-    em.setAggregatesAllowed(!plan.keyset);
-    const int aggregatesBefore = em.aggregateCount();
     for (const SelectItem& item : q.items) {
         const Expr& e = *item.expr;
         if (e.kind == Expr::Star) {
@@ -166,18 +167,10 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool value
                     continue;
                 matched = true;
                 for (int ci = 0; ci < s.table->columns.size(); ++ci) {
-                    const Column& c = s.table->columns[ci];
-                    Out o;
-                    o.column.source = si;
-                    o.column.column = ci;
-                    o.column.type = c.type;
-                    o.column.size = c.size;
-                    o.column.field = c.name;
-                    o.sql = Emitter::quote(s.sqlName) + u'.' + Emitter::quote(c.name);
-                    o.bare = c.name;
-                    o.qualified = s.written + u'.' + c.name;
-                    o.text = Emitter::isTextType(c.type);
-                    o.date = c.type == 8;
+                    Out o = sourceColumn(sources, si, ci);
+                    o.sql = Emitter::quote(s.sqlName) + u'.' + Emitter::quote(o.column.field);
+                    o.text = Emitter::isTextType(o.column.type);
+                    o.date = o.column.type == 8;
                     outs.append(o);
                 }
             }
@@ -187,31 +180,29 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool value
         }
         const Value v = em.value(e);
         Out o;
-        o.sql = v.sql;
-        o.text = v.kind == Value::Text;
-        o.date = v.kind == Value::Date;
         if (v.column && v.source >= 0) {
-            const Source& s = sources[v.source];
-            const Column& c = s.table->columns[v.columnIndex];
-            o.column.source = v.source;
-            o.column.column = v.columnIndex;
-            o.column.type = c.type;
-            o.column.size = c.size;
-            o.column.field = c.name;
-            o.bare = c.name;
-            o.qualified = s.written + u'.' + c.name;
+            o = sourceColumn(sources, v.source, v.columnIndex);
         } else {
             computedType(v, o.column);
             o.bare = QStringLiteral("Espr") + QString::number(exprNumber++);
             o.fixedName = true;
         }
+        o.sql = v.sql;
+        o.text = v.kind == Value::Text;
+        o.date = v.kind == Value::Date;
         if (!item.alias.isEmpty()) {
             o.bare = item.alias;
             o.fixedName = true;
         }
         outs.append(o);
     }
-    // The join rule: a field name that more than one output column has is given its table.
+    return outs;
+}
+
+// The join rule: a field name that more than one output column has is given its table. The plan
+// gets the columns so named.
+void nameColumns(QVector<Out>& outs, const QVector<Source>& sources, SelectPlan& plan)
+{
     for (Out& o : outs) {
         int same = 0;
         if (!o.fixedName) {
@@ -226,11 +217,12 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool value
         }
         plan.columns.append(column);
     }
+}
 
-    // Aggregates in HAVING and ORDER BY only in a query that groups or aggregates its columns.
-    const bool aggregateQuery = !q.groupBy.empty() || em.aggregateCount() > aggregatesBefore;
-    if (q.having && !aggregateQuery)
-        throw DbError::make(err::SyntaxErrorInSelect);
+// GROUP BY and HAVING, with the check that every field outside an aggregate is grouped. Leaves
+// aggregates allowed as they are in ORDER BY: only in a query that groups or aggregates.
+QString groupingClauses(const SelectQuery& q, Emitter& em, const QVector<Source>& sources, bool aggregateQuery)
+{
     QString tail;
     QSet<QString> groupSql;
     if (!q.groupBy.empty()) {
@@ -249,19 +241,27 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool value
     em.setAggregatesAllowed(aggregateQuery);
     if (q.having)
         tail += QStringLiteral(" HAVING ") + em.condition(*q.having).sql;
-    // How an output column is told apart from another: texts without regard to case, dates by
-    // their day number, number and yes/no fields by their reading.
-    const auto outKey = [](const Out& o) {
-        Value key;
-        key.sql = o.sql;
-        key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
-        if (!o.column.field.isEmpty() && !o.text && !o.date) {
-            key.kind = Value::Number;
-            key.column = (o.column.type >= 1 && o.column.type <= 7) || o.column.type == 20;
-            key.type = o.column.type;
-        }
-        return key;
-    };
+    return tail;
+}
+
+// How an output column is told apart from another: texts without regard to case, dates by their
+// day number, number and yes/no fields by their reading.
+Value outKey(const Out& o)
+{
+    Value key;
+    key.sql = o.sql;
+    key.kind = o.text ? Value::Text : o.date ? Value::Date : Value::Other;
+    if (!o.column.field.isEmpty() && !o.text && !o.date) {
+        key.kind = Value::Number;
+        key.column = (o.column.type >= 1 && o.column.type <= 7) || o.column.type == 20;
+        key.type = o.column.type;
+    }
+    return key;
+}
+
+// The ORDER BY terms; a constant orders nothing.
+QStringList orderTerms(const SelectQuery& q, Emitter& em, const QVector<Out>& outs)
+{
     QStringList order;
     for (const OrderItem& item : q.orderBy) {
         const QString direction = item.descending ? QStringLiteral(" DESC") : QString();
@@ -274,61 +274,110 @@ SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool value
             continue;  // any other constant orders nothing
         order.append(sortKeySql(ov) + direction);
     }
+    return order;
+}
+
+// The parts of the statement a plan is written from.
+struct Clauses {
+    QString from;
+    QString where;  // the condition alone; empty when none
+    QString tail;  // GROUP BY, HAVING, then ORDER BY and LIMIT unless TOP keeps ties
+    QStringList order;
+    QString top;
+    bool ties = false;
+    QString whereSql() const { return where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where; }
+};
+
+// The keyset: the rowid of each source, then each one's identity, then each one's content. With
+// DISTINCTROW, a table none of whose fields is shown has no record in the result, and the records
+// of the others are listed once.
+void writeKeyset(SelectPlan& plan, const SelectQuery& q, const QVector<Source>& sources, const Clauses& c)
+{
+    QVector<bool> shown(sources.size(), !q.distinctRow);
+    for (const SelectPlan::OutColumn& oc : plan.columns)
+        shown[oc.source] = true;
+    QStringList rowids, identities, contents, grouped;
+    for (int i = 0; i < sources.size(); ++i) {
+        const QString rowid = Emitter::quote(sources[i].sqlName) + u'.' + Emitter::rowidName(*sources[i].table);
+        rowids.append(shown[i] ? rowid : QStringLiteral("NULL"));
+        identities.append(shown[i] ? Emitter::identitySql(*sources[i].table, sources[i].sqlName)
+                                   : QStringLiteral("NULL"));
+        contents.append(shown[i] ? Emitter::contentSql(*sources[i].table, sources[i].sqlName) : QStringLiteral("NULL"));
+        if (shown[i])
+            grouped.append(rowid);
+    }
+    QString groupTail;
+    if (grouped.size() < sources.size())
+        groupTail = QStringLiteral(" GROUP BY ") + grouped.join(QStringLiteral(", "));
+    const QStringList columns = rowids + identities + contents;
+    const QString whereSql = c.whereSql();
+    plan.keySql = c.ties ? withTies(columns, c.from + whereSql + groupTail + c.tail, c.order, c.top)
+                         : QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+                               + c.from + whereSql + groupTail + c.tail;
+    if (sources.size() == 1 && shown[0] && groupTail.isEmpty() && c.tail.isEmpty() && !c.ties)
+        plan.keyChunkSql =
+            QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + c.from
+            + QStringLiteral(" WHERE ") + (c.where.isEmpty() ? QString() : u'(' + c.where + QStringLiteral(") AND "))
+            + rowids[0] + QStringLiteral(" > :dbe_after ORDER BY ") + rowids[0] + QStringLiteral(" LIMIT :dbe_limit");
+}
+
+// The values themselves; DISTINCT and UNION tell values apart as ORDER BY does.
+void writeValues(SelectPlan& plan, const SelectQuery& q, bool unionPart, const QVector<Out>& outs, const Clauses& c)
+{
+    QStringList columns;
+    for (const Out& o : outs)
+        columns.append(q.distinct || unionPart ? sortKeySql(outKey(o)) : o.sql);
+    plan.valuesSql = c.ties ? withTies(columns, c.from + c.whereSql() + c.tail, c.order, c.top)
+                            : QStringLiteral("SELECT ") + (q.distinct ? QStringLiteral("DISTINCT ") : QString())
+                                  + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + c.from
+                                  + c.whereSql() + c.tail;
+}
+
+SelectPlan planOne(const SelectQuery& q, Emitter& em, bool unionPart, bool valuesOnly = false)
+{
+    SelectPlan plan;
+    const QVector<Source> sources = em.resolveSources(q.from);
+    // The records of a query read as a table, or of tables joined in parentheses on the right,
+    // have no rowid to find them by again.
+    plan.keyset = !unionPart && !valuesOnly && isKeysetQuery(q) && !Emitter::hasQuerySource(sources)
+                  && Emitter::nestedSources(q).isEmpty();
+    // A query read as a table is no table of the file: its source names none.
+    for (const Source& s : sources)
+        plan.sources.append({s.query.isEmpty() ? s.table->name : QString(), s.sqlName, s.written});
+    em.pushScope(&sources);
+    em.setAggregatesAllowed(false);
+    Clauses c;
+    c.from = em.fromClause(q, sources);
+    if (q.where)
+        c.where = em.whereCondition(*q.where).sql;
+
+    em.setAggregatesAllowed(!plan.keyset);
+    const int aggregatesBefore = em.aggregateCount();
+    QVector<Out> outs = outputColumns(q, em, sources);
+    nameColumns(outs, sources, plan);
+
+    // Aggregates in HAVING and ORDER BY only in a query that groups or aggregates its columns.
+    const bool aggregateQuery = !q.groupBy.empty() || em.aggregateCount() > aggregatesBefore;
+    if (q.having && !aggregateQuery)
+        throw DbError::make(err::SyntaxErrorInSelect);
+    c.tail = groupingClauses(q, em, sources, aggregateQuery);
+    c.order = orderTerms(q, em, outs);
     // TOP n PERCENT: n hundredths of the records (or groups) the query selects, rounded up.
-    const QString whereSql0 = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where;
-    const QString top = !q.topPercent
-                            ? QString::number(q.top)
-                            : QStringLiteral("(SELECT (count(*) * %1 + 99) / 100 FROM (SELECT 1 FROM %2%3%4))")
-                                  .arg(QString::number(q.top), from, whereSql0, tail);
-    const bool ties = q.top >= 0 && !order.isEmpty() && !q.distinct;
-    if (!order.isEmpty() && !ties)
-        tail += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
-    if (q.top >= 0 && !ties)
-        tail += QStringLiteral(" LIMIT ") + top;
+    c.top = !q.topPercent ? QString::number(q.top)
+                          : QStringLiteral("(SELECT (count(*) * %1 + 99) / 100 FROM (SELECT 1 FROM %2%3%4))")
+                                .arg(QString::number(q.top), c.from, c.whereSql(), c.tail);
+    c.ties = q.top >= 0 && !c.order.isEmpty() && !q.distinct;
+    if (!c.order.isEmpty() && !c.ties)
+        c.tail += QStringLiteral(" ORDER BY ") + c.order.join(QStringLiteral(", "));
+    if (q.top >= 0 && !c.ties)
+        c.tail += QStringLiteral(" LIMIT ") + c.top;
     em.setAggregatesAllowed(false);
     em.popScope();
 
-    const QString whereSql = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where;
-    QStringList columns;
-    if (plan.keyset) {
-        // The rowid of each source, then each one's identity, then each one's content. With
-        // DISTINCTROW, a table none of whose fields is shown has no record in the result, and the
-        // records of the others are listed once.
-        QVector<bool> shown(sources.size(), !q.distinctRow);
-        for (const SelectPlan::OutColumn& c : plan.columns)
-            shown[c.source] = true;
-        QStringList rowids, identities, contents, grouped;
-        for (int i = 0; i < sources.size(); ++i) {
-            const QString rowid = Emitter::quote(sources[i].sqlName) + u'.' + Emitter::rowidName(*sources[i].table);
-            rowids.append(shown[i] ? rowid : QStringLiteral("NULL"));
-            identities.append(shown[i] ? Emitter::identitySql(*sources[i].table, sources[i].sqlName)
-                                       : QStringLiteral("NULL"));
-            contents.append(shown[i] ? Emitter::contentSql(*sources[i].table, sources[i].sqlName)
-                                     : QStringLiteral("NULL"));
-            if (shown[i])
-                grouped.append(rowid);
-        }
-        QString groupTail;
-        if (grouped.size() < sources.size())
-            groupTail = QStringLiteral(" GROUP BY ") + grouped.join(QStringLiteral(", "));
-        columns = rowids + identities + contents;
-        plan.keySql = ties ? withTies(columns, from + whereSql + groupTail + tail, order, top)
-                           : QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                                 + from + whereSql + groupTail + tail;
-        if (sources.size() == 1 && shown[0] && groupTail.isEmpty() && tail.isEmpty() && !ties)
-            plan.keyChunkSql = QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                               + from + QStringLiteral(" WHERE ")
-                               + (where.isEmpty() ? QString() : u'(' + where + QStringLiteral(") AND ")) + rowids[0]
-                               + QStringLiteral(" > :dbe_after ORDER BY ") + rowids[0]
-                               + QStringLiteral(" LIMIT :dbe_limit");
-    } else {
-        for (const Out& o : outs)  // DISTINCT and UNION tell values apart as ORDER BY does
-            columns.append(q.distinct || unionPart ? sortKeySql(outKey(o)) : o.sql);
-        plan.valuesSql = ties ? withTies(columns, from + whereSql + tail, order, top)
-                              : QStringLiteral("SELECT ") + (q.distinct ? QStringLiteral("DISTINCT ") : QString())
-                                    + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from + whereSql
-                                    + tail;
-    }
+    if (plan.keyset)
+        writeKeyset(plan, q, sources, c);
+    else
+        writeValues(plan, q, unionPart, outs, c);
     return plan;
 }
 

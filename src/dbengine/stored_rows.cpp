@@ -293,52 +293,55 @@ QVector<std::pair<Bookmark, QVariant>> ReadFieldOfAll(const Recordset& rs, const
     return out;
 }
 
-std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookmark>& marks,
-                                       const std::function<void(const RowRef&, const StoredRow&)>& before)
-{
-    const auto impl = detail::implOf(rs);
-    if (!impl || !impl->open)
-        throw DbError::make(err::ObjectInvalid);
-    if (!impl->updatable)
-        throw DbError::make(err::ReadOnlyDatabase);
-    if (impl->isSnapshotOfValues() || impl->layout.sourceCount() != 1)
-        throw DbError::make(err::InvalidOperation);
-    detail::Keyset& keys = impl->keys;
-    const detail::LayoutSource& src = impl->layout.source(0);
-    DatabaseImpl& d = *impl->db;
+namespace {
+
+// A delete walk over the listed rows of a one-table set: the entries named, each once, and what
+// was found of them in the file.
+struct ListedDelete {
+    detail::RecordsetImpl& impl;
+    const QVector<Bookmark>& marks;
+    const detail::LayoutSource& src;
+    std::vector<RowState> outcome;  // by position in marks
+    std::vector<std::pair<qint64, int>> listed;  // rowid, position in marks; by rowid
+    QHash<qint64, int> atRowid;
+    QVector<StoredRow> rows;  // by position in marks: the records found as listed
+    QVector<QByteArray> held;  // "rowid:content" of each record found as listed
+    QVector<QByteArray> found;  // their rowids
+
+    ListedDelete(detail::RecordsetImpl& i, const QVector<Bookmark>& m)
+        : impl(i), marks(m), src(i.layout.source(0)), outcome(size_t(m.size()), RowState::Gone), rows(m.size())
+    {
+    }
+
+    qint64 entryOf(int k) const { return marks.at(k) & 0xffffffffLL; }
 
     // The entries named, each once; a bookmark of another set or of an earlier run is refused.
-    std::vector<RowState> outcome(size_t(marks.size()), RowState::Gone);
-    std::vector<std::pair<qint64, int>> listed;  // rowid, position in marks
-    listed.reserve(size_t(marks.size()));
-    QHash<qint64, int> atRowid;
-    for (int k = 0; k < marks.size(); ++k) {
-        const Bookmark b = marks.at(k);
-        const qint64 entry = b & 0xffffffffLL;
-        if (b < 0 || quint32(b >> 32) != impl->generation || entry >= keys.size())
-            throw DbError::make(err::InvalidArgument);
-        if (keys.isDeleted(entry) || keys.rowid(entry, 0) == detail::Keyset::kNoRow
-            || atRowid.contains(keys.rowid(entry, 0)))
-            continue;
-        atRowid.insert(keys.rowid(entry, 0), k);
-        listed.push_back({keys.rowid(entry, 0), k});
-    }
-    if (listed.empty())
-        return outcome;
-    std::sort(listed.begin(), listed.end());
-    QVector<QByteArray> ids;
-    for (const auto& [rowid, k] : listed)
-        ids << QByteArray::number(rowid);
-    const auto entryOf = [&](int k) { return marks.at(k) & 0xffffffffLL; };
-
-    // The write lock first (or a savepoint inside the caller's transaction): what is read below is
-    // what the delete meets.
-    DatabaseImpl::WriteScope scope(d);
-    const QString table = quoteId(src.table);
-    QVector<StoredRow> rows(marks.size());
-    QVector<QByteArray> held;  // "rowid:content" of each record found as listed
-    QVector<QByteArray> found;
+    void name()
     {
+        const detail::Keyset& keys = impl.keys;
+        listed.reserve(size_t(marks.size()));
+        for (int k = 0; k < marks.size(); ++k) {
+            const Bookmark b = marks.at(k);
+            const qint64 entry = b & 0xffffffffLL;
+            if (b < 0 || quint32(b >> 32) != impl.generation || entry >= keys.size())
+                throw DbError::make(err::InvalidArgument);
+            if (keys.isDeleted(entry) || keys.rowid(entry, 0) == detail::Keyset::kNoRow
+                || atRowid.contains(keys.rowid(entry, 0)))
+                continue;
+            atRowid.insert(keys.rowid(entry, 0), k);
+            listed.push_back({keys.rowid(entry, 0), k});
+        }
+        std::sort(listed.begin(), listed.end());
+    }
+
+    // Reads the named records as stored: those still as listed (same identity and content) are
+    // Same, with their values kept for the journal; those holding other values are Changed.
+    void read(DatabaseImpl& d, const QString& table)
+    {
+        const detail::Keyset& keys = impl.keys;
+        QVector<QByteArray> ids;
+        for (const auto& [rowid, k] : listed)
+            ids << QByteArray::number(rowid);
         Stmt st = d.prepare(QStringLiteral("SELECT %1, %2, %3, * FROM %4 WHERE %1 IN (SELECT value FROM json_each(?1))")
                                 .arg(src.rowid, src.identity, src.content, table));
         bindText(st, 1, jsonArray(ids));
@@ -372,25 +375,24 @@ std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookma
             outcome[size_t(k)] = RowState::Same;
         }
     }
+
     // Rows not found as listed: gone, or holding another record (its identity) or other values.
-    for (const auto& [rowid, k] : listed) {
-        if (outcome[size_t(k)] != RowState::Gone)
-            continue;
-        Stmt chk = d.prepare(src.checkSql);
-        sqlite3_bind_int64(chk, 1, rowid);
-        if (chk.step(d))
-            outcome[size_t(k)] = RowState::Changed;
-    }
-    if (found.isEmpty()) {
-        scope.commit();
-        return outcome;
-    }
-    // The journal of every record before any of them is deleted, in the order of the marks.
-    for (int k = 0; k < marks.size(); ++k)
-        if (outcome[size_t(k)] == RowState::Same)
-            before(RowRef{src.table, keys.rowid(entryOf(k), 0)}, rows.at(k));
-    QSet<qint64> deleted;
+    void checkMissing(DatabaseImpl& d)
     {
+        for (const auto& [rowid, k] : listed) {
+            if (outcome[size_t(k)] != RowState::Gone)
+                continue;
+            Stmt chk = d.prepare(src.checkSql);
+            sqlite3_bind_int64(chk, 1, rowid);
+            if (chk.step(d))
+                outcome[size_t(k)] = RowState::Changed;
+        }
+    }
+
+    // Deletes the records still holding what was read; their rowids.
+    QSet<qint64> remove(DatabaseImpl& d, const QString& table) const
+    {
+        QSet<qint64> deleted;
         Stmt del = d.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT value FROM json_each(?1)) AND "
                                             "(%2 || ':' || ifnull(%3, '')) IN (SELECT value FROM json_each(?2)) "
                                             "RETURNING %2")
@@ -399,17 +401,53 @@ std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookma
         bindText(del, 2, jsonArray(held));
         while (del.step(d))
             deleted.insert(sqlite3_column_int64(del, 0));
+        return deleted;
     }
+};
+
+}  // namespace
+
+std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookmark>& marks,
+                                       const std::function<void(const RowRef&, const StoredRow&)>& before)
+{
+    const auto impl = detail::implOf(rs);
+    if (!impl || !impl->open)
+        throw DbError::make(err::ObjectInvalid);
+    if (!impl->updatable)
+        throw DbError::make(err::ReadOnlyDatabase);
+    if (impl->isSnapshotOfValues() || impl->layout.sourceCount() != 1)
+        throw DbError::make(err::InvalidOperation);
+    DatabaseImpl& d = *impl->db;
+    ListedDelete w(*impl, marks);
+    w.name();
+    if (w.listed.empty())
+        return w.outcome;
+
+    // The write lock first (or a savepoint inside the caller's transaction): what is read below is
+    // what the delete meets.
+    DatabaseImpl::WriteScope scope(d);
+    const QString table = quoteId(w.src.table);
+    w.read(d, table);
+    w.checkMissing(d);
+    if (w.found.isEmpty()) {
+        scope.commit();
+        return w.outcome;
+    }
+    // The journal of every record before any of them is deleted, in the order of the marks.
+    for (int k = 0; k < marks.size(); ++k)
+        if (w.outcome[size_t(k)] == RowState::Same)
+            before(RowRef{w.src.table, impl->keys.rowid(w.entryOf(k), 0)}, w.rows.at(k));
+    const QSet<qint64> deleted = w.remove(d, table);
     scope.commit();
-    for (const auto& [rowid, k] : listed) {
+    for (const auto& [rowid, k] : w.listed) {
         if (deleted.contains(rowid)) {
-            keys.markDeleted(entryOf(k));
-        } else if (outcome[size_t(k)] == RowState::Same) {
-            outcome[size_t(k)] = RowState::Changed;  // changed between the read and the delete
+            impl->keys.markDeleted(w.entryOf(k));
+        } else if (w.outcome[size_t(k)] == RowState::Same) {
+            w.outcome[size_t(k)] = RowState::Changed;  // changed between the read and the delete
         }
     }
     impl->reader.invalidate();
-    return outcome;
+    return w.outcome;
 }
 
 QVector<qint64> FindStoredRows(const Database& db, const QString& table, const StoredRow& where, int limit)
@@ -579,6 +617,7 @@ int commitHookTrampoline(void* p)
         h->state->unsynced = true;
         return 0;
     } catch (...) {
+        // Nothing may cross SQLite's hook: any failure refuses the commit.
         return 1;
     }
 }
@@ -601,4 +640,3 @@ void SetCommitHook(const Database& db, std::function<bool()> beforeCommit)
 }
 
 }  // namespace dbe
-        // Nothing may cross SQLite's hook: any failure refuses the commit.

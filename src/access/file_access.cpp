@@ -362,6 +362,10 @@ bool SembraFileAccess(const QString& path)
 }
 
 struct FileAccess::Impl {
+    Impl() = default;
+    Impl(const Impl&) = delete;  // one owner closes the handle
+    Impl& operator=(const Impl&) = delete;
+
     MdbHandle* mdb = nullptr;
     QVector<TabellaAccess> tabelle;
     QString path;

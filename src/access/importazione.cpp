@@ -115,6 +115,9 @@ void importaQui(const QString& sorgente, const QString& destinazione, const QStr
     }
     struct Chiusura {
         dbe::Database& db;
+        explicit Chiusura(dbe::Database& d) : db(d) {}
+        Chiusura(const Chiusura&) = delete;  // one close
+        Chiusura& operator=(const Chiusura&) = delete;
         ~Chiusura() { db.Close(); }
     } chiusura{db};
     for (const TabellaAccess& t : file.Tabelle())
@@ -222,14 +225,14 @@ QString perchéNonScrivibile(const QString& path)
                 annunciato = true;
             });
     } catch (const ErroreAccess& e) {
+        // The child process ends here whatever happened: the parent reads the text and the status.
         invia(fd, 'E', e.message());
         stato = 1;
     } catch (...) {
-        // The child process ends here whatever happened: the parent reads the text and the status.
+        // Anything else leaves the child too; the parent says the file is damaged.
         stato = 3;
     }
     ::_exit(stato);
-        // Anything else leaves the child too; the parent says the file is damaged.
 }
 
 // Runs the import in a process of its own and relays its progress; raises ErroreAccess with the

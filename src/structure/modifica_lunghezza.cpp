@@ -17,6 +17,8 @@ namespace {
 struct SecondaConnessione {
     dbe::Database db;
     explicit SecondaConnessione(const QString& percorso) : db(dbe::OpenDatabase(percorso)) {}
+    SecondaConnessione(const SecondaConnessione&) = delete;  // one owner closes the connection
+    SecondaConnessione& operator=(const SecondaConnessione&) = delete;
     ~SecondaConnessione()
     {
         try {
@@ -93,9 +95,9 @@ EsitoCorrezione ModificaLunghezzaCampo(Sessione& s, const QString& NmTab, const 
     try {
         NewDimCampoIndicizzato(s, NmCmp, NmTab, static_cast<qint16>(n));
     } catch (const dbe::DbError& e) {
+        // Every failure is the correction's result, which the operator is shown.
         return EsitoCorrezione::Fallita(e);
     }
-        // Every failure is the correction's result, which the operator is shown.
     RinfrescaTabelleArchivio(s);
     return EsitoCorrezione::Fatta();
 }

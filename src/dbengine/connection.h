@@ -121,6 +121,9 @@ public:
     const dialect::SchemaProvider& schemaProvider();
     // Marks the cached definitions stale (after this connection changed them).
     void invalidateSchema();
+    // SQLite's data_version on this connection: it moves with every commit of another connection
+    // to the file, never with this one's. Read through a statement kept prepared; raises DbError.
+    qint64 dataVersion();
 
     // A cached prepared statement (reset on return to the cache); errors raise DbError.
     Stmt prepare(const QString& sql);

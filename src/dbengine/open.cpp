@@ -340,13 +340,12 @@ DataVersion ReadDataVersion(const Database& db)
     const auto d = detail::implOf(db);
     if (!d || !d->isOpen())
         return v;
-    sqlite3* h = d->db();
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(h, "PRAGMA data_version", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
-        v.connection = h;
-        v.version = sqlite3_column_int64(st, 0);
+    try {
+        v.version = d->dataVersion();
+        v.connection = d->db();
+    } catch (const DbError&) {
+        // Never raises: a version that cannot be read is the empty one, which differs from any read.
     }
-    sqlite3_finalize(st);
     return v;
 }
 

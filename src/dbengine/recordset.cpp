@@ -50,7 +50,7 @@ RecordsetImpl::FileStamp RecordsetImpl::stamp() const
 {
     FileStamp s;
     s.connection = db->db();
-    s.dataVersion = pragmaValue(*db, "PRAGMA data_version");
+    s.dataVersion = db->dataVersion();
     s.schemaVersion = pragmaValue(*db, "PRAGMA schema_version");
     s.changes = qint64(sqlite3_total_changes64(db->db()));
     return s;

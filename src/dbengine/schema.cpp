@@ -255,25 +255,31 @@ void buildDialectTable(const TableInfo& t, dialect::Table& out)
 
 }  // namespace
 
-void DatabaseImpl::State::ensureCurrent(DatabaseImpl& d)
+qint64 DatabaseImpl::dataVersion()
 {
-    // Another connection's commit (schema or metadata) changes PRAGMA data_version; this
-    // connection's own definition changes mark the cache stale themselves. The pragma has its own
-    // statement, kept prepared: a cache hit costs one step (microseconds).
-    d.db();  // raises 3420 once closed
-    if (!dataVersionStmt) {
-        if (sqlite3_prepare_v3(db, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &dataVersionStmt, nullptr)
-            != SQLITE_OK) {
-            sqlite3_finalize(dataVersionStmt);
-            dataVersionStmt = nullptr;
-            d.raise(sqlite3_errcode(db));
+    // The pragma has its own statement, kept prepared: a reading costs one step (microseconds).
+    sqlite3* h = db();  // raises 3420 once closed
+    sqlite3_stmt*& st = s->dataVersionStmt;
+    if (!st) {
+        if (sqlite3_prepare_v3(h, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            st = nullptr;
+            raise(sqlite3_errcode(h));
         }
     }
-    const int rc = sqlite3_step(dataVersionStmt);
-    const qint64 dv = rc == SQLITE_ROW ? sqlite3_column_int64(dataVersionStmt, 0) : -1;
-    sqlite3_reset(dataVersionStmt);
+    const int rc = sqlite3_step(st);
+    const qint64 dv = rc == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
+    sqlite3_reset(st);
     if (rc != SQLITE_ROW)
-        d.raise(rc);
+        raise(rc);
+    return dv;
+}
+
+void DatabaseImpl::State::ensureCurrent(DatabaseImpl& d)
+{
+    // Another connection's commit (schema or metadata) changes the data version; this
+    // connection's own definition changes mark the cache stale themselves.
+    const qint64 dv = d.dataVersion();
     if (dv != dataVersion || stale) {
         dataVersion = dv;
         stale = false;

@@ -13,6 +13,7 @@
 #include "support/altro_programma.h"
 #include "records/correzione_en.h"
 #include "support/archivi_prova.h"
+#include "support/fixture_archivio.h"
 #include "support/eventi.h"
 #include "support/testo_intero.h"
 #include "support/sqlite_file.h"
@@ -39,30 +40,20 @@ using namespace testsupport;
 
 namespace {
 
-class FinestraManutenzione : public ::testing::Test {
+class FinestraManutenzione : public prova::ConArchivioCompleto {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        OperatoreDiProva().Azzera();
-        OperatoreDiProva().ImpostaRisponditore(
-            [this](const QString&, Pulsanti p) { return p == Pulsanti::SiNo ? risposta : Risposta::Ok; });
-        SessioneProva().DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+        ConArchivioCompleto::SetUp();
         // An empty customer name and an order whose customer does not exist (its other references
         // are empty, which the orphan checks leave alone while their master tables have records).
-        prova::Esegui(SessioneProva().DbArchivi, {"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
-                                                  "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta')",
-                                                  "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
-                                                  "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
-                                                  "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C9')"});
-        SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-        prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC TEXT(50))",
-                                                 "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
-    }
-    void TearDown() override
-    {
-        OperatoreDiProva().Azzera();
-        prova::AzzeraAmbiente();
+        sql({"INSERT INTO AGENTI (CODAGE, RAGSOC) VALUES ('A1', 'Verdi')",
+             "INSERT INTO FORNIT (COD, RAGSOC) VALUES ('F1', 'Ditta')",
+             "INSERT INTO AGENZIA (COD, RAG) VALUES ('1', 'Sede')",
+             "INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')",
+             "INSERT INTO VENDITE (NUMORD, CODCLI) VALUES ('1', 'C9')"});
+        master({"CREATE TABLE Clienti (CODICE TEXT(10), RAGSOC TEXT(50))",
+                "CREATE TABLE LINEE (LINEA TEXT(10), DESCR TEXT(50))"});
     }
 
     static QStringList chiavi(const FrmRepair& f)
@@ -103,9 +94,6 @@ protected:
             n << t.Fields().Item(i).Name();
         return n;
     }
-
-    QTemporaryDir dir;
-    Risposta risposta = Risposta::Si;
 };
 
 }  // namespace

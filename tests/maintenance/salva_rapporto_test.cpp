@@ -6,6 +6,7 @@
 #include "core/operatore.h"
 #include "maintenance/frm_repair.h"
 #include "support/archivi_prova.h"
+#include "support/fixture_archivio.h"
 #include "support/pagina_html.h"
 #include "support/sqlite_file.h"
 
@@ -50,22 +51,13 @@ private:
 
 QLineEdit* campoNome(QFileDialog* d) { return d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
 
-class SalvaRapporto : public ::testing::Test {
+class SalvaRapporto : public prova::ConArchivioCompleto {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        OperatoreDiProva().ImpostaRisponditore(
-            [this](const QString&, Pulsanti p) { return p == Pulsanti::SiNo ? risposta : Risposta::Ok; });
-        SessioneProva().DbArchivi = prova::CreaArchivioCompleto(dir.filePath("lumera.mdb"));
-        prova::Esegui(SessioneProva().DbArchivi, {"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')"});
-        SessioneProva().DbMaster = dbe::CreateDatabase(dir.filePath("esempio.mdb"));
-        prova::Esegui(SessioneProva().DbMaster, {"CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50))"});
-    }
-    void TearDown() override
-    {
-        OperatoreDiProva().Azzera();
-        prova::AzzeraAmbiente();
+        ConArchivioCompleto::SetUp();
+        sql({"INSERT INTO CLIENTI (CODICE, RAGSOC) VALUES ('C1', '  ')"});
+        master({"CREATE TABLE CLIENTI (CODICE TEXT(10), RAGSOC TEXT(50))"});
     }
 
     // A right click on the task list: the popup menu opens.
@@ -74,9 +66,6 @@ protected:
         QTest::mouseClick(f.LstTask()->viewport(), Qt::RightButton, {}, QPoint(20, 20));
         ASSERT_TRUE(f.MnLst()->isVisible());
     }
-
-    QTemporaryDir dir;
-    Risposta risposta = Risposta::Si;
 };
 
 }  // namespace

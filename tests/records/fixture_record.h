@@ -1,7 +1,7 @@
 #pragma once
-// The records tests' fixture: an archive with every table the catalogue reads, made in a temporary
-// folder and installed as DbArchivi; the operator's answers to questions (Yes unless a test says
-// otherwise); helpers to read the archive back and to build tasks from catalogue entries.
+// The records tests' fixture: the complete archive of ConArchivioCompleto, the problem-record view
+// over it with a bar that records its progress; helpers to read the archive back and to build tasks from catalogue
+// entries.
 #include "core/sessione.h"
 #include "widgets/finestre.h"
 #include "core/operatore.h"
@@ -10,6 +10,7 @@
 #include "records/task_correzione.h"
 #include "records/vista_correzione.h"
 #include "support/archivi_prova.h"
+#include "support/fixture_archivio.h"
 #include "support/stampa_qt.h"
 
 #include <QTemporaryDir>
@@ -39,25 +40,19 @@ public:
     int cambiVisibilita = 0, ridisegni = 0;
 };
 
-class ArchivioRecord : public ::testing::Test {
+class ArchivioRecord : public ConArchivioCompleto {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        OperatoreDiProva().Azzera();
-        OperatoreDiProva().ImpostaRisponditore(
-            [this](const QString&, Pulsanti p) { return p == Pulsanti::SiNo ? risposta : Risposta::Ok; });
-        SessioneProva().DbArchivi = CreaArchivioCompleto(dir.filePath("lumera.mdb"));
+        ConArchivioCompleto::SetUp();
         v.Barra = &barra;
     }
     void TearDown() override
     {
         v.DtRow = dbe::Recordset();
         v.DtColl = dbe::Recordset();
-        OperatoreDiProva().Azzera();
-        AzzeraAmbiente();
+        ConArchivioCompleto::TearDown();
     }
-    void sql(const QStringList& s) { Esegui(SessioneProva().DbArchivi, s); }
     // The values of one column of a query, in order, Null as "<null>".
     QStringList colonna(const QString& query, const QString& campo = QString())
     {
@@ -98,8 +93,6 @@ protected:
         }
     }
 
-    QTemporaryDir dir;
-    Risposta risposta = Risposta::Si;
     BarraRegistrata barra;
     VistaCorrezione v{SessioneProva()};
 };

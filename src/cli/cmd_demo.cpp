@@ -15,7 +15,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
+
+#include <cstdio>
 
 namespace corvale::cli {
 
@@ -38,7 +41,7 @@ void scriviMaster(const demo::CartellaDemo& c, const demo::DatiDemo& dati)
 qint64 scriviArchivio(const demo::CartellaDemo& c, const demo::DatiDemo& dati, QTextStream& err)
 {
     dbe::Database master = dbe::OpenDatabase(c.master, true);
-    dbe::Database archivio = dbe::CreateDatabase(c.archivio);
+    dbe::Database archivio = dbe::CreateDatabase(c.archivioParziale);
     dbe::PrepareForBulkLoad(archivio);
     for (const demo::TabellaDemo& t : demo::SchemaMaster())
         demo::CreaTabellaArchivio(master, archivio, t.nome);
@@ -55,7 +58,12 @@ qint64 scriviArchivio(const demo::CartellaDemo& c, const demo::DatiDemo& dati, Q
     master.Close();
     // The bulk load left the file in rollback-journal mode; an open puts it back in the log mode
     // every later open expects, so that a mere check of the demo leaves its bytes as they are.
-    dbe::OpenDatabase(c.archivio).Close();
+    dbe::OpenDatabase(c.archivioParziale).Close();
+    // Complete and closed (its log folded back into it): it takes its name in one step.
+    if (QFileInfo::exists(c.archivioParziale + QStringLiteral("-wal"))
+        || std::rename(QFile::encodeName(c.archivioParziale).constData(), QFile::encodeName(c.archivio).constData())
+               != 0)
+        throw dbe::DbError(0, QStringLiteral("impossibile dare il nome %1 all'archivio scritto.").arg(c.archivio));
     return totale;
 }
 

@@ -30,6 +30,7 @@ CartellaDemo::CartellaDemo(const QString& percorso)
     master = d.filePath(QStringLiteral("esempio.mdb"));
     archivi = d.filePath(QStringLiteral("archivi"));
     archivio = QDir(archivi).filePath(QStringLiteral("lumera.mdb"));
+    archivioParziale = archivio + QStringLiteral(".parziale");
 }
 
 QString CartellaDemo::Prepara() const
@@ -50,7 +51,8 @@ QString CartellaDemo::Prepara() const
         if (arch.exists() && !arch.isDir())
             return QStringLiteral("%1 non è una cartella: il demo non viene scritto.").arg(archivi);
         if (giaDemo) {
-            if (!rimuoviDatabase(master) || !rimuoviDatabase(archivio) || !QFile::remove(ini))
+            if (!rimuoviDatabase(master) || !rimuoviDatabase(archivio) || !rimuoviDatabase(archivioParziale)
+                || !QFile::remove(ini))
                 return QStringLiteral("Impossibile sostituire il demo in %1: file in uso o protetti.").arg(cartella);
         }
     }

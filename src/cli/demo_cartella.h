@@ -13,10 +13,14 @@ struct CartellaDemo {
     QString master;  // cartella/esempio.mdb
     QString archivi;  // cartella/archivi
     QString archivio;  // cartella/archivi/lumera.mdb
+    // Where the archive is written before it takes its name: a demo stopped half-way leaves no
+    // lumera.mdb, only this file, which the next demo in the folder removes.
+    QString archivioParziale;  // cartella/archivi/lumera.mdb.parziale
 
     explicit CartellaDemo(const QString& percorso);
 
-    // Creates the folder (and archivi) if missing and removes an earlier demo's files. Returns an
+    // Creates the folder (and archivi) if missing and removes an earlier demo's files (an archive
+    // left half-written by a stopped demo among them). Returns an
     // empty text on success, otherwise the Italian message saying why nothing was done.
     QString Prepara() const;
     // Writes LUMERA.INI naming the archive folder by its absolute path.

@@ -45,10 +45,24 @@ struct Inserter::Impl {
         return fields[size_t(i)];
     }
 
+    // One buffer a field, kept from record to record: a text is converted into its field's buffer
+    // and bound without a copy, which stays valid until the insert has run (each field has its own,
+    // so setting one field never moves the bytes bound to another).
+    std::vector<QByteArray> texts;
+
     void bindText(int i, const QString& text)
     {
-        const QByteArray utf8 = text.toUtf8();
-        const int rc = sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        QByteArray& utf8 = texts[size_t(i)];
+        const qsizetype n = text.size();
+        const ushort* u = text.utf16();
+        qsizetype k = 0;
+        utf8.resize(n);
+        char* out = utf8.data();
+        for (; k < n && u[k] < 0x80; ++k)
+            out[k] = char(u[k]);
+        if (k < n)
+            utf8 = text.toUtf8();  // a letter beyond ASCII: Qt's own conversion
+        const int rc = sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         if (rc != SQLITE_OK)
             db->raise(rc);
     }
@@ -68,6 +82,7 @@ Inserter::Inserter(const Database& db, const QString& table, const QStringList& 
         if (i < 0)
             throw DbError::make(err::ItemNotFound);
         d->fields.push_back(t->fields[i]);
+        d->texts.emplace_back();
         cols << quoted(t->fields[i].name);
         params << QStringLiteral("?");
     }

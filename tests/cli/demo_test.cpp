@@ -431,6 +431,32 @@ TEST_F(DemoTest, IsTheSameOnEveryRun)
     }
 }
 
+// A demo stopped while it writes the archive leaves no archive under its name; the next demo in
+// the folder writes a whole one and leaves nothing of the stopped one behind.
+TEST(DemoCartella, StoppedHalfWayLeavesNoArchiveUnderItsName)
+{
+    QTemporaryDir tmp;
+    const QString cartella = tmp.filePath("demo");
+    QProcess p;
+    p.setReadChannel(QProcess::StandardError);
+    p.start(QStringLiteral(CORVALE_CLI_PATH), {"demo", cartella, "--orders", "300000"});
+    QString err;  // the orders are in once their line is out: the order lines are being written
+    while (!err.contains("VENDITE:") && p.state() != QProcess::NotRunning) {
+        p.waitForReadyRead(1000);
+        err += QString::fromUtf8(p.readAllStandardError());
+    }
+    ASSERT_TRUE(err.contains("VENDITE:")) << err.toStdString();
+    p.kill();
+    p.waitForFinished();
+    EXPECT_FALSE(QFileInfo::exists(cartella + "/archivi/lumera.mdb"));
+
+    ASSERT_EQ(demo({cartella}).codice, 0);
+    EXPECT_EQ(QDir(cartella + "/archivi").entryList(QDir::Files), QStringList{"lumera.mdb"});
+    dbe::Database archivio = dbe::OpenDatabase(cartella + "/archivi/lumera.mdb");
+    EXPECT_GT(*conta(archivio, "SELECT * FROM VENDITE"), 0);
+    archivio.Close();
+}
+
 TEST(DemoCartella, RefusesAForeignFolderAndReplacesOnlyAnEarlierDemo)
 {
     QTemporaryDir tmp;

@@ -131,4 +131,43 @@ TEST(Inserter, StoresADateAsItsDayAtMidnightWhateverTheLocalZone)
     }
 }
 
+TEST(Inserter, KeepsEveryTextOfARecordAsGivenWhateverItsLetters)
+{
+    // Seeded texts (ASCII, accented, beyond the basic plane) set into three fields of each record,
+    // some set twice, read back from the file.
+    std::mt19937 caso(20261207);
+    const QStringList lettere = {"a", "Z", "0", " ", "'", "à", "É", "ß", "€", QString::fromUcs4(U"\U0001F600")};
+    auto testo = [&](int massimo) {
+        QString t;
+        for (int n = 1 + int(caso() % uint(massimo)); n > 0; --n)
+            t += lettere[int(caso() % uint(lettere.size()))];
+        return t;
+    };
+    QTemporaryDir dir;
+    dbe::Database db = archivioConTabella(dir);
+    QVector<QStringList> attesi;
+    {
+        dbe::Inserter ins(db, "CLIENTI", {"CODICE", "RAGSOC", "ZONA"});
+        for (int i = 0; i < 300; ++i) {
+            QStringList r = {QString::number(i), testo(9), testo(2)};
+            if (caso() % 4 == 0)
+                ins.SetText(1, testo(9));  // replaced before the insert: the last one counts
+            for (int f = 0; f < 3; ++f)
+                ins.SetText(f, r[f]);
+            ins.Insert();
+            attesi.append(r);
+        }
+        ins.Commit();
+    }
+    db.Close();
+    const QString file = dir.filePath("prova.mdb");
+    for (int i = 0; i < attesi.size(); i += 7) {
+        const QString riga = testsupport::sqliteValue(file, QStringLiteral("SELECT RAGSOC || '|' || ZONA FROM CLIENTI "
+                                                                           "WHERE CODICE='%1'")
+                                                                .arg(i))
+                                 .toString();
+        EXPECT_EQ(riga.toStdString(), (attesi[i][1] + u'|' + attesi[i][2]).toStdString()) << "record " << i;
+    }
+}
+
 }  // namespace

@@ -230,10 +230,13 @@ QVariant dateAdd(const Args& a)
     if (isNull(a[1]) || isNull(a[2]))
         return {};
     const QString part = text(required(a[0])).toLower();
-    const qint64 n = qint64(std::trunc(number(a[1])));
+    // The interval's size is checked on the number itself: converting a larger one to an
+    // integer first would wrap it around.
+    const double interval = std::trunc(number(a[1]));
     const QDateTime dt = date(a[2]);
-    if (std::llabs(n) > 4000000)
+    if (!(std::fabs(interval) <= 4000000))
         fail(err::InvalidProcedureCall);
+    const qint64 n = qint64(interval);
     const int k = int(n);
     QDateTime r;
     if (part == u"yyyy")

@@ -134,6 +134,9 @@ TEST(QueryFunctionsTest, DatesInEveryStoredFormAndTheirArithmetic)
                        {"DateAdd('h', 10, D)", day(2024, 3, 6, 0, 7)},
                        {"DateAdd('d', Null, D)", QVariant()},
                        {"DateAdd('x', 1, D)", QVariant(), 5},
+                       // Intervals no date can take, however large: refused, never wrapped around.
+                       {"DateAdd('d', 1E+30, D)", QVariant(), 5},
+                       {"DateAdd('s', -1E+300, D)", QVariant(), 5},
                        {"DateDiff('d', #12/31/2023#, #1/2/2024#)", 2},
                        {"DateDiff('yyyy', #12/31/2023#, #1/1/2024#)", 1},
                        {"DateDiff('m', #1/31/2024#, D)", 2},

@@ -129,10 +129,10 @@ bool MasterScelto(const VistaCorrezione& v)
 // still hold what the grid listed are read, journaled and deleted by one statement each way, their
 // rows visited in order (dbe::DeleteListedRows), instead of a check, a read and a delete for each
 // record. The bar advances by one for each record of a group once the group is done, and the file is
-// checked to be the archive's at every step, so a walk whose archive was moved stops at the record
-// that met it. The records left alone (changed or replaced by another program) are counted in
-// lasciati as they are met, each named in the journal; the selection is emptied as the groups are
-// taken from it.
+// checked to be the archive's before each group and once the group is done, so a walk whose archive
+// was moved stops at the group that met it, before that group is committed. The records left alone (changed or replaced
+// by another program) are counted in lasciati as they are met, each named in the journal; the selection is emptied as
+// the groups are taken from it.
 void EliminaAGruppi(VistaCorrezione& v, ModificaRegistrata& voce, BloccoModifiche& blocco, qint64& lasciati)
 {
     // A group is a quarter of a block: the block's time limit still commits within a fraction of a
@@ -165,10 +165,11 @@ void EliminaAGruppi(VistaCorrezione& v, ModificaRegistrata& voce, BloccoModifich
             ++lasciati;
             voce.Lasciato(DescriviRiga(v.DtRow));
         }
-        for (int k = 0; k < gruppo.size(); ++k) {
+        for (int k = 0; k < gruppo.size(); ++k)
             v.Barra->Avanza();
-            dbe::CheckSameFile(db);
-        }
+        // Once a group, not once a record: the group's records were written by one statement, and
+        // a file moved while the bar advanced is met here, before the block commits them.
+        dbe::CheckSameFile(db);
         blocco.Avanza(int(gruppo.size()));
     }
 }

@@ -127,10 +127,17 @@ TEST_F(Fermata, AWalkStopsWhereTheArchivesFileWasMovedAndLeavesNothingBehind)
             EXPECT_EQ(OperatoreDiProva().Mostrati().last(),
                       "Impossibile completare la correzione.\r" + dbe::DbError::make(3045, {file}).description());
             v.Barra = &this->barra;
-            EXPECT_EQ(barra.valori.size(), a + 1);  // no record after the one that met it
+            // No record after the one that met it. The delete walk of task 1 deletes a group of
+            // records (all kRecord here) by one statement before its bar moves over them: it stops at
+            // the end of that group, and commits none of it.
+            const bool gruppo = w.task == 1;
+            EXPECT_EQ(barra.valori.size(), (gruppo ? kRecord : a) + 1);
             // What the walk did is what the journal says, in the file it had open.
             const qint64 fatti = corretti(w);
             EXPECT_LT(fatti, a);
+            if (gruppo) {
+                EXPECT_EQ(fatti, 0);
+            }
             if (w.task == 18) {  // a record at a time: every record before it is done
                 EXPECT_EQ(fatti, a - 1);
             }

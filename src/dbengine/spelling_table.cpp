@@ -336,13 +336,25 @@ bool keptAreCurrent(Table* t)
 
 // The letters of c's class (those equal to it under DBE_NOCASE) in a fixed order, or none when c
 // has no other case.
-const QVector<char32_t>* classOf(char32_t foldedLetter)
+const QVector<char32_t>* classLookup(char32_t foldedLetter)
 {
     if (foldedLetter < 0x80)
         return nullptr;
     const auto& classes = letterClasses();
     const auto it = classes.constFind(foldedLetter);
     return it == classes.cend() ? nullptr : &it.value();
+}
+
+// The same, from a table for the letters below 0x800 (the Latin, Greek and Cyrillic ones).
+const QVector<char32_t>* classOf(char32_t foldedLetter)
+{
+    static const std::array<const QVector<char32_t>*, 0x800> below = [] {
+        std::array<const QVector<char32_t>*, 0x800> t{};
+        for (char32_t k = 0; k < t.size(); ++k)
+            t[k] = classLookup(k);
+        return t;
+    }();
+    return foldedLetter < below.size() ? below[foldedLetter] : classLookup(foldedLetter);
 }
 
 quint32 foldedHash(const std::u32string& folded)
@@ -757,26 +769,27 @@ quint32 keysHash(const std::u32string& folded) { return foldedHash(folded); }
 
 QByteArray utf8Of(const char32_t* p, qsizetype n)
 {
-    QByteArray out;
-    out.reserve(n * 2);
+    QByteArray out(n * 4, Qt::Uninitialized);
+    char* o = out.data();
     for (const char32_t* end = p + n; p < end; ++p) {
         const char32_t c = *p;
         if (c < 0x80) {
-            out += char(c);
+            *o++ = char(c);
         } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xC0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
         } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xF0 | (c >> 18));
+            *o++ = char(0x80 | ((c >> 12) & 0x3F));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
         }
     }
+    out.truncate(o - out.constData());
     return out;
 }
 

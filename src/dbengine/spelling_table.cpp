@@ -735,30 +735,40 @@ const std::array<char32_t, kFoldedBelow>& foldedLetters()
 // valid UTF-8.
 bool foldUtf8(const unsigned char* p, int n, std::u32string* out, bool* unfolded)
 {
+    const size_t from = out->size();
+    out->resize(from + size_t(n));  // at most one letter a byte
+    char32_t* o = out->data() + from;
+    const auto& letters = foldedLetters();
     const unsigned char* end = p + n;
+    bool valid = true;
     while (p < end) {
         const unsigned char b = *p++;
         if (b < 0x80) {
-            out->push_back(b >= 'A' && b <= 'Z' ? b + 32 : b);
+            *o++ = b >= 'A' && b <= 'Z' ? b + 32 : b;
             continue;
         }
         const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 ? 1 : -1;
-        if (more < 0 || b > 0xF4 || end - p < more)
-            return false;
+        if (more < 0 || b > 0xF4 || end - p < more) {
+            valid = false;
+            break;
+        }
         char32_t c = b & (0x3F >> more);
         for (int k = 0; k < more; ++k) {
-            if ((p[k] & 0xC0) != 0x80)
-                return false;
+            valid = valid && (p[k] & 0xC0) == 0x80;
             c = (c << 6) | (p[k] & 0x3F);
         }
         p += more;
-        if ((more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c < 0xE000))
-            return false;
-        const char32_t f = c < kFoldedBelow ? foldedLetters()[c] : foldLetter(c);
+        if (!valid || (more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF))
+            || (c >= 0xD800 && c < 0xE000)) {
+            valid = false;
+            break;
+        }
+        const char32_t f = c < kFoldedBelow ? letters[c] : foldLetter(c);
         *unfolded = *unfolded || f != c;
-        out->push_back(f);
+        *o++ = f;
     }
-    return true;
+    out->resize(size_t(o - out->data()));
+    return valid;
 }
 
 // The folded keys of one row (or of the looked-up texts), each key ended by a character that no

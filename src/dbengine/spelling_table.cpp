@@ -170,6 +170,7 @@ struct Table : sqlite3_vtab {
     // kept rows are dropped), and room for the next one's keys and names.
     QByteArray lastKeysOf;
     const KeyRows* lastKeyRows = nullptr;
+    QSet<QByteArray> droppedKeyRows;  // the tables whose kept rows were dropped to make room
     QByteArray keysOf;
     std::u32string folded;
     ~Table() { sqlite3_finalize(keyRead); }
@@ -326,6 +327,7 @@ bool keptAreCurrent(Table* t)
         t->numberTexts.clear();
         t->keyRows.clear();
         t->lastKeyRows = nullptr;
+        t->droppedKeyRows.clear();
         t->ledEntries = 0;
         t->keyEntries = 0;
         t->version = version;
@@ -1039,8 +1041,13 @@ const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, c
             // look-up of keys with such a letter then seeks only the spellings the table holds.
             const bool kept = !spelled || cases.letters > 0;
             const sqlite3_int64 rowid = sqlite3_column_int64(st, 0);
-            if (t->keyEntries > 0 && t->keyEntries + qsizetype(k.spelled.size() + k.entries.size()) >= kKeyEntries) {
-                // Room for this table before the others: theirs are read again if asked for.
+            if (t->keyEntries > 0 && t->keyEntries + qsizetype(k.spelled.size() + k.entries.size()) >= kKeyEntries
+                && !t->droppedKeyRows.contains(key)) {
+                // Room for this table before the others: theirs are read again if asked for, but
+                // do not take the room back from it (two tables looked up in turn would read
+                // each other's away at every look-up).
+                for (const auto& kept : t->keyRows)
+                    t->droppedKeyRows.insert(kept.first);
                 t->keyRows.clear();
                 t->lastKeyRows = nullptr;
                 t->keyEntries = 0;

@@ -132,14 +132,20 @@ struct NumberTexts {
 };
 
 // The rows of one table whose key fields (the columns dbe_keyspellings is asked about, together)
-// hold a letter outside ASCII in another case than its folded one, by the hash of their folded
-// keys: the only rows that a NOCASE look-up of the folded keys does not find. Each is one 64-bit
-// entry, the hash above the rowid (a table whose rowids do not fit, or whose keys are not all valid
-// UTF-8, is looked up key by key instead: `byColumn`). Read again on the same terms as
-// ColumnSpellings, within kKeyEntries entries for all tables together.
+// hold a letter outside ASCII that has another case, in any case, by the hash of their folded
+// keys: a look-up of keys with such a letter tries only the keys these rows hold (those in another
+// case than the folded one are the rows a NOCASE look-up of the folded keys would miss). A row's
+// keys are its folded keys with each such letter put in one case of its class, so most rows are
+// kept as that choice of cases: one 64-bit entry, the hash above the class index of each letter
+// (`spelled`, see KeyCase), from which a look-up spells the row's keys without reading the row;
+// rows with more such letters than that holds are kept as the hash above the rowid, and their
+// keys read from the row (`entries`). A table whose rowids do not fit, or whose keys are not all
+// valid UTF-8, is looked up key by key instead (`byColumn`). Read again on the same terms as ColumnSpellings, within
+// kKeyEntries entries for all tables together (those of the other tables are dropped when one table needs the room).
 struct KeyRows {
     bool byColumn = false;
     QByteArray rowidName;  // the name the table's rowid goes by
+    std::vector<quint64> spelled;  // sorted, each once
     std::vector<quint64> entries;  // sorted
 };
 
@@ -160,6 +166,13 @@ struct Table : sqlite3_vtab {
     qsizetype keyEntries = 0;  // kept in keyRows, all tables together
     sqlite3_stmt* keyRead = nullptr;  // a row's keys by its rowid, for the table and columns keyReadOf
     QByteArray keyReadOf;
+    // dbe_keyspellings' last look-up: its table and columns and their kept rows (null once the
+    // kept rows are dropped), and room for the next one's keys and names.
+    QByteArray lastKeysOf;
+    const KeyRows* lastKeyRows = nullptr;
+    QSet<QByteArray> droppedKeyRows;  // the tables whose kept rows were dropped to make room
+    QByteArray keysOf;
+    std::u32string folded;
     ~Table() { sqlite3_finalize(keyRead); }
 };
 
@@ -313,6 +326,8 @@ bool keptAreCurrent(Table* t)
         t->columns.clear();
         t->numberTexts.clear();
         t->keyRows.clear();
+        t->lastKeyRows = nullptr;
+        t->droppedKeyRows.clear();
         t->ledEntries = 0;
         t->keyEntries = 0;
         t->version = version;
@@ -323,13 +338,25 @@ bool keptAreCurrent(Table* t)
 
 // The letters of c's class (those equal to it under DBE_NOCASE) in a fixed order, or none when c
 // has no other case.
-const QVector<char32_t>* classOf(char32_t foldedLetter)
+const QVector<char32_t>* classLookup(char32_t foldedLetter)
 {
     if (foldedLetter < 0x80)
         return nullptr;
     const auto& classes = letterClasses();
     const auto it = classes.constFind(foldedLetter);
     return it == classes.cend() ? nullptr : &it.value();
+}
+
+// The same, from a table for the letters below 0x800 (the Latin, Greek and Cyrillic ones).
+const QVector<char32_t>* classOf(char32_t foldedLetter)
+{
+    static const std::array<const QVector<char32_t>*, 0x800> below = [] {
+        std::array<const QVector<char32_t>*, 0x800> t{};
+        for (char32_t k = 0; k < t.size(); ++k)
+            t[k] = classLookup(k);
+        return t;
+    }();
+    return foldedLetter < below.size() ? below[foldedLetter] : classLookup(foldedLetter);
 }
 
 quint32 foldedHash(const std::u32string& folded)
@@ -710,30 +737,40 @@ const std::array<char32_t, kFoldedBelow>& foldedLetters()
 // valid UTF-8.
 bool foldUtf8(const unsigned char* p, int n, std::u32string* out, bool* unfolded)
 {
+    const size_t from = out->size();
+    out->resize(from + size_t(n));  // at most one letter a byte
+    char32_t* o = out->data() + from;
+    const auto& letters = foldedLetters();
     const unsigned char* end = p + n;
+    bool valid = true;
     while (p < end) {
         const unsigned char b = *p++;
         if (b < 0x80) {
-            out->push_back(b >= 'A' && b <= 'Z' ? b + 32 : b);
+            *o++ = b >= 'A' && b <= 'Z' ? b + 32 : b;
             continue;
         }
         const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 ? 1 : -1;
-        if (more < 0 || b > 0xF4 || end - p < more)
-            return false;
+        if (more < 0 || b > 0xF4 || end - p < more) {
+            valid = false;
+            break;
+        }
         char32_t c = b & (0x3F >> more);
         for (int k = 0; k < more; ++k) {
-            if ((p[k] & 0xC0) != 0x80)
-                return false;
+            valid = valid && (p[k] & 0xC0) == 0x80;
             c = (c << 6) | (p[k] & 0x3F);
         }
         p += more;
-        if ((more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c < 0xE000))
-            return false;
-        const char32_t f = c < kFoldedBelow ? foldedLetters()[c] : foldLetter(c);
+        if (!valid || (more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF))
+            || (c >= 0xD800 && c < 0xE000)) {
+            valid = false;
+            break;
+        }
+        const char32_t f = c < kFoldedBelow ? letters[c] : foldLetter(c);
         *unfolded = *unfolded || f != c;
-        out->push_back(f);
+        *o++ = f;
     }
-    return true;
+    out->resize(size_t(o - out->data()));
+    return valid;
 }
 
 // The folded keys of one row (or of the looked-up texts), each key ended by a character that no
@@ -744,27 +781,130 @@ quint32 keysHash(const std::u32string& folded) { return foldedHash(folded); }
 
 QByteArray utf8Of(const char32_t* p, qsizetype n)
 {
-    QByteArray out;
-    out.reserve(n * 2);
+    QByteArray out(n * 4, Qt::Uninitialized);
+    char* o = out.data();
     for (const char32_t* end = p + n; p < end; ++p) {
         const char32_t c = *p;
         if (c < 0x80) {
-            out += char(c);
+            *o++ = char(c);
         } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xC0 | (c >> 6));
+            *o++ = char(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xE0 | (c >> 12));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
         } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
+            *o++ = char(0xF0 | (c >> 18));
+            *o++ = char(0x80 | ((c >> 12) & 0x3F));
+            *o++ = char(0x80 | ((c >> 6) & 0x3F));
+            *o++ = char(0x80 | (c & 0x3F));
         }
     }
+    out.truncate(o - out.constData());
     return out;
+}
+
+// The index of a letter in its class (classOf of its folded case): kNoClass for a character
+// without one, kNoIndex for a letter not in its folded case that has no class either. Computed once
+// for the letters below kFoldedBelow.
+inline constexpr int kNoClass = -1;
+inline constexpr int kNoIndex = -2;
+
+int classIndexOf(char32_t c)
+{
+    const char32_t f = foldLetter(c);
+    const QVector<char32_t>* cls = classOf(f);
+    if (!cls)
+        return f == c ? kNoClass : kNoIndex;
+    const qsizetype at = cls->indexOf(c);
+    return at < 0 ? kNoIndex : int(at);
+}
+
+int classIndex(char32_t c)
+{
+    static const std::array<qint8, kFoldedBelow> below = [] {
+        std::array<qint8, kFoldedBelow> t{};
+        for (char32_t k = 0; k < kFoldedBelow; ++k)
+            t[k] = qint8(std::clamp(classIndexOf(k), -2, 127));
+        return t;
+    }();
+    return c < kFoldedBelow ? below[c] : classIndexOf(c);
+}
+
+// The cases of the letters outside ASCII of a row's keys (valid UTF-8, as foldUtf8 found them), as
+// the index of each letter in its class (classOf), in the order of the letters: one bit a letter,
+// up to kOneBitLetters of them, when each index is 0 or 1 (the Latin letters: one lower, one upper
+// case), with kOneBitCase set; else two bits a letter, up to kPatternLetters, the top two bits
+// clear. Added letter by letter over the keys; false once neither form holds them, or a letter not
+// in its folded case has no class.
+inline constexpr int kOneBitLetters = 30;
+inline constexpr quint32 kOneBitCase = 0x80000000u;
+
+struct KeyCase {
+    int letters = 0;
+    quint32 one = 0, two = 0;
+    bool oneFits = true, twoFits = true;
+
+    bool add(const unsigned char* p, int n)
+    {
+        const unsigned char* end = p + n;
+        while (p < end) {
+            const unsigned char b = *p++;
+            if (b < 0x80)
+                continue;
+            const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
+            char32_t c = b & (0x3F >> more);
+            for (int k = 0; k < more && p < end; ++k)
+                c = (c << 6) | (*p++ & 0x3F);
+            const int at = classIndex(c);
+            if (at == kNoClass)
+                continue;
+            if (at < 0)
+                return false;
+            oneFits = oneFits && letters < kOneBitLetters && at <= 1;
+            twoFits = twoFits && letters < kPatternLetters && at <= 3;
+            if (!oneFits && !twoFits)
+                return false;
+            if (oneFits)
+                one |= quint32(at) << letters;
+            if (twoFits)
+                two |= quint32(at) << (2 * letters);
+            ++letters;
+        }
+        return true;
+    }
+    quint32 cases() const { return oneFits ? one | kOneBitCase : two; }
+};
+
+// The keys that the folded keys spell in the cases of a KeyCase, one UTF-8 text a key; false when
+// the cases do not fit these letters (the entry is another key's of the same hash).
+bool spellKeys(const std::u32string& folded, quint32 cases, std::vector<QByteArray>* out)
+{
+    const bool oneBit = (cases & kOneBitCase) != 0;
+    const int most = oneBit ? kOneBitLetters : kPatternLetters;
+    std::u32string spelled = folded;
+    int letters = 0;
+    for (char32_t& f : spelled) {
+        const QVector<char32_t>* cls = f == kKeyEnd ? nullptr : classOf(f);
+        if (!cls)
+            continue;
+        if (letters == most)
+            return false;
+        const int at = int(oneBit ? (cases >> letters) & 1 : (cases >> (2 * letters)) & 3);
+        ++letters;
+        if (at >= cls->size())
+            return false;
+        f = (*cls)[at];
+    }
+    out->clear();
+    qsizetype from = 0;
+    while (from < qsizetype(spelled.size())) {
+        const qsizetype to = qsizetype(spelled.find(kKeyEnd, size_t(from)));
+        out->push_back(utf8Of(spelled.data() + from, to - from));
+        from = to + 1;
+    }
+    return true;
 }
 
 struct KeyCursor : sqlite3_vtab_cursor {
@@ -849,14 +989,11 @@ QByteArray textArg(sqlite3_value* v)
 }
 
 // The rows of tab whose keys a NOCASE look-up of the folded keys misses, as they are now.
-const KeyRows* keyRows(Table* t, const QByteArray& tab, const QList<QByteArray>& cols, int* rc)
+const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, const QList<QByteArray>& cols, int* rc)
 {
     *rc = SQLITE_OK;
     if (!keptAreCurrent(t))
         return nullptr;
-    QByteArray key = tab;
-    for (const QByteArray& c : cols)
-        key += '\0' + c;
     const auto found = t->keyRows.find(key);
     if (found != t->keyRows.end())
         return &found->second;
@@ -888,33 +1025,56 @@ const KeyRows* keyRows(Table* t, const QByteArray& tab, const QList<QByteArray>&
             return nullptr;
         std::u32string folded;
         while ((*rc = sqlite3_step(st)) == SQLITE_ROW) {
-            bool unfolded = false, valid = true;
+            bool unfolded = false, valid = true, spelled = true;
+            KeyCase cases;
             folded.clear();
             for (int i = 1; i <= int(cols.size()) && valid; ++i) {
                 if (sqlite3_column_type(st, i) == SQLITE_TEXT) {
                     const auto* p = sqlite3_column_text(st, i);
-                    valid = foldUtf8(p, sqlite3_column_bytes(st, i), &folded, &unfolded);
+                    const int size = sqlite3_column_bytes(st, i);
+                    valid = foldUtf8(p, size, &folded, &unfolded);
+                    spelled = spelled && cases.add(p, size);
                 }
                 folded.push_back(kKeyEnd);
             }
+            // Every row with a letter that has another case is kept, in its folded case too: a
+            // look-up of keys with such a letter then seeks only the spellings the table holds.
+            const bool kept = !spelled || cases.letters > 0;
             const sqlite3_int64 rowid = sqlite3_column_int64(st, 0);
-            if (!valid || (unfolded && (rowid < 0 || rowid > 0xFFFFFFFFll))
-                || t->keyEntries + qsizetype(k.entries.size()) >= kKeyEntries) {
+            if (t->keyEntries > 0 && t->keyEntries + qsizetype(k.spelled.size() + k.entries.size()) >= kKeyEntries
+                && !t->droppedKeyRows.contains(key)) {
+                // Room for this table before the others: theirs are read again if asked for, but
+                // do not take the room back from it (two tables looked up in turn would read
+                // each other's away at every look-up).
+                for (const auto& kept : t->keyRows)
+                    t->droppedKeyRows.insert(kept.first);
+                t->keyRows.clear();
+                t->lastKeyRows = nullptr;
+                t->keyEntries = 0;
+            }
+            if (!valid || (kept && !spelled && (rowid < 0 || rowid > 0xFFFFFFFFll))
+                || t->keyEntries + qsizetype(k.spelled.size() + k.entries.size()) >= kKeyEntries) {
                 k.byColumn = true;
+                k.spelled = {};
                 k.entries = {};
                 *rc = SQLITE_DONE;
                 break;
             }
-            if (unfolded)
+            if (kept && spelled)
+                k.spelled.push_back(quint64(keysHash(folded)) << 32 | cases.cases());
+            else if (kept)
                 k.entries.push_back(quint64(keysHash(folded)) << 32 | quint64(rowid));
         }
         sqlite3_finalize(st);
         if (*rc != SQLITE_DONE)
             return nullptr;
         *rc = SQLITE_OK;
+        std::sort(k.spelled.begin(), k.spelled.end());
+        k.spelled.erase(std::unique(k.spelled.begin(), k.spelled.end()), k.spelled.end());
+        k.spelled.shrink_to_fit();
         std::sort(k.entries.begin(), k.entries.end());
         k.entries.shrink_to_fit();
-        t->keyEntries += qsizetype(k.entries.size());
+        t->keyEntries += qsizetype(k.spelled.size() + k.entries.size());
     }
     return &(t->keyRows[key] = std::move(k));
 }
@@ -998,7 +1158,8 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
     if (!texts)
         return keysByColumn(k, t, n, argv);
     // The looked-up keys, folded.
-    std::u32string folded;
+    std::u32string& folded = t->folded;
+    folded.clear();
     bool unfolded = false;
     for (int i = 0; i < n; ++i) {
         sqlite3_value* x = argv[2 + 2 * i];
@@ -1006,18 +1167,47 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
             return keysByColumn(k, t, n, argv);
         folded.push_back(kKeyEnd);
     }
-    const QByteArray tab = textArg(argv[0]);
-    QList<QByteArray> cols;
-    for (int i = 0; i < n; ++i)
-        cols << textArg(argv[1 + 2 * i]);
+    // Keys without a letter that has another case: the folded keys alone, which NOCASE finds in
+    // every spelling.
+    if (std::none_of(folded.begin(), folded.end(), [](char32_t f) { return f != kKeyEnd && classIndex(f) >= 0; })) {
+        std::vector<KeyCursor::Cell> row;
+        qsizetype from = 0;
+        for (int i = 0; i < n; ++i) {
+            const qsizetype to = qsizetype(folded.find(kKeyEnd, size_t(from)));
+            row.push_back({utf8Of(folded.data() + from, to - from), -1});
+            from = to + 1;
+        }
+        k->rows.push_back(std::move(row));
+        return SQLITE_OK;
+    }
+    // The table and columns, as the kept rows are filed under (the last ones asked for are kept).
+    QByteArray& of = t->keysOf;
+    of.resize(0);
+    of.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])), sqlite3_value_bytes(argv[0]));
+    for (int i = 0; i < n; ++i) {
+        of.append('\0');
+        of.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[1 + 2 * i])),
+                  sqlite3_value_bytes(argv[1 + 2 * i]));
+    }
     int rc = SQLITE_OK;
-    const KeyRows* kept = keyRows(t, tab, cols, &rc);
-    if (rc != SQLITE_OK)
-        return fail(c, t->db, rc);
+    const KeyRows* kept = nullptr;
+    if (keptAreCurrent(t) && t->lastKeyRows && t->lastKeysOf == of) {
+        kept = t->lastKeyRows;
+    } else {
+        QList<QByteArray> cols;
+        for (int i = 0; i < n; ++i)
+            cols << textArg(argv[1 + 2 * i]);
+        kept = keyRows(t, of, textArg(argv[0]), cols, &rc);
+        if (rc != SQLITE_OK)
+            return fail(c, t->db, rc);
+        t->lastKeyRows = kept;
+        t->lastKeysOf = of;
+    }
     if (!kept || kept->byColumn)
         return keysByColumn(k, t, n, argv);
-    // The folded keys, then the keys of the kept rows whose folded keys are the same.
-    // Each once, as NOCASE tells them apart (the rows are few: a linear search).
+    // The keys of the kept rows whose folded keys are the same: every row with a letter that has
+    // another case is kept. Each once, as NOCASE tells them apart (the rows are few: a linear
+    // search).
     const auto add = [&](std::vector<KeyCursor::Cell>&& row) {
         const auto same = [&](const std::vector<KeyCursor::Cell>& other) {
             for (size_t i = 0; i < row.size(); ++i) {
@@ -1030,30 +1220,27 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
         if (std::none_of(k->rows.begin(), k->rows.end(), same))
             k->rows.push_back(std::move(row));
     };
-    {
-        std::vector<KeyCursor::Cell> row;
-        qsizetype from = 0;
-        for (int i = 0; i < n; ++i) {
-            const qsizetype to = qsizetype(folded.find(kKeyEnd, size_t(from)));
-            row.push_back({utf8Of(folded.data() + from, to - from), -1});
-            from = to + 1;
-        }
-        add(std::move(row));
-    }
     const quint64 hash = quint64(keysHash(folded)) << 32;
+    std::vector<QByteArray> keys;
+    for (auto at = std::lower_bound(kept->spelled.begin(), kept->spelled.end(), hash);
+         at != kept->spelled.end() && (*at >> 32) == (hash >> 32); ++at) {
+        if (spellKeys(folded, quint32(*at), &keys)) {
+            std::vector<KeyCursor::Cell> row;
+            for (QByteArray& key : keys)
+                row.push_back({std::move(key), -1});
+            add(std::move(row));
+        }
+    }
     auto it = std::lower_bound(kept->entries.begin(), kept->entries.end(), hash);
     if (it == kept->entries.end() || (*it >> 32) != (hash >> 32))
         return SQLITE_OK;
-    QByteArray of = tab;
-    for (const QByteArray& col : cols)
-        of += '\0' + col;
     if (!t->keyRead || t->keyReadOf != of) {
         sqlite3_finalize(t->keyRead);
         t->keyRead = nullptr;
         QByteArray sql = "SELECT ";
         for (int i = 0; i < n; ++i)
-            sql += (i ? ", " : "") + quoted(cols[i]);
-        sql += " FROM " + quoted(tab) + " WHERE " + kept->rowidName + " = ?1";
+            sql += (i ? ", " : "") + quoted(textArg(argv[1 + 2 * i]));
+        sql += " FROM " + quoted(textArg(argv[0])) + " WHERE " + kept->rowidName + " = ?1";
         rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &t->keyRead, nullptr);
         if (rc != SQLITE_OK)
             return fail(c, t->db, rc);

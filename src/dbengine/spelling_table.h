@@ -38,15 +38,17 @@ inline constexpr const char* kNumberFormsTable = "dbe_numberforms";
 // dbe_keyspellings(table, column1, x1 [, column2, x2, ... up to four]): the keys of a NOCASE look-up
 // of several fields at once, for "(col1, col2) IN (SELECT v1 COLLATE NOCASE, v2 COLLATE NOCASE FROM
 // dbe_keyspellings('T', 'col1', x1, 'col2', x2))", which holds exactly when each col equals its x
-// under DBE_NOCASE, answered from a NOCASE index that leads with the columns: one row (v1, v2, ...)
-// for the folded keys, then one for the keys of each record of T that the folded keys do not find
-// (a letter outside ASCII in another case) and that are equal to them, each once; no row when an
-// x is Null. The records of T whose keys are not folded are read once and kept (8 bytes each, the
-// hash of their folded keys and their rowid, within kKeyEntries for all tables) on the terms of
-// dbe_spellings above; a table beyond that bound, or whose keys are not valid UTF-8, or keys that
-// are not all texts, are looked up as each column's dbe_spellings and every combination of them.
-// Unlike looking up each column by its spellings, the number of keys tried does not grow with the
-// product of the spellings that the columns hold.
+// under DBE_NOCASE, answered from a NOCASE index that leads with the columns: for keys without a
+// letter outside ASCII that has another case, one row (v1, v2, ...), the folded keys; for keys with
+// one, a row for the keys of each record of T equal to them, each once (none when there is none);
+// no row when an x is Null. The records of T whose keys hold such a letter are read once and kept
+// (8 bytes each: the hash of their folded keys and the case of each such letter, from which their
+// keys are spelled without reading the record, or their rowid when the cases do not fit), within
+// kKeyEntries for all tables (the other tables' are dropped to make room for one's), on the terms
+// of dbe_spellings above; a table beyond that bound, or whose keys are not valid UTF-8, or keys
+// that are not all texts, are looked up as each column's dbe_spellings and every combination of
+// them. Unlike looking up each column by its spellings, the number of keys tried does not grow
+// with the product of the spellings that the columns hold.
 inline constexpr const char* kKeySpellingsTable = "dbe_keyspellings";
 inline constexpr int kKeySpellingsColumns = 4;
 

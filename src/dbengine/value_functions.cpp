@@ -109,6 +109,18 @@ char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end)
     return c;
 }
 
+// foldLetter, from a table for the letters below 0x800 (the Latin, Greek and Cyrillic ones).
+char32_t foldFast(char32_t c)
+{
+    static const std::array<char32_t, 0x800> table = [] {
+        std::array<char32_t, 0x800> t{};
+        for (char32_t k = 0; k < t.size(); ++k)
+            t[k] = foldLetter(k);
+        return t;
+    }();
+    return c < table.size() ? table[c] : foldLetter(c);
+}
+
 // The letter a letter is sorted with: its base letter without accents, in lower case ("À" and
 // "à" with "a"), for the Latin letters an Italian archive holds; any other character itself.
 char32_t sortLetter(char32_t c)
@@ -124,14 +136,22 @@ char32_t sortLetter(char32_t c)
         }
         return t;
     }();
-    return c < table.size() ? table[c] : foldLetter(c);
+    return c < table.size() ? table[c] : foldFast(c);
 }
 
-// One pass of DBE_NOCASE over the two texts: by sort letter (primary) or by folded letter.
-// *other is set when a character outside ASCII was met.
-int comparePass(const unsigned char* a, const unsigned char* ea, const unsigned char* b, const unsigned char* eb,
-                bool primary, bool* other)
+// Equal texts are those equal letter by letter after folding the case; they sort by their
+// letters without accents first ("àbc" before "b"), then by the accents. One pass over both: the
+// first letters that differ without their accents decide; texts equal so decide by their first
+// letters that differ after folding.
+int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
 {
+    // The same bytes are the same text: a join's keys mostly are.
+    if (n1 == n2 && (n1 == 0 || std::memcmp(s1, s2, size_t(n1)) == 0))
+        return 0;
+    auto* a = static_cast<const unsigned char*>(s1);
+    auto* b = static_cast<const unsigned char*>(s2);
+    const unsigned char *ea = a + n1, *eb = b + n2;
+    int folded = 0;  // the first difference after folding, once there is one
     while (a < ea && b < eb) {
         if (*a < 0x80 && *b < 0x80) {  // the common case: two ASCII characters
             unsigned char ca = *a++, cb = *b++;
@@ -143,32 +163,21 @@ int comparePass(const unsigned char* a, const unsigned char* ea, const unsigned 
                 return ca < cb ? -1 : 1;
             continue;
         }
-        *other = true;
         const char32_t ra = nextCodePoint(a, ea), rb = nextCodePoint(b, eb);
-        const char32_t ca = primary ? sortLetter(ra) : foldLetter(ra);
-        const char32_t cb = primary ? sortLetter(rb) : foldLetter(rb);
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
+        if (ra == rb)
+            continue;
+        const char32_t sa = sortLetter(ra), sb = sortLetter(rb);
+        if (sa != sb)
+            return sa < sb ? -1 : 1;
+        if (folded == 0) {
+            const char32_t fa = foldFast(ra), fb = foldFast(rb);
+            if (fa != fb)
+                folded = fa < fb ? -1 : 1;
+        }
     }
     if (a < ea)
         return 1;
-    return b < eb ? -1 : 0;
-}
-
-// Equal texts are those equal letter by letter after folding the case; they sort by their
-// letters without accents first ("àbc" before "b"), then by the accents.
-int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
-{
-    // The same bytes are the same text: a join's keys mostly are.
-    if (n1 == n2 && (n1 == 0 || std::memcmp(s1, s2, size_t(n1)) == 0))
-        return 0;
-    auto* a = static_cast<const unsigned char*>(s1);
-    auto* b = static_cast<const unsigned char*>(s2);
-    bool other = false;
-    const int primary = comparePass(a, a + n1, b, b + n2, true, &other);
-    if (primary != 0 || !other)
-        return primary;
-    return comparePass(a, a + n1, b, b + n2, false, &other);
+    return b < eb ? -1 : folded;
 }
 
 QString textOf(sqlite3_value* v)

@@ -267,6 +267,26 @@ TEST(AccentedKeys, TwoKeyJoinOnRespelledKeysTakesAboutTheStepsOfFoldedKeys)
     EXPECT_LE(work[1], 3 * work[0]) << work[0] << " -> " << work[1];
 }
 
+TEST(AccentedKeys, TwoKeyJoinOnKeysInEveryCaseTakesTheStepsOfFoldedKeys)
+{
+    // Every order and line in a case of its own: the keys tried for an order are those its lines
+    // hold, spelled from what the look-up kept of them rather than read again from each line, and
+    // not the folded keys as well when no line holds them so.
+    for (const quint32 seed : {83u, 4099u}) {
+        SCOPED_TRACE(seed);
+        int work[2] = {0, 0};
+        for (bool respelled : {false, true}) {
+            Keys keys(seed);
+            Documents d(keys, 800, respelled);
+            EXPECT_EQ(rowsAndWork(d.a, kPairsQuery, &work[respelled]), d.pairs);
+            EXPECT_EQ(rowsAndWork(d.a, kOrphansQuery, &work[respelled]), d.orphans);
+        }
+        EXPECT_GT(work[0], 0);
+        // An order whose lines hold three spellings still costs three seeks, not one.
+        EXPECT_LE(work[1], work[0] + work[0] / 4) << work[0] << " -> " << work[1];
+    }
+}
+
 TEST(AccentedKeys, TwoKeyJoinSeesEveryChangeMadeSinceItsLastRun)
 {
     if (!testsupport::Sqlite3Disponibile())

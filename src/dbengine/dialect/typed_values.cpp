@@ -282,8 +282,8 @@ int keyOf(const JoinCondition& join, const Value& inner, const Value& outer)
 
 // Every key of the join equal to its other side under DBE_NOCASE, answered from the NOCASE index
 // that leads with the key fields: they are looked up together under the keys the table holds
-// (spellingtable.h). The condition of the first key; the others are then tested on each record
-// found.
+// (spelling_table.h). The condition of the first key; the look-up holds the others too, which are
+// then true of every record it finds.
 QString keysLookup(const JoinCondition& join)
 {
     QStringList inner, values, args{Emitter::textLiteral(join.keysTable)};
@@ -314,7 +314,9 @@ QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinC
         const int key = keyOf(*join, innerA ? a : b, innerA ? b : a);
         if (key == 0)
             return keysLookup(*join);
-        if (!join->lookups.contains((innerA ? a : b).columnIndex) || key > 0) {
+        if (key > 0)
+            return QStringLiteral("1");  // a key the first one's look-up found equal
+        if (!join->lookups.contains((innerA ? a : b).columnIndex)) {
             // "+": a test of each record the index found, never the key of an automatic index,
             // which SQLite would otherwise build on such fields however few their values.
             return QStringLiteral("(+%1 COLLATE %2 = +%3)").arg(a.sql, QString::fromLatin1(kNocaseCollation), b.sql);

@@ -583,6 +583,8 @@ bool RecuperaRecord(const Sessione& s, QStringList& righe, QString& errore)
             if (!fresco.ok())
                 errore = fresco.errore();
         } catch (const dbe::DbError& e) {
+            // Every engine error: the partial copy is dropped below and the archive stays as it
+            // was, whatever stopped the reading; the operator reads the engine's description.
             errore = e.description();
             letto = false;
         }
@@ -622,6 +624,8 @@ QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avan
     try {
         return dbe::IntegrityProblems(db, avanzamento);
     } catch (const dbe::DbError& e) {
+        // Every engine error: an archive the check cannot even read is itself a problem found, so it
+        // is reported among the others rather than stopping the caller.
         return {e.description()};
     }
 }
@@ -786,6 +790,8 @@ EsitoRiparazione RiparaArchivio(const Sessione& s, Registro& reg, const dbe::Pro
         righe << QStringLiteral("Indici ricostruiti.");
         problemi = ProblemiIntegrita(db, avanzamento);
     } catch (const dbe::DbError& err) {
+        // Every engine error: whatever stopped the rebuild, the records are then recovered into a
+        // fresh archive below, which is the repair's next step either way.
         righe << QStringLiteral("Ricostruzione degli indici non riuscita: %1").arg(err.description());
         problemi = {err.description()};
     }

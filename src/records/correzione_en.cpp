@@ -28,6 +28,8 @@ public:
     {
         apri();
     }
+    BloccoModifiche(const BloccoModifiche&) = delete;  // one block, one commit or rollback
+    BloccoModifiche& operator=(const BloccoModifiche&) = delete;
     ~BloccoModifiche()
     {
         try {

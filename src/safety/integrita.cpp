@@ -89,6 +89,8 @@ bool StessoValoreSqlite(sqlite3_stmt* a, int i, sqlite3_stmt* b, int j)
 struct Stmt {
     sqlite3_stmt* st = nullptr;
     Stmt(sqlite3* db, const QString& sql) { sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr); }
+    Stmt(const Stmt&) = delete;  // one owner finalizes the statement
+    Stmt& operator=(const Stmt&) = delete;
     ~Stmt() { sqlite3_finalize(st); }
 };
 

@@ -130,7 +130,19 @@ foreach(f ${esterni} ${prove})
   endforeach()
 endforeach()
 
+# A catch that takes an error and does nothing with it says why, in a comment in its body: a catch
+# whose body is empty is against the rule.
+file(GLOB_RECURSE sorgenti "${SRC}/*.h" "${SRC}/*.cpp")
+foreach(f ${sorgenti})
+  file(READ "${f}" contenuto)
+  string(REGEX MATCHALL "catch[ \t]*\\([^)]*\\)[ \t]*{[ \t\n]*}" vuoti "${contenuto}")
+  foreach(v ${vuoti})
+    string(REGEX REPLACE "[ \t\n]+" " " v "${v}")
+    list(APPEND violazioni "${f}: ${v} (an empty catch says why it takes the error)")
+  endforeach()
+endforeach()
+
 if(violazioni)
   list(JOIN violazioni "\n" testo)
-  message(FATAL_ERROR "Includes against the layering:\n${testo}")
+  message(FATAL_ERROR "Against the layering:\n${testo}")
 endif()

@@ -29,10 +29,10 @@ ProprietaDemo orientamento() { return {QStringLiteral("Orientation"), dbByte, 0}
 ProprietaDemo ordinaAttivo() { return {QStringLiteral("OrderByOn"), dbBoolean, false}; }
 ProprietaDemo altezzaRiga() { return {QStringLiteral("RowHeight"), dbInteger, -1}; }
 
-QVector<TabellaDemo> costruisci()
+// The registers: agencies, agents, customers, suppliers, product lines and products, payment
+// terms and the customers' terms with each supplier.
+void anagrafiche(QVector<TabellaDemo>& t)
 {
-    QVector<TabellaDemo> t;
-
     t.append({QStringLiteral("AGENZIA"),
               {testo("COD", 6), testo("RAG", 50), testo("INDIRIZZO", 60), testo("CAP", 5), testo("CITTA", 40),
                testo("PROV", 2), testo("PIVA", 11), testo("TELEFONO", 20), testo("EMAIL", 60), testo("VERSDB", 5),
@@ -88,7 +88,11 @@ QVector<TabellaDemo> costruisci()
                testo("LISTINO", 10), tipo("NOTE", dbMemo)},
               {primario({"CODCLI", "CODDIT"}), indice("CODDIT", {"CODDIT"})},
               {descrizione(QStringLiteral("Condizioni dei clienti presso le ditte"))}});
+}
 
+// The documents: orders and invoices, each with its lines.
+void documenti(QVector<TabellaDemo>& t)
+{
     t.append(
         {QStringLiteral("VENDITE"),
          {contatore("ID"), testo("NUMORD", 10), tipo("DATA", dbDate), testo("CODCLI", 10), testo("CODAGE", 6),
@@ -123,7 +127,11 @@ QVector<TabellaDemo> costruisci()
                tipo("PREZZO", dbCurrency), tipo("SCONTO", dbSingle), tipo("IVA", dbInteger)},
               {primario({"ID"}), indice("DOCUMENTO", {"CODCLI", "NUMFAT", "DATA", "DITTA"})},
               {descrizione(QStringLiteral("Righe delle fatture"))}});
+}
 
+// The payments collected and the deposit slips that gather them.
+void incassi(QVector<TabellaDemo>& t)
+{
     t.append({QStringLiteral("PAGAM"),
               {contatore("ID"), tipo("DATA", dbDate), testo("CODCLI", 10), testo("AGENTE", 6), testo("DITTA", 10),
                testo("NUMFAT", 10), tipo("IMPORTO", dbCurrency), testo("MODALITA", 4), tipo("NOTE", dbMemo)},
@@ -140,6 +148,15 @@ QVector<TabellaDemo> costruisci()
               {tipo("IDRIS", dbLong), tipo("IDPAG", dbLong)},
               {primario({"IDRIS", "IDPAG"}), indice("IDPAG", {"IDPAG"})},
               {descrizione(QStringLiteral("Pagamenti compresi nelle distinte"))}});
+}
+
+// The master's tables, group by group; the order is the one the demo creates them in.
+QVector<TabellaDemo> costruisci()
+{
+    QVector<TabellaDemo> t;
+    anagrafiche(t);
+    documenti(t);
+    incassi(t);
 
     t.append({QStringLiteral("AGENDA"),
               {contatore("ID"), tipo("GIORNO", dbDate), testo("ORA", 5), testo("TESTO", 200), testo("CODCLI", 10),

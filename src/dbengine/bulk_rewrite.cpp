@@ -24,11 +24,14 @@ BulkRewrite::BulkRewrite(const Database& db) : d_(detail::implOf(db))
             return;
         before_ = sqlite3_column_int64(st, 0);
     } catch (const DbError&) {
+        // Any error: the smaller cache only saves memory, so without the present size to put back
+        // the rewrite simply runs with the cache as it is.
         return;
     }
     try {
         d_->exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kSmallCacheKiB));
     } catch (const DbError&) {
+        // Any error: the cache kept its size, so there is nothing to put back.
         before_ = 0;
     }
 }
@@ -40,6 +43,7 @@ BulkRewrite::~BulkRewrite()
     try {
         d_->exec(QStringLiteral("PRAGMA cache_size=%1").arg(before_));
     } catch (const DbError&) {
+        // Swallowed: a destructor must not throw, and a cache left small costs only speed.
     }
 }
 

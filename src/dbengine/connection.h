@@ -74,6 +74,8 @@ public:
         : s_(s), owned_(owned), slot_(std::move(slot))
     {
     }
+    Stmt(const Stmt&) = delete;  // one owner resets or finalizes the statement
+    Stmt& operator=(const Stmt&) = delete;
     Stmt(Stmt&& o) noexcept : s_(o.s_), owned_(o.owned_), slot_(std::move(o.slot_)) { o.s_ = nullptr; }
     Stmt& operator=(Stmt&& o) noexcept;
     ~Stmt();
@@ -93,6 +95,9 @@ private:
 
 class DatabaseImpl : public std::enable_shared_from_this<DatabaseImpl> {
 public:
+    DatabaseImpl() = default;
+    DatabaseImpl(const DatabaseImpl&) = delete;  // one connection, one close
+    DatabaseImpl& operator=(const DatabaseImpl&) = delete;
     ~DatabaseImpl();
 
     sqlite3* db() const;  // raises 3420 once closed

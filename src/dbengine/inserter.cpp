@@ -32,6 +32,9 @@ struct Inserter::Impl {
     std::optional<detail::DatabaseImpl::WriteScope> scope;
     qint64 count = 0;
 
+    Impl() = default;
+    Impl(const Impl&) = delete;  // one owner finalizes the statement and ends the write
+    Impl& operator=(const Impl&) = delete;
     ~Impl()
     {
         if (stmt)

@@ -28,6 +28,8 @@ public:
     {
         apri();
     }
+    BloccoModifiche(const BloccoModifiche&) = delete;  // one block, one commit or rollback
+    BloccoModifiche& operator=(const BloccoModifiche&) = delete;
     ~BloccoModifiche()
     {
         try {
@@ -174,6 +176,79 @@ void EliminaAGruppi(VistaCorrezione& v, ModificaRegistrata& voce, BloccoModifich
     }
 }
 
+// Asks the operator what the chosen option needs: the delete's confirmation, or a master record
+// and the reassignment's confirmation. False when the walk is not to run.
+bool ConfermaCorrezione(VistaCorrezione& v)
+{
+    Operatore& op = v.sessione().operatore();
+    const int opzione = v.Opzione;
+    if (opzione == OptElimina)
+        return op.Mostra(kDomandaElimina, Pulsanti::SiNo) == Risposta::Si;
+    if (opzione == OptAssocia && (v.TestoCombo.isEmpty() || !MasterScelto(v))) {
+        op.Mostra(kNessunValore);
+        return false;
+    }
+    return op.Mostra(kDomandaRiassegna, Pulsanti::SiNo) == Risposta::Si;
+}
+
+// One record of the walk, the one the selection starts with, deleted or given its new value as
+// opzione says. A record deleted meanwhile by another program is passed over; one changed or
+// replaced is left alone and counted in lasciati. Any other engine error goes to the caller.
+void CorreggiRecord(VistaCorrezione& v, const TaskCorrezione& task, int opzione, ModificaRegistrata& voce,
+                    qint64& lasciati)
+{
+    v.DtRow.SetBookmark(v.Selezione.Item(0));
+    try {
+        // Only a record that still holds what the grid listed is changed; the write checks that
+        // again itself.
+        const dbe::RowState stato = dbe::CurrentRowState(v.DtRow);
+        if (stato == dbe::RowState::Changed)
+            throw dbe::DbError::make(dbe::err::RecordChanged);
+        if (stato == dbe::RowState::Gone)
+            throw dbe::DbError::make(dbe::err::RecordDeleted);
+        if (opzione == OptElimina) {
+            voce.Record(v.DtRow);
+            v.DtRow.Delete();
+        } else {
+            const QString campo = task.Param(2);
+            const QVariant valore = opzione == OptAssocia ? v.DtColl.Value(task.Param(3)) : QVariant(task.Param(5));
+            voce.Record(v.DtRow, dbe::StoredRow{{campo}, {valore}});
+            v.DtRow.Edit();
+            v.DtRow.SetValue(campo, valore);
+            v.DtRow.Update();
+        }
+    } catch (const dbe::DbError& e) {
+        // A record deleted meanwhile by another program is left alone: there is nothing of it to
+        // correct. One changed or replaced (a new record may even hold its row number and its key)
+        // is left alone and counted.
+        if (e.number() != dbe::err::RecordDeleted && e.number() != dbe::err::RecordChanged)
+            throw;
+        if (v.DtRow.EditMode() != dbe::dbEditNone)
+            v.DtRow.CancelUpdate();
+        if (e.number() == dbe::err::RecordChanged || dbe::CurrentRowState(v.DtRow) == dbe::RowState::Changed) {
+            ++lasciati;
+            voce.Lasciato(DescriviRiga(v.DtRow));
+        }
+    }
+}
+
+// The walk stopped on errato: a pending edit is dropped, the journal says why, and the operator's
+// message is returned.
+QString FermaCorrezione(VistaCorrezione& v, ModificaRegistrata& voce, const dbe::DbError& errato)
+{
+    const dbe::DbError e = MotivoFermata(errato, voce);
+    // A refused write leaves the edit pending: drop it before stopping.
+    try {
+        if (v.DtRow.EditMode() != dbe::dbEditNone)
+            v.DtRow.CancelUpdate();
+    } catch (const dbe::DbError&) {
+        // Swallowed: the walk is already stopping on the error above, the one reported.
+    }
+    const QString errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
+    voce.Fermata(e.description());
+    return errore;
+}
+
 }  // namespace
 
 QString SincronizzaArchivio(const dbe::Database& db)
@@ -196,23 +271,14 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         return;
     }
     const int opzione = v.Opzione;
-    if (opzione == OptElimina) {
-        if (v.sessione().operatore().Mostra(kDomandaElimina, Pulsanti::SiNo) != Risposta::Si)
-            return;
-    } else {
-        if (opzione == OptAssocia && (v.TestoCombo.isEmpty() || !MasterScelto(v))) {
-            v.sessione().operatore().Mostra(kNessunValore);
-            return;
-        }
-        if (v.sessione().operatore().Mostra(kDomandaRiassegna, Pulsanti::SiNo) != Risposta::Si)
-            return;
-    }
+    if (!ConfermaCorrezione(v))
+        return;
+    const QString tabella = task.Param(0).section(QLatin1Char(' '), 0, 0);
 
     // The walk writes the records' own table only: the gate checks that table and its indexes.
-    if (!PrimaDellaModifica(v.sessione(), {task.Param(0).section(QLatin1Char(' '), 0, 0)}))
+    if (!PrimaDellaModifica(v.sessione(), {tabella}))
         return;
 
-    const QString campo = task.Param(2);
     QString errore;
     qint64 lasciati = 0;
     {
@@ -220,53 +286,20 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
                                 opzione == OptElimina   ? tipo_modifica::Elimina
                                 : opzione == OptAssocia ? tipo_modifica::Riassegna
                                                         : tipo_modifica::Fisso,
-                                task.Param(0).section(QLatin1Char(' '), 0, 0), task.Chiave, task.Descrizione);
+                                tabella, task.Chiave, task.Descrizione);
         ClessidraAccesa clessidra(v.sessione().operatore());
         v.Barra->ImpostaValore(0);
         v.Barra->ImpostaMassimo(v.Selezione.Count());
         v.Barra->Mostra(true);
         try {
-            BloccoModifiche blocco(v.sessione().DbArchivi, task.Param(0).section(QLatin1Char(' '), 0, 0));
+            BloccoModifiche blocco(v.sessione().DbArchivi, tabella);
             try {
                 if (opzione == OptElimina)
                     EliminaAGruppi(v, voce, blocco, lasciati);
                 while (v.Selezione.Count() > 0) {
                     v.Barra->Avanza();
                     dbe::CheckSameFile(v.sessione().DbArchivi);
-                    v.DtRow.SetBookmark(v.Selezione.Item(0));
-                    try {
-                        // Only a record that still holds what the grid listed is changed; the write
-                        // checks that again itself.
-                        const dbe::RowState stato = dbe::CurrentRowState(v.DtRow);
-                        if (stato == dbe::RowState::Changed)
-                            throw dbe::DbError::make(dbe::err::RecordChanged);
-                        if (stato == dbe::RowState::Gone)
-                            throw dbe::DbError::make(dbe::err::RecordDeleted);
-                        if (opzione == OptElimina) {
-                            voce.Record(v.DtRow);
-                            v.DtRow.Delete();
-                        } else {
-                            const QVariant valore =
-                                opzione == OptAssocia ? v.DtColl.Value(task.Param(3)) : QVariant(task.Param(5));
-                            voce.Record(v.DtRow, dbe::StoredRow{{campo}, {valore}});
-                            v.DtRow.Edit();
-                            v.DtRow.SetValue(campo, valore);
-                            v.DtRow.Update();
-                        }
-                    } catch (const dbe::DbError& e) {
-                        // A record deleted meanwhile by another program is left alone: there is
-                        // nothing of it to correct. One changed or replaced (a new record may even
-                        // hold its row number and its key) is left alone and counted.
-                        if (e.number() != dbe::err::RecordDeleted && e.number() != dbe::err::RecordChanged)
-                            throw;
-                        if (v.DtRow.EditMode() != dbe::dbEditNone)
-                            v.DtRow.CancelUpdate();
-                        if (e.number() == dbe::err::RecordChanged
-                            || dbe::CurrentRowState(v.DtRow) == dbe::RowState::Changed) {
-                            ++lasciati;
-                            voce.Lasciato(DescriviRiga(v.DtRow));
-                        }
-                    }
+                    CorreggiRecord(v, task, opzione, voce, lasciati);
                     v.Selezione.RemoveAt(0);
                     blocco.Avanza();
                 }
@@ -279,16 +312,7 @@ void GestisciCorrezioneEN(VistaCorrezione& v, const TaskCorrezione& task)
         } catch (const dbe::DbError& errato) {
             // Every engine error stops the walk: the records done so far stay done and journaled,
             // and the operator is told why it stopped, whatever the number.
-            const dbe::DbError e = MotivoFermata(errato, voce);
-            // A refused write leaves the edit pending: drop it before stopping.
-            try {
-                if (v.DtRow.EditMode() != dbe::dbEditNone)
-                    v.DtRow.CancelUpdate();
-            } catch (const dbe::DbError&) {
-                // Swallowed: the walk is already stopping on the error above, the one reported.
-            }
-            errore = MessaggioErrore(QStringLiteral("Impossibile completare la correzione."), e);
-            voce.Fermata(e.description());
+            errore = FermaCorrezione(v, voce, errato);
         }
         // The records changed are on the disk before the walk reports.
         const QString sincronia = SincronizzaArchivio(v.sessione().DbArchivi);

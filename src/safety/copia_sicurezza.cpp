@@ -113,6 +113,8 @@ Preparazione PreparaCopia(const Sessione& s, Registro& reg, QString& errore)
     try {
         byte = dbe::DatabaseBytes(db);
     } catch (const dbe::DbError& e) {
+        // Every engine error: without the archive's size no room can be promised, so no copy is
+        // made and the operator reads why.
         errore = e.description();
         return p;
     }
@@ -203,6 +205,8 @@ VerificaConCopia VerificaECopia(const Sessione& s, Registro& reg, int conserva, 
     try {
         dbe::EmptyLog(db);
     } catch (const dbe::DbError&) {
+        // Swallowed: emptying the log only spares the reads below; an archive that cannot be reached
+        // here fails again in the check and the copy, which report it.
     }
     bool soloFile = false, diretta = false;
     QString file, erroreCopia;

@@ -89,6 +89,8 @@ bool StessoValoreSqlite(sqlite3_stmt* a, int i, sqlite3_stmt* b, int j)
 struct Stmt {
     sqlite3_stmt* st = nullptr;
     Stmt(sqlite3* db, const QString& sql) { sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr); }
+    Stmt(const Stmt&) = delete;  // one owner finalizes the statement
+    Stmt& operator=(const Stmt&) = delete;
     ~Stmt() { sqlite3_finalize(st); }
 };
 
@@ -583,6 +585,8 @@ bool RecuperaRecord(const Sessione& s, QStringList& righe, QString& errore)
             if (!fresco.ok())
                 errore = fresco.errore();
         } catch (const dbe::DbError& e) {
+            // Every engine error: the partial copy is dropped below and the archive stays as it
+            // was, whatever stopped the reading; the operator reads the engine's description.
             errore = e.description();
             letto = false;
         }
@@ -622,6 +626,8 @@ QStringList ProblemiIntegrita(const dbe::Database& db, const dbe::Progress& avan
     try {
         return dbe::IntegrityProblems(db, avanzamento);
     } catch (const dbe::DbError& e) {
+        // Every engine error: an archive the check cannot even read is itself a problem found, so it
+        // is reported among the others rather than stopping the caller.
         return {e.description()};
     }
 }
@@ -786,6 +792,8 @@ EsitoRiparazione RiparaArchivio(const Sessione& s, Registro& reg, const dbe::Pro
         righe << QStringLiteral("Indici ricostruiti.");
         problemi = ProblemiIntegrita(db, avanzamento);
     } catch (const dbe::DbError& err) {
+        // Every engine error: whatever stopped the rebuild, the records are then recovered into a
+        // fresh archive below, which is the repair's next step either way.
         righe << QStringLiteral("Ricostruzione degli indici non riuscita: %1").arg(err.description());
         problemi = {err.description()};
     }

@@ -51,6 +51,8 @@ ModificaRegistrata::ModificaRegistrata(const Sessione& s, const QString& tipo, c
     try {
         modifiche0_ = dbe::TotalChanges(db_);
     } catch (const dbe::DbError&) {
+        // Swallowed: the starting count then stays at zero, and the end either finds the count
+        // exact or looks at each record; both are safe.
     }
     std::weak_ptr<Registro> r = reg_;
     scrittura_ = std::make_unique<ScritturaConsentita>(s, [r] {
@@ -65,6 +67,8 @@ ModificaRegistrata::~ModificaRegistrata()
         if (!concluso_)
             Fine();
     } catch (...) {
+        // Swallowed, whatever it is: a destructor must not throw, and an entry left in progress is
+        // reconciled the next time the journal is opened.
     }
 }
 
@@ -150,6 +154,7 @@ void ModificaRegistrata::Fine(const QString& esito, const QString& messaggio)
         if (dbe::TotalChanges(db_) - modifiche0_ != n_)
             nonFatti = RiconciliaVoce(db_, *reg_, id_);
     } catch (const dbe::DbError&) {
+        // Every engine error: the count cannot be trusted, so each record is looked at instead.
         nonFatti = RiconciliaVoce(db_, *reg_, id_);
     }
     concludi(nonFatti > 0 ? stato_modifica::Interrotta : stato_modifica::Fatta, e, m);
@@ -183,6 +188,7 @@ qint64 RiconciliaVoce(const dbe::Database& db, Registro& reg, qint64 id)
             try {
                 fatto = RecordFatto(db, r);
             } catch (const dbe::DbError&) {
+                // Swallowed: a record that cannot be read keeps the state the journal gave it.
             }
             if (!fatto)
                 ++nonFatti;

@@ -53,6 +53,8 @@ QString UtenteSistema()
 class Q {
 public:
     Q(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
+    Q(const Q&) = delete;  // one owner finalizes the statement
+    Q& operator=(const Q&) = delete;
     ~Q() { sqlite3_finalize(s_); }
     operator sqlite3_stmt*() const { return s_; }
     bool ok() const { return s_ != nullptr; }

@@ -56,6 +56,7 @@ QString ArchivioAperto(const Sessione& s)
     try {
         return !s.DbArchivi.isNull() && s.DbArchivi.IsOpen() ? Chiave(s.DbArchivi.Name()) : QString();
     } catch (const dbe::DbError&) {
+        // Every engine error: an archive whose name cannot be read has no key, like a closed one.
         return QString();
     }
 }

@@ -106,6 +106,7 @@ EsitoCorrezione AggiungiIndice(Sessione& s, const QString& Nm, const QString& Nm
                 eliminato = true;
             }
         } catch (const dbe::DbError&) {
+            // Swallowed, as said above: the append below meets whatever index is left in place.
         }
         const dbe::Index im = tm.Indexes().Item(NmId);
         dbe::Index idx = ta.CreateIndex(im.Name());

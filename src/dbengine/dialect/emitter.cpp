@@ -9,6 +9,8 @@
 
 #include "dbengine/rowid_name.h"
 
+#include <algorithm>
+
 namespace dbe::dialect {
 
 namespace {
@@ -468,6 +470,20 @@ Value Emitter::column(const Expr& e)
 namespace {
 // The operands of an AND or OR chain written in one group of parentheses.
 constexpr int kChainGroup = 50;
+
+// The operands of a chain a op b op c (parsed as ((a op b) op c)), from left to right.
+QVector<const Expr*> chainOperands(const Expr& e)
+{
+    QVector<const Expr*> operands;
+    const Expr* node = &e;
+    while (node->kind == Expr::Binary && node->op == e.op) {
+        operands.append(node->args[1].get());
+        node = node->args[0].get();
+    }
+    operands.append(node);
+    std::reverse(operands.begin(), operands.end());
+    return operands;
+}
 }  // namespace
 
 Value Emitter::emitExpr(const Expr& e)
@@ -496,80 +512,8 @@ Value Emitter::emitExpr(const Expr& e)
         return v;
     case Expr::Column: return column(e);
     case Expr::Star: expressionError(e);
-    case Expr::Unary: {
-        if (e.op == u"NOT") {
-            const Value a = condition(*e.args[0]);
-            v.sql = QStringLiteral("(NOT ") + a.sql + u')';
-            v.kind = Value::Bool;
-        } else {
-            // "(- x)": a sign written against a negative operand would make "--", a comment.
-            const Value a = value(*e.args[0]);
-            v.sql = QStringLiteral("(- ") + arithmeticOperandSql(a) + u')';
-            v.kind = Value::Number;
-        }
-        return v;
-    }
-    case Expr::Binary: {
-        if (e.op == u"AND" || e.op == u"OR") {
-            // A chain a AND b AND c is written flat: SQLite's parser takes little nesting.
-            QVector<const Expr*> operands;
-            const Expr* node = &e;
-            while (node->kind == Expr::Binary && node->op == e.op) {
-                operands.append(node->args[1].get());
-                node = node->args[0].get();
-            }
-            operands.append(node);
-            QStringList parts;
-            for (int i = operands.size() - 1; i >= 0; --i)
-                parts.append(condition(*operands[i]).sql);
-            // SQLite reads a flat chain as a tree as deep as the chain is long, and takes trees
-            // up to 1000 deep: a long chain is written in groups.
-            const QString glue = u' ' + e.op + u' ';
-            while (parts.size() > kChainGroup) {
-                QStringList groups;
-                for (int i = 0; i < parts.size(); i += kChainGroup)
-                    groups.append(u'(' + parts.mid(i, kChainGroup).join(glue) + u')');
-                parts = groups;
-            }
-            v.sql = u'(' + parts.join(glue) + u')';
-            v.kind = Value::Bool;
-            return v;
-        }
-        if (e.op == u"&") {
-            // a & b & c as one call: nested calls would soon be deeper than SQLite takes.
-            QVector<const Expr*> operands;
-            const Expr* node = &e;
-            while (node->kind == Expr::Binary && node->op == e.op) {
-                operands.append(node->args[1].get());
-                node = node->args[0].get();
-            }
-            operands.append(node);
-            QVector<Value> values;
-            for (int i = operands.size() - 1; i >= 0; --i)
-                values.append(value(*operands[i]));
-            v.sql = concatenationSql(values);
-            v.kind = Value::Text;
-            return v;
-        }
-        if (isComparison(e.op))
-            return comparison(e);
-        const Value a = value(*e.args[0]);
-        const Value b = value(*e.args[1]);
-        v.kind = Value::Number;
-        if (e.op == u"+" && a.kind == Value::Text && b.kind == Value::Text) {
-            v.sql = u'(' + a.sql + QStringLiteral(" || ") + b.sql + u')';
-            v.kind = Value::Text;
-        } else if (arithmeticSql(a, e.op, b, &v)) {
-            return v;
-        } else if (e.op == u"^") {
-            v.sql = QStringLiteral("dbe_pow(%1, %2)").arg(arithmeticOperandSql(a), arithmeticOperandSql(b));
-        } else if (e.op == u"/" || e.op == u"\\" || e.op == u"MOD") {
-            v.sql = divisionSql(e.op, arithmeticOperandSql(a), arithmeticOperandSql(b));
-        } else {
-            v.sql = u'(' + a.sql + u' ' + e.op + u' ' + b.sql + u')';
-        }
-        return v;
-    }
+    case Expr::Unary: return unary(e);
+    case Expr::Binary: return binary(e);
     case Expr::Func: return function(e);
     case Expr::IsNull: {
         const Value a = value(*e.args[0]);
@@ -577,20 +521,7 @@ Value Emitter::emitExpr(const Expr& e)
         v.kind = Value::Bool;
         return v;
     }
-    case Expr::Like: {
-        const Value a = value(*e.args[0]);
-        const QString subject = likeSubjectSql(a);
-        if (e.args[1]->kind == Expr::Text) {
-            v.sql = likeCondition(subject, e.args[1]->text, e.negated);
-            if (v.sql.isEmpty())
-                expressionError(e);
-        } else {
-            const Value p = value(*e.args[1]);
-            v.sql = likeConditionDynamic(subject, p.sql, e.negated);
-        }
-        v.kind = Value::Bool;
-        return v;
-    }
+    case Expr::Like: return like(e);
     case Expr::Between: {
         const Value a = value(*e.args[0]);
         const Value lo = value(*e.args[1]);
@@ -599,22 +530,124 @@ Value Emitter::emitExpr(const Expr& e)
         v.kind = Value::Bool;
         return v;
     }
-    case Expr::InList: {
-        const Value a = value(*e.args[0]);
-        QVector<Value> items;
-        items.reserve(int(e.args.size()));
-        for (size_t i = 1; i < e.args.size(); ++i)
-            items.append(value(*e.args[i]));
-        v.sql = inListSql(a, items, e.negated);
-        v.kind = Value::Bool;
-        return v;
-    }
+    case Expr::InList: return inList(e);
     case Expr::InSelect: return inSelect(e);
     case Expr::Exists: return exists(e);
     case Expr::Subquery: return scalarSubquery(e);
     case Expr::Quantified: return quantified(e);
     }
     expressionError(e);
+}
+
+Value Emitter::unary(const Expr& e)
+{
+    Value v;
+    if (e.op == u"NOT") {
+        const Value a = condition(*e.args[0]);
+        v.sql = QStringLiteral("(NOT ") + a.sql + u')';
+        v.kind = Value::Bool;
+    } else {
+        // "(- x)": a sign written against a negative operand would make "--", a comment.
+        const Value a = value(*e.args[0]);
+        v.sql = QStringLiteral("(- ") + arithmeticOperandSql(a) + u')';
+        v.kind = Value::Number;
+    }
+    return v;
+}
+
+Value Emitter::binary(const Expr& e)
+{
+    if (e.op == u"AND" || e.op == u"OR")
+        return logicalChain(e);
+    if (e.op == u"&")
+        return concatenation(e);
+    if (isComparison(e.op))
+        return comparison(e);
+    return arithmetic(e);
+}
+
+Value Emitter::logicalChain(const Expr& e)
+{
+    // A chain a AND b AND c is written flat: SQLite's parser takes little nesting.
+    QStringList parts;
+    for (const Expr* operand : chainOperands(e))
+        parts.append(condition(*operand).sql);
+    // SQLite reads a flat chain as a tree as deep as the chain is long, and takes trees up to
+    // 1000 deep: a long chain is written in groups.
+    const QString glue = u' ' + e.op + u' ';
+    while (parts.size() > kChainGroup) {
+        QStringList groups;
+        for (int i = 0; i < parts.size(); i += kChainGroup)
+            groups.append(u'(' + parts.mid(i, kChainGroup).join(glue) + u')');
+        parts = groups;
+    }
+    Value v;
+    v.sql = u'(' + parts.join(glue) + u')';
+    v.kind = Value::Bool;
+    return v;
+}
+
+Value Emitter::concatenation(const Expr& e)
+{
+    // a & b & c as one call: nested calls would soon be deeper than SQLite takes.
+    QVector<Value> values;
+    for (const Expr* operand : chainOperands(e))
+        values.append(value(*operand));
+    Value v;
+    v.sql = concatenationSql(values);
+    v.kind = Value::Text;
+    return v;
+}
+
+Value Emitter::arithmetic(const Expr& e)
+{
+    const Value a = value(*e.args[0]);
+    const Value b = value(*e.args[1]);
+    Value v;
+    v.kind = Value::Number;
+    if (e.op == u"+" && a.kind == Value::Text && b.kind == Value::Text) {
+        v.sql = u'(' + a.sql + QStringLiteral(" || ") + b.sql + u')';
+        v.kind = Value::Text;
+    } else if (arithmeticSql(a, e.op, b, &v)) {
+        return v;
+    } else if (e.op == u"^") {
+        v.sql = QStringLiteral("dbe_pow(%1, %2)").arg(arithmeticOperandSql(a), arithmeticOperandSql(b));
+    } else if (e.op == u"/" || e.op == u"\\" || e.op == u"MOD") {
+        v.sql = divisionSql(e.op, arithmeticOperandSql(a), arithmeticOperandSql(b));
+    } else {
+        v.sql = u'(' + a.sql + u' ' + e.op + u' ' + b.sql + u')';
+    }
+    return v;
+}
+
+Value Emitter::like(const Expr& e)
+{
+    const Value a = value(*e.args[0]);
+    const QString subject = likeSubjectSql(a);
+    Value v;
+    if (e.args[1]->kind == Expr::Text) {
+        v.sql = likeCondition(subject, e.args[1]->text, e.negated);
+        if (v.sql.isEmpty())
+            expressionError(e);
+    } else {
+        const Value p = value(*e.args[1]);
+        v.sql = likeConditionDynamic(subject, p.sql, e.negated);
+    }
+    v.kind = Value::Bool;
+    return v;
+}
+
+Value Emitter::inList(const Expr& e)
+{
+    const Value a = value(*e.args[0]);
+    QVector<Value> items;
+    items.reserve(int(e.args.size()));
+    for (size_t i = 1; i < e.args.size(); ++i)
+        items.append(value(*e.args[i]));
+    Value v;
+    v.sql = inListSql(a, items, e.negated);
+    v.kind = Value::Bool;
+    return v;
 }
 
 Value Emitter::comparison(const Expr& e)

@@ -105,7 +105,16 @@ private:
     Value emitExpr(const Expr& e);
     Value column(const Expr& e);
     Value function(const Expr& e);
+    Value unary(const Expr& e);  // NOT x, - x
+    Value binary(const Expr& e);  // one of the four below
+    // a AND b AND c (or OR), written flat in groups SQLite's parser takes.
+    Value logicalChain(const Expr& e);
+    // a & b & c, as one call.
+    Value concatenation(const Expr& e);
     Value comparison(const Expr& e);
+    Value arithmetic(const Expr& e);  // + - * / \ MOD ^
+    Value like(const Expr& e);
+    Value inList(const Expr& e);
     Value inSelect(const Expr& e);
     Value exists(const Expr& e);
     Value scalarSubquery(const Expr& e);

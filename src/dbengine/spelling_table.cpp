@@ -1117,6 +1117,149 @@ int keysByColumn(KeyCursor* k, Table* t, int n, sqlite3_value** argv)
     return SQLITE_OK;
 }
 
+// What the looked-up values x1, x2, ... are: None when one is Null or a column is not named by a
+// text (no row then).
+enum class KeyValues { None, Ascii, Texts, Other };
+
+KeyValues keyValues(int n, sqlite3_value** argv)
+{
+    bool texts = true, ascii = true;
+    for (int i = 0; i < n; ++i) {
+        sqlite3_value* x = argv[2 + 2 * i];
+        if (sqlite3_value_type(x) == SQLITE_NULL)
+            return KeyValues::None;
+        if (sqlite3_value_type(argv[1 + 2 * i]) != SQLITE_TEXT)
+            return KeyValues::None;
+        if (sqlite3_value_type(x) != SQLITE_TEXT) {
+            texts = false;
+            continue;
+        }
+        const auto* p = sqlite3_value_text(x);
+        ascii = ascii && std::all_of(p, p + sqlite3_value_bytes(x), [](unsigned char b) { return b < 0x80; });
+    }
+    if (!texts)
+        return KeyValues::Other;
+    return ascii ? KeyValues::Ascii : KeyValues::Texts;
+}
+
+// The folded keys as a row, each ended by kKeyEnd in folded.
+std::vector<KeyCursor::Cell> foldedRow(const std::u32string& folded, int n)
+{
+    std::vector<KeyCursor::Cell> row;
+    qsizetype from = 0;
+    for (int i = 0; i < n; ++i) {
+        const qsizetype to = qsizetype(folded.find(kKeyEnd, size_t(from)));
+        row.push_back({utf8Of(folded.data() + from, to - from), -1});
+        from = to + 1;
+    }
+    return row;
+}
+
+// The kept rows of the table and columns asked for (the last ones asked for are kept), filed under
+// t->keysOf; *kept is null when none are kept.
+int currentKeyRows(Table* t, int n, sqlite3_value** argv, const KeyRows** kept)
+{
+    QByteArray& of = t->keysOf;
+    of.resize(0);
+    of.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])), sqlite3_value_bytes(argv[0]));
+    for (int i = 0; i < n; ++i) {
+        of.append('\0');
+        of.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[1 + 2 * i])),
+                  sqlite3_value_bytes(argv[1 + 2 * i]));
+    }
+    if (keptAreCurrent(t) && t->lastKeyRows && t->lastKeysOf == of) {
+        *kept = t->lastKeyRows;
+        return SQLITE_OK;
+    }
+    QList<QByteArray> cols;
+    for (int i = 0; i < n; ++i)
+        cols << textArg(argv[1 + 2 * i]);
+    int rc = SQLITE_OK;
+    *kept = keyRows(t, of, textArg(argv[0]), cols, &rc);
+    if (rc != SQLITE_OK)
+        return rc;
+    t->lastKeyRows = *kept;
+    t->lastKeysOf = of;
+    return SQLITE_OK;
+}
+
+// Adds a row of keys unless NOCASE tells it from none of the rows already there (the rows are
+// few: a linear search).
+void addKeys(KeyCursor* k, std::vector<KeyCursor::Cell>&& row)
+{
+    const auto same = [&](const std::vector<KeyCursor::Cell>& other) {
+        for (size_t i = 0; i < row.size(); ++i) {
+            const QByteArray &a = row[i].text, &b = other[i].text;
+            if (a.size() != b.size() || sqlite3_strnicmp(a.constData(), b.constData(), int(a.size())) != 0)
+                return false;
+        }
+        return true;
+    };
+    if (std::none_of(k->rows.begin(), k->rows.end(), same))
+        k->rows.push_back(std::move(row));
+}
+
+// The keys of the kept spellings filed under the folded keys' hash.
+void addSpelledKeys(KeyCursor* k, const KeyRows& kept, const std::u32string& folded, quint64 hash)
+{
+    std::vector<QByteArray> keys;
+    for (auto at = std::lower_bound(kept.spelled.begin(), kept.spelled.end(), hash);
+         at != kept.spelled.end() && (*at >> 32) == (hash >> 32); ++at) {
+        if (spellKeys(folded, quint32(*at), &keys)) {
+            std::vector<KeyCursor::Cell> row;
+            for (QByteArray& key : keys)
+                row.push_back({std::move(key), -1});
+            addKeys(k, std::move(row));
+        }
+    }
+}
+
+// The keys of the kept rows filed under the folded keys' hash, read from the table by their rowid,
+// those whose folded keys are the same.
+int addReadKeys(sqlite3_vtab_cursor* c, int n, sqlite3_value** argv, const KeyRows& kept, quint64 hash)
+{
+    auto* t = static_cast<Table*>(c->pVtab);
+    auto it = std::lower_bound(kept.entries.begin(), kept.entries.end(), hash);
+    if (it == kept.entries.end() || (*it >> 32) != (hash >> 32))
+        return SQLITE_OK;
+    int rc = SQLITE_OK;
+    if (!t->keyRead || t->keyReadOf != t->keysOf) {
+        sqlite3_finalize(t->keyRead);
+        t->keyRead = nullptr;
+        QByteArray sql = "SELECT ";
+        for (int i = 0; i < n; ++i)
+            sql += (i ? ", " : "") + quoted(textArg(argv[1 + 2 * i]));
+        sql += " FROM " + quoted(textArg(argv[0])) + " WHERE " + kept.rowidName + " = ?1";
+        rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &t->keyRead, nullptr);
+        if (rc != SQLITE_OK)
+            return fail(c, t->db, rc);
+        t->keyReadOf = t->keysOf;
+    }
+    sqlite3_stmt* read = t->keyRead;
+    std::u32string theirs;
+    for (; it != kept.entries.end() && (*it >> 32) == (hash >> 32); ++it) {
+        sqlite3_bind_int64(read, 1, sqlite3_int64(*it & 0xFFFFFFFFu));
+        if ((rc = sqlite3_step(read)) == SQLITE_ROW) {
+            theirs.clear();
+            bool ignored = false, valid = true;
+            std::vector<KeyCursor::Cell> row;
+            for (int i = 0; i < n && valid; ++i) {
+                const auto* p = sqlite3_column_text(read, i);
+                const int size = sqlite3_column_bytes(read, i);
+                valid = sqlite3_column_type(read, i) == SQLITE_TEXT && foldUtf8(p, size, &theirs, &ignored);
+                theirs.push_back(kKeyEnd);
+                row.push_back({QByteArray(reinterpret_cast<const char*>(p), size), -1});
+            }
+            if (valid && theirs == t->folded)
+                addKeys(keyCur(c), std::move(row));
+        }
+        sqlite3_reset(read);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return fail(c, t->db, rc);
+    }
+    return SQLITE_OK;
+}
+
 // dbe_keyspellings(table, column1, x1 [, column2, x2 ...]): the keys that a NOCASE look-up of
 // (column1, column2, ...) must try so that it finds exactly the rows whose keys equal x1, x2, ...
 // each under DBE_NOCASE: the folded keys, then the keys of every row of the table that the folded
@@ -1134,29 +1277,18 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
     k->columns = n;
     if (n <= 0 || sqlite3_value_type(argv[0]) != SQLITE_TEXT)
         return SQLITE_OK;
-    bool texts = true, ascii = true;
-    for (int i = 0; i < n; ++i) {
-        sqlite3_value* x = argv[2 + 2 * i];
-        if (sqlite3_value_type(x) == SQLITE_NULL)
-            return SQLITE_OK;
-        if (sqlite3_value_type(argv[1 + 2 * i]) != SQLITE_TEXT)
-            return SQLITE_OK;
-        if (sqlite3_value_type(x) != SQLITE_TEXT) {
-            texts = false;
-            continue;
-        }
-        const auto* p = sqlite3_value_text(x);
-        ascii = ascii && std::all_of(p, p + sqlite3_value_bytes(x), [](unsigned char b) { return b < 0x80; });
-    }
-    if (texts && ascii) {  // NOCASE finds every spelling
+    switch (keyValues(n, argv)) {
+    case KeyValues::None: return SQLITE_OK;
+    case KeyValues::Ascii: {  // NOCASE finds every spelling
         std::vector<KeyCursor::Cell> row;
         for (int i = 0; i < n; ++i)
             row.push_back({textArg(argv[2 + 2 * i]), -1});
         k->rows.push_back(std::move(row));
         return SQLITE_OK;
     }
-    if (!texts)
-        return keysByColumn(k, t, n, argv);
+    case KeyValues::Other: return keysByColumn(k, t, n, argv);
+    case KeyValues::Texts: break;
+    }
     // The looked-up keys, folded.
     std::u32string& folded = t->folded;
     folded.clear();
@@ -1170,105 +1302,19 @@ int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite
     // Keys without a letter that has another case: the folded keys alone, which NOCASE finds in
     // every spelling.
     if (std::none_of(folded.begin(), folded.end(), [](char32_t f) { return f != kKeyEnd && classIndex(f) >= 0; })) {
-        std::vector<KeyCursor::Cell> row;
-        qsizetype from = 0;
-        for (int i = 0; i < n; ++i) {
-            const qsizetype to = qsizetype(folded.find(kKeyEnd, size_t(from)));
-            row.push_back({utf8Of(folded.data() + from, to - from), -1});
-            from = to + 1;
-        }
-        k->rows.push_back(std::move(row));
+        k->rows.push_back(foldedRow(folded, n));
         return SQLITE_OK;
     }
-    // The table and columns, as the kept rows are filed under (the last ones asked for are kept).
-    QByteArray& of = t->keysOf;
-    of.resize(0);
-    of.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])), sqlite3_value_bytes(argv[0]));
-    for (int i = 0; i < n; ++i) {
-        of.append('\0');
-        of.append(reinterpret_cast<const char*>(sqlite3_value_text(argv[1 + 2 * i])),
-                  sqlite3_value_bytes(argv[1 + 2 * i]));
-    }
-    int rc = SQLITE_OK;
     const KeyRows* kept = nullptr;
-    if (keptAreCurrent(t) && t->lastKeyRows && t->lastKeysOf == of) {
-        kept = t->lastKeyRows;
-    } else {
-        QList<QByteArray> cols;
-        for (int i = 0; i < n; ++i)
-            cols << textArg(argv[1 + 2 * i]);
-        kept = keyRows(t, of, textArg(argv[0]), cols, &rc);
-        if (rc != SQLITE_OK)
-            return fail(c, t->db, rc);
-        t->lastKeyRows = kept;
-        t->lastKeysOf = of;
-    }
+    if (const int rc = currentKeyRows(t, n, argv, &kept); rc != SQLITE_OK)
+        return fail(c, t->db, rc);
     if (!kept || kept->byColumn)
         return keysByColumn(k, t, n, argv);
     // The keys of the kept rows whose folded keys are the same: every row with a letter that has
-    // another case is kept. Each once, as NOCASE tells them apart (the rows are few: a linear
-    // search).
-    const auto add = [&](std::vector<KeyCursor::Cell>&& row) {
-        const auto same = [&](const std::vector<KeyCursor::Cell>& other) {
-            for (size_t i = 0; i < row.size(); ++i) {
-                const QByteArray &a = row[i].text, &b = other[i].text;
-                if (a.size() != b.size() || sqlite3_strnicmp(a.constData(), b.constData(), int(a.size())) != 0)
-                    return false;
-            }
-            return true;
-        };
-        if (std::none_of(k->rows.begin(), k->rows.end(), same))
-            k->rows.push_back(std::move(row));
-    };
+    // another case is kept. Each once, as NOCASE tells them apart.
     const quint64 hash = quint64(keysHash(folded)) << 32;
-    std::vector<QByteArray> keys;
-    for (auto at = std::lower_bound(kept->spelled.begin(), kept->spelled.end(), hash);
-         at != kept->spelled.end() && (*at >> 32) == (hash >> 32); ++at) {
-        if (spellKeys(folded, quint32(*at), &keys)) {
-            std::vector<KeyCursor::Cell> row;
-            for (QByteArray& key : keys)
-                row.push_back({std::move(key), -1});
-            add(std::move(row));
-        }
-    }
-    auto it = std::lower_bound(kept->entries.begin(), kept->entries.end(), hash);
-    if (it == kept->entries.end() || (*it >> 32) != (hash >> 32))
-        return SQLITE_OK;
-    if (!t->keyRead || t->keyReadOf != of) {
-        sqlite3_finalize(t->keyRead);
-        t->keyRead = nullptr;
-        QByteArray sql = "SELECT ";
-        for (int i = 0; i < n; ++i)
-            sql += (i ? ", " : "") + quoted(textArg(argv[1 + 2 * i]));
-        sql += " FROM " + quoted(textArg(argv[0])) + " WHERE " + kept->rowidName + " = ?1";
-        rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &t->keyRead, nullptr);
-        if (rc != SQLITE_OK)
-            return fail(c, t->db, rc);
-        t->keyReadOf = of;
-    }
-    sqlite3_stmt* read = t->keyRead;
-    std::u32string theirs;
-    for (; it != kept->entries.end() && (*it >> 32) == (hash >> 32); ++it) {
-        sqlite3_bind_int64(read, 1, sqlite3_int64(*it & 0xFFFFFFFFu));
-        if ((rc = sqlite3_step(read)) == SQLITE_ROW) {
-            theirs.clear();
-            bool ignored = false, valid = true;
-            std::vector<KeyCursor::Cell> row;
-            for (int i = 0; i < n && valid; ++i) {
-                const auto* p = sqlite3_column_text(read, i);
-                const int size = sqlite3_column_bytes(read, i);
-                valid = sqlite3_column_type(read, i) == SQLITE_TEXT && foldUtf8(p, size, &theirs, &ignored);
-                theirs.push_back(kKeyEnd);
-                row.push_back({QByteArray(reinterpret_cast<const char*>(p), size), -1});
-            }
-            if (valid && theirs == folded)
-                add(std::move(row));
-        }
-        sqlite3_reset(read);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            return fail(c, t->db, rc);
-    }
-    return SQLITE_OK;
+    addSpelledKeys(k, *kept, folded, hash);
+    return addReadKeys(c, n, argv, *kept, hash);
 }
 
 int nextKeys(sqlite3_vtab_cursor* c)

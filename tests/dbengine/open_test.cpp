@@ -108,6 +108,12 @@ TEST(OpenTest, OpensByFullPathWithASecondConnectionWriting)
     const QString path = dir.path() + QStringLiteral("/lumera.mdb");
     sqliteExec(path, QStringLiteral("CREATE TABLE CLIENTI (CODICE LONG, RAGSOC TEXT(50));"
                                     "INSERT INTO CLIENTI VALUES (1, 'ROSSI');"));
+    // The working folder is given back before the folder goes: later tests of this program find
+    // their files by relative paths.
+    struct Back {
+        QString folder;
+        ~Back() { QDir::setCurrent(folder); }
+    } back{QDir::currentPath()};
     QDir::setCurrent(dir.path());
     Database a = OpenDatabase(QStringLiteral("lumera.mdb"));
     EXPECT_EQ(a.Name(), path);

@@ -719,19 +719,6 @@ const sqlite3_module kModule = {
 
 // --- dbe_keyspellings ---------------------------------------------------------------------------
 
-// foldLetter of the letters below kFoldedBelow (the Latin, Greek and Cyrillic ones), computed once.
-inline constexpr char32_t kFoldedBelow = 0x800;
-const std::array<char32_t, kFoldedBelow>& foldedLetters()
-{
-    static const std::array<char32_t, kFoldedBelow> letters = [] {
-        std::array<char32_t, kFoldedBelow> f{};
-        for (char32_t c = 0; c < kFoldedBelow; ++c)
-            f[c] = foldLetter(c);
-        return f;
-    }();
-    return letters;
-}
-
 // The folded letters of a UTF-8 text appended to *out, as DBE_NOCASE reads them; *unfolded is set
 // when one of its letters outside ASCII is not in its folded case. False when the text is not
 // valid UTF-8.
@@ -740,7 +727,6 @@ bool foldUtf8(const unsigned char* p, int n, std::u32string* out, bool* unfolded
     const size_t from = out->size();
     out->resize(from + size_t(n));  // at most one letter a byte
     char32_t* o = out->data() + from;
-    const auto& letters = foldedLetters();
     const unsigned char* end = p + n;
     bool valid = true;
     while (p < end) {
@@ -765,7 +751,7 @@ bool foldUtf8(const unsigned char* p, int n, std::u32string* out, bool* unfolded
             valid = false;
             break;
         }
-        const char32_t f = c < kFoldedBelow ? letters[c] : foldLetter(c);
+        const char32_t f = foldLetter(c);
         *unfolded = *unfolded || f != c;
         *o++ = f;
     }
@@ -807,7 +793,8 @@ QByteArray utf8Of(const char32_t* p, qsizetype n)
 
 // The index of a letter in its class (classOf of its folded case): kNoClass for a character
 // without one, kNoIndex for a letter not in its folded case that has no class either. Computed once
-// for the letters below kFoldedBelow.
+// for the letters below kFoldedBelow (the Latin, Greek and Cyrillic ones).
+inline constexpr char32_t kFoldedBelow = 0x800;
 inline constexpr int kNoClass = -1;
 inline constexpr int kNoIndex = -2;
 

@@ -16,12 +16,28 @@
 
 namespace dbe {
 
+namespace {
+
+char32_t foldOutsideAscii(char32_t c)
+{
+    const char32_t lower = QChar::toLower(c);
+    return lower < 0x80 ? c : lower;
+}
+
+}  // namespace
+
 char32_t foldLetter(char32_t c)
 {
     if (c < 0x80)
         return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    const char32_t lower = QChar::toLower(c);
-    return lower < 0x80 ? c : lower;
+    // The Latin, Greek and Cyrillic letters (below 0x800) from a table made once.
+    static const std::array<char32_t, 0x800> table = [] {
+        std::array<char32_t, 0x800> t{};
+        for (char32_t k = 0x80; k < t.size(); ++k)
+            t[k] = foldOutsideAscii(k);
+        return t;
+    }();
+    return c < table.size() ? table[c] : foldOutsideAscii(c);
 }
 
 bool hasReading(short type)
@@ -109,18 +125,6 @@ char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end)
     return c;
 }
 
-// foldLetter, from a table for the letters below 0x800 (the Latin, Greek and Cyrillic ones).
-char32_t foldFast(char32_t c)
-{
-    static const std::array<char32_t, 0x800> table = [] {
-        std::array<char32_t, 0x800> t{};
-        for (char32_t k = 0; k < t.size(); ++k)
-            t[k] = foldLetter(k);
-        return t;
-    }();
-    return c < table.size() ? table[c] : foldLetter(c);
-}
-
 // The letter a letter is sorted with: its base letter without accents, in lower case ("À" and
 // "à" with "a"), for the Latin letters an Italian archive holds; any other character itself.
 char32_t sortLetter(char32_t c)
@@ -136,7 +140,7 @@ char32_t sortLetter(char32_t c)
         }
         return t;
     }();
-    return c < table.size() ? table[c] : foldFast(c);
+    return c < table.size() ? table[c] : foldLetter(c);
 }
 
 // Equal texts are those equal letter by letter after folding the case; they sort by their
@@ -170,7 +174,7 @@ int nocaseCompare(void*, int n1, const void* s1, int n2, const void* s2)
         if (sa != sb)
             return sa < sb ? -1 : 1;
         if (folded == 0) {
-            const char32_t fa = foldFast(ra), fb = foldFast(rb);
+            const char32_t fa = foldLetter(ra), fb = foldLetter(rb);
             if (fa != fb)
                 folded = fa < fb ? -1 : 1;
         }

@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "values.h"
 
+#include <QStringEncoder>
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -52,19 +53,13 @@ struct Inserter::Impl {
     // and bound without a copy, which stays valid until the insert has run (each field has its own,
     // so setting one field never moves the bytes bound to another).
     std::vector<QByteArray> texts;
+    QStringEncoder toUtf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 
     void bindText(int i, const QString& text)
     {
         QByteArray& utf8 = texts[size_t(i)];
-        const qsizetype n = text.size();
-        const ushort* u = text.utf16();
-        qsizetype k = 0;
-        utf8.resize(n);
-        char* out = utf8.data();
-        for (; k < n && u[k] < 0x80; ++k)
-            out[k] = char(u[k]);
-        if (k < n)
-            utf8 = text.toUtf8();  // a letter beyond ASCII: Qt's own conversion
+        utf8.resize(toUtf8.requiredSpace(text.size()));
+        utf8.truncate(toUtf8.appendToBuffer(utf8.data(), text) - utf8.constData());
         const int rc = sqlite3_bind_text(stmt, i + 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         if (rc != SQLITE_OK)
             db->raise(rc);

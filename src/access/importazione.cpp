@@ -113,15 +113,29 @@ void importaQui(const QString& sorgente, const QString& destinazione, const QStr
         throw ErroreAccess(QStringLiteral("Impossibile creare l'archivio nella cartella '%1': %2")
                                .arg(nativo(QFileInfo(destinazione).absolutePath()), e.description()));
     }
+    // Closes the new archive when a copy fails part-way; the error of the copy is the one reported,
+    // so a failing close then says nothing (a destructor must not throw while another error runs).
     struct Chiusura {
         dbe::Database& db;
+        bool aperto = true;
         explicit Chiusura(dbe::Database& d) : db(d) {}
         Chiusura(const Chiusura&) = delete;  // one close
         Chiusura& operator=(const Chiusura&) = delete;
-        ~Chiusura() { db.Close(); }
+        ~Chiusura()
+        {
+            if (!aperto)
+                return;
+            try {
+                db.Close();
+            } catch (const dbe::DbError&) {
+                // Left to the error already on its way out.
+            }
+        }
     } chiusura{db};
     for (const TabellaAccess& t : file.Tabelle())
         copiaTabella(file, db, t, avanzamento, battito);
+    chiusura.aperto = false;
+    db.Close();  // after a whole copy a failing close is the import's own error
 }
 
 // How long the reading of an Access file may go without a sign of progress (a table read, a

@@ -36,13 +36,17 @@ QString text(sqlite3_stmt* st, int col)
                              sqlite3_column_bytes(st, col));
 }
 
-// A query on a metadata table. A hand-made metadata table that lacks a column is ignored (its
-// settings take the defaults) rather than making the whole archive unreadable.
+// A query on a metadata table. A hand-made metadata table that lacks a column (SQLite's "no such
+// column", which the engine reports as its reserved error) is ignored, its settings taking the
+// defaults, rather than making the whole archive unreadable. A locked or damaged file is not a
+// missing setting: that error goes on to the caller.
 Stmt metaStatement(DatabaseImpl& d, const QString& sql)
 {
     try {
         return d.prepare(sql);
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
+        if (e.number() != err::ReservedError)
+            throw;
         return Stmt();
     }
 }

@@ -296,4 +296,91 @@ void PrepareForBulkLoad(const Database& db)
                        "PRAGMA temp_store=MEMORY; PRAGMA threads=2"));
 }
 
+namespace {
+
+// The other file attached to a connection for the length of one copy, under a name no archive
+// table can take; the connection's limit of attached files (none) is put back afterwards.
+class AttachedSource {
+public:
+    AttachedSource(detail::DatabaseImpl& d, const QString& file) : d_(d), h_(d.db())
+    {
+        limit_ = sqlite3_limit(h_, SQLITE_LIMIT_ATTACHED, 1);
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(h_, "ATTACH DATABASE ?1 AS dbe_source", -1, &st, nullptr);
+        const QByteArray name = file.toUtf8();
+        if (rc == SQLITE_OK)
+            rc = sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(st) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(h_);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_OK) {
+            sqlite3_limit(h_, SQLITE_LIMIT_ATTACHED, limit_);
+            d_.raise(rc, file);
+        }
+    }
+    ~AttachedSource()
+    {
+        sqlite3_exec(h_, "DETACH DATABASE dbe_source", nullptr, nullptr, nullptr);
+        sqlite3_limit(h_, SQLITE_LIMIT_ATTACHED, limit_);
+    }
+    AttachedSource(const AttachedSource&) = delete;  // one attach, one detach
+    AttachedSource& operator=(const AttachedSource&) = delete;
+
+private:
+    detail::DatabaseImpl& d_;
+    sqlite3* h_;
+    int limit_ = 0;
+};
+
+// True when SQLite compiled the statement as a copy of stored records and index entries (its
+// transfer of whole rows), rather than as a read of every value and an insert of each record.
+bool copiesStoredRows(detail::DatabaseImpl& d, const QString& sql)
+{
+    sqlite3_stmt* st = nullptr;
+    const QByteArray utf8 = (QStringLiteral("EXPLAIN ") + sql).toUtf8();
+    if (sqlite3_prepare_v2(d.db(), utf8.constData(), int(utf8.size()), &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    bool whole = false;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const QByteArray op(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+        if (op == "RowCell" || op == "RowData")
+            whole = true;
+    }
+    sqlite3_finalize(st);
+    return whole;
+}
+
+}  // namespace
+
+qint64 AppendTableFromFile(const Database& db, const QString& table, const QString& sourceFile)
+{
+    if (db.isNull())
+        throw DbError::make(err::ObjectInvalid);
+    const auto d = detail::implOf(db);
+    const detail::TableInfo* t = d->tableInfo(table);
+    if (!t)
+        throw DbError::make(err::InputTableNotFound, {table});
+    const QString name = quoted(t->name);
+    {
+        detail::Stmt any = d->prepare(QStringLiteral("SELECT 1 FROM main.%1 LIMIT 1").arg(name));
+        if (any.step(*d))
+            throw DbError::make(err::ItemNotFound);
+    }
+    const AttachedSource source(*d, sourceFile);
+    const QString sql = QStringLiteral("INSERT INTO main.%1 SELECT * FROM dbe_source.%1").arg(name);
+    if (!copiesStoredRows(*d, sql))
+        throw DbError::make(err::ItemNotFound);
+    qint64 moved = 0;
+    {
+        detail::DatabaseImpl::WriteScope scope(*d, detail::DatabaseImpl::WriteScope::OneStatement);
+        d->exec(sql);
+        moved = d->changes();
+        scope.commit();
+    }
+    d->invalidateSchema();  // the table's record count changed
+    return moved;
+}
+
 }  // namespace dbe

@@ -74,4 +74,15 @@ private:
 // OpenDatabase of the file works as usual.
 void PrepareForBulkLoad(const Database& db);
 
+// Moves every record of a table that another file holds, with its index entries, into the table of
+// the same name in db, which must be empty and defined exactly alike: the same fields with the same
+// types, and indexes over the same fields with the same collation and uniqueness (names may
+// differ). The records keep their row numbers, and SQLite copies records and index entries as they
+// are stored, in order, without searching or sorting anything again: a table loaded and indexed in a
+// file of its own (on another thread, say) joins the file being made for the price of a sequential
+// copy. The other file is only read; no connection may be writing it. Raises 3078 for an absent
+// table, 3265 when the copy could not be made that way (a table not empty or not alike), leaving db
+// as it was. Returns the records moved. Meant for new files, as PrepareForBulkLoad.
+qint64 AppendTableFromFile(const Database& db, const QString& table, const QString& sourceFile);
+
 }  // namespace dbe

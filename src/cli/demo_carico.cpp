@@ -116,8 +116,6 @@ CaricoSeparato::CaricoSeparato(const dbe::Database& master, const QString& fileM
             msCarico_ = orologio_.elapsed();
             CompletaTabellaArchivio(master_, righe_, tabella_);
             msIndici_ = orologio_.elapsed() - msCarico_;
-            righe_.Close();  // here too: its writes reach the disk while the archive is still being written
-            righe_ = dbe::Database();
         } catch (...) {
             errore_ = std::current_exception();
         }
@@ -127,12 +125,7 @@ CaricoSeparato::CaricoSeparato(const dbe::Database& master, const QString& fileM
 CaricoSeparato::~CaricoSeparato()
 {
     attendi();
-    try {
-        if (!righe_.isNull())
-            righe_.Close();
-    } catch (const dbe::DbError&) {
-        // The file goes anyway.
-    }
+    dbe::DiscardScratchFile(righe_);
     righe_ = dbe::Database();
     RimuoviDatabase(file_);
 }

@@ -1,9 +1,11 @@
 #include "dbengine/inserter.h"
 
 #include "impl_access.h"
+#include "conn_state.h"
 #include "connection.h"
 #include "values.h"
 
+#include <QFile>
 #include <QStringEncoder>
 #include <sqlite3.h>
 
@@ -381,6 +383,18 @@ qint64 AppendTableFromFile(const Database& db, const QString& table, const QStri
     }
     d->invalidateSchema();  // the table's record count changed
     return moved;
+}
+
+void DiscardScratchFile(const Database& db)
+{
+    const auto d = detail::implOf(db);
+    if (!d || !d->isOpen())
+        return;
+    const QString path = d->path();
+    d->s->unsynced = false;  // nothing of it is kept: syncing would only write it all out first
+    d->close();
+    for (const char* tail : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(tail));
 }
 
 }  // namespace dbe

@@ -85,4 +85,9 @@ void PrepareForBulkLoad(const Database& db);
 // as it was. Returns the records moved. Meant for new files, as PrepareForBulkLoad.
 qint64 AppendTableFromFile(const Database& db, const QString& table, const QString& sourceFile);
 
+// Closes a connection to a scratch file, one made for a bulk load whose records have gone
+// elsewhere, without first syncing what it wrote to the disk (as Close does), and removes the file
+// with its journal and log files. Nothing to do for a null or closed connection.
+void DiscardScratchFile(const Database& db);
+
 }  // namespace dbe

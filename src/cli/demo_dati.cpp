@@ -108,6 +108,7 @@ struct DatiDemo::Dati {
     QVector<QString> descrProdotti;
     QVector<double> prezzoProdotti;
     QVector<QString> umProdotti;
+    QVector<QString> codiciProdotti;  // made once: every order and invoice line names one
 
     QString codiceCliente(qint64 c) const { return QLatin1Char('C') + numero(c + 1, 6); }
     QString codiceAgente(qint64 a) const { return QLatin1Char('A') + numero(a + 1, 4); }
@@ -120,7 +121,7 @@ struct DatiDemo::Dati {
             return QStringLiteral("AGENZIA");
         return QLatin1Char('F') + numero(f - 1, 5);
     }
-    QString codiceProdotto(qint64 p) const { return QLatin1Char('P') + numero(p + 1, 6); }
+    const QString& codiceProdotto(qint64 p) const { return codiciProdotti[p]; }
     QString codiceLinea(qint64 l) const { return QLatin1Char('L') + numero(l + 1, 2); }
     qint64 agenteDi(qint64 c) const { return qint64(Caso::per(seme, FAgenteCliente, c).prossimo() % quint64(agenti)); }
     qint64 fornitoreNormale(Caso& r) const { return 2 + qint64(r.prossimo() % quint64(fornitori - 2)); }
@@ -267,8 +268,10 @@ DatiDemo::DatiDemo(qint64 ordini, quint64 seme) : d(std::make_unique<Dati>())
     d->descrProdotti.resize(d->prodotti);
     d->prezzoProdotti.resize(d->prodotti);
     d->umProdotti.resize(d->prodotti);
+    d->codiciProdotti.resize(d->prodotti);
     for (qint64 p = 0; p < d->prodotti; ++p) {
         Caso r = Caso::per(seme, FProdotti, p);
+        d->codiciProdotti[p] = QLatin1Char('P') + numero(p + 1, 6);
         d->descrProdotti[p] = Prodotto(r);
         d->prezzoProdotti[p] = arrotonda(double(100 + r.fino(50000)) / 100.0);
         d->umProdotti[p] = UnitaMisura(r);

@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -55,6 +56,14 @@ struct Inserter::Impl {
     // and bound without a copy, which stays valid until the insert has run (each field has its own,
     // so setting one field never moves the bytes bound to another).
     std::vector<QByteArray> texts;
+    // A date field's last day and its text: the lines of one document share their date, which is
+    // then bound again without being written out again.
+    struct DateText {
+        qint64 day = std::numeric_limits<qint64>::min();
+        char text[24] = {};
+        int size = 0;
+    };
+    std::vector<DateText> dates;
     QStringEncoder toUtf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 
     void bindText(int i, const QString& text)
@@ -83,6 +92,7 @@ Inserter::Inserter(const Database& db, const QString& table, const QStringList& 
             throw DbError::make(err::ItemNotFound);
         d->fields.push_back(t->fields[i]);
         d->texts.emplace_back();
+        d->dates.emplace_back();
         cols << quoted(t->fields[i].name);
         params << QStringLiteral("?");
     }
@@ -210,12 +220,18 @@ void Inserter::SetDate(int field, const QDate& value)
         // Written out by hand: the text dateToStorage gives for midnight, without the trip through
         // the local time zone (a look at the zone's file on every call) and Qt's date formatter,
         // which cost more than the insert itself in a bulk load.
+        Impl::DateText& cached = d->dates[size_t(field)];
         int y = 0, m = 0, g = 0;
-        value.getDate(&y, &m, &g);
-        if (y >= 1 && y <= 9999) {
-            char text[24];
-            const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d 00:00:00", y, m, g);
-            const int rc = sqlite3_bind_text(d->stmt, field + 1, text, n, SQLITE_TRANSIENT);
+        if (cached.day != value.toJulianDay()) {
+            value.getDate(&y, &m, &g);
+            if (y >= 1 && y <= 9999) {
+                cached.size = std::snprintf(cached.text, sizeof cached.text, "%04d-%02d-%02d 00:00:00", y, m, g);
+                cached.day = value.toJulianDay();
+            }
+        }
+        if (cached.day == value.toJulianDay()) {
+            // The text stays where it is until the field's next date, after the insert has run.
+            const int rc = sqlite3_bind_text(d->stmt, field + 1, cached.text, cached.size, SQLITE_STATIC);
             if (rc != SQLITE_OK)
                 d->db->raise(rc);
             return;

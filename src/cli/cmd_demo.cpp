@@ -123,6 +123,8 @@ int ComandoDemo(const QStringList& args)
         info.setDevice(&nulla);
     QElapsedTimer orologio;
     orologio.start();
+    // Two threads load at once: nothing is opened before this point.
+    dbe::PrepareProcessForParallelLoad();
     const demo::DatiDemo dati(ordini);
     qint64 record = 0;
     try {

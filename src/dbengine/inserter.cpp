@@ -372,6 +372,8 @@ bool copiesStoredRows(detail::DatabaseImpl& d, const QString& sql)
 
 }  // namespace
 
+bool PrepareProcessForParallelLoad() { return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK; }
+
 qint64 AppendTableFromFile(const Database& db, const QString& table, const QString& sourceFile)
 {
     if (db.isNull())

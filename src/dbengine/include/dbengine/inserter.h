@@ -74,6 +74,13 @@ private:
 // OpenDatabase of the file works as usual.
 void PrepareForBulkLoad(const Database& db);
 
+// For a process that loads on several threads at once (each with its own connection): turns off
+// SQLite's count of the memory it holds, which takes one lock for the whole process on every
+// allocation and release, and so makes threads that allocate a lot wait for each other. Only
+// possible before the process's first database is opened; returns false (and changes nothing)
+// afterwards.
+bool PrepareProcessForParallelLoad();
+
 // Moves every record of a table that another file holds, with its index entries, into the table of
 // the same name in db, which must be empty and defined exactly alike: the same fields with the same
 // types, and indexes over the same fields with the same collation and uniqueness (names may

@@ -122,6 +122,13 @@ struct DatiDemo::Dati {
         return QLatin1Char('F') + numero(f - 1, 5);
     }
     const QString& codiceProdotto(qint64 p) const { return codiciProdotti[p]; }
+    // A line's description: its product's, empty (not Null) for a product without one. A reference,
+    // never a copy: the two threads that write lines read the same texts.
+    const QString& descrizioneRiga(qint64 p) const
+    {
+        static const QString vuota = QStringLiteral("");
+        return descrProdotti[p].isNull() ? vuota : descrProdotti[p];
+    }
     QString codiceLinea(qint64 l) const { return QLatin1Char('L') + numero(l + 1, 2); }
     qint64 agenteDi(qint64 c) const { return qint64(Caso::per(seme, FAgenteCliente, c).prossimo() % quint64(agenti)); }
     qint64 fornitoreNormale(Caso& r) const { return 2 + qint64(r.prossimo() % quint64(fornitori - 2)); }
@@ -151,7 +158,9 @@ struct DatiDemo::Dati {
         return arrotonda(t);
     }
 
-    Documento ordine(qint64 i) const
+    // conRighe false: the order without its lines and amount (drawn from a stream of their own, so
+    // the other fields are the same), for an invoice that only names its order.
+    Documento ordine(qint64 i, bool conRighe = true) const
     {
         Caso r = Caso::per(seme, FOrdini, i);
         Documento o;
@@ -192,14 +201,16 @@ struct DatiDemo::Dati {
             o.senzaRighe = true;
         }
         o.righeOrfane = seminato(i, ordini, 7);  // lines whose order is gone
-        o.righe = righe(FRigheOrdini, i, n);
-        o.imponibile = imponibileDi(o.righe);
+        if (conRighe) {
+            o.righe = righe(FRigheOrdini, i, n);
+            o.imponibile = imponibileDi(o.righe);
+        }
         return o;
     }
 
     Documento fattura(qint64 j) const
     {
-        const Documento base = ordine(2 * j);
+        const Documento base = ordine(2 * j, false);
         Caso r = Caso::per(seme, FFatture, j);
         Documento f;
         f.cliente = base.cliente;
@@ -648,7 +659,7 @@ qint64 DatiDemo::Dati::scriviDettOrd(RigaDemo& riga) const
                 riga.Testo(5, o.tipodep);
                 riga.Intero(6, k + 1);
                 riga.Testo(7, x.codiceProdotto(g.prodotto));
-                riga.Testo(8, x.descrProdotti[g.prodotto].isNull() ? QStringLiteral("") : x.descrProdotti[g.prodotto]);
+                riga.Testo(8, x.descrizioneRiga(g.prodotto));
                 riga.Reale(9, g.qta);
                 riga.Testo(10, x.umProdotti[g.prodotto]);
                 riga.Reale(11, g.prezzo);
@@ -719,7 +730,7 @@ qint64 DatiDemo::Dati::scriviDettFat(RigaDemo& riga) const
                 riga.Testo(4, f.ditta);
                 riga.Intero(5, k + 1);
                 riga.Testo(6, x.codiceProdotto(g.prodotto));
-                riga.Testo(7, x.descrProdotti[g.prodotto].isNull() ? QStringLiteral("") : x.descrProdotti[g.prodotto]);
+                riga.Testo(7, x.descrizioneRiga(g.prodotto));
                 riga.Reale(8, g.qta);
                 riga.Reale(9, g.prezzo);
                 riga.Reale(10, g.sconto);

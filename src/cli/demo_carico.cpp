@@ -1,6 +1,8 @@
 #include "demo_carico.h"
 
 #include "ambiente_cli.h"
+#include "demo_cartella.h"
+#include "demo_struttura.h"
 
 #include "dbengine/inserter.h"
 
@@ -95,6 +97,70 @@ qint64 CaricaTabella(const dbe::Database& db, const QString& tabella, const Dati
     else
         dati.Genera(tabella, riga);
     return riga.Fine();
+}
+
+CaricoSeparato::CaricoSeparato(const dbe::Database& master, const QString& fileMaster, const QString& file,
+                               const QString& tabella, const DatiDemo& dati)
+    : file_(file), tabella_(tabella), dati_(dati)
+{
+    // Every connection is opened here, on the caller's thread; from the start of the thread to
+    // its end only the thread uses them.
+    righe_ = dbe::CreateDatabase(file_);
+    dbe::PrepareForBulkLoad(righe_);
+    CreaTabellaArchivio(master, righe_, tabella_);
+    master_ = dbe::OpenDatabase(fileMaster, true);
+    orologio_.start();
+    lavoro_ = std::thread([this] {
+        try {
+            record_ = CaricaTabella(righe_, tabella_, dati_, false, nullptr);
+            msCarico_ = orologio_.elapsed();
+            CompletaTabellaArchivio(master_, righe_, tabella_);
+            msIndici_ = orologio_.elapsed() - msCarico_;
+        } catch (...) {
+            errore_ = std::current_exception();
+        }
+    });
+}
+
+CaricoSeparato::~CaricoSeparato()
+{
+    attendi();
+    dbe::DiscardScratchFile(righe_);
+    righe_ = dbe::Database();
+    RimuoviDatabase(file_);
+}
+
+void CaricoSeparato::attendi()
+{
+    if (lavoro_.joinable())
+        lavoro_.join();
+    try {
+        if (!master_.isNull())
+            master_.Close();
+    } catch (const dbe::DbError&) {
+        // Only read: nothing to lose.
+    }
+    master_ = dbe::Database();
+}
+
+qint64 CaricoSeparato::Unisci(const dbe::Database& archivio, QTextStream* progresso)
+{
+    attendi();
+    if (errore_)
+        std::rethrow_exception(errore_);
+    QElapsedTimer copia;
+    copia.start();
+    const qint64 spostati = dbe::AppendTableFromFile(archivio, tabella_, file_);
+    if (spostati != record_)
+        throw dbe::DbError(0,
+                           QStringLiteral("la tabella %1 non è stata copiata per intero nell'archivio.").arg(tabella_));
+    if (progresso) {
+        *progresso << "  " << tabella_ << ": " << record_ << " record (" << QString::number(msCarico_ / 1000.0, 'f', 1)
+                   << " s, indici " << QString::number(msIndici_ / 1000.0, 'f', 1) << " s, in parallelo; copia "
+                   << QString::number(copia.elapsed() / 1000.0, 'f', 1) << " s)\n"
+                   << Qt::flush;
+    }
+    return spostati;
 }
 
 }  // namespace corvale::cli::demo

@@ -6,10 +6,8 @@
 
 namespace corvale::cli::demo {
 
-namespace {
-
 // A database file and the engine's companion files next to it.
-bool rimuoviDatabase(const QString& file)
+bool RimuoviDatabase(const QString& file)
 {
     bool ok = true;
     for (const QString& f :
@@ -20,8 +18,6 @@ bool rimuoviDatabase(const QString& file)
     return ok;
 }
 
-}  // namespace
-
 CartellaDemo::CartellaDemo(const QString& percorso)
 {
     cartella = QDir::cleanPath(QFileInfo(percorso).absoluteFilePath());
@@ -31,6 +27,7 @@ CartellaDemo::CartellaDemo(const QString& percorso)
     archivi = d.filePath(QStringLiteral("archivi"));
     archivio = QDir(archivi).filePath(QStringLiteral("lumera.mdb"));
     archivioParziale = archivio + QStringLiteral(".parziale");
+    righeParziali = archivio + QStringLiteral(".righe");
 }
 
 QString CartellaDemo::Prepara() const
@@ -51,8 +48,8 @@ QString CartellaDemo::Prepara() const
         if (arch.exists() && !arch.isDir())
             return QStringLiteral("%1 non è una cartella: il demo non viene scritto.").arg(archivi);
         if (giaDemo) {
-            if (!rimuoviDatabase(master) || !rimuoviDatabase(archivio) || !rimuoviDatabase(archivioParziale)
-                || !QFile::remove(ini))
+            if (!RimuoviDatabase(master) || !RimuoviDatabase(archivio) || !RimuoviDatabase(archivioParziale)
+                || !RimuoviDatabase(righeParziali) || !QFile::remove(ini))
                 return QStringLiteral("Impossibile sostituire il demo in %1: file in uso o protetti.").arg(cartella);
         }
     }

@@ -16,6 +16,9 @@ struct CartellaDemo {
     // Where the archive is written before it takes its name: a demo stopped half-way leaves no
     // lumera.mdb, only this file, which the next demo in the folder removes.
     QString archivioParziale;  // cartella/archivi/lumera.mdb.parziale
+    // Where the order lines are built, on a thread of their own, before they join the archive;
+    // removed once they are in it (and, left by a stopped demo, by the next one).
+    QString righeParziali;  // cartella/archivi/lumera.mdb.righe
 
     explicit CartellaDemo(const QString& percorso);
 
@@ -26,5 +29,9 @@ struct CartellaDemo {
     // Writes LUMERA.INI naming the archive folder by its absolute path.
     bool ScriviIni() const;
 };
+
+// Removes a database file and the engine's companion files beside it (log, its index, journal);
+// false when one of them stays.
+bool RimuoviDatabase(const QString& file);
 
 }  // namespace corvale::cli::demo

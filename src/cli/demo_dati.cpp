@@ -108,6 +108,7 @@ struct DatiDemo::Dati {
     QVector<QString> descrProdotti;
     QVector<double> prezzoProdotti;
     QVector<QString> umProdotti;
+    QVector<QString> codiciProdotti;  // made once: every order and invoice line names one
 
     QString codiceCliente(qint64 c) const { return QLatin1Char('C') + numero(c + 1, 6); }
     QString codiceAgente(qint64 a) const { return QLatin1Char('A') + numero(a + 1, 4); }
@@ -120,7 +121,14 @@ struct DatiDemo::Dati {
             return QStringLiteral("AGENZIA");
         return QLatin1Char('F') + numero(f - 1, 5);
     }
-    QString codiceProdotto(qint64 p) const { return QLatin1Char('P') + numero(p + 1, 6); }
+    const QString& codiceProdotto(qint64 p) const { return codiciProdotti[p]; }
+    // A line's description: its product's, empty (not Null) for a product without one. A reference,
+    // never a copy: the two threads that write lines read the same texts.
+    const QString& descrizioneRiga(qint64 p) const
+    {
+        static const QString vuota = QStringLiteral("");
+        return descrProdotti[p].isNull() ? vuota : descrProdotti[p];
+    }
     QString codiceLinea(qint64 l) const { return QLatin1Char('L') + numero(l + 1, 2); }
     qint64 agenteDi(qint64 c) const { return qint64(Caso::per(seme, FAgenteCliente, c).prossimo() % quint64(agenti)); }
     qint64 fornitoreNormale(Caso& r) const { return 2 + qint64(r.prossimo() % quint64(fornitori - 2)); }
@@ -150,7 +158,9 @@ struct DatiDemo::Dati {
         return arrotonda(t);
     }
 
-    Documento ordine(qint64 i) const
+    // conRighe false: the order without its lines and amount (drawn from a stream of their own, so
+    // the other fields are the same), for an invoice that only names its order.
+    Documento ordine(qint64 i, bool conRighe = true) const
     {
         Caso r = Caso::per(seme, FOrdini, i);
         Documento o;
@@ -191,14 +201,16 @@ struct DatiDemo::Dati {
             o.senzaRighe = true;
         }
         o.righeOrfane = seminato(i, ordini, 7);  // lines whose order is gone
-        o.righe = righe(FRigheOrdini, i, n);
-        o.imponibile = imponibileDi(o.righe);
+        if (conRighe) {
+            o.righe = righe(FRigheOrdini, i, n);
+            o.imponibile = imponibileDi(o.righe);
+        }
         return o;
     }
 
     Documento fattura(qint64 j) const
     {
-        const Documento base = ordine(2 * j);
+        const Documento base = ordine(2 * j, false);
         Caso r = Caso::per(seme, FFatture, j);
         Documento f;
         f.cliente = base.cliente;
@@ -267,8 +279,10 @@ DatiDemo::DatiDemo(qint64 ordini, quint64 seme) : d(std::make_unique<Dati>())
     d->descrProdotti.resize(d->prodotti);
     d->prezzoProdotti.resize(d->prodotti);
     d->umProdotti.resize(d->prodotti);
+    d->codiciProdotti.resize(d->prodotti);
     for (qint64 p = 0; p < d->prodotti; ++p) {
         Caso r = Caso::per(seme, FProdotti, p);
+        d->codiciProdotti[p] = QLatin1Char('P') + numero(p + 1, 6);
         d->descrProdotti[p] = Prodotto(r);
         d->prezzoProdotti[p] = arrotonda(double(100 + r.fino(50000)) / 100.0);
         d->umProdotti[p] = UnitaMisura(r);
@@ -645,7 +659,7 @@ qint64 DatiDemo::Dati::scriviDettOrd(RigaDemo& riga) const
                 riga.Testo(5, o.tipodep);
                 riga.Intero(6, k + 1);
                 riga.Testo(7, x.codiceProdotto(g.prodotto));
-                riga.Testo(8, x.descrProdotti[g.prodotto].isNull() ? QStringLiteral("") : x.descrProdotti[g.prodotto]);
+                riga.Testo(8, x.descrizioneRiga(g.prodotto));
                 riga.Reale(9, g.qta);
                 riga.Testo(10, x.umProdotti[g.prodotto]);
                 riga.Reale(11, g.prezzo);
@@ -716,7 +730,7 @@ qint64 DatiDemo::Dati::scriviDettFat(RigaDemo& riga) const
                 riga.Testo(4, f.ditta);
                 riga.Intero(5, k + 1);
                 riga.Testo(6, x.codiceProdotto(g.prodotto));
-                riga.Testo(7, x.descrProdotti[g.prodotto].isNull() ? QStringLiteral("") : x.descrProdotti[g.prodotto]);
+                riga.Testo(7, x.descrizioneRiga(g.prodotto));
                 riga.Reale(8, g.qta);
                 riga.Reale(9, g.prezzo);
                 riga.Reale(10, g.sconto);

@@ -1,13 +1,16 @@
 #include "dbengine/inserter.h"
 
 #include "impl_access.h"
+#include "conn_state.h"
 #include "connection.h"
 #include "values.h"
 
+#include <QFile>
 #include <QStringEncoder>
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -53,6 +56,14 @@ struct Inserter::Impl {
     // and bound without a copy, which stays valid until the insert has run (each field has its own,
     // so setting one field never moves the bytes bound to another).
     std::vector<QByteArray> texts;
+    // A date field's last day and its text: the lines of one document share their date, which is
+    // then bound again without being written out again.
+    struct DateText {
+        qint64 day = std::numeric_limits<qint64>::min();
+        char text[24] = {};
+        int size = 0;
+    };
+    std::vector<DateText> dates;
     QStringEncoder toUtf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 
     void bindText(int i, const QString& text)
@@ -81,6 +92,7 @@ Inserter::Inserter(const Database& db, const QString& table, const QStringList& 
             throw DbError::make(err::ItemNotFound);
         d->fields.push_back(t->fields[i]);
         d->texts.emplace_back();
+        d->dates.emplace_back();
         cols << quoted(t->fields[i].name);
         params << QStringLiteral("?");
     }
@@ -208,12 +220,18 @@ void Inserter::SetDate(int field, const QDate& value)
         // Written out by hand: the text dateToStorage gives for midnight, without the trip through
         // the local time zone (a look at the zone's file on every call) and Qt's date formatter,
         // which cost more than the insert itself in a bulk load.
+        Impl::DateText& cached = d->dates[size_t(field)];
         int y = 0, m = 0, g = 0;
-        value.getDate(&y, &m, &g);
-        if (y >= 1 && y <= 9999) {
-            char text[24];
-            const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d 00:00:00", y, m, g);
-            const int rc = sqlite3_bind_text(d->stmt, field + 1, text, n, SQLITE_TRANSIENT);
+        if (cached.day != value.toJulianDay()) {
+            value.getDate(&y, &m, &g);
+            if (y >= 1 && y <= 9999) {
+                cached.size = std::snprintf(cached.text, sizeof cached.text, "%04d-%02d-%02d 00:00:00", y, m, g);
+                cached.day = value.toJulianDay();
+            }
+        }
+        if (cached.day == value.toJulianDay()) {
+            // The text stays where it is until the field's next date, after the insert has run.
+            const int rc = sqlite3_bind_text(d->stmt, field + 1, cached.text, cached.size, SQLITE_STATIC);
             if (rc != SQLITE_OK)
                 d->db->raise(rc);
             return;
@@ -294,6 +312,107 @@ void PrepareForBulkLoad(const Database& db)
     detail::implOf(db)->exec(
         QStringLiteral("PRAGMA journal_mode=MEMORY; PRAGMA synchronous=OFF; PRAGMA cache_size=-8000; "
                        "PRAGMA temp_store=MEMORY; PRAGMA threads=2"));
+}
+
+namespace {
+
+// The other file attached to a connection for the length of one copy, under a name no archive
+// table can take; the connection's limit of attached files (none) is put back afterwards.
+class AttachedSource {
+public:
+    AttachedSource(detail::DatabaseImpl& d, const QString& file) : d_(d), h_(d.db())
+    {
+        limit_ = sqlite3_limit(h_, SQLITE_LIMIT_ATTACHED, 1);
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(h_, "ATTACH DATABASE ?1 AS dbe_source", -1, &st, nullptr);
+        const QByteArray name = file.toUtf8();
+        if (rc == SQLITE_OK)
+            rc = sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(st) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(h_);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_OK) {
+            sqlite3_limit(h_, SQLITE_LIMIT_ATTACHED, limit_);
+            d_.raise(rc, file);
+        }
+    }
+    ~AttachedSource()
+    {
+        sqlite3_exec(h_, "DETACH DATABASE dbe_source", nullptr, nullptr, nullptr);
+        sqlite3_limit(h_, SQLITE_LIMIT_ATTACHED, limit_);
+    }
+    AttachedSource(const AttachedSource&) = delete;  // one attach, one detach
+    AttachedSource& operator=(const AttachedSource&) = delete;
+
+private:
+    detail::DatabaseImpl& d_;
+    sqlite3* h_;
+    int limit_ = 0;
+};
+
+// True when SQLite compiled the statement as a copy of stored records and index entries (its
+// transfer of whole rows), rather than as a read of every value and an insert of each record.
+bool copiesStoredRows(detail::DatabaseImpl& d, const QString& sql)
+{
+    sqlite3_stmt* st = nullptr;
+    const QByteArray utf8 = (QStringLiteral("EXPLAIN ") + sql).toUtf8();
+    if (sqlite3_prepare_v2(d.db(), utf8.constData(), int(utf8.size()), &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    bool whole = false;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const QByteArray op(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+        if (op == "RowCell" || op == "RowData")
+            whole = true;
+    }
+    sqlite3_finalize(st);
+    return whole;
+}
+
+}  // namespace
+
+bool PrepareProcessForParallelLoad() { return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK; }
+
+qint64 AppendTableFromFile(const Database& db, const QString& table, const QString& sourceFile)
+{
+    if (db.isNull())
+        throw DbError::make(err::ObjectInvalid);
+    const auto d = detail::implOf(db);
+    const detail::TableInfo* t = d->tableInfo(table);
+    if (!t)
+        throw DbError::make(err::InputTableNotFound, {table});
+    const QString name = quoted(t->name);
+    {
+        detail::Stmt any = d->prepare(QStringLiteral("SELECT 1 FROM main.%1 LIMIT 1").arg(name));
+        if (any.step(*d))
+            throw DbError::make(err::ItemNotFound);
+    }
+    const AttachedSource source(*d, sourceFile);
+    const QString sql = QStringLiteral("INSERT INTO main.%1 SELECT * FROM dbe_source.%1").arg(name);
+    if (!copiesStoredRows(*d, sql))
+        throw DbError::make(err::ItemNotFound);
+    qint64 moved = 0;
+    {
+        detail::DatabaseImpl::WriteScope scope(*d, detail::DatabaseImpl::WriteScope::OneStatement);
+        d->exec(sql);
+        moved = d->changes();
+        scope.commit();
+    }
+    d->invalidateSchema();  // the table's record count changed
+    return moved;
+}
+
+void DiscardScratchFile(const Database& db)
+{
+    const auto d = detail::implOf(db);
+    if (!d || !d->isOpen())
+        return;
+    const QString path = d->path();
+    d->s->unsynced = false;  // nothing of it is kept: syncing would only write it all out first
+    d->close();
+    for (const char* tail : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(tail));
 }
 
 }  // namespace dbe

@@ -3,6 +3,7 @@
 // structure differences between archive and master.
 #include "core/sessione.h"
 #include "support/sessione_prova.h"
+#include "support/sqlite_file.h"
 #include "dbengine/dbengine.h"
 #include "structure/codici_struttura.h"
 #include "structure/confronto_struttura.h"
@@ -10,6 +11,7 @@
 #include "structure/modifica_campo.h"
 #include "structure/modifica_lunghezza.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +20,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <map>
@@ -76,6 +79,54 @@ QString primoVersdb(const QString& file)
     rs.Close();
     db.Close();
     return v;
+}
+
+// What a demo archive holds, read through plain SQLite: its schema (every table's and index's
+// definition) and every record of every table in storage order, with its row number and each
+// value's storage class; the stamps of when a table was made or changed left out. Digested, as one
+// hexadecimal text, with the record count of each table after it.
+QString contenutoArchivio(const QString& file)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return QStringLiteral("illeggibile");
+    }
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    QStringList conteggi;
+    auto leggi = [&](const QString& sql, const QStringList& tralasciati) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
+        qint64 n = 0;
+        while (st && sqlite3_step(st) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                if (tralasciati.contains(QString::fromUtf8(sqlite3_column_name(st, i))))
+                    continue;
+                const int tipo = sqlite3_column_type(st, i);
+                const auto* v = static_cast<const char*>(sqlite3_column_blob(st, i));
+                h.addData(QByteArray::number(tipo) + ':' + QByteArray(v, sqlite3_column_bytes(st, i)) + '|');
+            }
+            h.addData("\n");
+            ++n;
+        }
+        sqlite3_finalize(st);
+        return n;
+    };
+    leggi("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name", {});
+    QStringList tabelle;
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1, &st, nullptr);
+    while (st && sqlite3_step(st) == SQLITE_ROW)
+        tabelle << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    for (const QString& t : tabelle) {
+        h.addData(t.toUtf8());
+        const qint64 n = leggi(QStringLiteral("SELECT rowid, * FROM \"%1\" ORDER BY rowid").arg(t),
+                               {QStringLiteral("DateCreated"), QStringLiteral("LastUpdated")});
+        conteggi << QStringLiteral("%1:%2").arg(t).arg(n);
+    }
+    sqlite3_close(db);
+    return QString::fromLatin1(h.result().toHex()) + QLatin1Char(' ') + conteggi.join(QLatin1Char(' '));
 }
 
 // The catalogue's data checks: number and the text after "SELECT * FROM ".
@@ -455,6 +506,25 @@ TEST(DemoCartella, StoppedHalfWayLeavesNoArchiveUnderItsName)
     dbe::Database archivio = dbe::OpenDatabase(cartella + "/archivi/lumera.mdb");
     EXPECT_GT(*conta(archivio, "SELECT * FROM VENDITE"), 0);
     archivio.Close();
+}
+
+// The demo of a given size is always the same archive, record for record and index for index,
+// however it is written: its content is pinned here for 300 orders. The archive is whole (every
+// index holds every record) and nothing else is left in its folder.
+TEST(DemoCartella, SmallArchiveHoldsExactlyThePinnedRecordsAndIndexes)
+{
+    QTemporaryDir tmp;
+    const QString cartella = tmp.filePath("demo");
+    const Esito e = demo({cartella, "--orders", "300"});
+    ASSERT_EQ(e.codice, 0) << e.err.toStdString();
+    const QString archivio = cartella + "/archivi/lumera.mdb";
+    EXPECT_EQ(QDir(cartella + "/archivi").entryList(QDir::Files), QStringList{"lumera.mdb"});
+    EXPECT_EQ(testsupport::sqliteValue(archivio, "PRAGMA integrity_check").toString(), "ok");
+    EXPECT_EQ(
+        contenutoArchivio(archivio).toStdString(),
+        "ad066cbde51fae7e513530ca9bc76294f58759f059c4e7c5b4b2b5b2c897ec35 AGENDA:30 AGENTI:8 AGENZIA:4 CLIDITT:48 "
+        "CLIENTI:30 DETT_FAT:724 DETT_ORD:1463 FATTURE:150 FORNIT:12 LINEE:13 MSysFields:151 MSysIndexes:36 "
+        "MSysProperties:13 MSysTables:15 PAGAM:150 PAGAM_RISOLTI:140 PRODOTTI:40 RISOLTI:15 VENDITE:300");
 }
 
 TEST(DemoCartella, RefusesAForeignFolderAndReplacesOnlyAnEarlierDemo)

@@ -7,6 +7,7 @@
 
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <functional>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <random>
@@ -168,6 +169,80 @@ TEST(Inserter, KeepsEveryTextOfARecordAsGivenWhateverItsLetters)
                                  .toString();
         EXPECT_EQ(riga.toStdString(), (attesi[i][1] + u'|' + attesi[i][2]).toStdString()) << "record " << i;
     }
+}
+
+// A table loaded and indexed in a file of its own moves into an empty table defined alike: every
+// record with its row number, every index whole; a table not empty or not alike is refused and
+// left as it was.
+TEST(Inserter, MovesATableBuiltInAnotherFileIntoAnEmptyOneDefinedAlike)
+{
+    std::mt19937 caso(7031);
+    QTemporaryDir dir;
+    const QString definizione = "CREATE TABLE RIGHE (ID LONG, CODCLI TEXT(10), QTA DOUBLE, DATA DATETIME)";
+    const QStringList indici = {"CREATE UNIQUE INDEX PrimaryKey ON RIGHE (ID) WITH PRIMARY",
+                                "CREATE INDEX DOCUMENTO ON RIGHE (CODCLI, DATA)"};
+    auto file = [&](const QString& nome, bool conIndici) {
+        dbe::Database db = dbe::CreateDatabase(dir.filePath(nome));
+        db.Execute(definizione);
+        if (conIndici)
+            for (const QString& i : indici)
+                db.Execute(i);
+        return db;
+    };
+    dbe::Database sorgente = file("sorgente.mdb", false);
+    {
+        dbe::Inserter ins(sorgente, "RIGHE", {"ID", "CODCLI", "QTA", "DATA"});
+        for (int i = 0; i < 2000; ++i) {
+            ins.SetInteger(0, i * 3 + 1);
+            ins.SetText(1, QStringLiteral("c%1").arg(caso() % 50));  // letters of either case, as keys do
+            if (caso() % 5)
+                ins.SetReal(2, double(caso() % 1000) / 8);
+            ins.SetDate(3, QDate(2020, 1, 1).addDays(int(caso() % 900)));
+            ins.Insert();
+        }
+        ins.Commit();
+    }
+    for (const QString& i : indici)
+        sorgente.Execute(i);
+    sorgente.Close();
+    const QString origine = dir.filePath("sorgente.mdb");
+    auto contenuto = [&](const QString& f) {
+        QStringList out;
+        for (const QString& r : testsupport::sqliteDump(f))
+            if (r.startsWith("RIGHE|"))
+                out << r;
+        return out;
+    };
+    auto numero = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const dbe::DbError& e) {
+            return e.number();
+        }
+        return 0;
+    };
+
+    dbe::Database alike = file("alike.mdb", true);
+    EXPECT_EQ(dbe::AppendTableFromFile(alike, "righe", origine), 2000);
+    alike.Close();
+    EXPECT_EQ(contenuto(dir.filePath("alike.mdb")), contenuto(origine));
+    EXPECT_EQ(testsupport::sqliteValue(dir.filePath("alike.mdb"), "SELECT group_concat(rowid) FROM RIGHE"),
+              testsupport::sqliteValue(origine, "SELECT group_concat(rowid) FROM RIGHE"));
+    EXPECT_EQ(testsupport::sqliteValue(dir.filePath("alike.mdb"), "PRAGMA integrity_check").toString(), "ok");
+
+    // Not empty, or with an index the other file lacks: refused, nothing changed.
+    dbe::Database piena = file("piena.mdb", true);
+    piena.Execute("INSERT INTO RIGHE (ID, CODCLI) VALUES (99999, 'X')");
+    EXPECT_EQ(numero([&] { dbe::AppendTableFromFile(piena, "RIGHE", origine); }), 3265);
+    dbe::Database diversa = file("diversa.mdb", true);
+    diversa.Execute("CREATE INDEX QTA ON RIGHE (QTA)");
+    EXPECT_EQ(numero([&] { dbe::AppendTableFromFile(diversa, "RIGHE", origine); }), 3265);
+    EXPECT_EQ(numero([&] { dbe::AppendTableFromFile(diversa, "ASSENTE", origine); }), 3078);
+    piena.Close();
+    diversa.Close();
+    EXPECT_EQ(testsupport::sqliteValue(dir.filePath("piena.mdb"), "SELECT count(*) FROM RIGHE").toInt(), 1);
+    EXPECT_EQ(testsupport::sqliteValue(dir.filePath("diversa.mdb"), "SELECT count(*) FROM RIGHE").toInt(), 0);
+    EXPECT_EQ(testsupport::sqliteValue(origine, "SELECT count(*) FROM RIGHE").toInt(), 2000);
 }
 
 }  // namespace

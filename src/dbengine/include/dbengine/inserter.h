@@ -74,4 +74,27 @@ private:
 // OpenDatabase of the file works as usual.
 void PrepareForBulkLoad(const Database& db);
 
+// For a process that loads on several threads at once (each with its own connection): turns off
+// SQLite's count of the memory it holds, which takes one lock for the whole process on every
+// allocation and release, and so makes threads that allocate a lot wait for each other. Only
+// possible before the process's first database is opened; returns false (and changes nothing)
+// afterwards.
+bool PrepareProcessForParallelLoad();
+
+// Moves every record of a table that another file holds, with its index entries, into the table of
+// the same name in db, which must be empty and defined exactly alike: the same fields with the same
+// types, and indexes over the same fields with the same collation and uniqueness (names may
+// differ). The records keep their row numbers, and SQLite copies records and index entries as they
+// are stored, in order, without searching or sorting anything again: a table loaded and indexed in a
+// file of its own (on another thread, say) joins the file being made for the price of a sequential
+// copy. The other file is only read; no connection may be writing it. Raises 3078 for an absent
+// table, 3265 when the copy could not be made that way (a table not empty or not alike), leaving db
+// as it was. Returns the records moved. Meant for new files, as PrepareForBulkLoad.
+qint64 AppendTableFromFile(const Database& db, const QString& table, const QString& sourceFile);
+
+// Closes a connection to a scratch file, one made for a bulk load whose records have gone
+// elsewhere, without first syncing what it wrote to the disk (as Close does), and removes the file
+// with its journal and log files. Nothing to do for a null or closed connection.
+void DiscardScratchFile(const Database& db);
+
 }  // namespace dbe

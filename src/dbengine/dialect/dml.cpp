@@ -1,6 +1,8 @@
 // The data statements: UPDATE, DELETE and INSERT on one table. Every value written into a field
 // goes through dbe_fit(value, type, size, allowZeroLength, required, 'name'), which converts it to
-// the field's storage form and fails the statement when it does not fit.
+// the field's storage form and fails the statement when it does not fit. An UPDATE of every record
+// whose values are fields of the record itself also carries a plain form, run instead when a check
+// finds that every value already fits as it is (execute.cpp).
 #include "planner.h"
 
 #include "dbengine/db_types.h"

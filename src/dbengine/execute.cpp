@@ -6,6 +6,8 @@
 #include "conn_state.h"
 #include "ddl.h"
 
+#include <sqlite3.h>
+
 namespace dbe {
 
 using namespace detail;
@@ -45,6 +47,18 @@ qint64 runChange(DatabaseImpl& d, const QString& sql)
     return d.changes();
 }
 
+// Whether an UPDATE may write its values as they are: it has a plain form, this connection holds
+// the write lock (so no other program changes a record between the check and the change), and no
+// record holds a value dbe_fit() would convert or refuse. Otherwise the statement runs with
+// dbe_fit(), which refuses the first value that does not fit, as it always did.
+bool allFitAsTheyAre(DatabaseImpl& d, const dialect::Statement& st)
+{
+    if (st.plainSql.isEmpty() || sqlite3_txn_state(d.db(), "main") != SQLITE_TXN_WRITE)
+        return false;
+    Stmt check = d.prepare(st.plainCheck);
+    return !check.step(d);
+}
+
 }  // namespace
 
 void Database::Execute(const QString& statement, int options) const
@@ -57,8 +71,16 @@ void Database::Execute(const QString& statement, int options) const
     case K::Update:
     case K::Delete:
     case K::Insert: {
-        DatabaseImpl::WriteScope ws(d);
-        const qint64 n = runChange(d, st.sql);
+        // The plain form, when it applies, is one statement that cannot fail half-way on a value:
+        // inside a transaction it needs no savepoint, under which every page it changes would be
+        // journaled a second time.
+        const bool writing = sqlite3_txn_state(d.db(), "main") == SQLITE_TXN_WRITE;
+        bool plain = writing && allFitAsTheyAre(d, st);
+        DatabaseImpl::WriteScope ws(d,
+                                    plain ? DatabaseImpl::WriteScope::OneStatement : DatabaseImpl::WriteScope::Several);
+        if (!writing && !plain)
+            plain = allFitAsTheyAre(d, st);
+        const qint64 n = runChange(d, plain ? st.plainSql : st.sql);
         ws.commit();
         d.s->recordsAffected = n;
         return;

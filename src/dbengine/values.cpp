@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QUuid>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <sqlite3.h>
 
@@ -333,12 +334,85 @@ void fitFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     }
 }
 
+// dbe_fits_as_is(): whether dbe_fit() with the same arguments gives the value back unchanged. A text
+// of ASCII characters into a text field is answered from its bytes (each is one character, kept as
+// it is); anything else goes through dbe_fit()'s own rules and its result is compared.
+void fitsAsIsFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (argc != 6) {
+        sqlite3_result_error(ctx, "dbe_fits_as_is: six arguments", -1);
+        return;
+    }
+    sqlite3_value* v = argv[0];
+    const int storage = sqlite3_value_type(v);
+    const short type = short(sqlite3_value_int(argv[1]));
+    const int size = sqlite3_value_int(argv[2]);
+    const bool allowZeroLength = sqlite3_value_int(argv[3]) != 0;
+    if (storage == SQLITE_TEXT && (type == dbText || type == dbMemo)) {
+        const auto* p = sqlite3_value_text(v);
+        const int n = sqlite3_value_bytes(v);
+        bool ascii = p != nullptr;
+        for (int i = 0; ascii && i < n; ++i)
+            ascii = p[i] >= 1 && p[i] < 0x80;
+        if (ascii) {
+            const bool fits = (n > 0 || allowZeroLength) && (type != dbText || size <= 0 || n <= size);
+            sqlite3_result_int(ctx, fits ? 1 : 0);
+            return;
+        }
+    }
+    FieldInfo f;
+    f.type = type;
+    f.size = size;
+    f.allowZeroLength = allowZeroLength;
+    const int req = sqlite3_value_int(argv[4]);
+    f.required = req != 0;
+    f.primaryKey = req == 2;
+    f.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[5])));
+    bool same = false;
+    try {
+        const QVariant stored = toStorage(fromSqlite(v), f.type);
+        checkRules(f, stored);
+        // The storage class and bytes resultValue() would give the stored value.
+        if (isNullValue(stored)) {
+            same = storage == SQLITE_NULL;
+        } else {
+            switch (stored.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+                same = storage == SQLITE_INTEGER && sqlite3_value_int64(v) == stored.toLongLong();
+                break;
+            case QMetaType::Double: {
+                const double a = sqlite3_value_double(v), b = stored.toDouble();
+                same = storage == SQLITE_FLOAT && std::memcmp(&a, &b, sizeof a) == 0;
+                break;
+            }
+            case QMetaType::QByteArray: {
+                const QByteArray b = stored.toByteArray();
+                same = storage == SQLITE_BLOB && sqlite3_value_bytes(v) == b.size()
+                       && (b.isEmpty() || std::memcmp(sqlite3_value_blob(v), b.constData(), size_t(b.size())) == 0);
+                break;
+            }
+            default: {
+                const QByteArray t = stored.toString().toUtf8();
+                same = storage == SQLITE_TEXT && sqlite3_value_bytes(v) == t.size()
+                       && (t.isEmpty() || std::memcmp(sqlite3_value_text(v), t.constData(), size_t(t.size())) == 0);
+            }
+            }
+        }
+    } catch (const DbError&) {
+        same = false;  // refused: dbe_fit() will say why
+    }
+    sqlite3_result_int(ctx, same ? 1 : 0);
+}
+
 }  // namespace
 
 void registerFunctions(sqlite3* db)
 {
     sqlite3_create_function_v2(db, dialect::kFitFunction, 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fitFunction,
                                nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, dialect::kFitsAsIsFunction, 6, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               fitsAsIsFunction, nullptr, nullptr, nullptr);
     registerValueFunctions(db);
     registerQueryFunctions(db);
     registerMathTextFunctions(db);

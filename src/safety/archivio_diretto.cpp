@@ -17,9 +17,10 @@ ArchivioDiretto::ArchivioDiretto(const QString& file, bool scrittura, int attesa
     const QString uri =
         QStringLiteral("file:") + QString::fromUtf8(QUrl::toPercentEncoding(QFileInfo(file).absoluteFilePath(), "/"));
     sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(uri.toUtf8().constData(), &db,
-                        (scrittura ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_URI, nullptr);
+    const int rc = sqlite3_open_v2(uri.toUtf8().constData(), &db,
+                                   (scrittura ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_URI
+                                       | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
     if (rc != SQLITE_OK) {
         errore_ = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
         codice_ = rc & 0xff;

@@ -38,7 +38,11 @@ void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint
     const QString tab = NomeSql(t);
     ControllaNomeSql(f);
     const QString nuovo = QStringLiteral("NEW") + f;
-    dbe::Workspace::Default().BeginTrans();
+    // Inside the caller's transaction no transaction of its own: it would be a savepoint, under
+    // which SQLite writes every page the copy changes to a second journal too.
+    const bool propria = dbe::Workspace::Default().TransactionLevel() == 0;
+    if (propria)
+        dbe::Workspace::Default().BeginTrans();
     try {
         C.Execute(QStringLiteral("ALTER TABLE ") + tab + QStringLiteral(" ADD COLUMN [NEW") + f
                   + QStringLiteral("]TEXT(") + QString::number(n) + QStringLiteral(");"));
@@ -49,10 +53,12 @@ void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint
                   + QStringLiteral("];"));
         C.Execute(QStringLiteral("ALTER TABLE ") + tab + QStringLiteral(" DROP [") + f + QLatin1Char(']'));
     } catch (...) {
-        dbe::Workspace::Default().Rollback();
+        if (propria)
+            dbe::Workspace::Default().Rollback();
         throw;
     }
-    dbe::Workspace::Default().CommitTrans();
+    if (propria)
+        dbe::Workspace::Default().CommitTrans();
     C.TableDefs().Refresh();
     dbe::Field rinominato = C.TableDefs().Item(t).Fields().Item(nuovo);
     rinominato.SetName(f);

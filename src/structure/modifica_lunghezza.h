@@ -26,7 +26,8 @@ void NewDimCampoIndicizzato(Sessione& s, const QString& NomeCampo, const QString
 
 // The column rebuild on connection C: the three statements, then the rename and the zero-length
 // setting (b and the old field's setting). Errors go to the caller. C stays the same connection:
-// the rebuild is part of the caller's transaction.
+// the rebuild is part of the caller's transaction, whose rollback undoes a failed one; without one
+// open, the three statements run in a transaction of their own.
 void RicreaCampoTesto(dbe::Database& C, const QString& t, const QString& f, qint16 n, bool b);
 
 }  // namespace corvale

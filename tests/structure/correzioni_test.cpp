@@ -1,11 +1,16 @@
 #include "support/coppia_prova.h"
 #include "support/sessione_prova.h"
+#include "support/sqlite_file.h"
 #include "structure/confronto_struttura.h"
 #include "structure/correzioni_additive.h"
 #include "structure/modifica_campo.h"
 #include "structure/modifica_lunghezza.h"
 
 #include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <random>
 
 using namespace corvale;
 
@@ -189,6 +194,106 @@ TEST(ModificaLunghezzaTest, ValuesThatDoNotFitOrABadLengthLeaveTheArchiveAsItWas
                                         QStringLiteral("70000")));
     SessioneProva().DbArchivi.Close();
     EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
+}
+
+namespace {
+
+// A value of a text field of 10 as another program may have stored it, drawn from g: mostly an
+// ASCII text that fits a field of `lung` (the empty text and Null among them), else one of the
+// forms the field's rules convert or refuse: too long, letters outside ASCII or outside the basic
+// plane (two UTF-16 units each), a blob, bytes that are not UTF-8.
+QString ValoreMemorizzato(std::mt19937& g, int lung, bool solitoTesto)
+{
+    auto testo = [&](int n, const QString& lettere) {
+        QString t;
+        for (int i = 0; i < n; ++i)
+            t += lettere.mid(int(g() % lettere.size()), 1);
+        return u'\'' + t.replace(u'\'', QStringLiteral("''")) + u'\'';
+    };
+    const QString ascii = QStringLiteral("AZaz09 .-'/");
+    const int forma = solitoTesto ? int(g() % 3) : 3 + int(g() % 6);
+    switch (forma) {
+    case 0: return testo(int(g() % (lung + 1)), ascii);
+    case 1: return QStringLiteral("NULL");
+    case 2: return QStringLiteral("''");
+    case 3: return testo(lung + 1 + int(g() % 3), ascii);
+    case 4: return testo(1 + int(g() % lung), QStringLiteral("àèÉìòù") + ascii);
+    case 5: return testo(lung / 2 + int(g() % lung), QStringLiteral("\U0001F600\U00010348a"));
+    case 6: return QStringLiteral("X'%1'").arg(QString::number(g() % 0xFFFFFF, 16).rightJustified(6, u'0'));
+    default: return QStringLiteral("CAST(X'41C3' AS TEXT)");
+    }
+}
+
+// Each record's value of the field, with its storage class and bytes, a line per rowid.
+std::string ValoriGrezzi(const QString& file, const QString& campo)
+{
+    return testsupport::sqliteValue(file, QStringLiteral("SELECT group_concat(rowid || ' ' || typeof(%1) || ':' || "
+                                                         "coalesce(hex(%1), ''), char(10)) FROM (SELECT * FROM T "
+                                                         "ORDER BY rowid)")
+                                              .arg(campo))
+        .toString()
+        .toStdString();
+}
+
+}  // namespace
+
+// The new length's copy writes the values as they are when every one of them fits as it is, and
+// passes them through the field's rules otherwise: the outcome is the one of the rules either way
+// (the same values, or the same refusal with the archive as it was), whatever forms the records
+// hold and wherever the odd one is. The rules' outcome is that of the same copy made with a
+// condition, which always goes through them.
+TEST(ModificaLunghezzaTest, ValuesInAnyFormEndAsTheFieldsRulesMakeThem)
+{
+    for (quint32 seme = 1; seme <= 16; ++seme) {
+        SCOPED_TRACE(seme);
+        std::mt19937 g(seme);
+        const int lung = 4 + int(g() % 8);
+        const bool tuttiAdatti = seme % 3 == 0;
+        const int strano = tuttiAdatti ? -1 : int(g() % 30);
+        prova::Coppia c;
+        c.archivio({QStringLiteral("CREATE TABLE T (ID LONG, NOME TEXT(10), NOTE TEXT(5))"),
+                    QStringLiteral("CREATE INDEX IdxNome ON T (NOME, ID)")});
+        prova::PermettiVuoto(c.percorsoArchivio(), QStringLiteral("T"), {QStringLiteral("NOME")});
+        QStringList righe;
+        for (int i = 0; i < 30; ++i)
+            righe << QStringLiteral("INSERT INTO T (ID, NOME, NOTE) VALUES (%1, %2, 'n')")
+                         .arg(i)
+                         .arg(ValoreMemorizzato(g, lung, i != strano));
+        testsupport::sqliteExec(c.percorsoArchivio(), righe.join(QStringLiteral(";\n")));
+
+        // What the rules make of each value, on a copy of the file.
+        const QString regole = c.percorsoArchivio() + QStringLiteral(".regole");
+        ASSERT_TRUE(QFile::copy(c.percorsoArchivio(), regole));
+        MotivoErrore rifiuto;
+        {
+            dbe::Database db = dbe::OpenDatabase(regole);
+            db.Execute(QStringLiteral("ALTER TABLE T ADD COLUMN X TEXT(%1)").arg(lung));
+            db.TableDefs().Item(QStringLiteral("T")).Fields().Item(QStringLiteral("X")).SetAllowZeroLength(true);
+            try {
+                db.Execute(QStringLiteral("UPDATE T SET X = NOME WHERE TRUE"));
+            } catch (const dbe::DbError& e) {
+                rifiuto = {e.number(), e.description()};
+            }
+            db.Close();
+        }
+        const QString prima = prova::Dump(c.percorsoArchivio());
+        c.apri();
+        const EsitoCorrezione esito =
+            ModificaLunghezzaCampo(SessioneProva(), QStringLiteral("T"), QStringLiteral("NOME"), QString::number(lung));
+        SessioneProva().DbArchivi.Close();
+        if (!rifiuto.vuoto()) {
+            EXPECT_FALSE(esito.fatta);
+            EXPECT_EQ(esito.motivo.numero, rifiuto.numero);
+            EXPECT_EQ(esito.motivo.descrizione, rifiuto.descrizione);
+            EXPECT_EQ(prova::Dump(c.percorsoArchivio()), prima);
+        } else {
+            EXPECT_TRUE(esito.fatta) << esito.motivo.testo().toStdString();
+            EXPECT_EQ(ValoriGrezzi(c.percorsoArchivio(), QStringLiteral("NOME")),
+                      ValoriGrezzi(regole, QStringLiteral("X")));
+        }
+        if (tuttiAdatti)  // the copy of the values as they are was taken
+            EXPECT_EQ(ValoriGrezzi(regole, QStringLiteral("X")), ValoriGrezzi(regole, QStringLiteral("NOME")));
+    }
 }
 
 TEST(ModificaCampoTest, AttributeAndTypeChangesKeepValuesAndIndexes)

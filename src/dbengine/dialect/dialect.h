@@ -122,6 +122,13 @@ struct Statement {
     IndexDef index;  // CreateIndex, DropIndex (name and table)
     QVector<IndexDef> constraints;  // CreateTable: CONSTRAINT name PRIMARY KEY/UNIQUE (f, ...)
     QString field;  // AlterDropColumn
+    // Update: the same change with each value written as it is, and a query that finds a record
+    // whose value dbe_fit() would refuse or change. When the query finds none inside the write
+    // transaction, plainSql does exactly what sql does, without a function that may fail half-way
+    // (SQLite then keeps no statement journal to undo a partial statement). Empty when the
+    // statement's values are not plain fields of its own table or it has a WHERE clause.
+    QString plainSql;
+    QString plainCheck;
 };
 
 // Translates one statement. A trailing semicolon is allowed. Statement::table is, for a SELECT,
@@ -133,5 +140,10 @@ Statement translate(const QString& text, const SchemaProvider& schema);
 // returns the value in the field's storage form or fails the statement with the error text
 // "DBE<number>:<description>".
 inline constexpr const char* kFitFunction = "dbe_fit";
+
+// dbe_fits_as_is(value, type, size, allowZeroLength, required, fieldName): 1 when dbe_fit() with the
+// same arguments returns the value unchanged (same storage class, same bytes), 0 when it would
+// convert or refuse it. Never fails.
+inline constexpr const char* kFitsAsIsFunction = "dbe_fits_as_is";
 
 }  // namespace dbe::dialect

@@ -1,6 +1,8 @@
 // The data statements: UPDATE, DELETE and INSERT on one table. Every value written into a field
 // goes through dbe_fit(value, type, size, allowZeroLength, required, 'name'), which converts it to
-// the field's storage form and fails the statement when it does not fit.
+// the field's storage form and fails the statement when it does not fit. An UPDATE of every record
+// whose values are fields of the record itself also carries a plain form, run instead when a check
+// finds that every value already fits as it is (execute.cpp).
 #include "planner.h"
 
 #include "dbengine/db_types.h"
@@ -10,10 +12,10 @@ namespace dbe::dialect {
 
 namespace {
 
-QString fit(const QString& valueSql, const Column& c)
+QString fit(const QString& valueSql, const Column& c, const char* function = kFitFunction)
 {
     return QStringLiteral("%1(%2, %3, %4, %5, %6, %7)")
-        .arg(QString::fromLatin1(kFitFunction), valueSql, QString::number(c.type), QString::number(c.size),
+        .arg(QString::fromLatin1(function), valueSql, QString::number(c.type), QString::number(c.size),
              c.allowZeroLength ? QStringLiteral("1") : QStringLiteral("0"),
              c.primaryKey ? QStringLiteral("2")
              : c.required ? QStringLiteral("1")
@@ -258,11 +260,13 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
     st.table = s.table->name;
     refuseSystemTable(*s.table);
     em.pushScope(&sources);
-    QStringList sets;
+    QStringList sets, plainSets, fitsAsIs;
     QVector<int> assigned;
     for (const Assignment& a : q.sets) {
         const int col = targetColumn(*a.target, s);
         const Value v = em.value(*a.value);
+        // A field of the record itself is read the same by the check and by the change.
+        const bool plain = v.column && v.source == 0;
         if (col < 0) {
             em.noteUnknown(a.target->table.isEmpty() ? a.target->field : a.target->table + u'.' + a.target->field);
             continue;
@@ -274,6 +278,10 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
         if (isAutoIncrement(c))
             throw DbError::make(err::FieldCannotBeUpdated);
         sets.append(Emitter::quote(c.name) + QStringLiteral(" = ") + fit(v.sql, c));
+        if (plain) {
+            plainSets.append(Emitter::quote(c.name) + QStringLiteral(" = ") + v.sql);
+            fitsAsIs.append(fit(v.sql, c, kFitsAsIsFunction));
+        }
     }
     QString where;
     if (q.where)
@@ -282,6 +290,14 @@ Statement planUpdate(const UpdateQuery& q, Emitter& em)
     em.finish();
     st.sql =
         QStringLiteral("UPDATE ") + targetSql(s) + QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) + where;
+    // Every value a field of the record and every record changed: the plain copy, when the check
+    // finds no value that would be converted or refused.
+    if (!q.where && !sets.isEmpty() && plainSets.size() == sets.size()) {
+        st.plainSql =
+            QStringLiteral("UPDATE ") + targetSql(s) + QStringLiteral(" SET ") + plainSets.join(QStringLiteral(", "));
+        st.plainCheck = QStringLiteral("SELECT 1 FROM ") + targetSql(s) + QStringLiteral(" WHERE NOT (")
+                        + fitsAsIs.join(QStringLiteral(" AND ")) + QStringLiteral(") LIMIT 1");
+    }
     return st;
 }
 

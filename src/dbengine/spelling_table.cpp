@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <map>
 #include <string>
 #include <vector>
@@ -128,7 +131,14 @@ inline constexpr quint32 kWholeRead = 0xFFFFFFFFu;
 // The texts that one number column holds, by their reading under the Italian rule (texts no rule
 // reads left out), read again on the same terms as ColumnSpellings.
 struct NumberTexts {
-    std::vector<std::pair<double, QByteArray>> texts;  // sorted, each once
+    struct Text {
+        double number;
+        quint32 at, size;  // where its bytes are in `bytes`
+    };
+    std::vector<Text> texts;  // by number, then by text; each once
+    QByteArray bytes;  // the texts one after another, 16 bytes a text beside them at most
+    QByteArrayView text(const Text& x) const { return QByteArrayView(bytes).sliced(x.at, x.size); }
+    qsizetype memory() const { return qsizetype(texts.capacity() * sizeof(Text)) + bytes.capacity(); }
 };
 
 // The rows of one table whose key fields (the columns dbe_keyspellings is asked about, together)
@@ -150,6 +160,11 @@ struct KeyRows {
 };
 
 inline constexpr qsizetype kKeyEntries = 6'000'000;  // 48 MB
+// The least the page cache keeps while rows are kept, and how many kept entries (2 MB) go by
+// between two settings of its size while a table's rows are read (an eighth as many texts of
+// dbe_numberforms, which take 16 bytes and their own).
+inline constexpr qint64 kLeastCacheKiB = 16 * 1024;
+inline constexpr qsizetype kCacheStep = qsizetype(1) << 18;
 inline constexpr int kMaxKeyColumns = kKeySpellingsColumns;
 
 struct Table : sqlite3_vtab {
@@ -162,6 +177,7 @@ struct Table : sqlite3_vtab {
     std::map<QByteArray, ColumnSpellings> columns;  // by table '\0' column
     qsizetype ledEntries = 0;  // kept of the columns an index leads
     std::map<QByteArray, NumberTexts> numberTexts;  // likewise
+    qsizetype numberBytes = 0;  // what they take, all together
     std::map<QByteArray, KeyRows> keyRows;  // dbe_keyspellings: by table '\0' columns
     qsizetype keyEntries = 0;  // kept in keyRows, all tables together
     sqlite3_stmt* keyRead = nullptr;  // a row's keys by its rowid, for the table and columns keyReadOf
@@ -173,6 +189,11 @@ struct Table : sqlite3_vtab {
     QSet<QByteArray> droppedKeyRows;  // the tables whose kept rows were dropped to make room
     QByteArray keysOf;
     std::u32string folded;
+    // The page cache gives up the room the kept rows take, so that the two together stay within
+    // what the cache alone was given: its size before the first kept row (KiB; 0 while nothing
+    // is kept) and the size last set.
+    qint64 cacheKiB = 0;
+    qint64 cacheSetKiB = 0;
     ~Table() { sqlite3_finalize(keyRead); }
 };
 
@@ -314,6 +335,55 @@ int readSpellings(Cursor* k, sqlite3* db, const QString& x, sqlite3_value* table
     return SQLITE_OK;
 }
 
+// The connection's page cache (schema main) in KiB, as it is set now; 0 when it cannot be told.
+qint64 cacheSizeKiB(sqlite3* db)
+{
+    const auto pragma = [db](const char* sql) {
+        sqlite3_stmt* st = nullptr;
+        qint64 v = 0;
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            v = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+        return v;
+    };
+    const qint64 size = pragma("PRAGMA main.cache_size");
+    return size < 0 ? -size : size * pragma("PRAGMA main.page_size") / 1024;
+}
+
+// Sizes the page cache for `kept` bytes of kept rows and texts: what it was given less their room,
+// down to kLeastCacheKiB; given back whole once nothing is kept. The memory of the two together
+// then stays what the cache alone was given, however many rows a look-up keeps. A cache that
+// cannot be resized stays as it is: the look-up answers the same, with more memory.
+void fitCache(Table* t, qsizetype kept)
+{
+    if (t->cacheKiB == 0) {
+        if (kept == 0)
+            return;
+        t->cacheKiB = t->cacheSetKiB = cacheSizeKiB(t->db);
+        if (t->cacheKiB == 0)
+            return;
+    }
+    const qint64 want =
+        kept == 0 ? t->cacheKiB : std::max(std::min(kLeastCacheKiB, t->cacheKiB), t->cacheKiB - qint64(kept) / 1024);
+    if (want != t->cacheSetKiB) {
+        const QByteArray sql = "PRAGMA main.cache_size=-" + QByteArray::number(want);
+        if (sqlite3_exec(t->db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK) {
+#ifdef __GLIBC__
+            // The pages the cache let go are free in the heap, between pages still in use: given
+            // back to the system here, or the kept rows (one block of their own) would come on top.
+            if (want < t->cacheSetKiB)
+                malloc_trim(0);
+#endif
+            t->cacheSetKiB = want;
+        }
+    }
+    if (kept == 0)
+        t->cacheKiB = t->cacheSetKiB = 0;
+}
+
+// What the kept rows of the key look-ups and the kept number texts take, in bytes.
+qsizetype keptBytes(const Table* t) { return t->keyEntries * 8 + t->numberBytes; }
+
 // Drops every column's kept values when the file's data version or this connection's count of
 // changed records has moved since they were read. False when the file gives no version: nothing
 // is kept then.
@@ -325,11 +395,13 @@ bool keptAreCurrent(Table* t)
     if (!stamped || version != t->version || changes != t->changes) {
         t->columns.clear();
         t->numberTexts.clear();
+        t->numberBytes = 0;
         t->keyRows.clear();
         t->lastKeyRows = nullptr;
         t->droppedKeyRows.clear();
         t->ledEntries = 0;
         t->keyEntries = 0;
+        fitCache(t, 0);
         t->version = version;
         t->changes = changes;
     }
@@ -529,6 +601,7 @@ const NumberTexts* numberTexts(Table* t, const QByteArray& tab, const QByteArray
     if (stamped && t->numberTexts.count(key))
         return &t->numberTexts[key];
     NumberTexts& n = t->numberTexts[key];
+    t->numberBytes -= n.memory();
     n = NumberTexts{};
     // Texts sort after every number: an index on the column gives them alone.
     const QByteArray sql = "SELECT " + quoted(col) + " FROM " + quoted(tab) + " WHERE " + quoted(col) + " >= ''";
@@ -541,8 +614,12 @@ const NumberTexts* numberTexts(Table* t, const QByteArray& tab, const QByteArray
             const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
             const int size = sqlite3_column_bytes(st, 0);
             double d = 0;
-            if (readStoredText(p, size, dbDouble, &d) == Reading::Read)
-                n.texts.emplace_back(d, QByteArray(p, size));
+            if (readStoredText(p, size, dbDouble, &d) == Reading::Read) {
+                n.texts.push_back({d, quint32(n.bytes.size()), quint32(size)});
+                n.bytes.append(p, size);
+                if (n.texts.size() % (kCacheStep / 8) == 0)
+                    fitCache(t, keptBytes(t) + n.memory());
+            }
         }
         if (*rc == SQLITE_DONE)
             *rc = SQLITE_OK;
@@ -552,9 +629,17 @@ const NumberTexts* numberTexts(Table* t, const QByteArray& tab, const QByteArray
         t->numberTexts.erase(key);
         return nullptr;
     }
-    std::sort(n.texts.begin(), n.texts.end());
-    n.texts.erase(std::unique(n.texts.begin(), n.texts.end()), n.texts.end());
-    n.texts.shrink_to_fit();
+    const auto before = [&n](const NumberTexts::Text& a, const NumberTexts::Text& b) {
+        return a.number < b.number || (a.number == b.number && n.text(a) < n.text(b));
+    };
+    std::sort(n.texts.begin(), n.texts.end(), before);
+    n.texts.erase(std::unique(n.texts.begin(), n.texts.end(),
+                              [&n](const NumberTexts::Text& a, const NumberTexts::Text& b) {
+                                  return a.number == b.number && n.text(a) == n.text(b);
+                              }),
+                  n.texts.end());
+    t->numberBytes += n.memory();
+    fitCache(t, keptBytes(t));
     return &n;
 }
 
@@ -577,9 +662,10 @@ int filterNumbers(Cursor* k, Table* t, int idxNum, int argc, sqlite3_value** arg
     const NumberTexts* n = numberTexts(t, tab, col, &rc);
     if (!n)
         return fail(k, t->db, rc);
-    const auto from = std::lower_bound(n->texts.begin(), n->texts.end(), std::make_pair(d, QByteArray()));
-    for (auto it = from; it != n->texts.end() && it->first == d; ++it)
-        k->more.append(it->second);
+    const auto from = std::lower_bound(n->texts.begin(), n->texts.end(), d,
+                                       [](const NumberTexts::Text& x, double number) { return x.number < number; });
+    for (auto it = from; it != n->texts.end() && it->number == d; ++it)
+        k->more.append(n->text(*it).toByteArray());
     return SQLITE_OK;
 }
 
@@ -975,6 +1061,26 @@ QByteArray textArg(sqlite3_value* v)
     return QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
 }
 
+// At most how many rows tab holds, told by its least and greatest rowid (rowid names the rowid)
+// without reading the rows.
+qsizetype tableRowsAtMost(sqlite3* db, const QByteArray& tab, const QByteArray& rowid, int* rc)
+{
+    const QByteArray sql = "SELECT min(" + rowid + "), max(" + rowid + ") FROM " + quoted(tab);
+    sqlite3_stmt* st = nullptr;
+    *rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr);
+    if (*rc != SQLITE_OK)
+        return 0;
+    qsizetype rows = 0;
+    const int step = sqlite3_step(st);
+    if (step == SQLITE_ROW && sqlite3_column_type(st, 0) == SQLITE_INTEGER) {
+        const double span = double(sqlite3_column_int64(st, 1)) - double(sqlite3_column_int64(st, 0)) + 1;
+        rows = span > double(kKeyEntries) ? kKeyEntries : qsizetype(span);
+    }
+    *rc = step == SQLITE_ROW || step == SQLITE_DONE ? SQLITE_OK : step;
+    sqlite3_finalize(st);
+    return rows;
+}
+
 // The rows of tab whose keys a NOCASE look-up of the folded keys misses, as they are now.
 const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, const QList<QByteArray>& cols, int* rc)
 {
@@ -1006,6 +1112,14 @@ const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, c
         for (const QByteArray& c : cols)
             sql += ", " + quoted(c);
         sql += " FROM " + quoted(tab);
+        // Room for as many entries as the table can give, made once: grown by doubling, the
+        // vectors would hold up to twice their entries and copy them at each step, and the copy
+        // of a trimmed vector would hold them twice once more. Pages never written take no memory.
+        const qsizetype most = std::min(tableRowsAtMost(t->db, tab, k.rowidName, rc), kKeyEntries);
+        if (*rc != SQLITE_OK)
+            return nullptr;
+        k.spelled.reserve(size_t(most));
+        k.entries.reserve(size_t(most));
         sqlite3_stmt* st = nullptr;
         *rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &st, nullptr);
         if (*rc != SQLITE_OK)
@@ -1051,6 +1165,9 @@ const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, c
                 k.spelled.push_back(quint64(keysHash(folded)) << 32 | cases.cases());
             else if (kept)
                 k.entries.push_back(quint64(keysHash(folded)) << 32 | quint64(rowid));
+            const qsizetype now = qsizetype(k.spelled.size() + k.entries.size());
+            if (kept && now % kCacheStep == 0)
+                fitCache(t, keptBytes(t) + now * 8);
         }
         sqlite3_finalize(st);
         if (*rc != SQLITE_DONE)
@@ -1058,11 +1175,10 @@ const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, c
         *rc = SQLITE_OK;
         std::sort(k.spelled.begin(), k.spelled.end());
         k.spelled.erase(std::unique(k.spelled.begin(), k.spelled.end()), k.spelled.end());
-        k.spelled.shrink_to_fit();
         std::sort(k.entries.begin(), k.entries.end());
-        k.entries.shrink_to_fit();
         t->keyEntries += qsizetype(k.spelled.size() + k.entries.size());
     }
+    fitCache(t, keptBytes(t));
     return &(t->keyRows[key] = std::move(k));
 }
 

@@ -7,10 +7,12 @@
 #include "support/stampa_qt.h"
 
 #include "dbengine/progress.h"
+#include "dbengine_inside.h"
 
 #include <QRandomGenerator>
 #include <QSet>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using rstest::Archive;
 
@@ -231,6 +233,14 @@ QStringList rowsAndWork(const Archive& a, const char* query, int* work)
     return out;
 }
 
+// The connection's page cache as set now, in KiB.
+qint64 cacheKiB(const dbe::Database& db)
+{
+    dbe::detail::Stmt st = dbe::inside::Impl(db)->prepare(QStringLiteral("PRAGMA cache_size"));
+    const qint64 size = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : 0;
+    return size < 0 ? -size : size * 4;
+}
+
 }  // namespace
 
 TEST(AccentedKeys, TwoKeyJoinReadsTheLinesInStepsThatGrowWithTheTables)
@@ -372,4 +382,29 @@ TEST(AccentedKeys, LiteralsAndUniqueIndexesFollowTheFoldedKeys)
         EXPECT_EQ(rows(a, "SELECT ID FROM C WHERE COD = " + quoted(miss)), QStringList{QString::number(1000 + i)});
     }
     EXPECT_EQ(a.count("SELECT * FROM C"), 2 * t.masters.size());
+}
+
+TEST(AccentedKeys, KeptLinesTakeTheirRoomFromThePageCacheAndGiveItBack)
+{
+    // Lines whose every key has an accented letter are all kept by the look-up, 8 bytes each: the
+    // page cache must give that room up while they are kept, or a large archive's check holds both
+    // (tens of megabytes each), and take it back once they are no longer kept.
+    Keys keys(1201);
+    Documents d(keys, 40);
+    const int lines = 400000;
+    dbe::inside::Impl(d.a.db)->exec(
+        QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < %1) "
+                       "INSERT INTO \"L\" SELECT 100000 + x, 'clì' || (x % 997), 'nÈ' || x FROM n")
+            .arg(lines));
+    const qint64 given = cacheKiB(d.a.db);
+    ASSERT_GT(given, lines * 8 / 1024);
+    int work = 0;
+    EXPECT_EQ(rowsAndWork(d.a, kOrphansQuery, &work), d.orphans);
+    const qint64 kept = cacheKiB(d.a.db);
+    EXPECT_LE(kept + lines * 8 / 1024, given) << given << " -> " << kept;
+    EXPECT_GE(kept, std::min<qint64>(given, 16 * 1024));
+    // The same lines in ASCII: nothing is kept, and the cache is whole again.
+    dbe::inside::Impl(d.a.db)->exec(QStringLiteral("UPDATE \"L\" SET CODCLI = 'cli', NUMORD = 'n' WHERE N >= 100000"));
+    EXPECT_EQ(rowsAndWork(d.a, kOrphansQuery, &work), d.orphans);
+    EXPECT_EQ(cacheKiB(d.a.db), given);
 }

@@ -163,7 +163,7 @@ inline constexpr qsizetype kKeyEntries = 6'000'000;  // 48 MB
 // The least the page cache keeps while rows are kept, and how many kept entries (2 MB) go by
 // between two settings of its size while a table's rows are read (an eighth as many texts of
 // dbe_numberforms, which take 16 bytes and their own).
-inline constexpr qint64 kLeastCacheKiB = 16 * 1024;
+inline constexpr qint64 kLeastCacheKiB = 8 * 1024;
 inline constexpr qsizetype kCacheStep = qsizetype(1) << 18;
 inline constexpr int kMaxKeyColumns = kKeySpellingsColumns;
 
@@ -178,6 +178,7 @@ struct Table : sqlite3_vtab {
     qsizetype ledEntries = 0;  // kept of the columns an index leads
     std::map<QByteArray, NumberTexts> numberTexts;  // likewise
     qsizetype numberBytes = 0;  // what they take, all together
+    qsizetype spellingEntries = 0;  // kept in columns, all columns together
     std::map<QByteArray, KeyRows> keyRows;  // dbe_keyspellings: by table '\0' columns
     qsizetype keyEntries = 0;  // kept in keyRows, all tables together
     sqlite3_stmt* keyRead = nullptr;  // a row's keys by its rowid, for the table and columns keyReadOf
@@ -350,8 +351,9 @@ qint64 cacheSizeKiB(sqlite3* db)
     return size < 0 ? -size : size * pragma("PRAGMA main.page_size") / 1024;
 }
 
-// Sizes the page cache for `kept` bytes of kept rows and texts: what it was given less their room,
-// down to kLeastCacheKiB; given back whole once nothing is kept. The memory of the two together
+// Sizes the page cache for `kept` bytes of kept rows and texts: what it was given less their room
+// and an eighth more (a cached page takes about that much beside its bytes), down to
+// kLeastCacheKiB; given back whole once nothing is kept. The memory of the two together
 // then stays what the cache alone was given, however many rows a look-up keeps. A cache that
 // cannot be resized stays as it is: the look-up answers the same, with more memory.
 void fitCache(Table* t, qsizetype kept)
@@ -364,7 +366,8 @@ void fitCache(Table* t, qsizetype kept)
             return;
     }
     const qint64 want =
-        kept == 0 ? t->cacheKiB : std::max(std::min(kLeastCacheKiB, t->cacheKiB), t->cacheKiB - qint64(kept) / 1024);
+        kept == 0 ? t->cacheKiB
+                  : std::max(std::min(kLeastCacheKiB, t->cacheKiB), t->cacheKiB - qint64(kept) * 9 / 8 / 1024);
     if (want != t->cacheSetKiB) {
         const QByteArray sql = "PRAGMA main.cache_size=-" + QByteArray::number(want);
         if (sqlite3_exec(t->db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK) {
@@ -381,8 +384,9 @@ void fitCache(Table* t, qsizetype kept)
         t->cacheKiB = t->cacheSetKiB = 0;
 }
 
-// What the kept rows of the key look-ups and the kept number texts take, in bytes.
-qsizetype keptBytes(const Table* t) { return t->keyEntries * 8 + t->numberBytes; }
+// What the kept rows of the key look-ups, the kept spellings and the kept number texts take, in
+// bytes.
+qsizetype keptBytes(const Table* t) { return (t->keyEntries + t->spellingEntries) * 8 + t->numberBytes; }
 
 // Drops every column's kept values when the file's data version or this connection's count of
 // changed records has moved since they were read. False when the file gives no version: nothing
@@ -396,6 +400,7 @@ bool keptAreCurrent(Table* t)
         t->columns.clear();
         t->numberTexts.clear();
         t->numberBytes = 0;
+        t->spellingEntries = 0;
         t->keyRows.clear();
         t->lastKeyRows = nullptr;
         t->droppedKeyRows.clear();
@@ -543,6 +548,8 @@ const ColumnSpellings* columnSpellings(Table* t, const QByteArray& tab, const QB
     c.entries.shrink_to_fit();
     if (led)
         t->ledEntries += qsizetype(c.entries.size());
+    t->spellingEntries += qsizetype(c.entries.size());
+    fitCache(t, keptBytes(t));
     ColumnSpellings& kept = t->columns[key] = std::move(c);
     return kept.ranges ? nullptr : &kept;
 }

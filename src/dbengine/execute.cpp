@@ -78,7 +78,7 @@ void Database::Execute(const QString& statement, int options) const
         bool plain = writing && allFitAsTheyAre(d, st);
         DatabaseImpl::WriteScope ws(d,
                                     plain ? DatabaseImpl::WriteScope::OneStatement : DatabaseImpl::WriteScope::Several);
-        if (!writing && !plain)
+        if (!writing)  // the scope has just taken the write lock
             plain = allFitAsTheyAre(d, st);
         const qint64 n = runChange(d, plain ? st.plainSql : st.sql);
         ws.commit();

@@ -307,12 +307,9 @@ QVariant readValue(sqlite3_stmt* stmt, int col, short type)
 
 namespace {
 
-void fitFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+// The field that dbe_fit()'s and dbe_fits_as_is()'s arguments 2 to 6 describe.
+FieldInfo fitField(sqlite3_value** argv)
 {
-    if (argc != 6) {
-        sqlite3_result_error(ctx, "dbe_fit: six arguments", -1);
-        return;
-    }
     FieldInfo f;
     f.type = short(sqlite3_value_int(argv[1]));
     f.size = sqlite3_value_int(argv[2]);
@@ -321,6 +318,16 @@ void fitFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     f.required = req != 0;
     f.primaryKey = req == 2;  // 2: a field of the primary index
     f.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[5])));
+    return f;
+}
+
+void fitFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    if (argc != 6) {
+        sqlite3_result_error(ctx, "dbe_fit: six arguments", -1);
+        return;
+    }
+    const FieldInfo f = fitField(argv);
     try {
         const QVariant stored = toStorage(fromSqlite(argv[0]), f.type);
         checkRules(f, stored);
@@ -346,8 +353,6 @@ void fitsAsIsFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     sqlite3_value* v = argv[0];
     const int storage = sqlite3_value_type(v);
     const short type = short(sqlite3_value_int(argv[1]));
-    const int size = sqlite3_value_int(argv[2]);
-    const bool allowZeroLength = sqlite3_value_int(argv[3]) != 0;
     if (storage == SQLITE_TEXT && (type == dbText || type == dbMemo)) {
         const auto* p = sqlite3_value_text(v);
         const int n = sqlite3_value_bytes(v);
@@ -355,19 +360,14 @@ void fitsAsIsFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
         for (int i = 0; ascii && i < n; ++i)
             ascii = p[i] >= 1 && p[i] < 0x80;
         if (ascii) {
-            const bool fits = (n > 0 || allowZeroLength) && (type != dbText || size <= 0 || n <= size);
+            const int size = sqlite3_value_int(argv[2]);
+            const bool fits = (n > 0 || sqlite3_value_int(argv[3]) != 0) && (type != dbText || size <= 0 || n <= size);
             sqlite3_result_int(ctx, fits ? 1 : 0);
             return;
         }
     }
-    FieldInfo f;
-    f.type = type;
-    f.size = size;
-    f.allowZeroLength = allowZeroLength;
-    const int req = sqlite3_value_int(argv[4]);
-    f.required = req != 0;
-    f.primaryKey = req == 2;
-    f.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[5])));
+    // Not the common case above: the whole field, its name included, as dbe_fit() reads it.
+    const FieldInfo f = fitField(argv);
     bool same = false;
     try {
         const QVariant stored = toStorage(fromSqlite(v), f.type);

@@ -22,9 +22,8 @@ void ordersAndCustomers(Archive& a)
 }
 
 // The error a query or statement raises when opened or run; 0 when it runs.
-int outcome(const Archive& a, const char* text)
+int outcome(const Archive& a, const QString& t)
 {
-    const QString t = QString::fromUtf8(text);
     return rstest::errorOf([&] {
         if (t.startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive))
             a.db.OpenRecordset(t);
@@ -32,6 +31,7 @@ int outcome(const Archive& a, const char* text)
             a.db.Execute(t);
     });
 }
+int outcome(const Archive& a, const char* text) { return outcome(a, QString::fromUtf8(text)); }
 
 }  // namespace
 
@@ -69,6 +69,16 @@ TEST(QueryRulesTest, QueriesAndStatementsTheEngineRefuses)
     };
     for (const auto& c : cases)
         EXPECT_EQ(outcome(a, c.text), c.error) << c.text;
+    // A control character in a bracketed name makes it invalid wherever it stands (a NUL would end
+    // the statement SQLite reads).
+    for (const QChar c : {QChar(0), QChar(9), QChar(31)}) {
+        const QString alias = QStringLiteral("[Dett") + c + QStringLiteral("Ord]");
+        EXPECT_EQ(outcome(a, QStringLiteral("SELECT * FROM CLIENTI ") + alias), 3125) << int(c.unicode());
+        EXPECT_EQ(outcome(a, QStringLiteral("SELECT CODICE AS ") + alias + QStringLiteral(" FROM CLIENTI")), 3125)
+            << int(c.unicode());
+        EXPECT_EQ(outcome(a, QStringLiteral("CREATE TABLE ") + alias + QStringLiteral(" (X TEXT(5))")), 3125)
+            << int(c.unicode());
+    }
     EXPECT_EQ(a.count("SELECT * FROM CLIENTI"), 3);  // only the last DELETE ran
     EXPECT_EQ(a.first("SELECT FIDO FROM CLIENTI WHERE CODICE='C1'", "FIDO").toInt(), 10);
     // A record set over a metadata table reads it but cannot change it.

@@ -6,6 +6,8 @@
 #include "dbengine/db_error.h"
 #include "lexer.h"
 
+#include <algorithm>
+
 namespace dbe::dialect {
 
 // Words that end a clause or belong to the grammar: never a column name or an alias unless
@@ -64,11 +66,16 @@ public:
         const Token& t = peek();
         return (t.kind == Token::Name && !isReserved(t)) || (t.kind == Token::Bracketed && !t.text.trimmed().isEmpty());
     }
+    // A control character makes a name invalid (3125), as the engine's rule for names has it; a NUL
+    // would also end the statement SQLite reads.
     QString name()
     {
         if (!atName())
             fail();
-        return next().text;
+        QString text = next().text;
+        if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20; }))
+            throw DbError::make(err::InvalidName, {text});
+        return text;
     }
 
     // One level of nesting for as long as it lives; too deep a nesting is a syntax error.

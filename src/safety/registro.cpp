@@ -8,6 +8,7 @@
 #include "riga_testo.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +35,9 @@ const char* kSchema =
     "CREATE TABLE IF NOT EXISTS copie (file TEXT PRIMARY KEY, ora TEXT NOT NULL, byte INTEGER NOT NULL);";
 // Made with the first stamp of a copy, so that opening a journal written before it writes nothing.
 const char* kImpronte = "CREATE TABLE IF NOT EXISTS impronte (file TEXT PRIMARY KEY, impronta TEXT NOT NULL)";
+// The lists of field names the records' compact form refers to, each kept once; made with the first
+// record written in that form.
+const char* kCampi = "CREATE TABLE IF NOT EXISTS campi (id INTEGER PRIMARY KEY, nomi TEXT NOT NULL UNIQUE)";
 
 QString UtenteSistema()
 {
@@ -199,6 +203,7 @@ bool Registro::apriTransazione()
     if (transazione_)
         return true;
     transazione_ = esegui("BEGIN IMMEDIATE");
+    ++transazioni_;
     return transazione_;
 }
 
@@ -254,18 +259,19 @@ bool Registro::AggiungiRecord(qint64 voce, const RecordRegistro& r)
         return false;
     sqlite3_stmt* q = insRecord_;
     const QByteArray tabella = r.tabella.toUtf8();
-    const QByteArray prima = r.prima ? TestoDaRiga(*r.prima) : QByteArray();
-    const QByteArray dopo = r.dopo ? TestoDaRiga(*r.dopo) : QByteArray();
+    QByteArray prima, dopo;
+    if ((r.prima && !compatta(*r.prima, prima)) || (r.dopo && !compatta(*r.dopo, dopo)))
+        return false;
     sqlite3_bind_int64(q, 1, voce);
     sqlite3_bind_int64(q, 2, r.n);
     sqlite3_bind_text(q, 3, tabella.constData(), int(tabella.size()), SQLITE_STATIC);
     sqlite3_bind_int64(q, 4, r.riga);
     if (r.prima)
-        sqlite3_bind_text(q, 5, prima.constData(), int(prima.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(q, 5, prima.constData(), int(prima.size()), SQLITE_STATIC);
     else
         sqlite3_bind_null(q, 5);
     if (r.dopo)
-        sqlite3_bind_text(q, 6, dopo.constData(), int(dopo.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(q, 6, dopo.constData(), int(dopo.size()), SQLITE_STATIC);
     else
         sqlite3_bind_null(q, 6);
     sqlite3_bind_int(q, 7, r.fatto ? 1 : 0);
@@ -278,6 +284,77 @@ bool Registro::AggiungiRecord(qint64 voce, const RecordRegistro& r)
         return false;
     }
     return true;
+}
+
+bool Registro::compatta(const dbe::StoredRow& riga, QByteArray& dati)
+{
+    // The names' id is looked up once in each transaction: a list added by a transaction that was
+    // then rolled back (or by another program) is never taken on trust from an earlier one.
+    if (transazioneNomi_ != transazioni_ || riga.columns != nomi_) {
+        const QByteArray testo = QJsonDocument(QJsonArray::fromStringList(riga.columns)).toJson(QJsonDocument::Compact);
+        if (!esegui(kCampi))
+            return false;
+        qint64 id = 0;
+        {
+            Q cerca(db_, "SELECT id FROM campi WHERE nomi = ?");
+            sqlite3_bind_text(cerca, 1, testo.constData(), int(testo.size()), SQLITE_STATIC);
+            if (cerca.riga())
+                id = cerca.n(0);
+        }
+        if (!id) {
+            Q ins(db_, "INSERT INTO campi (nomi) VALUES (?)");
+            sqlite3_bind_text(ins, 1, testo.constData(), int(testo.size()), SQLITE_STATIC);
+            errno = 0;
+            if (!ins.fatto()) {
+                fallito(sqlite3_extended_errcode(db_));
+                return false;
+            }
+            id = sqlite3_last_insert_rowid(db_);
+        }
+        nomi_ = riga.columns;
+        idNomi_ = id;
+        transazioneNomi_ = transazioni_;
+    }
+    dati.reserve(16 + 8 * riga.values.size());
+    for (quint64 v = quint64(idNomi_);; v >>= 7) {  // the names' id, then the values
+        if (v < 0x80) {
+            dati += char(v);
+            break;
+        }
+        dati += char(v | 0x80);
+    }
+    DatiDaRiga(riga, dati);
+    return true;
+}
+
+std::optional<dbe::StoredRow> Registro::leggiRiga(sqlite3_stmt* q, int colonna, QHash<qint64, QStringList>& nomi)
+{
+    if (sqlite3_column_type(q, colonna) != SQLITE_BLOB)
+        return RigaDaTesto(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(q, colonna)),
+                                             sqlite3_column_bytes(q, colonna)));
+    const QByteArray dati(static_cast<const char*>(sqlite3_column_blob(q, colonna)), sqlite3_column_bytes(q, colonna));
+    quint64 id = 0;
+    qsizetype at = 0;
+    for (int shift = 0;; shift += 7) {
+        if (at >= dati.size() || shift >= 64)
+            return std::nullopt;
+        const quint8 b = quint8(dati.at(at++));
+        id |= quint64(b & 0x7f) << shift;
+        if (!(b & 0x80))
+            break;
+    }
+    auto it = nomi.find(qint64(id));
+    if (it == nomi.end()) {
+        Q cerca(db_, "SELECT nomi FROM campi WHERE id = ?");
+        cerca.intero(1, qint64(id));
+        if (!cerca.riga())
+            return std::nullopt;
+        QStringList l;
+        for (const QJsonValue& n : QJsonDocument::fromJson(cerca.t(0).toUtf8()).array())
+            l << n.toString();
+        it = nomi.insert(qint64(id), l);
+    }
+    return RigaDaDati(dati, at, *it);
 }
 
 void Registro::FaiSpazio()
@@ -392,15 +469,16 @@ QVector<RecordRegistro> Registro::Record(qint64 voce)
         return l;
     Q q(db_, "SELECT n, tabella, riga, prima, dopo, fatto FROM record WHERE modifica = ? ORDER BY n");
     q.intero(1, voce);
+    QHash<qint64, QStringList> nomi;
     while (q.riga()) {
         RecordRegistro r;
         r.n = q.n(0);
         r.tabella = q.t(1);
         r.riga = q.n(2);
         if (!q.nullo(3))
-            r.prima = RigaDaTesto(q.t(3));
+            r.prima = leggiRiga(q, 3, nomi);
         if (!q.nullo(4))
-            r.dopo = RigaDaTesto(q.t(4));
+            r.dopo = leggiRiga(q, 4, nomi);
         r.fatto = q.n(5) != 0;
         l << r;
     }

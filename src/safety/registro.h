@@ -4,8 +4,9 @@
 // other programs read. One entry per change (a record correction, one structure correction row, a
 // stamp, an undo, a restore, a repair) with the time, the operating-system user, the task's key and
 // description, the kind and the table; a record change keeps, for every record it touched, the
-// whole record before (typed, as stored) and the fields after. The journal also lists the safety
-// copies Corvale made, so that only those are ever deleted.
+// whole record before (typed, as stored) and the fields after, in a compact form (each value's
+// kind and bytes, the field names kept once in a list of their own) that reads back exactly. The journal also lists the
+// safety copies Corvale made, so that only those are ever deleted.
 //
 // Write-ahead rule: an entry is written as "in corso" before the archive changes; the records of a
 // change are written in the journal's own transaction, which is committed (and synced) before the
@@ -16,7 +17,9 @@
 // archive (Riconcilia, in modifica_registrata.h).
 #include "dbengine/stored_rows.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <functional>
 #include <memory>
@@ -142,6 +145,11 @@ private:
     // Runs one write; when it fails for lack of room, makes room inside the journal and runs it again.
     bool conSpazio(const std::function<bool()>& scrittura);
     bool apriTransazione();
+    // The compact form of a record: the id of its names' list (added when new), then its values.
+    bool compatta(const dbe::StoredRow& riga, QByteArray& dati);
+    // A record's column of the journal, in either form (the compact one, or the text of older
+    // journals); nomi keeps the lists of names already read.
+    std::optional<dbe::StoredRow> leggiRiga(sqlite3_stmt* q, int colonna, QHash<qint64, QStringList>& nomi);
 
     sqlite3* db_ = nullptr;
     sqlite3_stmt* insRecord_ = nullptr;
@@ -149,6 +157,10 @@ private:
     QString file_;
     QString errore_;
     bool transazione_ = false;
+    qint64 transazioni_ = 0;  // transactions begun
+    QStringList nomi_;  // the last names' list written, its id, and the transaction that checked it
+    qint64 idNomi_ = 0;
+    qint64 transazioneNomi_ = -1;
     bool pieno_ = false;
     bool privato_ = false;
 };

@@ -2,6 +2,8 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QtEndian>
+#include <cstring>
 
 namespace corvale {
 
@@ -68,7 +70,120 @@ const QList<QByteArray>& nomiJson(const QStringList& nomi)
     return json;
 }
 
+// The kinds of the compact form: one byte before each value.
+enum Tipo : char { kNullo = 'n', kIntero = 'i', kReale = 'r', kTesto = 't', kDati = 'b' };
+
+void aggiungiNumero(QByteArray& s, quint64 v)
+{
+    while (v >= 0x80) {
+        s += char(v | 0x80);
+        v >>= 7;
+    }
+    s += char(v);
+}
+
+bool leggiNumero(const QByteArray& s, qsizetype& at, quint64& v)
+{
+    v = 0;
+    for (int shift = 0; shift < 64 && at < s.size(); shift += 7) {
+        const quint8 b = quint8(s.at(at++));
+        v |= quint64(b & 0x7f) << shift;
+        if (!(b & 0x80))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+void DatiDaRiga(const dbe::StoredRow& riga, QByteArray& dati)
+{
+    for (const QVariant& v : riga.values) {
+        switch (v.typeId()) {
+        case QMetaType::UnknownType: dati += kNullo; continue;
+        case QMetaType::LongLong:
+        case QMetaType::Int: {
+            // Zigzag, so that a small negative number takes as few bytes as a small positive one.
+            const qint64 n = v.toLongLong();
+            dati += kIntero;
+            aggiungiNumero(dati, (quint64(n) << 1) ^ quint64(n >> 63));
+            continue;
+        }
+        case QMetaType::Double: {
+            quint64 bit;
+            const double d = v.toDouble();
+            std::memcpy(&bit, &d, sizeof bit);
+            dati += kReale;
+            const quint64 le = qToLittleEndian(bit);
+            dati.append(reinterpret_cast<const char*>(&le), sizeof le);
+            continue;
+        }
+        case QMetaType::QByteArray: {
+            const QByteArray b = v.toByteArray();
+            dati += kDati;
+            aggiungiNumero(dati, quint64(b.size()));
+            dati += b;
+            continue;
+        }
+        default: {
+            if (v.isNull()) {
+                dati += kNullo;
+                continue;
+            }
+            const QByteArray t = v.toString().toUtf8();
+            dati += kTesto;
+            aggiungiNumero(dati, quint64(t.size()));
+            dati += t;
+        }
+        }
+    }
+}
+
+std::optional<dbe::StoredRow> RigaDaDati(const QByteArray& dati, qsizetype da, const QStringList& nomi)
+{
+    dbe::StoredRow r;
+    r.columns = nomi;
+    r.values.reserve(nomi.size());
+    qsizetype at = da;
+    while (at < dati.size()) {
+        const char tipo = dati.at(at++);
+        quint64 n = 0;
+        switch (tipo) {
+        case kNullo: r.values << QVariant(); continue;
+        case kIntero:
+            if (!leggiNumero(dati, at, n))
+                return std::nullopt;
+            r.values << QVariant(qlonglong(qint64(n >> 1) ^ -qint64(n & 1)));
+            continue;
+        case kReale: {
+            if (dati.size() - at < 8)
+                return std::nullopt;
+            quint64 le;
+            std::memcpy(&le, dati.constData() + at, sizeof le);
+            at += 8;
+            const quint64 bit = qFromLittleEndian(le);
+            double d;
+            std::memcpy(&d, &bit, sizeof d);
+            r.values << QVariant(d);
+            continue;
+        }
+        case kTesto:
+        case kDati:
+            if (!leggiNumero(dati, at, n) || n > quint64(dati.size() - at))
+                return std::nullopt;
+            if (tipo == kTesto)
+                r.values << QVariant(QString::fromUtf8(dati.constData() + at, qsizetype(n)));
+            else
+                r.values << QVariant(dati.mid(at, qsizetype(n)));
+            at += qsizetype(n);
+            continue;
+        default: return std::nullopt;
+        }
+    }
+    if (r.values.size() != nomi.size())
+        return std::nullopt;
+    return r;
+}
 
 QByteArray TestoDaRiga(const dbe::StoredRow& riga)
 {

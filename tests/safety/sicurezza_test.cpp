@@ -10,6 +10,10 @@
 #include "safety/riga_testo.h"
 #include "support/altro_programma.h"
 
+#include <cmath>
+#include <limits>
+#include <random>
+
 using namespace corvale;
 using corvale::prova::ArchivioSicurezza;
 
@@ -113,6 +117,90 @@ TEST_F(Sicurezza_, EveryKindOfCorrectionIsJournaledWholeAndUndoneExactly)
     // Undoing the undo deletes the customers again.
     EXPECT_TRUE(AnnullaModifica(SessioneProva(), dopo[0].id).eseguito);
     EXPECT_EQ(problemi(vuoti), 0);
+}
+
+// Records holding every kind of stored value, mixed within each column as other programs leave
+// them, are deleted by a walk and put back by its undo exactly: same row numbers, storage classes
+// and bytes, also when part of the entry's records are in the journal's older text form.
+TEST_F(Sicurezza_, UndoPutsBackEveryStoredValueExactlyWhicheverFormTheJournalHoldsItIn)
+{
+    if (!testsupport::Sqlite3Disponibile())
+        GTEST_SKIP() << "sqlite3 shell not installed";
+    const QStringList campi{"V1", "V2", "V3", "V4", "V5"};
+    testsupport::DaFuori(archivio(),
+                         "ALTER TABLE CLIENTI ADD COLUMN V1 TEXT(50); ALTER TABLE CLIENTI ADD COLUMN V2 LONG;"
+                         "ALTER TABLE CLIENTI ADD COLUMN V3 DOUBLE; ALTER TABLE CLIENTI ADD COLUMN V4 "
+                         "DATETIME; ALTER TABLE CLIENTI ADD COLUMN V5 LONGTEXT;");
+    SessioneProva().DbArchivi = dbe::OpenDatabase(archivio());
+    const QStringList pezzi{"'", "\"", "\\", "\n", "\t", "\r", "\x01", " ", "a",
+                            "Z", "09", ",",  "-",  "à",  "È",  "€",    "😀"};
+    for (quint32 seme = 1; seme <= 3; ++seme) {
+        std::mt19937_64 rng(seme);
+        // One value as an SQL literal: null, an integer, a real, a text or a blob, any of them.
+        const auto valore = [&]() -> QString {
+            switch (rng() % 5) {
+            case 0: return "NULL";
+            case 1: {
+                const qint64 n = qint64(rng()) >> (rng() % 64);
+                return n == std::numeric_limits<qint64>::min() ? "(-9223372036854775807 - 1)" : QString::number(n);
+            }
+            case 2: {
+                const double d = std::ldexp(double(qint64(rng() >> 11)) - double(1LL << 52), int(rng() % 200) - 100);
+                const QString r = QString::number(d, 'g', 17);
+                return r.contains('.') || r.contains('e') ? r : r + ".0";
+            }
+            case 3: {
+                QString t;
+                for (int k = int(rng() % 12); k > 0; --k)
+                    t += pezzi.at(int(rng() % pezzi.size()));
+                return "'" + t.replace("'", "''") + "'";
+            }
+            default: {
+                QByteArray b(int(rng() % 6), 0);
+                for (char& c : b)
+                    c = char(rng());
+                return "X'" + QString::fromLatin1(b.toHex()) + "'";
+            }
+            }
+        };
+        QString scrivi = "DELETE FROM CLIENTI;";
+        for (int i = 0; i < 40; ++i) {
+            QStringList v{QStringLiteral("'K%1'").arg(i), i % 4 ? "NULL" : "'Ditta'"};
+            for (int k = 0; k < campi.size(); ++k)
+                v << valore();
+            scrivi += QStringLiteral("INSERT INTO CLIENTI (CODICE, RAGSOC, %1) VALUES (%2);")
+                          .arg(campi.join(", "), v.join(", "));
+        }
+        testsupport::DaFuori(archivio(), scrivi);
+        const QString intatto = dir.filePath(QStringLiteral("intatto%1.mdb").arg(seme));
+        testsupport::DaFuori(archivio(), "VACUUM INTO '" + intatto + "'");
+        correggiTutti(vuoti, OptElimina);
+        const qint64 id = registro().Elenco().value(0).id;
+        const QVector<RecordRegistro> record = registro().Record(id);
+        ASSERT_EQ(record.size(), 30) << seme;
+        // A journal written before the compact form: every other record of the entry as text.
+        for (const RecordRegistro& r : record) {
+            if (r.n % 2)
+                testsupport::sqliteExec(Registro::FilePer(archivio()),
+                                        QStringLiteral("UPDATE record SET prima = '%1' WHERE modifica = %2 AND n = %3")
+                                            .arg(QString::fromUtf8(TestoDaRiga(*r.prima)).replace("'", "''"))
+                                            .arg(id)
+                                            .arg(r.n));
+        }
+        const EsitoAnnulla e = AnnullaModifica(SessioneProva(), id);
+        EXPECT_EQ(e.rimessi, 30) << seme << e.errore.toStdString() << e.rifiutati.join('\n').toStdString();
+        // Every record as it was, value by value: same row number, storage class and bytes.
+        QStringList uguali{"a.rowid = b.rowid"};
+        for (const QString& c : QStringList{"CODICE", "RAGSOC"} + campi)
+            uguali << QStringLiteral("a.%1 IS b.%1 COLLATE BINARY AND typeof(a.%1) = typeof(b.%1)").arg(c);
+        EXPECT_EQ(testsupport::DaFuori(archivio(), "ATTACH '" + intatto
+                                                       + "' AS i; SELECT (SELECT count(*) FROM CLIENTI) || ' ' || "
+                                                         "(SELECT count(*) FROM i.CLIENTI) || ' ' || (SELECT count(*) "
+                                                         "FROM CLIENTI a JOIN i.CLIENTI b ON "
+                                                       + uguali.join(" AND ") + ")"),
+                  "40 40 40")
+            << seme;
+    }
 }
 
 TEST_F(Sicurezza_, UndoRefusesRecordByRecordWhatIsNoLongerItsOwn)

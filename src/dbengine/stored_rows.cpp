@@ -305,8 +305,7 @@ struct ListedDelete {
     std::vector<std::pair<qint64, int>> listed;  // rowid, position in marks; by rowid
     QHash<qint64, int> atRowid;
     QVector<StoredRow> rows;  // by position in marks: the records found as listed
-    QVector<QByteArray> held;  // "rowid:content" of each record found as listed
-    QVector<QByteArray> found;  // their rowids
+    QVector<QByteArray> found;  // the rowids of the records found as listed
 
     ListedDelete(detail::RecordsetImpl& i, const QVector<Bookmark>& m)
         : impl(i), marks(m), src(i.layout.source(0)), outcome(size_t(m.size()), RowState::Gone), rows(m.size())
@@ -369,8 +368,6 @@ struct ListedDelete {
             r.values.reserve(n - 3);
             for (int i = 3; i < n; ++i)
                 r.values << columnValue(st, i);
-            const char* content = reinterpret_cast<const char*>(sqlite3_column_text(st, 2));
-            held << '"' + QByteArray::number(rowid) + ':' + QByteArray(content) + '"';
             found << QByteArray::number(rowid);
             outcome[size_t(k)] = RowState::Same;
         }
@@ -389,18 +386,31 @@ struct ListedDelete {
         }
     }
 
-    // Deletes the records still holding what was read; their rowids.
+    // Deletes the records found as listed; their rowids. The read and the delete are one
+    // transaction that holds the write lock (or one that fails at its first write when another
+    // program wrote since it read), so the delete meets exactly the records read: it names them by
+    // rowid alone, instead of computing each record's content once more to compare it.
     QSet<qint64> remove(DatabaseImpl& d, const QString& table) const
     {
+        const QByteArray ids = jsonArray(found);
+        {
+            Stmt del = d.prepare(
+                QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT value FROM json_each(?1))").arg(table, src.rowid));
+            bindText(del, 1, ids);
+            del.step(d);
+        }
         QSet<qint64> deleted;
-        Stmt del = d.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT value FROM json_each(?1)) AND "
-                                            "(%2 || ':' || ifnull(%3, '')) IN (SELECT value FROM json_each(?2)) "
-                                            "RETURNING %2")
-                                 .arg(table, src.rowid, src.content));
-        bindText(del, 1, jsonArray(found));
-        bindText(del, 2, jsonArray(held));
-        while (del.step(d))
-            deleted.insert(sqlite3_column_int64(del, 0));
+        deleted.reserve(found.size());
+        for (const QByteArray& id : found)
+            deleted.insert(id.toLongLong());
+        if (sqlite3_changes64(d.db()) == found.size())
+            return deleted;
+        // Never expected: the rows still there were not deleted.
+        Stmt left = d.prepare(
+            QStringLiteral("SELECT %2 FROM %1 WHERE %2 IN (SELECT value FROM json_each(?1))").arg(table, src.rowid));
+        bindText(left, 1, ids);
+        while (left.step(d))
+            deleted.remove(sqlite3_column_int64(left, 0));
         return deleted;
     }
 };

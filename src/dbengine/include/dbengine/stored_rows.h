@@ -46,13 +46,13 @@ RowState CurrentRowState(const Recordset& rs);
 // Deletes a group of a record set's records at once, as a record walk deletes them: the records
 // named by `marks` (bookmarks of rs, in any order) whose rows still hold what the set listed (the
 // identity and content of CurrentRowState) are read as stored and handed to `before` (the journal)
-// in the order of `marks`, then deleted together by one statement that checks the same again, the
-// rows visited in rowid order. Returns, for each mark, Same when its record was deleted now, Changed
-// when its row holds another record or other values (left alone), Gone when its row no longer
-// exists or the record was deleted through the set. The deleted records are marked deleted in the
-// set, as Delete marks them. Nothing is deleted when `before` throws or the engine refuses the
-// statement (the error goes to the caller). A set of one table only (3219 otherwise, 3027 for a
-// read-only set); a bookmark of another set raises 3001.
+// in the order of `marks`, then deleted together by one statement, the rows visited in rowid order;
+// the read and the delete are one transaction that holds the write lock, so no other program
+// changes a record between its check and its delete. Returns, for each mark, Same when its record was deleted now,
+// Changed when its row holds another record or other values (left alone), Gone when its row no longer exists or the
+// record was deleted through the set. The deleted records are marked deleted in the set, as Delete marks them. Nothing
+// is deleted when `before` throws or the engine refuses the statement (the error goes to the caller). A set of one
+// table only (3219 otherwise, 3027 for a read-only set); a bookmark of another set raises 3001.
 std::vector<RowState> DeleteListedRows(const Recordset& rs, const QVector<Bookmark>& marks,
                                        const std::function<void(const RowRef&, const StoredRow&)>& before);
 

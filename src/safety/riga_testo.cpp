@@ -130,8 +130,27 @@ void DatiDaRiga(const dbe::StoredRow& riga, QByteArray& dati)
                 dati += kNullo;
                 continue;
             }
-            const QByteArray t = v.toString().toUtf8();
             dati += kTesto;
+            if (v.typeId() == QMetaType::QString) {
+                // The texts of a record are mostly plain ASCII: written as they are, without a
+                // converted copy.
+                const QString& t = *static_cast<const QString*>(v.constData());
+                const QChar* p = t.constData();
+                const qsizetype n = t.size();
+                qsizetype i = 0;
+                while (i < n && p[i].unicode() < 0x80)
+                    ++i;
+                if (i == n) {
+                    aggiungiNumero(dati, quint64(n));
+                    const qsizetype at = dati.size();
+                    dati.resize(at + n);
+                    char* out = dati.data() + at;
+                    for (i = 0; i < n; ++i)
+                        out[i] = char(p[i].unicode());
+                    continue;
+                }
+            }
+            const QByteArray t = v.toString().toUtf8();
             aggiungiNumero(dati, quint64(t.size()));
             dati += t;
         }

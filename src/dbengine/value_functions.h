@@ -26,6 +26,9 @@
 //                           reads it, else 0: what the check's report counts as unreadable.
 //   dbe_unreadable_count(x, type)  the aggregate: how many values of x dbe_unreadable gives 1
 //                           for (CountUnreadable, conversion.h).
+//   dbe_census(type1, x1, ...)  the aggregate of one read of a table for every field given (type
+//                           code, value): which fields are plain and how many values each cannot
+//                           be read (column_census.h).
 //   dbe_upper(x), dbe_lower(x)  upper and lower case of every letter, not only the ASCII ones.
 //   dbe_spellings(x)        the table of every spelling of x that DBE_NOCASE holds equal to it
 //                           (spelling_table.h).
@@ -51,6 +54,7 @@ inline constexpr const char* kUnreadableCountFunction = "dbe_unreadable_count";
 inline constexpr int kReadCompare = 0;
 inline constexpr int kReadStrict = 1;
 inline constexpr int kReadSort = 2;
+inline constexpr const char* kCensusFunction = "dbe_census";
 inline constexpr const char* kUpperFunction = "dbe_upper";
 inline constexpr const char* kLowerFunction = "dbe_lower";
 inline constexpr const char* kHasCaseFunction = "dbe_hascase";

@@ -2,6 +2,7 @@
 // The inside of a DatabaseImpl: the SQLite handle, the statement cache, the cached definitions of
 // the tables and the transaction depth. Only the engine's own files include this header; record
 // sets and the translator go through connection.h.
+#include "column_census.h"
 #include "connection.h"
 
 #include <QHash>
@@ -28,6 +29,7 @@ class SchemaProviderImpl : public dialect::SchemaProvider {
 public:
     explicit SchemaProviderImpl(DatabaseImpl* d) : d_(d) {}
     const dialect::Table* table(const QString& name) const override;
+    bool plainColumn(const QString& table, const QString& field) const override;
 
 private:
     DatabaseImpl* d_;
@@ -57,6 +59,7 @@ struct DatabaseImpl::State {
     QStringList names;  // stored names, sorted case-insensitively
     QHash<QString, QString> storedName;  // lower-case name -> stored name
     SchemaProviderImpl provider;
+    ColumnCensus census;  // the plain fields and unreadable values of the tables asked about
 
     int writeDepth = 0;  // open write scopes
     int workspaceLevel = 0;  // workspace transaction levels this connection joined

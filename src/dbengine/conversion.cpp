@@ -8,6 +8,7 @@
 #include "value_functions.h"
 #include "values.h"
 
+#include <cstring>
 #include <sqlite3.h>
 
 namespace dbe {
@@ -65,8 +66,12 @@ QVector<qint64> CountUnreadable(const Database& db, const QString& table, const 
     const detail::TableInfo* info = d->tableInfo(table);
     if (!info)
         throw DbError::make(err::InputTableNotFound, {table});
-    QStringList terms;
-    QVector<int> asked;  // the position in fields of each term
+    // The census aggregate (value_functions.h) takes all the fields in one call a record (60 a
+    // call, within SQLite's limit of arguments): its word for each field holds twice the count of
+    // unreadable values.
+    constexpr int kPerCall = 60;
+    QStringList calls, args;
+    QVector<int> asked;  // the position in fields of each field read
     for (int i = 0; i < fields.size(); ++i) {
         const int f = info->fieldIndex(fields[i]);
         if (f < 0)
@@ -74,18 +79,31 @@ QVector<qint64> CountUnreadable(const Database& db, const QString& table, const 
         const detail::FieldInfo& field = info->fields[f];
         if (!hasReading(field.type))
             continue;
-        terms << QStringLiteral("%1(%2, %3)")
-                     .arg(QLatin1String(kUnreadableCountFunction), detail::quoteId(field.name))
-                     .arg(field.type);
+        args << QString::number(field.type) << detail::quoteId(field.name);
         asked << i;
+        if (args.size() == 2 * kPerCall) {
+            calls << QStringLiteral("%1(%2)").arg(QLatin1String(kCensusFunction), args.join(QStringLiteral(", ")));
+            args.clear();
+        }
     }
-    if (terms.isEmpty())
+    if (!args.isEmpty())
+        calls << QStringLiteral("%1(%2)").arg(QLatin1String(kCensusFunction), args.join(QStringLiteral(", ")));
+    if (calls.isEmpty())
         return counts;
-    detail::Stmt st = d->prepare(QStringLiteral("SELECT ") + terms.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+    detail::Stmt st = d->prepare(QStringLiteral("SELECT ") + calls.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                                  + detail::quoteId(info->name));
-    if (st.step(*d)) {
-        for (int k = 0; k < asked.size(); ++k)
-            counts[asked[k]] = sqlite3_column_int64(st, k);
+    if (!st.step(*d))
+        return counts;
+    for (int c = 0; c < calls.size(); ++c) {
+        const int n = qMin<int>(kPerCall, int(asked.size()) - c * kPerCall);
+        const auto* blob = static_cast<const char*>(sqlite3_column_blob(st, c));
+        if (!blob || sqlite3_column_bytes(st, c) != n * int(sizeof(qint64)))
+            continue;  // no record
+        for (int k = 0; k < n; ++k) {
+            qint64 word = 0;
+            std::memcpy(&word, blob + k * sizeof(qint64), sizeof word);
+            counts[asked[c * kPerCall + k]] = word >> 1;
+        }
     }
     return counts;
 }

@@ -65,7 +65,13 @@ void Database::Execute(const QString& statement, int options) const
 {
     Q_UNUSED(options);
     DatabaseImpl& d = openImpl(d_);
-    const dialect::Statement st = dialect::translate(statement, d.schemaProvider());
+    dialect::Statement st = dialect::translate(statement, d.schemaProvider());
+    // A join written for plain fields runs only on plain fields: asked again once the write lock
+    // is held, when nothing can change them before the statement has run.
+    const auto general = [&] {
+        if (!plainStillHolds(d, st.plainColumns))
+            st = dialect::translate(statement, dialect::GeneralForms(d.schemaProvider()));
+    };
     using K = dialect::Statement::Kind;
     switch (st.kind) {
     case K::Update:
@@ -75,11 +81,15 @@ void Database::Execute(const QString& statement, int options) const
         // inside a transaction it needs no savepoint, under which every page it changes would be
         // journaled a second time.
         const bool writing = sqlite3_txn_state(d.db(), "main") == SQLITE_TXN_WRITE;
+        if (writing)
+            general();
         bool plain = writing && allFitAsTheyAre(d, st);
         DatabaseImpl::WriteScope ws(d,
                                     plain ? DatabaseImpl::WriteScope::OneStatement : DatabaseImpl::WriteScope::Several);
-        if (!writing)  // the scope has just taken the write lock
+        if (!writing) {  // the scope has just taken the write lock
+            general();
             plain = allFitAsTheyAre(d, st);
+        }
         const qint64 n = runChange(d, plain ? st.plainSql : st.sql);
         ws.commit();
         d.s->recordsAffected = n;
@@ -88,6 +98,7 @@ void Database::Execute(const QString& statement, int options) const
     case K::SelectInto: {
         // The new table and its records: both or neither.
         DatabaseImpl::WriteScope ws(d);
+        general();
         ddl::NewTable t;
         t.name = st.table;
         for (const dialect::FieldDef& f : st.fields) {

@@ -2,6 +2,7 @@
 // RecordsetImpl behind the handle.
 #include "dbengine/recordset.h"
 
+#include "column_census.h"
 #include "recordset_impl.h"
 #include "values.h"
 
@@ -100,6 +101,25 @@ bool RecordsetImpl::reuseKeys()
 }
 
 void RecordsetImpl::fill()
+{
+    if (!plainStillHolds(*db, plainColumns))
+        generalForm();
+    run();
+    if (!unchangedSincePlain(*db, plainColumns)) {
+        generalForm();
+        run();
+    }
+}
+
+void RecordsetImpl::generalForm()
+{
+    const dialect::Statement st = dialect::translate(text, dialect::GeneralForms(db->schemaProvider()));
+    keySql = st.select.keyset ? st.select.keySql : QString();
+    valuesSql = st.select.keyset ? QString() : st.select.valuesSql;
+    plainColumns.clear();
+}
+
+void RecordsetImpl::run()
 {
     reader.invalidate();
     edit.clear();

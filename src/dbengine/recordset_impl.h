@@ -7,6 +7,7 @@
 // the rest at once for RecordCount, MoveLast or a new record; no statement stays open between
 // parts, so nothing holds the file's read snapshot while the operator looks at the rows. Internal to the engine:
 // Recordset's methods are its only users besides the opening code.
+#include "column_census.h"
 #include "connection.h"
 #include "recordset_edit.h"
 #include "recordset_keyset.h"
@@ -27,6 +28,10 @@ public:
     QString keySql;  // one row of rowids per record (keyset sets)
     QString keyChunkSql;  // the same a part at a time (dialect::SelectPlan::keyChunkSql), or empty
     QString valuesSql;  // the rows' values (snapshots of a query without a keyset plan)
+    // The query's text, and the fields its SQL assumed plain (column_census.h): every run asks
+    // them again and, when one no longer is, translates the text in the general form.
+    QString text;
+    QVector<dialect::PlainColumn> plainColumns;
     bool updatable = true;
     bool open = true;
 
@@ -54,7 +59,9 @@ public:
     qint64 listedChanges = -1;
 
     bool isSnapshotOfValues() const { return keySql.isEmpty(); }
-    // Runs the set's query again: a new keyset (or new rows), positioned on the first record.
+    // Runs the set's query again: a new keyset (or new rows), positioned on the first record. SQL
+    // written for plain fields runs only while they are plain, and again in the general form when
+    // the file moved while it ran.
     void fill();
     // Requery without running the query when its answer is known: a keysReusable set whose file
     // nothing but the set's own deletes changed since it was listed (and whose deleted records are
@@ -88,6 +95,9 @@ public:
     static quint32 nextGeneration();
 
 private:
+    void run();
+    // The query translated again, with no field assumed plain.
+    void generalForm();
     // Appends the rows of a key statement to the keyset; the number appended.
     qint64 appendKeys(sqlite3_stmt* st);
     struct FileStamp {

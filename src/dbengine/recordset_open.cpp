@@ -68,9 +68,13 @@ Recordset Database::OpenRecordset(const QString& source, int type, int options) 
         if (st.kind != dialect::Statement::Select)
             throw DbError::make(err::InvalidOperation);
         r->layout = detail::RecordLayout::forPlan(st.select, db);
+        r->text = text;
+        r->plainColumns = st.plainColumns;
         if (st.select.keyset) {
             r->keySql = st.select.keySql;
-            r->keyChunkSql = st.select.keyChunkSql;
+            // A query written for plain fields lists its records at once, so that what it lists
+            // is checked against the fields as they were when it ran (RecordsetImpl::fill).
+            r->keyChunkSql = st.plainColumns.isEmpty() ? st.select.keyChunkSql : QString();
             r->keysReusable =
                 st.select.sources.size() == 1 && answersPerRecord(st.select.keyChunkSql, st.select.sources[0].table);
             r->updatable = !readOnly;

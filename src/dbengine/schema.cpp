@@ -368,4 +368,9 @@ const dialect::Table* SchemaProviderImpl::table(const QString& name) const
     return e->exists ? &e->dtable : nullptr;
 }
 
+bool SchemaProviderImpl::plainColumn(const QString& table, const QString& field) const
+{
+    return d_->s->census.plain(*d_, table, field);
+}
+
 }  // namespace dbe::detail

@@ -8,6 +8,7 @@
 #include "sqlite_call.h"
 
 #include <QChar>
+#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -322,6 +323,78 @@ void unreadableCountFinal(sqlite3_context* ctx)
     sqlite3_result_int64(ctx, count ? *count : 0);
 }
 
+// Whether a stored value of a text field is plain: Null, or a text of valid UTF-8 with no letter
+// outside ASCII that has another case (SQLite's NOCASE then tells it apart from another such text
+// exactly as DBE_NOCASE does).
+bool plainStoredText(sqlite3_value* v)
+{
+    const int kind = sqlite3_value_type(v);
+    if (kind == SQLITE_NULL)
+        return true;
+    if (kind != SQLITE_TEXT)
+        return false;
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    const int n = sqlite3_value_bytes(v);
+    int i = 0;
+    while (i < n && static_cast<unsigned char>(t[i]) < 0x80)
+        ++i;
+    if (i == n)
+        return true;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(QByteArrayView(t + i, n - i));
+    return !utf8.hasError() && !hasNonAsciiCase(text);
+}
+
+// dbe_census(type1, x1, type2, x2, ...): for each field, one 64-bit word of the blob it returns:
+// bit 0 set when a value is not plain (plainStoredText for a text or memo field, the engine's own
+// date text or Null for a date field; any other type is never plain), the rest twice the count of
+// unreadable values as dbe_unreadable_count gives it. Null when the table has no record.
+void censusStep(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    const int n = argc / 2;
+    // words[0]: the number of fields, set at the first record; then one word a field.
+    auto* words = static_cast<sqlite3_int64*>(sqlite3_aggregate_context(ctx, int(sizeof(sqlite3_int64)) * (n + 1)));
+    if (!words)
+        return;
+    sqlite3_int64* field = words + 1;
+    if (words[0] == 0) {
+        for (int c = 0; c < n; ++c) {
+            const short type = short(sqlite3_value_int(argv[2 * c]));
+            if (type != dbText && type != dbMemo && type != dbDate)
+                field[c] |= 1;
+        }
+        words[0] = n;
+    }
+    for (int c = 0; c < n; ++c) {
+        const short type = short(sqlite3_value_int(argv[2 * c]));
+        sqlite3_value* v = argv[2 * c + 1];
+        if (type == dbText || type == dbMemo) {
+            if (!(field[c] & 1) && !plainStoredText(v))
+                field[c] |= 1;
+            continue;
+        }
+        const int kind = sqlite3_value_type(v);
+        if (kind == SQLITE_NULL || !hasReading(type))
+            continue;
+        if (type == dbDate ? plainStoredDate(v) : (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT))
+            continue;
+        field[c] |= 1;
+        double d = 0;
+        if (readStored(v, type, &d) == Reading::Unreadable)
+            field[c] += 2;
+    }
+}
+
+void censusFinal(sqlite3_context* ctx)
+{
+    const auto* words = static_cast<const sqlite3_int64*>(sqlite3_aggregate_context(ctx, 0));
+    if (!words || words[0] == 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_blob(ctx, words + 1, int(words[0] * sqlite3_int64(sizeof(sqlite3_int64))), SQLITE_TRANSIENT);
+}
+
 void caseFunction(sqlite3_context* ctx, sqlite3_value* v, bool upper)
 {
     if (sqlite3_value_type(v) == SQLITE_NULL) {
@@ -470,6 +543,7 @@ void registerValueFunctions(sqlite3* db)
                                nullptr);
     sqlite3_create_function_v2(db, kUnreadableCountFunction, 2, flags, nullptr, nullptr, unreadableCountStep,
                                unreadableCountFinal, nullptr);
+    sqlite3_create_function_v2(db, kCensusFunction, -1, flags, nullptr, nullptr, censusStep, censusFinal, nullptr);
     sqlite3_create_function_v2(db, kUpperFunction, 1, flags, nullptr, upperFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kLowerFunction, 1, flags, nullptr, lowerFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, kHasCaseFunction, 1, flags, nullptr, hasCaseFunction, nullptr, nullptr, nullptr);

@@ -25,6 +25,10 @@
 //   dbe_unreadable(x, type) 1 when x is not Null and no rule of the field type (a type code)
 //                           reads it, else 0: what the check's report counts as unreadable.
 //   dbe_unreadable_count(x, type)  the aggregate: how many values of x dbe_unreadable gives 1
+//                           for.
+//   dbe_census(type1, x1, ...)  the aggregate of one read of a table for every field given (type
+//                           code, value), one call a record: which fields are plain
+//                           (column_census.h) and how many values of each dbe_unreadable gives 1
 //                           for (CountUnreadable, conversion.h).
 //   dbe_upper(x), dbe_lower(x)  upper and lower case of every letter, not only the ASCII ones.
 //   dbe_spellings(x)        the table of every spelling of x that DBE_NOCASE holds equal to it
@@ -51,6 +55,7 @@ inline constexpr const char* kUnreadableCountFunction = "dbe_unreadable_count";
 inline constexpr int kReadCompare = 0;
 inline constexpr int kReadStrict = 1;
 inline constexpr int kReadSort = 2;
+inline constexpr const char* kCensusFunction = "dbe_census";
 inline constexpr const char* kUpperFunction = "dbe_upper";
 inline constexpr const char* kLowerFunction = "dbe_lower";
 inline constexpr const char* kHasCaseFunction = "dbe_hascase";

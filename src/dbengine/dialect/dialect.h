@@ -30,11 +30,38 @@ struct Table {
     QVector<QVector<int>> indexes;  // the columns of each index, in the index's order
 };
 
+// A field of a table, both as stored.
+struct PlainColumn {
+    QString table;
+    QString field;
+};
+
 class SchemaProvider {
 public:
     virtual ~SchemaProvider() = default;
     // Case-insensitive lookup; nullptr when the database has no such table.
     virtual const Table* table(const QString& name) const = 0;
+    // Whether every value of a text or date field is, as the file is now, in the plain form: a
+    // text with no letter outside ASCII that has another case, a date in the engine's own stored
+    // form (or Null). Between two such fields a join compares the stored values as they are. The
+    // answer holds for the file as it is now only: the statement records every field it assumed
+    // plain (Statement::plainColumns) for whoever runs it to ask again. False by default.
+    virtual bool plainColumn(const QString& table, const QString& field) const
+    {
+        Q_UNUSED(table);
+        Q_UNUSED(field);
+        return false;
+    }
+};
+
+// The same schema with no field plain: the general form of every comparison.
+class GeneralForms : public SchemaProvider {
+public:
+    explicit GeneralForms(const SchemaProvider& schema) : schema_(schema) {}
+    const Table* table(const QString& name) const override { return schema_.table(name); }
+
+private:
+    const SchemaProvider& schema_;
 };
 
 // A SELECT. For a keyset plan, keySql yields one row per result record, in result order, whose
@@ -129,6 +156,9 @@ struct Statement {
     // statement's values are not plain fields of its own table or it has a WHERE clause.
     QString plainSql;
     QString plainCheck;
+    // The fields the SQL compares in their plain form (SchemaProvider::plainColumn): right only
+    // while each still holds plain values; otherwise translate again with GeneralForms.
+    QVector<PlainColumn> plainColumns;
 };
 
 // Translates one statement. A trailing semicolon is allowed. Statement::table is, for a SELECT,

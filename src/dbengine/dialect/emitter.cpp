@@ -269,6 +269,7 @@ QString Emitter::joinSql(const SelectQuery& q, const FromNode& node, const QVect
     auto on = [&](int inner) {
         JoinCondition join;
         join.innerSource = inner;
+        join.plain = [this](const Value& a, const Value& b) { return assumePlain({&a, &b}); };
         if (inner >= 0) {
             join.lookups = seekLookups(*q.on[at], inner, sources);
             keyLookups(*q.on[at], sources[inner], &join);
@@ -371,6 +372,9 @@ void Emitter::keyLookups(const Expr& on, const Source& inner, JoinCondition* joi
             || std::any_of(join->keys.begin(), join->keys.end(),
                            [&](const JoinCondition::Key& k) { return k.column == in.columnIndex; }))
             continue;
+        // Two plain fields are compared as stored, as the NOCASE index seeks (typed_values.h).
+        if (assumePlain({&in, &out}))
+            continue;
         join->keys.append({in.columnIndex, in.sql, out.sql});
         join->keysTable = in.table;
         join->keysFields << in.field;
@@ -379,6 +383,34 @@ void Emitter::keyLookups(const Expr& on, const Source& inner, JoinCondition* joi
         join->keys.clear();
         join->keysFields.clear();
     }
+}
+
+bool Emitter::plainColumn(const Value& v) const
+{
+    if (!v.column || v.table.isEmpty() || v.field.isEmpty())
+        return false;
+    for (const Table& t : queryTables_) {
+        if (t.name.compare(v.table, Qt::CaseInsensitive) == 0)
+            return false;  // a query read as a table: its fields are no stored values
+    }
+    return schema_.plainColumn(v.table, v.field);
+}
+
+bool Emitter::assumePlain(const QVector<const Value*>& columns)
+{
+    for (const Value* v : columns) {
+        if (!plainColumn(*v))
+            return false;
+    }
+    for (const Value* v : columns) {
+        const bool known = std::any_of(plainColumns_.begin(), plainColumns_.end(), [&](const PlainColumn& c) {
+            return c.table.compare(v->table, Qt::CaseInsensitive) == 0
+                   && c.field.compare(v->field, Qt::CaseInsensitive) == 0;
+        });
+        if (!known)
+            plainColumns_.append({v->table, v->field});
+    }
+    return true;
 }
 
 QString Emitter::asValue(const Value& v) const

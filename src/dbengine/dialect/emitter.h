@@ -98,6 +98,14 @@ public:
     static QString textLiteral(const QString& text);
     static bool isTextType(short type) { return type == 10 || type == 12; }
 
+    // Whether the plain column v (of a table, not of a query read as a table) holds plain values
+    // only (SchemaProvider::plainColumn).
+    bool plainColumn(const Value& v) const;
+    // Whether both are plain; when they are, the plain form of their comparison is written, and
+    // both are kept in plainColumns().
+    bool assumePlain(const QVector<const Value*>& columns);
+    const QVector<PlainColumn>& plainColumns() const { return plainColumns_; }
+
     // Raises 3075 for the expression e with its text.
     [[noreturn]] void expressionError(const Expr& e) const;
 
@@ -147,6 +155,7 @@ private:
     bool inWhere_ = false;
     JoinCondition* join_ = nullptr;  // while a join's ON condition is emitted
     int aggregateCount_ = 0;
+    QVector<PlainColumn> plainColumns_;
 };
 
 }  // namespace dbe::dialect

@@ -55,10 +55,8 @@ Statement checked(Statement st)
     return st;
 }
 
-Statement plan(const QString& text, const SchemaProvider& schema)
+Statement planWith(const ParsedStatement& parsed, Emitter& emitter, const SchemaProvider& schema)
 {
-    ParsedStatement parsed = parse(text);
-    Emitter emitter(schema, text);
     switch (parsed.kind) {
     case Statement::Select: {
         Statement st;
@@ -77,8 +75,20 @@ Statement plan(const QString& text, const SchemaProvider& schema)
         return st;
     }
     case Statement::Insert: return planInsert(*parsed.insert, emitter);
-    default: return planDefinition(std::move(parsed.ddl), schema);
+    default: return Statement();
     }
+}
+
+Statement plan(const QString& text, const SchemaProvider& schema)
+{
+    ParsedStatement parsed = parse(text);
+    if (parsed.kind != Statement::Select && parsed.kind != Statement::SelectInto && parsed.kind != Statement::Update
+        && parsed.kind != Statement::Delete && parsed.kind != Statement::Insert)
+        return planDefinition(std::move(parsed.ddl), schema);
+    Emitter emitter(schema, text);
+    Statement st = planWith(parsed, emitter, schema);
+    st.plainColumns = emitter.plainColumns();
+    return st;
 }
 
 }  // namespace

@@ -311,11 +311,20 @@ QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinC
         if ((a.source == join->innerSource) == (b.source == join->innerSource))
             return QString();
         const bool innerA = a.source == join->innerSource;
-        const int key = keyOf(*join, innerA ? a : b, innerA ? b : a);
+        const Value& inner = innerA ? a : b;
+        const Value& outer = innerA ? b : a;
+        const int key = keyOf(*join, inner, outer);
         if (key == 0)
             return keysLookup(*join);
         if (key > 0)
             return QStringLiteral("1");  // a key the first one's look-up found equal
+        // Two fields of plain values only: NOCASE tells them apart as DBE_NOCASE does, and the
+        // inner one is sought on its NOCASE index as it is.
+        const bool plain = join->plain && join->plain(a, b);
+        if (plain && join->lookups.contains(inner.columnIndex))
+            return QStringLiteral("(%1 COLLATE NOCASE = %2)").arg(inner.sql, outer.sql);
+        if (plain)
+            return QStringLiteral("(+%1 COLLATE NOCASE = +%2)").arg(a.sql, b.sql);
         if (!join->lookups.contains((innerA ? a : b).columnIndex)) {
             // "+": a test of each record the index found, never the key of an automatic index,
             // which SQLite would otherwise build on such fields however few their values.
@@ -374,6 +383,10 @@ QString comparisonSql(const Value& a, const QString& op, const Value& b, const J
     }
     if (isDate(a) || isDate(b)) {
         if ((eq || ne) && a.column && b.column && isDate(a) && isDate(b)) {
+            // In a join, two fields whose values are all Null or in the engine's own form (one
+            // text for each date, always read) are equal dates exactly when the texts are equal.
+            if (join && eq && join->plain && join->plain(a, b))
+                return QStringLiteral("(%1 = %2)").arg(a.sql, b.sql);
             // Equal stored forms are the same date when they are one: the day numbers are read
             // only when the forms differ.
             const QString da = dateOperand(a), db = dateOperand(b);

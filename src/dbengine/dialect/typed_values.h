@@ -23,6 +23,7 @@
 #include "emitter.h"
 
 #include <QSet>
+#include <functional>
 
 namespace dbe::dialect {
 
@@ -32,9 +33,9 @@ namespace dbe::dialect {
 struct JoinCondition {
     int innerSource = -1;
     QSet<int> lookups;  // column numbers in the source's table
-    // The text fields among the lookups when there are two or more (at most four), each with the
-    // value of the other side it equals: they are looked up together (dbe_keyspellings), so that
-    // the keys tried are those the table holds, not every combination of each field's spellings.
+    // The text fields among the lookups when there are two or more (at most four) that are not
+    // both plain, each with the value of the other side it equals: they are looked up together (dbe_keyspellings), so
+    // that the keys tried are those the table holds, not every combination of each field's spellings.
     struct Key {
         int column = -1;
         QString innerSql, outerSql;
@@ -42,6 +43,9 @@ struct JoinCondition {
     QVector<Key> keys;
     QString keysTable;  // the source's table, as stored
     QStringList keysFields;  // the keys' fields, as stored
+    // Whether two columns compared hold plain values only, so that the comparison may be written
+    // as stored; when it answers true, the statement assumes it (Emitter::assumePlain).
+    std::function<bool(const Value&, const Value&)> plain;
 };
 
 // join: null outside an ON condition. Two text fields equal across tables become "inner IN every

@@ -81,8 +81,10 @@ void ColumnCensus::read(DatabaseImpl& d, const TableInfo& table, int field, Entr
     }
     const auto* blob = static_cast<const char*>(sqlite3_column_blob(st, 0));
     if (!blob) {
-        for (const int f : best)
+        for (const int f : best) {
             e.fields[f].plain = true;  // no record
+            e.fields[f].unreadable = 0;
+        }
         return;
     }
     if (sqlite3_column_bytes(st, 0) != int(best.size() * sizeof(qint64)))
@@ -91,6 +93,7 @@ void ColumnCensus::read(DatabaseImpl& d, const TableInfo& table, int field, Entr
         qint64 word = 0;
         std::memcpy(&word, blob + k * sizeof(qint64), sizeof word);
         e.fields[best[k]].plain = (word & 1) == 0;
+        e.fields[best[k]].unreadable = word >> 1;
     }
 }
 
@@ -106,6 +109,14 @@ bool ColumnCensus::plain(DatabaseImpl& d, const QString& table, const QString& f
     if (!e.fields[f].known)
         read(d, *t, f, e);
     return e.fields[f].plain;
+}
+
+qint64 ColumnCensus::unreadableKnown(DatabaseImpl& d, const TableInfo& table, int f)
+{
+    if (f < 0 || f >= table.fields.size() || !censused(table.fields[f].type))
+        return -1;
+    const Entry& e = current(table, stamp(d));
+    return e.fields[f].known ? e.fields[f].unreadable : -1;
 }
 
 bool ColumnCensus::holds(DatabaseImpl& d, const QVector<dialect::PlainColumn>& columns)

@@ -32,6 +32,9 @@ public:
     // Whether the field of the table (both as stored) is plain now; false when either is unknown.
     bool plain(DatabaseImpl& d, const QString& table, const QString& field);
     bool holds(DatabaseImpl& d, const QVector<dialect::PlainColumn>& columns);
+    // How many values of the field (f: its position in the table) no rule of its type reads, when
+    // a census read it at the file's present data version; -1 when none did (nothing is read).
+    qint64 unreadableKnown(DatabaseImpl& d, const TableInfo& table, int f);
     bool unchanged(DatabaseImpl& d, const QVector<dialect::PlainColumn>& columns);
 
 private:
@@ -43,6 +46,7 @@ private:
     struct Field {
         bool known = false;
         bool plain = false;
+        qint64 unreadable = -1;  // as dbe_census counted them; -1 when the field was not read
     };
     struct Entry {
         Stamp at;

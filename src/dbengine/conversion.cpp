@@ -79,6 +79,11 @@ QVector<qint64> CountUnreadable(const Database& db, const QString& table, const 
         const detail::FieldInfo& field = info->fields[f];
         if (!hasReading(field.type))
             continue;
+        // A field the join census read at the file's present version is counted already.
+        if (const qint64 known = d->s->census.unreadableKnown(*d, *info, f); known >= 0) {
+            counts[i] = known;
+            continue;
+        }
         args << QString::number(field.type) << detail::quoteId(field.name);
         asked << i;
         if (args.size() == 2 * kPerCall) {

@@ -6,6 +6,7 @@
 #include "support/altro_programma.h"
 #include "support/stampa_qt.h"
 
+#include "dbengine/conversion.h"
 #include "dbengine_inside.h"
 
 #include <QRandomGenerator>
@@ -132,6 +133,13 @@ void checkRequery(Orders& d, const std::function<void(const QString&)>& write)
     EXPECT_EQ(orphans.Value(0).toLongLong(), d.orphans);
     dbe::Recordset fresh = d.a.db.OpenRecordset(QString::fromUtf8(kPairs));
     EXPECT_EQ(rowsOf(fresh), d.pairs);
+    // The unreadable dates the join's census counted are those of the file as it is now.
+    const auto unreadable = [&] {
+        return dbe::CountUnreadable(d.a.db, QStringLiteral("L"), {QStringLiteral("DATA")})[0];
+    };
+    EXPECT_EQ(unreadable(), 0);
+    write(QStringLiteral("UPDATE L SET DATA = 'domani' WHERE N = 0;"));
+    EXPECT_EQ(unreadable(), 1);
 }
 
 }  // namespace

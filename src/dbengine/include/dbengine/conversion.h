@@ -34,8 +34,9 @@ class Database;
 // For each of fields (names of table's fields), how many of its values are unreadable as above,
 // counted in one read of the table (or of an index that holds every field asked: SQLite's choice).
 // The values in the engine's own stored forms are told apart before the reading, so only the
-// others reach it; a field without a reading counts 0 and costs nothing. Changes nothing. Raises 3078 for
-// a missing table, 3265 for a missing field.
+// others reach it; a field without a reading counts 0 and costs nothing, and a date field that a
+// join's census already counted at the file's present data version is not read again. Changes
+// nothing. Raises 3078 for a missing table, 3265 for a missing field.
 QVector<qint64> CountUnreadable(const Database& db, const QString& table, const QStringList& fields);
 
 }  // namespace dbe

@@ -101,16 +101,8 @@ QString quoted(const QString& text) { return u'\'' + text + u'\''; }
 // Every record of a query, each as its fields joined by ':', sorted.
 QStringList rows(const Archive& a, const QString& query)
 {
-    QStringList out;
     dbe::Recordset rs = a.db.OpenRecordset(query);
-    for (; !rs.Eof(); rs.MoveNext()) {
-        QStringList fields;
-        for (int i = 0; i < rs.FieldCount(); ++i)
-            fields << rs.Value(i).toString();
-        out << fields.join(u':');
-    }
-    out.sort();
-    return out;
+    return rstest::sortedRows(rs);
 }
 
 // Masters C (unique keys) and lines V (keys respelled, orphans, near misses), and the answers the

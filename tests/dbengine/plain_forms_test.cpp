@@ -21,20 +21,6 @@ const char* const kPairs = "SELECT O.N, L.N FROM O INNER JOIN L ON O.CODCLI = L.
 const char* const kOrphans = "SELECT COUNT(*) FROM O LEFT JOIN L ON O.CODCLI = L.CODCLI AND O.NUMORD = L.NUMORD "
                              "AND O.DATA = L.DATA WHERE L.N IS NULL";
 
-// Every record of a record set from where it stands, each as its fields joined by ':', sorted.
-QStringList rowsOf(dbe::Recordset& rs)
-{
-    QStringList out;
-    for (; !rs.Eof(); rs.MoveNext()) {
-        QStringList fields;
-        for (int i = 0; i < rs.FieldCount(); ++i)
-            fields << rs.Value(i).toString();
-        out << fields.join(u':');
-    }
-    out.sort();
-    return out;
-}
-
 // Orders O and their lines L, every key ASCII and every date in the engine's own form; some orders
 // without lines, and lines that miss their order by a day. The answers are known from the making.
 struct Orders {
@@ -121,7 +107,7 @@ void checkRequery(Orders& d, const std::function<void(const QString&)>& write)
     ASSERT_EQ(d.plainFields(kPairs), 6);
     dbe::Recordset pairs = d.a.db.OpenRecordset(QString::fromUtf8(kPairs));
     dbe::Recordset orphans = d.a.db.OpenRecordset(QString::fromUtf8(kOrphans), dbe::dbOpenSnapshot);
-    ASSERT_EQ(rowsOf(pairs), d.pairs);
+    ASSERT_EQ(rstest::sortedRows(pairs), d.pairs);
     ASSERT_EQ(orphans.Value(0).toLongLong(), d.orphans);
     const QString sql = d.respelling();
     SCOPED_TRACE(sql.toStdString());
@@ -129,10 +115,10 @@ void checkRequery(Orders& d, const std::function<void(const QString&)>& write)
     EXPECT_LT(d.plainFields(kPairs), 6);
     pairs.Requery();
     orphans.Requery();
-    EXPECT_EQ(rowsOf(pairs), d.pairs);
+    EXPECT_EQ(rstest::sortedRows(pairs), d.pairs);
     EXPECT_EQ(orphans.Value(0).toLongLong(), d.orphans);
     dbe::Recordset fresh = d.a.db.OpenRecordset(QString::fromUtf8(kPairs));
-    EXPECT_EQ(rowsOf(fresh), d.pairs);
+    EXPECT_EQ(rstest::sortedRows(fresh), d.pairs);
     // The unreadable dates the join's census counted are those of the file as it is now.
     const auto unreadable = [&] {
         return dbe::CountUnreadable(d.a.db, QStringLiteral("L"), {QStringLiteral("DATA")})[0];

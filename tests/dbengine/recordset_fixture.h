@@ -4,6 +4,7 @@
 // which engine error a call raises.
 #include "dbengine/dbengine.h"
 
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -34,6 +35,20 @@ struct Archive {
         return rs.RecordCount();
     }
 };
+
+// Every record of a record set from where it stands, each as its fields joined by ':', sorted.
+inline QStringList sortedRows(dbe::Recordset& rs)
+{
+    QStringList out;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        QStringList fields;
+        for (int i = 0; i < rs.FieldCount(); ++i)
+            fields << rs.Value(i).toString();
+        out << fields.join(u':');
+    }
+    out.sort();
+    return out;
+}
 
 // The number of the engine error f raises; 0 when it raises none.
 template <class F>

@@ -55,7 +55,8 @@ Statement checked(Statement st)
     return st;
 }
 
-Statement planWith(const ParsedStatement& parsed, Emitter& emitter, const SchemaProvider& schema)
+// The statement's plan, with the fields its SQL assumed plain (Emitter::assumePlain).
+Statement planWith(ParsedStatement& parsed, Emitter& emitter, const SchemaProvider& schema)
 {
     switch (parsed.kind) {
     case Statement::Select: {
@@ -75,16 +76,13 @@ Statement planWith(const ParsedStatement& parsed, Emitter& emitter, const Schema
         return st;
     }
     case Statement::Insert: return planInsert(*parsed.insert, emitter);
-    default: return Statement();
+    default: return planDefinition(std::move(parsed.ddl), schema);
     }
 }
 
 Statement plan(const QString& text, const SchemaProvider& schema)
 {
     ParsedStatement parsed = parse(text);
-    if (parsed.kind != Statement::Select && parsed.kind != Statement::SelectInto && parsed.kind != Statement::Update
-        && parsed.kind != Statement::Delete && parsed.kind != Statement::Insert)
-        return planDefinition(std::move(parsed.ddl), schema);
     Emitter emitter(schema, text);
     Statement st = planWith(parsed, emitter, schema);
     st.plainColumns = emitter.plainColumns();

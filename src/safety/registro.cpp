@@ -315,15 +315,7 @@ bool Registro::compatta(const dbe::StoredRow& riga, QByteArray& dati)
         idNomi_ = id;
         transazioneNomi_ = transazioni_;
     }
-    dati.reserve(16 + 8 * riga.values.size());
-    for (quint64 v = quint64(idNomi_);; v >>= 7) {  // the names' id, then the values
-        if (v < 0x80) {
-            dati += char(v);
-            break;
-        }
-        dati += char(v | 0x80);
-    }
-    DatiDaRiga(riga, dati);
+    DatiDaRiga(idNomi_, riga, dati);
     return true;
 }
 
@@ -333,26 +325,20 @@ std::optional<dbe::StoredRow> Registro::leggiRiga(sqlite3_stmt* q, int colonna, 
         return RigaDaTesto(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(q, colonna)),
                                              sqlite3_column_bytes(q, colonna)));
     const QByteArray dati(static_cast<const char*>(sqlite3_column_blob(q, colonna)), sqlite3_column_bytes(q, colonna));
-    quint64 id = 0;
     qsizetype at = 0;
-    for (int shift = 0;; shift += 7) {
-        if (at >= dati.size() || shift >= 64)
-            return std::nullopt;
-        const quint8 b = quint8(dati.at(at++));
-        id |= quint64(b & 0x7f) << shift;
-        if (!(b & 0x80))
-            break;
-    }
-    auto it = nomi.find(qint64(id));
+    const std::optional<qint64> id = IdNomiDaDati(dati, &at);
+    if (!id)
+        return std::nullopt;
+    auto it = nomi.find(*id);
     if (it == nomi.end()) {
         Q cerca(db_, "SELECT nomi FROM campi WHERE id = ?");
-        cerca.intero(1, qint64(id));
+        cerca.intero(1, *id);
         if (!cerca.riga())
             return std::nullopt;
         QStringList l;
         for (const QJsonValue& n : QJsonDocument::fromJson(cerca.t(0).toUtf8()).array())
             l << n.toString();
-        it = nomi.insert(qint64(id), l);
+        it = nomi.insert(*id, l);
     }
     return RigaDaDati(dati, at, *it);
 }

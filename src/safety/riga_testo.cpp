@@ -96,8 +96,20 @@ bool leggiNumero(const QByteArray& s, qsizetype& at, quint64& v)
 
 }  // namespace
 
-void DatiDaRiga(const dbe::StoredRow& riga, QByteArray& dati)
+std::optional<qint64> IdNomiDaDati(const QByteArray& dati, qsizetype* da)
 {
+    qsizetype at = 0;
+    quint64 id = 0;
+    if (!leggiNumero(dati, at, id))
+        return std::nullopt;
+    *da = at;
+    return qint64(id);
+}
+
+void DatiDaRiga(qint64 idNomi, const dbe::StoredRow& riga, QByteArray& dati)
+{
+    dati.reserve(dati.size() + 16 + 8 * riga.values.size());
+    aggiungiNumero(dati, quint64(idNomi));
     for (const QVariant& v : riga.values) {
         switch (v.typeId()) {
         case QMetaType::UnknownType: dati += kNullo; continue;

@@ -19,8 +19,12 @@ namespace corvale {
 // In UTF-8.
 QByteArray TestoDaRiga(const dbe::StoredRow& riga);
 std::optional<dbe::StoredRow> RigaDaTesto(const QString& testo);
-// The compact form: the values of riga appended to `dati` (riga's names are not written).
-void DatiDaRiga(const dbe::StoredRow& riga, QByteArray& dati);
+// The compact form: the id of riga's list of names (kept elsewhere), then its values, appended to
+// `dati`.
+void DatiDaRiga(qint64 idNomi, const dbe::StoredRow& riga, QByteArray& dati);
+// The id of the list of names at the start of `dati`; *da is where the values start. Nullopt when
+// the bytes hold none.
+std::optional<qint64> IdNomiDaDati(const QByteArray& dati, qsizetype* da);
 // The record of the values `dati` holds from byte `da` on, under the names `nomi`.
 std::optional<dbe::StoredRow> RigaDaDati(const QByteArray& dati, qsizetype da, const QStringList& nomi);
 // Stored values compared as the journal keeps them: same kind and value; a value written by the

@@ -141,22 +141,22 @@ struct NumberTexts {
     qsizetype memory() const { return qsizetype(texts.capacity() * sizeof(Text)) + bytes.capacity(); }
 };
 
-// The rows of one table whose key fields (the columns dbe_keyspellings is asked about, together)
-// hold a letter outside ASCII that has another case, in any case, by the hash of their folded
-// keys: a look-up of keys with such a letter tries only the keys these rows hold (those in another
-// case than the folded one are the rows a NOCASE look-up of the folded keys would miss). A row's
-// keys are its folded keys with each such letter put in one case of its class, so most rows are
-// kept as that choice of cases: one 64-bit entry, the hash above the class index of each letter
-// (`spelled`, see KeyCase), from which a look-up spells the row's keys without reading the row;
-// rows with more such letters than that holds are kept as the hash above the rowid, and their
-// keys read from the row (`entries`). A table whose rowids do not fit, or whose keys are not all
-// valid UTF-8, is looked up key by key instead (`byColumn`). Read again on the same terms as ColumnSpellings, within
-// kKeyEntries entries for all tables together (those of the other tables are dropped when one table needs the room).
+// The rows of one table whose key fields (the columns dbe_keyrows is asked about, together) hold
+// a byte outside ASCII, by the hash of their folded keys: one 64-bit entry a row, the hash above
+// its rowid, sorted, with the first entry of each value of the hash's top `bits` bits (`starts`),
+// so that a look-up reads a few entries near each other rather than searching them all. The rows
+// whose keys are all ASCII are not kept: a NOCASE look-up of the folded keys finds them. A table
+// whose rowids do not fit in 32 bits, or whose keys are not all valid UTF-8, is looked up key by
+// key instead (`byColumn`). Read again on the same terms as ColumnSpellings, within kKeyEntries
+// entries for all tables together (those of the other tables are dropped when one table needs the
+// room).
 struct KeyRows {
     bool byColumn = false;
     QByteArray rowidName;  // the name the table's rowid goes by
-    std::vector<quint64> spelled;  // sorted, each once
     std::vector<quint64> entries;  // sorted
+    std::vector<quint32> starts;  // 2^bits + 1 of them
+    int bits = 0;
+    qsizetype size() const { return qsizetype(entries.size() + starts.size() / 2); }  // in 8 bytes
 };
 
 inline constexpr qsizetype kKeyEntries = 6'000'000;  // 48 MB
@@ -165,7 +165,7 @@ inline constexpr qsizetype kKeyEntries = 6'000'000;  // 48 MB
 // dbe_numberforms, which take 16 bytes and their own).
 inline constexpr qint64 kLeastCacheKiB = 8 * 1024;
 inline constexpr qsizetype kCacheStep = qsizetype(1) << 18;
-inline constexpr int kMaxKeyColumns = kKeySpellingsColumns;
+inline constexpr int kMaxKeyColumns = kKeyRowsColumns;
 
 struct Table : sqlite3_vtab {
     sqlite3* db = nullptr;
@@ -179,23 +179,27 @@ struct Table : sqlite3_vtab {
     std::map<QByteArray, NumberTexts> numberTexts;  // likewise
     qsizetype numberBytes = 0;  // what they take, all together
     qsizetype spellingEntries = 0;  // kept in columns, all columns together
-    std::map<QByteArray, KeyRows> keyRows;  // dbe_keyspellings: by table '\0' columns
+    std::map<QByteArray, KeyRows> keyRows;  // dbe_keyrows: by table '\0' columns
     qsizetype keyEntries = 0;  // kept in keyRows, all tables together
-    sqlite3_stmt* keyRead = nullptr;  // a row's keys by its rowid, for the table and columns keyReadOf
-    QByteArray keyReadOf;
-    // dbe_keyspellings' last look-up: its table and columns and their kept rows (null once the
-    // kept rows are dropped), and room for the next one's keys and names.
+    // dbe_keyrows' last look-up: its table and columns and their kept rows (null once the kept
+    // rows are dropped), the NOCASE look-up of their folded keys, and its folded keys and rows
+    // (`lastValid` false once anything is dropped: the next look-up of the same keys reads again).
     QByteArray lastKeysOf;
     const KeyRows* lastKeyRows = nullptr;
     QSet<QByteArray> droppedKeyRows;  // the tables whose kept rows were dropped to make room
     QByteArray keysOf;
+    sqlite3_stmt* keySeek = nullptr;  // the rowids of the rows whose keys NOCASE finds equal, for keySeekOf
+    QByteArray keySeekOf;
     std::u32string folded;
+    std::u32string lastFolded;
+    std::vector<sqlite3_int64> lastRows;
+    bool lastValid = false;
     // The page cache gives up the room the kept rows take, so that the two together stay within
     // what the cache alone was given: its size before the first kept row (KiB; 0 while nothing
     // is kept) and the size last set.
     qint64 cacheKiB = 0;
     qint64 cacheSetKiB = 0;
-    ~Table() { sqlite3_finalize(keyRead); }
+    ~Table() { sqlite3_finalize(keySeek); }
 };
 
 // The argument is copied: SQLite keeps it only for the call to filter.
@@ -403,6 +407,7 @@ bool keptAreCurrent(Table* t)
         t->spellingEntries = 0;
         t->keyRows.clear();
         t->lastKeyRows = nullptr;
+        t->lastValid = false;
         t->droppedKeyRows.clear();
         t->ledEntries = 0;
         t->keyEntries = 0;
@@ -810,12 +815,11 @@ const sqlite3_module kModule = {
     .xShadowName = nullptr,
 };
 
-// --- dbe_keyspellings ---------------------------------------------------------------------------
+// --- dbe_keyrows --------------------------------------------------------------------------------
 
-// The folded letters of a UTF-8 text appended to *out, as DBE_NOCASE reads them; *unfolded is set
-// when one of its letters outside ASCII is not in its folded case. False when the text is not
-// valid UTF-8.
-bool foldUtf8(const unsigned char* p, int n, std::u32string* out, bool* unfolded)
+// The folded letters of a UTF-8 text appended to *out, as DBE_NOCASE reads them. False when the
+// text is not valid UTF-8.
+bool foldUtf8(const unsigned char* p, int n, std::u32string* out)
 {
     const size_t from = out->size();
     out->resize(from + size_t(n));  // at most one letter a byte
@@ -844,9 +848,7 @@ bool foldUtf8(const unsigned char* p, int n, std::u32string* out, bool* unfolded
             valid = false;
             break;
         }
-        const char32_t f = foldLetter(c);
-        *unfolded = *unfolded || f != c;
-        *o++ = f;
+        *o++ = foldLetter(c);
     }
     out->resize(size_t(o - out->data()));
     return valid;
@@ -858,158 +860,22 @@ inline constexpr char32_t kKeyEnd = 0xFFFFFFFFu;
 
 quint32 keysHash(const std::u32string& folded) { return foldedHash(folded); }
 
-QByteArray utf8Of(const char32_t* p, qsizetype n)
+bool asciiOnly(const unsigned char* p, int n)
 {
-    QByteArray out(n * 4, Qt::Uninitialized);
-    char* o = out.data();
-    for (const char32_t* end = p + n; p < end; ++p) {
-        const char32_t c = *p;
-        if (c < 0x80) {
-            *o++ = char(c);
-        } else if (c < 0x800) {
-            *o++ = char(0xC0 | (c >> 6));
-            *o++ = char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *o++ = char(0xE0 | (c >> 12));
-            *o++ = char(0x80 | ((c >> 6) & 0x3F));
-            *o++ = char(0x80 | (c & 0x3F));
-        } else {
-            *o++ = char(0xF0 | (c >> 18));
-            *o++ = char(0x80 | ((c >> 12) & 0x3F));
-            *o++ = char(0x80 | ((c >> 6) & 0x3F));
-            *o++ = char(0x80 | (c & 0x3F));
-        }
-    }
-    out.truncate(o - out.constData());
-    return out;
+    return std::all_of(p, p + n, [](unsigned char b) { return b < 0x80; });
 }
 
-// The index of a letter in its class (classOf of its folded case): kNoClass for a character
-// without one, kNoIndex for a letter not in its folded case that has no class either. Computed once
-// for the letters below kFoldedBelow (the Latin, Greek and Cyrillic ones).
-inline constexpr char32_t kFoldedBelow = 0x800;
-inline constexpr int kNoClass = -1;
-inline constexpr int kNoIndex = -2;
-
-int classIndexOf(char32_t c)
-{
-    const char32_t f = foldLetter(c);
-    const QVector<char32_t>* cls = classOf(f);
-    if (!cls)
-        return f == c ? kNoClass : kNoIndex;
-    const qsizetype at = cls->indexOf(c);
-    return at < 0 ? kNoIndex : int(at);
-}
-
-int classIndex(char32_t c)
-{
-    static const std::array<qint8, kFoldedBelow> below = [] {
-        std::array<qint8, kFoldedBelow> t{};
-        for (char32_t k = 0; k < kFoldedBelow; ++k)
-            t[k] = qint8(std::clamp(classIndexOf(k), -2, 127));
-        return t;
-    }();
-    return c < kFoldedBelow ? below[c] : classIndexOf(c);
-}
-
-// The cases of the letters outside ASCII of a row's keys (valid UTF-8, as foldUtf8 found them), as
-// the index of each letter in its class (classOf), in the order of the letters: one bit a letter,
-// up to kOneBitLetters of them, when each index is 0 or 1 (the Latin letters: one lower, one upper
-// case), with kOneBitCase set; else two bits a letter, up to kPatternLetters, the top two bits
-// clear. Added letter by letter over the keys; false once neither form holds them, or a letter not
-// in its folded case has no class.
-inline constexpr int kOneBitLetters = 30;
-inline constexpr quint32 kOneBitCase = 0x80000000u;
-
-struct KeyCase {
-    int letters = 0;
-    quint32 one = 0, two = 0;
-    bool oneFits = true, twoFits = true;
-
-    bool add(const unsigned char* p, int n)
-    {
-        const unsigned char* end = p + n;
-        while (p < end) {
-            const unsigned char b = *p++;
-            if (b < 0x80)
-                continue;
-            const int more = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
-            char32_t c = b & (0x3F >> more);
-            for (int k = 0; k < more && p < end; ++k)
-                c = (c << 6) | (*p++ & 0x3F);
-            const int at = classIndex(c);
-            if (at == kNoClass)
-                continue;
-            if (at < 0)
-                return false;
-            oneFits = oneFits && letters < kOneBitLetters && at <= 1;
-            twoFits = twoFits && letters < kPatternLetters && at <= 3;
-            if (!oneFits && !twoFits)
-                return false;
-            if (oneFits)
-                one |= quint32(at) << letters;
-            if (twoFits)
-                two |= quint32(at) << (2 * letters);
-            ++letters;
-        }
-        return true;
-    }
-    quint32 cases() const { return oneFits ? one | kOneBitCase : two; }
-};
-
-// The keys that the folded keys spell in the cases of a KeyCase, one UTF-8 text a key; false when
-// the cases do not fit these letters (the entry is another key's of the same hash).
-bool spellKeys(const std::u32string& folded, quint32 cases, std::vector<QByteArray>* out)
-{
-    const bool oneBit = (cases & kOneBitCase) != 0;
-    const int most = oneBit ? kOneBitLetters : kPatternLetters;
-    std::u32string spelled = folded;
-    int letters = 0;
-    for (char32_t& f : spelled) {
-        const QVector<char32_t>* cls = f == kKeyEnd ? nullptr : classOf(f);
-        if (!cls)
-            continue;
-        if (letters == most)
-            return false;
-        const int at = int(oneBit ? (cases >> letters) & 1 : (cases >> (2 * letters)) & 3);
-        ++letters;
-        if (at >= cls->size())
-            return false;
-        f = (*cls)[at];
-    }
-    out->clear();
-    qsizetype from = 0;
-    while (from < qsizetype(spelled.size())) {
-        const qsizetype to = qsizetype(spelled.find(kKeyEnd, size_t(from)));
-        out->push_back(utf8Of(spelled.data() + from, to - from));
-        from = to + 1;
-    }
-    return true;
-}
-
-struct KeyCursor : sqlite3_vtab_cursor {
-    int columns = 0;
-    std::vector<sqlite3_value*> values;  // the looked-up values that are no texts, copied
-    // Each row's cells: a text, or (when text is null) values[index].
-    struct Cell {
-        QByteArray text;
-        int value = -1;
-    };
-    std::vector<std::vector<Cell>> rows;
+struct RowCursor : sqlite3_vtab_cursor {
+    std::vector<sqlite3_int64> rows;
     size_t row = 0;
-    ~KeyCursor()
-    {
-        for (sqlite3_value* v : values)
-            sqlite3_value_free(v);
-    }
 };
 
-KeyCursor* keyCur(sqlite3_vtab_cursor* c) { return static_cast<KeyCursor*>(c); }
+RowCursor* rowCur(sqlite3_vtab_cursor* c) { return static_cast<RowCursor*>(c); }
 
-// v1..v4: the keys of a row; then the table, and each column with the value looked up in it.
+// r: a rowid; then the table, and each column with the value looked up in it.
 int connectKeys(sqlite3* db, void*, int, const char* const*, sqlite3_vtab** out, char**)
 {
-    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(v1, v2, v3, v4, tab HIDDEN, c1 HIDDEN, a1 HIDDEN, "
+    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(r, tab HIDDEN, c1 HIDDEN, a1 HIDDEN, "
                                             "c2 HIDDEN, a2 HIDDEN, c3 HIDDEN, a3 HIDDEN, c4 HIDDEN, a4 HIDDEN)");
     if (rc != SQLITE_OK)
         return rc;
@@ -1030,11 +896,11 @@ int bestIndexKeys(sqlite3_vtab*, sqlite3_index_info* info)
     std::fill(std::begin(at), std::end(at), -1);
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
-        if (c.iColumn < kMaxKeyColumns || c.op != SQLITE_INDEX_CONSTRAINT_EQ)
+        if (c.iColumn < 1 || c.op != SQLITE_INDEX_CONSTRAINT_EQ)
             continue;
         if (!c.usable)
             return SQLITE_CONSTRAINT;
-        at[c.iColumn - kMaxKeyColumns] = i;
+        at[c.iColumn - 1] = i;
     }
     int n = 0;
     while (n < kMaxKeyColumns && at[1 + 2 * n] >= 0 && at[2 + 2 * n] >= 0)
@@ -1053,13 +919,13 @@ int bestIndexKeys(sqlite3_vtab*, sqlite3_index_info* info)
 
 int openKeys(sqlite3_vtab*, sqlite3_vtab_cursor** out)
 {
-    *out = new KeyCursor{};
+    *out = new RowCursor{};
     return SQLITE_OK;
 }
 
 int closeKeys(sqlite3_vtab_cursor* c)
 {
-    delete keyCur(c);
+    delete rowCur(c);
     return SQLITE_OK;
 }
 
@@ -1088,7 +954,23 @@ qsizetype tableRowsAtMost(sqlite3* db, const QByteArray& tab, const QByteArray& 
     return rows;
 }
 
-// The rows of tab whose keys a NOCASE look-up of the folded keys misses, as they are now.
+// The first entry of each value of the hashes' top bits, about four entries a value.
+void fileByHash(KeyRows* k)
+{
+    k->bits = 0;
+    while (k->bits < 24 && (qsizetype(4) << k->bits) < qsizetype(k->entries.size()))
+        ++k->bits;
+    const size_t values = size_t(1) << k->bits;
+    k->starts.assign(values + 1, quint32(k->entries.size()));
+    size_t at = 0;
+    for (size_t b = 0; b < values; ++b) {
+        while (at < k->entries.size() && size_t(k->entries[at] >> 32 >> (32 - k->bits)) < b)
+            ++at;
+        k->starts[b] = quint32(at);
+    }
+}
+
+// The rows of tab whose keys hold a byte outside ASCII, as they are now.
 const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, const QList<QByteArray>& cols, int* rc)
 {
     *rc = SQLITE_OK;
@@ -1120,12 +1002,11 @@ const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, c
             sql += ", " + quoted(c);
         sql += " FROM " + quoted(tab);
         // Room for as many entries as the table can give, made once: grown by doubling, the
-        // vectors would hold up to twice their entries and copy them at each step, and the copy
-        // of a trimmed vector would hold them twice once more. Pages never written take no memory.
+        // vector would hold up to twice its entries and copy them at each step. Pages never
+        // written take no memory.
         const qsizetype most = std::min(tableRowsAtMost(t->db, tab, k.rowidName, rc), kKeyEntries);
         if (*rc != SQLITE_OK)
             return nullptr;
-        k.spelled.reserve(size_t(most));
         k.entries.reserve(size_t(most));
         sqlite3_stmt* st = nullptr;
         *rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &st, nullptr);
@@ -1133,23 +1014,23 @@ const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, c
             return nullptr;
         std::u32string folded;
         while ((*rc = sqlite3_step(st)) == SQLITE_ROW) {
-            bool unfolded = false, valid = true, spelled = true;
-            KeyCase cases;
+            bool valid = true, ascii = true;
             folded.clear();
             for (int i = 1; i <= int(cols.size()) && valid; ++i) {
                 if (sqlite3_column_type(st, i) == SQLITE_TEXT) {
                     const auto* p = sqlite3_column_text(st, i);
                     const int size = sqlite3_column_bytes(st, i);
-                    valid = foldUtf8(p, size, &folded, &unfolded);
-                    spelled = spelled && cases.add(p, size);
+                    if (!asciiOnly(p, size)) {
+                        ascii = false;
+                        valid = foldUtf8(p, size, &folded);
+                    } else {
+                        foldUtf8(p, size, &folded);
+                    }
                 }
                 folded.push_back(kKeyEnd);
             }
-            // Every row with a letter that has another case is kept, in its folded case too: a
-            // look-up of keys with such a letter then seeks only the spellings the table holds.
-            const bool kept = !spelled || cases.letters > 0;
             const sqlite3_int64 rowid = sqlite3_column_int64(st, 0);
-            if (t->keyEntries > 0 && t->keyEntries + qsizetype(k.spelled.size() + k.entries.size()) >= kKeyEntries
+            if (t->keyEntries > 0 && t->keyEntries + qsizetype(k.entries.size()) >= kKeyEntries
                 && !t->droppedKeyRows.contains(key)) {
                 // Room for this table before the others: theirs are read again if asked for, but
                 // do not take the room back from it (two tables looked up in turn would read
@@ -1158,111 +1039,33 @@ const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, c
                     t->droppedKeyRows.insert(kept.first);
                 t->keyRows.clear();
                 t->lastKeyRows = nullptr;
+                t->lastValid = false;
                 t->keyEntries = 0;
             }
-            if (!valid || (kept && !spelled && (rowid < 0 || rowid > 0xFFFFFFFFll))
-                || t->keyEntries + qsizetype(k.spelled.size() + k.entries.size()) >= kKeyEntries) {
+            if (!valid || (!ascii && (rowid < 0 || rowid > 0xFFFFFFFFll))
+                || t->keyEntries + qsizetype(k.entries.size()) >= kKeyEntries) {
                 k.byColumn = true;
-                k.spelled = {};
                 k.entries = {};
                 *rc = SQLITE_DONE;
                 break;
             }
-            if (kept && spelled)
-                k.spelled.push_back(quint64(keysHash(folded)) << 32 | cases.cases());
-            else if (kept)
-                k.entries.push_back(quint64(keysHash(folded)) << 32 | quint64(rowid));
-            const qsizetype now = qsizetype(k.spelled.size() + k.entries.size());
-            if (kept && now % kCacheStep == 0)
+            if (ascii)
+                continue;
+            k.entries.push_back(quint64(keysHash(folded)) << 32 | quint64(rowid));
+            const qsizetype now = qsizetype(k.entries.size());
+            if (now % kCacheStep == 0)
                 fitCache(t, keptBytes(t) + now * 8);
         }
         sqlite3_finalize(st);
         if (*rc != SQLITE_DONE)
             return nullptr;
         *rc = SQLITE_OK;
-        std::sort(k.spelled.begin(), k.spelled.end());
-        k.spelled.erase(std::unique(k.spelled.begin(), k.spelled.end()), k.spelled.end());
         std::sort(k.entries.begin(), k.entries.end());
-        t->keyEntries += qsizetype(k.spelled.size() + k.entries.size());
+        fileByHash(&k);
+        t->keyEntries += k.size();
     }
     fitCache(t, keptBytes(t));
     return &(t->keyRows[key] = std::move(k));
-}
-
-// Each column's own look-up (what dbe_spellings gives for it), and every combination of them.
-int keysByColumn(KeyCursor* k, Table* t, int n, sqlite3_value** argv)
-{
-    std::vector<std::vector<KeyCursor::Cell>> lists(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        Cursor one;
-        one.pVtab = t;
-        sqlite3_value* args[3] = {argv[2 + 2 * i], argv[0], argv[1 + 2 * i]};
-        const int rc = filter(&one, 3, nullptr, 3, args);
-        if (rc != SQLITE_OK)
-            return rc;
-        for (; !eof(&one); next(&one)) {
-            KeyCursor::Cell cell;
-            if (one.listed)
-                cell.text = one.more[one.row];
-            else if (one.other) {
-                k->values.push_back(sqlite3_value_dup(one.other));
-                cell.value = int(k->values.size()) - 1;
-            } else
-                cell.text = QByteArray(one.text.data(), qsizetype(one.text.size()));
-            lists[size_t(i)].push_back(std::move(cell));
-        }
-    }
-    std::vector<std::vector<KeyCursor::Cell>> rows{{}};
-    for (const auto& list : lists) {
-        std::vector<std::vector<KeyCursor::Cell>> more;
-        for (const auto& r : rows) {
-            for (const KeyCursor::Cell& cell : list) {
-                more.push_back(r);
-                more.back().push_back(cell);
-            }
-        }
-        rows = std::move(more);
-    }
-    k->rows = std::move(rows);
-    return SQLITE_OK;
-}
-
-// What the looked-up values x1, x2, ... are: None when one is Null or a column is not named by a
-// text (no row then).
-enum class KeyValues { None, Ascii, Texts, Other };
-
-KeyValues keyValues(int n, sqlite3_value** argv)
-{
-    bool texts = true, ascii = true;
-    for (int i = 0; i < n; ++i) {
-        sqlite3_value* x = argv[2 + 2 * i];
-        if (sqlite3_value_type(x) == SQLITE_NULL)
-            return KeyValues::None;
-        if (sqlite3_value_type(argv[1 + 2 * i]) != SQLITE_TEXT)
-            return KeyValues::None;
-        if (sqlite3_value_type(x) != SQLITE_TEXT) {
-            texts = false;
-            continue;
-        }
-        const auto* p = sqlite3_value_text(x);
-        ascii = ascii && std::all_of(p, p + sqlite3_value_bytes(x), [](unsigned char b) { return b < 0x80; });
-    }
-    if (!texts)
-        return KeyValues::Other;
-    return ascii ? KeyValues::Ascii : KeyValues::Texts;
-}
-
-// The folded keys as a row, each ended by kKeyEnd in folded.
-std::vector<KeyCursor::Cell> foldedRow(const std::u32string& folded, int n)
-{
-    std::vector<KeyCursor::Cell> row;
-    qsizetype from = 0;
-    for (int i = 0; i < n; ++i) {
-        const qsizetype to = qsizetype(folded.find(kKeyEnd, size_t(from)));
-        row.push_back({utf8Of(folded.data() + from, to - from), -1});
-        from = to + 1;
-    }
-    return row;
 }
 
 // The kept rows of the table and columns asked for (the last ones asked for are kept), filed under
@@ -1281,6 +1084,7 @@ int currentKeyRows(Table* t, int n, sqlite3_value** argv, const KeyRows** kept)
         *kept = t->lastKeyRows;
         return SQLITE_OK;
     }
+    t->lastValid = false;
     QList<QByteArray> cols;
     for (int i = 0; i < n; ++i)
         cols << textArg(argv[1 + 2 * i]);
@@ -1293,166 +1097,200 @@ int currentKeyRows(Table* t, int n, sqlite3_value** argv, const KeyRows** kept)
     return SQLITE_OK;
 }
 
-// Adds a row of keys unless NOCASE tells it from none of the rows already there (the rows are
-// few: a linear search).
-void addKeys(KeyCursor* k, std::vector<KeyCursor::Cell>&& row)
-{
-    const auto same = [&](const std::vector<KeyCursor::Cell>& other) {
-        for (size_t i = 0; i < row.size(); ++i) {
-            const QByteArray &a = row[i].text, &b = other[i].text;
-            if (a.size() != b.size() || sqlite3_strnicmp(a.constData(), b.constData(), int(a.size())) != 0)
-                return false;
-        }
-        return true;
-    };
-    if (std::none_of(k->rows.begin(), k->rows.end(), same))
-        k->rows.push_back(std::move(row));
-}
-
-// The keys of the kept spellings filed under the folded keys' hash.
-void addSpelledKeys(KeyCursor* k, const KeyRows& kept, const std::u32string& folded, quint64 hash)
-{
-    std::vector<QByteArray> keys;
-    for (auto at = std::lower_bound(kept.spelled.begin(), kept.spelled.end(), hash);
-         at != kept.spelled.end() && (*at >> 32) == (hash >> 32); ++at) {
-        if (spellKeys(folded, quint32(*at), &keys)) {
-            std::vector<KeyCursor::Cell> row;
-            for (QByteArray& key : keys)
-                row.push_back({std::move(key), -1});
-            addKeys(k, std::move(row));
-        }
-    }
-}
-
-// The keys of the kept rows filed under the folded keys' hash, read from the table by their rowid,
-// those whose folded keys are the same.
-int addReadKeys(sqlite3_vtab_cursor* c, int n, sqlite3_value** argv, const KeyRows& kept, quint64 hash)
+// The look-up of the rows whose keys NOCASE finds equal to the values bound, for the table and
+// columns of t->keysOf, prepared once for them.
+int keySeek(sqlite3_vtab_cursor* c, int n, sqlite3_value** argv, sqlite3_stmt** out)
 {
     auto* t = static_cast<Table*>(c->pVtab);
-    auto it = std::lower_bound(kept.entries.begin(), kept.entries.end(), hash);
-    if (it == kept.entries.end() || (*it >> 32) != (hash >> 32))
-        return SQLITE_OK;
-    int rc = SQLITE_OK;
-    if (!t->keyRead || t->keyReadOf != t->keysOf) {
-        sqlite3_finalize(t->keyRead);
-        t->keyRead = nullptr;
-        QByteArray sql = "SELECT ";
-        for (int i = 0; i < n; ++i)
-            sql += (i ? ", " : "") + quoted(textArg(argv[1 + 2 * i]));
-        sql += " FROM " + quoted(textArg(argv[0])) + " WHERE " + kept.rowidName + " = ?1";
-        rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &t->keyRead, nullptr);
+    if (!t->keySeek || t->keySeekOf != t->keysOf) {
+        sqlite3_finalize(t->keySeek);
+        t->keySeek = nullptr;
+        // The table's rowid by a name its fields do not shadow (the kept rows know it; a table
+        // whose rows are not kept asks here).
+        QByteArray rowid = t->lastKeyRows ? t->lastKeyRows->rowidName : QByteArray();
+        if (rowid.isEmpty()) {
+            sqlite3_stmt* st = nullptr;
+            int rc = sqlite3_prepare_v2(t->db, "SELECT name FROM pragma_table_info(?1)", -1, &st, nullptr);
+            if (rc != SQLITE_OK)
+                return fail(c, t->db, rc);
+            sqlite3_bind_value(st, 1, argv[0]);
+            QStringList fields;
+            while (sqlite3_step(st) == SQLITE_ROW)
+                fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+            if ((rc = sqlite3_finalize(st)) != SQLITE_OK)
+                return fail(c, t->db, rc);
+            rowid = UnshadowedRowid(fields).toUtf8();
+            if (rowid.isEmpty())
+                return SQLITE_MISMATCH;  // the emitter writes no look-up for such a table
+        }
+        QByteArray sql = "SELECT " + rowid + " FROM " + quoted(textArg(argv[0])) + " WHERE ";
+        for (int i = 0; i < n; ++i) {
+            sql += (i ? " AND " : "") + quoted(textArg(argv[1 + 2 * i])) + " = ?" + QByteArray::number(i + 1)
+                   + " COLLATE NOCASE";
+        }
+        const int rc = sqlite3_prepare_v2(t->db, sql.constData(), int(sql.size()), &t->keySeek, nullptr);
         if (rc != SQLITE_OK)
             return fail(c, t->db, rc);
-        t->keyReadOf = t->keysOf;
+        t->keySeekOf = t->keysOf;
     }
-    sqlite3_stmt* read = t->keyRead;
-    std::u32string theirs;
-    for (; it != kept.entries.end() && (*it >> 32) == (hash >> 32); ++it) {
-        sqlite3_bind_int64(read, 1, sqlite3_int64(*it & 0xFFFFFFFFu));
-        if ((rc = sqlite3_step(read)) == SQLITE_ROW) {
-            theirs.clear();
-            bool ignored = false, valid = true;
-            std::vector<KeyCursor::Cell> row;
-            for (int i = 0; i < n && valid; ++i) {
-                const auto* p = sqlite3_column_text(read, i);
-                const int size = sqlite3_column_bytes(read, i);
-                valid = sqlite3_column_type(read, i) == SQLITE_TEXT && foldUtf8(p, size, &theirs, &ignored);
-                theirs.push_back(kKeyEnd);
-                row.push_back({QByteArray(reinterpret_cast<const char*>(p), size), -1});
-            }
-            if (valid && theirs == t->folded)
-                addKeys(keyCur(c), std::move(row));
-        }
-        sqlite3_reset(read);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            return fail(c, t->db, rc);
-    }
+    *out = t->keySeek;
     return SQLITE_OK;
 }
 
-// dbe_keyspellings(table, column1, x1 [, column2, x2 ...]): the keys that a NOCASE look-up of
-// (column1, column2, ...) must try so that it finds exactly the rows whose keys equal x1, x2, ...
-// each under DBE_NOCASE: the folded keys, then the keys of every row of the table that the folded
-// keys miss and that are equal to them, each once. No row when an x is Null.
+// Adds the rowids that the look-up finds with its values bound, and resets it.
+int addSought(sqlite3_vtab_cursor* c, sqlite3_stmt* seek)
+{
+    int rc;
+    while ((rc = sqlite3_step(seek)) == SQLITE_ROW)
+        rowCur(c)->rows.push_back(sqlite3_column_int64(seek, 0));
+    sqlite3_reset(seek);
+    sqlite3_clear_bindings(seek);
+    return rc == SQLITE_DONE ? SQLITE_OK : fail(c, static_cast<Table*>(c->pVtab)->db, rc);
+}
+
+// The rows equal to each column's own look-up (what dbe_spellings gives for it), in every
+// combination of them.
+int rowsByColumn(sqlite3_vtab_cursor* c, int n, sqlite3_value** argv)
+{
+    auto* t = static_cast<Table*>(c->pVtab);
+    // Each column's values: a text, or (when it is no text) the value itself.
+    std::vector<std::vector<std::pair<QByteArray, sqlite3_value*>>> lists(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        Cursor one;
+        one.pVtab = t;
+        sqlite3_value* args[3] = {argv[2 + 2 * i], argv[0], argv[1 + 2 * i]};
+        const int rc = filter(&one, 3, nullptr, 3, args);
+        if (rc != SQLITE_OK)
+            return rc;
+        for (; !eof(&one); next(&one)) {
+            if (one.listed)
+                lists[size_t(i)].push_back({one.more[one.row], nullptr});
+            else if (one.other)
+                lists[size_t(i)].push_back({QByteArray(), argv[2 + 2 * i]});
+            else
+                lists[size_t(i)].push_back({QByteArray(one.text.data(), qsizetype(one.text.size())), nullptr});
+        }
+        if (lists[size_t(i)].empty())
+            return SQLITE_OK;
+    }
+    sqlite3_stmt* seek = nullptr;
+    if (const int rc = keySeek(c, n, argv, &seek); rc != SQLITE_OK)
+        return rc;
+    std::vector<size_t> at(size_t(n), 0);
+    for (;;) {
+        for (int i = 0; i < n; ++i) {
+            const auto& [text, value] = lists[size_t(i)][at[size_t(i)]];
+            if (value)
+                sqlite3_bind_value(seek, i + 1, value);
+            else
+                sqlite3_bind_text(seek, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+        if (const int rc = addSought(c, seek); rc != SQLITE_OK)
+            return rc;
+        int i = n - 1;
+        while (i >= 0 && ++at[size_t(i)] == lists[size_t(i)].size())
+            at[size_t(i--)] = 0;
+        if (i < 0)
+            break;
+    }
+    auto& rows = rowCur(c)->rows;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return SQLITE_OK;
+}
+
+// dbe_keyrows(table, column1, x1 [, column2, x2 ...]): the rowids of the rows of the table whose
+// keys may equal x1, x2, ... each under DBE_NOCASE: every row whose keys do, and perhaps some whose
+// folded keys only share their hash, which the caller tells apart by comparing the keys. No row
+// when an x is Null.
 int filterKeys(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv)
 {
-    KeyCursor* k = keyCur(c);
+    RowCursor* k = rowCur(c);
     auto* t = static_cast<Table*>(c->pVtab);
     k->row = 0;
     k->rows.clear();
-    for (sqlite3_value* v : k->values)
-        sqlite3_value_free(v);
-    k->values.clear();
     const int n = std::min(idxNum, (argc - 1) / 2);
-    k->columns = n;
     if (n <= 0 || sqlite3_value_type(argv[0]) != SQLITE_TEXT)
         return SQLITE_OK;
-    switch (keyValues(n, argv)) {
-    case KeyValues::None: return SQLITE_OK;
-    case KeyValues::Ascii: {  // NOCASE finds every spelling
-        std::vector<KeyCursor::Cell> row;
-        for (int i = 0; i < n; ++i)
-            row.push_back({textArg(argv[2 + 2 * i]), -1});
-        k->rows.push_back(std::move(row));
-        return SQLITE_OK;
-    }
-    case KeyValues::Other: return keysByColumn(k, t, n, argv);
-    case KeyValues::Texts: break;
-    }
-    // The looked-up keys, folded.
-    std::u32string& folded = t->folded;
-    folded.clear();
-    bool unfolded = false;
+    bool texts = true;
     for (int i = 0; i < n; ++i) {
-        sqlite3_value* x = argv[2 + 2 * i];
-        if (!foldUtf8(sqlite3_value_text(x), sqlite3_value_bytes(x), &folded, &unfolded))
-            return keysByColumn(k, t, n, argv);
-        folded.push_back(kKeyEnd);
-    }
-    // Keys without a letter that has another case: the folded keys alone, which NOCASE finds in
-    // every spelling.
-    if (std::none_of(folded.begin(), folded.end(), [](char32_t f) { return f != kKeyEnd && classIndex(f) >= 0; })) {
-        k->rows.push_back(foldedRow(folded, n));
-        return SQLITE_OK;
+        const int type = sqlite3_value_type(argv[2 + 2 * i]);
+        if (type == SQLITE_NULL || sqlite3_value_type(argv[1 + 2 * i]) != SQLITE_TEXT)
+            return SQLITE_OK;
+        texts = texts && type == SQLITE_TEXT;
     }
     const KeyRows* kept = nullptr;
     if (const int rc = currentKeyRows(t, n, argv, &kept); rc != SQLITE_OK)
         return fail(c, t->db, rc);
-    if (!kept || kept->byColumn)
-        return keysByColumn(k, t, n, argv);
-    // The keys of the kept rows whose folded keys are the same: every row with a letter that has
-    // another case is kept. Each once, as NOCASE tells them apart.
-    const quint64 hash = quint64(keysHash(folded)) << 32;
-    addSpelledKeys(k, *kept, folded, hash);
-    return addReadKeys(c, n, argv, *kept, hash);
+    if (!kept || kept->byColumn || !texts)
+        return rowsByColumn(c, n, argv);
+    // The looked-up keys, folded.
+    std::u32string& folded = t->folded;
+    folded.clear();
+    for (int i = 0; i < n; ++i) {
+        sqlite3_value* x = argv[2 + 2 * i];
+        if (!foldUtf8(sqlite3_value_text(x), sqlite3_value_bytes(x), &folded))
+            return rowsByColumn(c, n, argv);
+        folded.push_back(kKeyEnd);
+    }
+    // The same keys as the last look-up's (an order's lines, one after another): its rows.
+    if (t->lastValid && t->lastFolded == folded) {
+        k->rows = t->lastRows;
+        return SQLITE_OK;
+    }
+    if (std::any_of(folded.begin(), folded.end(), [](char32_t f) { return f >= 0x80 && f != kKeyEnd; })) {
+        // Keys with a letter outside ASCII: the kept rows of the same hash.
+        const quint64 hash = quint64(keysHash(folded));
+        const size_t bucket = size_t(hash >> (32 - kept->bits));
+        for (size_t at = kept->starts[bucket]; at < kept->starts[bucket + 1]; ++at) {
+            if ((kept->entries[at] >> 32) == hash)
+                k->rows.push_back(sqlite3_int64(kept->entries[at] & 0xFFFFFFFFu));
+        }
+    } else {
+        // Keys all in ASCII, which only rows that are not kept hold (no letter outside ASCII
+        // folds to one in ASCII): NOCASE finds those in every spelling.
+        sqlite3_stmt* seek = nullptr;
+        if (const int rc = keySeek(c, n, argv, &seek); rc != SQLITE_OK)
+            return rc;
+        size_t from = 0;
+        for (int i = 0; i < n; ++i) {
+            const size_t to = folded.find(kKeyEnd, from);
+            QByteArray key(qsizetype(to - from), Qt::Uninitialized);
+            for (size_t j = from; j < to; ++j)
+                key[qsizetype(j - from)] = char(folded[j]);
+            sqlite3_bind_text(seek, i + 1, key.constData(), int(key.size()), SQLITE_TRANSIENT);
+            from = to + 1;
+        }
+        if (const int rc = addSought(c, seek); rc != SQLITE_OK)
+            return rc;
+    }
+    t->lastFolded = folded;
+    t->lastRows = k->rows;
+    t->lastValid = true;
+    return SQLITE_OK;
 }
 
 int nextKeys(sqlite3_vtab_cursor* c)
 {
-    ++keyCur(c)->row;
+    ++rowCur(c)->row;
     return SQLITE_OK;
 }
 
-int eofKeys(sqlite3_vtab_cursor* c) { return keyCur(c)->row >= keyCur(c)->rows.size(); }
+int eofKeys(sqlite3_vtab_cursor* c) { return rowCur(c)->row >= rowCur(c)->rows.size(); }
 
 int columnKeys(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int col)
 {
-    const KeyCursor* k = keyCur(c);
-    if (col >= k->columns || col >= kMaxKeyColumns) {
-        sqlite3_result_null(ctx);
-        return SQLITE_OK;
-    }
-    const KeyCursor::Cell& cell = k->rows[k->row][size_t(col)];
-    if (cell.value >= 0)
-        sqlite3_result_value(ctx, k->values[size_t(cell.value)]);
+    const RowCursor* k = rowCur(c);
+    if (col == 0)
+        sqlite3_result_int64(ctx, k->rows[k->row]);
     else
-        sqlite3_result_text(ctx, cell.text.constData(), int(cell.text.size()), SQLITE_TRANSIENT);
+        sqlite3_result_null(ctx);
     return SQLITE_OK;
 }
 
 int rowidKeys(sqlite3_vtab_cursor* c, sqlite_int64* out)
 {
-    *out = sqlite_int64(keyCur(c)->row);
+    *out = sqlite_int64(rowCur(c)->row);
     return SQLITE_OK;
 }
 
@@ -1492,7 +1330,7 @@ void registerSpellingTable(sqlite3* db)
     sqlite3_create_module_v2(db, kSpellingsTable, &kModule, nullptr, nullptr);
     static int numbers = 1;
     sqlite3_create_module_v2(db, kNumberFormsTable, &kModule, &numbers, nullptr);
-    sqlite3_create_module_v2(db, kKeySpellingsTable, &kKeysModule, nullptr, nullptr);
+    sqlite3_create_module_v2(db, kKeyRowsTable, &kKeysModule, nullptr, nullptr);
 }
 
 }  // namespace detail

@@ -35,22 +35,22 @@ inline constexpr const char* kSpellingsTable = "dbe_spellings";
 // row when x is Null or no number. The texts are read once per data version, as above.
 inline constexpr const char* kNumberFormsTable = "dbe_numberforms";
 
-// dbe_keyspellings(table, column1, x1 [, column2, x2, ... up to four]): the keys of a NOCASE look-up
-// of several fields at once, for "(col1, col2) IN (SELECT v1 COLLATE NOCASE, v2 COLLATE NOCASE FROM
-// dbe_keyspellings('T', 'col1', x1, 'col2', x2))", which holds exactly when each col equals its x
-// under DBE_NOCASE, answered from a NOCASE index that leads with the columns: for keys without a
-// letter outside ASCII that has another case, one row (v1, v2, ...), the folded keys; for keys with
-// one, a row for the keys of each record of T equal to them, each once (none when there is none);
-// no row when an x is Null. The records of T whose keys hold such a letter are read once and kept
-// (8 bytes each: the hash of their folded keys and the case of each such letter, from which their
-// keys are spelled without reading the record, or their rowid when the cases do not fit), within
-// kKeyEntries for all tables (the other tables' are dropped to make room for one's), on the terms
-// of dbe_spellings above; a table beyond that bound, or whose keys are not valid UTF-8, or keys
-// that are not all texts, are looked up as each column's dbe_spellings and every combination of
-// them. Unlike looking up each column by its spellings, the number of keys tried does not grow
-// with the product of the spellings that the columns hold.
-inline constexpr const char* kKeySpellingsTable = "dbe_keyspellings";
-inline constexpr int kKeySpellingsColumns = 4;
+// dbe_keyrows(table, column1, x1 [, column2, x2, ... up to four]): the records of T whose fields
+// may equal x1, x2, ... together under DBE_NOCASE, by their rowids, for "T.rowid IN (SELECT r FROM
+// dbe_keyrows('T', 'col1', x1, 'col2', x2)) AND <each col compared with its x under DBE_NOCASE>":
+// every record whose keys equal them, and perhaps records whose folded keys only share their hash,
+// which the comparisons leave out; no row when an x is Null. The records of T whose keys hold a
+// byte outside ASCII are read once and kept, 8 bytes each (the hash of their folded keys above the
+// rowid), within kKeyEntries for all tables (the other tables' are dropped to make room for one's),
+// on the terms of dbe_spellings above; the others are found by a NOCASE look-up of the folded keys,
+// when those are all ASCII. A table beyond that bound, or whose rowids do not fit in 32 bits or
+// whose keys are not valid UTF-8, and keys that are not all texts, are looked up as each column's
+// dbe_spellings in every combination of them. Unlike looking up each column by its spellings, the
+// number of look-ups does not grow with the product of the spellings that the columns hold, and a
+// record is reached by its rowid, next to the records entered with it, rather than through each
+// spelling of its keys in an index.
+inline constexpr const char* kKeyRowsTable = "dbe_keyrows";
+inline constexpr int kKeyRowsColumns = 4;
 
 // At most this many spellings are listed without the table and column; with them, beyond
 // kRangeSpellings the table's index is read over that many ranges instead (which costs less than

@@ -289,6 +289,31 @@ TEST(AccentedKeys, TwoKeyJoinOnKeysInEveryCaseTakesTheStepsOfFoldedKeys)
     }
 }
 
+TEST(AccentedKeys, TwoKeyJoinReadsAnOrdersLinesTogetherHoweverTheirKeysAreSpelled)
+{
+    // An order's lines, entered with it, each with its keys in a case of its own: the orphan query
+    // must read them where they lie, next to one another, not through each spelling at its own
+    // place in the index. With a page cache of a few pages the pages read are then about those of
+    // the tables, read once or twice, not a page for each spelling of each order.
+    Keys keys(6007);
+    Documents d(keys, 3000, true, 20, 6);
+    sqlite3* db = dbe::inside::Impl(d.a.db)->db();
+    dbe::inside::Impl(d.a.db)->exec(QStringLiteral("PRAGMA cache_size=8"));
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA page_count", -1, &st, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    const int pages = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    for (int run = 0; run < 2; ++run) {  // the lines kept, then kept already
+        SCOPED_TRACE(run);
+        int current = 0, highest = 0;
+        sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_MISS, &current, &highest, 1);
+        EXPECT_EQ(rows(d.a, kOrphansQuery), d.orphans);
+        sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_MISS, &current, &highest, 1);
+        EXPECT_LE(current, 3 * pages) << pages << " pages";
+    }
+}
+
 TEST(AccentedKeys, TwoKeyJoinSeesEveryChangeMadeSinceItsLastRun)
 {
     if (!testsupport::Sqlite3Disponibile())
@@ -395,8 +420,9 @@ TEST(AccentedKeys, KeptLinesTakeTheirRoomFromThePageCacheAndGiveItBack)
     const qint64 kept = cacheKiB(d.a.db);
     EXPECT_LE(kept + lines * 8 / 1024, given) << given << " -> " << kept;
     EXPECT_GE(kept, std::min<qint64>(given, 8 * 1024));
-    // The same lines in ASCII: nothing is kept, and the cache is whole again.
+    // The same lines in ASCII: only the documents' own lines are kept (a few kilobytes), and the
+    // cache is whole again but for them.
     dbe::inside::Impl(d.a.db)->exec(QStringLiteral("UPDATE \"L\" SET CODCLI = 'cli', NUMORD = 'n' WHERE N >= 100000"));
     EXPECT_EQ(rowsAndWork(d.a, kOrphansQuery, &work), d.orphans);
-    EXPECT_EQ(cacheKiB(d.a.db), given);
+    EXPECT_LE(given - cacheKiB(d.a.db), 8) << given << " -> " << cacheKiB(d.a.db);
 }

@@ -67,12 +67,20 @@ QString Emitter::textLiteral(const QString& text)
     return u'\'' + s + u'\'';
 }
 
-QString Emitter::rowidName(const Table& table)
+namespace {
+// The name the table's rowid goes by; empty when its fields shadow every such name.
+QString unshadowedRowid(const Table& table)
 {
     QStringList fields;
     for (const Column& c : table.columns)
         fields << c.name;
-    const QString rowid = UnshadowedRowid(fields);
+    return UnshadowedRowid(fields);
+}
+}  // namespace
+
+QString Emitter::rowidName(const Table& table)
+{
+    const QString rowid = unshadowedRowid(table);
     if (rowid.isEmpty())
         throw DbError::make(err::RowNumberShadowed, {table.name});
     return rowid;
@@ -249,6 +257,42 @@ QString Emitter::fromClause(const SelectQuery& q, const QVector<Source>& sources
     return joinSql(q, *q.fromTree, sources);
 }
 
+namespace {
+
+// Whether the condition may let SQLite seek the source's records on one of its indexes: a
+// comparison (other than <>), LIKE, BETWEEN, IN, IS NULL or a function of one of its fields (a
+// field written without its table counts when the source's table has it).
+bool seeksOn(const Expr& e, const Source& source)
+{
+    const auto ofSource = [&](const ExprPtr& a) {
+        if (!a || a->kind != Expr::Column)
+            return false;
+        if (!a->table.isEmpty())
+            return a->table.compare(source.written, Qt::CaseInsensitive) == 0;
+        return std::any_of(source.table->columns.begin(), source.table->columns.end(),
+                           [&](const Column& c) { return c.name.compare(a->field, Qt::CaseInsensitive) == 0; });
+    };
+    switch (e.kind) {
+    case Expr::Unary: return e.op == u"NOT" && seeksOn(*e.args[0], source);
+    case Expr::Binary:
+        if (e.op == u"AND" || e.op == u"OR")
+            return seeksOn(*e.args[0], source) || seeksOn(*e.args[1], source);
+        if (e.op != u"=" && e.op != u"<" && e.op != u">" && e.op != u"<=" && e.op != u">=")
+            return false;
+        [[fallthrough]];
+    case Expr::Func:
+    case Expr::IsNull:
+    case Expr::Like:
+    case Expr::Between:
+    case Expr::InList:
+    case Expr::InSelect:
+    case Expr::Quantified: return std::any_of(e.args.begin(), e.args.end(), ofSource);
+    default: return false;
+    }
+}
+
+}  // namespace
+
 QString Emitter::joinSql(const SelectQuery& q, const FromNode& node, const QVector<Source>& sources)
 {
     auto tableSql = [&](int i) {
@@ -266,6 +310,7 @@ QString Emitter::joinSql(const SelectQuery& q, const FromNode& node, const QVect
     // a join that adds joined tables looks up none of them by their indexes' spellings.
     const int at = node.right->first;
     const bool addsOne = !node.right->left;
+    bool byRowid = false;  // the table added is looked up by the rowids of its records' keys
     auto on = [&](int inner) {
         JoinCondition join;
         join.innerSource = inner;
@@ -278,11 +323,28 @@ QString Emitter::joinSql(const SelectQuery& q, const FromNode& node, const QVect
         join_ = &join;
         const QString sql = condition(*q.on[at]).sql;
         join_ = saved;
+        byRowid = !join.keys.isEmpty();
         return sql;
     };
-    if (swapsSides(q))
-        return tableSql(1) + QStringLiteral(" LEFT JOIN ") + tableSql(0) + QStringLiteral(" ON ") + on(0);
-    const QString left = joinSql(q, *node.left, sources);
+    // A table looked up by the rowids of its records' keys is best met in the order of the other
+    // table's records, not of an index's texts: records entered together (an order and its lines)
+    // are then read together, and an order's lines in turn look up the same keys. So the other
+    // table is read whole without its indexes, when it is a table that nothing else of the query
+    // would seek on one of them or read in their order.
+    auto outerSql = [&](int outer) {
+        QString sql = tableSql(outer);
+        if (byRowid && q.from.size() == 2 && sources[outer].query.isEmpty() && q.groupBy.empty() && q.orderBy.empty()
+            && !q.distinct && !q.distinctRow && !(q.where && seeksOn(*q.where, sources[outer])))
+            sql += QStringLiteral(" NOT INDEXED");
+        return sql;
+    };
+    if (swapsSides(q)) {
+        const QString condition = on(0);
+        return outerSql(1) + QStringLiteral(" LEFT JOIN ") + tableSql(0) + QStringLiteral(" ON ") + condition;
+    }
+    // Written in the order of the query, so that its fields are met in that order.
+    const bool leftIsTable = !node.left->left;
+    QString left = leftIsTable ? tableSql(node.left->first) : joinSql(q, *node.left, sources);
     QString right = joinSql(q, *node.right, sources);
     if (!addsOne)
         right = u'(' + right + u')';
@@ -294,7 +356,10 @@ QString Emitter::joinSql(const SelectQuery& q, const FromNode& node, const QVect
     case SelectQuery::Left: keyword = QStringLiteral(" LEFT JOIN "); break;
     case SelectQuery::Right: keyword = QStringLiteral(" RIGHT JOIN "); break;
     }
-    return left + keyword + right + QStringLiteral(" ON ") + on(addsOne ? at : -2);
+    const QString condition = on(addsOne ? at : -2);
+    if (leftIsTable && q.joins[at] == SelectQuery::Left)
+        left = outerSql(node.left->first);
+    return left + keyword + right + QStringLiteral(" ON ") + condition;
 }
 
 QSet<int> Emitter::seekLookups(const Expr& on, int inner, const QVector<Source>& sources)
@@ -360,7 +425,7 @@ void Emitter::keyLookups(const Expr& on, const Source& inner, JoinCondition* joi
             continue;
         }
         if (e->kind != Expr::Binary || e->op != u"=" || e->args[0]->kind != Expr::Column
-            || e->args[1]->kind != Expr::Column || join->keys.size() == kKeySpellingsColumns)
+            || e->args[1]->kind != Expr::Column || join->keys.size() == kKeyRowsColumns)
             continue;
         const Value a = value(*e->args[0]), b = value(*e->args[1]);
         if (!a.column || !b.column || (a.source == join->innerSource) == (b.source == join->innerSource))
@@ -379,10 +444,13 @@ void Emitter::keyLookups(const Expr& on, const Source& inner, JoinCondition* joi
         join->keysTable = in.table;
         join->keysFields << in.field;
     }
-    if (join->keys.size() < 2 || inner.table->name != join->keysTable) {
+    const QString rowid = unshadowedRowid(*inner.table);
+    if (join->keys.size() < 2 || inner.table->name != join->keysTable || !inner.query.isEmpty() || rowid.isEmpty()) {
         join->keys.clear();
         join->keysFields.clear();
+        return;
     }
+    join->keysRowid = quote(inner.sqlName) + u'.' + rowid;
 }
 
 bool Emitter::plainColumn(const Value& v) const

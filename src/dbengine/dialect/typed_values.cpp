@@ -280,21 +280,22 @@ int keyOf(const JoinCondition& join, const Value& inner, const Value& outer)
     return -1;
 }
 
-// Every key of the join equal to its other side under DBE_NOCASE, answered from the NOCASE index
-// that leads with the key fields: they are looked up together under the keys the table holds
-// (spelling_table.h). The condition of the first key; the look-up holds the others too, which are
-// then true of every record it finds.
+// Every key of the join equal to its other side under DBE_NOCASE, answered by the records the
+// table holds under those keys, by their rowids (spelling_table.h): the first key's condition.
+// The look-up may give records whose keys only share a hash with them: each key, the first
+// included, is then compared under DBE_NOCASE too.
 QString keysLookup(const JoinCondition& join)
 {
-    QStringList inner, values, args{Emitter::textLiteral(join.keysTable)};
-    for (int k = 0; k < join.keys.size(); ++k) {
-        inner << join.keys[k].innerSql;
-        values << QStringLiteral("v%1 COLLATE NOCASE").arg(k + 1);
+    QStringList args{Emitter::textLiteral(join.keysTable)};
+    for (int k = 0; k < join.keys.size(); ++k)
         args << Emitter::textLiteral(join.keysFields[k]) << join.keys[k].outerSql;
-    }
-    return QStringLiteral("((%1) IN (SELECT %2 FROM %3(%4)))")
-        .arg(inner.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
-             QString::fromLatin1(kKeySpellingsTable), args.join(QStringLiteral(", ")));
+    return QStringLiteral("(%1 IN (SELECT r FROM %2(%3)))")
+        .arg(join.keysRowid, QString::fromLatin1(kKeyRowsTable), args.join(QStringLiteral(", ")));
+}
+
+QString nocaseEquals(const Value& a, const Value& b)
+{
+    return QStringLiteral("(+%1 COLLATE %2 = +%3)").arg(a.sql, QString::fromLatin1(kNocaseCollation), b.sql);
 }
 
 // Two text columns of different tables compared for equality, so that an index is used: in a
@@ -315,9 +316,9 @@ QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinC
         const Value& outer = innerA ? b : a;
         const int key = keyOf(*join, inner, outer);
         if (key == 0)
-            return keysLookup(*join);
+            return QStringLiteral("(%1 AND %2)").arg(keysLookup(*join), nocaseEquals(a, b));
         if (key > 0)
-            return QStringLiteral("1");  // a key the first one's look-up found equal
+            return nocaseEquals(a, b);
         // Two fields of plain values only: NOCASE tells them apart as DBE_NOCASE does, and the
         // inner one is sought on its NOCASE index as it is.
         const bool plain = join->plain && join->plain(a, b);
@@ -328,7 +329,7 @@ QString textColumnsSql(const Value& a, const Value& b, bool negated, const JoinC
         if (!join->lookups.contains((innerA ? a : b).columnIndex)) {
             // "+": a test of each record the index found, never the key of an automatic index,
             // which SQLite would otherwise build on such fields however few their values.
-            return QStringLiteral("(+%1 COLLATE %2 = +%3)").arg(a.sql, QString::fromLatin1(kNocaseCollation), b.sql);
+            return nocaseEquals(a, b);
         }
         return spellingLookup(innerA ? a : b, innerA ? b : a);
     }

@@ -34,14 +34,16 @@ struct JoinCondition {
     int innerSource = -1;
     QSet<int> lookups;  // column numbers in the source's table
     // The text fields among the lookups when there are two or more (at most four) that are not
-    // both plain, each with the value of the other side it equals: they are looked up together (dbe_keyspellings), so
-    // that the keys tried are those the table holds, not every combination of each field's spellings.
+    // both plain, each with the value of the other side it equals: they are looked up together
+    // (dbe_keyrows), so that the records tried are those the table holds under those keys, reached
+    // by their rowid, not every combination of each field's spellings.
     struct Key {
         int column = -1;
         QString innerSql, outerSql;
     };
     QVector<Key> keys;
     QString keysTable;  // the source's table, as stored
+    QString keysRowid;  // the source's rowid, as the query reaches it
     QStringList keysFields;  // the keys' fields, as stored
     // Whether two columns compared hold plain values only, so that the comparison may be written
     // as stored; when it answers true, the statement assumes it (Emitter::assumePlain).

@@ -1,5 +1,6 @@
 #pragma once
-// The spellings of a text and the table function that looks them up.
+// The spellings of a text, and the table functions that look up what a text, a number or the keys
+// of a record stand for in a table.
 //
 // Two texts are equal under DBE_NOCASE when they are equal letter by letter after folding the
 // case (value_functions.h). SQLite's NOCASE, which the archive's indexes use, folds ASCII letters

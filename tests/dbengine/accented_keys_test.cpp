@@ -367,6 +367,36 @@ TEST(AccentedKeys, TwoKeyJoinSeesEveryChangeMadeSinceItsLastRun)
     EXPECT_EQ(rows(d.a, kOrphansQuery), d.orphans.mid(3));
 }
 
+TEST(AccentedKeys, TwoKeyJoinAnswersAlikeWhenTheLinesCannotBeKept)
+{
+    // Lines the look-up cannot keep by their rowid: one beyond 32 bits, or keys that are not valid
+    // UTF-8 (another program's bytes). The table is then looked up key by key, and the answers are
+    // the folded keys' still: the line found for its order, the bad bytes equal to nothing.
+    for (const bool badBytes : {false, true}) {
+        SCOPED_TRACE(badBytes);
+        Keys keys(badBytes ? 515 : 514);
+        Documents d(keys, 80);
+        ASSERT_GE(d.orphans.size(), 2);
+        const QString order = d.orphans[0];
+        const QString both = rows(d.a, "SELECT CODCLI, NUMORD FROM O WHERE N = " + order).value(0);
+        const QString customer = quoted(keys.respell(Keys::fold(both.section(u':', 0, 0))));
+        const QString number = quoted(keys.respell(Keys::fold(both.section(u':', 1))));
+        const QString line = badBytes ? QStringLiteral("9000") : QStringLiteral("5000000000");
+        dbe::inside::Impl(d.a.db)->exec(
+            QStringLiteral("INSERT INTO L (rowid, N, CODCLI, NUMORD) VALUES (%1, %1, %2, %3)")
+                .arg(line, customer, number));
+        if (badBytes) {
+            dbe::inside::Impl(d.a.db)->exec(
+                QStringLiteral("INSERT INTO L VALUES (9001, CAST(X'C3' AS TEXT) || %1, %2)").arg(customer, number));
+        }
+        QStringList pairs = d.pairs;
+        pairs << order + u':' + line;
+        pairs.sort();
+        EXPECT_EQ(rows(d.a, kPairsQuery), pairs);
+        EXPECT_EQ(rows(d.a, kOrphansQuery), d.orphans.mid(1));
+    }
+}
+
 TEST(AccentedKeys, TablesJoinAndLookUpAsTheFoldedKeysDo)
 {
     for (quint32 seed : {7u, 1913u}) {

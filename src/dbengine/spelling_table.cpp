@@ -970,6 +970,21 @@ void fileByHash(KeyRows* k)
     }
 }
 
+// The name tab's rowid goes by (rowid_name.h); empty when its fields shadow every such name.
+QByteArray rowidNameOf(sqlite3* db, const QByteArray& tab, int* rc)
+{
+    sqlite3_stmt* st = nullptr;
+    *rc = sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1)", -1, &st, nullptr);
+    if (*rc != SQLITE_OK)
+        return QByteArray();
+    sqlite3_bind_text(st, 1, tab.constData(), int(tab.size()), SQLITE_STATIC);
+    QStringList fields;
+    while (sqlite3_step(st) == SQLITE_ROW)
+        fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    *rc = sqlite3_finalize(st);
+    return UnshadowedRowid(fields).toUtf8();
+}
+
 // The rows of tab whose keys hold a byte outside ASCII, as they are now.
 const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, const QList<QByteArray>& cols, int* rc)
 {
@@ -980,21 +995,9 @@ const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, c
     if (found != t->keyRows.end())
         return &found->second;
     KeyRows k;
-    // The table's fields, for the name its rowid goes by.
-    QStringList fields;
-    {
-        sqlite3_stmt* st = nullptr;
-        *rc = sqlite3_prepare_v2(t->db, "SELECT name FROM pragma_table_info(?1)", -1, &st, nullptr);
-        if (*rc != SQLITE_OK)
-            return nullptr;
-        sqlite3_bind_text(st, 1, tab.constData(), int(tab.size()), SQLITE_STATIC);
-        while (sqlite3_step(st) == SQLITE_ROW)
-            fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-        *rc = sqlite3_finalize(st);
-        if (*rc != SQLITE_OK)
-            return nullptr;
-    }
-    k.rowidName = UnshadowedRowid(fields).toUtf8();
+    k.rowidName = rowidNameOf(t->db, tab, rc);
+    if (*rc != SQLITE_OK)
+        return nullptr;
     k.byColumn = k.rowidName.isEmpty();
     if (!k.byColumn) {
         QByteArray sql = "SELECT " + k.rowidName;
@@ -1020,12 +1023,8 @@ const KeyRows* keyRows(Table* t, const QByteArray& key, const QByteArray& tab, c
                 if (sqlite3_column_type(st, i) == SQLITE_TEXT) {
                     const auto* p = sqlite3_column_text(st, i);
                     const int size = sqlite3_column_bytes(st, i);
-                    if (!asciiOnly(p, size)) {
-                        ascii = false;
-                        valid = foldUtf8(p, size, &folded);
-                    } else {
-                        foldUtf8(p, size, &folded);
-                    }
+                    ascii = ascii && asciiOnly(p, size);
+                    valid = foldUtf8(p, size, &folded);
                 }
                 folded.push_back(kKeyEnd);
             }
@@ -1109,17 +1108,10 @@ int keySeek(sqlite3_vtab_cursor* c, int n, sqlite3_value** argv, sqlite3_stmt** 
         // whose rows are not kept asks here).
         QByteArray rowid = t->lastKeyRows ? t->lastKeyRows->rowidName : QByteArray();
         if (rowid.isEmpty()) {
-            sqlite3_stmt* st = nullptr;
-            int rc = sqlite3_prepare_v2(t->db, "SELECT name FROM pragma_table_info(?1)", -1, &st, nullptr);
+            int rc = SQLITE_OK;
+            rowid = rowidNameOf(t->db, textArg(argv[0]), &rc);
             if (rc != SQLITE_OK)
                 return fail(c, t->db, rc);
-            sqlite3_bind_value(st, 1, argv[0]);
-            QStringList fields;
-            while (sqlite3_step(st) == SQLITE_ROW)
-                fields << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-            if ((rc = sqlite3_finalize(st)) != SQLITE_OK)
-                return fail(c, t->db, rc);
-            rowid = UnshadowedRowid(fields).toUtf8();
             if (rowid.isEmpty())
                 return SQLITE_MISMATCH;  // the emitter writes no look-up for such a table
         }

@@ -225,11 +225,17 @@ QStringList rowsAndWork(const Archive& a, const char* query, int* work)
     return out;
 }
 
+// What a PRAGMA gives on the connection, as a number.
+qint64 pragma(const dbe::Database& db, const char* name)
+{
+    dbe::detail::Stmt st = dbe::inside::Impl(db)->prepare(QStringLiteral("PRAGMA ") + QLatin1String(name));
+    return sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : 0;
+}
+
 // The connection's page cache as set now, in KiB.
 qint64 cacheKiB(const dbe::Database& db)
 {
-    dbe::detail::Stmt st = dbe::inside::Impl(db)->prepare(QStringLiteral("PRAGMA cache_size"));
-    const qint64 size = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : 0;
+    const qint64 size = pragma(db, "cache_size");
     return size < 0 ? -size : size * 4;
 }
 
@@ -299,11 +305,8 @@ TEST(AccentedKeys, TwoKeyJoinReadsAnOrdersLinesTogetherHoweverTheirKeysAreSpelle
     Documents d(keys, 3000, true, 20, 6);
     sqlite3* db = dbe::inside::Impl(d.a.db)->db();
     dbe::inside::Impl(d.a.db)->exec(QStringLiteral("PRAGMA cache_size=8"));
-    sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA page_count", -1, &st, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    const int pages = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
+    const qint64 pages = pragma(d.a.db, "page_count");
+    ASSERT_GT(pages, 0);
     for (int run = 0; run < 2; ++run) {  // the lines kept, then kept already
         SCOPED_TRACE(run);
         int current = 0, highest = 0;

@@ -269,8 +269,7 @@ bool seeksOn(const Expr& e, const Source& source)
             return false;
         if (!a->table.isEmpty())
             return a->table.compare(source.written, Qt::CaseInsensitive) == 0;
-        return std::any_of(source.table->columns.begin(), source.table->columns.end(),
-                           [&](const Column& c) { return c.name.compare(a->field, Qt::CaseInsensitive) == 0; });
+        return fieldIndex(*source.table, a->field) >= 0;
     };
     switch (e.kind) {
     case Expr::Unary: return e.op == u"NOT" && seeksOn(*e.args[0], source);
